@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vanto {
+
+/// The gateway environment every service is addressed in.
+enum class EnviromentType : int {
+    test = 0,
+    integration = 1,
+    real = 2,
+};
+
+/// The case for a raw value of the table, or none for any other integer.
+std::optional<EnviromentType> enviromentTypeFromRawValue(int rawValue);
+
+/// "Test", "Integration" or "Real".
+std::string getEnviromentType(EnviromentType type);
+
+}  // namespace vanto

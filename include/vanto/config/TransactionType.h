@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vanto {
+
+/// The kind of operation a payment is.
+enum class TransactionType : int {
+    traditional = 0,
+    normal = 1,
+    preauthorization = 2,
+    authentication = 3,
+};
+
+/// The case for a raw value of the table, or none for any other integer.
+std::optional<TransactionType> transactionTypeFromRawValue(int rawValue);
+
+/// The descriptive text of the type; it is never sent to the gateway.
+std::string getTransctionType(TransactionType type);
+
+/// The code that goes on the wire for the type: "A", "0", "1" or "7".
+std::string transactionTypeCode(TransactionType type);
+
+}  // namespace vanto

@@ -1,0 +1,36 @@
+#include "vanto/config/VantoConfiguration.h"
+
+namespace vanto {
+
+VantoConfiguration::VantoConfiguration() = default;
+
+VantoConfiguration& VantoConfiguration::shared() {
+    // A function-local static is initialised exactly once, also under concurrent first use.
+    static VantoConfiguration instance;
+    return instance;
+}
+
+bool VantoConfiguration::setAppEnviroment(int rawValue) {
+    const auto value = enviromentTypeFromRawValue(rawValue);
+    if (!value) {
+        return false;
+    }
+    appEnviroment_ = *value;
+    return true;
+}
+
+bool VantoConfiguration::setAppMerchantPayMethods(int rawValue) {
+    const auto value = paymentMethodFromRawValue(rawValue);
+    if (!value) {
+        return false;
+    }
+    appMerchantPayMethods_ = *value;
+    return true;
+}
+
+const std::string& VantoConfiguration::REQUEST_REFERENCE() const {
+    static const std::string requestReference = "REQUIRED";
+    return requestReference;
+}
+
+}  // namespace vanto
