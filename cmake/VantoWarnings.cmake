@@ -1,6 +1,6 @@
 # Warning and sanitizer flags shared by every target of the project.
 add_library(vanto_build_flags INTERFACE)
-target_compile_options(vanto_build_flags INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+target_compile_options(vanto_build_flags INTERFACE -Wall -Wextra -Wpedantic -Wconversion
                                                    -Wno-sign-conversion)
 if(VANTO_WERROR)
     target_compile_options(vanto_build_flags INTERFACE -Werror)

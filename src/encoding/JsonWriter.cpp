@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/text/Utf8.h"
@@ -11,8 +12,7 @@ namespace vanto {
 namespace {
 
 // How each byte is written inside a JSON string: 0 copies it as it is, a letter is the short
-// escape after a backslash, 'u' asks for \u00xx, and 'U' marks the start of a multi-byte
-// UTF-8 sequence that must be checked.
+// escape after a backslash, and 'u' asks for \u00xx.
 constexpr std::array<char, 256> makeEscapeTable() {
     std::array<char, 256> table{};
     for (int c = 0; c < 0x20; ++c) {
@@ -26,104 +26,287 @@ constexpr std::array<char, 256> makeEscapeTable() {
     table['"'] = '"';
     table['\\'] = '\\';
     table['/'] = '/';
-    for (int c = 0x80; c < 0x100; ++c) {
-        table[c] = 'U';
-    }
     return table;
 }
 
 constexpr std::array<char, 256> kEscape = makeEscapeTable();
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-}  // namespace
+// The most bytes one input byte can become: \u00xx escaped once, and \\u00xx escaped twice.
+constexpr std::size_t kMostOnce = 6;
+constexpr std::size_t kMostTwice = 7;
 
-bool appendJsonEscaped(std::string& out, std::string_view text) {
-    std::size_t runStart = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char how = kEscape[static_cast<unsigned char>(text[i])];
-        if (how == 0) {
-            ++i;
-            continue;
+// Whether any of the eight bytes in `word` needs attention: a control character, a quotation
+// mark, a backslash, a solidus or a byte of a multi-byte UTF-8 sequence. Bit tricks on a whole
+// word let plain text, by far the most common, pass eight bytes at a time. (A false alarm only
+// sends the word down the bytewise path; a byte that needs care is never missed.)
+[[gnu::always_inline]] inline bool wordNeedsEscaping(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const auto hasZeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    const std::uint64_t below0x20 = (word - 0x20 * kOnes) & ~word & kHigh;
+    return ((word & kHigh) | below0x20 | hasZeroByte(word ^ ('"' * kOnes)) |
+            hasZeroByte(word ^ ('\\' * kOnes)) | hasZeroByte(word ^ ('/' * kOnes))) != 0;
+}
+
+char* writeEscapeOnce(char* out, unsigned char byte, char how) {
+    *out++ = '\\';
+    if (how != 'u') {
+        *out++ = how;
+        return out;
+    }
+    const char unicode[] = {'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
+    std::memcpy(out, unicode, sizeof unicode);
+    return out + sizeof unicode;
+}
+
+// The escape of one byte escaped once more: its leading backslash becomes \\, and a quotation
+// mark, backslash or solidus after it needs a backslash of its own again.
+char* writeEscapeTwice(char* out, unsigned char byte, char how) {
+    *out++ = '\\';
+    if (how == '"' || how == '\\' || how == '/') {
+        *out++ = '\\';
+        *out++ = '\\';
+        *out++ = how;
+        return out;
+    }
+    return writeEscapeOnce(out, byte, how);
+}
+
+// Writes `text` escaped once at `once` and, when `Nested`, escaped twice at `twice`, in one pass.
+// The caller has made room for the worst case. False at the first malformed UTF-8 sequence.
+template <bool Nested>
+bool writeEscaped(std::string_view text, char*& onceOut, char*& twiceOut) {
+    // Work on local copies: a store through a char pointer may alias the pointers themselves,
+    // which would make the compiler reload them after every byte.
+    char* once = onceOut;
+    char* twice = twiceOut;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at < end) {
+        if (end - at >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, at, sizeof word);
+            if (!wordNeedsEscaping(word)) {
+                std::memcpy(once, &word, sizeof word);
+                once += sizeof word;
+                if constexpr (Nested) {
+                    std::memcpy(twice, &word, sizeof word);
+                    twice += sizeof word;
+                }
+                at += sizeof word;
+                continue;
+            }
         }
-        if (how == 'U') {
-            const std::size_t length = utf8SequenceLength(text, i);
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte >= 0x80) {
+            const std::size_t length =
+                utf8SequenceLength(text, static_cast<std::size_t>(at - text.data()));
             if (length == 0) {
                 return false;
             }
-            i += length;
+            for (std::size_t i = 0; i < length; ++i) {
+                *once++ = at[i];
+                if constexpr (Nested) {
+                    *twice++ = at[i];
+                }
+            }
+            at += length;
             continue;
         }
-        out.append(text.data() + runStart, i - runStart);
-        if (how == 'u') {
-            const auto byte = static_cast<unsigned char>(text[i]);
-            const char escaped[] = {'\\', 'u', '0', '0', kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
-            out.append(escaped, sizeof escaped);
+        const char how = kEscape[byte];
+        if (how == 0) {
+            *once++ = *at;
+            if constexpr (Nested) {
+                *twice++ = *at;
+            }
         } else {
-            const char escaped[] = {'\\', how};
-            out.append(escaped, sizeof escaped);
+            once = writeEscapeOnce(once, byte, how);
+            if constexpr (Nested) {
+                twice = writeEscapeTwice(twice, byte, how);
+            }
         }
-        ++i;
-        runStart = i;
+        ++at;
     }
-    out.append(text.data() + runStart, text.size() - runStart);
+    onceOut = once;
+    twiceOut = twice;
     return true;
 }
 
-JsonWriter::JsonWriter(std::size_t expectedSize, Sensitive sensitive) : sensitive_(sensitive) {
-    out_.reserve(expectedSize);
+template <bool Nested>
+void put(char c, char*& once, char*& twice) {
+    *once++ = c;
+    if constexpr (Nested) {
+        *twice++ = c;
+    }
 }
 
-JsonWriter::~JsonWriter() {
-    if (sensitive_ == Sensitive::yes) {
-        platform::secureWipe(out_);
+// A quotation mark, which the nested copy escapes.
+template <bool Nested>
+void quote(char*& once, char*& twice) {
+    *once++ = '"';
+    if constexpr (Nested) {
+        *twice++ = '\\';
+        *twice++ = '"';
     }
+}
+
+template <bool Nested>
+bool writeString(std::string_view text, char*& once, char*& twice) {
+    quote<Nested>(once, twice);
+    if (!writeEscaped<Nested>(text, once, twice)) {
+        return false;
+    }
+    quote<Nested>(once, twice);
+    return true;
+}
+
+// [,]"first"[:"second"] in the text and, when `Nested`, in the nested copy.
+template <bool Nested>
+bool writeMember(bool comma, std::string_view first, const std::string_view* second, char*& once,
+                 char*& twice) {
+    if (comma) {
+        put<Nested>(',', once, twice);
+    }
+    if (!writeString<Nested>(first, once, twice)) {
+        return false;
+    }
+    if (second == nullptr) {
+        return true;
+    }
+    put<Nested>(':', once, twice);
+    return writeString<Nested>(*second, once, twice);
+}
+
+}  // namespace
+
+bool appendJsonEscaped(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out.resize(start + kMostOnce * text.size());
+    char* once = out.data() + start;
+    char* unused = nullptr;
+    const bool ok = writeEscaped<false>(text, once, unused);
+    out.resize(ok ? static_cast<std::size_t>(once - out.data()) : start);
+    return ok;
+}
+
+JsonWriter::Buffer::Buffer(std::size_t capacity, Sensitive sensitive)
+    : data_(capacity > 0 ? new char[capacity] : nullptr),
+      capacity_(capacity),
+      sensitive_(sensitive) {}
+
+JsonWriter::Buffer::~Buffer() {
+    clear();
+}
+
+void JsonWriter::Buffer::clear() {
+    // Everything the buffer ever held lies within its size: it only grows, and grows by moving.
+    if (sensitive_ == Sensitive::yes && size_ > 0) {
+        platform::secureWipe(data_.get(), size_);
+    }
+    size_ = 0;
+}
+
+void JsonWriter::Buffer::reserve(std::size_t capacity) {
+    if (capacity <= capacity_) {
+        return;
+    }
+    std::unique_ptr<char[]> larger(new char[capacity]);
+    if (size_ > 0) {
+        std::memcpy(larger.get(), data_.get(), size_);
+        if (sensitive_ == Sensitive::yes) {
+            platform::secureWipe(data_.get(), size_);
+        }
+    }
+    data_ = std::move(larger);
+    capacity_ = capacity;
+}
+
+char* JsonWriter::Buffer::prepare(std::size_t most) {
+    if (capacity_ - size_ < most) {
+        reserve(std::max(size_ + most, capacity_ * 2));
+    }
+    return data_.get() + size_;
+}
+
+void JsonWriter::Buffer::commit(const char* end) {
+    size_ = static_cast<std::size_t>(end - data_.get());
+}
+
+void JsonWriter::Buffer::append(std::string_view bytes) {
+    char* at = prepare(bytes.size());
+    if (!bytes.empty()) {
+        std::memcpy(at, bytes.data(), bytes.size());
+    }
+    commit(at + bytes.size());
+}
+
+std::string JsonWriter::Buffer::take() {
+    std::string contents(view());
+    clear();
+    return contents;
+}
+
+JsonWriter::JsonWriter(std::size_t expectedSize, Sensitive sensitive)
+    : out_(expectedSize, sensitive), nested_(0, sensitive) {}
+
+JsonWriter::~JsonWriter() = default;
+
+void JsonWriter::keepNestedCopy(std::string_view prefix) {
+    nesting_ = true;
+    // The nested copy is a little longer than the text: room for the prefix, a typical amount of
+    // escaping and what usually follows, so that it rarely has to grow.
+    nested_.reserve(prefix.size() + out_.capacity() + out_.capacity() / 4 + 96);
+    nested_.append(prefix);
 }
 
 std::string JsonWriter::take() {
-    std::string text = std::move(out_);
-    out_.clear();
-    return text;
+    return out_.take();
 }
 
-void JsonWriter::reserveFor(std::size_t extra) {
-    const std::size_t needed = out_.size() + extra;
-    if (needed <= out_.capacity()) {
-        return;
-    }
-    if (sensitive_ == Sensitive::no) {
-        out_.reserve(std::max(needed, out_.capacity() * 2));
-        return;
-    }
-    // Growing in place would free the old buffer with its card data unwiped.
-    std::string larger;
-    larger.reserve(std::max(needed, out_.capacity() * 2));
-    larger.append(out_);
-    platform::secureWipe(out_);
-    out_.swap(larger);
+void JsonWriter::appendToNestedCopy(std::string_view raw) {
+    nested_.append(raw);
 }
 
-void JsonWriter::separate() {
+std::string JsonWriter::takeNestedCopy() {
+    return nested_.take();
+}
+
+bool JsonWriter::takeSeparator() {
     if (afterKey_) {
         afterKey_ = false;
-        return;
+        return false;
     }
     if (depth_ == 0) {
-        return;
+        return false;
     }
     const std::uint64_t bit = std::uint64_t{1} << (depth_ - 1);
     if ((firstMember_ & bit) != 0) {
         firstMember_ &= ~bit;
-    } else {
-        reserveFor(1);
-        out_.push_back(',');
+        return false;
+    }
+    return true;
+}
+
+// Appends a separator if one is due (`separated`), then `raw`, which reads the same in the
+// nested copy.
+void JsonWriter::appendStructure(std::string_view raw, bool separated) {
+    const bool comma = separated && takeSeparator();
+    for (Buffer* buffer : {&out_, nesting_ ? &nested_ : nullptr}) {
+        if (buffer == nullptr) {
+            continue;
+        }
+        char* at = buffer->prepare(raw.size() + 1);
+        if (comma) {
+            *at++ = ',';
+        }
+        std::memcpy(at, raw.data(), raw.size());
+        buffer->commit(at + raw.size());
     }
 }
 
 void JsonWriter::beginObject() {
-    separate();
-    reserveFor(1);
-    out_.push_back('{');
+    appendStructure("{", true);
     if (depth_ < 64) {
         ++depth_;
         firstMember_ |= std::uint64_t{1} << (depth_ - 1);
@@ -133,50 +316,53 @@ void JsonWriter::beginObject() {
 }
 
 void JsonWriter::endObject() {
-    reserveFor(1);
-    out_.push_back('}');
+    afterKey_ = false;
+    appendStructure("}", false);
     if (depth_ > 0) {
         --depth_;
     }
 }
 
-void JsonWriter::appendString(std::string_view value) {
-    if (sensitive_ == Sensitive::yes) {
-        // An escaped text is at most six bytes per input byte. Making room for that up front
-        // means the escaping below never reallocates, so no copy of card data is left behind
-        // in a freed, unwiped buffer.
-        reserveFor(value.size() * 6 + 2);
+// Writes an optional separator, the string `first`, and when `second` is given a colon and the
+// string `second`: a whole member in one step, its room made once for the worst case.
+void JsonWriter::appendStrings(std::string_view first, const std::string_view* second) {
+    const bool comma = takeSeparator();
+    const std::size_t length = first.size() + (second != nullptr ? second->size() : 0);
+    // A separator, a colon, and quotation marks: 2 bytes a string, 4 in the nested copy (\").
+    char* once = out_.prepare(kMostOnce * length + 6);
+    char* twice = nesting_ ? nested_.prepare(kMostTwice * length + 10) : nullptr;
+    const bool written = nesting_ ? writeMember<true>(comma, first, second, once, twice)
+                                  : writeMember<false>(comma, first, second, once, twice);
+    if (!written) {
+        // Nothing is kept of a text that is not UTF-8; the writer reports the failure.
+        ok_ = false;
+        return;
     }
-    out_.push_back('"');
-    ok_ = appendJsonEscaped(out_, value) && ok_;
-    out_.push_back('"');
+    out_.commit(once);
+    if (nesting_) {
+        nested_.commit(twice);
+    }
 }
 
 void JsonWriter::key(std::string_view name) {
-    separate();
-    appendString(name);
-    reserveFor(1);
-    out_.push_back(':');
+    appendStrings(name, nullptr);
+    appendStructure(":", false);
     afterKey_ = true;
 }
 
 void JsonWriter::stringValue(std::string_view value) {
-    separate();
-    appendString(value);
+    appendStrings(value, nullptr);
 }
 
 void JsonWriter::member(std::string_view name, std::string_view value) {
-    key(name);
-    stringValue(value);
+    appendStrings(name, &value);
 }
 
 void JsonWriter::member(std::string_view name, std::int64_t value) {
     key(name);
-    separate();
     char digits[24];
     const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
-    reserveFor(static_cast<std::size_t>(result.ptr - digits));
-    out_.append(digits, result.ptr);
+    appendStructure(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), true);
 }
 
 }  // namespace vanto

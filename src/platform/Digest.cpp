@@ -26,7 +26,8 @@ Sha256Digest::~Sha256Digest() {
 }
 
 bool Sha256Digest::update(std::string_view piece) {
-    ok_ = ok_ && EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(context_), piece.data(), piece.size()) == 1;
+    ok_ = ok_ &&
+          EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(context_), piece.data(), piece.size()) == 1;
     return ok_;
 }
 

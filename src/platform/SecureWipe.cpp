@@ -1,12 +1,13 @@
 #include "vanto/platform/SecureWipe.h"
 
-#include <openssl/crypto.h>
+#include <string.h>
 
 namespace vanto::platform {
 
 void secureWipe(void* data, std::size_t size) {
     if (data != nullptr && size > 0) {
-        OPENSSL_cleanse(data, size);
+        // Unlike memset, explicit_bzero is never removed as a dead store.
+        explicit_bzero(data, size);
     }
 }
 

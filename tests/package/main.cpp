@@ -9,8 +9,8 @@ int main() {
     auto& configuration = vanto::VantoConfiguration::shared();
     configuration.setAppFuc("123456789");
     configuration.setAppTerminal("1");
-    const std::string request = vanto::Encode::encodeStringWebViewPayment(
-        "1234ABCD", "", 19.99, "false", "0", "Libro");
+    const std::string request =
+        vanto::Encode::encodeStringWebViewPayment("1234ABCD", "", 19.99, "false", "0", "Libro");
     if (request.find("\"firma\":\"") == std::string::npos) {
         std::fprintf(stderr, "the installed library produced no signed request\n");
         return 1;

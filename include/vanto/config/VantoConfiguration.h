@@ -12,7 +12,7 @@ namespace vanto {
 /// made between two payments applies to the next one. Values are not checked: what is set is
 /// what the gateway receives. Access is meant for one thread (the application's main queue).
 class VantoConfiguration {
-public:
+  public:
     /// A configuration with the defaults; the library itself only reads shared().
     VantoConfiguration();
 
@@ -70,12 +70,14 @@ public:
     }
 
     const std::string& appMerchantDescription() const { return appMerchantDescription_; }
-    void setAppMerchantDescription(std::string value) { appMerchantDescription_ = std::move(value); }
+    void setAppMerchantDescription(std::string value) {
+        appMerchantDescription_ = std::move(value);
+    }
 
     /// The identifier with which a payment asks the gateway for a reference to the card.
     const std::string& REQUEST_REFERENCE() const;
 
-private:
+  private:
     std::string appLicense_;
     EnviromentType appEnviroment_ = EnviromentType::integration;
     std::string appFuc_;

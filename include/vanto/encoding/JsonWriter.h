@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,23 +11,29 @@ namespace vanto {
 /// the way the gateway's reference writer does it: a backslash before each quotation mark and
 /// backslash, the solidus as "\/", \b \f \n \r \t for those controls and \u00xx for the other
 /// control characters; every other character, non-ASCII included, is written as its UTF-8 bytes.
-/// Returns false, leaving `out` partly written, when `text` is not well-formed UTF-8.
+/// Returns false, leaving `out` unchanged, when `text` is not well-formed UTF-8.
 bool appendJsonEscaped(std::string& out, std::string_view text);
 
 /// A compact JSON writer (no spaces, no line breaks) for objects of text and integer members,
 /// written in the order they are given.
 ///
-/// A writer made with `Sensitive::yes` holds card data: whenever its buffer must grow it moves to
-/// a larger one and wipes the old, and it wipes its buffer when destroyed unless the text was
-/// taken out.
+/// It can also keep, beside the JSON text, a nested copy: the same text escaped once more as the
+/// body of a JSON string, as it stands when one JSON document carries another as a text member.
+/// Both are written in one pass, which spares escaping the finished text a second time.
+///
+/// A writer made with `Sensitive::yes` holds card data: whenever a buffer must grow it moves to a
+/// larger one and wipes the old, and it wipes what it still holds when destroyed.
 class JsonWriter {
-public:
+  public:
     enum class Sensitive { no, yes };
 
     explicit JsonWriter(std::size_t expectedSize = 256, Sensitive sensitive = Sensitive::no);
     ~JsonWriter();
     JsonWriter(const JsonWriter&) = delete;
     JsonWriter& operator=(const JsonWriter&) = delete;
+
+    /// Starts the nested copy with `prefix`, written as it is. Call before writing anything.
+    void keepNestedCopy(std::string_view prefix);
 
     void beginObject();
     void endObject();
@@ -38,17 +45,53 @@ public:
 
     /// False once any text given to the writer was not well-formed UTF-8.
     bool ok() const { return ok_; }
-    const std::string& text() const { return out_; }
-    /// Moves the written text out; the writer is empty afterwards.
+    std::string_view text() const { return out_.view(); }
+    /// Moves the written text out; the writer's text is empty afterwards.
     std::string take();
 
-private:
-    void separate();
-    void reserveFor(std::size_t extra);
-    void appendString(std::string_view value);
+    /// Appends `raw` to the nested copy as it is (for what follows the nested document).
+    void appendToNestedCopy(std::string_view raw);
+    /// Moves the nested copy out, prefix and appended text included.
+    std::string takeNestedCopy();
 
-    std::string out_;
-    Sensitive sensitive_;
+  private:
+    // A growable byte buffer written through plain pointers. A sensitive one never grows in
+    // place: it moves to a larger block and wipes the old, and it wipes what it holds when it is
+    // emptied or destroyed.
+    class Buffer {
+      public:
+        Buffer(std::size_t capacity, Sensitive sensitive);
+        ~Buffer();
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+
+        /// Makes room for at most `most` more bytes and returns where they go; commit() then
+        /// says where the written bytes end.
+        char* prepare(std::size_t most);
+        void commit(const char* end);
+        void append(std::string_view bytes);
+        std::size_t capacity() const { return capacity_; }
+        void reserve(std::size_t capacity);
+        std::string_view view() const { return {data_.get(), size_}; }
+        /// Copies the contents out and empties the buffer.
+        std::string take();
+
+      private:
+        void clear();
+
+        std::unique_ptr<char[]> data_;
+        std::size_t size_ = 0;
+        std::size_t capacity_ = 0;
+        Sensitive sensitive_;
+    };
+
+    bool takeSeparator();
+    void appendStructure(std::string_view raw, bool separated);
+    void appendStrings(std::string_view first, const std::string_view* second);
+
+    Buffer out_;
+    Buffer nested_;
+    bool nesting_ = false;
     bool ok_ = true;
     // One bit per open object: set while the object has no member yet. Sixty-four levels of
     // nesting are far more than any message of the library has.

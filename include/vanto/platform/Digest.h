@@ -8,7 +8,7 @@ namespace vanto::platform {
 
 /// A SHA-256 digest computed over one or more pieces of text, fed in order.
 class Sha256Digest {
-public:
+  public:
     using Value = std::array<std::uint8_t, 32>;
 
     Sha256Digest();
@@ -21,7 +21,7 @@ public:
     /// Completes the digest; the object must not be used afterwards.
     bool finish(Value& out);
 
-private:
+  private:
     void* context_;
     bool ok_;
 };

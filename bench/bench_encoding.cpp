@@ -1,0 +1,165 @@
+// Encoding and signing the two requests, and decoding a direct-payment answer.
+//
+// Each encoder is measured beside SHA-256 of its own message text, the unavoidable part of
+// signing, and the report ends with the ratio encode / hash from this same run.
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentResponse.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/encoding/Sha256.h"
+
+namespace {
+
+void configure() {
+    auto& configuration = vanto::VantoConfiguration::shared();
+    configuration.setAppFuc("999008881");
+    configuration.setAppTerminal("1");
+    configuration.setAppLicense("sandbox-signing-credential");
+    configuration.setAppMerchantURL("https://shop.example/notify");
+    vanto::IAClientServiceSSM::setAppBundle("com.shop.kiosk");
+}
+
+std::string encodeDirect() {
+    return vanto::Encode::encodeStringDirectPayment("4000000000000002", "123", "3012", "1999",
+                                                    "BENCH0001", "", "true", "0",
+                                                    "Libro de ejemplo 1/2");
+}
+
+std::string encodeWeb() {
+    return vanto::Encode::encodeStringWebViewPayment("BENCH0002", "REQUIRED", 19.99, "false", "0",
+                                                     "Libro de ejemplo 1/2");
+}
+
+// The message text inside an envelope: the text the signature is computed over.
+std::string messageOf(const std::string& envelope) {
+    const std::string start = "{\"mensaje\":\"";
+    const std::string end = "\",\"firma\":\"";
+    std::string escaped = envelope.substr(start.size(), envelope.rfind(end) - start.size());
+    std::string text;
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] == '\\' && i + 1 < escaped.size()) {
+            ++i;
+        }
+        text.push_back(escaped[i]);
+    }
+    return text;
+}
+
+void BM_EncodeDirectPayment(benchmark::State& state) {
+    configure();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(encodeDirect());
+    }
+}
+BENCHMARK(BM_EncodeDirectPayment);
+
+void BM_Sha256DirectMessage(benchmark::State& state) {
+    configure();
+    const std::string message = messageOf(encodeDirect());
+    state.counters["bytes"] = static_cast<double>(message.size());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vanto::sha256(message));
+    }
+}
+BENCHMARK(BM_Sha256DirectMessage);
+
+void BM_EncodeWebViewPayment(benchmark::State& state) {
+    configure();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(encodeWeb());
+    }
+}
+BENCHMARK(BM_EncodeWebViewPayment);
+
+void BM_Sha256WebMessage(benchmark::State& state) {
+    configure();
+    const std::string message = messageOf(encodeWeb());
+    state.counters["bytes"] = static_cast<double>(message.size());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vanto::sha256(message));
+    }
+}
+BENCHMARK(BM_Sha256WebMessage);
+
+void BM_DecodeDirectPaymentAnswer(benchmark::State& state) {
+    const std::string answer =
+        R"({"code":0,"desc":"OK","datosRespuesta":{"Ds_Card_Country":"724","Ds_Amount":"1999",)"
+        R"("Ds_MerchantData":"","Ds_Currency":"978","Ds_Order":"BENCH0001","Ds_MerchantCode":"999008881",)"
+        R"("Ds_Card_Type":"C","Ds_Card_Brand":"1","Ds_AuthorisationCode":"123456","Ds_Language":"1",)"
+        R"("Ds_SecurePayment":"0","Ds_Response":"0000","Ds_TransactionType":"0","Ds_Terminal":"1",)"
+        R"("Ds_ExpiryDate":"3012","Ds_Merchant_Identifier":"","Ds_CardNumber":"400000******0002"}})";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vanto::DirectPaymentResponse::fromJSON(answer));
+    }
+}
+BENCHMARK(BM_DecodeDirectPaymentAnswer);
+
+// Console report plus the ratio of each encoder to hashing its message, from the medians of the
+// same run (or from the single runs when there are no repetitions).
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (median || run.run_type == Run::RT_Iteration) {
+                const std::string name = run.run_name.function_name;
+                if (median || !medians_.contains(name)) {
+                    nanoseconds_[name] = run.GetAdjustedRealTime();
+                }
+                if (median) {
+                    medians_.insert(name);
+                }
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        ratio("BM_EncodeDirectPayment", "BM_Sha256DirectMessage");
+        ratio("BM_EncodeWebViewPayment", "BM_Sha256WebMessage");
+    }
+
+  private:
+    void ratio(const std::string& measured, const std::string& baseline) {
+        const auto a = nanoseconds_.find(measured);
+        const auto b = nanoseconds_.find(baseline);
+        if (a != nanoseconds_.end() && b != nanoseconds_.end() && b->second > 0) {
+            std::printf("ratio %s / %s = %.2f\n", measured.c_str(), baseline.c_str(),
+                        a->second / b->second);
+        }
+    }
+    std::map<std::string, double> nanoseconds_;
+    std::set<std::string> medians_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Timings on a shared machine drift; repeated, interleaved runs compared by their medians keep
+    // the ratios steady. Flags given on the command line come later and take precedence.
+    std::vector<char*> arguments = {argv[0]};
+    std::string defaults[] = {
+        "--benchmark_repetitions=7", "--benchmark_enable_random_interleaving=true",
+        "--benchmark_report_aggregates_only=true", "--benchmark_min_warmup_time=0.05"};
+    for (auto& flag : defaults) {
+        arguments.push_back(flag.data());
+    }
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) {
+        return 1;
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

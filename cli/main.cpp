@@ -1,0 +1,35 @@
+#include <iostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+#include "vanto/Version.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"vanto: card payments through the gateway, from the command line"};
+    app.set_version_flag("--version", VANTO_VERSION);
+    app.require_subcommand(1);
+
+    std::string kind;
+    auto* encode = app.add_subcommand(
+        "encode", "Print the signed request for the order data read as JSON from standard input");
+    encode->add_option("kind", kind, "Which request: direct or web")
+        ->required()
+        ->check(CLI::IsMember({"direct", "web"}));
+
+    auto* demo = app.add_subcommand("demo", "Show the library at work on sample data");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? vanto::cli::kExitOk : vanto::cli::kExitBadInput;
+    }
+    if (encode->parsed()) {
+        return vanto::cli::runEncode(kind, std::cin, std::cout, std::cerr);
+    }
+    if (demo->parsed()) {
+        return vanto::cli::runDemo(std::cout, std::cerr);
+    }
+    return vanto::cli::kExitBadInput;
+}

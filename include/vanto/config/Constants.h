@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "vanto/config/EnviromentType.h"
+
+namespace vanto {
+
+/// The gateway's addresses: one host per environment, one path per service.
+///
+/// The host names come from the build (the VANTO_GATEWAY_HOST_* cache variables); the test and
+/// integration environments are reached on port 25443, production on the HTTPS default port.
+struct Constants {
+    /// The direct-payment service.
+    static std::string getURLDirectPayment(EnviromentType env);
+    /// The service that signs the payment page's parameters.
+    static std::string getURLParameters(EnviromentType env);
+    /// The gateway's payment page, loaded in the web view.
+    static std::string getURLWebViewPayment(EnviromentType env);
+
+    /// Replaces the host and port of one environment at run time, for a stand-in gateway such as
+    /// the sandbox: `authority` is "host" or "host:port" (an IPv6 address in brackets) and is
+    /// written verbatim in place of the environment's host and port. An empty authority restores
+    /// the built-in host. Returns false, changing nothing, for a text that is not an authority.
+    static bool setGatewayHost(EnviromentType env, std::string_view authority);
+
+    /// The "host[:port]" part that addresses of the environment currently use.
+    static std::string gatewayAuthority(EnviromentType env);
+};
+
+}  // namespace vanto

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace vanto::platform {
+
+/// The file name of the running program (without its folder), "" when it cannot be found.
+/// Stands in for the host application's identifier on systems without application bundles.
+std::string executableName();
+
+}  // namespace vanto::platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vanto {
+
+/// The Luhn check-digit test of a card number. True when every character is a decimal digit
+/// '0'-'9' and the Luhn sum is a non-zero multiple of ten. Any other character (group separators
+/// included, so callers remove them first) and the empty text give false. No length rule applies.
+bool lunhsTest(std::string_view text);
+
+/// Whether `text` is an expiry date "MM/yy" whose month has not passed yet in the local calendar.
+/// The current month is accepted; a text that is not exactly two digits, '/', two digits with a
+/// month 01-12 gives false.
+bool expireDateIsCorrect(std::string_view text);
+
+/// The same test against a given day, so that the rule can be checked for any date. The two-digit
+/// year is placed in the window from 80 years before `today` to 20 years after it, the way a date
+/// formatter reads a two-digit year. An invalid `today` gives false.
+bool expireDateIsCorrect(std::string_view text, std::chrono::year_month_day today);
+
+/// Regroups `text` for display: every occurrence of the separator `with` is removed, then `with`
+/// is put before each group of `every` characters except the first ("1234567" with 4 and " "
+/// gives "1234 567"). Characters are Unicode code points; a byte that does not start a well-formed
+/// UTF-8 sequence counts as one character. A group size below 1 returns the text unchanged.
+std::string grouping(std::string_view text, int every, std::string_view with);
+
+/// Reads an amount typed with either decimal mark. When the text holds both "." and ",", the "."
+/// is a thousands separator and is dropped and the "," is the decimal mark; otherwise a ","
+/// is read as ".". The whole text must then be one number: an optional sign, digits with at most
+/// one ".", an optional exponent, or an infinity or not-a-number form; no spaces. Anything else,
+/// the empty text, or a value outside the range of float gives no result.
+std::optional<float> formatToFloat(std::string_view text);
+
+/// The current month of the local calendar as two digits, "01" to "12".
+std::string getCurrentMonth();
+
+/// The last two digits of the current year of the local calendar, for example "26" in 2026.
+std::string getCurrentYeah();
+
+}  // namespace vanto

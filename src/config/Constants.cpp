@@ -1,0 +1,147 @@
+#include "vanto/config/Constants.h"
+
+#include <array>
+#include <mutex>
+
+namespace vanto {
+namespace {
+
+constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVirtual";
+constexpr std::string_view kParametersPath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
+constexpr std::string_view kWebViewPaymentPath = "/zel/realizarPago";
+
+std::string builtInAuthority(EnviromentType env) {
+    switch (env) {
+        case EnviromentType::test:
+            return VANTO_GATEWAY_HOST_TEST ":25443";
+        case EnviromentType::integration:
+            return VANTO_GATEWAY_HOST_INTEGRATION ":25443";
+        case EnviromentType::real:
+            return VANTO_GATEWAY_HOST_REAL;
+    }
+    return VANTO_GATEWAY_HOST_REAL;
+}
+
+// Run-time replacements, set by a test or a stand-in gateway, possibly from another thread than
+// the one building requests.
+struct Overrides {
+    std::mutex mutex;
+    std::array<std::string, 3> authority;
+};
+
+Overrides& overrides() {
+    static Overrides instance;
+    return instance;
+}
+
+std::size_t indexOf(EnviromentType env) {
+    const auto raw = static_cast<std::size_t>(env);
+    return raw < 3 ? raw : 2;
+}
+
+// An authority of the form host[:port]: no user information, path, query, fragment or space,
+// an optional all-digit port, brackets only around an IPv6 address.
+bool isAuthority(std::string_view text) {
+    if (text.empty()) {
+        return false;
+    }
+    std::string_view host = text;
+    std::string_view port;
+    if (text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string_view::npos || close == 1) {
+            return false;
+        }
+        host = text.substr(1, close - 1);
+        const auto rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') {
+                return false;
+            }
+            port = rest.substr(1);
+            if (port.empty()) {
+                return false;
+            }
+        }
+        for (const char c : host) {
+            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+                            (c >= 'A' && c <= 'F') || c == ':' || c == '.';
+            if (!ok) {
+                return false;
+            }
+        }
+    } else {
+        const auto colon = text.rfind(':');
+        if (colon != std::string_view::npos) {
+            host = text.substr(0, colon);
+            port = text.substr(colon + 1);
+            if (port.empty()) {
+                return false;
+            }
+        }
+        if (host.empty()) {
+            return false;
+        }
+        for (const char c : host) {
+            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                            (c >= 'A' && c <= 'Z') || c == '-' || c == '.';
+            if (!ok) {
+                return false;
+            }
+        }
+    }
+    if (port.size() > 5) {
+        return false;
+    }
+    for (const char c : port) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string address(EnviromentType env, std::string_view path) {
+    std::string result = "https://";
+    result += Constants::gatewayAuthority(env);
+    result += path;
+    return result;
+}
+
+}  // namespace
+
+std::string Constants::getURLDirectPayment(EnviromentType env) {
+    return address(env, kDirectPaymentPath);
+}
+
+std::string Constants::getURLParameters(EnviromentType env) {
+    return address(env, kParametersPath);
+}
+
+std::string Constants::getURLWebViewPayment(EnviromentType env) {
+    return address(env, kWebViewPaymentPath);
+}
+
+bool Constants::setGatewayHost(EnviromentType env, std::string_view authority) {
+    if (!authority.empty() && !isAuthority(authority)) {
+        return false;
+    }
+    auto& state = overrides();
+    const std::lock_guard lock(state.mutex);
+    state.authority[indexOf(env)] = std::string(authority);
+    return true;
+}
+
+std::string Constants::gatewayAuthority(EnviromentType env) {
+    auto& state = overrides();
+    {
+        const std::lock_guard lock(state.mutex);
+        const std::string& replaced = state.authority[indexOf(env)];
+        if (!replaced.empty()) {
+            return replaced;
+        }
+    }
+    return builtInAuthority(env);
+}
+
+}  // namespace vanto

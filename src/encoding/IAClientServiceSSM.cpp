@@ -1,0 +1,62 @@
+#include "vanto/encoding/IAClientServiceSSM.h"
+
+#include <mutex>
+
+#include "vanto/Version.h"
+#include "vanto/platform/Bundle.h"
+
+namespace vanto {
+namespace {
+
+struct Identification {
+    std::mutex mutex;
+    std::optional<std::string> bundle;
+    std::optional<std::string> version;
+};
+
+Identification& identification() {
+    static Identification instance;
+    return instance;
+}
+
+const std::string& programName() {
+    static const std::string name = platform::executableName();
+    return name;
+}
+
+}  // namespace
+
+std::string IAClientServiceSSM::getVerSDK() {
+    auto& state = identification();
+    const std::lock_guard lock(state.mutex);
+    return state.version.value_or(VANTO_VERSION);
+}
+
+std::string IAClientServiceSSM::getAppBundle() {
+    auto& state = identification();
+    {
+        const std::lock_guard lock(state.mutex);
+        if (state.bundle) {
+            return *state.bundle;
+        }
+    }
+    return programName();
+}
+
+std::string IAClientServiceSSM::getOperativeSystem() {
+    return "ios";
+}
+
+void IAClientServiceSSM::setAppBundle(std::optional<std::string> bundle) {
+    auto& state = identification();
+    const std::lock_guard lock(state.mutex);
+    state.bundle = std::move(bundle);
+}
+
+void IAClientServiceSSM::setVerSDK(std::optional<std::string> version) {
+    auto& state = identification();
+    const std::lock_guard lock(state.mutex);
+    state.version = std::move(version);
+}
+
+}  // namespace vanto

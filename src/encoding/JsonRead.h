@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+// The type rules by which the library decodes the gateway's JSON answers, kept in one place so
+// that every record reads its members the same way. Nothing here throws.
+namespace vanto::detail {
+
+/// Parses `text` as one complete JSON document. Malformed JSON, trailing content, strings that
+/// are not well-formed UTF-8 and any failure inside the parser give nullopt.
+std::optional<nlohmann::json> parseJson(std::string_view text) noexcept;
+
+/// Like parseJson, but only a JSON object is accepted at the top level.
+std::optional<nlohmann::json> parseJsonObject(std::string_view text) noexcept;
+
+/// The member `key` of `object` when it is present and not null, otherwise nullptr: for the
+/// answers' optional members an absent key and a null value mean the same.
+const nlohmann::json* presentMember(const nlohmann::json& object, std::string_view key) noexcept;
+
+/// Reads an optional text member: absent or null gives an absent value, a string gives its text,
+/// any other JSON type is a failure (false).
+[[nodiscard]] bool readOptionalText(const nlohmann::json& object, std::string_view key,
+                                    std::optional<std::string>& out);
+
+/// Reads a required text member: it must be present and a string.
+[[nodiscard]] bool readText(const nlohmann::json& object, std::string_view key, std::string& out);
+
+/// The value of a JSON number that is a whole number in the signed 64-bit range: an integer, an
+/// unsigned integer up to INT64_MAX, or a floating-point number with a whole value in range (1.0
+/// and 1e3 are read, 1.5 and 1e19 are not). Any other JSON value gives nullopt.
+std::optional<std::int64_t> wholeInt64(const nlohmann::json& value) noexcept;
+
+/// Reads a required integer member by the rule of wholeInt64.
+[[nodiscard]] bool readInteger(const nlohmann::json& object, std::string_view key,
+                               std::int64_t& out) noexcept;
+
+}  // namespace vanto::detail

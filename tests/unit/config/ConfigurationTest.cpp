@@ -1,0 +1,131 @@
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "vanto/config/Constants.h"
+#include "vanto/config/TransactionType.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/encoding/IAClientServiceSSM.h"
+
+namespace vanto {
+namespace {
+
+TEST(Configuration, StartsWithTheDocumentedDefaults) {
+    const VantoConfiguration configuration;
+    EXPECT_EQ(configuration.appEnviroment(), EnviromentType::integration);
+    EXPECT_EQ(configuration.appCurrency(), "978");
+    EXPECT_EQ(getValue(configuration.appMerchantPayMethods()), "T");
+    EXPECT_EQ(configuration.appURLOK(), "REDIR_URL_OK");
+    EXPECT_EQ(configuration.appURLKO(), "REDIR_URL_KO");
+    EXPECT_EQ(configuration.appLicense(), "");
+    EXPECT_EQ(configuration.REQUEST_REFERENCE(), "REQUIRED");
+}
+
+TEST(Configuration, SharedInstanceIsCreatedOnceUnderConcurrentFirstUse) {
+    std::vector<const VantoConfiguration*> seen(8);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        threads.emplace_back([&seen, i] { seen[i] = &VantoConfiguration::shared(); });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const auto* instance : seen) {
+        EXPECT_EQ(instance, &VantoConfiguration::shared());
+    }
+}
+
+TEST(Configuration, RawValueSettersKeepTheOldValueForUnknownCodes) {
+    VantoConfiguration configuration;
+    EXPECT_TRUE(configuration.setAppEnviroment(2));
+    EXPECT_FALSE(configuration.setAppEnviroment(3));
+    EXPECT_FALSE(configuration.setAppEnviroment(-1));
+    EXPECT_EQ(configuration.appEnviroment(), EnviromentType::real);
+    EXPECT_TRUE(configuration.setAppMerchantPayMethods(5));
+    EXPECT_FALSE(configuration.setAppMerchantPayMethods(6));
+    EXPECT_EQ(getValue(configuration.appMerchantPayMethods()), "z");
+}
+
+TEST(CodeTables, MapRawValuesTextsAndWireCodes) {
+    EXPECT_EQ(enviromentTypeFromRawValue(3), std::nullopt);
+    EXPECT_EQ(getEnviromentType(EnviromentType::test), "Test");
+    EXPECT_EQ(getEnviromentType(EnviromentType::real), "Real");
+    EXPECT_EQ(paymentMethodFromRawValue(-1), std::nullopt);
+    const std::string letters = "TRDPOz";
+    for (int raw = 0; raw < 6; ++raw) {
+        EXPECT_EQ(getValue(*paymentMethodFromRawValue(raw)), letters.substr(raw, 1));
+    }
+    EXPECT_EQ(transactionTypeFromRawValue(3), TransactionType::authentication);
+    EXPECT_EQ(transactionTypeFromRawValue(4), std::nullopt);
+    EXPECT_EQ(getTransctionType(TransactionType::authentication), "PAYMENT_TYPE_AUTHENTICATION");
+    const std::vector<std::string> codes = {"A", "0", "1", "7"};
+    for (int raw = 0; raw < 4; ++raw) {
+        EXPECT_EQ(transactionTypeCode(*transactionTypeFromRawValue(raw)), codes[raw]);
+    }
+}
+
+class GatewayEndpoints : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        for (const auto env :
+             {EnviromentType::test, EnviromentType::integration, EnviromentType::real}) {
+            Constants::setGatewayHost(env, "");
+        }
+    }
+};
+
+TEST_F(GatewayEndpoints, AddressEachServiceInEachEnvironment) {
+    const std::string integration = "https://" VANTO_TEST_HOST_INTEGRATION ":25443";
+    EXPECT_EQ(Constants::getURLDirectPayment(EnviromentType::integration),
+              integration + "/zel/virtualControllerV2/pagoVirtual");
+    EXPECT_EQ(Constants::getURLParameters(EnviromentType::integration),
+              integration + "/zel/virtualControllerV2/generaFirmaPagoVirtual");
+    EXPECT_EQ(Constants::getURLWebViewPayment(EnviromentType::integration),
+              integration + "/zel/realizarPago");
+    EXPECT_EQ(Constants::getURLWebViewPayment(EnviromentType::test),
+              "https://" VANTO_TEST_HOST_TEST ":25443/zel/realizarPago");
+    EXPECT_EQ(Constants::getURLDirectPayment(EnviromentType::real),
+              "https://" VANTO_TEST_HOST_REAL "/zel/virtualControllerV2/pagoVirtual");
+}
+
+TEST_F(GatewayEndpoints, HostCanBeReplacedAtRunTimeAndRestored) {
+    EXPECT_TRUE(Constants::setGatewayHost(EnviromentType::test, "127.0.0.1:40443"));
+    EXPECT_EQ(Constants::getURLDirectPayment(EnviromentType::test),
+              "https://127.0.0.1:40443/zel/virtualControllerV2/pagoVirtual");
+    EXPECT_EQ(Constants::getURLDirectPayment(EnviromentType::integration),
+              "https://" VANTO_TEST_HOST_INTEGRATION ":25443/zel/virtualControllerV2/pagoVirtual")
+        << "other environments are untouched";
+    EXPECT_TRUE(Constants::setGatewayHost(EnviromentType::real, "[::1]:8443"));
+    EXPECT_EQ(Constants::getURLWebViewPayment(EnviromentType::real),
+              "https://[::1]:8443/zel/realizarPago");
+    EXPECT_TRUE(Constants::setGatewayHost(EnviromentType::test, ""));
+    EXPECT_EQ(Constants::gatewayAuthority(EnviromentType::test), VANTO_TEST_HOST_TEST ":25443");
+}
+
+TEST_F(GatewayEndpoints, RefusesTextsThatAreNotHostAndPort) {
+    for (const char* bad : {"host/path", "user@host", "host:", ":443", "host:44a3", "host:123456",
+                            "ho st", "host?x", "[::1", "[zz]", "[::1]x", "host#f"}) {
+        EXPECT_FALSE(Constants::setGatewayHost(EnviromentType::test, bad)) << bad;
+    }
+    EXPECT_EQ(Constants::gatewayAuthority(EnviromentType::test), VANTO_TEST_HOST_TEST ":25443");
+}
+
+TEST(ClientIdentification, DefaultsToBuildVersionAndProgramName) {
+    EXPECT_EQ(IAClientServiceSSM::getVerSDK(), VANTO_PROJECT_VERSION);
+    EXPECT_EQ(IAClientServiceSSM::getAppBundle(), "vanto_unit_tests");
+    EXPECT_EQ(IAClientServiceSSM::getOperativeSystem(), "ios");
+    IAClientServiceSSM::setAppBundle("com.shop.kiosk");
+    IAClientServiceSSM::setVerSDK("");
+    EXPECT_EQ(IAClientServiceSSM::getAppBundle(), "com.shop.kiosk");
+    EXPECT_EQ(IAClientServiceSSM::getVerSDK(), "");
+    IAClientServiceSSM::setAppBundle(std::nullopt);
+    IAClientServiceSSM::setVerSDK(std::nullopt);
+    EXPECT_EQ(IAClientServiceSSM::getAppBundle(), "vanto_unit_tests");
+    EXPECT_EQ(IAClientServiceSSM::getVerSDK(), VANTO_PROJECT_VERSION);
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,178 @@
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "TestSupport.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/encoding/Sha256.h"
+
+namespace vanto {
+namespace {
+
+using nlohmann::json;
+using testing::readTestData;
+
+class EncodeTest : public testing::ConfiguredTest {
+  protected:
+    void SetUp() override {
+        ConfiguredTest::SetUp();
+        auto& configuration = VantoConfiguration::shared();
+        configuration.setAppFuc("123456789");
+        configuration.setAppTerminal("1");
+    }
+
+    static std::string directExample() {
+        return Encode::encodeStringDirectPayment("4000000000001234", "123", "2912", "1999",
+                                                 "1234ABCD", "", "true", "0", "Libro 1/2");
+    }
+    static std::string webExample() {
+        return Encode::encodeStringWebViewPayment("1234ABCD", "REQUIRED", 19.99, "false", "0",
+                                                  "Libro");
+    }
+    // The "mensaje" and "firma" members of an envelope, checking on the way that it is exactly
+    // an object of those two texts.
+    static std::pair<std::string, std::string> split(const std::string& envelope) {
+        const json parsed = json::parse(envelope);
+        EXPECT_EQ(parsed.size(), 2u);
+        return {parsed.at("mensaje").get<std::string>(), parsed.at("firma").get<std::string>()};
+    }
+};
+
+TEST_F(EncodeTest, ReproducesBothWorkedExamplesByteForByte) {
+    EXPECT_EQ(directExample(), readTestData("direct-example.envelope"));
+    EXPECT_EQ(webExample(), readTestData("web-example.envelope"));
+    EXPECT_EQ(split(directExample()).first, readTestData("direct-example.message"));
+    EXPECT_EQ(split(webExample()).first, readTestData("web-example.message"));
+}
+
+TEST_F(EncodeTest, SignatureCoversMessageTextFollowedByTheCredential) {
+    const auto [message, unsigned_firma] = split(directExample());
+    EXPECT_EQ(unsigned_firma, sha256(message));
+
+    VantoConfiguration::shared().setAppLicense("sq7HjrUOBfKmC576ILgskD5srU870gJ7");
+    const auto [sameMessage, firma] = split(directExample());
+    EXPECT_EQ(sameMessage, message) << "the credential must never travel";
+    EXPECT_EQ(firma, sha256(message + "sq7HjrUOBfKmC576ILgskD5srU870gJ7"));
+    EXPECT_EQ(directExample().find("sq7HjrUOBfKmC576ILgskD5srU870gJ7"), std::string::npos);
+
+    VantoConfiguration::shared().setAppLicense("sq7HjrUOBfKmC576ILgskD5srU870gJ8");
+    const auto [otherMessage, otherFirma] = split(directExample());
+    EXPECT_EQ(otherMessage, message);
+    EXPECT_NE(otherFirma, firma);
+    EXPECT_EQ(otherFirma.size(), 64u);
+    EXPECT_EQ(otherFirma.find_first_not_of("0123456789abcdef"), std::string::npos);
+}
+
+TEST_F(EncodeTest, FreshConfigurationStillWritesEveryMemberInOrder) {
+    VantoConfiguration::shared() = VantoConfiguration();
+    const auto [message, firma] =
+        split(Encode::encodeStringDirectPayment("", "", "", "", "", "", "", "", ""));
+    const json parsed = json::parse(message);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : parsed.at("datosPeticion").items()) {
+        keys.push_back(key);
+        EXPECT_TRUE(value.is_string()) << key;
+    }
+    EXPECT_EQ(keys.size(), 17u);
+    // The writer keeps the given order; nlohmann sorts keys, so compare against the raw text.
+    const std::vector<std::string> order = {
+        "DS_MERCHANT_MODULE",        "DS_MERCHANT_MERCHANTCODE",
+        "DS_MERCHANT_TERMINAL",      "DS_MERCHANT_ORDER",
+        "DS_MERCHANT_AMOUNT",        "DS_MERCHANT_CURRENCY",
+        "DS_MERCHANT_PAN",           "DS_MERCHANT_CVV2",
+        "DS_MERCHANT_EXPIRYDATE",    "DS_MERCHANT_IDENTIFIER",
+        "DS_MERCHANT_MERCHANTURL",   "DS_MERCHANT_PRODUCTDESCRIPTION",
+        "DS_MERCHANT_MERCHANTDATA",  "DS_MERCHANT_TRANSACTIONTYPE",
+        "DS_MERCHANT_DIRECTPAYMENT", "DS_MERCHANT_CONSUMERLANGUAGE",
+        "DS_MERCHANT_GROUP"};
+    std::size_t position = 0;
+    for (const auto& key : order) {
+        const auto found = message.find("\"" + key + "\":", position);
+        ASSERT_NE(found, std::string::npos) << key << " missing or out of order";
+        position = found;
+    }
+    EXPECT_EQ(parsed.at("datosPeticion").at("DS_MERCHANT_CURRENCY"), "978");
+    EXPECT_EQ(parsed.at("datosPeticion").at("DS_MERCHANT_MERCHANTCODE"), "");
+    EXPECT_EQ(firma, sha256(message));
+}
+
+TEST_F(EncodeTest, TextsAreEscapedOnceInTheMessageAndAgainInTheEnvelope) {
+    const std::string envelope = Encode::encodeStringDirectPayment(
+        "4000000000001234", "123", "2912", "1999", "1/2\"x\\", "", "true", "0", "Añadir\ttab");
+    const auto [message, firma] = split(envelope);
+    EXPECT_NE(message.find(R"("DS_MERCHANT_ORDER":"1\/2\"x\\")"), std::string::npos) << message;
+    EXPECT_NE(message.find("\"Añadir\\ttab\""), std::string::npos) << "non-ASCII stays UTF-8";
+    EXPECT_NE(envelope.find(R"(1\\\/2\\\"x\\\\)"), std::string::npos) << envelope;
+    EXPECT_EQ(json::parse(message)["datosPeticion"]["DS_MERCHANT_ORDER"], "1/2\"x\\");
+    EXPECT_EQ(firma, sha256(message));
+}
+
+TEST_F(EncodeTest, TextThatIsNotUtf8GivesNoRequest) {
+    EXPECT_EQ(Encode::encodeStringDirectPayment("4000000000001234", "123", "2912", "1999", "A", "",
+                                                "true", "0", "bad \xC3\x28 text"),
+              "");
+    EXPECT_EQ(Encode::encodeStringWebViewPayment("A\xFF", "", 1.0, "false", "0", "x"), "");
+}
+
+TEST_F(EncodeTest, WebRequestRepairsEmptyReturnAddressesAndKeepsSetOnes) {
+    auto& configuration = VantoConfiguration::shared();
+    configuration.setAppURLOK("");
+    configuration.setAppURLKO("https://shop.example/ko");
+    const auto [message, firma] = split(webExample());
+    EXPECT_EQ(configuration.appURLOK(), "REDIR_URL_OK");
+    EXPECT_EQ(configuration.appURLKO(), "https://shop.example/ko");
+    const json parameters = json::parse(message).at("parametros");
+    EXPECT_EQ(parameters.at("Ds_Merchant_UrlOK"), "REDIR_URL_OK");
+    EXPECT_EQ(parameters.at("Ds_Merchant_UrlKO"), "https://shop.example/ko");
+    EXPECT_NE(message.find(R"("Ds_Merchant_UrlKO":"https:\/\/shop.example\/ko")"),
+              std::string::npos);
+}
+
+TEST_F(EncodeTest, WebRequestSendsPaymentMethodLetterAndOptionalTexts) {
+    auto& configuration = VantoConfiguration::shared();
+    ASSERT_TRUE(configuration.setAppMerchantPayMethods(5));
+    configuration.setAppMerchantName("Librería");
+    configuration.setAppMerchantDescription("Tienda");
+    const json parameters = json::parse(split(webExample()).first).at("parametros");
+    EXPECT_EQ(parameters.at("Ds_Merchant_PayMethods"), "z");
+    EXPECT_EQ(parameters.at("Ds_Merchant_MerchantName"), "Librería");
+    EXPECT_EQ(parameters.at("Ds_merchant_MerchantDescriptor"), "Tienda");
+    EXPECT_EQ(parameters.size(), 20u);
+}
+
+TEST_F(EncodeTest, WebRequestAmountsRoundToNearestHundredthAwayFromZero) {
+    const auto amountSent = [](double amount) {
+        const std::string envelope =
+            Encode::encodeStringWebViewPayment("1", "", amount, "false", "0", "x");
+        return json::parse(split(envelope).first)
+            .at("parametros")
+            .at("Ds_Merchant_Amount")
+            .get<std::string>();
+    };
+    EXPECT_EQ(amountSent(19.99), "1999");
+    EXPECT_EQ(amountSent(0.29), "29");
+    EXPECT_EQ(amountSent(0.105), "11");
+    EXPECT_EQ(amountSent(-1.5), "-150");
+    EXPECT_EQ(amountSent(0.0), "0");
+    EXPECT_EQ(amountSent(-0.004), "0");
+    EXPECT_EQ(amountSent(1e16), "1000000000000000000");
+}
+
+TEST_F(EncodeTest, WebRequestRefusesAmountsWithoutHundredthsAndChangesNothing) {
+    auto& configuration = VantoConfiguration::shared();
+    configuration.setAppURLOK("");
+    for (const double amount :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(), 1e17, -1e17, 9.3e16}) {
+        EXPECT_EQ(Encode::encodeStringWebViewPayment("1", "", amount, "false", "0", "x"), "")
+            << amount;
+    }
+    EXPECT_EQ(configuration.appURLOK(), "") << "a refused request must not touch the configuration";
+}
+
+}  // namespace
+}  // namespace vanto
