@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vanto::platform {
+
+/// Ordered header fields. Names compare without regard to case, as HTTP field names do.
+class HeaderFields {
+  public:
+    using Field = std::pair<std::string, std::string>;
+
+    /// Sets the field `name` to `value`, replacing an earlier value of the same field in place.
+    void set(std::string name, std::string value);
+    /// The value of the field `name`, if present.
+    std::optional<std::string> value(std::string_view name) const;
+    /// Adds a field without replacing (for replies, where a field may come more than once).
+    void add(std::string name, std::string value);
+    const std::vector<Field>& fields() const { return fields_; }
+    bool empty() const { return fields_.empty(); }
+
+  private:
+    std::vector<Field> fields_;
+};
+
+/// How a request may use cached replies. Only the protocol's own rules are offered.
+enum class CachePolicy { useProtocolCachePolicy };
+
+/// A URL request: address, method, header fields, body and time-out.
+struct URLRequest {
+    explicit URLRequest(std::string url) : url(std::move(url)) {}
+
+    std::string url;
+    std::optional<std::string> httpMethod;
+    HeaderFields allHTTPHeaderFields;
+    /// The body bytes; absent for a request without a body.
+    std::optional<std::string> httpBody;
+    /// Seconds the transfer may stay idle (no bytes either way) before it fails.
+    double timeoutInterval = 60.0;
+    CachePolicy cachePolicy = CachePolicy::useProtocolCachePolicy;
+};
+
+/// An HTTP reply's status line and header fields.
+struct HTTPURLResponse {
+    std::string url;
+    int statusCode = 0;
+    HeaderFields allHeaderFields;
+};
+
+}  // namespace vanto::platform

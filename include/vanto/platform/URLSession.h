@@ -1,0 +1,78 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vanto/platform/DispatchQueue.h"
+#include "vanto/platform/HTTPCookieStorage.h"
+#include "vanto/platform/URLRequest.h"
+
+namespace vanto::platform {
+
+/// A failure of the URL loading system: a transfer that could not be made or completed.
+struct PlatformError {
+    /// Where the code comes from: "libcurl" for transfer failures.
+    std::string domain;
+    long code = 0;
+    std::string localizedDescription;
+};
+
+/// How a URL session makes its transfers. TLS peer and host-name verification are always on.
+struct URLSessionConfiguration {
+    /// The defaults: the system's trust store, the shared cookie storage.
+    static URLSessionConfiguration defaultSessionConfiguration();
+
+    /// Certificates (PEM text) trusted in addition to the system's, for example a local stand-in
+    /// gateway's. Given by the application; nothing is read from files or the environment.
+    std::vector<std::string> additionalTrustAnchors;
+    /// When set, the server's public key must match: libcurl's pinned-key form, for example
+    /// "sha256//<Base64 of the SHA-256 of the DER public key>".
+    std::optional<std::string> pinnedPublicKey;
+    /// Where the cookies that replies set are kept; none when null.
+    HTTPCookieStorage* httpCookieStorage = &HTTPCookieStorage::shared();
+};
+
+/// One transfer, started with resume().
+class URLSessionDataTask {
+  public:
+    explicit URLSessionDataTask(std::function<void()> start) : start_(std::move(start)) {}
+    /// Starts the transfer (once; later calls do nothing).
+    void resume();
+
+  private:
+    std::function<void()> start_;
+};
+
+/// Makes transfers over libcurl. Each session owns one serial delegate queue with a thread of its
+/// own: it runs the transfers one after another and calls their completion handlers there.
+class URLSession {
+  public:
+    /// The reply body (present whenever a reply arrived), the HTTP reply, and the failure.
+    using CompletionHandler =
+        std::function<void(std::optional<std::string> data, std::optional<HTTPURLResponse> response,
+                           std::optional<PlatformError> error)>;
+
+    explicit URLSession(URLSessionConfiguration configuration);
+    ~URLSession();
+    URLSession(const URLSession&) = delete;
+    URLSession& operator=(const URLSession&) = delete;
+
+    /// A task that sends `request` and calls `completionHandler` on the delegate queue. The body
+    /// bytes the task held are wiped once the handler has returned.
+    std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request,
+                                                 CompletionHandler completionHandler);
+
+    const URLSessionConfiguration& configuration() const { return *configuration_; }
+    DispatchQueue& delegateQueue() { return *delegateQueue_; }
+
+  private:
+    // Shared with the transfers, which may still run when the session is let go of on its own
+    // delegate queue.
+    std::shared_ptr<const URLSessionConfiguration> configuration_;
+    std::unique_ptr<DispatchQueue> delegateQueue_;
+};
+
+}  // namespace vanto::platform

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <concepts>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "vanto/platform/URLSession.h"
+#include "vanto/transport/CallbackQueue.h"
+#include "vanto/transport/RequestService.h"
+#include "vanto/transport/SDKError.h"
+
+namespace vanto {
+
+/// A request description with a decodable answer record.
+template <typename T>
+concept RequestDescription = std::derived_from<T, RequestService> && requires(const T& request) {
+    typename T::Response;
+    { request.result(std::string_view()) } -> std::same_as<Result<typename T::Response>>;
+};
+
+/// Sends request descriptions to the gateway over its own URL session and delivers each outcome,
+/// exactly once, as an answer record or an SDKError on the chosen callback queue.
+///
+/// The session's delegate queue (a thread of its own) makes the transfer, prints the reply trace,
+/// takes in the reply's cookies and decodes the reply; only the callback runs on the callback
+/// queue. TLS verification is never relaxed: a server that fails it gets no request body, and the
+/// call fails with nonURLResponse.
+class Manager : public std::enable_shared_from_this<Manager> {
+  public:
+    static std::shared_ptr<Manager> create(
+        platform::URLSessionConfiguration configuration =
+            platform::URLSessionConfiguration::defaultSessionConfiguration(),
+        CallbackQueue callbackQueue = CallbackQueue::main());
+    ~Manager();
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+
+    /// Sends `request`. `success` receives the decoded answer, `failure` the error; one of them
+    /// runs once, on `callbackQueue` or else the manager's queue. The manager, the description and
+    /// the callbacks are kept alive until then; afterwards the description's body is wiped.
+    template <RequestDescription T>
+    void send(std::shared_ptr<T> request, std::optional<CallbackQueue> callbackQueue,
+              std::function<void(std::optional<typename T::Response>)> success,
+              std::function<void(SDKError)> failure) {
+        Decoder decode = [request, success,
+                          failure](const std::string& data) -> std::function<void()> {
+            auto result = request->result(data);
+            if (result.isSuccess()) {
+                return [success, value = result.value()] { success(value); };
+            }
+            return [failure, error = result.error()] { failure(error); };
+        };
+        sendDescription(std::move(request), callbackQueue.value_or(queue_), std::move(decode),
+                        std::move(failure));
+    }
+
+  private:
+    // Decodes a reply body and returns the delivery of the outcome, to run on the callback queue.
+    using Decoder = std::function<std::function<void()>(const std::string& data)>;
+
+    Manager(platform::URLSessionConfiguration configuration, CallbackQueue callbackQueue);
+    void sendDescription(std::shared_ptr<RequestService> request, CallbackQueue queue,
+                         Decoder decode, std::function<void(SDKError)> failure);
+    void updateCookies(const platform::HTTPURLResponse& response);
+
+    std::unique_ptr<platform::URLSession> session_;
+    CallbackQueue queue_;
+};
+
+}  // namespace vanto

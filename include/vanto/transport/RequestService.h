@@ -1,0 +1,78 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "vanto/platform/URLRequest.h"
+#include "vanto/platform/URLSession.h"
+#include "vanto/transport/HTTPMethod.h"
+#include "vanto/transport/Result.h"
+
+namespace vanto {
+
+/// What the transport needs to make one call to the gateway: address, method, header fields,
+/// body and time-out, with the defaults the gateway's services share.
+class RequestService {
+  public:
+    virtual ~RequestService() = default;
+
+    /// The service address; each description supplies its own.
+    virtual std::string baseURL() const = 0;
+    /// Appended to baseURL() as one more path component when not empty.
+    virtual std::string path() const { return ""; }
+    virtual HTTPMethod method() const { return HTTPMethod::post; }
+    /// One field: "Content-Type: application/x-www-form-urlencoded".
+    virtual platform::HeaderFields headers() const;
+    virtual std::string body() const = 0;
+    /// Seconds a transfer may stay idle before it fails.
+    virtual double timeout() const { return 50.0; }
+    /// Sample reply bytes; nothing in the library reads them.
+    virtual std::string sampleData() const { return ""; }
+    /// Overwrites the texts that made the body, which may hold card data, once the call is over.
+    virtual void wipeBody() {}
+
+    /// The body text.
+    std::string json() const { return body(); }
+
+    /// The URL request for this description (POST to the service address with the header fields,
+    /// the stored cookies of Session::shared() and the body), or the failure of composing the
+    /// body: a body that is not well-formed UTF-8 text.
+    std::variant<platform::URLRequest, platform::PlatformError> build() const;
+
+  private:
+    std::variant<std::string, platform::PlatformError> composeBody() const;
+};
+
+/// A request description whose answer record is `R`: result(from) decodes the gateway's reply
+/// envelope and the answer inside it.
+template <typename R>
+class RequestServiceOf : public RequestService {
+  public:
+    using Response = R;
+
+    Result<R> result(std::string_view data) const;
+};
+
+namespace detail {
+/// The text of "mensaje" of a reply envelope; none when the bytes are not such an envelope.
+std::optional<std::string> replyMessage(std::string_view data);
+SDKError decodingError(std::string_view what);
+}  // namespace detail
+
+template <typename R>
+Result<R> RequestServiceOf<R>::result(std::string_view data) const {
+    const auto message = detail::replyMessage(data);
+    if (!message) {
+        return Result<R>::error(
+            detail::decodingError("the reply is not a JSON envelope with a text \"mensaje\""));
+    }
+    auto record = R::fromJSON(*message);
+    if (!record) {
+        return Result<R>::error(
+            detail::decodingError("\"mensaje\" is not the JSON of the expected answer record"));
+    }
+    return Result<R>::success(std::move(record));
+}
+
+}  // namespace vanto

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "vanto/platform/URLRequest.h"
+#include "vanto/platform/URLSession.h"
+
+namespace vanto {
+
+/// A failure of a call to the gateway, with the code and Spanish text the merchant application
+/// receives. The code and text depend only on the case.
+class SDKError {
+  public:
+    enum class Case {
+        connectionError,
+        requestError,
+        responseError,
+        nonURLResponse,
+        wrongStatusCode,
+        serverError,
+        malformedURL,
+        wrongJsonDecodeNames,
+        signatureNotValid,
+        wrongErrorServerCode,
+        wrongJsonFormat,
+        wrongBodyJsonFormat,
+        wrongBodyData,
+        internalError,
+    };
+
+    static SDKError connectionError(platform::PlatformError error);
+    static SDKError requestError(platform::PlatformError error);
+    static SDKError responseError(platform::PlatformError error);
+    static SDKError nonURLResponse(std::optional<platform::HTTPURLResponse> response);
+    static SDKError wrongStatusCode(int status);
+    static SDKError serverError(int status);
+    static SDKError malformedURL(std::string url);
+    static SDKError wrongJsonDecodeNames(platform::PlatformError error);
+    static SDKError signatureNotValid();
+    static SDKError wrongErrorServerCode();
+    static SDKError wrongJsonFormat();
+    static SDKError wrongBodyJsonFormat();
+    static SDKError wrongBodyData();
+    static SDKError internalError();
+
+    Case kind() const { return kind_; }
+    /// 5548 for the library's own faults (decoding and internal errors), 5550 for the others.
+    std::int64_t code() const;
+    /// "Error interno de la librería." or "Error de conexión.", with the code.
+    std::string errorDescription() const;
+
+    /// The platform error carried by connectionError, requestError, responseError and
+    /// wrongJsonDecodeNames.
+    const platform::PlatformError* platformError() const;
+    /// The reply carried by nonURLResponse, when there was one.
+    const platform::HTTPURLResponse* response() const;
+    /// The status carried by wrongStatusCode and serverError.
+    std::optional<int> status() const;
+    /// The address carried by malformedURL.
+    const std::string* url() const;
+
+  private:
+    using Payload = std::variant<std::monostate, platform::PlatformError,
+                                 std::optional<platform::HTTPURLResponse>, int, std::string>;
+    SDKError(Case kind, Payload payload) : kind_(kind), payload_(std::move(payload)) {}
+
+    Case kind_;
+    Payload payload_;
+};
+
+}  // namespace vanto

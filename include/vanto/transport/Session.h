@@ -1,0 +1,39 @@
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "vanto/platform/HTTPCookie.h"
+#include "vanto/platform/URLRequest.h"
+
+namespace vanto {
+
+/// The library's cookie store: the cookies it adds to every request it builds, in order, at most
+/// one per name. One instance for the process; safe to read and update from several threads.
+class Session {
+  public:
+    static Session& shared();
+
+    /// A snapshot of the stored cookies, in order.
+    std::vector<platform::HTTPCookie> cookies() const;
+    void setCookies(std::vector<platform::HTTPCookie> cookies);
+    /// Takes in `received` in one step: a cookie whose name is stored replaces it at its
+    /// position; a cookie with a new name is appended.
+    void updateCookies(const std::vector<platform::HTTPCookie>& received);
+
+  private:
+    Session() = default;
+
+    mutable std::mutex mutex_;
+    std::vector<platform::HTTPCookie> cookies_;
+};
+
+/// Puts `cookie` in place of the first cookie of `list` with the same name (names compare exactly);
+/// leaves the list unchanged when there is none.
+void update(std::vector<platform::HTTPCookie>& list, const platform::HTTPCookie& cookie);
+
+/// Sets the header fields that send `cookies` on `request` (one "Cookie" field, replacing an
+/// earlier one); an empty list leaves the request unchanged.
+void addCookies(platform::URLRequest& request, const std::vector<platform::HTTPCookie>& cookies);
+
+}  // namespace vanto

@@ -1,0 +1,249 @@
+#include "vanto/platform/HTTPCookieStorage.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <mutex>
+#include <string>
+
+#include "platform/CurlGlobal.h"
+
+namespace vanto::platform {
+namespace {
+
+constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::vector<std::string_view> splitTabs(std::string_view line) {
+    std::vector<std::string_view> parts;
+    std::size_t from = 0;
+    for (std::size_t tab = line.find('\t'); tab != std::string_view::npos;
+         tab = line.find('\t', from)) {
+        parts.push_back(line.substr(from, tab - from));
+        from = tab + 1;
+    }
+    parts.push_back(line.substr(from));
+    return parts;
+}
+
+// One line of libcurl's cookie list: domain, subdomains flag, path, secure flag, expiry in
+// seconds since the epoch (0 for a session cookie), name, value.
+std::optional<HTTPCookie> parseNetscapeLine(std::string_view line) {
+    HTTPCookie cookie;
+    if (line.starts_with(kHttpOnlyPrefix)) {
+        cookie.httpOnly = true;
+        line.remove_prefix(kHttpOnlyPrefix.size());
+    }
+    const auto parts = splitTabs(line);
+    if (parts.size() != 7) {
+        return std::nullopt;
+    }
+    std::string_view domain = parts[0];
+    if (domain.starts_with('.')) {
+        domain.remove_prefix(1);
+    }
+    cookie.domain = lower(domain);
+    cookie.includesSubdomains = parts[1] == "TRUE";
+    cookie.path = std::string(parts[2]);
+    cookie.secure = parts[3] == "TRUE";
+    long long expires = 0;
+    std::from_chars(parts[4].data(), parts[4].data() + parts[4].size(), expires);
+    if (expires != 0) {
+        cookie.expiresDate = std::chrono::system_clock::time_point(std::chrono::seconds(expires));
+    }
+    cookie.name = std::string(parts[5]);
+    cookie.value = std::string(parts[6]);
+    return cookie;
+}
+
+std::string netscapeLine(const HTTPCookie& cookie) {
+    const long long expires = cookie.expiresDate ? std::chrono::duration_cast<std::chrono::seconds>(
+                                                       cookie.expiresDate->time_since_epoch())
+                                                       .count()
+                                                 : 0;
+    std::string line = cookie.httpOnly ? std::string(kHttpOnlyPrefix) : std::string();
+    line += cookie.includesSubdomains ? "." + cookie.domain : cookie.domain;
+    line += cookie.includesSubdomains ? "\tTRUE\t" : "\tFALSE\t";
+    line += cookie.path + (cookie.secure ? "\tTRUE\t" : "\tFALSE\t");
+    line += std::to_string(expires) + "\t" + cookie.name + "\t" + cookie.value;
+    return line;
+}
+
+bool expired(const HTTPCookie& cookie) {
+    return cookie.expiresDate && *cookie.expiresDate <= std::chrono::system_clock::now();
+}
+
+bool isIPAddress(std::string_view host) {
+    return host.starts_with('[') || std::all_of(host.begin(), host.end(), [](char c) {
+               return std::isdigit(static_cast<unsigned char>(c)) || c == '.';
+           });
+}
+
+// Domain matching of RFC 6265: the host itself, or a subdomain when the cookie allows it (never
+// for an IP address).
+bool domainMatches(const HTTPCookie& cookie, const std::string& host) {
+    if (host == cookie.domain) {
+        return true;
+    }
+    return cookie.includesSubdomains && !isIPAddress(host) && host.size() > cookie.domain.size() &&
+           host.ends_with(cookie.domain) && host[host.size() - cookie.domain.size() - 1] == '.';
+}
+
+// Path matching of RFC 6265: the same path, or a prefix that ends at a "/" boundary.
+bool pathMatches(const std::string& cookiePath, const std::string& requestPath) {
+    if (requestPath == cookiePath) {
+        return true;
+    }
+    if (!requestPath.starts_with(cookiePath)) {
+        return false;
+    }
+    return cookiePath.ends_with('/') || requestPath[cookiePath.size()] == '/';
+}
+
+struct ParsedURL {
+    std::string scheme;
+    std::string host;
+    std::string path;
+};
+
+std::optional<ParsedURL> parseURL(std::string_view url) {
+    CURLU* handle = curl_url();
+    if (handle == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<ParsedURL> parsed;
+    const std::string text(url);
+    if (curl_url_set(handle, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK) {
+        char* scheme = nullptr;
+        char* host = nullptr;
+        char* path = nullptr;
+        if (curl_url_get(handle, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+            curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+            curl_url_get(handle, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+            parsed = ParsedURL{lower(scheme), lower(host), path[0] == '\0' ? "/" : path};
+        }
+        curl_free(scheme);
+        curl_free(host);
+        curl_free(path);
+    }
+    curl_url_cleanup(handle);
+    return parsed;
+}
+
+}  // namespace
+
+HeaderFields requestHeaderFieldsWithCookies(const std::vector<HTTPCookie>& cookies) {
+    HeaderFields fields;
+    if (cookies.empty()) {
+        return fields;
+    }
+    std::string value;
+    for (const auto& cookie : cookies) {
+        if (!value.empty()) {
+            value += "; ";
+        }
+        value += cookie.name + "=" + cookie.value;
+    }
+    fields.set("Cookie", std::move(value));
+    return fields;
+}
+
+// The jar is the cookie engine of one libcurl handle that is never used for a transfer. Transfers
+// run with an empty engine of their own (so that libcurl adds no cookies to requests by itself:
+// the library sends the cookies it chooses) and hand the cookies their reply set over to the jar
+// in libcurl's own cookie-list form. One mutex serialises the use of the handle.
+struct HTTPCookieStorage::Jar {
+    std::mutex handleMutex;
+    CURL* handle = nullptr;
+
+    std::vector<HTTPCookie> all() {
+        std::vector<HTTPCookie> cookies;
+        curl_slist* list = nullptr;
+        const std::lock_guard guard(handleMutex);
+        if (handle == nullptr ||
+            curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list) != CURLE_OK) {
+            return cookies;
+        }
+        for (const curl_slist* item = list; item != nullptr; item = item->next) {
+            if (auto cookie = parseNetscapeLine(item->data); cookie && !expired(*cookie)) {
+                cookies.push_back(std::move(*cookie));
+            }
+        }
+        curl_slist_free_all(list);
+        return cookies;
+    }
+};
+
+HTTPCookieStorage::HTTPCookieStorage() : jar_(std::make_unique<Jar>()) {
+    ensureCurlGlobalInit();
+    jar_->handle = curl_easy_init();
+    if (jar_->handle == nullptr) {
+        return;
+    }
+    // An empty file name switches the cookie engine on without reading any file.
+    curl_easy_setopt(jar_->handle, CURLOPT_COOKIEFILE, "");
+}
+
+HTTPCookieStorage::~HTTPCookieStorage() {
+    if (jar_->handle != nullptr) {
+        curl_easy_cleanup(jar_->handle);
+    }
+}
+
+HTTPCookieStorage& HTTPCookieStorage::shared() {
+    static HTTPCookieStorage storage;
+    return storage;
+}
+
+void HTTPCookieStorage::takeIn(const std::vector<std::string>& netscapeLines) {
+    const std::lock_guard guard(jar_->handleMutex);
+    if (jar_->handle == nullptr) {
+        return;
+    }
+    for (const auto& line : netscapeLines) {
+        curl_easy_setopt(jar_->handle, CURLOPT_COOKIELIST, line.c_str());
+    }
+}
+
+void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
+    takeIn({netscapeLine(cookie)});
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(std::string_view url) const {
+    std::vector<HTTPCookie> matching;
+    const auto parsed = parseURL(url);
+    if (!parsed) {
+        return matching;
+    }
+    for (auto& cookie : jar_->all()) {
+        if (domainMatches(cookie, parsed->host) && pathMatches(cookie.path, parsed->path) &&
+            (!cookie.secure || parsed->scheme == "https")) {
+            matching.push_back(std::move(cookie));
+        }
+    }
+    std::stable_sort(
+        matching.begin(), matching.end(),
+        [](const HTTPCookie& a, const HTTPCookie& b) { return a.path.size() > b.path.size(); });
+    return matching;
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::cookies() const {
+    return jar_->all();
+}
+
+void HTTPCookieStorage::removeAll() {
+    const std::lock_guard guard(jar_->handleMutex);
+    if (jar_->handle != nullptr) {
+        curl_easy_setopt(jar_->handle, CURLOPT_COOKIELIST, "ALL");
+    }
+}
+
+}  // namespace vanto::platform

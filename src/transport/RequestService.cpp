@@ -1,0 +1,65 @@
+#include "vanto/transport/RequestService.h"
+
+#include "encoding/JsonRead.h"
+#include "vanto/text/Utf8.h"
+#include "vanto/transport/Response.h"
+#include "vanto/transport/Session.h"
+
+namespace vanto {
+
+platform::HeaderFields RequestService::headers() const {
+    platform::HeaderFields fields;
+    fields.set("Content-Type", "application/x-www-form-urlencoded");
+    return fields;
+}
+
+std::variant<std::string, platform::PlatformError> RequestService::composeBody() const {
+    std::string bytes = json();
+    if (!isValidUtf8(bytes)) {
+        return platform::PlatformError{"vanto.request", 1, "the request body is not UTF-8 text"};
+    }
+    return bytes;
+}
+
+std::variant<platform::URLRequest, platform::PlatformError> RequestService::build() const {
+    std::string address = baseURL();
+    if (const std::string component = path(); !component.empty()) {
+        if (!address.ends_with('/')) {
+            address += '/';
+        }
+        address += component;
+    }
+    auto body = composeBody();
+    if (auto* error = std::get_if<platform::PlatformError>(&body)) {
+        return *error;
+    }
+    platform::URLRequest request(std::move(address));
+    request.cachePolicy = platform::CachePolicy::useProtocolCachePolicy;
+    request.timeoutInterval = timeout();
+    request.httpMethod = rawValue(method());
+    const platform::HeaderFields fields = headers();
+    for (const auto& [name, value] : fields.fields()) {
+        request.allHTTPHeaderFields.set(name, value);
+    }
+    addCookies(request, Session::shared().cookies());
+    request.httpBody = std::move(std::get<std::string>(body));
+    return request;
+}
+
+namespace detail {
+
+std::optional<std::string> replyMessage(std::string_view data) {
+    auto envelope = Response::fromJSON(data);
+    if (!envelope) {
+        return std::nullopt;
+    }
+    return std::move(envelope->mensaje);
+}
+
+SDKError decodingError(std::string_view what) {
+    return SDKError::wrongJsonDecodeNames(
+        platform::PlatformError{"vanto.decoding", 1, std::string(what)});
+}
+
+}  // namespace detail
+}  // namespace vanto

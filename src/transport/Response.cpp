@@ -1,0 +1,40 @@
+#include "vanto/transport/Response.h"
+
+#include "encoding/JsonRead.h"
+#include "vanto/encoding/JsonWriter.h"
+
+namespace vanto {
+
+Response::Response(std::string mensaje, std::optional<std::string> firma)
+    : mensaje(std::move(mensaje)), firma(std::move(firma)) {}
+
+std::optional<Response> Response::fromJSON(std::string_view json) {
+    try {
+        const auto object = detail::parseJsonObject(json);
+        if (!object) {
+            return std::nullopt;
+        }
+        std::string mensaje;
+        std::optional<std::string> firma;
+        if (!detail::readText(*object, "mensaje", mensaje) ||
+            !detail::readOptionalText(*object, "firma", firma)) {
+            return std::nullopt;
+        }
+        return Response(std::move(mensaje), std::move(firma));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::string Response::toJSON() const {
+    JsonWriter writer;
+    writer.beginObject();
+    writer.member("mensaje", mensaje);
+    if (firma) {
+        writer.member("firma", *firma);
+    }
+    writer.endObject();
+    return writer.ok() ? writer.take() : std::string();
+}
+
+}  // namespace vanto

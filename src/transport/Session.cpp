@@ -1,0 +1,51 @@
+#include "vanto/transport/Session.h"
+
+#include <algorithm>
+
+namespace vanto {
+
+Session& Session::shared() {
+    static Session* const instance = new Session();  // lives until the process ends
+    return *instance;
+}
+
+std::vector<platform::HTTPCookie> Session::cookies() const {
+    const std::lock_guard lock(mutex_);
+    return cookies_;
+}
+
+void Session::setCookies(std::vector<platform::HTTPCookie> cookies) {
+    const std::lock_guard lock(mutex_);
+    cookies_ = std::move(cookies);
+}
+
+void Session::updateCookies(const std::vector<platform::HTTPCookie>& received) {
+    const std::lock_guard lock(mutex_);
+    for (const auto& cookie : received) {
+        const bool stored = std::any_of(cookies_.begin(), cookies_.end(),
+                                        [&](const auto& kept) { return kept.name == cookie.name; });
+        if (stored) {
+            update(cookies_, cookie);
+        } else {
+            cookies_.push_back(cookie);
+        }
+    }
+}
+
+void update(std::vector<platform::HTTPCookie>& list, const platform::HTTPCookie& cookie) {
+    for (auto& kept : list) {
+        if (kept.name == cookie.name) {
+            kept = cookie;
+            return;
+        }
+    }
+}
+
+void addCookies(platform::URLRequest& request, const std::vector<platform::HTTPCookie>& cookies) {
+    const platform::HeaderFields fields = platform::requestHeaderFieldsWithCookies(cookies);
+    for (const auto& [name, value] : fields.fields()) {
+        request.allHTTPHeaderFields.set(name, value);
+    }
+}
+
+}  // namespace vanto

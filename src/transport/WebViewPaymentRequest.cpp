@@ -1,0 +1,12 @@
+#include "vanto/transport/WebViewPaymentRequest.h"
+
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+
+namespace vanto {
+
+std::string WebViewPaymentRequest::baseURL() const {
+    return Constants::getURLParameters(VantoConfiguration::shared().appEnviroment());
+}
+
+}  // namespace vanto

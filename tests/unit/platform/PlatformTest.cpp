@@ -1,0 +1,158 @@
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "vanto/platform/DispatchQueue.h"
+#include "vanto/platform/HTTPCookieStorage.h"
+#include "vanto/platform/MainQueue.h"
+#include "vanto/platform/OperationQueue.h"
+#include "vanto/transport/CallbackQueue.h"
+
+namespace vanto::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The names of `cookies`: the longer-path ones first, as sent; the order among cookies of equal
+// path length is the jar's own, so those are sorted for comparison.
+std::vector<std::string> names(const std::vector<HTTPCookie>& cookies) {
+    std::vector<std::string> result;
+    std::size_t groupStart = 0;
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        if (i > 0 && cookies[i].path.size() != cookies[i - 1].path.size()) {
+            std::sort(result.begin() + static_cast<long>(groupStart), result.end());
+            groupStart = i;
+        }
+        EXPECT_TRUE(i == 0 || cookies[i].path.size() <= cookies[i - 1].path.size());
+        result.push_back(cookies[i].name);
+    }
+    std::sort(result.begin() + static_cast<long>(groupStart), result.end());
+    return result;
+}
+
+TEST(CookieStorage, AnswersWhichCookiesApplyByDomainPathSecureAndExpiry) {
+    HTTPCookieStorage storage;
+    const auto past = std::chrono::system_clock::now() - 1h;
+    const auto future = std::chrono::system_clock::now() + 1h;
+    storage.setCookie({.name = "host", .value = "1", .domain = "gw.example", .path = "/"});
+    storage.setCookie(
+        {.name = "sub", .value = "2", .domain = "example", .includesSubdomains = true});
+    storage.setCookie(
+        {.name = "deep", .value = "3", .domain = "gw.example", .path = "/zel/virtual"});
+    storage.setCookie({.name = "secure", .value = "4", .domain = "gw.example", .secure = true});
+    storage.setCookie({.name = "old", .value = "5", .domain = "gw.example", .expiresDate = past});
+    storage.setCookie(
+        {.name = "later", .value = "6", .domain = "gw.example", .expiresDate = future});
+    storage.setCookie({.name = "other", .value = "7", .domain = "elsewhere.example"});
+
+    EXPECT_EQ(names(storage.cookiesForURL("https://gw.example/zel/virtual/pago")),
+              (std::vector<std::string>{"deep", "host", "later", "secure", "sub"}));
+    EXPECT_EQ(names(storage.cookiesForURL("http://gw.example/zel/virtualX")),
+              (std::vector<std::string>{"host", "later", "sub"}))
+        << "no secure cookie over http; /zel/virtual does not match /zel/virtualX";
+    EXPECT_EQ(names(storage.cookiesForURL("https://sub.gw.example/")),
+              (std::vector<std::string>{"sub"}))
+        << "host-only cookies stay on their host";
+    EXPECT_TRUE(storage.cookiesForURL("not a url").empty());
+
+    storage.setCookie({.name = "host", .value = "replaced", .domain = "gw.example", .path = "/"});
+    const auto cookies = storage.cookiesForURL("https://gw.example/");
+    ASSERT_FALSE(cookies.empty());
+    EXPECT_EQ(
+        std::count_if(cookies.begin(), cookies.end(), [](auto& c) { return c.name == "host"; }), 1);
+    storage.removeAll();
+    EXPECT_TRUE(storage.cookies().empty());
+}
+
+TEST(Queues, DispatchQueueRunsInOrderOnItsOwnThread) {
+    std::vector<int> order;
+    std::thread::id ran;
+    {
+        DispatchQueue queue("test");
+        for (int i = 0; i < 50; ++i) {
+            queue.async([&order, &ran, &queue, i] {
+                order.push_back(i);
+                ran = std::this_thread::get_id();
+                EXPECT_TRUE(queue.isCurrent());
+            });
+        }
+    }  // destruction lets submitted work finish
+    ASSERT_EQ(order.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    EXPECT_NE(ran, std::this_thread::get_id());
+}
+
+TEST(Queues, DispatchQueueReleasedFromItsOwnThreadDoesNotWaitForItself) {
+    auto queue = std::make_shared<DispatchQueue>("self");
+    std::atomic<bool> done = false;
+    DispatchQueue* raw = queue.get();
+    raw->async([owned = std::move(queue), &done]() mutable {
+        owned.reset();  // the last owner lets go here, on the queue's thread
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(done);
+}
+
+TEST(Queues, MainQueueRunsOnThePumpingThreadOrOnAReplacementExecutor) {
+    std::thread::id ran;
+    std::thread([] { MainQueue::async([] {}); }).join();
+    int count = 0;
+    std::thread([&] {
+        MainQueue::async([&] {
+            ran = std::this_thread::get_id();
+            ++count;
+        });
+    }).join();
+    EXPECT_TRUE(MainQueue::runUntil([&] { return count == 1; }, 2s));
+    EXPECT_EQ(ran, std::this_thread::get_id());
+    EXPECT_FALSE(MainQueue::runUntil([] { return false; }, 20ms));
+
+    std::vector<std::function<void()>> posted;
+    MainQueue::setExecutor(
+        [&posted](std::function<void()> work) { posted.push_back(std::move(work)); });
+    MainQueue::async([&count] { ++count; });
+    MainQueue::setExecutor(nullptr);
+    ASSERT_EQ(posted.size(), 1u);
+    posted.front()();
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(MainQueue::runPending(), 0);
+}
+
+TEST(Queues, CallbackQueueRunsWhereItSays) {
+    const auto here = std::this_thread::get_id();
+    std::thread::id ran;
+    CallbackQueue::current().execute([&] { ran = std::this_thread::get_id(); });
+    EXPECT_EQ(ran, here) << "current runs before execute returns";
+
+    auto operations = std::make_shared<OperationQueue>(2);
+    std::atomic<int> operationsRun = 0;
+    for (int i = 0; i < 10; ++i) {
+        CallbackQueue::operationQueue(operations).execute([&] { ++operationsRun; });
+    }
+    operations->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(operationsRun, 10);
+
+    auto dispatch = std::make_shared<DispatchQueue>("callbacks");
+    std::atomic<bool> dispatched = false;
+    CallbackQueue::dispatchQueue(dispatch).execute(
+        [&dispatched, queue = dispatch.get()] { dispatched = queue->isCurrent(); });
+    dispatch.reset();  // waits for the submitted closure
+    EXPECT_TRUE(dispatched);
+
+    bool onMain = false;
+    CallbackQueue::main().execute([&] { onMain = true; });
+    EXPECT_FALSE(onMain) << "main never runs inside execute";
+    EXPECT_TRUE(MainQueue::runUntil([&] { return onMain; }, 2s));
+}
+
+}  // namespace
+}  // namespace vanto::platform

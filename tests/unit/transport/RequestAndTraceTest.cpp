@@ -1,0 +1,200 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/transport/HTTPMethod.h"
+#include "vanto/transport/Response.h"
+#include "vanto/transport/SDKError.h"
+#include "vanto/transport/Session.h"
+#include "vanto/transport/Trace.h"
+#include "vanto/transport/WebViewPaymentRequest.h"
+
+namespace vanto {
+namespace {
+
+using platform::HTTPCookie;
+
+class RequestBuilding : public testing::ConfiguredTest {
+  protected:
+    void SetUp() override {
+        ConfiguredTest::SetUp();
+        Session::shared().setCookies({});
+    }
+    void TearDown() override {
+        Session::shared().setCookies({});
+        ConfiguredTest::TearDown();
+    }
+    static platform::URLRequest built(const RequestService& request) {
+        auto result = request.build();
+        EXPECT_TRUE(std::holds_alternative<platform::URLRequest>(result));
+        return std::get<platform::URLRequest>(result);
+    }
+};
+
+TEST_F(RequestBuilding, PostsTheFormBodyVerbatimWithOneContentType) {
+    const DirectPaymentRequest request("{\"a\":\"x&y=z+1% 2\"}");
+    const auto urlRequest = built(request);
+    EXPECT_EQ(urlRequest.httpMethod, "POST");
+    EXPECT_EQ(urlRequest.url, Constants::getURLDirectPayment(EnviromentType::integration));
+    EXPECT_EQ(urlRequest.httpBody, "datoEntrada={\"a\":\"x&y=z+1% 2\"}");
+    EXPECT_EQ(urlRequest.timeoutInterval, 50.0);
+    ASSERT_EQ(urlRequest.allHTTPHeaderFields.fields().size(), 1u);
+    EXPECT_EQ(urlRequest.allHTTPHeaderFields.value("content-type"),
+              "application/x-www-form-urlencoded");
+    EXPECT_EQ(built(DirectPaymentRequest("")).httpBody, "datoEntrada=");
+    EXPECT_EQ(request.json(), request.body());
+}
+
+TEST_F(RequestBuilding, ReadsTheEnvironmentWhenBuiltNotWhenMade) {
+    const WebViewPaymentRequest request("x");
+    VantoConfiguration::shared().setAppEnviroment(EnviromentType::real);
+    EXPECT_EQ(built(request).url, Constants::getURLParameters(EnviromentType::real));
+}
+
+TEST_F(RequestBuilding, SendsStoredCookiesInStoreOrder) {
+    EXPECT_FALSE(built(DirectPaymentRequest("x")).allHTTPHeaderFields.value("Cookie"));
+    HTTPCookie first{.name = "B", .value = "2"};
+    HTTPCookie second{.name = "A", .value = "1"};
+    Session::shared().setCookies({first, second});
+    EXPECT_EQ(built(DirectPaymentRequest("x")).allHTTPHeaderFields.value("Cookie"), "B=2; A=1");
+}
+
+TEST_F(RequestBuilding, RefusesABodyThatIsNotText) {
+    const auto result = DirectPaymentRequest("\xC3\x28").build();
+    ASSERT_TRUE(std::holds_alternative<platform::PlatformError>(result));
+}
+
+TEST(CookieStore, ReplacesByNameInPlaceAndAppendsNewNames) {
+    auto& session = Session::shared();
+    session.setCookies({{.name = "A", .value = "1"}, {.name = "B", .value = "2"}});
+    session.updateCookies({{.name = "A", .value = "9", .domain = "other.example"},
+                           {.name = "C", .value = "3"},
+                           {.name = "a", .value = "lower"}});
+    const auto cookies = session.cookies();
+    ASSERT_EQ(cookies.size(), 4u);
+    EXPECT_EQ(cookies[0].name, "A");
+    EXPECT_EQ(cookies[0].value, "9") << "domain and path are not compared";
+    EXPECT_EQ(cookies[1].name, "B");
+    EXPECT_EQ(cookies[2].name, "C");
+    EXPECT_EQ(cookies[3].name, "a") << "names compare case-sensitively";
+    std::vector<HTTPCookie> list = cookies;
+    update(list, {.name = "Z", .value = "0"});
+    EXPECT_EQ(list, cookies) << "update leaves a list without the name unchanged";
+    session.setCookies({});
+}
+
+TEST(HTTPMethods, MapExactUpperCaseTexts) {
+    EXPECT_EQ(httpMethodFromRawValue("POST"), HTTPMethod::post);
+    EXPECT_EQ(httpMethodFromRawValue("post"), std::nullopt);
+    EXPECT_EQ(rawValue(HTTPMethod::delete_), "DELETE");
+    for (const auto method : {HTTPMethod::options, HTTPMethod::get, HTTPMethod::connect}) {
+        EXPECT_EQ(httpMethodFromRawValue(rawValue(method)), method);
+    }
+}
+
+TEST(SDKErrors, CarryTheCodeAndTextOfTheirCase) {
+    const platform::PlatformError cause{"libcurl", 7, "could not connect"};
+    for (const auto& error :
+         {SDKError::connectionError(cause), SDKError::requestError(cause),
+          SDKError::nonURLResponse(std::nullopt), SDKError::wrongStatusCode(404),
+          SDKError::malformedURL("x"), SDKError::signatureNotValid()}) {
+        EXPECT_EQ(error.code(), 5550);
+        EXPECT_EQ(error.errorDescription(), "Error de conexión.");
+    }
+    for (const auto& error : {SDKError::wrongJsonDecodeNames(cause), SDKError::internalError(),
+                              SDKError::wrongBodyData()}) {
+        EXPECT_EQ(error.code(), 5548);
+        EXPECT_EQ(error.errorDescription(), "Error interno de la librería.");
+    }
+    EXPECT_EQ(SDKError::wrongStatusCode(404).status(), 404);
+    EXPECT_EQ(SDKError::nonURLResponse(std::nullopt).response(), nullptr);
+    EXPECT_EQ(SDKError::connectionError(cause).platformError()->code, 7);
+}
+
+TEST(ReplyDecoding, NeedsAnEnvelopeWithATextMessageOfTheExpectedRecord) {
+    const DirectPaymentRequest request("x");
+    const auto decoded =
+        request.result(R"({"mensaje":"{\"code\":0,\"desc\":\"OK\"}","firma":null})");
+    ASSERT_TRUE(decoded.isSuccess());
+    EXPECT_EQ(decoded.value()->code, 0);
+    EXPECT_TRUE(request.result(R"({"mensaje":"{\"code\":7,\"desc\":\"x\"}"})").isSuccess());
+    for (const std::string body :
+         {"", "not json", R"({"firma":"x"})", R"({"mensaje":5})",
+          R"({"mensaje":"{\"desc\":\"no code\"}"})", R"({"mensaje":"[]"})"}) {
+        const auto failed = request.result(body);
+        ASSERT_FALSE(failed.isSuccess()) << body;
+        EXPECT_EQ(failed.error().kind(), SDKError::Case::wrongJsonDecodeNames);
+        EXPECT_EQ(failed.error().code(), 5548);
+    }
+    EXPECT_EQ(Response::fromJSON(R"({"mensaje":"m","firma":"f","otro":1})"), Response("m", "f"));
+    EXPECT_EQ(Response("m", std::nullopt).toJSON(), R"({"mensaje":"m"})");
+}
+
+class Traces : public testing::ConfiguredTest {};
+
+TEST_F(Traces, PrintTheBannersLabelsAndPlaceholders) {
+    platform::URLRequest request("https://gateway.example/zel/x");
+    EXPECT_EQ(requestTrace(request),
+              "====== REQUEST ======\nMethod: NOT DEFINED\nURL: https://gateway.example/zel/x\n"
+              "HEADERS: NOT DEFINED\nBODY: NOT DEFINED");
+    request.httpMethod = "POST";
+    request.allHTTPHeaderFields.set("Content-Type", "text/plain");
+    request.allHTTPHeaderFields.set("Cookie", "A=1");
+    request.httpBody = "\xFF";
+    EXPECT_EQ(requestTrace(request),
+              "====== REQUEST ======\nMethod: POST\nURL: https://gateway.example/zel/x\n"
+              "HEADERS: [Content-Type: text/plain, Cookie: A=1]\nBODY: NOT DEFINED");
+
+    platform::HTTPURLResponse response{"https://gateway.example/zel/x", 404, {}};
+    response.allHeaderFields.add("Server", "sandbox");
+    EXPECT_EQ(responseTrace(response, std::string()),
+              "====== RESPONSE ======\nSTATUS CODE: 404\nHEADERS: [Server: sandbox]\nBODY: ");
+    EXPECT_EQ(responseTrace(response, std::nullopt),
+              "====== RESPONSE ======\nSTATUS CODE: 404\nHEADERS: [Server: sandbox]\nBODY: EMPTY "
+              "RESPONSE");
+}
+
+TEST_F(Traces, MaskCardDataInsideTheNestedMessageAndNothingElse) {
+    VantoConfiguration::shared().setAppFuc("123456789");
+    const std::string envelope =
+        Encode::encodeStringDirectPayment("4000000000001234", "987", "2912", "1999",
+                                          "ORDER4000000000001234", "", "true", "0", "Libro 1/2");
+    const std::string body = "datoEntrada=" + envelope;
+    const std::string traced = maskCardData(body);
+    EXPECT_EQ(traced.find("4000000000001234"), std::string::npos) << traced;
+    EXPECT_EQ(traced.find("987"), std::string::npos);
+    EXPECT_EQ(traced.find("2912"), std::string::npos);
+    EXPECT_NE(traced.find(R"(\"DS_MERCHANT_PAN\":\"************1234\")"), std::string::npos);
+    EXPECT_NE(traced.find(R"(\"DS_MERCHANT_CVV2\":\"***\")"), std::string::npos);
+    EXPECT_NE(traced.find(R"(\"DS_MERCHANT_EXPIRYDATE\":\"****\")"), std::string::npos);
+    // Everything but the three values is as sent: signature, amount, description escaping.
+    std::string expected = body;
+    for (const auto& [clear, hidden] :
+         {std::pair<std::string, std::string>{"4000000000001234", "************1234"},
+          {R"(CVV2\":\"987)", R"(CVV2\":\"***)"},
+          {R"(EXPIRYDATE\":\"2912)", R"(EXPIRYDATE\":\"****)"}}) {
+        for (auto at = expected.find(clear); at != std::string::npos; at = expected.find(clear)) {
+            expected.replace(at, clear.size(), hidden);
+        }
+    }
+    EXPECT_EQ(traced, expected);
+}
+
+TEST_F(Traces, MaskCardDataInRepliesAndInUnreadableBodies) {
+    const std::string reply =
+        R"({"mensaje":"{\"datosRespuesta\":{\"Ds_CardNumber\":\"400000******0002\",\"Ds_ExpiryDate\":\"3012\",\"Ds_Response\":\"0000\"},\"code\":0,\"desc\":\"OK\"}","firma":"ab"})";
+    const std::string traced = maskCardData(reply);
+    EXPECT_EQ(traced.find("3012"), std::string::npos);
+    EXPECT_NE(traced.find(R"(\"Ds_Response\":\"0000\")"), std::string::npos);
+    EXPECT_NE(traced.find(R"(\"Ds_CardNumber\":\"************0002\")"), std::string::npos);
+    EXPECT_EQ(maskCardData("datoEntrada=broken 4000000000001234 {"),
+              "datoEntrada=broken ************1234 {");
+}
+
+}  // namespace
+}  // namespace vanto
