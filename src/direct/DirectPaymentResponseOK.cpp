@@ -4,34 +4,33 @@
 #include <cstddef>
 #include <utility>
 
-#include "encoding/JsonRead.h"
+#include "encoding/CodeAndTexts.h"
 #include "vanto/encoding/JsonWriter.h"
 
 namespace vanto {
 namespace {
 
 // The text members' JSON keys, in declaration order after "code".
-constexpr std::array<std::pair<std::string_view, std::string DirectPaymentResponseOK::*>, 18>
-    kTextFields{{
-        {"desc", &DirectPaymentResponseOK::desc},
-        {"Ds_Card_Country", &DirectPaymentResponseOK::Ds_Card_Country},
-        {"Ds_Amount", &DirectPaymentResponseOK::Ds_Amount},
-        {"Ds_MerchantData", &DirectPaymentResponseOK::Ds_MerchantData},
-        {"Ds_Currency", &DirectPaymentResponseOK::Ds_Currency},
-        {"Ds_Order", &DirectPaymentResponseOK::Ds_Order},
-        {"Ds_MerchantCode", &DirectPaymentResponseOK::Ds_MerchantCode},
-        {"Ds_Card_Type", &DirectPaymentResponseOK::Ds_Card_Type},
-        {"Ds_Card_Brand", &DirectPaymentResponseOK::Ds_Card_Brand},
-        {"Ds_AuthorisationCode", &DirectPaymentResponseOK::Ds_AuthorisationCode},
-        {"Ds_Language", &DirectPaymentResponseOK::Ds_Language},
-        {"Ds_SecurePayment", &DirectPaymentResponseOK::Ds_SecurePayment},
-        {"Ds_Response", &DirectPaymentResponseOK::Ds_Response},
-        {"Ds_TransactionType", &DirectPaymentResponseOK::Ds_TransactionType},
-        {"Ds_Terminal", &DirectPaymentResponseOK::Ds_Terminal},
-        {"Ds_ExpiryDate", &DirectPaymentResponseOK::Ds_ExpiryDate},
-        {"Ds_Merchant_Identifier", &DirectPaymentResponseOK::Ds_Merchant_Identifier},
-        {"Ds_CardNumber", &DirectPaymentResponseOK::Ds_CardNumber},
-    }};
+constexpr detail::TextFields<DirectPaymentResponseOK, 18> kTextFields{{
+    {"desc", &DirectPaymentResponseOK::desc},
+    {"Ds_Card_Country", &DirectPaymentResponseOK::Ds_Card_Country},
+    {"Ds_Amount", &DirectPaymentResponseOK::Ds_Amount},
+    {"Ds_MerchantData", &DirectPaymentResponseOK::Ds_MerchantData},
+    {"Ds_Currency", &DirectPaymentResponseOK::Ds_Currency},
+    {"Ds_Order", &DirectPaymentResponseOK::Ds_Order},
+    {"Ds_MerchantCode", &DirectPaymentResponseOK::Ds_MerchantCode},
+    {"Ds_Card_Type", &DirectPaymentResponseOK::Ds_Card_Type},
+    {"Ds_Card_Brand", &DirectPaymentResponseOK::Ds_Card_Brand},
+    {"Ds_AuthorisationCode", &DirectPaymentResponseOK::Ds_AuthorisationCode},
+    {"Ds_Language", &DirectPaymentResponseOK::Ds_Language},
+    {"Ds_SecurePayment", &DirectPaymentResponseOK::Ds_SecurePayment},
+    {"Ds_Response", &DirectPaymentResponseOK::Ds_Response},
+    {"Ds_TransactionType", &DirectPaymentResponseOK::Ds_TransactionType},
+    {"Ds_Terminal", &DirectPaymentResponseOK::Ds_Terminal},
+    {"Ds_ExpiryDate", &DirectPaymentResponseOK::Ds_ExpiryDate},
+    {"Ds_Merchant_Identifier", &DirectPaymentResponseOK::Ds_Merchant_Identifier},
+    {"Ds_CardNumber", &DirectPaymentResponseOK::Ds_CardNumber},
+}};
 
 // Room for a typical record, so that the writer rarely has to grow.
 constexpr std::size_t kExpectedJsonSize = 768;
@@ -96,37 +95,14 @@ DirectPaymentResponseOK::DirectPaymentResponseOK(const DirectPaymentResponse& re
       Ds_CardNumber(detailOrEmpty(response, &DatosRespuesta::Ds_CardNumber)) {}
 
 std::optional<DirectPaymentResponseOK> DirectPaymentResponseOK::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        if (!object) {
-            return std::nullopt;
-        }
-        DirectPaymentResponseOK record;
-        if (!detail::readInteger(*object, "code", record.code)) {
-            return std::nullopt;
-        }
-        for (const auto& [key, member] : kTextFields) {
-            if (!detail::readText(*object, key, record.*member)) {
-                return std::nullopt;
-            }
-        }
-        return record;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeCodeAndTexts(json, DirectPaymentResponseOK(), kTextFields);
 }
 
 std::string DirectPaymentResponseOK::toJSON() const {
     // The record carries the card's expiry date and masked number: the writer wipes every
     // buffer it drops.
-    JsonWriter writer(kExpectedJsonSize, JsonWriter::Sensitive::yes);
-    writer.beginObject();
-    writer.member("code", code);
-    for (const auto& [key, member] : kTextFields) {
-        writer.member(key, this->*member);
-    }
-    writer.endObject();
-    return writer.ok() ? writer.take() : std::string();
+    return detail::encodeCodeAndTexts(*this, kTextFields, kExpectedJsonSize,
+                                      JsonWriter::Sensitive::yes);
 }
 
 }  // namespace vanto

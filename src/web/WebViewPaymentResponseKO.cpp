@@ -2,36 +2,25 @@
 
 #include <utility>
 
-#include "encoding/JsonRead.h"
-#include "vanto/encoding/JsonWriter.h"
+#include "encoding/CodeAndTexts.h"
 
 namespace vanto {
 
 WebViewPaymentResponseKO::WebViewPaymentResponseKO(std::int64_t code, std::string desc)
     : code(code), desc(std::move(desc)) {}
 
+namespace {
+constexpr detail::TextFields<WebViewPaymentResponseKO, 1> kTextFields{{
+    {"desc", &WebViewPaymentResponseKO::desc},
+}};
+}  // namespace
+
 std::optional<WebViewPaymentResponseKO> WebViewPaymentResponseKO::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        std::int64_t failureCode = 0;
-        std::string failureDesc;
-        if (!object || !detail::readInteger(*object, "code", failureCode) ||
-            !detail::readText(*object, "desc", failureDesc)) {
-            return std::nullopt;
-        }
-        return WebViewPaymentResponseKO(failureCode, std::move(failureDesc));
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeCodeAndTexts(json, WebViewPaymentResponseKO(0, ""), kTextFields);
 }
 
 std::string WebViewPaymentResponseKO::toJSON() const {
-    JsonWriter writer;
-    writer.beginObject();
-    writer.member("code", code);
-    writer.member("desc", desc);
-    writer.endObject();
-    return writer.ok() ? writer.take() : std::string();
+    return detail::encodeCodeAndTexts(*this, kTextFields, 128, JsonWriter::Sensitive::no);
 }
 
 }  // namespace vanto

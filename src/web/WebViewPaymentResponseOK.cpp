@@ -4,36 +4,35 @@
 #include <cstddef>
 #include <utility>
 
-#include "encoding/JsonRead.h"
+#include "encoding/CodeAndTexts.h"
 #include "vanto/encoding/JsonWriter.h"
 
 namespace vanto {
 namespace {
 
 // The text members' JSON keys, in declaration order after "code".
-constexpr std::array<std::pair<std::string_view, std::string WebViewPaymentResponseOK::*>, 20>
-    kTextFields{{
-        {"desc", &WebViewPaymentResponseOK::desc},
-        {"Ds_Date", &WebViewPaymentResponseOK::Ds_Date},
-        {"Ds_Hour", &WebViewPaymentResponseOK::Ds_Hour},
-        {"Ds_SecurePayment", &WebViewPaymentResponseOK::Ds_SecurePayment},
-        {"Ds_Amount", &WebViewPaymentResponseOK::Ds_Amount},
-        {"Ds_Currency", &WebViewPaymentResponseOK::Ds_Currency},
-        {"Ds_Order", &WebViewPaymentResponseOK::Ds_Order},
-        {"Ds_MerchantCode", &WebViewPaymentResponseOK::Ds_MerchantCode},
-        {"Ds_Terminal", &WebViewPaymentResponseOK::Ds_Terminal},
-        {"Ds_Response", &WebViewPaymentResponseOK::Ds_Response},
-        {"Ds_Signature", &WebViewPaymentResponseOK::Ds_Signature},
-        {"Ds_TransactionType", &WebViewPaymentResponseOK::Ds_TransactionType},
-        {"Ds_MerchantData", &WebViewPaymentResponseOK::Ds_MerchantData},
-        {"Ds_AuthorisationCode", &WebViewPaymentResponseOK::Ds_AuthorisationCode},
-        {"Ds_ExpiryDate", &WebViewPaymentResponseOK::Ds_ExpiryDate},
-        {"Ds_Merchant_Identifier", &WebViewPaymentResponseOK::Ds_Merchant_Identifier},
-        {"Ds_ConsumerLanguage", &WebViewPaymentResponseOK::Ds_ConsumerLanguage},
-        {"Ds_Card_Country", &WebViewPaymentResponseOK::Ds_Card_Country},
-        {"Ds_Card_Brand", &WebViewPaymentResponseOK::Ds_Card_Brand},
-        {"Ds_Card_Number", &WebViewPaymentResponseOK::Ds_Card_Number},
-    }};
+constexpr detail::TextFields<WebViewPaymentResponseOK, 20> kTextFields{{
+    {"desc", &WebViewPaymentResponseOK::desc},
+    {"Ds_Date", &WebViewPaymentResponseOK::Ds_Date},
+    {"Ds_Hour", &WebViewPaymentResponseOK::Ds_Hour},
+    {"Ds_SecurePayment", &WebViewPaymentResponseOK::Ds_SecurePayment},
+    {"Ds_Amount", &WebViewPaymentResponseOK::Ds_Amount},
+    {"Ds_Currency", &WebViewPaymentResponseOK::Ds_Currency},
+    {"Ds_Order", &WebViewPaymentResponseOK::Ds_Order},
+    {"Ds_MerchantCode", &WebViewPaymentResponseOK::Ds_MerchantCode},
+    {"Ds_Terminal", &WebViewPaymentResponseOK::Ds_Terminal},
+    {"Ds_Response", &WebViewPaymentResponseOK::Ds_Response},
+    {"Ds_Signature", &WebViewPaymentResponseOK::Ds_Signature},
+    {"Ds_TransactionType", &WebViewPaymentResponseOK::Ds_TransactionType},
+    {"Ds_MerchantData", &WebViewPaymentResponseOK::Ds_MerchantData},
+    {"Ds_AuthorisationCode", &WebViewPaymentResponseOK::Ds_AuthorisationCode},
+    {"Ds_ExpiryDate", &WebViewPaymentResponseOK::Ds_ExpiryDate},
+    {"Ds_Merchant_Identifier", &WebViewPaymentResponseOK::Ds_Merchant_Identifier},
+    {"Ds_ConsumerLanguage", &WebViewPaymentResponseOK::Ds_ConsumerLanguage},
+    {"Ds_Card_Country", &WebViewPaymentResponseOK::Ds_Card_Country},
+    {"Ds_Card_Brand", &WebViewPaymentResponseOK::Ds_Card_Brand},
+    {"Ds_Card_Number", &WebViewPaymentResponseOK::Ds_Card_Number},
+}};
 
 // Room for a typical record, so that the writer rarely has to grow.
 constexpr std::size_t kExpectedJsonSize = 1024;
@@ -93,37 +92,14 @@ WebViewPaymentResponseOK::WebViewPaymentResponseOK(const Parameters& parameters,
       Ds_Card_Number(parameters.Ds_Card_Number.value_or(std::string())) {}
 
 std::optional<WebViewPaymentResponseOK> WebViewPaymentResponseOK::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        if (!object) {
-            return std::nullopt;
-        }
-        WebViewPaymentResponseOK record;
-        if (!detail::readInteger(*object, "code", record.code)) {
-            return std::nullopt;
-        }
-        for (const auto& [key, member] : kTextFields) {
-            if (!detail::readText(*object, key, record.*member)) {
-                return std::nullopt;
-            }
-        }
-        return record;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeCodeAndTexts(json, WebViewPaymentResponseOK(), kTextFields);
 }
 
 std::string WebViewPaymentResponseOK::toJSON() const {
     // The record carries the card's expiry date and masked number: the writer wipes every
     // buffer it drops.
-    JsonWriter writer(kExpectedJsonSize, JsonWriter::Sensitive::yes);
-    writer.beginObject();
-    writer.member("code", code);
-    for (const auto& [key, member] : kTextFields) {
-        writer.member(key, this->*member);
-    }
-    writer.endObject();
-    return writer.ok() ? writer.take() : std::string();
+    return detail::encodeCodeAndTexts(*this, kTextFields, kExpectedJsonSize,
+                                      JsonWriter::Sensitive::yes);
 }
 
 }  // namespace vanto
