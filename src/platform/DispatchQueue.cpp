@@ -1,52 +1,121 @@
 #include "vanto/platform/DispatchQueue.h"
 
+#include <vector>
+
 namespace vanto::platform {
+namespace {
+
+// Parked threads waiting for a queue to serve. The set is never destroyed: its threads are
+// detached and end with the process.
+class ThreadPark {
+  public:
+    static ThreadPark& shared() {
+        static ThreadPark* const park = new ThreadPark();
+        return *park;
+    }
+
+    // Hands `state` to a parked thread, or to a new one, and records which thread serves it.
+    void serve(const std::shared_ptr<DispatchQueue::State>& state) {
+        std::unique_lock lock(mutex_);
+        if (parked_.empty()) {
+            lock.unlock();
+            auto* seat = new Seat();
+            seat->job = state;
+            std::thread([this, seat] { run(seat); }).detach();
+            return;
+        }
+        Seat* seat = parked_.back();
+        parked_.pop_back();
+        {
+            const std::lock_guard seatLock(seat->mutex);
+            seat->job = state;
+        }
+        lock.unlock();
+        seat->wake.notify_one();
+    }
+
+  private:
+    struct Seat {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::shared_ptr<DispatchQueue::State> job;
+    };
+
+    static constexpr std::size_t kMostParked = 16;
+
+    static void drain(DispatchQueue::State& state) {
+        {
+            const std::lock_guard lock(state.mutex);
+            state.thread = std::this_thread::get_id();
+        }
+        for (;;) {
+            std::function<void()> next;
+            {
+                std::unique_lock lock(state.mutex);
+                state.wake.wait(lock, [&] { return state.stopping || !state.work.empty(); });
+                if (state.work.empty()) {
+                    state.drained = true;
+                    state.wake.notify_all();
+                    return;
+                }
+                next = std::move(state.work.front());
+                state.work.pop_front();
+            }
+            next();
+        }
+    }
+
+    void run(Seat* seat) {
+        for (;;) {
+            std::shared_ptr<DispatchQueue::State> job;
+            {
+                std::unique_lock lock(seat->mutex);
+                seat->wake.wait(lock, [&] { return seat->job != nullptr; });
+                job = std::move(seat->job);
+            }
+            drain(*job);
+            job.reset();
+            std::unique_lock lock(mutex_);
+            if (parked_.size() >= kMostParked) {
+                lock.unlock();
+                delete seat;
+                return;
+            }
+            parked_.push_back(seat);
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<Seat*> parked_;
+};
+
+}  // namespace
 
 DispatchQueue::DispatchQueue(std::string label)
     : label_(std::move(label)), state_(std::make_shared<State>()) {
-    // The thread owns the state too, so it may outlive the queue object when it must detach.
-    thread_ = std::thread([state = state_] { drain(state); });
+    ThreadPark::shared().serve(state_);
 }
 
 DispatchQueue::~DispatchQueue() {
-    {
-        const std::lock_guard lock(state_->mutex);
-        state_->stopping = true;
-    }
-    state_->wake.notify_one();
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();
-    } else {
-        thread_.join();
+    std::unique_lock lock(state_->mutex);
+    state_->stopping = true;
+    state_->wake.notify_all();
+    if (state_->thread != std::this_thread::get_id()) {
+        state_->wake.wait(lock, [this] { return state_->drained; });
     }
 }
 
 void DispatchQueue::async(std::function<void()> work) {
-    {
-        const std::lock_guard lock(state_->mutex);
-        state_->work.push_back(std::move(work));
-    }
-    state_->wake.notify_one();
+    // Notified under the lock: once it is released the closure may run and even destroy this
+    // queue, so nothing of the queue may be touched after that.
+    const std::lock_guard lock(state_->mutex);
+    state_->work.push_back(std::move(work));
+    state_->wake.notify_all();
 }
 
 bool DispatchQueue::isCurrent() const {
-    return thread_.get_id() == std::this_thread::get_id();
-}
-
-void DispatchQueue::drain(const std::shared_ptr<State>& state) {
-    for (;;) {
-        std::function<void()> next;
-        {
-            std::unique_lock lock(state->mutex);
-            state->wake.wait(lock, [&] { return state->stopping || !state->work.empty(); });
-            if (state->work.empty()) {
-                return;
-            }
-            next = std::move(state->work.front());
-            state->work.pop_front();
-        }
-        next();
-    }
+    const std::lock_guard lock(state_->mutex);
+    return state_->thread == std::this_thread::get_id();
 }
 
 }  // namespace vanto::platform

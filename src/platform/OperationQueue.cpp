@@ -23,10 +23,9 @@ OperationQueue::~OperationQueue() {
 }
 
 void OperationQueue::addOperation(std::function<void()> operation) {
-    {
-        const std::lock_guard lock(mutex_);
-        operations_.push_back(std::move(operation));
-    }
+    // Notified under the lock, so that nothing of the queue is touched once an operation may run.
+    const std::lock_guard lock(mutex_);
+    operations_.push_back(std::move(operation));
     wake_.notify_one();
 }
 

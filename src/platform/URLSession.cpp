@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <mutex>
 
 #include "platform/CurlGlobal.h"
@@ -26,7 +27,6 @@ struct Transfer {
     curl_off_t lastDown = -1;
     curl_off_t lastUp = -1;
     Clock::time_point lastActivity = Clock::now();
-    const std::vector<std::string>* trustAnchors = nullptr;
 };
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -69,27 +69,78 @@ int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
     return now - transfer->lastActivity > transfer->idleLimit ? 1 : 0;
 }
 
-// Adds the application's extra trust anchors to the store that OpenSSL verifies the server with,
-// beside the system's certificates that libcurl has loaded.
-CURLcode onSslContext(CURL*, void* context, void* user) {
-    const auto* anchors = static_cast<const std::vector<std::string>*>(user);
-    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(context));
-    for (const auto& pem : *anchors) {
-        BIO* input = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-        if (input == nullptr) {
-            return CURLE_SSL_CERTPROBLEM;
+// The certificates the system trusts, read once for the process from OpenSSL's built-in locations.
+// Reading the system's bundle costs tens of milliseconds, far more than a TLS handshake, so it is
+// not done again for every transfer.
+X509_STORE* systemTrust() {
+    static X509_STORE* const store = [] {
+        X509_STORE* loaded = X509_STORE_new();
+        if (loaded != nullptr) {
+            X509_STORE_load_file(loaded, X509_get_default_cert_file());
+            X509_STORE_load_path(loaded, X509_get_default_cert_dir());
         }
+        return loaded;
+    }();
+    return store;
+}
+
+// The store a session verifies servers with: the system's certificates and the application's
+// extra trust anchors. Null when an anchor is not a PEM certificate, so that nothing is trusted
+// by mistake and every transfer fails verification.
+std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& anchors) {
+    std::shared_ptr<X509_STORE> store(X509_STORE_new(), &X509_STORE_free);
+    X509_STORE* system = systemTrust();
+    if (!store || system == nullptr) {
+        return nullptr;
+    }
+    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(system);
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
+        if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i))) {
+            X509_STORE_add_cert(store.get(), certificate);
+        }
+    }
+    X509_STORE_load_path(store.get(), X509_get_default_cert_dir());
+    for (const auto& pem : anchors) {
+        BIO* input = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
         bool any = false;
-        while (X509* certificate = PEM_read_bio_X509(input, nullptr, nullptr, nullptr)) {
-            X509_STORE_add_cert(store, certificate);
+        while (input != nullptr) {
+            X509* certificate = PEM_read_bio_X509(input, nullptr, nullptr, nullptr);
+            if (certificate == nullptr) {
+                break;
+            }
+            X509_STORE_add_cert(store.get(), certificate);
             X509_free(certificate);
             any = true;
         }
         BIO_free(input);
         if (!any) {
-            return CURLE_SSL_CERTPROBLEM;
+            return nullptr;
         }
     }
+    return store;
+}
+
+// The trust store for a set of anchors, built once for the process and shared by every session
+// that gives the same anchors: building one copies the system's certificates, which costs more
+// than a whole exchange on a local network.
+std::shared_ptr<X509_STORE> sharedTrustStore(const std::vector<std::string>& anchors) {
+    static std::mutex mutex;
+    static std::map<std::vector<std::string>, std::shared_ptr<X509_STORE>> stores;
+    const std::lock_guard lock(mutex);
+    auto& store = stores[anchors];
+    if (!store) {
+        store = makeTrustStore(anchors);
+    }
+    return store;
+}
+
+// Gives the transfer's TLS context the session's trust store.
+CURLcode onSslContext(CURL*, void* context, void* user) {
+    auto* store = static_cast<X509_STORE*>(user);
+    if (store == nullptr) {
+        return CURLE_SSL_CACERT_BADFILE;
+    }
+    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(context), store);
     return CURLE_OK;
 }
 
@@ -111,7 +162,8 @@ struct Outcome {
     std::optional<PlatformError> error;
 };
 
-Outcome perform(const URLRequest& request, const URLSessionConfiguration& configuration) {
+Outcome perform(const URLRequest& request, const URLSessionConfiguration& configuration,
+                X509_STORE* trust) {
     Outcome outcome;
     CURL* handle = curl_easy_init();
     if (handle == nullptr) {
@@ -123,17 +175,17 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
     const double seconds = request.timeoutInterval > 0 ? request.timeoutInterval : 60.0;
     transfer.idleLimit =
         std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
-    transfer.trustAnchors = &configuration.additionalTrustAnchors;
 
     curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https,http");
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!configuration.additionalTrustAnchors.empty()) {
-        curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
-        curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &configuration.additionalTrustAnchors);
-    }
+    // libcurl would read the system's bundle for every transfer; the session's store stands in.
+    curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, trust);
     if (configuration.pinnedPublicKey) {
         curl_easy_setopt(handle, CURLOPT_PINNEDPUBLICKEY, configuration.pinnedPublicKey->c_str());
     }
@@ -214,6 +266,7 @@ void URLSessionDataTask::resume() {
 
 URLSession::URLSession(URLSessionConfiguration configuration)
     : configuration_(std::make_shared<const URLSessionConfiguration>(std::move(configuration))),
+      trust_(sharedTrustStore(configuration_->additionalTrustAnchors)),
       delegateQueue_(std::make_unique<DispatchQueue>("vanto.urlsession.delegate")) {
     ensureCurlGlobalInit();
 }
@@ -223,12 +276,13 @@ URLSession::~URLSession() = default;
 std::shared_ptr<URLSessionDataTask> URLSession::dataTask(URLRequest request,
                                                          CompletionHandler completionHandler) {
     DispatchQueue* queue = delegateQueue_.get();
-    auto configuration = configuration_;
     auto shared = std::make_shared<URLRequest>(std::move(request));
-    return std::make_shared<URLSessionDataTask>([queue, configuration, shared,
+    return std::make_shared<URLSessionDataTask>([queue, configuration = configuration_,
+                                                 trust = trust_, shared,
                                                  handler = std::move(completionHandler)]() mutable {
-        queue->async([configuration, shared, handler = std::move(handler)]() mutable {
-            Outcome outcome = perform(*shared, *configuration);
+        queue->async([configuration, trust, shared, handler = std::move(handler)]() mutable {
+            Outcome outcome =
+                perform(*shared, *configuration, static_cast<X509_STORE*>(trust.get()));
             handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
             // The body may hold card data: wipe it now that the outcome has been handed on.
             if (shared->httpBody) {

@@ -10,11 +10,14 @@
 
 namespace vanto::platform {
 
-/// A serial queue with a thread of its own: closures run one at a time, in the order submitted.
+/// A serial queue with a thread of its own: closures run one at a time, in the order submitted,
+/// all on the same thread for as long as the queue lives.
 ///
-/// Destroying the queue lets the closures already submitted finish, then ends the thread. When
-/// the last owner lets go of the queue on the queue's own thread (a closure that held the last
-/// reference), the thread is left to end by itself instead of waiting for itself.
+/// The thread comes from a process-wide set of parked threads and goes back there when the queue
+/// is gone, because starting a thread (and the TLS library's per-thread state) costs more than a
+/// whole exchange with a local server. Destroying the queue waits for the closures already
+/// submitted, unless it happens on the queue's own thread (a closure that held the last
+/// reference): then the remaining closures finish after it.
 class DispatchQueue {
   public:
     explicit DispatchQueue(std::string label = "vanto.dispatch");
@@ -28,18 +31,19 @@ class DispatchQueue {
     bool isCurrent() const;
     const std::string& label() const { return label_; }
 
-  private:
+    /// The closures of one queue, shared by the queue and its thread.
     struct State {
         std::mutex mutex;
         std::condition_variable wake;
         std::deque<std::function<void()>> work;
         bool stopping = false;
+        bool drained = false;
+        std::thread::id thread;
     };
-    static void drain(const std::shared_ptr<State>& state);
 
+  private:
     std::string label_;
     std::shared_ptr<State> state_;
-    std::thread thread_;
 };
 
 }  // namespace vanto::platform

@@ -72,6 +72,8 @@ class URLSession {
     // Shared with the transfers, which may still run when the session is let go of on its own
     // delegate queue.
     std::shared_ptr<const URLSessionConfiguration> configuration_;
+    // The store servers are verified with (an X509_STORE), built once per session.
+    std::shared_ptr<void> trust_;
     std::unique_ptr<DispatchQueue> delegateQueue_;
 };
 
