@@ -17,4 +17,16 @@ int runEncode(const std::string& kind, std::istream& in, std::ostream& out, std:
 /// `vanto demo`: shows what the library does with sample merchant data and a sandbox test card.
 int runDemo(std::ostream& out, std::ostream& err);
 
+/// Options of `vanto sandbox`.
+struct SandboxSettings {
+    std::string host = "127.0.0.1";
+    int port = 0;
+    std::string certificateFile;
+    std::string keyFile;
+};
+
+/// `vanto sandbox`: runs the sandbox gateway, prints its address, merchant, test cards and
+/// certificate to `out`, and serves until SIGINT or SIGTERM; kExitFailure when it cannot start.
+int runSandbox(const SandboxSettings& settings, std::ostream& out, std::ostream& err);
+
 }  // namespace vanto::cli

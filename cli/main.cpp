@@ -20,6 +20,23 @@ int main(int argc, char** argv) {
 
     auto* demo = app.add_subcommand("demo", "Show the library at work on sample data");
 
+    vanto::cli::SandboxSettings sandboxSettings;
+    auto* sandbox =
+        app.add_subcommand("sandbox", "Run the local sandbox gateway over HTTPS until interrupted");
+    sandbox->add_option("--host", sandboxSettings.host, "Loopback address to listen on")
+        ->capture_default_str();
+    sandbox->add_option("--port", sandboxSettings.port, "Port to listen on; 0 picks a free one")
+        ->check(CLI::Range(0, 65535))
+        ->capture_default_str();
+    auto* certificate = sandbox
+                            ->add_option("--cert", sandboxSettings.certificateFile,
+                                         "PEM certificate to serve instead of a generated one")
+                            ->check(CLI::ExistingFile);
+    auto* key = sandbox->add_option("--key", sandboxSettings.keyFile, "PEM private key of --cert")
+                    ->check(CLI::ExistingFile);
+    certificate->needs(key);
+    key->needs(certificate);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -30,6 +47,9 @@ int main(int argc, char** argv) {
     }
     if (demo->parsed()) {
         return vanto::cli::runDemo(std::cout, std::cerr);
+    }
+    if (sandbox->parsed()) {
+        return vanto::cli::runSandbox(sandboxSettings, std::cout, std::cerr);
     }
     return vanto::cli::kExitBadInput;
 }

@@ -1,0 +1,167 @@
+// A direct payment sent through Manager to the sandbox, against a bare libcurl POST of the same
+// bytes to the same sandbox, each on a fresh connection (the library makes one per call). The
+// report ends with the ratio library / bare POST from this run and the process's peak memory.
+#include <curl/curl.h>
+#include <sys/resource.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/transport/Manager.h"
+
+namespace {
+
+vanto::sandbox::SandboxGateway* gateway = nullptr;
+
+std::string signedPayment() {
+    return vanto::Encode::encodeStringDirectPayment("4000000000000002", "123", "3012", "1999",
+                                                    "BENCH0001", "", "true", "0", "Libro");
+}
+
+void BM_ManagerDirectPayment(benchmark::State& state) {
+    auto configuration = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
+    configuration.additionalTrustAnchors = {gateway->certificatePem()};
+    const std::string envelope = signedPayment();
+    for (auto _ : state) {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool delivered = false;
+        bool ok = false;
+        vanto::Manager::create(configuration, vanto::CallbackQueue::current())
+            ->send(
+                std::make_shared<vanto::DirectPaymentRequest>(envelope), std::nullopt,
+                [&](std::optional<vanto::DirectPaymentResponse> answer) {
+                    const std::lock_guard lock(mutex);
+                    ok = answer && answer->code == 0;
+                    delivered = true;
+                    done.notify_one();
+                },
+                [&](vanto::SDKError) {
+                    const std::lock_guard lock(mutex);
+                    delivered = true;
+                    done.notify_one();
+                });
+        std::unique_lock lock(mutex);
+        done.wait(lock, [&] { return delivered; });
+        if (!ok) {
+            state.SkipWithError("the payment failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_ManagerDirectPayment)->UseRealTime();
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+void BM_BareCurlPost(benchmark::State& state) {
+    const std::string url = vanto::Constants::getURLDirectPayment(vanto::EnviromentType::test);
+    const std::string body = "datoEntrada=" + signedPayment();
+    const std::string pem = gateway->certificatePem();
+    for (auto _ : state) {
+        CURL* handle = curl_easy_init();
+        std::string reply;
+        curl_blob anchors{const_cast<char*>(pem.data()), pem.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &anchors);
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_slist* headers =
+            curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded");
+        headers = curl_slist_append(headers, "Expect:");
+        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &collect);
+        curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
+        const CURLcode result = curl_easy_perform(handle);
+        curl_slist_free_all(headers);
+        curl_easy_cleanup(handle);
+        if (result != CURLE_OK || reply.empty()) {
+            state.SkipWithError("the POST failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_BareCurlPost)->UseRealTime();
+
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (median || (run.run_type == Run::RT_Iteration &&
+                           !nanoseconds_.contains(run.run_name.function_name))) {
+                nanoseconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double library = nanoseconds_["BM_ManagerDirectPayment"];
+        const double bare = nanoseconds_["BM_BareCurlPost"];
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        if (bare > 0) {
+            GetOutputStream() << "ratio BM_ManagerDirectPayment / BM_BareCurlPost = "
+                              << library / bare << "\n";
+        }
+        GetOutputStream() << "peak resident memory: " << usage.ru_maxrss << " KiB\n";
+    }
+
+  private:
+    std::map<std::string, double> nanoseconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> arguments = {argv[0]};
+    std::string defaults[] = {"--benchmark_repetitions=5",
+                              "--benchmark_enable_random_interleaving=true",
+                              "--benchmark_report_aggregates_only=true", "--benchmark_min_time=1"};
+    for (auto& flag : defaults) {
+        arguments.push_back(flag.data());
+    }
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+
+    vanto::sandbox::SandboxOptions options;
+    options.logRequests = false;
+    vanto::sandbox::SandboxGateway sandbox(options);
+    if (!sandbox.start()) {
+        std::cerr << "the sandbox did not start: " << sandbox.lastError() << "\n";
+        return 1;
+    }
+    gateway = &sandbox;
+    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, sandbox.authority());
+    auto& configuration = vanto::VantoConfiguration::shared();
+    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
+    configuration.setAppEnviroment(vanto::EnviromentType::test);
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+
+    // The library traces every call on standard output; the report goes to standard error so that
+    // the traces can be sent elsewhere (bench_transport > /dev/null).
+    RatioReporter reporter;
+    reporter.SetOutputStream(&std::cerr);
+    reporter.SetErrorStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+namespace vanto::sandbox {
+
+/// A fault that the sandbox injects into its answer instead of, or before, answering normally.
+///
+/// Faults are chosen per order number (SandboxGateway::setFault, or an order number that starts
+/// with one of the prefixes read by fromOrderNumber) or for every request
+/// (SandboxGateway::setFaultForAll). They act on the two JSON services and on the entry of the
+/// payment page.
+struct Fault {
+    enum class Kind {
+        /// Answer normally (after the delay, if any).
+        none,
+        /// Answer `status` with a short text body (and, from the JSON services, the session
+        /// cookie).
+        httpStatus,
+        /// Answer 200 with a body of zero bytes.
+        emptyBody,
+        /// Answer 200 with a body that is not JSON.
+        notJson,
+        /// Answer 200 with an envelope whose "mensaje" is the JSON text of an unrelated object.
+        unexpectedMensaje,
+        /// Answer 200 with an envelope whose "mensaje" is a number instead of a text.
+        numericMensaje,
+        /// Close the connection without writing any answer.
+        closeConnection,
+        /// Send the status line and header fields of a normal answer, then close the connection
+        /// before the body.
+        truncatedBody,
+    };
+
+    Kind kind = Kind::none;
+    /// The status of Kind::httpStatus.
+    int status = 503;
+    /// How long to wait before acting; applies to every kind.
+    std::chrono::milliseconds delay{0};
+
+    static Fault delayed(std::chrono::milliseconds delay) { return {Kind::none, 503, delay}; }
+    static Fault httpStatus(int status) { return {Kind::httpStatus, status, {}}; }
+    static Fault emptyBody() { return {Kind::emptyBody, 503, {}}; }
+    static Fault notJson() { return {Kind::notJson, 503, {}}; }
+    static Fault unexpectedMensaje() { return {Kind::unexpectedMensaje, 503, {}}; }
+    static Fault numericMensaje() { return {Kind::numericMensaje, 503, {}}; }
+    static Fault closeConnection() { return {Kind::closeConnection, 503, {}}; }
+    static Fault truncatedBody() { return {Kind::truncatedBody, 503, {}}; }
+
+    /// The fault that an order number asks for, so that faults can be triggered from outside the
+    /// process: "FAULT_STATUS_<100-599>", "FAULT_DELAY_<milliseconds, at most 120000>",
+    /// "FAULT_EMPTY", "FAULT_NOTJSON", "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE" and
+    /// "FAULT_CUT", each possibly followed by more characters ("FAULT_CLOSE_7" closes too). nullopt
+    /// for any other order number.
+    static std::optional<Fault> fromOrderNumber(std::string_view orderNumber);
+
+    friend bool operator==(const Fault&, const Fault&) = default;
+};
+
+}  // namespace vanto::sandbox

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "vanto/sandbox/Fault.h"
+#include "vanto/sandbox/TestCards.h"
+
+namespace vanto::sandbox {
+
+/// A merchant terminal that the sandbox knows.
+struct Merchant {
+    /// The merchant code (the configuration's appFuc).
+    std::string merchantCode;
+    std::string terminal;
+    /// The credential with which the merchant's application signs its requests (appLicense);
+    /// the sandbox signs its answers with it too.
+    std::string signingCredential;
+    /// The key of the HMAC-SHA256 over Ds_MerchantParameters that guards the payment page.
+    std::string pageSecret;
+
+    friend bool operator==(const Merchant&, const Merchant&) = default;
+};
+
+/// One HTTP request as the sandbox received it.
+struct RecordedRequest {
+    std::string method;
+    /// The path, without the query.
+    std::string path;
+    /// The header fields in the order they arrived, names as sent.
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    /// Whether the request carried a session cookie that this sandbox had issued.
+    bool carriedSessionCookie = false;
+
+    /// The value of the first header field with this name (compared without regard to case).
+    std::optional<std::string> header(std::string_view name) const;
+};
+
+/// Settings of a SandboxGateway.
+struct SandboxOptions {
+    /// The address to listen on; only loopback addresses ("127.x.y.z", "::1", "localhost").
+    std::string host = "127.0.0.1";
+    /// The port; 0 picks a free one.
+    int port = 0;
+    /// Subject alternative names of the generated certificate: an entry that reads as an IPv4 or
+    /// IPv6 address becomes an IP name, any other a DNS name. Taken exactly as given (tests
+    /// use a certificate that does not name the address); list `host` when it is not the default.
+    std::vector<std::string> certificateNames = {"localhost", "127.0.0.1"};
+    /// PEM files of a certificate and its private key to use instead of generating them; both
+    /// or neither.
+    std::string certificateFile;
+    std::string keyFile;
+    /// Worker threads, hence connections served at the same time.
+    std::size_t threads = 48;
+    /// Whether to print one line per request (method, path, status) to standard output.
+    bool logRequests = true;
+};
+
+/// A local stand-in for the card-payment gateway over HTTPS on loopback: the direct-payment
+/// service, the signature service and the payment page, with the test cards of TestCards.h,
+/// signature checks, session cookies, card references and fault injection.
+///
+/// The object is thread-safe. Requests are served on a pool of worker threads; the recording,
+/// merchant and fault tables are shared by them and guarded.
+class SandboxGateway {
+  public:
+    using Options = SandboxOptions;
+
+    SandboxGateway();
+    explicit SandboxGateway(Options options);
+    /// Stops the server if it runs.
+    ~SandboxGateway();
+    SandboxGateway(const SandboxGateway&) = delete;
+    SandboxGateway& operator=(const SandboxGateway&) = delete;
+
+    /// Makes (or loads) the certificate on first use, binds and starts serving. Returns once the
+    /// server accepts connections; false, with lastError() set, when it cannot start. Starting a
+    /// running sandbox returns true and changes nothing.
+    bool start();
+    /// Stops serving and joins every thread; waits of delay faults end at once. Idempotent.
+    void stop();
+    bool running() const;
+    /// Why the last start() failed.
+    std::string lastError() const;
+
+    /// The port being served, 0 when not running.
+    int port() const;
+    /// "host:port" (an IPv6 host in brackets), for vanto::Constants::setGatewayHost.
+    std::string authority() const;
+    /// "https://" followed by authority().
+    std::string baseUrl() const;
+    /// The server certificate in PEM, for the application to add as a trust anchor; empty
+    /// before the first successful start().
+    std::string certificatePem() const;
+
+    /// Merchant code "999008881", terminal "1", signing credential "sandbox-signing-credential"
+    /// and page secret "sandbox-page-secret". Known to every sandbox from the start.
+    static Merchant defaultMerchant();
+    /// Adds a merchant, or replaces the one with the same code and terminal.
+    void addMerchant(Merchant merchant);
+
+    /// The fault for requests with this order number; nullopt removes it. Takes precedence over
+    /// the FAULT_ prefixes of order numbers.
+    void setFault(const std::string& orderNumber, std::optional<Fault> fault);
+    /// A fault for every request, applied before the request is read; nullopt removes it.
+    void setFaultForAll(std::optional<Fault> fault);
+
+    /// Every request received so far, oldest first.
+    std::vector<RecordedRequest> requests() const;
+    void clearRequests();
+
+    /// The name of the session cookie that the JSON services set.
+    static constexpr std::string_view kSessionCookieName = "VANTOSANDBOX";
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vanto::sandbox

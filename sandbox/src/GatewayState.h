@@ -1,0 +1,86 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Cards.h"
+#include "vanto/sandbox/SandboxGateway.h"
+
+namespace vanto::sandbox::detail {
+
+/// A card kept under a reference, for payments without card data.
+struct StoredCard {
+    std::string merchantCode;
+    std::string maskedNumber;
+    std::string expiryDate;  // YYMM
+    CardProfile profile;
+};
+
+/// An order shown on the payment page and waiting for the cardholder's card.
+struct PageOrder {
+    Merchant merchant;
+    /// The decoded Ds_MerchantParameters, keys in the order they came.
+    nlohmann::ordered_json parameters;
+    std::chrono::steady_clock::time_point opened;
+};
+
+/// Everything the handlers share: merchants, faults, issued cookies, card references, open
+/// payment pages and the recording. Every member function takes the one lock.
+class GatewayState {
+  public:
+    GatewayState();
+
+    void addMerchant(Merchant merchant);
+    std::optional<Merchant> merchant(const std::string& code, const std::string& terminal) const;
+
+    void setFault(const std::string& orderNumber, std::optional<Fault> fault);
+    void setFaultForAll(std::optional<Fault> fault);
+    std::optional<Fault> faultForAll() const;
+    /// The fault set for this order number, else the one its FAULT_ prefix asks for.
+    std::optional<Fault> faultForOrder(const std::string& orderNumber) const;
+
+    std::string issueSessionCookie();
+    bool issuedSessionCookie(const std::string& value) const;
+
+    /// Keeps the card and returns its new reference.
+    std::string storeCard(StoredCard card);
+    /// The card kept under `reference` for this merchant.
+    std::optional<StoredCard> storedCard(const std::string& merchantCode,
+                                         const std::string& reference) const;
+
+    /// Keeps the order and returns the random id of its page.
+    std::string openPage(PageOrder order);
+    std::optional<PageOrder> openedPage(const std::string& id) const;
+    void closePage(const std::string& id);
+
+    void record(RecordedRequest request);
+    std::vector<RecordedRequest> recorded() const;
+    void clearRecorded();
+
+    /// Sleeps for `delay` unless the sandbox stops first.
+    void sleepUnlessStopping(std::chrono::milliseconds delay);
+    void setStopping(bool stopping);
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable stoppingChanged_;
+    bool stopping_ = false;
+    std::map<std::pair<std::string, std::string>, Merchant> merchants_;
+    std::map<std::string, Fault> faults_;
+    std::optional<Fault> faultForAll_;
+    std::set<std::string> sessionCookies_;
+    std::map<std::string, StoredCard> storedCards_;
+    std::map<std::string, PageOrder> openPages_;
+    std::vector<RecordedRequest> recorded_;
+};
+
+}  // namespace vanto::sandbox::detail

@@ -1,0 +1,188 @@
+#include "SandboxTestSupport.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <nlohmann/json.hpp>
+
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/encoding/Sha256.h"
+
+namespace vanto::sandbox::testing {
+
+namespace {
+
+// A client writing to a connection the sandbox closed must see EPIPE, not die of SIGPIPE.
+[[maybe_unused]] const bool kIgnoreSigpipe = [] {
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}();
+
+X509* readCertificate(const std::string& pem) {
+    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+    BIO_free(bio);
+    return certificate;
+}
+
+X509_STORE* storeTrusting(const std::string& pem) {
+    X509_STORE* store = X509_STORE_new();
+    if (X509* certificate = readCertificate(pem)) {
+        X509_STORE_add_cert(store, certificate);
+        X509_free(certificate);
+    }
+    return store;
+}
+
+}  // namespace
+
+std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
+                                                   const std::string& pem) {
+    auto client = std::make_unique<httplib::SSLClient>(host, port);
+    client->set_ca_cert_store(storeTrusting(pem));  // the client takes the store
+    client->enable_server_certificate_verification(true);
+    client->set_connection_timeout(5);
+    client->set_read_timeout(15);
+    return client;
+}
+
+std::optional<std::string> rawExchange(int port, const std::string& pem,
+                                       const std::string& request) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    timeval timeout{15, 0};
+    setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    SSL_CTX_set_cert_store(context, storeTrusting(pem));
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL* ssl = SSL_new(context);
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), "127.0.0.1");
+    std::optional<std::string> received;
+    if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        SSL_set_fd(ssl, sock) == 1 && SSL_connect(ssl) == 1 &&
+        SSL_write(ssl, request.data(), static_cast<int>(request.size())) ==
+            static_cast<int>(request.size())) {
+        received.emplace();
+        char buffer[4096];
+        int count = 0;
+        while ((count = SSL_read(ssl, buffer, sizeof buffer)) > 0) {
+            received->append(buffer, static_cast<std::size_t>(count));
+        }
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    ::close(sock);
+    return received;
+}
+
+std::optional<Envelope> readEnvelope(const std::string& body) {
+    const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
+    if (!json.is_object() || !json.contains("mensaje") || !json["mensaje"].is_string() ||
+        !json.contains("firma") || !json["firma"].is_string()) {
+        return std::nullopt;
+    }
+    return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
+}
+
+std::string hmacBase64(const std::string& key, const std::string& data) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
+         reinterpret_cast<const unsigned char*>(data.data()), data.size(), digest, &length);
+    std::string base64(4 * ((length + 2) / 3), '\0');
+    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()), digest,
+                    static_cast<int>(length));
+    return base64;
+}
+
+void SandboxTest::SetUp() {
+    auto& configuration = VantoConfiguration::shared();
+    configuration = VantoConfiguration();
+    const Merchant merchant = SandboxGateway::defaultMerchant();
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+    configuration.setAppMerchantData("datos del comercio");
+    IAClientServiceSSM::setVerSDK("1.0");
+    IAClientServiceSSM::setAppBundle("SandboxTests");
+
+    SandboxOptions options;
+    options.logRequests = false;
+    gateway_ = std::make_unique<SandboxGateway>(options);
+    ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
+    client_ = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
+}
+
+void SandboxTest::TearDown() {
+    client_.reset();
+    gateway_.reset();
+    VantoConfiguration::shared() = VantoConfiguration();
+    IAClientServiceSSM::setVerSDK(std::nullopt);
+    IAClientServiceSSM::setAppBundle(std::nullopt);
+}
+
+httplib::Result SandboxTest::postService(const char* path, const std::string& envelope,
+                                         const httplib::Headers& headers) {
+    return client_->Post(path, headers, "datoEntrada=" + envelope, kFormType);
+}
+
+std::string SandboxTest::directRequest(const std::string& pan, const std::string& order,
+                                       const std::string& identifier,
+                                       const std::string& description) {
+    const bool withCard = !pan.empty();
+    return Encode::encodeStringDirectPayment(pan, withCard ? "123" : "", withCard ? "2912" : "",
+                                             "1999", order, identifier, "true", "0", description);
+}
+
+DirectPaymentResponse SandboxTest::pay(const std::string& pan, const std::string& order,
+                                       const std::string& identifier,
+                                       const std::string& description) {
+    const httplib::Result result =
+        postService(kDirectPath, directRequest(pan, order, identifier, description));
+    if (!result || result->status != 200) {
+        ADD_FAILURE() << "no answer with status 200 for order " << order;
+        return {std::nullopt, -1, ""};
+    }
+    const std::optional<Envelope> envelope = readEnvelope(result->body);
+    const std::optional<DirectPaymentResponse> response =
+        envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+    if (!response) {
+        ADD_FAILURE() << "unreadable answer for order " << order << ": " << result->body;
+        return {std::nullopt, -1, ""};
+    }
+    EXPECT_EQ(envelope->firma,
+              sha256(envelope->mensaje + SandboxGateway::defaultMerchant().signingCredential));
+    return *response;
+}
+
+WebViewPaymentResponse SandboxTest::signWebPayment(const std::string& order,
+                                                   const std::string& identifier) {
+    const httplib::Result result = postService(
+        kSignaturePath, Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0",
+                                                           "Libro de pruebas"));
+    const std::optional<Envelope> envelope =
+        result && result->status == 200 ? readEnvelope(result->body) : std::nullopt;
+    const std::optional<WebViewPaymentResponse> response =
+        envelope ? WebViewPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+    if (!response) {
+        ADD_FAILURE() << "no readable answer from the signature service for order " << order;
+        return {std::nullopt, -1, "", std::nullopt};
+    }
+    return *response;
+}
+
+}  // namespace vanto::sandbox::testing
