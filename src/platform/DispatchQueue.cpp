@@ -92,9 +92,7 @@ class ThreadPark {
 }  // namespace
 
 DispatchQueue::DispatchQueue(std::string label)
-    : label_(std::move(label)), state_(std::make_shared<State>()) {
-    ThreadPark::shared().serve(state_);
-}
+    : label_(std::move(label)), state_(std::make_shared<State>()) {}
 
 DispatchQueue::~DispatchQueue() {
     std::unique_lock lock(state_->mutex);
@@ -106,10 +104,16 @@ DispatchQueue::~DispatchQueue() {
 }
 
 void DispatchQueue::async(std::function<void()> work) {
-    // Notified under the lock: once it is released the closure may run and even destroy this
-    // queue, so nothing of the queue may be touched after that.
+    // Notified (or seated) under the lock: once it is released the closure may run and even
+    // destroy this queue, so nothing of the queue may be touched after that.
     const std::lock_guard lock(state_->mutex);
     state_->work.push_back(std::move(work));
+    if (!state_->seated) {
+        state_->seated = true;
+        state_->drained = false;
+        ThreadPark::shared().serve(state_);
+        return;
+    }
     state_->wake.notify_all();
 }
 

@@ -37,7 +37,10 @@ class DispatchQueue {
         std::condition_variable wake;
         std::deque<std::function<void()>> work;
         bool stopping = false;
-        bool drained = false;
+        // A queue is given its thread with its first closure, so that the thread starts working
+        // at once instead of being woken a second time; until then there is nothing to drain.
+        bool seated = false;
+        bool drained = true;
         std::thread::id thread;
     };
 
