@@ -233,6 +233,13 @@ void JsonWriter::Buffer::commit(const char* end) {
     size_ = static_cast<std::size_t>(end - data_.get());
 }
 
+void JsonWriter::Buffer::discard(char* from, std::size_t count) {
+    if (sensitive_ == Sensitive::yes) {
+        const auto offset = static_cast<std::size_t>(from - data_.get());
+        platform::secureWipe(from, std::min(count, capacity_ - offset));
+    }
+}
+
 void JsonWriter::Buffer::append(std::string_view bytes) {
     char* at = prepare(bytes.size());
     if (!bytes.empty()) {
@@ -331,11 +338,18 @@ void JsonWriter::appendStrings(std::string_view first, const std::string_view* s
     // A separator, a colon, and quotation marks: 2 bytes a string, 4 in the nested copy (\").
     char* once = out_.prepare(kMostOnce * length + 6);
     char* twice = nesting_ ? nested_.prepare(kMostTwice * length + 10) : nullptr;
+    char* const onceStart = once;
+    char* const twiceStart = twice;
     const bool written = nesting_ ? writeMember<true>(comma, first, second, once, twice)
                                   : writeMember<false>(comma, first, second, once, twice);
     if (!written) {
-        // Nothing is kept of a text that is not UTF-8; the writer reports the failure.
+        // Nothing is kept of a text that is not UTF-8, and what was written of it is wiped; the
+        // writer reports the failure.
         ok_ = false;
+        out_.discard(onceStart, kMostOnce * length + 6);
+        if (nesting_) {
+            nested_.discard(twiceStart, kMostTwice * length + 10);
+        }
         return;
     }
     out_.commit(once);

@@ -69,6 +69,9 @@ class JsonWriter {
         /// says where the written bytes end.
         char* prepare(std::size_t most);
         void commit(const char* end);
+        /// Wipes (when sensitive) up to `count` bytes from `from`, written after prepare() but
+        /// never committed.
+        void discard(char* from, std::size_t count);
         void append(std::string_view bytes);
         std::size_t capacity() const { return capacity_; }
         void reserve(std::size_t capacity);
