@@ -254,8 +254,31 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
 
 }  // namespace
 
+namespace {
+
+struct DefaultConfiguration {
+    std::mutex mutex;
+    std::optional<URLSessionConfiguration> configuration;
+};
+
+DefaultConfiguration& defaultConfiguration() {
+    static DefaultConfiguration* const instance = new DefaultConfiguration();
+    return *instance;
+}
+
+}  // namespace
+
 URLSessionConfiguration URLSessionConfiguration::defaultSessionConfiguration() {
-    return URLSessionConfiguration{};
+    auto& state = defaultConfiguration();
+    const std::lock_guard lock(state.mutex);
+    return state.configuration.value_or(URLSessionConfiguration{});
+}
+
+void URLSessionConfiguration::setDefaultSessionConfiguration(
+    std::optional<URLSessionConfiguration> configuration) {
+    auto& state = defaultConfiguration();
+    const std::lock_guard lock(state.mutex);
+    state.configuration = std::move(configuration);
 }
 
 void URLSessionDataTask::resume() {

@@ -197,6 +197,27 @@ TEST_F(Transport, RefusesServersThatFailVerificationBeforeSendingAnything) {
     EXPECT_TRUE(misnamed.requests().empty());
 }
 
+TEST_F(Transport, AnApplicationDefaultConfigurationReachesManagersMadeWithoutOne) {
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(trusting());
+    auto outcome = std::make_shared<Outcome<DirectPaymentResponse>>();
+    Manager::create()->send(
+        std::make_shared<DirectPaymentRequest>(directPayment(sandbox::kAcceptedCard, "T0650")),
+        std::nullopt,
+        [outcome](std::optional<DirectPaymentResponse> record) {
+            ++outcome->deliveries;
+            outcome->record = std::move(record);
+        },
+        [outcome](SDKError error) {
+            ++outcome->deliveries;
+            outcome->error = std::move(error);
+        });
+    EXPECT_TRUE(platform::MainQueue::runUntil([&] { return outcome->deliveries > 0; }, 30s));
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
+    EXPECT_TRUE(outcome->record) << "the default trusted the sandbox";
+    EXPECT_TRUE(platform::URLSessionConfiguration::defaultSessionConfiguration()
+                    .additionalTrustAnchors.empty());
+}
+
 TEST_F(Transport, DeliversOnTheChosenQueue) {
     const auto deliverOn = [](CallbackQueue queue) {
         std::atomic<bool> done = false;

@@ -22,8 +22,14 @@ struct PlatformError {
 
 /// How a URL session makes its transfers. TLS peer and host-name verification are always on.
 struct URLSessionConfiguration {
-    /// The defaults: the system's trust store, the shared cookie storage.
+    /// The defaults: the system's trust store, the shared cookie storage, and whatever the
+    /// application set with setDefaultSessionConfiguration(). Managers made without a
+    /// configuration of their own (those of the payment flows) use it.
     static URLSessionConfiguration defaultSessionConfiguration();
+    /// Makes `configuration` the default for every session made afterwards, for example to trust a
+    /// local stand-in gateway's certificate in every payment; nullopt restores the built-in one.
+    static void setDefaultSessionConfiguration(
+        std::optional<URLSessionConfiguration> configuration);
 
     /// Certificates (PEM text) trusted in addition to the system's, for example a local stand-in
     /// gateway's. Given by the application; nothing is read from files or the environment.
