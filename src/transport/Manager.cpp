@@ -53,7 +53,7 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
             // Cookies are taken in before the status is looked at, whatever it is.
             self->updateCookies(*response);
             const int status = response->statusCode;
-            if (status >= 200 && status < 300) {
+            if (acceptsStatus(status)) {
                 deliver = decode(*data);
             } else {
                 deliver = [failure, status] { failure(SDKError::wrongStatusCode(status)); };

@@ -34,6 +34,10 @@ class Manager : public std::enable_shared_from_this<Manager> {
         CallbackQueue callbackQueue = CallbackQueue::main());
     ~Manager();
     Manager(const Manager&) = delete;
+
+    /// Whether a reply with this HTTP status is decoded: 200 to 299. Any other status fails the
+    /// call with wrongStatusCode.
+    static bool acceptsStatus(int status) { return status >= 200 && status < 300; }
     Manager& operator=(const Manager&) = delete;
 
     /// Sends `request`. `success` receives the decoded answer, `failure` the error; one of them

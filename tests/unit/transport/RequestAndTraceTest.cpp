@@ -8,6 +8,7 @@
 #include "vanto/encoding/Encode.h"
 #include "vanto/transport/DirectPaymentRequest.h"
 #include "vanto/transport/HTTPMethod.h"
+#include "vanto/transport/Manager.h"
 #include "vanto/transport/Response.h"
 #include "vanto/transport/SDKError.h"
 #include "vanto/transport/Session.h"
@@ -86,6 +87,16 @@ TEST(CookieStore, ReplacesByNameInPlaceAndAppendsNewNames) {
     update(list, {.name = "Z", .value = "0"});
     EXPECT_EQ(list, cookies) << "update leaves a list without the name unchanged";
     session.setCookies({});
+}
+
+TEST(StatusCheck, DecodesExactly200To299) {
+    // A 1xx status is never a final reply over HTTP/1.1, so the lower boundary is checked here
+    // rather than against a server.
+    EXPECT_FALSE(Manager::acceptsStatus(199));
+    EXPECT_TRUE(Manager::acceptsStatus(200));
+    EXPECT_TRUE(Manager::acceptsStatus(299));
+    EXPECT_FALSE(Manager::acceptsStatus(300));
+    EXPECT_FALSE(Manager::acceptsStatus(0));
 }
 
 TEST(HTTPMethods, MapExactUpperCaseTexts) {
