@@ -253,6 +253,10 @@ bool SandboxGateway::start() {
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
     server->set_keep_alive_max_count(kRequestsPerConnection);
+    // Generous limits for reading a request and writing an answer: dozens of clients at once on a
+    // loaded (or sanitised) test machine can take seconds over a TLS handshake.
+    server->set_read_timeout(30, 0);
+    server->set_write_timeout(30, 0);
     server->set_payload_max_length(1024 * 1024);
     impl.route(*server);
     if (impl.options.logRequests) {

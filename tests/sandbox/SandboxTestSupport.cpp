@@ -52,8 +52,9 @@ std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int 
     auto client = std::make_unique<httplib::SSLClient>(host, port);
     client->set_ca_cert_store(storeTrusting(pem));  // the client takes the store
     client->enable_server_certificate_verification(true);
-    client->set_connection_timeout(5);
-    client->set_read_timeout(15);
+    // Generous, for the tests that open dozens of connections at once on a loaded machine.
+    client->set_connection_timeout(30);
+    client->set_read_timeout(30);
     return client;
 }
 
