@@ -152,30 +152,41 @@ void quote(char*& once, char*& twice) {
 }
 
 template <bool Nested>
-bool writeString(std::string_view text, char*& once, char*& twice) {
+bool writeString(std::string_view text, char*& onceOut, char*& twiceOut) {
+    // Local copies, for the same reason as in writeEscaped.
+    char* once = onceOut;
+    char* twice = twiceOut;
     quote<Nested>(once, twice);
     if (!writeEscaped<Nested>(text, once, twice)) {
         return false;
     }
     quote<Nested>(once, twice);
+    onceOut = once;
+    twiceOut = twice;
     return true;
 }
 
 // [,]"first"[:"second"] in the text and, when `Nested`, in the nested copy.
 template <bool Nested>
-bool writeMember(bool comma, std::string_view first, const std::string_view* second, char*& once,
-                 char*& twice) {
+bool writeMember(bool comma, std::string_view first, const std::string_view* second, char*& onceOut,
+                 char*& twiceOut) {
+    char* once = onceOut;
+    char* twice = twiceOut;
     if (comma) {
         put<Nested>(',', once, twice);
     }
     if (!writeString<Nested>(first, once, twice)) {
         return false;
     }
-    if (second == nullptr) {
-        return true;
+    if (second != nullptr) {
+        put<Nested>(':', once, twice);
+        if (!writeString<Nested>(*second, once, twice)) {
+            return false;
+        }
     }
-    put<Nested>(':', once, twice);
-    return writeString<Nested>(*second, once, twice);
+    onceOut = once;
+    twiceOut = twice;
+    return true;
 }
 
 }  // namespace
