@@ -110,12 +110,7 @@ DirectPaymentResponse::DirectPaymentResponse(std::optional<DatosRespuesta> datos
     : datosRespuesta(std::move(datosRespuesta)), code(code), desc(std::move(desc)) {}
 
 std::optional<DatosRespuesta> DatosRespuesta::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        return object ? decodeDatos(*object) : std::nullopt;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeObject<DatosRespuesta>(json, decodeDatos);
 }
 
 std::string DatosRespuesta::toJSON() const {
@@ -125,28 +120,18 @@ std::string DatosRespuesta::toJSON() const {
 }
 
 std::optional<DirectPaymentResponse> DirectPaymentResponse::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        if (!object) {
-            return std::nullopt;
-        }
-        std::int64_t answerCode = 0;
-        std::string answerDesc;
-        if (!detail::readInteger(*object, "code", answerCode) ||
-            !detail::readText(*object, "desc", answerDesc)) {
-            return std::nullopt;
-        }
-        std::optional<DatosRespuesta> datos;
-        if (const nlohmann::json* nested = detail::presentMember(*object, "datosRespuesta")) {
-            datos = decodeDatos(*nested);
-            if (!datos) {
+    return detail::decodeObject<DirectPaymentResponse>(
+        json, [](const nlohmann::json& object) -> std::optional<DirectPaymentResponse> {
+            std::int64_t answerCode = 0;
+            std::string answerDesc;
+            std::optional<DatosRespuesta> datos;
+            if (!detail::readInteger(object, "code", answerCode) ||
+                !detail::readText(object, "desc", answerDesc) ||
+                !detail::readOptionalRecord(object, "datosRespuesta", datos, decodeDatos)) {
                 return std::nullopt;
             }
-        }
-        return DirectPaymentResponse(std::move(datos), answerCode, std::move(answerDesc));
-    } catch (...) {
-        return std::nullopt;
-    }
+            return DirectPaymentResponse(std::move(datos), answerCode, std::move(answerDesc));
+        });
 }
 
 std::string DirectPaymentResponse::toJSON() const {

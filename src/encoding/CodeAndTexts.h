@@ -22,20 +22,17 @@ using TextFields = std::array<std::pair<std::string_view, std::string Record::*>
 template <typename Record, std::size_t N>
 std::optional<Record> decodeCodeAndTexts(std::string_view json, Record record,
                                          const TextFields<Record, N>& fields) {
-    try {
-        const auto object = parseJsonObject(json);
-        if (!object || !readInteger(*object, "code", record.code)) {
+    return decodeObject<Record>(json, [&](const nlohmann::json& object) -> std::optional<Record> {
+        if (!readInteger(object, "code", record.code)) {
             return std::nullopt;
         }
         for (const auto& [key, member] : fields) {
-            if (!readText(*object, key, record.*member)) {
+            if (!readText(object, key, record.*member)) {
                 return std::nullopt;
             }
         }
         return record;
-    } catch (...) {
-        return std::nullopt;
-    }
+    });
 }
 
 /// Writes "code" and every member of `fields`, in order; "" when a text is not UTF-8.

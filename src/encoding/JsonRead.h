@@ -39,4 +39,29 @@ std::optional<std::int64_t> wholeInt64(const nlohmann::json& value) noexcept;
 [[nodiscard]] bool readInteger(const nlohmann::json& object, std::string_view key,
                                std::int64_t& out) noexcept;
 
+/// Parses `json` as a JSON object and decodes it with `decode`; none when the text is not an
+/// object, when `decode` gives none, or when anything inside fails.
+template <typename T, typename Decode>
+std::optional<T> decodeObject(std::string_view json, Decode&& decode) noexcept {
+    try {
+        const std::optional<nlohmann::json> object = parseJsonObject(json);
+        return object ? decode(*object) : std::nullopt;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+/// Reads an optional nested record with `decode`: absent or null leaves `out` empty, a member
+/// that does not decode is a failure (false).
+template <typename T, typename Decode>
+[[nodiscard]] bool readOptionalRecord(const nlohmann::json& object, std::string_view key,
+                                      std::optional<T>& out, Decode&& decode) {
+    const nlohmann::json* nested = presentMember(object, key);
+    if (nested == nullptr) {
+        return true;
+    }
+    out = decode(*nested);
+    return out.has_value();
+}
+
 }  // namespace vanto::detail

@@ -9,21 +9,16 @@ Response::Response(std::string mensaje, std::optional<std::string> firma)
     : mensaje(std::move(mensaje)), firma(std::move(firma)) {}
 
 std::optional<Response> Response::fromJSON(std::string_view json) {
-    try {
-        const auto object = detail::parseJsonObject(json);
-        if (!object) {
-            return std::nullopt;
-        }
-        std::string mensaje;
-        std::optional<std::string> firma;
-        if (!detail::readText(*object, "mensaje", mensaje) ||
-            !detail::readOptionalText(*object, "firma", firma)) {
-            return std::nullopt;
-        }
-        return Response(std::move(mensaje), std::move(firma));
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeObject<Response>(
+        json, [](const nlohmann::json& object) -> std::optional<Response> {
+            std::string mensaje;
+            std::optional<std::string> firma;
+            if (!detail::readText(object, "mensaje", mensaje) ||
+                !detail::readOptionalText(object, "firma", firma)) {
+                return std::nullopt;
+            }
+            return Response(std::move(mensaje), std::move(firma));
+        });
 }
 
 std::string Response::toJSON() const {

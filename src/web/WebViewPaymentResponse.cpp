@@ -148,12 +148,7 @@ WebViewPaymentResponse::WebViewPaymentResponse(std::optional<vanto::datosPeticio
       parameters(std::move(parameters)) {}
 
 std::optional<datosPeticion> datosPeticion::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        return object ? decodeSigned(*object) : std::nullopt;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeObject<datosPeticion>(json, decodeSigned);
 }
 
 std::string datosPeticion::toJSON() const {
@@ -163,12 +158,7 @@ std::string datosPeticion::toJSON() const {
 }
 
 std::optional<Parameters> Parameters::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        return object ? decodeParameters(*object) : std::nullopt;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return detail::decodeObject<Parameters>(json, decodeParameters);
 }
 
 std::string Parameters::toJSON() const {
@@ -178,36 +168,21 @@ std::string Parameters::toJSON() const {
 }
 
 std::optional<WebViewPaymentResponse> WebViewPaymentResponse::fromJSON(std::string_view json) {
-    try {
-        const std::optional<nlohmann::json> object = detail::parseJsonObject(json);
-        if (!object) {
-            return std::nullopt;
-        }
-        std::int64_t answerCode = 0;
-        std::string answerDesc;
-        if (!detail::readInteger(*object, "code", answerCode) ||
-            !detail::readText(*object, "desc", answerDesc)) {
-            return std::nullopt;
-        }
-        std::optional<vanto::datosPeticion> signedValues;
-        if (const nlohmann::json* nested = detail::presentMember(*object, "datosPeticion")) {
-            signedValues = decodeSigned(*nested);
-            if (!signedValues) {
+    return detail::decodeObject<WebViewPaymentResponse>(
+        json, [](const nlohmann::json& object) -> std::optional<WebViewPaymentResponse> {
+            std::int64_t answerCode = 0;
+            std::string answerDesc;
+            std::optional<vanto::datosPeticion> signedValues;
+            std::optional<Parameters> result;
+            if (!detail::readInteger(object, "code", answerCode) ||
+                !detail::readText(object, "desc", answerDesc) ||
+                !detail::readOptionalRecord(object, "datosPeticion", signedValues, decodeSigned) ||
+                !detail::readOptionalRecord(object, "parameters", result, decodeParameters)) {
                 return std::nullopt;
             }
-        }
-        std::optional<Parameters> result;
-        if (const nlohmann::json* nested = detail::presentMember(*object, "parameters")) {
-            result = decodeParameters(*nested);
-            if (!result) {
-                return std::nullopt;
-            }
-        }
-        return WebViewPaymentResponse(std::move(signedValues), answerCode, std::move(answerDesc),
-                                      std::move(result));
-    } catch (...) {
-        return std::nullopt;
-    }
+            return WebViewPaymentResponse(std::move(signedValues), answerCode,
+                                          std::move(answerDesc), std::move(result));
+        });
 }
 
 std::string WebViewPaymentResponse::toJSON() const {
