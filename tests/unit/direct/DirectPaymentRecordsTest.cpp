@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "RecordTestSupport.h"
+
 #include "vanto/direct/DatosRespuesta.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/direct/DirectPaymentResponseKO.h"
@@ -31,14 +33,10 @@ static void PrintTo(const DirectPaymentResponseOK& record, std::ostream* out) {
 
 namespace {
 
-template <typename T>
-concept Decodable = requires(std::string_view text) {
-    { T::fromJSON(text) } -> std::same_as<std::optional<T>>;
-};
-template <typename T>
-concept Encodable = requires(const T& record) {
-    { record.toJSON() } -> std::same_as<std::string>;
-};
+using testing::Decodable;
+using testing::Encodable;
+using testing::Members;
+using testing::objectOf;
 
 // The result records are made by the library with all their values, never empty.
 static_assert(!std::is_default_constructible_v<DirectPaymentResponseOK>);
@@ -64,20 +62,6 @@ constexpr std::array<std::string_view, 17> kDetailKeys{"Ds_Card_Country",
                                                        "Ds_ExpiryDate",
                                                        "Ds_Merchant_Identifier",
                                                        "Ds_CardNumber"};
-
-using Members = std::vector<std::pair<std::string, std::string>>;
-
-// A JSON object from keys and raw JSON values, in the given order.
-std::string objectOf(const Members& members) {
-    std::string text = "{";
-    for (const auto& [key, value] : members) {
-        if (text.size() > 1) {
-            text += ',';
-        }
-        text += '"' + key + "\":" + value;
-    }
-    return text + '}';
-}
 
 std::string answerWithDetails(const std::string& details) {
     return R"({"code":0,"desc":"OK","datosRespuesta":)" + details + '}';
@@ -259,20 +243,7 @@ TEST(DirectPaymentResponseOKRecord, DecodingNeedsAllNineteenKeysWithTheirTypes) 
     EXPECT_EQ(complete->Ds_Card_Country, "Ds_Card_Country");
     EXPECT_EQ(complete->Ds_CardNumber, "Ds_CardNumber");
 
-    for (std::size_t skipped = 0; skipped < members.size(); ++skipped) {
-        SCOPED_TRACE(members[skipped].first);
-        Members lacking = members;
-        lacking.erase(lacking.begin() + static_cast<std::ptrdiff_t>(skipped));
-        EXPECT_FALSE(DirectPaymentResponseOK::fromJSON(objectOf(lacking)));
-
-        Members wrongType = members;
-        wrongType[skipped].second = skipped == 0 ? "\"0\"" : "0";
-        EXPECT_FALSE(DirectPaymentResponseOK::fromJSON(objectOf(wrongType)));
-
-        Members nulled = members;
-        nulled[skipped].second = "null";
-        EXPECT_FALSE(DirectPaymentResponseOK::fromJSON(objectOf(nulled)));
-    }
+    testing::expectEveryMemberRequired<DirectPaymentResponseOK>(members);
 }
 
 TEST(DirectPaymentResponseOKRecord, RoundTripKeepsEveryField) {
