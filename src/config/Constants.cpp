@@ -30,8 +30,8 @@ struct Overrides {
 };
 
 Overrides& overrides() {
-    static Overrides instance;
-    return instance;
+    static Overrides* const instance = new Overrides();  // never destroyed
+    return *instance;
 }
 
 std::size_t indexOf(EnviromentType env) {

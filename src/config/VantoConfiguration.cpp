@@ -5,9 +5,10 @@ namespace vanto {
 VantoConfiguration::VantoConfiguration() = default;
 
 VantoConfiguration& VantoConfiguration::shared() {
-    // A function-local static is initialised exactly once, also under concurrent first use.
-    static VantoConfiguration instance;
-    return instance;
+    // Initialised exactly once, also under concurrent first use, and never destroyed, like every
+    // process-wide object of the library.
+    static VantoConfiguration* const instance = new VantoConfiguration();
+    return *instance;
 }
 
 bool VantoConfiguration::setAppEnviroment(int rawValue) {
@@ -29,8 +30,8 @@ bool VantoConfiguration::setAppMerchantPayMethods(int rawValue) {
 }
 
 const std::string& VantoConfiguration::REQUEST_REFERENCE() const {
-    static const std::string requestReference = "REQUIRED";
-    return requestReference;
+    static const std::string* const requestReference = new std::string("REQUIRED");
+    return *requestReference;
 }
 
 }  // namespace vanto

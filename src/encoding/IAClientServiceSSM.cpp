@@ -14,14 +14,15 @@ struct Identification {
     std::optional<std::string> version;
 };
 
+// Both never destroyed, like every process-wide object of the library.
 Identification& identification() {
-    static Identification instance;
-    return instance;
+    static Identification* const instance = new Identification();
+    return *instance;
 }
 
 const std::string& programName() {
-    static const std::string name = platform::executableName();
-    return name;
+    static const std::string* const name = new std::string(platform::executableName());
+    return *name;
 }
 
 }  // namespace

@@ -1,8 +1,25 @@
 #include "vanto/platform/DispatchQueue.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace vanto::platform {
+
+struct DispatchQueue::State {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> work;
+    // Set when the queue is destroyed: its thread leaves once the remaining closures have run.
+    bool stopping = false;
+    // A queue is given its thread with its first closure, so that the thread starts working at
+    // once instead of being woken a second time.
+    bool seated = false;
+    std::thread::id thread;
+};
+
 namespace {
 
 // Parked threads waiting for a queue to serve. The set is never destroyed: its threads are
@@ -54,8 +71,6 @@ class ThreadPark {
                 std::unique_lock lock(state.mutex);
                 state.wake.wait(lock, [&] { return state.stopping || !state.work.empty(); });
                 if (state.work.empty()) {
-                    state.drained = true;
-                    state.wake.notify_all();
                     return;
                 }
                 next = std::move(state.work.front());
@@ -95,12 +110,9 @@ DispatchQueue::DispatchQueue(std::string label)
     : label_(std::move(label)), state_(std::make_shared<State>()) {}
 
 DispatchQueue::~DispatchQueue() {
-    std::unique_lock lock(state_->mutex);
+    const std::lock_guard lock(state_->mutex);
     state_->stopping = true;
     state_->wake.notify_all();
-    if (state_->thread != std::this_thread::get_id()) {
-        state_->wake.wait(lock, [this] { return state_->drained; });
-    }
 }
 
 void DispatchQueue::async(std::function<void()> work) {
@@ -110,7 +122,6 @@ void DispatchQueue::async(std::function<void()> work) {
     state_->work.push_back(std::move(work));
     if (!state_->seated) {
         state_->seated = true;
-        state_->drained = false;
         ThreadPark::shared().serve(state_);
         return;
     }

@@ -199,8 +199,9 @@ HTTPCookieStorage::~HTTPCookieStorage() {
 }
 
 HTTPCookieStorage& HTTPCookieStorage::shared() {
-    static HTTPCookieStorage storage;
-    return storage;
+    // Never destroyed: transfers still in flight while the process ends take their cookies in here.
+    static HTTPCookieStorage* const storage = new HTTPCookieStorage();
+    return *storage;
 }
 
 void HTTPCookieStorage::takeIn(const std::vector<std::string>& netscapeLines) {

@@ -16,9 +16,11 @@ struct RunLoop {
     bool stopped = false;
 };
 
+// Never destroyed: library threads hand outcomes to the main queue until the process is gone,
+// also while static objects are being destroyed after main() has returned.
 RunLoop& loop() {
-    static RunLoop instance;
-    return instance;
+    static RunLoop* const instance = new RunLoop();
+    return *instance;
 }
 
 // Takes the next closure, waiting until `deadline` at the most; empty when there is none, or,

@@ -5,13 +5,15 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <atomic>
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <map>
 #include <mutex>
 
 #include "platform/CurlGlobal.h"
+#include "platform/Lifetime.h"
 #include "vanto/platform/SecureWipe.h"
 
 namespace vanto::platform {
@@ -58,6 +60,9 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
 // The request's time-out is an idle limit: the transfer fails when no byte has moved either way
 // for that long, however long the whole exchange takes.
 int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+    if (lifetime::ending()) {
+        return 1;  // the process is ending: cut the transfer short so the thread can leave
+    }
     auto* transfer = static_cast<Transfer*>(user);
     const auto now = Clock::now();
     if (downloaded != transfer->lastDown || uploaded != transfer->lastUp) {
@@ -124,10 +129,13 @@ std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& ancho
 // that gives the same anchors: building one copies the system's certificates, which costs more
 // than a whole exchange on a local network.
 std::shared_ptr<X509_STORE> sharedTrustStore(const std::vector<std::string>& anchors) {
-    static std::mutex mutex;
-    static std::map<std::vector<std::string>, std::shared_ptr<X509_STORE>> stores;
-    const std::lock_guard lock(mutex);
-    auto& store = stores[anchors];
+    struct Stores {
+        std::mutex mutex;
+        std::map<std::vector<std::string>, std::shared_ptr<X509_STORE>> byAnchors;
+    };
+    static Stores* const stores = new Stores();  // never destroyed, like every process-wide object
+    const std::lock_guard lock(stores->mutex);
+    auto& store = stores->byAnchors[anchors];
     if (!store) {
         store = makeTrustStore(anchors);
     }
@@ -156,6 +164,33 @@ std::vector<std::string> cookieLines(CURL* handle) {
     return lines;
 }
 
+// The idle limit of a request's time-out in seconds: the default for a time-out that is not a
+// positive number, and at most a day, so that an "endless" time-out (infinity, or a number too
+// large for the clock) still gives a limit that the arithmetic can hold.
+std::chrono::milliseconds idleLimit(double seconds) {
+    constexpr double kDefault = 60.0;
+    constexpr double kLongest = 24 * 60 * 60.0;
+    if (!(seconds > 0)) {
+        seconds = kDefault;
+    }
+    seconds = std::min(seconds, kLongest);
+    return std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
+}
+
+// Card data travel only over TLS: any other scheme fails before a connection is made.
+bool isHttpsAddress(std::string_view url) {
+    constexpr std::string_view kScheme = "https://";
+    if (url.size() < kScheme.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kScheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Outcome {
     std::optional<std::string> data;
     std::optional<HTTPURLResponse> response;
@@ -165,6 +200,11 @@ struct Outcome {
 Outcome perform(const URLRequest& request, const URLSessionConfiguration& configuration,
                 X509_STORE* trust) {
     Outcome outcome;
+    if (!isHttpsAddress(request.url)) {
+        outcome.error =
+            PlatformError{"vanto.url", CURLE_UNSUPPORTED_PROTOCOL, "only https addresses are used"};
+        return outcome;
+    }
     CURL* handle = curl_easy_init();
     if (handle == nullptr) {
         outcome.error =
@@ -172,12 +212,10 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
         return outcome;
     }
     Transfer transfer;
-    const double seconds = request.timeoutInterval > 0 ? request.timeoutInterval : 60.0;
-    transfer.idleLimit =
-        std::chrono::milliseconds(static_cast<long long>(std::ceil(seconds * 1000)));
+    transfer.idleLimit = idleLimit(request.timeoutInterval);
 
     curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https,http");
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -290,7 +328,7 @@ void URLSessionDataTask::resume() {
 URLSession::URLSession(URLSessionConfiguration configuration)
     : configuration_(std::make_shared<const URLSessionConfiguration>(std::move(configuration))),
       trust_(sharedTrustStore(configuration_->additionalTrustAnchors)),
-      delegateQueue_(std::make_unique<DispatchQueue>("vanto.urlsession.delegate")) {
+      delegateQueue_(std::make_shared<DispatchQueue>("vanto.urlsession.delegate")) {
     ensureCurlGlobalInit();
 }
 
@@ -298,15 +336,21 @@ URLSession::~URLSession() = default;
 
 std::shared_ptr<URLSessionDataTask> URLSession::dataTask(URLRequest request,
                                                          CompletionHandler completionHandler) {
-    DispatchQueue* queue = delegateQueue_.get();
+    // The task holds the queue, not the session: a task may be started after its session is gone.
+    auto queue = delegateQueue_;
     auto shared = std::make_shared<URLRequest>(std::move(request));
     return std::make_shared<URLSessionDataTask>([queue, configuration = configuration_,
                                                  trust = trust_, shared,
                                                  handler = std::move(completionHandler)]() mutable {
         queue->async([configuration, trust, shared, handler = std::move(handler)]() mutable {
-            Outcome outcome =
-                perform(*shared, *configuration, static_cast<X509_STORE*>(trust.get()));
-            handler(std::move(outcome.data), std::move(outcome.response), std::move(outcome.error));
+            // Once the process is ending, neither the transfer nor its handler starts: the
+            // outcome is dropped.
+            lifetime::runUnlessEnding([&] {
+                Outcome outcome =
+                    perform(*shared, *configuration, static_cast<X509_STORE*>(trust.get()));
+                handler(std::move(outcome.data), std::move(outcome.response),
+                        std::move(outcome.error));
+            });
             // The body may hold card data: wipe it now that the outcome has been handed on.
             if (shared->httpBody) {
                 secureWipe(*shared->httpBody);

@@ -1,10 +1,71 @@
 #include "vanto/transport/Manager.h"
 
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/Lifetime.h"
+#include "vanto/platform/MainQueue.h"
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/transport/Session.h"
 #include "vanto/transport/Trace.h"
 
 namespace vanto {
+namespace {
+
+// Calls sent and not yet delivered (or dropped), across every manager of the process.
+struct CallsInFlight {
+    std::mutex mutex;
+    std::condition_variable none;
+    std::size_t count = 0;
+};
+
+CallsInFlight& callsInFlightState() {
+    static CallsInFlight* const instance = new CallsInFlight();  // never destroyed
+    return *instance;
+}
+
+// Counts one call as in flight for as long as it lives: it travels with the call's closures and
+// goes away with the last of them, once the outcome has been delivered or dropped.
+class CallInFlight {
+  public:
+    CallInFlight() {
+        auto& state = callsInFlightState();
+        const std::lock_guard lock(state.mutex);
+        ++state.count;
+    }
+    ~CallInFlight() {
+        auto& state = callsInFlightState();
+        const std::lock_guard lock(state.mutex);
+        --state.count;
+        state.none.notify_all();
+    }
+    CallInFlight(const CallInFlight&) = delete;
+    CallInFlight& operator=(const CallInFlight&) = delete;
+};
+
+// Hands `deliver` to `queue`. The delivery runs whole or not at all: once the process has begun
+// to end it is dropped. The description's body is wiped either way.
+void handOver(const CallbackQueue& queue, std::function<void()> deliver,
+              std::shared_ptr<RequestService> request, std::shared_ptr<CallInFlight> call) {
+    queue.execute(
+        [deliver = std::move(deliver), request = std::move(request), call = std::move(call)] {
+            platform::lifetime::runUnlessEnding(deliver);
+            request->wipeBody();
+        });
+}
+
+}  // namespace
+
+std::size_t Manager::callsInFlight() {
+    auto& state = callsInFlightState();
+    const std::lock_guard lock(state.mutex);
+    return state.count;
+}
+
+bool Manager::waitForCallsInFlight(std::chrono::milliseconds bound) {
+    // Outcomes bound for the built-in main queue arrive only while it is pumped.
+    return platform::MainQueue::runUntil([] { return callsInFlight() == 0; }, bound);
+}
 
 std::shared_ptr<Manager> Manager::create(platform::URLSessionConfiguration configuration,
                                          CallbackQueue callbackQueue) {
@@ -20,12 +81,12 @@ Manager::~Manager() = default;
 
 void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQueue queue,
                               Decoder decode, std::function<void(SDKError)> failure) {
+    auto call = std::make_shared<CallInFlight>();
     auto built = request->build();
     if (auto* error = std::get_if<platform::PlatformError>(&built)) {
-        queue.execute([failure, request, error = *error] {
-            failure(SDKError::requestError(error));
-            request->wipeBody();
-        });
+        handOver(
+            queue, [failure, error = *error] { failure(SDKError::requestError(error)); }, request,
+            std::move(call));
         return;
     }
     auto& urlRequest = std::get<platform::URLRequest>(built);
@@ -34,10 +95,10 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
         return;
     }
     // The handler keeps the manager, the description and the callbacks until the outcome is out.
-    auto handler = [self = shared_from_this(), request, queue, decode = std::move(decode), failure](
-                       std::optional<std::string> data,
-                       std::optional<platform::HTTPURLResponse> response,
-                       std::optional<platform::PlatformError> error) {
+    auto handler = [self = shared_from_this(), request, queue, decode = std::move(decode), failure,
+                    call = std::move(call)](std::optional<std::string> data,
+                                            std::optional<platform::HTTPURLResponse> response,
+                                            std::optional<platform::PlatformError> error) {
         std::function<void()> deliver;
         if (!response) {
             deliver = [failure] { failure(SDKError::nonURLResponse(std::nullopt)); };
@@ -62,10 +123,7 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
         if (data) {
             platform::secureWipe(*data);
         }
-        queue.execute([deliver = std::move(deliver), request] {
-            deliver();
-            request->wipeBody();
-        });
+        handOver(queue, std::move(deliver), request, call);
     };
     session_->dataTask(std::move(urlRequest), std::move(handler))->resume();
 }

@@ -29,6 +29,11 @@ std::variant<platform::URLRequest, platform::PlatformError> RequestService::buil
         }
         address += component;
     }
+    if (!address.starts_with("https://")) {
+        // Card data travel only over TLS; an address of another kind (or none, for an environment
+        // the library does not know) fails before anything is sent.
+        return platform::PlatformError{"vanto.request", 2, "the address is not an https address"};
+    }
     auto body = composeBody();
     if (auto* error = std::get_if<platform::PlatformError>(&body)) {
         return *error;

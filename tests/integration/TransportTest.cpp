@@ -1,4 +1,6 @@
 #include <atomic>
+#include <future>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -17,11 +19,12 @@ using sandbox::Fault;
 
 class Transport : public testing::SandboxTest {};
 
-// A direct-payment description with a short idle limit, for the slow-answer cases.
-class ImpatientRequest : public DirectPaymentRequest {
+// A direct-payment description with its own idle limit in seconds.
+template <double Seconds>
+class RequestWithTimeout : public DirectPaymentRequest {
   public:
     using DirectPaymentRequest::DirectPaymentRequest;
-    double timeout() const override { return 1.0; }
+    double timeout() const override { return Seconds; }
 };
 
 std::optional<std::string> cookieValue(std::string_view name) {
@@ -126,22 +129,61 @@ TEST_F(Transport, ReportsEveryKindOfBrokenReply) {
     gateway().setFault("T0300", std::nullopt);
 }
 
-TEST_F(Transport, AnAnswerSlowerThanTheIdleLimitFailsWithoutAResponse) {
-    gateway().setFault("T0400", Fault::delayed(6s));
-    const auto started = std::chrono::steady_clock::now();
-    const auto outcome =
-        send(std::make_shared<ImpatientRequest>(directPayment(sandbox::kAcceptedCard, "T0400")));
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->kind(), SDKError::Case::nonURLResponse);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s)
-        << "the idle limit, not the answer, ended it";
+TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
+    // The delay outlasts the wait of send(): only the idle limit can end the call in time.
+    gateway().setFault("T0400", Fault::delayed(100s));
+    const auto silent = send(
+        std::make_shared<RequestWithTimeout<1.0>>(directPayment(sandbox::kAcceptedCard, "T0400")));
+    ASSERT_TRUE(silent.error);
+    EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
+
+    gateway().setFault("T0401", Fault::delayed(300ms));
+    constexpr double kEndless = std::numeric_limits<double>::infinity();
+    const auto endless = send(std::make_shared<RequestWithTimeout<kEndless>>(
+        directPayment(sandbox::kAcceptedCard, "T0401")));
+    EXPECT_TRUE(endless.record) << "an endless time-out is the longest limit, not none";
+    const auto huge = send(std::make_shared<RequestWithTimeout<1e300>>(
+        directPayment(sandbox::kAcceptedCard, "T0401")));
+    EXPECT_TRUE(huge.record);
     gateway().setFault("T0400", std::nullopt);
+    gateway().setFault("T0401", std::nullopt);
 }
 
-TEST_F(Transport, ABodyThatCannotBeSentNeverLeaves) {
-    const auto outcome = send(std::make_shared<DirectPaymentRequest>("bad \xC3\x28 text"));
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->kind(), SDKError::Case::requestError);
+TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
+    const auto badBody = send(std::make_shared<DirectPaymentRequest>("bad \xC3\x28 text"));
+    ASSERT_TRUE(badBody.error);
+    EXPECT_EQ(badBody.error->kind(), SDKError::Case::requestError);
+
+    // Card data go over TLS only: a plain http address of the very same server is not even tried.
+    class PlainHttpRequest : public DirectPaymentRequest {
+      public:
+        using DirectPaymentRequest::DirectPaymentRequest;
+        std::string baseURL() const override {
+            return "http://" + gateway().authority() + "/zel/virtualControllerV2/pagoVirtual";
+        }
+    };
+    const auto plain =
+        send(std::make_shared<PlainHttpRequest>(directPayment(sandbox::kAcceptedCard, "T0450")));
+    ASSERT_TRUE(plain.error);
+    EXPECT_EQ(plain.error->kind(), SDKError::Case::requestError);
+
+    std::promise<std::optional<platform::PlatformError>> failed;
+    platform::URLSession session(trusting());
+    platform::URLRequest request("HTTP://" + gateway().authority() + "/");
+    request.httpMethod = "POST";
+    request.httpBody = "datoEntrada=";
+    session
+        .dataTask(std::move(request),
+                  [&failed](auto, std::optional<platform::HTTPURLResponse> response, auto error) {
+                      EXPECT_FALSE(response);
+                      failed.set_value(error);
+                  })
+        ->resume();
+    auto error = failed.get_future();
+    ASSERT_EQ(error.wait_for(30s), std::future_status::ready);
+    const auto platformError = error.get();
+    ASSERT_TRUE(platformError);
+    EXPECT_EQ(platformError->domain, "vanto.url");
     EXPECT_TRUE(gateway().requests().empty());
 }
 

@@ -38,7 +38,8 @@ struct URLRequest {
     HeaderFields allHTTPHeaderFields;
     /// The body bytes; absent for a request without a body.
     std::optional<std::string> httpBody;
-    /// Seconds the transfer may stay idle (no bytes either way) before it fails.
+    /// Seconds the transfer may stay idle (no bytes either way) before it fails. A value that is
+    /// not a positive number means the default of 60 seconds; longer than a day counts as a day.
     double timeoutInterval = 60.0;
     CachePolicy cachePolicy = CachePolicy::useProtocolCachePolicy;
 };

@@ -52,8 +52,11 @@ class URLSessionDataTask {
     std::function<void()> start_;
 };
 
-/// Makes transfers over libcurl. Each session owns one serial delegate queue with a thread of its
-/// own: it runs the transfers one after another and calls their completion handlers there.
+/// Makes transfers over libcurl, to https addresses only (any other address fails before a
+/// connection is made, with no response). Each session has one serial delegate queue with a
+/// thread of its own: it runs the transfers one after another and calls their completion handlers
+/// there. Destroying a session never waits for its transfers: they run to their end and call
+/// their handlers, and a task made by a session may still be started after the session is gone.
 class URLSession {
   public:
     /// The reply body (present whenever a reply arrived), the HTTP reply, and the failure.
@@ -80,7 +83,7 @@ class URLSession {
     std::shared_ptr<const URLSessionConfiguration> configuration_;
     // The store servers are verified with (an X509_STORE), built once per session.
     std::shared_ptr<void> trust_;
-    std::unique_ptr<DispatchQueue> delegateQueue_;
+    std::shared_ptr<DispatchQueue> delegateQueue_;
 };
 
 }  // namespace vanto::platform

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <concepts>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,10 +37,20 @@ class Manager : public std::enable_shared_from_this<Manager> {
     ~Manager();
     Manager(const Manager&) = delete;
 
+    Manager& operator=(const Manager&) = delete;
+
     /// Whether a reply with this HTTP status is decoded: 200 to 299. Any other status fails the
     /// call with wrongStatusCode.
     static bool acceptsStatus(int status) { return status >= 200 && status < 300; }
-    Manager& operator=(const Manager&) = delete;
+
+    /// Calls sent by any manager whose outcome has not yet been delivered (or dropped).
+    static std::size_t callsInFlight();
+    /// Waits, at most `bound`, until every call in flight has delivered its outcome, pumping the
+    /// built-in main queue meanwhile; returns whether none is left. An application calls it on its
+    /// main thread before it ends, so that no payment's outcome is lost: once main() has returned
+    /// or exit() was called, outcomes that have not started to be delivered are dropped. With a UI
+    /// event loop as the main queue, call it where that loop keeps running.
+    static bool waitForCallsInFlight(std::chrono::milliseconds bound);
 
     /// Sends `request`. `success` receives the decoded answer, `failure` the error; one of them
     /// runs once, on `callbackQueue` or else the manager's queue. The manager, the description and

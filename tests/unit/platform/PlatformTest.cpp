@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -69,37 +70,40 @@ TEST(CookieStorage, AnswersWhichCookiesApplyByDomainPathSecureAndExpiry) {
     EXPECT_TRUE(storage.cookies().empty());
 }
 
-TEST(Queues, DispatchQueueRunsInOrderOnItsOwnThread) {
+TEST(Queues, DispatchQueueRunsInOrderOnItsOwnThreadEvenAfterItIsDestroyed) {
+    std::promise<void> release;
+    std::promise<void> finished;
     std::vector<int> order;
     std::thread::id ran;
     {
         DispatchQueue queue("test");
+        queue.async([gate = release.get_future().share()] { gate.wait(); });
         for (int i = 0; i < 50; ++i) {
             queue.async([&order, &ran, &queue, i] {
                 order.push_back(i);
                 ran = std::this_thread::get_id();
-                EXPECT_TRUE(queue.isCurrent());
             });
         }
-    }  // destruction lets submitted work finish
+        queue.async([&] { finished.set_value(); });
+    }  // must not wait: the first closure is still blocked
+    release.set_value();
+    ASSERT_EQ(finished.get_future().wait_for(10s), std::future_status::ready);
     ASSERT_EQ(order.size(), 50u);
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
     EXPECT_NE(ran, std::this_thread::get_id());
-}
 
-TEST(Queues, DispatchQueueReleasedFromItsOwnThreadDoesNotWaitForItself) {
+    // The last owner may let go of a queue on the queue's own thread.
     auto queue = std::make_shared<DispatchQueue>("self");
-    std::atomic<bool> done = false;
+    std::promise<bool> current;
     DispatchQueue* raw = queue.get();
-    raw->async([owned = std::move(queue), &done]() mutable {
-        owned.reset();  // the last owner lets go here, on the queue's thread
-        done = true;
+    raw->async([owned = std::move(queue), &current]() mutable {
+        const bool onItsThread = owned->isCurrent();
+        owned.reset();
+        current.set_value(onItsThread);
     });
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!done && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_TRUE(done);
+    auto onItsThread = current.get_future();
+    ASSERT_EQ(onItsThread.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(onItsThread.get());
 }
 
 TEST(Queues, MainQueueRunsOnThePumpingThreadOrOnAReplacementExecutor) {
@@ -142,11 +146,12 @@ TEST(Queues, CallbackQueueRunsWhereItSays) {
     EXPECT_EQ(operationsRun, 10);
 
     auto dispatch = std::make_shared<DispatchQueue>("callbacks");
-    std::atomic<bool> dispatched = false;
+    std::promise<bool> dispatched;
     CallbackQueue::dispatchQueue(dispatch).execute(
-        [&dispatched, queue = dispatch.get()] { dispatched = queue->isCurrent(); });
-    dispatch.reset();  // waits for the submitted closure
-    EXPECT_TRUE(dispatched);
+        [&dispatched, queue = dispatch] { dispatched.set_value(queue->isCurrent()); });
+    auto onDispatchQueue = dispatched.get_future();
+    ASSERT_EQ(onDispatchQueue.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(onDispatchQueue.get());
 
     bool onMain = false;
     CallbackQueue::main().execute([&] { onMain = true; });

@@ -1,0 +1,70 @@
+#include <future>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "SandboxFixture.h"
+
+namespace vanto {
+namespace {
+
+using namespace std::chrono_literals;
+using sandbox::Fault;
+
+class Lifetime : public testing::SandboxTest {
+  protected:
+    // A request for the sandbox's direct-payment service with the given order.
+    static platform::URLRequest paymentRequest(std::string_view order) {
+        auto built = DirectPaymentRequest(directPayment(sandbox::kAcceptedCard, order)).build();
+        return std::get<platform::URLRequest>(std::move(built));
+    }
+};
+
+TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    sandbox::SandboxGateway slow(options);
+    ASSERT_TRUE(slow.start());
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, slow.authority()));
+    slow.setFaultForAll(Fault::delayed(100s));  // answers only when stopped
+    auto trustSlow = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    trustSlow.additionalTrustAnchors = {slow.certificatePem()};
+
+    std::promise<bool> ended;
+    auto session = std::make_unique<platform::URLSession>(trustSlow);
+    auto started = session->dataTask(paymentRequest("L0001"), [&ended](auto, auto response, auto) {
+        ended.set_value(response.has_value());
+    });
+    auto later = session->dataTask(paymentRequest("L0002"), [](auto, auto, auto) {});
+    started->resume();
+    auto outcome = ended.get_future();
+    session.reset();
+    EXPECT_NE(outcome.wait_for(0s), std::future_status::ready)
+        << "destroying the session waited for its transfer";
+    later->resume();  // a task of a session that is gone still runs (or fails) on its own
+
+    slow.stop();  // cuts the delay short: the transfer ends, with or without a reply
+    ASSERT_EQ(outcome.wait_for(30s), std::future_status::ready);
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, gateway().authority()));
+}
+
+TEST_F(Lifetime, WaitingForCallsInFlightDeliversEveryOutcome) {
+    gateway().setFaultForAll(Fault::delayed(200ms));
+    auto delivered = std::make_shared<int>(0);
+    for (int i = 0; i < 4; ++i) {
+        Manager::create(trusting())
+            ->send(
+                std::make_shared<DirectPaymentRequest>(
+                    directPayment(sandbox::kAcceptedCard, "L01" + std::to_string(i))),
+                std::nullopt, [delivered](auto) { ++*delivered; },
+                [delivered](SDKError) { ++*delivered; });
+    }
+    EXPECT_EQ(Manager::callsInFlight(), 4u);
+    EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+    EXPECT_EQ(*delivered, 4) << "outcomes on the main queue are delivered while waiting";
+    EXPECT_EQ(Manager::callsInFlight(), 0u);
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,182 @@
+// A merchant program that ends while payments are in flight: it starts eight payments whose
+// answers come back at different moments, waits for some of them, and then returns from main()
+// or calls exit(). Run many times under the sanitizers, it must end cleanly every time: no
+// library thread may touch an object destroyed by the end of the process, and an outcome is
+// either delivered whole or not at all.
+//
+// Usage: vanto_exit_check return|exit <outcomes to wait for, 0-8>
+// The sandbox gateway runs in a child process, so that only the library is in this one.
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/platform/DispatchQueue.h"
+#include "vanto/platform/MainQueue.h"
+#include "vanto/platform/OperationQueue.h"
+#include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/transport/Manager.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kPayments = 8;
+
+// Objects of the program itself that the outcomes touch; they are destroyed when the process
+// ends, which is why no outcome may be delivered after that has begun.
+std::mutex outcomesMutex;
+std::vector<std::string> outcomes;
+std::atomic<int> delivered{0};
+
+void record(std::string outcome) {
+    const std::lock_guard lock(outcomesMutex);
+    outcomes.push_back(std::move(outcome));
+    ++delivered;
+}
+
+// Runs the sandbox in a child process that dies with this one. Returns the pipe on which it
+// writes its port and certificate.
+int startSandboxProcess() {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return -1;
+    }
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        return -1;
+    }
+    if (child > 0) {
+        close(channel[1]);
+        return channel[0];
+    }
+    close(channel[0]);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+        _exit(0);
+    }
+    vanto::sandbox::SandboxOptions options;
+    options.logRequests = false;
+    auto* gateway = new vanto::sandbox::SandboxGateway(options);  // ends with the process
+    if (!gateway->start()) {
+        _exit(1);
+    }
+    const std::string announcement =
+        std::to_string(gateway->port()) + "\n" + gateway->certificatePem();
+    if (write(channel[1], announcement.data(), announcement.size()) < 0) {
+        _exit(1);
+    }
+    close(channel[1]);
+    for (;;) {
+        pause();
+    }
+}
+
+// The port and certificate the sandbox announced, read within a bound.
+std::optional<std::pair<std::string, std::string>> readAnnouncement(int channel) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        pollfd ready{channel, POLLIN, 0};
+        if (poll(&ready, 1, 30000) != 1) {
+            return std::nullopt;
+        }
+        const ssize_t count = read(channel, buffer, sizeof buffer);
+        if (count < 0) {
+            return std::nullopt;
+        }
+        if (count == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    const auto newline = text.find('\n');
+    if (newline == std::string::npos) {
+        return std::nullopt;
+    }
+    return std::make_pair(text.substr(0, newline), text.substr(newline + 1));
+}
+
+vanto::CallbackQueue queueFor(int payment) {
+    switch (payment % 4) {
+        case 0:
+            return vanto::CallbackQueue::main();
+        case 1:
+            return vanto::CallbackQueue::current();
+        case 2:
+            return vanto::CallbackQueue::dispatchQueue(
+                std::make_shared<vanto::platform::DispatchQueue>("outcomes"));
+        default:
+            return vanto::CallbackQueue::operationQueue(
+                std::make_shared<vanto::platform::OperationQueue>(1));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s return|exit <outcomes to wait for>\n", argv[0]);
+        return 2;
+    }
+    const std::string how = argv[1];
+    const int waitFor = std::atoi(argv[2]);
+
+    const int channel = startSandboxProcess();
+    const auto announcement = channel < 0 ? std::nullopt : readAnnouncement(channel);
+    if (!announcement) {
+        std::fprintf(stderr, "the sandbox did not start\n");
+        return 1;
+    }
+    vanto::Constants::setGatewayHost(vanto::EnviromentType::test,
+                                     "127.0.0.1:" + announcement->first);
+    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {announcement->second};
+    auto& configuration = vanto::VantoConfiguration::shared();
+    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
+    configuration.setAppEnviroment(vanto::EnviromentType::test);
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+
+    for (int i = 0; i < kPayments; ++i) {
+        // Each answer is held back a little longer than the one before.
+        const std::string order = "FAULT_DELAY_" + std::to_string(40 * i) + "_" + std::to_string(i);
+        auto request =
+            std::make_shared<vanto::DirectPaymentRequest>(vanto::Encode::encodeStringDirectPayment(
+                "4000000000000002", "123", "3012", "1999", order, "", "true", "0", "Libro"));
+        vanto::Manager::create(session, queueFor(i))
+            ->send(
+                request, std::nullopt,
+                [i](std::optional<vanto::DirectPaymentResponse> answer) {
+                    record(std::to_string(i) + (answer ? " answered" : " empty"));
+                },
+                [i](vanto::SDKError error) {
+                    record(std::to_string(i) + " failed " + std::to_string(error.code()));
+                });
+    }
+    if (!vanto::platform::MainQueue::runUntil([&] { return delivered.load() >= waitFor; }, 30s)) {
+        std::fprintf(stderr, "only %d outcomes arrived\n", delivered.load());
+        return 1;
+    }
+    if (how == "exit") {
+        std::exit(0);
+    }
+    return 0;
+}

@@ -1,0 +1,15 @@
+# Runs the program that ends while payments are in flight, RUNS times for each way of ending
+# (returning from main, calling exit) and for a spread of outcomes waited for, and fails on any
+# non-zero status or sanitizer report.
+foreach(how return exit)
+    foreach(run RANGE 1 ${RUNS})
+        math(EXPR waitFor "${run} % 9")
+        execute_process(COMMAND ${PROGRAM} ${how} ${waitFor}
+                        RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE errors
+                        TIMEOUT 60)
+        if(NOT status EQUAL 0 OR errors MATCHES "Sanitizer|runtime error")
+            message(FATAL_ERROR "ending by ${how} after ${waitFor} outcomes, run ${run}: "
+                                "status ${status}\n${errors}")
+        endif()
+    endforeach()
+endforeach()
