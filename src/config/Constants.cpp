@@ -2,6 +2,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 
 namespace vanto {
 namespace {
@@ -10,6 +11,7 @@ constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVi
 constexpr std::string_view kParametersPath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 constexpr std::string_view kWebViewPaymentPath = "/zel/realizarPago";
 
+// The built-in "host[:port]" of an environment of the table, "" for any other value.
 std::string builtInAuthority(EnviromentType env) {
     switch (env) {
         case EnviromentType::test:
@@ -19,7 +21,7 @@ std::string builtInAuthority(EnviromentType env) {
         case EnviromentType::real:
             return VANTO_GATEWAY_HOST_REAL;
     }
-    return VANTO_GATEWAY_HOST_REAL;
+    return "";
 }
 
 // Run-time replacements, set by a test or a stand-in gateway, possibly from another thread than
@@ -34,9 +36,13 @@ Overrides& overrides() {
     return instance;
 }
 
-std::size_t indexOf(EnviromentType env) {
-    const auto raw = static_cast<std::size_t>(env);
-    return raw < 3 ? raw : 2;
+// The slot of an environment of the table; none for a value cast from an unknown raw value,
+// which must never fall back on another environment's host (least of all production's).
+std::optional<std::size_t> indexOf(EnviromentType env) {
+    if (!enviromentTypeFromRawValue(static_cast<int>(env))) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(env);
 }
 
 // An authority of the form host[:port]: no user information, path, query, fragment or space,
@@ -101,9 +107,15 @@ bool isAuthority(std::string_view text) {
     return true;
 }
 
+// The address of a service; "" for an environment outside the table, so that a request for it
+// fails before anything is sent.
 std::string address(EnviromentType env, std::string_view path) {
+    const std::string authority = Constants::gatewayAuthority(env);
+    if (authority.empty()) {
+        return "";
+    }
     std::string result = "https://";
-    result += Constants::gatewayAuthority(env);
+    result += authority;
     result += path;
     return result;
 }
@@ -123,20 +135,25 @@ std::string Constants::getURLWebViewPayment(EnviromentType env) {
 }
 
 bool Constants::setGatewayHost(EnviromentType env, std::string_view authority) {
-    if (!authority.empty() && !isAuthority(authority)) {
+    const auto index = indexOf(env);
+    if (!index || (!authority.empty() && !isAuthority(authority))) {
         return false;
     }
     auto& state = overrides();
     const std::lock_guard lock(state.mutex);
-    state.authority[indexOf(env)] = std::string(authority);
+    state.authority[*index] = std::string(authority);
     return true;
 }
 
 std::string Constants::gatewayAuthority(EnviromentType env) {
+    const auto index = indexOf(env);
+    if (!index) {
+        return "";
+    }
     auto& state = overrides();
     {
         const std::lock_guard lock(state.mutex);
-        const std::string& replaced = state.authority[indexOf(env)];
+        const std::string& replaced = state.authority[*index];
         if (!replaced.empty()) {
             return replaced;
         }
