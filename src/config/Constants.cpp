@@ -1,5 +1,6 @@
 #include "vanto/config/Constants.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <optional>
@@ -45,66 +46,67 @@ std::optional<std::size_t> indexOf(EnviromentType env) {
     return static_cast<std::size_t>(env);
 }
 
-// An authority of the form host[:port]: no user information, path, query, fragment or space,
-// an optional all-digit port, brackets only around an IPv6 address.
-bool isAuthority(std::string_view text) {
-    if (text.empty()) {
+bool isIPv6Host(std::string_view host) {
+    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
+               c == ':' || c == '.';
+    });
+}
+
+bool isHostName(std::string_view host) {
+    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               c == '-' || c == '.';
+    });
+}
+
+// A TCP port a server can listen on, 1 to 65535, in plain decimal: no sign and no leading zero,
+// so that no two texts name the same port.
+bool isPort(std::string_view port) {
+    if (port.empty() || port.size() > 5 || port.front() == '0') {
         return false;
     }
+    unsigned value = 0;
+    for (const char c : port) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value <= 65535;
+}
+
+// An authority of the form host[:port]: no user information, path, query, fragment or space,
+// brackets only around an IPv6 address.
+bool isAuthority(std::string_view text) {
     std::string_view host = text;
-    std::string_view port;
-    if (text.front() == '[') {
+    std::optional<std::string_view> port;
+    if (text.starts_with('[')) {
         const auto close = text.find(']');
-        if (close == std::string_view::npos || close == 1) {
+        if (close == std::string_view::npos) {
             return false;
         }
         host = text.substr(1, close - 1);
-        const auto rest = text.substr(close + 1);
+        const std::string_view rest = text.substr(close + 1);
         if (!rest.empty()) {
             if (rest.front() != ':') {
                 return false;
             }
             port = rest.substr(1);
-            if (port.empty()) {
-                return false;
-            }
         }
-        for (const char c : host) {
-            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
-                            (c >= 'A' && c <= 'F') || c == ':' || c == '.';
-            if (!ok) {
-                return false;
-            }
+        if (!isIPv6Host(host)) {
+            return false;
         }
     } else {
-        const auto colon = text.rfind(':');
-        if (colon != std::string_view::npos) {
+        if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
             host = text.substr(0, colon);
             port = text.substr(colon + 1);
-            if (port.empty()) {
-                return false;
-            }
         }
-        if (host.empty()) {
-            return false;
-        }
-        for (const char c : host) {
-            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
-                            (c >= 'A' && c <= 'Z') || c == '-' || c == '.';
-            if (!ok) {
-                return false;
-            }
-        }
-    }
-    if (port.size() > 5) {
-        return false;
-    }
-    for (const char c : port) {
-        if (c < '0' || c > '9') {
+        if (!isHostName(host)) {
             return false;
         }
     }
-    return true;
+    return !port || isPort(*port);
 }
 
 // The address of a service; "" for an environment outside the table, so that a request for it

@@ -23,9 +23,10 @@ struct Constants {
 
     /// Replaces the host and port of one environment at run time, for a stand-in gateway such as
     /// the sandbox: `authority` is "host" or "host:port" (an IPv6 address in brackets) and is
-    /// written verbatim in place of the environment's host and port. An empty authority restores
-    /// the built-in host. Returns false, changing nothing, for a text that is not an authority or
-    /// an environment outside the table.
+    /// written verbatim in place of the environment's host and port. The port, when given, is 1 to
+    /// 65535 without leading zeros. An empty authority restores the built-in host. Returns false,
+    /// changing nothing, for a text that is not such an authority or an environment outside the
+    /// table.
     static bool setGatewayHost(EnviromentType env, std::string_view authority);
 
     /// The "host[:port]" part that addresses of the environment currently use; "" outside the
