@@ -54,6 +54,7 @@ class URLSessionDataTask {
 
 /// Makes transfers over libcurl. Each session owns one serial delegate queue with a thread of its
 /// own: it runs the transfers one after another and calls their completion handlers there.
+/// Redirects are deliberately not followed: a 3xx reply is handed over as it came.
 class URLSession {
   public:
     /// The reply body (present whenever a reply arrived), the HTTP reply, and the failure.
