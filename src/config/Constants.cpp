@@ -1,7 +1,9 @@
 #include "vanto/config/Constants.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
+#include <optional>
 
 namespace vanto {
 namespace {
@@ -10,6 +12,7 @@ constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVi
 constexpr std::string_view kParametersPath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 constexpr std::string_view kWebViewPaymentPath = "/zel/realizarPago";
 
+// The built-in "host[:port]" of an environment of the table, "" for any other value.
 std::string builtInAuthority(EnviromentType env) {
     switch (env) {
         case EnviromentType::test:
@@ -19,7 +22,7 @@ std::string builtInAuthority(EnviromentType env) {
         case EnviromentType::real:
             return VANTO_GATEWAY_HOST_REAL;
     }
-    return VANTO_GATEWAY_HOST_REAL;
+    return "";
 }
 
 // Run-time replacements, set by a test or a stand-in gateway, possibly from another thread than
@@ -34,76 +37,87 @@ Overrides& overrides() {
     return *instance;
 }
 
-std::size_t indexOf(EnviromentType env) {
-    const auto raw = static_cast<std::size_t>(env);
-    return raw < 3 ? raw : 2;
+// The slot of an environment of the table; none for a value cast from an unknown raw value,
+// which must never fall back on another environment's host (least of all production's).
+std::optional<std::size_t> indexOf(EnviromentType env) {
+    if (!enviromentTypeFromRawValue(static_cast<int>(env))) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(env);
+}
+
+bool isIPv6Host(std::string_view host) {
+    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
+               c == ':' || c == '.';
+    });
+}
+
+bool isHostName(std::string_view host) {
+    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               c == '-' || c == '.';
+    });
+}
+
+// A TCP port a server can listen on, 1 to 65535, in plain decimal: no sign and no leading zero,
+// so that no two texts name the same port.
+bool isPort(std::string_view port) {
+    if (port.empty() || port.size() > 5 || port.front() == '0') {
+        return false;
+    }
+    unsigned value = 0;
+    for (const char c : port) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value <= 65535;
 }
 
 // An authority of the form host[:port]: no user information, path, query, fragment or space,
-// an optional all-digit port, brackets only around an IPv6 address.
+// brackets only around an IPv6 address.
 bool isAuthority(std::string_view text) {
-    if (text.empty()) {
-        return false;
-    }
     std::string_view host = text;
-    std::string_view port;
-    if (text.front() == '[') {
+    std::optional<std::string_view> port;
+    if (text.starts_with('[')) {
         const auto close = text.find(']');
-        if (close == std::string_view::npos || close == 1) {
+        if (close == std::string_view::npos) {
             return false;
         }
         host = text.substr(1, close - 1);
-        const auto rest = text.substr(close + 1);
+        const std::string_view rest = text.substr(close + 1);
         if (!rest.empty()) {
             if (rest.front() != ':') {
                 return false;
             }
             port = rest.substr(1);
-            if (port.empty()) {
-                return false;
-            }
         }
-        for (const char c : host) {
-            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
-                            (c >= 'A' && c <= 'F') || c == ':' || c == '.';
-            if (!ok) {
-                return false;
-            }
+        if (!isIPv6Host(host)) {
+            return false;
         }
     } else {
-        const auto colon = text.rfind(':');
-        if (colon != std::string_view::npos) {
+        if (const auto colon = text.rfind(':'); colon != std::string_view::npos) {
             host = text.substr(0, colon);
             port = text.substr(colon + 1);
-            if (port.empty()) {
-                return false;
-            }
         }
-        if (host.empty()) {
-            return false;
-        }
-        for (const char c : host) {
-            const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
-                            (c >= 'A' && c <= 'Z') || c == '-' || c == '.';
-            if (!ok) {
-                return false;
-            }
-        }
-    }
-    if (port.size() > 5) {
-        return false;
-    }
-    for (const char c : port) {
-        if (c < '0' || c > '9') {
+        if (!isHostName(host)) {
             return false;
         }
     }
-    return true;
+    return !port || isPort(*port);
 }
 
+// The address of a service; "" for an environment outside the table, so that a request for it
+// fails before anything is sent.
 std::string address(EnviromentType env, std::string_view path) {
+    const std::string authority = Constants::gatewayAuthority(env);
+    if (authority.empty()) {
+        return "";
+    }
     std::string result = "https://";
-    result += Constants::gatewayAuthority(env);
+    result += authority;
     result += path;
     return result;
 }
@@ -123,20 +137,25 @@ std::string Constants::getURLWebViewPayment(EnviromentType env) {
 }
 
 bool Constants::setGatewayHost(EnviromentType env, std::string_view authority) {
-    if (!authority.empty() && !isAuthority(authority)) {
+    const auto index = indexOf(env);
+    if (!index || (!authority.empty() && !isAuthority(authority))) {
         return false;
     }
     auto& state = overrides();
     const std::lock_guard lock(state.mutex);
-    state.authority[indexOf(env)] = std::string(authority);
+    state.authority[*index] = std::string(authority);
     return true;
 }
 
 std::string Constants::gatewayAuthority(EnviromentType env) {
+    const auto index = indexOf(env);
+    if (!index) {
+        return "";
+    }
     auto& state = overrides();
     {
         const std::lock_guard lock(state.mutex);
-        const std::string& replaced = state.authority[indexOf(env)];
+        const std::string& replaced = state.authority[*index];
         if (!replaced.empty()) {
             return replaced;
         }

@@ -11,6 +11,10 @@ VantoConfiguration& VantoConfiguration::shared() {
     return *instance;
 }
 
+bool VantoConfiguration::setAppEnviroment(EnviromentType value) {
+    return setAppEnviroment(static_cast<int>(value));
+}
+
 bool VantoConfiguration::setAppEnviroment(int rawValue) {
     const auto value = enviromentTypeFromRawValue(rawValue);
     if (!value) {
@@ -18,6 +22,10 @@ bool VantoConfiguration::setAppEnviroment(int rawValue) {
     }
     appEnviroment_ = *value;
     return true;
+}
+
+bool VantoConfiguration::setAppMerchantPayMethods(PaymentMethod value) {
+    return setAppMerchantPayMethods(static_cast<int>(value));
 }
 
 bool VantoConfiguration::setAppMerchantPayMethods(int rawValue) {

@@ -30,21 +30,25 @@ const nlohmann::json* presentMember(const nlohmann::json& object, std::string_vi
 /// Reads a required text member: it must be present and a string.
 [[nodiscard]] bool readText(const nlohmann::json& object, std::string_view key, std::string& out);
 
-/// The value of a JSON number that is a whole number in the signed 64-bit range: an integer, an
-/// unsigned integer up to INT64_MAX, or a floating-point number with a whole value in range (1.0
-/// and 1e3 are read, 1.5 and 1e19 are not). Any other JSON value gives nullopt.
-std::optional<std::int64_t> wholeInt64(const nlohmann::json& value) noexcept;
+/// Parses `text` as one JSON object to be decoded into a record. Its numbers are first read from
+/// their text, exactly: a whole number in the signed 64-bit range becomes that integer whatever
+/// its notation (1.0, 1e3 and 100e-2 as well as 1), and a number larger than a double can hold
+/// (1e400, an integer of 400 digits) stands as a double of its sign (±1e308) instead of failing
+/// the whole document, so that a member the record does not know is ignored whatever it holds.
+std::optional<nlohmann::json> parseRecordObject(std::string_view text) noexcept;
 
-/// Reads a required integer member by the rule of wholeInt64.
+/// Reads a required integer member of a document from parseRecordObject: it must be a JSON number
+/// whose exact value is a whole number in the signed 64-bit range. The one rule for every
+/// record's "code".
 [[nodiscard]] bool readInteger(const nlohmann::json& object, std::string_view key,
                                std::int64_t& out) noexcept;
 
-/// Parses `json` as a JSON object and decodes it with `decode`; none when the text is not an
+/// Parses `json` with parseRecordObject and decodes it with `decode`; none when the text is not an
 /// object, when `decode` gives none, or when anything inside fails.
 template <typename T, typename Decode>
 std::optional<T> decodeObject(std::string_view json, Decode&& decode) noexcept {
     try {
-        const std::optional<nlohmann::json> object = parseJsonObject(json);
+        const std::optional<nlohmann::json> object = parseRecordObject(json);
         return object ? decode(*object) : std::nullopt;
     } catch (...) {
         return std::nullopt;

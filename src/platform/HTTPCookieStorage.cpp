@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
+#include <limits>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 #include "platform/CurlGlobal.h"
 
@@ -34,6 +37,37 @@ std::vector<std::string_view> splitTabs(std::string_view line) {
     return parts;
 }
 
+// The expiry field of a cookie line. libcurl writes any 64-bit count of seconds (the largest one
+// for a Max-Age too large to add to the time); a count beyond even that range keeps its sign.
+long long epochSeconds(std::string_view field) {
+    long long seconds = 0;
+    const auto parsed = std::from_chars(field.data(), field.data() + field.size(), seconds);
+    if (parsed.ec == std::errc::result_out_of_range) {
+        return field.starts_with('-') ? std::numeric_limits<long long>::min()
+                                      : std::numeric_limits<long long>::max();
+    }
+    return seconds;
+}
+
+// The clock counts nanoseconds in 64 bits and so ends in the year 2262, long before a 64-bit count
+// of seconds does: converting a later expiry as it stands would overflow. Times beyond either end
+// of the clock are pinned to that end, so a far-future expiry stays a far-future one.
+std::chrono::system_clock::time_point timeFromEpochSeconds(long long seconds) {
+    using std::chrono::duration_cast;
+    using Clock = std::chrono::system_clock;
+    constexpr long long kLatest =
+        duration_cast<std::chrono::seconds>(Clock::duration::max()).count();
+    constexpr long long kEarliest =
+        duration_cast<std::chrono::seconds>(Clock::duration::min()).count();
+    return Clock::time_point(duration_cast<Clock::duration>(
+        std::chrono::seconds(std::clamp(seconds, kEarliest, kLatest))));
+}
+
+// The reverse, which cannot overflow: seconds are the coarser unit.
+long long epochSeconds(std::chrono::system_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+}
+
 // One line of libcurl's cookie list: domain, subdomains flag, path, secure flag, expiry in
 // seconds since the epoch (0 for a session cookie), name, value.
 std::optional<HTTPCookie> parseNetscapeLine(std::string_view line) {
@@ -54,10 +88,8 @@ std::optional<HTTPCookie> parseNetscapeLine(std::string_view line) {
     cookie.includesSubdomains = parts[1] == "TRUE";
     cookie.path = std::string(parts[2]);
     cookie.secure = parts[3] == "TRUE";
-    long long expires = 0;
-    std::from_chars(parts[4].data(), parts[4].data() + parts[4].size(), expires);
-    if (expires != 0) {
-        cookie.expiresDate = std::chrono::system_clock::time_point(std::chrono::seconds(expires));
+    if (const long long expires = epochSeconds(parts[4]); expires != 0) {
+        cookie.expiresDate = timeFromEpochSeconds(expires);
     }
     cookie.name = std::string(parts[5]);
     cookie.value = std::string(parts[6]);
@@ -65,10 +97,10 @@ std::optional<HTTPCookie> parseNetscapeLine(std::string_view line) {
 }
 
 std::string netscapeLine(const HTTPCookie& cookie) {
-    const long long expires = cookie.expiresDate ? std::chrono::duration_cast<std::chrono::seconds>(
-                                                       cookie.expiresDate->time_since_epoch())
-                                                       .count()
-                                                 : 0;
+    // 0 would make the cookie a session cookie and libcurl refuses a negative time: an expiry at
+    // or before the epoch is written as one second after it, which has passed all the same.
+    const long long expires =
+        cookie.expiresDate ? std::max(1LL, epochSeconds(*cookie.expiresDate)) : 0;
     std::string line = cookie.httpOnly ? std::string(kHttpOnlyPrefix) : std::string();
     line += cookie.includesSubdomains ? "." + cookie.domain : cookie.domain;
     line += cookie.includesSubdomains ? "\tTRUE\t" : "\tFALSE\t";

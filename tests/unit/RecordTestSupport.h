@@ -2,6 +2,7 @@
 
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,81 @@ void expectEveryMemberRequired(const Members& members) {
         nulled[skipped].second = "null";
         EXPECT_FALSE(Record::fromJSON(objectOf(nulled)));
     }
+}
+
+/// The one rule for "code" of every record that has one: a JSON number whose exact value is a
+/// whole number in the signed 64-bit range, however it is written, and nothing else. Members the
+/// record does not know are ignored whatever number they hold, and a number inside a text stays
+/// text. `members` decode as `Record`, with "code" first and "desc" second.
+template <Decodable Record>
+void expectTheCodeRule(const Members& members) {
+    const auto decodeWith = [&members](const std::string& code, const std::string& desc) {
+        Members changed = members;
+        changed[0].second = code;
+        changed[1].second = desc;
+        return Record::fromJSON(objectOf(changed));
+    };
+    const auto codeOf = [&decodeWith](const std::string& code) -> std::optional<std::int64_t> {
+        const auto record = decodeWith(code, "\"\"");
+        return record ? std::optional(record->code) : std::nullopt;
+    };
+    const std::vector<std::pair<std::string, std::int64_t>> whole{
+        {"0", 0},
+        {"-0", 0},
+        {"-0.0e5", 0},
+        {"0e99999999999999999999", 0},
+        {"1.0", 1},
+        {"100e-2", 1},
+        {"0.00000000000000000000001e23", 1},
+        {"1e3", 1000},
+        {"1E+3", 1000},
+        {"-5548", -5548},
+        {"9223372036854775807", INT64_MAX},
+        {"9223372036854775807.0", INT64_MAX},
+        {"92233720368547758.07e2", INT64_MAX},
+        {"922337203685477580700e-2", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
+        {"-9.223372036854775808e18", INT64_MIN},
+    };
+    for (const auto& [text, value] : whole) {
+        EXPECT_EQ(codeOf(text), value) << text;
+    }
+    const std::string fourHundredDigits(400, '9');
+    const std::vector<std::string> refused{"9223372036854775808",
+                                           "9.223372036854775808e18",
+                                           "9223372036854775807.5",
+                                           "18446744073709551616",
+                                           "-9223372036854775809",
+                                           "-9223372036854775808.5",
+                                           "0.5",
+                                           "1e19",
+                                           "-1e19",
+                                           "1e400",
+                                           "-1e400",
+                                           "1e-400",
+                                           "1e99999999999999999999",
+                                           fourHundredDigits,
+                                           "-" + fourHundredDigits,
+                                           "\"0\"",
+                                           "true",
+                                           "null",
+                                           "[0]",
+                                           "{}"};
+    for (const std::string& text : refused) {
+        EXPECT_EQ(codeOf(text), std::nullopt) << text.substr(0, 40);
+    }
+
+    Members withUnknown = members;
+    for (const std::string& odd :
+         {std::string("1e400"), std::string("-1e400"), fourHundredDigits, std::string("1e-400"),
+          std::string("1e99999999999999999999"), std::string(R"([1e999,{"n":-1e999}])")}) {
+        withUnknown.emplace_back("unknown" + std::to_string(withUnknown.size()), odd);
+    }
+    EXPECT_TRUE(Record::fromJSON(objectOf(withUnknown)));
+
+    const auto numbersInText = decodeWith("1.0", R"("\"1.0\" 1e400 -0")");
+    ASSERT_TRUE(numbersInText);
+    EXPECT_EQ(numbersInText->desc, R"("1.0" 1e400 -0)");
 }
 
 }  // namespace vanto::testing

@@ -11,6 +11,8 @@ namespace vanto {
 ///
 /// The host names come from the build (the VANTO_GATEWAY_HOST_* cache variables); the test and
 /// integration environments are reached on port 25443, production on the HTTPS default port.
+/// An environment outside the table (a value cast from an unknown raw value) has no address: the
+/// operations give "" for it, which makes a request fail before anything is sent.
 struct Constants {
     /// The direct-payment service.
     static std::string getURLDirectPayment(EnviromentType env);
@@ -21,11 +23,14 @@ struct Constants {
 
     /// Replaces the host and port of one environment at run time, for a stand-in gateway such as
     /// the sandbox: `authority` is "host" or "host:port" (an IPv6 address in brackets) and is
-    /// written verbatim in place of the environment's host and port. An empty authority restores
-    /// the built-in host. Returns false, changing nothing, for a text that is not an authority.
+    /// written verbatim in place of the environment's host and port. The port, when given, is 1 to
+    /// 65535 without leading zeros. An empty authority restores the built-in host. Returns false,
+    /// changing nothing, for a text that is not such an authority or an environment outside the
+    /// table.
     static bool setGatewayHost(EnviromentType env, std::string_view authority);
 
-    /// The "host[:port]" part that addresses of the environment currently use.
+    /// The "host[:port]" part that addresses of the environment currently use; "" outside the
+    /// table.
     static std::string gatewayAuthority(EnviromentType env);
 };
 

@@ -15,7 +15,7 @@ enum class EnviromentType : int {
 /// The case for a raw value of the table, or none for any other integer.
 std::optional<EnviromentType> enviromentTypeFromRawValue(int rawValue);
 
-/// "Test", "Integration" or "Real".
+/// "Test", "Integration" or "Real"; "" for a value outside the table.
 std::string getEnviromentType(EnviromentType type);
 
 }  // namespace vanto

@@ -18,7 +18,8 @@ enum class PaymentMethod : int {
 /// The case for a raw value of the table, or none for any other integer.
 std::optional<PaymentMethod> paymentMethodFromRawValue(int rawValue);
 
-/// The letter sent to the gateway: "T", "R", "D", "P", "O", or "z" (lower case) for methodZ.
+/// The letter sent to the gateway: "T", "R", "D", "P", "O", or "z" (lower case) for methodZ;
+/// "" for a value outside the table.
 std::string getValue(PaymentMethod method);
 
 }  // namespace vanto

@@ -16,10 +16,13 @@ enum class TransactionType : int {
 /// The case for a raw value of the table, or none for any other integer.
 std::optional<TransactionType> transactionTypeFromRawValue(int rawValue);
 
-/// The descriptive text of the type; it is never sent to the gateway.
+/// The descriptive text of the type; it is never sent to the gateway. "" for a value outside the
+/// table.
 std::string getTransctionType(TransactionType type);
 
-/// The code that goes on the wire for the type: "A", "0", "1" or "7".
+/// The code that goes on the wire for the type: "A", "0", "1" or "7". A value outside the table
+/// (cast from an unknown raw value) gives "", which is no code at all: a caller that builds a
+/// payment refuses such a type before it gets here.
 std::string transactionTypeCode(TransactionType type);
 
 }  // namespace vanto

@@ -9,8 +9,10 @@
 namespace vanto {
 
 /// The merchant configuration. The library reads the shared instance at each use, so a change
-/// made between two payments applies to the next one. Values are not checked: what is set is
-/// what the gateway receives. Access is meant for one thread (the application's main queue).
+/// made between two payments applies to the next one. Texts are not checked: what is set is what
+/// the gateway receives. The environment and the payment method are refused outside their tables
+/// (a value cast from an unknown raw value), keeping the old value, since the library has no
+/// address or letter for them. Access is meant for one thread (the application's main queue).
 class VantoConfiguration {
   public:
     /// A configuration with the defaults; the library itself only reads shared().
@@ -23,9 +25,9 @@ class VantoConfiguration {
     void setAppLicense(std::string value) { appLicense_ = std::move(value); }
 
     EnviromentType appEnviroment() const { return appEnviroment_; }
-    void setAppEnviroment(EnviromentType value) { appEnviroment_ = value; }
-    /// Sets the environment by raw value; a value outside the table is ignored and the old
-    /// value kept. Returns whether the value was taken.
+    /// Sets the environment; a value outside the table is refused and the old value kept.
+    /// Returns whether the value was taken. The same holds for the raw-value form.
+    bool setAppEnviroment(EnviromentType value);
     bool setAppEnviroment(int rawValue);
 
     const std::string& appFuc() const { return appFuc_; }
@@ -53,9 +55,9 @@ class VantoConfiguration {
     void setAppMerchantData(std::string value) { appMerchantData_ = std::move(value); }
 
     PaymentMethod appMerchantPayMethods() const { return appMerchantPayMethods_; }
-    void setAppMerchantPayMethods(PaymentMethod value) { appMerchantPayMethods_ = value; }
-    /// Sets the payment method by raw value; a value outside the table is ignored and the old
-    /// value kept. Returns whether the value was taken.
+    /// Sets the payment method; a value outside the table is refused and the old value kept.
+    /// Returns whether the value was taken. The same holds for the raw-value form.
+    bool setAppMerchantPayMethods(PaymentMethod value);
     bool setAppMerchantPayMethods(int rawValue);
 
     const std::string& appMerchantName() const { return appMerchantName_; }

@@ -23,7 +23,8 @@ class HTTPCookieStorage {
     static HTTPCookieStorage& shared();
 
     /// Takes in cookies in the Netscape cookie-file form that libcurl reports (one per line),
-    /// replacing stored cookies of the same name, domain and path.
+    /// replacing stored cookies of the same name, domain and path. An expiry later than the clock
+    /// can count (the year 2262) is kept as the clock's last moment, still far in the future.
     void takeIn(const std::vector<std::string>& netscapeLines);
     /// Takes in one cookie.
     void setCookie(const HTTPCookie& cookie);

@@ -57,6 +57,7 @@ class URLSessionDataTask {
 /// thread of its own: it runs the transfers one after another and calls their completion handlers
 /// there. Destroying a session never waits for its transfers: they run to their end and call
 /// their handlers, and a task made by a session may still be started after the session is gone.
+/// Redirects are deliberately not followed: a 3xx reply is handed over as it came.
 class URLSession {
   public:
     /// The reply body (present whenever a reply arrived), the HTTP reply, and the failure.

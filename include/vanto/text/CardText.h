@@ -24,15 +24,19 @@ bool expireDateIsCorrect(std::string_view text, std::chrono::year_month_day toda
 
 /// Regroups `text` for display: every occurrence of the separator `with` is removed, then `with`
 /// is put before each group of `every` characters except the first ("1234567" with 4 and " "
-/// gives "1234 567"). Characters are Unicode code points; a byte that does not start a well-formed
-/// UTF-8 sequence counts as one character. A group size below 1 returns the text unchanged.
+/// gives "1234 567"). Characters are Unicode code points, not user-perceived characters: a letter
+/// followed by a combining accent counts as two (the library groups digits only, for which the two
+/// agree). A byte that does not start a well-formed UTF-8 sequence counts as one character. A
+/// group size below 1 returns the text unchanged.
 std::string grouping(std::string_view text, int every, std::string_view with);
 
 /// Reads an amount typed with either decimal mark. When the text holds both "." and ",", the "."
 /// is a thousands separator and is dropped and the "," is the decimal mark; otherwise a ","
 /// is read as ".". The whole text must then be one number: an optional sign, digits with at most
-/// one ".", an optional exponent, or an infinity or not-a-number form; no spaces. Anything else,
-/// the empty text, or a value outside the range of float gives no result.
+/// one ".", an optional exponent, or an infinity or not-a-number form; no spaces. Anything else
+/// and the empty text give no result. So does, deliberately, a value outside the range of float:
+/// one too large for it (1e39) does not become infinity, nor one too small (1e-50) zero, since an
+/// amount read as either would not be the amount typed.
 std::optional<float> formatToFloat(std::string_view text);
 
 /// The current month of the local calendar as two digits, "01" to "12".

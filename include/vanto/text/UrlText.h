@@ -10,7 +10,8 @@
 namespace vanto {
 
 /// A set of ASCII characters, used to say which characters percent-encoding leaves as they are.
-/// Characters outside ASCII are never members.
+/// Characters outside ASCII are never members, deliberately: the sets the library needs are ASCII,
+/// and an address keeps every other character percent-encoded.
 class CharacterSet {
   public:
     /// The empty set.

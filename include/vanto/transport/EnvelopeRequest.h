@@ -21,6 +21,7 @@ class EnvelopeRequest : public RequestServiceOf<R> {
     std::string body() const override { return "datoEntrada=" + datosEntrada_; }
     void wipeBody() override { platform::secureWipe(datosEntrada_); }
 
+    /// The request text; "" once the outcome has been delivered, since the text is wiped then.
     const std::string& datosEntrada() const { return datosEntrada_; }
     void setDatosEntrada(std::string value) { datosEntrada_ = std::move(value); }
 

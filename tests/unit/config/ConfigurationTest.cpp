@@ -1,11 +1,13 @@
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "vanto/config/Constants.h"
+#include "vanto/config/EnviromentType.h"
+#include "vanto/config/PaymentMethod.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
@@ -13,7 +15,7 @@
 namespace vanto {
 namespace {
 
-TEST(Configuration, StartsWithTheDocumentedDefaults) {
+TEST(Configuration, StartsWithTheDefaults) {
     const VantoConfiguration configuration;
     EXPECT_EQ(configuration.appEnviroment(), EnviromentType::integration);
     EXPECT_EQ(configuration.appCurrency(), "978");
@@ -24,29 +26,27 @@ TEST(Configuration, StartsWithTheDocumentedDefaults) {
     EXPECT_EQ(configuration.REQUEST_REFERENCE(), "REQUIRED");
 }
 
-TEST(Configuration, SharedInstanceIsCreatedOnceUnderConcurrentFirstUse) {
-    std::vector<const VantoConfiguration*> seen(8);
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < seen.size(); ++i) {
-        threads.emplace_back([&seen, i] { seen[i] = &VantoConfiguration::shared(); });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (const auto* instance : seen) {
-        EXPECT_EQ(instance, &VantoConfiguration::shared());
-    }
-}
-
-TEST(Configuration, RawValueSettersKeepTheOldValueForUnknownCodes) {
+// A value outside a table reaches the typed setters as a cast from an unknown raw value.
+TEST(Configuration, SettersRefuseValuesOutsideTheTablesAndKeepTheOldValue) {
     VantoConfiguration configuration;
-    EXPECT_TRUE(configuration.setAppEnviroment(2));
-    EXPECT_FALSE(configuration.setAppEnviroment(3));
-    EXPECT_FALSE(configuration.setAppEnviroment(-1));
+    EXPECT_TRUE(configuration.setAppEnviroment(EnviromentType::real));
+    for (const int raw : {3, 7, -1}) {
+        EXPECT_FALSE(configuration.setAppEnviroment(raw)) << raw;
+        EXPECT_FALSE(configuration.setAppEnviroment(static_cast<EnviromentType>(raw))) << raw;
+    }
     EXPECT_EQ(configuration.appEnviroment(), EnviromentType::real);
-    EXPECT_TRUE(configuration.setAppMerchantPayMethods(5));
-    EXPECT_FALSE(configuration.setAppMerchantPayMethods(6));
+    EXPECT_TRUE(configuration.setAppEnviroment(0));
+    EXPECT_EQ(configuration.appEnviroment(), EnviromentType::test);
+
+    EXPECT_TRUE(configuration.setAppMerchantPayMethods(PaymentMethod::methodZ));
+    for (const int raw : {6, 9, -1}) {
+        EXPECT_FALSE(configuration.setAppMerchantPayMethods(raw)) << raw;
+        EXPECT_FALSE(configuration.setAppMerchantPayMethods(static_cast<PaymentMethod>(raw)))
+            << raw;
+    }
     EXPECT_EQ(getValue(configuration.appMerchantPayMethods()), "z");
+    EXPECT_TRUE(configuration.setAppMerchantPayMethods(1));
+    EXPECT_EQ(getValue(configuration.appMerchantPayMethods()), "R");
 }
 
 TEST(CodeTables, MapRawValuesTextsAndWireCodes) {
@@ -65,6 +65,11 @@ TEST(CodeTables, MapRawValuesTextsAndWireCodes) {
     for (int raw = 0; raw < 4; ++raw) {
         EXPECT_EQ(transactionTypeCode(*transactionTypeFromRawValue(raw)), codes[raw]);
     }
+
+    EXPECT_EQ(getEnviromentType(static_cast<EnviromentType>(7)), "");
+    EXPECT_EQ(getValue(static_cast<PaymentMethod>(9)), "");
+    EXPECT_EQ(getTransctionType(static_cast<TransactionType>(42)), "");
+    EXPECT_EQ(transactionTypeCode(static_cast<TransactionType>(42)), "");
 }
 
 class GatewayEndpoints : public ::testing::Test {
@@ -106,11 +111,31 @@ TEST_F(GatewayEndpoints, HostCanBeReplacedAtRunTimeAndRestored) {
 }
 
 TEST_F(GatewayEndpoints, RefusesTextsThatAreNotHostAndPort) {
-    for (const char* bad : {"host/path", "user@host", "host:", ":443", "host:44a3", "host:123456",
-                            "ho st", "host?x", "[::1", "[zz]", "[::1]x", "host#f"}) {
+    for (const char* bad :
+         {"host/path", "user@host",  "host:",       ":443",      "host:44a3",  "host:123456",
+          "ho st",     "host?x",     "[::1",        "[zz]",      "[::1]x",     "host#f",
+          "host:0",    "host:65536", "host:99999",  "host:0443", "host:00080", "host:+443",
+          "host:-1",   "[::1]:0",    "[::1]:65536", "[::1]:",    "[]:443"}) {
         EXPECT_FALSE(Constants::setGatewayHost(EnviromentType::test, bad)) << bad;
     }
     EXPECT_EQ(Constants::gatewayAuthority(EnviromentType::test), VANTO_TEST_HOST_TEST ":25443");
+    for (const char* good : {"host:1", "host:65535", "[::1]:65535", "127.0.0.1"}) {
+        EXPECT_TRUE(Constants::setGatewayHost(EnviromentType::test, good)) << good;
+        EXPECT_EQ(Constants::gatewayAuthority(EnviromentType::test), good);
+    }
+}
+
+TEST_F(GatewayEndpoints, AnEnvironmentOutsideTheTableHasNoAddress) {
+    for (const int raw : {3, 7, -1}) {
+        const auto env = static_cast<EnviromentType>(raw);
+        EXPECT_EQ(Constants::getURLDirectPayment(env), "") << raw;
+        EXPECT_EQ(Constants::getURLParameters(env), "") << raw;
+        EXPECT_EQ(Constants::getURLWebViewPayment(env), "") << raw;
+        EXPECT_FALSE(Constants::setGatewayHost(env, "127.0.0.1:40443")) << raw;
+        EXPECT_EQ(Constants::gatewayAuthority(env), "") << raw;
+    }
+    EXPECT_EQ(Constants::gatewayAuthority(EnviromentType::real), VANTO_TEST_HOST_REAL)
+        << "production is untouched";
 }
 
 TEST(ClientIdentification, DefaultsToBuildVersionAndProgramName) {

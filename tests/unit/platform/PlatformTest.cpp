@@ -3,9 +3,11 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include "vanto/platform/DispatchQueue.h"
@@ -68,6 +70,63 @@ TEST(CookieStorage, AnswersWhichCookiesApplyByDomainPathSecureAndExpiry) {
         std::count_if(cookies.begin(), cookies.end(), [](auto& c) { return c.name == "host"; }), 1);
     storage.removeAll();
     EXPECT_TRUE(storage.cookies().empty());
+}
+
+// The cookie lines that libcurl's own cookie engine makes of a reply's Set-Cookie fields, as a
+// transfer hands them to the jar.
+std::vector<std::string> engineLines(const std::vector<std::string>& setCookieFields) {
+    std::vector<std::string> lines;
+    CURL* engine = curl_easy_init();
+    if (engine == nullptr) {
+        ADD_FAILURE() << "no libcurl handle";
+        return lines;
+    }
+    curl_easy_setopt(engine, CURLOPT_COOKIEFILE, "");
+    for (const auto& field : setCookieFields) {
+        curl_easy_setopt(engine, CURLOPT_COOKIELIST, ("Set-Cookie: " + field).c_str());
+    }
+    curl_slist* list = nullptr;
+    curl_easy_getinfo(engine, CURLINFO_COOKIELIST, &list);
+    for (const curl_slist* item = list; item != nullptr; item = item->next) {
+        lines.emplace_back(item->data);
+    }
+    curl_slist_free_all(list);
+    curl_easy_cleanup(engine);
+    return lines;
+}
+
+TEST(CookieStorage, ExpiriesBeyondTheClockStayFarInTheFuture) {
+    using std::chrono::system_clock;
+    HTTPCookieStorage storage;
+    storage.takeIn(engineLines({
+        "maxAge=1; Max-Age=99999999999; Domain=gw.example; Path=/",
+        "hugeMaxAge=2; Max-Age=99999999999999999999999; Domain=gw.example; Path=/",
+        "year9999=3; Expires=Fri, 31 Dec 9999 23:59:59 GMT; Domain=gw.example; Path=/",
+        "year2300=4; Expires=Sat, 01 Jan 2300 00:00:00 GMT; Domain=gw.example; Path=/",
+    }));
+    const auto cookies = storage.cookiesForURL("https://gw.example/");
+    EXPECT_EQ(names(cookies),
+              (std::vector<std::string>{"hugeMaxAge", "maxAge", "year2300", "year9999"}));
+    const system_clock::time_point year2200 =
+        std::chrono::sys_days(std::chrono::year(2200) / 1 / 1);
+    for (const auto& cookie : cookies) {
+        ASSERT_TRUE(cookie.expiresDate) << cookie.name;
+        EXPECT_GT(*cookie.expiresDate, year2200) << cookie.name;
+    }
+
+    storage.removeAll();
+    const auto withExpiry = [&storage](const std::string& name, system_clock::time_point expiry) {
+        storage.setCookie(
+            {.name = name, .value = "1", .domain = "gw.example", .expiresDate = expiry});
+    };
+    withExpiry("latest", system_clock::time_point::max());
+    withExpiry("epoch", system_clock::time_point());
+    withExpiry("earliest", system_clock::time_point::min());
+    const auto written = storage.cookiesForURL("https://gw.example/");
+    EXPECT_EQ(names(written), (std::vector<std::string>{"latest"}))
+        << "an expiry at or before the epoch has passed: it does not make a session cookie";
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_GT(written.front().expiresDate, year2200);
 }
 
 TEST(Queues, DispatchQueueRunsInOrderOnItsOwnThreadEvenAfterItIsDestroyed) {

@@ -12,17 +12,15 @@ namespace {
 
 using namespace std::chrono;
 
-TEST(CardTextLuhn, AcceptsNumbersWithAValidCheckDigit) {
+TEST(CardTextLuhn, NeedsANonZeroSumThatIsAMultipleOfTenWhateverTheLength) {
     EXPECT_TRUE(lunhsTest("79927398713"));
-    EXPECT_TRUE(lunhsTest("4242424242424242"));
     EXPECT_TRUE(lunhsTest("4111111111111111"));
     EXPECT_TRUE(lunhsTest("18"));  // 1 doubled is 2, plus 8 is 10
     EXPECT_TRUE(lunhsTest("91"));  // a doubled 9 adds 9, not 0
     EXPECT_TRUE(lunhsTest("59"));  // a doubled 5 adds 1
     EXPECT_TRUE(lunhsTest("000018"));
-}
-
-TEST(CardTextLuhn, RejectsWrongCheckDigitsAndZeroSums) {
+    EXPECT_TRUE(lunhsTest(std::string(100000, '0') + "18"));
+    EXPECT_FALSE(lunhsTest(std::string(100000, '0') + "19"));
     EXPECT_FALSE(lunhsTest("79927398710"));
     EXPECT_FALSE(lunhsTest("4111111111111112"));
     EXPECT_FALSE(lunhsTest("81"));  // the doubling starts at the second digit from the right
@@ -43,34 +41,18 @@ TEST(CardTextLuhn, RejectsAnyCharacterThatIsNotADecimalDigit) {
     EXPECT_FALSE(lunhsTest("\xFF"));
 }
 
-TEST(CardTextLuhn, HasNoLengthLimit) {
-    EXPECT_TRUE(lunhsTest(std::string(100000, '0') + "18"));
-    EXPECT_FALSE(lunhsTest(std::string(100000, '0') + "19"));
-}
-
 constexpr year_month_day kMarch1 = 2026y / March / 1;
 constexpr year_month_day kMarch15 = 2026y / March / 15;
 constexpr year_month_day kMarch31 = 2026y / March / 31;
 
 TEST(CardTextExpiry, AcceptsTheCurrentAndLaterMonthsOnAnyDayOfMarch2026) {
     for (const auto today : {kMarch1, kMarch15, kMarch31}) {
-        EXPECT_TRUE(expireDateIsCorrect("03/26", today));
-        EXPECT_TRUE(expireDateIsCorrect("04/26", today));
-        EXPECT_TRUE(expireDateIsCorrect("12/26", today));
-        EXPECT_TRUE(expireDateIsCorrect("01/27", today));
-        EXPECT_TRUE(expireDateIsCorrect("02/27", today));
-        EXPECT_TRUE(expireDateIsCorrect("12/45", today));
-    }
-}
-
-TEST(CardTextExpiry, RejectsPastMonthsOnAnyDayOfMarch2026) {
-    for (const auto today : {kMarch1, kMarch15, kMarch31}) {
-        EXPECT_FALSE(expireDateIsCorrect("02/26", today));
-        EXPECT_FALSE(expireDateIsCorrect("01/26", today));
-        EXPECT_FALSE(expireDateIsCorrect("12/25", today));
-        EXPECT_FALSE(expireDateIsCorrect("03/25", today));
-        EXPECT_FALSE(expireDateIsCorrect("12/00", today));
-        EXPECT_FALSE(expireDateIsCorrect("12/99", today));
+        for (const char* later : {"03/26", "04/26", "12/26", "01/27", "02/27", "12/45"}) {
+            EXPECT_TRUE(expireDateIsCorrect(later, today)) << later;
+        }
+        for (const char* past : {"02/26", "01/26", "12/25", "03/25", "12/00", "12/99"}) {
+            EXPECT_FALSE(expireDateIsCorrect(past, today)) << past;
+        }
     }
 }
 
@@ -132,16 +114,12 @@ TEST(CardTextExpiry, CurrentMonthAndYearTextsDescribeTodayInTheLocalCalendar) {
     EXPECT_TRUE(expireDateIsCorrect(month + "/" + twoDigits((yearValue + 1) % 100)));
 }
 
-TEST(CardTextGrouping, GroupsDigitsForDisplay) {
+TEST(CardTextGrouping, RegroupsDigitsForDisplayFromScratch) {
     EXPECT_EQ(grouping("1234567890123456", 4, " "), "1234 5678 9012 3456");
-    EXPECT_EQ(grouping("123456789", 4, " "), "1234 5678 9");
     EXPECT_EQ(grouping("1234", 4, " "), "1234");
     EXPECT_EQ(grouping("1225", 2, "/"), "12/25");
     EXPECT_EQ(grouping("123", 1, "-"), "1-2-3");
     EXPECT_EQ(grouping("", 4, " "), "");
-}
-
-TEST(CardTextGrouping, RegroupsTextThatAlreadyHoldsSeparators) {
     EXPECT_EQ(grouping("1234 56789", 4, " "), "1234 5678 9");
     EXPECT_EQ(grouping("12 34567", 4, " "), "1234 567");
     EXPECT_EQ(grouping("12/", 2, "/"), "12");
@@ -151,7 +129,7 @@ TEST(CardTextGrouping, RegroupsTextThatAlreadyHoldsSeparators) {
     EXPECT_EQ(grouping("12-34 5", 4, " "), "12-3 45");
 }
 
-TEST(CardTextGrouping, CountsCodePointsAndHandlesMultiByteSeparators) {
+TEST(CardTextGrouping, CountsCodePointsAndTakesMultiByteSeparators) {
     EXPECT_EQ(grouping("12345678", 4, "\xE2\x80\x93"),
               "1234\xE2\x80\x93"
               "5678");
@@ -168,9 +146,12 @@ TEST(CardTextGrouping, CountsCodePointsAndHandlesMultiByteSeparators) {
               "\xC3\xB1\xC3\xB1-\xC3\xB1\xC3\xB1-\xC3\xB1");
     EXPECT_EQ(grouping("\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 2, " "),
               "\xF0\x9F\x98\x80\xF0\x9F\x98\x80 \xF0\x9F\x98\x80");
-}
-
-TEST(CardTextGrouping, WalksInvalidBytesOneAtATime) {
+    // Code points, not user-perceived characters: an e with a combining acute accent is two.
+    EXPECT_EQ(grouping("e\xCC\x81"
+                       "e\xCC\x81",
+                       2, " "),
+              "e\xCC\x81 e\xCC\x81");
+    // A byte that does not start a well-formed sequence is one character.
     EXPECT_EQ(grouping("\xFF\xFF\xFF", 2, " "), "\xFF\xFF \xFF");
     EXPECT_EQ(grouping("12\xE2\x82", 2, " "), "12 \xE2\x82");
     EXPECT_EQ(grouping("\xC3", 1, " "), "\xC3");
@@ -223,22 +204,19 @@ TEST(CardTextFormatToFloat, RejectsTextThatIsNotExactlyOneNumber) {
     EXPECT_FALSE(formatToFloat(std::string("1\0", 2)));
 }
 
-TEST(CardTextFormatToFloat, RejectsValuesOutsideTheRangeOfFloat) {
+TEST(CardTextFormatToFloat, GivesNothingOutsideTheRangeOfFloatButReadsInfinityAndNaN) {
     EXPECT_FALSE(formatToFloat("1e39"));
     EXPECT_FALSE(formatToFloat("-1e39"));
     EXPECT_FALSE(formatToFloat(std::string(60, '9')));
+    EXPECT_FALSE(formatToFloat("1e-50"));
     EXPECT_TRUE(formatToFloat("3e38"));
-}
 
-TEST(CardTextFormatToFloat, AcceptsInfinityAndNotANumber) {
     const auto inf = formatToFloat("inf");
     ASSERT_TRUE(inf);
-    EXPECT_TRUE(std::isinf(*inf));
-    EXPECT_GT(*inf, 0.0f);
+    EXPECT_TRUE(std::isinf(*inf) && *inf > 0.0f);
     const auto negativeInfinity = formatToFloat("-Infinity");
     ASSERT_TRUE(negativeInfinity);
-    EXPECT_TRUE(std::isinf(*negativeInfinity));
-    EXPECT_LT(*negativeInfinity, 0.0f);
+    EXPECT_TRUE(std::isinf(*negativeInfinity) && *negativeInfinity < 0.0f);
     const auto nan = formatToFloat("nan");
     ASSERT_TRUE(nan);
     EXPECT_TRUE(std::isnan(*nan));
