@@ -18,7 +18,7 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/Manager.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include "vanto/encoding/Encode.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/Manager.h"
-#include "vanto/transport/WebViewPaymentRequest.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto::cli {
 namespace {

@@ -7,6 +7,7 @@
 #include "encoding/JsonRead.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/text/Utf8.h"
+#include "vanto/transport/TraceSink.h"
 
 namespace vanto {
 namespace {
@@ -115,15 +116,6 @@ std::string dictionary(const platform::HeaderFields& fields) {
     return text + "]";
 }
 
-void writeBlock(const std::string& text) {
-    // One write for the whole block, under the stream's lock, so that traces of calls in flight
-    // at the same time never interleave inside a block.
-    ::flockfile(stdout);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    ::funlockfile(stdout);
-}
 
 }  // namespace
 
@@ -181,11 +173,11 @@ std::string responseTrace(const platform::HTTPURLResponse& response,
 }
 
 void showLog(const platform::URLRequest& request) {
-    writeBlock(requestTrace(request));
+    writeTrace(requestTrace(request));
 }
 
 void showLog(const platform::HTTPURLResponse& response, const std::optional<std::string>& data) {
-    writeBlock(responseTrace(response, data));
+    writeTrace(responseTrace(response, data));
 }
 
 }  // namespace vanto

@@ -13,7 +13,7 @@
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/Manager.h"
 #include "vanto/transport/Session.h"
 

@@ -9,7 +9,7 @@
 #include "SandboxFixture.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/OperationQueue.h"
-#include "vanto/transport/WebViewPaymentRequest.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 namespace {

@@ -29,7 +29,7 @@
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/OperationQueue.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/Manager.h"
 
 namespace {

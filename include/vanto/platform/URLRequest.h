@@ -26,8 +26,14 @@ class HeaderFields {
     std::vector<Field> fields_;
 };
 
-/// How a request may use cached replies. Only the protocol's own rules are offered.
-enum class CachePolicy { useProtocolCachePolicy };
+/// How a request may use cached replies, with the raw values hosts use for them. The transport
+/// keeps no cache, so both come to the same; a web view loading a request honours them.
+enum class CachePolicy {
+    /// The caching rules of the protocol apply.
+    useProtocolCachePolicy = 0,
+    /// Load from the origin, ignoring any cached data, local or on the way.
+    reloadIgnoringLocalAndRemoteCacheData = 4,
+};
 
 /// A URL request: address, method, header fields, body and time-out.
 struct URLRequest {

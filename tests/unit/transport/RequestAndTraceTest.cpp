@@ -6,14 +6,14 @@
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
-#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/HTTPMethod.h"
 #include "vanto/transport/Manager.h"
 #include "vanto/transport/Response.h"
 #include "vanto/transport/SDKError.h"
 #include "vanto/transport/Session.h"
 #include "vanto/transport/Trace.h"
-#include "vanto/transport/WebViewPaymentRequest.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 namespace {

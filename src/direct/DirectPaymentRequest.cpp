@@ -1,4 +1,4 @@
-#include "vanto/transport/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"

@@ -1,4 +1,4 @@
-#include "vanto/transport/WebViewPaymentRequest.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "vanto/direct/BaseViewProtocol.h"
+#include "vanto/direct/DirectPaymentResponseKO.h"
+#include "vanto/direct/DirectPaymentResponseOK.h"
+
+namespace vanto {
+
+/// What the direct-payment presenter tells its view: how the payment ended. Called on the main
+/// queue, once per payment.
+class DirectPaymentViewProtocol : public BaseViewProtocol {
+  public:
+    /// The payment was accepted.
+    virtual void notifyUserOK(const DirectPaymentResponseOK& response) = 0;
+    /// The payment did not succeed: refused, failed, cancelled or never sent.
+    virtual void notifyUserKO(const DirectPaymentResponseKO& response) = 0;
+};
+
+}  // namespace vanto

@@ -1,0 +1,23 @@
+#include "vanto/direct/DirectPaymentService.h"
+
+#include "transport/ServiceSlot.h"
+
+namespace vanto {
+namespace {
+
+ServiceSlot<DirectPaymentRequest>& slot() {
+    static auto* const instance = new ServiceSlot<DirectPaymentRequest>();  // never destroyed
+    return *instance;
+}
+
+}  // namespace
+
+std::shared_ptr<DirectPaymentService> directPaymentService() {
+    return slot().current();
+}
+
+void setDirectPaymentService(std::shared_ptr<DirectPaymentService> service) {
+    slot().choose(std::move(service));
+}
+
+}  // namespace vanto

@@ -1,0 +1,190 @@
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FakeGatewayService.h"
+#include "TestSupport.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
+
+namespace vanto {
+namespace {
+
+using Outcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
+using FakeService = testing::FakeGatewayService<DirectPaymentRequest>;
+
+class RecordingView : public DirectPaymentViewProtocol {
+  public:
+    void notifyUserOK(const DirectPaymentResponseOK& response) override {
+        outcomes.emplace_back(response);
+    }
+    void notifyUserKO(const DirectPaymentResponseKO& response) override {
+        outcomes.emplace_back(response);
+    }
+    std::vector<Outcome> outcomes;
+};
+
+class DirectPresenter : public testing::ConfiguredTest {
+  protected:
+    std::shared_ptr<RecordingView> view = std::make_shared<RecordingView>();
+    std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
+    std::shared_ptr<DirectPaymentPresenter<RecordingView>> presenter =
+        std::make_shared<DirectPaymentPresenter<RecordingView>>(view, service);
+
+    void pay(double amount, TransactionType type = TransactionType::normal) {
+        presenter->makePaymentAction("4000000000000002", "123", "2612", amount, "ORDER1", "", type,
+                                     "Libro 1/2");
+    }
+
+    // The one outcome the view received.
+    const Outcome& outcome() const {
+        EXPECT_EQ(view->outcomes.size(), 1u);
+        return view->outcomes.back();
+    }
+    DirectPaymentResponseKO refusal() const { return std::get<DirectPaymentResponseKO>(outcome()); }
+
+    // Answers the payment sent with the given answer JSON (the record inside "mensaje").
+    void answerWith(const std::string& json) {
+        auto answer = DirectPaymentResponse::fromJSON(json);
+        ASSERT_TRUE(answer) << json;
+        service->answer(std::move(answer));
+    }
+};
+
+TEST_F(DirectPresenter, SendsTheSignedRequestWithHundredthsAndTheTransactionCode) {
+    const struct {
+        double amount;
+        const char* sent;
+    } amounts[] = {{19.99, "1999"}, {0.29, "29"}, {0.105, "11"}, {0.0, "0"}, {12.5, "1250"}};
+    for (const auto& [amount, sent] : amounts) {
+        pay(amount);
+        EXPECT_EQ(service->lastMessage()["datosPeticion"]["DS_MERCHANT_AMOUNT"], sent) << amount;
+    }
+    const struct {
+        TransactionType type;
+        const char* code;
+    } types[] = {{TransactionType::traditional, "A"},
+                 {TransactionType::normal, "0"},
+                 {TransactionType::preauthorization, "1"},
+                 {TransactionType::authentication, "7"}};
+    for (const auto& [type, code] : types) {
+        pay(1.0, type);
+        const auto data = service->lastMessage()["datosPeticion"];
+        EXPECT_EQ(data["DS_MERCHANT_TRANSACTIONTYPE"], code);
+        EXPECT_EQ(data["DS_MERCHANT_DIRECTPAYMENT"], "true");
+        EXPECT_EQ(data["DS_MERCHANT_PAN"], "4000000000000002");
+        EXPECT_EQ(data["DS_MERCHANT_CVV2"], "123");
+        EXPECT_EQ(data["DS_MERCHANT_EXPIRYDATE"], "2612");
+        EXPECT_EQ(data["DS_MERCHANT_ORDER"], "ORDER1");
+        EXPECT_EQ(data["DS_MERCHANT_PRODUCTDESCRIPTION"], "Libro 1/2");
+    }
+    EXPECT_TRUE(view->outcomes.empty()) << "nothing is reported before the gateway answers";
+}
+
+TEST_F(DirectPresenter, ClassifiesTheGatewaysAnswer) {
+    const struct {
+        std::string answer;
+        std::optional<std::int64_t> refusedWith;  // none: accepted
+        std::string desc;
+    } cases[] = {
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"123456"}})",
+         std::nullopt, "ok"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0099","Ds_AuthorisationCode":"1"}})",
+         std::nullopt, "ok"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000"}})", std::nullopt, "ok"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"+7","Ds_AuthorisationCode":"1"}})",
+         std::nullopt, "ok"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0100","Ds_AuthorisationCode":"1"}})",
+         78, "0100"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"-1","Ds_AuthorisationCode":"1"}})",
+         78, "-1"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":""}})",
+         78, "0000"},
+        {R"({"code":0,"desc":"denegada","datosRespuesta":{"Ds_Response":"0190","Ds_AuthorisationCode":""}})",
+         78, "0190"},
+        {R"({"code":9999,"desc":"x","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"1"}})",
+         9999, "x"},
+        {R"({"code":0,"desc":"ok"})", 78, ""},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_AuthorisationCode":"1"}})", 78, ""},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"OK"}})", 78, "OK"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":" 0"}})", 78, " 0"},
+        {R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"99999999999999999999"}})", 78,
+         "99999999999999999999"},
+    };
+    for (const auto& [answer, refusedWith, desc] : cases) {
+        view->outcomes.clear();
+        pay(1.0);
+        answerWith(answer);
+        ASSERT_EQ(view->outcomes.size(), 1u) << answer;
+        if (refusedWith) {
+            const auto* ko = std::get_if<DirectPaymentResponseKO>(&view->outcomes[0]);
+            ASSERT_NE(ko, nullptr) << answer;
+            EXPECT_EQ(ko->code, *refusedWith) << answer;
+            EXPECT_EQ(ko->desc, desc) << answer;
+        } else {
+            const auto* ok = std::get_if<DirectPaymentResponseOK>(&view->outcomes[0]);
+            ASSERT_NE(ok, nullptr) << answer;
+            EXPECT_EQ(ok->code, 0);
+            EXPECT_EQ(ok->desc, desc);
+            EXPECT_EQ(ok->Ds_CardNumber, "") << "absent details are empty texts";
+        }
+    }
+}
+
+TEST_F(DirectPresenter, EveryOtherEndIsOneRefusalWithItsCode) {
+    pay(1.0);
+    service->fail(SDKError::wrongStatusCode(500));
+    EXPECT_EQ(refusal(), DirectPaymentResponseKO(5550, "Error de conexión."));
+
+    view->outcomes.clear();
+    pay(1.0);
+    service->fail(SDKError::wrongJsonDecodeNames({"vanto.decoding", 1, "bad"}));
+    EXPECT_EQ(refusal(), DirectPaymentResponseKO(5548, "Error interno de la librería."));
+
+    view->outcomes.clear();
+    pay(1.0);
+    service->answer(std::nullopt);
+    EXPECT_EQ(refusal().code, 5548) << "even an empty answer ends the payment";
+
+    view->outcomes.clear();
+    presenter->cancelPaymentAction();
+    EXPECT_EQ(refusal(), DirectPaymentResponseKO(78, "Operación cancelada por el usuario."));
+
+    view->outcomes.clear();
+    presenter->candelPaymentIncorrectaAmount();
+    EXPECT_EQ(refusal(),
+              DirectPaymentResponseKO(5548, "El importe tiene que ser igual o mayor de 0,00"));
+}
+
+TEST_F(DirectPresenter, AnAmountOrTypeThatCannotBeSentIsRefusedAndNothingLeaves) {
+    for (const double amount : {-0.01, std::nan(""), std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(), 1e17}) {
+        view->outcomes.clear();
+        pay(amount);
+        EXPECT_EQ(refusal(),
+                  DirectPaymentResponseKO(5548, "El importe tiene que ser igual o mayor de 0,00"))
+            << amount;
+    }
+    view->outcomes.clear();
+    pay(1.0, static_cast<TransactionType>(42));
+    EXPECT_EQ(refusal(), DirectPaymentResponseKO(5548, "Error interno de la librería."));
+    EXPECT_TRUE(service->calls.empty());
+}
+
+TEST_F(DirectPresenter, OutlivesItsScreenWhileAPaymentIsInFlightAndTellsNoOne) {
+    pay(1.0);
+    std::weak_ptr<DirectPaymentPresenter<RecordingView>> alive = presenter;
+    std::weak_ptr<RecordingView> shown = view;
+    presenter.reset();
+    view.reset();
+    EXPECT_FALSE(alive.expired()) << "the call in flight holds the presenter";
+    EXPECT_TRUE(shown.expired());
+    answerWith(R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000"}})");
+    EXPECT_TRUE(alive.expired()) << "and lets go of it once the outcome is out";
+}
+
+}  // namespace
+}  // namespace vanto

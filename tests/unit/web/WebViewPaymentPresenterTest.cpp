@@ -1,0 +1,214 @@
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FakeGatewayService.h"
+#include "TestSupport.h"
+#include "vanto/config/Constants.h"
+#include "vanto/text/Base64.h"
+#include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
+
+namespace vanto {
+namespace {
+
+using FakeService = testing::FakeGatewayService<WebViewPaymentRequest>;
+
+// What the view was told, in order, as short texts: "OK <code> <redirect>", "KO <code> <desc>
+// <redirect>", "dismiss", "failed".
+class RecordingView : public WebViewPaymentViewProtocol {
+  public:
+    void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) override {
+        told.push_back("OK " + std::to_string(response.code) + " " + std::to_string(redirect));
+        accepted.push_back(response);
+    }
+    void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) override {
+        told.push_back("KO " + std::to_string(response.code) + " " + response.desc + " " +
+                       std::to_string(redirect));
+    }
+    void showButtonDismiss() override { told.push_back("dismiss"); }
+    void showDidFailLoadWithError() override { told.push_back("failed"); }
+
+    std::vector<std::string> told;
+    std::vector<WebViewPaymentResponseOK> accepted;
+};
+
+class WebPresenter : public testing::ConfiguredTest {
+  protected:
+    std::shared_ptr<RecordingView> view = std::make_shared<RecordingView>();
+    std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
+    std::shared_ptr<WebViewPaymentPresenter<RecordingView>> presenter =
+        std::make_shared<WebViewPaymentPresenter<RecordingView>>(view, service);
+    std::vector<platform::URLRequest> pages;
+
+    void load(double amount, TransactionType type = TransactionType::normal) {
+        presenter->loadWebViewRequest(
+            "ORDER1", "REQUIRED", amount, type, "Libro",
+            [this](platform::URLRequest page) { pages.push_back(std::move(page)); });
+    }
+    void answerWith(const std::string& json) {
+        auto answer = WebViewPaymentResponse::fromJSON(json);
+        ASSERT_TRUE(answer) << json;
+        service->answer(std::move(answer));
+    }
+    // What the view is told for a navigation to `address` followed by "?" and `query`.
+    std::vector<std::string> navigate(const std::string& address, const std::string& query) {
+        view->told.clear();
+        presenter->webViewNotifyUser(address + "?" + query);
+        return view->told;
+    }
+    static std::string result(const std::string& json) {
+        return "Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=" + base64Encode(json) +
+               "&Ds_Signature=c2ln";
+    }
+};
+
+TEST_F(WebPresenter, AsksForTheSignedParametersAndBuildsThePaymentPageRequest) {
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::integration, "gw.example"));
+    std::vector<std::string> traces;
+    setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
+    load(19.99, TransactionType::preauthorization);
+    const auto parameters = service->lastMessage()["parametros"];
+    EXPECT_EQ(parameters["Ds_Merchant_Amount"], "1999");
+    EXPECT_EQ(parameters["Ds_Merchant_TransactionType"], "1");
+    EXPECT_EQ(parameters["Ds_Merchant_DirectPayment"], "false");
+    EXPECT_EQ(parameters["Ds_Merchant_Identifier"], "REQUIRED");
+
+    answerWith(
+        R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"a+b/c=","Ds_MerchantParameters":"e30="}})");
+    setTraceSink(nullptr);
+    Constants::setGatewayHost(EnviromentType::integration, "");
+    ASSERT_EQ(pages.size(), 1u);
+    const auto& page = pages[0];
+    EXPECT_EQ(page.url, "https://gw.example/zel/realizarPago");
+    EXPECT_EQ(page.httpMethod, "POST");
+    const std::string body =
+        "Ds_SignatureVersion=v1&Ds_Signature=a%2Bb%2Fc%3D&Ds_MerchantParameters=e30%3D";
+    EXPECT_EQ(page.httpBody, body);
+    ASSERT_EQ(body.size(), 77u);
+    const std::vector<platform::HeaderFields::Field> headers = {
+        {"User-Agent",
+         "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.22 (KHTML, like Gecko) "
+         "Chrome/25.0.1364.97 Safari/537.22"},
+        {"Content-Length", "77"},
+        {"Content-Type", "application/x-www-form-urlencoded"}};
+    EXPECT_EQ(page.allHTTPHeaderFields.fields(), headers) << "in this order, and no cookie";
+    EXPECT_EQ(page.timeoutInterval, 50.0);
+    EXPECT_EQ(page.cachePolicy, platform::CachePolicy::reloadIgnoringLocalAndRemoteCacheData);
+    EXPECT_EQ(traces, std::vector<std::string>{page.url}) << "the page's address is written";
+    EXPECT_TRUE(view->told.empty());
+}
+
+TEST_F(WebPresenter, ReportsTheSignatureServicesRefusalsAndFailures) {
+    load(1.0);
+    answerWith(R"({"code":0,"desc":"sin datos"})");
+    EXPECT_TRUE(pages.empty() && view->told.empty()) << "code 0 without parameters: nothing";
+
+    load(1.0);
+    answerWith(R"({"code":9999,"desc":"x"})");
+    VantoConfiguration::shared().setAppURLKO("https://shop.example/ko");
+    load(1.0);
+    answerWith(R"({"code":9999,"desc":"x"})");
+    load(1.0);
+    service->fail(SDKError::nonURLResponse(std::nullopt));
+    EXPECT_EQ(view->told, (std::vector<std::string>{"KO 9999 x 0", "KO 9999 x 1",
+                                                    "KO 5550 Error de conexión. 0"}));
+    EXPECT_TRUE(pages.empty());
+}
+
+TEST_F(WebPresenter, RefusesWhatCannotBeSentAndPassesOnTheScreensRequests) {
+    for (const double amount :
+         {-0.01, std::nan(""), std::numeric_limits<double>::infinity(), 1e17}) {
+        load(amount);
+    }
+    load(1.0, static_cast<TransactionType>(42));
+    presenter->cancelPaymentIncorrectAmount();
+    presenter->errorLoadingWebView();
+    presenter->showErrorFailLoadURLRequest();
+    const std::string refused = "KO 5548 El importe tiene que ser igual o mayor de 0,00 0";
+    EXPECT_EQ(view->told, (std::vector<std::string>{refused, refused, refused, refused,
+                                                    "KO 5548 Error interno de la librería. 0",
+                                                    refused, "dismiss", "failed"}));
+    EXPECT_TRUE(service->calls.empty()) << "nothing was sent";
+}
+
+TEST_F(WebPresenter, ReadsThePaymentResultAtTheReturnAddresses) {
+    const std::string ko = "REDIR_URL_KO";
+    EXPECT_EQ(
+        navigate(
+            ko,
+            result(
+                R"({"Ds_Response":"0000","Ds_AuthorisationCode":"123456","Ds_Order":"ORDER1"})")),
+        std::vector<std::string>{"OK 0 0"});
+    ASSERT_EQ(view->accepted.size(), 1u);
+    EXPECT_EQ(view->accepted[0].desc, "");
+    EXPECT_EQ(view->accepted[0].Ds_Order, "ORDER1");
+    EXPECT_EQ(view->accepted[0].Ds_Card_Number, "");
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0000"})")),
+              std::vector<std::string>{"OK 0 0"});
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0042","Ds_AuthorisationCode":"1"})")),
+              std::vector<std::string>{"OK 42 0"});
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0100","Ds_AuthorisationCode":"1"})")),
+              std::vector<std::string>{"KO 78 100 0"});
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0099","Ds_AuthorisationCode":""})")),
+              std::vector<std::string>{"KO 78 99 0"});
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"-1"})")),
+              std::vector<std::string>{"KO 78 -1 0"});
+    EXPECT_TRUE(navigate(ko, result(R"({"Ds_Response":"OK"})")).empty());
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Order":"1"})")),
+              std::vector<std::string>{"KO 5548 Mapping Error 0"});
+    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":0})")),
+              std::vector<std::string>{"KO 5548 Mapping Error 0"});
+    EXPECT_EQ(navigate(ko, "Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAifQ"),
+              std::vector<std::string>{"KO 5548 Mapping Error 0"})
+        << "unpadded Base64";
+    EXPECT_EQ(navigate(ko, "Ds_MerchantParameters=-_-_"),
+              std::vector<std::string>{"KO 5548 Mapping Error 0"});
+    EXPECT_EQ(navigate(ko, "Ds_SignatureVersion=x&Ds_Signature=y"),
+              std::vector<std::string>{"KO 5551 Sin parámetros en la respuesta 0"});
+    EXPECT_TRUE(navigate("https://gw.example/zel/realizarPago", result(R"({"Ds_Response":"0000"})"))
+                    .empty())
+        << "not a return address";
+}
+
+TEST_F(WebPresenter, TheConfiguredAddressesDecideTheRedirectAndHowTheQueryIsSplit) {
+    auto& configuration = VantoConfiguration::shared();
+    configuration.setAppURLOK("https://shop.example/ok");
+    const std::string accepted =
+        "Ds_MerchantParameters=" +
+        base64Encode(R"({"Ds_Response":"0000","Ds_AuthorisationCode":"1"})");
+    const std::string refused =
+        "Ds_MerchantParameters=" + base64Encode(R"({"Ds_Response":"0190"})");
+    EXPECT_EQ(navigate("https://shop.example/ok", "a=1&" + accepted),
+              std::vector<std::string>{"OK 0 1"});
+    EXPECT_EQ(navigate("https://shop.example/ok", accepted),
+              std::vector<std::string>{"KO 5551 Sin parámetros en la respuesta 0"})
+        << "at the URL OK the first key keeps the address in front of it";
+    EXPECT_EQ(navigate("REDIR_URL_KO", accepted), std::vector<std::string>{"OK 0 1"})
+        << "an accepted result at the URL KO is accepted, and the merchant's page stays";
+    EXPECT_EQ(navigate("REDIR_URL_KO", refused), std::vector<std::string>{"KO 78 190 0"});
+    EXPECT_EQ(navigate("https://pay.example/?back=https://shop.example/ok", "x&" + refused),
+              std::vector<std::string>{"KO 78 190 0"})
+        << "the address may stand anywhere";
+    configuration.setAppURLOK("");
+    configuration.setAppURLKO("");
+    EXPECT_TRUE(navigate("https://shop.example/ok", "a=1&" + accepted).empty())
+        << "an empty address matches nothing";
+}
+
+TEST_F(WebPresenter, AViewGoneAwayIsToldNothing) {
+    load(1.0);
+    std::weak_ptr<WebViewPaymentPresenter<RecordingView>> alive = presenter;
+    presenter.reset();
+    view.reset();
+    EXPECT_FALSE(alive.expired());
+    service->answer(WebViewPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
+    EXPECT_TRUE(alive.expired());
+}
+
+}  // namespace
+}  // namespace vanto
