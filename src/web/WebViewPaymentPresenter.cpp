@@ -1,12 +1,15 @@
 #include "vanto/web/WebViewPaymentPresenter.h"
 
+#include <algorithm>
 #include <string>
 
 #include "direct/Acceptance.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
+#include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
+#include "vanto/transport/Trace.h"
 #include "vanto/transport/TraceSink.h"
 
 namespace vanto {
@@ -50,14 +53,17 @@ std::string pageForm(const datosPeticion& signedParameters) {
            "&Ds_MerchantParameters=" + encoded(signedParameters.Ds_MerchantParameters);
 }
 
-// Whether `address` is one of the merchant's return addresses; an empty configured address
-// matches nothing.
-bool isReturnAddress(std::string_view address) {
-    const auto& configuration = VantoConfiguration::shared();
-    const auto contains = [address](const std::string& configured) {
-        return !configured.empty() && address.find(configured) != std::string_view::npos;
-    };
-    return contains(configuration.appURLKO()) || contains(configuration.appURLOK());
+// The JSON text of a payment result's Base64, also when written in the URL-safe alphabet or
+// without its padding (which the flow refuses, but a trace must not show in a decodable form).
+std::optional<std::string> decodedResult(std::string_view value) {
+    if (auto json = parseJsonString(value)) {
+        return json;
+    }
+    std::string standard(value);
+    std::replace(standard.begin(), standard.end(), '-', '+');
+    std::replace(standard.begin(), standard.end(), '_', '/');
+    standard.append((4 - standard.size() % 4) % 4, '=');
+    return parseJsonString(standard);
 }
 
 }  // namespace
@@ -114,6 +120,29 @@ platform::URLRequest WebViewPaymentFlow::singOk(std::string_view parameters) {
     request.httpBody = std::string(parameters);
     writeTrace(request.url);
     return request;
+}
+
+bool WebViewPaymentFlow::isReturnAddress(std::string_view address) {
+    const auto& configuration = VantoConfiguration::shared();
+    const auto contains = [address](const std::string& configured) {
+        return !configured.empty() && address.find(configured) != std::string_view::npos;
+    };
+    return contains(configuration.appURLKO()) || contains(configuration.appURLOK());
+}
+
+std::string WebViewPaymentFlow::traceableAddress(std::string_view address) {
+    constexpr std::string_view kKey = "Ds_MerchantParameters=";
+    std::string traced(address);
+    for (std::size_t at = traced.find(kKey); at != std::string::npos;
+         at = traced.find(kKey, at + 1)) {
+        const std::size_t from = at + kKey.size();
+        const std::size_t to = std::min(traced.find('&', from), traced.size());
+        const auto json = decodedResult(std::string_view(traced).substr(from, to - from));
+        if (json) {
+            traced.replace(from, to - from, base64Encode(maskCardData(*json)));
+        }
+    }
+    return traced;
 }
 
 void WebViewPaymentFlow::navigated(std::string_view fullURL) const {

@@ -41,6 +41,15 @@ class WebViewPaymentFlow {
     /// 50 seconds. Its address is written to the trace sink.
     static platform::URLRequest singOk(std::string_view parameters);
 
+    /// Whether `address` contains the configured failure or success address (read afresh; an
+    /// empty configured address matches nothing): the addresses whose query carries the result.
+    static bool isReturnAddress(std::string_view address);
+
+    /// `address` as it may be written to a trace: the payment result carried in its
+    /// "Ds_MerchantParameters" (Base64 of JSON) has its card data masked, re-encoded in place;
+    /// everything else is left as it is.
+    static std::string traceableAddress(std::string_view address);
+
   private:
     std::weak_ptr<WebViewPaymentViewProtocol> view_;
     std::shared_ptr<WebViewPaymentService> service_;
