@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace vanto::cli {
 
@@ -9,13 +11,32 @@ namespace vanto::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitBadInput = 2;
+/// What a run needs could not be had: the built-in sandbox did not start, no outcome came.
+inline constexpr int kExitCannotRun = 3;
+
+struct PaymentOptions;
 
 /// `vanto encode direct|web`: reads one JSON object from `in` and writes the signed request
 /// envelope and a line break to `out`; on bad input one line to `err` and kExitBadInput.
 int runEncode(const std::string& kind, std::istream& in, std::ostream& out, std::ostream& err);
 
-/// `vanto demo`: shows what the library does with sample merchant data and a sandbox test card.
-int runDemo(std::ostream& out, std::ostream& err);
+/// `vanto demo`: an accepted and a refused direct payment and an accepted web payment through
+/// the presenters against the built-in sandbox, each outcome on one line of `out`; with `traces`,
+/// the library's traces go to standard error.
+int runDemo(bool traces, std::ostream& out, std::ostream& err);
+
+/// `vanto pay`: a direct payment through the direct-payment presenter, without a screen. Writes
+/// the outcome record as one JSON object on the last line of `out` (traces go to standard error)
+/// and returns kExitOk for an accepted payment, kExitFailure for a refused one.
+int runPay(PaymentOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
+
+/// `vanto web --headless`: a web payment through the web-payment presenter, with a minimal
+/// browser that fills the sandbox's card form. Output and statuses as runPay.
+int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostream& out,
+           std::ostream& err);
+
+/// `{"code":<code>,"desc":<desc>}`, the properties of a refusal record.
+std::string refusalJson(std::int64_t code, std::string_view desc);
 
 /// Options of `vanto sandbox`.
 struct SandboxSettings {

@@ -1,110 +1,93 @@
-#include <chrono>
 #include <iostream>
-#include <memory>
-#include <optional>
+#include <string>
+#include <variant>
 
 #include "Commands.h"
-#include "vanto/config/Constants.h"
-#include "vanto/config/TransactionType.h"
-#include "vanto/config/VantoConfiguration.h"
-#include "vanto/encoding/Encode.h"
-#include "vanto/platform/MainQueue.h"
+#include "PaymentOptions.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/direct/DirectPaymentRequest.h"
-#include "vanto/transport/Manager.h"
-#include "vanto/web/WebViewPaymentRequest.h"
+#include "vanto/sandbox/TestCards.h"
+#include "vanto/transport/TraceSink.h"
 
 namespace vanto::cli {
 namespace {
 
-using namespace std::chrono_literals;
-
-// Sends one request with a new manager, the way each payment does, and waits for its outcome on
-// the main queue. Returns a one-line summary of it.
-template <typename Request>
-std::string sendAndWait(std::shared_ptr<Request> request,
-                        const platform::URLSessionConfiguration& session,
-                        std::string (*describe)(const typename Request::Response&)) {
-    std::optional<std::string> summary;
-    Manager::create(session)->send(
-        request, std::nullopt,
-        [&](std::optional<typename Request::Response> answer) {
-            summary = answer ? describe(*answer) : "an empty answer";
-        },
-        [&](SDKError error) {
-            summary = "transport failure " + std::to_string(error.code()) + " " +
-                      error.errorDescription();
-        });
-    if (!platform::MainQueue::runUntil([&] { return summary.has_value(); }, 60s)) {
-        return "no outcome within a minute";
-    }
-    return *summary;
+std::string lastFour(std::string_view card) {
+    return std::string(card.substr(card.size() - 4));
 }
 
-std::string describePayment(const DirectPaymentResponse& answer) {
-    if (answer.code != 0 || !answer.datosRespuesta) {
-        return "refused by the gateway: code " + std::to_string(answer.code) + " " + answer.desc;
-    }
-    const auto& details = *answer.datosRespuesta;
-    const std::string card = details.Ds_CardNumber.value_or("");
-    return "code 0, Ds_Response " + details.Ds_Response.value_or("") + ", authorisation \"" +
-           details.Ds_AuthorisationCode.value_or("") + "\", card ending in " +
-           card.substr(card.size() > 4 ? card.size() - 4 : 0);
+Payment samplePayment(std::string_view card, std::string order) {
+    Payment payment;
+    payment.pan = std::string(card);
+    payment.cvv = "123";
+    payment.typedExpiry = "12/30";
+    payment.expiryDate = "3012";
+    payment.amount = 19.99;
+    payment.order = std::move(order);
+    payment.description = "Libro de ejemplo";
+    return payment;
 }
 
-std::string describeSignature(const WebViewPaymentResponse& answer) {
-    if (answer.code != 0 || !answer.datosPeticion) {
-        return "refused by the gateway: code " + std::to_string(answer.code) + " " + answer.desc;
+// One line a person reads at a glance.
+std::string summary(const DirectOutcome& outcome) {
+    if (const auto* accepted = std::get_if<DirectPaymentResponseOK>(&outcome)) {
+        return "ACCEPTED  authorisation " + accepted->Ds_AuthorisationCode + ", Ds_Response " +
+               accepted->Ds_Response;
     }
-    return "code 0, payment page parameters signed with " +
-           answer.datosPeticion->Ds_SignatureVersion;
+    const auto& refused = std::get<DirectPaymentResponseKO>(outcome);
+    return "REFUSED   code " + std::to_string(refused.code) + ", \"" + refused.desc + "\"";
+}
+
+std::string summary(const WebOutcome& outcome) {
+    if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&outcome)) {
+        return "ACCEPTED  authorisation " + accepted->Ds_AuthorisationCode + ", Ds_Response " +
+               accepted->Ds_Response;
+    }
+    const auto& refused = std::get<WebViewPaymentResponseKO>(outcome);
+    return "REFUSED   code " + std::to_string(refused.code) + ", \"" + refused.desc + "\"";
 }
 
 }  // namespace
 
-int runDemo(std::ostream& out, std::ostream& err) {
-    sandbox::SandboxOptions options;
-    options.logRequests = false;
-    sandbox::SandboxGateway gateway(options);
-    if (!gateway.start()) {
-        err << "vanto demo: the sandbox gateway did not start: " << gateway.lastError() << "\n";
-        return kExitFailure;
-    }
-    Constants::setGatewayHost(EnviromentType::test, gateway.authority());
-    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {gateway.certificatePem()};
-
-    auto& configuration = VantoConfiguration::shared();
+int runDemo(bool traces, std::ostream& out, std::ostream& err) {
+    PaymentOptions options;
     const auto merchant = sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
-    configuration.setAppEnviroment(EnviromentType::test);
-    const std::string normal = transactionTypeCode(TransactionType::normal);
+    options.merchant = merchant.merchantCode;
+    options.terminal = merchant.terminal;
+    options.license = merchant.signingCredential;
+    std::string problem;
+    const auto gateway = GatewayForRun::prepare(options, problem);
+    if (!gateway) {
+        err << "vanto demo: " << problem << '\n';
+        return kExitCannotRun;
+    }
+    if (!traces) {
+        setTraceSink([](std::string_view) {});
+    }
+    out << "Three payments of 19.99 EUR through the library's presenters, against the built-in "
+           "sandbox gateway\n(merchant "
+        << merchant.merchantCode << ", terminal " << merchant.terminal
+        << "; the cards are the sandbox's test cards).\n\n"
+        << std::flush;
 
-    out << "Sandbox gateway at " << gateway.baseUrl() << ", merchant " << merchant.merchantCode
-        << ", terminal " << merchant.terminal << ". Every call prints its request and reply "
-        << "traces, card data masked.\n\n";
-    out.flush();
-
-    const auto pay = [&](std::string_view card, std::string_view order) {
-        return sendAndWait(
-            std::make_shared<DirectPaymentRequest>(Encode::encodeStringDirectPayment(
-                card, "123", "3012", "1999", order, "", "true", normal, "Libro de ejemplo")),
-            session, &describePayment);
+    const auto direct = [&](std::string_view card, std::string order) {
+        auto payment = samplePayment(card, std::move(order));
+        const auto outcome = directPayment(payment);
+        return outcome ? summary(*outcome) : std::string("no outcome within three minutes");
     };
-    const std::string accepted = pay(sandbox::kAcceptedCard, "DEMO0001");
-    const std::string declined = pay(sandbox::kDeclinedCard, "DEMO0002");
-    const std::string signature =
-        sendAndWait(std::make_shared<WebViewPaymentRequest>(Encode::encodeStringWebViewPayment(
-                        "DEMO0003", configuration.REQUEST_REFERENCE(), 19.99, "false", normal,
-                        "Libro de ejemplo")),
-                    session, &describeSignature);
-
-    out << "\nDirect payment of 19.99 EUR, test card ending in 0002: " << accepted << "\n"
-        << "Direct payment of 19.99 EUR, test card ending in 0010: " << declined << "\n"
-        << "Signature of a web payment's page parameters: " << signature << "\n";
-    gateway.stop();
+    out << "  Direct payment, card ending in " << lastFour(sandbox::kAcceptedCard) << ":  "
+        << direct(sandbox::kAcceptedCard, "DEMO0001") << '\n'
+        << std::flush;
+    out << "  Direct payment, card ending in " << lastFour(sandbox::kDeclinedCard) << ":  "
+        << direct(sandbox::kDeclinedCard, "DEMO0002") << '\n'
+        << std::flush;
+    auto onPage = samplePayment(sandbox::kAcceptedCard, "DEMO0003");
+    const auto web = webPayment(onPage, gateway->trustAnchor(), problem);
+    out << "  Web payment on the payment page, card ending in " << lastFour(sandbox::kAcceptedCard)
+        << ":  " << (web ? summary(*web) : "no outcome: " + problem) << "\n\n";
+    if (!traces) {
+        out << "Run `vanto demo --traces` to see every request and reply on standard error, card "
+               "data masked.\n";
+    }
     return kExitOk;
 }
 

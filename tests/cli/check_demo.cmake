@@ -1,16 +1,23 @@
-# Runs `vanto demo` against its in-process sandbox: both payments and the signature request must
-# get their answers, and no card number may appear in clear anywhere in the output.
-execute_process(COMMAND ${VANTO} demo RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+# Runs `vanto demo` against its in-process sandbox: the three payments must end as the test cards
+# say, each on one line, and with --traces no card data may appear in clear in the traces.
+execute_process(COMMAND ${VANTO} demo --traces RESULT_VARIABLE status OUTPUT_VARIABLE out
+                ERROR_VARIABLE err TIMEOUT 60)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "vanto demo failed (${status}):\n${out}\n${err}")
 endif()
-foreach(expected "card ending in 0002: code 0, Ds_Response 0000" "card ending in 0010: code 0, Ds_Response 0190"
-                 "signed with HMAC_SHA256_V1" "====== REQUEST ======" "====== RESPONSE ======")
-    string(FIND "${out}" "${expected}" at)
-    if(at EQUAL -1)
+foreach(expected "Direct payment, card ending in 0002:  ACCEPTED  authorisation [A-Z0-9]+, Ds_Response 0000"
+                 "Direct payment, card ending in 0010:  REFUSED   code 78, \"0190\""
+                 "Web payment on the payment page, card ending in 0002:  ACCEPTED  authorisation [A-Z0-9]+")
+    if(NOT out MATCHES "${expected}")
         message(FATAL_ERROR "vanto demo did not print \"${expected}\":\n${out}")
     endif()
 endforeach()
-if(out MATCHES "4000000000000002|4000000000000010|CVV2[^,]*123")
-    message(FATAL_ERROR "vanto demo printed card data in clear:\n${out}")
+foreach(expected "====== REQUEST ======" "====== RESPONSE ======" "Navigation Finish")
+    string(FIND "${err}" "${expected}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "vanto demo --traces did not trace \"${expected}\":\n${err}")
+    endif()
+endforeach()
+if("${out}${err}" MATCHES "4000000000000002|4000000000000010|CVV2[^,]*123|\"3012|12/30")
+    message(FATAL_ERROR "vanto demo printed card data in clear:\n${out}\n${err}")
 endif()

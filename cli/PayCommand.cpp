@@ -1,0 +1,85 @@
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <variant>
+
+#include "Commands.h"
+#include "PaymentOptions.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
+#include "vanto/encoding/JsonWriter.h"
+#include "vanto/platform/MainQueue.h"
+#include "vanto/platform/SecureWipe.h"
+#include "vanto/transport/Trace.h"
+
+namespace vanto::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The view of a payment without a screen: it keeps the one outcome.
+class OutcomeView : public DirectPaymentViewProtocol {
+  public:
+    void notifyUserOK(const DirectPaymentResponseOK& response) override { outcome = response; }
+    void notifyUserKO(const DirectPaymentResponseKO& response) override { outcome = response; }
+    std::optional<DirectOutcome> outcome;
+};
+
+}  // namespace
+
+std::string refusalJson(std::int64_t code, std::string_view desc) {
+    JsonWriter writer(64 + desc.size());
+    writer.beginObject();
+    writer.member("code", code);
+    writer.member("desc", desc);
+    writer.endObject();
+    return writer.take();
+}
+
+std::optional<DirectOutcome> directPayment(Payment& payment) {
+    auto view = std::make_shared<OutcomeView>();
+    auto presenter = std::make_shared<DirectPaymentPresenter<OutcomeView>>(view);
+    presenter->makePaymentAction(payment.pan, payment.cvv, payment.expiryDate, payment.amount,
+                                 payment.order, payment.identifier, payment.type,
+                                 payment.description);
+    platform::secureWipe(payment.pan);
+    platform::secureWipe(payment.cvv);
+    platform::secureWipe(payment.expiryDate);
+    if (!platform::MainQueue::runUntil([&] { return view->outcome.has_value(); }, 180s)) {
+        return std::nullopt;
+    }
+    return view->outcome;
+}
+
+int runPay(PaymentOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    std::string problem;
+    auto payment = checkPayment(options, in, problem);
+    platform::secureWipe(options.card);
+    platform::secureWipe(options.cvv);
+    platform::secureWipe(options.expiry);
+    if (!payment) {
+        err << "vanto pay: " << problem << '\n';
+        return kExitBadInput;
+    }
+    const auto gateway = GatewayForRun::prepare(options, problem);
+    if (!gateway) {
+        err << "vanto pay: " << problem << '\n';
+        return kExitCannotRun;
+    }
+    const auto outcome = directPayment(*payment);
+    if (!outcome) {
+        err << "vanto pay: no outcome within three minutes\n";
+        return kExitCannotRun;
+    }
+    if (const auto* accepted = std::get_if<DirectPaymentResponseOK>(&*outcome)) {
+        // The record carries the card's masked number and its expiry date as the gateway sent
+        // them: neither is printed in clear.
+        out << maskCardData(accepted->toJSON()) << '\n';
+        return kExitOk;
+    }
+    const auto& refused = std::get<DirectPaymentResponseKO>(*outcome);
+    out << refusalJson(refused.code, refused.desc) << '\n';
+    return kExitFailure;
+}
+
+}  // namespace vanto::cli
