@@ -5,10 +5,10 @@
 #include <variant>
 
 #include "Commands.h"
-#include "HeadlessBrowser.h"
 #include "PaymentOptions.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/SecureWipe.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/transport/Trace.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
@@ -19,8 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kRefusedData = "Error en datos enviados. Contacte con su comercio";
-// A payment passes the card form and at most a few steps after it.
-constexpr int kMostPages = 6;
 
 // The view of a web payment without a screen: it keeps the one outcome, and notes when the page
 // could not go on.
@@ -45,58 +43,38 @@ class OutcomeView : public WebViewPaymentViewProtocol {
 
 using Presenter = WebViewPaymentPresenter<OutcomeView>;
 
-// Works through the payment page as a cardholder would: loads it, fills the card form, submits
-// it and any step after it, handing every navigation to the presenter, until an outcome.
+// Works through the payment page as a cardholder would, handing every navigation to the
+// presenter as a web view does, until an outcome.
 void browse(const platform::URLRequest& pageRequest, const Payment& payment,
             const std::string& trustAnchor, Presenter& presenter, OutcomeView& view,
             std::string& problem) {
-    HeadlessBrowser browser(trustAnchor);
-    const auto navigation = [&](const std::string& address) {
+    sandbox::HeadlessBrowser browser(trustAnchor);
+    sandbox::PageWalk walk;
+    walk.navigation = [&](const std::string& address) {
         if (view.outcome) {
             return false;  // the outcome is out: the screen would close here
         }
         writeTrace(WebViewPaymentFlow::traceableAddress(address));
+        writeTrace("Navigation Start.................");
         presenter.webViewNotifyUser(address);
         return !view.outcome;
     };
-    platform::URLRequest next = pageRequest;
-    for (int pageCount = 0; pageCount < kMostPages && !view.outcome && !view.stuck; ++pageCount) {
-        writeTrace("Navigation Start.................");
-        const auto page = browser.load(next, navigation);
-        if (!page) {
-            if (!view.outcome) {
-                problem = browser.lastProblem();
-                presenter.showErrorFailLoadURLRequest();
-            }
-            return;
-        }
+    walk.finished = [&](const sandbox::HeadlessBrowser::Page& page) {
         writeTrace("Navigation Finish.........................");
-        if (page->body.find(kRefusedData) != std::string::npos) {
+        if (page.body.find(kRefusedData) != std::string::npos) {
             presenter.errorLoadingWebView();
             problem = "the payment page refused the payment's data";
-            return;
+            return false;
         }
-        auto form = firstForm(page->body);
-        if (!form) {
-            problem = "the page has no form to go on with";
-            return;
-        }
-        if (form->fill("numero", payment.pan)) {
-            form->fill("caducidad", payment.typedExpiry);
-            form->fill("cvv", payment.cvv);
-        }
-        next = platform::URLRequest(page->url);
-        if (!form->action.empty()) {
-            next.url = form->action.starts_with("/")
-                           ? page->url.substr(0, page->url.find('/', 8)) + form->action
-                           : form->action;
-        }
-        next.httpMethod = form->method == "post" ? "POST" : "GET";
-        next.httpBody = form->encoded("pagar");
-        next.allHTTPHeaderFields.set("Content-Type", "application/x-www-form-urlencoded");
-    }
+        return true;
+    };
+    const std::string ended = sandbox::walkPaymentPage(
+        browser, pageRequest, {payment.pan, payment.typedExpiry, payment.cvv}, walk);
     if (!view.outcome && problem.empty()) {
-        problem = "the payment page did not come back to a return address";
+        problem = ended.empty() ? "the payment page did not come back to a return address" : ended;
+        if (!ended.empty()) {
+            presenter.showErrorFailLoadURLRequest();
+        }
     }
 }
 

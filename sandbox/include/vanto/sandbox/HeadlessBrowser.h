@@ -10,7 +10,7 @@
 
 #include "vanto/platform/URLRequest.h"
 
-namespace vanto::cli {
+namespace vanto::sandbox {
 
 /// An HTML form as a minimal browser submits it: where, how, and its fields with their values.
 struct HtmlForm {
@@ -30,9 +30,10 @@ struct HtmlForm {
 /// tags with quoted attributes, and the character entities of their values.
 std::optional<HtmlForm> firstForm(std::string_view html);
 
-/// A minimal browser over libcurl for the sandbox's payment pages: one session with its own cookie
-/// engine, https only, redirects followed one by one so that every navigation can be seen, and
-/// only pages on the first page's host loaded.
+/// A minimal browser over libcurl for the sandbox's payment pages, for the command line's headless
+/// web payment and for tests: one session with its own cookie engine, https only, redirects
+/// followed one by one so that every navigation can be seen, and only pages on the first page's
+/// host loaded.
 class HeadlessBrowser {
   public:
     struct Page {
@@ -63,4 +64,27 @@ class HeadlessBrowser {
     std::string problem_;
 };
 
-}  // namespace vanto::cli
+/// What a cardholder types into the sandbox's card form.
+struct CardholderEntry {
+    std::string number;
+    /// MM/YY.
+    std::string expiry;
+    std::string cvv;
+};
+
+/// How a walk through the payment pages is followed and ended.
+struct PageWalk {
+    /// Told each navigation's address before it loads; false declines it and ends the walk.
+    HeadlessBrowser::Navigation navigation;
+    /// Told each page that finished loading; false ends the walk there.
+    std::function<bool(const HeadlessBrowser::Page&)> finished;
+};
+
+/// Loads `page` and works through the sandbox's pages as a cardholder: fills the card form with
+/// `entry` and presses "Pagar", then submits each form that follows (the authentication step), for
+/// a few pages at most. Returns why the walk ended by itself ("" when a callback ended it): a page
+/// that did not load, a page without a form, or too many pages.
+std::string walkPaymentPage(HeadlessBrowser& browser, const platform::URLRequest& page,
+                            const CardholderEntry& entry, const PageWalk& walk);
+
+}  // namespace vanto::sandbox

@@ -1,14 +1,16 @@
-#include "HeadlessBrowser.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <cctype>
 
-namespace vanto::cli {
+namespace vanto::sandbox {
 namespace {
 
 constexpr int kMostRedirects = 10;
+// A payment passes the card form and at most a few steps after it.
+constexpr int kMostPages = 6;
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -288,4 +290,36 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
     return std::nullopt;
 }
 
-}  // namespace vanto::cli
+std::string walkPaymentPage(HeadlessBrowser& browser, const platform::URLRequest& page,
+                            const CardholderEntry& entry, const PageWalk& walk) {
+    platform::URLRequest next = page;
+    for (int pageCount = 0; pageCount < kMostPages; ++pageCount) {
+        bool declined = false;
+        const auto loaded = browser.load(next, [&](const std::string& address) {
+            declined = !walk.navigation(address);
+            return !declined;
+        });
+        if (!loaded) {
+            return declined ? "" : browser.lastProblem();
+        }
+        if (!walk.finished(*loaded)) {
+            return "";
+        }
+        auto form = firstForm(loaded->body);
+        if (!form) {
+            return "the page has no form to go on with";
+        }
+        if (form->fill("numero", entry.number)) {
+            form->fill("caducidad", entry.expiry);
+            form->fill("cvv", entry.cvv);
+        }
+        next = platform::URLRequest(
+            resolve(loaded->url, form->action.empty() ? loaded->url : form->action));
+        next.httpMethod = form->method == "post" ? "POST" : "GET";
+        next.httpBody = form->encoded("pagar");
+        next.allHTTPHeaderFields.set("Content-Type", "application/x-www-form-urlencoded");
+    }
+    return "too many pages";
+}
+
+}  // namespace vanto::sandbox
