@@ -1,59 +1,75 @@
 #include "vanto/platform/OperationQueue.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace vanto::platform {
 
-OperationQueue::OperationQueue(unsigned maxConcurrentOperationCount) {
+struct OperationQueue::State {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<std::function<void()>> operations;
+    unsigned running = 0;
+    bool stopping = false;
+    std::vector<std::thread> workers;
+
+    void work() {
+        for (;;) {
+            std::function<void()> operation;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [this] { return stopping || !operations.empty(); });
+                if (operations.empty()) {
+                    return;
+                }
+                operation = std::move(operations.front());
+                operations.pop_front();
+                ++running;
+            }
+            operation();
+            {
+                const std::lock_guard lock(mutex);
+                --running;
+            }
+            idle.notify_all();
+        }
+    }
+};
+
+OperationQueue::OperationQueue(unsigned maxConcurrentOperationCount)
+    : state_(std::make_unique<State>()) {
     const unsigned count = std::max(1u, maxConcurrentOperationCount);
     for (unsigned i = 0; i < count; ++i) {
-        workers_.emplace_back([this] { work(); });
+        state_->workers.emplace_back([state = state_.get()] { state->work(); });
     }
 }
 
 OperationQueue::~OperationQueue() {
     {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
+        const std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
     }
-    wake_.notify_all();
-    for (auto& worker : workers_) {
+    state_->wake.notify_all();
+    for (auto& worker : state_->workers) {
         worker.join();
     }
 }
 
 void OperationQueue::addOperation(std::function<void()> operation) {
     // Notified under the lock, so that nothing of the queue is touched once an operation may run.
-    const std::lock_guard lock(mutex_);
-    operations_.push_back(std::move(operation));
-    wake_.notify_one();
+    const std::lock_guard lock(state_->mutex);
+    state_->operations.push_back(std::move(operation));
+    state_->wake.notify_one();
 }
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return operations_.empty() && running_ == 0; });
-}
-
-void OperationQueue::work() {
-    for (;;) {
-        std::function<void()> operation;
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !operations_.empty(); });
-            if (operations_.empty()) {
-                return;
-            }
-            operation = std::move(operations_.front());
-            operations_.pop_front();
-            ++running_;
-        }
-        operation();
-        {
-            const std::lock_guard lock(mutex_);
-            --running_;
-        }
-        idle_.notify_all();
-    }
+    std::unique_lock lock(state_->mutex);
+    state_->idle.wait(lock, [this] { return state_->operations.empty() && state_->running == 0; });
 }
 
 }  // namespace vanto::platform

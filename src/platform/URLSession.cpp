@@ -191,6 +191,48 @@ bool isHttpsAddress(std::string_view url) {
     return true;
 }
 
+// What kind of failure a transfer's result is, for callers that tell them apart.
+PlatformError::Kind kindOf(CURLcode result) {
+    switch (result) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+            return PlatformError::Kind::couldNotConnect;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_ISSUER_ERROR:
+            return PlatformError::Kind::tlsRefused;
+        case CURLE_OPERATION_TIMEDOUT:
+            return PlatformError::Kind::timedOut;
+        case CURLE_ABORTED_BY_CALLBACK:
+            // The progress callback ends a transfer for two reasons only.
+            return lifetime::ending() ? PlatformError::Kind::cancelled
+                                      : PlatformError::Kind::timedOut;
+        case CURLE_GOT_NOTHING:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return PlatformError::Kind::connectionLost;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            return PlatformError::Kind::invalidRequest;
+        default:
+            return PlatformError::Kind::other;
+    }
+}
+
+PlatformError failure(CURLcode result) {
+    return PlatformError{kindOf(result), curl_easy_strerror(result),
+                         "libcurl code " + std::to_string(static_cast<int>(result))};
+}
+
 struct Outcome {
     std::optional<std::string> data;
     std::optional<HTTPURLResponse> response;
@@ -202,13 +244,12 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
     Outcome outcome;
     if (!isHttpsAddress(request.url)) {
         outcome.error =
-            PlatformError{"vanto.url", CURLE_UNSUPPORTED_PROTOCOL, "only https addresses are used"};
+            PlatformError{PlatformError::Kind::notHttps, "only https addresses are used", ""};
         return outcome;
     }
     CURL* handle = curl_easy_init();
     if (handle == nullptr) {
-        outcome.error =
-            PlatformError{"libcurl", CURLE_FAILED_INIT, "the transfer could not be set up"};
+        outcome.error = failure(CURLE_FAILED_INIT);
         return outcome;
     }
     Transfer transfer;
@@ -281,8 +322,7 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
         }
     }
     if (result != CURLE_OK) {
-        outcome.error =
-            PlatformError{"libcurl", static_cast<long>(result), curl_easy_strerror(result)};
+        outcome.error = failure(result);
     }
     curl_slist_free_all(headers);
     curl_easy_cleanup(handle);

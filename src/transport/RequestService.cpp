@@ -16,7 +16,8 @@ platform::HeaderFields RequestService::headers() const {
 std::variant<std::string, platform::PlatformError> RequestService::composeBody() const {
     std::string bytes = json();
     if (!isValidUtf8(bytes)) {
-        return platform::PlatformError{"vanto.request", 1, "the request body is not UTF-8 text"};
+        return platform::PlatformError{platform::PlatformError::Kind::invalidRequest,
+                                       "the request body is not UTF-8 text", ""};
     }
     return bytes;
 }
@@ -32,7 +33,8 @@ std::variant<platform::URLRequest, platform::PlatformError> RequestService::buil
     if (!address.starts_with("https://")) {
         // Card data travel only over TLS; an address of another kind (or none, for an environment
         // the library does not know) fails before anything is sent.
-        return platform::PlatformError{"vanto.request", 2, "the address is not an https address"};
+        return platform::PlatformError{platform::PlatformError::Kind::notHttps,
+                                       "the address is not an https address", ""};
     }
     auto body = composeBody();
     if (auto* error = std::get_if<platform::PlatformError>(&body)) {
@@ -62,8 +64,8 @@ std::optional<std::string> replyMessage(std::string_view data) {
 }
 
 SDKError decodingError(std::string_view what) {
-    return SDKError::wrongJsonDecodeNames(
-        platform::PlatformError{"vanto.decoding", 1, std::string(what)});
+    return SDKError::wrongJsonDecodeNames(platform::PlatformError{
+        platform::PlatformError::Kind::invalidReply, std::string(what), ""});
 }
 
 }  // namespace detail

@@ -1,8 +1,16 @@
 #include "vanto/transport/Session.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace vanto {
+
+struct Session::State {
+    std::mutex mutex;
+    std::vector<platform::HTTPCookie> cookies;
+};
+
+Session::Session() : state_(new State()) {}
 
 Session& Session::shared() {
     static Session* const instance = new Session();  // lives until the process ends
@@ -10,24 +18,24 @@ Session& Session::shared() {
 }
 
 std::vector<platform::HTTPCookie> Session::cookies() const {
-    const std::lock_guard lock(mutex_);
-    return cookies_;
+    const std::lock_guard lock(state_->mutex);
+    return state_->cookies;
 }
 
 void Session::setCookies(std::vector<platform::HTTPCookie> cookies) {
-    const std::lock_guard lock(mutex_);
-    cookies_ = std::move(cookies);
+    const std::lock_guard lock(state_->mutex);
+    state_->cookies = std::move(cookies);
 }
 
 void Session::updateCookies(const std::vector<platform::HTTPCookie>& received) {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(state_->mutex);
     for (const auto& cookie : received) {
-        const bool stored = std::any_of(cookies_.begin(), cookies_.end(),
+        const bool stored = std::any_of(state_->cookies.begin(), state_->cookies.end(),
                                         [&](const auto& kept) { return kept.name == cookie.name; });
         if (stored) {
-            update(cookies_, cookie);
+            update(state_->cookies, cookie);
         } else {
-            cookies_.push_back(cookie);
+            state_->cookies.push_back(cookie);
         }
     }
 }

@@ -124,6 +124,9 @@ TEST_F(Transport, ReportsEveryKindOfBrokenReply) {
         }
         if (expected == SDKError::Case::connectionError) {
             EXPECT_EQ(outcome.error->code(), 5550) << "a reply whose body broke off";
+            ASSERT_NE(outcome.error->platformError(), nullptr);
+            EXPECT_EQ(outcome.error->platformError()->kind,
+                      platform::PlatformError::Kind::connectionLost);
         }
     }
     gateway().setFault("T0300", std::nullopt);
@@ -153,6 +156,7 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     const auto badBody = send(std::make_shared<DirectPaymentRequest>("bad \xC3\x28 text"));
     ASSERT_TRUE(badBody.error);
     EXPECT_EQ(badBody.error->kind(), SDKError::Case::requestError);
+    EXPECT_EQ(badBody.error->platformError()->kind, platform::PlatformError::Kind::invalidRequest);
 
     // Card data go over TLS only: a plain http address of the very same server is not even tried.
     class PlainHttpRequest : public DirectPaymentRequest {
@@ -166,6 +170,7 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
         send(std::make_shared<PlainHttpRequest>(directPayment(sandbox::kAcceptedCard, "T0450")));
     ASSERT_TRUE(plain.error);
     EXPECT_EQ(plain.error->kind(), SDKError::Case::requestError);
+    EXPECT_EQ(plain.error->platformError()->kind, platform::PlatformError::Kind::notHttps);
 
     std::promise<std::optional<platform::PlatformError>> failed;
     platform::URLSession session(trusting());
@@ -183,7 +188,7 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     ASSERT_EQ(error.wait_for(30s), std::future_status::ready);
     const auto platformError = error.get();
     ASSERT_TRUE(platformError);
-    EXPECT_EQ(platformError->domain, "vanto.url");
+    EXPECT_EQ(platformError->kind, platform::PlatformError::Kind::notHttps);
     EXPECT_TRUE(gateway().requests().empty());
 }
 

@@ -1,11 +1,7 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <memory>
 
 namespace vanto::platform {
 
@@ -25,15 +21,8 @@ class OperationQueue {
     void waitUntilAllOperationsAreFinished();
 
   private:
-    void work();
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable idle_;
-    std::deque<std::function<void()>> operations_;
-    unsigned running_ = 0;
-    bool stopping_ = false;
-    std::vector<std::thread> workers_;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace vanto::platform

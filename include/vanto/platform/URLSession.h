@@ -8,17 +8,10 @@
 
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/HTTPCookieStorage.h"
+#include "vanto/platform/PlatformError.h"
 #include "vanto/platform/URLRequest.h"
 
 namespace vanto::platform {
-
-/// A failure of the URL loading system: a transfer that could not be made or completed.
-struct PlatformError {
-    /// Where the code comes from: "libcurl" for transfer failures.
-    std::string domain;
-    long code = 0;
-    std::string localizedDescription;
-};
 
 /// How a URL session makes its transfers. TLS peer and host-name verification are always on.
 struct URLSessionConfiguration {

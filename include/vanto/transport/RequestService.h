@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "vanto/platform/URLRequest.h"
-#include "vanto/platform/URLSession.h"
+#include "vanto/platform/PlatformError.h"
 #include "vanto/transport/HTTPMethod.h"
 #include "vanto/transport/Result.h"
 

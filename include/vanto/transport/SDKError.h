@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "vanto/platform/URLRequest.h"
-#include "vanto/platform/URLSession.h"
+#include "vanto/platform/PlatformError.h"
 
 namespace vanto {
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <mutex>
 #include <vector>
 
 #include "vanto/platform/HTTPCookie.h"
@@ -22,10 +21,11 @@ class Session {
     void updateCookies(const std::vector<platform::HTTPCookie>& received);
 
   private:
-    Session() = default;
+    Session();
 
-    mutable std::mutex mutex_;
-    std::vector<platform::HTTPCookie> cookies_;
+    struct State;
+    // Never destroyed, like the one instance itself.
+    State* state_;
 };
 
 /// Puts `cookie` in place of the first cookie of `list` with the same name (names compare exactly);

@@ -141,7 +141,7 @@ TEST_F(DirectPresenter, EveryOtherEndIsOneRefusalWithItsCode) {
 
     view->outcomes.clear();
     pay(1.0);
-    service->fail(SDKError::wrongJsonDecodeNames({"vanto.decoding", 1, "bad"}));
+    service->fail(SDKError::wrongJsonDecodeNames({platform::PlatformError::Kind::invalidReply, "bad", ""}));
     EXPECT_EQ(refusal(), DirectPaymentResponseKO(5548, "Error interno de la librería."));
 
     view->outcomes.clear();

@@ -109,7 +109,8 @@ TEST(HTTPMethods, MapExactUpperCaseTexts) {
 }
 
 TEST(SDKErrors, CarryTheCodeAndTextOfTheirCase) {
-    const platform::PlatformError cause{"libcurl", 7, "could not connect"};
+    const platform::PlatformError cause{platform::PlatformError::Kind::couldNotConnect,
+                                        "could not connect", ""};
     for (const auto& error :
          {SDKError::connectionError(cause), SDKError::requestError(cause),
           SDKError::nonURLResponse(std::nullopt), SDKError::wrongStatusCode(404),
@@ -124,7 +125,8 @@ TEST(SDKErrors, CarryTheCodeAndTextOfTheirCase) {
     }
     EXPECT_EQ(SDKError::wrongStatusCode(404).status(), 404);
     EXPECT_EQ(SDKError::nonURLResponse(std::nullopt).response(), nullptr);
-    EXPECT_EQ(SDKError::connectionError(cause).platformError()->code, 7);
+    EXPECT_EQ(SDKError::connectionError(cause).platformError()->kind,
+              platform::PlatformError::Kind::couldNotConnect);
 }
 
 TEST(ReplyDecoding, NeedsAnEnvelopeWithATextMessageOfTheExpectedRecord) {
