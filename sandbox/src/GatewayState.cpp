@@ -113,8 +113,16 @@ void GatewayState::closePage(const std::string& id) {
 }
 
 void GatewayState::record(RecordedRequest request) {
-    std::lock_guard lock(mutex_);
-    recorded_.push_back(std::move(request));
+    {
+        std::lock_guard lock(mutex_);
+        recorded_.push_back(std::move(request));
+    }
+    recordedChanged_.notify_all();
+}
+
+bool GatewayState::waitForRecorded(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return recordedChanged_.wait_for(lock, timeout, [&] { return recorded_.size() >= count; });
 }
 
 std::vector<RecordedRequest> GatewayState::recorded() const {

@@ -64,6 +64,7 @@ class GatewayState {
 
     void record(RecordedRequest request);
     std::vector<RecordedRequest> recorded() const;
+    bool waitForRecorded(std::size_t count, std::chrono::milliseconds timeout) const;
     void clearRecorded();
 
     /// Sleeps for `delay` unless the sandbox stops first.
@@ -73,6 +74,7 @@ class GatewayState {
   private:
     mutable std::mutex mutex_;
     std::condition_variable stoppingChanged_;
+    mutable std::condition_variable recordedChanged_;
     bool stopping_ = false;
     std::map<std::pair<std::string, std::string>, Merchant> merchants_;
     std::map<std::string, Fault> faults_;

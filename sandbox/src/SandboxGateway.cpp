@@ -356,6 +356,10 @@ std::vector<RecordedRequest> SandboxGateway::requests() const {
     return impl_->state.recorded();
 }
 
+bool SandboxGateway::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+    return impl_->state.waitForRecorded(count, timeout);
+}
+
 void SandboxGateway::clearRequests() {
     impl_->state.clearRecorded();
 }

@@ -1,7 +1,7 @@
 // Fault switches: chosen by order-number prefix, set per order in process, or set for all.
 
 #include <chrono>
-#include <thread>
+#include <future>
 
 #include <nlohmann/json.hpp>
 
@@ -104,14 +104,12 @@ TEST_F(FaultTest, DelayFaultAnswersNormallyAfterTheDelay) {
 
 TEST_F(FaultTest, StoppingCutsADelayShort) {
     gateway_->setFault("SLOW01", Fault::delayed(60s));
-    std::thread caller([this] { payOrder("SLOW01"); });
-    while (gateway_->requests().empty()) {
-        std::this_thread::sleep_for(5ms);
-    }
+    auto caller = std::async(std::launch::async, [this] { return payOrder("SLOW01"); });
+    ASSERT_TRUE(gateway_->waitForRequests(1, 10s)) << "the request never arrived";
     const auto started = std::chrono::steady_clock::now();
     gateway_->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
-    caller.join();
+    EXPECT_EQ(caller.wait_for(10s), std::future_status::ready) << "the client still waits";
 }
 
 TEST_F(FaultTest, FaultSetInProcessOverridesThePrefixAndCanBeRemoved) {

@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 
 #include <openssl/evp.h>
@@ -29,6 +31,8 @@ namespace {
     return true;
 }();
 
+constexpr auto kRawExchangeLimit = std::chrono::seconds(10);
+
 X509* readCertificate(const std::string& pem) {
     BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
     X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
@@ -43,6 +47,26 @@ X509_STORE* storeTrusting(const std::string& pem) {
         X509_free(certificate);
     }
     return store;
+}
+
+/// Reads until the server closes the connection; false when the time runs out first.
+bool readToEnd(SSL* ssl, int sock, std::string& received) {
+    const auto deadline = std::chrono::steady_clock::now() + kRawExchangeLimit;
+    char buffer[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd descriptor{sock, POLLIN, 0};
+        if (SSL_pending(ssl) == 0 &&
+            (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0)) {
+            return false;
+        }
+        const int count = SSL_read(ssl, buffer, sizeof buffer);
+        if (count <= 0) {
+            return true;
+        }
+        received.append(buffer, static_cast<std::size_t>(count));
+    }
 }
 
 }  // namespace
@@ -65,8 +89,10 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    timeval timeout{15, 0};
+    // Bounds each blocking step, the handshake included; readToEnd bounds the whole read.
+    timeval timeout{10, 0};
     setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     SSL_CTX* context = SSL_CTX_new(TLS_client_method());
     SSL_CTX_set_cert_store(context, storeTrusting(pem));
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
@@ -78,10 +104,9 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
         SSL_write(ssl, request.data(), static_cast<int>(request.size())) ==
             static_cast<int>(request.size())) {
         received.emplace();
-        char buffer[4096];
-        int count = 0;
-        while ((count = SSL_read(ssl, buffer, sizeof buffer)) > 0) {
-            received->append(buffer, static_cast<std::size_t>(count));
+        if (!readToEnd(ssl, sock, *received)) {
+            ADD_FAILURE() << "the server neither finished nor closed within the time limit";
+            received.reset();
         }
     }
     SSL_free(ssl);

@@ -23,7 +23,8 @@ std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int 
                                                    const std::string& pem);
 
 /// Sends `request` as it is over TLS (trusting `pem`) and returns every byte received until the
-/// server closes the connection; nullopt when the TLS connection cannot be made.
+/// server closes the connection, for at most ten seconds; nullopt when the TLS connection
+/// cannot be made or the server is still sending after that.
 std::optional<std::string> rawExchange(int port, const std::string& pem,
                                        const std::string& request);
 

@@ -75,7 +75,7 @@ TEST_F(ServerTest, CertificateCarriesTheConfiguredNamesAndIsTheOnlyOneTrusted) {
         << "a certificate without the address among its names was accepted";
 }
 
-TEST(SandboxLifecycle, StopClosesThePortAndStartServesAgain) {
+TEST(SandboxLifecycle, StopsAndStartsAgainWithTheSameCertificate) {
     SandboxOptions options;
     options.logRequests = false;
     SandboxGateway gateway(options);
@@ -93,7 +93,6 @@ TEST(SandboxLifecycle, StopClosesThePortAndStartServesAgain) {
     gateway.stop();
     EXPECT_FALSE(gateway.running());
     EXPECT_EQ(gateway.port(), 0);
-    EXPECT_FALSE(trustingClient("127.0.0.1", port, pem)->Get(kPagePath));
 
     ASSERT_TRUE(gateway.start());
     EXPECT_EQ(gateway.certificatePem(), pem);
@@ -103,20 +102,20 @@ TEST(SandboxLifecycle, StopClosesThePortAndStartServesAgain) {
 TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
     SandboxOptions options;
     options.logRequests = false;
-    int freePort = 0;
-    {
-        SandboxGateway probe(options);
-        ASSERT_TRUE(probe.start());
-        freePort = probe.port();
-    }
-    options.port = freePort;
-    SandboxGateway fixed(options);
-    ASSERT_TRUE(fixed.start()) << fixed.lastError();
-    EXPECT_EQ(fixed.port(), freePort);
+    SandboxGateway first(options);
+    ASSERT_TRUE(first.start()) << first.lastError();
 
+    // The port the first one holds: taken on its address, free on another loopback address.
+    options.port = first.port();
     SandboxGateway busy(options);
     EXPECT_FALSE(busy.start());
     EXPECT_FALSE(busy.lastError().empty());
+    options.host = "127.0.0.2";
+    options.certificateNames = {"127.0.0.2"};
+    SandboxGateway fixed(options);
+    ASSERT_TRUE(fixed.start()) << fixed.lastError();
+    EXPECT_EQ(fixed.port(), first.port());
+    EXPECT_TRUE(trustingClient("127.0.0.2", fixed.port(), fixed.certificatePem())->Get(kPagePath));
 
     for (const char* host : {"0.0.0.0", "192.0.2.10", "example.com"}) {
         options.host = host;
@@ -195,22 +194,23 @@ TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
 
 #ifdef VANTO_CLI_PATH
 
-/// Reads from `fd` until `text` holds `marker`, for at most ten seconds.
+/// Reads from `fd` into `text` until it holds `marker` (with an empty marker, until the end of
+/// the stream), for at most ten seconds.
 bool readUntil(int fd, std::string& text, const std::string& marker) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     char buffer[1024];
-    while (text.find(marker) == std::string::npos) {
+    while (marker.empty() || text.find(marker) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd descriptor{fd, POLLIN, 0};
-        if (std::chrono::steady_clock::now() > deadline || ::poll(&descriptor, 1, 100) < 0) {
+        if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) {
             return false;
         }
-        if ((descriptor.revents & (POLLIN | POLLHUP)) != 0) {
-            const ssize_t count = ::read(fd, buffer, sizeof buffer);
-            if (count <= 0) {
-                return false;
-            }
-            text.append(buffer, static_cast<std::size_t>(count));
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            return marker.empty() && count == 0;
         }
+        text.append(buffer, static_cast<std::size_t>(count));
     }
     return true;
 }
@@ -246,6 +246,11 @@ TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
     }
 
     ::kill(child, SIGTERM);
+    // The child's end of the pipe closes when it exits.
+    if (!readUntil(output[0], printed, "")) {
+        ::kill(child, SIGKILL);
+        ADD_FAILURE() << "the command did not end after SIGTERM";
+    }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::close(output[0]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -113,6 +114,9 @@ class SandboxGateway {
 
     /// Every request received so far, oldest first.
     std::vector<RecordedRequest> requests() const;
+    /// Waits until requests() holds at least `count` requests; false when `timeout` passes
+    /// first. A request is recorded as soon as it has been read, before it is answered.
+    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     void clearRequests();
 
     /// The name of the session cookie that the JSON services set.
