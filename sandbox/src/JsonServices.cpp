@@ -89,7 +89,7 @@ void answer(Exchange& exchange, std::string_view mensaje, std::string_view signi
     envelope.member("firma", sha256(std::string(mensaje) + std::string(signingCredential)));
     envelope.endObject();
     exchange.response.status = 200;
-    exchange.response.set_content(envelope.take(), "application/json");
+    exchange.response.setContent(envelope.take(), "application/json");
 }
 
 void answerRefusal(Exchange& exchange, GatewayError error, std::string_view signingCredential) {
@@ -103,8 +103,8 @@ void answerRefusal(Exchange& exchange, GatewayError error, std::string_view sign
 void setSessionCookie(Exchange& exchange) {
     const std::string value =
         exchange.sessionCookie ? *exchange.sessionCookie : exchange.state.issueSessionCookie();
-    exchange.response.set_header("Set-Cookie", std::string(SandboxGateway::kSessionCookieName) +
-                                                   "=" + value + "; Path=/; Secure; HttpOnly");
+    exchange.response.addHeader("Set-Cookie", std::string(SandboxGateway::kSessionCookieName) +
+                                                  "=" + value + "; Path=/; Secure; HttpOnly");
 }
 
 /// The fields of a direct payment's "datosPeticion".

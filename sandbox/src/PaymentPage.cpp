@@ -31,7 +31,7 @@ std::string text(const Json& parameters, std::string_view key) {
 
 void answerPage(Exchange& exchange, std::string html) {
     exchange.response.status = 200;
-    exchange.response.set_content(std::move(html), "text/html; charset=utf-8");
+    exchange.response.setContent(std::move(html), "text/html; charset=utf-8");
 }
 
 /// The decoded Ds_MerchantParameters of the posted fields, when they decode to a JSON object.
@@ -166,8 +166,8 @@ void redirectWithResult(Exchange& exchange, const PageOrder& order, const Paymen
                    percentEncode(returnAddress) + "?" + query;
     }
     exchange.response.status = 303;
-    exchange.response.set_header("Location", location);
-    exchange.response.set_content(
+    exchange.response.setHeader("Location", location);
+    exchange.response.setContent(
         "<!DOCTYPE html>\n<html lang=\"es\"><head><meta charset=\"utf-8\">"
         "<title>Redirigiendo</title></head><body><p>Redirigiendo al "
         "comercio…</p></body></html>\n",
@@ -195,10 +195,8 @@ void servePaymentPage(Exchange& exchange) {
     if (answerWithFaultForAll(exchange, FaultTarget::paymentPage)) {
         return;
     }
-    const httplib::Request& request = exchange.request;
-    const Fields fields = request.method == "POST"
-                              ? parseForm(request.body)
-                              : Fields(request.params.begin(), request.params.end());
+    const HttpRequest& request = exchange.request;
+    const Fields fields = parseForm(request.method == "POST" ? request.body : request.query);
     const std::string version = formValue(fields, "Ds_SignatureVersion");
     const std::string merchantParameters = formValue(fields, "Ds_MerchantParameters");
     const std::string signature = formValue(fields, "Ds_Signature");
@@ -259,13 +257,9 @@ void serveCardForm(Exchange& exchange) {
 }
 
 void serveReturnPage(Exchange& exchange) {
-    const httplib::Request& request = exchange.request;
+    const HttpRequest& request = exchange.request;
     const std::string returnName = request.path.substr(kReturnPagePrefix.size());
-    const std::size_t queryStart = request.target.find('?');
-    const Fields query =
-        queryStart == std::string::npos
-            ? Fields()
-            : splitRawQuery(std::string_view(request.target).substr(queryStart + 1));
+    const Fields query = splitRawQuery(request.query);
     const std::optional<std::string> decoded =
         base64Decode(formValue(query, "Ds_MerchantParameters"));
     const std::optional<Parameters> result =
@@ -294,7 +288,7 @@ void serveReturnPage(Exchange& exchange) {
 
 void serveNotFound(Exchange& exchange) {
     exchange.response.status = 404;
-    exchange.response.set_content(notFoundPage(), "text/html; charset=utf-8");
+    exchange.response.setContent(notFoundPage(), "text/html; charset=utf-8");
 }
 
 }  // namespace vanto::sandbox::detail

@@ -4,7 +4,6 @@
 
 #include "Pages.h"
 #include "Services.h"
-#include "TlsServer.h"
 #include "vanto/encoding/Sha256.h"
 
 namespace vanto::sandbox::detail {
@@ -21,33 +20,33 @@ bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target)
     if (fault.delay.count() > 0) {
         exchange.state.sleepUnlessStopping(fault.delay);
     }
-    httplib::Response& response = exchange.response;
+    HttpResponse& response = exchange.response;
     switch (fault.kind) {
         case Fault::Kind::none:
             return false;
         case Fault::Kind::httpStatus:
             response.status = fault.status;
             if (statusAllowsBody(fault.status)) {
-                response.set_content("Respuesta forzada por la pasarela de pruebas: estado " +
-                                         std::to_string(fault.status) + "\n",
-                                     "text/plain; charset=utf-8");
+                response.setContent("Respuesta forzada por la pasarela de pruebas: estado " +
+                                        std::to_string(fault.status) + "\n",
+                                    "text/plain; charset=utf-8");
             }
             return true;
         case Fault::Kind::emptyBody:
             response.status = 200;
-            response.set_content(
+            response.setContent(
                 "", target == FaultTarget::jsonService ? "application/json" : "text/html");
             return true;
         case Fault::Kind::notJson:
             response.status = 200;
-            response.set_content("<html><body>Servicio no disponible</body></html>\n",
-                                 "text/html; charset=utf-8");
+            response.setContent("<html><body>Servicio no disponible</body></html>\n",
+                                "text/html; charset=utf-8");
             return true;
         case Fault::Kind::unexpectedMensaje:
         case Fault::Kind::numericMensaje: {
             response.status = 200;
             if (target == FaultTarget::paymentPage) {
-                response.set_content(dataErrorPage(), "text/html; charset=utf-8");
+                response.setContent(dataErrorPage(), "text/html; charset=utf-8");
                 return true;
             }
             nlohmann::ordered_json envelope;
@@ -59,15 +58,15 @@ bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target)
                 envelope["mensaje"] = 42;
                 envelope["firma"] = sha256("42");
             }
-            response.set_content(compactJson(envelope), "application/json");
+            response.setContent(compactJson(envelope), "application/json");
             return true;
         }
         case Fault::Kind::closeConnection:
-            TlsServer::abandonCurrentConnection();
+            response.delivery = HttpResponse::Delivery::none;
             return true;
         case Fault::Kind::truncatedBody:
             // Answer as usual; only the head of that answer leaves.
-            TlsServer::truncateCurrentAnswer();
+            response.delivery = HttpResponse::Delivery::headOnly;
             return false;
     }
     return false;

@@ -4,18 +4,18 @@
 #include <string>
 #include <string_view>
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include "GatewayState.h"
+#include "HttpsServer.h"
 
 namespace vanto::sandbox::detail {
 
 /// One request being answered, with what the sandbox learnt about it before routing.
 struct Exchange {
     GatewayState& state;
-    const httplib::Request& request;
-    httplib::Response& response;
+    const HttpRequest& request;
+    HttpResponse& response;
     /// The session cookie the request carried, when this sandbox issued it.
     std::optional<std::string> sessionCookie;
     /// "host:port" under which the client reached the sandbox.

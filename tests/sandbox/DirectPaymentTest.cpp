@@ -111,10 +111,9 @@ TEST_F(DirectPaymentTest, UnknownReferenceOrOneOfAnotherMerchantIsRefused) {
     EXPECT_NE(response->code, 0);
 }
 
-TEST_F(DirectPaymentTest, DescriptionWithPlusAmpersandAndEqualsStillVerifies) {
-    const DirectPaymentResponse response =
-        pay("4000000000000002", "DIR0004", "", "Libro+CD & DVD=50% /oferta");
-    EXPECT_EQ(response.code, 0) << response.desc;
+TEST_F(DirectPaymentTest, DescriptionsWithFormCharactersOrBeyondEightKilobytesVerify) {
+    EXPECT_EQ(pay("4000000000000002", "DIR0004", "", "Libro+CD & DVD=50% /oferta").code, 0);
+    EXPECT_EQ(pay("4000000000000002", "DIR0005", "", std::string(10000, 'x')).code, 0);
 }
 
 // Requests that the sandbox refuses still get status 200 and a signed envelope with an error

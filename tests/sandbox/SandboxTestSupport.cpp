@@ -115,6 +115,14 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
     return received;
 }
 
+std::string rawRequest(const std::string& method, const std::string& path, const std::string& body,
+                       const std::string& extraHeaders) {
+    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders +
+           (body.empty() ? "" : "Content-Type: " + std::string(kFormType) + "\r\n") +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
+}
+
 std::optional<Envelope> readEnvelope(const std::string& body) {
     const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
     if (!json.is_object() || !json.contains("mensaje") || !json["mensaje"].is_string() ||

@@ -28,6 +28,10 @@ std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int 
 std::optional<std::string> rawExchange(int port, const std::string& pem,
                                        const std::string& request);
 
+/// A raw HTTP/1.1 request that closes its connection, with a form or other body.
+std::string rawRequest(const std::string& method, const std::string& path,
+                       const std::string& body = "", const std::string& extraHeaders = "");
+
 /// The reply envelope of a JSON service taken apart.
 struct Envelope {
     std::string mensaje;

@@ -75,6 +75,37 @@ TEST_F(ServerTest, CertificateCarriesTheConfiguredNamesAndIsTheOnlyOneTrusted) {
         << "a certificate without the address among its names was accepted";
 }
 
+TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
+    const std::string pem = gateway_->certificatePem();
+    const auto statuses = [&](const std::string& request) {
+        std::vector<std::string> found;
+        const std::string received = rawExchange(gateway_->port(), pem, request).value_or("");
+        const std::regex statusLine(R"(HTTP/1\.1 (\d{3}) )");
+        for (auto line = std::sregex_iterator(received.begin(), received.end(), statusLine);
+             line != std::sregex_iterator(); ++line) {
+            found.push_back((*line)[1].str());
+        }
+        return found;
+    };
+    const std::string body = "datoEntrada=" + directRequest("4000000000000002", "PIPE01");
+    const std::string keptAlive = "POST " + std::string(kDirectPath) +
+                                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + kFormType +
+                                  "\r\nContent-Length: " + std::to_string(body.size()) +
+                                  "\r\n\r\n" + body;
+    EXPECT_EQ(statuses(keptAlive + "\r\n" + rawRequest("GET", "/nowhere")),
+              (std::vector<std::string>{"200", "404"}));
+    ASSERT_EQ(gateway_->requests().size(), 2u);
+    EXPECT_EQ(gateway_->requests()[0].body, body);
+
+    EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
+    EXPECT_EQ(
+        statuses("POST /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"),
+        std::vector<std::string>{"501"});
+    EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
+              std::vector<std::string>{"431"});
+    EXPECT_EQ(gateway_->requests().size(), 2u) << "malformed requests reach no service";
+}
+
 TEST(SandboxLifecycle, StopsAndStartsAgainWithTheSameCertificate) {
     SandboxOptions options;
     options.logRequests = false;
