@@ -97,6 +97,9 @@ Service route(const HttpRequest& request) {
     if (post && path == detail::kCardFormPath) {
         return detail::serveCardForm;
     }
+    if (post && path == detail::kAuthenticationPath) {
+        return detail::serveAuthentication;
+    }
     if (get && path.starts_with(detail::kReturnPagePrefix) &&
         path.find('/', detail::kReturnPagePrefix.size()) == std::string_view::npos) {
         return detail::serveReturnPage;
@@ -122,9 +125,17 @@ struct SandboxGateway::Impl {
         std::optional<std::string> sessionCookie = issuedCookie(
             request, kSessionCookieName,
             [this](const std::string& value) { return state.issuedSessionCookie(value); });
-        state.record({request.method, request.path, request.headers, request.body,
-                      sessionCookie.has_value()});
-        Exchange exchange{state, request, response, std::move(sessionCookie),
+        std::optional<std::string> pageCookie = issuedCookie(
+            request, kPageCookieName,
+            [this](const std::string& value) { return state.issuedPageCookie(value); });
+        RecordedRequest recorded{request.method, request.path, request.headers, request.body,
+                                 sessionCookie.has_value() || pageCookie.has_value()};
+        state.record(std::move(recorded));
+        Exchange exchange{state,
+                          request,
+                          response,
+                          std::move(sessionCookie),
+                          std::move(pageCookie),
                           authorityOf(request, withPort(options.host, boundPort))};
         route(request)(exchange);
     }

@@ -8,18 +8,19 @@
 
 #include <chrono>
 #include <csignal>
+#include <regex>
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <nlohmann/json.hpp>
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
 #include "vanto/encoding/Sha256.h"
+#include "vanto/text/UrlText.h"
 
 namespace vanto::sandbox::testing {
 
@@ -132,6 +133,14 @@ std::optional<Envelope> readEnvelope(const std::string& body) {
     return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
 }
 
+std::string signedEnvelope(const nlohmann::ordered_json& message) {
+    const std::string text = message.dump();
+    nlohmann::ordered_json envelope;
+    envelope["mensaje"] = text;
+    envelope["firma"] = sha256(text + SandboxGateway::defaultMerchant().signingCredential);
+    return envelope.dump();
+}
+
 std::string hmacBase64(const std::string& key, const std::string& data) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -141,6 +150,17 @@ std::string hmacBase64(const std::string& key, const std::string& data) {
     EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()), digest,
                     static_cast<int>(length));
     return base64;
+}
+
+std::string inputValue(const std::string& html, const std::string& name) {
+    std::smatch match;
+    return std::regex_search(html, match, std::regex("name=\"" + name + "\" value=\"([^\"]*)\""))
+               ? match[1].str()
+               : "";
+}
+
+std::string encoded(const std::string& text) {
+    return safeAddingPercentEncoding(text, rfc3986Unreserved()).value_or("");
 }
 
 void SandboxTest::SetUp() {
@@ -187,27 +207,35 @@ DirectPaymentResponse SandboxTest::pay(const std::string& pan, const std::string
                                        const std::string& description) {
     const httplib::Result result =
         postService(kDirectPath, directRequest(pan, order, identifier, description));
-    if (!result || result->status != 200) {
-        ADD_FAILURE() << "no answer with status 200 for order " << order;
-        return {std::nullopt, -1, ""};
-    }
-    const std::optional<Envelope> envelope = readEnvelope(result->body);
-    const std::optional<DirectPaymentResponse> response =
-        envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+    const std::optional<DirectPaymentResponse> response = serviceAnswer(result);
     if (!response) {
-        ADD_FAILURE() << "unreadable answer for order " << order << ": " << result->body;
+        ADD_FAILURE() << "no readable answer for order " << order;
         return {std::nullopt, -1, ""};
     }
-    EXPECT_EQ(envelope->firma,
-              sha256(envelope->mensaje + SandboxGateway::defaultMerchant().signingCredential));
+    const Envelope envelope = *readEnvelope(result->body);
+    EXPECT_EQ(envelope.firma,
+              sha256(envelope.mensaje + SandboxGateway::defaultMerchant().signingCredential));
     return *response;
 }
 
+std::optional<DirectPaymentResponse> SandboxTest::serviceAnswer(const httplib::Result& result) {
+    if (!result || result->status != 200) {
+        return std::nullopt;
+    }
+    const std::optional<Envelope> envelope = readEnvelope(result->body);
+    return envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+}
+
+std::string SandboxTest::webRequest(const std::string& order, const std::string& identifier,
+                                    const std::string& description) {
+    return Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0", description);
+}
+
 WebViewPaymentResponse SandboxTest::signWebPayment(const std::string& order,
-                                                   const std::string& identifier) {
-    const httplib::Result result = postService(
-        kSignaturePath, Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0",
-                                                           "Libro de pruebas"));
+                                                   const std::string& identifier,
+                                                   const std::string& description) {
+    const httplib::Result result =
+        postService(kSignaturePath, webRequest(order, identifier, description));
     const std::optional<Envelope> envelope =
         result && result->status == 200 ? readEnvelope(result->body) : std::nullopt;
     const std::optional<WebViewPaymentResponse> response =
@@ -217,6 +245,89 @@ WebViewPaymentResponse SandboxTest::signWebPayment(const std::string& order,
         return {std::nullopt, -1, "", std::nullopt};
     }
     return *response;
+}
+
+httplib::Result SandboxTest::openPage(const std::string& order, const std::string& identifier,
+                                      const std::string& description) {
+    const WebViewPaymentResponse signedParameters = signWebPayment(order, identifier, description);
+    if (!signedParameters.datosPeticion) {
+        ADD_FAILURE() << "the signature service did not sign order " << order;
+        return client_->Get(kPagePath);
+    }
+    const vanto::datosPeticion& fields = *signedParameters.datosPeticion;
+    httplib::Result page =
+        client_->Post(kPagePath,
+                      "Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
+                          "&Ds_Signature=" + encoded(fields.Ds_Signature) +
+                          "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters),
+                      kFormType);
+    const std::string setCookie = page ? page->get_header_value("Set-Cookie") : "";
+    if (!setCookie.empty()) {
+        pageCookie_ = setCookie.substr(0, setCookie.find(';'));
+    }
+    return page;
+}
+
+httplib::Result SandboxTest::postForm(const std::string& path, const std::string& form,
+                                      bool withCookie) {
+    httplib::Headers headers;
+    if (withCookie) {
+        headers.emplace("Cookie", pageCookie_);
+    }
+    return client_->Post(path, headers, form, kFormType);
+}
+
+httplib::Result SandboxTest::submitCard(const std::string& pageId, const std::string& number,
+                                        const std::string& action) {
+    return postForm(kCardFormPath, "pagina=" + pageId + "&numero=" + encoded(number) +
+                                       "&caducidad=12%2F29&cvv=123&accion=" + action);
+}
+
+httplib::Result SandboxTest::payOnPage(const std::string& order, const std::string& number,
+                                       const std::string& identifier, const std::string& action) {
+    httplib::Result page = openPage(order, identifier);
+    if (!page || page->status != 200) {
+        ADD_FAILURE() << "no payment page for order " << order;
+        return page;
+    }
+    return submitCard(inputValue(page->body, "pagina"), number, action);
+}
+
+std::string SandboxTest::locationOf(const httplib::Result& answer) {
+    if (!answer || answer->status != 303) {
+        ADD_FAILURE() << "the card form did not redirect: "
+                      << (answer ? std::to_string(answer->status) : "no answer");
+        return "";
+    }
+    return answer->get_header_value("Location");
+}
+
+std::string SandboxTest::placeholderPage(bool ok) const {
+    return "https://" + gateway_->authority() + "/sandbox/" +
+           (ok ? "REDIR_URL_OK" : "REDIR_URL_KO");
+}
+
+Parameters SandboxTest::resultAt(const std::string& location, const std::string& expectedStart) {
+    std::smatch match;
+    const bool shaped = std::regex_match(
+        location, match,
+        std::regex(
+            "(.*?)[?&]Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=([A-Za-z0-9+/]"
+            "+={0,2})&Ds_Signature=([A-Za-z0-9+/]+={0,2})"));
+    if (!shaped) {
+        ADD_FAILURE() << "unexpected return address " << location;
+        return {};
+    }
+    EXPECT_EQ(match[1].str(), expectedStart);
+    EXPECT_EQ(match[3].str(),
+              hmacBase64(SandboxGateway::defaultMerchant().pageSecret, match[2].str()));
+    const auto text = parseJsonString(getUrlParams(location)["Ds_MerchantParameters"]);
+    const auto parameters = text ? Parameters::fromJSON(*text) : std::nullopt;
+    if (!parameters) {
+        ADD_FAILURE() << "unreadable result in " << location;
+        return {};
+    }
+    return *parameters;
 }
 
 }  // namespace vanto::sandbox::testing

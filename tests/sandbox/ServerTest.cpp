@@ -268,7 +268,7 @@ TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
         std::regex_search(printed, port, std::regex(R"(https://127\.0\.0\.1:(\d+))"));
     if (described && addressShown) {
         EXPECT_NE(printed.find("999008881"), std::string::npos);
-        EXPECT_NE(printed.find("ending in 0002"), std::string::npos);
+        EXPECT_NE(printed.find("ending in 0044"), std::string::npos);
         EXPECT_EQ(printed.find("4000000000000002"), std::string::npos);
         const std::string pem = printed.substr(printed.find("-----BEGIN CERTIFICATE-----"));
         EXPECT_TRUE(trustingClient("127.0.0.1", std::stoi(port[1].str()), pem)->Get(kPagePath));
