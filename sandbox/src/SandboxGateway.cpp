@@ -11,6 +11,7 @@
 #include "Certificate.h"
 #include "GatewayState.h"
 #include "HttpsServer.h"
+#include "Recording.h"
 #include "Services.h"
 #include "Text.h"
 
@@ -25,6 +26,7 @@ using detail::HttpResponse;
 constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVirtual";
 constexpr std::string_view kSignaturePath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 constexpr std::string_view kPaymentPagePath = "/zel/realizarPago";
+constexpr std::string_view kRecordedPath = "/sandbox/recorded";
 
 bool isLoopback(const std::string& host) {
     if (host == "localhost") {
@@ -122,6 +124,10 @@ struct SandboxGateway::Impl {
     explicit Impl(Options options) : options(std::move(options)) {}
 
     void handle(const HttpRequest& request, HttpResponse& response) {
+        if (request.path == kRecordedPath && request.method == "GET") {
+            answerRecorded(response);  // reading the recording does not add to it
+            return;
+        }
         std::optional<std::string> sessionCookie = issuedCookie(
             request, kSessionCookieName,
             [this](const std::string& value) { return state.issuedSessionCookie(value); });
@@ -130,6 +136,7 @@ struct SandboxGateway::Impl {
             [this](const std::string& value) { return state.issuedPageCookie(value); });
         RecordedRequest recorded{request.method, request.path, request.headers, request.body,
                                  sessionCookie.has_value() || pageCookie.has_value()};
+        recordFile.append(recorded);
         state.record(std::move(recorded));
         Exchange exchange{state,
                           request,
@@ -138,6 +145,15 @@ struct SandboxGateway::Impl {
                           std::move(pageCookie),
                           authorityOf(request, withPort(options.host, boundPort))};
         route(request)(exchange);
+    }
+
+    void answerRecorded(HttpResponse& response) const {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const RecordedRequest& request : state.recorded()) {
+            list.push_back(detail::recordedJson(request));
+        }
+        response.status = 200;
+        response.setContent(detail::compactJson(list), "application/json");
     }
 
     void log(const HttpRequest& request, const HttpResponse& response) const {
@@ -174,6 +190,8 @@ struct SandboxGateway::Impl {
 
     Options options;
     detail::GatewayState state;
+    detail::RecordFile recordFile;
+    bool recordFileOpen = false;
     std::optional<detail::ServerCredentials> credentials;
     std::unique_ptr<detail::HttpsServer> server;
     int boundPort = 0;
@@ -204,6 +222,12 @@ bool SandboxGateway::start() {
     }
     if (!impl.ensureCredentials()) {
         return false;
+    }
+    if (!impl.options.recordFile.empty() && !impl.recordFileOpen) {
+        impl.recordFileOpen = impl.recordFile.open(impl.options.recordFile, impl.error);
+        if (!impl.recordFileOpen) {
+            return false;
+        }
     }
     detail::HttpsServerSettings settings;
     settings.threads = std::max<std::size_t>(impl.options.threads, 1);

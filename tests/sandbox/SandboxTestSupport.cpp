@@ -174,11 +174,15 @@ void SandboxTest::SetUp() {
     IAClientServiceSSM::setVerSDK("1.0");
     IAClientServiceSSM::setAppBundle("SandboxTests");
 
-    SandboxOptions options;
-    options.logRequests = false;
-    gateway_ = std::make_unique<SandboxGateway>(options);
+    gateway_ = std::make_unique<SandboxGateway>(options());
     ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
     client_ = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
+}
+
+SandboxOptions SandboxTest::options() const {
+    SandboxOptions options;
+    options.logRequests = false;
+    return options;
 }
 
 void SandboxTest::TearDown() {

@@ -62,6 +62,8 @@ class SandboxTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
+    /// The options the sandbox starts with: the defaults, without request lines.
+    virtual SandboxOptions options() const;
 
     /// POSTs "datoEntrada=" followed by `envelope` to a JSON service.
     httplib::Result postService(const char* path, const std::string& envelope,

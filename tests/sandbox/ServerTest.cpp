@@ -246,18 +246,25 @@ bool readUntil(int fd, std::string& text, const std::string& marker) {
     return true;
 }
 
-TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
+TEST(SandboxCommand, ServesAndRecordsUntilTerminatedAndExitsCleanly) {
+    const std::string recordFile = ::testing::TempDir() + "sandbox-command-record.jsonl";
+    std::remove(recordFile.c_str());
     int output[2];
     ASSERT_EQ(::pipe(output), 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, output[0]);
-    char program[] = VANTO_CLI_PATH;
-    char command[] = "sandbox";
-    char* arguments[] = {program, command, nullptr};
+    std::string program = VANTO_CLI_PATH;
+    std::vector<std::string> words = {program, "sandbox", "--record", recordFile};
+    std::vector<char*> arguments;
+    for (std::string& word : words) {
+        arguments.push_back(word.data());
+    }
+    arguments.push_back(nullptr);
     pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program, &actions, nullptr, arguments, environ), 0);
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, arguments.data(), environ),
+              0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
 
@@ -270,6 +277,8 @@ TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
         EXPECT_NE(printed.find("999008881"), std::string::npos);
         EXPECT_NE(printed.find("ending in 0044"), std::string::npos);
         EXPECT_EQ(printed.find("4000000000000002"), std::string::npos);
+        EXPECT_NE(printed.find("/sandbox/recorded, and appended to " + recordFile),
+                  std::string::npos);
         const std::string pem = printed.substr(printed.find("-----BEGIN CERTIFICATE-----"));
         EXPECT_TRUE(trustingClient("127.0.0.1", std::stoi(port[1].str()), pem)->Get(kPagePath));
     } else {
@@ -287,6 +296,11 @@ TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
     ::close(output[0]);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    std::ifstream recorded(recordFile);
+    std::string line;
+    ASSERT_TRUE(std::getline(recorded, line)) << "nothing recorded in " << recordFile;
+    EXPECT_EQ(nlohmann::json::parse(line, nullptr, false)["path"], kPagePath);
 }
 
 #endif

@@ -63,6 +63,9 @@ struct SandboxOptions {
     std::size_t threads = 48;
     /// Whether to print one line per request (method, path, status) to standard output.
     bool logRequests = true;
+    /// A file to which every request is appended as one line of JSON, card data masked; none
+    /// when empty. The same records are served at GET /sandbox/recorded.
+    std::string recordFile;
 };
 
 /// A local stand-in for the card-payment gateway over HTTPS on loopback: the direct-payment
@@ -83,9 +86,9 @@ class SandboxGateway {
     SandboxGateway(const SandboxGateway&) = delete;
     SandboxGateway& operator=(const SandboxGateway&) = delete;
 
-    /// Makes (or loads) the certificate on first use, binds and starts serving. Returns once the
-    /// server accepts connections; false, with lastError() set, when it cannot start. Starting a
-    /// running sandbox returns true and changes nothing.
+    /// Makes (or loads) the certificate on first use, opens the record file if one is set, binds
+    /// and starts serving. Returns once the server accepts connections; false, with lastError()
+    /// set, when it cannot start. Starting a running sandbox returns true and changes nothing.
     bool start();
     /// Stops serving and joins every thread; waits of delay faults end at once. Idempotent.
     void stop();
@@ -117,11 +120,13 @@ class SandboxGateway {
     /// before the request's message is read; nullopt removes it.
     void setFaultForAll(std::optional<Fault> fault);
 
-    /// Every request received so far, oldest first.
+    /// Every request received so far, oldest first (GET /sandbox/recorded left out).
     std::vector<RecordedRequest> requests() const;
     /// Waits until requests() holds at least `count` requests; false when `timeout` passes
     /// first. A request is recorded as soon as it has been read, before it is answered.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    /// Empties the list that requests() and GET /sandbox/recorded return; the record file keeps
+    /// what it has.
     void clearRequests();
 
     /// The name of the session cookie that the JSON services set.
