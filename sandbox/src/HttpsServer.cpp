@@ -39,7 +39,7 @@ constexpr std::size_t kReadChunk = 16 * 1024;
 // close with unread data would reset the connection and could destroy the answer in transit).
 constexpr auto kLingerTime = std::chrono::seconds(2);
 constexpr std::size_t kMostLingerBytes = 64 * 1024 * 1024;
-// How long a worker waits before accepting again when the system refuses a new socket.
+// How long the acceptor waits before accepting again when the system refuses a new socket.
 constexpr int kAcceptRetryMilliseconds = 50;
 
 struct SslContextFree {

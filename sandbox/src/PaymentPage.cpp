@@ -146,7 +146,9 @@ std::optional<std::string> encodedResult(std::string json, ResultShape::Encoding
         case ResultShape::Encoding::urlSafeBase64: {
             // Five "?" in a row always fill one whole three-byte group, whose Base64 is "Pz8/":
             // the text is sure to hold a "/", which becomes "_".
-            json.insert(json.size() - 1, R"(,"Ds_Sandbox_Relleno":"?????")");
+            if (json.ends_with('}')) {
+                json.insert(json.size() - 1, R"(,"Ds_Sandbox_Relleno":"?????")");
+            }
             std::string encoded = base64Encode(json);
             std::replace(encoded.begin(), encoded.end(), '+', '-');
             std::replace(encoded.begin(), encoded.end(), '/', '_');
