@@ -44,6 +44,8 @@ struct SandboxSettings {
     int port = 0;
     std::string certificateFile;
     std::string keyFile;
+    /// A file to append every request to, as one line of JSON with card data masked.
+    std::string recordFile;
 };
 
 /// `vanto sandbox`: runs the sandbox gateway, prints its address, merchant, test cards and

@@ -20,7 +20,8 @@ sigset_t stopSignals() {
     return signals;
 }
 
-void describe(const sandbox::SandboxGateway& gateway, std::ostream& out) {
+void describe(const sandbox::SandboxGateway& gateway, const std::string& recordFile,
+              std::ostream& out) {
     const sandbox::Merchant merchant = sandbox::SandboxGateway::defaultMerchant();
     out << "Sandbox gateway listening on " << gateway.baseUrl() << "\n\n"
         << "Point an environment at it with\n"
@@ -35,7 +36,13 @@ void describe(const sandbox::SandboxGateway& gateway, std::ostream& out) {
         out << "  the card ending in " << card.number.substr(card.number.size() - 4) << ": "
             << card.behaviour << '\n';
     }
-    out << '\n' << gateway.certificatePem() << "\nStop with Ctrl+C.\n" << std::flush;
+    out << "\nOrder numbers switch answers and faults on (OUTCOME_0100, AUTHSTEP, "
+           "PAGEFAULT_500...): see sandbox/README.md.\n"
+        << "Requests received, card data masked: GET " << gateway.baseUrl() << "/sandbox/recorded";
+    if (!recordFile.empty()) {
+        out << ", and appended to " << recordFile;
+    }
+    out << "\n\n" << gateway.certificatePem() << "\nStop with Ctrl+C.\n" << std::flush;
 }
 
 }  // namespace
@@ -56,12 +63,13 @@ int runSandbox(const SandboxSettings& settings, std::ostream& out, std::ostream&
     options.port = settings.port;
     options.certificateFile = settings.certificateFile;
     options.keyFile = settings.keyFile;
+    options.recordFile = settings.recordFile;
     sandbox::SandboxGateway gateway(options);
     if (!gateway.start()) {
         err << "vanto sandbox: " << gateway.lastError() << '\n';
         return kExitFailure;
     }
-    describe(gateway, out);
+    describe(gateway, settings.recordFile, out);
 
     int received = 0;
     sigwait(&signals, &received);

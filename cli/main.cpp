@@ -86,6 +86,8 @@ int main(int argc, char** argv) {
                     ->check(CLI::ExistingFile);
     certificate->needs(key);
     key->needs(certificate);
+    sandbox->add_option("--record", sandboxSettings.recordFile,
+                        "Append every request to this file as one line of JSON, card data masked");
 
     try {
         app.parse(argc, argv);

@@ -1,5 +1,6 @@
 #include "Cards.h"
 
+#include <algorithm>
 #include <array>
 
 #include "Crypto.h"
@@ -10,11 +11,14 @@ namespace vanto::sandbox {
 
 namespace {
 
-constexpr std::array<TestCard, 4> kTestCards{{
+constexpr std::array<TestCard, 5> kTestCards{{
     {kAcceptedCard, "accepted: Ds_Response 0000 and an authorisation code"},
     {kDeclinedCard, "declined: Ds_Response 0190 and no authorisation code"},
     {kReferenceCard, "accepted, with a new card reference in Ds_Merchant_Identifier"},
     {kGatewayErrorCard, "the gateway answers code 9909 \"Emisor de la tarjeta no disponible\""},
+    {kAuthenticationCard,
+     "accepted after an authentication page on the payment page; accepted at once when paid "
+     "directly"},
 }};
 
 }  // namespace
@@ -24,6 +28,11 @@ std::span<const TestCard> testCards() {
 }
 
 namespace detail {
+
+bool acceptedByItsCard(CardOutcome outcome) {
+    return outcome == CardOutcome::accepted || outcome == CardOutcome::acceptedWithReference ||
+           outcome == CardOutcome::acceptedAfterAuthentication;
+}
 
 CardProfile cardProfile(std::string_view number) {
     if (number == kAcceptedCard) {
@@ -37,6 +46,9 @@ CardProfile cardProfile(std::string_view number) {
     }
     if (number == kGatewayErrorCard) {
         return {CardOutcome::gatewayError, "1", "C", "724"};
+    }
+    if (number == kAuthenticationCard) {
+        return {CardOutcome::acceptedAfterAuthentication, "1", "C", "724"};
     }
     const bool mastercard = !number.empty() && number.front() == '5';
     return {CardOutcome::unknownCard, mastercard ? "2" : "1", "C", "724"};
@@ -65,6 +77,24 @@ bool isSecurityCode(std::string_view code) {
 
 std::string newAuthorisationCode() {
     return randomText(6, "0123456789ABCDEFGHJKLMNPQRSTUVWXYZ");
+}
+
+bool acceptedByGatewayRule(const std::optional<std::string>& response,
+                           const std::optional<std::string>& authorisationCode) {
+    if (!response || !authorisationCode || authorisationCode->empty()) {
+        return false;
+    }
+    std::string_view digits = *response;
+    const bool negative = digits.starts_with('-');
+    if (negative || digits.starts_with('+')) {
+        digits.remove_prefix(1);
+    }
+    if (!isDigits(digits)) {
+        return false;
+    }
+    // Leading zeros aside, a number of more than two digits is above 99.
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    return digits.size() <= 2 && (!negative || digits.empty());
 }
 
 }  // namespace detail

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,19 @@ inline constexpr std::string_view kDeclinedByIssuer = "0190";
 inline constexpr std::string_view kCardUnknownToSandbox = "0180";
 
 /// What the sandbox does with a card number that passes the Luhn test.
-enum class CardOutcome { accepted, acceptedWithReference, declined, gatewayError, unknownCard };
+enum class CardOutcome {
+    accepted,
+    acceptedWithReference,
+    /// Accepted once the cardholder has passed the authentication page (on the payment page;
+    /// a direct payment is accepted at once).
+    acceptedAfterAuthentication,
+    declined,
+    gatewayError,
+    unknownCard,
+};
+
+/// Whether a card with this outcome is accepted when nothing else intervenes.
+bool acceptedByItsCard(CardOutcome outcome);
 
 /// How the sandbox sees a card.
 struct CardProfile {
@@ -52,5 +65,32 @@ bool isSecurityCode(std::string_view code);
 
 /// A new six-character authorisation code.
 std::string newAuthorisationCode();
+
+/// The gateway's rule for an accepted payment: Ds_Response is a whole number from 0 to 99 (an
+/// optional sign, then decimal digits) and Ds_AuthorisationCode is present and not empty.
+bool acceptedByGatewayRule(const std::optional<std::string>& response,
+                           const std::optional<std::string>& authorisationCode);
+
+/// The card data of a payment as the gateway receives them. All empty for a payment with a
+/// card reference.
+struct CardData {
+    std::string number;        // digits only
+    std::string securityCode;  // three or four digits
+    std::string expiryDate;    // YYMM
+};
+
+/// How the sandbox decided a payment.
+struct PaymentOutcome {
+    /// Set when the payment was not processed at all.
+    std::optional<GatewayError> error;
+    /// Ds_Response and Ds_AuthorisationCode; nullopt leaves the member out of the answer.
+    std::optional<std::string> response = std::string();
+    std::optional<std::string> authorisationCode = std::string();
+    /// The card reference sent back in Ds_Merchant_Identifier, or "".
+    std::string reference;
+    std::string maskedNumber;
+    std::string expiryDate;
+    CardProfile profile{CardOutcome::unknownCard, "", "", ""};
+};
 
 }  // namespace vanto::sandbox::detail

@@ -1,6 +1,7 @@
 #include "GatewayState.h"
 
 #include "Crypto.h"
+#include "vanto/sandbox/Switches.h"
 
 namespace vanto::sandbox::detail {
 
@@ -55,7 +56,7 @@ std::optional<Fault> GatewayState::faultForOrder(const std::string& orderNumber)
             return found->second;
         }
     }
-    return Fault::fromOrderNumber(orderNumber);
+    return readOrderSwitches(orderNumber).fault;
 }
 
 std::string GatewayState::issueSessionCookie() {
@@ -68,6 +69,18 @@ std::string GatewayState::issueSessionCookie() {
 bool GatewayState::issuedSessionCookie(const std::string& value) const {
     std::lock_guard lock(mutex_);
     return sessionCookies_.contains(value);
+}
+
+std::string GatewayState::issuePageCookie() {
+    std::string value = randomHex(16);
+    std::lock_guard lock(mutex_);
+    pageCookies_.insert(value);
+    return value;
+}
+
+bool GatewayState::issuedPageCookie(const std::string& value) const {
+    std::lock_guard lock(mutex_);
+    return pageCookies_.contains(value);
 }
 
 std::string GatewayState::storeCard(StoredCard card) {
@@ -107,14 +120,31 @@ std::optional<PageOrder> GatewayState::openedPage(const std::string& id) const {
     return found->second;
 }
 
-void GatewayState::closePage(const std::string& id) {
+void GatewayState::awaitAuthentication(const std::string& id,
+                                       PendingAuthentication authentication) {
     std::lock_guard lock(mutex_);
-    openPages_.erase(id);
+    const auto found = openPages_.find(id);
+    if (found != openPages_.end()) {
+        found->second.authentication = std::move(authentication);
+    }
+}
+
+bool GatewayState::closePage(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    return openPages_.erase(id) > 0;
 }
 
 void GatewayState::record(RecordedRequest request) {
-    std::lock_guard lock(mutex_);
-    recorded_.push_back(std::move(request));
+    {
+        std::lock_guard lock(mutex_);
+        recorded_.push_back(std::move(request));
+    }
+    recordedChanged_.notify_all();
+}
+
+bool GatewayState::waitForRecorded(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return recordedChanged_.wait_for(lock, timeout, [&] { return recorded_.size() >= count; });
 }
 
 std::vector<RecordedRequest> GatewayState::recorded() const {

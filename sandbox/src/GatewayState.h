@@ -25,12 +25,22 @@ struct StoredCard {
     CardProfile profile;
 };
 
+/// A payment decided on the card form and waiting for the cardholder's authentication.
+struct PendingAuthentication {
+    PaymentOutcome outcome;
+    /// The random token that the authentication page posts back.
+    std::string token;
+};
+
 /// An order shown on the payment page and waiting for the cardholder's card.
 struct PageOrder {
     Merchant merchant;
     /// The decoded Ds_MerchantParameters, keys in the order they came.
     nlohmann::ordered_json parameters;
     std::chrono::steady_clock::time_point opened;
+    /// The page cookie under which the card form was served; the form's posts must carry it.
+    std::string cookie;
+    std::optional<PendingAuthentication> authentication;
 };
 
 /// Everything the handlers share: merchants, faults, issued cookies, card references, open
@@ -45,11 +55,14 @@ class GatewayState {
     void setFault(const std::string& orderNumber, std::optional<Fault> fault);
     void setFaultForAll(std::optional<Fault> fault);
     std::optional<Fault> faultForAll() const;
-    /// The fault set for this order number, else the one its FAULT_ prefix asks for.
+    /// The fault set for this order number, else the one its FAULT_ switch asks for.
     std::optional<Fault> faultForOrder(const std::string& orderNumber) const;
 
+    /// Session cookies of the JSON services (VANTOSANDBOX) and of the payment page (VANTOPAGE).
     std::string issueSessionCookie();
     bool issuedSessionCookie(const std::string& value) const;
+    std::string issuePageCookie();
+    bool issuedPageCookie(const std::string& value) const;
 
     /// Keeps the card and returns its new reference.
     std::string storeCard(StoredCard card);
@@ -60,10 +73,14 @@ class GatewayState {
     /// Keeps the order and returns the random id of its page.
     std::string openPage(PageOrder order);
     std::optional<PageOrder> openedPage(const std::string& id) const;
-    void closePage(const std::string& id);
+    /// Puts the page in wait for the cardholder's authentication.
+    void awaitAuthentication(const std::string& id, PendingAuthentication authentication);
+    /// Forgets the page; false when it was not open (another request closed it first).
+    bool closePage(const std::string& id);
 
     void record(RecordedRequest request);
     std::vector<RecordedRequest> recorded() const;
+    bool waitForRecorded(std::size_t count, std::chrono::milliseconds timeout) const;
     void clearRecorded();
 
     /// Sleeps for `delay` unless the sandbox stops first.
@@ -73,11 +90,13 @@ class GatewayState {
   private:
     mutable std::mutex mutex_;
     std::condition_variable stoppingChanged_;
+    mutable std::condition_variable recordedChanged_;
     bool stopping_ = false;
     std::map<std::pair<std::string, std::string>, Merchant> merchants_;
     std::map<std::string, Fault> faults_;
     std::optional<Fault> faultForAll_;
     std::set<std::string> sessionCookies_;
+    std::set<std::string> pageCookies_;
     std::map<std::string, StoredCard> storedCards_;
     std::map<std::string, PageOrder> openPages_;
     std::vector<RecordedRequest> recorded_;

@@ -21,6 +21,23 @@ using Json = nlohmann::ordered_json;
 constexpr std::string_view kFormKey = "datoEntrada=";
 constexpr std::string_view kSignatureVersion = "HMAC_SHA256_V1";
 
+// Every member of the two request messages must be there and be a text, as the library always
+// sends them; the gateway refuses a message that lacks one.
+constexpr std::string_view kDirectMessageTexts[] = {"version", "bundle", "so"};
+constexpr std::string_view kDirectMembers[] = {
+    "DS_MERCHANT_MODULE",        "DS_MERCHANT_MERCHANTCODE",
+    "DS_MERCHANT_TERMINAL",      "DS_MERCHANT_ORDER",
+    "DS_MERCHANT_AMOUNT",        "DS_MERCHANT_CURRENCY",
+    "DS_MERCHANT_PAN",           "DS_MERCHANT_CVV2",
+    "DS_MERCHANT_EXPIRYDATE",    "DS_MERCHANT_IDENTIFIER",
+    "DS_MERCHANT_MERCHANTURL",   "DS_MERCHANT_PRODUCTDESCRIPTION",
+    "DS_MERCHANT_MERCHANTDATA",  "DS_MERCHANT_TRANSACTIONTYPE",
+    "DS_MERCHANT_DIRECTPAYMENT", "DS_MERCHANT_CONSUMERLANGUAGE",
+    "DS_MERCHANT_GROUP",
+};
+constexpr std::string_view kWebMessageTexts[] = {"bundle", "fuc", "so", "terminal", "version"};
+constexpr std::string_view kEnvelopeTexts[] = {"mensaje", "firma"};
+
 /// A request envelope taken apart: the message text, its signature and the parsed message.
 struct SignedMessage {
     std::string mensaje;
@@ -28,25 +45,21 @@ struct SignedMessage {
     Json message;
 };
 
-/// Everything after the first "datoEntrada=" is the envelope, byte for byte: the library sends
-/// it without percent-encoding, so "+" and "&" inside it are its own characters.
-std::optional<SignedMessage> readSignedMessage(const std::string& body) {
-    const std::size_t at = body.find(kFormKey);
-    if (at == std::string::npos) {
+/// The signed message of a form body. Everything after the first "datoEntrada=" is the
+/// envelope, byte for byte: the library sends it without percent-encoding, so "+" and "&"
+/// inside it are its own characters.
+std::optional<SignedMessage> readSignedMessage(const HttpRequest& request) {
+    const std::size_t at = request.body.find(kFormKey);
+    if (!hasFormBody(request) || at == std::string::npos) {
         return std::nullopt;
     }
     const Json envelope =
-        Json::parse(std::string_view(body).substr(at + kFormKey.size()), nullptr, false);
-    if (!envelope.is_object()) {
+        Json::parse(std::string_view(request.body).substr(at + kFormKey.size()), nullptr, false);
+    if (!envelope.is_object() || !allTexts(envelope, kEnvelopeTexts)) {
         return std::nullopt;
     }
-    const auto mensaje = envelope.find("mensaje");
-    const auto firma = envelope.find("firma");
-    if (mensaje == envelope.end() || !mensaje->is_string() || firma == envelope.end() ||
-        !firma->is_string()) {
-        return std::nullopt;
-    }
-    SignedMessage signedMessage{mensaje->get<std::string>(), firma->get<std::string>(), {}};
+    SignedMessage signedMessage{
+        envelope["mensaje"].get<std::string>(), envelope["firma"].get<std::string>(), {}};
     signedMessage.message = Json::parse(signedMessage.mensaje, nullptr, false);
     if (!signedMessage.message.is_object()) {
         return std::nullopt;
@@ -59,22 +72,6 @@ const Json* objectMember(const Json& object, std::string_view key) {
     const auto found = object.find(key);
     return found != object.end() && found->is_object() ? &*found : nullptr;
 }
-
-/// Reads text members, remembering whether any had another type.
-class TextReader {
-  public:
-    explicit TextReader(const Json& object) : object_(object) {}
-    std::string operator()(std::string_view key) {
-        std::optional<std::string> text = textMember(object_, key);
-        ok_ = ok_ && text.has_value();
-        return text.value_or("");
-    }
-    bool ok() const { return ok_; }
-
-  private:
-    const Json& object_;
-    bool ok_ = true;
-};
 
 bool signatureMatches(const SignedMessage& message, const Merchant& merchant) {
     return equalsInConstantTime(message.firma,
@@ -89,7 +86,7 @@ void answer(Exchange& exchange, std::string_view mensaje, std::string_view signi
     envelope.member("firma", sha256(std::string(mensaje) + std::string(signingCredential)));
     envelope.endObject();
     exchange.response.status = 200;
-    exchange.response.set_content(envelope.take(), "application/json");
+    exchange.response.setContent(envelope.take(), "application/json");
 }
 
 void answerRefusal(Exchange& exchange, GatewayError error, std::string_view signingCredential) {
@@ -103,33 +100,38 @@ void answerRefusal(Exchange& exchange, GatewayError error, std::string_view sign
 void setSessionCookie(Exchange& exchange) {
     const std::string value =
         exchange.sessionCookie ? *exchange.sessionCookie : exchange.state.issueSessionCookie();
-    exchange.response.set_header("Set-Cookie", std::string(SandboxGateway::kSessionCookieName) +
-                                                   "=" + value + "; Path=/; Secure; HttpOnly");
+    exchange.response.addHeader("Set-Cookie", std::string(SandboxGateway::kSessionCookieName) +
+                                                  "=" + value + "; Path=/; Secure; HttpOnly");
 }
 
-/// The fields of a direct payment's "datosPeticion".
+/// The fields of a direct payment's "datosPeticion", every one of them a text.
 struct DirectOrder {
     std::string merchantCode, terminal, order, amount, currency, identifier, merchantData,
         transactionType, language;
     CardData card;
 };
 
-std::optional<DirectOrder> readDirectOrder(const Json& datosPeticion) {
-    TextReader text(datosPeticion);
+DirectOrder readDirectOrder(const Json& datosPeticion) {
     DirectOrder order;
-    order.merchantCode = text("DS_MERCHANT_MERCHANTCODE");
-    order.terminal = text("DS_MERCHANT_TERMINAL");
-    order.order = text("DS_MERCHANT_ORDER");
-    order.amount = text("DS_MERCHANT_AMOUNT");
-    order.currency = text("DS_MERCHANT_CURRENCY");
-    order.card.number = text("DS_MERCHANT_PAN");
-    order.card.securityCode = text("DS_MERCHANT_CVV2");
-    order.card.expiryDate = text("DS_MERCHANT_EXPIRYDATE");
-    order.identifier = text("DS_MERCHANT_IDENTIFIER");
-    order.merchantData = text("DS_MERCHANT_MERCHANTDATA");
-    order.transactionType = text("DS_MERCHANT_TRANSACTIONTYPE");
-    order.language = text("DS_MERCHANT_CONSUMERLANGUAGE");
-    return text.ok() ? std::optional<DirectOrder>(std::move(order)) : std::nullopt;
+    order.merchantCode = text(datosPeticion, "DS_MERCHANT_MERCHANTCODE");
+    order.terminal = text(datosPeticion, "DS_MERCHANT_TERMINAL");
+    order.order = text(datosPeticion, "DS_MERCHANT_ORDER");
+    order.amount = text(datosPeticion, "DS_MERCHANT_AMOUNT");
+    order.currency = text(datosPeticion, "DS_MERCHANT_CURRENCY");
+    order.card.number = text(datosPeticion, "DS_MERCHANT_PAN");
+    order.card.securityCode = text(datosPeticion, "DS_MERCHANT_CVV2");
+    order.card.expiryDate = text(datosPeticion, "DS_MERCHANT_EXPIRYDATE");
+    order.identifier = text(datosPeticion, "DS_MERCHANT_IDENTIFIER");
+    order.merchantData = text(datosPeticion, "DS_MERCHANT_MERCHANTDATA");
+    order.transactionType = text(datosPeticion, "DS_MERCHANT_TRANSACTIONTYPE");
+    order.language = text(datosPeticion, "DS_MERCHANT_CONSUMERLANGUAGE");
+    return order;
+}
+
+std::string_view decisionText(const PaymentOutcome& outcome) {
+    return acceptedByGatewayRule(outcome.response, outcome.authorisationCode)
+               ? "Operación autorizada"
+               : "Operación denegada";
 }
 
 std::string directAnswer(const DirectOrder& order, const PaymentOutcome& outcome) {
@@ -154,9 +156,7 @@ std::string directAnswer(const DirectOrder& order, const PaymentOutcome& outcome
     details.Ds_ExpiryDate = outcome.expiryDate;
     details.Ds_MerchantData = order.merchantData;
     details.Ds_Merchant_Identifier = outcome.reference;
-    const bool authorised = outcome.response == kAuthorised;
-    return DirectPaymentResponse(std::move(details), 0,
-                                 authorised ? "Operación autorizada" : "Operación denegada")
+    return DirectPaymentResponse(std::move(details), 0, std::string(decisionText(outcome)))
         .toJSON();
 }
 
@@ -167,19 +167,19 @@ void serveDirectPayment(Exchange& exchange) {
     if (answerWithFaultForAll(exchange, FaultTarget::jsonService)) {
         return;
     }
-    const std::optional<SignedMessage> message = readSignedMessage(exchange.request.body);
+    const std::optional<SignedMessage> message = readSignedMessage(exchange.request);
     const Json* datosPeticion = message ? objectMember(message->message, "datosPeticion") : nullptr;
-    std::optional<DirectOrder> order =
-        datosPeticion != nullptr ? readDirectOrder(*datosPeticion) : std::nullopt;
-    if (!order) {
+    if (datosPeticion == nullptr || !allTexts(message->message, kDirectMessageTexts) ||
+        !allTexts(*datosPeticion, kDirectMembers)) {
         answerRefusal(exchange, kBadInput, "");
         return;
     }
-    if (answerWithFaultForOrder(exchange, order->order, FaultTarget::jsonService)) {
+    const DirectOrder order = readDirectOrder(*datosPeticion);
+    if (answerWithFaultForOrder(exchange, order.order, FaultTarget::jsonService)) {
         return;
     }
     const std::optional<Merchant> merchant =
-        exchange.state.merchant(order->merchantCode, order->terminal);
+        exchange.state.merchant(order.merchantCode, order.terminal);
     if (!merchant) {
         answerRefusal(exchange, kUnknownMerchant, "");
         return;
@@ -188,21 +188,26 @@ void serveDirectPayment(Exchange& exchange) {
         answerRefusal(exchange, kBadSignature, merchant->signingCredential);
         return;
     }
-    if (order->order.empty()) {
+    if (order.order.empty()) {
         answerRefusal(exchange, kBadInput, merchant->signingCredential);
         return;
     }
-    if (!isDigits(order->amount)) {
+    if (!isDigits(order.amount)) {
         answerRefusal(exchange, kBadAmount, merchant->signingCredential);
         return;
     }
+    const std::optional<Outcome> forced = readOrderSwitches(order.order).outcome;
     const PaymentOutcome outcome =
-        decidePayment(exchange.state, *merchant, order->card, order->identifier);
+        decidePayment(exchange.state, *merchant, order.card, order.identifier, forced);
     if (outcome.error) {
         answerRefusal(exchange, *outcome.error, merchant->signingCredential);
-        return;
+    } else if (forced == Outcome::noDatosRespuesta) {
+        answer(exchange,
+               DirectPaymentResponse(std::nullopt, 0, std::string(decisionText(outcome))).toJSON(),
+               merchant->signingCredential);
+    } else {
+        answer(exchange, directAnswer(order, outcome), merchant->signingCredential);
     }
-    answer(exchange, directAnswer(*order, outcome), merchant->signingCredential);
 }
 
 void serveSignature(Exchange& exchange) {
@@ -210,28 +215,16 @@ void serveSignature(Exchange& exchange) {
     if (answerWithFaultForAll(exchange, FaultTarget::jsonService)) {
         return;
     }
-    const std::optional<SignedMessage> message = readSignedMessage(exchange.request.body);
+    const std::optional<SignedMessage> message = readSignedMessage(exchange.request);
     const Json* parameters = message ? objectMember(message->message, "parametros") : nullptr;
-    if (parameters == nullptr) {
+    if (parameters == nullptr || !allTexts(message->message, kWebMessageTexts) ||
+        !allTexts(*parameters, kPageParameterMembers)) {
         answerRefusal(exchange, kBadInput, "");
         return;
     }
-    TextReader messageText(message->message);
-    const std::string fuc = messageText("fuc");
-    const std::string terminal = messageText("terminal");
-    if (!messageText.ok()) {
-        answerRefusal(exchange, kBadInput, "");
-        return;
-    }
-    TextReader parameterText(*parameters);
-    const std::string order = parameterText("Ds_Merchant_Order");
-    const std::string amount = parameterText("Ds_Merchant_Amount");
-    const std::string merchantCode = parameterText("Ds_Merchant_MerchantCode");
-    const std::string merchantTerminal = parameterText("Ds_Merchant_Terminal");
-    if (!parameterText.ok()) {
-        answerRefusal(exchange, kBadInput, "");
-        return;
-    }
+    const std::string fuc = text(message->message, "fuc");
+    const std::string terminal = text(message->message, "terminal");
+    const std::string order = text(*parameters, "Ds_Merchant_Order");
     if (answerWithFaultForOrder(exchange, order, FaultTarget::jsonService)) {
         return;
     }
@@ -244,12 +237,16 @@ void serveSignature(Exchange& exchange) {
         answerRefusal(exchange, kBadSignature, merchant->signingCredential);
         return;
     }
-    // The payment page finds the merchant from the parameters, so they must name the same one.
-    if (order.empty() || merchantCode != fuc || merchantTerminal != terminal) {
+    // The payment page finds the merchant from the parameters, so they must name the same one,
+    // and it needs both return addresses.
+    if (order.empty() || text(*parameters, "Ds_Merchant_MerchantCode") != fuc ||
+        text(*parameters, "Ds_Merchant_Terminal") != terminal ||
+        text(*parameters, "Ds_Merchant_UrlOK").empty() ||
+        text(*parameters, "Ds_Merchant_UrlKO").empty()) {
         answerRefusal(exchange, kBadInput, merchant->signingCredential);
         return;
     }
-    if (!isDigits(amount)) {
+    if (!isDigits(text(*parameters, "Ds_Merchant_Amount"))) {
         answerRefusal(exchange, kBadAmount, merchant->signingCredential);
         return;
     }

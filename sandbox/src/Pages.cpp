@@ -94,6 +94,43 @@ std::string expiredPage() {
                     "ha caducado. Vuelva a la tienda e inténtelo de nuevo.</p>");
 }
 
+std::string missingCookiePage() {
+    return document("Sesión no válida",
+                    "<h1>Sesión no válida</h1>\n<p id=\"error-text\">El navegador no ha devuelto "
+                    "la cookie de la página de pago. Active las cookies y vuelva a empezar el "
+                    "pago desde la tienda.</p>");
+}
+
+std::string authenticationPage(std::string_view pageId, std::string_view token,
+                               std::string_view formAction) {
+    std::string body;
+    body += "<h1>Autenticación del titular</h1>\n";
+    body +=
+        "<p class=\"aviso\">Pasarela de pruebas: el banco emisor comprueba la identidad "
+        "del titular. Esta página continúa sola.</p>\n";
+    body += "<form id=\"auth-form\" method=\"post\" action=\"" + htmlEscape(formAction) + "\">\n";
+    body += "<input type=\"hidden\" name=\"pagina\" value=\"" + htmlEscape(pageId) + "\">\n";
+    body += "<input type=\"hidden\" name=\"autenticacion\" value=\"" + htmlEscape(token) + "\">\n";
+    body += "<button id=\"auth-continue\" type=\"submit\">Continuar</button>\n</form>\n";
+    // Submitting from DOMContentLoaded leaves the page as a browser would after a bank's
+    // check; without a script engine the form above is posted as it stands.
+    body +=
+        "<script>document.addEventListener(\"DOMContentLoaded\", function () "
+        "{ document.getElementById(\"auth-form\").submit(); });</script>";
+    return document("Autenticación del titular", body);
+}
+
+std::string statusPage(int status) {
+    const std::string title = "Error " + std::to_string(status);
+    return document(title, "<h1>" + title +
+                               "</h1>\n<p id=\"error-text\">Respuesta forzada por la pasarela "
+                               "de pruebas.</p>");
+}
+
+std::string processingPage() {
+    return document("Procesando el pago", "<h1>Procesando el pago</h1>\n<p>Espere, por favor.</p>");
+}
+
 std::string returnPage(std::string_view returnName, std::string_view title,
                        const std::vector<std::pair<std::string, std::string>>& details) {
     std::string body;

@@ -37,6 +37,20 @@ std::string dataErrorPage();
 /// The page for a card form whose page id is unknown or expired.
 std::string expiredPage();
 
+/// The page that refuses a post of the card form without the page's cookie.
+std::string missingCookiePage();
+
+/// The authentication page: a form that posts `pageId` and `token` to `formAction` and a script
+/// that submits it as soon as the page has loaded. Ids: auth-form, auth-continue.
+std::string authenticationPage(std::string_view pageId, std::string_view token,
+                               std::string_view formAction);
+
+/// The page of an HTTP status that a fault forces.
+std::string statusPage(int status);
+
+/// A page that says the payment is being processed; what a cut answer of a page promises.
+std::string processingPage();
+
 /// The page shown at a return address that is not a web address (a placeholder), with the
 /// result read from the address: a title and label/value lines.
 std::string returnPage(std::string_view returnName, std::string_view title,

@@ -5,34 +5,20 @@
 
 #include "Cards.h"
 #include "GatewayState.h"
+#include "vanto/sandbox/Switches.h"
 
 namespace vanto::sandbox::detail {
-
-/// The card data of a payment as the gateway receives them. All empty for a payment with a
-/// card reference.
-struct CardData {
-    std::string number;        // digits only
-    std::string securityCode;  // three or four digits
-    std::string expiryDate;    // YYMM
-};
-
-/// How the sandbox decided a payment.
-struct PaymentOutcome {
-    /// Set when the payment was not processed at all.
-    std::optional<GatewayError> error;
-    std::string response;  // Ds_Response
-    std::string authorisationCode;
-    /// The card reference sent back in Ds_Merchant_Identifier, or "".
-    std::string reference;
-    std::string maskedNumber;
-    std::string expiryDate;
-    CardProfile profile{CardOutcome::unknownCard, "", "", ""};
-};
 
 /// Decides a payment of `merchant` by the test-card rules. `identifier` is "", "REQUIRED" (asks
 /// for a reference to the card when the payment is accepted) or a reference obtained earlier,
 /// which pays with the card kept under it whatever card data come along.
+///
+/// `forced`, an OUTCOME_ switch, replaces the answer of any valid card data (a Luhn-valid number
+/// with a valid expiry and security code, or a known reference): Ds_Response and the
+/// authorisation code become the switch's, the rest stays the card's, and no new reference is
+/// made. Outcome::noDatosRespuesta is left to the direct-payment service and changes nothing
+/// here.
 PaymentOutcome decidePayment(GatewayState& state, const Merchant& merchant, const CardData& card,
-                             const std::string& identifier);
+                             const std::string& identifier, std::optional<Outcome> forced);
 
 }  // namespace vanto::sandbox::detail

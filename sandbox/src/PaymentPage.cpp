@@ -1,4 +1,5 @@
-// The hosted payment page: the signed entry, the card form, the return to the merchant.
+// The hosted payment page: the signed entry, the card form, the authentication step and the
+// return to the merchant.
 
 #include <algorithm>
 #include <ctime>
@@ -21,17 +22,14 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 
 constexpr std::string_view kSignatureVersion = "HMAC_SHA256_V1";
 constexpr std::string_view kRequestReference = "REQUIRED";
+constexpr std::string_view kHtml = "text/html; charset=utf-8";
 /// Ds_Response of a payment the cardholder cancelled, and of one the issuer could not handle.
 constexpr std::string_view kCancelledByCardholder = "9915";
 constexpr std::string_view kIssuerError = "0909";
 
-std::string text(const Json& parameters, std::string_view key) {
-    return textMember(parameters, key).value_or("");
-}
-
-void answerPage(Exchange& exchange, std::string html) {
-    exchange.response.status = 200;
-    exchange.response.set_content(std::move(html), "text/html; charset=utf-8");
+void answerPage(Exchange& exchange, std::string html, int status = 200) {
+    exchange.response.status = status;
+    exchange.response.setContent(std::move(html), kHtml);
 }
 
 /// The decoded Ds_MerchantParameters of the posted fields, when they decode to a JSON object.
@@ -51,6 +49,10 @@ std::optional<std::string> referenceOf(const Json& parameters) {
         return std::nullopt;
     }
     return identifier;
+}
+
+OrderSwitches switchesOf(const PageOrder& order) {
+    return readOrderSwitches(text(order.parameters, "Ds_Merchant_Order"));
 }
 
 CardFormView formView(Exchange& exchange, const PageOrder& order, std::string pageId) {
@@ -132,6 +134,44 @@ Parameters resultParameters(const PageOrder& order, const PaymentOutcome& outcom
     return result;
 }
 
+/// Ds_MerchantParameters written as a RESULT_ switch asks; nullopt when it is left out.
+std::optional<std::string> encodedResult(std::string json, ResultShape::Encoding encoding) {
+    switch (encoding) {
+        case ResultShape::Encoding::standardBase64:
+            return base64Encode(json);
+        case ResultShape::Encoding::absent:
+            return std::nullopt;
+        case ResultShape::Encoding::notBase64:
+            return "!" + base64Encode(json);  // "!" belongs to no Base64 alphabet
+        case ResultShape::Encoding::urlSafeBase64: {
+            // Five "?" in a row always fill one whole three-byte group, whose Base64 is "Pz8/":
+            // the text is sure to hold a "/", which becomes "_".
+            if (json.ends_with('}')) {
+                json.insert(json.size() - 1, R"(,"Ds_Sandbox_Relleno":"?????")");
+            }
+            std::string encoded = base64Encode(json);
+            std::replace(encoded.begin(), encoded.end(), '+', '-');
+            std::replace(encoded.begin(), encoded.end(), '/', '_');
+            return encoded;
+        }
+    }
+    return std::nullopt;
+}
+
+/// "Ds_SignatureVersion=...&Ds_MerchantParameters=...&Ds_Signature=..." with the texts as they
+/// are, the parameters first or left out when the shape says so.
+std::string resultQuery(const std::optional<std::string>& merchantParameters,
+                        const std::string& signature, const ResultShape& shape) {
+    const std::string version = "Ds_SignatureVersion=" + std::string(kSignatureVersion);
+    const std::string signatureField = "Ds_Signature=" + signature;
+    if (!merchantParameters) {
+        return version + "&" + signatureField;
+    }
+    const std::string parameters = "Ds_MerchantParameters=" + *merchantParameters;
+    return shape.parametersFirst ? parameters + "&" + version + "&" + signatureField
+                                 : version + "&" + parameters + "&" + signatureField;
+}
+
 bool isWebAddress(std::string_view address) {
     const bool httpScheme =
         (address.size() > 7 && equalsIgnoringCase(address.substr(0, 7), "http://")) ||
@@ -143,20 +183,20 @@ bool isWebAddress(std::string_view address) {
     return httpScheme && printable;
 }
 
-/// Sends the browser to the order's URL OK or URL KO with the signed result. The query is
-/// written exactly as "Ds_SignatureVersion=...&Ds_MerchantParameters=...&Ds_Signature=..."
-/// with the Base64 texts as they are. A return address that is not a web address (the
-/// placeholders "REDIR_URL_OK" and "REDIR_URL_KO") becomes a page of the sandbox whose address
-/// contains it.
-void redirectWithResult(Exchange& exchange, const PageOrder& order, const PaymentOutcome& outcome) {
-    const std::string merchantParameters = base64Encode(resultParameters(order, outcome).toJSON());
-    const std::string signature = hmacSha256Base64(order.merchant.pageSecret, merchantParameters);
-    const std::string query = "Ds_SignatureVersion=" + std::string(kSignatureVersion) +
-                              "&Ds_MerchantParameters=" + merchantParameters +
-                              "&Ds_Signature=" + signature;
-    const bool authorised = outcome.response == kAuthorised;
+/// Sends the browser to the order's URL OK (an accepted payment by the gateway's rule) or URL
+/// KO with the signed result. A return address that is not a web address (the placeholders
+/// "REDIR_URL_OK" and "REDIR_URL_KO") becomes a page of the sandbox whose address contains it.
+void redirectWithResult(Exchange& exchange, const PageOrder& order, const PaymentOutcome& outcome,
+                        const ResultShape& shape) {
+    const std::string json = resultParameters(order, outcome).toJSON();
+    const std::optional<std::string> merchantParameters = encodedResult(json, shape.encoding);
+    const std::string signature = hmacSha256Base64(order.merchant.pageSecret,
+                                                   merchantParameters.value_or(base64Encode(json)));
+    const std::string query = resultQuery(merchantParameters, signature, shape);
+    const bool toUrlOk = acceptedByGatewayRule(outcome.response, outcome.authorisationCode) &&
+                         !shape.acceptedToUrlKo;
     const std::string returnAddress =
-        text(order.parameters, authorised ? "Ds_Merchant_UrlOK" : "Ds_Merchant_UrlKO");
+        text(order.parameters, toUrlOk ? "Ds_Merchant_UrlOK" : "Ds_Merchant_UrlKO");
     std::string location;
     if (isWebAddress(returnAddress)) {
         location =
@@ -166,45 +206,95 @@ void redirectWithResult(Exchange& exchange, const PageOrder& order, const Paymen
                    percentEncode(returnAddress) + "?" + query;
     }
     exchange.response.status = 303;
-    exchange.response.set_header("Location", location);
-    exchange.response.set_content(
+    exchange.response.setHeader("Location", location);
+    exchange.response.setContent(
         "<!DOCTYPE html>\n<html lang=\"es\"><head><meta charset=\"utf-8\">"
         "<title>Redirigiendo</title></head><body><p>Redirigiendo al "
         "comercio…</p></body></html>\n",
-        "text/html; charset=utf-8");
+        kHtml);
 }
 
-/// An order the page can take: an order number, an amount in hundredths and, if it names a
-/// card reference, one that this merchant holds.
+/// Closes the page and sends the browser back to the merchant; a page that another post closed
+/// first shows as expired, so that a page pays once.
+void finishPayment(Exchange& exchange, const std::string& pageId, const PageOrder& order,
+                   const PaymentOutcome& outcome) {
+    if (!exchange.state.closePage(pageId)) {
+        answerPage(exchange, expiredPage());
+        return;
+    }
+    redirectWithResult(exchange, order, outcome, switchesOf(order).result);
+}
+
+/// An order the page can take: every parameter a text, an order number, an amount in
+/// hundredths, both return addresses and, if it names a card reference, one that this merchant
+/// holds.
 bool acceptableOrder(Exchange& exchange, const Merchant& merchant, const Json& parameters) {
     const std::optional<std::string> reference = referenceOf(parameters);
-    return !text(parameters, "Ds_Merchant_Order").empty() &&
+    return allTexts(parameters, kPageParameterMembers) &&
+           !text(parameters, "Ds_Merchant_Order").empty() &&
            isDigits(text(parameters, "Ds_Merchant_Amount")) &&
+           !text(parameters, "Ds_Merchant_UrlOK").empty() &&
+           !text(parameters, "Ds_Merchant_UrlKO").empty() &&
            (!reference || exchange.state.storedCard(merchant.merchantCode, *reference));
+}
+
+bool carriesPageCookie(const Exchange& exchange, const PageOrder& order) {
+    return exchange.pageCookie && equalsInConstantTime(*exchange.pageCookie, order.cookie);
 }
 
 PaymentOutcome cancelledPayment() {
     PaymentOutcome outcome;
-    outcome.response = kCancelledByCardholder;
+    outcome.response = std::string(kCancelledByCardholder);
     return outcome;
+}
+
+/// Whether the cardholder passes the authentication page before the return: always for the
+/// authentication test card, and for any card accepted on its own when the order asks for it.
+bool needsAuthentication(const PaymentOutcome& outcome, const OrderSwitches& switches) {
+    return outcome.profile.outcome == CardOutcome::acceptedAfterAuthentication ||
+           (switches.authenticationStep && acceptedByItsCard(outcome.profile.outcome));
+}
+
+/// The open page a post of the card form or of the authentication page names, once the post
+/// has passed the checks every such post must pass; nullopt when it has been answered.
+std::optional<std::pair<std::string, PageOrder>> postedPage(Exchange& exchange,
+                                                            const Fields& fields) {
+    if (!hasFormBody(exchange.request)) {
+        answerPage(exchange, dataErrorPage());
+        return std::nullopt;
+    }
+    std::string pageId = formValue(fields, "pagina");
+    std::optional<PageOrder> order = exchange.state.openedPage(pageId);
+    if (!order) {
+        answerPage(exchange, expiredPage());
+        return std::nullopt;
+    }
+    if (!carriesPageCookie(exchange, *order)) {
+        answerPage(exchange, missingCookiePage(), 403);
+        return std::nullopt;
+    }
+    return std::make_pair(std::move(pageId), std::move(*order));
 }
 
 }  // namespace
 
 void servePaymentPage(Exchange& exchange) {
-    if (answerWithFaultForAll(exchange, FaultTarget::paymentPage)) {
+    if (answerWithFaultForAll(exchange, FaultTarget::page)) {
         return;
     }
-    const httplib::Request& request = exchange.request;
-    const Fields fields = request.method == "POST"
-                              ? parseForm(request.body)
-                              : Fields(request.params.begin(), request.params.end());
+    const HttpRequest& request = exchange.request;
+    const bool posted = request.method == "POST";
+    if (posted && !hasFormBody(request)) {
+        answerPage(exchange, dataErrorPage());
+        return;
+    }
+    const Fields fields = parseForm(posted ? request.body : request.query);
     const std::string version = formValue(fields, "Ds_SignatureVersion");
     const std::string merchantParameters = formValue(fields, "Ds_MerchantParameters");
     const std::string signature = formValue(fields, "Ds_Signature");
     const std::optional<Json> parameters = decodeParameters(merchantParameters);
     if (parameters && answerWithFaultForOrder(exchange, text(*parameters, "Ds_Merchant_Order"),
-                                              FaultTarget::paymentPage)) {
+                                              FaultTarget::page)) {
         return;
     }
     const std::optional<Merchant> merchant =
@@ -218,66 +308,105 @@ void servePaymentPage(Exchange& exchange) {
         answerPage(exchange, dataErrorPage());
         return;
     }
-    PageOrder order{*merchant, *parameters, std::chrono::steady_clock::now()};
+    // The page's own session: the card form's posts must bring this cookie back.
+    const std::string cookie =
+        exchange.pageCookie ? *exchange.pageCookie : exchange.state.issuePageCookie();
+    exchange.response.addHeader("Set-Cookie", std::string(SandboxGateway::kPageCookieName) + "=" +
+                                                  cookie + "; Path=/; Secure; HttpOnly");
+    PageOrder order{*merchant, *parameters, std::chrono::steady_clock::now(), cookie, std::nullopt};
     const std::string pageId = exchange.state.openPage(order);
     answerPage(exchange, cardFormPage(formView(exchange, order, pageId), kCardFormPath));
 }
 
 void serveCardForm(Exchange& exchange) {
     const Fields fields = parseForm(exchange.request.body);
-    const std::string pageId = formValue(fields, "pagina");
-    const std::optional<PageOrder> order = exchange.state.openedPage(pageId);
-    if (!order) {
-        answerPage(exchange, expiredPage());
+    auto posted = postedPage(exchange, fields);
+    if (!posted) {
+        return;
+    }
+    const auto& [pageId, order] = *posted;
+    if (order.authentication) {
+        answerPage(exchange, expiredPage());  // decided already, waiting for authentication
+        return;
+    }
+    const OrderSwitches switches = switchesOf(order);
+    if (switches.pageFault && answerWithFault(exchange, *switches.pageFault, FaultTarget::page)) {
         return;
     }
     if (formValue(fields, "accion") == "cancelar") {
-        exchange.state.closePage(pageId);
-        redirectWithResult(exchange, *order, cancelledPayment());
+        finishPayment(exchange, pageId, order, cancelledPayment());
         return;
     }
     const CardData card = typedCard(fields);
     // An order with a card reference pays with the stored card when the cardholder types no
     // number, and with the typed card otherwise.
-    std::string identifier = text(order->parameters, "Ds_Merchant_Identifier");
-    if (referenceOf(order->parameters) && !card.number.empty()) {
+    std::string identifier = text(order.parameters, "Ds_Merchant_Identifier");
+    if (referenceOf(order.parameters) && !card.number.empty()) {
         identifier.clear();
     }
-    PaymentOutcome outcome = decidePayment(exchange.state, order->merchant, card, identifier);
+    PaymentOutcome outcome =
+        decidePayment(exchange.state, order.merchant, card, identifier, switches.outcome);
     if (outcome.error && outcome.error->code == kIssuerUnavailable.code) {
         outcome.error.reset();
-        outcome.response = kIssuerError;
+        outcome.response = std::string(kIssuerError);
     }
     if (outcome.error) {
-        CardFormView view = formView(exchange, *order, pageId);
+        CardFormView view = formView(exchange, order, pageId);
         view.problem = std::string(outcome.error->desc);
         answerPage(exchange, cardFormPage(view, kCardFormPath));
         return;
     }
-    exchange.state.closePage(pageId);
-    redirectWithResult(exchange, *order, outcome);
+    if (needsAuthentication(outcome, switches)) {
+        const std::string token = randomHex(16);
+        exchange.state.awaitAuthentication(pageId, {std::move(outcome), token});
+        answerPage(exchange, authenticationPage(pageId, token, kAuthenticationPath));
+        return;
+    }
+    finishPayment(exchange, pageId, order, outcome);
+}
+
+void serveAuthentication(Exchange& exchange) {
+    const Fields fields = parseForm(exchange.request.body);
+    auto posted = postedPage(exchange, fields);
+    if (!posted) {
+        return;
+    }
+    const auto& [pageId, order] = *posted;
+    if (!order.authentication ||
+        !equalsInConstantTime(formValue(fields, "autenticacion"), order.authentication->token)) {
+        answerPage(exchange, expiredPage());
+        return;
+    }
+    finishPayment(exchange, pageId, order, order.authentication->outcome);
 }
 
 void serveReturnPage(Exchange& exchange) {
-    const httplib::Request& request = exchange.request;
+    const HttpRequest& request = exchange.request;
     const std::string returnName = request.path.substr(kReturnPagePrefix.size());
-    const std::size_t queryStart = request.target.find('?');
-    const Fields query =
-        queryStart == std::string::npos
-            ? Fields()
-            : splitRawQuery(std::string_view(request.target).substr(queryStart + 1));
-    const std::optional<std::string> decoded =
-        base64Decode(formValue(query, "Ds_MerchantParameters"));
+    // Read in either Base64 alphabet, so that the page also finds the order of a result written
+    // the URL-safe way.
+    std::string merchantParameters =
+        formValue(splitRawQuery(request.query), "Ds_MerchantParameters");
+    std::replace(merchantParameters.begin(), merchantParameters.end(), '-', '+');
+    std::replace(merchantParameters.begin(), merchantParameters.end(), '_', '/');
+    const std::optional<std::string> decoded = base64Decode(merchantParameters);
     const std::optional<Parameters> result =
         decoded ? Parameters::fromJSON(*decoded) : std::nullopt;
+    if (result && result->Ds_Order) {
+        const std::optional<Fault> fault = readOrderSwitches(*result->Ds_Order).returnFault;
+        if (fault && answerWithFault(exchange, *fault, FaultTarget::page)) {
+            return;
+        }
+    }
     if (!result || !result->Ds_Response) {
         answerPage(exchange, returnPage(returnName, "Fin del pago", {}));
         return;
     }
     const std::string& response = *result->Ds_Response;
-    const std::string title = response == kAuthorised              ? "Pago autorizado"
-                              : response == kCancelledByCardholder ? "Pago cancelado"
-                                                                   : "Pago denegado";
+    const std::string title =
+        acceptedByGatewayRule(result->Ds_Response, result->Ds_AuthorisationCode) ? "Pago autorizado"
+        : response == kCancelledByCardholder                                     ? "Pago cancelado"
+                                                                                 : "Pago denegado";
     std::vector<std::pair<std::string, std::string>> details = {
         {"Pedido", result->Ds_Order.value_or("")},
         {"Importe", formatAmount(result->Ds_Amount.value_or(""), result->Ds_Currency.value_or(""))},
@@ -293,8 +422,7 @@ void serveReturnPage(Exchange& exchange) {
 }
 
 void serveNotFound(Exchange& exchange) {
-    exchange.response.status = 404;
-    exchange.response.set_content(notFoundPage(), "text/html; charset=utf-8");
+    answerPage(exchange, notFoundPage(), 404);
 }
 
 }  // namespace vanto::sandbox::detail

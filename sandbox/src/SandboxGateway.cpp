@@ -1,37 +1,32 @@
 #include "vanto/sandbox/SandboxGateway.h"
 
 #include <arpa/inet.h>
-#include <pthread.h>
-#include <sys/socket.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 #include "Certificate.h"
 #include "GatewayState.h"
+#include "HttpsServer.h"
+#include "Recording.h"
 #include "Services.h"
 #include "Text.h"
-#include "TlsServer.h"
 
 namespace vanto::sandbox {
 
 namespace {
 
 using detail::Exchange;
+using detail::HttpRequest;
+using detail::HttpResponse;
 
 constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVirtual";
 constexpr std::string_view kSignaturePath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 constexpr std::string_view kPaymentPagePath = "/zel/realizarPago";
-
-// Requests one connection may carry before the sandbox closes it.
-constexpr std::size_t kRequestsPerConnection = 100;
-constexpr auto kStartTimeout = std::chrono::seconds(5);
+constexpr std::string_view kRecordedPath = "/sandbox/recorded";
 
 bool isLoopback(const std::string& host) {
     if (host == "localhost") {
@@ -52,8 +47,8 @@ std::string withPort(const std::string& host, int port) {
 
 /// The "Host" field when it is a plain "host[:port]", else `fallback`: the client's own name
 /// for the sandbox is what the certificate was checked against.
-std::string authorityOf(const httplib::Request& request, const std::string& fallback) {
-    const std::string host = request.get_header_value("Host");
+std::string authorityOf(const HttpRequest& request, const std::string& fallback) {
+    const std::string host = request.header("Host");
     const bool plain = !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' ||
                c == '[' || c == ']';
@@ -61,24 +56,22 @@ std::string authorityOf(const httplib::Request& request, const std::string& fall
     return plain ? host : fallback;
 }
 
-/// The value of the sandbox's session cookie in the request, if this sandbox issued it.
-std::optional<std::string> issuedSessionCookie(const httplib::Request& request,
-                                               const detail::GatewayState& state) {
-    const std::size_t count = request.get_header_value_count("Cookie");
-    for (std::size_t index = 0; index < count; ++index) {
-        const std::string header = request.get_header_value("Cookie", index);
+/// The value of the cookie `name` in the request, if `issued` says this sandbox issued it.
+template <typename Issued>
+std::optional<std::string> issuedCookie(const HttpRequest& request, std::string_view name,
+                                        Issued issued) {
+    for (const std::string& header : request.headerValues("Cookie")) {
         std::string_view rest = header;
         while (!rest.empty()) {
             const std::size_t end = std::min(rest.find(';'), rest.size());
             const std::string_view pair = detail::trim(rest.substr(0, end));
             rest.remove_prefix(std::min(end + 1, rest.size()));
             const std::size_t equals = pair.find('=');
-            if (equals == std::string_view::npos ||
-                pair.substr(0, equals) != SandboxGateway::kSessionCookieName) {
+            if (equals == std::string_view::npos || pair.substr(0, equals) != name) {
                 continue;
             }
             std::string value(pair.substr(equals + 1));
-            if (state.issuedSessionCookie(value)) {
+            if (issued(value)) {
                 return value;
             }
         }
@@ -86,20 +79,34 @@ std::optional<std::string> issuedSessionCookie(const httplib::Request& request,
     return std::nullopt;
 }
 
-/// The header fields as they arrived; httplib's own map (sorted, with the fields it adds
-/// itself) only if the raw head is not at hand.
-std::vector<std::pair<std::string, std::string>> receivedHeaders(const httplib::Request& request) {
-    if (auto headers = detail::TlsServer::currentRequestHeaders()) {
-        return std::move(*headers);
+using Service = void (*)(Exchange&);
+
+/// The service of a method and path; the sandbox's own return pages are any single name under
+/// /sandbox/.
+Service route(const HttpRequest& request) {
+    const bool get = request.method == "GET" || request.method == "HEAD";
+    const bool post = request.method == "POST";
+    const std::string_view path = request.path;
+    if (post && path == kDirectPaymentPath) {
+        return detail::serveDirectPayment;
     }
-    std::vector<std::pair<std::string, std::string>> headers;
-    for (const auto& [name, value] : request.headers) {
-        if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" &&
-            name != "LOCAL_PORT") {
-            headers.emplace_back(name, value);
-        }
+    if (post && path == kSignaturePath) {
+        return detail::serveSignature;
     }
-    return headers;
+    if ((get || post) && path == kPaymentPagePath) {
+        return detail::servePaymentPage;
+    }
+    if (post && path == detail::kCardFormPath) {
+        return detail::serveCardForm;
+    }
+    if (post && path == detail::kAuthenticationPath) {
+        return detail::serveAuthentication;
+    }
+    if (get && path.starts_with(detail::kReturnPagePrefix) &&
+        path.find('/', detail::kReturnPagePrefix.size()) == std::string_view::npos) {
+        return detail::serveReturnPage;
+    }
+    return detail::serveNotFound;
 }
 
 }  // namespace
@@ -116,41 +123,43 @@ std::optional<std::string> RecordedRequest::header(std::string_view name) const 
 struct SandboxGateway::Impl {
     explicit Impl(Options options) : options(std::move(options)) {}
 
-    using Service = void (*)(Exchange&);
-
-    /// Wraps a service: records the request, then lets the service answer.
-    httplib::Server::Handler handler(Service service) {
-        return [this, service](const httplib::Request& request, httplib::Response& response) {
-            std::optional<std::string> cookie = issuedSessionCookie(request, state);
-            state.record({request.method, request.path, receivedHeaders(request), request.body,
-                          cookie.has_value()});
-            Exchange exchange{state, request, response, std::move(cookie),
-                              authorityOf(request, withPort(options.host, boundPort))};
-            service(exchange);
-        };
+    void handle(const HttpRequest& request, HttpResponse& response) {
+        if (request.path == kRecordedPath && request.method == "GET") {
+            answerRecorded(response);  // reading the recording does not add to it
+            return;
+        }
+        std::optional<std::string> sessionCookie = issuedCookie(
+            request, kSessionCookieName,
+            [this](const std::string& value) { return state.issuedSessionCookie(value); });
+        std::optional<std::string> pageCookie = issuedCookie(
+            request, kPageCookieName,
+            [this](const std::string& value) { return state.issuedPageCookie(value); });
+        RecordedRequest recorded{request.method, request.path, request.headers, request.body,
+                                 sessionCookie.has_value() || pageCookie.has_value()};
+        recordFile.append(recorded);
+        state.record(std::move(recorded));
+        Exchange exchange{state,
+                          request,
+                          response,
+                          std::move(sessionCookie),
+                          std::move(pageCookie),
+                          authorityOf(request, withPort(options.host, boundPort))};
+        route(request)(exchange);
     }
 
-    void route(httplib::Server& server) {
-        server.Post(std::string(kDirectPaymentPath), handler(detail::serveDirectPayment));
-        server.Post(std::string(kSignaturePath), handler(detail::serveSignature));
-        server.Post(std::string(kPaymentPagePath), handler(detail::servePaymentPage));
-        server.Get(std::string(kPaymentPagePath), handler(detail::servePaymentPage));
-        server.Post(std::string(detail::kCardFormPath), handler(detail::serveCardForm));
-        server.Get(std::string(detail::kReturnPagePrefix) + "[^/]*",
-                   handler(detail::serveReturnPage));
-        // Everything else, last because routes are tried in order.
-        server.Get(".*", handler(detail::serveNotFound));
-        server.Post(".*", handler(detail::serveNotFound));
-        server.Put(".*", handler(detail::serveNotFound));
-        server.Patch(".*", handler(detail::serveNotFound));
-        server.Delete(".*", handler(detail::serveNotFound));
-        server.Options(".*", handler(detail::serveNotFound));
+    void answerRecorded(HttpResponse& response) const {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const RecordedRequest& request : state.recorded()) {
+            list.push_back(detail::recordedJson(request));
+        }
+        response.status = 200;
+        response.setContent(detail::compactJson(list), "application/json");
     }
 
-    void log(const httplib::Request& request, const httplib::Response& response) const {
+    void log(const HttpRequest& request, const HttpResponse& response) const {
         // Method, path and status only: bodies, queries and headers may hold card data.
         std::lock_guard lock(logMutex);
-        if (detail::TlsServer::currentConnectionAbandoned()) {
+        if (response.delivery == HttpResponse::Delivery::none) {
             std::printf("sandbox: %s %s closed without an answer\n", request.method.c_str(),
                         request.path.c_str());
         } else {
@@ -179,36 +188,12 @@ struct SandboxGateway::Impl {
         return credentials.has_value();
     }
 
-    /// Waits until the accept loop runs; false if it ended or did not start in time.
-    bool waitUntilListening(std::chrono::milliseconds timeout) const {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!server->is_running()) {
-            if (listenerDone || std::chrono::steady_clock::now() >= deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
-    void shutDown() {
-        state.setStopping(true);
-        // httplib's stop() acts only on a running accept loop, so wait for it to run or end.
-        while (!server->is_running() && !listenerDone) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        server->stop();
-        listener.join();
-        server.reset();
-        boundPort = 0;
-    }
-
     Options options;
     detail::GatewayState state;
+    detail::RecordFile recordFile;
+    bool recordFileOpen = false;
     std::optional<detail::ServerCredentials> credentials;
-    std::unique_ptr<detail::TlsServer> server;
-    std::thread listener;
-    std::atomic<bool> listenerDone{false};
+    std::unique_ptr<detail::HttpsServer> server;
     int boundPort = 0;
     std::string error;
     mutable std::mutex lifecycleMutex;
@@ -238,63 +223,34 @@ bool SandboxGateway::start() {
     if (!impl.ensureCredentials()) {
         return false;
     }
-    auto server = std::make_unique<detail::TlsServer>(impl.credentials->certificate.get(),
-                                                      impl.credentials->key.get());
-    if (!server->is_valid()) {
-        impl.error = "the TLS context could not take the certificate and key";
-        return false;
+    if (!impl.options.recordFile.empty() && !impl.recordFileOpen) {
+        impl.recordFileOpen = impl.recordFile.open(impl.options.recordFile, impl.error);
+        if (!impl.recordFileOpen) {
+            return false;
+        }
     }
-    const std::size_t threads = std::max<std::size_t>(impl.options.threads, 1);
-    server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    // SO_REUSEADDR only: httplib's default adds SO_REUSEPORT, which would let a second sandbox
-    // bind the same port and share its connections with the first.
-    server->set_socket_options([](socket_t sock) {
-        const int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    server->set_keep_alive_max_count(kRequestsPerConnection);
-    // Generous limits for reading a request and writing an answer: dozens of clients at once on a
-    // loaded (or sanitised) test machine can take seconds over a TLS handshake.
-    server->set_read_timeout(30, 0);
-    server->set_write_timeout(30, 0);
-    server->set_payload_max_length(1024 * 1024);
-    impl.route(*server);
+    detail::HttpsServerSettings settings;
+    settings.threads = std::max<std::size_t>(impl.options.threads, 1);
+    detail::HttpsServer::Logger logger;
     if (impl.options.logRequests) {
-        server->set_logger(
-            [&impl](const httplib::Request& request, const httplib::Response& response) {
-                impl.log(request, response);
-            });
+        logger = [&impl](const HttpRequest& request, const HttpResponse& response) {
+            impl.log(request, response);
+        };
     }
-    int port = impl.options.port;
-    if (port == 0) {
-        port = server->bind_to_any_port(impl.options.host);
-    } else if (!server->bind_to_port(impl.options.host, port)) {
-        port = -1;
-    }
-    if (port <= 0) {
-        impl.error = "cannot listen on " + withPort(impl.options.host, impl.options.port);
+    auto server = std::make_unique<detail::HttpsServer>(
+        settings,
+        [&impl](const HttpRequest& request, HttpResponse& response) {
+            impl.handle(request, response);
+        },
+        std::move(logger));
+    if (!server->listen(impl.options.host, impl.options.port, impl.credentials->certificate.get(),
+                        impl.credentials->key.get(), impl.error)) {
         return false;
     }
-    server->widenListenBacklog();
+    impl.boundPort = server->port();
     impl.state.setStopping(false);
-    impl.boundPort = port;
+    server->start();
     impl.server = std::move(server);
-    impl.listenerDone = false;
-    impl.listener = std::thread([server = impl.server.get(), &done = impl.listenerDone] {
-        // The worker threads inherit this mask: a write to a connection the client has closed
-        // then fails with EPIPE instead of raising SIGPIPE, which would end the process.
-        sigset_t pipe;
-        sigemptyset(&pipe);
-        sigaddset(&pipe, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-        server->listen_after_bind();
-        done = true;
-    });
-    if (!impl.waitUntilListening(kStartTimeout)) {
-        impl.error = "the server did not start accepting connections";
-        impl.shutDown();
-        return false;
-    }
     return true;
 }
 
@@ -304,7 +260,10 @@ void SandboxGateway::stop() {
     if (!impl.server) {
         return;
     }
-    impl.shutDown();
+    impl.state.setStopping(true);  // cuts delays short
+    impl.server->stop();
+    impl.server.reset();
+    impl.boundPort = 0;
 }
 
 bool SandboxGateway::running() const {
@@ -354,6 +313,10 @@ void SandboxGateway::setFaultForAll(std::optional<Fault> fault) {
 
 std::vector<RecordedRequest> SandboxGateway::requests() const {
     return impl_->state.recorded();
+}
+
+bool SandboxGateway::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+    return impl_->state.waitForRecorded(count, timeout);
 }
 
 void SandboxGateway::clearRequests() {

@@ -1,18 +1,49 @@
-// What the services share: answers shaped by faults, and reading and writing JSON.
+// What the services share: answers shaped by faults, and reading and writing JSON and forms.
 
+#include <algorithm>
 #include <string>
 
 #include "Pages.h"
 #include "Services.h"
-#include "TlsServer.h"
+#include "Text.h"
 #include "vanto/encoding/Sha256.h"
 
 namespace vanto::sandbox::detail {
 
 namespace {
 
-bool statusAllowsBody(int status) {
-    return status >= 200 && status != 204 && status != 304;
+constexpr std::string_view kHtml = "text/html; charset=utf-8";
+
+/// A final status: anything else is answered as 500, since a 1xx would leave the client
+/// waiting for an answer that never comes.
+int finalStatus(int status) {
+    return status >= 200 && status <= 599 ? status : 500;
+}
+
+void answerStatus(Exchange& exchange, int status, FaultTarget target) {
+    HttpResponse& response = exchange.response;
+    response.status = finalStatus(status);
+    if (target == FaultTarget::page) {
+        response.setContent(statusPage(response.status), kHtml);
+    } else {
+        response.setContent("Respuesta forzada por la pasarela de pruebas: estado " +
+                                std::to_string(response.status) + "\n",
+                            "text/plain; charset=utf-8");
+    }
+}
+
+void answerUnreadableEnvelope(Exchange& exchange, const Fault& fault) {
+    nlohmann::ordered_json envelope;
+    if (fault.kind == Fault::Kind::unexpectedMensaje) {
+        const std::string mensaje = R"({"estado":"desconocido","lista":[1,2,3]})";
+        envelope["mensaje"] = mensaje;
+        envelope["firma"] = sha256(mensaje);
+    } else {
+        envelope["mensaje"] = 42;
+        envelope["firma"] = sha256("42");
+    }
+    exchange.response.status = 200;
+    exchange.response.setContent(compactJson(envelope), "application/json");
 }
 
 }  // namespace
@@ -21,54 +52,44 @@ bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target)
     if (fault.delay.count() > 0) {
         exchange.state.sleepUnlessStopping(fault.delay);
     }
-    httplib::Response& response = exchange.response;
+    HttpResponse& response = exchange.response;
     switch (fault.kind) {
         case Fault::Kind::none:
             return false;
         case Fault::Kind::httpStatus:
-            response.status = fault.status;
-            if (statusAllowsBody(fault.status)) {
-                response.set_content("Respuesta forzada por la pasarela de pruebas: estado " +
-                                         std::to_string(fault.status) + "\n",
-                                     "text/plain; charset=utf-8");
-            }
+            answerStatus(exchange, fault.status, target);
             return true;
         case Fault::Kind::emptyBody:
             response.status = 200;
-            response.set_content(
-                "", target == FaultTarget::jsonService ? "application/json" : "text/html");
+            response.setContent("",
+                                target == FaultTarget::jsonService ? "application/json" : kHtml);
             return true;
         case Fault::Kind::notJson:
             response.status = 200;
-            response.set_content("<html><body>Servicio no disponible</body></html>\n",
-                                 "text/html; charset=utf-8");
+            response.setContent("<html><body>Servicio no disponible</body></html>\n", kHtml);
             return true;
         case Fault::Kind::unexpectedMensaje:
-        case Fault::Kind::numericMensaje: {
-            response.status = 200;
-            if (target == FaultTarget::paymentPage) {
-                response.set_content(dataErrorPage(), "text/html; charset=utf-8");
-                return true;
-            }
-            nlohmann::ordered_json envelope;
-            if (fault.kind == Fault::Kind::unexpectedMensaje) {
-                const std::string mensaje = R"({"estado":"desconocido","lista":[1,2,3]})";
-                envelope["mensaje"] = mensaje;
-                envelope["firma"] = sha256(mensaje);
+        case Fault::Kind::numericMensaje:
+            if (target == FaultTarget::page) {
+                response.status = 200;
+                response.setContent(dataErrorPage(), kHtml);
             } else {
-                envelope["mensaje"] = 42;
-                envelope["firma"] = sha256("42");
+                answerUnreadableEnvelope(exchange, fault);
             }
-            response.set_content(compactJson(envelope), "application/json");
             return true;
-        }
         case Fault::Kind::closeConnection:
-            TlsServer::abandonCurrentConnection();
+            response.delivery = HttpResponse::Delivery::none;
             return true;
         case Fault::Kind::truncatedBody:
-            // Answer as usual; only the head of that answer leaves.
-            TlsServer::truncateCurrentAnswer();
-            return false;
+            response.delivery = HttpResponse::Delivery::headOnly;
+            if (target == FaultTarget::jsonService) {
+                return false;  // the normal answer is made; only its head leaves
+            }
+            // A page's normal answer may be a redirection, which a browser follows from its head
+            // alone; a page that promises a body shows the cut.
+            response.status = 200;
+            response.setContent(processingPage(), kHtml);
+            return true;
     }
     return false;
 }
@@ -84,15 +105,24 @@ bool answerWithFaultForOrder(Exchange& exchange, const std::string& orderNumber,
     return fault && answerWithFault(exchange, *fault, target);
 }
 
-std::optional<std::string> textMember(const nlohmann::ordered_json& object, std::string_view key) {
+bool hasFormBody(const HttpRequest& request) {
+    const std::string contentType = request.header("Content-Type");
+    const std::string_view mediaType =
+        trim(std::string_view(contentType).substr(0, contentType.find(';')));
+    return !request.bodyTooLarge &&
+           equalsIgnoringCase(mediaType, "application/x-www-form-urlencoded");
+}
+
+bool allTexts(const nlohmann::ordered_json& object, std::span<const std::string_view> keys) {
+    return std::all_of(keys.begin(), keys.end(), [&object](std::string_view key) {
+        const auto found = object.find(key);
+        return found != object.end() && found->is_string();
+    });
+}
+
+std::string text(const nlohmann::ordered_json& object, std::string_view key) {
     const auto found = object.find(key);
-    if (found == object.end() || found->is_null()) {
-        return std::string();
-    }
-    if (!found->is_string()) {
-        return std::nullopt;
-    }
-    return found->get<std::string>();
+    return found != object.end() && found->is_string() ? found->get<std::string>() : "";
 }
 
 std::string compactJson(const nlohmann::ordered_json& value) {

@@ -20,12 +20,12 @@ int hexValue(char c) {
     return -1;
 }
 
-std::string formDecode(std::string_view text) {
+std::string unescape(std::string_view text, bool plusIsSpace) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '+') {
+        if (c == '+' && plusIsSpace) {
             out += ' ';
         } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
                    hexValue(text[i + 2]) >= 0) {
@@ -123,6 +123,14 @@ std::string percentEncode(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string formDecode(std::string_view text) {
+    return unescape(text, true);
+}
+
+std::string percentDecode(std::string_view text) {
+    return unescape(text, false);
 }
 
 std::vector<std::pair<std::string, std::string>> parseForm(std::string_view body) {

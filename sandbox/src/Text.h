@@ -22,6 +22,13 @@ std::string htmlEscape(std::string_view text);
 /// Percent-encodes every byte outside letters, digits and "-._~".
 std::string percentEncode(std::string_view text);
 
+/// `text` with every %XX escape decoded ("+" stays a plus sign). A malformed escape is kept as
+/// it is.
+std::string percentDecode(std::string_view text);
+
+/// One name or value of a form: "+" read as a space and %XX decoded.
+std::string formDecode(std::string_view text);
+
 /// The fields of an application/x-www-form-urlencoded text, in order: split at "&" and at the
 /// first "=", "+" read as a space and %XX decoded. A malformed escape is kept as it is.
 std::vector<std::pair<std::string, std::string>> parseForm(std::string_view body);

@@ -1,4 +1,5 @@
-// The direct-payment service: test cards, references, request checks, cookies and recording.
+// The direct-payment service: test cards, references, outcome switches, request checks and the
+// session cookie.
 
 #include <regex>
 #include <set>
@@ -12,23 +13,25 @@ namespace {
 
 using DirectPaymentTest = SandboxTest;
 
+const std::regex kAuthorisationCode("[0-9A-Z]{6}");
+
 TEST(TestCards, PassTheLuhnTestAndAreDistinct) {
     std::set<std::string_view> numbers;
     for (const TestCard& card : testCards()) {
         EXPECT_TRUE(lunhsTest(card.number)) << card.number;
         numbers.insert(card.number);
     }
-    EXPECT_EQ(numbers.size(), 4u);
+    EXPECT_EQ(numbers.size(), 5u);
 }
 
 TEST_F(DirectPaymentTest, AcceptedCardIsAuthorisedAndTheOrderEchoed) {
     const DirectPaymentResponse response = pay("4000000000000002", "DIR0001");
     ASSERT_EQ(response.code, 0);
+    EXPECT_EQ(response.desc, "Operación autorizada");
     ASSERT_TRUE(response.datosRespuesta);
     const DatosRespuesta& details = *response.datosRespuesta;
     EXPECT_EQ(details.Ds_Response, "0000");
-    EXPECT_TRUE(
-        std::regex_match(details.Ds_AuthorisationCode.value_or(""), std::regex("[0-9A-Z]{6}")));
+    EXPECT_TRUE(std::regex_match(details.Ds_AuthorisationCode.value_or(""), kAuthorisationCode));
     EXPECT_EQ(details.Ds_CardNumber, "400000******0002");
     EXPECT_EQ(details.Ds_ExpiryDate, "2912");
     EXPECT_EQ(details.Ds_Amount, "1999");
@@ -46,20 +49,30 @@ TEST_F(DirectPaymentTest, AcceptedCardIsAuthorisedAndTheOrderEchoed) {
     }
 }
 
-TEST_F(DirectPaymentTest, DeclinedCardHasResponse0190AndNoAuthorisation) {
-    const DirectPaymentResponse response = pay("4000000000000010", "DIR0002");
-    ASSERT_EQ(response.code, 0);
-    ASSERT_TRUE(response.datosRespuesta);
-    EXPECT_EQ(response.datosRespuesta->Ds_Response, "0190");
-    EXPECT_EQ(response.datosRespuesta->Ds_AuthorisationCode, "");
-}
-
-TEST_F(DirectPaymentTest, GatewayErrorCardAndBadCardDataGiveAnErrorCodeWithoutDetails) {
-    for (const std::string pan : {"4000000000000036", "4000000000000003"}) {
-        const DirectPaymentResponse response = pay(pan, "DIR0003");
-        EXPECT_NE(response.code, 0) << pan;
-        EXPECT_FALSE(response.desc.empty()) << pan;
-        EXPECT_FALSE(response.datosRespuesta) << pan;
+TEST_F(DirectPaymentTest, EachCardGetsItsOwnAnswer) {
+    const struct {
+        const char* pan;
+        std::int64_t code;
+        const char* response;  // nullptr: no payment details
+        bool authorised;
+    } cases[] = {
+        {"4000000000000010", 0, "0190", false},
+        {"4000000000000044", 0, "0000", true},  // no authentication step without a page
+        {"4111111111111111", 0, "0180", false},
+        {"4000000000000036", 9909, nullptr, false},
+        {"4000000000000003", 9905, nullptr, false},
+    };
+    for (const auto& card : cases) {
+        const DirectPaymentResponse response = pay(card.pan, "DIR0002");
+        EXPECT_EQ(response.code, card.code) << card.pan;
+        EXPECT_FALSE(response.desc.empty()) << card.pan;
+        ASSERT_EQ(response.datosRespuesta.has_value(), card.response != nullptr) << card.pan;
+        if (card.response != nullptr) {
+            EXPECT_EQ(response.datosRespuesta->Ds_Response, card.response) << card.pan;
+            EXPECT_EQ(response.datosRespuesta->Ds_AuthorisationCode.value_or("").empty(),
+                      !card.authorised)
+                << card.pan;
+        }
     }
 }
 
@@ -93,87 +106,146 @@ TEST_F(DirectPaymentTest, RequiredIdentifierGivesAReferenceOnlyForAnAcceptedPaym
 }
 
 TEST_F(DirectPaymentTest, UnknownReferenceOrOneOfAnotherMerchantIsRefused) {
-    EXPECT_NE(pay("", "REF0005", "0123456789abcdef0123456789abcdef01234567").code, 0);
+    EXPECT_EQ(pay("", "REF0005", "0123456789abcdef0123456789abcdef01234567").code, 9904);
 
     const DirectPaymentResponse other = pay("4000000000000028", "REF0006");
     ASSERT_TRUE(other.datosRespuesta);
     gateway_->addMerchant({"111222333", "1", "otra-credencial", "otra-clave"});
     VantoConfiguration::shared().setAppFuc("111222333");
     VantoConfiguration::shared().setAppLicense("otra-credencial");
-    const httplib::Result result = postService(
+    const auto response = serviceAnswer(postService(
         kDirectPath,
-        directRequest("", "REF0007", other.datosRespuesta->Ds_Merchant_Identifier.value_or("")));
-    ASSERT_TRUE(result);
-    const std::optional<Envelope> envelope = readEnvelope(result->body);
-    ASSERT_TRUE(envelope);
-    const auto response = DirectPaymentResponse::fromJSON(envelope->mensaje);
+        directRequest("", "REF0007", other.datosRespuesta->Ds_Merchant_Identifier.value_or(""))));
     ASSERT_TRUE(response);
-    EXPECT_NE(response->code, 0);
+    EXPECT_EQ(response->code, 9904);
 }
 
-TEST_F(DirectPaymentTest, DescriptionWithPlusAmpersandAndEqualsStillVerifies) {
-    const DirectPaymentResponse response =
-        pay("4000000000000002", "DIR0004", "", "Libro+CD & DVD=50% /oferta");
-    EXPECT_EQ(response.code, 0) << response.desc;
+TEST_F(DirectPaymentTest, OutcomeSwitchesReplaceTheAnswerOfAnyValidCard) {
+    const struct {
+        const char* order;
+        std::optional<std::string> response;
+        // nullopt: no Ds_AuthorisationCode member; "code": a six-character code
+        std::optional<std::string> authorisation;
+    } cases[] = {
+        {"OUTCOME_0099-1", "0099", "code"},
+        {"OUTCOME_0100-1", "0100", "code"},
+        {"OUTCOME_MINUS1-1", "-1", "code"},
+        {"OUTCOME_EMPTYAUTH-1", "0000", ""},
+        {"OUTCOME_NOAUTH-1", "0000", std::nullopt},
+        {"OUTCOME_NOTNUMERIC-1", "OK", "code"},
+        {"OUTCOME_NORESPONSE-1", std::nullopt, "code"},
+    };
+    for (const auto& expected : cases) {
+        // The declined card too: the switch decides, not the card.
+        for (const char* pan : {"4000000000000002", "4000000000000010"}) {
+            const DirectPaymentResponse response = pay(pan, expected.order);
+            ASSERT_TRUE(response.datosRespuesta) << expected.order;
+            const DatosRespuesta& details = *response.datosRespuesta;
+            EXPECT_EQ(details.Ds_Response, expected.response) << expected.order;
+            if (expected.authorisation == "code") {
+                EXPECT_TRUE(
+                    std::regex_match(details.Ds_AuthorisationCode.value_or(""), kAuthorisationCode))
+                    << expected.order;
+            } else {
+                EXPECT_EQ(details.Ds_AuthorisationCode, expected.authorisation) << expected.order;
+            }
+            EXPECT_EQ(details.Ds_Order, expected.order);
+        }
+    }
+    const DirectPaymentResponse noDetails = pay("4000000000000002", "OUTCOME_NODATOS");
+    EXPECT_EQ(noDetails.code, 0);
+    EXPECT_FALSE(noDetails.desc.empty());
+    EXPECT_FALSE(noDetails.datosRespuesta);
+    EXPECT_EQ(pay("4000000000000003", "OUTCOME_0099-2").code, 9905) << "card data still checked";
+}
+
+TEST_F(DirectPaymentTest, DescriptionsWithFormCharactersOrBeyondEightKilobytesVerify) {
+    EXPECT_EQ(pay("4000000000000002", "DIR0004", "", "Libro+CD & DVD=50% /oferta").code, 0);
+    EXPECT_EQ(pay("4000000000000002", "DIR0005", "", std::string(10000, 'x')).code, 0);
 }
 
 // Requests that the sandbox refuses still get status 200 and a signed envelope with an error
 // code and a Spanish text, never payment details.
 class RefusedRequestTest : public SandboxTest {
   protected:
-    DirectPaymentResponse refusal(const std::string& envelope) {
-        const httplib::Result result = postService(kDirectPath, envelope);
-        if (!result || result->status != 200) {
-            ADD_FAILURE() << "no answer with status 200";
-            return {std::nullopt, 0, ""};
-        }
-        const std::optional<Envelope> reply = readEnvelope(result->body);
-        auto response = reply ? DirectPaymentResponse::fromJSON(reply->mensaje) : std::nullopt;
+    DirectPaymentResponse refusal(const httplib::Result& result) {
+        const std::optional<DirectPaymentResponse> response = serviceAnswer(result);
         if (!response) {
-            ADD_FAILURE() << "unreadable refusal: " << result->body;
+            ADD_FAILURE() << "no readable refusal";
             return {std::nullopt, 0, ""};
         }
-        EXPECT_FALSE(response->datosRespuesta);
+        EXPECT_EQ(response->datosRespuesta.has_value(), response->code == 0);
         return *response;
+    }
+    DirectPaymentResponse refusal(const std::string& envelope) {
+        return refusal(postService(kDirectPath, envelope));
     }
 };
 
-TEST_F(RefusedRequestTest, WrongSignatureOrMessageChangedAfterSigning) {
+TEST_F(RefusedRequestTest, WrongSignatureChangedMessageOrUnknownMerchant) {
     std::string request = directRequest("4000000000000002", "BAD0001");
     const std::size_t signatureEnd = request.rfind('"');
     request[signatureEnd - 1] = request[signatureEnd - 1] == '0' ? '1' : '0';
     const DirectPaymentResponse wrongSignature = refusal(request);
-    EXPECT_NE(wrongSignature.code, 0);
+    EXPECT_EQ(wrongSignature.code, 9903);
     EXPECT_EQ(wrongSignature.desc, "Firma incorrecta");
 
     std::string changed = directRequest("4000000000000002", "BAD0002");
     changed.replace(changed.find("1999"), 4, "0001");
-    EXPECT_EQ(refusal(changed).desc, "Firma incorrecta");
-}
+    EXPECT_EQ(refusal(changed).code, 9903);
 
-TEST_F(RefusedRequestTest, UnknownMerchantOrTerminal) {
     VantoConfiguration::shared().setAppTerminal("2");
-    const DirectPaymentResponse response = refusal(directRequest("4000000000000002", "BAD0003"));
-    EXPECT_NE(response.code, 0);
-    EXPECT_EQ(response.desc, "Comercio desconocido");
+    const DirectPaymentResponse unknown = refusal(directRequest("4000000000000002", "BAD0003"));
+    EXPECT_EQ(unknown.code, 9902);
+    EXPECT_EQ(unknown.desc, "Comercio desconocido");
 }
 
-TEST_F(RefusedRequestTest, BodiesThatAreNotASignedMessage) {
+TEST_F(RefusedRequestTest, BodiesThatAreNotASignedMessageOrComeAsAnotherType) {
     for (const std::string body :
          {"", "{", R"({"mensaje":"{}"})", R"({"mensaje":"[]","firma":"x"})",
           R"({"mensaje":1,"firma":"x"})"}) {
         const DirectPaymentResponse response = refusal(body);
-        EXPECT_NE(response.code, 0) << body;
+        EXPECT_EQ(response.code, 9901) << body;
         EXPECT_EQ(response.desc, "Datos de entrada incorrectos") << body;
     }
-    const httplib::Result withoutKey =
-        client_->Post(kDirectPath, directRequest("4000000000000002", "BAD0004"), kFormType);
-    ASSERT_TRUE(withoutKey);
-    const auto reply = readEnvelope(withoutKey->body);
-    ASSERT_TRUE(reply);
-    const auto response = DirectPaymentResponse::fromJSON(reply->mensaje);
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->desc, "Datos de entrada incorrectos");
+    const std::string request = directRequest("4000000000000002", "BAD0004");
+    EXPECT_EQ(refusal(client_->Post(kDirectPath, request, kFormType)).code, 9901)
+        << "without the datoEntrada= key";
+    for (const char* type : {"application/json", "text/plain", "multipart/form-data"}) {
+        EXPECT_EQ(refusal(client_->Post(kDirectPath, "datoEntrada=" + request, type)).code, 9901)
+            << type;
+    }
+    EXPECT_EQ(refusal(client_->Post(kDirectPath, "datoEntrada=" + request,
+                                    "Application/X-WWW-Form-Urlencoded; charset=UTF-8"))
+                  .code,
+              0);
+    const std::string tooLong = "datoEntrada=" + request + std::string(1024 * 1024, ' ');
+    EXPECT_EQ(refusal(client_->Post(kDirectPath, tooLong, kFormType)).code, 9901);
+}
+
+TEST_F(RefusedRequestTest, EveryMemberOfTheMessageMustBeAText) {
+    const auto message = nlohmann::ordered_json::parse(
+        readEnvelope(directRequest("4000000000000002", "BAD0005"))->mensaje);
+    EXPECT_EQ(refusal(signedEnvelope(message)).code, 0) << "the message as the library sends it";
+    std::vector<std::pair<std::string, std::string>> members = {
+        {"", "version"}, {"", "bundle"}, {"", "so"}, {"", "datosPeticion"}};
+    for (const auto& [key, value] : message["datosPeticion"].items()) {
+        members.emplace_back("datosPeticion", key);
+    }
+    ASSERT_EQ(members.size(), 4u + 17u);
+    for (const auto& [parent, key] : members) {
+        for (const bool remove : {true, false}) {
+            nlohmann::ordered_json changed = message;
+            auto& holder = parent.empty() ? changed : changed[parent];
+            if (remove) {
+                holder.erase(key);
+            } else {
+                holder[key] = nullptr;
+            }
+            EXPECT_EQ(refusal(signedEnvelope(changed)).code, 9901)
+                << key << (remove ? " missing" : " null");
+        }
+    }
 }
 
 using SessionCookieTest = SandboxTest;
@@ -209,37 +281,6 @@ TEST_F(SessionCookieTest, IssuedOnEveryAnswerAndRecognisedWhenSentBack) {
     EXPECT_FALSE(recorded[0].carriedSessionCookie);
     EXPECT_TRUE(recorded[1].carriedSessionCookie);
     EXPECT_FALSE(recorded[2].carriedSessionCookie);
-}
-
-using RecordingTest = SandboxTest;
-
-TEST_F(RecordingTest, KeepsMethodPathHeadersInArrivalOrderAndTheBodyVerbatim) {
-    const std::string body = "datoEntrada={\"a\":\"x+y&z=%20\"}";
-    const std::string request = std::string("POST ") + kDirectPath +
-                                " HTTP/1.1\r\nHost: 127.0.0.1\r\nZ-Last: 1\r\n"
-                                "Content-Type: application/x-www-form-urlencoded\r\n"
-                                "A-First: 2\r\nContent-Length: " +
-                                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-                                body;
-    ASSERT_TRUE(rawExchange(gateway_->port(), gateway_->certificatePem(), request));
-
-    const std::vector<RecordedRequest> recorded = gateway_->requests();
-    ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0].method, "POST");
-    EXPECT_EQ(recorded[0].path, kDirectPath);
-    EXPECT_EQ(recorded[0].body, body);
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Host", "127.0.0.1"},
-        {"Z-Last", "1"},
-        {"Content-Type", "application/x-www-form-urlencoded"},
-        {"A-First", "2"},
-        {"Content-Length", std::to_string(body.size())},
-        {"Connection", "close"}};
-    EXPECT_EQ(recorded[0].headers, expected);
-    EXPECT_EQ(recorded[0].header("content-type"), "application/x-www-form-urlencoded");
-
-    gateway_->clearRequests();
-    EXPECT_TRUE(gateway_->requests().empty());
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-// Fault switches: chosen by order-number prefix, set per order in process, or set for all.
+// Faults: FAULT_ switches and in-process faults on the JSON services, PAGEFAULT_ switches on the
+// card form and RETURNFAULT_ switches on the sandbox's return pages.
 
 #include <chrono>
-#include <thread>
-
-#include <nlohmann/json.hpp>
+#include <future>
+#include <regex>
 
 #include "SandboxTestSupport.h"
 
@@ -12,41 +12,68 @@ namespace {
 
 using namespace std::chrono_literals;
 
+/// What came back on a connection: its status, or that it closed before or within the answer.
+struct Reply {
+    enum class Kind { answered, closedWithoutAnswer, cutAfterHead } kind;
+    int status = 0;
+
+    friend bool operator==(const Reply&, const Reply&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Reply& reply) {
+    return out << static_cast<int>(reply.kind) << "/" << reply.status;
+}
+
+Reply classify(const std::optional<std::string>& received) {
+    if (!received || received->empty()) {
+        return {Reply::Kind::closedWithoutAnswer};
+    }
+    std::smatch head;
+    std::smatch length;
+    if (!std::regex_search(*received, head,
+                           std::regex(R"(^HTTP/1\.1 (\d{3}) [^\r]*((\r\n[^\r]+)*)\r\n\r\n)")) ||
+        !std::regex_search(head[2].first, head[2].second, length,
+                           std::regex(R"(\r\nContent-Length: (\d+))"))) {
+        ADD_FAILURE() << "no readable answer head: " << received->substr(0, 200);
+        return {Reply::Kind::closedWithoutAnswer};
+    }
+    const std::size_t bodySize = received->size() - static_cast<std::size_t>(head.length(0));
+    const bool whole = bodySize == std::stoul(length[1].str());
+    return {whole ? Reply::Kind::answered : Reply::Kind::cutAfterHead, std::stoi(head[1].str())};
+}
+
+Reply answered(int status) {
+    return {Reply::Kind::answered, status};
+}
+
 class FaultTest : public SandboxTest {
   protected:
     httplib::Result payOrder(const std::string& order) {
         return postService(kDirectPath, directRequest("4000000000000002", order));
     }
 
-    /// The status of a direct payment for `order`, or -1 without an answer.
-    int statusFor(const std::string& order) {
-        const httplib::Result result = payOrder(order);
-        return result ? result->status : -1;
+    /// The reply to a direct payment for `order`, on a connection of its own.
+    Reply directReply(const std::string& order) {
+        return classify(
+            rawExchange(gateway_->port(), gateway_->certificatePem(),
+                        rawRequest("POST", kDirectPath,
+                                   "datoEntrada=" + directRequest("4000000000000002", order))));
     }
 
-    /// The raw reply to a direct payment for `order`, on a connection of its own.
-    std::optional<std::string> rawPayment(const std::string& order) {
-        const std::string body = "datoEntrada=" + directRequest("4000000000000002", order);
-        return rawExchange(gateway_->port(), gateway_->certificatePem(),
-                           std::string("POST ") + kDirectPath +
-                               " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + kFormType +
-                               "\r\nContent-Length: " + std::to_string(body.size()) +
-                               "\r\nConnection: close\r\n\r\n" + body);
+    /// The reply to the card form of a new page for `order`, paid with the accepted card.
+    Reply cardFormReply(const std::string& order) {
+        const httplib::Result page = openPage(order);
+        if (!page || page->status != 200) {
+            ADD_FAILURE() << "no payment page for " << order;
+            return {};
+        }
+        const std::string form = "pagina=" + inputValue(page->body, "pagina") +
+                                 "&numero=4000000000000002&caducidad=12%2F29&cvv=123&accion=pagar";
+        return classify(rawExchange(
+            gateway_->port(), gateway_->certificatePem(),
+            rawRequest("POST", kCardFormPath, form, "Cookie: " + pageCookie_ + "\r\n")));
     }
 };
-
-TEST(FaultPrefixes, AreReadFromTheStartOfTheOrderNumber) {
-    EXPECT_EQ(Fault::fromOrderNumber("FAULT_STATUS_503"), Fault::httpStatus(503));
-    EXPECT_EQ(Fault::fromOrderNumber("FAULT_STATUS_299x"), Fault::httpStatus(299));
-    EXPECT_EQ(Fault::fromOrderNumber("FAULT_DELAY_1500"), Fault::delayed(1500ms));
-    EXPECT_EQ(Fault::fromOrderNumber("FAULT_CLOSE_7"), Fault::closeConnection());
-    EXPECT_EQ(Fault::fromOrderNumber("FAULT_CUT"), Fault::truncatedBody());
-    EXPECT_EQ(Fault::fromOrderNumber("FAULT_NUMMSG"), Fault::numericMensaje());
-    for (const char* none : {"FAULT_STATUS_99", "FAULT_STATUS_600", "FAULT_STATUS_", "FAULT_DELAY_",
-                             "FAULT_DELAY_999999", "ORDER_FAULT_CLOSE", "fault_close", "1234"}) {
-        EXPECT_FALSE(Fault::fromOrderNumber(none)) << none;
-    }
-}
 
 TEST_F(FaultTest, StatusFaultAnswersThatStatusWithTheSessionCookie) {
     const httplib::Result result = payOrder("FAULT_STATUS_503");
@@ -54,6 +81,7 @@ TEST_F(FaultTest, StatusFaultAnswersThatStatusWithTheSessionCookie) {
     EXPECT_EQ(result->status, 503);
     EXPECT_EQ(result->get_header_value("Set-Cookie").rfind("VANTOSANDBOX=", 0), 0u);
     EXPECT_FALSE(result->body.empty());
+    EXPECT_EQ(directReply("FAULT_STATUS_5031"), answered(200)) << "not a switch";
 }
 
 TEST_F(FaultTest, BodyFaultsAnswer200WithBodiesTheLibraryCannotRead) {
@@ -81,16 +109,12 @@ TEST_F(FaultTest, BodyFaultsAnswer200WithBodiesTheLibraryCannotRead) {
     EXPECT_TRUE(body["mensaje"].is_number());
 }
 
-TEST_F(FaultTest, CloseFaultEndsTheConnectionWithoutAnyAnswer) {
-    const std::optional<std::string> closed = rawPayment("FAULT_CLOSE");
-    ASSERT_TRUE(closed) << "the TLS connection could not be made";
-    EXPECT_EQ(*closed, "");
-    const std::optional<std::string> normal = rawPayment("NORMAL01");
-    ASSERT_TRUE(normal);
-    EXPECT_EQ(normal->rfind("HTTP/1.1 200", 0), 0u);
-
-    EXPECT_FALSE(payOrder("FAULT_CLOSE"));
-    EXPECT_EQ(gateway_->requests().size(), 3u);
+TEST_F(FaultTest, CloseAndCutFaultsBreakTheConnection) {
+    EXPECT_EQ(directReply("FAULT_CLOSE"), Reply{Reply::Kind::closedWithoutAnswer});
+    EXPECT_EQ(directReply("FAULT_CUT"), (Reply{Reply::Kind::cutAfterHead, 200}));
+    EXPECT_EQ(directReply("NORMAL01"), answered(200));
+    EXPECT_FALSE(payOrder("FAULT_CLOSE")) << "a client sees no answer at all";
+    EXPECT_EQ(gateway_->requests().size(), 4u);
 }
 
 TEST_F(FaultTest, DelayFaultAnswersNormallyAfterTheDelay) {
@@ -104,21 +128,19 @@ TEST_F(FaultTest, DelayFaultAnswersNormallyAfterTheDelay) {
 
 TEST_F(FaultTest, StoppingCutsADelayShort) {
     gateway_->setFault("SLOW01", Fault::delayed(60s));
-    std::thread caller([this] { payOrder("SLOW01"); });
-    while (gateway_->requests().empty()) {
-        std::this_thread::sleep_for(5ms);
-    }
+    auto caller = std::async(std::launch::async, [this] { return payOrder("SLOW01"); });
+    ASSERT_TRUE(gateway_->waitForRequests(1, 10s)) << "the request never arrived";
     const auto started = std::chrono::steady_clock::now();
     gateway_->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
-    caller.join();
+    EXPECT_EQ(caller.wait_for(10s), std::future_status::ready) << "the client still waits";
 }
 
-TEST_F(FaultTest, FaultSetInProcessOverridesThePrefixAndCanBeRemoved) {
+TEST_F(FaultTest, FaultSetInProcessOverridesTheSwitchAndCanBeRemoved) {
     gateway_->setFault("ORDER01", Fault::httpStatus(500));
     gateway_->setFault("FAULT_EMPTY", Fault::httpStatus(502));
-    EXPECT_EQ(statusFor("ORDER01"), 500);
-    EXPECT_EQ(statusFor("FAULT_EMPTY"), 502);
+    EXPECT_EQ(payOrder("ORDER01")->status, 500);
+    EXPECT_EQ(payOrder("FAULT_EMPTY")->status, 502);
 
     gateway_->setFault("ORDER01", std::nullopt);
     const httplib::Result normal = payOrder("ORDER01");
@@ -127,19 +149,50 @@ TEST_F(FaultTest, FaultSetInProcessOverridesThePrefixAndCanBeRemoved) {
     EXPECT_TRUE(readEnvelope(normal->body));
 }
 
-TEST_F(FaultTest, FaultForAllActsEvenOnUnreadableRequestsAndOnBothServices) {
+TEST_F(FaultTest, FaultForAllActsOnUnreadableRequestsBothServicesAndOnlyWithFinalStatuses) {
     gateway_->setFaultForAll(Fault::httpStatus(502));
-    const httplib::Result unreadable = postService(kDirectPath, "not an envelope");
-    ASSERT_TRUE(unreadable);
-    EXPECT_EQ(unreadable->status, 502);
-    const httplib::Result signature = postService(kSignaturePath, "{}");
-    ASSERT_TRUE(signature);
-    EXPECT_EQ(signature->status, 502);
+    EXPECT_EQ(postService(kDirectPath, "not an envelope")->status, 502);
+    EXPECT_EQ(postService(kSignaturePath, "{}")->status, 502);
+    gateway_->setFaultForAll(Fault::httpStatus(101));
+    EXPECT_EQ(directReply("ORDER02"), answered(500)) << "a 1xx would leave the client waiting";
 
     gateway_->setFaultForAll(std::nullopt);
-    const httplib::Result normal = payOrder("ORDER02");
-    ASSERT_TRUE(normal);
-    EXPECT_EQ(normal->status, 200);
+    EXPECT_EQ(payOrder("ORDER02")->status, 200);
+}
+
+TEST_F(FaultTest, PageFaultsActOnTheCardFormAndLeaveThePageUnpaid) {
+    EXPECT_EQ(cardFormReply("PAGEFAULT_404"), answered(404));
+    EXPECT_EQ(cardFormReply("PAGEFAULT_500-7"), answered(500));
+    EXPECT_EQ(cardFormReply("PAGEFAULT_CLOSE"), Reply{Reply::Kind::closedWithoutAnswer});
+    EXPECT_EQ(cardFormReply("PAGEFAULT_CUT"), (Reply{Reply::Kind::cutAfterHead, 200}));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(cardFormReply("PAGEFAULT_DELAY_300"), answered(303));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms);
+
+    const httplib::Result page = openPage("PAGEFAULT_500-8");
+    ASSERT_TRUE(page);
+    const std::string pageId = inputValue(page->body, "pagina");
+    EXPECT_EQ(submitCard(pageId, "4000000000000002")->status, 500);
+    EXPECT_EQ(submitCard(pageId, "4000000000000002")->status, 500) << "still open, still faulty";
+    EXPECT_EQ(signWebPayment("PAGEFAULT_CLOSE-9").code, 0) << "the other services are not hit";
+}
+
+TEST_F(FaultTest, ReturnFaultsActOnTheSandboxsReturnPages) {
+    const auto returnReply = [this](const std::string& order) {
+        const std::string location = locationOf(payOnPage(order, "4000000000000002"));
+        return classify(
+            rawExchange(gateway_->port(), gateway_->certificatePem(),
+                        rawRequest("GET", location.substr(location.find("/sandbox/")))));
+    };
+    EXPECT_EQ(returnReply("RETURNFAULT_404"), answered(404));
+    EXPECT_EQ(returnReply("RETURNFAULT_500"), answered(500));
+    EXPECT_EQ(returnReply("RETURNFAULT_CLOSE"), Reply{Reply::Kind::closedWithoutAnswer});
+    EXPECT_EQ(returnReply("RETURNFAULT_CUT"), (Reply{Reply::Kind::cutAfterHead, 200}));
+    EXPECT_EQ(returnReply("RESULT_URLSAFE-RETURNFAULT_500"), answered(500))
+        << "the order is found in a URL-safe result too";
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(returnReply("RETURNFAULT_DELAY_300"), answered(200));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms);
 }
 
 }  // namespace

@@ -2,22 +2,25 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <regex>
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <nlohmann/json.hpp>
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
 #include "vanto/encoding/Sha256.h"
+#include "vanto/text/UrlText.h"
 
 namespace vanto::sandbox::testing {
 
@@ -28,6 +31,8 @@ namespace {
     std::signal(SIGPIPE, SIG_IGN);
     return true;
 }();
+
+constexpr auto kRawExchangeLimit = std::chrono::seconds(10);
 
 X509* readCertificate(const std::string& pem) {
     BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
@@ -43,6 +48,26 @@ X509_STORE* storeTrusting(const std::string& pem) {
         X509_free(certificate);
     }
     return store;
+}
+
+/// Reads until the server closes the connection; false when the time runs out first.
+bool readToEnd(SSL* ssl, int sock, std::string& received) {
+    const auto deadline = std::chrono::steady_clock::now() + kRawExchangeLimit;
+    char buffer[4096];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd descriptor{sock, POLLIN, 0};
+        if (SSL_pending(ssl) == 0 &&
+            (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0)) {
+            return false;
+        }
+        const int count = SSL_read(ssl, buffer, sizeof buffer);
+        if (count <= 0) {
+            return true;
+        }
+        received.append(buffer, static_cast<std::size_t>(count));
+    }
 }
 
 }  // namespace
@@ -65,8 +90,10 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    timeval timeout{15, 0};
+    // Bounds each blocking step, the handshake included; readToEnd bounds the whole read.
+    timeval timeout{10, 0};
     setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     SSL_CTX* context = SSL_CTX_new(TLS_client_method());
     SSL_CTX_set_cert_store(context, storeTrusting(pem));
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
@@ -78,16 +105,23 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
         SSL_write(ssl, request.data(), static_cast<int>(request.size())) ==
             static_cast<int>(request.size())) {
         received.emplace();
-        char buffer[4096];
-        int count = 0;
-        while ((count = SSL_read(ssl, buffer, sizeof buffer)) > 0) {
-            received->append(buffer, static_cast<std::size_t>(count));
+        if (!readToEnd(ssl, sock, *received)) {
+            ADD_FAILURE() << "the server neither finished nor closed within the time limit";
+            received.reset();
         }
     }
     SSL_free(ssl);
     SSL_CTX_free(context);
     ::close(sock);
     return received;
+}
+
+std::string rawRequest(const std::string& method, const std::string& path, const std::string& body,
+                       const std::string& extraHeaders) {
+    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders +
+           (body.empty() ? "" : "Content-Type: " + std::string(kFormType) + "\r\n") +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 std::optional<Envelope> readEnvelope(const std::string& body) {
@@ -97,6 +131,14 @@ std::optional<Envelope> readEnvelope(const std::string& body) {
         return std::nullopt;
     }
     return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
+}
+
+std::string signedEnvelope(const nlohmann::ordered_json& message) {
+    const std::string text = message.dump();
+    nlohmann::ordered_json envelope;
+    envelope["mensaje"] = text;
+    envelope["firma"] = sha256(text + SandboxGateway::defaultMerchant().signingCredential);
+    return envelope.dump();
 }
 
 std::string hmacBase64(const std::string& key, const std::string& data) {
@@ -110,6 +152,17 @@ std::string hmacBase64(const std::string& key, const std::string& data) {
     return base64;
 }
 
+std::string inputValue(const std::string& html, const std::string& name) {
+    std::smatch match;
+    return std::regex_search(html, match, std::regex("name=\"" + name + "\" value=\"([^\"]*)\""))
+               ? match[1].str()
+               : "";
+}
+
+std::string encoded(const std::string& text) {
+    return safeAddingPercentEncoding(text, rfc3986Unreserved()).value_or("");
+}
+
 void SandboxTest::SetUp() {
     auto& configuration = VantoConfiguration::shared();
     configuration = VantoConfiguration();
@@ -121,11 +174,15 @@ void SandboxTest::SetUp() {
     IAClientServiceSSM::setVerSDK("1.0");
     IAClientServiceSSM::setAppBundle("SandboxTests");
 
-    SandboxOptions options;
-    options.logRequests = false;
-    gateway_ = std::make_unique<SandboxGateway>(options);
+    gateway_ = std::make_unique<SandboxGateway>(options());
     ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
     client_ = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
+}
+
+SandboxOptions SandboxTest::options() const {
+    SandboxOptions options;
+    options.logRequests = false;
+    return options;
 }
 
 void SandboxTest::TearDown() {
@@ -154,27 +211,35 @@ DirectPaymentResponse SandboxTest::pay(const std::string& pan, const std::string
                                        const std::string& description) {
     const httplib::Result result =
         postService(kDirectPath, directRequest(pan, order, identifier, description));
-    if (!result || result->status != 200) {
-        ADD_FAILURE() << "no answer with status 200 for order " << order;
-        return {std::nullopt, -1, ""};
-    }
-    const std::optional<Envelope> envelope = readEnvelope(result->body);
-    const std::optional<DirectPaymentResponse> response =
-        envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+    const std::optional<DirectPaymentResponse> response = serviceAnswer(result);
     if (!response) {
-        ADD_FAILURE() << "unreadable answer for order " << order << ": " << result->body;
+        ADD_FAILURE() << "no readable answer for order " << order;
         return {std::nullopt, -1, ""};
     }
-    EXPECT_EQ(envelope->firma,
-              sha256(envelope->mensaje + SandboxGateway::defaultMerchant().signingCredential));
+    const Envelope envelope = *readEnvelope(result->body);
+    EXPECT_EQ(envelope.firma,
+              sha256(envelope.mensaje + SandboxGateway::defaultMerchant().signingCredential));
     return *response;
 }
 
+std::optional<DirectPaymentResponse> SandboxTest::serviceAnswer(const httplib::Result& result) {
+    if (!result || result->status != 200) {
+        return std::nullopt;
+    }
+    const std::optional<Envelope> envelope = readEnvelope(result->body);
+    return envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+}
+
+std::string SandboxTest::webRequest(const std::string& order, const std::string& identifier,
+                                    const std::string& description) {
+    return Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0", description);
+}
+
 WebViewPaymentResponse SandboxTest::signWebPayment(const std::string& order,
-                                                   const std::string& identifier) {
-    const httplib::Result result = postService(
-        kSignaturePath, Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0",
-                                                           "Libro de pruebas"));
+                                                   const std::string& identifier,
+                                                   const std::string& description) {
+    const httplib::Result result =
+        postService(kSignaturePath, webRequest(order, identifier, description));
     const std::optional<Envelope> envelope =
         result && result->status == 200 ? readEnvelope(result->body) : std::nullopt;
     const std::optional<WebViewPaymentResponse> response =
@@ -184,6 +249,89 @@ WebViewPaymentResponse SandboxTest::signWebPayment(const std::string& order,
         return {std::nullopt, -1, "", std::nullopt};
     }
     return *response;
+}
+
+httplib::Result SandboxTest::openPage(const std::string& order, const std::string& identifier,
+                                      const std::string& description) {
+    const WebViewPaymentResponse signedParameters = signWebPayment(order, identifier, description);
+    if (!signedParameters.datosPeticion) {
+        ADD_FAILURE() << "the signature service did not sign order " << order;
+        return client_->Get(kPagePath);
+    }
+    const vanto::datosPeticion& fields = *signedParameters.datosPeticion;
+    httplib::Result page =
+        client_->Post(kPagePath,
+                      "Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
+                          "&Ds_Signature=" + encoded(fields.Ds_Signature) +
+                          "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters),
+                      kFormType);
+    const std::string setCookie = page ? page->get_header_value("Set-Cookie") : "";
+    if (!setCookie.empty()) {
+        pageCookie_ = setCookie.substr(0, setCookie.find(';'));
+    }
+    return page;
+}
+
+httplib::Result SandboxTest::postForm(const std::string& path, const std::string& form,
+                                      bool withCookie) {
+    httplib::Headers headers;
+    if (withCookie) {
+        headers.emplace("Cookie", pageCookie_);
+    }
+    return client_->Post(path, headers, form, kFormType);
+}
+
+httplib::Result SandboxTest::submitCard(const std::string& pageId, const std::string& number,
+                                        const std::string& action) {
+    return postForm(kCardFormPath, "pagina=" + pageId + "&numero=" + encoded(number) +
+                                       "&caducidad=12%2F29&cvv=123&accion=" + action);
+}
+
+httplib::Result SandboxTest::payOnPage(const std::string& order, const std::string& number,
+                                       const std::string& identifier, const std::string& action) {
+    httplib::Result page = openPage(order, identifier);
+    if (!page || page->status != 200) {
+        ADD_FAILURE() << "no payment page for order " << order;
+        return page;
+    }
+    return submitCard(inputValue(page->body, "pagina"), number, action);
+}
+
+std::string SandboxTest::locationOf(const httplib::Result& answer) {
+    if (!answer || answer->status != 303) {
+        ADD_FAILURE() << "the card form did not redirect: "
+                      << (answer ? std::to_string(answer->status) : "no answer");
+        return "";
+    }
+    return answer->get_header_value("Location");
+}
+
+std::string SandboxTest::placeholderPage(bool ok) const {
+    return "https://" + gateway_->authority() + "/sandbox/" +
+           (ok ? "REDIR_URL_OK" : "REDIR_URL_KO");
+}
+
+Parameters SandboxTest::resultAt(const std::string& location, const std::string& expectedStart) {
+    std::smatch match;
+    const bool shaped = std::regex_match(
+        location, match,
+        std::regex(
+            "(.*?)[?&]Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=([A-Za-z0-9+/]"
+            "+={0,2})&Ds_Signature=([A-Za-z0-9+/]+={0,2})"));
+    if (!shaped) {
+        ADD_FAILURE() << "unexpected return address " << location;
+        return {};
+    }
+    EXPECT_EQ(match[1].str(), expectedStart);
+    EXPECT_EQ(match[3].str(),
+              hmacBase64(SandboxGateway::defaultMerchant().pageSecret, match[2].str()));
+    const auto text = parseJsonString(getUrlParams(location)["Ds_MerchantParameters"]);
+    const auto parameters = text ? Parameters::fromJSON(*text) : std::nullopt;
+    if (!parameters) {
+        ADD_FAILURE() << "unreadable result in " << location;
+        return {};
+    }
+    return *parameters;
 }
 
 }  // namespace vanto::sandbox::testing

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/web/Parameters.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto::sandbox::testing {
@@ -16,16 +18,23 @@ namespace vanto::sandbox::testing {
 inline constexpr const char* kDirectPath = "/zel/virtualControllerV2/pagoVirtual";
 inline constexpr const char* kSignaturePath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 inline constexpr const char* kPagePath = "/zel/realizarPago";
+inline constexpr const char* kCardFormPath = "/sandbox/pago";
 inline constexpr const char* kFormType = "application/x-www-form-urlencoded";
+inline constexpr const char* kDataError = "Error en datos enviados. Contacte con su comercio";
 
 /// An HTTPS client that trusts only `pem` and checks the host name against it.
 std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
                                                    const std::string& pem);
 
 /// Sends `request` as it is over TLS (trusting `pem`) and returns every byte received until the
-/// server closes the connection; nullopt when the TLS connection cannot be made.
+/// server closes the connection, for at most ten seconds; nullopt when the TLS connection
+/// cannot be made or the server is still sending after that.
 std::optional<std::string> rawExchange(int port, const std::string& pem,
                                        const std::string& request);
+
+/// A raw HTTP/1.1 request that closes its connection, with a form or other body.
+std::string rawRequest(const std::string& method, const std::string& path,
+                       const std::string& body = "", const std::string& extraHeaders = "");
 
 /// The reply envelope of a JSON service taken apart.
 struct Envelope {
@@ -34,15 +43,27 @@ struct Envelope {
 };
 std::optional<Envelope> readEnvelope(const std::string& body);
 
+/// A request envelope around `message`, signed with the default merchant's credential.
+std::string signedEnvelope(const nlohmann::ordered_json& message);
+
 /// Standard Base64 of HMAC-SHA256, computed here independently of the sandbox.
 std::string hmacBase64(const std::string& key, const std::string& data);
 
+/// The value of the input named `name` in an HTML page, or "".
+std::string inputValue(const std::string& html, const std::string& name);
+
+/// Percent-encodes everything outside the unreserved characters, as the library does.
+std::string encoded(const std::string& text);
+
 /// A running sandbox on a free port and a client for it, with the shared configuration set to
-/// the default merchant and put back afterwards.
+/// the default merchant and put back afterwards. The payment-page helpers behave like a browser
+/// that keeps the page's cookie.
 class SandboxTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
+    /// The options the sandbox starts with: the defaults, without request lines.
+    virtual SandboxOptions options() const;
 
     /// POSTs "datoEntrada=" followed by `envelope` to a JSON service.
     httplib::Result postService(const char* path, const std::string& envelope,
@@ -55,12 +76,41 @@ class SandboxTest : public ::testing::Test {
     DirectPaymentResponse pay(const std::string& pan, const std::string& order,
                               const std::string& identifier = "",
                               const std::string& description = "Libro");
+    /// The answer of a JSON service decoded as a direct payment's, for refusals.
+    std::optional<DirectPaymentResponse> serviceAnswer(const httplib::Result& result);
+    /// A signed web-payment request of 19.99 from the library's own encoder.
+    static std::string webRequest(const std::string& order, const std::string& identifier = "",
+                                  const std::string& description = "Libro de pruebas");
     /// Asks the signature service to sign a web payment of 19.99 and decodes the answer.
     WebViewPaymentResponse signWebPayment(const std::string& order,
-                                          const std::string& identifier = "");
+                                          const std::string& identifier = "",
+                                          const std::string& description = "Libro de pruebas");
+
+    /// Signs the order and opens its payment page, keeping the page's cookie.
+    httplib::Result openPage(const std::string& order, const std::string& identifier = "",
+                             const std::string& description = "Libro de pruebas");
+    /// POSTs a form to the page's addresses with the kept cookie, or without any.
+    httplib::Result postForm(const std::string& path, const std::string& form,
+                             bool withCookie = true);
+    /// Submits the card form of page `pageId` with `number`, expiry 12/29 and code 123.
+    httplib::Result submitCard(const std::string& pageId, const std::string& number,
+                               const std::string& action = "pagar");
+    /// Opens the page of a new order and submits `number`: the answer to the card form.
+    httplib::Result payOnPage(const std::string& order, const std::string& number,
+                              const std::string& identifier = "",
+                              const std::string& action = "pagar");
+    /// The return address of a card form's redirection.
+    static std::string locationOf(const httplib::Result& answer);
+    /// "https://<authority>/sandbox/REDIR_URL_OK" or "..._KO": the placeholders' pages.
+    std::string placeholderPage(bool ok) const;
+    /// Checks the shape and signature of a return address and reads its result the way the
+    /// library's presenter does.
+    static Parameters resultAt(const std::string& location, const std::string& expectedStart);
 
     std::unique_ptr<SandboxGateway> gateway_;
     std::unique_ptr<httplib::SSLClient> client_;
+    /// "VANTOPAGE=<value>" as the payment page last set it.
+    std::string pageCookie_;
 };
 
 }  // namespace vanto::sandbox::testing

@@ -75,7 +75,38 @@ TEST_F(ServerTest, CertificateCarriesTheConfiguredNamesAndIsTheOnlyOneTrusted) {
         << "a certificate without the address among its names was accepted";
 }
 
-TEST(SandboxLifecycle, StopClosesThePortAndStartServesAgain) {
+TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
+    const std::string pem = gateway_->certificatePem();
+    const auto statuses = [&](const std::string& request) {
+        std::vector<std::string> found;
+        const std::string received = rawExchange(gateway_->port(), pem, request).value_or("");
+        const std::regex statusLine(R"(HTTP/1\.1 (\d{3}) )");
+        for (auto line = std::sregex_iterator(received.begin(), received.end(), statusLine);
+             line != std::sregex_iterator(); ++line) {
+            found.push_back((*line)[1].str());
+        }
+        return found;
+    };
+    const std::string body = "datoEntrada=" + directRequest("4000000000000002", "PIPE01");
+    const std::string keptAlive = "POST " + std::string(kDirectPath) +
+                                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + kFormType +
+                                  "\r\nContent-Length: " + std::to_string(body.size()) +
+                                  "\r\n\r\n" + body;
+    EXPECT_EQ(statuses(keptAlive + "\r\n" + rawRequest("GET", "/nowhere")),
+              (std::vector<std::string>{"200", "404"}));
+    ASSERT_EQ(gateway_->requests().size(), 2u);
+    EXPECT_EQ(gateway_->requests()[0].body, body);
+
+    EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
+    EXPECT_EQ(
+        statuses("POST /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"),
+        std::vector<std::string>{"501"});
+    EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
+              std::vector<std::string>{"431"});
+    EXPECT_EQ(gateway_->requests().size(), 2u) << "malformed requests reach no service";
+}
+
+TEST(SandboxLifecycle, StopsAndStartsAgainWithTheSameCertificate) {
     SandboxOptions options;
     options.logRequests = false;
     SandboxGateway gateway(options);
@@ -93,7 +124,6 @@ TEST(SandboxLifecycle, StopClosesThePortAndStartServesAgain) {
     gateway.stop();
     EXPECT_FALSE(gateway.running());
     EXPECT_EQ(gateway.port(), 0);
-    EXPECT_FALSE(trustingClient("127.0.0.1", port, pem)->Get(kPagePath));
 
     ASSERT_TRUE(gateway.start());
     EXPECT_EQ(gateway.certificatePem(), pem);
@@ -103,20 +133,20 @@ TEST(SandboxLifecycle, StopClosesThePortAndStartServesAgain) {
 TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
     SandboxOptions options;
     options.logRequests = false;
-    int freePort = 0;
-    {
-        SandboxGateway probe(options);
-        ASSERT_TRUE(probe.start());
-        freePort = probe.port();
-    }
-    options.port = freePort;
-    SandboxGateway fixed(options);
-    ASSERT_TRUE(fixed.start()) << fixed.lastError();
-    EXPECT_EQ(fixed.port(), freePort);
+    SandboxGateway first(options);
+    ASSERT_TRUE(first.start()) << first.lastError();
 
+    // The port the first one holds: taken on its address, free on another loopback address.
+    options.port = first.port();
     SandboxGateway busy(options);
     EXPECT_FALSE(busy.start());
     EXPECT_FALSE(busy.lastError().empty());
+    options.host = "127.0.0.2";
+    options.certificateNames = {"127.0.0.2"};
+    SandboxGateway fixed(options);
+    ASSERT_TRUE(fixed.start()) << fixed.lastError();
+    EXPECT_EQ(fixed.port(), first.port());
+    EXPECT_TRUE(trustingClient("127.0.0.2", fixed.port(), fixed.certificatePem())->Get(kPagePath));
 
     for (const char* host : {"0.0.0.0", "192.0.2.10", "example.com"}) {
         options.host = host;
@@ -195,38 +225,46 @@ TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
 
 #ifdef VANTO_CLI_PATH
 
-/// Reads from `fd` until `text` holds `marker`, for at most ten seconds.
+/// Reads from `fd` into `text` until it holds `marker` (with an empty marker, until the end of
+/// the stream), for at most ten seconds.
 bool readUntil(int fd, std::string& text, const std::string& marker) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     char buffer[1024];
-    while (text.find(marker) == std::string::npos) {
+    while (marker.empty() || text.find(marker) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd descriptor{fd, POLLIN, 0};
-        if (std::chrono::steady_clock::now() > deadline || ::poll(&descriptor, 1, 100) < 0) {
+        if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) {
             return false;
         }
-        if ((descriptor.revents & (POLLIN | POLLHUP)) != 0) {
-            const ssize_t count = ::read(fd, buffer, sizeof buffer);
-            if (count <= 0) {
-                return false;
-            }
-            text.append(buffer, static_cast<std::size_t>(count));
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            return marker.empty() && count == 0;
         }
+        text.append(buffer, static_cast<std::size_t>(count));
     }
     return true;
 }
 
-TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
+TEST(SandboxCommand, ServesAndRecordsUntilTerminatedAndExitsCleanly) {
+    const std::string recordFile = ::testing::TempDir() + "sandbox-command-record.jsonl";
+    std::remove(recordFile.c_str());
     int output[2];
     ASSERT_EQ(::pipe(output), 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, output[0]);
-    char program[] = VANTO_CLI_PATH;
-    char command[] = "sandbox";
-    char* arguments[] = {program, command, nullptr};
+    std::string program = VANTO_CLI_PATH;
+    std::vector<std::string> words = {program, "sandbox", "--record", recordFile};
+    std::vector<char*> arguments;
+    for (std::string& word : words) {
+        arguments.push_back(word.data());
+    }
+    arguments.push_back(nullptr);
     pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program, &actions, nullptr, arguments, environ), 0);
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, arguments.data(), environ),
+              0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
 
@@ -237,8 +275,10 @@ TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
         std::regex_search(printed, port, std::regex(R"(https://127\.0\.0\.1:(\d+))"));
     if (described && addressShown) {
         EXPECT_NE(printed.find("999008881"), std::string::npos);
-        EXPECT_NE(printed.find("ending in 0002"), std::string::npos);
+        EXPECT_NE(printed.find("ending in 0044"), std::string::npos);
         EXPECT_EQ(printed.find("4000000000000002"), std::string::npos);
+        EXPECT_NE(printed.find("/sandbox/recorded, and appended to " + recordFile),
+                  std::string::npos);
         const std::string pem = printed.substr(printed.find("-----BEGIN CERTIFICATE-----"));
         EXPECT_TRUE(trustingClient("127.0.0.1", std::stoi(port[1].str()), pem)->Get(kPagePath));
     } else {
@@ -246,11 +286,21 @@ TEST(SandboxCommand, ServesUntilTerminatedAndExitsCleanly) {
     }
 
     ::kill(child, SIGTERM);
+    // The child's end of the pipe closes when it exits.
+    if (!readUntil(output[0], printed, "")) {
+        ::kill(child, SIGKILL);
+        ADD_FAILURE() << "the command did not end after SIGTERM";
+    }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::close(output[0]);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    std::ifstream recorded(recordFile);
+    std::string line;
+    ASSERT_TRUE(std::getline(recorded, line)) << "nothing recorded in " << recordFile;
+    EXPECT_EQ(nlohmann::json::parse(line, nullptr, false)["path"], kPagePath);
 }
 
 #endif

@@ -1,104 +1,17 @@
-// The signature service and the hosted payment page.
+// The signature service and the hosted payment page: entry, card form, page cookie,
+// authentication step, outcome switches and the shapes of the return address.
 
 #include <regex>
 
-#include <nlohmann/json.hpp>
-
 #include "SandboxTestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/encoding/Encode.h"
 #include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
-#include "vanto/web/Parameters.h"
 
 namespace vanto::sandbox::testing {
 namespace {
 
-constexpr const char* kDataError = "Error en datos enviados. Contacte con su comercio";
-
-std::string encoded(const std::string& text) {
-    return safeAddingPercentEncoding(text, rfc3986Unreserved()).value_or("");
-}
-
-/// The form that the library posts to the payment page.
-std::string pageForm(const std::string& version, const std::string& signature,
-                     const std::string& parameters) {
-    return "Ds_SignatureVersion=" + encoded(version) + "&Ds_Signature=" + encoded(signature) +
-           "&Ds_MerchantParameters=" + encoded(parameters);
-}
-
-class WebPaymentTest : public SandboxTest {
-  protected:
-    httplib::Result openPage(const std::string& order, const std::string& identifier = "") {
-        const WebViewPaymentResponse signedParameters = signWebPayment(order, identifier);
-        if (!signedParameters.datosPeticion) {
-            ADD_FAILURE() << "the signature service did not sign order " << order;
-            return client_->Get(kPagePath);
-        }
-        const vanto::datosPeticion& fields = *signedParameters.datosPeticion;
-        return client_->Post(
-            kPagePath,
-            pageForm(fields.Ds_SignatureVersion, fields.Ds_Signature, fields.Ds_MerchantParameters),
-            kFormType);
-    }
-
-    static std::string pageIdOf(const std::string& html) {
-        std::smatch match;
-        return std::regex_search(html, match,
-                                 std::regex(R"re(name="pagina" value="([0-9a-f]+)")re"))
-                   ? match[1].str()
-                   : "";
-    }
-
-    httplib::Result submit(const std::string& pageId, const std::string& number,
-                           const std::string& action = "pagar") {
-        return client_->Post("/sandbox/pago",
-                             "pagina=" + pageId + "&numero=" + encoded(number) +
-                                 "&caducidad=12%2F29&cvv=123&accion=" + action,
-                             kFormType);
-    }
-
-    /// Opens the page of a new order and submits `number`; the answer must be a redirection.
-    std::string payOnPage(const std::string& order, const std::string& number,
-                          const std::string& identifier = "", const std::string& action = "pagar") {
-        const httplib::Result page = openPage(order, identifier);
-        if (!page || page->status != 200) {
-            ADD_FAILURE() << "no payment page for order " << order;
-            return "";
-        }
-        const httplib::Result answer = submit(pageIdOf(page->body), number, action);
-        if (!answer || answer->status != 303) {
-            ADD_FAILURE() << "the card form did not redirect for order " << order;
-            return "";
-        }
-        return answer->get_header_value("Location");
-    }
-
-    /// Checks the shape and signature of a return address and reads its result the way the
-    /// library's presenter does.
-    static Parameters resultAt(const std::string& location, const std::string& expectedStart) {
-        std::smatch match;
-        const bool shaped = std::regex_match(
-            location, match,
-            std::regex(
-                "(.*?)[?&]Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=([A-Za-z0-9+/]"
-                "+={0,2})&Ds_Signature=([A-Za-z0-9+/]+={0,2})"));
-        if (!shaped) {
-            ADD_FAILURE() << "unexpected return address " << location;
-            return {};
-        }
-        EXPECT_EQ(match[1].str(), expectedStart);
-        EXPECT_EQ(match[3].str(),
-                  hmacBase64(SandboxGateway::defaultMerchant().pageSecret, match[2].str()));
-        const auto text = parseJsonString(getUrlParams(location)["Ds_MerchantParameters"]);
-        const auto parameters = text ? Parameters::fromJSON(*text) : std::nullopt;
-        if (!parameters) {
-            ADD_FAILURE() << "unreadable result in " << location;
-            return {};
-        }
-        return *parameters;
-    }
-};
+using WebPaymentTest = SandboxTest;
 
 TEST_F(WebPaymentTest, SignatureServiceSignsTheOrderParametersWithThePageSecret) {
     const WebViewPaymentResponse response = signWebPayment("WEB0001");
@@ -119,63 +32,101 @@ TEST_F(WebPaymentTest, SignatureServiceSignsTheOrderParametersWithThePageSecret)
     EXPECT_EQ(parameters.value("Ds_Merchant_ProductDescription", ""), "Libro de pruebas");
 }
 
-TEST_F(WebPaymentTest, SignatureServiceRefusesAWrongSignature) {
+TEST_F(WebPaymentTest, SignatureServiceRefusesAWrongSignatureAndIncompleteMessages) {
     VantoConfiguration::shared().setAppLicense("not-the-credential");
-    const WebViewPaymentResponse response = signWebPayment("WEB0002");
-    EXPECT_EQ(response.desc, "Firma incorrecta");
-    EXPECT_NE(response.code, 0);
-    EXPECT_FALSE(response.datosPeticion);
+    const WebViewPaymentResponse wrong = signWebPayment("WEB0002");
+    EXPECT_EQ(wrong.code, 9903);
+    EXPECT_FALSE(wrong.datosPeticion);
+    VantoConfiguration::shared().setAppLicense(SandboxGateway::defaultMerchant().signingCredential);
+
+    const auto message =
+        nlohmann::ordered_json::parse(readEnvelope(webRequest("WEB0003"))->mensaje);
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const auto& [key, value] : message.items()) {
+        members.emplace_back("", key);
+    }
+    for (const auto& [key, value] : message["parametros"].items()) {
+        members.emplace_back("parametros", key);
+    }
+    ASSERT_EQ(members.size(), 6u + 20u);
+    for (const auto& [parent, key] : members) {
+        nlohmann::ordered_json changed = message;
+        (parent.empty() ? changed : changed[parent]).erase(key);
+        const auto answer = serviceAnswer(postService(kSignaturePath, signedEnvelope(changed)));
+        ASSERT_TRUE(answer) << key;
+        EXPECT_EQ(answer->code, 9901) << key;
+    }
+    nlohmann::ordered_json withoutReturn = message;
+    withoutReturn["parametros"]["Ds_Merchant_UrlKO"] = "";
+    EXPECT_EQ(serviceAnswer(postService(kSignaturePath, signedEnvelope(withoutReturn)))->code,
+              9901);
 }
 
-TEST_F(WebPaymentTest, PageRefusesTamperedOrUnreadableData) {
-    const WebViewPaymentResponse response = signWebPayment("WEB0003");
+TEST_F(WebPaymentTest, PageRefusesTamperedUnreadableOrIncompleteData) {
+    const WebViewPaymentResponse response = signWebPayment("WEB0004");
     ASSERT_TRUE(response.datosPeticion);
     const vanto::datosPeticion& fields = *response.datosPeticion;
+    const auto form = [](const std::string& version, const std::string& signature,
+                         const std::string& parameters) {
+        return "Ds_SignatureVersion=" + encoded(version) + "&Ds_Signature=" + encoded(signature) +
+               "&Ds_MerchantParameters=" + encoded(parameters);
+    };
     std::string otherSignature = fields.Ds_Signature;
     otherSignature[0] = otherSignature[0] == 'A' ? 'B' : 'A';
-    const std::string otherParameters = base64Encode(R"({"Ds_Merchant_Order":"WEB0003",)"
-                                                     R"("Ds_Merchant_Amount":"1",)"
-                                                     R"("Ds_Merchant_MerchantCode":"999008881",)"
-                                                     R"("Ds_Merchant_Terminal":"1"})");
+    // Signed with the page secret, but four members instead of twenty.
+    const std::string incomplete =
+        base64Encode(R"({"Ds_Merchant_Order":"WEB0004","Ds_Merchant_Amount":"1",)"
+                     R"("Ds_Merchant_MerchantCode":"999008881","Ds_Merchant_Terminal":"1"})");
+    const std::string secret = SandboxGateway::defaultMerchant().pageSecret;
     const std::vector<std::string> forms = {
-        pageForm(fields.Ds_SignatureVersion, otherSignature, fields.Ds_MerchantParameters),
-        pageForm(fields.Ds_SignatureVersion, fields.Ds_Signature, otherParameters),
-        pageForm("HMAC_SHA512_V2", fields.Ds_Signature, fields.Ds_MerchantParameters),
-        pageForm(fields.Ds_SignatureVersion, fields.Ds_Signature, "no es base64"),
+        form(fields.Ds_SignatureVersion, otherSignature, fields.Ds_MerchantParameters),
+        form(fields.Ds_SignatureVersion, fields.Ds_Signature, incomplete),
+        form(fields.Ds_SignatureVersion, hmacBase64(secret, incomplete), incomplete),
+        form("HMAC_SHA512_V2", fields.Ds_Signature, fields.Ds_MerchantParameters),
+        form(fields.Ds_SignatureVersion, fields.Ds_Signature, "no es base64"),
         "",
     };
-    for (const std::string& form : forms) {
-        const httplib::Result page = client_->Post(kPagePath, form, kFormType);
+    for (const std::string& body : forms) {
+        const httplib::Result page = client_->Post(kPagePath, body, kFormType);
         ASSERT_TRUE(page);
-        EXPECT_NE(page->body.find(kDataError), std::string::npos) << form;
-        EXPECT_EQ(page->body.find("card-number"), std::string::npos) << form;
+        EXPECT_NE(page->body.find(kDataError), std::string::npos) << body;
+        EXPECT_EQ(page->body.find("card-number"), std::string::npos) << body;
     }
+    const httplib::Result otherType = client_->Post(
+        kPagePath,
+        form(fields.Ds_SignatureVersion, fields.Ds_Signature, fields.Ds_MerchantParameters),
+        "text/plain");
+    ASSERT_TRUE(otherType);
+    EXPECT_NE(otherType->body.find(kDataError), std::string::npos);
 }
 
-TEST_F(WebPaymentTest, PageShowsASpanishCardFormForGenuineData) {
-    const httplib::Result page = openPage("WEB0004");
+TEST_F(WebPaymentTest, PageShowsASpanishCardFormAndSetsItsOwnCookie) {
+    const std::string description = "Descripción larga " + std::string(9000, 'x');
+    const httplib::Result page = openPage("WEB0005", "", description);
     ASSERT_TRUE(page);
     EXPECT_EQ(page->status, 200);
     EXPECT_NE(page->get_header_value("Content-Type").find("charset=utf-8"), std::string::npos);
-    for (const char* expected :
+    for (const std::string expected :
          {"<meta charset=\"utf-8\">", "id=\"card-number\"", "id=\"card-expiry\"", "id=\"card-cvv\"",
-          "id=\"pay-button\"", ">Pagar<", "MM/AA", "WEB0004", "19,99 €"}) {
-        EXPECT_NE(page->body.find(expected), std::string::npos) << expected;
+          "id=\"pay-button\"", ">Pagar<", "MM/AA", "WEB0005", "19,99 €", description.c_str()}) {
+        EXPECT_NE(page->body.find(expected), std::string::npos) << expected.substr(0, 40);
     }
-    EXPECT_FALSE(pageIdOf(page->body).empty());
+    EXPECT_FALSE(inputValue(page->body, "pagina").empty());
+    EXPECT_TRUE(std::regex_match(page->get_header_value("Set-Cookie"),
+                                 std::regex("VANTOPAGE=[0-9a-f]{32}; Path=/; Secure; HttpOnly")));
 }
 
 TEST_F(WebPaymentTest, AcceptedCardReturnsToUrlOkWithTheSignedResult) {
     VantoConfiguration::shared().setAppURLOK("https://tienda.example/ok");
     VantoConfiguration::shared().setAppURLKO("https://tienda.example/ko");
-    const std::string location = payOnPage("WEB0005", "4000 0000 0000 0002");
+    const std::string location = locationOf(payOnPage("WEB0006", "4000 0000 0000 0002"));
     const Parameters result = resultAt(location, "https://tienda.example/ok");
     EXPECT_EQ(result.Ds_Response, "0000");
     EXPECT_TRUE(
         std::regex_match(result.Ds_AuthorisationCode.value_or(""), std::regex("[0-9A-Z]{6}")));
     EXPECT_EQ(result.Ds_Card_Number, "400000******0002");
     EXPECT_EQ(result.Ds_ExpiryDate, "2912");
-    EXPECT_EQ(result.Ds_Order, "WEB0005");
+    EXPECT_EQ(result.Ds_Order, "WEB0006");
     EXPECT_EQ(result.Ds_Amount, "1999");
     EXPECT_EQ(result.Ds_Currency, "978");
     EXPECT_EQ(result.Ds_MerchantCode, "999008881");
@@ -187,23 +138,22 @@ TEST_F(WebPaymentTest, AcceptedCardReturnsToUrlOkWithTheSignedResult) {
     EXPECT_TRUE(std::regex_match(result.Ds_Hour.value_or(""), std::regex(R"(\d\d:\d\d)")));
 }
 
-TEST_F(WebPaymentTest, DeclinedOrCancelledPaymentReturnsToUrlKo) {
+TEST_F(WebPaymentTest, DeclinedFailedOrCancelledPaymentReturnsToUrlKo) {
     VantoConfiguration::shared().setAppURLOK("https://tienda.example/ok");
     VantoConfiguration::shared().setAppURLKO("https://tienda.example/ko?tienda=1");
-    const Parameters declined =
-        resultAt(payOnPage("WEB0006", "4000000000000010"), "https://tienda.example/ko?tienda=1");
+    const std::string ko = "https://tienda.example/ko?tienda=1";
+    const Parameters declined = resultAt(locationOf(payOnPage("WEB0007", "4000000000000010")), ko);
     EXPECT_EQ(declined.Ds_Response, "0190");
     EXPECT_EQ(declined.Ds_AuthorisationCode, "");
-
-    const Parameters cancelled =
-        resultAt(payOnPage("WEB0007", "", "", "cancelar"), "https://tienda.example/ko?tienda=1");
-    EXPECT_EQ(cancelled.Ds_Response, "9915");
+    EXPECT_EQ(resultAt(locationOf(payOnPage("WEB0008", "4000000000000036")), ko).Ds_Response,
+              "0909");
+    EXPECT_EQ(resultAt(locationOf(payOnPage("WEB0009", "", "", "cancelar")), ko).Ds_Response,
+              "9915");
 }
 
 TEST_F(WebPaymentTest, PlaceholderReturnAddressLeadsToAPageOfTheSandbox) {
-    const std::string location = payOnPage("WEB0008", "4000000000000002");
-    const std::string page = "https://" + gateway_->authority() + "/sandbox/REDIR_URL_OK";
-    EXPECT_EQ(resultAt(location, page).Ds_Response, "0000");
+    const std::string location = locationOf(payOnPage("WEB0010", "4000000000000002"));
+    EXPECT_EQ(resultAt(location, placeholderPage(true)).Ds_Response, "0000");
 
     const httplib::Result shown = client_->Get(location.substr(location.find("/sandbox/")));
     ASSERT_TRUE(shown);
@@ -213,21 +163,19 @@ TEST_F(WebPaymentTest, PlaceholderReturnAddressLeadsToAPageOfTheSandbox) {
 }
 
 TEST_F(WebPaymentTest, InvalidCardIsAskedForAgainAndAPagePaysOnce) {
-    const httplib::Result page = openPage("WEB0009");
+    const httplib::Result page = openPage("WEB0011");
     ASSERT_TRUE(page);
-    const std::string pageId = pageIdOf(page->body);
+    const std::string pageId = inputValue(page->body, "pagina");
 
-    const httplib::Result retry = submit(pageId, "4000000000000003");
+    const httplib::Result retry = submitCard(pageId, "4000000000000003");
     ASSERT_TRUE(retry);
     EXPECT_EQ(retry->status, 200);
     EXPECT_NE(retry->body.find("id=\"form-problem\""), std::string::npos);
     EXPECT_EQ(retry->body.find("4000000000000003"), std::string::npos);
-    EXPECT_EQ(pageIdOf(retry->body), pageId);
+    EXPECT_EQ(inputValue(retry->body, "pagina"), pageId);
 
-    const httplib::Result paid = submit(pageId, "4000000000000002");
-    ASSERT_TRUE(paid);
-    EXPECT_EQ(paid->status, 303);
-    const httplib::Result again = submit(pageId, "4000000000000002");
+    EXPECT_EQ(locationOf(submitCard(pageId, "4000000000000002")).empty(), false);
+    const httplib::Result again = submitCard(pageId, "4000000000000002");
     ASSERT_TRUE(again);
     EXPECT_EQ(again->status, 200);
     EXPECT_FALSE(again->has_header("Location"));
@@ -235,19 +183,169 @@ TEST_F(WebPaymentTest, InvalidCardIsAskedForAgainAndAPagePaysOnce) {
 
 TEST_F(WebPaymentTest, PageKeepsACardOnRequestAndPaysWithItLater) {
     const std::string& required = VantoConfiguration::shared().REQUEST_REFERENCE();
-    const std::string first = payOnPage("WEB0010", "4000000000000002", required);
-    const std::string page = "https://" + gateway_->authority() + "/sandbox/REDIR_URL_OK";
-    const std::string reference = resultAt(first, page).Ds_Merchant_Identifier.value_or("");
+    const std::string first = locationOf(payOnPage("WEB0012", "4000000000000002", required));
+    const std::string reference =
+        resultAt(first, placeholderPage(true)).Ds_Merchant_Identifier.value_or("");
     ASSERT_FALSE(reference.empty());
 
-    const httplib::Result stored = openPage("WEB0011", reference);
+    const httplib::Result stored = openPage("WEB0013", reference);
     ASSERT_TRUE(stored);
     EXPECT_NE(stored->body.find("400000******0002"), std::string::npos);
-    const httplib::Result paid = submit(pageIdOf(stored->body), "");
-    ASSERT_TRUE(paid);
-    const Parameters result = resultAt(paid->get_header_value("Location"), page);
+    const Parameters result = resultAt(
+        locationOf(submitCard(inputValue(stored->body, "pagina"), "")), placeholderPage(true));
     EXPECT_EQ(result.Ds_Response, "0000");
     EXPECT_EQ(result.Ds_Merchant_Identifier, reference);
+}
+
+TEST_F(WebPaymentTest, CardFormPostsWithoutThePageCookieAreRefused) {
+    const httplib::Result page = openPage("WEB0014");
+    ASSERT_TRUE(page);
+    const std::string form = "pagina=" + inputValue(page->body, "pagina") +
+                             "&numero=4000000000000002&caducidad=12%2F29&cvv=123&accion=pagar";
+    const std::string issued = pageCookie_;
+    for (const std::string cookie : {"", "VANTOPAGE=00000000000000000000000000000000"}) {
+        pageCookie_ = cookie;
+        const httplib::Result refused = postForm(kCardFormPath, form, !cookie.empty());
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 403) << cookie;
+        EXPECT_NE(refused->body.find("Sesión no válida"), std::string::npos);
+    }
+    pageCookie_ = issued;
+    EXPECT_EQ(
+        resultAt(locationOf(postForm(kCardFormPath, form)), placeholderPage(true)).Ds_Response,
+        "0000")
+        << "the refused posts left the page open";
+}
+
+class AuthenticationStepTest : public SandboxTest {
+  protected:
+    /// The authentication page's form: its action and its hidden fields as a form body.
+    static std::pair<std::string, std::string> authenticationForm(const std::string& html) {
+        std::smatch action;
+        EXPECT_TRUE(std::regex_search(
+            html, action,
+            std::regex(R"re(<form id="auth-form" method="post" action="([^"]+)")re")));
+        std::string body;
+        const std::regex hidden(R"re(<input type="hidden" name="([^"]+)" value="([^"]*)")re");
+        for (auto field = std::sregex_iterator(html.begin(), html.end(), hidden);
+             field != std::sregex_iterator(); ++field) {
+            body += (body.empty() ? "" : "&") + (*field)[1].str() + "=" + (*field)[2].str();
+        }
+        return {action.size() > 1 ? action[1].str() : "", body};
+    }
+};
+
+TEST_F(AuthenticationStepTest, PageSubmitsItselfByScriptAndCanBePostedAsItStands) {
+    const httplib::Result step = payOnPage("AUTH0001", "4000000000000044");
+    ASSERT_TRUE(step);
+    ASSERT_EQ(step->status, 200);
+    // A script engine submits the form on load; form.submit() sends no button. Without a script
+    // engine the visible button, which has no name, posts the same fields.
+    EXPECT_TRUE(std::regex_search(
+        step->body, std::regex(R"re(<script>document\.addEventListener\("DOMContentLoaded", )re"
+                               R"re(function \(\) \{ document\.getElementById\("auth-form"\))re"
+                               R"re(\.submit\(\); \}\);</script>)re")));
+    EXPECT_NE(step->body.find(R"(<button id="auth-continue" type="submit">)"), std::string::npos);
+    const auto [action, fields] = authenticationForm(step->body);
+    EXPECT_EQ(action, "/sandbox/autenticacion");
+
+    const std::string pageId = inputValue(step->body, "pagina");
+    EXPECT_EQ(submitCard(pageId, "4000000000000002")->status, 200)
+        << "a page waiting for authentication takes no second card";
+    EXPECT_EQ(postForm(action, fields, false)->status, 403) << "the page's cookie is required";
+    EXPECT_EQ(postForm(action, "pagina=" + pageId + "&autenticacion=0000")->status, 200)
+        << "a wrong token shows the expired page";
+    const Parameters result = resultAt(locationOf(postForm(action, fields)), placeholderPage(true));
+    EXPECT_EQ(result.Ds_Response, "0000");
+    EXPECT_EQ(result.Ds_Card_Number, "400000******0044");
+    EXPECT_FALSE(result.Ds_AuthorisationCode.value_or("").empty());
+}
+
+TEST_F(AuthenticationStepTest, OrderSwitchSendsAcceptedCardsThroughItAndCombines) {
+    const httplib::Result declined = payOnPage("AUTHSTEP-1", "4000000000000010");
+    EXPECT_EQ(resultAt(locationOf(declined), placeholderPage(false)).Ds_Response, "0190");
+
+    const httplib::Result step =
+        payOnPage("AUTHSTEP-OUTCOME_0099-RESULT_OKTOKO", "4000000000000002");
+    ASSERT_TRUE(step);
+    ASSERT_EQ(step->status, 200);
+    const auto [action, fields] = authenticationForm(step->body);
+    const Parameters result =
+        resultAt(locationOf(postForm(action, fields)), placeholderPage(false));
+    EXPECT_EQ(result.Ds_Response, "0099");
+    EXPECT_FALSE(result.Ds_AuthorisationCode.value_or("").empty());
+}
+
+using PageOutcomeTest = SandboxTest;
+
+TEST_F(PageOutcomeTest, OutcomeSwitchesDecideTheResultAndItsReturnAddress) {
+    const struct {
+        const char* order;
+        bool toUrlOk;
+        std::optional<std::string> response;
+        bool withCode;  // a non-empty authorisation code
+    } cases[] = {
+        {"OUTCOME_0099-1", true, "0099", true},
+        {"OUTCOME_0100-1", false, "0100", true},
+        {"OUTCOME_MINUS1-1", false, "-1", true},
+        {"OUTCOME_EMPTYAUTH-1", false, "0000", false},
+        {"OUTCOME_NOAUTH-1", false, "0000", false},
+        {"OUTCOME_NOTNUMERIC-1", false, "OK", true},
+        {"OUTCOME_NORESPONSE-1", false, std::nullopt, true},
+        {"OUTCOME_NODATOS-1", true, "0000", true},  // a direct payment's switch only
+    };
+    for (const auto& expected : cases) {
+        const Parameters result =
+            resultAt(locationOf(payOnPage(expected.order, "4000000000000002")),
+                     placeholderPage(expected.toUrlOk));
+        EXPECT_EQ(result.Ds_Response, expected.response) << expected.order;
+        EXPECT_EQ(!result.Ds_AuthorisationCode.value_or("").empty(), expected.withCode)
+            << expected.order;
+    }
+    const std::string noCode = locationOf(payOnPage("OUTCOME_NOAUTH-2", "4000000000000002"));
+    EXPECT_EQ(parseJsonString(getUrlParams(noCode)["Ds_MerchantParameters"])
+                  ->find("Ds_AuthorisationCode"),
+              std::string::npos);
+}
+
+TEST_F(PageOutcomeTest, ResultSwitchesShapeTheReturnAddress) {
+    const auto parametersOf = [](const std::string& location) {
+        std::smatch match;
+        std::regex_search(location, match, std::regex("Ds_MerchantParameters=([^&]*)"));
+        return match.size() > 1 ? std::optional<std::string>(match[1].str()) : std::nullopt;
+    };
+    const std::string ok = placeholderPage(true) + "?";
+
+    const std::string absent = locationOf(payOnPage("RESULT_NOPARAMS", "4000000000000002"));
+    EXPECT_EQ(absent.rfind(ok + "Ds_SignatureVersion=HMAC_SHA256_V1&Ds_Signature=", 0), 0u)
+        << absent;
+    EXPECT_FALSE(parametersOf(absent));
+
+    const std::string urlSafe =
+        parametersOf(locationOf(payOnPage("RESULT_URLSAFE", "4000000000000002"))).value_or("");
+    EXPECT_NE(urlSafe.find_first_of("-_"), std::string::npos) << urlSafe;
+    EXPECT_EQ(urlSafe.find_first_of("+/"), std::string::npos) << urlSafe;
+    EXPECT_FALSE(base64Decode(urlSafe)) << "the library's strict decoding refuses it";
+    std::string standard = urlSafe;
+    std::replace(standard.begin(), standard.end(), '-', '+');
+    std::replace(standard.begin(), standard.end(), '_', '/');
+    const auto decoded = base64Decode(standard);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(Parameters::fromJSON(*decoded)->Ds_Response, "0000");
+
+    const std::string bad =
+        parametersOf(locationOf(payOnPage("RESULT_BADBASE64", "4000000000000002"))).value_or("");
+    EXPECT_FALSE(bad.empty());
+    EXPECT_FALSE(base64Decode(bad));
+
+    const std::string first = locationOf(payOnPage("RESULT_PARAMSFIRST", "4000000000000002"));
+    EXPECT_EQ(first.rfind(ok + "Ds_MerchantParameters=", 0), 0u) << first;
+    EXPECT_NE(first.find("&Ds_SignatureVersion=HMAC_SHA256_V1&Ds_Signature="), std::string::npos);
+
+    const Parameters toKo = resultAt(locationOf(payOnPage("RESULT_OKTOKO", "4000000000000002")),
+                                     placeholderPage(false));
+    EXPECT_EQ(toKo.Ds_Response, "0000");
+    EXPECT_FALSE(toKo.Ds_AuthorisationCode.value_or("").empty());
 }
 
 }  // namespace

@@ -8,16 +8,17 @@ namespace vanto::sandbox {
 
 /// A fault that the sandbox injects into its answer instead of, or before, answering normally.
 ///
-/// Faults are chosen per order number (SandboxGateway::setFault, or an order number that starts
-/// with one of the prefixes read by fromOrderNumber) or for every request
-/// (SandboxGateway::setFaultForAll). They act on the two JSON services and on the entry of the
-/// payment page.
+/// Faults are chosen per order number (SandboxGateway::setFault, or the switches of the order
+/// number, Switches.h) or for every request (SandboxGateway::setFaultForAll). Set in process or
+/// by a FAULT_ switch they act on the two JSON services and on the entry of the payment page;
+/// the PAGEFAULT_ and RETURNFAULT_ switches make the same faults act on the card form and on
+/// the sandbox's return pages.
 struct Fault {
     enum class Kind {
         /// Answer normally (after the delay, if any).
         none,
-        /// Answer `status` with a short text body (and, from the JSON services, the session
-        /// cookie).
+        /// Answer `status` with a short body (and, from the JSON services, the session cookie).
+        /// Only final statuses are answered: one outside 200-599 is answered as 500.
         httpStatus,
         /// Answer 200 with a body of zero bytes.
         emptyBody,
@@ -49,11 +50,11 @@ struct Fault {
     static Fault closeConnection() { return {Kind::closeConnection, 503, {}}; }
     static Fault truncatedBody() { return {Kind::truncatedBody, 503, {}}; }
 
-    /// The fault that an order number asks for, so that faults can be triggered from outside the
-    /// process: "FAULT_STATUS_<100-599>", "FAULT_DELAY_<milliseconds, at most 120000>",
-    /// "FAULT_EMPTY", "FAULT_NOTJSON", "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE" and
-    /// "FAULT_CUT", each possibly followed by more characters ("FAULT_CLOSE_7" closes too). nullopt
-    /// for any other order number.
+    /// The FAULT_ switch of an order number (see OrderSwitches in Switches.h), so that faults
+    /// can be triggered from outside the process: "FAULT_STATUS_<200-599>",
+    /// "FAULT_DELAY_<milliseconds, at most 120000>", "FAULT_EMPTY", "FAULT_NOTJSON",
+    /// "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE" and "FAULT_CUT". nullopt when the order
+    /// number holds none.
     static std::optional<Fault> fromOrderNumber(std::string_view orderNumber);
 
     friend bool operator==(const Fault&, const Fault&) = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -34,8 +35,10 @@ struct RecordedRequest {
     std::string path;
     /// The header fields in the order they arrived, names as sent.
     std::vector<std::pair<std::string, std::string>> headers;
+    /// The body as received, card data included: it stays in this process.
     std::string body;
-    /// Whether the request carried a session cookie that this sandbox had issued.
+    /// Whether the request carried a session cookie that this sandbox had issued: the JSON
+    /// services' VANTOSANDBOX or the payment page's VANTOPAGE.
     bool carriedSessionCookie = false;
 
     /// The value of the first header field with this name (compared without regard to case).
@@ -56,15 +59,19 @@ struct SandboxOptions {
     /// or neither.
     std::string certificateFile;
     std::string keyFile;
-    /// Worker threads, hence connections served at the same time.
+    /// Worker threads, hence connections served at the same time (at least one).
     std::size_t threads = 48;
     /// Whether to print one line per request (method, path, status) to standard output.
     bool logRequests = true;
+    /// A file to which every request is appended as one line of JSON, card data masked; none
+    /// when empty. The same records are served at GET /sandbox/recorded.
+    std::string recordFile;
 };
 
 /// A local stand-in for the card-payment gateway over HTTPS on loopback: the direct-payment
 /// service, the signature service and the payment page, with the test cards of TestCards.h,
-/// signature checks, session cookies, card references and fault injection.
+/// signature checks, session cookies, card references, and the switches of Switches.h and
+/// Fault.h that change answers and inject faults.
 ///
 /// The object is thread-safe. Requests are served on a pool of worker threads; the recording,
 /// merchant and fault tables are shared by them and guarded.
@@ -79,9 +86,9 @@ class SandboxGateway {
     SandboxGateway(const SandboxGateway&) = delete;
     SandboxGateway& operator=(const SandboxGateway&) = delete;
 
-    /// Makes (or loads) the certificate on first use, binds and starts serving. Returns once the
-    /// server accepts connections; false, with lastError() set, when it cannot start. Starting a
-    /// running sandbox returns true and changes nothing.
+    /// Makes (or loads) the certificate on first use, opens the record file if one is set, binds
+    /// and starts serving. Returns once the server accepts connections; false, with lastError()
+    /// set, when it cannot start. Starting a running sandbox returns true and changes nothing.
     bool start();
     /// Stops serving and joins every thread; waits of delay faults end at once. Idempotent.
     void stop();
@@ -105,18 +112,28 @@ class SandboxGateway {
     /// Adds a merchant, or replaces the one with the same code and terminal.
     void addMerchant(Merchant merchant);
 
-    /// The fault for requests with this order number; nullopt removes it. Takes precedence over
-    /// the FAULT_ prefixes of order numbers.
+    /// The fault of the two JSON services and the payment page's entry for requests with this
+    /// order number; nullopt removes it. Takes precedence over the FAULT_ switches of the order
+    /// number (its other switches still act).
     void setFault(const std::string& orderNumber, std::optional<Fault> fault);
-    /// A fault for every request, applied before the request is read; nullopt removes it.
+    /// A fault of the two JSON services and the payment page's entry for every request, applied
+    /// before the request's message is read; nullopt removes it.
     void setFaultForAll(std::optional<Fault> fault);
 
-    /// Every request received so far, oldest first.
+    /// Every request received so far, oldest first (GET /sandbox/recorded left out).
     std::vector<RecordedRequest> requests() const;
+    /// Waits until requests() holds at least `count` requests; false when `timeout` passes
+    /// first. A request is recorded as soon as it has been read, before it is answered.
+    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    /// Empties the list that requests() and GET /sandbox/recorded return; the record file keeps
+    /// what it has.
     void clearRequests();
 
     /// The name of the session cookie that the JSON services set.
     static constexpr std::string_view kSessionCookieName = "VANTOSANDBOX";
+    /// The name of the session cookie that the payment page sets with its card form and
+    /// requires on the form's posts.
+    static constexpr std::string_view kPageCookieName = "VANTOPAGE";
 
   private:
     struct Impl;

@@ -22,8 +22,11 @@ inline constexpr std::string_view kDeclinedCard = "4000000000000010";
 inline constexpr std::string_view kReferenceCard = "4000000000000028";
 /// The gateway fails: a non-zero code with a Spanish text, no payment details.
 inline constexpr std::string_view kGatewayErrorCard = "4000000000000036";
+/// Accepted like kAcceptedCard, but on the payment page only after an authentication page that
+/// submits itself; a direct payment is accepted at once.
+inline constexpr std::string_view kAuthenticationCard = "4000000000000044";
 
-/// The four cards above, in that order.
+/// The five cards above, in that order.
 std::span<const TestCard> testCards();
 
 }  // namespace vanto::sandbox

@@ -1,0 +1,127 @@
+// The recording: in process with everything, and for outside clients (record file and
+// GET /sandbox/recorded) with card data masked.
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "SandboxTestSupport.h"
+
+namespace vanto::sandbox::testing {
+namespace {
+
+using RecordingTest = SandboxTest;
+
+TEST_F(RecordingTest, KeepsMethodPathHeadersInArrivalOrderAndTheBodyVerbatim) {
+    const std::string body = "datoEntrada={\"a\":\"x+y&z=%20\"}";
+    const std::string request = std::string("POST ") + kDirectPath +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\nZ-Last: 1\r\n"
+                                "Content-Type: application/x-www-form-urlencoded\r\n"
+                                "A-First: 2\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                                body;
+    ASSERT_TRUE(rawExchange(gateway_->port(), gateway_->certificatePem(), request));
+
+    const std::vector<RecordedRequest> recorded = gateway_->requests();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].method, "POST");
+    EXPECT_EQ(recorded[0].path, kDirectPath);
+    EXPECT_EQ(recorded[0].body, body);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Host", "127.0.0.1"},
+        {"Z-Last", "1"},
+        {"Content-Type", "application/x-www-form-urlencoded"},
+        {"A-First", "2"},
+        {"Content-Length", std::to_string(body.size())},
+        {"Connection", "close"}};
+    EXPECT_EQ(recorded[0].headers, expected);
+    EXPECT_EQ(recorded[0].header("content-type"), "application/x-www-form-urlencoded");
+
+    gateway_->clearRequests();
+    EXPECT_TRUE(gateway_->requests().empty());
+}
+
+class OutsideRecordingTest : public SandboxTest {
+  protected:
+    SandboxOptions options() const override {
+        SandboxOptions options = SandboxTest::options();
+        options.recordFile = recordPath_;
+        return options;
+    }
+
+    std::vector<nlohmann::json> fileRecords() const {
+        std::vector<nlohmann::json> records;
+        std::ifstream in(recordPath_);
+        for (std::string line; std::getline(in, line);) {
+            records.push_back(nlohmann::json::parse(line, nullptr, false));
+        }
+        return records;
+    }
+
+    const std::string recordPath_ = [] {
+        const std::string path = ::testing::TempDir() + "sandbox-record-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                 ".jsonl";
+        std::remove(path.c_str());
+        return path;
+    }();
+};
+
+TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) {
+    ASSERT_EQ(pay("4000000000000002", "REC0001").code, 0);
+    const httplib::Result page = openPage("REC0002");
+    ASSERT_TRUE(page);
+    ASSERT_EQ(submitCard(inputValue(page->body, "pagina"), "4000 0000 0000 0002")->status, 303);
+    // A member name written with an escape slips past a search for the name.
+    const std::string escaped =
+        R"({"mensaje":"{\"datosPeticion\":{\"DS_MERCHANT_\\u0050AN\":\"4000000000000010\"}}",)"
+        R"("firma":"0"})";
+    postService(kDirectPath, escaped);
+    ASSERT_EQ(gateway_->requests().size(), 5u);
+
+    const httplib::Result listed = client_->Get("/sandbox/recorded");
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->status, 200);
+    EXPECT_EQ(gateway_->requests().size(), 5u) << "reading the recording is not recorded";
+    const nlohmann::json endpoint = nlohmann::json::parse(listed->body, nullptr, false);
+    ASSERT_TRUE(endpoint.is_array());
+    EXPECT_EQ(endpoint, nlohmann::json(fileRecords()));
+
+    ASSERT_EQ(endpoint.size(), 5u);
+    for (const nlohmann::json& record : endpoint) {
+        const std::string body = record["body"];
+        for (const char* clear :
+             {"4000000000000002", "4000%200000", "4000000000000010", R"(EXPIRYDATE\":\"2912)",
+              R"(CVV2\":\"123)", "caducidad=12", "cvv=123"}) {
+            EXPECT_EQ(body.find(clear), std::string::npos) << clear << " in " << body;
+        }
+    }
+    const nlohmann::json& direct = endpoint[0];
+    EXPECT_EQ(direct["method"], "POST");
+    EXPECT_EQ(direct["path"], kDirectPath);
+    EXPECT_NE(std::find(direct["headers"].begin(), direct["headers"].end(),
+                        nlohmann::json::array({"Content-Type", kFormType})),
+              direct["headers"].end());
+    EXPECT_EQ(direct["carriedSessionCookie"], false);
+    const std::string directBody = direct["body"];
+    EXPECT_NE(directBody.find(R"(DS_MERCHANT_PAN\":\"************0002\")"), std::string::npos)
+        << directBody;
+    EXPECT_NE(directBody.find(R"(DS_MERCHANT_CVV2\":\"***\")"), std::string::npos);
+    EXPECT_NE(directBody.find(R"(DS_MERCHANT_EXPIRYDATE\":\"****\")"), std::string::npos);
+    EXPECT_NE(directBody.find("DS_MERCHANT_ORDER"), std::string::npos) << "the rest stays";
+
+    const nlohmann::json& cardForm = endpoint[3];
+    EXPECT_EQ(cardForm["path"], kCardFormPath);
+    EXPECT_EQ(cardForm["carriedSessionCookie"], true);
+    EXPECT_NE(cardForm["body"].get<std::string>().find(
+                  "numero=***************0002&caducidad=*****&cvv=***&accion=pagar"),
+              std::string::npos)
+        << cardForm["body"];
+    EXPECT_EQ(endpoint[4]["body"].get<std::string>().find("4000"), std::string::npos);
+
+    EXPECT_NE(gateway_->requests()[0].body.find("4000000000000002"), std::string::npos)
+        << "in process, the body stays as received";
+}
+
+}  // namespace
+}  // namespace vanto::sandbox::testing
