@@ -1,0 +1,297 @@
+// Both payment presenters end to end: the real road (a new Manager per payment, the main queue),
+// libcurl and TLS, against the sandbox gateway on loopback; the web payment's page is walked by
+// the sandbox's headless browser, every navigation handed to the presenter as a web view does.
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "SandboxFixture.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
+
+namespace vanto {
+
+// Readable failures.
+void PrintTo(const DirectPaymentResponseKO& refusal, std::ostream* out) {
+    *out << "KO " << refusal.code << " \"" << refusal.desc << "\"";
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using DirectOutcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
+
+constexpr std::string_view kAmountRefused = "El importe tiene que ser igual o mayor de 0,00";
+
+class DirectView : public DirectPaymentViewProtocol {
+  public:
+    void notifyUserOK(const DirectPaymentResponseOK& response) override {
+        outcomes.emplace_back(response);
+    }
+    void notifyUserKO(const DirectPaymentResponseKO& response) override {
+        outcomes.emplace_back(response);
+    }
+    std::vector<DirectOutcome> outcomes;
+};
+
+// What the web view was told, as in the presenter's unit tests: "OK <code> <redirect>",
+// "KO <code> <desc> <redirect>", "dismiss", "failed".
+class WebView : public WebViewPaymentViewProtocol {
+  public:
+    void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) override {
+        told.push_back("OK " + std::to_string(response.code) + " " + std::to_string(redirect));
+        accepted.push_back(response);
+    }
+    void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) override {
+        told.push_back("KO " + std::to_string(response.code) + " " + response.desc + " " +
+                       std::to_string(redirect));
+    }
+    void showButtonDismiss() override { told.push_back("dismiss"); }
+    void showDidFailLoadWithError() override { told.push_back("failed"); }
+    std::vector<std::string> told;
+    std::vector<WebViewPaymentResponseOK> accepted;
+};
+
+class Presenters : public testing::SandboxTest {
+  protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        platform::URLSessionConfiguration::setDefaultSessionConfiguration(trusting());
+    }
+    void TearDown() override {
+        platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
+        SandboxTest::TearDown();
+    }
+
+    // A direct payment of `amount` with `card` for `order`; its one outcome.
+    static DirectOutcome pay(std::string_view card, std::string_view order, double amount = 19.99,
+                             std::string_view identifier = "") {
+        auto view = std::make_shared<DirectView>();
+        auto presenter = std::make_shared<DirectPaymentPresenter<DirectView>>(view);
+        const bool stored = !identifier.empty() && identifier != "REQUIRED";
+        presenter->makePaymentAction(stored ? "" : card, stored ? "" : "123", stored ? "" : "3012",
+                                     amount, order, identifier, TransactionType::normal, "Libro");
+        EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+        EXPECT_EQ(view->outcomes.size(), 1u) << "exactly one report";
+        return view->outcomes.empty() ? DirectOutcome(DirectPaymentResponseKO(-1, "none"))
+                                      : view->outcomes.front();
+    }
+
+    static DirectPaymentResponseKO refused(const DirectOutcome& outcome) {
+        EXPECT_TRUE(std::holds_alternative<DirectPaymentResponseKO>(outcome));
+        return std::holds_alternative<DirectPaymentResponseKO>(outcome)
+                   ? std::get<DirectPaymentResponseKO>(outcome)
+                   : DirectPaymentResponseKO(-1, "accepted");
+    }
+
+    // A web payment for `order`: the presenter's signature request, then the sandbox's page
+    // walked with `card`. What the view was told.
+    static std::shared_ptr<WebView> payOnPage(std::string_view card, std::string_view order,
+                                              double amount = 19.99) {
+        auto view = std::make_shared<WebView>();
+        auto presenter = std::make_shared<WebViewPaymentPresenter<WebView>>(view);
+        std::optional<platform::URLRequest> page;
+        presenter->loadWebViewRequest(order, "", amount, TransactionType::normal, "Libro",
+                                      [&page](platform::URLRequest request) { page = request; });
+        EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+        if (!page) {
+            return view;
+        }
+        sandbox::HeadlessBrowser browser(gateway().certificatePem());
+        sandbox::PageWalk walk;
+        const std::size_t before = view->told.size();
+        walk.navigation = [&](const std::string& address) {
+            presenter->webViewNotifyUser(address);
+            return view->told.size() == before;  // an outcome ends the walk, as the screen closes
+        };
+        walk.finished = [](const sandbox::HeadlessBrowser::Page&) { return true; };
+        sandbox::walkPaymentPage(browser, *page, {std::string(card), "12/30", "123"}, walk);
+        return view;
+    }
+
+    static nlohmann::json sentMessage(std::size_t index = 0) {
+        const auto requests = gateway().requests();
+        const std::string body = requests.at(index).body.substr(std::string("datoEntrada=").size());
+        return nlohmann::json::parse(nlohmann::json::parse(body).at("mensaje").get<std::string>());
+    }
+};
+
+TEST_F(Presenters, DirectPaymentsEndAsTheGatewayDecides) {
+    const auto accepted = pay(sandbox::kAcceptedCard, "D0001");
+    ASSERT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(accepted));
+    const auto& ok = std::get<DirectPaymentResponseOK>(accepted);
+    EXPECT_EQ(ok.code, 0);
+    EXPECT_EQ(ok.Ds_Response, "0000");
+    EXPECT_EQ(ok.Ds_Order, "D0001");
+    EXPECT_FALSE(ok.Ds_AuthorisationCode.empty());
+
+    EXPECT_EQ(refused(pay(sandbox::kDeclinedCard, "D0002")), DirectPaymentResponseKO(78, "0190"))
+        << "the leading zero is kept";
+    EXPECT_EQ(refused(pay(sandbox::kGatewayErrorCard, "D0003")),
+              DirectPaymentResponseKO(9909, "Emisor de la tarjeta no disponible"));
+
+    const struct {
+        const char* order;
+        std::optional<std::string> refusedWith;  // none: accepted
+    } outcomes[] = {
+        {"OUTCOME_0099", std::nullopt}, {"OUTCOME_NOAUTH", std::nullopt},
+        {"OUTCOME_0100", "0100"},       {"OUTCOME_MINUS1", "-1"},
+        {"OUTCOME_EMPTYAUTH", "0000"},  {"OUTCOME_NOTNUMERIC", "OK"},
+        {"OUTCOME_NORESPONSE", ""},     {"OUTCOME_NODATOS", ""},
+    };
+    for (const auto& [order, refusedWith] : outcomes) {
+        const auto outcome = pay(sandbox::kAcceptedCard, order);
+        if (refusedWith) {
+            EXPECT_EQ(refused(outcome), DirectPaymentResponseKO(78, *refusedWith)) << order;
+        } else {
+            EXPECT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(outcome)) << order;
+        }
+    }
+}
+
+TEST_F(Presenters, EveryFailureOnTheWayIsARefusalWithItsCode) {
+    const struct {
+        const char* order;
+        std::int64_t code;
+    } faults[] = {{"FAULT_STATUS_500", 5550},
+                  {"FAULT_NOTJSON", 5548},
+                  {"FAULT_CLOSE", 5550},
+                  {"FAULT_CUT", 5550},
+                  {"FAULT_BADMSG", 5548}};
+    for (const auto& [order, code] : faults) {
+        const auto refusal = refused(pay(sandbox::kAcceptedCard, order));
+        EXPECT_EQ(refusal.code, code) << order;
+        EXPECT_EQ(refusal.desc,
+                  code == 5550 ? "Error de conexión." : "Error interno de la librería.")
+            << order;
+    }
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
+    gateway().clearRequests();
+    EXPECT_EQ(refused(pay(sandbox::kAcceptedCard, "D0100")),
+              DirectPaymentResponseKO(5550, "Error de conexión."))
+        << "a server the session cannot verify";
+    EXPECT_TRUE(gateway().requests().empty());
+}
+
+TEST_F(Presenters, AmountsGoInHundredthsAndUnpayableOnesNeverLeave) {
+    const struct {
+        double amount;
+        const char* sent;
+    } amounts[] = {{19.99, "1999"}, {0.29, "29"}, {0.105, "11"}};
+    for (const auto& [amount, sent] : amounts) {
+        gateway().clearRequests();
+        pay(sandbox::kAcceptedCard, "D0200", amount);
+        EXPECT_EQ(sentMessage()["datosPeticion"]["DS_MERCHANT_AMOUNT"], sent);
+        gateway().clearRequests();
+        payOnPage(sandbox::kAcceptedCard, "D0201", amount);
+        EXPECT_EQ(sentMessage()["parametros"]["Ds_Merchant_Amount"], sent);
+    }
+    gateway().clearRequests();
+    for (const double amount : {-0.01, std::numeric_limits<double>::infinity(), std::nan("")}) {
+        EXPECT_EQ(refused(pay(sandbox::kAcceptedCard, "D0202", amount)),
+                  DirectPaymentResponseKO(5548, std::string(kAmountRefused)));
+        EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "D0203", amount)->told,
+                  std::vector<std::string>{"KO 5548 " + std::string(kAmountRefused) + " 0"});
+    }
+    EXPECT_TRUE(gateway().requests().empty());
+}
+
+TEST_F(Presenters, AStoredCardIsAskedForThenPaysWithoutCardData) {
+    const auto first = pay(sandbox::kReferenceCard, "D0300", 5.0, "REQUIRED");
+    ASSERT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(first));
+    const std::string reference = std::get<DirectPaymentResponseOK>(first).Ds_Merchant_Identifier;
+    ASSERT_FALSE(reference.empty());
+    gateway().clearRequests();
+    const auto second = pay("", "D0301", 5.0, reference);
+    ASSERT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(second));
+    const auto data = sentMessage()["datosPeticion"];
+    EXPECT_EQ(data["DS_MERCHANT_PAN"], "");
+    EXPECT_EQ(data["DS_MERCHANT_CVV2"], "");
+    EXPECT_EQ(data["DS_MERCHANT_EXPIRYDATE"], "");
+    EXPECT_EQ(data["DS_MERCHANT_IDENTIFIER"], reference);
+}
+
+TEST_F(Presenters, AViewGoneBeforeTheAnswerHearsNothing) {
+    auto view = std::make_shared<DirectView>();
+    auto presenter = std::make_shared<DirectPaymentPresenter<DirectView>>(view);
+    presenter->makePaymentAction(sandbox::kAcceptedCard, "123", "3012", 1.0, "FAULT_DELAY_200", "",
+                                 TransactionType::normal, "Libro");
+    std::weak_ptr<DirectView> gone = view;
+    view.reset();
+    presenter.reset();
+    EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+    EXPECT_TRUE(gone.expired());
+}
+
+TEST_F(Presenters, WebPaymentsReadTheResultAtTheReturnAddress) {
+    const auto accepted = payOnPage(sandbox::kAcceptedCard, "W0001");
+    EXPECT_EQ(accepted->told, std::vector<std::string>{"OK 0 0"});
+    ASSERT_EQ(accepted->accepted.size(), 1u);
+    EXPECT_EQ(accepted->accepted[0].Ds_Order, "W0001");
+    EXPECT_EQ(accepted->accepted[0].Ds_Amount, "1999");
+    EXPECT_EQ(accepted->accepted[0].desc, "");
+    EXPECT_EQ(payOnPage(sandbox::kDeclinedCard, "W0002")->told,
+              std::vector<std::string>{"KO 78 190 0"});
+
+    const struct {
+        const char* order;
+        const char* told;  // "" for nothing
+    } cases[] = {
+        {"OUTCOME_0099", "OK 99 0"},
+        {"OUTCOME_NOAUTH", "OK 0 0"},
+        {"OUTCOME_0100", "KO 78 100 0"},
+        {"OUTCOME_MINUS1", "KO 78 -1 0"},
+        {"OUTCOME_EMPTYAUTH", "KO 78 0 0"},
+        {"OUTCOME_NOTNUMERIC", ""},
+        {"OUTCOME_NORESPONSE", "KO 5548 Mapping Error 0"},
+        {"RESULT_NOPARAMS", "KO 5551 Sin parámetros en la respuesta 0"},
+        {"RESULT_URLSAFE", "KO 5548 Mapping Error 0"},
+        {"RESULT_BADBASE64", "KO 5548 Mapping Error 0"},
+        {"RESULT_OKTOKO", "OK 0 0"},
+    };
+    for (const auto& [order, told] : cases) {
+        const auto view = payOnPage(sandbox::kAcceptedCard, order);
+        EXPECT_EQ(view->told, std::string(told).empty() ? std::vector<std::string>{}
+                                                        : std::vector<std::string>{told})
+            << order;
+    }
+}
+
+TEST_F(Presenters, TheMerchantsOwnAddressesKeepItsPageAndSplitTheQueryTheirWay) {
+    auto& configuration = VantoConfiguration::shared();
+    configuration.setAppURLOK("https://shop.example/ok");
+    configuration.setAppURLKO("https://shop.example/ko");
+    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0100")->told, std::vector<std::string>{"OK 0 1"});
+    EXPECT_EQ(payOnPage(sandbox::kDeclinedCard, "W0101")->told,
+              std::vector<std::string>{"KO 78 190 1"});
+    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "RESULT_PARAMSFIRST_1")->told,
+              std::vector<std::string>{"KO 5551 Sin parámetros en la respuesta 0"})
+        << "at the URL OK the first key keeps the address in front of it";
+    EXPECT_EQ(payOnPage(sandbox::kDeclinedCard, "RESULT_PARAMSFIRST_2")->told,
+              std::vector<std::string>{"KO 78 190 1"})
+        << "at the URL KO the same query is read normally";
+}
+
+TEST_F(Presenters, TheSignatureServicesFailuresAreRefusals) {
+    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "FAULT_STATUS_500")->told,
+              std::vector<std::string>{"KO 5550 Error de conexión. 0"});
+    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "FAULT_NOTJSON")->told,
+              std::vector<std::string>{"KO 5548 Error interno de la librería. 0"});
+    VantoConfiguration::shared().setAppFuc("000000000");
+    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0200")->told,
+              std::vector<std::string>{"KO 9902 Comercio desconocido 0"});
+    VantoConfiguration::shared().setAppURLKO("https://shop.example/ko");
+    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0201")->told,
+              std::vector<std::string>{"KO 9902 Comercio desconocido 1"})
+        << "the service's own refusal keeps the merchant's page";
+}
+
+}  // namespace
+}  // namespace vanto
