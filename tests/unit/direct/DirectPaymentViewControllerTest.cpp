@@ -58,6 +58,7 @@ class CardScreen : public testing::ConfiguredTest {
     }
     void TearDown() override {
         platform::MainQueue::runPending();
+        service->calls.clear();
         setTraceSink(nullptr);
         platform::ui::setToolkit(nullptr);
         setDirectPaymentService(nullptr);

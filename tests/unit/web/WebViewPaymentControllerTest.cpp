@@ -67,6 +67,7 @@ class WebScreen : public testing::ConfiguredTest {
     }
     void TearDown() override {
         platform::MainQueue::runPending();
+        service->calls.clear();
         setTraceSink(nullptr);
         platform::ui::setToolkit(nullptr);
         setWebViewPaymentService(nullptr);
