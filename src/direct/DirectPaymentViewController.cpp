@@ -325,17 +325,8 @@ void DirectPaymentViewController::adjustNavigationTopSpacing() {
 }
 
 void DirectPaymentViewController::hideUntilShown() {
-    const auto& elements = d_->elements;
-    setAlpha(elements.infoCardLabel, 0.0);
-    setAlpha(elements.navigationBar, 0.0);
-    setEnabled(elements.continuePaymentButton, false);
-    setAlpha(elements.numberCardTextField, 0.0);
-    setAlpha(elements.monthCardTextField, 0.0);
-    setAlpha(elements.cvcCardTextField, 0.0);
-    setAlpha(elements.numberCardLabel, 0.0);
-    setAlpha(elements.monthYearCardLabel, 0.0);
-    setAlpha(elements.cvcCardLabel, 0.0);
-    setAlpha(elements.logoEntidad, 0.0);
+    setShownAlpha(d_->elements, 0.0);
+    setEnabled(d_->elements.continuePaymentButton, false);
 }
 
 void DirectPaymentViewController::setupGestures() {
