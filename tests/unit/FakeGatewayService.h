@@ -11,7 +11,8 @@
 namespace vanto::testing {
 
 /// A gateway service that sends nothing: it keeps each request and its callbacks, and the test
-/// answers them when it chooses.
+/// answers them when it chooses. A call left unanswered holds its presenter, which holds this
+/// service: a fixture that may leave calls unanswered clears `calls` when it ends.
 template <typename Request>
 class FakeGatewayService : public GatewayService<Request> {
   public:

@@ -29,6 +29,11 @@ class RecordingView : public DirectPaymentViewProtocol {
 
 class DirectPresenter : public testing::ConfiguredTest {
   protected:
+    void TearDown() override {
+        service->calls.clear();
+        ConfiguredTest::TearDown();
+    }
+
     std::shared_ptr<RecordingView> view = std::make_shared<RecordingView>();
     std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
     std::shared_ptr<DirectPaymentPresenter<RecordingView>> presenter =

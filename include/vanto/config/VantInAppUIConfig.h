@@ -1,0 +1,83 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "vanto/config/PaymentUILabelConfig.h"
+#include "vanto/platform/ui/Color.h"
+#include "vanto/platform/ui/Image.h"
+
+namespace vanto {
+
+/// How the card-entry screen looks: the merchant application's colours, images, button texts and
+/// captions. A new object holds the library's own Spanish defaults, so an object left as it is
+/// gives the standard screen:
+/// - no logo (the screen shows the library's image "logoQuenta"), no background image, a white
+///   background;
+/// - the buttons "Continuar" and "Cancelar";
+/// - the information caption "Por favor, compruebe que el número de tarjeta y el resto de datos
+///   son exactamente los mismos que aparecen en la tarjeta." in black, in the system font of 16
+///   points asked for in regular weight;
+/// - the field captions "N.º de tarjeta", "Caducidad" and "Cód. seguridad" in black, in the
+///   system font of 16 points in its default weight.
+///
+/// The object is shared (std::shared_ptr): the merchant application creates it, adjusts it and
+/// hands it to DirectPaymentViewController::create, which keeps it; the screen reads it when it
+/// sets itself up. Nothing in the library changes it. Each setter returns the object itself, so
+/// calls chain: `config->setCancelButtonText("Volver").setContinueButtonText("Pagar")`.
+class VantInAppUIConfig {
+  public:
+    /// The size, in points, of every caption's default font.
+    static constexpr double kDefaultFontSize = 16.0;
+
+    /// An object with the defaults.
+    VantInAppUIConfig();
+
+    const std::optional<platform::ui::Image>& logo() const { return logo_; }
+    const platform::ui::Color& backgorundViewColor() const { return backgorundViewColor_; }
+    const std::optional<platform::ui::Image>& backgroundImageView() const {
+        return backgroundImageView_;
+    }
+    const std::string& continueButtonText() const { return continueButtonText_; }
+    const std::string& cancelButtonText() const { return cancelButtonText_; }
+    /// The information caption; null: the caption shows no text.
+    const std::shared_ptr<PaymentUILabelConfig>& infoPaymentLabel() const {
+        return infoPaymentLabel_;
+    }
+    /// The captions of the three fields; never null.
+    const std::shared_ptr<PaymentUILabelConfig>& numberCardLabel() const {
+        return numberCardLabel_;
+    }
+    const std::shared_ptr<PaymentUILabelConfig>& expireDateLabel() const {
+        return expireDateLabel_;
+    }
+    const std::shared_ptr<PaymentUILabelConfig>& cvvLabel() const { return cvvLabel_; }
+
+    /// Null clears the information caption.
+    VantInAppUIConfig& setInfoPaymentLabel(std::shared_ptr<PaymentUILabelConfig> label);
+    /// The three field captions are always present: null leaves the caption as it was.
+    VantInAppUIConfig& setNumberCardLabel(std::shared_ptr<PaymentUILabelConfig> label);
+    VantInAppUIConfig& setExpireDateLabel(std::shared_ptr<PaymentUILabelConfig> label);
+    VantInAppUIConfig& setCVVLabel(std::shared_ptr<PaymentUILabelConfig> label);
+    VantInAppUIConfig& setCancelButtonText(std::string text);
+    VantInAppUIConfig& setContinueButtonText(std::string text);
+    /// None puts the library's own logo back.
+    VantInAppUIConfig& setLogo(std::optional<platform::ui::Image> logo);
+    VantInAppUIConfig& setBackgorundViewColor(platform::ui::Color color);
+    /// None: no background image.
+    VantInAppUIConfig& setBackgroundImageView(std::optional<platform::ui::Image> image);
+
+  private:
+    std::optional<platform::ui::Image> logo_;
+    platform::ui::Color backgorundViewColor_;
+    std::optional<platform::ui::Image> backgroundImageView_;
+    std::string continueButtonText_;
+    std::string cancelButtonText_;
+    std::shared_ptr<PaymentUILabelConfig> infoPaymentLabel_;
+    std::shared_ptr<PaymentUILabelConfig> numberCardLabel_;
+    std::shared_ptr<PaymentUILabelConfig> expireDateLabel_;
+    std::shared_ptr<PaymentUILabelConfig> cvvLabel_;
+};
+
+}  // namespace vanto

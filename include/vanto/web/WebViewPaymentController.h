@@ -1,0 +1,117 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "vanto/config/TransactionType.h"
+#include "vanto/direct/BaseViewController.h"
+#include "vanto/platform/ui/WebViewNavigationDelegate.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
+#include "vanto/web/WebViewPaymentViewProtocol.h"
+
+namespace vanto {
+
+/// The payment web page: the screen of a web payment. The merchant application creates it with
+/// the order data, sets its delegate and presents it (through the toolkit binding). Each time it
+/// comes on screen it asks its WebViewPaymentPresenter for the gateway's payment page and loads
+/// it in a web view; it hands the address of every navigation to the presenter, which recognises
+/// the merchant's return addresses and reads the payment's result from them. The outcome goes to
+/// the delegate; then the screen closes, or, when the merchant configured a return address of its
+/// own, stays on the merchant's page with a close button "X" in its top-left corner.
+///
+/// What the cardholder can always do:
+/// - The delegate hears at most one outcome each time the screen comes on screen: a second
+///   navigation to a return address does not report the payment again, and an outcome that
+///   arrives after the screen was closed is dropped.
+/// - Where a payment comes to an end without an outcome (a return address whose result carries
+///   no decision the library can read, a signature-service answer without the payment-page
+///   parameters), the close button is shown.
+/// - A page that fails to load raises the alert "ERROR 404", whose button "Aceptar" closes the
+///   screen without telling the delegate; not once the outcome has been reported.
+/// - Every navigated address is written to the trace sink with the card data of a result masked.
+///
+/// Ownership: the application owns the screen (std::shared_ptr); the screen holds its delegate
+/// strongly and owns its presenter, web view, activity indicator and close button; the presenter
+/// holds the screen weakly, and a payment page that arrives for a screen that has gone is not
+/// loaded.
+class WebViewPaymentController final
+    : public BaseViewController,
+      public WebViewPaymentViewProtocol,
+      public platform::ui::WebViewNavigationDelegate,
+      public std::enable_shared_from_this<WebViewPaymentController> {
+  public:
+    /// A new screen, not yet loaded, drawn through the toolkit set now (platform::ui::toolkit()).
+    /// `amount` is in currency units; `identifier` goes to the gateway as the merchant's card
+    /// identifier ("REQUIRED" asks for a card reference).
+    static std::shared_ptr<WebViewPaymentController> create(std::string orderNumber, double amount,
+                                                            std::string productDescription,
+                                                            TransactionType transactionType,
+                                                            std::string identifier);
+    ~WebViewPaymentController() override;
+
+    /// Where the outcome goes; may be null (the screen still closes).
+    const std::shared_ptr<WebViewPaymentResponseDelegate>& delegate() const;
+    void setDelegate(std::shared_ptr<WebViewPaymentResponseDelegate> delegate);
+
+    /// The order data, read each time the screen comes on screen.
+    const std::string& orderNumber() const;
+    void setOrderNumber(std::string orderNumber);
+    double amount() const;
+    void setAmount(double amount);
+    const std::string& productDescription() const;
+    void setProductDescription(std::string productDescription);
+    TransactionType transactionType() const;
+    void setTransactionType(TransactionType transactionType);
+    const std::string& identifier() const;
+    void setIdentifier(std::string identifier);
+
+    /// Starts a payment: shows the activity indicator and asks for the payment page, or, with a
+    /// negative amount, refuses it (5548) on the next turn of the main queue.
+    void viewDidAppear(bool animated) override;
+    /// The screen keeps its orientation.
+    bool shouldAutorotate() const override { return false; }
+
+    /// The close button's action: closes the screen; the delegate hears nothing.
+    void closeButtonClicked();
+
+    /// From the presenter: the outcome goes to the delegate, then the screen closes (redirect
+    /// false) or shows its close button over the merchant's page (redirect true).
+    void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) override;
+    void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) override;
+    /// Shows the close button.
+    void showButtonDismiss() override;
+    /// Raises the "ERROR 404" alert.
+    void showDidFailLoadWithError() override;
+
+    /// The web view's navigations. A navigation without an address is cancelled; any other is
+    /// traced, allowed, and then handed to the presenter.
+    void decidePolicyFor(platform::ui::WebView& webView, const std::optional<std::string>& address,
+                         const DecisionHandler& decisionHandler) override;
+    void didStartProvisionalNavigation(platform::ui::WebView& webView) override;
+    void didFinishNavigation(platform::ui::WebView& webView) override;
+    void didFailNavigation(platform::ui::WebView& webView) override;
+    void didFailProvisionalNavigation(platform::ui::WebView& webView) override;
+
+  protected:
+    void loadView() override;
+    /// Creates the presenter, then the web view with the indicator and the close button over it.
+    void viewDidLoad() override;
+
+  private:
+    struct Private;
+
+    WebViewPaymentController(std::string orderNumber, double amount, std::string productDescription,
+                             TransactionType transactionType, std::string identifier);
+
+    void setupUI();
+    void exitView();
+    void loadPage(const platform::URLRequest& page);
+    void signatureAnswered();
+    bool takeOutcome();
+    void closeOrOfferWayOut(bool redirect);
+
+    std::unique_ptr<Private> d_;
+};
+
+}  // namespace vanto

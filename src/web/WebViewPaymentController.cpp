@@ -1,0 +1,393 @@
+#include "vanto/web/WebViewPaymentController.h"
+
+#include <functional>
+#include <utility>
+
+#include "vanto/platform/MainQueue.h"
+#include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
+#include "vanto/web/WebViewPaymentService.h"
+
+namespace vanto {
+
+using platform::ui::NavigationActionPolicy;
+
+namespace {
+
+constexpr const char* kNavigationStart = "Navigation Start.................";
+constexpr const char* kNavigationFinish = "Navigation Finish.........................";
+constexpr const char* kPageScript = "document.body.innerHTML";
+// What the payment page says when it refused the data posted to it.
+constexpr std::string_view kDataRefused = "Error en datos enviados. Contacte con su comercio";
+
+constexpr const char* kFailureTitle = "ERROR 404";
+constexpr const char* kFailureMessage =
+    "Página no encontrada \n No ha sido posible encontrar el contenido solicitado en nuestro "
+    "servidor.\n Esto puede ser debido a una URL mal escrita, un enlace obsoleto, o una "
+    "actualización de los contenidos de nuestra Web.";
+constexpr const char* kFailureButton = "Aceptar";
+
+constexpr const char* kCloseTitle = "X";
+constexpr double kCloseFontSize = 15.0;
+constexpr platform::ui::Rect kCloseFrame = {0.0, 0.0, 50.0, 50.0};
+
+// The presenter's road to the signature service, watched: once an answer has been handled, the
+// screen hears of it, so that an answer that brought neither the payment page nor an outcome
+// still leaves the cardholder a way out.
+class WatchedSignatureRoad final : public WebViewPaymentService {
+  public:
+    WatchedSignatureRoad(std::shared_ptr<WebViewPaymentService> road,
+                         std::function<void()> answered)
+        : road_(std::move(road)), answered_(std::move(answered)) {}
+
+    void send(std::shared_ptr<WebViewPaymentRequest> request, Success success,
+              Failure failure) override {
+        road_->send(
+            std::move(request),
+            [success = std::move(success),
+             answered = answered_](std::optional<WebViewPaymentResponse> answer) {
+                success(std::move(answer));
+                answered();
+            },
+            [failure = std::move(failure), answered = answered_](SDKError error) {
+                failure(std::move(error));
+                answered();
+            });
+    }
+
+  private:
+    std::shared_ptr<WebViewPaymentService> road_;
+    std::function<void()> answered_;
+};
+
+// A call on the screen that holds it alive for its duration, and does nothing once it has gone.
+template <typename Call>
+std::function<void()> onScreen(std::weak_ptr<WebViewPaymentController> screen, Call call) {
+    return [screen = std::move(screen), call = std::move(call)] {
+        if (auto shown = screen.lock()) {
+            call(*shown);
+        }
+    };
+}
+
+bool isText(const std::optional<platform::ui::ScriptValue>& value, std::string_view containing) {
+    const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
+    return text != nullptr && text->find(containing) != std::string::npos;
+}
+
+}  // namespace
+
+struct WebViewPaymentController::Private {
+    Private(std::string orderNumber, double amount, std::string productDescription,
+            TransactionType transactionType, std::string identifier)
+        : orderNumber(std::move(orderNumber)),
+          amount(amount),
+          productDescription(std::move(productDescription)),
+          transactionType(transactionType),
+          identifier(std::move(identifier)) {}
+
+    std::shared_ptr<WebViewPaymentResponseDelegate> delegate;
+    std::shared_ptr<WebViewPaymentPresenter<WebViewPaymentController>> presenter;
+    std::string orderNumber;
+    double amount;
+    std::string productDescription;
+    TransactionType transactionType;
+    std::string identifier;
+    std::shared_ptr<platform::ui::WebView> webView;
+    std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
+    std::shared_ptr<platform::ui::Button> closeButton;
+
+    // The payment of the last appearance has ended: its outcome went to the delegate, or the
+    // screen was closed.
+    bool paymentEnded = false;
+    // Its payment page has been asked for and has not come yet.
+    bool awaitingPage = false;
+    bool failureAlertShown = false;
+
+    void showActivity() const {
+        if (activityIndicator) {
+            activityIndicator->setHidden(false);
+            activityIndicator->startAnimating();
+        }
+    }
+    void stopActivity() const {
+        if (activityIndicator) {
+            activityIndicator->stopAnimating();
+        }
+    }
+};
+
+std::shared_ptr<WebViewPaymentController> WebViewPaymentController::create(
+    std::string orderNumber, double amount, std::string productDescription,
+    TransactionType transactionType, std::string identifier) {
+    return std::shared_ptr<WebViewPaymentController>(
+        new WebViewPaymentController(std::move(orderNumber), amount, std::move(productDescription),
+                                     transactionType, std::move(identifier)));
+}
+
+WebViewPaymentController::WebViewPaymentController(std::string orderNumber, double amount,
+                                                   std::string productDescription,
+                                                   TransactionType transactionType,
+                                                   std::string identifier)
+    : BaseViewController("WebViewPaymentController", platform::ui::toolkit()),
+      d_(std::make_unique<Private>(std::move(orderNumber), amount, std::move(productDescription),
+                                   transactionType, std::move(identifier))) {
+    if (toolkit()) {
+        d_->closeButton = toolkit()->makeButton(kCloseFrame);
+    }
+    setModalPresentationStyle(platform::ui::ModalPresentationStyle::fullScreen);
+}
+
+WebViewPaymentController::~WebViewPaymentController() = default;
+
+const std::shared_ptr<WebViewPaymentResponseDelegate>& WebViewPaymentController::delegate() const {
+    return d_->delegate;
+}
+void WebViewPaymentController::setDelegate(
+    std::shared_ptr<WebViewPaymentResponseDelegate> delegate) {
+    d_->delegate = std::move(delegate);
+}
+const std::string& WebViewPaymentController::orderNumber() const {
+    return d_->orderNumber;
+}
+void WebViewPaymentController::setOrderNumber(std::string orderNumber) {
+    d_->orderNumber = std::move(orderNumber);
+}
+double WebViewPaymentController::amount() const {
+    return d_->amount;
+}
+void WebViewPaymentController::setAmount(double amount) {
+    d_->amount = amount;
+}
+const std::string& WebViewPaymentController::productDescription() const {
+    return d_->productDescription;
+}
+void WebViewPaymentController::setProductDescription(std::string productDescription) {
+    d_->productDescription = std::move(productDescription);
+}
+TransactionType WebViewPaymentController::transactionType() const {
+    return d_->transactionType;
+}
+void WebViewPaymentController::setTransactionType(TransactionType transactionType) {
+    d_->transactionType = transactionType;
+}
+const std::string& WebViewPaymentController::identifier() const {
+    return d_->identifier;
+}
+void WebViewPaymentController::setIdentifier(std::string identifier) {
+    d_->identifier = std::move(identifier);
+}
+
+void WebViewPaymentController::loadView() {
+    if (toolkit()) {
+        auto elements = toolkit()->loadWebViewPaymentController();
+        setView(std::move(elements.view), std::move(elements.presentation));
+    }
+}
+
+void WebViewPaymentController::viewDidLoad() {
+    BaseViewController::viewDidLoad();
+    auto road = std::make_shared<WatchedSignatureRoad>(
+        webViewPaymentService(), onScreen(weak_from_this(), [](WebViewPaymentController& screen) {
+            screen.signatureAnswered();
+        }));
+    d_->presenter = std::make_shared<WebViewPaymentPresenter<WebViewPaymentController>>(
+        weak_from_this(), std::move(road));
+    setupUI();
+}
+
+void WebViewPaymentController::setupUI() {
+    if (!toolkit()) {
+        return;
+    }
+    d_->activityIndicator = toolkit()->makeActivityIndicator();
+    if (d_->closeButton) {
+        d_->closeButton->setTitle(kCloseTitle);
+        d_->closeButton->setFont(platform::ui::Font::boldSystemFont(kCloseFontSize));
+        d_->closeButton->setHidden(true);
+        d_->closeButton->setAction(onScreen(weak_from_this(), [](WebViewPaymentController& screen) {
+            screen.closeButtonClicked();
+        }));
+    }
+    d_->webView = toolkit()->makeWebView();
+    if (!d_->webView) {
+        return;
+    }
+    d_->webView->setNavigationDelegate(weak_from_this());
+    if (view()) {
+        view()->setContentView(d_->webView);
+    }
+    if (d_->activityIndicator) {
+        d_->webView->addSubview(d_->activityIndicator);
+    }
+    if (d_->closeButton) {
+        d_->webView->addSubview(d_->closeButton);
+    }
+}
+
+void WebViewPaymentController::viewDidAppear(bool animated) {
+    BaseViewController::viewDidAppear(animated);
+    d_->paymentEnded = false;
+    d_->awaitingPage = false;
+    d_->failureAlertShown = false;
+    d_->showActivity();
+    if (d_->amount < 0) {
+        // After this returns, so that the screen is on screen when it closes.
+        platform::MainQueue::async(onScreen(weak_from_this(), [](WebViewPaymentController& screen) {
+            if (screen.d_->presenter) {
+                screen.d_->presenter->cancelPaymentIncorrectAmount();
+            }
+        }));
+        return;
+    }
+    d_->awaitingPage = true;
+    d_->presenter->loadWebViewRequest(d_->orderNumber, d_->identifier, d_->amount,
+                                      d_->transactionType, d_->productDescription,
+                                      [screen = weak_from_this()](platform::URLRequest page) {
+                                          if (auto shown = screen.lock()) {
+                                              shown->loadPage(page);
+                                          }
+                                      });
+}
+
+void WebViewPaymentController::loadPage(const platform::URLRequest& page) {
+    if (d_->paymentEnded) {
+        return;  // closed while the page was on its way
+    }
+    d_->awaitingPage = false;
+    if (d_->webView) {
+        d_->webView->load(page);
+    }
+}
+
+void WebViewPaymentController::signatureAnswered() {
+    if (d_->awaitingPage && !d_->paymentEnded) {
+        d_->awaitingPage = false;
+        d_->stopActivity();
+        showButtonDismiss();
+    }
+}
+
+// Whether an outcome may still go to the delegate; if so, the payment ends with it.
+bool WebViewPaymentController::takeOutcome() {
+    if (d_->paymentEnded) {
+        return false;
+    }
+    d_->paymentEnded = true;
+    d_->awaitingPage = false;
+    return true;
+}
+
+void WebViewPaymentController::notifyUserOK(const WebViewPaymentResponseOK& response,
+                                            bool redirect) {
+    if (!takeOutcome()) {
+        return;
+    }
+    if (d_->delegate) {
+        d_->delegate->responsePaymentOK(response);
+    }
+    closeOrOfferWayOut(redirect);
+}
+
+void WebViewPaymentController::notifyUserKO(const WebViewPaymentResponseKO& response,
+                                            bool redirect) {
+    if (!takeOutcome()) {
+        return;
+    }
+    if (d_->delegate) {
+        d_->delegate->responsePaymentKO(response);
+    }
+    closeOrOfferWayOut(redirect);
+}
+
+// The merchant's own return page stays, with the close button over it; otherwise the screen goes.
+void WebViewPaymentController::closeOrOfferWayOut(bool redirect) {
+    if (redirect) {
+        showButtonDismiss();
+    } else {
+        dismiss(true);
+    }
+}
+
+void WebViewPaymentController::showButtonDismiss() {
+    if (d_->closeButton) {
+        d_->closeButton->setHidden(false);
+    }
+}
+
+void WebViewPaymentController::showDidFailLoadWithError() {
+    if (d_->failureAlertShown) {
+        return;  // one alert is enough: its button closes the screen
+    }
+    d_->failureAlertShown = true;
+    platform::ui::AlertAction accept{
+        kFailureButton, platform::ui::AlertActionStyle::defaultStyle,
+        onScreen(weak_from_this(), [](WebViewPaymentController& screen) { screen.exitView(); })};
+    present({kFailureTitle, kFailureMessage, {std::move(accept)}}, true);
+}
+
+void WebViewPaymentController::closeButtonClicked() {
+    exitView();
+}
+
+void WebViewPaymentController::exitView() {
+    d_->paymentEnded = true;
+    d_->awaitingPage = false;
+    dismiss(true);
+}
+
+void WebViewPaymentController::decidePolicyFor(platform::ui::WebView&,
+                                               const std::optional<std::string>& address,
+                                               const DecisionHandler& decisionHandler) {
+    if (!address) {
+        decisionHandler(NavigationActionPolicy::cancel);
+        return;
+    }
+    writeTrace(WebViewPaymentFlow::traceableAddress(*address));
+    decisionHandler(NavigationActionPolicy::allow);
+    if (d_->presenter) {
+        d_->presenter->webViewNotifyUser(*address);
+    }
+    if (!d_->paymentEnded && WebViewPaymentFlow::isReturnAddress(*address)) {
+        // The result there carries no decision the library can read: the cardholder decides.
+        showButtonDismiss();
+    }
+}
+
+void WebViewPaymentController::didStartProvisionalNavigation(platform::ui::WebView&) {
+    writeTrace(kNavigationStart);
+    d_->showActivity();
+}
+
+void WebViewPaymentController::didFinishNavigation(platform::ui::WebView& webView) {
+    webView.evaluateJavaScript(
+        kPageScript, [screen = weak_from_this()](std::optional<platform::ui::ScriptValue> result,
+                                                 std::optional<platform::ui::ScriptError> error) {
+            auto shown = screen.lock();
+            if (!shown) {
+                return;
+            }
+            shown->d_->stopActivity();
+            if (error && shown->d_->presenter) {
+                shown->d_->presenter->errorLoadingWebView();
+            }
+            if (isText(result, kDataRefused) && shown->d_->presenter) {
+                shown->d_->presenter->errorLoadingWebView();
+            }
+            writeTrace(kNavigationFinish);
+        });
+}
+
+void WebViewPaymentController::didFailNavigation(platform::ui::WebView&) {
+    // Once the outcome is out, a return page that does not load changes nothing for the
+    // cardholder, and an alert would stand over the merchant's page.
+    if (!d_->paymentEnded && d_->presenter) {
+        d_->presenter->showErrorFailLoadURLRequest();
+    }
+}
+
+void WebViewPaymentController::didFailProvisionalNavigation(platform::ui::WebView& webView) {
+    didFailNavigation(webView);
+}
+
+}  // namespace vanto

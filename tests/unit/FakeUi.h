@@ -1,0 +1,215 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vanto/platform/ui/Toolkit.h"
+
+namespace vanto::testing {
+
+namespace ui = platform::ui;
+
+/// A text field that keeps its state and plays the cardholder's edits the way a toolkit's field
+/// does: it asks its delegate first and applies the edit itself only when allowed.
+class FakeTextField : public ui::TextField {
+  public:
+    std::optional<std::string> text() const override { return shown; }
+    void setText(const std::string& text) override { shown = text; }
+    void setEnabled(bool value) override { enabled = value; }
+    void setAlpha(double value) override { alpha = value; }
+    void setDelegate(std::weak_ptr<ui::TextFieldDelegate> value) override {
+        delegate = value;
+        delegateSet = true;
+    }
+
+    /// Replaces `range` of the text by `replacement`; returns what the delegate answered.
+    bool edit(ui::TextRange range, const std::string& replacement);
+    /// Types each character of `characters` at the end, one keystroke each.
+    void type(const std::string& characters);
+    /// Pastes `text` at the end in one edit.
+    bool paste(const std::string& text);
+    /// Deletes the last character (two UTF-16 units for one outside the Basic Multilingual Plane).
+    bool deleteBackward();
+
+    std::optional<std::string> shown = std::string();
+    bool enabled = true;
+    double alpha = 1.0;
+    std::weak_ptr<ui::TextFieldDelegate> delegate;
+    bool delegateSet = false;
+};
+
+class FakeLabel : public ui::Label {
+  public:
+    void setText(const std::string& value) override { text = value; }
+    void setFont(const std::optional<ui::Font>& value) override { font = value; }
+    void setTextColor(const std::optional<ui::Color>& value) override { color = value; }
+    void setAlpha(double value) override { alpha = value; }
+
+    std::string text = "layout text";
+    std::optional<ui::Font> font = ui::Font{"layout", 10, std::nullopt};
+    std::optional<ui::Color> color = ui::Color{0.5, 0.5, 0.5, 1};
+    double alpha = 1.0;
+};
+
+/// A bar button; tap() presses it the way a cardholder can, which does nothing while disabled.
+class FakeBarButton : public ui::BarButton {
+  public:
+    void setTitle(const std::string& value) override { title = value; }
+    void setEnabled(bool value) override { enabled = value; }
+    void setAction(std::function<void()> value) override { action = std::move(value); }
+    void tap() const;
+
+    std::string title;
+    bool enabled = true;
+    std::function<void()> action;
+};
+
+class FakeButton : public ui::Button {
+  public:
+    void setTitle(const std::string& value) override { title = value; }
+    void setFont(const ui::Font& value) override { font = value; }
+    void setHidden(bool value) override { hidden = value; }
+    void setFrame(const ui::Rect& value) override { frame = value; }
+    void setAction(std::function<void()> value) override { action = std::move(value); }
+    void tap() const;
+
+    std::string title;
+    std::optional<ui::Font> font;
+    bool hidden = false;
+    ui::Rect frame;
+    std::function<void()> action;
+};
+
+class FakeImageView : public ui::ImageView {
+  public:
+    void setImage(const ui::Image& value) override { image = value; }
+    void setAlpha(double value) override { alpha = value; }
+
+    std::optional<ui::Image> image;
+    double alpha = 1.0;
+};
+
+class FakeActivityIndicator : public ui::ActivityIndicator {
+  public:
+    void setHidden(bool value) override { hidden = value; }
+    void startAnimating() override { animating = true; }
+    void stopAnimating() override { animating = false; }
+
+    bool hidden = true;
+    bool animating = false;
+};
+
+class FakeNavigationBar : public ui::NavigationBar {
+  public:
+    void setAlpha(double value) override { alpha = value; }
+    double alpha = 1.0;
+};
+
+class FakeLayoutConstraint : public ui::LayoutConstraint {
+  public:
+    void setConstant(double value) override { constant = value; }
+    double constant = 20.0;  // the layout's own value
+};
+
+class FakeMainView : public ui::MainView {
+  public:
+    void setBackgroundColor(const ui::Color& value) override { background = value; }
+    void endEditing() override { ++editingEnded; }
+    void addTapRecognizer(std::function<void()> action) override {
+        tapActions.push_back(std::move(action));
+    }
+    void setContentView(std::shared_ptr<ui::View> value) override { content = std::move(value); }
+    void tap() const;
+
+    std::optional<ui::Color> background;
+    int editingEnded = 0;
+    std::vector<std::function<void()>> tapActions;
+    std::shared_ptr<ui::View> content;
+};
+
+class FakePresentation : public ui::Presentation {
+  public:
+    void present(ui::Alert alert, bool animated) override;
+    void dismiss(bool animated) override;
+
+    std::vector<ui::Alert> alerts;
+    int dismissals = 0;
+    bool lastAnimated = false;
+};
+
+class FakeWebView : public ui::WebView {
+  public:
+    struct Evaluation {
+        std::string script;
+        ScriptCompletion completion;
+    };
+
+    void load(const platform::URLRequest& request) override { loaded.push_back(request); }
+    void evaluateJavaScript(const std::string& script, ScriptCompletion completion) override {
+        evaluations.push_back({script, std::move(completion)});
+    }
+    void setNavigationDelegate(std::weak_ptr<ui::WebViewNavigationDelegate> value) override {
+        delegate = std::move(value);
+    }
+    void addSubview(std::shared_ptr<ui::View> element) override {
+        subviews.push_back(std::move(element));
+    }
+
+    /// The navigation delegate, which must be set.
+    std::shared_ptr<ui::WebViewNavigationDelegate> navigationDelegate() const;
+    /// Asks the delegate about a navigation to `address`; returns its decision, none when it
+    /// made none.
+    std::optional<ui::NavigationActionPolicy> navigate(const std::optional<std::string>& address);
+    /// Finishes the navigation and answers the page script with `result` and `error`.
+    void finish(std::optional<ui::ScriptValue> result, std::optional<ui::ScriptError> error = {});
+
+    std::vector<platform::URLRequest> loaded;
+    std::vector<Evaluation> evaluations;
+    std::vector<ui::NavigationActionPolicy> decisions;
+    std::weak_ptr<ui::WebViewNavigationDelegate> delegate;
+    std::vector<std::shared_ptr<ui::View>> subviews;
+};
+
+/// A toolkit of fakes. Each instance serves one screen: it hands out its one set of elements and
+/// keeps them for the test to look at.
+class FakeToolkit : public ui::Toolkit {
+  public:
+    FakeToolkit();
+
+    ui::DirectPaymentViewElements loadDirectPaymentViewController() override;
+    ui::WebViewPaymentViewElements loadWebViewPaymentController() override;
+    std::shared_ptr<ui::WebView> makeWebView() override { return webView; }
+    std::shared_ptr<ui::ActivityIndicator> makeActivityIndicator() override { return webIndicator; }
+    std::shared_ptr<ui::Button> makeButton(const ui::Rect& frame) override;
+    ui::DeviceMetrics deviceMetrics() const override { return metrics; }
+    void animate(double seconds, std::function<void()> changes) override;
+
+    ui::DeviceMetrics metrics;
+    std::vector<double> animations;
+
+    std::shared_ptr<FakeMainView> view = std::make_shared<FakeMainView>();
+    std::shared_ptr<FakePresentation> presentation = std::make_shared<FakePresentation>();
+    std::shared_ptr<FakeTextField> numberField = std::make_shared<FakeTextField>();
+    std::shared_ptr<FakeTextField> expiryField = std::make_shared<FakeTextField>();
+    std::shared_ptr<FakeTextField> cvvField = std::make_shared<FakeTextField>();
+    std::shared_ptr<FakeLabel> numberLabel = std::make_shared<FakeLabel>();
+    std::shared_ptr<FakeLabel> expiryLabel = std::make_shared<FakeLabel>();
+    std::shared_ptr<FakeLabel> cvvLabel = std::make_shared<FakeLabel>();
+    std::shared_ptr<FakeLabel> infoLabel = std::make_shared<FakeLabel>();
+    std::shared_ptr<FakeActivityIndicator> indicator = std::make_shared<FakeActivityIndicator>();
+    std::shared_ptr<FakeImageView> logo = std::make_shared<FakeImageView>();
+    std::shared_ptr<FakeBarButton> cancelButton = std::make_shared<FakeBarButton>();
+    std::shared_ptr<FakeBarButton> continueButton = std::make_shared<FakeBarButton>();
+    std::shared_ptr<FakeImageView> background = std::make_shared<FakeImageView>();
+    std::shared_ptr<FakeLayoutConstraint> topSpacing = std::make_shared<FakeLayoutConstraint>();
+    std::shared_ptr<FakeNavigationBar> navigationBar = std::make_shared<FakeNavigationBar>();
+
+    std::shared_ptr<FakeWebView> webView = std::make_shared<FakeWebView>();
+    std::shared_ptr<FakeActivityIndicator> webIndicator = std::make_shared<FakeActivityIndicator>();
+    std::vector<std::shared_ptr<FakeButton>> buttons;
+};
+
+}  // namespace vanto::testing
