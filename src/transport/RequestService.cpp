@@ -53,9 +53,7 @@ std::variant<platform::URLRequest, platform::PlatformError> RequestService::buil
     return request;
 }
 
-namespace detail {
-
-std::optional<std::string> replyMessage(std::string_view data) {
+std::optional<std::string> RequestService::replyMessage(std::string_view data) {
     auto envelope = Response::fromJSON(data);
     if (!envelope) {
         return std::nullopt;
@@ -63,10 +61,9 @@ std::optional<std::string> replyMessage(std::string_view data) {
     return std::move(envelope->mensaje);
 }
 
-SDKError decodingError(std::string_view what) {
+SDKError RequestService::decodingError(std::string_view what) {
     return SDKError::wrongJsonDecodeNames(platform::PlatformError{
         platform::PlatformError::Kind::invalidReply, std::string(what), ""});
 }
 
-}  // namespace detail
 }  // namespace vanto

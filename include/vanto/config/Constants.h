@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/config/EnviromentType.h"
 
 namespace vanto {
@@ -13,7 +14,7 @@ namespace vanto {
 /// integration environments are reached on port 25443, production on the HTTPS default port.
 /// An environment outside the table (a value cast from an unknown raw value) has no address: the
 /// operations give "" for it, which makes a request fail before anything is sent.
-struct Constants {
+struct VANTO_EXPORT Constants {
     /// The direct-payment service.
     static std::string getURLDirectPayment(EnviromentType env);
     /// The service that signs the payment page's parameters.

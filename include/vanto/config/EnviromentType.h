@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The gateway environment every service is addressed in.
@@ -13,9 +15,9 @@ enum class EnviromentType : int {
 };
 
 /// The case for a raw value of the table, or none for any other integer.
-std::optional<EnviromentType> enviromentTypeFromRawValue(int rawValue);
+VANTO_EXPORT std::optional<EnviromentType> enviromentTypeFromRawValue(int rawValue);
 
 /// "Test", "Integration" or "Real"; "" for a value outside the table.
-std::string getEnviromentType(EnviromentType type);
+VANTO_EXPORT std::string getEnviromentType(EnviromentType type);
 
 }  // namespace vanto

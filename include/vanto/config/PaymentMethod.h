@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The payment methods the gateway's payment page offers; the gateway receives the letter.
@@ -16,10 +18,10 @@ enum class PaymentMethod : int {
 };
 
 /// The case for a raw value of the table, or none for any other integer.
-std::optional<PaymentMethod> paymentMethodFromRawValue(int rawValue);
+VANTO_EXPORT std::optional<PaymentMethod> paymentMethodFromRawValue(int rawValue);
 
 /// The letter sent to the gateway: "T", "R", "D", "P", "O", or "z" (lower case) for methodZ;
 /// "" for a value outside the table.
-std::string getValue(PaymentMethod method);
+VANTO_EXPORT std::string getValue(PaymentMethod method);
 
 }  // namespace vanto

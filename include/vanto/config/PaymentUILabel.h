@@ -3,12 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/config/PaymentUILabelConfig.h"
 
 namespace vanto {
 
 /// Makes caption configurations for the card-entry screen.
-class PaymentUILabel {
+class VANTO_EXPORT PaymentUILabel {
   public:
     PaymentUILabel() = delete;
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Color.h"
 #include "vanto/platform/ui/Font.h"
 
@@ -10,7 +11,7 @@ namespace vanto {
 /// The text and style of one caption of the card-entry screen. Shared: the appearance object and
 /// the merchant application hold the same object (std::shared_ptr), and a change made to it shows
 /// wherever the screen reads it again. Made with PaymentUILabel::create or the constructor.
-class PaymentUILabelConfig {
+class VANTO_EXPORT PaymentUILabelConfig {
   public:
     PaymentUILabelConfig(std::string text, platform::ui::Color textColor,
                          platform::ui::Font textFont);

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The kind of operation a payment is.
@@ -14,15 +16,15 @@ enum class TransactionType : int {
 };
 
 /// The case for a raw value of the table, or none for any other integer.
-std::optional<TransactionType> transactionTypeFromRawValue(int rawValue);
+VANTO_EXPORT std::optional<TransactionType> transactionTypeFromRawValue(int rawValue);
 
 /// The descriptive text of the type; it is never sent to the gateway. "" for a value outside the
 /// table.
-std::string getTransctionType(TransactionType type);
+VANTO_EXPORT std::string getTransctionType(TransactionType type);
 
 /// The code that goes on the wire for the type: "A", "0", "1" or "7". A value outside the table
 /// (cast from an unknown raw value) gives "", which is no code at all: a caller that builds a
 /// payment refuses such a type before it gets here.
-std::string transactionTypeCode(TransactionType type);
+VANTO_EXPORT std::string transactionTypeCode(TransactionType type);
 
 }  // namespace vanto

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/config/PaymentUILabelConfig.h"
 #include "vanto/platform/ui/Color.h"
 #include "vanto/platform/ui/Image.h"
@@ -26,7 +27,7 @@ namespace vanto {
 /// hands it to DirectPaymentViewController::create, which keeps it; the screen reads it when it
 /// sets itself up. Nothing in the library changes it. Each setter returns the object itself, so
 /// calls chain: `config->setCancelButtonText("Volver").setContinueButtonText("Pagar")`.
-class VantInAppUIConfig {
+class VANTO_EXPORT VantInAppUIConfig {
   public:
     /// The size, in points, of every caption's default font.
     static constexpr double kDefaultFontSize = 16.0;

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "vanto/Export.h"
 #include "vanto/config/EnviromentType.h"
 #include "vanto/config/PaymentMethod.h"
 
@@ -13,7 +14,7 @@ namespace vanto {
 /// the gateway receives. The environment and the payment method are refused outside their tables
 /// (a value cast from an unknown raw value), keeping the old value, since the library has no
 /// address or letter for them. Access is meant for one thread (the application's main queue).
-class VantoConfiguration {
+class VANTO_EXPORT VantoConfiguration {
   public:
     /// A configuration with the defaults; the library itself only reads shared().
     VantoConfiguration();

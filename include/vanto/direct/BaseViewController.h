@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Alert.h"
 #include "vanto/platform/ui/MainView.h"
 #include "vanto/platform/ui/ModalPresentationStyle.h"
@@ -21,7 +22,7 @@ namespace vanto {
 /// A screen is owned by the merchant application through std::shared_ptr; it closes itself
 /// through its presentation when its payment has ended, and lives on as long as its owner keeps
 /// it. Without a toolkit a screen has no elements: its logic runs and nothing is drawn.
-class BaseViewController {
+class VANTO_EXPORT BaseViewController {
   public:
     virtual ~BaseViewController() = default;
     BaseViewController(const BaseViewController&) = delete;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// What every view of a payment flow is: the screens implement the protocol of their flow, which
 /// refines this one.
-class BaseViewProtocol {
+class VANTO_EXPORT BaseViewProtocol {
   public:
     virtual ~BaseViewProtocol() = default;
 

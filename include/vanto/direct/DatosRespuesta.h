@@ -4,12 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The card and transaction details of a direct-payment answer, found under "datosRespuesta".
 /// Each field is the gateway's text exactly as sent (amounts, codes and dates too) and may be
 /// absent; the JSON keys are the member names.
-struct DatosRespuesta {
+struct VANTO_EXPORT DatosRespuesta {
     DatosRespuesta(
         std::optional<std::string> Ds_Card_Country, std::optional<std::string> Ds_Amount,
         std::optional<std::string> Ds_MerchantData, std::optional<std::string> Ds_Currency,

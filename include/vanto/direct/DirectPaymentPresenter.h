@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/direct/BasePresenter.h"
 #include "vanto/direct/DirectPaymentService.h"
@@ -14,7 +15,7 @@ namespace vanto {
 /// What the direct-payment presenter does, whatever its view type: it turns card and order data
 /// into the signed request, sends it, classifies the gateway's answer and tells the view, exactly
 /// once per payment, on the main queue. Used through DirectPaymentPresenter.
-class DirectPaymentFlow {
+class VANTO_EXPORT DirectPaymentFlow {
   public:
     DirectPaymentFlow(std::weak_ptr<DirectPaymentViewProtocol> view,
                       std::shared_ptr<DirectPaymentService> service);

@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/transport/EnvelopeRequest.h"
 
 namespace vanto {
 
 /// A call to the gateway's direct-payment service.
-class DirectPaymentRequest : public EnvelopeRequest<DirectPaymentResponse> {
+class VANTO_EXPORT DirectPaymentRequest : public EnvelopeRequest<DirectPaymentResponse> {
   public:
     using EnvelopeRequest::EnvelopeRequest;
 

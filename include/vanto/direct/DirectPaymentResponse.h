@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/direct/DatosRespuesta.h"
 
 namespace vanto {
@@ -12,7 +13,7 @@ namespace vanto {
 /// The gateway's answer to a direct payment, as carried in the "mensaje" text of the reply
 /// envelope. `code` 0 means the gateway processed the payment and `datosRespuesta` holds its
 /// details; any other code is the gateway's error, `desc` its text.
-struct DirectPaymentResponse {
+struct VANTO_EXPORT DirectPaymentResponse {
     DirectPaymentResponse(std::optional<DatosRespuesta> datosRespuesta, std::int64_t code,
                           std::string desc);
 

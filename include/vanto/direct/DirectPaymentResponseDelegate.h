@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/direct/DirectPaymentResponseKO.h"
 #include "vanto/direct/DirectPaymentResponseOK.h"
 
@@ -7,7 +8,7 @@ namespace vanto {
 
 /// What the merchant application implements to receive the outcome of a direct payment from the
 /// card-entry screen. Called on the main queue, once per payment, just before the screen closes.
-class DirectPaymentResponseDelegate {
+class VANTO_EXPORT DirectPaymentResponseDelegate {
   public:
     virtual ~DirectPaymentResponseDelegate() = default;
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 
 namespace vanto {
@@ -12,7 +13,7 @@ namespace vanto {
 /// What the merchant application receives for an accepted direct payment: the gateway's code and
 /// text followed by the card and transaction details, each the gateway's text or "" when the
 /// gateway did not send it.
-struct DirectPaymentResponseOK {
+struct VANTO_EXPORT DirectPaymentResponseOK {
     DirectPaymentResponseOK(std::int64_t code, std::string desc, std::string Ds_Card_Country,
                             std::string Ds_Amount, std::string Ds_MerchantData,
                             std::string Ds_Currency, std::string Ds_Order,

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/GatewayService.h"
 
@@ -12,10 +13,10 @@ using DirectPaymentService = GatewayService<DirectPaymentRequest>;
 
 /// The road that direct-payment presenters made from now on take: the one set with
 /// setDirectPaymentService(), else the library's own (a new Manager for every payment).
-std::shared_ptr<DirectPaymentService> directPaymentService();
+VANTO_EXPORT std::shared_ptr<DirectPaymentService> directPaymentService();
 
 /// Puts `service` in place of the library's own road, for every presenter made afterwards; null
 /// puts the library's own back. For tests and for applications that route payments themselves.
-void setDirectPaymentService(std::shared_ptr<DirectPaymentService> service);
+VANTO_EXPORT void setDirectPaymentService(std::shared_ptr<DirectPaymentService> service);
 
 }  // namespace vanto

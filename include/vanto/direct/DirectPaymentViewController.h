@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/BaseViewController.h"
@@ -43,7 +44,7 @@ namespace vanto {
 /// delegate that keeps the screen should let go of it once told the outcome. The texts of card
 /// data that pass through the screen are wiped from its own memory once used, and the fields are
 /// emptied when the payment has ended.
-class DirectPaymentViewController final
+class VANTO_EXPORT DirectPaymentViewController final
     : public BaseViewController,
       public DirectPaymentViewProtocol,
       public platform::ui::TextFieldDelegate,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/direct/BaseViewProtocol.h"
 #include "vanto/direct/DirectPaymentResponseKO.h"
 #include "vanto/direct/DirectPaymentResponseOK.h"
@@ -8,7 +9,7 @@ namespace vanto {
 
 /// What the direct-payment presenter tells its view: how the payment ended. Called on the main
 /// queue, once per payment.
-class DirectPaymentViewProtocol : public BaseViewProtocol {
+class VANTO_EXPORT DirectPaymentViewProtocol : public BaseViewProtocol {
   public:
     /// The payment was accepted.
     virtual void notifyUserOK(const DirectPaymentResponseOK& response) = 0;

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The two signed requests the library sends to the gateway.
@@ -11,7 +13,7 @@ namespace vanto {
 /// JSON, signs it with SHA-256 over the message text followed by the configuration's appLicense,
 /// and returns the request envelope {"mensaje":<message text>,"firma":<64 hex digits>}.
 /// Failures give "" instead of an envelope.
-struct Encode {
+struct VANTO_EXPORT Encode {
     /// The direct-payment request. The arguments are copied into the message as they are; the
     /// amount is already in hundredths. "" when a text is not well-formed UTF-8.
     static std::string encodeStringDirectPayment(std::string_view pan, std::string_view cvv2,

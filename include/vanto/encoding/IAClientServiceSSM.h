@@ -3,11 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The client identification sent with every request: library version, host application and
 /// operating system.
-struct IAClientServiceSSM {
+struct VANTO_EXPORT IAClientServiceSSM {
     /// The library's version, from the build; or the text set with setVerSDK().
     static std::string getVerSDK();
     /// The host application's identifier: the text set with setAppBundle(), else the running

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 class JsonWriter;
@@ -9,7 +11,7 @@ class JsonWriter;
 /// The payment data of a direct-payment request, written to JSON under these member names and in
 /// this order. It holds card data, so it wipes the card number, security code and expiry date when
 /// it is destroyed.
-struct IAVantVirtualPetitionJSON {
+struct VANTO_EXPORT IAVantVirtualPetitionJSON {
     IAVantVirtualPetitionJSON(
         std::string DS_MERCHANT_MERCHANTCODE, std::string DS_MERCHANT_TERMINAL,
         std::string DS_MERCHANT_ORDER, std::string DS_MERCHANT_AMOUNT,

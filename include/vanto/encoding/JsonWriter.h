@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// Appends `text` to `out` as the body of a JSON string (without the quotation marks), escaped
@@ -12,7 +14,7 @@ namespace vanto {
 /// backslash, the solidus as "\/", \b \f \n \r \t for those controls and \u00xx for the other
 /// control characters; every other character, non-ASCII included, is written as its UTF-8 bytes.
 /// Returns false, leaving `out` unchanged, when `text` is not well-formed UTF-8.
-bool appendJsonEscaped(std::string& out, std::string_view text);
+VANTO_EXPORT bool appendJsonEscaped(std::string& out, std::string_view text);
 
 /// A compact JSON writer (no spaces, no line breaks) for objects of text and integer members,
 /// written in the order they are given.
@@ -23,7 +25,7 @@ bool appendJsonEscaped(std::string& out, std::string_view text);
 ///
 /// A writer made with `Sensitive::yes` holds card data: whenever a buffer must grow it moves to a
 /// larger one and wipes the old, and it wipes what it still holds when destroyed.
-class JsonWriter {
+class VANTO_EXPORT JsonWriter {
   public:
     enum class Sensitive { no, yes };
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/encoding/IAVantVirtualPetitionJSON.h"
 
 namespace vanto {
@@ -9,7 +10,7 @@ namespace vanto {
 class JsonWriter;
 
 /// The direct-payment request message: client identification around the payment data.
-struct objetoPeticionJSONDTO {
+struct VANTO_EXPORT objetoPeticionJSONDTO {
     objetoPeticionJSONDTO(std::string version, std::string bundle,
                           IAVantVirtualPetitionJSON datosPeticion, std::string so);
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 class JsonWriter;
@@ -9,7 +11,7 @@ class JsonWriter;
 /// The payment parameters of a web-payment signature request, written to JSON under these member
 /// names and in this order. Note the lower-case "m" of Ds_merchant_MerchantDescriptor and the
 /// module "PZel_IOS": the gateway expects them so.
-struct parametrosPeticionDTO {
+struct VANTO_EXPORT parametrosPeticionDTO {
     parametrosPeticionDTO(std::string Ds_Merchant_Order, std::string Ds_Merchant_Amount,
                           std::string Ds_Merchant_ProductDescription,
                           std::string Ds_Merchant_Identifier,

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/encoding/parametrosPeticionDTO.h"
 
 namespace vanto {
@@ -9,7 +10,7 @@ namespace vanto {
 class JsonWriter;
 
 /// The web-payment signature request message: client identification around the parameters.
-struct pedirURLDTO {
+struct VANTO_EXPORT pedirURLDTO {
     pedirURLDTO(std::string bundle, std::string fuc, std::string so, std::string terminal,
                 std::string version, parametrosPeticionDTO parametros);
 

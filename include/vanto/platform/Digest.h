@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// A SHA-256 digest computed over one or more pieces of text, fed in order.
-class Sha256Digest {
+class VANTO_EXPORT Sha256Digest {
   public:
     using Value = std::array<std::uint8_t, 32>;
 

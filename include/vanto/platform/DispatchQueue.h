@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// A serial queue with a thread of its own: closures run one at a time, in the order submitted,
@@ -14,7 +16,7 @@ namespace vanto::platform {
 /// state) costs more than a whole exchange with a local server. Destroying the queue never waits:
 /// the closures already submitted still run, in order, on the queue's thread, and whatever they
 /// hold is released there.
-class DispatchQueue {
+class VANTO_EXPORT DispatchQueue {
   public:
     explicit DispatchQueue(std::string label = "vanto.dispatch");
     ~DispatchQueue();

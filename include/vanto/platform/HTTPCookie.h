@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "vanto/Export.h"
 #include "vanto/platform/URLRequest.h"
 
 namespace vanto::platform {
 
 /// A cookie as the cookie store keeps it.
-struct HTTPCookie {
+struct VANTO_EXPORT HTTPCookie {
     std::string name{};
     std::string value{};
     /// The host (host-only cookie) or domain the cookie belongs to, without a leading dot.
@@ -28,6 +29,6 @@ struct HTTPCookie {
 
 /// The request header fields that send `cookies`: one "Cookie" field with the name=value pairs in
 /// list order, joined by "; "; no field at all for an empty list.
-HeaderFields requestHeaderFieldsWithCookies(const std::vector<HTTPCookie>& cookies);
+VANTO_EXPORT HeaderFields requestHeaderFieldsWithCookies(const std::vector<HTTPCookie>& cookies);
 
 }  // namespace vanto::platform

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vanto/Export.h"
 #include "vanto/platform/HTTPCookie.h"
 
 namespace vanto::platform {
@@ -12,7 +13,7 @@ namespace vanto::platform {
 /// engine parses Set-Cookie and keeps one cookie per name, domain and path) and
 /// answers which cookies apply to an address by the rules of RFC 6265 (domain, path, secure,
 /// expiry). Safe to use from several threads.
-class HTTPCookieStorage {
+class VANTO_EXPORT HTTPCookieStorage {
   public:
     HTTPCookieStorage();
     ~HTTPCookieStorage();

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <functional>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// The library's main queue: where screens, presenters and outcomes of payments run.
@@ -10,7 +12,7 @@ namespace vanto::platform {
 /// By default it is a run loop that the application pumps with run(), runUntil() or
 /// runPending(). A UI binding replaces it with its own event loop through setExecutor(), after
 /// which submitted closures go to that executor.
-class MainQueue {
+class VANTO_EXPORT MainQueue {
   public:
     using Executor = std::function<void(std::function<void()>)>;
 

@@ -3,12 +3,14 @@
 #include <functional>
 #include <memory>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// A queue of operations run by a fixed set of worker threads (one by default, so operations run
 /// one after another). Destroying it waits for the operations already added, so it must not be
 /// destroyed by one of its own operations.
-class OperationQueue {
+class VANTO_EXPORT OperationQueue {
   public:
     explicit OperationQueue(unsigned maxConcurrentOperationCount = 1);
     ~OperationQueue();

@@ -2,13 +2,15 @@
 
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// A failure of the URL loading system, or of building a request for it.
 ///
 /// Callers tell failures apart by `kind`; `detail` says more for a trace or a log (it may name the
 /// underlying library's own code) and is not meant to be parsed.
-struct PlatformError {
+struct VANTO_EXPORT PlatformError {
     enum class Kind {
         /// The server could not be reached: its name did not resolve, or nothing accepted the
         /// connection.

@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// Ordered header fields. Names compare without regard to case, as HTTP field names do.
-class HeaderFields {
+class VANTO_EXPORT HeaderFields {
   public:
     using Field = std::pair<std::string, std::string>;
 
@@ -36,7 +38,7 @@ enum class CachePolicy {
 };
 
 /// A URL request: address, method, header fields, body and time-out.
-struct URLRequest {
+struct VANTO_EXPORT URLRequest {
     explicit URLRequest(std::string url) : url(std::move(url)) {}
 
     std::string url;
@@ -51,7 +53,7 @@ struct URLRequest {
 };
 
 /// An HTTP reply's status line and header fields.
-struct HTTPURLResponse {
+struct VANTO_EXPORT HTTPURLResponse {
     std::string url;
     int statusCode = 0;
     HeaderFields allHeaderFields;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "vanto/Export.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/HTTPCookieStorage.h"
 #include "vanto/platform/PlatformError.h"
@@ -14,7 +15,7 @@
 namespace vanto::platform {
 
 /// How a URL session makes its transfers. TLS peer and host-name verification are always on.
-struct URLSessionConfiguration {
+struct VANTO_EXPORT URLSessionConfiguration {
     /// The defaults: the system's trust store, the shared cookie storage, and whatever the
     /// application set with setDefaultSessionConfiguration(). Managers made without a
     /// configuration of their own (those of the payment flows) use it.
@@ -35,7 +36,7 @@ struct URLSessionConfiguration {
 };
 
 /// One transfer, started with resume().
-class URLSessionDataTask {
+class VANTO_EXPORT URLSessionDataTask {
   public:
     explicit URLSessionDataTask(std::function<void()> start) : start_(std::move(start)) {}
     /// Starts the transfer (once; later calls do nothing).
@@ -51,7 +52,7 @@ class URLSessionDataTask {
 /// there. Destroying a session never waits for its transfers: they run to their end and call
 /// their handlers, and a task made by a session may still be started after the session is gone.
 /// Redirects are deliberately not followed: a 3xx reply is handed over as it came.
-class URLSession {
+class VANTO_EXPORT URLSession {
   public:
     /// The reply body (present whenever a reply arrived), the HTTP reply, and the failure.
     using CompletionHandler =

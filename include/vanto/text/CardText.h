@@ -5,22 +5,24 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The Luhn check-digit test of a card number. True when every character is a decimal digit
 /// '0'-'9' and the Luhn sum is a non-zero multiple of ten. Any other character (group separators
 /// included, so callers remove them first) and the empty text give false. No length rule applies.
-bool lunhsTest(std::string_view text);
+VANTO_EXPORT bool lunhsTest(std::string_view text);
 
 /// Whether `text` is an expiry date "MM/yy" whose month has not passed yet in the local calendar.
 /// The current month is accepted; a text that is not exactly two digits, '/', two digits with a
 /// month 01-12 gives false.
-bool expireDateIsCorrect(std::string_view text);
+VANTO_EXPORT bool expireDateIsCorrect(std::string_view text);
 
 /// The same test against a given day, so that the rule can be checked for any date. The two-digit
 /// year is placed in the window from 80 years before `today` to 20 years after it, the way a date
 /// formatter reads a two-digit year. An invalid `today` gives false.
-bool expireDateIsCorrect(std::string_view text, std::chrono::year_month_day today);
+VANTO_EXPORT bool expireDateIsCorrect(std::string_view text, std::chrono::year_month_day today);
 
 /// Regroups `text` for display: every occurrence of the separator `with` is removed, then `with`
 /// is put before each group of `every` characters except the first ("1234567" with 4 and " "
@@ -28,7 +30,7 @@ bool expireDateIsCorrect(std::string_view text, std::chrono::year_month_day toda
 /// followed by a combining accent counts as two (the library groups digits only, for which the two
 /// agree). A byte that does not start a well-formed UTF-8 sequence counts as one character. A
 /// group size below 1 returns the text unchanged.
-std::string grouping(std::string_view text, int every, std::string_view with);
+VANTO_EXPORT std::string grouping(std::string_view text, int every, std::string_view with);
 
 /// Reads an amount typed with either decimal mark. When the text holds both "." and ",", the "."
 /// is a thousands separator and is dropped and the "," is the decimal mark; otherwise a ","
@@ -37,12 +39,12 @@ std::string grouping(std::string_view text, int every, std::string_view with);
 /// and the empty text give no result. So does, deliberately, a value outside the range of float:
 /// one too large for it (1e39) does not become infinity, nor one too small (1e-50) zero, since an
 /// amount read as either would not be the amount typed.
-std::optional<float> formatToFloat(std::string_view text);
+VANTO_EXPORT std::optional<float> formatToFloat(std::string_view text);
 
 /// The current month of the local calendar as two digits, "01" to "12".
-std::string getCurrentMonth();
+VANTO_EXPORT std::string getCurrentMonth();
 
 /// The last two digits of the current year of the local calendar, for example "26" in 2026.
-std::string getCurrentYeah();
+VANTO_EXPORT std::string getCurrentYeah();
 
 }  // namespace vanto

@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// A set of ASCII characters, used to say which characters percent-encoding leaves as they are.
 /// Characters outside ASCII are never members, deliberately: the sets the library needs are ASCII,
 /// and an address keeps every other character percent-encoded.
-class CharacterSet {
+class VANTO_EXPORT CharacterSet {
   public:
     /// The empty set.
     CharacterSet() = default;
@@ -37,13 +39,13 @@ class CharacterSet {
 
 /// The 66 unreserved characters of RFC 3986: letters, digits, "-", ".", "_" and "~". Built on
 /// first use (safe under concurrent first use) and shared by every caller.
-const CharacterSet& rfc3986Unreserved();
+VANTO_EXPORT const CharacterSet& rfc3986Unreserved();
 
 /// Percent-encodes `text`: members of `allowed` stay as they are, every other character becomes
 /// its UTF-8 bytes, each written as "%" and two upper-case hexadecimal digits. No result when the
 /// text is not well-formed UTF-8.
-std::optional<std::string> safeAddingPercentEncoding(std::string_view text,
-                                                     const CharacterSet& allowed);
+VANTO_EXPORT std::optional<std::string> safeAddingPercentEncoding(std::string_view text,
+                                                                  const CharacterSet& allowed);
 
 /// Splits the query of the address at which the payment page ends into keys and values, as the
 /// gateway's return addresses are read: every occurrence of the configured failure address followed
@@ -51,10 +53,10 @@ std::optional<std::string> safeAddingPercentEncoding(std::string_view text,
 /// the part before its first "=", and its value is the piece with every occurrence of key + "="
 /// removed. A later piece replaces an earlier one with the same key. Nothing is percent-decoded or
 /// trimmed. Reads VantoConfiguration::shared().appURLKO().
-std::map<std::string, std::string> getUrlParams(std::string_view url);
+VANTO_EXPORT std::map<std::string, std::string> getUrlParams(std::string_view url);
 
 /// Decodes the Base64 value of a payment-result parameter into its JSON text: strict Base64 (see
 /// base64Decode), and the bytes must be well-formed UTF-8. No result otherwise.
-std::optional<std::string> parseJsonString(std::string_view base64);
+VANTO_EXPORT std::optional<std::string> parseJsonString(std::string_view base64);
 
 }  // namespace vanto

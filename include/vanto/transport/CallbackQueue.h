@@ -3,13 +3,14 @@
 #include <functional>
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/OperationQueue.h"
 
 namespace vanto {
 
 /// Where the transport delivers an outcome.
-class CallbackQueue {
+class VANTO_EXPORT CallbackQueue {
   public:
     enum class Kind { operationQueue, dispatchQueue, main, current };
 

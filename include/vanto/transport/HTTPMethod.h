@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// HTTP request methods. `delete_` stands for DELETE, whose plain name C++ reserves.
@@ -11,9 +13,9 @@ enum class HTTPMethod { options, get, head, post, put, patch, delete_, trace, co
 
 /// The method's text: "OPTIONS", "GET", "HEAD", "POST", "PUT", "PATCH", "DELETE", "TRACE",
 /// "CONNECT".
-std::string rawValue(HTTPMethod method);
+VANTO_EXPORT std::string rawValue(HTTPMethod method);
 
 /// The method whose text is exactly `raw` (upper case only), or none.
-std::optional<HTTPMethod> httpMethodFromRawValue(std::string_view raw);
+VANTO_EXPORT std::optional<HTTPMethod> httpMethodFromRawValue(std::string_view raw);
 
 }  // namespace vanto

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "vanto/Export.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/transport/CallbackQueue.h"
 #include "vanto/transport/RequestService.h"
@@ -28,7 +29,7 @@ concept RequestDescription = std::derived_from<T, RequestService> && requires(co
 /// takes in the reply's cookies and decodes the reply; only the callback runs on the callback
 /// queue. TLS verification is never relaxed: a server that fails it gets no request body, and the
 /// call fails with nonURLResponse.
-class Manager : public std::enable_shared_from_this<Manager> {
+class VANTO_EXPORT Manager : public std::enable_shared_from_this<Manager> {
   public:
     static std::shared_ptr<Manager> create(
         platform::URLSessionConfiguration configuration =

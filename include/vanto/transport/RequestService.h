@@ -1,19 +1,22 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 
-#include "vanto/platform/URLRequest.h"
+#include "vanto/Export.h"
 #include "vanto/platform/PlatformError.h"
+#include "vanto/platform/URLRequest.h"
 #include "vanto/transport/HTTPMethod.h"
 #include "vanto/transport/Result.h"
+#include "vanto/transport/SDKError.h"
 
 namespace vanto {
 
 /// What the transport needs to make one call to the gateway: address, method, header fields,
 /// body and time-out, with the defaults the gateway's services share.
-class RequestService {
+class VANTO_EXPORT RequestService {
   public:
     virtual ~RequestService() = default;
 
@@ -40,6 +43,12 @@ class RequestService {
     /// body: a body that is not well-formed UTF-8 text.
     std::variant<platform::URLRequest, platform::PlatformError> build() const;
 
+  protected:
+    /// The text of "mensaje" of a reply envelope; none when the bytes are not such an envelope.
+    static std::optional<std::string> replyMessage(std::string_view data);
+    /// The decoding failure of a reply, saying `what` was wrong with it.
+    static SDKError decodingError(std::string_view what);
+
   private:
     std::variant<std::string, platform::PlatformError> composeBody() const;
 };
@@ -54,23 +63,17 @@ class RequestServiceOf : public RequestService {
     Result<R> result(std::string_view data) const;
 };
 
-namespace detail {
-/// The text of "mensaje" of a reply envelope; none when the bytes are not such an envelope.
-std::optional<std::string> replyMessage(std::string_view data);
-SDKError decodingError(std::string_view what);
-}  // namespace detail
-
 template <typename R>
 Result<R> RequestServiceOf<R>::result(std::string_view data) const {
-    const auto message = detail::replyMessage(data);
+    const auto message = RequestService::replyMessage(data);
     if (!message) {
-        return Result<R>::error(
-            detail::decodingError("the reply is not a JSON envelope with a text \"mensaje\""));
+        return Result<R>::error(RequestService::decodingError(
+            "the reply is not a JSON envelope with a text \"mensaje\""));
     }
     auto record = R::fromJSON(*message);
     if (!record) {
-        return Result<R>::error(
-            detail::decodingError("\"mensaje\" is not the JSON of the expected answer record"));
+        return Result<R>::error(RequestService::decodingError(
+            "\"mensaje\" is not the JSON of the expected answer record"));
     }
     return Result<R>::success(std::move(record));
 }

@@ -4,11 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The envelope around every answer of the gateway's JSON services: the answer record as JSON
 /// text, and a signature the library does not check.
-struct Response {
+struct VANTO_EXPORT Response {
     Response(std::string mensaje, std::optional<std::string> firma);
 
     /// Decodes a JSON object with a required text "mensaje" and an optional text "firma" (absent

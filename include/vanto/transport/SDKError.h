@@ -5,14 +5,15 @@
 #include <string>
 #include <variant>
 
-#include "vanto/platform/URLRequest.h"
+#include "vanto/Export.h"
 #include "vanto/platform/PlatformError.h"
+#include "vanto/platform/URLRequest.h"
 
 namespace vanto {
 
 /// A failure of a call to the gateway, with the code and Spanish text the merchant application
 /// receives. The code and text depend only on the case.
-class SDKError {
+class VANTO_EXPORT SDKError {
   public:
     enum class Case {
         connectionError,

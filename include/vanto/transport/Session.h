@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "vanto/Export.h"
 #include "vanto/platform/HTTPCookie.h"
 #include "vanto/platform/URLRequest.h"
 
@@ -9,7 +10,7 @@ namespace vanto {
 
 /// The library's cookie store: the cookies it adds to every request it builds, in order, at most
 /// one per name. One instance for the process; safe to read and update from several threads.
-class Session {
+class VANTO_EXPORT Session {
   public:
     static Session& shared();
 
@@ -30,10 +31,12 @@ class Session {
 
 /// Puts `cookie` in place of the first cookie of `list` with the same name (names compare exactly);
 /// leaves the list unchanged when there is none.
-void update(std::vector<platform::HTTPCookie>& list, const platform::HTTPCookie& cookie);
+VANTO_EXPORT void update(std::vector<platform::HTTPCookie>& list,
+                         const platform::HTTPCookie& cookie);
 
 /// Sets the header fields that send `cookies` on `request` (one "Cookie" field, replacing an
 /// earlier one); an empty list leaves the request unchanged.
-void addCookies(platform::URLRequest& request, const std::vector<platform::HTTPCookie>& cookies);
+VANTO_EXPORT void addCookies(platform::URLRequest& request,
+                             const std::vector<platform::HTTPCookie>& cookies);
 
 }  // namespace vanto

@@ -4,27 +4,29 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/platform/URLRequest.h"
 
 namespace vanto {
 
 /// Prints the trace of a request about to be sent on standard output, in one write: method, URL,
 /// header fields and body, with card data masked.
-void showLog(const platform::URLRequest& request);
+VANTO_EXPORT void showLog(const platform::URLRequest& request);
 
 /// Prints the trace of an HTTP reply on standard output, in one write: status, header fields and
 /// body, with card data masked.
-void showLog(const platform::HTTPURLResponse& response, const std::optional<std::string>& data);
+VANTO_EXPORT void showLog(const platform::HTTPURLResponse& response,
+                          const std::optional<std::string>& data);
 
 /// The text showLog(request) prints, without the final line break.
-std::string requestTrace(const platform::URLRequest& request);
+VANTO_EXPORT std::string requestTrace(const platform::URLRequest& request);
 /// The text showLog(response, data) prints, without the final line break.
-std::string responseTrace(const platform::HTTPURLResponse& response,
-                          const std::optional<std::string>& data);
+VANTO_EXPORT std::string responseTrace(const platform::HTTPURLResponse& response,
+                                       const std::optional<std::string>& data);
 
 /// `text` with card data masked wherever it stands, also inside JSON carried as a JSON string:
 /// a card number becomes asterisks and its last four digits, a security code or expiry date
 /// becomes asterisks. Everything else is left as it is.
-std::string maskCardData(std::string_view text);
+VANTO_EXPORT std::string maskCardData(std::string_view text);
 
 }  // namespace vanto

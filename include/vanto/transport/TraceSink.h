@@ -3,6 +3,8 @@
 #include <functional>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// Receives each finished block that the library prints: a request or reply trace, the address
@@ -14,9 +16,9 @@ using TraceSink = std::function<void(std::string_view block)>;
 /// write per block, followed by a line break). Blocks reach the sink one at a time, from whichever
 /// thread made them; a block being handed to the old sink when this is called still finishes
 /// there. The sink must not call setTraceSink().
-void setTraceSink(TraceSink sink);
+VANTO_EXPORT void setTraceSink(TraceSink sink);
 
 /// Hands one finished block to the sink.
-void writeTrace(std::string_view block);
+VANTO_EXPORT void writeTrace(std::string_view block);
 
 }  // namespace vanto

@@ -4,13 +4,15 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The payment result that the gateway's payment page puts, as Base64 of a JSON object, into the
 /// query of the merchant's return address (the signature service's answer may carry one too).
 /// Each field is the gateway's text exactly as sent (dates, amounts and codes too) and may be
 /// absent; the JSON keys are the member names.
-struct Parameters {
+struct VANTO_EXPORT Parameters {
     /// A result with every field absent.
     Parameters() = default;
     Parameters(std::optional<std::string> Ds_Date, std::optional<std::string> Ds_Hour,

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/direct/BaseViewController.h"
 #include "vanto/platform/ui/WebViewNavigationDelegate.h"
@@ -35,7 +36,7 @@ namespace vanto {
 /// strongly and owns its presenter, web view, activity indicator and close button; the presenter
 /// holds the screen weakly, and a payment page that arrives for a screen that has gone is not
 /// loaded.
-class WebViewPaymentController final
+class VANTO_EXPORT WebViewPaymentController final
     : public BaseViewController,
       public WebViewPaymentViewProtocol,
       public platform::ui::WebViewNavigationDelegate,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/direct/BasePresenter.h"
 #include "vanto/platform/URLRequest.h"
@@ -15,7 +16,7 @@ namespace vanto {
 
 /// What the web-payment presenter does, whatever its view type. Used through
 /// WebViewPaymentPresenter.
-class WebViewPaymentFlow {
+class VANTO_EXPORT WebViewPaymentFlow {
   public:
     using Completed = std::function<void(platform::URLRequest)>;
 

@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/transport/EnvelopeRequest.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto {
 
 /// A call to the gateway's service that signs the payment page's parameters.
-class WebViewPaymentRequest : public EnvelopeRequest<WebViewPaymentResponse> {
+class VANTO_EXPORT WebViewPaymentRequest : public EnvelopeRequest<WebViewPaymentResponse> {
   public:
     using EnvelopeRequest::EnvelopeRequest;
 

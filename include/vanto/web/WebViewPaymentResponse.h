@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/web/Parameters.h"
 #include "vanto/web/datosPeticion.h"
 
@@ -13,7 +14,7 @@ namespace vanto {
 /// The signature service's answer, as carried in the "mensaje" text of the reply envelope.
 /// `code` 0 means the service signed the payment-page parameters, found in `datosPeticion`; any
 /// other code is the service's error, `desc` its text. The library does not read `parameters`.
-struct WebViewPaymentResponse {
+struct VANTO_EXPORT WebViewPaymentResponse {
     // The member `datosPeticion` hides the type of the same name inside this struct, so the type
     // is named with its namespace here.
     WebViewPaymentResponse(std::optional<vanto::datosPeticion> datosPeticion, std::int64_t code,

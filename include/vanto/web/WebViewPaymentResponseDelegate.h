@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/web/WebViewPaymentResponseKO.h"
 #include "vanto/web/WebViewPaymentResponseOK.h"
 
@@ -8,7 +9,7 @@ namespace vanto {
 /// What the merchant application implements to receive the outcome of a web payment from the
 /// payment web page. Called on the main queue, at most once for each time the screen comes on
 /// screen.
-class WebViewPaymentResponseDelegate {
+class VANTO_EXPORT WebViewPaymentResponseDelegate {
   public:
     virtual ~WebViewPaymentResponseDelegate() = default;
 

@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// What the merchant application receives when a web payment does not succeed: a refused
 /// payment, a signature-service error, a transport failure, an unreadable result or an invalid
 /// amount. `code` is the gateway's code or one of the library's own; `desc` explains it.
-struct WebViewPaymentResponseKO {
+struct VANTO_EXPORT WebViewPaymentResponseKO {
     WebViewPaymentResponseKO(std::int64_t code, std::string desc);
 
     /// Decodes a JSON object with both keys: "code" a JSON number with a whole value in the

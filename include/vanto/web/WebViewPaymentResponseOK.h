@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/web/Parameters.h"
 
 namespace vanto {
@@ -12,7 +13,7 @@ namespace vanto {
 /// What the merchant application receives for an accepted web payment: the numeric payment
 /// response and a text, followed by the payment result's fields, each the gateway's text or ""
 /// when the gateway did not send it.
-struct WebViewPaymentResponseOK {
+struct VANTO_EXPORT WebViewPaymentResponseOK {
     WebViewPaymentResponseOK(std::int64_t code, std::string desc, std::string Ds_Date,
                              std::string Ds_Hour, std::string Ds_SecurePayment,
                              std::string Ds_Amount, std::string Ds_Currency, std::string Ds_Order,

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/transport/GatewayService.h"
 #include "vanto/web/WebViewPaymentRequest.h"
 
@@ -12,10 +13,10 @@ using WebViewPaymentService = GatewayService<WebViewPaymentRequest>;
 
 /// The road that web-payment presenters made from now on take: the one set with
 /// setWebViewPaymentService(), else the library's own (a new Manager for every payment).
-std::shared_ptr<WebViewPaymentService> webViewPaymentService();
+VANTO_EXPORT std::shared_ptr<WebViewPaymentService> webViewPaymentService();
 
 /// Puts `service` in place of the library's own road, for every presenter made afterwards; null
 /// puts the library's own back.
-void setWebViewPaymentService(std::shared_ptr<WebViewPaymentService> service);
+VANTO_EXPORT void setWebViewPaymentService(std::shared_ptr<WebViewPaymentService> service);
 
 }  // namespace vanto

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/direct/BaseViewProtocol.h"
 #include "vanto/web/WebViewPaymentResponseKO.h"
 #include "vanto/web/WebViewPaymentResponseOK.h"
@@ -10,7 +11,7 @@ namespace vanto {
 ///
 /// `redirect` says whether the view stays open on the web page (true: the merchant configured a
 /// return address of its own, whose page stays visible) or closes (false).
-class WebViewPaymentViewProtocol : public BaseViewProtocol {
+class VANTO_EXPORT WebViewPaymentViewProtocol : public BaseViewProtocol {
   public:
     /// The payment was accepted.
     virtual void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) = 0;

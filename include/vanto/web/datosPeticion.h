@@ -4,11 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto {
 
 /// The three signed values that the gateway's payment page must receive, as the signature service
 /// returns them under "datosPeticion". All three are required texts.
-struct datosPeticion {
+struct VANTO_EXPORT datosPeticion {
     datosPeticion(std::string Ds_Signature, std::string Ds_MerchantParameters,
                   std::string Ds_SignatureVersion);
 

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/View.h"
 
 namespace vanto::platform::ui {
 
 /// A busy spinner (an indeterminate QProgressBar or a spinner widget in a Qt binding).
-class ActivityIndicator : public View {
+class VANTO_EXPORT ActivityIndicator : public View {
   public:
     /// Hides (true) or shows (false) it.
     virtual void setHidden(bool hidden) = 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// How an alert's button is drawn.
@@ -15,7 +17,7 @@ enum class AlertActionStyle {
 
 /// A button of an alert: its caption and what runs, on the main queue, once the alert has closed
 /// because the button was pressed.
-struct AlertAction {
+struct VANTO_EXPORT AlertAction {
     std::string title;
     AlertActionStyle style = AlertActionStyle::defaultStyle;
     std::function<void()> handler;
@@ -23,7 +25,7 @@ struct AlertAction {
 
 /// A modal message with a title, a text (which may hold line breaks) and its buttons, in order
 /// (a QMessageBox in a Qt binding). Pressing any button closes it.
-struct Alert {
+struct VANTO_EXPORT Alert {
     std::string title;
     std::string message;
     std::vector<AlertAction> actions;

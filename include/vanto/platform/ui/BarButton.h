@@ -3,12 +3,13 @@
 #include <functional>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/View.h"
 
 namespace vanto::platform::ui {
 
 /// A button of the screen's top bar (a QToolButton or QPushButton in a Qt binding).
-class BarButton : public View {
+class VANTO_EXPORT BarButton : public View {
   public:
     /// The caption.
     virtual void setTitle(const std::string& title) = 0;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Font.h"
 #include "vanto/platform/ui/Rect.h"
 #include "vanto/platform/ui/View.h"
@@ -10,7 +11,7 @@
 namespace vanto::platform::ui {
 
 /// A push button placed in code, such as the web screen's close button (QPushButton).
-class Button : public View {
+class VANTO_EXPORT Button : public View {
   public:
     /// The caption in the button's normal state.
     virtual void setTitle(const std::string& title) = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// The kind of device the screens run on.
@@ -9,7 +11,7 @@ enum class UserInterfaceIdiom {
 };
 
 /// What the card-entry screen needs to know of the device for its layout.
-struct DeviceMetrics {
+struct VANTO_EXPORT DeviceMetrics {
     UserInterfaceIdiom idiom = UserInterfaceIdiom::other;
     /// Height of the main screen in physical pixels.
     int nativeScreenHeight = 0;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/ActivityIndicator.h"
 #include "vanto/platform/ui/BarButton.h"
 #include "vanto/platform/ui/ImageView.h"
@@ -18,7 +19,7 @@ namespace vanto::platform::ui {
 /// creates for it. Every element is required except the navigation bar. Their look before the
 /// screen applies its appearance (positions, sizes, keyboards) is the binding's; the activity
 /// indicator starts hidden.
-struct DirectPaymentViewElements {
+struct VANTO_EXPORT DirectPaymentViewElements {
     std::shared_ptr<MainView> view;
     std::shared_ptr<Presentation> presentation;
     std::shared_ptr<TextField> numberCardTextField;

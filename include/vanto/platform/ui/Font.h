@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// The weights a font can be asked for in, lightest first (a Qt binding maps them onto
@@ -21,7 +23,7 @@ enum class FontWeight {
 };
 
 /// A font as family, point size and weight, independent of any UI toolkit.
-struct Font {
+struct VANTO_EXPORT Font {
     /// The family that stands for the system's own user-interface font.
     static constexpr const char* kSystemFamily = "system";
 

@@ -3,12 +3,14 @@
 #include <string>
 #include <utility>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// An image, independent of any UI toolkit: either a named resource that the toolkit binding
 /// resolves (the library's own logo is "logoQuenta"), or the encoded bytes of an image file
 /// (PNG, JPEG, ...) that the binding decodes.
-class Image {
+class VANTO_EXPORT Image {
   public:
     /// The resource called `name`.
     static Image named(std::string name) { return Image(true, std::move(name), {}); }

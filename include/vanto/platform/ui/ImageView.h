@@ -1,12 +1,13 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Image.h"
 #include "vanto/platform/ui/View.h"
 
 namespace vanto::platform::ui {
 
 /// An element that shows an image (a QLabel with a pixmap in a Qt binding).
-class ImageView : public View {
+class VANTO_EXPORT ImageView : public View {
   public:
     /// Shows `image`, a named resource or encoded bytes, in place of the previous one.
     virtual void setImage(const Image& image) = 0;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Color.h"
 #include "vanto/platform/ui/Font.h"
 #include "vanto/platform/ui/View.h"
@@ -10,7 +11,7 @@
 namespace vanto::platform::ui {
 
 /// A text caption (QLabel in a Qt binding).
-class Label : public View {
+class VANTO_EXPORT Label : public View {
   public:
     /// Shows `text` ("" shows nothing).
     virtual void setText(const std::string& text) = 0;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Color.h"
 #include "vanto/platform/ui/View.h"
 
@@ -10,7 +11,7 @@ namespace vanto::platform::ui {
 
 /// A screen's whole area: the window or top-level widget a binding shows when the screen is
 /// presented.
-class MainView : public View {
+class VANTO_EXPORT MainView : public View {
   public:
     /// Paints the area behind the elements in `color`.
     virtual void setBackgroundColor(const Color& color) = 0;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/Alert.h"
 
 namespace vanto::platform::ui {
 
 /// How a screen shows things over itself and takes itself away.
-class Presentation {
+class VANTO_EXPORT Presentation {
   public:
     virtual ~Presentation() = default;
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// A frame in points, relative to the element's parent: origin at the top-left corner.
-struct Rect {
+struct VANTO_EXPORT Rect {
     double x = 0.0;
     double y = 0.0;
     double width = 0.0;

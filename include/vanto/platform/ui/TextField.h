@@ -4,13 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/TextFieldDelegate.h"
 #include "vanto/platform/ui/View.h"
 
 namespace vanto::platform::ui {
 
 /// A one-line text input (QLineEdit in a Qt binding).
-class TextField : public View {
+class VANTO_EXPORT TextField : public View {
   public:
     /// The text shown, UTF-8. Absent only when the field has no text at all; a toolkit whose
     /// fields always hold a text, if only an empty one, never answers absent.

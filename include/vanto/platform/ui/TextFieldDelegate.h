@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/TextRange.h"
 
 namespace vanto::platform::ui {
@@ -10,7 +11,7 @@ class TextField;
 
 /// Decides each edit of a text field before the field applies it. The card-entry screen is the
 /// delegate of its three fields: it checks, regroups and limits what the cardholder types.
-class TextFieldDelegate {
+class VANTO_EXPORT TextFieldDelegate {
   public:
     virtual ~TextFieldDelegate() = default;
 

@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// A range of a text counted in UTF-16 code units, the way text fields of the common toolkits
 /// count (QString, NSString): a character outside the Basic Multilingual Plane, such as most
 /// emoji, is two units.
-struct TextRange {
+struct VANTO_EXPORT TextRange {
     std::size_t location = 0;
     std::size_t length = 0;
 
@@ -19,12 +21,12 @@ struct TextRange {
 
 /// The length of UTF-8 `text` in UTF-16 code units. A byte that does not start a well-formed
 /// UTF-8 sequence counts as one unit, as it would once replaced by U+FFFD.
-std::size_t utf16Length(std::string_view text);
+VANTO_EXPORT std::size_t utf16Length(std::string_view text);
 
 /// UTF-8 `text` with the characters in `range` (UTF-16 units) replaced by `replacement`: the
 /// preview of an edit. None when the range ends past the text or either of its ends falls
 /// inside a character, splitting a pair of UTF-16 units.
-std::optional<std::string> replacingCharacters(std::string_view text, TextRange range,
-                                               std::string_view replacement);
+VANTO_EXPORT std::optional<std::string> replacingCharacters(std::string_view text, TextRange range,
+                                                            std::string_view replacement);
 
 }  // namespace vanto::platform::ui

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/ActivityIndicator.h"
 #include "vanto/platform/ui/Button.h"
 #include "vanto/platform/ui/DeviceMetrics.h"
@@ -19,7 +20,7 @@ namespace vanto::platform::ui {
 /// operation runs on the main queue. The binding also runs the main queue on its event loop
 /// (platform::MainQueue::setExecutor) and drives each screen's life cycle: loadViewIfNeeded()
 /// before it shows the screen's main view, viewDidAppear() once it is on screen.
-class Toolkit {
+class VANTO_EXPORT Toolkit {
   public:
     virtual ~Toolkit() = default;
 
@@ -47,10 +48,10 @@ class Toolkit {
 
 /// The toolkit that screens created from now on draw through: the one set with setToolkit(), or
 /// null when none is, in which case a screen runs its logic without any element to draw on.
-std::shared_ptr<Toolkit> toolkit();
+VANTO_EXPORT std::shared_ptr<Toolkit> toolkit();
 
 /// Puts `toolkit` in place for every screen created afterwards (a binding does this once, at
 /// start); null takes it away.
-void setToolkit(std::shared_ptr<Toolkit> toolkit);
+VANTO_EXPORT void setToolkit(std::shared_ptr<Toolkit> toolkit);
 
 }  // namespace vanto::platform::ui

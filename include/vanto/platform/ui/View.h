@@ -1,5 +1,7 @@
 #pragma once
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 /// An element a toolkit binding draws: the common base of the screens' elements, so that one can
@@ -9,7 +11,7 @@ namespace vanto::platform::ui {
 /// Every operation of an element runs on the main queue. The screens keep their elements until
 /// they are destroyed themselves, and may still call them after they were dismissed: an element
 /// whose widget has gone must take such calls without effect.
-class View {
+class VANTO_EXPORT View {
   public:
     virtual ~View() = default;
 

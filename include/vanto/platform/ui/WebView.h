@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "vanto/Export.h"
 #include "vanto/platform/URLRequest.h"
 #include "vanto/platform/ui/View.h"
 #include "vanto/platform/ui/WebViewNavigationDelegate.h"
@@ -13,7 +14,7 @@
 namespace vanto::platform::ui {
 
 /// A value of a kind the screens do not read (an object, an array).
-struct OtherScriptValue {
+struct VANTO_EXPORT OtherScriptValue {
     friend bool operator==(const OtherScriptValue&, const OtherScriptValue&) = default;
 };
 
@@ -21,13 +22,13 @@ struct OtherScriptValue {
 using ScriptValue = std::variant<std::string, double, bool, OtherScriptValue>;
 
 /// Why a script could not be evaluated.
-struct ScriptError {
+struct VANTO_EXPORT ScriptError {
     std::string description;
 };
 
 /// An embedded web browser (QWebEngineView in a Qt binding). It runs the pages with its own
 /// cookies and cache, not the library's.
-class WebView : public View {
+class VANTO_EXPORT WebView : public View {
   public:
     /// Called once with the script's result (absent when it produced none, or undefined or
     /// null) and, when the script could not be evaluated, an error.

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform::ui {
 
 class WebView;
@@ -17,7 +19,7 @@ enum class NavigationActionPolicy {
 /// Follows the navigations of a web view: the payment web page is the delegate of its web view.
 /// Every call comes on the main queue. A navigation is one load of a page in the view, of the
 /// main page or of a frame inside it: each is decided first, then starts, then finishes or fails.
-class WebViewNavigationDelegate {
+class VANTO_EXPORT WebViewNavigationDelegate {
   public:
     using DecisionHandler = std::function<void(NavigationActionPolicy)>;
 

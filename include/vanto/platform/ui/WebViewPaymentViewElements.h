@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "vanto/Export.h"
 #include "vanto/platform/ui/MainView.h"
 #include "vanto/platform/ui/Presentation.h"
 
@@ -9,7 +10,7 @@ namespace vanto::platform::ui {
 
 /// The payment web page's screen as its layout "WebViewPaymentController" lays it out: an empty
 /// area the screen fills with a web view of its own, and how it is shown and taken away.
-struct WebViewPaymentViewElements {
+struct VANTO_EXPORT WebViewPaymentViewElements {
     std::shared_ptr<MainView> view;
     std::shared_ptr<Presentation> presentation;
 };
