@@ -147,6 +147,11 @@ void DocumentScan::skipWhitespace() {
 }
 
 bool DocumentScan::run() {
+    // A byte order mark may open a JSON text, and parsers take it in.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text_.starts_with(kByteOrderMark)) {
+        at_ = kByteOrderMark.size();
+    }
     skipWhitespace();
     // Whether the last value read is complete (a scalar, or a container now closed).
     bool complete = false;

@@ -50,6 +50,7 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         // Values of any type become masked texts, so the JSON stays readable.
         {R"({"DS_MERCHANT_PAN" : 4000000000001234, "ds_merchant_cvv2":[9,8,7], "n":1})",
          R"({"DS_MERCHANT_PAN" : "************1234", "ds_merchant_cvv2":"*******", "n":1})"},
+        {"\xEF\xBB\xBF{\"DS_MERCHANT_CVV2\":123}", "\xEF\xBB\xBF{\"DS_MERCHANT_CVV2\":\"***\"}"},
         {R"(["{\"\u0044S_MERCHANT_CVV2\":987,\"Ds_ExpiryDate\":\"12\/29\"}"])",
          R"(["{\"\u0044S_MERCHANT_CVV2\":\"***\",\"Ds_ExpiryDate\":\"*****\"}"])"},
         // Cut short: the values after the names are masked all the same.
