@@ -96,7 +96,20 @@ class Random {
 struct Json {
     enum class Kind { text, number, card, object, array } kind = Kind::object;
     std::string scalar;
-    std::vector<std::pair<std::string, Json>> items;  // the names are empty in an array
+    // Members, or items with empty names; in two vectors, as a pair cannot hold this type yet.
+    std::vector<std::string> names;
+    std::vector<Json> values;
+
+    static Json of(Kind kind, std::string text = "") {
+        Json json;
+        json.kind = kind;
+        json.scalar = std::move(text);
+        return json;
+    }
+    void add(std::pair<std::string, Json> member) {
+        names.push_back(std::move(member.first));
+        values.push_back(std::move(member.second));
+    }
 };
 
 struct Document {
@@ -114,7 +127,7 @@ class Generator {
     Document document() {
         document_ = Document();
         document_.root = object(0);
-        document_.root.items.push_back(cardMember());
+        document_.root.add(cardMember());
         return std::move(document_);
     }
 
@@ -125,9 +138,9 @@ class Generator {
         for (std::size_t i = 0; i < members; ++i) {
             switch (random_.below(depth < 4 ? 7 : 4)) {
                 case 0:
-                    json.items.push_back(cardMember());
+                    json.add(cardMember());
                     if (random_.chance(30)) {
-                        json.items.push_back(cardMember(json.items.back().first));
+                        json.add(cardMember(json.names.back()));
                     }
                     break;
                 case 1: {
@@ -135,30 +148,28 @@ class Generator {
                     std::string value = random_.characters("abcdefghijklmnopqrstuvwxyz", 6) +
                                         random_.characters("01234", random_.chance(20) ? 14 : 2);
                     document_.ordinaryValues.push_back(value);
-                    json.items.push_back({"Ds_Order", {Json::Kind::text, value, {}}});
+                    json.add({"Ds_Order", Json::of(Json::Kind::text, value)});
                     break;
                 }
                 case 2:
-                    json.items.push_back({"code", {Json::Kind::number, "1024", {}}});
+                    json.add({"code", Json::of(Json::Kind::number, "1024")});
                     break;
                 case 3:
                     if (!document_.cardNumbers.empty()) {
                         document_.repeatsACardNumber = true;
-                        json.items.push_back({"desc",
-                                              {Json::Kind::text,
-                                               "ref " + document_.cardNumbers.back() + " ok",
-                                               {}}});
+                        json.add({"desc", Json::of(Json::Kind::text,
+                                                   "ref " + document_.cardNumbers.back() + " ok")});
                     }
                     break;
                 case 4:
                 case 5:
-                    json.items.push_back({"datosRespuesta", object(depth + 1)});
+                    json.add({"datosRespuesta", object(depth + 1)});
                     break;
                 default: {
-                    Json array{Json::Kind::array, "", {}};
-                    array.items.push_back({"", object(depth + 1)});
-                    array.items.push_back({"", {Json::Kind::number, "-4", {}}});
-                    json.items.push_back({"lista", std::move(array)});
+                    Json array = Json::of(Json::Kind::array);
+                    array.add({"", object(depth + 1)});
+                    array.add({"", Json::of(Json::Kind::number, "-4")});
+                    json.add({"lista", std::move(array)});
                 }
             }
         }
@@ -183,7 +194,7 @@ class Generator {
                         : random_.characters("56789", 4);
             document_.hiddenValues.push_back(value);
         }
-        return {name, {Json::Kind::card, value, {}}};
+        return {name, Json::of(Json::Kind::card, value)};
     }
 
     Random& random_;
@@ -254,13 +265,13 @@ void write(std::string& out, const Json& json, const Spelling& spelling, int ind
     }
     const bool object = json.kind == Json::Kind::object;
     out += object ? '{' : '[';
-    for (std::size_t i = 0; i < json.items.size(); ++i) {
+    for (std::size_t i = 0; i < json.values.size(); ++i) {
         out += (i > 0 ? "," : "") + newline;
         if (object) {
-            writeName(out, json.items[i].first, spelling);
+            writeName(out, json.names[i], spelling);
             out += spelling.pretty ? " : " : ":";
         }
-        write(out, json.items[i].second, spelling, indent + 1);
+        write(out, json.values[i], spelling, indent + 1);
     }
     out += (spelling.pretty ? "\n" + std::string(2 * indent, ' ') : "") + (object ? '}' : ']');
 }
@@ -268,10 +279,10 @@ void write(std::string& out, const Json& json, const Spelling& spelling, int ind
 std::string spelled(const Document& document, const Spelling& spelling, Random& random) {
     Json root = document.root;
     for (int i = 0; i < spelling.wrapped; ++i) {
-        Json array{Json::Kind::array, "", {}};
-        array.items.push_back({"", std::move(root)});
-        root = Json{Json::Kind::object, "", {}};
-        root.items.push_back({"n", std::move(array)});
+        Json array = Json::of(Json::Kind::array);
+        array.add({"", std::move(root)});
+        root = Json::of(Json::Kind::object);
+        root.add({"n", std::move(array)});
     }
     std::string text;
     write(text, root, spelling, 0);
