@@ -1,4 +1,4 @@
-// The fallback for text that is not read as JSON: a reply cut short, bytes after the document, a
+// The fallback for text that is not read as JSON: a reply cut short, bytes after the JSON, a
 // member text that only looks like JSON. Without a structure to trust, the text is read one
 // character at a time as it would finally decode, however many times it was escaped, so that a
 // card member's name is found in any spelling and the value after it is masked; every long run of

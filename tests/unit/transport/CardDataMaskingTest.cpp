@@ -66,7 +66,7 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
     }
 }
 
-// The documents of the property test below. A small generator with a fixed seed writes
+// The JSON texts of the property test below. A small generator with a fixed seed writes
 // documents holding card members among other members, and each is spelled in many ways. Card
 // data use the digits 5 to 9 and nothing else in a document does, so that a leak cannot hide
 // behind another value that reads the same.
@@ -206,7 +206,7 @@ struct Spelling {
     bool escapedNames = false;   // names partly written as \u escapes
     bool numbers = false;        // card data written as JSON numbers where they are digits
     bool escapedSolidus = true;  // "/" written as "\/"
-    int wrapped = 0;             // objects and arrays around the document
+    int wrapped = 0;             // objects and arrays around the whole
     int carried = 0;             // times carried as a text member of an envelope
     bool leadingWhitespace = false;
     bool truncated = false;
