@@ -117,9 +117,6 @@ TEST(SDKErrors, CarryTheCodeAndTextOfTheirCase) {
         EXPECT_EQ(error.code(), 5548);
         EXPECT_EQ(error.errorDescription(), "Error interno de la librería.");
     }
-    EXPECT_EQ(SDKError::wrongStatusCode(404).status(), 404);
-    EXPECT_EQ(SDKError::nonURLResponse(std::nullopt).response(), nullptr);
-    EXPECT_EQ(SDKError::connectionError(cause).platformError()->code, 7);
 }
 
 TEST(ReplyDecoding, NeedsAnEnvelopeWithATextMessageOfTheExpectedRecord) {
