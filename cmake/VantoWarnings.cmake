@@ -10,3 +10,12 @@ if(VANTO_SANITIZE)
                                                        -fno-sanitize-recover=all)
     target_link_options(vanto_build_flags INTERFACE -fsanitize=${VANTO_SANITIZE})
 endif()
+if(VANTO_BUILD_FUZZERS)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "VANTO_BUILD_FUZZERS needs clang: configure with CC=clang CXX=clang++")
+    endif()
+    # Coverage for libFuzzer in every target, and the sanitizers the fuzzers run under.
+    target_compile_options(vanto_build_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                       -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(vanto_build_flags INTERFACE -fsanitize=address,undefined)
+endif()

@@ -24,9 +24,13 @@ VANTO_EXPORT std::string requestTrace(const platform::URLRequest& request);
 VANTO_EXPORT std::string responseTrace(const platform::HTTPURLResponse& response,
                                        const std::optional<std::string>& data);
 
-/// `text` with card data masked wherever it stands, also inside JSON carried as a JSON string:
-/// a card number becomes asterisks and its last four digits, a security code or expiry date
-/// becomes asterisks. Everything else is left as it is.
+/// `text` with card data masked: a card number becomes asterisks and its last four digits, a
+/// security code or expiry date becomes asterisks. The card members are found by their decoded
+/// names wherever they stand in the JSON (after the form key "datoEntrada=" of a request), also
+/// inside JSON carried as a text member, and their values are masked whatever their JSON type; a
+/// card number repeated in another text is masked there too. Text that does not parse is masked
+/// leniently: the value after any spelling of a card member's name, and every run of twelve or
+/// more digits. Everything else is left exactly as it stands.
 VANTO_EXPORT std::string maskCardData(std::string_view text);
 
 }  // namespace vanto
