@@ -27,7 +27,7 @@ void configure() {
     vanto::IAClientServiceSSM::setAppBundle("com.shop.kiosk");
 }
 
-std::string encodeDirect() {
+vanto::platform::SecretText encodeDirect() {
     return vanto::Encode::encodeStringDirectPayment("4000000000000002", "123", "3012", "1999",
                                                     "BENCH0001", "", "true", "0",
                                                     "Libro de ejemplo 1/2");
@@ -63,7 +63,7 @@ BENCHMARK(BM_EncodeDirectPayment);
 
 void BM_Sha256DirectMessage(benchmark::State& state) {
     configure();
-    const std::string message = messageOf(encodeDirect());
+    const std::string message = messageOf(std::string(encodeDirect().view()));
     state.counters["bytes"] = static_cast<double>(message.size());
     for (auto _ : state) {
         benchmark::DoNotOptimize(vanto::sha256(message));

@@ -30,9 +30,12 @@ namespace {
 
 vanto::sandbox::SandboxGateway* gateway = nullptr;
 
+// The request text of the benchmark's payment, in clear: the bare POST sends these very bytes.
 std::string signedPayment() {
-    return vanto::Encode::encodeStringDirectPayment("4000000000000002", "123", "3012", "1999",
-                                                    "BENCH0001", "", "true", "0", "Libro");
+    return std::string(vanto::Encode::encodeStringDirectPayment("4000000000000002", "123", "3012",
+                                                                "1999", "BENCH0001", "", "true",
+                                                                "0", "Libro")
+                           .view());
 }
 
 void BM_ManagerDirectPayment(benchmark::State& state) {

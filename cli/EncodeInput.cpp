@@ -190,10 +190,12 @@ std::string encode(const EncodeInput& input) {
         IAClientServiceSSM::setAppBundle(*input.bundle);
     }
     if (const auto* direct = std::get_if<DirectPaymentInput>(&input.arguments)) {
-        return Encode::encodeStringDirectPayment(direct->pan, direct->cvv2, direct->expiryDate,
-                                                 direct->amount, direct->orden, direct->identifier,
-                                                 direct->directPayment, direct->transactionType,
-                                                 direct->productDescription);
+        // Printing the signed request, card data and all, is what the command is for.
+        const auto request = Encode::encodeStringDirectPayment(
+            direct->pan, direct->cvv2, direct->expiryDate, direct->amount, direct->orden,
+            direct->identifier, direct->directPayment, direct->transactionType,
+            direct->productDescription);
+        return std::string(request.view());
     }
     const auto& web = std::get<WebPaymentInput>(input.arguments);
     return Encode::encodeStringWebViewPayment(web.orderNumber, web.identifier, web.amount,

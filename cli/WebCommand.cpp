@@ -87,7 +87,7 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
     std::optional<platform::URLRequest> pageRequest;
     presenter->loadWebViewRequest(payment.order, payment.identifier, payment.amount, payment.type,
                                   payment.description,
-                                  [&](platform::URLRequest request) { pageRequest = request; });
+                                  [&](platform::URLRequest request) { pageRequest = std::move(request); });
     if (!platform::MainQueue::runUntil([&] { return pageRequest || view->outcome; }, 180s)) {
         problem = "the signature service gave no payment page within three minutes";
     } else if (pageRequest) {

@@ -234,7 +234,11 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
     }
     std::string address = request.url;
     std::string method = request.httpMethod.value_or("GET");
-    std::optional<std::string> body = request.httpBody;
+    // The card form's body carries card data: it stays secret text on the way to libcurl.
+    std::optional<platform::SecretText> body;
+    if (request.httpBody) {
+        body = request.httpBody->copy();
+    }
     if (host_.empty()) {
         host_ = hostOf(address);
     }
@@ -259,7 +263,7 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &page.body);
         if (method == "POST" && body) {
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body->c_str());
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body->empty() ? "" : body->data());
             curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
                              static_cast<curl_off_t>(body->size()));
         } else {
@@ -292,7 +296,7 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
 
 std::string walkPaymentPage(HeadlessBrowser& browser, const platform::URLRequest& page,
                             const CardholderEntry& entry, const PageWalk& walk) {
-    platform::URLRequest next = page;
+    platform::URLRequest next = page.copy();
     for (int pageCount = 0; pageCount < kMostPages; ++pageCount) {
         bool declined = false;
         const auto loaded = browser.load(next, [&](const std::string& address) {
@@ -316,7 +320,7 @@ std::string walkPaymentPage(HeadlessBrowser& browser, const platform::URLRequest
         next = platform::URLRequest(
             resolve(loaded->url, form->action.empty() ? loaded->url : form->action));
         next.httpMethod = form->method == "post" ? "POST" : "GET";
-        next.httpBody = form->encoded("pagar");
+        next.httpBody = platform::SecretText(form->encoded("pagar"));
         next.allHTTPHeaderFields.set("Content-Type", "application/x-www-form-urlencoded");
     }
     return "too many pages";

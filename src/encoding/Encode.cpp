@@ -31,50 +31,50 @@ std::optional<platform::Sha256Digest::Value> sign(std::string_view message,
     return value;
 }
 
-// Writes the message, signs it and returns the request envelope. The writer keeps the envelope's
-// "mensaje" text (the message escaped as a JSON string) as it writes the message, so the envelope
-// only needs the signature appended.
+// Writes the message, signs it and leaves the request envelope in the writer's nested copy; false
+// when it cannot. The writer keeps the envelope's "mensaje" text (the message escaped as a JSON
+// string) as it writes the message, so the envelope only needs the signature appended.
 template <typename Message>
-std::string envelope(const Message& message, JsonWriter::Sensitive sensitive) {
-    JsonWriter writer(kExpectedMessageSize, sensitive);
+bool writeEnvelope(const Message& message, JsonWriter& writer) {
     writer.keepNestedCopy(R"({"mensaje":")");
     message.writeJson(writer);
     if (!writer.ok()) {
-        return "";
+        return false;
     }
     const auto digest = sign(writer.text(), VantoConfiguration::shared().appLicense());
     if (!digest) {
         std::puts("The request could not be signed: the SHA-256 digest failed.");
-        return "";
+        return false;
     }
     char firma[2 * std::tuple_size_v<platform::Sha256Digest::Value>];
     writeHex(*digest, firma);
     writer.appendToNestedCopy(R"(","firma":")");
     writer.appendToNestedCopy(std::string_view(firma, sizeof firma));
     writer.appendToNestedCopy(R"("})");
-    return writer.takeNestedCopy();
+    return true;
 }
 
 }  // namespace
 
-std::string Encode::encodeStringDirectPayment(std::string_view pan, std::string_view cvv2,
-                                              std::string_view expiryDate, std::string_view amount,
-                                              std::string_view orden, std::string_view identifier,
-                                              std::string_view directPayment,
-                                              std::string_view transactionType,
-                                              std::string_view productDescription) {
+platform::SecretText Encode::encodeStringDirectPayment(
+    std::string_view pan, std::string_view cvv2, std::string_view expiryDate,
+    std::string_view amount, std::string_view orden, std::string_view identifier,
+    std::string_view directPayment, std::string_view transactionType,
+    std::string_view productDescription) {
     const auto& configuration = VantoConfiguration::shared();
     const objetoPeticionJSONDTO message(
         IAClientServiceSSM::getVerSDK(), IAClientServiceSSM::getAppBundle(),
         IAVantVirtualPetitionJSON(
             configuration.appFuc(), configuration.appTerminal(), std::string(orden),
-            std::string(amount), configuration.appCurrency(), std::string(pan), std::string(cvv2),
-            std::string(expiryDate), std::string(identifier), configuration.appMerchantURL(),
-            std::string(productDescription), configuration.appMerchantData(),
-            std::string(transactionType), std::string(directPayment),
-            configuration.appMerchantConsumerLanguage(), configuration.appMerchantGroup()),
+            std::string(amount), configuration.appCurrency(), platform::SecretText(pan),
+            platform::SecretText(cvv2), platform::SecretText(expiryDate), std::string(identifier),
+            configuration.appMerchantURL(), std::string(productDescription),
+            configuration.appMerchantData(), std::string(transactionType),
+            std::string(directPayment), configuration.appMerchantConsumerLanguage(),
+            configuration.appMerchantGroup()),
         IAClientServiceSSM::getOperativeSystem());
-    return envelope(message, JsonWriter::Sensitive::yes);
+    JsonWriter writer(kExpectedMessageSize, JsonWriter::Sensitive::yes);
+    return writeEnvelope(message, writer) ? writer.takeNestedSecret() : platform::SecretText();
 }
 
 std::string Encode::encodeStringWebViewPayment(std::string_view orderNumber,
@@ -107,7 +107,8 @@ std::string Encode::encodeStringWebViewPayment(std::string_view orderNumber,
             getValue(configuration.appMerchantPayMethods()), configuration.appMerchantName(),
             configuration.appMerchantTitular(), configuration.appMerchantConsumerLanguage(),
             "PZel_IOS", configuration.appMerchantDescription()));
-    return envelope(message, JsonWriter::Sensitive::no);
+    JsonWriter writer(kExpectedMessageSize);
+    return writeEnvelope(message, writer) ? writer.takeNestedCopy() : "";
 }
 
 }  // namespace vanto

@@ -201,31 +201,79 @@ bool appendJsonEscaped(std::string& out, std::string_view text) {
     return ok;
 }
 
-JsonWriter::Buffer::Buffer(std::size_t capacity, Sensitive sensitive)
+namespace {
+
+// A growable byte buffer written through plain pointers. A sensitive one never grows in place: it
+// moves to a larger block and wipes the old, and it wipes what it holds when it is emptied or
+// destroyed.
+class Buffer {
+  public:
+    Buffer(std::size_t capacity, JsonWriter::Sensitive sensitive);
+    ~Buffer();
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    // Makes room for at most `most` more bytes and returns where they go; commit() then says
+    // where the written bytes end.
+    char* prepare(std::size_t most);
+    void commit(const char* end);
+    // Wipes (when sensitive) up to `count` bytes from `from`, written after prepare() but never
+    // committed.
+    void discard(char* from, std::size_t count);
+    void append(std::string_view bytes);
+    std::size_t capacity() const { return capacity_; }
+    void reserve(std::size_t capacity);
+    std::string_view view() const { return {data_.get(), size_}; }
+    // Copies the contents out and empties the buffer.
+    std::string take();
+    // Hands the block itself over as secret text and leaves the buffer empty.
+    platform::SecretText takeSecret();
+
+  private:
+    void clear();
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    JsonWriter::Sensitive sensitive_;
+};
+
+}  // namespace
+
+struct JsonWriter::Output {
+    Output(std::size_t capacity, Sensitive sensitive)
+        : text(capacity, sensitive), nested(0, sensitive) {}
+    Buffer text;
+    Buffer nested;
+};
+
+namespace {
+
+Buffer::Buffer(std::size_t capacity, JsonWriter::Sensitive sensitive)
     : data_(capacity > 0 ? new char[capacity] : nullptr),
       capacity_(capacity),
       sensitive_(sensitive) {}
 
-JsonWriter::Buffer::~Buffer() {
+Buffer::~Buffer() {
     clear();
 }
 
-void JsonWriter::Buffer::clear() {
+void Buffer::clear() {
     // Everything the buffer ever held lies within its size: it only grows, and grows by moving.
-    if (sensitive_ == Sensitive::yes && size_ > 0) {
+    if (sensitive_ == JsonWriter::Sensitive::yes && size_ > 0) {
         platform::secureWipe(data_.get(), size_);
     }
     size_ = 0;
 }
 
-void JsonWriter::Buffer::reserve(std::size_t capacity) {
+void Buffer::reserve(std::size_t capacity) {
     if (capacity <= capacity_) {
         return;
     }
     std::unique_ptr<char[]> larger(new char[capacity]);
     if (size_ > 0) {
         std::memcpy(larger.get(), data_.get(), size_);
-        if (sensitive_ == Sensitive::yes) {
+        if (sensitive_ == JsonWriter::Sensitive::yes) {
             platform::secureWipe(data_.get(), size_);
         }
     }
@@ -233,25 +281,25 @@ void JsonWriter::Buffer::reserve(std::size_t capacity) {
     capacity_ = capacity;
 }
 
-char* JsonWriter::Buffer::prepare(std::size_t most) {
+char* Buffer::prepare(std::size_t most) {
     if (capacity_ - size_ < most) {
         reserve(std::max(size_ + most, capacity_ * 2));
     }
     return data_.get() + size_;
 }
 
-void JsonWriter::Buffer::commit(const char* end) {
+void Buffer::commit(const char* end) {
     size_ = static_cast<std::size_t>(end - data_.get());
 }
 
-void JsonWriter::Buffer::discard(char* from, std::size_t count) {
-    if (sensitive_ == Sensitive::yes) {
+void Buffer::discard(char* from, std::size_t count) {
+    if (sensitive_ == JsonWriter::Sensitive::yes) {
         const auto offset = static_cast<std::size_t>(from - data_.get());
         platform::secureWipe(from, std::min(count, capacity_ - offset));
     }
 }
 
-void JsonWriter::Buffer::append(std::string_view bytes) {
+void Buffer::append(std::string_view bytes) {
     char* at = prepare(bytes.size());
     if (!bytes.empty()) {
         std::memcpy(at, bytes.data(), bytes.size());
@@ -259,14 +307,23 @@ void JsonWriter::Buffer::append(std::string_view bytes) {
     commit(at + bytes.size());
 }
 
-std::string JsonWriter::Buffer::take() {
+std::string Buffer::take() {
     std::string contents(view());
     clear();
     return contents;
 }
 
+platform::SecretText Buffer::takeSecret() {
+    auto secret = platform::SecretText::adopt(std::move(data_), size_, capacity_);
+    size_ = 0;
+    capacity_ = 0;
+    return secret;
+}
+
+}  // namespace
+
 JsonWriter::JsonWriter(std::size_t expectedSize, Sensitive sensitive)
-    : out_(expectedSize, sensitive), nested_(0, sensitive) {}
+    : output_(std::make_unique<Output>(expectedSize, sensitive)) {}
 
 JsonWriter::~JsonWriter() = default;
 
@@ -274,20 +331,29 @@ void JsonWriter::keepNestedCopy(std::string_view prefix) {
     nesting_ = true;
     // The nested copy is a little longer than the text: room for the prefix, a typical amount of
     // escaping and what usually follows, so that it rarely has to grow.
-    nested_.reserve(prefix.size() + out_.capacity() + out_.capacity() / 4 + 96);
-    nested_.append(prefix);
+    output_->nested.reserve(prefix.size() + output_->text.capacity() +
+                            output_->text.capacity() / 4 + 96);
+    output_->nested.append(prefix);
+}
+
+std::string_view JsonWriter::text() const {
+    return output_->text.view();
 }
 
 std::string JsonWriter::take() {
-    return out_.take();
+    return output_->text.take();
 }
 
 void JsonWriter::appendToNestedCopy(std::string_view raw) {
-    nested_.append(raw);
+    output_->nested.append(raw);
 }
 
 std::string JsonWriter::takeNestedCopy() {
-    return nested_.take();
+    return output_->nested.take();
+}
+
+platform::SecretText JsonWriter::takeNestedSecret() {
+    return output_->nested.takeSecret();
 }
 
 bool JsonWriter::takeSeparator() {
@@ -310,7 +376,7 @@ bool JsonWriter::takeSeparator() {
 // nested copy.
 void JsonWriter::appendStructure(std::string_view raw, bool separated) {
     const bool comma = separated && takeSeparator();
-    for (Buffer* buffer : {&out_, nesting_ ? &nested_ : nullptr}) {
+    for (Buffer* buffer : {&output_->text, nesting_ ? &output_->nested : nullptr}) {
         if (buffer == nullptr) {
             continue;
         }
@@ -347,8 +413,8 @@ void JsonWriter::appendStrings(std::string_view first, const std::string_view* s
     const bool comma = takeSeparator();
     const std::size_t length = first.size() + (second != nullptr ? second->size() : 0);
     // A separator, a colon, and quotation marks: 2 bytes a string, 4 in the nested copy (\").
-    char* once = out_.prepare(kMostOnce * length + 6);
-    char* twice = nesting_ ? nested_.prepare(kMostTwice * length + 10) : nullptr;
+    char* once = output_->text.prepare(kMostOnce * length + 6);
+    char* twice = nesting_ ? output_->nested.prepare(kMostTwice * length + 10) : nullptr;
     char* const onceStart = once;
     char* const twiceStart = twice;
     const bool written = nesting_ ? writeMember<true>(comma, first, second, once, twice)
@@ -357,15 +423,15 @@ void JsonWriter::appendStrings(std::string_view first, const std::string_view* s
         // Nothing is kept of a text that is not UTF-8, and what was written of it is wiped; the
         // writer reports the failure.
         ok_ = false;
-        out_.discard(onceStart, kMostOnce * length + 6);
+        output_->text.discard(onceStart, kMostOnce * length + 6);
         if (nesting_) {
-            nested_.discard(twiceStart, kMostTwice * length + 10);
+            output_->nested.discard(twiceStart, kMostTwice * length + 10);
         }
         return;
     }
-    out_.commit(once);
+    output_->text.commit(once);
     if (nesting_) {
-        nested_.commit(twice);
+        output_->nested.commit(twice);
     }
 }
 

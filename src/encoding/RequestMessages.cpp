@@ -5,18 +5,18 @@
 #include "vanto/encoding/objetoPeticionJSONDTO.h"
 #include "vanto/encoding/parametrosPeticionDTO.h"
 #include "vanto/encoding/pedirURLDTO.h"
-#include "vanto/platform/SecureWipe.h"
 
 namespace vanto {
 
 IAVantVirtualPetitionJSON::IAVantVirtualPetitionJSON(
     std::string DS_MERCHANT_MERCHANTCODE, std::string DS_MERCHANT_TERMINAL,
     std::string DS_MERCHANT_ORDER, std::string DS_MERCHANT_AMOUNT, std::string DS_MERCHANT_CURRENCY,
-    std::string DS_MERCHANT_PAN, std::string DS_MERCHANT_CVV2, std::string DS_MERCHANT_EXPIRYDATE,
-    std::string DS_MERCHANT_IDENTIFIER, std::string DS_MERCHANT_MERCHANTURL,
-    std::string DS_MERCHANT_PRODUCTDESCRIPTION, std::string DS_MERCHANT_MERCHANTDATA,
-    std::string DS_MERCHANT_TRANSACTIONTYPE, std::string DS_MERCHANT_DIRECTPAYMENT,
-    std::string DS_MERCHANT_CONSUMERLANGUAGE, std::string DS_MERCHANT_GROUP)
+    platform::SecretText DS_MERCHANT_PAN, platform::SecretText DS_MERCHANT_CVV2,
+    platform::SecretText DS_MERCHANT_EXPIRYDATE, std::string DS_MERCHANT_IDENTIFIER,
+    std::string DS_MERCHANT_MERCHANTURL, std::string DS_MERCHANT_PRODUCTDESCRIPTION,
+    std::string DS_MERCHANT_MERCHANTDATA, std::string DS_MERCHANT_TRANSACTIONTYPE,
+    std::string DS_MERCHANT_DIRECTPAYMENT, std::string DS_MERCHANT_CONSUMERLANGUAGE,
+    std::string DS_MERCHANT_GROUP)
     : DS_MERCHANT_MERCHANTCODE(std::move(DS_MERCHANT_MERCHANTCODE)),
       DS_MERCHANT_TERMINAL(std::move(DS_MERCHANT_TERMINAL)),
       DS_MERCHANT_ORDER(std::move(DS_MERCHANT_ORDER)),
@@ -34,12 +34,6 @@ IAVantVirtualPetitionJSON::IAVantVirtualPetitionJSON(
       DS_MERCHANT_CONSUMERLANGUAGE(std::move(DS_MERCHANT_CONSUMERLANGUAGE)),
       DS_MERCHANT_GROUP(std::move(DS_MERCHANT_GROUP)) {}
 
-IAVantVirtualPetitionJSON::~IAVantVirtualPetitionJSON() {
-    platform::secureWipe(DS_MERCHANT_PAN);
-    platform::secureWipe(DS_MERCHANT_CVV2);
-    platform::secureWipe(DS_MERCHANT_EXPIRYDATE);
-}
-
 void IAVantVirtualPetitionJSON::writeJson(JsonWriter& writer) const {
     writer.beginObject();
     writer.member("DS_MERCHANT_MODULE", DS_MERCHANT_MODULE);
@@ -48,9 +42,9 @@ void IAVantVirtualPetitionJSON::writeJson(JsonWriter& writer) const {
     writer.member("DS_MERCHANT_ORDER", DS_MERCHANT_ORDER);
     writer.member("DS_MERCHANT_AMOUNT", DS_MERCHANT_AMOUNT);
     writer.member("DS_MERCHANT_CURRENCY", DS_MERCHANT_CURRENCY);
-    writer.member("DS_MERCHANT_PAN", DS_MERCHANT_PAN);
-    writer.member("DS_MERCHANT_CVV2", DS_MERCHANT_CVV2);
-    writer.member("DS_MERCHANT_EXPIRYDATE", DS_MERCHANT_EXPIRYDATE);
+    writer.member("DS_MERCHANT_PAN", DS_MERCHANT_PAN.view());
+    writer.member("DS_MERCHANT_CVV2", DS_MERCHANT_CVV2.view());
+    writer.member("DS_MERCHANT_EXPIRYDATE", DS_MERCHANT_EXPIRYDATE.view());
     writer.member("DS_MERCHANT_IDENTIFIER", DS_MERCHANT_IDENTIFIER);
     writer.member("DS_MERCHANT_MERCHANTURL", DS_MERCHANT_MERCHANTURL);
     writer.member("DS_MERCHANT_PRODUCTDESCRIPTION", DS_MERCHANT_PRODUCTDESCRIPTION);

@@ -34,6 +34,18 @@ std::optional<std::string> HeaderFields::value(std::string_view name) const {
     return std::nullopt;
 }
 
+URLRequest URLRequest::copy() const {
+    URLRequest copied(url);
+    copied.httpMethod = httpMethod;
+    copied.allHTTPHeaderFields = allHTTPHeaderFields;
+    if (httpBody) {
+        copied.httpBody = httpBody->copy();
+    }
+    copied.timeoutInterval = timeoutInterval;
+    copied.cachePolicy = cachePolicy;
+    return copied;
+}
+
 void HeaderFields::add(std::string name, std::string value) {
     fields_.emplace_back(std::move(name), std::move(value));
 }

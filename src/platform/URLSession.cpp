@@ -290,7 +290,9 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
     const std::string method = request.httpMethod.value_or("GET");
     if (request.httpBody) {
         curl_easy_setopt(handle, CURLOPT_POST, 1L);
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.httpBody->data());
+        // Never null: with no data libcurl would read the body from standard input.
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS,
+                         request.httpBody->empty() ? "" : request.httpBody->data());
         curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.httpBody->size()));
     }
@@ -391,10 +393,9 @@ std::shared_ptr<URLSessionDataTask> URLSession::dataTask(URLRequest request,
                 handler(std::move(outcome.data), std::move(outcome.response),
                         std::move(outcome.error));
             });
-            // The body may hold card data: wipe it now that the outcome has been handed on.
-            if (shared->httpBody) {
-                secureWipe(*shared->httpBody);
-            }
+            // The body may hold card data: let it go (it wipes itself) now that the outcome has
+            // been handed on.
+            shared->httpBody.reset();
             handler = nullptr;
         });
     });

@@ -71,10 +71,15 @@ std::string maskedAsJsonText(std::string_view value, CardField field, unsigned l
     return mark + maskedCardValue(value, field) + mark;
 }
 
-std::string cardNumberDigits(std::string_view value) {
-    std::string digits;
-    std::copy_if(value.begin(), value.end(), std::back_inserter(digits), isDigit);
-    return digits.size() >= kShortestCardNumber ? digits : std::string();
+platform::SecretText cardNumberDigits(std::string_view value) {
+    platform::SecretText digits;
+    digits.reserve(value.size());
+    for (const char c : value) {
+        if (isDigit(c)) {
+            digits.append(std::string_view(&c, 1));
+        }
+    }
+    return digits.size() >= kShortestCardNumber ? std::move(digits) : platform::SecretText();
 }
 
 std::vector<DigitRun> longDigitRuns(std::string_view text, Span within) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vanto/platform/SecretText.h"
+
 // What the trace masking knows of card data: which members carry it, how a value is masked, which
 // runs of digits may be a card number, and the lenient scan for text that does not parse.
 namespace vanto::detail {
@@ -53,7 +55,7 @@ std::string maskedCardValue(std::string_view value, CardField field);
 std::string maskedAsJsonText(std::string_view value, CardField field, unsigned level);
 
 /// The digits of `value` when they are as many as a card number has at least, else "".
-std::string cardNumberDigits(std::string_view value);
+platform::SecretText cardNumberDigits(std::string_view value);
 
 /// A run of digits in which single spaces or dashes may stand between digits, the way
 /// cardholders type card numbers.

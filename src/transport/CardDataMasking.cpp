@@ -42,9 +42,10 @@ struct Layer {
     std::size_t offset = 0;
     const Layer* parent = nullptr;
     unsigned level = 0;
-    // For a nested layer: its own decoded text, and for each of its bytes where the character or
-    // escape that wrote it starts in the parent, relative to `offset`, with the end last.
-    std::string decoded;
+    // For a nested layer: its own decoded text (card data included, hence secret), and for each
+    // of its bytes where the character or escape that wrote it starts in the parent, relative to
+    // `offset`, with the end last.
+    platform::SecretText decoded;
     std::vector<std::uint32_t> starts;
 };
 
@@ -89,7 +90,7 @@ class CardDataMasker {
     std::deque<Layer> layers_;
     std::vector<Replacement> replacements_;
     std::vector<Text> texts_;
-    std::vector<std::string> cardNumbers_;
+    std::vector<platform::SecretText> cardNumbers_;
     std::size_t decodedBytes_ = 0;
 };
 
@@ -142,7 +143,7 @@ void CardDataMasker::readNested(const Layer& layer, Span contents) {
     nested.level = layer.level + 1;
     detail::decodeJsonString(layer.text.substr(contents.begin, contents.size()), nested.decoded,
                              &nested.starts);
-    nested.text = nested.decoded;
+    nested.text = nested.decoded.view();
 }
 
 void CardDataMasker::maskLeniently(const Layer& layer, Span span) {
@@ -159,7 +160,8 @@ void CardDataMasker::maskRepeatedCardNumbers() {
     if (cardNumbers_.empty()) {
         return;
     }
-    std::sort(cardNumbers_.begin(), cardNumbers_.end());
+    std::sort(cardNumbers_.begin(), cardNumbers_.end(),
+              [](const auto& a, const auto& b) { return a.view() < b.view(); });
     cardNumbers_.erase(std::unique(cardNumbers_.begin(), cardNumbers_.end()), cardNumbers_.end());
     for (const auto& [layer, span, number] : texts_) {
         for (const auto& run : detail::longDigitRuns(layer->text, span)) {
@@ -181,11 +183,12 @@ bool CardDataMasker::holdsCardNumber(std::string_view text, const detail::DigitR
     if (cardNumbers_.size() > kMostCardNumbersCompared) {
         return true;
     }
-    const std::string digits =
+    const platform::SecretText digits =
         detail::cardNumberDigits(text.substr(run.span.begin, run.span.size()));
-    return std::any_of(cardNumbers_.begin(), cardNumbers_.end(), [&](const std::string& card) {
-        return digits.find(card) != std::string::npos;
-    });
+    return std::any_of(cardNumbers_.begin(), cardNumbers_.end(),
+                       [&](const platform::SecretText& card) {
+                           return digits.view().find(card.view()) != std::string_view::npos;
+                       });
 }
 
 void CardDataMasker::replace(const Layer& layer, Span span, std::string text) {

@@ -73,14 +73,16 @@ char unescaped(char escape) {
 
 }  // namespace
 
-void decodeJsonString(std::string_view raw, std::string& out, std::vector<std::uint32_t>* starts) {
-    out.reserve(raw.size());
+void decodeJsonString(std::string_view raw, platform::SecretText& out,
+                      std::vector<std::uint32_t>* starts) {
+    // A decoded text is never longer than its escaped form, so the text never grows while written.
+    out.reserve(out.size() + raw.size());
     if (starts != nullptr) {
         starts->reserve(raw.size() + 1);
     }
     std::size_t from = 0;
     const auto emit = [&](char c) {
-        out.push_back(c);
+        out.append(std::string_view(&c, 1));
         if (starts != nullptr) {
             starts->push_back(static_cast<std::uint32_t>(from));
         }
@@ -232,11 +234,11 @@ bool DocumentScan::memberName() {
         return false;
     }
     if (!insideCard()) {
-        std::string decoded;
+        platform::SecretText decoded;
         std::string_view name = text_.substr(contents.begin, contents.size());
         if (escaped) {
             decodeJsonString(name, decoded, nullptr);
-            name = decoded;
+            name = decoded.view();
         }
         card_ = cardMemberNamed(name);
         if (!card_) {
@@ -347,11 +349,11 @@ void DocumentScan::noteString(Span contents, bool escaped) {
     }
     const std::string_view raw = text_.substr(contents.begin, contents.size());
     if (card_) {
-        std::string decoded;
+        platform::SecretText decoded;
         std::string_view value = raw;
         if (escaped) {
             decodeJsonString(raw, decoded, nullptr);
-            value = decoded;
+            value = decoded.view();
         }
         if (!value.empty()) {
             cardValues.push_back({contents, maskedCardValue(value, *card_)});
@@ -382,7 +384,7 @@ void DocumentScan::noteOther(Span token, bool isNumber) {
 }
 
 void DocumentScan::noteCardNumber(std::string_view value) {
-    std::string digits = cardNumberDigits(value);
+    platform::SecretText digits = cardNumberDigits(value);
     if (!digits.empty()) {
         cardNumbers.push_back(std::move(digits));
     }

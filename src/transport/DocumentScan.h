@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "transport/CardData.h"
+#include "vanto/platform/SecretText.h"
 
 // Reading JSON with the byte positions of what it holds, for the trace masking.
 namespace vanto::detail {
@@ -14,7 +15,8 @@ namespace vanto::detail {
 /// Decodes the contents of a JSON string that DocumentScan has checked. With `starts`, notes for
 /// each decoded byte where the character or escape that wrote it starts in `raw`, and the end of
 /// `raw` last. A lone surrogate is kept in its three-byte form: only names and structure matter.
-void decodeJsonString(std::string_view raw, std::string& out, std::vector<std::uint32_t>* starts);
+void decodeJsonString(std::string_view raw, platform::SecretText& out,
+                      std::vector<std::uint32_t>* starts);
 
 /// Whether the contents of a JSON string, once decoded, start (after whitespace) with what opens
 /// a JSON object, array or string: a JSON text carried as a text.
@@ -41,7 +43,7 @@ class DocumentScan {
     /// The contents of strings that carry JSON.
     std::vector<Span> nestedTexts;
     /// The digits of each card number found.
-    std::vector<std::string> cardNumbers;
+    std::vector<platform::SecretText> cardNumbers;
 
   private:
     struct Container {

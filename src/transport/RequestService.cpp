@@ -13,9 +13,9 @@ platform::HeaderFields RequestService::headers() const {
     return fields;
 }
 
-std::variant<std::string, platform::PlatformError> RequestService::composeBody() const {
-    std::string bytes = json();
-    if (!isValidUtf8(bytes)) {
+std::variant<platform::SecretText, platform::PlatformError> RequestService::composeBody() const {
+    platform::SecretText bytes = json();
+    if (!isValidUtf8(bytes.view())) {
         return platform::PlatformError{platform::PlatformError::Kind::invalidRequest,
                                        "the request body is not UTF-8 text", ""};
     }
@@ -49,7 +49,7 @@ std::variant<platform::URLRequest, platform::PlatformError> RequestService::buil
         request.allHTTPHeaderFields.set(name, value);
     }
     addCookies(request, Session::shared().cookies());
-    request.httpBody = std::move(std::get<std::string>(body));
+    request.httpBody = std::move(std::get<platform::SecretText>(body));
     return request;
 }
 

@@ -19,7 +19,6 @@ std::string dictionary(const platform::HeaderFields& fields) {
     return text + "]";
 }
 
-
 }  // namespace
 
 std::string requestTrace(const platform::URLRequest& request) {
@@ -31,8 +30,9 @@ std::string requestTrace(const platform::URLRequest& request) {
     text += request.allHTTPHeaderFields.empty() ? "NOT DEFINED"
                                                 : dictionary(request.allHTTPHeaderFields);
     text += "\nBODY: ";
-    text += request.httpBody && isValidUtf8(*request.httpBody) ? maskCardData(*request.httpBody)
-                                                               : "NOT DEFINED";
+    text += request.httpBody && isValidUtf8(request.httpBody->view())
+                ? maskCardData(request.httpBody->view())
+                : "NOT DEFINED";
     return text;
 }
 

@@ -117,7 +117,7 @@ platform::URLRequest WebViewPaymentFlow::singOk(std::string_view parameters) {
     request.allHTTPHeaderFields.add("Content-Length", std::to_string(parameters.size()));
     request.allHTTPHeaderFields.add("Content-Type", "application/x-www-form-urlencoded");
     request.httpMethod = "POST";
-    request.httpBody = std::string(parameters);
+    request.httpBody = platform::SecretText(parameters);
     writeTrace(request.url);
     return request;
 }

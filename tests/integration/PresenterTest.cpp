@@ -99,7 +99,7 @@ class Presenters : public testing::SandboxTest {
         auto presenter = std::make_shared<WebViewPaymentPresenter<WebView>>(view);
         std::optional<platform::URLRequest> page;
         presenter->loadWebViewRequest(order, "", amount, TransactionType::normal, "Libro",
-                                      [&page](platform::URLRequest request) { page = request; });
+                                      [&page](platform::URLRequest request) { page = std::move(request); });
         EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
         if (!page) {
             return view;

@@ -59,7 +59,7 @@ class SandboxTest : public ::testing::Test {
     }
 
     /// A signed direct payment of 19.99 with `card` for `order`.
-    static std::string directPayment(std::string_view card, std::string_view order) {
+    static platform::SecretText directPayment(std::string_view card, std::string_view order) {
         return Encode::encodeStringDirectPayment(card, "123", "3012", "1999", order, "", "true",
                                                  "0", "Libro 1/2");
     }

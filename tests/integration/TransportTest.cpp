@@ -59,11 +59,11 @@ TEST_F(Transport, DeliversTheDecodedAnswersOfBothServices) {
 }
 
 TEST_F(Transport, PutsTheDescribedRequestOnTheWire) {
-    const std::string envelope = directPayment(sandbox::kAcceptedCard, "T0100");
-    send(std::make_shared<DirectPaymentRequest>(envelope));
+    const platform::SecretText envelope = directPayment(sandbox::kAcceptedCard, "T0100");
+    send(std::make_shared<DirectPaymentRequest>(envelope.copy()));
     Session::shared().setCookies(
         {{.name = "first", .value = "1"}, Session::shared().cookies().at(0)});
-    send(std::make_shared<DirectPaymentRequest>(envelope));
+    send(std::make_shared<DirectPaymentRequest>(envelope.copy()));
 
     const auto requests = gateway().requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -71,7 +71,8 @@ TEST_F(Transport, PutsTheDescribedRequestOnTheWire) {
         EXPECT_EQ(request.method, "POST");
         EXPECT_EQ(request.path, "/zel/virtualControllerV2/pagoVirtual");
         EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
-        EXPECT_EQ(request.body, "datoEntrada=" + envelope) << "the body goes verbatim";
+        EXPECT_EQ(request.body, "datoEntrada=" + std::string(envelope.view()))
+            << "the body goes verbatim";
         EXPECT_EQ(request.header("Expect"), std::nullopt);
     }
     EXPECT_EQ(requests[0].header("Cookie"), std::nullopt) << "an empty store sends no Cookie field";
@@ -176,7 +177,7 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     platform::URLSession session(trusting());
     platform::URLRequest request("HTTP://" + gateway().authority() + "/");
     request.httpMethod = "POST";
-    request.httpBody = "datoEntrada=";
+    request.httpBody = platform::SecretText("datoEntrada=");
     session
         .dataTask(std::move(request),
                   [&failed](auto, std::optional<platform::HTTPURLResponse> response, auto error) {

@@ -7,11 +7,6 @@
 // Usage: vanto_exit_check return|exit <outcomes to wait for, 0-8>
 // The sandbox gateway runs in a child process, so that only the library is in this one.
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -22,14 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "SandboxProcess.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/OperationQueue.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/Manager.h"
 
 namespace {
@@ -48,69 +44,6 @@ void record(std::string outcome) {
     const std::lock_guard lock(outcomesMutex);
     outcomes.push_back(std::move(outcome));
     ++delivered;
-}
-
-// Runs the sandbox in a child process that dies with this one. Returns the pipe on which it
-// writes its port and certificate.
-int startSandboxProcess() {
-    int channel[2];
-    if (pipe(channel) != 0) {
-        return -1;
-    }
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0) {
-        return -1;
-    }
-    if (child > 0) {
-        close(channel[1]);
-        return channel[0];
-    }
-    close(channel[0]);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) {
-        _exit(0);
-    }
-    vanto::sandbox::SandboxOptions options;
-    options.logRequests = false;
-    auto* gateway = new vanto::sandbox::SandboxGateway(options);  // ends with the process
-    if (!gateway->start()) {
-        _exit(1);
-    }
-    const std::string announcement =
-        std::to_string(gateway->port()) + "\n" + gateway->certificatePem();
-    if (write(channel[1], announcement.data(), announcement.size()) < 0) {
-        _exit(1);
-    }
-    close(channel[1]);
-    for (;;) {
-        pause();
-    }
-}
-
-// The port and certificate the sandbox announced, read within a bound.
-std::optional<std::pair<std::string, std::string>> readAnnouncement(int channel) {
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        pollfd ready{channel, POLLIN, 0};
-        if (poll(&ready, 1, 30000) != 1) {
-            return std::nullopt;
-        }
-        const ssize_t count = read(channel, buffer, sizeof buffer);
-        if (count < 0) {
-            return std::nullopt;
-        }
-        if (count == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    const auto newline = text.find('\n');
-    if (newline == std::string::npos) {
-        return std::nullopt;
-    }
-    return std::make_pair(text.substr(0, newline), text.substr(newline + 1));
 }
 
 vanto::CallbackQueue queueFor(int payment) {
@@ -138,16 +71,14 @@ int main(int argc, char** argv) {
     const std::string how = argv[1];
     const int waitFor = std::atoi(argv[2]);
 
-    const int channel = startSandboxProcess();
-    const auto announcement = channel < 0 ? std::nullopt : readAnnouncement(channel);
-    if (!announcement) {
+    const auto sandbox = vanto::testing::startSandboxProcess();
+    if (!sandbox) {
         std::fprintf(stderr, "the sandbox did not start\n");
         return 1;
     }
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test,
-                                     "127.0.0.1:" + announcement->first);
+    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, "127.0.0.1:" + sandbox->port);
     auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {announcement->second};
+    session.additionalTrustAnchors = {sandbox->certificatePem};
     auto& configuration = vanto::VantoConfiguration::shared();
     const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
     configuration.setAppEnviroment(vanto::EnviromentType::test);

@@ -202,8 +202,10 @@ std::string SandboxTest::directRequest(const std::string& pan, const std::string
                                        const std::string& identifier,
                                        const std::string& description) {
     const bool withCard = !pan.empty();
-    return Encode::encodeStringDirectPayment(pan, withCard ? "123" : "", withCard ? "2912" : "",
-                                             "1999", order, identifier, "true", "0", description);
+    return std::string(Encode::encodeStringDirectPayment(pan, withCard ? "123" : "",
+                                                         withCard ? "2912" : "", "1999", order,
+                                                         identifier, "true", "0", description)
+                           .view());
 }
 
 DirectPaymentResponse SandboxTest::pay(const std::string& pan, const std::string& order,

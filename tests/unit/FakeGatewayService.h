@@ -32,7 +32,7 @@ class FakeGatewayService : public GatewayService<Request> {
 
     /// The message of the last request, parsed from its envelope's "mensaje".
     nlohmann::json lastMessage() const {
-        const auto envelope = nlohmann::json::parse(calls.back().request->datosEntrada());
+        const auto envelope = nlohmann::json::parse(calls.back().request->datosEntrada().view());
         return nlohmann::json::parse(envelope.at("mensaje").template get<std::string>());
     }
 

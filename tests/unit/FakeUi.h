@@ -147,7 +147,7 @@ class FakeWebView : public ui::WebView {
         ScriptCompletion completion;
     };
 
-    void load(const platform::URLRequest& request) override { loaded.push_back(request); }
+    void load(const platform::URLRequest& request) override { loaded.push_back(request.copy()); }
     void evaluateJavaScript(const std::string& script, ScriptCompletion completion) override {
         evaluations.push_back({script, std::move(completion)});
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "vanto/Export.h"
+#include "vanto/platform/SecretText.h"
 
 namespace vanto {
 
@@ -47,7 +48,7 @@ class VANTO_EXPORT JsonWriter {
 
     /// False once any text given to the writer was not well-formed UTF-8.
     bool ok() const { return ok_; }
-    std::string_view text() const { return out_.view(); }
+    std::string_view text() const;
     /// Moves the written text out; the writer's text is empty afterwards.
     std::string take();
 
@@ -55,47 +56,18 @@ class VANTO_EXPORT JsonWriter {
     void appendToNestedCopy(std::string_view raw);
     /// Moves the nested copy out, prefix and appended text included.
     std::string takeNestedCopy();
+    /// The same as secret text, without a copy: for a writer that holds card data.
+    platform::SecretText takeNestedSecret();
 
   private:
-    // A growable byte buffer written through plain pointers. A sensitive one never grows in
-    // place: it moves to a larger block and wipes the old, and it wipes what it holds when it is
-    // emptied or destroyed.
-    class Buffer {
-      public:
-        Buffer(std::size_t capacity, Sensitive sensitive);
-        ~Buffer();
-        Buffer(const Buffer&) = delete;
-        Buffer& operator=(const Buffer&) = delete;
-
-        /// Makes room for at most `most` more bytes and returns where they go; commit() then
-        /// says where the written bytes end.
-        char* prepare(std::size_t most);
-        void commit(const char* end);
-        /// Wipes (when sensitive) up to `count` bytes from `from`, written after prepare() but
-        /// never committed.
-        void discard(char* from, std::size_t count);
-        void append(std::string_view bytes);
-        std::size_t capacity() const { return capacity_; }
-        void reserve(std::size_t capacity);
-        std::string_view view() const { return {data_.get(), size_}; }
-        /// Copies the contents out and empties the buffer.
-        std::string take();
-
-      private:
-        void clear();
-
-        std::unique_ptr<char[]> data_;
-        std::size_t size_ = 0;
-        std::size_t capacity_ = 0;
-        Sensitive sensitive_;
-    };
+    // The text and the nested copy, growable byte buffers written through plain pointers.
+    struct Output;
 
     bool takeSeparator();
     void appendStructure(std::string_view raw, bool separated);
     void appendStrings(std::string_view first, const std::string_view* second);
 
-    Buffer out_;
-    Buffer nested_;
+    std::unique_ptr<Output> output_;
     bool nesting_ = false;
     bool ok_ = true;
     // One bit per open object: set while the object has no member yet. Sixty-four levels of

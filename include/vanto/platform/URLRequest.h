@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "vanto/Export.h"
+#include "vanto/platform/SecretText.h"
 
 namespace vanto::platform {
 
@@ -37,15 +38,24 @@ enum class CachePolicy {
     reloadIgnoringLocalAndRemoteCacheData = 4,
 };
 
-/// A URL request: address, method, header fields, body and time-out.
+/// A URL request: address, method, header fields, body and time-out. Its body may carry card
+/// data, so a request is moved, not copied, unless copy() says so.
 struct VANTO_EXPORT URLRequest {
     explicit URLRequest(std::string url) : url(std::move(url)) {}
+    URLRequest(URLRequest&&) noexcept = default;
+    URLRequest& operator=(URLRequest&&) noexcept = default;
+    URLRequest(const URLRequest&) = delete;
+    URLRequest& operator=(const URLRequest&) = delete;
+    ~URLRequest() = default;
+
+    /// A second request with the same address, method, header fields, body and time-out.
+    URLRequest copy() const;
 
     std::string url;
     std::optional<std::string> httpMethod;
     HeaderFields allHTTPHeaderFields;
     /// The body bytes; absent for a request without a body.
-    std::optional<std::string> httpBody;
+    std::optional<SecretText> httpBody;
     /// Seconds the transfer may stay idle (no bytes either way) before it fails. A value that is
     /// not a positive number means the default of 60 seconds; longer than a day counts as a day.
     double timeoutInterval = 60.0;

@@ -7,6 +7,7 @@
 
 #include "vanto/Export.h"
 #include "vanto/platform/PlatformError.h"
+#include "vanto/platform/SecretText.h"
 #include "vanto/platform/URLRequest.h"
 #include "vanto/transport/HTTPMethod.h"
 #include "vanto/transport/Result.h"
@@ -27,7 +28,8 @@ class VANTO_EXPORT RequestService {
     virtual HTTPMethod method() const { return HTTPMethod::post; }
     /// One field: "Content-Type: application/x-www-form-urlencoded".
     virtual platform::HeaderFields headers() const;
-    virtual std::string body() const = 0;
+    /// The body text, which may carry card data.
+    virtual platform::SecretText body() const = 0;
     /// Seconds a transfer may stay idle before it fails.
     virtual double timeout() const { return 50.0; }
     /// Sample reply bytes; nothing in the library reads them.
@@ -36,7 +38,7 @@ class VANTO_EXPORT RequestService {
     virtual void wipeBody() {}
 
     /// The body text.
-    std::string json() const { return body(); }
+    platform::SecretText json() const { return body(); }
 
     /// The URL request for this description (POST to the service address with the header fields,
     /// the stored cookies of Session::shared() and the body), or the failure of composing the
@@ -50,7 +52,7 @@ class VANTO_EXPORT RequestService {
     static SDKError decodingError(std::string_view what);
 
   private:
-    std::variant<std::string, platform::PlatformError> composeBody() const;
+    std::variant<platform::SecretText, platform::PlatformError> composeBody() const;
 };
 
 /// A request description whose answer record is `R`: result(from) decodes the gateway's reply

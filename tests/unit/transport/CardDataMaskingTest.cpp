@@ -20,9 +20,10 @@ class CardDataMasking : public testing::ConfiguredTest {};
 TEST_F(CardDataMasking, ChangesOnlyTheCardDataOfTheLibrarysOwnRequest) {
     VantoConfiguration::shared().setAppFuc("123456789");
     const std::string body =
-        "datoEntrada=" + Encode::encodeStringDirectPayment("4000000000001234", "987", "2912",
-                                                           "1999", "ORDER4000000000001234", "",
-                                                           "true", "0", "Libro 1/2");
+        "datoEntrada=" + std::string(Encode::encodeStringDirectPayment(
+                                         "4000000000001234", "987", "2912", "1999",
+                                         "ORDER4000000000001234", "", "true", "0", "Libro 1/2")
+                                         .view());
     // Everything but the card data is as sent, down to the signature and the escaped solidus;
     // the card number repeated in the order is masked there too.
     std::string expected = body;

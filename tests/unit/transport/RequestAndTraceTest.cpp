@@ -5,8 +5,8 @@
 #include "TestSupport.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/encoding/Encode.h"
 #include "vanto/direct/DirectPaymentRequest.h"
+#include "vanto/encoding/Encode.h"
 #include "vanto/transport/HTTPMethod.h"
 #include "vanto/transport/Manager.h"
 #include "vanto/transport/Response.h"
@@ -33,7 +33,7 @@ class RequestBuilding : public testing::ConfiguredTest {
     static platform::URLRequest built(const RequestService& request) {
         auto result = request.build();
         EXPECT_TRUE(std::holds_alternative<platform::URLRequest>(result));
-        return std::get<platform::URLRequest>(result);
+        return std::get<platform::URLRequest>(std::move(result));
     }
 };
 
@@ -148,7 +148,7 @@ TEST(Traces, PrintTheBannersLabelsAndPlaceholders) {
     request.httpMethod = "POST";
     request.allHTTPHeaderFields.set("Content-Type", "text/plain");
     request.allHTTPHeaderFields.set("Cookie", "A=1");
-    request.httpBody = "\xFF";
+    request.httpBody = platform::SecretText("\xFF");
     EXPECT_EQ(requestTrace(request),
               "====== REQUEST ======\nMethod: POST\nURL: https://gateway.example/zel/x\n"
               "HEADERS: [Content-Type: text/plain, Cookie: A=1]\nBODY: NOT DEFINED");

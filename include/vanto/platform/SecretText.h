@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "vanto/Export.h"
+
+namespace vanto::platform {
+
+/// Text that carries card data: a card number, a security code, an expiry date, or a request
+/// body or form body that holds them.
+///
+/// Its storage is overwritten with zeros whenever it is let go of: when the text is destroyed,
+/// cleared, moved from, or grows into a larger block. It cannot be printed or turned into a
+/// std::string without saying so (view(), which a caller uses only where the bytes must go, such
+/// as a digest or the transfer), and it is copied only through copy().
+class VANTO_EXPORT SecretText {
+  public:
+    SecretText() noexcept = default;
+    /// A secret copy of `text`.
+    explicit SecretText(std::string_view text);
+    SecretText(SecretText&& other) noexcept;
+    SecretText& operator=(SecretText&& other) noexcept;
+    SecretText(const SecretText&) = delete;
+    SecretText& operator=(const SecretText&) = delete;
+    ~SecretText();
+
+    /// Takes over `bytes`, a block of `capacity` bytes made with new char[] whose first `size`
+    /// bytes are the text: it is wiped and freed by this object from now on.
+    static SecretText adopt(std::unique_ptr<char[]> bytes, std::size_t size, std::size_t capacity);
+
+    /// A second secret holding the same text.
+    SecretText copy() const;
+
+    /// The bytes, for where they must go (a digest, an escaper, the transfer). Valid until the
+    /// text changes.
+    std::string_view view() const noexcept { return {data_.get(), size_}; }
+    const char* data() const noexcept { return data_.get(); }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+    /// Adds `text` at the end; when the text must grow, it moves to a larger block and the old
+    /// one is wiped.
+    void append(std::string_view text);
+    /// Makes room for `capacity` bytes in all.
+    void reserve(std::size_t capacity);
+    /// Wipes the text and empties it; the storage is kept.
+    void clear() noexcept;
+
+    /// Whether both hold the same bytes.
+    friend VANTO_EXPORT bool operator==(const SecretText& a, const SecretText& b) noexcept;
+    /// Whether the text is `text`.
+    friend VANTO_EXPORT bool operator==(const SecretText& a, std::string_view text) noexcept;
+
+  private:
+    void release() noexcept;
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+}  // namespace vanto::platform

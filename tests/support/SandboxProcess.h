@@ -1,0 +1,82 @@
+#pragma once
+
+// A sandbox gateway in a child process, for test programs that must have only the library in
+// their own process (the sandbox keeps its own copies of what it receives). The child dies with
+// the process that started it.
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "vanto/sandbox/SandboxGateway.h"
+
+namespace vanto::testing {
+
+/// Where the sandbox of a child process listens, and the certificate to trust.
+struct SandboxProcess {
+    std::string port;
+    std::string certificatePem;
+};
+
+/// Forks the child (call before any thread is started) and waits, at most 30 seconds, for it to
+/// announce its port and certificate; none when it does not.
+inline std::optional<SandboxProcess> startSandboxProcess() {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return std::nullopt;
+    }
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        return std::nullopt;
+    }
+    if (child == 0) {
+        close(channel[0]);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(0);
+        }
+        sandbox::SandboxOptions options;
+        options.logRequests = false;
+        auto* gateway = new sandbox::SandboxGateway(options);  // ends with the process
+        if (!gateway->start()) {
+            _exit(1);
+        }
+        const std::string announcement =
+            std::to_string(gateway->port()) + "\n" + gateway->certificatePem();
+        if (write(channel[1], announcement.data(), announcement.size()) < 0) {
+            _exit(1);
+        }
+        close(channel[1]);
+        for (;;) {
+            pause();
+        }
+    }
+    close(channel[1]);
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        pollfd ready{channel[0], POLLIN, 0};
+        if (poll(&ready, 1, 30000) != 1) {
+            close(channel[0]);
+            return std::nullopt;
+        }
+        const ssize_t count = read(channel[0], buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    close(channel[0]);
+    const auto newline = text.find('\n');
+    if (newline == std::string::npos) {
+        return std::nullopt;
+    }
+    return SandboxProcess{text.substr(0, newline), text.substr(newline + 1)};
+}
+
+}  // namespace vanto::testing
