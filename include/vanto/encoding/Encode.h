@@ -13,7 +13,7 @@ namespace vanto {
 ///
 /// Each builds its message from the arguments and the shared configuration, writes it as compact
 /// JSON, signs it with SHA-256 over the message text followed by the configuration's appLicense,
-/// and returns the request envelope {"mensaje":<message text>,"firma":<64 hex digits>}.
+/// and returns the request envelope `{"mensaje":<message text>,"firma":<64 hex digits>}`.
 /// Failures give "" instead of an envelope.
 struct VANTO_EXPORT Encode {
     /// The direct-payment request. The arguments are copied into the message as they are; the

@@ -12,9 +12,9 @@ namespace vanto {
 
 /// Appends `text` to `out` as the body of a JSON string (without the quotation marks), escaped
 /// the way the gateway's reference writer does it: a backslash before each quotation mark and
-/// backslash, the solidus as "\/", \b \f \n \r \t for those controls and \u00xx for the other
-/// control characters; every other character, non-ASCII included, is written as its UTF-8 bytes.
-/// Returns false, leaving `out` unchanged, when `text` is not well-formed UTF-8.
+/// backslash, the solidus as `\/`, `\b` `\f` `\n` `\r` `\t` for those controls and `\u00xx` for the
+/// other control characters; every other character, non-ASCII included, is written as its UTF-8
+/// bytes. Returns false, leaving `out` unchanged, when `text` is not well-formed UTF-8.
 VANTO_EXPORT bool appendJsonEscaped(std::string& out, std::string_view text);
 
 /// A compact JSON writer (no spaces, no line breaks) for objects of text and integer members,
