@@ -2,32 +2,12 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 #include "vanto/Export.h"
+#include "vanto/platform/HeaderFields.h"
 #include "vanto/platform/SecretText.h"
 
 namespace vanto::platform {
-
-/// Ordered header fields. Names compare without regard to case, as HTTP field names do.
-class VANTO_EXPORT HeaderFields {
-  public:
-    using Field = std::pair<std::string, std::string>;
-
-    /// Sets the field `name` to `value`, replacing an earlier value of the same field in place.
-    void set(std::string name, std::string value);
-    /// The value of the field `name`, if present.
-    std::optional<std::string> value(std::string_view name) const;
-    /// Adds a field without replacing (for replies, where a field may come more than once).
-    void add(std::string name, std::string value);
-    const std::vector<Field>& fields() const { return fields_; }
-    bool empty() const { return fields_.empty(); }
-
-  private:
-    std::vector<Field> fields_;
-};
 
 /// How a request may use cached replies, with the raw values hosts use for them. The transport
 /// keeps no cache, so both come to the same; a web view loading a request honours them.
@@ -60,13 +40,6 @@ struct VANTO_EXPORT URLRequest {
     /// not a positive number means the default of 60 seconds; longer than a day counts as a day.
     double timeoutInterval = 60.0;
     CachePolicy cachePolicy = CachePolicy::useProtocolCachePolicy;
-};
-
-/// An HTTP reply's status line and header fields.
-struct VANTO_EXPORT HTTPURLResponse {
-    std::string url;
-    int statusCode = 0;
-    HeaderFields allHeaderFields;
 };
 
 }  // namespace vanto::platform

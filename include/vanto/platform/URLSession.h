@@ -9,6 +9,7 @@
 #include "vanto/Export.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/HTTPCookieStorage.h"
+#include "vanto/platform/HTTPURLResponse.h"
 #include "vanto/platform/PlatformError.h"
 #include "vanto/platform/URLRequest.h"
 

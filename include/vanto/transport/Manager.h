@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "vanto/Export.h"
+#include "vanto/platform/HTTPURLResponse.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/transport/CallbackQueue.h"
 #include "vanto/transport/RequestService.h"

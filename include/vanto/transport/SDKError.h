@@ -6,8 +6,8 @@
 #include <variant>
 
 #include "vanto/Export.h"
+#include "vanto/platform/HTTPURLResponse.h"
 #include "vanto/platform/PlatformError.h"
-#include "vanto/platform/URLRequest.h"
 
 namespace vanto {
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "vanto/Export.h"
+#include "vanto/platform/HTTPURLResponse.h"
 #include "vanto/platform/URLRequest.h"
 
 namespace vanto {
