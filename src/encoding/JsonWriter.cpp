@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <new>
 
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/text/Utf8.h"
@@ -322,38 +323,50 @@ platform::SecretText Buffer::takeSecret() {
 
 }  // namespace
 
-JsonWriter::JsonWriter(std::size_t expectedSize, Sensitive sensitive)
-    : output_(std::make_unique<Output>(expectedSize, sensitive)) {}
+JsonWriter::JsonWriter(std::size_t expectedSize, Sensitive sensitive) {
+    static_assert(sizeof(Output) <= kOutputSize && alignof(Output) <= alignof(std::max_align_t));
+    new (output_) Output(expectedSize, sensitive);
+}
 
-JsonWriter::~JsonWriter() = default;
+JsonWriter::Output& JsonWriter::output() noexcept {
+    return *std::launder(reinterpret_cast<Output*>(output_));
+}
+
+const JsonWriter::Output& JsonWriter::output() const noexcept {
+    return *std::launder(reinterpret_cast<const Output*>(output_));
+}
+
+JsonWriter::~JsonWriter() {
+    output().~Output();
+}
 
 void JsonWriter::keepNestedCopy(std::string_view prefix) {
     nesting_ = true;
     // The nested copy is a little longer than the text: room for the prefix, a typical amount of
     // escaping and what usually follows, so that it rarely has to grow.
-    output_->nested.reserve(prefix.size() + output_->text.capacity() +
-                            output_->text.capacity() / 4 + 96);
-    output_->nested.append(prefix);
+    output().nested.reserve(prefix.size() + output().text.capacity() +
+                            output().text.capacity() / 4 + 96);
+    output().nested.append(prefix);
 }
 
 std::string_view JsonWriter::text() const {
-    return output_->text.view();
+    return output().text.view();
 }
 
 std::string JsonWriter::take() {
-    return output_->text.take();
+    return output().text.take();
 }
 
 void JsonWriter::appendToNestedCopy(std::string_view raw) {
-    output_->nested.append(raw);
+    output().nested.append(raw);
 }
 
 std::string JsonWriter::takeNestedCopy() {
-    return output_->nested.take();
+    return output().nested.take();
 }
 
 platform::SecretText JsonWriter::takeNestedSecret() {
-    return output_->nested.takeSecret();
+    return output().nested.takeSecret();
 }
 
 bool JsonWriter::takeSeparator() {
@@ -376,7 +389,7 @@ bool JsonWriter::takeSeparator() {
 // nested copy.
 void JsonWriter::appendStructure(std::string_view raw, bool separated) {
     const bool comma = separated && takeSeparator();
-    for (Buffer* buffer : {&output_->text, nesting_ ? &output_->nested : nullptr}) {
+    for (Buffer* buffer : {&output().text, nesting_ ? &output().nested : nullptr}) {
         if (buffer == nullptr) {
             continue;
         }
@@ -413,8 +426,8 @@ void JsonWriter::appendStrings(std::string_view first, const std::string_view* s
     const bool comma = takeSeparator();
     const std::size_t length = first.size() + (second != nullptr ? second->size() : 0);
     // A separator, a colon, and quotation marks: 2 bytes a string, 4 in the nested copy (\").
-    char* once = output_->text.prepare(kMostOnce * length + 6);
-    char* twice = nesting_ ? output_->nested.prepare(kMostTwice * length + 10) : nullptr;
+    char* once = output().text.prepare(kMostOnce * length + 6);
+    char* twice = nesting_ ? output().nested.prepare(kMostTwice * length + 10) : nullptr;
     char* const onceStart = once;
     char* const twiceStart = twice;
     const bool written = nesting_ ? writeMember<true>(comma, first, second, once, twice)
@@ -423,15 +436,15 @@ void JsonWriter::appendStrings(std::string_view first, const std::string_view* s
         // Nothing is kept of a text that is not UTF-8, and what was written of it is wiped; the
         // writer reports the failure.
         ok_ = false;
-        output_->text.discard(onceStart, kMostOnce * length + 6);
+        output().text.discard(onceStart, kMostOnce * length + 6);
         if (nesting_) {
-            output_->nested.discard(twiceStart, kMostTwice * length + 10);
+            output().nested.discard(twiceStart, kMostTwice * length + 10);
         }
         return;
     }
-    output_->text.commit(once);
+    output().text.commit(once);
     if (nesting_) {
-        output_->nested.commit(twice);
+        output().nested.commit(twice);
     }
 }
 

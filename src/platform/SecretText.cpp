@@ -12,17 +12,14 @@ SecretText::SecretText(std::string_view text) {
     append(text);
 }
 
-SecretText::SecretText(SecretText&& other) noexcept
-    : data_(std::move(other.data_)),
-      size_(std::exchange(other.size_, 0)),
-      capacity_(std::exchange(other.capacity_, 0)) {}
+SecretText::SecretText(SecretText&& other) noexcept {
+    takeFrom(other);
+}
 
 SecretText& SecretText::operator=(SecretText&& other) noexcept {
     if (this != &other) {
         release();
-        data_ = std::move(other.data_);
-        size_ = std::exchange(other.size_, 0);
-        capacity_ = std::exchange(other.capacity_, 0);
+        takeFrom(other);
     }
     return *this;
 }
@@ -34,9 +31,11 @@ SecretText::~SecretText() {
 SecretText SecretText::adopt(std::unique_ptr<char[]> bytes, std::size_t size,
                              std::size_t capacity) {
     SecretText text;
-    text.data_ = std::move(bytes);
-    text.size_ = text.data_ ? std::min(size, capacity) : 0;
-    text.capacity_ = text.data_ ? capacity : 0;
+    if (bytes) {
+        text.heap_ = std::move(bytes);
+        text.capacity_ = capacity;
+        text.size_ = std::min(size, capacity);
+    }
     return text;
 }
 
@@ -51,7 +50,7 @@ void SecretText::append(std::string_view text) {
     if (capacity_ - size_ < text.size()) {
         reserve(std::max(size_ + text.size(), 2 * capacity_));
     }
-    std::memcpy(data_.get() + size_, text.data(), text.size());
+    std::memcpy(bytes() + size_, text.data(), text.size());
     size_ += text.size();
 }
 
@@ -60,26 +59,43 @@ void SecretText::reserve(std::size_t capacity) {
         return;
     }
     std::unique_ptr<char[]> larger(new char[capacity]);
-    if (size_ > 0) {
-        std::memcpy(larger.get(), data_.get(), size_);
-    }
     const std::size_t size = size_;
+    if (size > 0) {
+        std::memcpy(larger.get(), bytes(), size);
+    }
     release();
-    data_ = std::move(larger);
+    heap_ = std::move(larger);
     size_ = size;
     capacity_ = capacity;
 }
 
 void SecretText::clear() noexcept {
-    secureWipe(data_.get(), capacity_);
+    secureWipe(bytes(), capacity_);
     size_ = 0;
 }
 
+// Wipes everything the text ever held (the inline bytes too) and frees its block.
 void SecretText::release() noexcept {
-    secureWipe(data_.get(), capacity_);
-    data_.reset();
+    if (heap_) {
+        secureWipe(heap_.get(), capacity_);
+        heap_.reset();
+    }
+    secureWipe(inline_, kInlineCapacity);
     size_ = 0;
-    capacity_ = 0;
+    capacity_ = kInlineCapacity;
+}
+
+// Takes `other`'s text, which this one does not hold yet, and leaves `other` empty and wiped.
+void SecretText::takeFrom(SecretText& other) noexcept {
+    if (other.heap_) {
+        heap_ = std::move(other.heap_);
+        capacity_ = other.capacity_;
+    } else {
+        std::memcpy(inline_, other.inline_, other.size_);
+        capacity_ = kInlineCapacity;
+    }
+    size_ = other.size_;
+    other.release();
 }
 
 bool operator==(const SecretText& a, const SecretText& b) noexcept {

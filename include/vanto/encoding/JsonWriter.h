@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,7 +68,12 @@ class VANTO_EXPORT JsonWriter {
     void appendStructure(std::string_view raw, bool separated);
     void appendStrings(std::string_view first, const std::string_view* second);
 
-    std::unique_ptr<Output> output_;
+    // The output lives inside the writer, saving an allocation per message; its layout is the
+    // writer's own business.
+    static constexpr std::size_t kOutputSize = 80;
+    Output& output() noexcept;
+    const Output& output() const noexcept;
+    alignas(std::max_align_t) unsigned char output_[kOutputSize];
     bool nesting_ = false;
     bool ok_ = true;
     // One bit per open object: set while the object has no member yet. Sixty-four levels of

@@ -35,8 +35,8 @@ class VANTO_EXPORT SecretText {
 
     /// The bytes, for where they must go (a digest, an escaper, the transfer). Valid until the
     /// text changes.
-    std::string_view view() const noexcept { return {data_.get(), size_}; }
-    const char* data() const noexcept { return data_.get(); }
+    std::string_view view() const noexcept { return {data(), size_}; }
+    const char* data() const noexcept { return heap_ ? heap_.get() : inline_; }
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
 
@@ -54,11 +54,18 @@ class VANTO_EXPORT SecretText {
     friend VANTO_EXPORT bool operator==(const SecretText& a, std::string_view text) noexcept;
 
   private:
-    void release() noexcept;
+    // Card numbers, security codes and expiry dates fit in the object itself, which saves an
+    // allocation for each; longer texts live in a block of their own.
+    static constexpr std::size_t kInlineCapacity = 24;
 
-    std::unique_ptr<char[]> data_;
+    char* bytes() noexcept { return heap_ ? heap_.get() : inline_; }
+    void release() noexcept;
+    void takeFrom(SecretText& other) noexcept;
+
+    std::unique_ptr<char[]> heap_;
+    char inline_[kInlineCapacity] = {};
     std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
+    std::size_t capacity_ = kInlineCapacity;
 };
 
 }  // namespace vanto::platform
