@@ -19,11 +19,8 @@
 #include <thread>
 
 #include "SandboxProcess.h"
-#include "vanto/config/Constants.h"
-#include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/platform/URLSession.h"
 #include "vanto/transport/Manager.h"
 
 namespace {
@@ -127,20 +124,9 @@ void operator delete[](void* data, std::size_t) noexcept {
 
 int main() {
     using namespace std::chrono_literals;
-    const auto sandbox = vanto::testing::startSandboxProcess();
-    if (!sandbox) {
-        std::fprintf(stderr, "the sandbox did not start\n");
+    if (!vanto::testing::payThroughSandboxProcess()) {
         return 1;
     }
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, "127.0.0.1:" + sandbox->port);
-    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {sandbox->certificatePem};
-    vanto::platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-    auto& configuration = vanto::VantoConfiguration::shared();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc("999008881");
-    configuration.setAppTerminal("1");
-    configuration.setAppLicense("sandbox-signing-credential");
 
     searching = true;
     {

@@ -71,20 +71,10 @@ int main(int argc, char** argv) {
     const std::string how = argv[1];
     const int waitFor = std::atoi(argv[2]);
 
-    const auto sandbox = vanto::testing::startSandboxProcess();
-    if (!sandbox) {
-        std::fprintf(stderr, "the sandbox did not start\n");
+    if (!vanto::testing::payThroughSandboxProcess()) {
         return 1;
     }
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, "127.0.0.1:" + sandbox->port);
-    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {sandbox->certificatePem};
-    auto& configuration = vanto::VantoConfiguration::shared();
-    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
+    const auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
 
     for (int i = 0; i < kPayments; ++i) {
         // Each answer is held back a little longer than the one before.

@@ -9,9 +9,13 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
 
 namespace vanto::testing {
@@ -77,6 +81,28 @@ inline std::optional<SandboxProcess> startSandboxProcess() {
         return std::nullopt;
     }
     return SandboxProcess{text.substr(0, newline), text.substr(newline + 1)};
+}
+
+/// Starts the sandbox's process and points the library at it: the test environment's host, its
+/// certificate trusted by every session made from now on, its default merchant in the shared
+/// configuration. False, with a line on standard error, when the sandbox does not start.
+inline bool payThroughSandboxProcess() {
+    const auto sandbox = startSandboxProcess();
+    if (!sandbox) {
+        std::fprintf(stderr, "the sandbox did not start\n");
+        return false;
+    }
+    Constants::setGatewayHost(EnviromentType::test, "127.0.0.1:" + sandbox->port);
+    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {sandbox->certificatePem};
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+    auto& configuration = VantoConfiguration::shared();
+    const auto merchant = sandbox::SandboxGateway::defaultMerchant();
+    configuration.setAppEnviroment(EnviromentType::test);
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+    return true;
 }
 
 }  // namespace vanto::testing
