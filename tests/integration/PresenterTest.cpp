@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "RecordingViews.h"
 #include "SandboxFixture.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/sandbox/HeadlessBrowser.h"
@@ -26,38 +27,12 @@ void PrintTo(const DirectPaymentResponseKO& refusal, std::ostream* out) {
 namespace {
 
 using namespace std::chrono_literals;
-using DirectOutcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
+using testing::DirectOutcome;
 
 constexpr std::string_view kAmountRefused = "El importe tiene que ser igual o mayor de 0,00";
 
-class DirectView : public DirectPaymentViewProtocol {
-  public:
-    void notifyUserOK(const DirectPaymentResponseOK& response) override {
-        outcomes.emplace_back(response);
-    }
-    void notifyUserKO(const DirectPaymentResponseKO& response) override {
-        outcomes.emplace_back(response);
-    }
-    std::vector<DirectOutcome> outcomes;
-};
-
-// What the web view was told, as in the presenter's unit tests: "OK <code> <redirect>",
-// "KO <code> <desc> <redirect>", "dismiss", "failed".
-class WebView : public WebViewPaymentViewProtocol {
-  public:
-    void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) override {
-        told.push_back("OK " + std::to_string(response.code) + " " + std::to_string(redirect));
-        accepted.push_back(response);
-    }
-    void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) override {
-        told.push_back("KO " + std::to_string(response.code) + " " + response.desc + " " +
-                       std::to_string(redirect));
-    }
-    void showButtonDismiss() override { told.push_back("dismiss"); }
-    void showDidFailLoadWithError() override { told.push_back("failed"); }
-    std::vector<std::string> told;
-    std::vector<WebViewPaymentResponseOK> accepted;
-};
+using DirectView = testing::RecordingDirectView;
+using WebView = testing::RecordingWebView;
 
 class Presenters : public testing::SandboxTest {
   protected:
@@ -98,8 +73,9 @@ class Presenters : public testing::SandboxTest {
         auto view = std::make_shared<WebView>();
         auto presenter = std::make_shared<WebViewPaymentPresenter<WebView>>(view);
         std::optional<platform::URLRequest> page;
-        presenter->loadWebViewRequest(order, "", amount, TransactionType::normal, "Libro",
-                                      [&page](platform::URLRequest request) { page = std::move(request); });
+        presenter->loadWebViewRequest(
+            order, "", amount, TransactionType::normal, "Libro",
+            [&page](platform::URLRequest request) { page = std::move(request); });
         EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
         if (!page) {
             return view;

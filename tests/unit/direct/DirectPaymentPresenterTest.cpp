@@ -7,25 +7,17 @@
 #include <gtest/gtest.h>
 
 #include "FakeGatewayService.h"
+#include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 
 namespace vanto {
 namespace {
 
-using Outcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
+using Outcome = testing::DirectOutcome;
 using FakeService = testing::FakeGatewayService<DirectPaymentRequest>;
 
-class RecordingView : public DirectPaymentViewProtocol {
-  public:
-    void notifyUserOK(const DirectPaymentResponseOK& response) override {
-        outcomes.emplace_back(response);
-    }
-    void notifyUserKO(const DirectPaymentResponseKO& response) override {
-        outcomes.emplace_back(response);
-    }
-    std::vector<Outcome> outcomes;
-};
+using RecordingView = testing::RecordingDirectView;
 
 class DirectPresenter : public testing::ConfiguredTest {
   protected:
@@ -146,7 +138,8 @@ TEST_F(DirectPresenter, EveryOtherEndIsOneRefusalWithItsCode) {
 
     view->outcomes.clear();
     pay(1.0);
-    service->fail(SDKError::wrongJsonDecodeNames({platform::PlatformError::Kind::invalidReply, "bad", ""}));
+    service->fail(
+        SDKError::wrongJsonDecodeNames({platform::PlatformError::Kind::invalidReply, "bad", ""}));
     EXPECT_EQ(refusal(), DirectPaymentResponseKO(5548, "Error interno de la librería."));
 
     view->outcomes.clear();

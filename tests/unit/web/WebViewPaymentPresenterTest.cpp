@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeGatewayService.h"
+#include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/config/Constants.h"
 #include "vanto/text/Base64.h"
@@ -20,24 +21,7 @@ namespace {
 
 using FakeService = testing::FakeGatewayService<WebViewPaymentRequest>;
 
-// What the view was told, in order, as short texts: "OK <code> <redirect>", "KO <code> <desc>
-// <redirect>", "dismiss", "failed".
-class RecordingView : public WebViewPaymentViewProtocol {
-  public:
-    void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) override {
-        told.push_back("OK " + std::to_string(response.code) + " " + std::to_string(redirect));
-        accepted.push_back(response);
-    }
-    void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) override {
-        told.push_back("KO " + std::to_string(response.code) + " " + response.desc + " " +
-                       std::to_string(redirect));
-    }
-    void showButtonDismiss() override { told.push_back("dismiss"); }
-    void showDidFailLoadWithError() override { told.push_back("failed"); }
-
-    std::vector<std::string> told;
-    std::vector<WebViewPaymentResponseOK> accepted;
-};
+using RecordingView = testing::RecordingWebView;
 
 class WebPresenter : public testing::ConfiguredTest {
   protected:
