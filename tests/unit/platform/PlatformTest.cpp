@@ -14,6 +14,7 @@
 #include "vanto/platform/HTTPCookieStorage.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/OperationQueue.h"
+#include "vanto/platform/SecretText.h"
 #include "vanto/transport/CallbackQueue.h"
 
 namespace vanto::platform {
@@ -127,6 +128,25 @@ TEST(CookieStorage, ExpiriesBeyondTheClockStayFarInTheFuture) {
         << "an expiry at or before the epoch has passed: it does not make a session cookie";
     ASSERT_EQ(written.size(), 1u);
     EXPECT_GT(written.front().expiresDate, year2200);
+}
+
+TEST(SecretTexts, KeepTheirTextAcrossGrowthAndLeaveNothingBehindWhenMovedOrCleared) {
+    SecretText text("4000000000000002");  // fits inside the object
+    text.append("|" + std::string(100, '9'));  // grows into a block of its own
+    EXPECT_EQ(text.size(), 117u);
+    EXPECT_TRUE(text.view().starts_with("4000000000000002|999"));
+    SecretText copied = text.copy();
+    SecretText moved = std::move(text);
+    EXPECT_TRUE(text.empty()) << "a moved-from secret holds nothing";
+    EXPECT_EQ(moved, copied);
+    SecretText small("123");
+    SecretText movedSmall = std::move(small);
+    EXPECT_TRUE(small.empty());
+    EXPECT_EQ(movedSmall, "123");
+    moved.clear();
+    EXPECT_TRUE(moved.empty());
+    moved.append("again");
+    EXPECT_EQ(moved, "again") << "a cleared secret can be written again";
 }
 
 TEST(Queues, DispatchQueueRunsInOrderOnItsOwnThreadEvenAfterItIsDestroyed) {
