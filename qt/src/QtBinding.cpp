@@ -92,4 +92,8 @@ QWidget* windowOf(const BaseViewController& screen) {
     return screenWindow(screen);
 }
 
+QWidget* widgetOf(const platform::ui::View* element) {
+    return detail::widgetOf(element);
+}
+
 }  // namespace vanto::qt

@@ -6,7 +6,10 @@ class QWidget;
 
 namespace vanto {
 class BaseViewController;
+namespace platform::ui {
+class View;
 }
+}  // namespace vanto
 
 namespace vanto::qt {
 
@@ -51,5 +54,10 @@ QWidget* present(const std::shared_ptr<BaseViewController>& screen);
 
 /// The window of a screen whose elements are loaded; null otherwise.
 QWidget* windowOf(const BaseViewController& screen);
+
+/// The widget that draws a screen's element (a field, a button, a caption...), for an application
+/// that wants to reach it, to give a field the focus for instance; null for an element that the
+/// binding did not make, or whose widget has gone.
+QWidget* widgetOf(const platform::ui::View* element);
 
 }  // namespace vanto::qt
