@@ -201,6 +201,12 @@ TEST_F(CardScreen, PastingCuttingAndAnInputMethodGoThroughTheSameRules) {
     correction.setCommitString(QStringLiteral("5"), -1, 1);  // replaces the character before
     QApplication::sendEvent(shown.cvv, &correction);
     EXPECT_EQ(shown.cvv->text(), QStringLiteral("985"));
+    // A character outside the Basic Multilingual Plane is two UTF-16 units, deleted as one.
+    QApplication::clipboard()->setText(QStringLiteral("\U0001F600"));
+    QTest::keyClick(shown.cvv, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("985\U0001F600"));
+    QTest::keyClick(shown.cvv, Qt::Key_Backspace);
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("985"));
 
     // A paste that would make the number too long is refused whole.
     QApplication::clipboard()->setText(QStringLiteral("00000000"));

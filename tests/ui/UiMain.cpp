@@ -1,10 +1,8 @@
-// The UI tests run in one Qt application per program, with the Qt binding in place throughout.
+// The UI tests run in one Qt application per program; each suite puts the Qt binding in place.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTest>
-
-#include "vanto/qt/QtBinding.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -13,12 +11,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
-    int status = 0;
-    {
-        const vanto::qt::QtBinding binding;
-        status = RUN_ALL_TESTS();
-        QTest::qWait(0);
-    }
+    const int status = RUN_ALL_TESTS();
     QTest::qWait(0);
     return status;
 }

@@ -35,6 +35,7 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 }
 
 void UiTest::SetUpTestSuite() {
+    binding_ = new qt::QtBinding();
     sandbox::SandboxOptions options;
     options.logRequests = false;
     gateway_ = new sandbox::SandboxGateway(options);
@@ -52,6 +53,9 @@ void UiTest::TearDownTestSuite() {
     Constants::setGatewayHost(EnviromentType::test, "");
     delete gateway_;
     gateway_ = nullptr;
+    QTest::qWait(0);
+    delete binding_;
+    binding_ = nullptr;
 }
 
 void UiTest::SetUp() {

@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
+#include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
 
@@ -23,6 +24,7 @@ namespace vanto::testing {
 using namespace std::chrono_literals;
 
 /// Runs the Qt event loop until `done` holds or `timeout` has passed; returns done().
+/// Windows and widgets let go of meanwhile are deleted.
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s);
 
 /// Every outcome the card-entry screen handed over.
@@ -55,9 +57,10 @@ class PageOutcomes final : public WebViewPaymentResponseDelegate {
     std::vector<WebViewPaymentResponseKO> refused;
 };
 
-/// The screens in a real Qt application against a sandbox gateway on loopback, which stands in
-/// for the test environment for a whole suite; the library's URL sessions, and so the web view,
-/// trust its certificate. The library's traces are kept for the test to read.
+/// The screens in a real Qt application, the Qt binding in place, against a sandbox gateway on
+/// loopback, which stands in for the test environment for a whole suite; the library's URL
+/// sessions, and so the web view, trust its certificate. The library's traces are kept for the test
+/// to read.
 class UiTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite();
@@ -78,6 +81,7 @@ class UiTest : public ::testing::Test {
 
   private:
     static inline sandbox::SandboxGateway* gateway_ = nullptr;
+    static inline qt::QtBinding* binding_ = nullptr;
     static inline std::mutex tracesMutex_;
     static inline std::vector<std::string> traces_;
 };
