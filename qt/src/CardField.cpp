@@ -107,8 +107,12 @@ void CardLineEdit::putToRule(const QString& edited) {
         const auto from = static_cast<qsizetype>(range.location);
         const auto length = static_cast<qsizetype>(range.length);
         if (from + length <= current.size()) {
-            QString applied = deepCopy(current, 0, from) + replacement +
-                              deepCopy(current, from + length, current.size() - from - length);
+            // Built in one buffer: no piece of it is left behind in another.
+            QString applied;
+            applied.reserve(current.size() - length + replacement.size());
+            applied.append(QStringView(current).left(from))
+                .append(replacement)
+                .append(QStringView(current).mid(from + length));
             showText(applied);
             setCursorPosition(static_cast<int>(from + replacement.size()));
         }
