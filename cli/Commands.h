@@ -20,9 +20,10 @@ struct PaymentOptions;
 /// envelope and a line break to `out`; on bad input one line to `err` and kExitBadInput.
 int runEncode(const std::string& kind, std::istream& in, std::ostream& out, std::ostream& err);
 
-/// `vanto demo`: an accepted and a refused direct payment and an accepted web payment through
-/// the presenters against the built-in sandbox, each outcome on one line of `out`; with `traces`,
-/// the library's traces go to standard error.
+/// `vanto demo`: an accepted and a refused direct payment and an accepted web payment against the
+/// built-in sandbox, each outcome on one line of `out`: on the library's Qt screens, typed into
+/// and filled in by the program itself, when the build has them and there is a display; through
+/// the presenters otherwise. With `traces`, the library's traces go to standard error.
 int runDemo(bool traces, std::ostream& out, std::ostream& err);
 
 /// `vanto pay`: a direct payment through the direct-payment presenter, without a screen. Writes
@@ -30,8 +31,9 @@ int runDemo(bool traces, std::ostream& out, std::ostream& err);
 /// and returns kExitOk for an accepted payment, kExitFailure for a refused one.
 int runPay(PaymentOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
 
-/// `vanto web --headless`: a web payment through the web-payment presenter, with a minimal
-/// browser that fills the sandbox's card form. Output and statuses as runPay.
+/// `vanto web`: a web payment in the payment page window (Qt), where the cardholder types the card
+/// data; with `headless`, through the web-payment presenter, with a minimal browser that fills the
+/// sandbox's card form. Output and statuses as runPay.
 int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostream& out,
            std::ostream& err);
 

@@ -8,6 +8,10 @@
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
 
+#ifdef VANTO_CLI_WITH_QT
+#include "QtScreens.h"
+#endif
+
 namespace vanto::cli {
 namespace {
 
@@ -63,16 +67,42 @@ int runDemo(bool traces, std::ostream& out, std::ostream& err) {
     if (!traces) {
         setTraceSink([](std::string_view) {});
     }
-    out << "Three payments of 19.99 EUR through the library's presenters, against the built-in "
-           "sandbox gateway\n(merchant "
-        << merchant.merchantCode << ", terminal " << merchant.terminal
-        << "; the cards are the sandbox's test cards).\n\n"
+    // With a display the payments go through the library's own screens, driven as a cardholder
+    // would drive them; without one, through the presenters alone.
+#ifdef VANTO_CLI_WITH_QT
+    std::unique_ptr<QtSession> screens;
+    if (canOpenWindows()) {
+        screens = std::make_unique<QtSession>(true);
+    }
+    const bool onScreens = screens != nullptr;
+#else
+    const bool onScreens = false;
+#endif
+    out << "Three payments of 19.99 EUR through the library's "
+        << (onScreens ? "payment screens (Qt)" : "presenters")
+        << ", against the built-in sandbox gateway\n(merchant " << merchant.merchantCode
+        << ", terminal " << merchant.terminal << "; the cards are the sandbox's test cards).\n\n"
         << std::flush;
 
     const auto direct = [&](std::string_view card, std::string order) {
         auto payment = samplePayment(card, std::move(order));
+#ifdef VANTO_CLI_WITH_QT
+        if (screens) {
+            const auto outcome = directPaymentOnScreen(*screens, payment, problem);
+            return outcome ? summary(*outcome) : "no outcome: " + problem;
+        }
+#endif
         const auto outcome = directPayment(payment);
         return outcome ? summary(*outcome) : std::string("no outcome within three minutes");
+    };
+    const auto web = [&](std::string_view card, std::string order) {
+        auto payment = samplePayment(card, std::move(order));
+#ifdef VANTO_CLI_WITH_QT
+        if (screens) {
+            return webPaymentInWindow(*screens, payment, true, problem);
+        }
+#endif
+        return webPayment(payment, gateway->trustAnchor(), problem);
     };
     out << "  Direct payment, card ending in " << lastFour(sandbox::kAcceptedCard) << ":  "
         << direct(sandbox::kAcceptedCard, "DEMO0001") << '\n'
@@ -80,10 +110,9 @@ int runDemo(bool traces, std::ostream& out, std::ostream& err) {
     out << "  Direct payment, card ending in " << lastFour(sandbox::kDeclinedCard) << ":  "
         << direct(sandbox::kDeclinedCard, "DEMO0002") << '\n'
         << std::flush;
-    auto onPage = samplePayment(sandbox::kAcceptedCard, "DEMO0003");
-    const auto web = webPayment(onPage, gateway->trustAnchor(), problem);
+    const auto onPage = web(sandbox::kAcceptedCard, "DEMO0003");
     out << "  Web payment on the payment page, card ending in " << lastFour(sandbox::kAcceptedCard)
-        << ":  " << (web ? summary(*web) : "no outcome: " + problem) << "\n\n";
+        << ":  " << (onPage ? summary(*onPage) : "no outcome: " + problem) << "\n\n";
     if (!traces) {
         out << "Run `vanto demo --traces` to see every request and reply on standard error, card "
                "data masked.\n";

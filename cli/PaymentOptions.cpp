@@ -122,8 +122,7 @@ void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
                      "Allow a gateway that is not on this machine");
 }
 
-std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream& in,
-                                    std::string& problem) {
+std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& problem) {
     Payment payment;
     payment.identifier = options.identifier;
     payment.storedCard = !options.identifier.empty() &&
@@ -142,6 +141,16 @@ std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream&
         return std::nullopt;
     }
     payment.type = *type;
+    return payment;
+}
+
+std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream& in,
+                                    std::string& problem) {
+    auto order = checkOrder(options, problem);
+    if (!order) {
+        return std::nullopt;
+    }
+    Payment& payment = *order;
     if (payment.storedCard) {
         if (!options.card.empty() || !options.expiry.empty() || !options.cvv.empty()) {
             problem = "--card, --expiry and --cvv are not given with a stored-card --identifier";
@@ -171,7 +180,7 @@ std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream&
         problem = "--cvv must be 3 or 4 digits";
         return std::nullopt;
     }
-    return payment;
+    return order;
 }
 
 struct GatewayForRun::State {

@@ -59,6 +59,10 @@ struct Payment {
 /// Adds the shared options to `command`.
 void addPaymentOptions(CLI::App& command, PaymentOptions& options);
 
+/// Checks the order options (amount, order, type, identifier), leaving the card aside; on a
+/// problem, returns none and sets `problem` to one line that names the option.
+std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& problem);
+
 /// Checks the options as the card-entry screen checks what a cardholder types; reads the security
 /// code from `in` when it is "-". On a problem, returns none and sets `problem` to one line that
 /// names the option, never its value.

@@ -13,6 +13,10 @@
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 
+#ifdef VANTO_CLI_WITH_QT
+#include "QtScreens.h"
+#endif
+
 namespace vanto::cli {
 namespace {
 
@@ -99,11 +103,64 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
     return view->outcome;
 }
 
+namespace {
+
+// The outcome record as one JSON line, card data masked, and the exit status it stands for.
+int report(const std::optional<WebOutcome>& outcome, const std::string& problem, std::ostream& out,
+           std::ostream& err) {
+    if (!outcome) {
+        err << "vanto web: no outcome: " << problem << '\n';
+        return kExitCannotRun;
+    }
+    if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&*outcome)) {
+        out << maskCardData(accepted->toJSON()) << '\n';
+        return kExitOk;
+    }
+    const auto& refused = std::get<WebViewPaymentResponseKO>(*outcome);
+    out << refusalJson(refused.code, refused.desc) << '\n';
+    return kExitFailure;
+}
+
+// The payment page in a window, where the cardholder types the card data.
+int runWebWindow(PaymentOptions& options, std::ostream& out, std::ostream& err) {
+#ifdef VANTO_CLI_WITH_QT
+    if (!options.card.empty() || !options.expiry.empty() || !options.cvv.empty()) {
+        err << "vanto web: --card, --expiry and --cvv go with --headless; in the window the "
+               "cardholder types them into the page\n";
+        return kExitBadInput;
+    }
+    if (!canOpenWindows()) {
+        err << "vanto web: no display to show the payment page on; use --headless\n";
+        return kExitCannotRun;
+    }
+    std::string problem;
+    auto order = checkOrder(options, problem);
+    if (!order) {
+        err << "vanto web: " << problem << '\n';
+        return kExitBadInput;
+    }
+    const auto gateway = GatewayForRun::prepare(options, problem);
+    if (!gateway) {
+        err << "vanto web: " << problem << '\n';
+        return kExitCannotRun;
+    }
+    QtSession session(!options.allowNetwork);
+    const auto outcome = webPaymentInWindow(session, *order, false, problem);
+    return report(outcome, problem, out, err);
+#else
+    (void)options;
+    (void)out;
+    err << "vanto web: this build has no payment page window (built without Qt); use --headless\n";
+    return kExitBadInput;
+#endif
+}
+
+}  // namespace
+
 int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostream& out,
            std::ostream& err) {
     if (!headless) {
-        err << "vanto web: this build has no payment page window; use --headless\n";
-        return kExitBadInput;
+        return runWebWindow(options, out, err);
     }
     std::string problem;
     auto payment = checkPayment(options, in, problem);
@@ -120,17 +177,7 @@ int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostrea
         return kExitCannotRun;
     }
     const auto outcome = webPayment(*payment, gateway->trustAnchor(), problem);
-    if (!outcome) {
-        err << "vanto web: no outcome: " << problem << '\n';
-        return kExitCannotRun;
-    }
-    if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&*outcome)) {
-        out << maskCardData(accepted->toJSON()) << '\n';
-        return kExitOk;
-    }
-    const auto& refused = std::get<WebViewPaymentResponseKO>(*outcome);
-    out << refusalJson(refused.code, refused.desc) << '\n';
-    return kExitFailure;
+    return report(outcome, problem, out, err);
 }
 
 }  // namespace vanto::cli

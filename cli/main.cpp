@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"direct", "web"}));
 
     auto* demo = app.add_subcommand(
-        "demo", "Three payments through the library against the built-in sandbox gateway");
+        "demo",
+        "Three payments through the library against the built-in sandbox gateway: on its payment "
+        "screens (Qt) when there is a display, through its presenters otherwise");
     bool demoTraces = false;
     demo->add_flag("--traces", demoTraces,
                    "Also write the library's traces (card data masked) to standard error");
@@ -64,9 +66,10 @@ int main(int argc, char** argv) {
     auto* web = app.add_subcommand(
         "web",
         "A web payment through the gateway's payment page, against the built-in sandbox gateway "
-        "unless --environment says otherwise. With --headless a minimal browser fills the card "
-        "form of the sandbox's page (it understands only that page). Output and exit status as "
-        "for pay");
+        "unless --environment says otherwise. The page opens in a window (Qt) where the "
+        "cardholder types the card data; with --headless a minimal browser fills the card form "
+        "of the sandbox's page with --card, --expiry and --cvv instead (it understands only that "
+        "page). Output and exit status as for pay");
     vanto::cli::addPaymentOptions(*web, webOptions);
     web->add_flag("--headless", headless, "Fill the sandbox's page without a window");
 

@@ -1,0 +1,262 @@
+// The payment web page on Qt WebEngine, from the moment it is presented until the gateway's
+// payment page has finished loading in it (the signature request, the window, the web view and
+// the page), against Qt WebEngine loading the same POST itself into a fresh view of the same
+// size. Both run in the same process, against the same sandbox on loopback, after a first load
+// has started the web engine. The report ends with the ratio screen / bare load from this run.
+// Needs a display: xvfb-run -a vanto_bench_qt_page.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEngineCertificateError>
+#include <QWebEngineHttpRequest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/platform/URLSession.h"
+#include "vanto/qt/QtBinding.h"
+#include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentController.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kBound = 30s;
+const QString kPagePath = QStringLiteral("/zel/realizarPago");
+
+// The payment page's POST as the presenter builds it, signed once for the whole run.
+std::optional<vanto::platform::URLRequest> pagePost;
+
+// Runs the event loop, never sleeping the thread (the web engine works on it), until `done` holds
+// or `bound` has passed; returns done().
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds bound) {
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    look.start(1);
+    QTimer::singleShot(bound, &loop, &QEventLoop::quit);
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void letGo() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void BM_ScreenUntilPageLoaded(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto started = Clock::now();
+        auto screen = vanto::WebViewPaymentController::create("BENCH0001", 19.99, "Libro",
+                                                              vanto::TransactionType::normal, "");
+        QWidget* window = vanto::qt::present(screen);
+        auto* view = window ? window->findChild<QWebEngineView*>() : nullptr;
+        if (!view) {
+            state.SkipWithError("the screen has no web view");
+            break;
+        }
+        bool loaded = false;
+        QObject::connect(view->page(), &QWebEnginePage::loadFinished, view,
+                         [&, view](bool ok) { loaded = ok && view->url().path() == kPagePath; });
+        if (!runUntil([&] { return loaded; }, kBound)) {
+            state.SkipWithError("the payment page did not load");
+            break;
+        }
+        state.SetIterationTime(secondsSince(started));
+        window->hide();
+        screen.reset();
+        letGo();
+    }
+}
+BENCHMARK(BM_ScreenUntilPageLoaded)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+QWebEngineHttpRequest bareRequest() {
+    QWebEngineHttpRequest request(QUrl(QString::fromStdString(pagePost->url)),
+                                  QWebEngineHttpRequest::Post);
+    for (const auto& [name, value] : pagePost->allHTTPHeaderFields.fields()) {
+        if (name != "Content-Length") {
+            request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+        }
+    }
+    request.setPostData(QByteArray::fromStdString(pagePost->httpBody.value_or("")));
+    return request;
+}
+
+// A view that takes the sandbox's certificate, as the screen's does through its anchors.
+std::unique_ptr<QWebEngineView> bareView() {
+    auto view = std::make_unique<QWebEngineView>();
+    QObject::connect(view->page(), &QWebEnginePage::certificateError,
+                     [](const QWebEngineCertificateError& error) {
+                         QWebEngineCertificateError accepted = error;
+                         accepted.acceptCertificate();
+                     });
+    view->resize(480, 720);
+    return view;
+}
+
+void BM_WebEngineLoadsThePost(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto started = Clock::now();
+        auto view = bareView();
+        view->show();
+        bool loaded = false;
+        QObject::connect(view->page(), &QWebEnginePage::loadFinished, view.get(),
+                         [&](bool ok) { loaded = ok; });
+        view->page()->load(bareRequest());
+        if (!runUntil([&] { return loaded; }, kBound)) {
+            state.SkipWithError("the payment page did not load");
+            break;
+        }
+        state.SetIterationTime(secondsSince(started));
+        view.reset();
+        letGo();
+    }
+}
+BENCHMARK(BM_WebEngineLoadsThePost)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (median || (run.run_type == Run::RT_Iteration &&
+                           !seconds_.contains(run.run_name.function_name))) {
+                seconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double bare = seconds_["BM_WebEngineLoadsThePost"];
+        const double screen = seconds_["BM_ScreenUntilPageLoaded"];
+        if (bare > 0 && screen > 0) {
+            GetOutputStream() << "ratio BM_ScreenUntilPageLoaded / BM_WebEngineLoadsThePost = "
+                              << screen / bare << "\n";
+        }
+    }
+
+  private:
+    std::map<std::string, double> seconds_;
+};
+
+// Chromium does not start as root with its sandbox; nothing here needs more than loopback.
+void prepareWebEngine() {
+    const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    std::string flags = given ? given : "";
+    flags += " --disable-background-networking --proxy-server=http://127.0.0.1:9 --log-level=3";
+    if (::geteuid() == 0) {
+        flags += " --no-sandbox";
+        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    }
+    ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+}
+
+struct Unseen : vanto::WebViewPaymentViewProtocol {
+    void notifyUserOK(const vanto::WebViewPaymentResponseOK&, bool) override {}
+    void notifyUserKO(const vanto::WebViewPaymentResponseKO&, bool) override {}
+    void showButtonDismiss() override {}
+    void showDidFailLoadWithError() override {}
+};
+
+// Signs the page's POST once, and loads it once so that the web engine has started and knows the
+// sandbox's certificate before anything is timed.
+bool prepareRun() {
+    auto unseen = std::make_shared<Unseen>();
+    auto presenter = std::make_shared<vanto::WebViewPaymentPresenter<Unseen>>(unseen);
+    presenter->loadWebViewRequest("BENCH0001", "", 19.99, vanto::TransactionType::normal, "Libro",
+                                  [](vanto::platform::URLRequest request) { pagePost = request; });
+    if (!runUntil([] { return pagePost.has_value(); }, kBound)) {
+        return false;
+    }
+    auto view = bareView();
+    view->show();
+    bool loaded = false;
+    QObject::connect(view->page(), &QWebEnginePage::loadFinished, view.get(),
+                     [&](bool ok) { loaded = ok; });
+    view->page()->load(bareRequest());
+    return runUntil([&] { return loaded; }, kBound);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> arguments = {argv[0]};
+    std::string defaults[] = {"--benchmark_repetitions=5",
+                              "--benchmark_enable_random_interleaving=true",
+                              "--benchmark_report_aggregates_only=true", "--benchmark_min_time=1"};
+    for (auto& flag : defaults) {
+        arguments.push_back(flag.data());
+    }
+    arguments.insert(arguments.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+
+    prepareWebEngine();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+
+    vanto::sandbox::SandboxOptions options;
+    options.logRequests = false;
+    vanto::sandbox::SandboxGateway sandbox(options);
+    if (!sandbox.start()) {
+        std::cerr << "the sandbox did not start: " << sandbox.lastError() << "\n";
+        return 1;
+    }
+    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, sandbox.authority());
+    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {sandbox.certificatePem()};
+    vanto::platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+    auto& configuration = vanto::VantoConfiguration::shared();
+    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
+    configuration.setAppEnviroment(vanto::EnviromentType::test);
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+    // The library's traces of every call would only slow both sides the same; they go nowhere.
+    vanto::setTraceSink([](std::string_view) {});
+
+    int status = 0;
+    {
+        const vanto::qt::QtBinding binding;
+        if (!prepareRun()) {
+            std::cerr << "the payment page could not be loaded once before the run\n";
+            status = 1;
+        } else {
+            RatioReporter reporter;
+            benchmark::RunSpecifiedBenchmarks(&reporter);
+        }
+        letGo();
+    }
+    letGo();
+    benchmark::Shutdown();
+    return status;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include "vanto/platform/ui/Image.h"
+
+class QSvgRenderer;
+class QVBoxLayout;
+
+namespace vanto::qt::detail {
+
+/// The window of a screen: its background, its elements or the content that replaces them, the
+/// taps outside its controls, and what a close asked for by hand does.
+class ScreenWindow final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ScreenWindow(const QString& title);
+    ~ScreenWindow() override;
+
+    /// The screen's own elements, laid out in `elements`.
+    void setElements(QWidget* elements);
+    /// An image that fills the whole window behind the elements.
+    void setBackground(QWidget* background);
+    /// Makes `content` fill the window, in place of the elements.
+    void setContent(QWidget* content);
+    void addTapAction(std::function<void()> action);
+    /// What a close asked for by hand (the window's own close button) does instead of closing;
+    /// without one the window just hides.
+    void setCloseRequestHandler(std::function<void()> handler);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QVBoxLayout* layout_;
+    QPointer<QWidget> elements_;
+    QPointer<QWidget> background_;
+    std::vector<std::function<void()>> tapActions_;
+    std::function<void()> closeRequestHandler_;
+};
+
+/// A spinning arc that says the screen is busy.
+class BusyIndicator final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit BusyIndicator(QWidget* parent = nullptr);
+    void setSpinning(bool spinning);
+    bool isSpinning() const { return timer_.isActive(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QTimer timer_;
+    int angle_ = 0;
+};
+
+/// An image, named (a resource of the binding, such as the library's logo "logoQuenta") or
+/// decoded from bytes (PNG, JPEG, SVG, ...), drawn at any size without distortion: whole inside
+/// the box, or filling it and cut at its edges.
+class ImageBox final : public QWidget {
+    Q_OBJECT
+
+  public:
+    enum class Fit { whole, fill };
+
+    explicit ImageBox(Fit fit, QWidget* parent = nullptr);
+    ~ImageBox() override;
+
+    /// Shows `image` in place of the previous one; false, and nothing shown, when it cannot be
+    /// read.
+    bool setImage(const platform::ui::Image& image);
+    bool hasImage() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    bool load(const QByteArray& bytes);
+    QSizeF naturalSize() const;
+
+    Fit fit_;
+    QPixmap picture_;
+    std::unique_ptr<QSvgRenderer> drawing_;
+};
+
+}  // namespace vanto::qt::detail

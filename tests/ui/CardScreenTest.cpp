@@ -1,0 +1,383 @@
+// The card-entry screen on Qt Widgets, typed into as a cardholder types: key by key into the real
+// line edits, pasting through the clipboard, an input method's commit; paying through the
+// sandbox gateway on loopback.
+#include <utility>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QGraphicsOpacityEffect>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTest>
+
+#include "UiTest.h"
+#include "vanto/config/PaymentUILabel.h"
+#include "vanto/config/VantInAppUIConfig.h"
+#include "vanto/direct/DirectPaymentService.h"
+#include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/qt/QtBinding.h"
+#include "vanto/sandbox/TestCards.h"
+
+namespace vanto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::buttonTitled;
+using testing::fieldNamed;
+using testing::waitFor;
+
+QString grouped(const QString& digits) {
+    QString shown;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && i % 4 == 0) {
+            shown += QLatin1Char(' ');
+        }
+        shown += digits[i];
+    }
+    return shown;
+}
+
+// Faded in: the screen was told it appeared.
+bool fadedIn(const QWidget* widget) {
+    const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(widget->graphicsEffect());
+    return effect == nullptr || !effect->isEnabled();
+}
+
+// An image as the bytes of a PNG file.
+std::string pngOf(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+// The road to the direct-payment service, which holds each payment until the test lets it go.
+class HeldRoad final : public DirectPaymentService {
+  public:
+    explicit HeldRoad(std::shared_ptr<DirectPaymentService> road) : road_(std::move(road)) {}
+    void send(std::shared_ptr<DirectPaymentRequest> request, Success success,
+              Failure failure) override {
+        held_ = [road = road_, request = std::move(request), success = std::move(success),
+                 failure = std::move(failure)] { road->send(request, success, failure); };
+    }
+    bool holding() const { return static_cast<bool>(held_); }
+    void letGo() { std::exchange(held_, nullptr)(); }
+
+  private:
+    std::shared_ptr<DirectPaymentService> road_;
+    std::function<void()> held_;
+};
+
+class CardScreen : public testing::UiTest {
+  protected:
+    void TearDown() override {
+        setDirectPaymentService(nullptr);
+        UiTest::TearDown();
+    }
+
+    struct Shown {
+        std::shared_ptr<DirectPaymentViewController> screen;
+        std::shared_ptr<testing::CardOutcomes> outcomes;
+        QWidget* window = nullptr;
+        QLineEdit* number = nullptr;
+        QLineEdit* expiry = nullptr;
+        QLineEdit* cvv = nullptr;
+        QPushButton* proceed = nullptr;
+        QPushButton* cancel = nullptr;
+    };
+
+    static Shown show(std::string order, std::string identifier = "REQUIRED", double amount = 19.99,
+                      std::shared_ptr<const VantInAppUIConfig> look = nullptr) {
+        Shown shown;
+        shown.screen = DirectPaymentViewController::create(std::move(order), amount, "Libro",
+                                                           TransactionType::normal,
+                                                           std::move(identifier), look);
+        shown.outcomes = std::make_shared<testing::CardOutcomes>();
+        shown.screen->setDelegate(shown.outcomes);
+        shown.window = qt::present(shown.screen);
+        EXPECT_TRUE(shown.window);
+        if (!shown.window) {
+            return shown;
+        }
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(shown.window));
+        // The fields go by their captions' texts, as assistive technologies read them.
+        const VantInAppUIConfig& shownLook = look ? *look : VantInAppUIConfig();
+        const auto named = [&](const std::shared_ptr<PaymentUILabelConfig>& caption) {
+            return fieldNamed(*shown.window, QString::fromStdString(caption->text()));
+        };
+        shown.number = named(shownLook.numberCardLabel());
+        shown.expiry = named(shownLook.expireDateLabel());
+        shown.cvv = named(shownLook.cvvLabel());
+        shown.proceed =
+            buttonTitled(*shown.window, QString::fromStdString(shownLook.continueButtonText()));
+        shown.cancel =
+            buttonTitled(*shown.window, QString::fromStdString(shownLook.cancelButtonText()));
+        EXPECT_TRUE(shown.number && shown.expiry && shown.cvv && shown.proceed && shown.cancel);
+        return shown;
+    }
+
+    static bool complete(const Shown& shown) {
+        return shown.number && shown.expiry && shown.cvv && shown.proceed && shown.cancel;
+    }
+
+    // Types a valid card, expiry and security code key by key.
+    static void typeValidCard(const Shown& shown, const QString& card) {
+        QTest::keyClicks(shown.number, card);
+        QTest::keyClicks(shown.expiry, futureExpiryDigits());
+        QTest::keyClicks(shown.cvv, QStringLiteral("123"));
+    }
+};
+
+TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
+    auto shown = show("UI-C0001");
+    ASSERT_TRUE(complete(shown));
+    ASSERT_TRUE(waitFor([&] { return fadedIn(shown.number); })) << "the screen never appeared";
+    EXPECT_FALSE(shown.proceed->isEnabled());
+
+    const QString card = QString::fromLatin1(sandbox::kAcceptedCard.data(), 16);
+    for (qsizetype typed = 1; typed <= card.size(); ++typed) {
+        QTest::keyClick(shown.number, card[typed - 1].toLatin1());
+        ASSERT_EQ(shown.number->text(), grouped(card.left(typed))) << "after key " << typed;
+    }
+    QTest::keyClicks(shown.number, QStringLiteral("000"));
+    EXPECT_EQ(shown.number->text(), grouped(card + QStringLiteral("000"))) << "19 digits fit";
+    QTest::keyClick(shown.number, '1');
+    EXPECT_EQ(shown.number->text(), grouped(card + QStringLiteral("000"))) << "a 20th is refused";
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(shown.number, Qt::Key_Backspace);
+    }
+    EXPECT_EQ(shown.number->text(), grouped(card));
+
+    // Deleting a separator in the middle changes nothing: the regrouping puts it back.
+    shown.number->setCursorPosition(5);
+    QTest::keyClick(shown.number, Qt::Key_Backspace);
+    EXPECT_EQ(shown.number->text(), grouped(card));
+    // Nothing typed can come back through an undo.
+    EXPECT_FALSE(shown.number->isUndoAvailable());
+    QTest::keyClick(shown.number, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(shown.number->text(), grouped(card));
+
+    const QString expiry = futureExpiryDigits();
+    QTest::keyClicks(shown.expiry, expiry);
+    EXPECT_EQ(shown.expiry->text(), expiry.left(2) + QLatin1Char('/') + expiry.mid(2));
+    EXPECT_FALSE(shown.proceed->isEnabled());
+    QTest::keyClicks(shown.cvv, QStringLiteral("123"));
+    EXPECT_TRUE(shown.proceed->isEnabled());
+    QTest::keyClick(shown.cvv, '4');
+    QTest::keyClick(shown.cvv, '5');
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("1234")) << "a fifth character is refused";
+    saveScreenshot(*shown.window, QStringLiteral("card-screen-default"));
+
+    // Shares the field's own storage, which must be overwritten before it is let go.
+    const QString typedNumber = shown.number->text();
+    QTest::mouseClick(shown.proceed, Qt::LeftButton);
+    EXPECT_FALSE(shown.cancel->isEnabled());
+    EXPECT_FALSE(shown.number->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; })) << "no outcome";
+    ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
+    EXPECT_EQ(shown.outcomes->refused.size(), 0u);
+    const auto& accepted = shown.outcomes->accepted.front();
+    EXPECT_EQ(accepted.Ds_Response, "0000");
+    EXPECT_EQ(accepted.Ds_ExpiryDate, (expiry.mid(2) + expiry.left(2)).toStdString())
+        << "the expiry goes as year then month";
+    EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+    EXPECT_TRUE(shown.number->text().isEmpty() && shown.expiry->text().isEmpty() &&
+                shown.cvv->text().isEmpty())
+        << "the card data stayed in the fields";
+    EXPECT_EQ(typedNumber, QString(typedNumber.size(), QChar(0))) << "the card number lingers";
+}
+
+TEST_F(CardScreen, PastingCuttingAndAnInputMethodGoThroughTheSameRules) {
+    auto shown = show("UI-C0002");
+    ASSERT_TRUE(complete(shown));
+    typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    ASSERT_TRUE(shown.proceed->isEnabled());
+
+    // Pasted whole, the expiry is checked before it is regrouped, and does not parse.
+    shown.expiry->selectAll();
+    QTest::keyClick(shown.expiry, Qt::Key_Delete);
+    EXPECT_TRUE(shown.expiry->text().isEmpty());
+    QApplication::clipboard()->setText(QStringLiteral("1226"));
+    QTest::keyClick(shown.expiry, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(shown.expiry->text(), QStringLiteral("12/26"));
+    EXPECT_FALSE(shown.proceed->isEnabled());
+
+    // Typing over a selection replaces it.
+    shown.expiry->selectAll();
+    QTest::keyClicks(shown.expiry, futureExpiryDigits());
+    EXPECT_EQ(shown.expiry->text().size(), 5);
+    EXPECT_TRUE(shown.proceed->isEnabled());
+
+    shown.cvv->selectAll();
+    QTest::keyClick(shown.cvv, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(shown.cvv->text().isEmpty());
+    EXPECT_FALSE(shown.proceed->isEnabled());
+
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("987"));
+    QApplication::sendEvent(shown.cvv, &commit);
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("987"));
+    EXPECT_TRUE(shown.proceed->isEnabled());
+    QInputMethodEvent correction;
+    correction.setCommitString(QStringLiteral("5"), -1, 1);  // replaces the character before
+    QApplication::sendEvent(shown.cvv, &correction);
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("985"));
+    // A character outside the Basic Multilingual Plane is two UTF-16 units, deleted as one.
+    QApplication::clipboard()->setText(QStringLiteral("\U0001F600"));
+    QTest::keyClick(shown.cvv, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("985\U0001F600"));
+    QTest::keyClick(shown.cvv, Qt::Key_Backspace);
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("985"));
+
+    // A paste that would make the number too long is refused whole.
+    QApplication::clipboard()->setText(QStringLiteral("00000000"));
+    shown.number->end(false);
+    QTest::keyClick(shown.number, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(shown.number->text(),
+              grouped(QString::fromLatin1(sandbox::kAcceptedCard.data(), 16)));
+    QApplication::clipboard()->clear();
+}
+
+TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
+    auto first = show("UI-C0003");
+    ASSERT_TRUE(complete(first));
+    typeValidCard(first, QString::fromLatin1(sandbox::kReferenceCard.data(), 16));
+    QTest::mouseClick(first.proceed, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return first.outcomes->count() > 0; }));
+    ASSERT_EQ(first.outcomes->accepted.size(), 1u);
+    const std::string reference = first.outcomes->accepted.front().Ds_Merchant_Identifier;
+    ASSERT_FALSE(reference.empty());
+
+    auto stored = show("UI-C0004", reference);
+    ASSERT_TRUE(complete(stored));
+    EXPECT_EQ(stored.number->text(), QStringLiteral("**** **** **** ****"));
+    EXPECT_EQ(stored.expiry->text(), QStringLiteral("**/**"));
+    EXPECT_EQ(stored.cvv->text(), QStringLiteral("***"));
+    EXPECT_FALSE(stored.number->isEnabled() || stored.expiry->isEnabled() ||
+                 stored.cvv->isEnabled());
+    ASSERT_TRUE(stored.proceed->isEnabled());
+    QTest::mouseClick(stored.proceed, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return stored.outcomes->count() > 0; }));
+    ASSERT_EQ(stored.outcomes->accepted.size(), 1u);
+    EXPECT_EQ(stored.outcomes->accepted.front().Ds_Response, "0000");
+}
+
+TEST_F(CardScreen, CancelClosingTheWindowAndANegativeAmountEachReportOnceAndClose) {
+    auto cancelled = show("UI-C0005");
+    ASSERT_TRUE(complete(cancelled));
+    QTest::mouseClick(cancelled.cancel, Qt::LeftButton);
+    ASSERT_EQ(cancelled.outcomes->refused.size(), 1u);
+    EXPECT_EQ(cancelled.outcomes->refused.front().code, 78);
+    EXPECT_EQ(cancelled.outcomes->refused.front().desc, "Operación cancelada por el usuario.");
+    EXPECT_FALSE(cancelled.window->isVisible());
+
+    auto closed = show("UI-C0006");
+    ASSERT_TRUE(complete(closed));
+    closed.window->close();
+    ASSERT_TRUE(waitFor([&] { return closed.outcomes->count() > 0; }));
+    ASSERT_EQ(closed.outcomes->refused.size(), 1u);
+    EXPECT_EQ(closed.outcomes->refused.front().code, 78);
+    EXPECT_FALSE(closed.window->isVisible());
+
+    auto negative = show("UI-C0007", "REQUIRED", -0.01);
+    ASSERT_TRUE(negative.window);
+    ASSERT_TRUE(waitFor([&] { return negative.outcomes->count() > 0; }));
+    ASSERT_EQ(negative.outcomes->refused.size(), 1u);
+    EXPECT_EQ(negative.outcomes->refused.front().code, 5548);
+    EXPECT_FALSE(negative.window->isVisible());
+    EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
+}
+
+TEST_F(CardScreen, WhileThePaymentIsOnItsWayTheScreenIsBusyAndCannotBeClosed) {
+    const auto road = std::make_shared<HeldRoad>(directPaymentService());
+    setDirectPaymentService(road);
+    auto shown = show("UI-C0008");
+    ASSERT_TRUE(complete(shown));
+    typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    QTest::mouseClick(shown.proceed, Qt::LeftButton);
+    ASSERT_TRUE(road->holding());
+    QWidget* busy = nullptr;
+    for (auto* child : shown.window->findChildren<QWidget*>()) {
+        if (child->accessibleName() == QStringLiteral("Procesando")) {
+            busy = child;
+        }
+    }
+    ASSERT_TRUE(busy);
+    EXPECT_TRUE(busy->isVisible());
+    shown.window->close();
+    QTest::qWait(0);
+    EXPECT_TRUE(shown.window->isVisible()) << "closed in the middle of a payment";
+    EXPECT_FALSE(shown.proceed->isEnabled() || shown.cancel->isEnabled());
+    EXPECT_EQ(shown.outcomes->count(), 0u);
+    road->letGo();
+    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }));
+    EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
+    EXPECT_EQ(shown.outcomes->refused.size(), 0u);
+    EXPECT_FALSE(shown.window->isVisible());
+}
+
+TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
+    QImage backdrop(420, 680, QImage::Format_ARGB32);
+    {
+        QPainter painter(&backdrop);
+        QLinearGradient gradient(0, 0, 0, 680);
+        gradient.setColorAt(0, QColor(0xfd, 0xf6, 0xe3));
+        gradient.setColorAt(1, QColor(0xf3, 0xd9, 0xa4));
+        painter.fillRect(backdrop.rect(), gradient);
+    }
+    QImage logo(160, 160, QImage::Format_ARGB32);
+    logo.fill(Qt::transparent);
+    {
+        QPainter painter(&logo);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(0x8c, 0x33, 0x0d));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(logo.rect().adjusted(4, 4, -4, -4));
+        painter.setPen(QColor(0xfd, 0xf6, 0xe3));
+        QFont font(QStringLiteral("DejaVu Serif"));
+        font.setPixelSize(64);
+        painter.setFont(font);
+        painter.drawText(logo.rect(), Qt::AlignCenter, QStringLiteral("LE"));
+    }
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setLogo(platform::ui::Image::fromData(pngOf(logo)));
+    look->setContinueButtonText("Pagar")
+        .setCancelButtonText("Volver")
+        .setBackgorundViewColor({0.99, 0.96, 0.89, 1.0})
+        .setBackgroundImageView(platform::ui::Image::fromData(pngOf(backdrop)))
+        .setNumberCardLabel(PaymentUILabel::create("Número de la tarjeta", {0.55, 0.2, 0.05, 1.0},
+                                                   platform::ui::Font::named("DejaVu Serif", 18)))
+        .setExpireDateLabel(PaymentUILabel::create("Válida hasta", {0.55, 0.2, 0.05, 1.0},
+                                                   platform::ui::Font::systemFont(15)))
+        .setCVVLabel(PaymentUILabel::create("CVV", {0.55, 0.2, 0.05, 1.0},
+                                            platform::ui::Font::systemFont(15)))
+        .setInfoPaymentLabel(PaymentUILabel::create(
+            "Librería La Esquina — pago seguro", {0.3, 0.3, 0.3, 1.0},
+            platform::ui::Font::systemFont(14, platform::ui::FontWeight::semibold)));
+    auto shown = show("UI-C0009", "REQUIRED", 12.5, look);
+    ASSERT_TRUE(complete(shown)) << "captions, field names and button titles are the merchant's";
+    EXPECT_EQ(shown.window->palette().color(QPalette::Window),
+              QColor::fromRgbF(0.99f, 0.96f, 0.89f));
+    const QLabel* numberCaption = nullptr;
+    for (const auto* label : shown.window->findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("Número de la tarjeta")) {
+            numberCaption = label;
+        }
+    }
+    ASSERT_TRUE(numberCaption);
+    EXPECT_EQ(numberCaption->palette().color(QPalette::WindowText),
+              QColor::fromRgbF(0.55f, 0.2f, 0.05f));
+    EXPECT_EQ(numberCaption->font().pixelSize(), 18);
+    EXPECT_EQ(numberCaption->font().family(), QStringLiteral("DejaVu Serif"));
+    ASSERT_TRUE(waitFor([&] { return fadedIn(shown.number); }));
+    QTest::keyClicks(shown.number, QStringLiteral("4000000000000002"));
+    QTest::keyClicks(shown.expiry, futureExpiryDigits());
+    saveScreenshot(*shown.window, QStringLiteral("card-screen-custom"));
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,46 @@
+// The binding's hold on the library: the toolkit and the main queue are Qt's while a QtBinding
+// lives, and are handed back, with the work still waiting, when it goes.
+#include <thread>
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include "UiTest.h"
+#include "vanto/platform/MainQueue.h"
+#include "vanto/platform/ui/Toolkit.h"
+
+namespace vanto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::waitFor;
+
+TEST(QtBinding, RunsTheMainQueueOnTheQtThreadAndHandsItBackWithWhatWaits) {
+    EXPECT_FALSE(platform::ui::toolkit());
+    bool late = false;
+    {
+        const qt::QtBinding binding;
+        EXPECT_TRUE(platform::ui::toolkit());
+        std::vector<int> order;
+        std::thread::id ranOn;
+        std::thread([&] {
+            platform::MainQueue::async([&] { order.push_back(1); });
+            platform::MainQueue::async([&] {
+                order.push_back(2);
+                ranOn = std::this_thread::get_id();
+            });
+        }).join();
+        ASSERT_TRUE(waitFor([&] { return order.size() == 2; }, 5s));
+        EXPECT_EQ(order, (std::vector<int>{1, 2}));
+        EXPECT_EQ(ranOn, std::this_thread::get_id()) << "not on the Qt thread";
+        platform::MainQueue::async([&] { late = true; });
+    }
+    EXPECT_FALSE(platform::ui::toolkit());
+    QTest::qWait(0);
+    EXPECT_FALSE(late) << "ran on Qt after the binding went";
+    EXPECT_EQ(platform::MainQueue::runPending(), 1) << "the waiting work was lost";
+    EXPECT_TRUE(late);
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,17 @@
+// The UI tests run in one Qt application per program; each suite puts the Qt binding in place.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) {
+        return RUN_ALL_TESTS();  // listing needs no display
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    const int status = RUN_ALL_TESTS();
+    QTest::qWait(0);
+    return status;
+}

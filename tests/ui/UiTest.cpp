@@ -1,0 +1,124 @@
+#include "UiTest.h"
+
+#include <QDate>
+#include <QDir>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QTest>
+#include <QTimer>
+
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/platform/URLSession.h"
+#include "vanto/transport/TraceSink.h"
+
+namespace vanto::testing {
+
+// The web engine's own work runs on this thread's event loop too: the wait runs a real event
+// loop, never sleeping the thread, and looks at `done` every few milliseconds.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    look.start();
+    loop.exec();
+    return done();
+}
+
+void UiTest::SetUpTestSuite() {
+    binding_ = new qt::QtBinding();
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    gateway_ = new sandbox::SandboxGateway(options);
+    ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, gateway_->authority()));
+    setTraceSink([](std::string_view block) {
+        const std::lock_guard lock(tracesMutex_);
+        traces_.emplace_back(block);
+    });
+}
+
+void UiTest::TearDownTestSuite() {
+    setTraceSink(nullptr);
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
+    Constants::setGatewayHost(EnviromentType::test, "");
+    delete gateway_;
+    gateway_ = nullptr;
+    QTest::qWait(0);
+    delete binding_;
+    binding_ = nullptr;
+}
+
+void UiTest::SetUp() {
+    auto& configuration = VantoConfiguration::shared();
+    configuration = VantoConfiguration();
+    const auto merchant = sandbox::SandboxGateway::defaultMerchant();
+    configuration.setAppEnviroment(EnviromentType::test);
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+    trustOnly(gateway_->certificatePem());
+    Constants::setGatewayHost(EnviromentType::test, gateway_->authority());
+    gateway_->clearRequests();
+    gateway_->setFaultForAll(std::nullopt);
+    const std::lock_guard lock(tracesMutex_);
+    traces_.clear();
+}
+
+// Screens dropped by the test take their windows with them once the event loop has run.
+void UiTest::TearDown() {
+    QTest::qWait(0);
+    VantoConfiguration::shared() = VantoConfiguration();
+}
+
+void UiTest::trustOnly(const std::string& anchor) {
+    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {anchor};
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+}
+
+std::vector<std::string> UiTest::traces() {
+    const std::lock_guard lock(tracesMutex_);
+    return traces_;
+}
+
+void UiTest::saveScreenshot(QWidget& widget, const QString& name) {
+    const QDir folder(QStringLiteral(VANTO_UI_SCREENSHOTS));
+    ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+    const QString file = folder.filePath(name + QStringLiteral(".png"));
+    EXPECT_TRUE(widget.grab().save(file)) << file.toStdString();
+}
+
+QString UiTest::futureExpiryDigits() {
+    const int year = (QDate::currentDate().year() + 3) % 100;
+    return QStringLiteral("12") + QStringLiteral("%1").arg(year, 2, 10, QLatin1Char('0'));
+}
+
+QLineEdit* fieldNamed(const QWidget& window, const QString& name) {
+    for (auto* field : window.findChildren<QLineEdit*>()) {
+        if (field->accessibleName() == name) {
+            return field;
+        }
+    }
+    return nullptr;
+}
+
+QPushButton* buttonTitled(const QWidget& window, const QString& title) {
+    for (auto* button : window.findChildren<QPushButton*>()) {
+        if (button->text() == title) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace vanto::testing

@@ -1,0 +1,377 @@
+// The payment web page on Qt WebEngine against the sandbox's hosted page over HTTPS on loopback:
+// the page comes from the POST the presenter builds, the card form is filled and sent by script
+// as a cardholder would, and every outcome, fault and way out is what the merchant and the
+// cardholder see.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QMessageBox>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include "UiTest.h"
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/qt/QtBinding.h"
+#include "vanto/sandbox/TestCards.h"
+#include "vanto/web/WebViewPaymentController.h"
+#include "vanto/web/WebViewPaymentService.h"
+
+namespace vanto {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::buttonTitled;
+using testing::waitFor;
+
+constexpr std::string_view kPageUserAgent =
+    "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.22 (KHTML, like Gecko) "
+    "Chrome/25.0.1364.97 Safari/537.22";
+
+// Runs `script` in the page and waits for its value.
+QVariant evaluate(QWebEnginePage& page, const QString& script) {
+    auto value = std::make_shared<std::optional<QVariant>>();
+    page.runJavaScript(script, [value](const QVariant& result) { *value = result; });
+    EXPECT_TRUE(waitFor([&] { return value->has_value(); }, 10s)) << "the page ran no script";
+    return value->value_or(QVariant());
+}
+
+// A port on loopback that refuses connections: bound, so no one else can take it, but not
+// listening.
+class RefusingPort {
+  public:
+    RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        EXPECT_EQ(::bind(socket_, reinterpret_cast<sockaddr*>(&address), length), 0);
+        EXPECT_EQ(::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port_ = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(socket_); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+
+    std::string authority() const { return "127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    int socket_;
+    int port_ = 0;
+};
+
+// The road to the signature service, which moves the gateway's host to `authority` just before
+// the presenter reads its answer: the payment page is then asked from there.
+class MovingRoad final : public WebViewPaymentService {
+  public:
+    MovingRoad(std::shared_ptr<WebViewPaymentService> road, std::string authority)
+        : road_(std::move(road)), authority_(std::move(authority)) {}
+    void send(std::shared_ptr<WebViewPaymentRequest> request, Success success,
+              Failure failure) override {
+        road_->send(
+            std::move(request),
+            [success = std::move(success),
+             authority = authority_](std::optional<WebViewPaymentResponse> answer) {
+                Constants::setGatewayHost(EnviromentType::test, authority);
+                success(std::move(answer));
+            },
+            std::move(failure));
+    }
+
+  private:
+    std::shared_ptr<WebViewPaymentService> road_;
+    std::string authority_;
+};
+
+// The road to the signature service, with the signature it brings back altered on the way.
+class TamperingRoad final : public WebViewPaymentService {
+  public:
+    explicit TamperingRoad(std::shared_ptr<WebViewPaymentService> road) : road_(std::move(road)) {}
+    void send(std::shared_ptr<WebViewPaymentRequest> request, Success success,
+              Failure failure) override {
+        road_->send(
+            std::move(request),
+            [success = std::move(success)](std::optional<WebViewPaymentResponse> answer) {
+                if (answer && answer->datosPeticion) {
+                    auto& signature = answer->datosPeticion->Ds_Signature;
+                    signature.front() = signature.front() == 'A' ? 'B' : 'A';
+                }
+                success(std::move(answer));
+            },
+            std::move(failure));
+    }
+
+  private:
+    std::shared_ptr<WebViewPaymentService> road_;
+};
+
+class WebPayment : public testing::UiTest {
+  protected:
+    struct Shown {
+        std::shared_ptr<WebViewPaymentController> screen;
+        std::shared_ptr<testing::PageOutcomes> outcomes;
+        QWidget* window = nullptr;
+        QWebEngineView* view = nullptr;
+    };
+
+    void TearDown() override {
+        setWebViewPaymentService(nullptr);
+        UiTest::TearDown();
+    }
+
+    static Shown show(std::string order) {
+        Shown shown;
+        shown.screen = WebViewPaymentController::create(std::move(order), 19.99, "Libro",
+                                                        TransactionType::normal, "");
+        shown.outcomes = std::make_shared<testing::PageOutcomes>();
+        shown.screen->setDelegate(shown.outcomes);
+        shown.window = qt::present(shown.screen);
+        EXPECT_TRUE(shown.window);
+        if (shown.window) {
+            shown.view = shown.window->findChild<QWebEngineView*>();
+        }
+        EXPECT_TRUE(shown.view);
+        return shown;
+    }
+
+    // Waits until the page holds the sandbox's card form.
+    static bool cardFormShown(const Shown& shown) {
+        return waitFor(
+                   [&] {
+                       return !shown.view->page()->isLoading() &&
+                              shown.view->url().path() == QStringLiteral("/zel/realizarPago");
+                   },
+                   30s) &&
+               evaluate(*shown.view->page(),
+                        QStringLiteral("document.getElementById('card-form') !== null"))
+                   .toBool();
+    }
+
+    static void fillCardForm(const Shown& shown, std::string_view card) {
+        const QString script =
+            QStringLiteral(
+                "document.getElementById('card-number').value = '%1';"
+                "document.getElementById('card-expiry').value = '%2';"
+                "document.getElementById('card-cvv').value = '123'; true")
+                .arg(QString::fromLatin1(card.data(), static_cast<qsizetype>(card.size())),
+                     futureExpiryDigits().insert(2, QLatin1Char('/')));
+        EXPECT_TRUE(evaluate(*shown.view->page(), script).toBool());
+    }
+
+    static void pressPay(const Shown& shown) {
+        evaluate(*shown.view->page(),
+                 QStringLiteral("document.getElementById('pay-button').click(); true"));
+    }
+
+    // Fills and sends the card form with `card`.
+    static void payOnPage(const Shown& shown, std::string_view card) {
+        ASSERT_TRUE(cardFormShown(shown)) << "the card form never came";
+        fillCardForm(shown, card);
+        pressPay(shown);
+    }
+
+    // Waits until the page at an address containing `part` has loaded.
+    static bool settledAt(const Shown& shown, const QString& part) {
+        return waitFor(
+            [&] {
+                return shown.view->url().toString().contains(part) &&
+                       !shown.view->page()->isLoading();
+            },
+            30s);
+    }
+
+    static QPushButton* closeButton(const Shown& shown) {
+        return buttonTitled(*shown.window, QStringLiteral("X"));
+    }
+
+    // The "ERROR 404" alert of a page that did not load: its "Aceptar" closes the screen, and the
+    // merchant hears nothing.
+    static void expectAlertClosesWithoutOutcome(const Shown& shown) {
+        QMessageBox* alert = nullptr;
+        ASSERT_TRUE(waitFor(
+            [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; }, 30s))
+            << "no alert";
+        EXPECT_EQ(alert->text(), QStringLiteral("ERROR 404"));
+        EXPECT_TRUE(alert->informativeText().startsWith(QStringLiteral("Página no encontrada \n")));
+        ASSERT_EQ(alert->buttons().size(), 1);
+        QAbstractButton* accept = alert->buttons().front();
+        EXPECT_EQ(accept->text(), QStringLiteral("Aceptar"));
+        QTest::mouseClick(accept, Qt::LeftButton);
+        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+        EXPECT_EQ(shown.outcomes->count(), 0u);
+    }
+
+    static bool pathRequested(std::string_view path) {
+        for (const auto& request : gateway().requests()) {
+            if (request.path == path) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutcome) {
+    struct Case {
+        std::string order;
+        std::string_view card;
+    };
+    for (const Case& payment : {Case{"UI-W0001-AUTHSTEP", sandbox::kAcceptedCard},
+                                Case{"UI-W0002", sandbox::kAuthenticationCard}}) {
+        SCOPED_TRACE(payment.order);
+        gateway().clearRequests();
+        auto shown = show(payment.order);
+        ASSERT_TRUE(shown.view);
+        ASSERT_TRUE(cardFormShown(shown));
+
+        const auto requests = gateway().requests();
+        const auto page = std::find_if(requests.begin(), requests.end(), [](const auto& request) {
+            return request.path == "/zel/realizarPago";
+        });
+        ASSERT_NE(page, requests.end());
+        EXPECT_EQ(page->method, "POST");
+        EXPECT_EQ(page->header("Content-Type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(page->header("User-Agent"), kPageUserAgent);
+        EXPECT_TRUE(page->body.starts_with("Ds_SignatureVersion=HMAC_SHA256_V1&Ds_Signature="));
+
+        fillCardForm(shown, payment.card);
+        if (payment.card == sandbox::kAcceptedCard) {
+            saveScreenshot(*shown.window, QStringLiteral("web-payment-page"));
+        }
+        pressPay(shown);
+        ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s)) << "no outcome";
+        EXPECT_TRUE(pathRequested("/sandbox/autenticacion")) << "no authentication step";
+        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+        ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_OK")));
+        ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
+        EXPECT_EQ(shown.outcomes->refused.size(), 0u);
+        EXPECT_EQ(shown.outcomes->accepted.front().Ds_Response, "0000");
+        EXPECT_EQ(shown.outcomes->accepted.front().Ds_Order, payment.order);
+
+        const auto traced = traces();
+        EXPECT_TRUE(std::any_of(traced.begin(), traced.end(), [](const std::string& line) {
+            return line.find("/sandbox/REDIR_URL_OK?") != std::string::npos;
+        })) << "the return address was not reported";
+    }
+}
+
+TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
+    auto& configuration = VantoConfiguration::shared();
+    configuration.setAppURLOK(gateway().baseUrl() + "/sandbox/TIENDA_OK");
+    configuration.setAppURLKO(gateway().baseUrl() + "/sandbox/TIENDA_KO");
+    auto shown = show("UI-W0003");
+    ASSERT_TRUE(shown.view);
+    payOnPage(shown, sandbox::kAcceptedCard);
+    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s));
+    ASSERT_TRUE(settledAt(shown, QStringLiteral("/sandbox/TIENDA_OK")));
+    EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
+    EXPECT_TRUE(shown.window->isVisible());
+    QPushButton* close = closeButton(shown);
+    ASSERT_TRUE(close);
+    EXPECT_TRUE(close->isVisible());
+    EXPECT_TRUE(evaluate(*shown.view->page(), QStringLiteral("document.body.innerText"))
+                    .toString()
+                    .contains(QStringLiteral("Pago autorizado")));
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(shown.window->isVisible());
+    EXPECT_EQ(shown.outcomes->count(), 1u);
+}
+
+TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
+    setWebViewPaymentService(std::make_shared<TamperingRoad>(webViewPaymentService()));
+    auto shown = show("UI-W0005");
+    ASSERT_TRUE(shown.view);
+    QPushButton* close = closeButton(shown);
+    ASSERT_TRUE(close);
+    EXPECT_FALSE(close->isVisible());
+    ASSERT_TRUE(waitFor([&] { return close->isVisible(); }, 30s)) << "no way out";
+    EXPECT_TRUE(evaluate(*shown.view->page(), QStringLiteral("document.body.innerText"))
+                    .toString()
+                    .contains(QStringLiteral("Error en datos enviados. Contacte con su comercio")));
+    EXPECT_EQ(shown.outcomes->count(), 0u);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(shown.window->isVisible());
+    EXPECT_EQ(shown.outcomes->count(), 0u);
+}
+
+TEST_F(WebPayment, APageThatCannotBeReachedRaisesTheAlertAndEndsWithoutAnOutcome) {
+    for (const char* order : {"UI-W0006-PAGEFAULT_CLOSE", "UI-W0007-PAGEFAULT_404"}) {
+        SCOPED_TRACE(order);
+        auto shown = show(order);
+        ASSERT_TRUE(shown.view);
+        payOnPage(shown, sandbox::kAcceptedCard);
+        expectAlertClosesWithoutOutcome(shown);
+    }
+    const RefusingPort refusing;
+    setWebViewPaymentService(
+        std::make_shared<MovingRoad>(webViewPaymentService(), refusing.authority()));
+    auto shown = show("UI-W0008");
+    ASSERT_TRUE(shown.view);
+    expectAlertClosesWithoutOutcome(shown);
+}
+
+// What a result carried back to a return address becomes: a refusal, and each fault the gateway
+// can put in it or in the return page.
+class WebPaymentOutcomes : public WebPayment {};
+
+TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
+    struct Case {
+        std::string order;
+        std::string_view card;
+        bool merchantAddresses;
+        // "OK <code>", "KO <code> <desc>", or "" for no outcome and the close button.
+        std::string expected;
+    };
+    const auto accepted = sandbox::kAcceptedCard;
+    const Case cases[] = {
+        {"UI-R0001", sandbox::kDeclinedCard, false, "KO 78 190"},
+        {"UI-R0002-RESULT_NOPARAMS", accepted, false, "KO 5551 Sin parámetros en la respuesta"},
+        {"UI-R0003-RESULT_URLSAFE", accepted, false, "KO 5548 Mapping Error"},
+        {"UI-R0004-RESULT_BADBASE64", accepted, false, "KO 5548 Mapping Error"},
+        {"UI-R0005-OUTCOME_NORESPONSE", accepted, false, "KO 5548 Mapping Error"},
+        {"UI-R0006-RESULT_PARAMSFIRST", accepted, true, "KO 5551 Sin parámetros en la respuesta"},
+        {"UI-R0007-RESULT_OKTOKO", accepted, false, "OK 0"},
+        // The return page fails after the outcome is out: no alert over a closed screen.
+        {"UI-R0008-RETURNFAULT_404", accepted, false, "OK 0"},
+        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, ""},
+    };
+    for (const Case& result : cases) {
+        SCOPED_TRACE(result.order);
+        auto& configuration = VantoConfiguration::shared();
+        configuration.setAppURLOK(
+            result.merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK" : "REDIR_URL_OK");
+        configuration.setAppURLKO(
+            result.merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO" : "REDIR_URL_KO");
+        auto shown = show(result.order);
+        ASSERT_TRUE(shown.view);
+        payOnPage(shown, result.card);
+        if (result.expected.empty()) {
+            QPushButton* close = closeButton(shown);
+            ASSERT_TRUE(close);
+            ASSERT_TRUE(waitFor([&] { return close->isVisible(); }, 30s)) << "no way out";
+            ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_KO")));
+            EXPECT_EQ(shown.outcomes->count(), 0u);
+            EXPECT_TRUE(shown.window->isVisible());
+            QTest::mouseClick(close, Qt::LeftButton);
+            EXPECT_FALSE(shown.window->isVisible());
+            continue;
+        }
+        ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s)) << "no outcome";
+        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+        ASSERT_TRUE(waitFor([&] { return !shown.view->page()->isLoading(); }, 30s));
+        EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
+        ASSERT_EQ(shown.outcomes->count(), 1u);
+        const std::string told =
+            shown.outcomes->accepted.empty()
+                ? "KO " + std::to_string(shown.outcomes->refused.front().code) + " " +
+                      shown.outcomes->refused.front().desc
+                : "OK " + std::to_string(shown.outcomes->accepted.front().code);
+        EXPECT_EQ(told, result.expected);
+    }
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,157 @@
+// The binding's web view as the screens' port sees it: what load() sends, what a navigation
+// decision does, what scripts give back, time-outs and certificates.
+#include <QTest>
+
+#include "UiTest.h"
+#include "vanto/platform/ui/Toolkit.h"
+
+namespace vanto {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::ui::NavigationActionPolicy;
+using platform::ui::ScriptValue;
+using testing::waitFor;
+
+// Follows a web view's navigations: "decide <address>", "start", "finish", "fail",
+// "fail before".
+class NavigationLog final : public platform::ui::WebViewNavigationDelegate {
+  public:
+    void decidePolicyFor(platform::ui::WebView&, const std::optional<std::string>& address,
+                         const DecisionHandler& decisionHandler) override {
+        events.push_back("decide " + address.value_or("(none)"));
+        decisionHandler(policy);
+    }
+    void didStartProvisionalNavigation(platform::ui::WebView&) override {
+        events.push_back("start");
+    }
+    void didFinishNavigation(platform::ui::WebView&) override { events.push_back("finish"); }
+    void didFailNavigation(platform::ui::WebView&) override { events.push_back("fail"); }
+    void didFailProvisionalNavigation(platform::ui::WebView&) override {
+        events.push_back("fail before");
+    }
+
+    bool ended() const {
+        return !events.empty() && (events.back() == "finish" || events.back().starts_with("fail"));
+    }
+
+    NavigationActionPolicy policy = NavigationActionPolicy::allow;
+    std::vector<std::string> events;
+};
+
+class WebViewPort : public testing::UiTest {
+  protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        webView = platform::ui::toolkit()->makeWebView();
+        ASSERT_TRUE(webView);
+        webView->setNavigationDelegate(log);
+    }
+    void TearDown() override {
+        webView.reset();
+        gateway().setFaultForAll(std::nullopt);
+        UiTest::TearDown();
+    }
+
+    platform::URLRequest pagePost(std::string body) const {
+        platform::URLRequest request(gateway().baseUrl() + "/zel/realizarPago");
+        request.httpMethod = "POST";
+        request.allHTTPHeaderFields.add("Content-Type", "application/x-www-form-urlencoded");
+        request.allHTTPHeaderFields.add("X-Vanto-Check", "port");
+        request.allHTTPHeaderFields.add("Content-Length", std::to_string(body.size()));
+        request.httpBody = std::move(body);
+        return request;
+    }
+
+    struct Evaluated {
+        std::optional<ScriptValue> result;
+        std::optional<platform::ui::ScriptError> error;
+        int calls = 0;
+    };
+    Evaluated evaluate(const std::string& script) {
+        auto evaluated = std::make_shared<Evaluated>();
+        webView->evaluateJavaScript(script, [evaluated](auto result, auto error) {
+            evaluated->result = std::move(result);
+            evaluated->error = std::move(error);
+            ++evaluated->calls;
+        });
+        EXPECT_TRUE(waitFor([&] { return evaluated->calls > 0; }, 10s)) << script;
+        return *evaluated;
+    }
+
+    std::shared_ptr<NavigationLog> log = std::make_shared<NavigationLog>();
+    std::shared_ptr<platform::ui::WebView> webView;
+};
+
+TEST_F(WebViewPort, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFinished) {
+    webView->load(pagePost("Ds_SignatureVersion=x"));
+    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    const std::vector<std::string> expected = {
+        "decide " + gateway().baseUrl() + "/zel/realizarPago", "start", "finish"};
+    EXPECT_EQ(log->events, expected);
+    const auto requests = gateway().requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests.front().method, "POST");
+    EXPECT_EQ(requests.front().header("X-Vanto-Check"), "port");
+    EXPECT_EQ(requests.front().header("Content-Length"), "21");
+    EXPECT_EQ(requests.front().body, "Ds_SignatureVersion=x");
+
+    // The page the sandbox answered (its refusal of the data) is there for scripts.
+    const auto text = evaluate("document.body.innerText");
+    ASSERT_TRUE(text.result && std::holds_alternative<std::string>(*text.result));
+    EXPECT_NE(std::get<std::string>(*text.result).find("Error en datos enviados"),
+              std::string::npos);
+    EXPECT_EQ(evaluate("1 + 1").result, ScriptValue(2.0));
+    EXPECT_EQ(evaluate("document.title === 'x'").result, ScriptValue(false));
+    EXPECT_EQ(evaluate("({ a: 1 })").result, ScriptValue(platform::ui::OtherScriptValue{}));
+    EXPECT_FALSE(evaluate("null").result);
+    const auto thrown = evaluate("document.body.nothing.here");
+    EXPECT_FALSE(thrown.result);
+    ASSERT_TRUE(thrown.error);
+    EXPECT_NE(thrown.error->description.find("TypeError"), std::string::npos);
+}
+
+TEST_F(WebViewPort, ACancelledNavigationNeverLeaves) {
+    log->policy = NavigationActionPolicy::cancel;
+    webView->load(pagePost("a=b"));
+    ASSERT_TRUE(waitFor([&] { return !log->events.empty(); }, 10s));
+    // Loaded next, an allowed page shows that the first went nowhere meanwhile.
+    log->policy = NavigationActionPolicy::allow;
+    webView->load(pagePost("c=d"));
+    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    const auto requests = gateway().requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests.front().body, "c=d");
+}
+
+TEST_F(WebViewPort, APageSlowerThanItsTimeOutFailsBeforeItArrives) {
+    gateway().setFaultForAll(sandbox::Fault::delayed(20s));
+    auto request = pagePost("a=b");
+    request.timeoutInterval = 1.0;
+    webView->load(request);
+    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 15s));
+    EXPECT_EQ(log->events.back(), "fail before");
+}
+
+TEST_F(WebViewPort, ACertificateIsTakenOnlyWhenItChainsToAnAnchorOfTheApplication) {
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    sandbox::SandboxGateway stranger(options);
+    ASSERT_TRUE(stranger.start()) << stranger.lastError();
+    platform::URLRequest request(stranger.baseUrl() + "/sandbox/REDIR_URL_OK");
+
+    webView->load(request);  // the anchors are the suite's own sandbox's only
+    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    EXPECT_EQ(log->events.back(), "fail before");
+    EXPECT_TRUE(stranger.requests().empty()) << "a request went to an untrusted server";
+
+    trustOnly(stranger.certificatePem());
+    log->events.clear();
+    webView->load(request);
+    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    EXPECT_EQ(log->events.back(), "finish");
+    EXPECT_EQ(stranger.requests().size(), 1u);
+}
+
+}  // namespace
+}  // namespace vanto
