@@ -105,7 +105,10 @@ QWebEngineHttpRequest bareRequest() {
             request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
         }
     }
-    request.setPostData(QByteArray::fromStdString(pagePost->httpBody.value_or("")));
+    if (pagePost->httpBody) {
+        request.setPostData(QByteArray(pagePost->httpBody->data(),
+                                       static_cast<qsizetype>(pagePost->httpBody->size())));
+    }
     return request;
 }
 
@@ -192,7 +195,7 @@ bool prepareRun() {
     auto unseen = std::make_shared<Unseen>();
     auto presenter = std::make_shared<vanto::WebViewPaymentPresenter<Unseen>>(unseen);
     presenter->loadWebViewRequest("BENCH0001", "", 19.99, vanto::TransactionType::normal, "Libro",
-                                  [](vanto::platform::URLRequest request) { pagePost = request; });
+                                  [](vanto::platform::URLRequest request) { pagePost = std::move(request); });
     if (!runUntil([] { return pagePost.has_value(); }, kBound)) {
         return false;
     }

@@ -59,7 +59,7 @@ class WebViewPort : public testing::UiTest {
         request.allHTTPHeaderFields.add("Content-Type", "application/x-www-form-urlencoded");
         request.allHTTPHeaderFields.add("X-Vanto-Check", "port");
         request.allHTTPHeaderFields.add("Content-Length", std::to_string(body.size()));
-        request.httpBody = std::move(body);
+        request.httpBody = platform::SecretText(body);
         return request;
     }
 

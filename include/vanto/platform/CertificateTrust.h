@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vanto/Export.h"
+
 namespace vanto::platform {
 
 /// Whether the certificate chain a server presented (PEM texts, the server's own certificate
@@ -13,7 +15,8 @@ namespace vanto::platform {
 /// view, whose own verification knows only the system's roots: it asks here before it accepts a
 /// certificate that the application trusts through URLSessionConfiguration::additionalTrustAnchors.
 /// False for an empty chain, no anchor, an empty host or PEM text that does not parse.
-bool chainsToTrustAnchor(const std::vector<std::string>& certificateChainPem,
-                         const std::vector<std::string>& anchorsPem, std::string_view host);
+VANTO_EXPORT bool chainsToTrustAnchor(const std::vector<std::string>& certificateChainPem,
+                                      const std::vector<std::string>& anchorsPem,
+                                      std::string_view host);
 
 }  // namespace vanto::platform

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "vanto/qt/Export.h"
+
 class QWidget;
 
 namespace vanto {
@@ -32,7 +34,7 @@ namespace vanto::qt {
 /// Card data typed into the card-entry screen stay in its three line edits only: each edit is
 /// decided by the screen's input rules before it shows, the undo history of the fields is cleared
 /// at every change, and every text a field lets go of is overwritten first.
-class QtBinding {
+class VANTO_QT_EXPORT QtBinding {
   public:
     QtBinding();
     ~QtBinding();
@@ -50,14 +52,14 @@ class QtBinding {
 /// screen's own way out: the card-entry screen's cancel (not while a payment is being sent), the
 /// web page's close button. Returns the window, which belongs to the screen and goes when the
 /// screen goes; null when the screen was not made while a QtBinding existed.
-QWidget* present(const std::shared_ptr<BaseViewController>& screen);
+VANTO_QT_EXPORT QWidget* present(const std::shared_ptr<BaseViewController>& screen);
 
 /// The window of a screen whose elements are loaded; null otherwise.
-QWidget* windowOf(const BaseViewController& screen);
+VANTO_QT_EXPORT QWidget* windowOf(const BaseViewController& screen);
 
 /// The widget that draws a screen's element (a field, a button, a caption...), for an application
 /// that wants to reach it, to give a field the focus for instance; null for an element that the
 /// binding did not make, or whose widget has gone.
-QWidget* widgetOf(const platform::ui::View* element);
+VANTO_QT_EXPORT QWidget* widgetOf(const platform::ui::View* element);
 
 }  // namespace vanto::qt
