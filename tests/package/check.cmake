@@ -6,6 +6,7 @@
 # -DSHARED_TOO=ON                also configures, builds and installs a shared library
 #                                (needs -DVANTO_SOURCE_DIR)
 # -DPREFIX=<prefix>              uses what is installed there already (the Debian package: /usr)
+# -DWITH_QT=ON                   the static build has the Qt binding: present a screen with it too
 # -DWORK_DIR=<dir>               where to work
 
 function(run)
@@ -17,16 +18,20 @@ function(run)
 endfunction()
 
 # Both consumers against the package installed under `prefix`; `name` labels the work folders.
-# With `sandbox` set, the CMake consumer also pays against the package's sandbox component.
-function(check_consumers name prefix sandbox)
+# With `sandbox` set, the CMake consumer also pays against the package's sandbox component; with
+# `qt` set, it also presents a screen through the Qt component.
+function(check_consumers name prefix sandbox qt)
     set(work ${WORK_DIR}/${name})
     file(REMOVE_RECURSE ${work})
     run(${CMAKE_COMMAND} -S ${CONSUMERS}/consumer -B ${work}/cmake -G Ninja
-        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DWITH_SANDBOX=${sandbox})
+        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DWITH_SANDBOX=${sandbox} -DWITH_QT=${qt})
     run(${CMAKE_COMMAND} --build ${work}/cmake)
     run(${work}/cmake/consumer)
     if(sandbox)
         run(${work}/cmake/sandbox_consumer)
+    endif()
+    if(qt)
+        run(${work}/cmake/qt_consumer)
     endif()
 
     set(pc_dir "")
@@ -51,7 +56,10 @@ endfunction()
 if(VANTO_BUILD_DIR)
     file(REMOVE_RECURSE ${WORK_DIR}/static-prefix)
     run(${CMAKE_COMMAND} --install ${VANTO_BUILD_DIR} --prefix ${WORK_DIR}/static-prefix)
-    check_consumers(static ${WORK_DIR}/static-prefix ON)
+    if(NOT DEFINED WITH_QT)
+        set(WITH_QT OFF)
+    endif()
+    check_consumers(static ${WORK_DIR}/static-prefix ON ${WITH_QT})
 endif()
 
 if(SHARED_TOO)
@@ -66,9 +74,9 @@ if(SHARED_TOO)
     if(NOT shared_objects)
         message(FATAL_ERROR "the shared build installed no libvanto.so")
     endif()
-    check_consumers(shared ${WORK_DIR}/shared-prefix OFF)
+    check_consumers(shared ${WORK_DIR}/shared-prefix OFF OFF)
 endif()
 
 if(PREFIX)
-    check_consumers(system ${PREFIX} OFF)
+    check_consumers(system ${PREFIX} OFF OFF)
 endif()
