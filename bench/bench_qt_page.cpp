@@ -194,8 +194,9 @@ struct Unseen : vanto::WebViewPaymentViewProtocol {
 bool prepareRun() {
     auto unseen = std::make_shared<Unseen>();
     auto presenter = std::make_shared<vanto::WebViewPaymentPresenter<Unseen>>(unseen);
-    presenter->loadWebViewRequest("BENCH0001", "", 19.99, vanto::TransactionType::normal, "Libro",
-                                  [](vanto::platform::URLRequest request) { pagePost = std::move(request); });
+    presenter->loadWebViewRequest(
+        "BENCH0001", "", 19.99, vanto::TransactionType::normal, "Libro",
+        [](vanto::platform::URLRequest request) { pagePost = std::move(request); });
     if (!runUntil([] { return pagePost.has_value(); }, kBound)) {
         return false;
     }

@@ -54,9 +54,6 @@ std::optional<DirectOutcome> directPayment(Payment& payment) {
 int runPay(PaymentOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
     std::string problem;
     auto payment = checkPayment(options, in, problem);
-    platform::secureWipe(options.card);
-    platform::secureWipe(options.cvv);
-    platform::secureWipe(options.expiry);
     if (!payment) {
         err << "vanto pay: " << problem << '\n';
         return kExitBadInput;

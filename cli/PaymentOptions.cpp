@@ -144,8 +144,10 @@ std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& pr
     return payment;
 }
 
-std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream& in,
-                                    std::string& problem) {
+namespace {
+
+std::optional<Payment> readPayment(const PaymentOptions& options, std::istream& in,
+                                   std::string& problem) {
     auto order = checkOrder(options, problem);
     if (!order) {
         return std::nullopt;
@@ -181,6 +183,17 @@ std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream&
         return std::nullopt;
     }
     return order;
+}
+
+}  // namespace
+
+std::optional<Payment> checkPayment(PaymentOptions& options, std::istream& in,
+                                    std::string& problem) {
+    auto payment = readPayment(options, in, problem);
+    platform::secureWipe(options.card);
+    platform::secureWipe(options.cvv);
+    platform::secureWipe(options.expiry);
+    return payment;
 }
 
 struct GatewayForRun::State {

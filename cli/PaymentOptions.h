@@ -65,8 +65,9 @@ std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& pr
 
 /// Checks the options as the card-entry screen checks what a cardholder types; reads the security
 /// code from `in` when it is "-". On a problem, returns none and sets `problem` to one line that
-/// names the option, never its value.
-std::optional<Payment> checkPayment(const PaymentOptions& options, std::istream& in,
+/// names the option, never its value. Either way, the card data are wiped from `options`: from
+/// then on they live in the payment only.
+std::optional<Payment> checkPayment(PaymentOptions& options, std::istream& in,
                                     std::string& problem);
 
 /// Where the payment goes for one run: the built-in sandbox, started in process on loopback with

