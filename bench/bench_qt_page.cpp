@@ -25,9 +25,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "vanto/config/Constants.h"
-#include "vanto/config/VantoConfiguration.h"
-#include "vanto/platform/URLSession.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/TraceSink.h"
@@ -235,16 +232,10 @@ int main(int argc, char** argv) {
         std::cerr << "the sandbox did not start: " << sandbox.lastError() << "\n";
         return 1;
     }
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, sandbox.authority());
-    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {sandbox.certificatePem()};
-    vanto::platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-    auto& configuration = vanto::VantoConfiguration::shared();
-    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
+    if (!sandbox.useAsTestEnvironment()) {
+        std::cerr << "the sandbox could not be made the test environment\n";
+        return 1;
+    }
     // The library's traces of every call would only slow both sides the same; they go nowhere.
     vanto::setTraceSink([](std::string_view) {});
 

@@ -198,13 +198,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     gateway = &sandbox;
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, sandbox.authority());
-    auto& configuration = vanto::VantoConfiguration::shared();
-    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
+    if (!sandbox.useAsTestEnvironment()) {
+        std::cerr << "the sandbox could not be made the test environment\n";
+        return 1;
+    }
 
     // The library traces every call on standard output; the report goes to standard error so that
     // the traces can be sent elsewhere (bench_transport > /dev/null).

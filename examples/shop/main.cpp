@@ -9,9 +9,6 @@
 #include <QMessageBox>
 
 #include "ShopWindow.h"
-#include "vanto/config/Constants.h"
-#include "vanto/config/VantoConfiguration.h"
-#include "vanto/platform/URLSession.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 
@@ -39,22 +36,12 @@ int main(int argc, char** argv) {
     vanto::sandbox::SandboxOptions options;
     options.logRequests = false;
     vanto::sandbox::SandboxGateway gateway(options);
-    if (!gateway.start()) {
+    // The sandbox stands in for the test environment's gateway; its certificate is trusted.
+    if (!gateway.start() || !gateway.useAsTestEnvironment()) {
         QMessageBox::critical(nullptr, QStringLiteral("Tienda de ejemplo"),
                               QString::fromStdString(gateway.lastError()));
         return 1;
     }
-    // The sandbox stands in for the test environment's gateway; its certificate is trusted.
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, gateway.authority());
-    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {gateway.certificatePem()};
-    vanto::platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-    auto& configuration = vanto::VantoConfiguration::shared();
-    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
 
     int status = 0;
     {

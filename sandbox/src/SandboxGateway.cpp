@@ -8,6 +8,10 @@
 #include <exception>
 #include <mutex>
 
+#include "vanto/config/Constants.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/platform/URLSession.h"
+
 #include "Certificate.h"
 #include "GatewayState.h"
 #include "HttpsServer.h"
@@ -293,6 +297,27 @@ std::string SandboxGateway::baseUrl() const {
 std::string SandboxGateway::certificatePem() const {
     std::lock_guard lock(impl_->lifecycleMutex);
     return impl_->credentials ? impl_->credentials->certificatePem : std::string();
+}
+
+bool SandboxGateway::useAsTestEnvironment() const {
+    const std::string pem = certificatePem();
+    if (!running() || pem.empty() ||
+        !Constants::setGatewayHost(EnviromentType::test, authority())) {
+        return false;
+    }
+    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    if (std::find(session.additionalTrustAnchors.begin(), session.additionalTrustAnchors.end(),
+                  pem) == session.additionalTrustAnchors.end()) {
+        session.additionalTrustAnchors.push_back(pem);
+    }
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+    auto& configuration = VantoConfiguration::shared();
+    const Merchant merchant = defaultMerchant();
+    configuration.setAppEnviroment(EnviromentType::test);
+    configuration.setAppFuc(merchant.merchantCode);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.signingCredential);
+    return true;
 }
 
 Merchant SandboxGateway::defaultMerchant() {

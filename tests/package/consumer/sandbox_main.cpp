@@ -4,11 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include <vanto/config/Constants.h>
-#include <vanto/config/VantoConfiguration.h>
 #include <vanto/direct/DirectPaymentPresenter.h>
 #include <vanto/platform/MainQueue.h>
-#include <vanto/platform/URLSession.h>
 #include <vanto/sandbox/SandboxGateway.h>
 #include <vanto/sandbox/TestCards.h>
 
@@ -31,16 +28,10 @@ int main() {
         std::fprintf(stderr, "the sandbox did not start\n");
         return 1;
     }
-    vanto::Constants::setGatewayHost(vanto::EnviromentType::test, gateway.authority());
-    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {gateway.certificatePem()};
-    vanto::platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-    auto& configuration = vanto::VantoConfiguration::shared();
-    const auto merchant = vanto::sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
+    if (!gateway.useAsTestEnvironment()) {
+        std::fprintf(stderr, "the sandbox could not be made the test environment\n");
+        return 1;
+    }
 
     auto receipt = std::make_shared<Receipt>();
     auto presenter = std::make_shared<vanto::DirectPaymentPresenter<Receipt>>(receipt);

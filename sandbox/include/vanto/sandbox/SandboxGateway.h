@@ -106,6 +106,13 @@ class SandboxGateway {
     /// before the first successful start().
     std::string certificatePem() const;
 
+    /// Makes this sandbox the test environment of the library in this process, as an
+    /// application's set-up does for a gateway: the test environment's host becomes authority(),
+    /// the certificate joins the trust anchors of the default session configuration, and the
+    /// shared configuration takes the test environment and defaultMerchant(). False, changing
+    /// nothing, when the sandbox is not running.
+    bool useAsTestEnvironment() const;
+
     /// Merchant code "999008881", terminal "1", signing credential "sandbox-signing-credential"
     /// and page secret "sandbox-page-secret". Known to every sandbox from the start.
     static Merchant defaultMerchant();
