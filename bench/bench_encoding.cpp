@@ -2,13 +2,14 @@
 //
 // Each encoder is measured beside SHA-256 of its own message text, the unavoidable part of
 // signing, and the report ends with the ratio encode / hash from this same run.
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
+#include "RatioReport.h"
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentResponse.h"
@@ -102,63 +103,15 @@ void BM_DecodeDirectPaymentAnswer(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeDirectPaymentAnswer);
 
-// Console report plus the ratio of each encoder to hashing its message, from the medians of the
-// same run (or from the single runs when there are no repetitions).
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || run.run_type == Run::RT_Iteration) {
-                const std::string name = run.run_name.function_name;
-                if (median || !medians_.contains(name)) {
-                    nanoseconds_[name] = run.GetAdjustedRealTime();
-                }
-                if (median) {
-                    medians_.insert(name);
-                }
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        ratio("BM_EncodeDirectPayment", "BM_Sha256DirectMessage");
-        ratio("BM_EncodeWebViewPayment", "BM_Sha256WebMessage");
-    }
-
-  private:
-    void ratio(const std::string& measured, const std::string& baseline) {
-        const auto a = nanoseconds_.find(measured);
-        const auto b = nanoseconds_.find(baseline);
-        if (a != nanoseconds_.end() && b != nanoseconds_.end() && b->second > 0) {
-            std::printf("ratio %s / %s = %.2f\n", measured.c_str(), baseline.c_str(),
-                        a->second / b->second);
-        }
-    }
-    std::map<std::string, double> nanoseconds_;
-    std::set<std::string> medians_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Timings on a shared machine drift; repeated, interleaved runs compared by their medians keep
-    // the ratios steady. Flags given on the command line come later and take precedence.
-    std::vector<char*> arguments = {argv[0]};
-    std::string defaults[] = {
-        "--benchmark_repetitions=7", "--benchmark_enable_random_interleaving=true",
-        "--benchmark_report_aggregates_only=true", "--benchmark_min_warmup_time=0.05"};
-    for (auto& flag : defaults) {
-        arguments.push_back(flag.data());
-    }
-    arguments.insert(arguments.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
-    if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) {
+    if (!vanto::bench::initialize(argc, argv, {"--benchmark_min_warmup_time=0.05"}, 7)) {
         return 1;
     }
-    RatioReporter reporter;
+    vanto::bench::RatioReporter reporter(false,
+                                         {{"BM_EncodeDirectPayment", "BM_Sha256DirectMessage"},
+                                          {"BM_EncodeWebViewPayment", "BM_Sha256WebMessage"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

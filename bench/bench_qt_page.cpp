@@ -17,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "RatioReport.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -141,32 +143,6 @@ void BM_WebEngineLoadsThePost(benchmark::State& state) {
 }
 BENCHMARK(BM_WebEngineLoadsThePost)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration &&
-                           !seconds_.contains(run.run_name.function_name))) {
-                seconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double bare = seconds_["BM_WebEngineLoadsThePost"];
-        const double screen = seconds_["BM_ScreenUntilPageLoaded"];
-        if (bare > 0 && screen > 0) {
-            GetOutputStream() << "ratio BM_ScreenUntilPageLoaded / BM_WebEngineLoadsThePost = "
-                              << screen / bare << "\n";
-        }
-    }
-
-  private:
-    std::map<std::string, double> seconds_;
-};
-
 // Chromium does not start as root with its sandbox; nothing here needs more than loopback.
 void prepareWebEngine() {
     const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
@@ -209,16 +185,9 @@ bool prepareRun() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> arguments = {argv[0]};
-    std::string defaults[] = {"--benchmark_repetitions=5",
-                              "--benchmark_enable_random_interleaving=true",
-                              "--benchmark_report_aggregates_only=true", "--benchmark_min_time=1"};
-    for (auto& flag : defaults) {
-        arguments.push_back(flag.data());
+    if (!vanto::bench::initialize(argc, argv, {"--benchmark_min_time=1"})) {
+        return 1;
     }
-    arguments.insert(arguments.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
 
     prepareWebEngine();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -246,7 +215,8 @@ int main(int argc, char** argv) {
             std::cerr << "the payment page could not be loaded once before the run\n";
             status = 1;
         } else {
-            RatioReporter reporter;
+            vanto::bench::RatioReporter reporter(
+                false, {{"BM_ScreenUntilPageLoaded", "BM_WebEngineLoadsThePost"}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
         }
         letGo();

@@ -4,10 +4,8 @@
 // trace. The report ends with the ratios library / bare POST from this run and the process's peak
 // memory.
 #include <curl/curl.h>
-#include <sys/resource.h>
 
 #include <condition_variable>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -15,6 +13,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
+#include "RatioReport.h"
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -145,50 +145,12 @@ void BM_MaskRequestTrace(benchmark::State& state) {
 }
 BENCHMARK(BM_MaskRequestTrace);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (median || (run.run_type == Run::RT_Iteration &&
-                           !nanoseconds_.contains(run.run_name.function_name))) {
-                nanoseconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double bare = nanoseconds_["BM_BareCurlPost"];
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        for (const char* library : {"BM_PresenterDirectPayment", "BM_ManagerDirectPayment"}) {
-            if (bare > 0 && nanoseconds_[library] > 0) {
-                GetOutputStream() << "ratio " << library
-                                  << " / BM_BareCurlPost = " << nanoseconds_[library] / bare
-                                  << "\n";
-            }
-        }
-        GetOutputStream() << "peak resident memory: " << usage.ru_maxrss << " KiB\n";
-    }
-
-  private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> arguments = {argv[0]};
-    std::string defaults[] = {"--benchmark_repetitions=5",
-                              "--benchmark_enable_random_interleaving=true",
-                              "--benchmark_report_aggregates_only=true", "--benchmark_min_time=1"};
-    for (auto& flag : defaults) {
-        arguments.push_back(flag.data());
+    if (!vanto::bench::initialize(argc, argv, {"--benchmark_min_time=1"})) {
+        return 1;
     }
-    arguments.insert(arguments.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
 
     vanto::sandbox::SandboxOptions options;
     options.logRequests = false;
@@ -205,7 +167,8 @@ int main(int argc, char** argv) {
 
     // The library traces every call on standard output; the report goes to standard error so that
     // the traces can be sent elsewhere (bench_transport > /dev/null).
-    RatioReporter reporter;
+    vanto::bench::RatioReporter reporter(true, {{"BM_PresenterDirectPayment", "BM_BareCurlPost"},
+                                                {"BM_ManagerDirectPayment", "BM_BareCurlPost"}});
     reporter.SetOutputStream(&std::cerr);
     reporter.SetErrorStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);
