@@ -206,7 +206,7 @@ TEST_F(Presenters, AViewGoneBeforeTheAnswerHearsNothing) {
     EXPECT_TRUE(gone.expired());
 }
 
-TEST_F(Presenters, WebPaymentsReadTheResultAtTheReturnAddress) {
+TEST_F(Presenters, WebPaymentsEndAsTheResultAtTheReturnAddressSays) {
     const auto accepted = payOnPage(sandbox::kAcceptedCard, "W0001");
     EXPECT_EQ(accepted->told, std::vector<std::string>{"OK 0 0"});
     ASSERT_EQ(accepted->accepted.size(), 1u);
@@ -231,6 +231,9 @@ TEST_F(Presenters, WebPaymentsReadTheResultAtTheReturnAddress) {
         {"RESULT_URLSAFE", "KO 5548 Mapping Error 0"},
         {"RESULT_BADBASE64", "KO 5548 Mapping Error 0"},
         {"RESULT_OKTOKO", "OK 0 0"},
+        // The signature service's failures.
+        {"FAULT_STATUS_500", "KO 5550 Error de conexión. 0"},
+        {"FAULT_NOTJSON", "KO 5548 Error interno de la librería. 0"},
     };
     for (const auto& [order, told] : cases) {
         const auto view = payOnPage(sandbox::kAcceptedCard, order);
@@ -255,11 +258,7 @@ TEST_F(Presenters, TheMerchantsOwnAddressesKeepItsPageAndSplitTheQueryTheirWay) 
         << "at the URL KO the same query is read normally";
 }
 
-TEST_F(Presenters, TheSignatureServicesFailuresAreRefusals) {
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "FAULT_STATUS_500")->told,
-              std::vector<std::string>{"KO 5550 Error de conexión. 0"});
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "FAULT_NOTJSON")->told,
-              std::vector<std::string>{"KO 5548 Error interno de la librería. 0"});
+TEST_F(Presenters, TheSignatureServicesRefusalIsShownWithTheMerchantsPage) {
     VantoConfiguration::shared().setAppFuc("000000000");
     EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0200")->told,
               std::vector<std::string>{"KO 9902 Comercio desconocido 0"});
