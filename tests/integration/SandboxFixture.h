@@ -9,11 +9,10 @@
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
-#include "vanto/platform/MainQueue.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/transport/Manager.h"
 #include "vanto/transport/Session.h"
 
@@ -88,10 +87,9 @@ class SandboxTest : public ::testing::Test {
                     ++outcome->deliveries;
                     outcome->error = std::move(error);
                 });
-        EXPECT_TRUE(platform::MainQueue::runUntil([&] { return outcome->deliveries > 0; },
-                                                  std::chrono::seconds(30)));
-        // A second delivery would show up while the queue drains.
-        platform::MainQueue::runUntil([] { return false; }, std::chrono::milliseconds(20));
+        // A call stops being in flight once its handler and its delivery are gone, so a second
+        // delivery would have happened by then.
+        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
         EXPECT_EQ(outcome->deliveries, 1);
         return *outcome;
     }

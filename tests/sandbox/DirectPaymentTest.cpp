@@ -1,5 +1,5 @@
-// The direct-payment service: test cards, references, outcome switches, request checks and the
-// session cookie.
+// The direct-payment service: test cards, references, request checks and the session cookie; and
+// the outcome switches of both services.
 
 #include <regex>
 #include <set>
@@ -13,8 +13,6 @@ namespace {
 
 using DirectPaymentTest = SandboxTest;
 
-const std::regex kAuthorisationCode("[0-9A-Z]{6}");
-
 TEST(TestCards, PassTheLuhnTestAndAreDistinct) {
     std::set<std::string_view> numbers;
     for (const TestCard& card : testCards()) {
@@ -24,65 +22,52 @@ TEST(TestCards, PassTheLuhnTestAndAreDistinct) {
     EXPECT_EQ(numbers.size(), 5u);
 }
 
-TEST_F(DirectPaymentTest, AcceptedCardIsAuthorisedAndTheOrderEchoed) {
-    const DirectPaymentResponse response = pay("4000000000000002", "DIR0001");
-    ASSERT_EQ(response.code, 0);
-    EXPECT_EQ(response.desc, "Operación autorizada");
-    ASSERT_TRUE(response.datosRespuesta);
-    const DatosRespuesta& details = *response.datosRespuesta;
-    EXPECT_EQ(details.Ds_Response, "0000");
-    EXPECT_TRUE(std::regex_match(details.Ds_AuthorisationCode.value_or(""), kAuthorisationCode));
-    EXPECT_EQ(details.Ds_CardNumber, "400000******0002");
-    EXPECT_EQ(details.Ds_ExpiryDate, "2912");
-    EXPECT_EQ(details.Ds_Amount, "1999");
-    EXPECT_EQ(details.Ds_Currency, "978");
-    EXPECT_EQ(details.Ds_Order, "DIR0001");
-    EXPECT_EQ(details.Ds_MerchantCode, "999008881");
-    EXPECT_EQ(details.Ds_Terminal, "1");
-    EXPECT_EQ(details.Ds_TransactionType, "0");
-    EXPECT_EQ(details.Ds_MerchantData, "datos del comercio");
-    EXPECT_EQ(details.Ds_Merchant_Identifier, "");
-    for (const auto& field :
-         {details.Ds_SecurePayment, details.Ds_Language, details.Ds_Card_Country,
-          details.Ds_Card_Brand, details.Ds_Card_Type}) {
-        EXPECT_FALSE(field.value_or("").empty());
-    }
-}
-
-TEST_F(DirectPaymentTest, EachCardGetsItsOwnAnswer) {
+TEST_F(DirectPaymentTest, EachCardGetsItsOwnAnswerAndAnAuthorisedOneEchoesThePayment) {
     const struct {
         const char* pan;
         std::int64_t code;
-        const char* response;  // nullptr: no payment details
-        bool authorised;
+        const char* response;   // nullptr: no payment details
+        const char* maskedPan;  // of an authorised payment
     } cases[] = {
-        {"4000000000000010", 0, "0190", false},
-        {"4000000000000044", 0, "0000", true},  // no authentication step without a page
-        {"4111111111111111", 0, "0180", false},
-        {"4000000000000036", 9909, nullptr, false},
-        {"4000000000000003", 9905, nullptr, false},
+        {"4000000000000002", 0, "0000", "400000******0002"},
+        {"4000000000000044", 0, "0000", "400000******0044"},  // no authentication without a page
+        {"4000000000000010", 0, "0190", nullptr},
+        {"4111111111111111", 0, "0180", nullptr},
+        {"4000000000000036", 9909, nullptr, nullptr},
+        {"4000000000000003", 9905, nullptr, nullptr},
     };
     for (const auto& card : cases) {
+        SCOPED_TRACE(card.pan);
         const DirectPaymentResponse response = pay(card.pan, "DIR0002");
-        EXPECT_EQ(response.code, card.code) << card.pan;
-        EXPECT_FALSE(response.desc.empty()) << card.pan;
-        ASSERT_EQ(response.datosRespuesta.has_value(), card.response != nullptr) << card.pan;
-        if (card.response != nullptr) {
-            EXPECT_EQ(response.datosRespuesta->Ds_Response, card.response) << card.pan;
-            EXPECT_EQ(response.datosRespuesta->Ds_AuthorisationCode.value_or("").empty(),
-                      !card.authorised)
-                << card.pan;
+        EXPECT_EQ(response.code, card.code);
+        EXPECT_FALSE(response.desc.empty());
+        ASSERT_EQ(response.datosRespuesta.has_value(), card.response != nullptr);
+        if (card.response == nullptr) {
+            continue;
+        }
+        const DatosRespuesta& details = *response.datosRespuesta;
+        EXPECT_EQ(details.Ds_Response, card.response);
+        if (card.maskedPan == nullptr) {
+            EXPECT_EQ(details.Ds_AuthorisationCode, "");
+            continue;
+        }
+        EXPECT_EQ(response.desc, "Operación autorizada");
+        expectAcceptedEcho(details, "DIR0002");
+        EXPECT_EQ(details.Ds_CardNumber, card.maskedPan);
+        for (const auto& field :
+             {details.Ds_SecurePayment, details.Ds_Language, details.Ds_Card_Country,
+              details.Ds_Card_Brand, details.Ds_Card_Type}) {
+            EXPECT_FALSE(field.value_or("").empty());
         }
     }
 }
 
-TEST_F(DirectPaymentTest, ReferenceCardGivesAReferenceThatLaterPaysWithoutCardData) {
+TEST_F(DirectPaymentTest, ReferencesComeWithTheReferenceCardOrOnRequestAndPayWithoutCardData) {
     const DirectPaymentResponse first = pay("4000000000000028", "REF0001");
     ASSERT_TRUE(first.datosRespuesta);
     EXPECT_EQ(first.datosRespuesta->Ds_Response, "0000");
     const std::string reference = first.datosRespuesta->Ds_Merchant_Identifier.value_or("");
     ASSERT_FALSE(reference.empty());
-
     const DirectPaymentResponse second = pay("", "REF0002", reference);
     ASSERT_EQ(second.code, 0) << second.desc;
     ASSERT_TRUE(second.datosRespuesta);
@@ -90,16 +75,14 @@ TEST_F(DirectPaymentTest, ReferenceCardGivesAReferenceThatLaterPaysWithoutCardDa
     EXPECT_EQ(second.datosRespuesta->Ds_Merchant_Identifier, reference);
     EXPECT_EQ(second.datosRespuesta->Ds_CardNumber, "400000******0028");
     EXPECT_FALSE(second.datosRespuesta->Ds_AuthorisationCode.value_or("").empty());
-}
 
-TEST_F(DirectPaymentTest, RequiredIdentifierGivesAReferenceOnlyForAnAcceptedPayment) {
+    // Asked for, a reference comes only with an accepted payment.
     const std::string& required = VantoConfiguration::shared().REQUEST_REFERENCE();
     const DirectPaymentResponse accepted = pay("4000000000000002", "REF0003", required);
     ASSERT_TRUE(accepted.datosRespuesta);
-    const std::string reference = accepted.datosRespuesta->Ds_Merchant_Identifier.value_or("");
-    EXPECT_FALSE(reference.empty());
-    EXPECT_NE(reference, required);
-
+    const std::string given = accepted.datosRespuesta->Ds_Merchant_Identifier.value_or("");
+    EXPECT_FALSE(given.empty());
+    EXPECT_NE(given, required);
     const DirectPaymentResponse declined = pay("4000000000000010", "REF0004", required);
     ASSERT_TRUE(declined.datosRespuesta);
     EXPECT_EQ(declined.datosRespuesta->Ds_Merchant_Identifier, "");
@@ -107,7 +90,6 @@ TEST_F(DirectPaymentTest, RequiredIdentifierGivesAReferenceOnlyForAnAcceptedPaym
 
 TEST_F(DirectPaymentTest, UnknownReferenceOrOneOfAnotherMerchantIsRefused) {
     EXPECT_EQ(pay("", "REF0005", "0123456789abcdef0123456789abcdef01234567").code, 9904);
-
     const DirectPaymentResponse other = pay("4000000000000028", "REF0006");
     ASSERT_TRUE(other.datosRespuesta);
     gateway_->addMerchant({"111222333", "1", "otra-credencial", "otra-clave"});
@@ -120,48 +102,52 @@ TEST_F(DirectPaymentTest, UnknownReferenceOrOneOfAnotherMerchantIsRefused) {
     EXPECT_EQ(response->code, 9904);
 }
 
-TEST_F(DirectPaymentTest, OutcomeSwitchesReplaceTheAnswerOfAnyValidCard) {
+TEST_F(DirectPaymentTest, OutcomeSwitchesReplaceTheAnswerOfBothServicesWhateverTheCard) {
     const struct {
         const char* order;
         std::optional<std::string> response;
-        // nullopt: no Ds_AuthorisationCode member; "code": a six-character code
-        std::optional<std::string> authorisation;
+        std::optional<std::string> authorisation;  // "code": six characters; nullopt: no member
+        bool toUrlOk;
     } cases[] = {
-        {"OUTCOME_0099-1", "0099", "code"},
-        {"OUTCOME_0100-1", "0100", "code"},
-        {"OUTCOME_MINUS1-1", "-1", "code"},
-        {"OUTCOME_EMPTYAUTH-1", "0000", ""},
-        {"OUTCOME_NOAUTH-1", "0000", std::nullopt},
-        {"OUTCOME_NOTNUMERIC-1", "OK", "code"},
-        {"OUTCOME_NORESPONSE-1", std::nullopt, "code"},
+        {"OUTCOME_0099-1", "0099", "code", true},
+        {"OUTCOME_0100-1", "0100", "code", false},
+        {"OUTCOME_MINUS1-1", "-1", "code", false},
+        {"OUTCOME_EMPTYAUTH-1", "0000", "", false},
+        {"OUTCOME_NOAUTH-1", "0000", std::nullopt, false},
+        {"OUTCOME_NOTNUMERIC-1", "OK", "code", false},
+        {"OUTCOME_NORESPONSE-1", std::nullopt, "code", false},
     };
     for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.order);
+        const auto expectOutcome = [&](const auto& fields) {
+            EXPECT_EQ(fields.Ds_Response, expected.response);
+            if (expected.authorisation == "code") {
+                EXPECT_TRUE(
+                    std::regex_match(fields.Ds_AuthorisationCode.value_or(""), kAuthorisationCode));
+            } else {
+                EXPECT_EQ(fields.Ds_AuthorisationCode, expected.authorisation);
+            }
+            EXPECT_EQ(fields.Ds_Order, expected.order);
+        };
         // The declined card too: the switch decides, not the card.
         for (const char* pan : {"4000000000000002", "4000000000000010"}) {
             const DirectPaymentResponse response = pay(pan, expected.order);
-            ASSERT_TRUE(response.datosRespuesta) << expected.order;
-            const DatosRespuesta& details = *response.datosRespuesta;
-            EXPECT_EQ(details.Ds_Response, expected.response) << expected.order;
-            if (expected.authorisation == "code") {
-                EXPECT_TRUE(
-                    std::regex_match(details.Ds_AuthorisationCode.value_or(""), kAuthorisationCode))
-                    << expected.order;
-            } else {
-                EXPECT_EQ(details.Ds_AuthorisationCode, expected.authorisation) << expected.order;
-            }
-            EXPECT_EQ(details.Ds_Order, expected.order);
+            ASSERT_TRUE(response.datosRespuesta) << pan;
+            expectOutcome(*response.datosRespuesta);
         }
+        expectOutcome(resultAt(locationOf(payOnPage(expected.order, "4000000000000002")),
+                               placeholderPage(expected.toUrlOk)));
     }
     const DirectPaymentResponse noDetails = pay("4000000000000002", "OUTCOME_NODATOS");
     EXPECT_EQ(noDetails.code, 0);
     EXPECT_FALSE(noDetails.desc.empty());
     EXPECT_FALSE(noDetails.datosRespuesta);
+    EXPECT_EQ(resultAt(locationOf(payOnPage("OUTCOME_NODATOS", "4000000000000002")),
+                       placeholderPage(true))
+                  .Ds_Response,
+              "0000")
+        << "a direct payment's switch only";
     EXPECT_EQ(pay("4000000000000003", "OUTCOME_0099-2").code, 9905) << "card data still checked";
-}
-
-TEST_F(DirectPaymentTest, DescriptionsWithFormCharactersOrBeyondEightKilobytesVerify) {
-    EXPECT_EQ(pay("4000000000000002", "DIR0004", "", "Libro+CD & DVD=50% /oferta").code, 0);
-    EXPECT_EQ(pay("4000000000000002", "DIR0005", "", std::string(10000, 'x')).code, 0);
 }
 
 // Requests that the sandbox refuses still get status 200 and a signed envelope with an error
@@ -200,7 +186,7 @@ TEST_F(RefusedRequestTest, WrongSignatureChangedMessageOrUnknownMerchant) {
     EXPECT_EQ(unknown.desc, "Comercio desconocido");
 }
 
-TEST_F(RefusedRequestTest, BodiesThatAreNotASignedMessageOrComeAsAnotherType) {
+TEST_F(RefusedRequestTest, OnlyAFormBodyWithASignedMessageIsRead) {
     for (const std::string body :
          {"", "{", R"({"mensaje":"{}"})", R"({"mensaje":"[]","firma":"x"})",
           R"({"mensaje":1,"firma":"x"})"}) {
@@ -221,6 +207,11 @@ TEST_F(RefusedRequestTest, BodiesThatAreNotASignedMessageOrComeAsAnotherType) {
               0);
     const std::string tooLong = "datoEntrada=" + request + std::string(1024 * 1024, ' ');
     EXPECT_EQ(refusal(client_->Post(kDirectPath, tooLong, kFormType)).code, 9901);
+    // Form characters and a body beyond eight kilobytes are no reason to refuse.
+    for (const std::string& description :
+         {std::string("Libro+CD & DVD=50% /oferta"), std::string(10000, 'x')}) {
+        EXPECT_EQ(refusal(directRequest("4000000000000002", "DIR0004", "", description)).code, 0);
+    }
 }
 
 TEST_F(RefusedRequestTest, EveryMemberOfTheMessageMustBeAText) {

@@ -14,13 +14,8 @@ using RecordingTest = SandboxTest;
 
 TEST_F(RecordingTest, KeepsMethodPathHeadersInArrivalOrderAndTheBodyVerbatim) {
     const std::string body = "datoEntrada={\"a\":\"x+y&z=%20\"}";
-    const std::string request = std::string("POST ") + kDirectPath +
-                                " HTTP/1.1\r\nHost: 127.0.0.1\r\nZ-Last: 1\r\n"
-                                "Content-Type: application/x-www-form-urlencoded\r\n"
-                                "A-First: 2\r\nContent-Length: " +
-                                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-                                body;
-    ASSERT_TRUE(rawExchange(gateway_->port(), gateway_->certificatePem(), request));
+    ASSERT_TRUE(rawExchange(gateway_->port(), gateway_->certificatePem(),
+                            rawRequest("POST", kDirectPath, body, "Z-Last: 1\r\nA-First: 2\r\n")));
 
     const std::vector<RecordedRequest> recorded = gateway_->requests();
     ASSERT_EQ(recorded.size(), 1u);
@@ -30,12 +25,12 @@ TEST_F(RecordingTest, KeepsMethodPathHeadersInArrivalOrderAndTheBodyVerbatim) {
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Host", "127.0.0.1"},
         {"Z-Last", "1"},
-        {"Content-Type", "application/x-www-form-urlencoded"},
         {"A-First", "2"},
+        {"Content-Type", kFormType},
         {"Content-Length", std::to_string(body.size())},
         {"Connection", "close"}};
     EXPECT_EQ(recorded[0].headers, expected);
-    EXPECT_EQ(recorded[0].header("content-type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(recorded[0].header("content-type"), kFormType);
 
     gateway_->clearRequests();
     EXPECT_TRUE(gateway_->requests().empty());
@@ -43,6 +38,10 @@ TEST_F(RecordingTest, KeepsMethodPathHeadersInArrivalOrderAndTheBodyVerbatim) {
 
 class OutsideRecordingTest : public SandboxTest {
   protected:
+    void SetUp() override {
+        std::remove(recordPath_.c_str());
+        SandboxTest::SetUp();
+    }
     SandboxOptions options() const override {
         SandboxOptions options = SandboxTest::options();
         options.recordFile = recordPath_;
@@ -58,13 +57,7 @@ class OutsideRecordingTest : public SandboxTest {
         return records;
     }
 
-    const std::string recordPath_ = [] {
-        const std::string path = ::testing::TempDir() + "sandbox-record-" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                 ".jsonl";
-        std::remove(path.c_str());
-        return path;
-    }();
+    const std::string recordPath_ = temporaryPath("sandbox-record.jsonl");
 };
 
 TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) {

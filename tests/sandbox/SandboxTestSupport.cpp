@@ -34,19 +34,14 @@ namespace {
 
 constexpr auto kRawExchangeLimit = std::chrono::seconds(10);
 
-X509* readCertificate(const std::string& pem) {
-    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-    X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-    BIO_free(bio);
-    return certificate;
-}
-
 X509_STORE* storeTrusting(const std::string& pem) {
     X509_STORE* store = X509_STORE_new();
-    if (X509* certificate = readCertificate(pem)) {
+    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    if (X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)) {
         X509_STORE_add_cert(store, certificate);
         X509_free(certificate);
     }
+    BIO_free(bio);
     return store;
 }
 
@@ -72,12 +67,16 @@ bool readToEnd(SSL* ssl, int sock, std::string& received) {
 
 }  // namespace
 
+std::string temporaryPath(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
+}
+
 std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
                                                    const std::string& pem) {
     auto client = std::make_unique<httplib::SSLClient>(host, port);
     client->set_ca_cert_store(storeTrusting(pem));  // the client takes the store
     client->enable_server_certificate_verification(true);
-    // Generous, for the tests that open dozens of connections at once on a loaded machine.
+    // Generous, for a loaded machine.
     client->set_connection_timeout(30);
     client->set_read_timeout(30);
     return client;
@@ -126,8 +125,10 @@ std::string rawRequest(const std::string& method, const std::string& path, const
 
 std::optional<Envelope> readEnvelope(const std::string& body) {
     const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
-    if (!json.is_object() || !json.contains("mensaje") || !json["mensaje"].is_string() ||
-        !json.contains("firma") || !json["firma"].is_string()) {
+    const auto text = [&json](const char* key) {
+        return json.is_object() && json.contains(key) && json[key].is_string();
+    };
+    if (!text("mensaje") || !text("firma")) {
         return std::nullopt;
     }
     return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
@@ -177,12 +178,6 @@ void SandboxTest::SetUp() {
     gateway_ = std::make_unique<SandboxGateway>(options());
     ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
     client_ = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
-}
-
-SandboxOptions SandboxTest::options() const {
-    SandboxOptions options;
-    options.logRequests = false;
-    return options;
 }
 
 void SandboxTest::TearDown() {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -20,15 +21,26 @@ inline constexpr const char* kSignaturePath = "/zel/virtualControllerV2/generaFi
 inline constexpr const char* kPagePath = "/zel/realizarPago";
 inline constexpr const char* kCardFormPath = "/sandbox/pago";
 inline constexpr const char* kFormType = "application/x-www-form-urlencoded";
-inline constexpr const char* kDataError = "Error en datos enviados. Contacte con su comercio";
+inline const std::regex kAuthorisationCode("[0-9A-Z]{6}");
+
+/// The default options without request lines.
+inline SandboxOptions quietOptions() {
+    SandboxOptions options;
+    options.logRequests = false;
+    return options;
+}
+
+/// A path for a temporary file of this process: test programs of other builds may run at the
+/// same time and share the temporary directory.
+std::string temporaryPath(const std::string& name);
 
 /// An HTTPS client that trusts only `pem` and checks the host name against it.
 std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
                                                    const std::string& pem);
 
-/// Sends `request` as it is over TLS (trusting `pem`) and returns every byte received until the
-/// server closes the connection, for at most ten seconds; nullopt when the TLS connection
-/// cannot be made or the server is still sending after that.
+/// Sends `request` as it is over TLS to 127.0.0.1 (trusting `pem`) and returns every byte received
+/// until the server closes, within ten seconds; nullopt when no TLS connection is made or the
+/// server is still sending after that.
 std::optional<std::string> rawExchange(int port, const std::string& pem,
                                        const std::string& request);
 
@@ -55,6 +67,25 @@ std::string inputValue(const std::string& html, const std::string& name);
 /// Percent-encodes everything outside the unreserved characters, as the library does.
 std::string encoded(const std::string& text);
 
+/// What either service echoes of an accepted payment of 19.99 by the default merchant, in a direct
+/// payment's answer or a page's result alike.
+template <typename Fields>
+void expectAcceptedEcho(const Fields& fields, const std::string& order) {
+    EXPECT_EQ(fields.Ds_Response, "0000");
+    EXPECT_TRUE(std::regex_match(fields.Ds_AuthorisationCode.value_or(""), kAuthorisationCode));
+    for (const auto& [field, expected] : {std::pair{fields.Ds_ExpiryDate, "2912"},
+                                          {fields.Ds_Amount, "1999"},
+                                          {fields.Ds_Currency, "978"},
+                                          {fields.Ds_Order, order.c_str()},
+                                          {fields.Ds_MerchantCode, "999008881"},
+                                          {fields.Ds_Terminal, "1"},
+                                          {fields.Ds_TransactionType, "0"},
+                                          {fields.Ds_MerchantData, "datos del comercio"},
+                                          {fields.Ds_Merchant_Identifier, ""}}) {
+        EXPECT_EQ(field, expected);
+    }
+}
+
 /// A running sandbox on a free port and a client for it, with the shared configuration set to
 /// the default merchant and put back afterwards. The payment-page helpers behave like a browser
 /// that keeps the page's cookie.
@@ -62,13 +93,13 @@ class SandboxTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
-    /// The options the sandbox starts with: the defaults, without request lines.
-    virtual SandboxOptions options() const;
+    /// The options the sandbox starts with.
+    virtual SandboxOptions options() const { return quietOptions(); }
 
     /// POSTs "datoEntrada=" followed by `envelope` to a JSON service.
     httplib::Result postService(const char* path, const std::string& envelope,
                                 const httplib::Headers& headers = {});
-    /// A signed direct-payment request from the library's own encoder.
+    /// A signed direct-payment request of 19.99 from the library's own encoder.
     static std::string directRequest(const std::string& pan, const std::string& order,
                                      const std::string& identifier = "",
                                      const std::string& description = "Libro");

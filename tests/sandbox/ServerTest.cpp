@@ -1,5 +1,6 @@
-// The server around the services: concurrency, certificates, addresses, start and stop, and the
-// `vanto sandbox` command.
+// The server around the services: its HTTP handling, addresses, certificates, start and stop, and
+// the `vanto sandbox` command. Many connections at once and the certificate's names are checked
+// by the integration tests (Transport, CertificateTrust), which rely on them.
 
 #include <poll.h>
 #include <signal.h>
@@ -7,11 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <regex>
-#include <thread>
 
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
@@ -24,56 +23,6 @@ namespace vanto::sandbox::testing {
 namespace {
 
 using ServerTest = SandboxTest;
-
-TEST_F(ServerTest, ServesManyConnectionsAtOnce) {
-    constexpr int kClients = 40;
-    std::vector<std::string> requests;
-    for (int index = 0; index < kClients; ++index) {
-        requests.push_back(directRequest("4000000000000002", "CONC" + std::to_string(index)));
-    }
-    std::atomic<int> authorised{0};
-    std::vector<std::thread> clients;
-    for (const std::string& request : requests) {
-        clients.emplace_back([&, request] {
-            auto client = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
-            const httplib::Result result =
-                client->Post(kDirectPath, "datoEntrada=" + request, kFormType);
-            const std::optional<Envelope> envelope =
-                result && result->status == 200 ? readEnvelope(result->body) : std::nullopt;
-            const auto response =
-                envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
-            if (response && response->datosRespuesta &&
-                response->datosRespuesta->Ds_Response == "0000") {
-                ++authorised;
-            }
-        });
-    }
-    for (std::thread& client : clients) {
-        client.join();
-    }
-    EXPECT_EQ(authorised, kClients);
-    EXPECT_EQ(gateway_->requests().size(), static_cast<std::size_t>(kClients));
-}
-
-TEST_F(ServerTest, CertificateCarriesTheConfiguredNamesAndIsTheOnlyOneTrusted) {
-    for (const char* host : {"127.0.0.1", "localhost"}) {
-        auto client = trustingClient(host, gateway_->port(), gateway_->certificatePem());
-        const httplib::Result page = client->Get(kPagePath);
-        ASSERT_TRUE(page) << host << ": " << httplib::to_string(page.error());
-        EXPECT_EQ(page->status, 200);
-    }
-
-    SandboxOptions otherOptions;
-    otherOptions.logRequests = false;
-    otherOptions.certificateNames = {"tienda.example"};
-    SandboxGateway other(otherOptions);
-    ASSERT_TRUE(other.start()) << other.lastError();
-    EXPECT_FALSE(
-        trustingClient("127.0.0.1", gateway_->port(), other.certificatePem())->Get(kPagePath))
-        << "a certificate that is not the sandbox's was accepted";
-    EXPECT_FALSE(trustingClient("127.0.0.1", other.port(), other.certificatePem())->Get(kPagePath))
-        << "a certificate without the address among its names was accepted";
-}
 
 TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
     const std::string pem = gateway_->certificatePem();
@@ -106,24 +55,18 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
     EXPECT_EQ(gateway_->requests().size(), 2u) << "malformed requests reach no service";
 }
 
-TEST(SandboxLifecycle, StopsAndStartsAgainWithTheSameCertificate) {
-    SandboxOptions options;
-    options.logRequests = false;
-    SandboxGateway gateway(options);
-    EXPECT_EQ(gateway.port(), 0);
+TEST(SandboxLifecycle, StartAndStopAreIdempotentAndARestartKeepsTheCertificate) {
+    SandboxGateway gateway(quietOptions());
     ASSERT_TRUE(gateway.start());
     const int port = gateway.port();
     const std::string pem = gateway.certificatePem();
     EXPECT_TRUE(gateway.start());
     EXPECT_EQ(gateway.port(), port);
-    EXPECT_EQ(gateway.authority(), "127.0.0.1:" + std::to_string(port));
-    EXPECT_EQ(gateway.baseUrl(), "https://127.0.0.1:" + std::to_string(port));
-    EXPECT_TRUE(trustingClient("127.0.0.1", port, pem)->Get(kPagePath));
-
     gateway.stop();
     gateway.stop();
     EXPECT_FALSE(gateway.running());
     EXPECT_EQ(gateway.port(), 0);
+    EXPECT_FALSE(trustingClient("127.0.0.1", port, pem)->Get(kPagePath)) << "still served";
 
     ASSERT_TRUE(gateway.start());
     EXPECT_EQ(gateway.certificatePem(), pem);
@@ -131,8 +74,7 @@ TEST(SandboxLifecycle, StopsAndStartsAgainWithTheSameCertificate) {
 }
 
 TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
-    SandboxOptions options;
-    options.logRequests = false;
+    SandboxOptions options = quietOptions();
     SandboxGateway first(options);
     ASSERT_TRUE(first.start()) << first.lastError();
 
@@ -157,9 +99,9 @@ TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
     }
 }
 
-/// A fresh RSA key and a self-signed certificate for 127.0.0.1, in PEM.
+/// A fresh key and a self-signed certificate for 127.0.0.1, in PEM.
 std::pair<std::string, std::string> makeCertificateAndKey() {
-    EVP_PKEY* key = EVP_RSA_gen(2048);
+    EVP_PKEY* key = EVP_EC_gen("P-256");
     X509* certificate = X509_new();
     X509_set_version(certificate, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(certificate), 7);
@@ -177,35 +119,32 @@ std::pair<std::string, std::string> makeCertificateAndKey() {
     X509_add_ext(certificate, names, -1);
     X509_EXTENSION_free(names);
     X509_sign(certificate, key, EVP_sha256());
-    auto pem = [](auto write) {
-        BIO* bio = BIO_new(BIO_s_mem());
-        write(bio);
+    BIO* certificateBio = BIO_new(BIO_s_mem());
+    BIO* keyBio = BIO_new(BIO_s_mem());
+    PEM_write_bio_X509(certificateBio, certificate);
+    PEM_write_bio_PrivateKey(keyBio, key, nullptr, nullptr, 0, nullptr, nullptr);
+    const auto text = [](BIO* bio) {
         char* data = nullptr;
         const long length = BIO_get_mem_data(bio, &data);
-        std::string text(data, static_cast<std::size_t>(length));
+        std::string pem(data, static_cast<std::size_t>(length));
         BIO_free(bio);
-        return text;
+        return pem;
     };
-    std::pair<std::string, std::string> result{
-        pem([&](BIO* bio) { PEM_write_bio_X509(bio, certificate); }), pem([&](BIO* bio) {
-            PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
-        })};
+    std::pair<std::string, std::string> result{text(certificateBio), text(keyBio)};
     X509_free(certificate);
     EVP_PKEY_free(key);
     return result;
 }
 
 std::string writeFile(const std::string& name, const std::string& contents) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = temporaryPath(name);
     std::ofstream(path, std::ios::binary) << contents;
     return path;
 }
 
 TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
     const auto [certificate, key] = makeCertificateAndKey();
-    const auto [otherCertificate, otherKey] = makeCertificateAndKey();
-    SandboxOptions options;
-    options.logRequests = false;
+    SandboxOptions options = quietOptions();
     options.certificateFile = writeFile("sandbox-cert.pem", certificate);
     options.keyFile = writeFile("sandbox-key.pem", key);
     SandboxGateway gateway(options);
@@ -213,14 +152,12 @@ TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
     EXPECT_EQ(gateway.certificatePem(), certificate);
     EXPECT_TRUE(trustingClient("127.0.0.1", gateway.port(), certificate)->Get(kPagePath));
 
-    options.keyFile = writeFile("sandbox-other-key.pem", otherKey);
+    options.keyFile = writeFile("sandbox-other-key.pem", makeCertificateAndKey().second);
     SandboxGateway mismatched(options);
     EXPECT_FALSE(mismatched.start());
     EXPECT_FALSE(mismatched.lastError().empty());
-
     options.keyFile.clear();
-    SandboxGateway halfGiven(options);
-    EXPECT_FALSE(halfGiven.start());
+    EXPECT_FALSE(SandboxGateway(options).start()) << "a certificate without its key";
 }
 
 #ifdef VANTO_CLI_PATH
@@ -247,7 +184,7 @@ bool readUntil(int fd, std::string& text, const std::string& marker) {
 }
 
 TEST(SandboxCommand, ServesAndRecordsUntilTerminatedAndExitsCleanly) {
-    const std::string recordFile = ::testing::TempDir() + "sandbox-command-record.jsonl";
+    std::string recordFile = temporaryPath("sandbox-command-record.jsonl");
     std::remove(recordFile.c_str());
     int output[2];
     ASSERT_EQ(::pipe(output), 0);
@@ -255,16 +192,10 @@ TEST(SandboxCommand, ServesAndRecordsUntilTerminatedAndExitsCleanly) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, output[0]);
-    std::string program = VANTO_CLI_PATH;
-    std::vector<std::string> words = {program, "sandbox", "--record", recordFile};
-    std::vector<char*> arguments;
-    for (std::string& word : words) {
-        arguments.push_back(word.data());
-    }
-    arguments.push_back(nullptr);
+    char* const arguments[] = {const_cast<char*>(VANTO_CLI_PATH), const_cast<char*>("sandbox"),
+                               const_cast<char*>("--record"), recordFile.data(), nullptr};
     pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, arguments.data(), environ),
-              0);
+    ASSERT_EQ(posix_spawn(&child, VANTO_CLI_PATH, &actions, nullptr, arguments, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
 
