@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace vanto::testing {
 
@@ -35,6 +37,16 @@ inline std::string objectOf(const Members& members) {
         text += '"' + key + "\":" + value;
     }
     return text + '}';
+}
+
+/// The members of the JSON object `json` as keys and raw JSON values, in the order written.
+inline Members membersOf(std::string_view json) {
+    Members members;
+    const auto object = nlohmann::ordered_json::parse(json);
+    for (const auto& [key, value] : object.items()) {
+        members.emplace_back(key, value.dump());
+    }
+    return members;
 }
 
 /// A result record with "code" first and only required texts after it: it decodes from
@@ -134,3 +146,13 @@ void expectTheCodeRule(const Members& members) {
 }
 
 }  // namespace vanto::testing
+
+namespace vanto {
+
+/// Failed comparisons show a record as its JSON.
+template <testing::Encodable Record>
+void PrintTo(const Record& record, std::ostream* out) {
+    *out << record.toJSON();
+}
+
+}  // namespace vanto

@@ -1,12 +1,7 @@
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
-#include <string_view>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,55 +15,19 @@
 #include "vanto/web/datosPeticion.h"
 
 namespace vanto {
-
-// Failed comparisons show the records as their JSON.
-static void PrintTo(const datosPeticion& record, std::ostream* out) {
-    *out << record.toJSON();
-}
-static void PrintTo(const Parameters& record, std::ostream* out) {
-    *out << record.toJSON();
-}
-static void PrintTo(const WebViewPaymentResponse& record, std::ostream* out) {
-    *out << record.toJSON();
-}
-static void PrintTo(const WebViewPaymentResponseOK& record, std::ostream* out) {
-    *out << record.toJSON();
-}
-static void PrintTo(const WebViewPaymentResponseKO& record, std::ostream* out) {
-    *out << record.toJSON();
-}
-
 namespace {
 
-using testing::Decodable;
-using testing::Encodable;
 using testing::Members;
 using testing::objectOf;
 
-// The result records are made by the library with all their values, never empty.
-static_assert(!std::is_default_constructible_v<WebViewPaymentResponseOK>);
-static_assert(!std::is_default_constructible_v<WebViewPaymentResponseKO>);
-
-// The nineteen result keys in their wire order.
-constexpr std::array<std::string_view, 19> kParameterKeys{"Ds_Date",
-                                                          "Ds_Hour",
-                                                          "Ds_SecurePayment",
-                                                          "Ds_Amount",
-                                                          "Ds_Currency",
-                                                          "Ds_Order",
-                                                          "Ds_MerchantCode",
-                                                          "Ds_Terminal",
-                                                          "Ds_Response",
-                                                          "Ds_Signature",
-                                                          "Ds_TransactionType",
-                                                          "Ds_MerchantData",
-                                                          "Ds_AuthorisationCode",
-                                                          "Ds_ExpiryDate",
-                                                          "Ds_Merchant_Identifier",
-                                                          "Ds_ConsumerLanguage",
-                                                          "Ds_Card_Country",
-                                                          "Ds_Card_Brand",
-                                                          "Ds_Card_Number"};
+// An accepted result that had only a response code: every result key, in wire order.
+constexpr const char* kAcceptedWithOnlyAResponse =
+    R"({"code":0,"desc":"","Ds_Date":"","Ds_Hour":"","Ds_SecurePayment":"",)"
+    R"("Ds_Amount":"","Ds_Currency":"","Ds_Order":"","Ds_MerchantCode":"",)"
+    R"("Ds_Terminal":"","Ds_Response":"0000","Ds_Signature":"",)"
+    R"("Ds_TransactionType":"","Ds_MerchantData":"","Ds_AuthorisationCode":"",)"
+    R"("Ds_ExpiryDate":"","Ds_Merchant_Identifier":"","Ds_ConsumerLanguage":"",)"
+    R"("Ds_Card_Country":"","Ds_Card_Brand":"","Ds_Card_Number":""})";
 
 const std::string kSigned =
     R"({"Ds_Signature":"c2ln+/=","Ds_MerchantParameters":"eyJhIjoxfQ==","Ds_SignatureVersion":"HMAC_SHA256_V1"})";
@@ -81,22 +40,6 @@ Parameters fullParameters() {
                       "2", "724", "VISA", "454881******0004 ñ");
 }
 
-TEST(WebViewPaymentResponseDecoding, AnswerWithoutNestedRecords) {
-    const auto plain = WebViewPaymentResponse::fromJSON(R"({"code":0,"desc":"OK"})");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->code, 0);
-    EXPECT_EQ(plain->desc, "OK");
-    EXPECT_FALSE(plain->datosPeticion);
-    EXPECT_FALSE(plain->parameters);
-
-    const auto error = WebViewPaymentResponse::fromJSON(
-        R"({"datosPeticion":null,"code":9999,"desc":"Error firma","parameters":null})");
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, 9999);
-    EXPECT_FALSE(error->datosPeticion);
-    EXPECT_FALSE(error->parameters);
-}
-
 TEST(WebViewPaymentResponseDecoding, SignedValuesAreAllRequiredTexts) {
     const auto answer = WebViewPaymentResponse::fromJSON(
         R"({"code":0,"desc":"OK","extra":{},"datosPeticion":{"Ds_Signature":"c2ln+/=",)"
@@ -107,6 +50,9 @@ TEST(WebViewPaymentResponseDecoding, SignedValuesAreAllRequiredTexts) {
     Parameters expected;
     expected.Ds_Order = "1234ABCD";
     EXPECT_EQ(answer->parameters, expected);
+    EXPECT_EQ(WebViewPaymentResponse::fromJSON(
+                  R"({"datosPeticion":null,"code":9999,"desc":"x","parameters":null})"),
+              WebViewPaymentResponse(std::nullopt, 9999, "x", std::nullopt));
 
     const Members complete{{"Ds_Signature", "\"s\""},
                            {"Ds_MerchantParameters", "\"p\""},
@@ -133,9 +79,7 @@ TEST(WebViewPaymentResponseDecoding, SignedValuesAreAllRequiredTexts) {
 
 TEST(WebViewPaymentResponseDecoding, CodeIsAWholeNumberInRangeAndDescARequiredText) {
     testing::expectTheCodeRule<WebViewPaymentResponse>({{"code", "0"}, {"desc", "\"\""}});
-    EXPECT_FALSE(WebViewPaymentResponse::fromJSON(R"({"code":0})"));
-    EXPECT_FALSE(WebViewPaymentResponse::fromJSON(R"({"code":0,"desc":false})"));
-    EXPECT_FALSE(WebViewPaymentResponse::fromJSON(R"([{"code":0,"desc":"OK"}])"));
+    testing::expectEveryMemberRequired<WebViewPaymentResponse>({{"code", "0"}, {"desc", "\"\""}});
 }
 
 TEST(ParametersDecoding, EachFieldIsTextNullOrAbsent) {
@@ -149,8 +93,9 @@ TEST(ParametersDecoding, EachFieldIsTextNullOrAbsent) {
     ASSERT_TRUE(nullResponse);
     EXPECT_EQ(*nullResponse, Parameters());
 
-    for (const std::string_view key : kParameterKeys) {
-        const std::string name(key);
+    const Members resultKeys = testing::membersOf(kAcceptedWithOnlyAResponse);
+    for (auto result = resultKeys.begin() + 2; result != resultKeys.end(); ++result) {
+        const std::string& name = result->first;
         SCOPED_TRACE(name);
         for (const char* wrong : {"0", "1.5", "1e400", "true", "{}", "[]"}) {
             EXPECT_FALSE(Parameters::fromJSON(objectOf({{name, wrong}}))) << wrong;
@@ -217,13 +162,7 @@ TEST(WebViewPaymentResponseEncoding, RoundTripKeepsEveryField) {
 TEST(WebViewPaymentResponseOKRecord, TakesCodeAndEveryParameterOrEmptyText) {
     Parameters onlyResponse;
     onlyResponse.Ds_Response = "0000";
-    EXPECT_EQ(WebViewPaymentResponseOK(onlyResponse, 0).toJSON(),
-              R"({"code":0,"desc":"","Ds_Date":"","Ds_Hour":"","Ds_SecurePayment":"",)"
-              R"("Ds_Amount":"","Ds_Currency":"","Ds_Order":"","Ds_MerchantCode":"",)"
-              R"("Ds_Terminal":"","Ds_Response":"0000","Ds_Signature":"",)"
-              R"("Ds_TransactionType":"","Ds_MerchantData":"","Ds_AuthorisationCode":"",)"
-              R"("Ds_ExpiryDate":"","Ds_Merchant_Identifier":"","Ds_ConsumerLanguage":"",)"
-              R"("Ds_Card_Country":"","Ds_Card_Brand":"","Ds_Card_Number":""})");
+    EXPECT_EQ(WebViewPaymentResponseOK(onlyResponse, 0).toJSON(), kAcceptedWithOnlyAResponse);
 
     EXPECT_EQ(WebViewPaymentResponseOK(fullParameters(), 99),
               WebViewPaymentResponseOK(99, "", "01/02/2025", "10:15", "1", "1999", "978",
@@ -233,15 +172,7 @@ TEST(WebViewPaymentResponseOKRecord, TakesCodeAndEveryParameterOrEmptyText) {
 }
 
 TEST(WebViewPaymentResponseOKRecord, DecodingNeedsAllTwentyOneKeysWithTheirTypes) {
-    Members members{{"code", "0"}, {"desc", "\"\""}};
-    for (const std::string_view key : kParameterKeys) {
-        members.emplace_back(std::string(key), "\"" + std::string(key) + "\"");
-    }
-    const auto complete = WebViewPaymentResponseOK::fromJSON(objectOf(members));
-    ASSERT_TRUE(complete);
-    EXPECT_EQ(complete->Ds_Date, "Ds_Date");
-    EXPECT_EQ(complete->Ds_Card_Number, "Ds_Card_Number");
-
+    const Members members = testing::membersOf(kAcceptedWithOnlyAResponse);
     testing::expectEveryMemberRequired<WebViewPaymentResponseOK>(members);
     testing::expectTheCodeRule<WebViewPaymentResponseOK>(members);
 
@@ -255,10 +186,7 @@ TEST(WebViewPaymentResponseKORecord, NeedsBothKeysAndRoundTrips) {
     EXPECT_EQ(WebViewPaymentResponseKO::fromJSON(mapping.toJSON()), mapping);
     testing::expectTheCodeRule<WebViewPaymentResponseKO>({{"code", "0"}, {"desc", "\"\""}});
 
-    EXPECT_FALSE(WebViewPaymentResponseKO::fromJSON(R"({"code":78})"));
-    EXPECT_FALSE(WebViewPaymentResponseKO::fromJSON(R"({"desc":"x"})"));
-    EXPECT_FALSE(WebViewPaymentResponseKO::fromJSON(R"({"code":"78","desc":"x"})"));
-    EXPECT_FALSE(WebViewPaymentResponseKO::fromJSON(R"({"code":78,"desc":null})"));
+    testing::expectEveryMemberRequired<WebViewPaymentResponseKO>({{"code", "0"}, {"desc", "\"\""}});
     EXPECT_EQ(WebViewPaymentResponseKO(1, "\xc3").toJSON(), "");
 }
 
