@@ -5,12 +5,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "FakeGatewayService.h"
+#include "TestSupport.h"
+#include "vanto/platform/MainQueue.h"
 #include "vanto/platform/ui/TextRange.h"
 #include "vanto/platform/ui/Toolkit.h"
+#include "vanto/transport/TraceSink.h"
 
 namespace vanto::testing {
 
@@ -296,6 +301,33 @@ class FakeToolkit : public ui::Toolkit {
     std::shared_ptr<FakeWebView> webView = std::make_shared<FakeWebView>();
     std::shared_ptr<FakeActivityIndicator> webIndicator = std::make_shared<FakeActivityIndicator>();
     std::vector<std::shared_ptr<FakeButton>> buttons;
+};
+
+/// What a screen's test runs in: a fresh configuration, a fake toolkit, a fake gateway service
+/// installed through `setService`, and the trace lines; all taken down again afterwards.
+template <typename Request, auto setService>
+class ScreenTest : public ConfiguredTest {
+  protected:
+    void SetUp() override {
+        ConfiguredTest::SetUp();
+        setService(service);
+        ui::setToolkit(toolkit);
+        setTraceSink([this](std::string_view line) { traces.emplace_back(line); });
+    }
+    void TearDown() override {
+        platform::MainQueue::runPending();
+        service->calls.clear();
+        setTraceSink(nullptr);
+        ui::setToolkit(nullptr);
+        setService(nullptr);
+        ConfiguredTest::TearDown();
+    }
+
+    std::shared_ptr<FakeToolkit> toolkit = std::make_shared<FakeToolkit>();
+    FakeToolkit& ui = *toolkit;
+    std::shared_ptr<FakeGatewayService<Request>> service =
+        std::make_shared<FakeGatewayService<Request>>();
+    std::vector<std::string> traces;
 };
 
 }  // namespace vanto::testing

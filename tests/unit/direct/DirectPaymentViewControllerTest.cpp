@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeGatewayService.h"
 #include "FakeUi.h"
-#include "TestSupport.h"
 #include "vanto/config/PaymentUILabel.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/text/CardText.h"
-#include "vanto/transport/TraceSink.h"
 
 namespace vanto {
 namespace {
@@ -22,7 +19,6 @@ using platform::ui::Color;
 using platform::ui::Font;
 using platform::ui::Image;
 using Outcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
-using FakeService = testing::FakeGatewayService<DirectPaymentRequest>;
 
 // Records each outcome with the number of times the screen had closed when it came.
 class RecordingDelegate : public DirectPaymentResponseDelegate {
@@ -50,23 +46,8 @@ std::string nextDecember() {
     return std::string("12") + (year < 10 ? "0" : "") + std::to_string(year);
 }
 
-class CardScreen : public testing::ConfiguredTest {
+class CardScreen : public testing::ScreenTest<DirectPaymentRequest, setDirectPaymentService> {
   protected:
-    void SetUp() override {
-        ConfiguredTest::SetUp();
-        setDirectPaymentService(service);
-        platform::ui::setToolkit(toolkit);
-        setTraceSink([this](std::string_view line) { traces.emplace_back(line); });
-    }
-    void TearDown() override {
-        platform::MainQueue::runPending();
-        service->calls.clear();
-        setTraceSink(nullptr);
-        platform::ui::setToolkit(nullptr);
-        setDirectPaymentService(nullptr);
-        ConfiguredTest::TearDown();
-    }
-
     // A screen loaded and on screen, with the delegate set; kept in `screen` as an application
     // keeps the screen it presents.
     std::shared_ptr<DirectPaymentViewController> show(
@@ -90,12 +71,8 @@ class CardScreen : public testing::ConfiguredTest {
         return std::get<DirectPaymentResponseKO>(delegate->outcomes.at(0));
     }
 
-    std::shared_ptr<testing::FakeToolkit> toolkit = std::make_shared<testing::FakeToolkit>();
-    testing::FakeToolkit& ui = *toolkit;
-    std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
     std::shared_ptr<RecordingDelegate> delegate =
         std::make_shared<RecordingDelegate>(toolkit->presentation);
-    std::vector<std::string> traces;
     std::shared_ptr<DirectPaymentViewController> screen;
 };
 
