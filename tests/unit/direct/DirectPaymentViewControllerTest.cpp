@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeUi.h"
+#include "RecordingViews.h"
 #include "vanto/config/PaymentUILabel.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewController.h"
@@ -18,7 +19,7 @@ namespace {
 using platform::ui::Color;
 using platform::ui::Font;
 using platform::ui::Image;
-using Outcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
+using Outcome = testing::DirectOutcome;
 
 // Records each outcome with the number of times the screen had closed when it came.
 class RecordingDelegate : public DirectPaymentResponseDelegate {
