@@ -1,12 +1,21 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "FakeGatewayService.h"
+#include "TestSupport.h"
+#include "vanto/platform/MainQueue.h"
+#include "vanto/platform/ui/TextRange.h"
 #include "vanto/platform/ui/Toolkit.h"
+#include "vanto/transport/TraceSink.h"
 
 namespace vanto::testing {
 
@@ -26,19 +35,50 @@ class FakeTextField : public ui::TextField {
     }
 
     /// Replaces `range` of the text by `replacement`; returns what the delegate answered.
-    bool edit(ui::TextRange range, const std::string& replacement);
+    bool edit(ui::TextRange range, const std::string& replacement) {
+        auto asked = delegate.lock();
+        EXPECT_TRUE(asked || !delegateSet) << "the field's delegate has gone";
+        const bool allowed = !asked || asked->textField(*this, range, replacement);
+        if (allowed) {
+            const auto edited = ui::replacingCharacters(shown.value_or(""), range, replacement);
+            EXPECT_TRUE(edited) << "an edit the field cannot apply was allowed";
+            shown = edited.value_or(shown.value_or(""));
+        }
+        return allowed;
+    }
     /// Types each character of `characters` at the end, one keystroke each.
-    void type(const std::string& characters);
+    void type(const std::string& characters) {
+        for (std::size_t at = 0; at < characters.size(); at = nextCharacter(characters, at)) {
+            paste(characters.substr(at, nextCharacter(characters, at) - at));
+        }
+    }
     /// Pastes `text` at the end in one edit.
-    bool paste(const std::string& text);
+    bool paste(const std::string& text) {
+        return edit({ui::utf16Length(shown.value_or("")), 0}, text);
+    }
     /// Deletes the last character (two UTF-16 units for one outside the Basic Multilingual Plane).
-    bool deleteBackward();
+    bool deleteBackward() {
+        const std::string current = shown.value_or("");
+        std::size_t last = current.size();
+        while (last > 0 && (static_cast<unsigned char>(current[--last]) & 0xC0) == 0x80) {
+        }
+        const std::size_t end = ui::utf16Length(current);
+        const std::size_t start = ui::utf16Length(std::string_view(current).substr(0, last));
+        return edit({start, end - start}, "");
+    }
 
     std::optional<std::string> shown = std::string();
     bool enabled = true;
     double alpha = 1.0;
     std::weak_ptr<ui::TextFieldDelegate> delegate;
     bool delegateSet = false;
+
+  private:
+    static std::size_t nextCharacter(const std::string& text, std::size_t at) {
+        while (++at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+        }
+        return at;
+    }
 };
 
 class FakeLabel : public ui::Label {
@@ -60,7 +100,11 @@ class FakeBarButton : public ui::BarButton {
     void setTitle(const std::string& value) override { title = value; }
     void setEnabled(bool value) override { enabled = value; }
     void setAction(std::function<void()> value) override { action = std::move(value); }
-    void tap() const;
+    void tap() const {
+        if (enabled && action) {
+            action();
+        }
+    }
 
     std::string title;
     bool enabled = true;
@@ -74,7 +118,11 @@ class FakeButton : public ui::Button {
     void setHidden(bool value) override { hidden = value; }
     void setFrame(const ui::Rect& value) override { frame = value; }
     void setAction(std::function<void()> value) override { action = std::move(value); }
-    void tap() const;
+    void tap() const {
+        if (!hidden && action) {
+            action();
+        }
+    }
 
     std::string title;
     std::optional<ui::Font> font;
@@ -122,7 +170,11 @@ class FakeMainView : public ui::MainView {
         tapActions.push_back(std::move(action));
     }
     void setContentView(std::shared_ptr<ui::View> value) override { content = std::move(value); }
-    void tap() const;
+    void tap() const {
+        for (const auto& action : tapActions) {
+            action();
+        }
+    }
 
     std::optional<ui::Color> background;
     int editingEnded = 0;
@@ -132,8 +184,14 @@ class FakeMainView : public ui::MainView {
 
 class FakePresentation : public ui::Presentation {
   public:
-    void present(ui::Alert alert, bool animated) override;
-    void dismiss(bool animated) override;
+    void present(ui::Alert alert, bool animated) override {
+        alerts.push_back(std::move(alert));
+        lastAnimated = animated;
+    }
+    void dismiss(bool animated) override {
+        ++dismissals;
+        lastAnimated = animated;
+    }
 
     std::vector<ui::Alert> alerts;
     int dismissals = 0;
@@ -159,12 +217,34 @@ class FakeWebView : public ui::WebView {
     }
 
     /// The navigation delegate, which must be set.
-    std::shared_ptr<ui::WebViewNavigationDelegate> navigationDelegate() const;
+    std::shared_ptr<ui::WebViewNavigationDelegate> navigationDelegate() const {
+        auto shown = delegate.lock();
+        EXPECT_TRUE(shown) << "the web view has no navigation delegate";
+        return shown;
+    }
     /// Asks the delegate about a navigation to `address`; returns its decision, none when it
     /// made none.
-    std::optional<ui::NavigationActionPolicy> navigate(const std::optional<std::string>& address);
+    std::optional<ui::NavigationActionPolicy> navigate(const std::optional<std::string>& address) {
+        std::optional<ui::NavigationActionPolicy> decision;
+        if (auto screen = navigationDelegate()) {
+            screen->decidePolicyFor(*this, address, [this, &decision](auto policy) {
+                EXPECT_FALSE(decision) << "decided twice";
+                decision = policy;
+                decisions.push_back(policy);
+            });
+        }
+        return decision;
+    }
     /// Finishes the navigation and answers the page script with `result` and `error`.
-    void finish(std::optional<ui::ScriptValue> result, std::optional<ui::ScriptError> error = {});
+    void finish(std::optional<ui::ScriptValue> result, std::optional<ui::ScriptError> error = {}) {
+        if (auto screen = navigationDelegate()) {
+            screen->didFinishNavigation(*this);
+        }
+        ASSERT_FALSE(evaluations.empty()) << "no script was evaluated";
+        auto evaluation = std::move(evaluations.back());
+        evaluations.pop_back();
+        evaluation.completion(std::move(result), std::move(error));
+    }
 
     std::vector<platform::URLRequest> loaded;
     std::vector<Evaluation> evaluations;
@@ -177,15 +257,26 @@ class FakeWebView : public ui::WebView {
 /// keeps them for the test to look at.
 class FakeToolkit : public ui::Toolkit {
   public:
-    FakeToolkit();
-
-    ui::DirectPaymentViewElements loadDirectPaymentViewController() override;
-    ui::WebViewPaymentViewElements loadWebViewPaymentController() override;
+    ui::DirectPaymentViewElements loadDirectPaymentViewController() override {
+        return {view,           presentation, numberField, expiryField,  cvvField, numberLabel,
+                expiryLabel,    cvvLabel,     infoLabel,   indicator,    logo,     cancelButton,
+                continueButton, background,   topSpacing,  navigationBar};
+    }
+    ui::WebViewPaymentViewElements loadWebViewPaymentController() override {
+        return {view, presentation};
+    }
     std::shared_ptr<ui::WebView> makeWebView() override { return webView; }
     std::shared_ptr<ui::ActivityIndicator> makeActivityIndicator() override { return webIndicator; }
-    std::shared_ptr<ui::Button> makeButton(const ui::Rect& frame) override;
+    std::shared_ptr<ui::Button> makeButton(const ui::Rect& frame) override {
+        buttons.push_back(std::make_shared<FakeButton>());
+        buttons.back()->frame = frame;
+        return buttons.back();
+    }
     ui::DeviceMetrics deviceMetrics() const override { return metrics; }
-    void animate(double seconds, std::function<void()> changes) override;
+    void animate(double seconds, std::function<void()> changes) override {
+        animations.push_back(seconds);
+        changes();
+    }
 
     ui::DeviceMetrics metrics;
     std::vector<double> animations;
@@ -210,6 +301,33 @@ class FakeToolkit : public ui::Toolkit {
     std::shared_ptr<FakeWebView> webView = std::make_shared<FakeWebView>();
     std::shared_ptr<FakeActivityIndicator> webIndicator = std::make_shared<FakeActivityIndicator>();
     std::vector<std::shared_ptr<FakeButton>> buttons;
+};
+
+/// What a screen's test runs in: a fresh configuration, a fake toolkit, a fake gateway service
+/// installed through `setService`, and the trace lines; all taken down again afterwards.
+template <typename Request, auto setService>
+class ScreenTest : public ConfiguredTest {
+  protected:
+    void SetUp() override {
+        ConfiguredTest::SetUp();
+        setService(service);
+        ui::setToolkit(toolkit);
+        setTraceSink([this](std::string_view line) { traces.emplace_back(line); });
+    }
+    void TearDown() override {
+        platform::MainQueue::runPending();
+        service->calls.clear();
+        setTraceSink(nullptr);
+        ui::setToolkit(nullptr);
+        setService(nullptr);
+        ConfiguredTest::TearDown();
+    }
+
+    std::shared_ptr<FakeToolkit> toolkit = std::make_shared<FakeToolkit>();
+    FakeToolkit& ui = *toolkit;
+    std::shared_ptr<FakeGatewayService<Request>> service =
+        std::make_shared<FakeGatewayService<Request>>();
+    std::vector<std::string> traces;
 };
 
 }  // namespace vanto::testing

@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace vanto::testing {
 
@@ -35,6 +37,16 @@ inline std::string objectOf(const Members& members) {
         text += '"' + key + "\":" + value;
     }
     return text + '}';
+}
+
+/// The members of the JSON object `json` as keys and raw JSON values, in the order written.
+inline Members membersOf(std::string_view json) {
+    Members members;
+    const auto object = nlohmann::ordered_json::parse(json);
+    for (const auto& [key, value] : object.items()) {
+        members.emplace_back(key, value.dump());
+    }
+    return members;
 }
 
 /// A result record with "code" first and only required texts after it: it decodes from
@@ -95,35 +107,28 @@ void expectTheCodeRule(const Members& members) {
     for (const auto& [text, value] : whole) {
         EXPECT_EQ(codeOf(text), value) << text;
     }
-    const std::string fourHundredDigits(400, '9');
-    const std::vector<std::string> refused{"9223372036854775808",
-                                           "9.223372036854775808e18",
-                                           "9223372036854775807.5",
-                                           "18446744073709551616",
-                                           "-9223372036854775809",
-                                           "-9223372036854775808.5",
-                                           "0.5",
-                                           "1e19",
-                                           "-1e19",
-                                           "1e400",
-                                           "-1e400",
-                                           "1e-400",
-                                           "1e99999999999999999999",
-                                           fourHundredDigits,
-                                           "-" + fourHundredDigits,
-                                           "\"0\"",
-                                           "true",
-                                           "null",
-                                           "[0]",
-                                           "{}"};
+    const std::string nines(400, '9');
+    // Past either end, not whole, or not a number at all.
+    std::vector<std::string> refused{"9223372036854775808",   "9.223372036854775808e18",
+                                     "9223372036854775807.5", "18446744073709551616",
+                                     "-9223372036854775809",  "-9223372036854775808.5"};
+    for (const char* text : {"0.5", "1e19", "-1e19", "\"0\"", "true", "null", "[0]", "{}"}) {
+        refused.emplace_back(text);
+    }
+    // Numbers no double holds: members the record does not know may carry them all the same.
+    const std::vector<std::string> huge{"1e400",
+                                        "-1e400",
+                                        "1e-400",
+                                        "1e99999999999999999999",
+                                        nines,
+                                        "-" + nines,
+                                        R"([1e999,{"n":-1e999}])"};
+    refused.insert(refused.end(), huge.begin(), huge.end() - 1);
     for (const std::string& text : refused) {
         EXPECT_EQ(codeOf(text), std::nullopt) << text.substr(0, 40);
     }
-
     Members withUnknown = members;
-    for (const std::string& odd :
-         {std::string("1e400"), std::string("-1e400"), fourHundredDigits, std::string("1e-400"),
-          std::string("1e99999999999999999999"), std::string(R"([1e999,{"n":-1e999}])")}) {
+    for (const std::string& odd : huge) {
         withUnknown.emplace_back("unknown" + std::to_string(withUnknown.size()), odd);
     }
     EXPECT_TRUE(Record::fromJSON(objectOf(withUnknown)));
@@ -133,4 +138,75 @@ void expectTheCodeRule(const Members& members) {
     EXPECT_EQ(numbersInText->desc, R"("1.0" 1e400 -0)");
 }
 
+/// The optional text members of `Nested`, named by the keys of `accepted` after "code" and
+/// "desc", each take a text, null or nothing, and refuse any other value both on their own and
+/// when an `Outer` record carries them under `member`, itself an object and nothing else. A text
+/// is written back alone, whatever unknown member came with it.
+template <Encodable Nested, Decodable Outer>
+void expectOptionalTextMembers(const Members& accepted, const std::string& member) {
+    const auto outer = [&member](const std::string& nested) {
+        return Outer::fromJSON(R"({"code":0,"desc":"",")" + member + "\":" + nested + '}');
+    };
+    for (auto key = accepted.begin() + 2; key != accepted.end(); ++key) {
+        SCOPED_TRACE(key->first);
+        for (const char* wrong : {"0", "1.5", "1e400", "true", "{}", "[\"0000\"]"}) {
+            EXPECT_FALSE(Nested::fromJSON(objectOf({{key->first, wrong}}))) << wrong;
+            EXPECT_FALSE(outer(objectOf({{key->first, wrong}}))) << wrong;
+        }
+        EXPECT_TRUE(outer(objectOf({{key->first, "null"}})));
+        const auto text =
+            Nested::fromJSON(objectOf({{key->first, "\"v\""}, {"Ds_Other", "1e400"}}));
+        ASSERT_TRUE(text);
+        EXPECT_EQ(text->toJSON(), objectOf({{key->first, "\"v\""}}));
+    }
+    for (const char* notAnObject : {"\"0000\"", "[]", "1"}) {
+        EXPECT_FALSE(outer(notAnObject)) << notAnObject;
+    }
+}
+
+/// None of `Records` decodes from a text that is not one well-formed JSON object (the gateway's
+/// answer or what a return address carries after Base64 decoding may be anything), and none
+/// throws.
+template <Decodable... Records>
+void expectOnlyOneJsonObjectDecodes() {
+    // A control character must be escaped inside a JSON string, the NUL byte too.
+    constexpr char kRawNul[] = "{\"code\":0,\"desc\":\"a\0b\"}";
+    const std::vector<std::string> broken{
+        "",
+        "0",
+        "null",
+        "[]",
+        R"([{"code":0,"desc":"OK"}])",
+        R"("{\"code\":0,\"desc\":\"OK\"}")",
+        R"({"code":0,"desc":"OK")",
+        R"({"code":0,"desc":"OK"} {})",
+        R"({"code":0,"desc":"OK"}x)",
+        R"({"code":0,"desc":"OK",})",
+        "{\"code\":0,\"desc\":\"\xff\"}",
+        "{\"code\":0,\"desc\":\"\xc3\"}",
+        "{\"code\":0,\"desc\":\"\xc0\xaf\"}",
+        "{\"code\":0,\"desc\":\"\xed\xa0\x80\"}",
+        "{\"code\":0,\"desc\":\"\xf4\x90\x80\x80\"}",
+        R"({"code":0,"desc":"\ud800"})",
+        std::string(kRawNul, sizeof kRawNul - 1),
+        std::string("\x89PNG\r\n\x1a\n\0\0", 10),
+        std::string(100000, '['),
+        std::string(100000, '{'),
+    };
+    for (const std::string& text : broken) {
+        SCOPED_TRACE(text.substr(0, 40));
+        EXPECT_NO_THROW(([&text] { EXPECT_FALSE(Records::fromJSON(text)); }(), ...));
+    }
+}
+
 }  // namespace vanto::testing
+
+namespace vanto {
+
+/// Failed comparisons show a record as its JSON.
+template <testing::Encodable Record>
+void PrintTo(const Record& record, std::ostream* out) {
+    *out << record.toJSON();
+}
+
+}  // namespace vanto

@@ -23,8 +23,8 @@ inline std::string readTestData(const std::string& name) {
     return text;
 }
 
-/// Gives each test a fresh shared configuration and the client identification of the worked
-/// examples, and puts the defaults back afterwards.
+/// Gives each test a fresh shared configuration and the client identification of the sample
+/// orders ("1.0", "ShopApp"), and puts the defaults back afterwards.
 class ConfiguredTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -5,22 +5,21 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeGatewayService.h"
 #include "FakeUi.h"
-#include "TestSupport.h"
+#include "RecordingViews.h"
 #include "vanto/config/PaymentUILabel.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/text/CardText.h"
-#include "vanto/transport/TraceSink.h"
 
 namespace vanto {
 namespace {
 
-using testing::FakeTextField;
-using Outcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
-using FakeService = testing::FakeGatewayService<DirectPaymentRequest>;
+using platform::ui::Color;
+using platform::ui::Font;
+using platform::ui::Image;
+using Outcome = testing::DirectOutcome;
 
 // Records each outcome with the number of times the screen had closed when it came.
 class RecordingDelegate : public DirectPaymentResponseDelegate {
@@ -48,23 +47,8 @@ std::string nextDecember() {
     return std::string("12") + (year < 10 ? "0" : "") + std::to_string(year);
 }
 
-class CardScreen : public testing::ConfiguredTest {
+class CardScreen : public testing::ScreenTest<DirectPaymentRequest, setDirectPaymentService> {
   protected:
-    void SetUp() override {
-        ConfiguredTest::SetUp();
-        setDirectPaymentService(service);
-        platform::ui::setToolkit(toolkit);
-        setTraceSink([this](std::string_view line) { traces.emplace_back(line); });
-    }
-    void TearDown() override {
-        platform::MainQueue::runPending();
-        service->calls.clear();
-        setTraceSink(nullptr);
-        platform::ui::setToolkit(nullptr);
-        setDirectPaymentService(nullptr);
-        ConfiguredTest::TearDown();
-    }
-
     // A screen loaded and on screen, with the delegate set; kept in `screen` as an application
     // keeps the screen it presents.
     std::shared_ptr<DirectPaymentViewController> show(
@@ -88,12 +72,8 @@ class CardScreen : public testing::ConfiguredTest {
         return std::get<DirectPaymentResponseKO>(delegate->outcomes.at(0));
     }
 
-    std::shared_ptr<testing::FakeToolkit> toolkit = std::make_shared<testing::FakeToolkit>();
-    testing::FakeToolkit& ui = *toolkit;
-    std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
     std::shared_ptr<RecordingDelegate> delegate =
         std::make_shared<RecordingDelegate>(toolkit->presentation);
-    std::vector<std::string> traces;
     std::shared_ptr<DirectPaymentViewController> screen;
 };
 
@@ -108,19 +88,29 @@ TEST_F(CardScreen, ShowsItsAppearanceOnlyOnceOnScreen) {
     EXPECT_EQ(faded, std::vector<double>(9, 0.0));
     EXPECT_FALSE(ui.continueButton->enabled);
 
-    const VantInAppUIConfig defaults;
-    EXPECT_EQ(ui.logo->image, platform::ui::Image::named("logoQuenta"));
+    EXPECT_EQ(ui.logo->image, Image::named("logoQuenta"));
     EXPECT_FALSE(ui.background->image) << "no background image unless one is set";
-    EXPECT_EQ(ui.view->background, platform::ui::Color::white());
-    EXPECT_EQ(ui.numberLabel->text, "N.º de tarjeta");
-    EXPECT_EQ(ui.expiryLabel->text, "Caducidad");
-    EXPECT_EQ(ui.cvvLabel->text, "Cód. seguridad");
-    EXPECT_EQ(ui.infoLabel->text, defaults.infoPaymentLabel()->text());
-    EXPECT_EQ(ui.infoLabel->font, defaults.infoPaymentLabel()->textFont());
-    EXPECT_EQ(ui.cvvLabel->font, platform::ui::Font::systemFont(16));
-    EXPECT_EQ(ui.cvvLabel->color, platform::ui::Color::black());
+    EXPECT_EQ(ui.view->background, Color::white());
     EXPECT_EQ(ui.cancelButton->title, "Cancelar");
     EXPECT_EQ(ui.continueButton->title, "Continuar");
+    const struct {
+        const testing::FakeLabel& label;
+        const char* text;
+        Font font;
+    } captions[] = {
+        {*ui.infoLabel,
+         "Por favor, compruebe que el número de tarjeta y el resto de datos son exactamente los "
+         "mismos que aparecen en la tarjeta.",
+         Font::systemFont(16, platform::ui::FontWeight::regular)},  // asked for in regular weight
+        {*ui.numberLabel, "N.º de tarjeta", Font::systemFont(16)},
+        {*ui.expiryLabel, "Caducidad", Font::systemFont(16)},
+        {*ui.cvvLabel, "Cód. seguridad", Font::systemFont(16)},
+    };
+    for (const auto& [label, text, font] : captions) {
+        EXPECT_EQ(label.text, text);
+        EXPECT_EQ(label.font, font) << text;
+        EXPECT_EQ(label.color, Color::black()) << text;
+    }
 
     screen->viewDidAppear(true);
     EXPECT_EQ(ui.animations, std::vector<double>{0.4});
@@ -136,20 +126,19 @@ TEST_F(CardScreen, ShowsItsAppearanceOnlyOnceOnScreen) {
 
 TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
     auto config = std::make_shared<VantInAppUIConfig>();
-    config->setLogo(platform::ui::Image::fromData("logo"))
-        .setBackgroundImageView(platform::ui::Image::named("fondo"))
+    config->setLogo(Image::fromData("logo"))
+        .setBackgroundImageView(Image::named("fondo"))
         .setBackgorundViewColor({0, 0, 1, 1})
         .setInfoPaymentLabel(nullptr)
-        .setCVVLabel(
-            PaymentUILabel::create("CVV", {1, 0, 0, 1}, platform::ui::Font::named("Serif", 9)))
+        .setCVVLabel(PaymentUILabel::create("CVV", {1, 0, 0, 1}, Font::named("Serif", 9)))
         .setContinueButtonText("Pagar");
     show(1.0, "REQUIRED", config);
-    EXPECT_EQ(ui.logo->image, platform::ui::Image::fromData("logo"));
-    EXPECT_EQ(ui.background->image, platform::ui::Image::named("fondo"));
-    EXPECT_EQ(ui.view->background, (platform::ui::Color{0, 0, 1, 1}));
+    EXPECT_EQ(ui.logo->image, Image::fromData("logo"));
+    EXPECT_EQ(ui.background->image, Image::named("fondo"));
+    EXPECT_EQ(ui.view->background, (Color{0, 0, 1, 1}));
     EXPECT_EQ(ui.cvvLabel->text, "CVV");
-    EXPECT_EQ(ui.cvvLabel->color, (platform::ui::Color{1, 0, 0, 1}));
-    EXPECT_EQ(ui.cvvLabel->font, (platform::ui::Font::named("Serif", 9)));
+    EXPECT_EQ(ui.cvvLabel->color, (Color{1, 0, 0, 1}));
+    EXPECT_EQ(ui.cvvLabel->font, (Font::named("Serif", 9)));
     EXPECT_EQ(ui.continueButton->title, "Pagar");
     EXPECT_EQ(ui.infoLabel->text, "") << "no information caption: no text, font or colour";
     EXPECT_FALSE(ui.infoLabel->font);

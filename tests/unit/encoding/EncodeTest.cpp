@@ -25,13 +25,13 @@ class EncodeTest : public testing::ConfiguredTest {
         configuration.setAppTerminal("1");
     }
 
-    static std::string directExample() {
+    static std::string sampleDirectOrder() {
         return std::string(Encode::encodeStringDirectPayment("4000000000001234", "123", "2912",
                                                              "1999", "1234ABCD", "", "true", "0",
                                                              "Libro 1/2")
                                .view());
     }
-    static std::string webExample() {
+    static std::string sampleWebOrder() {
         return Encode::encodeStringWebViewPayment("1234ABCD", "REQUIRED", 19.99, "false", "0",
                                                   "Libro");
     }
@@ -44,62 +44,22 @@ class EncodeTest : public testing::ConfiguredTest {
     }
 };
 
-TEST_F(EncodeTest, ReproducesBothWorkedExamplesByteForByte) {
-    EXPECT_EQ(directExample(), readTestData("direct-example.envelope"));
-    EXPECT_EQ(webExample(), readTestData("web-example.envelope"));
-    EXPECT_EQ(split(directExample()).first, readTestData("direct-example.message"));
-    EXPECT_EQ(split(webExample()).first, readTestData("web-example.message"));
+TEST_F(EncodeTest, WritesBothSampleOrdersByteForByte) {
+    EXPECT_EQ(sampleDirectOrder(), readTestData("direct-example.envelope"));
+    EXPECT_EQ(sampleWebOrder(), readTestData("web-example.envelope"));
+    EXPECT_EQ(split(sampleDirectOrder()).first, readTestData("direct-example.message"));
+    EXPECT_EQ(split(sampleWebOrder()).first, readTestData("web-example.message"));
 }
 
 TEST_F(EncodeTest, SignatureCoversMessageTextFollowedByTheCredential) {
-    const auto [message, unsigned_firma] = split(directExample());
+    const auto [message, unsigned_firma] = split(sampleDirectOrder());
     EXPECT_EQ(unsigned_firma, sha256(message));
 
     VantoConfiguration::shared().setAppLicense("sq7HjrUOBfKmC576ILgskD5srU870gJ7");
-    const auto [sameMessage, firma] = split(directExample());
+    const auto [sameMessage, firma] = split(sampleDirectOrder());
     EXPECT_EQ(sameMessage, message) << "the credential must never travel";
     EXPECT_EQ(firma, sha256(message + "sq7HjrUOBfKmC576ILgskD5srU870gJ7"));
-    EXPECT_EQ(directExample().find("sq7HjrUOBfKmC576ILgskD5srU870gJ7"), std::string::npos);
-
-    VantoConfiguration::shared().setAppLicense("sq7HjrUOBfKmC576ILgskD5srU870gJ8");
-    const auto [otherMessage, otherFirma] = split(directExample());
-    EXPECT_EQ(otherMessage, message);
-    EXPECT_NE(otherFirma, firma);
-    EXPECT_EQ(otherFirma.size(), 64u);
-    EXPECT_EQ(otherFirma.find_first_not_of("0123456789abcdef"), std::string::npos);
-}
-
-TEST_F(EncodeTest, FreshConfigurationStillWritesEveryMemberInOrder) {
-    VantoConfiguration::shared() = VantoConfiguration();
-    const auto [message, firma] = split(
-        std::string(Encode::encodeStringDirectPayment("", "", "", "", "", "", "", "", "").view()));
-    const json parsed = json::parse(message);
-    std::vector<std::string> keys;
-    for (const auto& [key, value] : parsed.at("datosPeticion").items()) {
-        keys.push_back(key);
-        EXPECT_TRUE(value.is_string()) << key;
-    }
-    EXPECT_EQ(keys.size(), 17u);
-    // The writer keeps the given order; nlohmann sorts keys, so compare against the raw text.
-    const std::vector<std::string> order = {
-        "DS_MERCHANT_MODULE",        "DS_MERCHANT_MERCHANTCODE",
-        "DS_MERCHANT_TERMINAL",      "DS_MERCHANT_ORDER",
-        "DS_MERCHANT_AMOUNT",        "DS_MERCHANT_CURRENCY",
-        "DS_MERCHANT_PAN",           "DS_MERCHANT_CVV2",
-        "DS_MERCHANT_EXPIRYDATE",    "DS_MERCHANT_IDENTIFIER",
-        "DS_MERCHANT_MERCHANTURL",   "DS_MERCHANT_PRODUCTDESCRIPTION",
-        "DS_MERCHANT_MERCHANTDATA",  "DS_MERCHANT_TRANSACTIONTYPE",
-        "DS_MERCHANT_DIRECTPAYMENT", "DS_MERCHANT_CONSUMERLANGUAGE",
-        "DS_MERCHANT_GROUP"};
-    std::size_t position = 0;
-    for (const auto& key : order) {
-        const auto found = message.find("\"" + key + "\":", position);
-        ASSERT_NE(found, std::string::npos) << key << " missing or out of order";
-        position = found;
-    }
-    EXPECT_EQ(parsed.at("datosPeticion").at("DS_MERCHANT_CURRENCY"), "978");
-    EXPECT_EQ(parsed.at("datosPeticion").at("DS_MERCHANT_MERCHANTCODE"), "");
-    EXPECT_EQ(firma, sha256(message));
+    EXPECT_EQ(sampleDirectOrder().find("sq7HjrUOBfKmC576ILgskD5srU870gJ7"), std::string::npos);
 }
 
 TEST_F(EncodeTest, TextsAreEscapedOnceInTheMessageAndAgainInTheEnvelope) {
@@ -128,7 +88,7 @@ TEST_F(EncodeTest, WebRequestRepairsEmptyReturnAddressesAndKeepsSetOnes) {
     auto& configuration = VantoConfiguration::shared();
     configuration.setAppURLOK("");
     configuration.setAppURLKO("https://shop.example/ko");
-    const auto [message, firma] = split(webExample());
+    const auto [message, firma] = split(sampleWebOrder());
     EXPECT_EQ(configuration.appURLOK(), "REDIR_URL_OK");
     EXPECT_EQ(configuration.appURLKO(), "https://shop.example/ko");
     const json parameters = json::parse(message).at("parametros");
@@ -143,7 +103,7 @@ TEST_F(EncodeTest, WebRequestSendsPaymentMethodLetterAndOptionalTexts) {
     ASSERT_TRUE(configuration.setAppMerchantPayMethods(5));
     configuration.setAppMerchantName("Librería");
     configuration.setAppMerchantDescription("Tienda");
-    const json parameters = json::parse(split(webExample()).first).at("parametros");
+    const json parameters = json::parse(split(sampleWebOrder()).first).at("parametros");
     EXPECT_EQ(parameters.at("Ds_Merchant_PayMethods"), "z");
     EXPECT_EQ(parameters.at("Ds_Merchant_MerchantName"), "Librería");
     EXPECT_EQ(parameters.at("Ds_merchant_MerchantDescriptor"), "Tienda");
@@ -159,13 +119,11 @@ TEST_F(EncodeTest, WebRequestAmountsRoundToNearestHundredthAwayFromZero) {
             .at("Ds_Merchant_Amount")
             .get<std::string>();
     };
-    EXPECT_EQ(amountSent(19.99), "1999");
-    EXPECT_EQ(amountSent(0.29), "29");
-    EXPECT_EQ(amountSent(0.105), "11");
-    EXPECT_EQ(amountSent(-1.5), "-150");
-    EXPECT_EQ(amountSent(0.0), "0");
-    EXPECT_EQ(amountSent(-0.004), "0");
-    EXPECT_EQ(amountSent(1e16), "1000000000000000000");
+    // The rounding itself is the amount helper's; these show the web request goes through it.
+    for (const auto& [amount, sent] :
+         {std::pair{0.105, "11"}, {-1.5, "-150"}, {-0.004, "0"}, {1e16, "1000000000000000000"}}) {
+        EXPECT_EQ(amountSent(amount), sent) << amount;
+    }
 }
 
 TEST_F(EncodeTest, WebRequestRefusesAmountsWithoutHundredthsAndChangesNothing) {

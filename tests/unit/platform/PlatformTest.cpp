@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -13,9 +12,7 @@
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/HTTPCookieStorage.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/platform/OperationQueue.h"
 #include "vanto/platform/SecretText.h"
-#include "vanto/transport/CallbackQueue.h"
 
 namespace vanto::platform {
 namespace {
@@ -131,7 +128,7 @@ TEST(CookieStorage, ExpiriesBeyondTheClockStayFarInTheFuture) {
 }
 
 TEST(SecretTexts, KeepTheirTextAcrossGrowthAndLeaveNothingBehindWhenMovedOrCleared) {
-    SecretText text("4000000000000002");  // fits inside the object
+    SecretText text("4000000000000002");       // fits inside the object
     text.append("|" + std::string(100, '9'));  // grows into a block of its own
     EXPECT_EQ(text.size(), 117u);
     EXPECT_TRUE(text.view().starts_with("4000000000000002|999"));
@@ -208,34 +205,6 @@ TEST(Queues, MainQueueRunsOnThePumpingThreadOrOnAReplacementExecutor) {
     posted.front()();
     EXPECT_EQ(count, 2);
     EXPECT_EQ(MainQueue::runPending(), 0);
-}
-
-TEST(Queues, CallbackQueueRunsWhereItSays) {
-    const auto here = std::this_thread::get_id();
-    std::thread::id ran;
-    CallbackQueue::current().execute([&] { ran = std::this_thread::get_id(); });
-    EXPECT_EQ(ran, here) << "current runs before execute returns";
-
-    auto operations = std::make_shared<OperationQueue>(2);
-    std::atomic<int> operationsRun = 0;
-    for (int i = 0; i < 10; ++i) {
-        CallbackQueue::operationQueue(operations).execute([&] { ++operationsRun; });
-    }
-    operations->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(operationsRun, 10);
-
-    auto dispatch = std::make_shared<DispatchQueue>("callbacks");
-    std::promise<bool> dispatched;
-    CallbackQueue::dispatchQueue(dispatch).execute(
-        [&dispatched, queue = dispatch] { dispatched.set_value(queue->isCurrent()); });
-    auto onDispatchQueue = dispatched.get_future();
-    ASSERT_EQ(onDispatchQueue.wait_for(10s), std::future_status::ready);
-    EXPECT_TRUE(onDispatchQueue.get());
-
-    bool onMain = false;
-    CallbackQueue::main().execute([&] { onMain = true; });
-    EXPECT_FALSE(onMain) << "main never runs inside execute";
-    EXPECT_TRUE(MainQueue::runUntil([&] { return onMain; }, 2s));
 }
 
 }  // namespace

@@ -9,15 +9,14 @@ namespace vanto {
 namespace {
 
 TEST(Base64, EncodesAndDecodesTheStandardTestVectors) {
-    const std::pair<const char*, const char*> vectors[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-    };
+    const std::pair<const char*, const char*> vectors[] = {{"", ""},
+                                                           {"f", "Zg=="},
+                                                           {"fo", "Zm8="},
+                                                           {"foo", "Zm9v"},
+                                                           {"foob", "Zm9vYg=="},
+                                                           {"fooba", "Zm9vYmE="},
+                                                           {"foobar", "Zm9vYmFy"},
+                                                           {"\xFB\xFF\xBF", "+/+/"}};
     for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(base64Encode(plain), encoded);
         EXPECT_EQ(base64Decode(encoded), std::optional<std::string>{plain}) << encoded;
@@ -31,36 +30,20 @@ TEST(Base64, RoundTripsEveryByteValueAtEveryPaddingLength) {
     }
     for (std::size_t cut = 0; cut < 3; ++cut) {
         const std::string input = bytes.substr(cut);
-        const std::string encoded = base64Encode(input);
-        EXPECT_EQ(encoded.size() % 4, 0u);
-        EXPECT_EQ(base64Decode(encoded), input);
+        EXPECT_EQ(base64Decode(base64Encode(input)), input);
     }
-    EXPECT_EQ(base64Encode("\xFB\xFF\xBF"), "+/+/");
-    EXPECT_EQ(base64Decode("+/+/"), std::string("\xFB\xFF\xBF"));
     EXPECT_EQ(base64Decode("AAAA"), std::string(3, '\0'));
 }
 
-TEST(Base64, RejectsMissingOrMisplacedPadding) {
-    EXPECT_FALSE(base64Decode("Zg"));
-    EXPECT_FALSE(base64Decode("Zg="));
-    EXPECT_FALSE(base64Decode("Zg==="));
-    EXPECT_FALSE(base64Decode("Z==="));
-    EXPECT_FALSE(base64Decode("===="));
-    EXPECT_FALSE(base64Decode("=Zg="));
-    EXPECT_FALSE(base64Decode("Z=g="));
-    EXPECT_FALSE(base64Decode("Zg=A"));
-    EXPECT_FALSE(base64Decode("Zg==Zm9v"));
-}
-
-TEST(Base64, RejectsCharactersOutsideTheStandardAlphabet) {
-    EXPECT_FALSE(base64Decode("Zm9v\nYmFy"));
-    EXPECT_FALSE(base64Decode("Zm9v\r\nYmE="));
-    EXPECT_FALSE(base64Decode("Zm9v YmFy"));
-    EXPECT_FALSE(base64Decode("Zm-v"));
-    EXPECT_FALSE(base64Decode("Zm_v"));
-    EXPECT_FALSE(base64Decode(std::string("Zm9\0", 4)));
-    EXPECT_FALSE(base64Decode("Zm9\xC3\xB1"));  // "ñ" is outside the alphabet
-    EXPECT_FALSE(base64Decode("Zm9\xFF"));
+TEST(Base64, RejectsBadPaddingAndCharactersOutsideTheStandardAlphabet) {
+    const std::string refused[] = {
+        "Zg",           "Zg=",       "Zg===", "Z===",     "====",
+        "=Zg=",         "Z=g=",      "Zg=A",  "Zg==Zm9v", "Zm9v\nYmFy",
+        "Zm9v\r\nYmE=", "Zm9v YmFy", "Zm-v",  "Zm_v",     std::string("Zm9\0", 4),
+        "Zm9\xC3\xB1",  "Zm9\xFF"};
+    for (const std::string& bad : refused) {
+        EXPECT_FALSE(base64Decode(bad)) << ::testing::PrintToString(bad);
+    }
 }
 
 TEST(Base64, IgnoresTheUnusedBitsOfThePaddedQuantum) {

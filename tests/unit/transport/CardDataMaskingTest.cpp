@@ -1,5 +1,6 @@
 // Card data never show in clear in a trace, however the JSON that carries them is spelled.
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,236 +68,139 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
     }
 }
 
-// The JSON texts of the property test below. A small generator with a fixed seed writes
-// documents holding card members among other members, and each is spelled in many ways. Card
-// data use the digits 5 to 9 and nothing else in a document does, so that a leak cannot hide
-// behind another value that reads the same.
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {  // splitmix64
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-    bool chance(unsigned percent) { return below(100) < percent; }
-    std::string characters(std::string_view from, std::size_t count) {
-        std::string text;
-        for (std::size_t i = 0; i < count; ++i) {
-            text += from[below(from.size())];
-        }
-        return text;
-    }
-
-  private:
-    std::uint64_t state_;
-};
-
-struct Json {
-    enum class Kind { text, number, card, object, array } kind = Kind::object;
-    std::string scalar;
-    // Members, or items with empty names; in two vectors, as a pair cannot hold this type yet.
-    std::vector<std::string> names;
-    std::vector<Json> values;
-
-    static Json of(Kind kind, std::string text = "") {
-        Json json;
-        json.kind = kind;
-        json.scalar = std::move(text);
-        return json;
-    }
-    void add(std::pair<std::string, Json> member) {
-        names.push_back(std::move(member.first));
-        values.push_back(std::move(member.second));
-    }
-};
-
-struct Document {
-    Json root;
-    std::vector<std::string> cardNumbers;
-    std::vector<std::string> hiddenValues;  // security codes and expiry dates
-    std::vector<std::string> ordinaryValues;
-    bool repeatsACardNumber = false;
-};
-
-class Generator {
-  public:
-    explicit Generator(Random& random) : random_(random) {}
-
-    Document document() {
-        document_ = Document();
-        document_.root = object(0);
-        document_.root.add(cardMember());
-        return std::move(document_);
-    }
-
-  private:
-    Json object(int depth) {
-        Json json;
-        const std::size_t members = 1 + random_.below(5);
-        for (std::size_t i = 0; i < members; ++i) {
-            switch (random_.below(depth < 4 ? 7 : 4)) {
-                case 0:
-                    json.add(cardMember());
-                    if (random_.chance(30)) {
-                        json.add(cardMember(json.names.back()));
-                    }
-                    break;
-                case 1: {
-                    // Letters and the digits 0 to 4; long runs of those are no card data.
-                    std::string value = random_.characters("abcdefghijklmnopqrstuvwxyz", 6) +
-                                        random_.characters("01234", random_.chance(20) ? 14 : 2);
-                    document_.ordinaryValues.push_back(value);
-                    json.add({"Ds_Order", Json::of(Json::Kind::text, value)});
-                    break;
-                }
-                case 2:
-                    json.add({"code", Json::of(Json::Kind::number, "1024")});
-                    break;
-                case 3:
-                    if (!document_.cardNumbers.empty()) {
-                        document_.repeatsACardNumber = true;
-                        json.add({"desc", Json::of(Json::Kind::text,
-                                                   "ref " + document_.cardNumbers.back() + " ok")});
-                    }
-                    break;
-                case 4:
-                case 5:
-                    json.add({"datosRespuesta", object(depth + 1)});
-                    break;
-                default: {
-                    Json array = Json::of(Json::Kind::array);
-                    array.add({"", object(depth + 1)});
-                    array.add({"", Json::of(Json::Kind::number, "-4")});
-                    json.add({"lista", std::move(array)});
-                }
-            }
-        }
-        return json;
-    }
-
-    std::pair<std::string, Json> cardMember(std::string name = "") {
-        static const std::string names[] = {"DS_MERCHANT_PAN",        "Ds_CardNumber",
-                                            "Ds_Card_Number",         "DS_MERCHANT_CVV2",
-                                            "DS_MERCHANT_EXPIRYDATE", "Ds_ExpiryDate"};
-        if (name.empty()) {
-            name = names[random_.below(std::size(names))];
-        }
-        std::string value;
-        if (name.find("PAN") != std::string::npos || name.find("Number") != std::string::npos) {
-            value = random_.characters("56789", 12 + random_.below(8));
-            document_.cardNumbers.push_back(value);
-        } else {
-            value = name.find("CVV") != std::string::npos ? random_.characters("56789", 3)
-                    : random_.chance(30)
-                        ? random_.characters("56789", 2) + "/" + random_.characters("56789", 2)
-                        : random_.characters("56789", 4);
-            document_.hiddenValues.push_back(value);
-        }
-        return {name, Json::of(Json::Kind::card, value)};
-    }
-
-    Random& random_;
-    Document document_;
-};
-
+// How a document of the property test below is spelled.
 struct Spelling {
     bool pretty = false;         // whitespace around colons and commas, a member a line
     bool escapedNames = false;   // names partly written as \u escapes
     bool numbers = false;        // card data written as JSON numbers where they are digits
     bool escapedSolidus = true;  // "/" written as "\/"
-    int wrapped = 0;             // objects and arrays around the whole
-    int carried = 0;             // times carried as a text member of an envelope
-    bool leadingWhitespace = false;
-    bool truncated = false;
-    bool trailingBytes = false;
 };
 
 void writeString(std::string& out, std::string_view text, const Spelling& spelling) {
     out += '"';
     for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '/' && spelling.escapedSolidus) {
-            out += "\\/";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            out += c;
+        out += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+        if (c == '/' && spelling.escapedSolidus) {
+            out.replace(out.size() - 1, 1, "\\/");
         }
     }
     out += '"';
 }
 
-void writeName(std::string& out, std::string_view name, const Spelling& spelling) {
-    std::string escaped;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (spelling.escapedNames && i % 2 == 0) {
+// Writes a random JSON document holding card members among other members, and keeps what it
+// wrote. Card data use the digits 5 to 9 and nothing else in a document does, so that a leak
+// cannot hide behind another value that reads the same. The same seed writes the same document
+// in every spelling.
+class DocumentWriter {
+  public:
+    DocumentWriter(std::uint64_t seed, const Spelling& spelling)
+        : random_(seed), spelling_(spelling) {}
+
+    std::string document() {
+        std::string out;
+        object(out, 0);
+        return out;
+    }
+
+    std::vector<std::string> cardNumbers;
+    std::vector<std::string> hiddenValues;  // security codes and expiry dates
+    std::vector<std::string> ordinaryValues;
+    bool repeatsACardNumber = false;
+
+  private:
+    std::size_t below(std::size_t n) { return static_cast<std::size_t>(random_() % n); }
+    std::string characters(std::string_view from, std::size_t count) {
+        std::string text;
+        while (text.size() < count) {
+            text += from[below(from.size())];
+        }
+        return text;
+    }
+
+    void name(std::string& out, std::string_view name, int depth) {
+        out += spelling_.pretty ? "\n" + std::string(2 * depth + 2, ' ') : "";
+        out += '"';
+        for (std::size_t i = 0; i < name.size(); ++i) {
             static constexpr char kHex[] = "0123456789abcdef";
-            escaped += "\\u00";
-            escaped += kHex[static_cast<unsigned char>(name[i]) >> 4];
-            escaped += kHex[name[i] & 0xF];
-        } else {
-            escaped += name[i];
+            out += spelling_.escapedNames && i % 2 == 0
+                       ? std::string{'\\', 'u', '0', '0', kHex[name[i] >> 4], kHex[name[i] & 0xF]}
+                       : std::string(1, name[i]);
         }
+        out += spelling_.pretty ? "\" : " : "\":";
     }
-    out += '"' + escaped + '"';
-}
 
-void write(std::string& out, const Json& json, const Spelling& spelling, int indent) {
-    const std::string newline = spelling.pretty ? "\n" + std::string(2 * indent + 2, ' ') : "";
-    switch (json.kind) {
-        case Json::Kind::number:
-            out += json.scalar;
-            return;
-        case Json::Kind::card:
-            if (spelling.numbers && json.scalar.find('/') == std::string::npos) {
-                out += json.scalar;
-                return;
+    // Up to five members of any kind; the root holds a card member last.
+    void object(std::string& out, int depth) {
+        out += '{';
+        const std::size_t members = 1 + below(5);
+        for (std::size_t i = 0; i < members; ++i) {
+            out += i > 0 ? "," : "";
+            member(out, below(depth < 4 ? 7 : 4), depth);
+        }
+        if (depth == 0) {
+            out += ',';
+            member(out, 0, depth);
+        }
+        out += (spelling_.pretty ? "\n" + std::string(2 * depth, ' ') : "") + '}';
+    }
+
+    void member(std::string& out, std::size_t kind, int depth) {
+        if (kind == 0) {
+            static const char* const kNames[] = {"DS_MERCHANT_PAN",        "Ds_CardNumber",
+                                                 "Ds_Card_Number",         "DS_MERCHANT_CVV2",
+                                                 "DS_MERCHANT_EXPIRYDATE", "Ds_ExpiryDate"};
+            const std::string_view card = kNames[below(std::size(kNames))];
+            cardMember(out, card, depth);
+            if (below(100) < 30) {  // the same member twice
+                out += ',';
+                cardMember(out, card, depth);
             }
-            [[fallthrough]];
-        case Json::Kind::text:
-            writeString(out, json.scalar, spelling);
-            return;
-        default:
-            break;
-    }
-    const bool object = json.kind == Json::Kind::object;
-    out += object ? '{' : '[';
-    for (std::size_t i = 0; i < json.values.size(); ++i) {
-        out += (i > 0 ? "," : "") + newline;
-        if (object) {
-            writeName(out, json.names[i], spelling);
-            out += spelling.pretty ? " : " : ":";
+        } else if (kind == 1) {
+            // Letters and the digits 0 to 4; long runs of those are no card data.
+            ordinaryValues.push_back(characters("abcdefghijklmnopqrstuvwxyz", 6) +
+                                     characters("01234", below(100) < 20 ? 14 : 2));
+            name(out, "Ds_Order", depth);
+            writeString(out, ordinaryValues.back(), spelling_);
+        } else if (kind == 3 && !cardNumbers.empty()) {
+            repeatsACardNumber = true;
+            name(out, "desc", depth);
+            writeString(out, "ref " + cardNumbers.back() + " ok", spelling_);
+        } else if (kind == 2 || kind == 3) {
+            name(out, "code", depth);
+            out += "1024";
+        } else if (kind < 6) {
+            name(out, "datosRespuesta", depth);
+            object(out, depth + 1);
+        } else {
+            name(out, "lista", depth);
+            out += '[';
+            object(out, depth + 1);
+            out += ",-4]";
         }
-        write(out, json.values[i], spelling, indent + 1);
     }
-    out += (spelling.pretty ? "\n" + std::string(2 * indent, ' ') : "") + (object ? '}' : ']');
-}
 
-std::string spelled(const Document& document, const Spelling& spelling, Random& random) {
-    Json root = document.root;
-    for (int i = 0; i < spelling.wrapped; ++i) {
-        Json array = Json::of(Json::Kind::array);
-        array.add({"", std::move(root)});
-        root = Json::of(Json::Kind::object);
-        root.add({"n", std::move(array)});
+    void cardMember(std::string& out, std::string_view card, int depth) {
+        std::string value;
+        if (card.find("PAN") != std::string_view::npos || card.ends_with("Number")) {
+            value = characters("56789", 12 + below(8));
+            cardNumbers.push_back(value);
+        } else {
+            value = card.find("CVV") != std::string_view::npos ? characters("56789", 3)
+                    : below(100) < 30 ? characters("56789", 2) + "/" + characters("56789", 2)
+                                      : characters("56789", 4);
+            hiddenValues.push_back(value);
+        }
+        name(out, card, depth);
+        if (spelling_.numbers && value.find('/') == std::string::npos) {
+            out += value;
+        } else {
+            writeString(out, value, spelling_);
+        }
     }
-    std::string text;
-    write(text, root, spelling, 0);
-    for (int i = 0; i < spelling.carried; ++i) {
-        std::string envelope = "{\"mensaje\":";
-        writeString(envelope, (spelling.leadingWhitespace ? " \n " : "") + text, spelling);
-        text = envelope + ",\"firma\":\"ab12\"}";
-    }
-    if (spelling.truncated) {
-        text.resize(text.size() / 4 + random.below(text.size() * 3 / 4));
-    }
-    return spelling.trailingBytes ? text + "\n}trailing" : text;
-}
+
+    std::mt19937_64 random_;
+    Spelling spelling_;
+};
 
 // The output without the last four digits that masked card numbers show, and without
 // backslashes, so that a value shows however it was escaped.
@@ -320,38 +224,52 @@ std::string visiblePart(std::string_view output) {
 }
 
 TEST(CardDataMaskingProperty, NoCardDataShowsHoweverTheDocumentIsSpelled) {
-    Random random(20240611);
-    Generator generator(random);
-    for (int d = 0; d < 150; ++d) {
-        const Document document = generator.document();
+    std::mt19937_64 random(20240611);
+    const auto chance = [&random](unsigned percent) { return random() % 100 < percent; };
+    for (std::uint64_t d = 0; d < 150; ++d) {
         for (int s = 0; s < 16; ++s) {
-            Spelling spelling{
-                .pretty = random.chance(50),
-                .escapedNames = random.chance(50),
-                .numbers = random.chance(50),
-                .escapedSolidus = random.chance(50),
-                .wrapped = random.chance(30) ? 1 + static_cast<int>(random.below(8)) : 0,
-                .carried = static_cast<int>(random.below(3)),
-                .leadingWhitespace = random.chance(50),
-                .truncated = !document.repeatsACardNumber && random.chance(25),
-                .trailingBytes = random.chance(15)};
-            const std::string body = spelled(document, spelling, random);
+            const Spelling spelling{.pretty = chance(50),
+                                    .escapedNames = chance(50),
+                                    .numbers = chance(50),
+                                    .escapedSolidus = chance(50)};
+            DocumentWriter writer(d, spelling);
+            std::string body = writer.document();
+            // Objects and arrays around the whole, then carried as a text member of an
+            // envelope, perhaps twice, perhaps behind whitespace; cut short, or with bytes after.
+            const std::size_t wrapped = chance(30) ? 1 + random() % 8 : 0;
+            for (std::size_t i = 0; i < wrapped; ++i) {
+                body = "{\"n\":[" + body + "]}";
+            }
+            const bool leadingWhitespace = chance(50);
+            for (std::size_t i = random() % 3; i > 0; --i) {
+                std::string envelope = "{\"mensaje\":";
+                writeString(envelope, (leadingWhitespace ? " \n " : "") + body, spelling);
+                body = envelope + ",\"firma\":\"ab12\"}";
+            }
+            const bool truncated = !writer.repeatsACardNumber && chance(25);
+            if (truncated) {
+                body.resize(body.size() / 4 + random() % (body.size() * 3 / 4));
+            }
+            const bool trailingBytes = chance(15);
+            if (trailingBytes) {
+                body += "\n}trailing";
+            }
+
             const std::string output = maskCardData(body);
             const std::string visible = visiblePart(output);
             SCOPED_TRACE(body + "\n  masked: " + output);
-            for (const auto& number : document.cardNumbers) {
+            for (const auto& number : writer.cardNumbers) {
                 for (std::size_t at = 0; at + 5 <= number.size(); ++at) {
                     ASSERT_EQ(visible.find(number.substr(at, 5)), std::string::npos);
                 }
             }
-            for (const auto& value : document.hiddenValues) {
+            for (const auto& value : writer.hiddenValues) {
                 ASSERT_EQ(visible.find(value), std::string::npos) << value;
             }
             // What is no card data prints as it stood (long digit runs are masked only where
             // the text does not parse).
-            const bool parses = !spelling.truncated && !spelling.trailingBytes;
-            for (const auto& value : document.ordinaryValues) {
-                if (!spelling.truncated && (parses || value.size() < 12)) {
+            for (const auto& value : writer.ordinaryValues) {
+                if (!truncated && (!trailingBytes || value.size() < 12)) {
                     ASSERT_NE(output.find(value), std::string::npos) << value;
                 }
             }

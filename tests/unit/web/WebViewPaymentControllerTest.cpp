@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeGatewayService.h"
 #include "FakeUi.h"
-#include "TestSupport.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/text/Base64.h"
-#include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentController.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 #include "vanto/web/WebViewPaymentService.h"
@@ -18,7 +15,6 @@ namespace vanto {
 namespace {
 
 using platform::ui::NavigationActionPolicy;
-using FakeService = testing::FakeGatewayService<WebViewPaymentRequest>;
 
 constexpr const char* kPageAnswer =
     R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"a+b/c=","Ds_MerchantParameters":"e30="}})";
@@ -57,23 +53,8 @@ std::string returnAddress(const std::string& address, const std::string& json) {
 const std::string kAccepted =
     R"({"Ds_Response":"0000","Ds_AuthorisationCode":"123456","Ds_Card_Number":"4000000000000002","Ds_ExpiryDate":"2612"})";
 
-class WebScreen : public testing::ConfiguredTest {
+class WebScreen : public testing::ScreenTest<WebViewPaymentRequest, setWebViewPaymentService> {
   protected:
-    void SetUp() override {
-        ConfiguredTest::SetUp();
-        setWebViewPaymentService(service);
-        platform::ui::setToolkit(toolkit);
-        setTraceSink([this](std::string_view line) { traces.emplace_back(line); });
-    }
-    void TearDown() override {
-        platform::MainQueue::runPending();
-        service->calls.clear();
-        setTraceSink(nullptr);
-        platform::ui::setToolkit(nullptr);
-        setWebViewPaymentService(nullptr);
-        ConfiguredTest::TearDown();
-    }
-
     // A screen loaded and on screen, kept as the application keeps the screen it presents.
     void show(double amount = 19.99) {
         screen = WebViewPaymentController::create("ORDER1", amount, "Libro",
@@ -91,11 +72,7 @@ class WebScreen : public testing::ConfiguredTest {
     }
     const testing::FakeButton& closeButton() const { return *ui.buttons.at(0); }
 
-    std::shared_ptr<testing::FakeToolkit> toolkit = std::make_shared<testing::FakeToolkit>();
-    testing::FakeToolkit& ui = *toolkit;
-    std::shared_ptr<FakeService> service = std::make_shared<FakeService>();
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>(ui);
-    std::vector<std::string> traces;
     std::shared_ptr<WebViewPaymentController> screen;
 };
 

@@ -20,7 +20,6 @@ namespace vanto {
 namespace {
 
 using FakeService = testing::FakeGatewayService<WebViewPaymentRequest>;
-
 using RecordingView = testing::RecordingWebView;
 
 class WebPresenter : public testing::ConfiguredTest {
@@ -134,28 +133,28 @@ TEST_F(WebPresenter, ReadsThePaymentResultAtTheReturnAddresses) {
     EXPECT_EQ(view->accepted[0].desc, "");
     EXPECT_EQ(view->accepted[0].Ds_Order, "ORDER1");
     EXPECT_EQ(view->accepted[0].Ds_Card_Number, "");
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0000"})")),
-              std::vector<std::string>{"OK 0 0"});
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0042","Ds_AuthorisationCode":"1"})")),
-              std::vector<std::string>{"OK 42 0"});
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0100","Ds_AuthorisationCode":"1"})")),
-              std::vector<std::string>{"KO 78 100 0"});
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"0099","Ds_AuthorisationCode":""})")),
-              std::vector<std::string>{"KO 78 99 0"});
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":"-1"})")),
-              std::vector<std::string>{"KO 78 -1 0"});
-    EXPECT_TRUE(navigate(ko, result(R"({"Ds_Response":"OK"})")).empty());
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Order":"1"})")),
-              std::vector<std::string>{"KO 5548 Mapping Error 0"});
-    EXPECT_EQ(navigate(ko, result(R"({"Ds_Response":0})")),
-              std::vector<std::string>{"KO 5548 Mapping Error 0"});
-    EXPECT_EQ(navigate(ko, "Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAifQ"),
-              std::vector<std::string>{"KO 5548 Mapping Error 0"})
-        << "unpadded Base64";
-    EXPECT_EQ(navigate(ko, "Ds_MerchantParameters=-_-_"),
-              std::vector<std::string>{"KO 5548 Mapping Error 0"});
-    EXPECT_EQ(navigate(ko, "Ds_SignatureVersion=x&Ds_Signature=y"),
-              std::vector<std::string>{"KO 5551 Sin parámetros en la respuesta 0"});
+    const std::string mappingError = "KO 5548 Mapping Error 0";
+    const struct {
+        std::string query;
+        const char* told;  // "" for nothing
+    } cases[] = {
+        {result(R"({"Ds_Response":"0000"})"), "OK 0 0"},
+        {result(R"({"Ds_Response":"0042","Ds_AuthorisationCode":"1"})"), "OK 42 0"},
+        {result(R"({"Ds_Response":"0100","Ds_AuthorisationCode":"1"})"), "KO 78 100 0"},
+        {result(R"({"Ds_Response":"0099","Ds_AuthorisationCode":""})"), "KO 78 99 0"},
+        {result(R"({"Ds_Response":"-1"})"), "KO 78 -1 0"},
+        {result(R"({"Ds_Response":"OK"})"), ""},
+        {result(R"({"Ds_Order":"1"})"), mappingError.c_str()},
+        {result(R"({"Ds_Response":0})"), mappingError.c_str()},
+        {"Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAifQ", mappingError.c_str()},  // unpadded
+        {"Ds_MerchantParameters=-_-_", mappingError.c_str()},
+        {"Ds_SignatureVersion=x&Ds_Signature=y", "KO 5551 Sin parámetros en la respuesta 0"},
+    };
+    for (const auto& [query, told] : cases) {
+        EXPECT_EQ(navigate(ko, query),
+                  *told ? std::vector<std::string>{told} : std::vector<std::string>{})
+            << query;
+    }
     EXPECT_TRUE(navigate("https://gw.example/zel/realizarPago", result(R"({"Ds_Response":"0000"})"))
                     .empty())
         << "not a return address";
