@@ -59,9 +59,15 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         {R"({"mensaje":"{\"Ds_CardNumber\":\"400000******0002\",\"Ds_ExpiryDate\" : \"30/1)",
          R"({"mensaje":"{\"Ds_CardNumber\":\"************0002\",\"Ds_ExpiryDate\" : \"****)"},
         {R"({"DS_MERCHANT_CVV2":"1\"2","x":"y)", R"({"DS_MERCHANT_CVV2":"****","x":"y)"},
+        // ... with escaped whitespace between name and value, and a quotation mark in a value of
+        // JSON carried two levels deep.
+        {R"({"mensaje":"{\"DS_MERCHANT_CVV2\"\b:\r\n\t\f\"987\",\"x)",
+         R"({"mensaje":"{\"DS_MERCHANT_CVV2\"\b:\r\n\t\f\"***\",\"x)"},
+        {R"({"a":"{\"b\":\"{\\\"DS_MERCHANT_CVV2\\\":\\\"9\\\\\\\"87\\\"}\"}"} and more)",
+         R"({"a":"{\"b\":\"{\\\"DS_MERCHANT_CVV2\\\":\\\"***********\\\"}\"}"} and more)"},
         // Not JSON: card numbers as cardholders type them.
-        {"datoEntrada=x 4000 0000 0000 1234, 4000000000001234 and 1234-5678 {",
-         "datoEntrada=x **** **** **** ****, ************1234 and 1234-5678 {"},
+        {"datoEntrada=x 4000 0000 0000 1234, 4000000000001234, 4000-0000-0000-1234 and 1234-5678 {",
+         "datoEntrada=x **** **** **** ****, ************1234, ****-****-****-**** and 1234-5678 {"},
     };
     for (const auto& [body, expected] : cases) {
         EXPECT_EQ(maskCardData(body), expected) << body;
