@@ -67,7 +67,8 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
          R"({"a":"{\"b\":\"{\\\"DS_MERCHANT_CVV2\\\":\\\"***********\\\"}\"}"} and more)"},
         // Not JSON: card numbers as cardholders type them.
         {"datoEntrada=x 4000 0000 0000 1234, 4000000000001234, 4000-0000-0000-1234 and 1234-5678 {",
-         "datoEntrada=x **** **** **** ****, ************1234, ****-****-****-**** and 1234-5678 {"},
+         "datoEntrada=x **** **** **** ****, ************1234, ****-****-****-**** and 1234-5678 "
+         "{"},
     };
     for (const auto& [body, expected] : cases) {
         EXPECT_EQ(maskCardData(body), expected) << body;
