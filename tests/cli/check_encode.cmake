@@ -1,4 +1,4 @@
-# Runs `vanto encode` on the worked examples and on bad input, checking output and exit status.
+# Runs `vanto encode` on the sample orders and on bad input, checking output and exit status.
 set(DATA ${CASES}/../data)
 
 function(expect_encoding kind input expected_file)
