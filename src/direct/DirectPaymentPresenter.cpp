@@ -2,29 +2,27 @@
 
 #include <string>
 
-#include "direct/Acceptance.h"
+#include "flow/Acceptance.h"
 #include "vanto/encoding/Encode.h"
 
 namespace vanto {
 namespace {
 
 // Tells `view` the outcome, unless it has gone away.
-void report(const std::weak_ptr<DirectPaymentViewProtocol>& view,
-            const DirectPaymentResponseKO& ko) {
-    if (auto shown = view.lock()) {
+void report(const ViewSource<DirectPaymentViewProtocol>& view, const DirectPaymentResponseKO& ko) {
+    if (auto shown = view()) {
         shown->notifyUserKO(ko);
     }
 }
 
-void report(const std::weak_ptr<DirectPaymentViewProtocol>& view,
-            const DirectPaymentResponseOK& ok) {
-    if (auto shown = view.lock()) {
+void report(const ViewSource<DirectPaymentViewProtocol>& view, const DirectPaymentResponseOK& ok) {
+    if (auto shown = view()) {
         shown->notifyUserOK(ok);
     }
 }
 
 // How the gateway's answer ends the payment.
-void classify(const std::weak_ptr<DirectPaymentViewProtocol>& view,
+void classify(const ViewSource<DirectPaymentViewProtocol>& view,
               const std::optional<DirectPaymentResponse>& answer) {
     if (!answer) {
         // The transport always delivers an answer; should another road not, the payment still
@@ -49,7 +47,7 @@ void classify(const std::weak_ptr<DirectPaymentViewProtocol>& view,
 
 }  // namespace
 
-DirectPaymentFlow::DirectPaymentFlow(std::weak_ptr<DirectPaymentViewProtocol> view,
+DirectPaymentFlow::DirectPaymentFlow(ViewSource<DirectPaymentViewProtocol> view,
                                      std::shared_ptr<DirectPaymentService> service)
     : view_(std::move(view)), service_(std::move(service)) {}
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "direct/Acceptance.h"
+#include "flow/Acceptance.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
@@ -24,10 +24,10 @@ constexpr std::string_view kUserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.22 (KHTML, like Gecko) "
     "Chrome/25.0.1364.97 Safari/537.22";
 
-using View = std::weak_ptr<WebViewPaymentViewProtocol>;
+using View = ViewSource<WebViewPaymentViewProtocol>;
 
 void reportKO(const View& view, std::int64_t code, std::string desc, bool redirect) {
-    if (auto shown = view.lock()) {
+    if (auto shown = view()) {
         shown->notifyUserKO(WebViewPaymentResponseKO(code, std::move(desc)), redirect);
     }
 }
@@ -68,7 +68,7 @@ std::optional<std::string> decodedResult(std::string_view value) {
 
 }  // namespace
 
-WebViewPaymentFlow::WebViewPaymentFlow(std::weak_ptr<WebViewPaymentViewProtocol> view,
+WebViewPaymentFlow::WebViewPaymentFlow(ViewSource<WebViewPaymentViewProtocol> view,
                                        std::shared_ptr<WebViewPaymentService> service)
     : view_(std::move(view)), service_(std::move(service)) {}
 
@@ -166,7 +166,7 @@ void WebViewPaymentFlow::navigated(std::string_view fullURL) const {
         return;  // not a decision the library can read: the screen offers the way out
     }
     if (acceptance::accepted(*number, result->Ds_AuthorisationCode)) {
-        if (auto shown = view_.lock()) {
+        if (auto shown = view_()) {
             shown->notifyUserOK(WebViewPaymentResponseOK(*result, *number), redirectsOK());
         }
         return;
@@ -175,13 +175,13 @@ void WebViewPaymentFlow::navigated(std::string_view fullURL) const {
 }
 
 void WebViewPaymentFlow::showButtonDismiss() const {
-    if (auto shown = view_.lock()) {
+    if (auto shown = view_()) {
         shown->showButtonDismiss();
     }
 }
 
 void WebViewPaymentFlow::showDidFailLoadWithError() const {
-    if (auto shown = view_.lock()) {
+    if (auto shown = view_()) {
         shown->showDidFailLoadWithError();
     }
 }

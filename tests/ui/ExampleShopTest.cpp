@@ -8,7 +8,7 @@
 
 #include "ShopWindow.h"
 #include "UiTest.h"
-#include "vanto/direct/BaseViewController.h"
+#include "vanto/flow/BaseViewController.h"
 #include "vanto/qt/QtBinding.h"
 
 namespace vanto {

@@ -6,9 +6,9 @@
 
 #include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
-#include "vanto/direct/BasePresenter.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewProtocol.h"
+#include "vanto/flow/BasePresenter.h"
 
 namespace vanto {
 
@@ -17,7 +17,7 @@ namespace vanto {
 /// once per payment, on the main queue. Used through DirectPaymentPresenter.
 class VANTO_EXPORT DirectPaymentFlow {
   public:
-    DirectPaymentFlow(std::weak_ptr<DirectPaymentViewProtocol> view,
+    DirectPaymentFlow(ViewSource<DirectPaymentViewProtocol> view,
                       std::shared_ptr<DirectPaymentService> service);
 
     /// Starts a payment and returns at once; see DirectPaymentPresenter::makePaymentAction.
@@ -32,7 +32,7 @@ class VANTO_EXPORT DirectPaymentFlow {
     void refuseAmount() const;
 
   private:
-    std::weak_ptr<DirectPaymentViewProtocol> view_;
+    ViewSource<DirectPaymentViewProtocol> view_;
     std::shared_ptr<DirectPaymentService> service_;
 };
 
@@ -57,7 +57,8 @@ class DirectPaymentPresenter : public BasePresenter<View>,
     explicit DirectPaymentPresenter(
         std::weak_ptr<View> view,
         std::shared_ptr<DirectPaymentService> service = directPaymentService())
-        : BasePresenter<View>(view), flow_(std::move(view), std::move(service)) {}
+        : BasePresenter<View>(std::move(view)),
+          flow_(this->template viewSource<DirectPaymentViewProtocol>(), std::move(service)) {}
 
     /// Reports a cancellation by the cardholder at once: 78 "Operación cancelada por el
     /// usuario.".

@@ -7,7 +7,7 @@
 #include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/config/VantInAppUIConfig.h"
-#include "vanto/direct/BaseViewController.h"
+#include "vanto/flow/BaseViewController.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentViewProtocol.h"
 #include "vanto/platform/ui/DirectPaymentViewElements.h"

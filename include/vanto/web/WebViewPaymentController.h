@@ -6,7 +6,7 @@
 
 #include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
-#include "vanto/direct/BaseViewController.h"
+#include "vanto/flow/BaseViewController.h"
 #include "vanto/platform/ui/WebViewNavigationDelegate.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
 #include "vanto/web/WebViewPaymentViewProtocol.h"

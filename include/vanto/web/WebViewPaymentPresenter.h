@@ -7,7 +7,7 @@
 
 #include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
-#include "vanto/direct/BasePresenter.h"
+#include "vanto/flow/BasePresenter.h"
 #include "vanto/platform/URLRequest.h"
 #include "vanto/web/WebViewPaymentService.h"
 #include "vanto/web/WebViewPaymentViewProtocol.h"
@@ -20,7 +20,7 @@ class VANTO_EXPORT WebViewPaymentFlow {
   public:
     using Completed = std::function<void(platform::URLRequest)>;
 
-    WebViewPaymentFlow(std::weak_ptr<WebViewPaymentViewProtocol> view,
+    WebViewPaymentFlow(ViewSource<WebViewPaymentViewProtocol> view,
                        std::shared_ptr<WebViewPaymentService> service);
 
     /// See WebViewPaymentPresenter::loadWebViewRequest. `keepAlive` is held until the signature
@@ -52,7 +52,7 @@ class VANTO_EXPORT WebViewPaymentFlow {
     static std::string traceableAddress(std::string_view address);
 
   private:
-    std::weak_ptr<WebViewPaymentViewProtocol> view_;
+    ViewSource<WebViewPaymentViewProtocol> view_;
     std::shared_ptr<WebViewPaymentService> service_;
 };
 
@@ -81,7 +81,8 @@ class WebViewPaymentPresenter : public BasePresenter<View>,
     explicit WebViewPaymentPresenter(
         std::weak_ptr<View> view,
         std::shared_ptr<WebViewPaymentService> service = webViewPaymentService())
-        : BasePresenter<View>(view), flow_(std::move(view), std::move(service)) {}
+        : BasePresenter<View>(std::move(view)),
+          flow_(this->template viewSource<WebViewPaymentViewProtocol>(), std::move(service)) {}
 
     /// Asks for the signed parameters and returns at once. Later either `completed` runs once with
     /// the payment-page request, or the view is told notifyUserKO: the service's error code and

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "vanto/Export.h"
-#include "vanto/direct/BaseViewProtocol.h"
+#include "vanto/flow/BaseViewProtocol.h"
 #include "vanto/web/WebViewPaymentResponseKO.h"
 #include "vanto/web/WebViewPaymentResponseOK.h"
 

@@ -1,4 +1,4 @@
-#include "vanto/direct/BaseViewController.h"
+#include "vanto/flow/BaseViewController.h"
 
 namespace vanto {
 

@@ -1,4 +1,4 @@
-#include "direct/Acceptance.h"
+#include "flow/Acceptance.h"
 
 #include <charconv>
 
