@@ -5,6 +5,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/StatePart.h"
+
 namespace vanto {
 namespace {
 
@@ -27,14 +29,18 @@ std::string builtInAuthority(EnviromentType env) {
 
 // Run-time replacements, set by a test or a stand-in gateway, possibly from another thread than
 // the one building requests.
-struct Overrides {
+struct Overrides : internal::StatePart {
     std::mutex mutex;
     std::array<std::string, 3> authority;
+
+    void reset() override {
+        const std::lock_guard lock(mutex);
+        authority = {};
+    }
 };
 
 Overrides& overrides() {
-    static Overrides* const instance = new Overrides();  // never destroyed
-    return *instance;
+    return internal::processPart<Overrides>();
 }
 
 // The slot of an environment of the table; none for a value cast from an unknown raw value,

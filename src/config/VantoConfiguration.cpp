@@ -1,14 +1,22 @@
 #include "vanto/config/VantoConfiguration.h"
 
+#include "platform/StatePart.h"
+
 namespace vanto {
 
 VantoConfiguration::VantoConfiguration() = default;
 
+namespace {
+
+struct SharedConfiguration : internal::StatePart {
+    VantoConfiguration configuration;
+    void reset() override { configuration = VantoConfiguration(); }
+};
+
+}  // namespace
+
 VantoConfiguration& VantoConfiguration::shared() {
-    // Initialised exactly once, also under concurrent first use, and never destroyed, like every
-    // process-wide object of the library.
-    static VantoConfiguration* const instance = new VantoConfiguration();
-    return *instance;
+    return internal::processPart<SharedConfiguration>().configuration;
 }
 
 bool VantoConfiguration::setAppEnviroment(EnviromentType value) {

@@ -6,8 +6,7 @@ namespace vanto {
 namespace {
 
 ServiceSlot<DirectPaymentRequest>& slot() {
-    static auto* const instance = new ServiceSlot<DirectPaymentRequest>();  // never destroyed
-    return *instance;
+    return ServiceSlot<DirectPaymentRequest>::shared();
 }
 
 }  // namespace

@@ -2,24 +2,30 @@
 
 #include <mutex>
 
+#include "platform/StatePart.h"
 #include "vanto/Version.h"
 #include "vanto/platform/Bundle.h"
 
 namespace vanto {
 namespace {
 
-struct Identification {
+struct Identification : internal::StatePart {
     std::mutex mutex;
     std::optional<std::string> bundle;
     std::optional<std::string> version;
+
+    void reset() override {
+        const std::lock_guard lock(mutex);
+        bundle.reset();
+        version.reset();
+    }
 };
 
-// Both never destroyed, like every process-wide object of the library.
 Identification& identification() {
-    static Identification* const instance = new Identification();
-    return *instance;
+    return internal::processPart<Identification>();
 }
 
+// Never destroyed: the name is read while the process ends too.
 const std::string& programName() {
     static const std::string* const name = new std::string(platform::executableName());
     return *name;

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/StatePart.h"
+
 namespace vanto::platform {
 
 struct DispatchQueue::State {
@@ -22,14 +24,10 @@ struct DispatchQueue::State {
 
 namespace {
 
-// Parked threads waiting for a queue to serve. The set is never destroyed: its threads are
-// detached and end with the process.
-class ThreadPark {
+// Parked threads waiting for a queue to serve. Its threads are detached and end with the process.
+class ThreadPark : public internal::StatePart {
   public:
-    static ThreadPark& shared() {
-        static ThreadPark* const park = new ThreadPark();
-        return *park;
-    }
+    static ThreadPark& shared() { return internal::processPart<ThreadPark>(); }
 
     // Hands `state` to a parked thread, or to a new one, and records which thread serves it.
     void serve(const std::shared_ptr<DispatchQueue::State>& state) {

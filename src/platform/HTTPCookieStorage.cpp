@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "platform/CurlGlobal.h"
+#include "platform/StatePart.h"
 
 namespace vanto::platform {
 namespace {
@@ -230,10 +231,18 @@ HTTPCookieStorage::~HTTPCookieStorage() {
     }
 }
 
+namespace {
+
+// Transfers still in flight while the process ends take their cookies in here.
+struct SharedJar : internal::StatePart {
+    HTTPCookieStorage storage;
+    void reset() override { storage.removeAll(); }
+};
+
+}  // namespace
+
 HTTPCookieStorage& HTTPCookieStorage::shared() {
-    // Never destroyed: transfers still in flight while the process ends take their cookies in here.
-    static HTTPCookieStorage* const storage = new HTTPCookieStorage();
-    return *storage;
+    return internal::processPart<SharedJar>().storage;
 }
 
 void HTTPCookieStorage::takeIn(const std::vector<std::string>& netscapeLines) {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/StatePart.h"
+
 namespace vanto::platform::lifetime {
 namespace {
 
@@ -14,7 +16,7 @@ namespace {
 // on something the ending thread holds cannot hang the process.
 constexpr std::chrono::seconds kLongestWaitAtExit{2};
 
-struct Gate {
+struct Gate : internal::StatePart {
     std::mutex mutex;
     std::condition_variable idle;
     int running = 0;
@@ -22,8 +24,7 @@ struct Gate {
 };
 
 Gate& gate() {
-    static Gate* const instance = new Gate();  // never destroyed
-    return *instance;
+    return internal::processPart<Gate>();
 }
 
 // Work running on this thread: the thread that ends the process may be inside some (a callback

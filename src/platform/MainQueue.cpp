@@ -5,10 +5,13 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/StatePart.h"
+
 namespace vanto::platform {
 namespace {
 
-struct RunLoop {
+// The main queue's executor is installed by a UI binding, which outlives the settings' resets.
+struct RunLoop : internal::StatePart {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::function<void()>> work;
@@ -16,11 +19,8 @@ struct RunLoop {
     bool stopped = false;
 };
 
-// Never destroyed: library threads hand outcomes to the main queue until the process is gone,
-// also while static objects are being destroyed after main() has returned.
 RunLoop& loop() {
-    static RunLoop* const instance = new RunLoop();
-    return *instance;
+    return internal::processPart<RunLoop>();
 }
 
 // Takes the next closure, waiting until `deadline` at the most; empty when there is none, or,

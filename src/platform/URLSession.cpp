@@ -14,6 +14,7 @@
 
 #include "platform/CurlGlobal.h"
 #include "platform/Lifetime.h"
+#include "platform/StatePart.h"
 #include "vanto/platform/SecureWipe.h"
 
 namespace vanto::platform {
@@ -129,13 +130,13 @@ std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& ancho
 // that gives the same anchors: building one copies the system's certificates, which costs more
 // than a whole exchange on a local network.
 std::shared_ptr<X509_STORE> sharedTrustStore(const std::vector<std::string>& anchors) {
-    struct Stores {
+    struct Stores : internal::StatePart {
         std::mutex mutex;
         std::map<std::vector<std::string>, std::shared_ptr<X509_STORE>> byAnchors;
     };
-    static Stores* const stores = new Stores();  // never destroyed, like every process-wide object
-    const std::lock_guard lock(stores->mutex);
-    auto& store = stores->byAnchors[anchors];
+    auto& stores = internal::processPart<Stores>();
+    const std::lock_guard lock(stores.mutex);
+    auto& store = stores.byAnchors[anchors];
     if (!store) {
         store = makeTrustStore(anchors);
     }
@@ -336,14 +337,18 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
 
 namespace {
 
-struct DefaultConfiguration {
+struct DefaultConfiguration : internal::StatePart {
     std::mutex mutex;
     std::optional<URLSessionConfiguration> configuration;
+
+    void reset() override {
+        const std::lock_guard lock(mutex);
+        configuration.reset();
+    }
 };
 
 DefaultConfiguration& defaultConfiguration() {
-    static DefaultConfiguration* const instance = new DefaultConfiguration();
-    return *instance;
+    return internal::processPart<DefaultConfiguration>();
 }
 
 }  // namespace

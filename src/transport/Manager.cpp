@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/Lifetime.h"
+#include "platform/StatePart.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/transport/Session.h"
@@ -13,15 +14,14 @@ namespace vanto {
 namespace {
 
 // Calls sent and not yet delivered (or dropped), across every manager of the process.
-struct CallsInFlight {
+struct CallsInFlight : internal::StatePart {
     std::mutex mutex;
     std::condition_variable none;
     std::size_t count = 0;
 };
 
 CallsInFlight& callsInFlightState() {
-    static CallsInFlight* const instance = new CallsInFlight();  // never destroyed
-    return *instance;
+    return internal::processPart<CallsInFlight>();
 }
 
 // Counts one call as in flight for as long as it lives: it travels with the call's closures and

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/StatePart.h"
+
 namespace vanto {
 
 struct Session::State {
@@ -12,9 +14,13 @@ struct Session::State {
 
 Session::Session() : state_(new State()) {}
 
+struct Session::Owner : internal::StatePart {
+    Session session;
+    void reset() override { session.setCookies({}); }
+};
+
 Session& Session::shared() {
-    static Session* const instance = new Session();  // lives until the process ends
-    return *instance;
+    return internal::processPart<Owner>().session;
 }
 
 std::vector<platform::HTTPCookie> Session::cookies() const {

@@ -4,19 +4,25 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/StatePart.h"
+
 namespace vanto {
 namespace {
 
-struct Sink {
+struct Sink : internal::StatePart {
     std::mutex choosing;
     std::shared_ptr<const TraceSink> chosen;
     // Blocks go out one at a time, so that traces of calls in flight together never interleave.
     std::mutex writing;
+
+    void reset() override {
+        const std::lock_guard lock(choosing);
+        chosen.reset();
+    }
 };
 
 Sink& sink() {
-    static Sink* const instance = new Sink();  // never destroyed: transfers trace until the end
-    return *instance;
+    return internal::processPart<Sink>();
 }
 
 void writeToStandardOutput(std::string_view block) {

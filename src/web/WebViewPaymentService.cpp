@@ -6,8 +6,7 @@ namespace vanto {
 namespace {
 
 ServiceSlot<WebViewPaymentRequest>& slot() {
-    static auto* const instance = new ServiceSlot<WebViewPaymentRequest>();  // never destroyed
-    return *instance;
+    return ServiceSlot<WebViewPaymentRequest>::shared();
 }
 
 }  // namespace

@@ -32,15 +32,6 @@ using WebView = testing::RecordingWebView;
 
 class Presenters : public testing::SandboxTest {
   protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        platform::URLSessionConfiguration::setDefaultSessionConfiguration(trusting());
-    }
-    void TearDown() override {
-        platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
-        SandboxTest::TearDown();
-    }
-
     // A direct payment of `amount` with `card` for `order`; its one outcome.
     static DirectOutcome pay(std::string_view card, std::string_view order, double amount = 19.99,
                              std::string_view identifier = "") {

@@ -11,6 +11,7 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
+#include "vanto/platform/ProcessState.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/Manager.h"
@@ -27,26 +28,18 @@ class SandboxTest : public ::testing::Test {
         options.logRequests = false;
         gateway_ = new sandbox::SandboxGateway(options);
         ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
-        ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, gateway_->authority()));
     }
     static void TearDownTestSuite() {
-        Constants::setGatewayHost(EnviromentType::test, "");
         delete gateway_;
         gateway_ = nullptr;
     }
     void SetUp() override {
-        auto& configuration = VantoConfiguration::shared();
-        configuration = VantoConfiguration();
-        const auto merchant = sandbox::SandboxGateway::defaultMerchant();
-        configuration.setAppEnviroment(EnviromentType::test);
-        configuration.setAppFuc(merchant.merchantCode);
-        configuration.setAppTerminal(merchant.terminal);
-        configuration.setAppLicense(merchant.signingCredential);
-        Session::shared().setCookies({});
+        ProcessState::reset();
+        ASSERT_TRUE(gateway_->useAsTestEnvironment());
         gateway_->clearRequests();
         gateway_->setFaultForAll(std::nullopt);
     }
-    void TearDown() override { VantoConfiguration::shared() = VantoConfiguration(); }
+    void TearDown() override { ProcessState::reset(); }
 
     static sandbox::SandboxGateway& gateway() { return *gateway_; }
 

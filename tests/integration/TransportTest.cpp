@@ -169,7 +169,6 @@ TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnyt
     auto trustingMisnamed = platform::URLSessionConfiguration::defaultSessionConfiguration();
     trustingMisnamed.additionalTrustAnchors = {misnamed.certificatePem()};
     const auto mismatch = send(payment("T0601"), trustingMisnamed);
-    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, gateway().authority()));
     ASSERT_TRUE(mismatch.error);
     EXPECT_EQ(mismatch.error->kind(), SDKError::Case::nonURLResponse);
     EXPECT_TRUE(misnamed.requests().empty());

@@ -74,11 +74,6 @@ class HeldRoad final : public DirectPaymentService {
 
 class CardScreen : public testing::UiTest {
   protected:
-    void TearDown() override {
-        setDirectPaymentService(nullptr);
-        UiTest::TearDown();
-    }
-
     struct Shown {
         std::shared_ptr<DirectPaymentViewController> screen;
         std::shared_ptr<testing::CardOutcomes> outcomes;

@@ -9,6 +9,7 @@
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/platform/ProcessState.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/transport/TraceSink.h"
 
@@ -40,17 +41,10 @@ void UiTest::SetUpTestSuite() {
     options.logRequests = false;
     gateway_ = new sandbox::SandboxGateway(options);
     ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
-    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, gateway_->authority()));
-    setTraceSink([](std::string_view block) {
-        const std::lock_guard lock(tracesMutex_);
-        traces_.emplace_back(block);
-    });
 }
 
 void UiTest::TearDownTestSuite() {
-    setTraceSink(nullptr);
-    platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
-    Constants::setGatewayHost(EnviromentType::test, "");
+    ProcessState::reset();
     delete gateway_;
     gateway_ = nullptr;
     QTest::qWait(0);
@@ -59,15 +53,12 @@ void UiTest::TearDownTestSuite() {
 }
 
 void UiTest::SetUp() {
-    auto& configuration = VantoConfiguration::shared();
-    configuration = VantoConfiguration();
-    const auto merchant = sandbox::SandboxGateway::defaultMerchant();
-    configuration.setAppEnviroment(EnviromentType::test);
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
-    trustOnly(gateway_->certificatePem());
-    Constants::setGatewayHost(EnviromentType::test, gateway_->authority());
+    ProcessState::reset();
+    ASSERT_TRUE(gateway_->useAsTestEnvironment());
+    setTraceSink([](std::string_view block) {
+        const std::lock_guard lock(tracesMutex_);
+        traces_.emplace_back(block);
+    });
     gateway_->clearRequests();
     gateway_->setFaultForAll(std::nullopt);
     const std::lock_guard lock(tracesMutex_);
@@ -77,7 +68,7 @@ void UiTest::SetUp() {
 // Screens dropped by the test take their windows with them once the event loop has run.
 void UiTest::TearDown() {
     QTest::qWait(0);
-    VantoConfiguration::shared() = VantoConfiguration();
+    ProcessState::reset();
 }
 
 void UiTest::trustOnly(const std::string& anchor) {

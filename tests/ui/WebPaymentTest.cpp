@@ -117,11 +117,6 @@ class WebPayment : public testing::UiTest {
         QWebEngineView* view = nullptr;
     };
 
-    void TearDown() override {
-        setWebViewPaymentService(nullptr);
-        UiTest::TearDown();
-    }
-
     static Shown show(std::string order) {
         Shown shown;
         shown.screen = WebViewPaymentController::create(std::move(order), 19.99, "Libro",

@@ -303,8 +303,8 @@ class FakeToolkit : public ui::Toolkit {
     std::vector<std::shared_ptr<FakeButton>> buttons;
 };
 
-/// What a screen's test runs in: a fresh configuration, a fake toolkit, a fake gateway service
-/// installed through `setService`, and the trace lines; all taken down again afterwards.
+/// What a screen's test runs in: the defaults, a fake toolkit, a fake gateway service installed
+/// through `setService`, and the trace lines; all taken down again afterwards.
 template <typename Request, auto setService>
 class ScreenTest : public ConfiguredTest {
   protected:
@@ -317,9 +317,7 @@ class ScreenTest : public ConfiguredTest {
     void TearDown() override {
         platform::MainQueue::runPending();
         service->calls.clear();
-        setTraceSink(nullptr);
-        ui::setToolkit(nullptr);
-        setService(nullptr);
+        ui::setToolkit(nullptr);  // as a binding removes its own when it goes
         ConfiguredTest::TearDown();
     }
 

@@ -8,6 +8,7 @@
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/platform/ProcessState.h"
 
 namespace vanto::testing {
 
@@ -23,20 +24,16 @@ inline std::string readTestData(const std::string& name) {
     return text;
 }
 
-/// Gives each test a fresh shared configuration and the client identification of the sample
-/// orders ("1.0", "ShopApp"), and puts the defaults back afterwards.
+/// Gives each test the library's defaults with the client identification of the sample orders
+/// ("1.0", "ShopApp"), and puts the defaults back afterwards.
 class ConfiguredTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        VantoConfiguration::shared() = VantoConfiguration();
+        ProcessState::reset();
         IAClientServiceSSM::setVerSDK("1.0");
         IAClientServiceSSM::setAppBundle("ShopApp");
     }
-    void TearDown() override {
-        VantoConfiguration::shared() = VantoConfiguration();
-        IAClientServiceSSM::setVerSDK(std::nullopt);
-        IAClientServiceSSM::setAppBundle(std::nullopt);
-    }
+    void TearDown() override { ProcessState::reset(); }
 };
 
 }  // namespace vanto::testing

@@ -27,6 +27,8 @@ class VANTO_EXPORT Session {
     struct State;
     // Never destroyed, like the one instance itself.
     State* state_;
+    // Where the one instance lives: the library's process-wide state.
+    struct Owner;
 };
 
 /// Puts `cookie` in place of the first cookie of `list` with the same name (names compare exactly);

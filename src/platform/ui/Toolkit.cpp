@@ -2,17 +2,19 @@
 
 #include <mutex>
 
+#include "platform/StatePart.h"
+
 namespace vanto::platform::ui {
 namespace {
 
-struct Slot {
+// Installed and removed by a UI binding, which outlives the settings' resets.
+struct Slot : internal::StatePart {
     std::mutex mutex;
     std::shared_ptr<Toolkit> chosen;
 };
 
 Slot& slot() {
-    static auto* const instance = new Slot();  // never destroyed, like the other slots
-    return *instance;
+    return internal::processPart<Slot>();
 }
 
 }  // namespace

@@ -9,7 +9,12 @@
 #include "vanto/config/PaymentMethod.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentService.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/platform/URLSession.h"
+#include "vanto/transport/Session.h"
+#include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentService.h"
 
 namespace vanto {
 namespace {
@@ -60,12 +65,7 @@ TEST(CodeTables, MapRawValuesTextsAndWireCodesAndGiveNothingOutsideTheTables) {
 
 class GatewayEndpoints : public ::testing::Test {
   protected:
-    void TearDown() override {
-        for (const auto env :
-             {EnviromentType::test, EnviromentType::integration, EnviromentType::real}) {
-            Constants::setGatewayHost(env, "");
-        }
-    }
+    void TearDown() override { ProcessState::reset(); }
 };
 
 TEST_F(GatewayEndpoints, AddressEachServiceAtTheBuildHostOrTheOneSetAtRunTime) {
@@ -129,6 +129,38 @@ TEST(ClientIdentification, DefaultsToBuildVersionAndProgramNameUntilSet) {
     IAClientServiceSSM::setVerSDK(std::nullopt);
     EXPECT_EQ(IAClientServiceSSM::getAppBundle(), "vanto_unit_tests");
     EXPECT_EQ(IAClientServiceSSM::getVerSDK(), VANTO_PROJECT_VERSION);
+}
+
+TEST(ProcessStateReset, PutsEverySettingBackToItsDefault) {
+    const auto builtInHost = Constants::gatewayAuthority(EnviromentType::test);
+    const auto ownDirectRoad = directPaymentService();
+    VantoConfiguration::shared().setAppFuc("123456789");
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, "127.0.0.1:40443"));
+    IAClientServiceSSM::setVerSDK("9.9");
+    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {"anchor"};
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+    int traced = 0;
+    setTraceSink([&traced](std::string_view) { ++traced; });
+    Session::shared().setCookies({{.name = "A", .value = "1"}});
+    setDirectPaymentService(std::make_shared<ManagerGatewayService<DirectPaymentRequest>>());
+    setWebViewPaymentService(std::make_shared<ManagerGatewayService<WebViewPaymentRequest>>());
+
+    ProcessState::reset();
+
+    EXPECT_EQ(VantoConfiguration::shared().appFuc(), VantoConfiguration().appFuc());
+    EXPECT_EQ(Constants::gatewayAuthority(EnviromentType::test), builtInHost);
+    EXPECT_EQ(IAClientServiceSSM::getVerSDK(), VANTO_PROJECT_VERSION);
+    EXPECT_TRUE(platform::URLSessionConfiguration::defaultSessionConfiguration()
+                    .additionalTrustAnchors.empty());
+    EXPECT_TRUE(Session::shared().cookies().empty());
+    EXPECT_NE(directPaymentService(), directPaymentService())
+        << "the library's own road is made afresh for each payment, a chosen one is kept";
+    EXPECT_NE(webViewPaymentService(), webViewPaymentService());
+    ::testing::internal::CaptureStdout();
+    writeTrace("a block");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "a block\n");
+    EXPECT_EQ(traced, 0);
 }
 
 }  // namespace

@@ -65,8 +65,6 @@ TEST_F(WebPresenter, AsksForTheSignedParametersAndBuildsThePaymentPageRequest) {
 
     answerWith(
         R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"a+b/c=","Ds_MerchantParameters":"e30="}})");
-    setTraceSink(nullptr);
-    Constants::setGatewayHost(EnviromentType::integration, "");
     ASSERT_EQ(pages.size(), 1u);
     const auto& page = pages[0];
     EXPECT_EQ(page.url, "https://gw.example/zel/realizarPago");
