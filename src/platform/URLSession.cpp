@@ -25,6 +25,8 @@ using Clock = std::chrono::steady_clock;
 // State of one transfer, reached from libcurl's callbacks.
 struct Transfer {
     std::string body;
+    // Set when the reply grew past the largest a reply may be; its bytes are not kept.
+    bool tooLarge = false;
     HeaderFields headers;
     std::chrono::milliseconds idleLimit{0};
     curl_off_t lastDown = -1;
@@ -34,8 +36,14 @@ struct Transfer {
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
-    transfer->body.append(data, size * count);
-    return size * count;
+    const std::size_t bytes = size * count;
+    if (transfer->body.size() + bytes > URLSession::kLargestReplyBytes) {
+        transfer->tooLarge = true;
+        secureWipe(transfer->body);
+        return 0;  // anything but `bytes` ends the transfer
+    }
+    transfer->body.append(data, bytes);
+    return bytes;
 }
 
 // Collects the header fields of the final reply; a new status line (after 100 Continue, for
@@ -229,9 +237,14 @@ PlatformError::Kind kindOf(CURLcode result) {
     }
 }
 
-PlatformError failure(CURLcode result) {
-    return PlatformError{kindOf(result), curl_easy_strerror(result),
-                         "libcurl code " + std::to_string(static_cast<int>(result))};
+// The failure of a transfer, with libcurl's own message for the trace.
+PlatformError failure(CURLcode result, const char* message) {
+    std::string detail = "libcurl code " + std::to_string(static_cast<int>(result));
+    if (message != nullptr && *message != '\0') {
+        detail += ": ";
+        detail += message;
+    }
+    return PlatformError{kindOf(result), curl_easy_strerror(result), std::move(detail)};
 }
 
 struct Outcome {
@@ -239,6 +252,98 @@ struct Outcome {
     std::optional<HTTPURLResponse> response;
     std::optional<PlatformError> error;
 };
+
+using Handle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
+// Sets the options of one transfer; the first option libcurl refuses is kept, and the transfer is
+// then not made.
+class Options {
+  public:
+    explicit Options(CURL* handle) : handle_(handle) {}
+
+    template <typename Value>
+    void set(CURLoption option, Value value) {
+        if (refused_ == CURLE_OK) {
+            refused_ = curl_easy_setopt(handle_, option, value);
+            refusedOption_ = option;
+        }
+    }
+
+    // The failure of setting them up, if an option was refused.
+    std::optional<PlatformError> refusal() const {
+        if (refused_ == CURLE_OK) {
+            return std::nullopt;
+        }
+        return PlatformError{PlatformError::Kind::invalidRequest,
+                             "the transfer could not be set up",
+                             "libcurl code " + std::to_string(static_cast<int>(refused_)) +
+                                 " setting option " + std::to_string(refusedOption_)};
+    }
+
+  private:
+    CURL* handle_;
+    CURLcode refused_ = CURLE_OK;
+    int refusedOption_ = 0;
+};
+
+// Appends "name: value" to a header list; false when libcurl could not.
+bool append(HeaderList& list, const std::string& line) {
+    curl_slist* longer = curl_slist_append(list.get(), line.c_str());
+    if (longer == nullptr) {
+        return false;
+    }
+    list.release();
+    list.reset(longer);
+    return true;
+}
+
+void setUp(Options& options, const URLRequest& request,
+           const URLSessionConfiguration& configuration, X509_STORE* trust, Transfer& transfer,
+           char* errorText) {
+    options.set(CURLOPT_ERRORBUFFER, errorText);
+    options.set(CURLOPT_URL, request.url.c_str());
+    options.set(CURLOPT_PROTOCOLS_STR, "https");
+    options.set(CURLOPT_NOSIGNAL, 1L);
+    options.set(CURLOPT_SSL_VERIFYPEER, 1L);
+    options.set(CURLOPT_SSL_VERIFYHOST, 2L);
+    // libcurl would read the system's bundle for every transfer; the session's store stands in.
+    options.set(CURLOPT_CAINFO, static_cast<const char*>(nullptr));
+    options.set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+    options.set(CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
+    options.set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(trust));
+    if (configuration.pinnedPublicKey) {
+        options.set(CURLOPT_PINNEDPUBLICKEY, configuration.pinnedPublicKey->c_str());
+    }
+    // A fresh connection for every call; replies are not followed to other addresses.
+    options.set(CURLOPT_FORBID_REUSE, 1L);
+    options.set(CURLOPT_FOLLOWLOCATION, 0L);
+    options.set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(transfer.idleLimit.count()));
+    options.set(CURLOPT_NOPROGRESS, 0L);
+    options.set(CURLOPT_XFERINFOFUNCTION, &onProgress);
+    options.set(CURLOPT_XFERINFODATA, static_cast<void*>(&transfer));
+    options.set(CURLOPT_WRITEFUNCTION, &onBody);
+    options.set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    options.set(CURLOPT_HEADERFUNCTION, &onHeader);
+    options.set(CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
+    // An empty cookie engine of the transfer's own parses what the reply sets; it has nothing to
+    // add to the request, whose cookies the caller chose.
+    if (configuration.httpCookieStorage != nullptr) {
+        options.set(CURLOPT_COOKIEFILE, "");
+    }
+    const std::string method = request.httpMethod.value_or("GET");
+    if (request.httpBody) {
+        options.set(CURLOPT_POST, 1L);
+        // Never null: with no data libcurl would read the body from standard input.
+        options.set(CURLOPT_POSTFIELDS, request.httpBody->empty() ? "" : request.httpBody->data());
+        options.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.httpBody->size()));
+    }
+    if (method == "HEAD") {
+        options.set(CURLOPT_NOBODY, 1L);
+    } else if (method != (request.httpBody ? "POST" : "GET")) {
+        options.set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+}
 
 Outcome perform(const URLRequest& request, const URLSessionConfiguration& configuration,
                 X509_STORE* trust) {
@@ -248,87 +353,62 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
             PlatformError{PlatformError::Kind::notHttps, "only https addresses are used", ""};
         return outcome;
     }
-    CURL* handle = curl_easy_init();
-    if (handle == nullptr) {
-        outcome.error = failure(CURLE_FAILED_INIT);
-        return outcome;
-    }
+    // What the handle points at is declared first, so that it outlives the handle.
     Transfer transfer;
     transfer.idleLimit = idleLimit(request.timeoutInterval);
-
-    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    // libcurl would read the system's bundle for every transfer; the session's store stands in.
-    curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
-    curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
-    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
-    curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, trust);
-    if (configuration.pinnedPublicKey) {
-        curl_easy_setopt(handle, CURLOPT_PINNEDPUBLICKEY, configuration.pinnedPublicKey->c_str());
+    char errorText[CURL_ERROR_SIZE] = {};
+    HeaderList headers(nullptr, &curl_slist_free_all);
+    const Handle handle(curl_easy_init(), &curl_easy_cleanup);
+    if (!handle) {
+        outcome.error = failure(CURLE_FAILED_INIT, nullptr);
+        return outcome;
     }
-    // A fresh connection for every call; replies are not followed to other addresses.
-    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(transfer.idleLimit.count()));
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &onProgress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
-    // An empty cookie engine of the transfer's own parses what the reply sets; it has nothing to
-    // add to the request, whose cookies the caller chose.
-    const bool keepCookies = configuration.httpCookieStorage != nullptr;
-    if (keepCookies) {
-        curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
-    }
-
-    const std::string method = request.httpMethod.value_or("GET");
-    if (request.httpBody) {
-        curl_easy_setopt(handle, CURLOPT_POST, 1L);
-        // Never null: with no data libcurl would read the body from standard input.
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDS,
-                         request.httpBody->empty() ? "" : request.httpBody->data());
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(request.httpBody->size()));
-    }
-    if (method == "HEAD") {
-        curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
-    } else if (method != (request.httpBody ? "POST" : "GET")) {
-        curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, method.c_str());
-    }
-    curl_slist* headers = nullptr;
+    Options options(handle.get());
+    setUp(options, request, configuration, trust, transfer, errorText);
+    bool listed = true;
     for (const auto& [name, value] : request.allHTTPHeaderFields.fields()) {
-        headers = curl_slist_append(headers, (name + ": " + value).c_str());
+        listed = listed && append(headers, name + ": " + value);
     }
     // No "Expect: 100-continue" round trip before the body.
-    headers = curl_slist_append(headers, "Expect:");
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+    listed = listed && append(headers, "Expect:");
+    options.set(CURLOPT_HTTPHEADER, headers.get());
+    if (!listed) {
+        outcome.error = failure(CURLE_OUT_OF_MEMORY, nullptr);
+        return outcome;
+    }
+    if (auto refusal = options.refusal()) {
+        outcome.error = std::move(refusal);
+        return outcome;
+    }
 
-    const CURLcode result = curl_easy_perform(handle);
+    const CURLcode result = curl_easy_perform(handle.get());
 
     long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status > 0) {
         char* effective = nullptr;
-        curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &effective);
+        curl_easy_getinfo(handle.get(), CURLINFO_EFFECTIVE_URL, &effective);
         outcome.response = HTTPURLResponse{effective != nullptr ? effective : request.url,
                                            static_cast<int>(status), std::move(transfer.headers)};
-        outcome.data = std::move(transfer.body);
-        if (keepCookies) {
-            configuration.httpCookieStorage->takeIn(cookieLines(handle));
+        if (!transfer.tooLarge) {
+            outcome.data = std::move(transfer.body);
+        }
+        if (configuration.httpCookieStorage != nullptr) {
+            configuration.httpCookieStorage->takeIn(cookieLines(handle.get()));
         }
     }
-    if (result != CURLE_OK) {
-        outcome.error = failure(result);
+    if (transfer.tooLarge) {
+        outcome.error = PlatformError{
+            PlatformError::Kind::invalidReply, "the reply is larger than a gateway's reply may be",
+            "more than " + std::to_string(URLSession::kLargestReplyBytes) + " bytes"};
+    } else if (result != CURLE_OK) {
+        outcome.error = failure(result, errorText);
     }
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(handle);
+    if (outcome.error) {
+        long sent = 0;
+        curl_easy_getinfo(handle.get(), CURLINFO_REQUEST_SIZE, &sent);
+        outcome.error->requestSent = sent > 0;
+    }
     secureWipe(transfer.body);
     return outcome;
 }

@@ -9,6 +9,7 @@
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/transport/Session.h"
 #include "vanto/transport/Trace.h"
+#include "vanto/transport/TraceSink.h"
 
 namespace vanto {
 namespace {
@@ -54,6 +55,18 @@ void handOver(const CallbackQueue& queue, std::function<void()> deliver,
         });
 }
 
+// What a failed call without a reply leaves in the traces: which failure it was (a refused
+// certificate reads otherwise than a time-out) and whether the request had left.
+void traceFailure(const platform::PlatformError& error) {
+    std::string block = "====== NO RESPONSE ======\nERROR: ";
+    block += error.localizedDescription;
+    if (!error.detail.empty()) {
+        block += " (" + error.detail + ")";
+    }
+    block += error.requestSent ? "\nREQUEST SENT: yes" : "\nREQUEST SENT: no";
+    writeTrace(block);
+}
+
 }  // namespace
 
 std::size_t Manager::callsInFlight() {
@@ -83,15 +96,18 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
                               Decoder decode, std::function<void(SDKError)> failure) {
     auto call = std::make_shared<CallInFlight>();
     auto built = request->build();
-    if (auto* error = std::get_if<platform::PlatformError>(&built)) {
+    if (!built) {
         handOver(
-            queue, [failure, error = *error] { failure(SDKError::requestError(error)); }, request,
-            std::move(call));
+            queue, [failure, error = built.error()] { failure(SDKError::requestError(error)); },
+            request, std::move(call));
         return;
     }
-    auto& urlRequest = std::get<platform::URLRequest>(built);
+    auto& urlRequest = built.value();
     showLog(urlRequest);
     if (!session_) {
+        // Every call ends in one outcome, also one that could not be sent.
+        handOver(
+            queue, [failure] { failure(SDKError::internalError()); }, request, std::move(call));
         return;
     }
     // The handler keeps the manager, the description and the callbacks until the outcome is out.
@@ -101,7 +117,10 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
                                             std::optional<platform::PlatformError> error) {
         std::function<void()> deliver;
         if (!response) {
-            deliver = [failure] { failure(SDKError::nonURLResponse(std::nullopt)); };
+            if (error) {
+                traceFailure(*error);
+            }
+            deliver = [failure, error] { failure(SDKError::nonURLResponse(std::nullopt, error)); };
         } else if (error) {
             showLog(*response, data);
             deliver = [failure, error = *error] { failure(SDKError::connectionError(error)); };

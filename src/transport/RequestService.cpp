@@ -13,7 +13,7 @@ platform::HeaderFields RequestService::headers() const {
     return fields;
 }
 
-std::variant<platform::SecretText, platform::PlatformError> RequestService::composeBody() const {
+Expected<platform::SecretText> RequestService::composeBody() const {
     platform::SecretText bytes = json();
     if (!isValidUtf8(bytes.view())) {
         return platform::PlatformError{platform::PlatformError::Kind::invalidRequest,
@@ -22,7 +22,7 @@ std::variant<platform::SecretText, platform::PlatformError> RequestService::comp
     return bytes;
 }
 
-std::variant<platform::URLRequest, platform::PlatformError> RequestService::build() const {
+Expected<platform::URLRequest> RequestService::build() const {
     std::string address = baseURL();
     if (const std::string component = path(); !component.empty()) {
         if (!address.ends_with('/')) {
@@ -37,8 +37,8 @@ std::variant<platform::URLRequest, platform::PlatformError> RequestService::buil
                                        "the address is not an https address", ""};
     }
     auto body = composeBody();
-    if (auto* error = std::get_if<platform::PlatformError>(&body)) {
-        return *error;
+    if (!body) {
+        return body.error();
     }
     platform::URLRequest request(std::move(address));
     request.cachePolicy = platform::CachePolicy::useProtocolCachePolicy;
@@ -49,7 +49,7 @@ std::variant<platform::URLRequest, platform::PlatformError> RequestService::buil
         request.allHTTPHeaderFields.set(name, value);
     }
     addCookies(request, Session::shared().cookies());
-    request.httpBody = std::move(std::get<platform::SecretText>(body));
+    request.httpBody = std::move(body).value();
     return request;
 }
 

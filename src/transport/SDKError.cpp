@@ -11,8 +11,11 @@ SDKError SDKError::requestError(platform::PlatformError error) {
 SDKError SDKError::responseError(platform::PlatformError error) {
     return {Case::responseError, std::move(error)};
 }
-SDKError SDKError::nonURLResponse(std::optional<platform::HTTPURLResponse> response) {
-    return {Case::nonURLResponse, std::move(response)};
+SDKError SDKError::nonURLResponse(std::optional<platform::HTTPURLResponse> response,
+                                  std::optional<platform::PlatformError> cause) {
+    SDKError error(Case::nonURLResponse, std::move(response));
+    error.cause_ = std::move(cause);
+    return error;
 }
 SDKError SDKError::wrongStatusCode(int status) {
     return {Case::wrongStatusCode, status};
@@ -63,7 +66,10 @@ std::string SDKError::errorDescription() const {
 }
 
 const platform::PlatformError* SDKError::platformError() const {
-    return std::get_if<platform::PlatformError>(&payload_);
+    if (const auto* carried = std::get_if<platform::PlatformError>(&payload_)) {
+        return carried;
+    }
+    return cause_ ? &*cause_ : nullptr;
 }
 
 const platform::HTTPURLResponse* SDKError::response() const {

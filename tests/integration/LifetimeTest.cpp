@@ -17,7 +17,7 @@ class Lifetime : public testing::SandboxTest {
     // A request for the sandbox's direct-payment service with the given order.
     static platform::URLRequest paymentRequest(std::string_view order) {
         auto built = DirectPaymentRequest(directPayment(sandbox::kAcceptedCard, order)).build();
-        return std::get<platform::URLRequest>(std::move(built));
+        return std::move(built).value();
     }
 };
 

@@ -10,6 +10,7 @@
 
 #include "SandboxFixture.h"
 #include "vanto/platform/DispatchQueue.h"
+#include "vanto/transport/TraceSink.h"
 
 namespace vanto {
 namespace {
@@ -87,10 +88,13 @@ TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
         if (expected == SDKError::Case::nonURLResponse) {
             EXPECT_EQ(outcome.error->response(), nullptr);
         }
-        if (expected == SDKError::Case::connectionError) {  // a reply whose body broke off
+        if (expected == SDKError::Case::nonURLResponse ||
+            expected == SDKError::Case::connectionError) {  // no whole reply came back
             ASSERT_NE(outcome.error->platformError(), nullptr);
             EXPECT_EQ(outcome.error->platformError()->kind,
                       platform::PlatformError::Kind::connectionLost);
+            EXPECT_TRUE(outcome.error->platformError()->requestSent)
+                << "the gateway read the request: it may have acted on it";
         }
     }
     gateway().setFault("T0300", std::nullopt);
@@ -103,6 +107,9 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
         std::make_shared<RequestWithTimeout<1.0>>(directPayment(sandbox::kAcceptedCard, "T0400")));
     ASSERT_TRUE(silent.error);
     EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
+    ASSERT_NE(silent.error->platformError(), nullptr);
+    EXPECT_EQ(silent.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
+    EXPECT_TRUE(silent.error->platformError()->requestSent);
 
     gateway().setFault("T0401", Fault::delayed(300ms));
     constexpr double kEndless = std::numeric_limits<double>::infinity();
@@ -168,10 +175,20 @@ TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnyt
     ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, misnamed.authority()));
     auto trustingMisnamed = platform::URLSessionConfiguration::defaultSessionConfiguration();
     trustingMisnamed.additionalTrustAnchors = {misnamed.certificatePem()};
+    std::vector<std::string> traces;
+    setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
     const auto mismatch = send(payment("T0601"), trustingMisnamed);
     ASSERT_TRUE(mismatch.error);
     EXPECT_EQ(mismatch.error->kind(), SDKError::Case::nonURLResponse);
+    ASSERT_NE(mismatch.error->platformError(), nullptr);
+    EXPECT_EQ(mismatch.error->platformError()->kind, platform::PlatformError::Kind::tlsRefused);
+    EXPECT_FALSE(mismatch.error->platformError()->requestSent);
     EXPECT_TRUE(misnamed.requests().empty());
+    ASSERT_EQ(traces.size(), 2u) << "the request, then the failure: no reply trace";
+    EXPECT_TRUE(traces[1].starts_with("====== NO RESPONSE ======\nERROR: "));
+    EXPECT_NE(traces[1].find("libcurl code 60"), std::string::npos)
+        << "the trace says which failure it was: " << traces[1];
+    EXPECT_NE(traces[1].find("REQUEST SENT: no"), std::string::npos);
 }
 
 TEST_F(Transport, DeliversOnTheQueueChosenForTheCall) {

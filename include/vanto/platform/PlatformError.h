@@ -27,7 +27,8 @@ struct VANTO_EXPORT PlatformError {
         /// The request could not be built or sent as it is (a body that is not UTF-8 text, an
         /// address that does not parse).
         invalidRequest,
-        /// A reply arrived but is not what the call expects.
+        /// A reply arrived but is not what the call expects, or is larger than a reply may be
+        /// (URLSession::kLargestReplyBytes).
         invalidReply,
         /// The transfer was cut short because the process is ending.
         cancelled,
@@ -38,8 +39,11 @@ struct VANTO_EXPORT PlatformError {
     Kind kind = Kind::other;
     /// What went wrong, in a sentence.
     std::string localizedDescription;
-    /// More for traces, such as the transfer library's code; may be empty.
+    /// More for traces, such as the transfer library's code and message; may be empty.
     std::string detail;
+    /// Whether bytes of the request had left when the transfer failed: the server may then have
+    /// acted on the request although no whole answer came back.
+    bool requestSent = false;
 };
 
 }  // namespace vanto::platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -55,6 +56,10 @@ class VANTO_EXPORT URLSessionDataTask {
 /// Redirects are deliberately not followed: a 3xx reply is handed over as it came.
 class VANTO_EXPORT URLSession {
   public:
+    /// The largest reply body a transfer takes in: a gateway's answers are a few kilobytes. A
+    /// larger reply ends the transfer with an invalidReply failure and its bytes are dropped.
+    static constexpr std::size_t kLargestReplyBytes = 1024 * 1024;
+
     /// The reply body (present whenever a reply arrived), the HTTP reply, and the failure.
     using CompletionHandler =
         std::function<void(std::optional<std::string> data, std::optional<HTTPURLResponse> response,

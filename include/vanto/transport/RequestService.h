@@ -3,10 +3,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "vanto/Export.h"
-#include "vanto/platform/PlatformError.h"
+#include "vanto/platform/Expected.h"
 #include "vanto/platform/SecretText.h"
 #include "vanto/platform/URLRequest.h"
 #include "vanto/transport/HTTPMethod.h"
@@ -43,7 +42,7 @@ class VANTO_EXPORT RequestService {
     /// The URL request for this description (POST to the service address with the header fields,
     /// the stored cookies of Session::shared() and the body), or the failure of composing the
     /// body: a body that is not well-formed UTF-8 text.
-    std::variant<platform::URLRequest, platform::PlatformError> build() const;
+    Expected<platform::URLRequest> build() const;
 
   protected:
     /// The text of "mensaje" of a reply envelope; none when the bytes are not such an envelope.
@@ -52,7 +51,7 @@ class VANTO_EXPORT RequestService {
     static SDKError decodingError(std::string_view what);
 
   private:
-    std::variant<platform::SecretText, platform::PlatformError> composeBody() const;
+    Expected<platform::SecretText> composeBody() const;
 };
 
 /// A request description whose answer record is `R`: result(from) decodes the gateway's reply

@@ -35,7 +35,10 @@ class VANTO_EXPORT SDKError {
     static SDKError connectionError(platform::PlatformError error);
     static SDKError requestError(platform::PlatformError error);
     static SDKError responseError(platform::PlatformError error);
-    static SDKError nonURLResponse(std::optional<platform::HTTPURLResponse> response);
+    /// `cause` is the platform's failure when one is known (a refused certificate, a time-out):
+    /// it is kept for traces and logs, and changes neither the code nor the text.
+    static SDKError nonURLResponse(std::optional<platform::HTTPURLResponse> response,
+                                   std::optional<platform::PlatformError> cause = std::nullopt);
     static SDKError wrongStatusCode(int status);
     static SDKError serverError(int status);
     static SDKError malformedURL(std::string url);
@@ -54,7 +57,7 @@ class VANTO_EXPORT SDKError {
     std::string errorDescription() const;
 
     /// The platform error carried by connectionError, requestError, responseError and
-    /// wrongJsonDecodeNames.
+    /// wrongJsonDecodeNames, or the cause of a nonURLResponse when one is known.
     const platform::PlatformError* platformError() const;
     /// The reply carried by nonURLResponse, when there was one.
     const platform::HTTPURLResponse* response() const;
@@ -70,6 +73,7 @@ class VANTO_EXPORT SDKError {
 
     Case kind_;
     Payload payload_;
+    std::optional<platform::PlatformError> cause_;
 };
 
 }  // namespace vanto

@@ -24,8 +24,8 @@ class RequestBuilding : public testing::ConfiguredTest {
   protected:
     static platform::URLRequest built(const RequestService& request) {
         auto result = request.build();
-        EXPECT_TRUE(std::holds_alternative<platform::URLRequest>(result));
-        return std::get<platform::URLRequest>(std::move(result));
+        EXPECT_TRUE(result.hasValue());
+        return std::move(result).value();
     }
 };
 
@@ -40,7 +40,8 @@ TEST_F(RequestBuilding, PostsTheFormBodyVerbatimWithOneContentTypeAndRefusesOneN
               "application/x-www-form-urlencoded");
     EXPECT_EQ(built(DirectPaymentRequest("")).httpBody, "datoEntrada=");
     const auto notText = DirectPaymentRequest("\xC3\x28").build();
-    EXPECT_TRUE(std::holds_alternative<platform::PlatformError>(notText));
+    ASSERT_FALSE(notText.hasValue());
+    EXPECT_EQ(notText.error().kind, platform::PlatformError::Kind::invalidRequest);
 }
 
 TEST_F(RequestBuilding, ReadsTheEnvironmentWhenBuiltNotWhenMade) {
