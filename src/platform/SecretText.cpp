@@ -43,13 +43,8 @@ SecretText SecretText::copy() const {
     return SecretText(view());
 }
 
-void SecretText::append(std::string_view text) {
-    if (text.empty()) {
-        return;
-    }
-    if (capacity_ - size_ < text.size()) {
-        reserve(std::max(size_ + text.size(), 2 * capacity_));
-    }
+void SecretText::growAndAppend(std::string_view text) {
+    reserve(std::max(size_ + text.size(), 2 * capacity_));
     std::memcpy(bytes() + size_, text.data(), text.size());
     size_ += text.size();
 }

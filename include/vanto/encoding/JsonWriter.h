@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,9 +11,9 @@
 namespace vanto {
 
 /// Appends `text` to `out` as the body of a JSON string (without the quotation marks), escaped
-/// the way the gateway's reference writer does it: a backslash before each quotation mark and
-/// backslash, the solidus as `\/`, `\b` `\f` `\n` `\r` `\t` for those controls and `\u00xx` for the
-/// other control characters; every other character, non-ASCII included, is written as its UTF-8
+/// as the gateway expects it (it signs these very bytes): a backslash before each quotation mark
+/// and backslash, the solidus as `\/`, `\b` `\f` `\n` `\r` `\t` for those controls and `\u00xx` for
+/// the other control characters; every other character, non-ASCII included, is written as its UTF-8
 /// bytes. Returns false, leaving `out` unchanged, when `text` is not well-formed UTF-8.
 VANTO_EXPORT bool appendJsonEscaped(std::string& out, std::string_view text);
 
@@ -25,8 +24,9 @@ VANTO_EXPORT bool appendJsonEscaped(std::string& out, std::string_view text);
 /// body of a JSON string, as it stands when one JSON document carries another as a text member.
 /// Both are written in one pass, which spares escaping the finished text a second time.
 ///
-/// A writer made with `Sensitive::yes` holds card data: whenever a buffer must grow it moves to a
-/// larger one and wipes the old, and it wipes what it still holds when destroyed.
+/// Its buffers are secret texts: whenever one must grow it moves to a larger block and wipes the
+/// old, and it wipes what it still holds when destroyed. (`Sensitive` says whether a writer holds
+/// card data; both kinds wipe.)
 class VANTO_EXPORT JsonWriter {
   public:
     enum class Sensitive { no, yes };
@@ -61,25 +61,20 @@ class VANTO_EXPORT JsonWriter {
     platform::SecretText takeNestedSecret();
 
   private:
-    // The text and the nested copy, growable byte buffers written through plain pointers.
-    struct Output;
-
     bool takeSeparator();
-    void appendStructure(std::string_view raw, bool separated);
-    void appendStrings(std::string_view first, const std::string_view* second);
+    void separateIfDue();
+    void put(char c);
+    void appendString(std::string_view value);
 
-    // The output lives inside the writer, saving an allocation per message; its layout is the
-    // writer's own business.
-    static constexpr std::size_t kOutputSize = 80;
-    Output& output() noexcept;
-    const Output& output() const noexcept;
-    alignas(std::max_align_t) unsigned char output_[kOutputSize];
+    // Both wipe what they held whenever they grow or go, whether or not the writer holds card
+    // data: the cost is small beside the message's digest.
+    platform::SecretText text_;
+    platform::SecretText nested_;
+    std::size_t expectedSize_;
     bool nesting_ = false;
     bool ok_ = true;
-    // One bit per open object: set while the object has no member yet. Sixty-four levels of
-    // nesting are far more than any message of the library has.
-    std::uint64_t firstMember_ = 0;
-    unsigned depth_ = 0;
+    // One entry per open object: whether it still has no member.
+    std::string firstMember_;
     bool afterKey_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "vanto/Export.h"
@@ -42,7 +43,23 @@ class VANTO_EXPORT SecretText {
 
     /// Adds `text` at the end; when the text must grow, it moves to a larger block and the old
     /// one is wiped.
-    void append(std::string_view text);
+    void append(std::string_view text) {
+        // Text that fits, by far the most common case, is copied here without a call.
+        if (text.size() <= capacity_ - size_) {
+            std::char_traits<char>::copy(bytes() + size_, text.data(), text.size());
+            size_ += text.size();
+        } else {
+            growAndAppend(text);
+        }
+    }
+    /// Adds one character at the end.
+    void push_back(char c) {
+        if (size_ < capacity_) {
+            bytes()[size_++] = c;
+        } else {
+            growAndAppend(std::string_view(&c, 1));
+        }
+    }
     /// Makes room for `capacity` bytes in all.
     void reserve(std::size_t capacity);
     /// Wipes the text and empties it; the storage is kept.
@@ -59,6 +76,7 @@ class VANTO_EXPORT SecretText {
     static constexpr std::size_t kInlineCapacity = 24;
 
     char* bytes() noexcept { return heap_ ? heap_.get() : inline_; }
+    void growAndAppend(std::string_view text);
     void release() noexcept;
     void takeFrom(SecretText& other) noexcept;
 
