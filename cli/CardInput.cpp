@@ -131,10 +131,11 @@ CardInput::Status CardInput::readLine(std::string_view prompt, platform::SecretT
     if (!terminal_) {
         return readBytes(line);
     }
-    writeAll(promptFd_, prompt);
     Status status = Status::failed;
     {
+        // Quiet before the prompt shows: whatever is typed once it shows is not echoed.
         const QuietTerminal quiet(fd_);
+        writeAll(promptFd_, prompt);
         status = readBytes(line);
     }
     // The line break typed was not echoed either.
