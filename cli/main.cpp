@@ -35,14 +35,14 @@ constexpr const char* kWebHelp =
 int runWebInWindow(const PaymentOptions& options, char** argv) {
     std::optional<CheckedPayment> checked;
     std::string problem;
+    if (const int status = checkWindowOptions(options, checked, problem); status != kExitOk) {
+        std::cerr << "vanto web: " << problem << '\n';
+        return status;
+    }
     if (!buildHasScreens()) {
         std::cerr << "vanto web: this build has no payment page window (built without Qt); use "
                      "--headless\n";
         return kExitBadInput;
-    }
-    if (const int status = checkWindowOptions(options, checked, problem); status != kExitOk) {
-        std::cerr << "vanto web: " << problem << '\n';
-        return status;
     }
     runScreensProgram(argv, problem);
     std::cerr << "vanto web: " << problem << '\n';
