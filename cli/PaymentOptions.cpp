@@ -97,7 +97,7 @@ std::optional<double> amountValue(std::string_view text, std::string& problem) {
     std::string_view decimals =
         point == std::string_view::npos ? std::string_view() : unsigned_.substr(point + 1);
     if ((!whole.empty() && !allDigits(whole)) || (!decimals.empty() && !allDigits(decimals))) {
-        problem = "--amount must be written in digits with a decimal point, such as 19.99";
+        problem = "--amount must be written as plain digits, such as 19.99";
         return std::nullopt;
     }
     while (!decimals.empty() && decimals.back() == '0') {

@@ -17,11 +17,13 @@ bool hasValue(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
+#ifdef VANTO_SCREENS_PROGRAM
 std::filesystem::path ownFolder() {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : self.parent_path();
 }
+#endif
 
 }  // namespace
 
