@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "PaymentOptions.h"
 
 namespace vanto::cli {
 
@@ -11,31 +15,54 @@ namespace vanto::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitBadInput = 2;
-/// What a run needs could not be had: the built-in sandbox did not start, no outcome came.
+/// What a run needs could not be had: the built-in sandbox did not start, no display for a
+/// window, no outcome came.
 inline constexpr int kExitCannotRun = 3;
 
-struct PaymentOptions;
+class CardInput;
 
 /// `vanto encode direct|web`: reads one JSON object from `in` and writes the signed request
 /// envelope and a line break to `out`; on bad input one line to `err` and kExitBadInput.
 int runEncode(const std::string& kind, std::istream& in, std::ostream& out, std::ostream& err);
 
+/// How `vanto demo` pays: `way` says it in a few words for the heading.
+struct DemoPayments {
+    std::string way;
+    std::function<std::optional<DirectOutcome>(Payment&, std::string& problem)> direct;
+    std::function<std::optional<WebOutcome>(Payment&, std::string& problem)> web;
+};
+
+/// Payments through something other than the presenters, set up once the demo's gateway runs;
+/// none to pay through the presenters.
+using DemoScreens = std::function<std::optional<DemoPayments>(const GatewayForRun& gateway)>;
+
 /// `vanto demo`: an accepted and a refused direct payment and an accepted web payment against the
-/// built-in sandbox, each outcome on one line of `out`: on the library's Qt screens, typed into
-/// and filled in by the program itself, when the build has them and there is a display; through
-/// the presenters otherwise. With `traces`, the library's traces go to standard error.
-int runDemo(bool traces, std::ostream& out, std::ostream& err);
+/// built-in sandbox, each outcome on one line of `out`: through `screens` when given and it sets
+/// up, through the presenters otherwise. With `traces`, the library's traces go to standard
+/// error.
+int runDemo(bool traces, const DemoScreens& screens, std::ostream& out, std::ostream& err);
 
-/// `vanto pay`: a direct payment through the direct-payment presenter, without a screen. Writes
-/// the outcome record as one JSON object on the last line of `out` (traces go to standard error)
-/// and returns kExitOk for an accepted payment, kExitFailure for a refused one.
-int runPay(PaymentOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
+/// `vanto pay`: a direct payment through the direct-payment presenter, without a screen, its
+/// card data read from `input` where the options say "-". Writes the outcome record as one JSON
+/// object on the last line of `out` (traces go to standard error) and returns kExitOk for an
+/// accepted payment, kExitFailure for a refused one.
+int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err);
 
-/// `vanto web`: a web payment in the payment page window (Qt), where the cardholder types the card
-/// data; with `headless`, through the web-payment presenter, with a minimal browser that fills the
-/// sandbox's card form. Output and statuses as runPay.
-int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostream& out,
-           std::ostream& err);
+/// `vanto web --headless`: a web payment through the web-payment presenter, with a minimal
+/// browser that fills the sandbox's card form with the card data. Input, output and statuses as
+/// runPay.
+int runHeadlessWeb(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err);
+
+/// Checks the options of `vanto web` with a window, where the cardholder types the card data into
+/// the page: no card options, a display to show it on, and the order and the gateway as for any
+/// payment. Returns kExitOk with `checked` set, or the exit status with `problem` set.
+int checkWindowOptions(const PaymentOptions& options, std::optional<CheckedPayment>& checked,
+                       std::string& problem);
+
+/// The outcome of a web payment as one JSON line on `out`, card data masked, and the exit status
+/// it stands for; with no outcome, `problem` on `err` and kExitCannotRun.
+int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
+                     std::ostream& out, std::ostream& err);
 
 /// `{"code":<code>,"desc":<desc>}`, the properties of a refusal record.
 std::string refusalJson(std::int64_t code, std::string_view desc);

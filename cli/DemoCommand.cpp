@@ -8,10 +8,6 @@
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
 
-#ifdef VANTO_CLI_WITH_QT
-#include "QtScreens.h"
-#endif
-
 namespace vanto::cli {
 namespace {
 
@@ -21,10 +17,10 @@ std::string lastFour(std::string_view card) {
 
 Payment samplePayment(std::string_view card, std::string order) {
     Payment payment;
-    payment.pan = std::string(card);
-    payment.cvv = "123";
-    payment.typedExpiry = "12/30";
-    payment.expiryDate = "3012";
+    payment.pan = platform::SecretText(card);
+    payment.cvv = platform::SecretText("123");
+    payment.typedExpiry = platform::SecretText("12/30");
+    payment.expiryDate = platform::SecretText("3012");
     payment.amount = 19.99;
     payment.order = std::move(order);
     payment.description = "Libro de ejemplo";
@@ -50,16 +46,33 @@ std::string summary(const WebOutcome& outcome) {
     return "REFUSED   code " + std::to_string(refused.code) + ", \"" + refused.desc + "\"";
 }
 
+// The presenters alone, as a program without screens pays.
+DemoPayments throughPresenters(const GatewayForRun& gateway) {
+    DemoPayments payments;
+    payments.way = "presenters";
+    payments.direct = [](Payment& payment, std::string& problem) {
+        auto outcome = directPayment(payment);
+        if (!outcome) {
+            problem = "no outcome within three minutes";
+        }
+        return outcome;
+    };
+    payments.web = [&gateway](Payment& payment, std::string& problem) {
+        return webPayment(payment, gateway.trustAnchor(), problem);
+    };
+    return payments;
+}
+
 }  // namespace
 
-int runDemo(bool traces, std::ostream& out, std::ostream& err) {
+int runDemo(bool traces, const DemoScreens& screens, std::ostream& out, std::ostream& err) {
     PaymentOptions options;
     const auto merchant = sandbox::SandboxGateway::defaultMerchant();
     options.merchant = merchant.merchantCode;
     options.terminal = merchant.terminal;
     options.license = merchant.signingCredential;
     std::string problem;
-    const auto gateway = GatewayForRun::prepare(options, problem);
+    const auto gateway = GatewayForRun::start(GatewayChoice{}, options, problem);
     if (!gateway) {
         err << "vanto demo: " << problem << '\n';
         return kExitCannotRun;
@@ -69,40 +82,19 @@ int runDemo(bool traces, std::ostream& out, std::ostream& err) {
     }
     // With a display the payments go through the library's own screens, driven as a cardholder
     // would drive them; without one, through the presenters alone.
-#ifdef VANTO_CLI_WITH_QT
-    std::unique_ptr<QtSession> screens;
-    if (canOpenWindows()) {
-        screens = std::make_unique<QtSession>(true);
+    std::optional<DemoPayments> payments = screens ? screens(*gateway) : std::nullopt;
+    if (!payments) {
+        payments = throughPresenters(*gateway);
     }
-    const bool onScreens = screens != nullptr;
-#else
-    const bool onScreens = false;
-#endif
-    out << "Three payments of 19.99 EUR through the library's "
-        << (onScreens ? "payment screens (Qt)" : "presenters")
+    out << "Three payments of 19.99 EUR through the library's " << payments->way
         << ", against the built-in sandbox gateway\n(merchant " << merchant.merchantCode
         << ", terminal " << merchant.terminal << "; the cards are the sandbox's test cards).\n\n"
         << std::flush;
 
     const auto direct = [&](std::string_view card, std::string order) {
         auto payment = samplePayment(card, std::move(order));
-#ifdef VANTO_CLI_WITH_QT
-        if (screens) {
-            const auto outcome = directPaymentOnScreen(*screens, payment, problem);
-            return outcome ? summary(*outcome) : "no outcome: " + problem;
-        }
-#endif
-        const auto outcome = directPayment(payment);
-        return outcome ? summary(*outcome) : std::string("no outcome within three minutes");
-    };
-    const auto web = [&](std::string_view card, std::string order) {
-        auto payment = samplePayment(card, std::move(order));
-#ifdef VANTO_CLI_WITH_QT
-        if (screens) {
-            return webPaymentInWindow(*screens, payment, true, problem);
-        }
-#endif
-        return webPayment(payment, gateway->trustAnchor(), problem);
+        const auto outcome = payments->direct(payment, problem);
+        return outcome ? summary(*outcome) : "no outcome: " + problem;
     };
     out << "  Direct payment, card ending in " << lastFour(sandbox::kAcceptedCard) << ":  "
         << direct(sandbox::kAcceptedCard, "DEMO0001") << '\n'
@@ -110,7 +102,8 @@ int runDemo(bool traces, std::ostream& out, std::ostream& err) {
     out << "  Direct payment, card ending in " << lastFour(sandbox::kDeclinedCard) << ":  "
         << direct(sandbox::kDeclinedCard, "DEMO0002") << '\n'
         << std::flush;
-    const auto onPage = web(sandbox::kAcceptedCard, "DEMO0003");
+    auto webSample = samplePayment(sandbox::kAcceptedCard, "DEMO0003");
+    const auto onPage = payments->web(webSample, problem);
     out << "  Web payment on the payment page, card ending in " << lastFour(sandbox::kAcceptedCard)
         << ":  " << (onPage ? summary(*onPage) : "no outcome: " + problem) << "\n\n";
     if (!traces) {

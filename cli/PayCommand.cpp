@@ -9,7 +9,6 @@
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/platform/SecureWipe.h"
 #include "vanto/transport/Trace.h"
 
 namespace vanto::cli {
@@ -39,31 +38,30 @@ std::string refusalJson(std::int64_t code, std::string_view desc) {
 std::optional<DirectOutcome> directPayment(Payment& payment) {
     auto view = std::make_shared<OutcomeView>();
     auto presenter = std::make_shared<DirectPaymentPresenter<OutcomeView>>(view);
-    presenter->makePaymentAction(payment.pan, payment.cvv, payment.expiryDate, payment.amount,
-                                 payment.order, payment.identifier, payment.type,
+    presenter->makePaymentAction(payment.pan.view(), payment.cvv.view(), payment.expiryDate.view(),
+                                 payment.amount, payment.order, payment.identifier, payment.type,
                                  payment.description);
-    platform::secureWipe(payment.pan);
-    platform::secureWipe(payment.cvv);
-    platform::secureWipe(payment.expiryDate);
+    payment.wipeCardData();
     if (!platform::MainQueue::runUntil([&] { return view->outcome.has_value(); }, 180s)) {
         return std::nullopt;
     }
     return view->outcome;
 }
 
-int runPay(PaymentOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err) {
     std::string problem;
-    auto payment = checkPayment(options, in, problem);
-    if (!payment) {
+    auto checked = checkPayment(options, input, problem);
+    if (!checked) {
         err << "vanto pay: " << problem << '\n';
         return kExitBadInput;
     }
-    const auto gateway = GatewayForRun::prepare(options, problem);
+    const auto gateway = GatewayForRun::start(checked->gateway, options, problem);
     if (!gateway) {
+        checked->payment.wipeCardData();
         err << "vanto pay: " << problem << '\n';
         return kExitCannotRun;
     }
-    const auto outcome = directPayment(*payment);
+    const auto outcome = directPayment(checked->payment);
     if (!outcome) {
         err << "vanto pay: no outcome within three minutes\n";
         return kExitCannotRun;

@@ -1,5 +1,10 @@
 #include "PaymentOptions.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <fstream>
 #include <iostream>
@@ -7,16 +12,20 @@
 
 #include <CLI/CLI.hpp>
 
+#include "CardInput.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/text/Amount.h"
 #include "vanto/text/CardText.h"
 #include "vanto/transport/TraceSink.h"
 
 namespace vanto::cli {
 namespace {
+
+constexpr std::array<std::string_view, 3> kCardOptions = {"--card", "--expiry", "--cvv"};
 
 std::optional<TransactionType> transactionType(const std::string& name) {
     static const std::pair<std::string_view, TransactionType> kTypes[] = {
@@ -46,35 +55,120 @@ std::optional<EnviromentType> environment(const std::string& name) {
     return std::nullopt;
 }
 
-std::optional<double> number(const std::string& text) {
+bool allDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+bool equalsIgnoringCase(std::string_view text, std::string_view lower) {
+    return std::ranges::equal(text, lower, [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
+
+// An amount as a person writes one: digits with a decimal point and at most two decimals (zeros
+// past them change nothing), a sign allowed. The library rounds finer amounts by its own rule; a
+// command line that rounded silently would charge what was not written.
+std::optional<double> amountValue(std::string_view text, std::string& problem) {
+    const std::string_view unsigned_ =
+        text.starts_with('-') || text.starts_with('+') ? text.substr(1) : text;
+    if (equalsIgnoringCase(unsigned_, "nan") || equalsIgnoringCase(unsigned_, "inf") ||
+        equalsIgnoringCase(unsigned_, "infinity")) {
+        problem = "--amount must be a finite number";
+        return std::nullopt;
+    }
+    // from_chars takes no "+".
+    const std::string_view number = text.starts_with('+') ? unsigned_ : text;
     double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (number.empty() || end != number.data() + number.size() ||
+        (error != std::errc() && error != std::errc::result_out_of_range)) {
+        problem = "--amount is not a number";
+        return std::nullopt;
+    }
+    // Out of range the other way, "1e-400", is no amount as a person writes one either.
+    const bool tiny = unsigned_.find("e-") != std::string_view::npos ||
+                      unsigned_.find("E-") != std::string_view::npos;
+    if ((error == std::errc::result_out_of_range && !tiny) || !amountInHundredths(value)) {
+        problem = "--amount is too large: its hundredths must fit a signed 64-bit integer";
+        return std::nullopt;
+    }
+    const auto point = unsigned_.find('.');
+    const std::string_view whole = unsigned_.substr(0, point);
+    std::string_view decimals =
+        point == std::string_view::npos ? std::string_view() : unsigned_.substr(point + 1);
+    if ((!whole.empty() && !allDigits(whole)) || (!decimals.empty() && !allDigits(decimals))) {
+        problem = "--amount must be written as plain digits, such as 19.99";
+        return std::nullopt;
+    }
+    while (!decimals.empty() && decimals.back() == '0') {
+        decimals.remove_suffix(1);
+    }
+    if (decimals.size() > 2) {
+        problem = "--amount has more than two decimals";
         return std::nullopt;
     }
     return value;
 }
 
-bool allDigits(std::string_view text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
+struct Authority {
+    std::string host;
+    bool bracketed = false;
+};
 
-std::string withoutSpaces(std::string text) {
-    std::erase(text, ' ');
-    return text;
-}
-
-// The host part of "host[:port]", brackets of an IPv6 address removed.
-std::string hostOf(const std::string& authority) {
-    if (authority.starts_with('[')) {
-        return authority.substr(1, authority.find(']') - 1);
+// A TCP port in plain decimal, 1 to 65535, no leading zero.
+bool isPort(std::string_view port) {
+    if (!allDigits(port) || port.size() > 5 || port.front() == '0') {
+        return false;
     }
-    return authority.substr(
-        0, authority.rfind(':') == std::string::npos ? authority.size() : authority.rfind(':'));
+    unsigned value = 0;
+    std::from_chars(port.data(), port.data() + port.size(), value);
+    return value <= 65535;
 }
 
-bool isLoopback(const std::string& host) {
-    return host == "localhost" || host == "::1" || host.starts_with("127.");
+bool isIPv6(const std::string& host) {
+    in6_addr address{};
+    return inet_pton(AF_INET6, host.c_str(), &address) == 1;
+}
+
+// "host", "host:port", "[IPv6]" or "[IPv6]:port", as the library takes a gateway host: no
+// scheme, no path, no user.
+std::optional<Authority> parseAuthority(std::string_view text) {
+    Authority authority;
+    std::string_view port;
+    bool hasPort = false;
+    if (text.starts_with('[')) {
+        const auto close = text.find(']');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        authority.host = std::string(text.substr(1, close - 1));
+        authority.bracketed = true;
+        const std::string_view rest = text.substr(close + 1);
+        if (!rest.empty() && rest.front() != ':') {
+            return std::nullopt;
+        }
+        hasPort = !rest.empty();
+        port = hasPort ? rest.substr(1) : rest;
+        if (!isIPv6(authority.host)) {
+            return std::nullopt;
+        }
+    } else {
+        const auto colon = text.rfind(':');
+        hasPort = colon != std::string_view::npos;
+        authority.host = std::string(text.substr(0, colon));
+        port = hasPort ? text.substr(colon + 1) : std::string_view();
+        const bool hostName =
+            !authority.host.empty() && authority.host.find_first_not_of(
+                                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                           "0123456789-.") == std::string::npos;
+        if (!hostName) {
+            return std::nullopt;
+        }
+    }
+    if (hasPort && !isPort(port)) {
+        return std::nullopt;
+    }
+    return authority;
 }
 
 std::optional<std::string> readFile(const std::string& path) {
@@ -84,20 +178,37 @@ std::optional<std::string> readFile(const std::string& path) {
     }
     std::ostringstream contents;
     contents << file.rdbuf();
+    if (file.bad()) {
+        return std::nullopt;
+    }
     return contents.str();
 }
 
 }  // namespace
+
+void Payment::wipeCardData() {
+    pan.clear();
+    cvv.clear();
+    expiryDate.clear();
+    typedExpiry.clear();
+}
 
 void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
     const auto merchant = sandbox::SandboxGateway::defaultMerchant();
     options.merchant = merchant.merchantCode;
     options.terminal = merchant.terminal;
     options.license = merchant.signingCredential;
-    command.add_option("--card", options.card, "Card number as printed (spaces allowed)");
-    command.add_option("--expiry", options.expiry, "Expiry date as the cardholder types it: MM/YY");
-    command.add_option("--cvv", options.cvv, "Security code, or - to read it from standard input");
-    command.add_option("--amount", options.amount, "Amount in currency units, such as 19.99")
+    command.add_option("--card", options.card,
+                       "Card number: - to read it from standard input (typed without echo on a "
+                       "terminal); as an argument only against the built-in sandbox");
+    command.add_option("--expiry", options.expiry,
+                       "Expiry date as the cardholder types it, MM/YY: - to read it from standard "
+                       "input, after the card number");
+    command.add_option("--cvv", options.cvv,
+                       "Security code: - to read it from standard input, after the expiry date");
+    command
+        .add_option("--amount", options.amount,
+                    "Amount in currency units with at most two decimals, such as 19.99")
         ->required();
     command.add_option("--order", options.order, "The merchant's order number")->required();
     command.add_option("--description", options.description, "Product description")
@@ -113,13 +224,27 @@ void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
     command.add_option("--license", options.license, "The application's signing credential");
     command.add_option("--environment", options.environment,
                        "test, integration or real: pay through that environment's gateway "
-                       "instead of the built-in sandbox");
+                       "instead of the built-in sandbox; card data then come from standard "
+                       "input only");
     command.add_option("--gateway", options.gateway,
-                       "host[:port] to put in place of the environment's gateway host");
+                       "host or host:port (an IPv6 address in brackets) to put in place of the "
+                       "environment's gateway host");
     command.add_option("--trust", options.trust,
                        "PEM file of a certificate to trust besides the system's");
     command.add_flag("--allow-network", options.allowNetwork,
-                     "Allow a gateway that is not on this machine");
+                     "Allow a gateway that is not on this machine (loopback by its numbers, or "
+                     "localhost)");
+}
+
+void wipeCardArguments(CLI::App& command) {
+    for (const std::string_view name : kCardOptions) {
+        if (CLI::Option* option = command.get_option_no_throw(std::string(name))) {
+            // The parser's own copies of the values; the option is ours, not const.
+            for (std::string& value : const_cast<CLI::results_t&>(option->results())) {
+                platform::secureWipe(value);
+            }
+        }
+    }
 }
 
 std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& problem) {
@@ -127,9 +252,8 @@ std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& pr
     payment.identifier = options.identifier;
     payment.storedCard = !options.identifier.empty() &&
                          options.identifier != VantoConfiguration::shared().REQUEST_REFERENCE();
-    const auto amount = number(options.amount);
+    const auto amount = amountValue(options.amount, problem);
     if (!amount) {
-        problem = "--amount is not a number";
         return std::nullopt;
     }
     payment.amount = *amount;
@@ -144,56 +268,183 @@ std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& pr
     return payment;
 }
 
-namespace {
+bool isLoopbackAuthority(std::string_view text) {
+    const auto authority = parseAuthority(text);
+    if (!authority) {
+        return false;
+    }
+    if (authority->bracketed) {
+        in6_addr address{};
+        return inet_pton(AF_INET6, authority->host.c_str(), &address) == 1 &&
+               IN6_IS_ADDR_LOOPBACK(&address);
+    }
+    in_addr address{};
+    if (inet_pton(AF_INET, authority->host.c_str(), &address) == 1) {
+        return (ntohl(address.s_addr) >> 24) == 127;
+    }
+    return authority->host == "localhost";
+}
 
-std::optional<Payment> readPayment(const PaymentOptions& options, std::istream& in,
-                                   std::string& problem) {
-    auto order = checkOrder(options, problem);
-    if (!order) {
+std::optional<GatewayChoice> checkGateway(const PaymentOptions& options, std::string& problem) {
+    GatewayChoice choice;
+    if (options.environment.empty()) {
+        if (!options.gateway.empty() || !options.trust.empty()) {
+            problem = "--gateway and --trust go with --environment";
+            return std::nullopt;
+        }
+        return choice;
+    }
+    choice.environment = environment(options.environment);
+    if (!choice.environment) {
+        problem = "--environment must be test, integration or real";
         return std::nullopt;
     }
-    Payment& payment = *order;
+    if (!options.gateway.empty() && !parseAuthority(options.gateway)) {
+        problem = "--gateway must be host or host:port, without a scheme or a path";
+        return std::nullopt;
+    }
+    choice.authority = options.gateway;
+    const std::string authority = choice.authority.empty()
+                                      ? Constants::gatewayAuthority(*choice.environment)
+                                      : choice.authority;
+    if (!options.allowNetwork && !isLoopbackAuthority(authority)) {
+        problem = "the gateway of --environment is not on this machine: add --allow-network";
+        return std::nullopt;
+    }
+    if (!options.trust.empty()) {
+        const auto pem = readFile(options.trust);
+        if (!pem) {
+            problem = "--trust names a file that cannot be read";
+            return std::nullopt;
+        }
+        choice.trustAnchor = *pem;
+    }
+    return choice;
+}
+
+bool hasCardOptions(const PaymentOptions& options) {
+    return !options.card.empty() || !options.expiry.empty() || !options.cvv.empty();
+}
+
+namespace {
+
+// One card option: what was given for it, and where its text goes.
+struct CardField {
+    std::string_view option;
+    const std::string& given;
+    platform::SecretText& text;
+    std::string_view prompt;
+    std::string_view what;
+};
+
+bool gatherCardData(std::array<CardField, 3>& fields, const GatewayChoice& gateway,
+                    CardInput& input, std::string& problem) {
+    for (const CardField& field : fields) {
+        if (field.given.empty()) {
+            problem = std::string(field.option) + " is missing: give " + std::string(field.option) +
+                      " - and write the " + std::string(field.what) + " on standard input";
+            return false;
+        }
+        if (gateway.environment && field.given != "-") {
+            problem = std::string(field.option) +
+                      " takes no card data as an argument outside the built-in sandbox: give " +
+                      std::string(field.option) + " - and write the " + std::string(field.what) +
+                      " on standard input";
+            return false;
+        }
+    }
+    for (CardField& field : fields) {
+        if (field.given != "-") {
+            field.text = platform::SecretText(field.given);
+            continue;
+        }
+        switch (input.readLine(field.prompt, field.text)) {
+            case CardInput::Status::read:
+                break;
+            case CardInput::Status::ended:
+                problem = std::string(field.option) +
+                          ": standard input ended before its line (one line for each card option "
+                          "given as -, in the order --card, --expiry, --cvv)";
+                return false;
+            case CardInput::Status::tooLong:
+                problem = std::string(field.option) + ": its line on standard input is too long";
+                return false;
+            case CardInput::Status::failed:
+                problem = std::string(field.option) + ": standard input could not be read";
+                return false;
+        }
+    }
+    return true;
+}
+
+// Checks the card data as the card-entry screen checks what a cardholder types.
+bool checkCardData(const platform::SecretText& typedCard, Payment& payment, std::string& problem) {
+    for (const char c : typedCard.view()) {
+        if (c != ' ') {
+            payment.pan.append(std::string_view(&c, 1));
+        }
+    }
+    const std::string_view pan = payment.pan.view();
+    if (pan.size() > 19 || !allDigits(pan) || !lunhsTest(pan)) {
+        problem = "--card is not a valid card number";
+        return false;
+    }
+    const std::string_view expiry = payment.typedExpiry.view();
+    if (!expireDateIsCorrect(expiry)) {
+        problem = "--expiry must be a month to come, written MM/YY";
+        return false;
+    }
+    payment.expiryDate.append(expiry.substr(3, 2));
+    payment.expiryDate.append(expiry.substr(0, 2));
+    const std::string_view cvv = payment.cvv.view();
+    if (cvv.size() < 3 || cvv.size() > 4 || !allDigits(cvv)) {
+        problem = "--cvv must be 3 or 4 digits";
+        return false;
+    }
+    return true;
+}
+
+std::optional<Payment> readCard(Payment payment, const PaymentOptions& options,
+                                const GatewayChoice& gateway, CardInput& input,
+                                std::string& problem) {
     if (payment.storedCard) {
-        if (!options.card.empty() || !options.expiry.empty() || !options.cvv.empty()) {
+        if (hasCardOptions(options)) {
             problem = "--card, --expiry and --cvv are not given with a stored-card --identifier";
             return std::nullopt;
         }
         return payment;
     }
-    payment.pan = withoutSpaces(options.card);
-    if (payment.pan.size() > 19 || !allDigits(payment.pan) || !lunhsTest(payment.pan)) {
-        problem = "--card is not a valid card number";
+    platform::SecretText typedCard;
+    std::array<CardField, 3> fields = {{
+        {"--card", options.card, typedCard, "Card number: ", "card number"},
+        {"--expiry", options.expiry, payment.typedExpiry, "Expiry date (MM/YY): ", "expiry date"},
+        {"--cvv", options.cvv, payment.cvv, "Security code: ", "security code"},
+    }};
+    if (!gatherCardData(fields, gateway, input, problem) ||
+        !checkCardData(typedCard, payment, problem)) {
+        payment.wipeCardData();
         return std::nullopt;
     }
-    if (!expireDateIsCorrect(options.expiry)) {
-        problem = "--expiry must be a month to come, written MM/YY";
-        return std::nullopt;
-    }
-    payment.typedExpiry = options.expiry;
-    payment.expiryDate = options.expiry.substr(3, 2) + options.expiry.substr(0, 2);
-    payment.cvv = options.cvv;
-    if (payment.cvv == "-") {
-        std::getline(in, payment.cvv);
-        if (!payment.cvv.empty() && payment.cvv.back() == '\r') {
-            payment.cvv.pop_back();
-        }
-    }
-    if (payment.cvv.size() < 3 || payment.cvv.size() > 4 || !allDigits(payment.cvv)) {
-        problem = "--cvv must be 3 or 4 digits";
-        return std::nullopt;
-    }
-    return order;
+    return payment;
 }
 
 }  // namespace
 
-std::optional<Payment> checkPayment(PaymentOptions& options, std::istream& in,
-                                    std::string& problem) {
-    auto payment = readPayment(options, in, problem);
+std::optional<CheckedPayment> checkPayment(PaymentOptions& options, CardInput& input,
+                                           std::string& problem) {
+    std::optional<CheckedPayment> checked;
+    auto order = checkOrder(options, problem);
+    auto gateway = order ? checkGateway(options, problem) : std::nullopt;
+    if (gateway) {
+        auto payment = readCard(std::move(*order), options, *gateway, input, problem);
+        if (payment) {
+            checked = CheckedPayment{std::move(*payment), std::move(*gateway)};
+        }
+    }
     platform::secureWipe(options.card);
     platform::secureWipe(options.cvv);
     platform::secureWipe(options.expiry);
-    return payment;
+    return checked;
 }
 
 struct GatewayForRun::State {
@@ -202,14 +453,11 @@ struct GatewayForRun::State {
     std::string trustAnchor;
 };
 
-std::unique_ptr<GatewayForRun> GatewayForRun::prepare(const PaymentOptions& options,
-                                                      std::string& problem) {
+std::unique_ptr<GatewayForRun> GatewayForRun::start(const GatewayChoice& choice,
+                                                    const PaymentOptions& merchant,
+                                                    std::string& problem) {
     auto state = std::make_unique<State>();
-    if (options.environment.empty()) {
-        if (!options.gateway.empty() || !options.trust.empty()) {
-            problem = "--gateway and --trust go with --environment";
-            return nullptr;
-        }
+    if (!choice.environment) {
         sandbox::SandboxOptions sandboxOptions;
         sandboxOptions.logRequests = false;
         state->sandbox = std::make_unique<sandbox::SandboxGateway>(sandboxOptions);
@@ -220,29 +468,12 @@ std::unique_ptr<GatewayForRun> GatewayForRun::prepare(const PaymentOptions& opti
         Constants::setGatewayHost(EnviromentType::test, state->sandbox->authority());
         state->trustAnchor = state->sandbox->certificatePem();
     } else {
-        const auto chosen = environment(options.environment);
-        if (!chosen) {
-            problem = "--environment must be test, integration or real";
+        state->environment = *choice.environment;
+        if (!Constants::setGatewayHost(state->environment, choice.authority)) {
+            problem = "the gateway host of --gateway was not taken";
             return nullptr;
         }
-        state->environment = *chosen;
-        if (!options.gateway.empty() && !Constants::setGatewayHost(*chosen, options.gateway)) {
-            problem = "--gateway must be host or host:port";
-            return nullptr;
-        }
-        if (!isLoopback(hostOf(Constants::gatewayAuthority(*chosen))) && !options.allowNetwork) {
-            Constants::setGatewayHost(*chosen, "");
-            problem = "the gateway of --environment is not on this machine: add --allow-network";
-            return nullptr;
-        }
-        if (!options.trust.empty()) {
-            const auto pem = readFile(options.trust);
-            if (!pem) {
-                problem = "--trust names a file that cannot be read";
-                return nullptr;
-            }
-            state->trustAnchor = *pem;
-        }
+        state->trustAnchor = choice.trustAnchor;
     }
     auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
     if (!state->trustAnchor.empty()) {
@@ -251,9 +482,9 @@ std::unique_ptr<GatewayForRun> GatewayForRun::prepare(const PaymentOptions& opti
     platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
     auto& configuration = VantoConfiguration::shared();
     configuration.setAppEnviroment(state->environment);
-    configuration.setAppFuc(options.merchant);
-    configuration.setAppTerminal(options.terminal);
-    configuration.setAppLicense(options.license);
+    configuration.setAppFuc(merchant.merchant);
+    configuration.setAppTerminal(merchant.terminal);
+    configuration.setAppLicense(merchant.license);
     // Standard output carries the outcome; the traces go beside it.
     setTraceSink([](std::string_view block) {
         std::cerr.write(block.data(), static_cast<std::streamsize>(block.size()));

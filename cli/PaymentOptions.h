@@ -1,15 +1,16 @@
 #pragma once
 
-#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
-
+#include <string_view>
 #include <variant>
 
+#include "vanto/config/EnviromentType.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/direct/DirectPaymentResponseKO.h"
 #include "vanto/direct/DirectPaymentResponseOK.h"
+#include "vanto/platform/SecretText.h"
 #include "vanto/web/WebViewPaymentResponseKO.h"
 #include "vanto/web/WebViewPaymentResponseOK.h"
 
@@ -19,8 +20,10 @@ class App;
 
 namespace vanto::cli {
 
-/// The options that `vanto pay` and `vanto web` share: the card as a cardholder types it, the
-/// order, and where the gateway is.
+class CardInput;
+
+/// The options that `vanto pay` and `vanto web` share: the card as a cardholder types it (or "-"
+/// to read it from standard input), the order, and where the gateway is.
 struct PaymentOptions {
     std::string card;
     std::string expiry;
@@ -41,12 +44,12 @@ struct PaymentOptions {
 
 /// A payment ready to go: the options checked and turned into what the presenters take.
 struct Payment {
-    std::string pan;
-    std::string cvv;
+    platform::SecretText pan;
+    platform::SecretText cvv;
     /// Year then month, as the card-entry screen sends it ("2612" for 12/26).
-    std::string expiryDate;
+    platform::SecretText expiryDate;
     /// MM/YY as typed, for a payment page.
-    std::string typedExpiry;
+    platform::SecretText typedExpiry;
     double amount = 0;
     std::string order;
     std::string description;
@@ -54,30 +57,66 @@ struct Payment {
     std::string identifier;
     /// Whether `identifier` is a card reference, which pays without card data.
     bool storedCard = false;
+
+    /// Wipes the card data.
+    void wipeCardData();
+};
+
+/// Where a run pays: the built-in sandbox (no environment), or an environment's gateway.
+struct GatewayChoice {
+    std::optional<EnviromentType> environment;
+    /// "host[:port]" in place of the environment's gateway host; "" for its own.
+    std::string authority;
+    /// The PEM text of a certificate to trust besides the system's.
+    std::string trustAnchor;
 };
 
 /// Adds the shared options to `command`.
 void addPaymentOptions(CLI::App& command, PaymentOptions& options);
 
+/// Wipes what the option parser kept of the card options' values: the values given as arguments.
+void wipeCardArguments(CLI::App& command);
+
 /// Checks the order options (amount, order, type, identifier), leaving the card aside; on a
 /// problem, returns none and sets `problem` to one line that names the option.
 std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& problem);
 
-/// Checks the options as the card-entry screen checks what a cardholder types; reads the security
-/// code from `in` when it is "-". On a problem, returns none and sets `problem` to one line that
-/// names the option, never its value. Either way, the card data are wiped from `options`: from
-/// then on they live in the payment only.
-std::optional<Payment> checkPayment(PaymentOptions& options, std::istream& in,
-                                    std::string& problem);
+/// Checks where the payment goes (--environment, --gateway, --trust, --allow-network) without
+/// contacting anything; on a problem, returns none and sets `problem`.
+std::optional<GatewayChoice> checkGateway(const PaymentOptions& options, std::string& problem);
+
+/// Whether "host[:port]" names this machine by its numbers (127.0.0.0/8, [::1]) or as
+/// "localhost": a name that only looks like a loopback address is no such host.
+bool isLoopbackAuthority(std::string_view authority);
+
+/// A payment whose options have all been checked, with its card data, and where it goes.
+struct CheckedPayment {
+    Payment payment;
+    GatewayChoice gateway;
+};
+
+/// Checks the order and the gateway options, then the card data: taken from the options where
+/// they are given as arguments (against the built-in sandbox only: elsewhere they must come from
+/// standard input), read from `input` in the order card, expiry, security code for each option
+/// given as "-", and checked as the card-entry screen checks what a cardholder types. Nothing is
+/// read when the order or the gateway is wrong. On a problem, returns none and sets `problem` to
+/// one line that names the option, never its value. Either way, the card options are wiped: from
+/// then on the card data live in the payment only.
+std::optional<CheckedPayment> checkPayment(PaymentOptions& options, CardInput& input,
+                                           std::string& problem);
+
+/// Whether any of --card, --expiry and --cvv was given.
+bool hasCardOptions(const PaymentOptions& options);
 
 /// Where the payment goes for one run: the built-in sandbox, started in process on loopback with
 /// its certificate trusted for this run only, or a configured environment. Sets the shared
 /// configuration's merchant and sends the library's traces to standard error.
 class GatewayForRun {
   public:
-    /// Returns none, with `problem` set, when the gateway cannot be used as asked.
-    static std::unique_ptr<GatewayForRun> prepare(const PaymentOptions& options,
-                                                  std::string& problem);
+    /// Returns none, with `problem` set, when the built-in sandbox does not start.
+    static std::unique_ptr<GatewayForRun> start(const GatewayChoice& choice,
+                                                const PaymentOptions& merchant,
+                                                std::string& problem);
     ~GatewayForRun();
     GatewayForRun(const GatewayForRun&) = delete;
     GatewayForRun& operator=(const GatewayForRun&) = delete;

@@ -16,7 +16,6 @@
 #include <QWebEngineView>
 
 #include "vanto/direct/DirectPaymentViewController.h"
-#include "vanto/platform/SecureWipe.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/web/WebViewPaymentController.h"
 
@@ -96,7 +95,7 @@ void typeKey(QWidget& field, char character) {
     QApplication::sendEvent(&field, &release);
 }
 
-void typeInto(const std::shared_ptr<platform::ui::TextField>& element, const std::string& digits) {
+void typeInto(const std::shared_ptr<platform::ui::TextField>& element, std::string_view digits) {
     QWidget* field = qt::widgetOf(element.get());
     if (!field) {
         return;
@@ -134,6 +133,10 @@ class WebReceiver final : public WebViewPaymentResponseDelegate {
     std::optional<WebOutcome> outcome;
 };
 
+QString latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 // What a cardholder types into the sandbox's card form, as a script that types it and presses
 // "Pagar"; false when the page holds no card form.
 QString cardFormScript(const Payment& payment) {
@@ -146,22 +149,11 @@ QString cardFormScript(const Payment& payment) {
                " document.getElementById('card-cvv').value = '%3';"
                " document.getElementById('pay-button').click();"
                " return true; })()")
-        .arg(QString::fromStdString(payment.pan), QString::fromStdString(payment.typedExpiry),
-             QString::fromStdString(payment.cvv));
-}
-
-void wipeCardData(Payment& payment) {
-    platform::secureWipe(payment.pan);
-    platform::secureWipe(payment.cvv);
-    platform::secureWipe(payment.expiryDate);
-    platform::secureWipe(payment.typedExpiry);
+        .arg(latin1(payment.pan.view()), latin1(payment.typedExpiry.view()),
+             latin1(payment.cvv.view()));
 }
 
 }  // namespace
-
-bool canOpenWindows() {
-    return hasValue("QT_QPA_PLATFORM") || hasValue("DISPLAY") || hasValue("WAYLAND_DISPLAY");
-}
 
 struct QtSession::State {
     int argc = 1;
@@ -200,14 +192,14 @@ std::optional<DirectOutcome> directPaymentOnScreen(QtSession&, Payment& payment,
     }
     pause(kGlance);
     if (!payment.storedCard) {
-        std::string expiry = payment.typedExpiry;
-        std::erase(expiry, '/');
-        typeInto(screen->numberCardTextField(), payment.pan);
-        typeInto(screen->monthCardTextField(), expiry);
-        typeInto(screen->cvcCardTextField(), payment.cvv);
-        platform::secureWipe(expiry);
+        // The screen's expiry field takes the four digits and puts the slash in itself.
+        const std::string_view typed = payment.typedExpiry.view();
+        typeInto(screen->numberCardTextField(), payment.pan.view());
+        typeInto(screen->monthCardTextField(), typed.substr(0, 2));
+        typeInto(screen->monthCardTextField(), typed.substr(3, 2));
+        typeInto(screen->cvcCardTextField(), payment.cvv.view());
     }
-    wipeCardData(payment);
+    payment.wipeCardData();
     auto* proceed = qobject_cast<QPushButton*>(qt::widgetOf(screen->continuePaymentButton().get()));
     if (!proceed || !proceed->isEnabled()) {
         problem = "the card-entry screen did not take the card data";
@@ -250,7 +242,7 @@ std::optional<WebOutcome> webPaymentInWindow(QtSession&, Payment& payment, bool 
                              });
                          });
     }
-    wipeCardData(payment);
+    payment.wipeCardData();
     const auto closed = [&] { return !window->isVisible(); };
     if (!runUntil(closed, fillCardForm ? std::optional(std::chrono::milliseconds(kScreenBound))
                                        : std::nullopt)) {

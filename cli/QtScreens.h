@@ -8,10 +8,6 @@
 
 namespace vanto::cli {
 
-/// Whether this process can open windows: a display to draw on (X or Wayland), or a Qt platform
-/// chosen explicitly.
-bool canOpenWindows();
-
 /// A Qt application with the Qt binding in place, for the command line's windowed payments. The
 /// web engine runs without background traffic, and with `loopbackOnly` it can reach nothing but
 /// this machine; run as root, it runs without Chromium's sandbox, which refuses to start as root.

@@ -6,16 +6,13 @@
 
 #include "Commands.h"
 #include "PaymentOptions.h"
+#include "ScreensProgram.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/transport/Trace.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
-
-#ifdef VANTO_CLI_WITH_QT
-#include "QtScreens.h"
-#endif
 
 namespace vanto::cli {
 namespace {
@@ -72,8 +69,14 @@ void browse(const platform::URLRequest& pageRequest, const Payment& payment,
         }
         return true;
     };
-    const std::string ended = sandbox::walkPaymentPage(
-        browser, pageRequest, {payment.pan, payment.typedExpiry, payment.cvv}, walk);
+    // The browser takes the card data as plain texts: they are wiped as soon as the walk ends.
+    sandbox::CardholderEntry entry{std::string(payment.pan.view()),
+                                   std::string(payment.typedExpiry.view()),
+                                   std::string(payment.cvv.view())};
+    const std::string ended = sandbox::walkPaymentPage(browser, pageRequest, entry, walk);
+    platform::secureWipe(entry.number);
+    platform::secureWipe(entry.expiry);
+    platform::secureWipe(entry.cvv);
     if (!view.outcome && problem.empty()) {
         problem = ended.empty() ? "the payment page did not come back to a return address" : ended;
         if (!ended.empty()) {
@@ -97,17 +100,12 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
     } else if (pageRequest) {
         browse(*pageRequest, payment, trustAnchor, *presenter, *view, problem);
     }
-    platform::secureWipe(payment.pan);
-    platform::secureWipe(payment.cvv);
-    platform::secureWipe(payment.typedExpiry);
+    payment.wipeCardData();
     return view->outcome;
 }
 
-namespace {
-
-// The outcome record as one JSON line, card data masked, and the exit status it stands for.
-int report(const std::optional<WebOutcome>& outcome, const std::string& problem, std::ostream& out,
-           std::ostream& err) {
+int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
+                     std::ostream& out, std::ostream& err) {
     if (!outcome) {
         err << "vanto web: no outcome: " << problem << '\n';
         return kExitCannotRun;
@@ -121,60 +119,43 @@ int report(const std::optional<WebOutcome>& outcome, const std::string& problem,
     return kExitFailure;
 }
 
-// The payment page in a window, where the cardholder types the card data.
-int runWebWindow(PaymentOptions& options, std::ostream& out, std::ostream& err) {
-#ifdef VANTO_CLI_WITH_QT
-    if (!options.card.empty() || !options.expiry.empty() || !options.cvv.empty()) {
-        err << "vanto web: --card, --expiry and --cvv go with --headless; in the window the "
-               "cardholder types them into the page\n";
+int checkWindowOptions(const PaymentOptions& options, std::optional<CheckedPayment>& checked,
+                       std::string& problem) {
+    if (hasCardOptions(options)) {
+        problem =
+            "--card, --expiry and --cvv go with --headless; in the window the cardholder "
+            "types them into the page";
+        return kExitBadInput;
+    }
+    auto order = checkOrder(options, problem);
+    auto gateway = order ? checkGateway(options, problem) : std::nullopt;
+    if (!gateway) {
         return kExitBadInput;
     }
     if (!canOpenWindows()) {
-        err << "vanto web: no display to show the payment page on; use --headless\n";
+        problem = "no display to show the payment page on; use --headless";
         return kExitCannotRun;
     }
-    std::string problem;
-    auto order = checkOrder(options, problem);
-    if (!order) {
-        err << "vanto web: " << problem << '\n';
-        return kExitBadInput;
-    }
-    const auto gateway = GatewayForRun::prepare(options, problem);
-    if (!gateway) {
-        err << "vanto web: " << problem << '\n';
-        return kExitCannotRun;
-    }
-    QtSession session(!options.allowNetwork);
-    const auto outcome = webPaymentInWindow(session, *order, false, problem);
-    return report(outcome, problem, out, err);
-#else
-    (void)options;
-    (void)out;
-    err << "vanto web: this build has no payment page window (built without Qt); use --headless\n";
-    return kExitBadInput;
-#endif
+    checked = CheckedPayment{std::move(*order), std::move(*gateway)};
+    return kExitOk;
 }
 
-}  // namespace
-
-int runWeb(PaymentOptions& options, bool headless, std::istream& in, std::ostream& out,
-           std::ostream& err) {
-    if (!headless) {
-        return runWebWindow(options, out, err);
-    }
+int runHeadlessWeb(PaymentOptions& options, CardInput& input, std::ostream& out,
+                   std::ostream& err) {
     std::string problem;
-    auto payment = checkPayment(options, in, problem);
-    if (!payment) {
+    auto checked = checkPayment(options, input, problem);
+    if (!checked) {
         err << "vanto web: " << problem << '\n';
         return kExitBadInput;
     }
-    const auto gateway = GatewayForRun::prepare(options, problem);
+    const auto gateway = GatewayForRun::start(checked->gateway, options, problem);
     if (!gateway) {
+        checked->payment.wipeCardData();
         err << "vanto web: " << problem << '\n';
         return kExitCannotRun;
     }
-    const auto outcome = webPayment(*payment, gateway->trustAnchor(), problem);
-    return report(outcome, problem, out, err);
+    const auto outcome = webPayment(checked->payment, gateway->trustAnchor(), problem);
+    return reportWebOutcome(outcome, problem, out, err);
 }
 
 }  // namespace vanto::cli

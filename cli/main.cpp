@@ -1,39 +1,70 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "CardInput.h"
 #include "Commands.h"
 #include "PaymentOptions.h"
+#include "ScreensProgram.h"
+#include "UsageErrors.h"
 #include "vanto/Version.h"
 
 namespace vanto::cli {
 namespace {
 
-// One line on standard error for bad usage. Values given on the command line may be card data,
-// so messages that would quote them are replaced by ones that only name what is wrong.
-int reportParseError(const CLI::App& app, const CLI::ParseError& error) {
-    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-        return app.exit(error) == 0 ? kExitOk : kExitBadInput;  // --help, --version
+constexpr const char* kPayHelp =
+    "A direct payment without a screen, through the built-in sandbox gateway unless "
+    "--environment says otherwise. The card data come from standard input: --card - --expiry - "
+    "--cvv - read one line each, in that order (on a terminal they are asked for and typed "
+    "without echo); as arguments they are taken only against the built-in sandbox, whose test "
+    "cards are public. Prints the outcome record as JSON on the last line; exit status 0 "
+    "accepted, 1 refused, 2 bad usage, 3 could not run";
+
+constexpr const char* kWebHelp =
+    "A web payment through the gateway's payment page, against the built-in sandbox gateway "
+    "unless --environment says otherwise. The page opens in a window (Qt) where the cardholder "
+    "types the card data; with --headless a minimal browser fills the card form of the "
+    "sandbox's page with --card, --expiry and --cvv instead (it understands only that page; the "
+    "card data as for pay). Output and exit status as for pay";
+
+// `vanto web` with a window: checked here, shown by the screens program, which this process
+// becomes.
+int runWebInWindow(const PaymentOptions& options, char** argv) {
+    std::optional<CheckedPayment> checked;
+    std::string problem;
+    if (const int status = checkWindowOptions(options, checked, problem); status != kExitOk) {
+        std::cerr << "vanto web: " << problem << '\n';
+        return status;
     }
-    const auto kind = static_cast<CLI::ExitCodes>(error.get_exit_code());
-    std::string message = error.what();
-    if (kind == CLI::ExitCodes::ExtrasError) {
-        message = "unexpected arguments";
-    } else if (kind == CLI::ExitCodes::ValidationError || kind == CLI::ExitCodes::ConversionError) {
-        const auto colon = message.find(':');
-        message =
-            (colon == std::string::npos ? std::string("an option") : message.substr(0, colon)) +
-            ": the value given is not valid";
+    if (!buildHasScreens()) {
+        std::cerr << "vanto web: this build has no payment page window (built without Qt); use "
+                     "--headless\n";
+        return kExitBadInput;
     }
-    std::cerr << "vanto: " << message << " (see --help)\n";
-    return kExitBadInput;
+    runScreensProgram(argv, problem);
+    std::cerr << "vanto web: " << problem << '\n';
+    return kExitCannotRun;
+}
+
+// `vanto demo`: on the screens when there is a display and the screens program starts, through
+// the presenters in this process otherwise.
+int runDemoHere(bool traces, char** argv) {
+    if (buildHasScreens() && canOpenWindows()) {
+        std::string problem;
+        runScreensProgram(argv, problem);
+        std::cerr << "vanto demo: " << problem << "; paying through the presenters instead\n";
+    }
+    return runDemo(traces, nullptr, std::cout, std::cerr);
 }
 
 }  // namespace
 }  // namespace vanto::cli
 
 int main(int argc, char** argv) {
+    using namespace vanto::cli;
     CLI::App app{"vanto: card payments through the gateway, from the command line"};
     app.set_version_flag("--version", VANTO_VERSION);
     app.require_subcommand(1);
@@ -53,27 +84,17 @@ int main(int argc, char** argv) {
     demo->add_flag("--traces", demoTraces,
                    "Also write the library's traces (card data masked) to standard error");
 
-    vanto::cli::PaymentOptions payOptions;
-    auto* pay = app.add_subcommand(
-        "pay",
-        "A direct payment without a screen, through the built-in sandbox gateway unless "
-        "--environment says otherwise. Prints the outcome record as JSON on the last line; exit "
-        "status 0 accepted, 1 refused, 2 bad usage, 3 could not run");
-    vanto::cli::addPaymentOptions(*pay, payOptions);
+    PaymentOptions payOptions;
+    auto* pay = app.add_subcommand("pay", kPayHelp);
+    addPaymentOptions(*pay, payOptions);
 
-    vanto::cli::PaymentOptions webOptions;
+    PaymentOptions webOptions;
     bool headless = false;
-    auto* web = app.add_subcommand(
-        "web",
-        "A web payment through the gateway's payment page, against the built-in sandbox gateway "
-        "unless --environment says otherwise. The page opens in a window (Qt) where the "
-        "cardholder types the card data; with --headless a minimal browser fills the card form "
-        "of the sandbox's page with --card, --expiry and --cvv instead (it understands only that "
-        "page). Output and exit status as for pay");
-    vanto::cli::addPaymentOptions(*web, webOptions);
+    auto* web = app.add_subcommand("web", kWebHelp);
+    addPaymentOptions(*web, webOptions);
     web->add_flag("--headless", headless, "Fill the sandbox's page without a window");
 
-    vanto::cli::SandboxSettings sandboxSettings;
+    SandboxSettings sandboxSettings;
     auto* sandbox =
         app.add_subcommand("sandbox", "Run the local sandbox gateway over HTTPS until interrupted");
     sandbox->add_option("--host", sandboxSettings.host, "Loopback address to listen on")
@@ -95,22 +116,30 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return vanto::cli::reportParseError(app, error);
+        return reportParseError(app, error);
     }
+    wipeCardArguments(*pay);
+    wipeCardArguments(*web);
     if (encode->parsed()) {
-        return vanto::cli::runEncode(kind, std::cin, std::cout, std::cerr);
+        return runEncode(kind, std::cin, std::cout, std::cerr);
     }
+    CardInput standardInput(STDIN_FILENO, STDERR_FILENO);
     if (pay->parsed()) {
-        return vanto::cli::runPay(payOptions, std::cin, std::cout, std::cerr);
+        makeUndumpable();
+        return runPay(payOptions, standardInput, std::cout, std::cerr);
+    }
+    if (web->parsed() && headless) {
+        makeUndumpable();
+        return runHeadlessWeb(webOptions, standardInput, std::cout, std::cerr);
     }
     if (web->parsed()) {
-        return vanto::cli::runWeb(webOptions, headless, std::cin, std::cout, std::cerr);
+        return runWebInWindow(webOptions, argv);
     }
     if (demo->parsed()) {
-        return vanto::cli::runDemo(demoTraces, std::cout, std::cerr);
+        return runDemoHere(demoTraces, argv);
     }
     if (sandbox->parsed()) {
-        return vanto::cli::runSandbox(sandboxSettings, std::cout, std::cerr);
+        return runSandbox(sandboxSettings, std::cout, std::cerr);
     }
-    return vanto::cli::kExitBadInput;
+    return kExitBadInput;
 }

@@ -1,0 +1,81 @@
+// vanto-screens: the commands of `vanto` that show the library's Qt screens. `vanto` checks their
+// options and becomes this program, so that `vanto` itself links no Qt.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "Commands.h"
+#include "PaymentOptions.h"
+#include "QtScreens.h"
+#include "ScreensProgram.h"
+#include "UsageErrors.h"
+
+namespace vanto::cli {
+namespace {
+
+// The payment page in a window, where the cardholder types the card data.
+int runWebWindow(const PaymentOptions& options, std::ostream& out, std::ostream& err) {
+    std::optional<CheckedPayment> checked;
+    std::string problem;
+    if (const int status = checkWindowOptions(options, checked, problem); status != kExitOk) {
+        err << "vanto web: " << problem << '\n';
+        return status;
+    }
+    const auto gateway = GatewayForRun::start(checked->gateway, options, problem);
+    if (!gateway) {
+        err << "vanto web: " << problem << '\n';
+        return kExitCannotRun;
+    }
+    QtSession session(!options.allowNetwork);
+    const auto outcome = webPaymentInWindow(session, checked->payment, false, problem);
+    return reportWebOutcome(outcome, problem, out, err);
+}
+
+// The demo's payments on the screens, typed and filled in by the program itself.
+std::optional<DemoPayments> onScreens(const GatewayForRun&) {
+    auto session = std::make_shared<QtSession>(true);
+    DemoPayments payments;
+    payments.way = "payment screens (Qt)";
+    payments.direct = [session](Payment& payment, std::string& problem) {
+        return directPaymentOnScreen(*session, payment, problem);
+    };
+    payments.web = [session](Payment& payment, std::string& problem) {
+        return webPaymentInWindow(*session, payment, true, problem);
+    };
+    return payments;
+}
+
+}  // namespace
+}  // namespace vanto::cli
+
+int main(int argc, char** argv) {
+    using namespace vanto::cli;
+    CLI::App app{
+        "vanto-screens: the payment screens of the vanto command line (Qt). `vanto web` "
+        "without --headless and `vanto demo` on a display run it; see `vanto --help`"};
+    app.require_subcommand(1);
+    auto* demo = app.add_subcommand("demo", "The demo's three payments on the payment screens");
+    bool demoTraces = false;
+    demo->add_flag("--traces", demoTraces,
+                   "Also write the library's traces (card data masked) to standard error");
+    PaymentOptions webOptions;
+    auto* web = app.add_subcommand("web", "A web payment in the payment page window");
+    addPaymentOptions(*web, webOptions);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return reportParseError(app, error);
+    }
+    wipeCardArguments(*web);
+    if (web->parsed()) {
+        return runWebWindow(webOptions, std::cout, std::cerr);
+    }
+    if (demo->parsed()) {
+        return runDemo(demoTraces, canOpenWindows() ? DemoScreens(onScreens) : nullptr, std::cout,
+                       std::cerr);
+    }
+    return kExitBadInput;
+}
