@@ -11,6 +11,7 @@
 #include "QtScreens.h"
 #include "ScreensProgram.h"
 #include "UsageErrors.h"
+#include "vanto/encoding/IAClientServiceSSM.h"
 
 namespace vanto::cli {
 namespace {
@@ -52,6 +53,8 @@ std::optional<DemoPayments> onScreens(const GatewayForRun&) {
 
 int main(int argc, char** argv) {
     using namespace vanto::cli;
+    // Its payments are the command line's: the gateway knows the client by the name `vanto`.
+    vanto::IAClientServiceSSM::setAppBundle("vanto");
     CLI::App app{
         "vanto-screens: the payment screens of the vanto command line (Qt). `vanto web` "
         "without --headless and `vanto demo` on a display run it; see `vanto --help`"};
