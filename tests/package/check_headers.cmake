@@ -1,6 +1,10 @@
 # The public headers are the interface and nothing else: outside comments, none of them names a
 # type or header of libcurl, OpenSSL, nlohmann/json or cpp-httplib, or a mutex.
-file(GLOB_RECURSE headers ${HEADERS}/*.h)
+set(headers "")
+foreach(folder IN LISTS HEADERS)
+    file(GLOB_RECURSE in_folder ${folder}/*.h)
+    list(APPEND headers ${in_folder})
+endforeach()
 set(forbidden "curl|CURL|openssl|OPENSSL|SSL_|X509|EVP_|nlohmann|httplib|std::mutex|<mutex>|condition_variable")
 set(found "")
 foreach(header IN LISTS headers)

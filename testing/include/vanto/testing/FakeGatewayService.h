@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "vanto/direct/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentResponse.h"
+#include "vanto/testing/Export.h"
+#include "vanto/transport/EnvelopeRequest.h"
+#include "vanto/transport/GatewayService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
+#include "vanto/web/WebViewPaymentResponse.h"
+
+/// A fake of the gateway for an application's own unit tests: the presenters and screens run
+/// whole, and nothing leaves the process.
+namespace vanto::testing {
+
+/// The JSON text of the "mensaje" of a signed request text (an envelope), or "" when the text is
+/// not such an envelope.
+VANTO_TESTING_EXPORT std::string envelopeMessage(std::string_view envelope);
+
+/// The message a request sends: the JSON text of its envelope's "mensaje". A direct payment's
+/// message holds the card data it was given: keep it in the test.
+template <typename Answer>
+std::string messageOf(const EnvelopeRequest<Answer>& request) {
+    return envelopeMessage(request.datosEntrada().view());
+}
+
+/// A gateway service that sends nothing: it keeps each request with its callbacks, and the test
+/// answers them when it chooses, on its own thread (the main queue's, in a test). Install it for a
+/// flow with setDirectPaymentService or setWebViewPaymentService (or hand it to a presenter), and
+/// ProcessState::reset() puts the library's own road back.
+///
+/// A call left unanswered holds its presenter, and through it this service: a test that leaves
+/// calls unanswered clears `calls` when it ends.
+template <typename Request>
+class FakeGatewayService : public GatewayService<Request> {
+  public:
+    using typename GatewayService<Request>::Answer;
+    using typename GatewayService<Request>::Success;
+    using typename GatewayService<Request>::Failure;
+
+    /// One request sent, and what to call with its outcome.
+    struct Call {
+        std::shared_ptr<Request> request;
+        Success success;
+        Failure failure;
+    };
+
+    void send(std::shared_ptr<Request> request, Success success, Failure failure) override {
+        calls.push_back({std::move(request), std::move(success), std::move(failure)});
+    }
+
+    /// The message of the last request sent (see messageOf).
+    std::string lastMessage() const { return messageOf(*calls.back().request); }
+
+    /// Answers the oldest call not answered yet with the gateway's answer (nullopt: an empty one).
+    void answer(std::optional<Answer> answer) { take().success(std::move(answer)); }
+    /// Ends the oldest call not answered yet with a failure of the transport.
+    void fail(SDKError error) { take().failure(std::move(error)); }
+
+    /// The calls not answered yet, oldest first. Clearing it forgets them, which lets their
+    /// presenters go.
+    std::vector<Call> calls;
+
+  private:
+    Call take() {
+        Call call = std::move(calls.front());
+        calls.erase(calls.begin());
+        return call;
+    }
+};
+
+using FakeDirectPaymentService = FakeGatewayService<DirectPaymentRequest>;
+using FakeWebViewPaymentService = FakeGatewayService<WebViewPaymentRequest>;
+
+/// The gateway's answer to an accepted direct payment: code 0, `Ds_Response` "0000" and the
+/// authorisation code, with the card's details masked as the gateway sends them.
+VANTO_TESTING_EXPORT DirectPaymentResponse
+acceptedDirectPayment(std::string authorisationCode = "123456");
+/// The gateway's answer to a direct payment the issuer declined: code 0 with `dsResponse`.
+VANTO_TESTING_EXPORT DirectPaymentResponse declinedDirectPayment(std::string dsResponse = "0190");
+/// The gateway's error answer: `code` and its text, no payment details.
+VANTO_TESTING_EXPORT DirectPaymentResponse directPaymentError(std::int64_t code, std::string desc);
+
+/// The signature service's answer with the payment page's three signed values.
+VANTO_TESTING_EXPORT WebViewPaymentResponse signedPaymentPage();
+
+}  // namespace vanto::testing
