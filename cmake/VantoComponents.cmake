@@ -1,0 +1,85 @@
+# The parts the project installs, each a component of `cmake --install` and a Debian package of
+# its own. A part with TARGET is a library: besides the core it is a component of
+# find_package(VantoInLibrary COMPONENTS <name>) and has a pkg-config file vanto-<name>.pc (the
+# core's is vanto.pc). Adding a part is one entry here plus its install rules (for a library,
+# vanto_install_library(<name> <target> ...) where the target is made).
+#
+#   PACKAGE            the Debian package; for a library the -dev one (a shared build adds a
+#                      runtime package, named after it and the library's SOVERSION)
+#   SUMMARY            one line; DESCRIPTION the paragraph under it
+#   FIND               find_package() arguments a consumer's find_package needs, one text each
+#   FIND_STATIC        the same, needed only while the library is a static one
+#   PKGCONFIG          pkg-config modules its users compile and link against
+#   PKGCONFIG_STATIC   the same, needed only while the library is a static one (else private)
+#   CFLAGS, LIBS       what pkg-config adds besides include path, static define and -l<library>
+#   DEPENDS            Debian packages the package needs (a library's also on libvanto-dev)
+#   LINKS              libraries a program links: in a shared build, their runtime packages
+#   RECOMMENDS, SUGGESTS, SECTION, ARCHITECTURE as in Debian; SHLIBDEPS for packages of programs
+vanto_component(core TARGET vanto
+    PACKAGE libvanto-dev
+    SUMMARY "card payments through the card-payment gateway: C++ library and headers"
+    DESCRIPTION "Configuration, request signing, the HTTPS transport, both payment flows and the \
+logic of the payment screens, behind small UI ports. CMake: find_package(VantoInLibrary), target \
+vanto::vanto; pkg-config: vanto."
+    FIND_STATIC "OpenSSL 3 COMPONENTS Crypto SSL" "CURL"
+    PKGCONFIG_STATIC libcurl openssl
+    CFLAGS -std=c++20
+    LIBS -pthread
+    DEPENDS "libcurl4-openssl-dev, libssl-dev"
+    SUGGESTS "vanto-doc")
+
+vanto_component(qt TARGET vanto_qt
+    PACKAGE libvanto-qt-dev
+    SUMMARY "card payments through the card-payment gateway: Qt 6 binding of the screens"
+    DESCRIPTION "The card-entry screen on Qt Widgets and the payment page on Qt WebEngine, with the \
+library's main queue on the Qt event loop. CMake: COMPONENTS qt, target vanto::qt; pkg-config: \
+vanto-qt."
+    FIND "Qt6 6.4 COMPONENTS Widgets WebEngineWidgets Svg Network"
+    PKGCONFIG Qt6Widgets
+    PKGCONFIG_STATIC Qt6WebEngineWidgets Qt6Svg Qt6Network
+    DEPENDS "qt6-base-dev, qt6-webengine-dev, qt6-svg-dev")
+
+vanto_component(sandbox TARGET vanto_sandbox
+    PACKAGE libvanto-sandbox-dev
+    SUMMARY "card payments through the card-payment gateway: local sandbox gateway"
+    DESCRIPTION "A stand-in for the gateway over HTTPS on loopback, started in process: its \
+services, test cards, signature checks and fault switches, for tests and offline work. CMake: \
+COMPONENTS sandbox, target vanto::sandbox; pkg-config: vanto-sandbox."
+    FIND_STATIC "OpenSSL 3 COMPONENTS Crypto SSL" "CURL"
+    PKGCONFIG_STATIC libcurl openssl
+    DEPENDS "libcurl4-openssl-dev, libssl-dev")
+
+vanto_component(testing TARGET vanto_testing
+    PACKAGE libvanto-testing-dev
+    SUMMARY "card payments through the card-payment gateway: fake gateway for unit tests"
+    DESCRIPTION "A fake of the gateway services that drives the presenters and the screens \
+without sockets, for an application's own unit tests. CMake: COMPONENTS testing, target \
+vanto::testing; pkg-config: vanto-testing.")
+
+vanto_component(cli
+    PACKAGE vanto
+    SUMMARY "card payments through the card-payment gateway: command line tool"
+    DESCRIPTION "vanto sandbox, pay, web --headless, encode and demo: payments and signed \
+requests from the command line, against a sandbox gateway started in process or a gateway of \
+your choice."
+    SHLIBDEPS
+    LINKS core
+    RECOMMENDS "vanto-screens"
+    SUGGESTS "vanto-doc")
+
+vanto_component(screens
+    PACKAGE vanto-screens
+    SUMMARY "card payments through the card-payment gateway: the command line's Qt windows"
+    DESCRIPTION "The program that vanto web and vanto demo become to show the payment screens in \
+windows (Qt Widgets and Qt WebEngine); without it the command line pays headless."
+    SHLIBDEPS
+    LINKS core qt
+    DEPENDS "vanto (= @PROJECT_VERSION@)")
+
+vanto_component(doc
+    PACKAGE vanto-doc
+    SUMMARY "card payments through the card-payment gateway: documentation"
+    DESCRIPTION "The integration guide, the sandbox gateway's manual, the README and the API \
+reference (HTML), in /usr/share/doc/vanto."
+    SECTION doc
+    ARCHITECTURE all)
