@@ -18,7 +18,9 @@ struct VANTO_EXPORT IAClientServiceSSM {
     /// Always "ios": the gateway knows this library's requests by that system name.
     static std::string getOperativeSystem();
 
-    /// Sets the application identifier the gateway receives; nullopt goes back to the default.
+    /// Sets the application identifier the gateway receives, the one agreed with the gateway
+    /// operator (the program's file name changes with a rename or a wrapper); nullopt goes back to
+    /// the default.
     static void setAppBundle(std::optional<std::string> bundle);
     /// Replaces the version the gateway receives (for reproducing a request made by another
     /// version); nullopt goes back to the library's own.
