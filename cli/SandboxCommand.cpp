@@ -30,14 +30,14 @@ void describe(const sandbox::SandboxGateway& gateway, const std::string& recordF
         << "and add the certificate below to the session's trust anchors.\n\n"
         << "Merchant code " << merchant.merchantCode << ", terminal " << merchant.terminal
         << ", signing credential \"" << merchant.signingCredential << "\"\n\n"
-        << "Test cards, listed with their numbers in sandbox/README.md (card numbers are not "
-           "printed):\n";
+        << "Test cards, listed with their numbers in /usr/share/doc/vanto/sandbox/README.md "
+           "(share/doc/vanto/ under another install prefix; card numbers are not printed):\n";
     for (const sandbox::TestCard& card : sandbox::testCards()) {
         out << "  the card ending in " << card.number.substr(card.number.size() - 4) << ": "
             << card.behaviour << '\n';
     }
     out << "\nOrder numbers switch answers and faults on (OUTCOME_0100, AUTHSTEP, "
-           "PAGEFAULT_500...): see sandbox/README.md.\n"
+           "PAGEFAULT_500...): see the same README.\n"
         << "Requests received, card data masked: GET " << gateway.baseUrl() << "/sandbox/recorded";
     if (!recordFile.empty()) {
         out << ", and appended to " << recordFile;
