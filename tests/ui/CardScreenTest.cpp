@@ -24,10 +24,8 @@
 namespace vanto {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::buttonTitled;
 using testing::fieldNamed;
-using testing::waitFor;
 
 QString grouped(const QString& digits) {
     QString shown;
@@ -40,10 +38,13 @@ QString grouped(const QString& digits) {
     return shown;
 }
 
-// Faded in: the screen was told it appeared.
-bool fadedIn(const QWidget* widget) {
+// Waits until `widget` has faded in: the screen was told it appeared, and its fade has ended,
+// which switches the opacity effect off.
+bool fadesIn(const QWidget* widget) {
     const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(widget->graphicsEffect());
-    return effect == nullptr || !effect->isEnabled();
+    return effect == nullptr || testing::waitUntil(
+                                    effect, &QGraphicsEffect::enabledChanged,
+                                    [effect] { return !effect->isEnabled(); }, testing::kStepBound);
 }
 
 // An image as the bytes of a PNG file.
@@ -134,7 +135,7 @@ class CardScreen : public testing::UiTest {
 TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     auto shown = show("UI-C0001");
     ASSERT_TRUE(complete(shown));
-    ASSERT_TRUE(waitFor([&] { return fadedIn(shown.number); })) << "the screen never appeared";
+    ASSERT_TRUE(fadesIn(shown.number)) << "the screen never appeared";
     EXPECT_FALSE(shown.proceed->isEnabled());
 
     const QString card = QString::fromLatin1(sandbox::kAcceptedCard.data(), 16);
@@ -176,14 +177,15 @@ TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     QTest::mouseClick(shown.proceed, Qt::LeftButton);
     EXPECT_FALSE(shown.cancel->isEnabled());
     EXPECT_FALSE(shown.number->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; })) << "no outcome";
+    ASSERT_TRUE(shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; }))
+        << "no outcome";
     ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
     EXPECT_EQ(shown.outcomes->refused.size(), 0u);
     const auto& accepted = shown.outcomes->accepted.front();
     EXPECT_EQ(accepted.Ds_Response, "0000");
     EXPECT_EQ(accepted.Ds_ExpiryDate, (expiry.mid(2) + expiry.left(2)).toStdString())
         << "the expiry goes as year then month";
-    EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+    EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";
     EXPECT_TRUE(shown.number->text().isEmpty() && shown.expiry->text().isEmpty() &&
                 shown.cvv->text().isEmpty())
         << "the card data stayed in the fields";
@@ -246,7 +248,7 @@ TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
     ASSERT_TRUE(complete(first));
     typeValidCard(first, QString::fromLatin1(sandbox::kReferenceCard.data(), 16));
     QTest::mouseClick(first.proceed, Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return first.outcomes->count() > 0; }));
+    ASSERT_TRUE(first.outcomes->waitFor([&] { return first.outcomes->count() > 0; }));
     ASSERT_EQ(first.outcomes->accepted.size(), 1u);
     const std::string reference = first.outcomes->accepted.front().Ds_Merchant_Identifier;
     ASSERT_FALSE(reference.empty());
@@ -260,7 +262,7 @@ TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
                  stored.cvv->isEnabled());
     ASSERT_TRUE(stored.proceed->isEnabled());
     QTest::mouseClick(stored.proceed, Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return stored.outcomes->count() > 0; }));
+    ASSERT_TRUE(stored.outcomes->waitFor([&] { return stored.outcomes->count() > 0; }));
     ASSERT_EQ(stored.outcomes->accepted.size(), 1u);
     EXPECT_EQ(stored.outcomes->accepted.front().Ds_Response, "0000");
 }
@@ -277,14 +279,14 @@ TEST_F(CardScreen, CancelClosingTheWindowAndANegativeAmountEachReportOnceAndClos
     auto closed = show("UI-C0006");
     ASSERT_TRUE(complete(closed));
     closed.window->close();
-    ASSERT_TRUE(waitFor([&] { return closed.outcomes->count() > 0; }));
+    ASSERT_TRUE(closed.outcomes->waitFor([&] { return closed.outcomes->count() > 0; }));
     ASSERT_EQ(closed.outcomes->refused.size(), 1u);
     EXPECT_EQ(closed.outcomes->refused.front().code, 78);
     EXPECT_FALSE(closed.window->isVisible());
 
     auto negative = show("UI-C0007", "REQUIRED", -0.01, nullptr, false);
     ASSERT_TRUE(negative.window);
-    ASSERT_TRUE(waitFor([&] { return negative.outcomes->count() > 0; }));
+    ASSERT_TRUE(negative.outcomes->waitFor([&] { return negative.outcomes->count() > 0; }));
     ASSERT_EQ(negative.outcomes->refused.size(), 1u);
     EXPECT_EQ(negative.outcomes->refused.front().code, 5548);
     EXPECT_FALSE(negative.window->isVisible());
@@ -308,12 +310,11 @@ TEST_F(CardScreen, WhileThePaymentIsOnItsWayTheScreenIsBusyAndCannotBeClosed) {
     ASSERT_TRUE(busy);
     EXPECT_TRUE(busy->isVisible());
     shown.window->close();
-    QTest::qWait(0);
     EXPECT_TRUE(shown.window->isVisible()) << "closed in the middle of a payment";
     EXPECT_FALSE(shown.proceed->isEnabled() || shown.cancel->isEnabled());
     EXPECT_EQ(shown.outcomes->count(), 0u);
     road->letGo();
-    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }));
+    ASSERT_TRUE(shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; }));
     EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
     EXPECT_EQ(shown.outcomes->refused.size(), 0u);
     EXPECT_FALSE(shown.window->isVisible());
@@ -372,7 +373,7 @@ TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
               QColor::fromRgbF(0.55f, 0.2f, 0.05f));
     EXPECT_EQ(numberCaption->font().pixelSize(), 18);
     EXPECT_EQ(numberCaption->font().family(), QStringLiteral("DejaVu Serif"));
-    ASSERT_TRUE(waitFor([&] { return fadedIn(shown.number); }));
+    ASSERT_TRUE(fadesIn(shown.number));
     QTest::keyClicks(shown.number, QStringLiteral("4000000000000002"));
     QTest::keyClicks(shown.expiry, futureExpiryDigits());
     saveScreenshot(*shown.window, QStringLiteral("card-screen-custom"));

@@ -12,20 +12,19 @@ using namespace std::chrono_literals;
 using platform::ui::NavigationActionPolicy;
 using platform::ui::PaymentPageViewModel;
 using platform::ui::ScriptValue;
-using testing::waitFor;
 
 // Stands for the screen's logic: follows the navigations as "decide <address>", "start",
 // "finish", "fail", deciding each with `policy`.
-class NavigationLog final : public PaymentPageViewModel::Inputs {
+class NavigationLog final : public testing::Changes, public PaymentPageViewModel::Inputs {
   public:
     NavigationActionPolicy navigationDecided(
         const platform::ui::NavigationAction& action) override {
-        events.push_back("decide " + action.address.value_or("(none)"));
+        log("decide " + action.address.value_or("(none)"));
         return policy;
     }
-    void navigationStarted() override { events.push_back("start"); }
-    void navigationFinished() override { events.push_back("finish"); }
-    void navigationFailed() override { events.push_back("fail"); }
+    void navigationStarted() override { log("start"); }
+    void navigationFinished() override { log("finish"); }
+    void navigationFailed() override { log("fail"); }
     void closeButtonPressed() override {}
     void closeRequested() override {}
     void appeared() override {}
@@ -36,6 +35,12 @@ class NavigationLog final : public PaymentPageViewModel::Inputs {
 
     NavigationActionPolicy policy = NavigationActionPolicy::allow;
     std::vector<std::string> events;
+
+  private:
+    void log(std::string event) {
+        events.push_back(std::move(event));
+        notify();
+    }
 };
 
 class PageWindow : public testing::UiTest {
@@ -67,12 +72,14 @@ class PageWindow : public testing::UiTest {
     };
     Evaluated evaluate(const std::string& script) {
         auto evaluated = std::make_shared<Evaluated>();
-        model->evaluate(script, [evaluated](auto result, auto error) {
+        const auto answered = std::make_shared<testing::Changes>();
+        model->evaluate(script, [evaluated, answered](auto result, auto error) {
             evaluated->result = std::move(result);
             evaluated->error = std::move(error);
             ++evaluated->calls;
+            answered->notify();
         });
-        EXPECT_TRUE(waitFor([&] { return evaluated->calls > 0; }, 10s)) << script;
+        EXPECT_TRUE(answered->waitFor([&] { return evaluated->calls > 0; })) << script;
         return *evaluated;
     }
 
@@ -82,7 +89,7 @@ class PageWindow : public testing::UiTest {
 
 TEST_F(PageWindow, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFinished) {
     model->load(pagePost("Ds_SignatureVersion=x"));
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     const std::vector<std::string> expected = {
         "decide " + gateway().baseUrl() + "/zel/realizarPago", "start", "finish"};
     EXPECT_EQ(log->events, expected);
@@ -111,11 +118,11 @@ TEST_F(PageWindow, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFinis
 TEST_F(PageWindow, ACancelledNavigationNeverLeaves) {
     log->policy = NavigationActionPolicy::cancel;
     model->load(pagePost("a=b"));
-    ASSERT_TRUE(waitFor([&] { return !log->events.empty(); }, 10s));
+    ASSERT_TRUE(log->waitFor([&] { return !log->events.empty(); }, testing::kStepBound));
     // Loaded next, an allowed page shows that the first went nowhere meanwhile.
     log->policy = NavigationActionPolicy::allow;
     model->load(pagePost("c=d"));
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     const auto requests = gateway().requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests.front().body, "c=d");
@@ -126,7 +133,7 @@ TEST_F(PageWindow, APageSlowerThanItsTimeOutFails) {
     auto request = pagePost("a=b");
     request.timeoutInterval = 1.0;
     model->load(std::move(request));
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 15s));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kStepBound));
     EXPECT_EQ(log->events.back(), "fail");
 }
 
@@ -138,14 +145,14 @@ TEST_F(PageWindow, ACertificateIsTakenOnlyWhenItChainsToAnAnchorOfTheApplication
     const std::string address = stranger.baseUrl() + "/sandbox/REDIR_URL_OK";
 
     model->load(platform::URLRequest(address));  // the anchors are the suite's own sandbox's only
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     EXPECT_EQ(log->events.back(), "fail");
     EXPECT_TRUE(stranger.requests().empty()) << "a request went to an untrusted server";
 
     trustOnly(stranger.certificatePem());
     log->events.clear();
     model->load(platform::URLRequest(address));
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     EXPECT_EQ(log->events.back(), "finish");
     EXPECT_EQ(stranger.requests().size(), 1u);
 }

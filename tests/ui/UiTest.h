@@ -1,7 +1,5 @@
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -9,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QString>
 #include <QWidget>
 
@@ -21,20 +21,57 @@
 
 namespace vanto::testing {
 
-using namespace std::chrono_literals;
+/// Bounds of the tests' waits, in milliseconds: a step of a screen, which may need the sandbox or
+/// the web engine, and a whole page with everything it loads.
+inline constexpr int kStepBound = 20000;
+inline constexpr int kPageBound = 30000;
 
-/// Runs the Qt event loop until `done` holds or `timeout` has passed; returns done().
-/// Windows and widgets let go of meanwhile are deleted.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s);
+/// Runs the event loop, without ever sleeping the thread (the web engine works on it too), until
+/// `done` holds: looked at first, then each time `sender` emits `signal` (QSignalSpy::wait).
+/// False when `timeoutMs` passed first.
+template <typename Sender, typename Signal, typename Predicate>
+bool waitUntil(const Sender* sender, Signal signal, Predicate done, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        QSignalSpy emitted(sender, signal);
+        if (deadline.hasExpired() || !emitted.wait(static_cast<int>(deadline.remainingTime()))) {
+            return done();
+        }
+    }
+    return true;
+}
+
+/// A signal for the tests' waits: emitted when told, and when a watched widget is shown or hidden
+/// or gains a child (a message box over a window).
+class Changes : public QObject {
+    Q_OBJECT
+
+  public:
+    void notify() { emit changed(); }
+    void watch(QWidget* widget) { widget->installEventFilter(this); }
+    /// waitUntil() on this one's changes.
+    template <typename Predicate>
+    bool waitFor(Predicate done, int timeoutMs = kStepBound) const {
+        return waitUntil(this, &Changes::changed, done, timeoutMs);
+    }
+
+  signals:
+    void changed();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
 
 /// Every outcome the card-entry screen handed over.
-class CardOutcomes final : public DirectPaymentResponseDelegate {
+class CardOutcomes final : public Changes, public DirectPaymentResponseDelegate {
   public:
     void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
         accepted.push_back(response);
+        notify();
     }
     void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
         refused.push_back(response);
+        notify();
     }
     std::size_t count() const { return accepted.size() + refused.size(); }
 
@@ -43,13 +80,15 @@ class CardOutcomes final : public DirectPaymentResponseDelegate {
 };
 
 /// Every outcome the payment web page handed over.
-class PageOutcomes final : public WebViewPaymentResponseDelegate {
+class PageOutcomes final : public Changes, public WebViewPaymentResponseDelegate {
   public:
     void responsePaymentOK(const WebViewPaymentResponseOK& response) override {
         accepted.push_back(response);
+        notify();
     }
     void responsePaymentKO(const WebViewPaymentResponseKO& response) override {
         refused.push_back(response);
+        notify();
     }
     std::size_t count() const { return accepted.size() + refused.size(); }
 

@@ -9,6 +9,7 @@
 
 #include <QMessageBox>
 #include <QTest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -23,9 +24,7 @@
 namespace vanto {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::buttonTitled;
-using testing::waitFor;
 
 constexpr std::string_view kPageUserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.22 (KHTML, like Gecko) "
@@ -34,8 +33,12 @@ constexpr std::string_view kPageUserAgent =
 // Runs `script` in the page and waits for its value.
 QVariant evaluate(QWebEnginePage& page, const QString& script) {
     auto value = std::make_shared<std::optional<QVariant>>();
-    page.runJavaScript(script, [value](const QVariant& result) { *value = result; });
-    EXPECT_TRUE(waitFor([&] { return value->has_value(); }, 10s)) << "the page ran no script";
+    const auto answered = std::make_shared<testing::Changes>();
+    page.runJavaScript(script, [value, answered](const QVariant& result) {
+        *value = result;
+        answered->notify();
+    });
+    EXPECT_TRUE(answered->waitFor([&] { return value->has_value(); })) << "the page ran no script";
     return value->value_or(QVariant());
 }
 
@@ -115,7 +118,13 @@ class WebPayment : public testing::UiTest {
         std::shared_ptr<testing::PageOutcomes> outcomes;
         QWidget* window = nullptr;
         QWebEngineView* view = nullptr;
+        // The window and its close button shown or hidden, a message box over the window.
+        std::shared_ptr<testing::Changes> changes = std::make_shared<testing::Changes>();
     };
+
+    static QPushButton* closeButton(const Shown& shown) {
+        return buttonTitled(*shown.window, QStringLiteral("X"));
+    }
 
     static Shown show(std::string order) {
         Shown shown;
@@ -127,19 +136,30 @@ class WebPayment : public testing::UiTest {
         EXPECT_TRUE(shown.window);
         if (shown.window) {
             shown.view = shown.window->findChild<QWebEngineView*>();
+            shown.changes->watch(shown.window);
+            if (QPushButton* close = closeButton(shown)) {
+                shown.changes->watch(close);
+            }
         }
         EXPECT_TRUE(shown.view);
         return shown;
     }
 
+    // Waits until the page has finished loading where `there` holds.
+    template <typename Predicate>
+    static bool loaded(const Shown& shown, Predicate there) {
+        QWebEnginePage* page = shown.view->page();
+        return testing::waitUntil(
+            page, &QWebEnginePage::loadingChanged, [&] { return !page->isLoading() && there(); },
+            testing::kPageBound);
+    }
+
     // Waits until the page holds the sandbox's card form.
     static bool cardFormShown(const Shown& shown) {
-        return waitFor(
-                   [&] {
-                       return !shown.view->page()->isLoading() &&
-                              shown.view->url().path() == QStringLiteral("/zel/realizarPago");
-                   },
-                   30s) &&
+        return loaded(shown,
+                      [&] {
+                          return shown.view->url().path() == QStringLiteral("/zel/realizarPago");
+                      }) &&
                evaluate(*shown.view->page(),
                         QStringLiteral("document.getElementById('card-form') !== null"))
                    .toBool();
@@ -170,24 +190,16 @@ class WebPayment : public testing::UiTest {
 
     // Waits until the page at an address containing `part` has loaded.
     static bool settledAt(const Shown& shown, const QString& part) {
-        return waitFor(
-            [&] {
-                return shown.view->url().toString().contains(part) &&
-                       !shown.view->page()->isLoading();
-            },
-            30s);
-    }
-
-    static QPushButton* closeButton(const Shown& shown) {
-        return buttonTitled(*shown.window, QStringLiteral("X"));
+        return loaded(shown, [&] { return shown.view->url().toString().contains(part); });
     }
 
     // The "ERROR 404" alert of a page that did not load: its "Aceptar" closes the screen, and the
     // merchant hears nothing.
     static void expectAlertClosesWithoutOutcome(const Shown& shown) {
         QMessageBox* alert = nullptr;
-        ASSERT_TRUE(waitFor(
-            [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; }, 30s))
+        ASSERT_TRUE(shown.changes->waitFor(
+            [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; },
+            testing::kPageBound))
             << "no alert";
         EXPECT_EQ(alert->text(), QStringLiteral("ERROR 404"));
         EXPECT_TRUE(alert->informativeText().startsWith(QStringLiteral("Página no encontrada \n")));
@@ -195,7 +207,8 @@ class WebPayment : public testing::UiTest {
         QAbstractButton* accept = alert->buttons().front();
         EXPECT_EQ(accept->text(), QStringLiteral("Aceptar"));
         QTest::mouseClick(accept, Qt::LeftButton);
-        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
+            << "the screen stayed";
         EXPECT_EQ(shown.outcomes->count(), 0u);
     }
 
@@ -237,9 +250,12 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
             saveScreenshot(*shown.window, QStringLiteral("web-payment-page"));
         }
         pressPay(shown);
-        ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s)) << "no outcome";
+        ASSERT_TRUE(shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; },
+                                            testing::kPageBound))
+            << "no outcome";
         EXPECT_TRUE(pathRequested("/sandbox/autenticacion")) << "no authentication step";
-        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
+            << "the screen stayed";
         ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_OK")));
         ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
         EXPECT_EQ(shown.outcomes->refused.size(), 0u);
@@ -260,7 +276,8 @@ TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
     auto shown = show("UI-W0003");
     ASSERT_TRUE(shown.view);
     payOnPage(shown, sandbox::kAcceptedCard);
-    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s));
+    ASSERT_TRUE(
+        shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; }, testing::kPageBound));
     ASSERT_TRUE(settledAt(shown, QStringLiteral("/sandbox/TIENDA_OK")));
     EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
     EXPECT_TRUE(shown.window->isVisible());
@@ -282,7 +299,8 @@ TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
     QPushButton* close = closeButton(shown);
     ASSERT_TRUE(close);
     EXPECT_FALSE(close->isVisible());
-    ASSERT_TRUE(waitFor([&] { return close->isVisible(); }, 30s)) << "no way out";
+    ASSERT_TRUE(shown.changes->waitFor([&] { return close->isVisible(); }, testing::kPageBound))
+        << "no way out";
     EXPECT_TRUE(evaluate(*shown.view->page(), QStringLiteral("document.body.innerText"))
                     .toString()
                     .contains(QStringLiteral("Error en datos enviados. Contacte con su comercio")));
@@ -346,7 +364,9 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         if (result.expected.empty()) {
             QPushButton* close = closeButton(shown);
             ASSERT_TRUE(close);
-            ASSERT_TRUE(waitFor([&] { return close->isVisible(); }, 30s)) << "no way out";
+            ASSERT_TRUE(
+                shown.changes->waitFor([&] { return close->isVisible(); }, testing::kPageBound))
+                << "no way out";
             ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_KO")));
             EXPECT_EQ(shown.outcomes->count(), 0u);
             EXPECT_TRUE(shown.window->isVisible());
@@ -354,9 +374,12 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
             EXPECT_FALSE(shown.window->isVisible());
             continue;
         }
-        ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s)) << "no outcome";
-        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
-        ASSERT_TRUE(waitFor([&] { return !shown.view->page()->isLoading(); }, 30s));
+        ASSERT_TRUE(shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; },
+                                            testing::kPageBound))
+            << "no outcome";
+        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
+            << "the screen stayed";
+        ASSERT_TRUE(loaded(shown, [] { return true; }));
         EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
         ASSERT_EQ(shown.outcomes->count(), 1u);
         const std::string told =
