@@ -133,6 +133,8 @@ struct DirectPaymentViewController::Private {
     bool isCardNumberCorrect = false;
     bool isDateCorrect = false;
     bool isCVVCorrect = false;
+    // The payment of this presentation has gone to the gateway.
+    bool paymentSent = false;
     std::shared_ptr<const VantInAppUIConfig> uiViewConfig;
     std::shared_ptr<DirectPaymentResponseDelegate> delegate;
     std::shared_ptr<DirectPaymentPresenter<DirectPaymentViewController>> presenter;
@@ -166,7 +168,21 @@ DirectPaymentViewController::DirectPaymentViewController(
     setModalPresentationStyle(platform::ui::ModalPresentationStyle::fullScreen);
 }
 
-DirectPaymentViewController::~DirectPaymentViewController() = default;
+// Let go of while on screen before it reported: the notice goes through the flow, as every report
+// does, though the flow can no longer reach this screen, and so to the delegate from here.
+DirectPaymentViewController::~DirectPaymentViewController() {
+    if (!awaitsReport()) {
+        return;
+    }
+    const bool mayHavePaid = d_->paymentSent;
+    if (d_->presenter) {
+        d_->presenter->closedWithoutOutcome(mayHavePaid);
+    }
+    finishPayment();
+    if (d_->delegate) {
+        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    }
+}
 
 const std::shared_ptr<platform::ui::CardEntryViewModel>& DirectPaymentViewController::viewModel()
     const {
@@ -274,6 +290,7 @@ void DirectPaymentViewController::setupUI() {
 
 void DirectPaymentViewController::viewDidAppear(bool animated) {
     BaseViewController::viewDidAppear(animated);
+    d_->paymentSent = false;
     if (d_->amount < 0) {
         // After this returns, so that the screen is on screen when it closes.
         platform::MainQueue::async([screen = weak_from_this()] {
@@ -325,6 +342,7 @@ void DirectPaymentViewController::buttonContinuarPaymentCliked() {
     for (const CardField field : kFields) {
         model.setFieldEnabled(field, false);
     }
+    d_->paymentSent = true;
     if (d_->presenter) {
         d_->presenter->makePaymentAction(pan.view(), cvv.view(), yymm.view(), d_->amount,
                                          d_->orderNumber, d_->identifier, d_->transactionType,
@@ -375,6 +393,9 @@ void DirectPaymentViewController::isCorrectData() {
 }
 
 void DirectPaymentViewController::notifyUserOK(const DirectPaymentResponseOK& response) {
+    if (!takeReport()) {
+        return;
+    }
     if (d_->delegate) {
         d_->delegate->responseDirectPaymentOK(response);
     }
@@ -382,10 +403,23 @@ void DirectPaymentViewController::notifyUserOK(const DirectPaymentResponseOK& re
 }
 
 void DirectPaymentViewController::notifyUserKO(const DirectPaymentResponseKO& response) {
+    if (!takeReport()) {
+        return;
+    }
     if (d_->delegate) {
         d_->delegate->responseDirectPaymentKO(response);
     }
     finishPayment();
+}
+
+void DirectPaymentViewController::notifyUserClosedWithoutOutcome(bool mayHavePaid) {
+    if (!takeReport()) {
+        return;
+    }
+    finishPayment();
+    if (d_->delegate) {
+        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    }
 }
 
 // The payment has ended: no field keeps the card data any longer, and the screen closes.

@@ -135,6 +135,8 @@ struct WebViewPaymentController::Private {
     // Of the last appearance: its payment page has been asked for and has not come yet.
     bool awaitingPage = false;
     bool failureAlertShown = false;
+    // The page has posted a form: the cardholder may have paid.
+    bool formPosted = false;
 };
 
 std::shared_ptr<WebViewPaymentController> WebViewPaymentController::create(
@@ -157,7 +159,20 @@ WebViewPaymentController::WebViewPaymentController(std::string orderNumber, doub
     setModalPresentationStyle(platform::ui::ModalPresentationStyle::fullScreen);
 }
 
-WebViewPaymentController::~WebViewPaymentController() = default;
+// Let go of while on screen before it reported: the notice goes through the flow, as every report
+// does, though the flow can no longer reach this screen, and so to the delegate from here.
+WebViewPaymentController::~WebViewPaymentController() {
+    if (!awaitsReport()) {
+        return;
+    }
+    if (d_->presenter) {
+        d_->presenter->closedWithoutOutcome(d_->formPosted);
+    }
+    d_->model->close();
+    if (d_->delegate) {
+        d_->delegate->paymentScreenClosedWithoutOutcome(d_->formPosted);
+    }
+}
 
 const std::shared_ptr<platform::ui::PaymentPageViewModel>& WebViewPaymentController::viewModel()
     const {
@@ -222,6 +237,7 @@ void WebViewPaymentController::viewDidAppear(bool animated) {
     BaseViewController::viewDidAppear(animated);
     d_->awaitingPage = false;
     d_->failureAlertShown = false;
+    d_->formPosted = false;
     d_->model->setBusy(true);
     if (d_->amount < 0) {
         // After this returns, so that the screen is on screen when it closes.
@@ -280,6 +296,16 @@ void WebViewPaymentController::notifyUserKO(const WebViewPaymentResponseKO& resp
     closeOrOfferWayOut(redirect);
 }
 
+void WebViewPaymentController::notifyUserClosedWithoutOutcome(bool mayHavePaid) {
+    if (!takeReport()) {
+        return;
+    }
+    d_->model->close();
+    if (d_->delegate) {
+        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    }
+}
+
 // The merchant's own return page stays, with the close button over it; otherwise the screen goes.
 void WebViewPaymentController::closeOrOfferWayOut(bool redirect) {
     d_->awaitingPage = false;
@@ -309,10 +335,12 @@ void WebViewPaymentController::closeButtonClicked() {
     exitView();
 }
 
-// Closed, the presentation reports nothing more.
+// Without an outcome told, closing is the presentation's report.
 void WebViewPaymentController::exitView() {
     d_->awaitingPage = false;
-    takeReport();
+    if (awaitsReport() && d_->presenter) {
+        d_->presenter->closedWithoutOutcome(d_->formPosted);
+    }
     d_->model->close();
 }
 
@@ -323,6 +351,7 @@ NavigationActionPolicy WebViewPaymentController::decidePolicyFor(
     }
     const std::string& address = *action.address;
     writeTrace(WebViewPaymentFlow::traceableAddress(address));
+    d_->formPosted = d_->formPosted || action.submitsForm;
     if (d_->presenter) {
         d_->presenter->webViewNotifyUser(address);
     }

@@ -19,7 +19,7 @@ class NavigationLog final : public testing::Changes, public PaymentPageViewModel
   public:
     NavigationActionPolicy navigationDecided(
         const platform::ui::NavigationAction& action) override {
-        log("decide " + action.address.value_or("(none)"));
+        log("decide " + action.address.value_or("(none)") + (action.submitsForm ? " form" : ""));
         return policy;
     }
     void navigationStarted() override { log("start"); }

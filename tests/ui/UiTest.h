@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,38 +63,66 @@ class Changes : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-/// Every outcome the card-entry screen handed over.
-class CardOutcomes final : public Changes, public DirectPaymentResponseDelegate {
+/// Every report a screen's delegate received: the outcomes, and the notices of a screen closed
+/// without one (their mayHavePaid); and all of them in order as "OK <code>", "KO <code> <desc>"
+/// or "closed <mayHavePaid>". `onReport` runs after each.
+template <typename Accepted, typename Refused>
+class Reports : public Changes {
   public:
-    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
-        accepted.push_back(response);
-        notify();
+    std::size_t count() const { return told.size(); }
+    /// Waits for the first report.
+    bool waitForReport(int timeoutMs = kStepBound) const {
+        return waitFor([this] { return count() > 0; }, timeoutMs);
     }
-    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
-        refused.push_back(response);
-        notify();
-    }
-    std::size_t count() const { return accepted.size() + refused.size(); }
 
-    std::vector<DirectPaymentResponseOK> accepted;
-    std::vector<DirectPaymentResponseKO> refused;
+    std::vector<Accepted> accepted;
+    std::vector<Refused> refused;
+    std::vector<bool> notices;
+    std::vector<std::string> told;
+    std::function<void()> onReport;
+
+  protected:
+    void record(const Accepted& response) {
+        accepted.push_back(response);
+        reported("OK " + std::to_string(response.code));
+    }
+    void record(const Refused& response) {
+        refused.push_back(response);
+        reported("KO " + std::to_string(response.code) + " " + response.desc);
+    }
+    void record(bool mayHavePaid) {
+        notices.push_back(mayHavePaid);
+        reported("closed " + std::to_string(mayHavePaid));
+    }
+
+  private:
+    void reported(std::string report) {
+        told.push_back(std::move(report));
+        notify();
+        if (onReport) {
+            onReport();
+        }
+    }
 };
 
-/// Every outcome the payment web page handed over.
-class PageOutcomes final : public Changes, public WebViewPaymentResponseDelegate {
+class CardOutcomes final : public Reports<DirectPaymentResponseOK, DirectPaymentResponseKO>,
+                           public DirectPaymentResponseDelegate {
   public:
-    void responsePaymentOK(const WebViewPaymentResponseOK& response) override {
-        accepted.push_back(response);
-        notify();
+    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
+        record(response);
     }
-    void responsePaymentKO(const WebViewPaymentResponseKO& response) override {
-        refused.push_back(response);
-        notify();
+    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
+        record(response);
     }
-    std::size_t count() const { return accepted.size() + refused.size(); }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override { record(mayHavePaid); }
+};
 
-    std::vector<WebViewPaymentResponseOK> accepted;
-    std::vector<WebViewPaymentResponseKO> refused;
+class PageOutcomes final : public Reports<WebViewPaymentResponseOK, WebViewPaymentResponseKO>,
+                           public WebViewPaymentResponseDelegate {
+  public:
+    void responsePaymentOK(const WebViewPaymentResponseOK& response) override { record(response); }
+    void responsePaymentKO(const WebViewPaymentResponseKO& response) override { record(response); }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override { record(mayHavePaid); }
 };
 
 /// The screens in a real Qt application, the Qt binding in place, against a sandbox gateway on

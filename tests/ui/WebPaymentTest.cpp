@@ -194,8 +194,8 @@ class WebPayment : public testing::UiTest {
     }
 
     // The "ERROR 404" alert of a page that did not load: its "Aceptar" closes the screen, and the
-    // merchant hears nothing.
-    static void expectAlertClosesWithoutOutcome(const Shown& shown) {
+    // merchant hears that it closed without an outcome.
+    static void expectAlertClosesWithoutOutcome(const Shown& shown, bool mayHavePaid) {
         QMessageBox* alert = nullptr;
         ASSERT_TRUE(shown.changes->waitFor(
             [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; },
@@ -209,7 +209,8 @@ class WebPayment : public testing::UiTest {
         QTest::mouseClick(accept, Qt::LeftButton);
         EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
             << "the screen stayed";
-        EXPECT_EQ(shown.outcomes->count(), 0u);
+        EXPECT_EQ(shown.outcomes->told,
+                  std::vector<std::string>{"closed " + std::to_string(mayHavePaid)});
     }
 
     static bool pathRequested(std::string_view path) {
@@ -250,9 +251,7 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
             saveScreenshot(*shown.window, QStringLiteral("web-payment-page"));
         }
         pressPay(shown);
-        ASSERT_TRUE(shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; },
-                                            testing::kPageBound))
-            << "no outcome";
+        ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound)) << "no outcome";
         EXPECT_TRUE(pathRequested("/sandbox/autenticacion")) << "no authentication step";
         EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
             << "the screen stayed";
@@ -261,6 +260,8 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
         EXPECT_EQ(shown.outcomes->refused.size(), 0u);
         EXPECT_EQ(shown.outcomes->accepted.front().Ds_Response, "0000");
         EXPECT_EQ(shown.outcomes->accepted.front().Ds_Order, payment.order);
+        shown.screen.reset();
+        EXPECT_EQ(shown.outcomes->count(), 1u) << "an outcome, then nothing more";
 
         const auto traced = traces();
         EXPECT_TRUE(std::any_of(traced.begin(), traced.end(), [](const std::string& line) {
@@ -276,8 +277,7 @@ TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
     auto shown = show("UI-W0003");
     ASSERT_TRUE(shown.view);
     payOnPage(shown, sandbox::kAcceptedCard);
-    ASSERT_TRUE(
-        shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; }, testing::kPageBound));
+    ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound));
     ASSERT_TRUE(settledAt(shown, QStringLiteral("/sandbox/TIENDA_OK")));
     EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
     EXPECT_TRUE(shown.window->isVisible());
@@ -289,7 +289,8 @@ TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
                     .contains(QStringLiteral("Pago autorizado")));
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(shown.window->isVisible());
-    EXPECT_EQ(shown.outcomes->count(), 1u);
+    shown.screen.reset();
+    EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{"OK 0"}) << "the outcome only";
 }
 
 TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
@@ -307,23 +308,90 @@ TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
     EXPECT_EQ(shown.outcomes->count(), 0u);
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(shown.window->isVisible());
-    EXPECT_EQ(shown.outcomes->count(), 0u);
+    EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{"closed 0"}) << "nothing was paid";
 }
 
 TEST_F(WebPayment, APageThatCannotBeReachedRaisesTheAlertAndEndsWithoutAnOutcome) {
-    for (const char* order : {"UI-W0006-PAGEFAULT_CLOSE", "UI-W0007-PAGEFAULT_404"}) {
+    // The card form's post: its connection dropped, cut, or an error page.
+    for (const char* order :
+         {"UI-W0006-PAGEFAULT_CLOSE", "UI-W0009-PAGEFAULT_CUT", "UI-W0007-PAGEFAULT_404"}) {
         SCOPED_TRACE(order);
         auto shown = show(order);
         ASSERT_TRUE(shown.view);
         payOnPage(shown, sandbox::kAcceptedCard);
-        expectAlertClosesWithoutOutcome(shown);
+        expectAlertClosesWithoutOutcome(shown, true);
     }
     const RefusingPort refusing;
     setWebViewPaymentService(
         std::make_shared<MovingRoad>(webViewPaymentService(), refusing.authority()));
     auto shown = show("UI-W0008");
     ASSERT_TRUE(shown.view);
-    expectAlertClosesWithoutOutcome(shown);
+    expectAlertClosesWithoutOutcome(shown, false);
+}
+
+TEST_F(WebPayment, AGatewayGoneAfterThePageLoadedLeavesThePaymentInDoubt) {
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    sandbox::SandboxGateway going(options);
+    ASSERT_TRUE(going.start()) << going.lastError();
+    ASSERT_TRUE(going.useAsTestEnvironment());
+    auto shown = show("UI-W0010");
+    ASSERT_TRUE(shown.view);
+    ASSERT_TRUE(cardFormShown(shown));
+    going.stop();
+    fillCardForm(shown, sandbox::kAcceptedCard);
+    pressPay(shown);
+    expectAlertClosesWithoutOutcome(shown, true);
+}
+
+TEST_F(WebPayment, AWindowClosedByHandOrLetGoOfEndsWithoutAnOutcome) {
+    auto closed = show("UI-W0011");
+    ASSERT_TRUE(closed.view);
+    ASSERT_TRUE(cardFormShown(closed));
+    closed.window->close();
+    EXPECT_FALSE(closed.window->isVisible());
+    EXPECT_EQ(closed.outcomes->told, std::vector<std::string>{"closed 0"});
+
+    // The sandbox holds the card form's answer back, so that the screen goes while the payment
+    // is on its way.
+    auto released = show("UI-W0012-PAGEFAULT_DELAY_10000");
+    ASSERT_TRUE(released.view);
+    payOnPage(released, sandbox::kAcceptedCard);
+    QWebEnginePage* page = released.view->page();
+    ASSERT_TRUE(testing::waitUntil(
+        page, &QWebEnginePage::loadingChanged, [&] { return page->isLoading(); },
+        testing::kStepBound))
+        << "the card form was not sent";
+    const QPointer<QWidget> window = released.window;
+    released.screen.reset();
+    EXPECT_EQ(released.outcomes->told, std::vector<std::string>{"closed 1"})
+        << "the card form was posted";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window) << "the window outlived its screen";
+    closed.screen.reset();
+    EXPECT_EQ(closed.outcomes->count(), 1u) << "the notice was the report";
+}
+
+TEST_F(WebPayment, TheApplicationMayLetGoOfTheScreenInsideAReport) {
+    // The outcome, and the notice of a screen closed by hand.
+    for (const bool paying : {true, false}) {
+        SCOPED_TRACE(paying ? "outcome" : "notice");
+        auto shown = show(paying ? "UI-W0013" : "UI-W0014");
+        ASSERT_TRUE(shown.view);
+        shown.outcomes->onReport = [&] { shown.screen.reset(); };
+        const QPointer<QWidget> window = shown.window;
+        if (paying) {
+            payOnPage(shown, sandbox::kAcceptedCard);
+            ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound));
+        } else {
+            ASSERT_TRUE(cardFormShown(shown));
+            shown.window->close();
+        }
+        EXPECT_FALSE(shown.screen);
+        EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{paying ? "OK 0" : "closed 0"});
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(window) << "the window outlived its screen";
+    }
 }
 
 // What a result carried back to a return address becomes: a refusal, and each fault the gateway
@@ -335,7 +403,8 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         std::string order;
         std::string_view card;
         bool merchantAddresses;
-        // "OK <code>", "KO <code> <desc>", or "" for no outcome and the close button.
+        // The one report: "OK <code>", "KO <code> <desc>", or "closed 1" for no outcome and
+        // the close button, pressed once the card form was posted.
         std::string expected;
     };
     const auto accepted = sandbox::kAcceptedCard;
@@ -349,7 +418,7 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         {"UI-R0007-RESULT_OKTOKO", accepted, false, "OK 0"},
         // The return page fails after the outcome is out: no alert over a closed screen.
         {"UI-R0008-RETURNFAULT_404", accepted, false, "OK 0"},
-        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, ""},
+        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, "closed 1"},
     };
     for (const Case& result : cases) {
         SCOPED_TRACE(result.order);
@@ -361,7 +430,7 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         auto shown = show(result.order);
         ASSERT_TRUE(shown.view);
         payOnPage(shown, result.card);
-        if (result.expected.empty()) {
+        if (result.expected.starts_with("closed")) {
             QPushButton* close = closeButton(shown);
             ASSERT_TRUE(close);
             ASSERT_TRUE(
@@ -371,23 +440,14 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
             EXPECT_EQ(shown.outcomes->count(), 0u);
             EXPECT_TRUE(shown.window->isVisible());
             QTest::mouseClick(close, Qt::LeftButton);
-            EXPECT_FALSE(shown.window->isVisible());
-            continue;
+        } else {
+            ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound)) << "no outcome";
+            ASSERT_TRUE(loaded(shown, [] { return true; }));
+            EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
         }
-        ASSERT_TRUE(shown.outcomes->waitFor([&] { return shown.outcomes->count() > 0; },
-                                            testing::kPageBound))
-            << "no outcome";
-        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
-            << "the screen stayed";
-        ASSERT_TRUE(loaded(shown, [] { return true; }));
-        EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
-        ASSERT_EQ(shown.outcomes->count(), 1u);
-        const std::string told =
-            shown.outcomes->accepted.empty()
-                ? "KO " + std::to_string(shown.outcomes->refused.front().code) + " " +
-                      shown.outcomes->refused.front().desc
-                : "OK " + std::to_string(shown.outcomes->accepted.front().code);
-        EXPECT_EQ(told, result.expected);
+        EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";
+        shown.screen.reset();
+        EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{result.expected});
     }
 }
 

@@ -21,7 +21,10 @@ namespace vanto {
 /// continue only when all three are valid, sends the payment through its DirectPaymentPresenter
 /// and, when the outcome arrives, hands it to the delegate and closes itself. Cancel, and closing
 /// the window by hand before the payment is sent, report code 78; a negative amount is refused
-/// with 5548 as soon as the screen is on screen.
+/// with 5548 as soon as the screen is on screen. Each time the screen comes on screen the delegate
+/// hears exactly one report; a screen let go of while on screen before it reported tells the
+/// delegate paymentScreenClosedWithoutOutcome, with mayHavePaid true when the payment had been
+/// sent.
 ///
 /// Stored-card mode: with an `identifier` other than "" and "REQUIRED" (a card reference the
 /// gateway issued earlier), the fields show "**** **** **** ****", "**/**" and "***", cannot be
@@ -40,7 +43,7 @@ namespace vanto {
 ///
 /// Ownership: the application owns the screen (std::shared_ptr); the screen holds its delegate
 /// strongly, owns its presenter and its view model; the presenter holds the screen weakly. The
-/// card data that pass
+/// application may let go of the screen inside any delegate call. The card data that pass
 /// through the screen are secret text, wiped once used, and the fields are emptied when the
 /// payment has ended.
 class VANTO_EXPORT DirectPaymentViewController final
@@ -103,6 +106,9 @@ class VANTO_EXPORT DirectPaymentViewController final
     /// The outcome, from the presenter: the delegate is told, then the screen closes.
     void notifyUserOK(const DirectPaymentResponseOK& response) override;
     void notifyUserKO(const DirectPaymentResponseKO& response) override;
+    /// From the presenter: the screen closes and the delegate hears that it closed without an
+    /// outcome.
+    void notifyUserClosedWithoutOutcome(bool mayHavePaid) override;
 
   protected:
     /// Hides the elements until the screen appears, creates the presenter and applies the

@@ -21,20 +21,24 @@ namespace vanto {
 /// merchant configured a return address of its own, stays on the merchant's page with a close
 /// button "X" in its top-left corner.
 ///
-/// What the cardholder can always do:
-/// - The delegate hears at most one outcome each time the screen comes on screen: a second
-///   navigation to a return address does not report the payment again, and an outcome that
-///   arrives after the screen was closed is dropped.
-/// - Where a payment comes to an end without an outcome (a return address whose result carries
-///   no decision the library can read, a signature-service answer without the payment-page
-///   parameters), the close button is shown.
-/// - A page that fails to load raises the alert "ERROR 404", whose button "Aceptar" closes the
-///   screen without telling the delegate; not once the outcome has been reported.
-/// - Every navigated address is written to the trace sink with the card data of a result masked.
+/// Each time the screen comes on screen, the delegate hears exactly one report: the outcome, or,
+/// when the screen closes without one, paymentScreenClosedWithoutOutcome, whose mayHavePaid is
+/// true once the page has posted a form (the card form, most likely). The ways to close without
+/// an outcome:
+/// - the close button, shown where a payment comes to an end without an outcome (a return address
+///   whose result carries no decision the library can read, a signature-service answer without
+///   the payment-page parameters, a page that the gateway refused or that cannot be read);
+/// - the "ERROR 404" alert raised by a page that fails to load (not once the outcome is out),
+///   whose button "Aceptar" closes the screen;
+/// - the window closed by hand, and the screen let go of while on screen.
+/// A second navigation to a return address does not report the payment again, and an outcome
+/// that arrives after the screen was closed is dropped. Every navigated address is written to the
+/// trace sink with the card data of a result masked.
 ///
 /// Ownership: the application owns the screen (std::shared_ptr); the screen holds its delegate
 /// strongly and owns its presenter and view model; the presenter holds the screen weakly, and a
-/// payment page that arrives for a screen that has gone is not loaded.
+/// payment page that arrives for a screen that has gone is not loaded. The application may let
+/// go of the screen inside any delegate call.
 class VANTO_EXPORT WebViewPaymentController final
     : public BaseViewController,
       public WebViewPaymentViewProtocol,
@@ -74,13 +78,16 @@ class VANTO_EXPORT WebViewPaymentController final
     /// The screen keeps its orientation.
     bool shouldAutorotate() const override { return false; }
 
-    /// The close button's action: closes the screen; the delegate hears nothing.
+    /// The close button's action: closes the screen, without an outcome unless one was told.
     void closeButtonClicked();
 
     /// From the presenter: the outcome goes to the delegate, then the screen closes (redirect
     /// false) or shows its close button over the merchant's page (redirect true).
     void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) override;
     void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) override;
+    /// From the presenter: the screen closes and the delegate hears that it closed without an
+    /// outcome.
+    void notifyUserClosedWithoutOutcome(bool mayHavePaid) override;
     /// Shows the close button.
     void showButtonDismiss() override;
     /// Raises the "ERROR 404" alert.

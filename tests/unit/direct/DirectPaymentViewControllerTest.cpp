@@ -1,3 +1,4 @@
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -23,7 +24,8 @@ using platform::ui::Image;
 using Outcome = testing::DirectOutcome;
 using Part = platform::ui::CardEntryViewModel::Part;
 
-// Records each outcome with whether the screen had closed when it came.
+// Records each outcome with whether the screen had closed when it came, and each notice of a
+// screen closed without one (its mayHavePaid); runs `onReport` after each.
 class RecordingDelegate : public DirectPaymentResponseDelegate {
   public:
     void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
@@ -32,15 +34,26 @@ class RecordingDelegate : public DirectPaymentResponseDelegate {
     void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
         record(response);
     }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
+        notices.push_back(mayHavePaid);
+        if (onReport) {
+            onReport();
+        }
+    }
     std::vector<Outcome> outcomes;
     std::vector<bool> closedWhenTold;
+    std::vector<bool> notices;
     std::weak_ptr<platform::ui::CardEntryViewModel> model;
+    std::function<void()> onReport;
 
   private:
     void record(Outcome outcome) {
         outcomes.push_back(std::move(outcome));
         const auto shown = model.lock();
         closedWhenTold.push_back(shown && shown->closed());
+        if (onReport) {
+            onReport();
+        }
     }
 };
 
@@ -387,6 +400,60 @@ TEST_F(CardScreen, NeitherTheScreenNorItsPresenterKeepsTheOtherAlive) {
     ASSERT_FALSE(told.expired()) << "the screen holds its delegate";
     model().pressCancel();
     EXPECT_EQ(told.lock()->outcomes.size(), 1u);
+}
+
+TEST_F(CardScreen, EachPresentationEndsWithExactlyOneReport) {
+    show();
+    screen.reset();
+    EXPECT_EQ(delegate->notices, std::vector<bool>{false}) << "let go of on screen: abandoned";
+
+    show();
+    fillValidCard();
+    model().pressContinue();
+    const auto kept = screen->viewModel();
+    screen.reset();
+    EXPECT_EQ(delegate->notices, (std::vector<bool>{false, true})) << "sent: in doubt";
+    EXPECT_TRUE(kept->closed());
+    EXPECT_EQ(kept->field(CardField::number).text, "") << "no field keeps the card data";
+    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
+    EXPECT_TRUE(delegate->outcomes.empty()) << "the notice was the report";
+
+    show(-0.01);
+    platform::MainQueue::runPending();
+    ASSERT_EQ(delegate->outcomes.size(), 1u);
+    model().pressCancel();
+    screen.reset();
+    EXPECT_EQ(delegate->outcomes.size(), 1u) << "an outcome, then nothing more";
+    EXPECT_EQ(delegate->notices.size(), 2u);
+
+    show();
+    screen.reset();
+    EXPECT_EQ(delegate->notices.size(), 3u) << "each presentation reports";
+    const auto unseen = DirectPaymentViewController::create("ORDER1", 1.0, "Libro",
+                                                            TransactionType::normal, "", nullptr);
+    unseen->setDelegate(delegate);
+    unseen->loadViewIfNeeded();
+    EXPECT_EQ(delegate->notices.size(), 3u) << "a screen never shown has nothing to report";
+}
+
+TEST_F(CardScreen, TheApplicationMayLetGoOfTheScreenInsideAReport) {
+    delegate->onReport = [this] { screen.reset(); };
+    show();
+    auto model = screen->viewModel();
+    model->pressCancel();
+    EXPECT_FALSE(screen);
+    EXPECT_EQ(delegate->outcomes.size(), 1u);
+    EXPECT_TRUE(model->closed()) << "the screen still closed after telling";
+
+    show();
+    model = screen->viewModel();
+    fillValidCard();
+    model->pressContinue();
+    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
+    EXPECT_FALSE(screen);
+    EXPECT_EQ(delegate->outcomes.size(), 2u);
+    EXPECT_EQ(model->field(CardField::number).text, "");
+    EXPECT_TRUE(delegate->notices.empty());
 }
 
 }  // namespace

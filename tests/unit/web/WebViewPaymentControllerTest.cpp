@@ -1,3 +1,4 @@
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,8 @@ using Part = platform::ui::PaymentPageViewModel::Part;
 constexpr const char* kPageAnswer =
     R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"a+b/c=","Ds_MerchantParameters":"e30="}})";
 
-// Records each outcome as "OK <code>" or "KO <code> <desc>", with whether the screen had closed
-// when it came.
+// Records each report as "OK <code>", "KO <code> <desc>" or "closed <mayHavePaid>", with whether
+// the screen had closed when it came; runs `onReport` after each.
 class RecordingDelegate : public WebViewPaymentResponseDelegate {
   public:
     void responsePaymentOK(const WebViewPaymentResponseOK& response) override {
@@ -30,15 +31,22 @@ class RecordingDelegate : public WebViewPaymentResponseDelegate {
     void responsePaymentKO(const WebViewPaymentResponseKO& response) override {
         record("KO " + std::to_string(response.code) + " " + response.desc);
     }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
+        record("closed " + std::to_string(mayHavePaid));
+    }
     std::vector<std::string> told;
     std::vector<bool> closedWhenTold;
     std::weak_ptr<platform::ui::PaymentPageViewModel> model;
+    std::function<void()> onReport;
 
   private:
-    void record(std::string outcome) {
-        told.push_back(std::move(outcome));
+    void record(std::string report) {
+        told.push_back(std::move(report));
         const auto shown = model.lock();
         closedWhenTold.push_back(shown && shown->closed());
+        if (onReport) {
+            onReport();
+        }
     }
 };
 
@@ -77,6 +85,8 @@ class WebScreen : public testing::ScreenTest<WebViewPaymentRequest, setWebViewPa
     NavigationActionPolicy navigate(std::optional<std::string> address) const {
         return model().decideNavigation({std::move(address), false});
     }
+    // The cardholder sends the page's card form.
+    void postCardForm() const { model().decideNavigation({"https://gw.example/pago", true}); }
     // The page finished loading, and its script answers `result` and `error`.
     void finish(std::optional<platform::ui::ScriptValue> result,
                 std::optional<platform::ui::ScriptError> error = std::nullopt) const {
@@ -161,25 +171,33 @@ TEST_F(WebScreen, KeepsTheMerchantsOwnReturnPageWithTheCloseButton) {
     EXPECT_FALSE(model().alert()) << "no alert over the reported outcome";
     model().pressCloseButton();
     EXPECT_TRUE(model().closed());
-    EXPECT_EQ(delegate->told.size(), 1u);
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"}) << "the outcome was the report";
 }
 
 TEST_F(WebScreen, OffersTheWayOutWhereAPaymentEndsWithoutAnOutcome) {
     showPage();
     model().pressCloseButton();
     EXPECT_FALSE(model().closed()) << "a hidden close button cannot be pressed";
+    postCardForm();
     navigate(returnAddress("https://gw.example/pago", R"({"Ds_Response":"OK"})"));
     EXPECT_FALSE(closeButtonShown()) << "not a return address";
     navigate(returnAddress("REDIR_URL_KO", R"({"Ds_Response":"OK"})"));
     EXPECT_TRUE(delegate->told.empty());
     EXPECT_TRUE(closeButtonShown()) << "a result without a readable decision";
+    model().pressCloseButton();
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 1"}) << "the form was posted";
+    EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{true});
 
+    delegate->told.clear();
     show();
     service->answer(WebViewPaymentResponse::fromJSON(R"({"code":0,"desc":"sin datos"})"));
     EXPECT_FALSE(model().page());
     EXPECT_TRUE(delegate->told.empty());
     EXPECT_TRUE(closeButtonShown()) << "a signature answer without the page's parameters";
     EXPECT_FALSE(model().busy());
+    model().pressCloseButton();
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 0"}) << "nothing was posted";
+    delegate->told.clear();
 
     show();
     VantoConfiguration::shared().setAppURLKO("https://shop.example/ko");
@@ -212,14 +230,17 @@ TEST_F(WebScreen, ReadsEachFinishedPageForTheGatewaysRefusal) {
     EXPECT_TRUE(closeButtonShown()) << "a page that cannot be read";
 
     showPage();
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 0"})
+        << "the first screen, let go of";
     finish(std::string("<h1>Error en datos enviados. Contacte con su comercio</h1>"));
     EXPECT_TRUE(closeButtonShown());
-    EXPECT_TRUE(delegate->told.empty());
+    EXPECT_EQ(delegate->told.size(), 1u);
     EXPECT_FALSE(model().closed());
 }
 
 TEST_F(WebScreen, AFailedPageRaisesTheAlertWhoseButtonClosesWithoutAnOutcome) {
     showPage();
+    postCardForm();
     model().navigationFailed();
     model().navigationFailed();
     ASSERT_EQ(binding->count(Part::alert), 1u) << "one alert at a time";
@@ -238,27 +259,57 @@ TEST_F(WebScreen, AFailedPageRaisesTheAlertWhoseButtonClosesWithoutAnOutcome) {
     model().pressAlertButton(0);
     EXPECT_FALSE(model().alert());
     EXPECT_TRUE(model().closed());
-    EXPECT_TRUE(delegate->told.empty());
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 1"}) << "the form was posted";
 
     navigate(returnAddress("REDIR_URL_KO", kAccepted));
-    EXPECT_TRUE(delegate->told.empty()) << "the cardholder closed the screen";
+    screen.reset();
+    EXPECT_EQ(delegate->told.size(), 1u) << "the notice was the report";
 }
 
-TEST_F(WebScreen, APageThatArrivesForAClosedOrGoneScreenIsNotLoaded) {
+TEST_F(WebScreen, AScreenClosedByHandOrLetGoOfEndsWithoutAnOutcomeAndLoadsNoPage) {
     show();
     model().requestClose();
     EXPECT_TRUE(model().closed());
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 0"});
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
     EXPECT_FALSE(model().page());
-    EXPECT_TRUE(delegate->told.empty());
+    EXPECT_EQ(delegate->told.size(), 1u);
 
     show();
     std::weak_ptr<WebViewPaymentController> gone = screen;
     const auto kept = screen->viewModel();
     screen.reset();
     EXPECT_TRUE(gone.expired()) << "the signature request in flight does not hold the screen";
+    EXPECT_EQ(delegate->told, (std::vector<std::string>{"closed 0", "closed 0"}));
+    EXPECT_TRUE(kept->closed());
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
     EXPECT_FALSE(kept->page());
+    EXPECT_EQ(delegate->told.size(), 2u);
+}
+
+TEST_F(WebScreen, TheApplicationMayLetGoOfTheScreenInsideAReport) {
+    delegate->onReport = [this] { screen.reset(); };
+    const auto endsWith = [this](
+                              const std::function<void(platform::ui::PaymentPageViewModel&)>& end,
+                              const std::string& report) {
+        delegate->told.clear();
+        showPage();
+        const auto model = screen->viewModel();
+        end(*model);
+        EXPECT_FALSE(screen) << report;
+        EXPECT_EQ(delegate->told, std::vector<std::string>{report});
+        EXPECT_TRUE(model->closed()) << report;
+    };
+    endsWith(
+        [](auto& model) { model.decideNavigation({returnAddress("REDIR_URL_OK", kAccepted)}); },
+        "OK 0");
+    endsWith(
+        [](auto& model) {
+            model.navigationFailed();
+            model.pressAlertButton(0);
+        },
+        "closed 0");
+    endsWith([](auto& model) { model.requestClose(); }, "closed 0");
 }
 
 }  // namespace
