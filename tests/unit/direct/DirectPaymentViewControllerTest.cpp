@@ -381,19 +381,7 @@ TEST_F(CardScreen, RefusesANegativeAmountOnceTheScreenIsOnScreen) {
     EXPECT_EQ(service->lastMessage()["datosPeticion"]["DS_MERCHANT_AMOUNT"], "0");
 }
 
-TEST_F(CardScreen, NeitherTheScreenNorItsPresenterKeepsTheOtherAlive) {
-    show();
-    fillValidCard();
-    model().pressContinue();
-    std::weak_ptr<DirectPaymentViewController> gone = screen;
-    const auto kept = screen->viewModel();
-    screen.reset();
-    EXPECT_TRUE(gone.expired()) << "the payment in flight does not hold the screen";
-    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
-    EXPECT_TRUE(delegate->outcomes.empty());
-    kept->pressCancel();
-    EXPECT_TRUE(delegate->outcomes.empty()) << "a model that outlives its screen does nothing";
-
+TEST_F(CardScreen, TheScreenHoldsItsDelegate) {
     show();
     std::weak_ptr<RecordingDelegate> told = delegate;
     delegate.reset();
@@ -410,13 +398,18 @@ TEST_F(CardScreen, EachPresentationEndsWithExactlyOneReport) {
     show();
     fillValidCard();
     model().pressContinue();
+    std::weak_ptr<DirectPaymentViewController> gone = screen;
     const auto kept = screen->viewModel();
     screen.reset();
+    EXPECT_TRUE(gone.expired()) << "the payment in flight does not hold the screen";
     EXPECT_EQ(delegate->notices, (std::vector<bool>{false, true})) << "sent: in doubt";
     EXPECT_TRUE(kept->closed());
     EXPECT_EQ(kept->field(CardField::number).text, "") << "no field keeps the card data";
     service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
     EXPECT_TRUE(delegate->outcomes.empty()) << "the notice was the report";
+    kept->appeared();
+    kept->pressCancel();
+    EXPECT_TRUE(delegate->outcomes.empty()) << "a model that outlives its screen does nothing";
 
     show(-0.01);
     platform::MainQueue::runPending();

@@ -28,9 +28,9 @@ namespace vanto::qt {
 /// (platform::URLSessionConfiguration::defaultSessionConfiguration().additionalTrustAnchors), for
 /// the host the page was asked from.
 ///
-/// Card data typed into the card-entry screen stay in its three line edits only: each edit is
-/// decided by the screen's input rules before it shows, the undo history of the fields is cleared
-/// at every change, and every text a field lets go of is overwritten first.
+/// Card data typed into the card-entry screen stay in its three line edits only: each edit goes to
+/// the screen's input rules as secret text and is decided before it shows, the undo history of the
+/// fields is cleared at every change, and every text a field lets go of is overwritten first.
 class VANTO_QT_EXPORT QtBinding {
   public:
     QtBinding();
