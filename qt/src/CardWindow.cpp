@@ -206,8 +206,8 @@ void CardWindow::changed(Model::Part part) {
             drawAppearance(*model);
             break;
         case Model::Part::layout:
-            topSpacing_->setFixedHeight(static_cast<int>(
-                std::clamp(model->navigationTopSpacing().value_or(0.0), 0.0, 1e4)));
+            topSpacing_->setFixedHeight(
+                toQRect({0, 0, 0, model->navigationTopSpacing().value_or(0)}).height());
             break;
         case Model::Part::fade:
             drawFade(*model);
