@@ -15,6 +15,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/web/WebViewPaymentController.h"
@@ -95,8 +96,17 @@ void typeKey(QWidget& field, char character) {
     QApplication::sendEvent(&field, &release);
 }
 
-void typeInto(const std::shared_ptr<platform::ui::TextField>& element, std::string_view digits) {
-    QWidget* field = qt::widgetOf(element.get());
+// The card-entry screen's field that assistive technologies know by `caption`.
+QLineEdit* fieldCaptioned(const QWidget& window, const QString& caption) {
+    for (auto* field : window.findChildren<QLineEdit*>()) {
+        if (field->accessibleName() == caption) {
+            return field;
+        }
+    }
+    return nullptr;
+}
+
+void typeInto(QLineEdit* field, std::string_view digits) {
     if (!field) {
         return;
     }
@@ -191,16 +201,27 @@ std::optional<DirectOutcome> directPaymentOnScreen(QtSession&, Payment& payment,
         return std::nullopt;
     }
     pause(kGlance);
+    // The default appearance's captions and button title.
+    const VantInAppUIConfig look;
     if (!payment.storedCard) {
         // The screen's expiry field takes the four digits and puts the slash in itself.
         const std::string_view typed = payment.typedExpiry.view();
-        typeInto(screen->numberCardTextField(), payment.pan.view());
-        typeInto(screen->monthCardTextField(), typed.substr(0, 2));
-        typeInto(screen->monthCardTextField(), typed.substr(3, 2));
-        typeInto(screen->cvcCardTextField(), payment.cvv.view());
+        QLineEdit* expiry =
+            fieldCaptioned(*window, QString::fromStdString(look.expireDateLabel()->text()));
+        typeInto(fieldCaptioned(*window, QString::fromStdString(look.numberCardLabel()->text())),
+                 payment.pan.view());
+        typeInto(expiry, typed.substr(0, 2));
+        typeInto(expiry, typed.substr(3, 2));
+        typeInto(fieldCaptioned(*window, QString::fromStdString(look.cvvLabel()->text())),
+                 payment.cvv.view());
     }
     payment.wipeCardData();
-    auto* proceed = qobject_cast<QPushButton*>(qt::widgetOf(screen->continuePaymentButton().get()));
+    QPushButton* proceed = nullptr;
+    for (auto* button : window->findChildren<QPushButton*>()) {
+        if (button->text() == QString::fromStdString(look.continueButtonText())) {
+            proceed = button;
+        }
+    }
     if (!proceed || !proceed->isEnabled()) {
         problem = "the card-entry screen did not take the card data";
         return std::nullopt;

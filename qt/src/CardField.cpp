@@ -3,18 +3,9 @@
 #include <algorithm>
 
 #include "vanto/platform/SecureWipe.h"
-#include "vanto/platform/ui/TextFieldDelegate.h"
 
 namespace vanto::qt::detail {
 namespace {
-
-// UTF-8 of `text`, with the conversion's own buffer overwritten.
-std::string toWipedUtf8(const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    std::string converted(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    platform::secureWipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
-    return converted;
-}
 
 // A copy with storage of its own, which wiping the original leaves intact.
 QString deepCopy(const QString& text, qsizetype from, qsizetype length) {
@@ -101,67 +92,12 @@ void CardLineEdit::putToRule(const QString& edited) {
                                    replacementEnd - static_cast<qsizetype>(range.location));
     // Back to the text before the edit, which is what the rule reads as the field's text.
     showText(before_.text);
-    const bool applies = !rule_ || rule_(range, replacement);
-    if (applies) {
-        const QString current = text();
-        const auto from = static_cast<qsizetype>(range.location);
-        const auto length = static_cast<qsizetype>(range.length);
-        if (from + length <= current.size()) {
-            // Built in one buffer: no piece of it is left behind in another.
-            QString applied;
-            applied.reserve(current.size() - length + replacement.size());
-            applied.append(QStringView(current).left(from))
-                .append(replacement)
-                .append(QStringView(current).mid(from + length));
-            showText(applied);
-            setCursorPosition(static_cast<int>(from + replacement.size()));
-        }
+    if (rule_ && rule_(range, replacement)) {
+        setCursorPosition(
+            static_cast<int>(static_cast<qsizetype>(range.location) + replacement.size()));
     }
     wipeInPlace(replacement);
     deciding_ = false;
-}
-
-QtTextField::QtTextField(CardLineEdit* edit) : Element(edit), edit_(edit) {
-    edit->setEditRule([this](ui::TextRange range, const QString& replacement) {
-        return decide(range, replacement);
-    });
-}
-
-QtTextField::~QtTextField() {
-    if (edit_) {
-        edit_->setEditRule(nullptr);
-    }
-}
-
-std::optional<std::string> QtTextField::text() const {
-    return edit_ ? toWipedUtf8(edit_->text()) : std::string();
-}
-
-void QtTextField::setText(const std::string& text) {
-    if (edit_) {
-        edit_->showText(toQString(text));
-    }
-}
-
-void QtTextField::setEnabled(bool enabled) {
-    if (edit_) {
-        edit_->setEnabled(enabled);
-    }
-}
-
-void QtTextField::setDelegate(std::weak_ptr<ui::TextFieldDelegate> delegate) {
-    delegate_ = std::move(delegate);
-}
-
-bool QtTextField::decide(ui::TextRange range, const QString& replacement) {
-    const auto delegate = delegate_.lock();
-    if (!delegate) {
-        return true;
-    }
-    std::string utf8 = toWipedUtf8(replacement);
-    const bool applies = delegate->textField(*this, range, utf8);
-    platform::secureWipe(utf8);
-    return applies;
 }
 
 }  // namespace vanto::qt::detail

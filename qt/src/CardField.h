@@ -1,28 +1,28 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 
 #include <QLineEdit>
 #include <QPointer>
 
-#include "Element.h"
-#include "vanto/platform/ui/TextField.h"
+#include "vanto/platform/ui/TextRange.h"
 
 namespace vanto::qt::detail {
 
+namespace ui = platform::ui;
+
 /// A line edit whose every edit by the cardholder (typing, deleting, pasting, cutting, an input
 /// method's commit, from keys or from the context menu) is put to an edit rule before it shows:
-/// the edit is taken back at once and the rule is asked with the range it replaced (UTF-16 units
-/// of the text before it) and the replacement. Then the field shows the edit when the rule allows
-/// it, or else whatever the rule set meanwhile. Every text is set anew with setText(), which
-/// clears the line edit's undo history, so no earlier text can come back with an undo; each text
-/// the field leaves behind is overwritten before it is let go.
+/// the edit is taken back at once and the rule is given the range it replaced (UTF-16 units of
+/// the text before it) and the replacement; the rule sets what the field shows meanwhile, with
+/// showText(). Every text is set anew with setText(), which clears the line edit's undo history,
+/// so no earlier text can come back with an undo; each text the field leaves behind is
+/// overwritten before it is let go.
 class CardLineEdit final : public QLineEdit {
     Q_OBJECT
 
   public:
-    /// True: the field applies the edit itself.
+    /// True: the edit shows as proposed, and the insertion point goes after it.
     using EditRule = std::function<bool(ui::TextRange range, const QString& replacement)>;
 
     explicit CardLineEdit(QWidget* parent = nullptr);
@@ -55,25 +55,5 @@ class CardLineEdit final : public QLineEdit {
 /// Overwrites, where it lies, the storage of `text` and of every string that shares it (the line
 /// edit's own copy among them). Only heap storage is written: a literal's is read-only.
 void wipeInPlace(const QString& text);
-
-/// A card-data field of the card-entry screen on a CardLineEdit.
-class QtTextField final : public ui::TextField, public Element {
-  public:
-    explicit QtTextField(CardLineEdit* edit);
-    ~QtTextField() override;
-
-    /// Never absent: a line edit always holds a text, if only an empty one.
-    std::optional<std::string> text() const override;
-    void setText(const std::string& text) override;
-    void setEnabled(bool enabled) override;
-    void setAlpha(double alpha) override { setOpacity(alpha); }
-    void setDelegate(std::weak_ptr<ui::TextFieldDelegate> delegate) override;
-
-  private:
-    bool decide(ui::TextRange range, const QString& replacement);
-
-    QPointer<CardLineEdit> edit_;
-    std::weak_ptr<ui::TextFieldDelegate> delegate_;
-};
 
 }  // namespace vanto::qt::detail

@@ -1,11 +1,11 @@
 #include "vanto/qt/QtBinding.h"
 
 #include <QApplication>
-#include <QPushButton>
 
-#include "Elements.h"
+#include "CardWindow.h"
 #include "MainQueueOnQt.h"
-#include "QtToolkit.h"
+#include "PageWindow.h"
+#include "Widgets.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/web/WebViewPaymentController.h"
 
@@ -16,6 +16,44 @@ static void registerImages() {
 }
 
 namespace vanto::qt {
+namespace {
+
+// The binding in place, if any: screens are drawn only while one is.
+const QtBinding* current = nullptr;
+
+// The window of a screen, made for it when `make` and it has none yet.
+detail::ScreenWindow* screenWindow(const BaseViewController& screen, bool make) {
+    if (const auto* card = dynamic_cast<const DirectPaymentViewController*>(&screen)) {
+        const auto& model = card->viewModel();
+        const bool drawn = dynamic_cast<detail::CardWindow*>(model->observer().get()) != nullptr;
+        return drawn || make ? detail::CardWindow::of(model).window() : nullptr;
+    }
+    if (const auto* page = dynamic_cast<const WebViewPaymentController*>(&screen)) {
+        const auto& model = page->viewModel();
+        const bool drawn = dynamic_cast<detail::PageWindow*>(model->observer().get()) != nullptr;
+        return drawn || make ? detail::PageWindow::of(model).window() : nullptr;
+    }
+    return nullptr;
+}
+
+// Tells the screen's view model that it is on screen.
+std::function<void()> appeared(const BaseViewController& screen) {
+    if (const auto* card = dynamic_cast<const DirectPaymentViewController*>(&screen)) {
+        return [model = std::weak_ptr(card->viewModel())] {
+            if (const auto shown = model.lock()) {
+                shown->appeared();
+            }
+        };
+    }
+    const auto* page = dynamic_cast<const WebViewPaymentController*>(&screen);
+    return [model = std::weak_ptr(page->viewModel())] {
+        if (const auto shown = model.lock()) {
+            shown->appeared();
+        }
+    };
+}
+
+}  // namespace
 
 struct QtBinding::Private {
     std::shared_ptr<detail::MainQueueOnQt> mainQueue;
@@ -24,76 +62,34 @@ struct QtBinding::Private {
 QtBinding::QtBinding() : d_(std::make_unique<Private>()) {
     registerImages();
     d_->mainQueue = detail::MainQueueOnQt::install();
-    platform::ui::setToolkit(std::make_shared<detail::QtToolkit>());
+    current = this;
 }
 
 QtBinding::~QtBinding() {
-    platform::ui::setToolkit(nullptr);
+    if (current == this) {
+        current = nullptr;
+    }
     d_->mainQueue->uninstall();
 }
 
-namespace {
-
-detail::ScreenWindow* screenWindow(const BaseViewController& screen) {
-    const auto* view = dynamic_cast<const detail::QtMainView*>(screen.view().get());
-    return view ? view->window() : nullptr;
-}
-
-// What closing the window by hand does: what the screen offers the cardholder to leave.
-std::function<void()> wayOut(const std::shared_ptr<BaseViewController>& screen) {
-    if (auto card = std::dynamic_pointer_cast<DirectPaymentViewController>(screen)) {
-        return [weak = std::weak_ptr(card)] {
-            const auto shown = weak.lock();
-            auto* cancel =
-                shown ? qobject_cast<QPushButton*>(detail::widgetOf(shown->cancelPaymentButton()))
-                      : nullptr;
-            if (cancel && cancel->isEnabled()) {
-                cancel->click();
-            }
-        };
-    }
-    if (auto page = std::dynamic_pointer_cast<WebViewPaymentController>(screen)) {
-        return [weak = std::weak_ptr(page)] {
-            if (const auto shown = weak.lock()) {
-                shown->closeButtonClicked();
-            }
-        };
-    }
-    return {};
-}
-
-}  // namespace
-
 QWidget* present(const std::shared_ptr<BaseViewController>& screen) {
-    if (!screen) {
+    if (!screen || !current) {
         return nullptr;
     }
     screen->loadViewIfNeeded();
-    detail::ScreenWindow* window = screenWindow(*screen);
+    detail::ScreenWindow* window = screenWindow(*screen, true);
     if (!window) {
         return nullptr;
     }
-    window->setCloseRequestHandler(wayOut(screen));
     window->show();
     window->raise();
     window->activateWindow();
-    QMetaObject::invokeMethod(
-        window,
-        [weak = std::weak_ptr(screen)] {
-            if (const auto shown = weak.lock()) {
-                shown->viewDidAppear(true);
-            }
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(window, appeared(*screen), Qt::QueuedConnection);
     return window;
 }
 
 QWidget* windowOf(const BaseViewController& screen) {
-    return screenWindow(screen);
-}
-
-QWidget* widgetOf(const platform::ui::View* element) {
-    return detail::widgetOf(element);
+    return screenWindow(screen, false);
 }
 
 }  // namespace vanto::qt

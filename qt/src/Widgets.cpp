@@ -7,7 +7,7 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "Element.h"
+#include "Drawing.h"
 
 namespace vanto::qt::detail {
 namespace {
@@ -92,14 +92,15 @@ void ScreenWindow::resizeEvent(QResizeEvent* event) {
     }
 }
 
-// A window closed by hand takes the screen's own way out, decided once the close has returned.
+// A window closed by hand takes the screen's own way out, at once: the screen decides whether it
+// closes.
 void ScreenWindow::closeEvent(QCloseEvent* event) {
     if (!closeRequestHandler_) {
         QWidget::closeEvent(event);
         return;
     }
     event->ignore();
-    QMetaObject::invokeMethod(this, closeRequestHandler_, Qt::QueuedConnection);
+    closeRequestHandler_();
 }
 
 BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent) {

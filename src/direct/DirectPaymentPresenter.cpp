@@ -90,4 +90,10 @@ void DirectPaymentFlow::refuseAmount() const {
                                           std::string(acceptance::kInvalidAmountText)));
 }
 
+void DirectPaymentFlow::closedWithoutOutcome(bool mayHavePaid) const {
+    if (auto shown = view_()) {
+        shown->notifyUserClosedWithoutOutcome(mayHavePaid);
+    }
+}
+
 }  // namespace vanto

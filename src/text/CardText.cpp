@@ -104,13 +104,13 @@ bool expireDateIsCorrect(std::string_view text, std::chrono::year_month_day toda
     return year > todayYear;
 }
 
-std::string grouping(std::string_view text, int every, std::string_view with) {
-    if (every < 1) {
-        return std::string{text};
-    }
-    const std::string cleaned = detail::removeAll(text, with);
-    const auto groupSize = static_cast<std::size_t>(every);
-    std::string out;
+namespace {
+
+// Appends `cleaned` to `out` with `with` before each group of `groupSize` characters but the
+// first; `out` has room for it all, so that no partial copy is left behind in a freed block.
+template <typename Out>
+void appendGrouped(Out& out, std::string_view cleaned, std::size_t groupSize,
+                   std::string_view with) {
     out.reserve(cleaned.size() + (cleaned.size() / groupSize + 1) * with.size());
     std::size_t position = 0;
     for (std::size_t offset = 0; offset < cleaned.size(); ++position) {
@@ -119,10 +119,33 @@ std::string grouping(std::string_view text, int every, std::string_view with) {
             out.append(with);
         }
         const std::size_t length = utf8CharacterLength(cleaned, offset);
-        out.append(cleaned, offset, length);
+        out.append(cleaned.substr(offset, length));
         offset += length;
     }
+}
+
+template <typename Out>
+Out grouped(std::string_view text, int every, std::string_view with) {
+    Out out;
+    if (every < 1) {
+        out.append(text);
+        return out;
+    }
+    platform::SecretText cleaned;
+    cleaned.reserve(text.size());
+    detail::appendWithout(cleaned, text, with);
+    appendGrouped(out, cleaned.view(), static_cast<std::size_t>(every), with);
     return out;
+}
+
+}  // namespace
+
+std::string grouping(std::string_view text, int every, std::string_view with) {
+    return grouped<std::string>(text, every, with);
+}
+
+platform::SecretText grouping(const platform::SecretText& text, int every, std::string_view with) {
+    return grouped<platform::SecretText>(text.view(), every, with);
 }
 
 std::optional<float> formatToFloat(std::string_view text) {

@@ -77,6 +77,41 @@ bool isText(const std::optional<platform::ui::ScriptValue>& value, std::string_v
 
 }  // namespace
 
+// The web view's navigations and the cardholder's actions, from the view model to the screen
+// while the screen lives; the screen is held for each call, since the delegate it may tell can
+// let go of it.
+class WebViewPaymentController::Inputs final : public platform::ui::PaymentPageViewModel::Inputs {
+  public:
+    void attach(std::weak_ptr<WebViewPaymentController> screen) { screen_ = std::move(screen); }
+
+    NavigationActionPolicy navigationDecided(
+        const platform::ui::NavigationAction& action) override {
+        const auto screen = screen_.lock();
+        return screen ? screen->decidePolicyFor(action) : NavigationActionPolicy::cancel;
+    }
+    void navigationStarted() override {
+        run(&WebViewPaymentController::didStartProvisionalNavigation);
+    }
+    void navigationFinished() override { run(&WebViewPaymentController::didFinishNavigation); }
+    void navigationFailed() override { run(&WebViewPaymentController::didFailNavigation); }
+    void closeButtonPressed() override { run(&WebViewPaymentController::closeButtonClicked); }
+    void closeRequested() override { run(&WebViewPaymentController::closeButtonClicked); }
+    void appeared() override {
+        if (const auto screen = screen_.lock()) {
+            screen->viewDidAppear(true);
+        }
+    }
+
+  private:
+    void run(void (WebViewPaymentController::*action)()) const {
+        if (const auto screen = screen_.lock()) {
+            ((*screen).*action)();
+        }
+    }
+
+    std::weak_ptr<WebViewPaymentController> screen_;
+};
+
 struct WebViewPaymentController::Private {
     Private(std::string orderNumber, double amount, std::string productDescription,
             TransactionType transactionType, std::string identifier)
@@ -93,53 +128,56 @@ struct WebViewPaymentController::Private {
     std::string productDescription;
     TransactionType transactionType;
     std::string identifier;
-    std::shared_ptr<platform::ui::WebView> webView;
-    std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator;
-    std::shared_ptr<platform::ui::Button> closeButton;
+    std::shared_ptr<Inputs> inputs = std::make_shared<Inputs>();
+    std::shared_ptr<platform::ui::PaymentPageViewModel> model =
+        std::make_shared<platform::ui::PaymentPageViewModel>(inputs);
 
-    // The payment of the last appearance has ended: its outcome went to the delegate, or the
-    // screen was closed.
-    bool paymentEnded = false;
-    // Its payment page has been asked for and has not come yet.
+    // Of the last appearance: its payment page has been asked for and has not come yet.
     bool awaitingPage = false;
     bool failureAlertShown = false;
-
-    void showActivity() const {
-        if (activityIndicator) {
-            activityIndicator->setHidden(false);
-            activityIndicator->startAnimating();
-        }
-    }
-    void stopActivity() const {
-        if (activityIndicator) {
-            activityIndicator->stopAnimating();
-        }
-    }
+    // The page has posted a form: the cardholder may have paid.
+    bool formPosted = false;
 };
 
 std::shared_ptr<WebViewPaymentController> WebViewPaymentController::create(
     std::string orderNumber, double amount, std::string productDescription,
     TransactionType transactionType, std::string identifier) {
-    return std::shared_ptr<WebViewPaymentController>(
+    auto screen = std::shared_ptr<WebViewPaymentController>(
         new WebViewPaymentController(std::move(orderNumber), amount, std::move(productDescription),
                                      transactionType, std::move(identifier)));
+    screen->d_->inputs->attach(screen);
+    return screen;
 }
 
 WebViewPaymentController::WebViewPaymentController(std::string orderNumber, double amount,
                                                    std::string productDescription,
                                                    TransactionType transactionType,
                                                    std::string identifier)
-    : BaseViewController("WebViewPaymentController", platform::ui::toolkit()),
+    : BaseViewController("WebViewPaymentController"),
       d_(std::make_unique<Private>(std::move(orderNumber), amount, std::move(productDescription),
                                    transactionType, std::move(identifier))) {
-    if (toolkit()) {
-        d_->closeButton = toolkit()->makeButton(kCloseFrame);
-    }
     setModalPresentationStyle(platform::ui::ModalPresentationStyle::fullScreen);
 }
 
-WebViewPaymentController::~WebViewPaymentController() = default;
+// Let go of while on screen before it reported: the notice goes through the flow, as every report
+// does, though the flow can no longer reach this screen, and so to the delegate from here.
+WebViewPaymentController::~WebViewPaymentController() {
+    if (!awaitsReport()) {
+        return;
+    }
+    if (d_->presenter) {
+        d_->presenter->closedWithoutOutcome(d_->formPosted);
+    }
+    d_->model->close();
+    if (d_->delegate) {
+        d_->delegate->paymentScreenClosedWithoutOutcome(d_->formPosted);
+    }
+}
 
+const std::shared_ptr<platform::ui::PaymentPageViewModel>& WebViewPaymentController::viewModel()
+    const {
+    return d_->model;
+}
 const std::shared_ptr<WebViewPaymentResponseDelegate>& WebViewPaymentController::delegate() const {
     return d_->delegate;
 }
@@ -178,13 +216,6 @@ void WebViewPaymentController::setIdentifier(std::string identifier) {
     d_->identifier = std::move(identifier);
 }
 
-void WebViewPaymentController::loadView() {
-    if (toolkit()) {
-        auto elements = toolkit()->loadWebViewPaymentController();
-        setView(std::move(elements.view), std::move(elements.presentation));
-    }
-}
-
 void WebViewPaymentController::viewDidLoad() {
     BaseViewController::viewDidLoad();
     auto road = std::make_shared<WatchedSignatureRoad>(
@@ -197,40 +228,17 @@ void WebViewPaymentController::viewDidLoad() {
 }
 
 void WebViewPaymentController::setupUI() {
-    if (!toolkit()) {
-        return;
-    }
-    d_->activityIndicator = toolkit()->makeActivityIndicator();
-    if (d_->closeButton) {
-        d_->closeButton->setTitle(kCloseTitle);
-        d_->closeButton->setFont(platform::ui::Font::boldSystemFont(kCloseFontSize));
-        d_->closeButton->setHidden(true);
-        d_->closeButton->setAction(onScreen(weak_from_this(), [](WebViewPaymentController& screen) {
-            screen.closeButtonClicked();
-        }));
-    }
-    d_->webView = toolkit()->makeWebView();
-    if (!d_->webView) {
-        return;
-    }
-    d_->webView->setNavigationDelegate(weak_from_this());
-    if (view()) {
-        view()->setContentView(d_->webView);
-    }
-    if (d_->activityIndicator) {
-        d_->webView->addSubview(d_->activityIndicator);
-    }
-    if (d_->closeButton) {
-        d_->webView->addSubview(d_->closeButton);
-    }
+    d_->model->setBusy(false);
+    d_->model->setCloseButton(
+        {kCloseTitle, platform::ui::Font::boldSystemFont(kCloseFontSize), kCloseFrame, false});
 }
 
 void WebViewPaymentController::viewDidAppear(bool animated) {
     BaseViewController::viewDidAppear(animated);
-    d_->paymentEnded = false;
     d_->awaitingPage = false;
     d_->failureAlertShown = false;
-    d_->showActivity();
+    d_->formPosted = false;
+    d_->model->setBusy(true);
     if (d_->amount < 0) {
         // After this returns, so that the screen is on screen when it closes.
         platform::MainQueue::async(onScreen(weak_from_this(), [](WebViewPaymentController& screen) {
@@ -245,42 +253,30 @@ void WebViewPaymentController::viewDidAppear(bool animated) {
                                       d_->transactionType, d_->productDescription,
                                       [screen = weak_from_this()](platform::URLRequest page) {
                                           if (auto shown = screen.lock()) {
-                                              shown->loadPage(page);
+                                              shown->loadPage(std::move(page));
                                           }
                                       });
 }
 
-void WebViewPaymentController::loadPage(const platform::URLRequest& page) {
-    if (d_->paymentEnded) {
+void WebViewPaymentController::loadPage(platform::URLRequest page) {
+    if (!awaitsReport()) {
         return;  // closed while the page was on its way
     }
     d_->awaitingPage = false;
-    if (d_->webView) {
-        d_->webView->load(page);
-    }
+    d_->model->load(std::move(page));
 }
 
 void WebViewPaymentController::signatureAnswered() {
-    if (d_->awaitingPage && !d_->paymentEnded) {
+    if (d_->awaitingPage && awaitsReport()) {
         d_->awaitingPage = false;
-        d_->stopActivity();
+        d_->model->setBusy(false);
         showButtonDismiss();
     }
 }
 
-// Whether an outcome may still go to the delegate; if so, the payment ends with it.
-bool WebViewPaymentController::takeOutcome() {
-    if (d_->paymentEnded) {
-        return false;
-    }
-    d_->paymentEnded = true;
-    d_->awaitingPage = false;
-    return true;
-}
-
 void WebViewPaymentController::notifyUserOK(const WebViewPaymentResponseOK& response,
                                             bool redirect) {
-    if (!takeOutcome()) {
+    if (!takeReport()) {
         return;
     }
     if (d_->delegate) {
@@ -291,7 +287,7 @@ void WebViewPaymentController::notifyUserOK(const WebViewPaymentResponseOK& resp
 
 void WebViewPaymentController::notifyUserKO(const WebViewPaymentResponseKO& response,
                                             bool redirect) {
-    if (!takeOutcome()) {
+    if (!takeReport()) {
         return;
     }
     if (d_->delegate) {
@@ -300,19 +296,28 @@ void WebViewPaymentController::notifyUserKO(const WebViewPaymentResponseKO& resp
     closeOrOfferWayOut(redirect);
 }
 
+void WebViewPaymentController::notifyUserClosedWithoutOutcome(bool mayHavePaid) {
+    if (!takeReport()) {
+        return;
+    }
+    d_->model->close();
+    if (d_->delegate) {
+        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    }
+}
+
 // The merchant's own return page stays, with the close button over it; otherwise the screen goes.
 void WebViewPaymentController::closeOrOfferWayOut(bool redirect) {
+    d_->awaitingPage = false;
     if (redirect) {
         showButtonDismiss();
     } else {
-        dismiss(true);
+        d_->model->close();
     }
 }
 
 void WebViewPaymentController::showButtonDismiss() {
-    if (d_->closeButton) {
-        d_->closeButton->setHidden(false);
-    }
+    d_->model->setCloseButtonVisible(true);
 }
 
 void WebViewPaymentController::showDidFailLoadWithError() {
@@ -323,51 +328,54 @@ void WebViewPaymentController::showDidFailLoadWithError() {
     platform::ui::AlertAction accept{
         kFailureButton, platform::ui::AlertActionStyle::defaultStyle,
         onScreen(weak_from_this(), [](WebViewPaymentController& screen) { screen.exitView(); })};
-    present({kFailureTitle, kFailureMessage, {std::move(accept)}}, true);
+    d_->model->present({kFailureTitle, kFailureMessage, {std::move(accept)}});
 }
 
 void WebViewPaymentController::closeButtonClicked() {
     exitView();
 }
 
+// Without an outcome told, closing is the presentation's report.
 void WebViewPaymentController::exitView() {
-    d_->paymentEnded = true;
     d_->awaitingPage = false;
-    dismiss(true);
+    if (awaitsReport() && d_->presenter) {
+        d_->presenter->closedWithoutOutcome(d_->formPosted);
+    }
+    d_->model->close();
 }
 
-void WebViewPaymentController::decidePolicyFor(platform::ui::WebView&,
-                                               const std::optional<std::string>& address,
-                                               const DecisionHandler& decisionHandler) {
-    if (!address) {
-        decisionHandler(NavigationActionPolicy::cancel);
-        return;
+NavigationActionPolicy WebViewPaymentController::decidePolicyFor(
+    const platform::ui::NavigationAction& action) {
+    if (!action.address) {
+        return NavigationActionPolicy::cancel;
     }
-    writeTrace(WebViewPaymentFlow::traceableAddress(*address));
-    decisionHandler(NavigationActionPolicy::allow);
+    const std::string& address = *action.address;
+    writeTrace(WebViewPaymentFlow::traceableAddress(address));
+    d_->formPosted = d_->formPosted || action.submitsForm;
     if (d_->presenter) {
-        d_->presenter->webViewNotifyUser(*address);
+        d_->presenter->webViewNotifyUser(address);
     }
-    if (!d_->paymentEnded && WebViewPaymentFlow::isReturnAddress(*address)) {
+    if (awaitsReport() && WebViewPaymentFlow::isReturnAddress(address)) {
         // The result there carries no decision the library can read: the cardholder decides.
         showButtonDismiss();
     }
+    return NavigationActionPolicy::allow;
 }
 
-void WebViewPaymentController::didStartProvisionalNavigation(platform::ui::WebView&) {
+void WebViewPaymentController::didStartProvisionalNavigation() {
     writeTrace(kNavigationStart);
-    d_->showActivity();
+    d_->model->setBusy(true);
 }
 
-void WebViewPaymentController::didFinishNavigation(platform::ui::WebView& webView) {
-    webView.evaluateJavaScript(
+void WebViewPaymentController::didFinishNavigation() {
+    d_->model->evaluate(
         kPageScript, [screen = weak_from_this()](std::optional<platform::ui::ScriptValue> result,
                                                  std::optional<platform::ui::ScriptError> error) {
             auto shown = screen.lock();
             if (!shown) {
                 return;
             }
-            shown->d_->stopActivity();
+            shown->d_->model->setBusy(false);
             if (error && shown->d_->presenter) {
                 shown->d_->presenter->errorLoadingWebView();
             }
@@ -378,16 +386,12 @@ void WebViewPaymentController::didFinishNavigation(platform::ui::WebView& webVie
         });
 }
 
-void WebViewPaymentController::didFailNavigation(platform::ui::WebView&) {
+void WebViewPaymentController::didFailNavigation() {
     // Once the outcome is out, a return page that does not load changes nothing for the
     // cardholder, and an alert would stand over the merchant's page.
-    if (!d_->paymentEnded && d_->presenter) {
+    if (awaitsReport() && d_->presenter) {
         d_->presenter->showErrorFailLoadURLRequest();
     }
-}
-
-void WebViewPaymentController::didFailProvisionalNavigation(platform::ui::WebView& webView) {
-    didFailNavigation(webView);
 }
 
 }  // namespace vanto

@@ -186,6 +186,12 @@ void WebViewPaymentFlow::showDidFailLoadWithError() const {
     }
 }
 
+void WebViewPaymentFlow::closedWithoutOutcome(bool mayHavePaid) const {
+    if (auto shown = view_()) {
+        shown->notifyUserClosedWithoutOutcome(mayHavePaid);
+    }
+}
+
 void WebViewPaymentFlow::refuseAmount() const {
     reportKO(view_, acceptance::kLibraryError, std::string(acceptance::kInvalidAmountText), false);
 }

@@ -24,10 +24,8 @@
 namespace vanto {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::buttonTitled;
 using testing::fieldNamed;
-using testing::waitFor;
 
 QString grouped(const QString& digits) {
     QString shown;
@@ -40,10 +38,13 @@ QString grouped(const QString& digits) {
     return shown;
 }
 
-// Faded in: the screen was told it appeared.
-bool fadedIn(const QWidget* widget) {
+// Waits until `widget` has faded in: the screen was told it appeared, and its fade has ended,
+// which switches the opacity effect off.
+bool fadesIn(const QWidget* widget) {
     const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(widget->graphicsEffect());
-    return effect == nullptr || !effect->isEnabled();
+    return effect == nullptr || testing::waitUntil(
+                                    effect, &QGraphicsEffect::enabledChanged,
+                                    [effect] { return !effect->isEnabled(); }, testing::kStepBound);
 }
 
 // An image as the bytes of a PNG file.
@@ -55,17 +56,34 @@ std::string pngOf(const QImage& image) {
     return bytes.toStdString();
 }
 
-// The road to the direct-payment service, which holds each payment until the test lets it go.
+// The road to the direct-payment service, which holds each payment until the test lets it go,
+// and says when the gateway's answer has been handed on.
 class HeldRoad final : public DirectPaymentService {
   public:
     explicit HeldRoad(std::shared_ptr<DirectPaymentService> road) : road_(std::move(road)) {}
     void send(std::shared_ptr<DirectPaymentRequest> request, Success success,
               Failure failure) override {
-        held_ = [road = road_, request = std::move(request), success = std::move(success),
-                 failure = std::move(failure)] { road->send(request, success, failure); };
+        held_ = [this, road = road_, request = std::move(request), success = std::move(success),
+                 failure = std::move(failure)] {
+            road->send(
+                request,
+                [this, success](std::optional<DirectPaymentResponse> answer) {
+                    success(std::move(answer));
+                    ++answered;
+                    handedOn.notify();
+                },
+                [this, failure](SDKError error) {
+                    failure(std::move(error));
+                    ++answered;
+                    handedOn.notify();
+                });
+        };
     }
     bool holding() const { return static_cast<bool>(held_); }
     void letGo() { std::exchange(held_, nullptr)(); }
+
+    int answered = 0;
+    testing::Changes handedOn;
 
   private:
     std::shared_ptr<DirectPaymentService> road_;
@@ -134,7 +152,7 @@ class CardScreen : public testing::UiTest {
 TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     auto shown = show("UI-C0001");
     ASSERT_TRUE(complete(shown));
-    ASSERT_TRUE(waitFor([&] { return fadedIn(shown.number); })) << "the screen never appeared";
+    ASSERT_TRUE(fadesIn(shown.number)) << "the screen never appeared";
     EXPECT_FALSE(shown.proceed->isEnabled());
 
     const QString card = QString::fromLatin1(sandbox::kAcceptedCard.data(), 16);
@@ -176,18 +194,20 @@ TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     QTest::mouseClick(shown.proceed, Qt::LeftButton);
     EXPECT_FALSE(shown.cancel->isEnabled());
     EXPECT_FALSE(shown.number->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; })) << "no outcome";
+    ASSERT_TRUE(shown.outcomes->waitForReport()) << "no outcome";
     ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
     EXPECT_EQ(shown.outcomes->refused.size(), 0u);
     const auto& accepted = shown.outcomes->accepted.front();
     EXPECT_EQ(accepted.Ds_Response, "0000");
     EXPECT_EQ(accepted.Ds_ExpiryDate, (expiry.mid(2) + expiry.left(2)).toStdString())
         << "the expiry goes as year then month";
-    EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+    EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";
     EXPECT_TRUE(shown.number->text().isEmpty() && shown.expiry->text().isEmpty() &&
                 shown.cvv->text().isEmpty())
         << "the card data stayed in the fields";
     EXPECT_EQ(typedNumber, QString(typedNumber.size(), QChar(0))) << "the card number lingers";
+    shown.screen.reset();
+    EXPECT_EQ(shown.outcomes->count(), 1u) << "an outcome, then nothing more";
 }
 
 TEST_F(CardScreen, PastingCuttingAndAnInputMethodGoThroughTheSameRules) {
@@ -246,7 +266,7 @@ TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
     ASSERT_TRUE(complete(first));
     typeValidCard(first, QString::fromLatin1(sandbox::kReferenceCard.data(), 16));
     QTest::mouseClick(first.proceed, Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return first.outcomes->count() > 0; }));
+    ASSERT_TRUE(first.outcomes->waitForReport());
     ASSERT_EQ(first.outcomes->accepted.size(), 1u);
     const std::string reference = first.outcomes->accepted.front().Ds_Merchant_Identifier;
     ASSERT_FALSE(reference.empty());
@@ -260,63 +280,95 @@ TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
                  stored.cvv->isEnabled());
     ASSERT_TRUE(stored.proceed->isEnabled());
     QTest::mouseClick(stored.proceed, Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return stored.outcomes->count() > 0; }));
+    ASSERT_TRUE(stored.outcomes->waitForReport());
     ASSERT_EQ(stored.outcomes->accepted.size(), 1u);
     EXPECT_EQ(stored.outcomes->accepted.front().Ds_Response, "0000");
 }
 
-TEST_F(CardScreen, CancelClosingTheWindowAndANegativeAmountEachReportOnceAndClose) {
-    auto cancelled = show("UI-C0005");
-    ASSERT_TRUE(complete(cancelled));
-    QTest::mouseClick(cancelled.cancel, Qt::LeftButton);
-    ASSERT_EQ(cancelled.outcomes->refused.size(), 1u);
-    EXPECT_EQ(cancelled.outcomes->refused.front().code, 78);
-    EXPECT_EQ(cancelled.outcomes->refused.front().desc, "Operación cancelada por el usuario.");
-    EXPECT_FALSE(cancelled.window->isVisible());
-
-    auto closed = show("UI-C0006");
-    ASSERT_TRUE(complete(closed));
-    closed.window->close();
-    ASSERT_TRUE(waitFor([&] { return closed.outcomes->count() > 0; }));
-    ASSERT_EQ(closed.outcomes->refused.size(), 1u);
-    EXPECT_EQ(closed.outcomes->refused.front().code, 78);
-    EXPECT_FALSE(closed.window->isVisible());
-
-    auto negative = show("UI-C0007", "REQUIRED", -0.01, nullptr, false);
-    ASSERT_TRUE(negative.window);
-    ASSERT_TRUE(waitFor([&] { return negative.outcomes->count() > 0; }));
-    ASSERT_EQ(negative.outcomes->refused.size(), 1u);
-    EXPECT_EQ(negative.outcomes->refused.front().code, 5548);
-    EXPECT_FALSE(negative.window->isVisible());
-    EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
+// Each way the screen can end, then the screen let go of: one report, and the window gone.
+TEST_F(CardScreen, EachWayTheScreenEndsGivesExactlyOneReport) {
+    const QString card = QString::fromLatin1(sandbox::kAcceptedCard.data(), 16);
+    const struct {
+        std::string order;
+        double amount;
+        std::function<void(Shown&)> end;
+        std::string told;
+    } ways[] = {
+        {"UI-C0005", 19.99, [](Shown& shown) { QTest::mouseClick(shown.cancel, Qt::LeftButton); },
+         "KO 78 Operación cancelada por el usuario."},
+        {"UI-C0006", 19.99, [](Shown& shown) { shown.window->close(); },
+         "KO 78 Operación cancelada por el usuario."},
+        {"UI-C0007", -0.01, [](Shown&) {},
+         "KO 5548 El importe tiene que ser igual o mayor de 0,00"},
+        {"UI-C0010-FAULT_CLOSE", 19.99,
+         [&](Shown& shown) {
+             typeValidCard(shown, card);
+             QTest::mouseClick(shown.proceed, Qt::LeftButton);
+         },
+         "KO 5550 Error de conexión."},
+        {"UI-C0011", 19.99, [](Shown& shown) { shown.screen.reset(); }, "closed 0"},
+        // The application lets go of the screen inside its outcome.
+        {"UI-C0013", 19.99,
+         [&](Shown& shown) {
+             shown.outcomes->onReport = [&shown] { shown.screen.reset(); };
+             typeValidCard(shown, card);
+             QTest::mouseClick(shown.proceed, Qt::LeftButton);
+         },
+         "OK 0"},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.order);
+        gateway().clearRequests();
+        auto shown = show(way.order, "REQUIRED", way.amount, nullptr, way.amount >= 0);
+        ASSERT_TRUE(shown.window);
+        const QPointer<QWidget> window = shown.window;
+        way.end(shown);
+        ASSERT_TRUE(shown.outcomes->waitForReport());
+        EXPECT_FALSE(window && window->isVisible());
+        shown.screen.reset();
+        EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{way.told});
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(window) << "the window outlived its screen";
+        if (way.amount < 0) {
+            EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
+        }
+    }
 }
 
+// While the payment is on its way the screen is busy and cannot be closed: it reports the
+// outcome, or, let go of meanwhile, that the cardholder may have paid, and nothing after that.
 TEST_F(CardScreen, WhileThePaymentIsOnItsWayTheScreenIsBusyAndCannotBeClosed) {
     const auto road = std::make_shared<HeldRoad>(directPaymentService());
     setDirectPaymentService(road);
-    auto shown = show("UI-C0008");
-    ASSERT_TRUE(complete(shown));
-    typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
-    QTest::mouseClick(shown.proceed, Qt::LeftButton);
-    ASSERT_TRUE(road->holding());
-    QWidget* busy = nullptr;
-    for (auto* child : shown.window->findChildren<QWidget*>()) {
-        if (child->accessibleName() == QStringLiteral("Procesando")) {
-            busy = child;
+    for (const bool letGoOf : {false, true}) {
+        SCOPED_TRACE(letGoOf ? "let go of" : "kept");
+        auto shown = show(letGoOf ? "UI-C0012" : "UI-C0008");
+        ASSERT_TRUE(complete(shown));
+        typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+        QTest::mouseClick(shown.proceed, Qt::LeftButton);
+        ASSERT_TRUE(road->holding());
+        QWidget* busy = nullptr;
+        for (auto* child : shown.window->findChildren<QWidget*>()) {
+            if (child->accessibleName() == QStringLiteral("Procesando")) {
+                busy = child;
+            }
         }
+        ASSERT_TRUE(busy);
+        EXPECT_TRUE(busy->isVisible());
+        shown.window->close();
+        EXPECT_TRUE(shown.window->isVisible()) << "closed in the middle of a payment";
+        EXPECT_FALSE(shown.proceed->isEnabled() || shown.cancel->isEnabled());
+        EXPECT_EQ(shown.outcomes->count(), 0u);
+        if (letGoOf) {
+            shown.screen.reset();
+        }
+        const int answered = road->answered;
+        road->letGo();
+        ASSERT_TRUE(road->handedOn.waitFor([&] { return road->answered > answered; }))
+            << "the gateway never answered";
+        EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{letGoOf ? "closed 1" : "OK 0"});
+        EXPECT_FALSE(shown.screen && shown.window->isVisible());
     }
-    ASSERT_TRUE(busy);
-    EXPECT_TRUE(busy->isVisible());
-    shown.window->close();
-    QTest::qWait(0);
-    EXPECT_TRUE(shown.window->isVisible()) << "closed in the middle of a payment";
-    EXPECT_FALSE(shown.proceed->isEnabled() || shown.cancel->isEnabled());
-    EXPECT_EQ(shown.outcomes->count(), 0u);
-    road->letGo();
-    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }));
-    EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
-    EXPECT_EQ(shown.outcomes->refused.size(), 0u);
-    EXPECT_FALSE(shown.window->isVisible());
 }
 
 TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
@@ -372,7 +424,7 @@ TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
               QColor::fromRgbF(0.55f, 0.2f, 0.05f));
     EXPECT_EQ(numberCaption->font().pixelSize(), 18);
     EXPECT_EQ(numberCaption->font().family(), QStringLiteral("DejaVu Serif"));
-    ASSERT_TRUE(waitFor([&] { return fadedIn(shown.number); }));
+    ASSERT_TRUE(fadesIn(shown.number));
     QTest::keyClicks(shown.number, QStringLiteral("4000000000000002"));
     QTest::keyClicks(shown.expiry, futureExpiryDigits());
     saveScreenshot(*shown.window, QStringLiteral("card-screen-custom"));

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -16,7 +17,6 @@ namespace {
 
 using testing::buttonTitled;
 using testing::fieldNamed;
-using testing::waitFor;
 
 class ExampleShop : public testing::UiTest {};
 
@@ -40,8 +40,11 @@ TEST_F(ExampleShop, PaysOnEitherScreenAndShowsTheRecordWithTheCardMasked) {
                      QStringLiteral("4000000000000002"));
     QTest::keyClicks(fieldNamed(*card, QStringLiteral("Caducidad")), futureExpiryDigits());
     QTest::keyClicks(fieldNamed(*card, QStringLiteral("Cód. seguridad")), QStringLiteral("123"));
+    testing::Changes cardWindow;  // closes once the shop has the outcome
+    cardWindow.watch(card);
     QTest::mouseClick(buttonTitled(*card, QStringLiteral("Continuar")), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return verdict->text() == QStringLiteral("Pago aceptado"); }));
+    ASSERT_TRUE(cardWindow.waitFor([&] { return !card->isVisible(); }));
+    EXPECT_EQ(verdict->text(), QStringLiteral("Pago aceptado"));
     EXPECT_TRUE(record->toPlainText().contains(QStringLiteral("\"Ds_Response\": \"0000\"")));
     EXPECT_FALSE(record->toPlainText().contains(QStringLiteral("4000000000000002")));
     EXPECT_FALSE(record->toPlainText().contains(futureExpiryDigits().mid(2) + QStringLiteral("12")))
@@ -54,17 +57,20 @@ TEST_F(ExampleShop, PaysOnEitherScreenAndShowsTheRecordWithTheCardMasked) {
     ASSERT_TRUE(page);
     auto* view = page->findChild<QWebEngineView*>();
     ASSERT_TRUE(view);
-    ASSERT_TRUE(waitFor([&] {
-        return view->url().path() == QStringLiteral("/zel/realizarPago") &&
-               !view->page()->isLoading();
-    }));
+    // The outcome comes as the page goes to the shop's return page.
+    const auto loaded = [&](auto there) {
+        return testing::waitUntil(
+            view->page(), &QWebEnginePage::loadingChanged,
+            [&] { return !view->page()->isLoading() && there(); }, testing::kPageBound);
+    };
+    ASSERT_TRUE(loaded([&] { return view->url().path() == QStringLiteral("/zel/realizarPago"); }));
     view->page()->runJavaScript(
         QStringLiteral("document.getElementById('card-number').value = '4000000000000010';"
                        "document.getElementById('card-expiry').value = '%1';"
                        "document.getElementById('card-cvv').value = '123';"
                        "document.getElementById('pay-button').click();")
             .arg(futureExpiryDigits().insert(2, QLatin1Char('/'))));
-    ASSERT_TRUE(waitFor([&] { return verdict->text() == QStringLiteral("Pago rechazado"); }));
+    ASSERT_TRUE(loaded([&] { return verdict->text() == QStringLiteral("Pago rechazado"); }));
     EXPECT_TRUE(record->toPlainText().contains(QStringLiteral("\"code\": 78")));
     EXPECT_TRUE(page->isVisible()) << "the shop's own return page stays";
     saveScreenshot(checkout, QStringLiteral("example-shop"));

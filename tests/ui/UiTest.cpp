@@ -1,11 +1,9 @@
 #include "UiTest.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
-#include <QEventLoop>
 #include <QPixmap>
-#include <QTest>
-#include <QTimer>
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -15,24 +13,12 @@
 
 namespace vanto::testing {
 
-// The web engine's own work runs on this thread's event loop too: the wait runs a real event
-// loop, never sleeping the thread, and looks at `done` every few milliseconds.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    if (done()) {
-        return true;
+bool Changes::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::ChildAdded) {
+        notify();
     }
-    QEventLoop loop;
-    QTimer look;
-    look.setInterval(5);
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    look.start();
-    loop.exec();
-    return done();
+    return QObject::eventFilter(watched, event);
 }
 
 void UiTest::SetUpTestSuite() {
@@ -47,7 +33,7 @@ void UiTest::TearDownTestSuite() {
     ProcessState::reset();
     delete gateway_;
     gateway_ = nullptr;
-    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete binding_;
     binding_ = nullptr;
 }
@@ -65,9 +51,9 @@ void UiTest::SetUp() {
     traces_.clear();
 }
 
-// Screens dropped by the test take their windows with them once the event loop has run.
+// Screens dropped by the test have handed their windows to the event loop for deletion.
 void UiTest::TearDown() {
-    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ProcessState::reset();
 }
 

@@ -9,6 +9,7 @@
 
 #include <QMessageBox>
 #include <QTest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -23,9 +24,7 @@
 namespace vanto {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::buttonTitled;
-using testing::waitFor;
 
 constexpr std::string_view kPageUserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.22 (KHTML, like Gecko) "
@@ -34,8 +33,12 @@ constexpr std::string_view kPageUserAgent =
 // Runs `script` in the page and waits for its value.
 QVariant evaluate(QWebEnginePage& page, const QString& script) {
     auto value = std::make_shared<std::optional<QVariant>>();
-    page.runJavaScript(script, [value](const QVariant& result) { *value = result; });
-    EXPECT_TRUE(waitFor([&] { return value->has_value(); }, 10s)) << "the page ran no script";
+    const auto answered = std::make_shared<testing::Changes>();
+    page.runJavaScript(script, [value, answered](const QVariant& result) {
+        *value = result;
+        answered->notify();
+    });
+    EXPECT_TRUE(answered->waitFor([&] { return value->has_value(); })) << "the page ran no script";
     return value->value_or(QVariant());
 }
 
@@ -115,7 +118,13 @@ class WebPayment : public testing::UiTest {
         std::shared_ptr<testing::PageOutcomes> outcomes;
         QWidget* window = nullptr;
         QWebEngineView* view = nullptr;
+        // The window and its close button shown or hidden, a message box over the window.
+        std::shared_ptr<testing::Changes> changes = std::make_shared<testing::Changes>();
     };
+
+    static QPushButton* closeButton(const Shown& shown) {
+        return buttonTitled(*shown.window, QStringLiteral("X"));
+    }
 
     static Shown show(std::string order) {
         Shown shown;
@@ -127,19 +136,30 @@ class WebPayment : public testing::UiTest {
         EXPECT_TRUE(shown.window);
         if (shown.window) {
             shown.view = shown.window->findChild<QWebEngineView*>();
+            shown.changes->watch(shown.window);
+            if (QPushButton* close = closeButton(shown)) {
+                shown.changes->watch(close);
+            }
         }
         EXPECT_TRUE(shown.view);
         return shown;
     }
 
+    // Waits until the page has finished loading where `there` holds.
+    template <typename Predicate>
+    static bool loaded(const Shown& shown, Predicate there) {
+        QWebEnginePage* page = shown.view->page();
+        return testing::waitUntil(
+            page, &QWebEnginePage::loadingChanged, [&] { return !page->isLoading() && there(); },
+            testing::kPageBound);
+    }
+
     // Waits until the page holds the sandbox's card form.
     static bool cardFormShown(const Shown& shown) {
-        return waitFor(
-                   [&] {
-                       return !shown.view->page()->isLoading() &&
-                              shown.view->url().path() == QStringLiteral("/zel/realizarPago");
-                   },
-                   30s) &&
+        return loaded(shown,
+                      [&] {
+                          return shown.view->url().path() == QStringLiteral("/zel/realizarPago");
+                      }) &&
                evaluate(*shown.view->page(),
                         QStringLiteral("document.getElementById('card-form') !== null"))
                    .toBool();
@@ -170,24 +190,16 @@ class WebPayment : public testing::UiTest {
 
     // Waits until the page at an address containing `part` has loaded.
     static bool settledAt(const Shown& shown, const QString& part) {
-        return waitFor(
-            [&] {
-                return shown.view->url().toString().contains(part) &&
-                       !shown.view->page()->isLoading();
-            },
-            30s);
-    }
-
-    static QPushButton* closeButton(const Shown& shown) {
-        return buttonTitled(*shown.window, QStringLiteral("X"));
+        return loaded(shown, [&] { return shown.view->url().toString().contains(part); });
     }
 
     // The "ERROR 404" alert of a page that did not load: its "Aceptar" closes the screen, and the
-    // merchant hears nothing.
-    static void expectAlertClosesWithoutOutcome(const Shown& shown) {
+    // merchant hears that it closed without an outcome.
+    static void expectAlertClosesWithoutOutcome(const Shown& shown, bool mayHavePaid) {
         QMessageBox* alert = nullptr;
-        ASSERT_TRUE(waitFor(
-            [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; }, 30s))
+        ASSERT_TRUE(shown.changes->waitFor(
+            [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; },
+            testing::kPageBound))
             << "no alert";
         EXPECT_EQ(alert->text(), QStringLiteral("ERROR 404"));
         EXPECT_TRUE(alert->informativeText().startsWith(QStringLiteral("Página no encontrada \n")));
@@ -195,8 +207,10 @@ class WebPayment : public testing::UiTest {
         QAbstractButton* accept = alert->buttons().front();
         EXPECT_EQ(accept->text(), QStringLiteral("Aceptar"));
         QTest::mouseClick(accept, Qt::LeftButton);
-        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
-        EXPECT_EQ(shown.outcomes->count(), 0u);
+        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
+            << "the screen stayed";
+        EXPECT_EQ(shown.outcomes->told,
+                  std::vector<std::string>{"closed " + std::to_string(mayHavePaid)});
     }
 
     static bool pathRequested(std::string_view path) {
@@ -237,14 +251,17 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
             saveScreenshot(*shown.window, QStringLiteral("web-payment-page"));
         }
         pressPay(shown);
-        ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s)) << "no outcome";
+        ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound)) << "no outcome";
         EXPECT_TRUE(pathRequested("/sandbox/autenticacion")) << "no authentication step";
-        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
+        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
+            << "the screen stayed";
         ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_OK")));
         ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
         EXPECT_EQ(shown.outcomes->refused.size(), 0u);
         EXPECT_EQ(shown.outcomes->accepted.front().Ds_Response, "0000");
         EXPECT_EQ(shown.outcomes->accepted.front().Ds_Order, payment.order);
+        shown.screen.reset();
+        EXPECT_EQ(shown.outcomes->count(), 1u) << "an outcome, then nothing more";
 
         const auto traced = traces();
         EXPECT_TRUE(std::any_of(traced.begin(), traced.end(), [](const std::string& line) {
@@ -260,7 +277,7 @@ TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
     auto shown = show("UI-W0003");
     ASSERT_TRUE(shown.view);
     payOnPage(shown, sandbox::kAcceptedCard);
-    ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s));
+    ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound));
     ASSERT_TRUE(settledAt(shown, QStringLiteral("/sandbox/TIENDA_OK")));
     EXPECT_EQ(shown.outcomes->accepted.size(), 1u);
     EXPECT_TRUE(shown.window->isVisible());
@@ -272,7 +289,8 @@ TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
                     .contains(QStringLiteral("Pago autorizado")));
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(shown.window->isVisible());
-    EXPECT_EQ(shown.outcomes->count(), 1u);
+    shown.screen.reset();
+    EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{"OK 0"}) << "the outcome only";
 }
 
 TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
@@ -282,30 +300,98 @@ TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
     QPushButton* close = closeButton(shown);
     ASSERT_TRUE(close);
     EXPECT_FALSE(close->isVisible());
-    ASSERT_TRUE(waitFor([&] { return close->isVisible(); }, 30s)) << "no way out";
+    ASSERT_TRUE(shown.changes->waitFor([&] { return close->isVisible(); }, testing::kPageBound))
+        << "no way out";
     EXPECT_TRUE(evaluate(*shown.view->page(), QStringLiteral("document.body.innerText"))
                     .toString()
                     .contains(QStringLiteral("Error en datos enviados. Contacte con su comercio")));
     EXPECT_EQ(shown.outcomes->count(), 0u);
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(shown.window->isVisible());
-    EXPECT_EQ(shown.outcomes->count(), 0u);
+    EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{"closed 0"}) << "nothing was paid";
 }
 
 TEST_F(WebPayment, APageThatCannotBeReachedRaisesTheAlertAndEndsWithoutAnOutcome) {
-    for (const char* order : {"UI-W0006-PAGEFAULT_CLOSE", "UI-W0007-PAGEFAULT_404"}) {
+    // The card form's post: its connection dropped, cut, or an error page.
+    for (const char* order :
+         {"UI-W0006-PAGEFAULT_CLOSE", "UI-W0009-PAGEFAULT_CUT", "UI-W0007-PAGEFAULT_404"}) {
         SCOPED_TRACE(order);
         auto shown = show(order);
         ASSERT_TRUE(shown.view);
         payOnPage(shown, sandbox::kAcceptedCard);
-        expectAlertClosesWithoutOutcome(shown);
+        expectAlertClosesWithoutOutcome(shown, true);
     }
     const RefusingPort refusing;
     setWebViewPaymentService(
         std::make_shared<MovingRoad>(webViewPaymentService(), refusing.authority()));
     auto shown = show("UI-W0008");
     ASSERT_TRUE(shown.view);
-    expectAlertClosesWithoutOutcome(shown);
+    expectAlertClosesWithoutOutcome(shown, false);
+}
+
+TEST_F(WebPayment, AGatewayGoneAfterThePageLoadedLeavesThePaymentInDoubt) {
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    sandbox::SandboxGateway going(options);
+    ASSERT_TRUE(going.start()) << going.lastError();
+    ASSERT_TRUE(going.useAsTestEnvironment());
+    auto shown = show("UI-W0010");
+    ASSERT_TRUE(shown.view);
+    ASSERT_TRUE(cardFormShown(shown));
+    going.stop();
+    fillCardForm(shown, sandbox::kAcceptedCard);
+    pressPay(shown);
+    expectAlertClosesWithoutOutcome(shown, true);
+}
+
+TEST_F(WebPayment, AWindowClosedByHandOrLetGoOfEndsWithoutAnOutcome) {
+    auto closed = show("UI-W0011");
+    ASSERT_TRUE(closed.view);
+    ASSERT_TRUE(cardFormShown(closed));
+    closed.window->close();
+    EXPECT_FALSE(closed.window->isVisible());
+    EXPECT_EQ(closed.outcomes->told, std::vector<std::string>{"closed 0"});
+
+    // The sandbox holds the card form's answer back, so that the screen goes while the payment
+    // is on its way.
+    auto released = show("UI-W0012-PAGEFAULT_DELAY_10000");
+    ASSERT_TRUE(released.view);
+    payOnPage(released, sandbox::kAcceptedCard);
+    QWebEnginePage* page = released.view->page();
+    ASSERT_TRUE(testing::waitUntil(
+        page, &QWebEnginePage::loadingChanged, [&] { return page->isLoading(); },
+        testing::kStepBound))
+        << "the card form was not sent";
+    const QPointer<QWidget> window = released.window;
+    released.screen.reset();
+    EXPECT_EQ(released.outcomes->told, std::vector<std::string>{"closed 1"})
+        << "the card form was posted";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window) << "the window outlived its screen";
+    closed.screen.reset();
+    EXPECT_EQ(closed.outcomes->count(), 1u) << "the notice was the report";
+}
+
+TEST_F(WebPayment, TheApplicationMayLetGoOfTheScreenInsideAReport) {
+    // The outcome, and the notice of a screen closed by hand.
+    for (const bool paying : {true, false}) {
+        SCOPED_TRACE(paying ? "outcome" : "notice");
+        auto shown = show(paying ? "UI-W0013" : "UI-W0014");
+        ASSERT_TRUE(shown.view);
+        shown.outcomes->onReport = [&] { shown.screen.reset(); };
+        const QPointer<QWidget> window = shown.window;
+        if (paying) {
+            payOnPage(shown, sandbox::kAcceptedCard);
+            ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound));
+        } else {
+            ASSERT_TRUE(cardFormShown(shown));
+            shown.window->close();
+        }
+        EXPECT_FALSE(shown.screen);
+        EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{paying ? "OK 0" : "closed 0"});
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(window) << "the window outlived its screen";
+    }
 }
 
 // What a result carried back to a return address becomes: a refusal, and each fault the gateway
@@ -317,7 +403,8 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         std::string order;
         std::string_view card;
         bool merchantAddresses;
-        // "OK <code>", "KO <code> <desc>", or "" for no outcome and the close button.
+        // The one report: "OK <code>", "KO <code> <desc>", or "closed 1" for no outcome and
+        // the close button, pressed once the card form was posted.
         std::string expected;
     };
     const auto accepted = sandbox::kAcceptedCard;
@@ -331,7 +418,7 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         {"UI-R0007-RESULT_OKTOKO", accepted, false, "OK 0"},
         // The return page fails after the outcome is out: no alert over a closed screen.
         {"UI-R0008-RETURNFAULT_404", accepted, false, "OK 0"},
-        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, ""},
+        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, "closed 1"},
     };
     for (const Case& result : cases) {
         SCOPED_TRACE(result.order);
@@ -343,28 +430,24 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         auto shown = show(result.order);
         ASSERT_TRUE(shown.view);
         payOnPage(shown, result.card);
-        if (result.expected.empty()) {
+        if (result.expected.starts_with("closed")) {
             QPushButton* close = closeButton(shown);
             ASSERT_TRUE(close);
-            ASSERT_TRUE(waitFor([&] { return close->isVisible(); }, 30s)) << "no way out";
+            ASSERT_TRUE(
+                shown.changes->waitFor([&] { return close->isVisible(); }, testing::kPageBound))
+                << "no way out";
             ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_KO")));
             EXPECT_EQ(shown.outcomes->count(), 0u);
             EXPECT_TRUE(shown.window->isVisible());
             QTest::mouseClick(close, Qt::LeftButton);
-            EXPECT_FALSE(shown.window->isVisible());
-            continue;
+        } else {
+            ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound)) << "no outcome";
+            ASSERT_TRUE(loaded(shown, [] { return true; }));
+            EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
         }
-        ASSERT_TRUE(waitFor([&] { return shown.outcomes->count() > 0; }, 30s)) << "no outcome";
-        EXPECT_TRUE(waitFor([&] { return !shown.window->isVisible(); })) << "the screen stayed";
-        ASSERT_TRUE(waitFor([&] { return !shown.view->page()->isLoading(); }, 30s));
-        EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
-        ASSERT_EQ(shown.outcomes->count(), 1u);
-        const std::string told =
-            shown.outcomes->accepted.empty()
-                ? "KO " + std::to_string(shown.outcomes->refused.front().code) + " " +
-                      shown.outcomes->refused.front().desc
-                : "OK " + std::to_string(shown.outcomes->accepted.front().code);
-        EXPECT_EQ(told, result.expected);
+        EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";
+        shown.screen.reset();
+        EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{result.expected});
     }
 }
 

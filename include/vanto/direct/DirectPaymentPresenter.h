@@ -30,6 +30,8 @@ class VANTO_EXPORT DirectPaymentFlow {
     void cancel() const;
     /// Reports code 5548 "El importe tiene que ser igual o mayor de 0,00".
     void refuseAmount() const;
+    /// Reports that the screen closed without an outcome.
+    void closedWithoutOutcome(bool mayHavePaid) const;
 
   private:
     ViewSource<DirectPaymentViewProtocol> view_;
@@ -66,6 +68,10 @@ class DirectPaymentPresenter : public BasePresenter<View>,
 
     /// Reports an invalid amount at once: 5548 "El importe tiene que ser igual o mayor de 0,00".
     void candelPaymentIncorrectaAmount() { flow_.refuseAmount(); }
+
+    /// Reports at once that the screen closed before the payment had an outcome; `mayHavePaid`
+    /// when the payment had been sent.
+    void closedWithoutOutcome(bool mayHavePaid) { flow_.closedWithoutOutcome(mayHavePaid); }
 
     /// Starts a payment and returns at once; the outcome reaches the view later. `pan` is the card
     /// number without separators, `expiryDate` year then month ("2612"), `amount` in currency

@@ -7,7 +7,9 @@
 namespace vanto {
 
 /// What the merchant application implements to receive the outcome of a direct payment from the
-/// card-entry screen. Called on the main queue, once per payment, just before the screen closes.
+/// card-entry screen. Called on the main queue: each time the screen comes on screen, exactly one
+/// of the three is called, the outcome just before the screen closes. The application may let go
+/// of the screen inside any of them.
 class VANTO_EXPORT DirectPaymentResponseDelegate {
   public:
     virtual ~DirectPaymentResponseDelegate() = default;
@@ -17,6 +19,11 @@ class VANTO_EXPORT DirectPaymentResponseDelegate {
     /// The payment did not succeed: refused, failed, cancelled by the cardholder, or its amount
     /// was negative.
     virtual void responseDirectPaymentKO(const DirectPaymentResponseKO& response) = 0;
+    /// The screen went without an outcome: the application let go of it while it was on screen.
+    /// `mayHavePaid`: the payment had been sent and its outcome had not come, so whether the
+    /// cardholder paid is in doubt (the gateway's records tell); false: nothing was sent, the
+    /// payment was abandoned. Does nothing unless overridden.
+    virtual void paymentScreenClosedWithoutOutcome(bool mayHavePaid) { (void)mayHavePaid; }
 
   protected:
     DirectPaymentResponseDelegate() = default;

@@ -2,26 +2,29 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "vanto/Export.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/config/VantInAppUIConfig.h"
-#include "vanto/flow/BaseViewController.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentViewProtocol.h"
-#include "vanto/platform/ui/DirectPaymentViewElements.h"
-#include "vanto/platform/ui/TextFieldDelegate.h"
+#include "vanto/flow/BaseViewController.h"
+#include "vanto/platform/SecretText.h"
+#include "vanto/platform/ui/CardEntryViewModel.h"
 
 namespace vanto {
 
 /// The library's card-entry screen for a direct payment. The merchant application creates it
-/// with the order data and an appearance, sets its delegate and presents it (through the toolkit
-/// binding). The cardholder types the card number, the expiry (MM/YY) and the security code; the
-/// screen checks and regroups them as they are typed, enables continue only when all three are
-/// valid, sends the payment through its DirectPaymentPresenter and, when the outcome arrives,
-/// hands it to the delegate and closes itself. Cancel reports code 78; a negative amount is
-/// refused with 5548 as soon as the screen is on screen.
+/// with the order data and an appearance, sets its delegate and presents it (through a UI
+/// binding, which draws its viewModel()). The cardholder types the card number, the expiry
+/// (MM/YY) and the security code; the screen checks and regroups them as they are typed, enables
+/// continue only when all three are valid, sends the payment through its DirectPaymentPresenter
+/// and, when the outcome arrives, hands it to the delegate and closes itself. Cancel, and closing
+/// the window by hand before the payment is sent, report code 78; a negative amount is refused
+/// with 5548 as soon as the screen is on screen. Each time the screen comes on screen the delegate
+/// hears exactly one report; a screen let go of while on screen before it reported tells the
+/// delegate paymentScreenClosedWithoutOutcome, with mayHavePaid true when the payment had been
+/// sent.
 ///
 /// Stored-card mode: with an `identifier` other than "" and "REQUIRED" (a card reference the
 /// gateway issued earlier), the fields show "**** **** **** ****", "**/**" and "***", cannot be
@@ -35,43 +38,29 @@ namespace vanto {
 /// - expiry: refused at 6 characters or more; otherwise the new text as it stands (before it is
 ///   regrouped) is checked with expireDateIsCorrect() and the field shows it regrouped as MM/YY;
 /// - security code: refused at 5 characters or more; valid with 3 or 4.
-/// After each accepted edit continue is enabled exactly when all three are valid. A field that
-/// has no text at all takes the edit as it is. An edit whose range does not fit the text is
-/// refused.
+/// After each accepted edit continue is enabled exactly when all three are valid. An edit whose
+/// range does not fit the text is refused.
 ///
 /// Ownership: the application owns the screen (std::shared_ptr); the screen holds its delegate
-/// strongly, owns its presenter and its elements; the presenter holds the screen weakly. A
-/// delegate that keeps the screen should let go of it once told the outcome. The texts of card
-/// data that pass through the screen are wiped from its own memory once used, and the fields are
-/// emptied when the payment has ended.
+/// strongly, owns its presenter and its view model; the presenter holds the screen weakly. The
+/// application may let go of the screen inside any delegate call. The card data that pass
+/// through the screen are secret text, wiped once used, and the fields are emptied when the
+/// payment has ended.
 class VANTO_EXPORT DirectPaymentViewController final
     : public BaseViewController,
       public DirectPaymentViewProtocol,
-      public platform::ui::TextFieldDelegate,
       public std::enable_shared_from_this<DirectPaymentViewController> {
   public:
-    /// A new screen, not yet loaded, drawn through the toolkit set now (platform::ui::toolkit()).
-    /// `amount` is in currency units; a null `uiViewConfig` stands for the defaults.
+    /// A new screen, not yet loaded. `amount` is in currency units; a null `uiViewConfig` stands
+    /// for the defaults.
     static std::shared_ptr<DirectPaymentViewController> create(
         std::string orderNumber, double amount, std::string productDescription,
         TransactionType transactionType, std::string identifier,
         std::shared_ptr<const VantInAppUIConfig> uiViewConfig);
     ~DirectPaymentViewController() override;
 
-    /// The screen's elements; null before the screen is loaded or without a toolkit.
-    std::shared_ptr<platform::ui::TextField> numberCardTextField() const;
-    std::shared_ptr<platform::ui::TextField> monthCardTextField() const;
-    std::shared_ptr<platform::ui::TextField> cvcCardTextField() const;
-    std::shared_ptr<platform::ui::Label> numberCardLabel() const;
-    std::shared_ptr<platform::ui::Label> monthYearCardLabel() const;
-    std::shared_ptr<platform::ui::Label> cvcCardLabel() const;
-    std::shared_ptr<platform::ui::Label> infoCardLabel() const;
-    std::shared_ptr<platform::ui::ActivityIndicator> activityIndicator() const;
-    std::shared_ptr<platform::ui::ImageView> logoEntidad() const;
-    std::shared_ptr<platform::ui::BarButton> cancelPaymentButton() const;
-    std::shared_ptr<platform::ui::BarButton> continuePaymentButton() const;
-    std::shared_ptr<platform::ui::ImageView> backgroundImageView() const;
-    std::shared_ptr<platform::ui::LayoutConstraint> navigationTopSpacing() const;
+    /// What the screen shows and takes from the cardholder, for the binding that draws it.
+    const std::shared_ptr<platform::ui::CardEntryViewModel>& viewModel() const;
 
     /// The order data, read when the screen appears and when the payment is sent.
     const std::string& orderNumber() const;
@@ -100,7 +89,7 @@ class VANTO_EXPORT DirectPaymentViewController final
     /// The screen keeps its orientation.
     bool shouldAutorotate() const override { return false; }
 
-    /// Closes the keyboard: ends editing in the main view.
+    /// Closes the keyboard: editing ends.
     void dismissKeyboard();
     /// Cancel: reports code 78 "Operación cancelada por el usuario." and closes.
     void buttonCancelPaymentCliked();
@@ -111,33 +100,34 @@ class VANTO_EXPORT DirectPaymentViewController final
 
     /// The input rules above; false when the screen has set the field's text itself or refused
     /// the edit, true when the field is to apply it.
-    bool textField(platform::ui::TextField& textField,
-                   platform::ui::TextRange shouldChangeCharactersIn,
-                   std::string_view replacementString) override;
+    bool textField(platform::ui::CardField field, platform::ui::TextRange shouldChangeCharactersIn,
+                   const platform::SecretText& replacementString);
 
     /// The outcome, from the presenter: the delegate is told, then the screen closes.
     void notifyUserOK(const DirectPaymentResponseOK& response) override;
     void notifyUserKO(const DirectPaymentResponseKO& response) override;
+    /// From the presenter: the screen closes and the delegate hears that it closed without an
+    /// outcome.
+    void notifyUserClosedWithoutOutcome(bool mayHavePaid) override;
 
   protected:
-    void loadView() override;
-    /// Lays the screen out for the device, hides its elements until it appears, creates the
-    /// presenter, closes the keyboard on a tap and applies the appearance.
+    /// Hides the elements until the screen appears, creates the presenter and applies the
+    /// appearance.
     void viewDidLoad() override;
 
   private:
     struct Private;
+    class Inputs;
 
     DirectPaymentViewController(std::string orderNumber, double amount,
                                 std::string productDescription, TransactionType transactionType,
                                 std::string identifier,
                                 std::shared_ptr<const VantInAppUIConfig> uiViewConfig);
 
-    void setupGestures();
     void setupUI();
     void isCorrectData();
-    void adjustNavigationTopSpacing();
-    void hideUntilShown();
+    void adjustNavigationTopSpacing(const platform::ui::DeviceMetrics& device);
+    void closeRequested();
     void finishPayment();
 
     std::unique_ptr<Private> d_;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "vanto/Export.h"
+#include "vanto/platform/SecretText.h"
 
 namespace vanto {
 
@@ -31,6 +32,10 @@ VANTO_EXPORT bool expireDateIsCorrect(std::string_view text, std::chrono::year_m
 /// agree). A byte that does not start a well-formed UTF-8 sequence counts as one character. A
 /// group size below 1 returns the text unchanged.
 VANTO_EXPORT std::string grouping(std::string_view text, int every, std::string_view with);
+
+/// grouping() of card data: the result is secret text, and so is every copy made on the way.
+VANTO_EXPORT platform::SecretText grouping(const platform::SecretText& text, int every,
+                                           std::string_view with);
 
 /// Reads an amount typed with either decimal mark. When the text holds both "." and ",", the "."
 /// is a thousands separator and is dropped and the "," is the decimal mark; otherwise a ","

@@ -34,6 +34,8 @@ class VANTO_EXPORT WebViewPaymentFlow {
     void showDidFailLoadWithError() const;
     /// Reports 5548 "El importe tiene que ser igual o mayor de 0,00", redirect false.
     void refuseAmount() const;
+    /// Reports that the screen closed without an outcome.
+    void closedWithoutOutcome(bool mayHavePaid) const;
 
     /// The request that opens the gateway's payment page: a form POST of `parameters` to the page
     /// of the configured environment, with its header fields in this order: "User-Agent" (a fixed
@@ -111,6 +113,10 @@ class WebViewPaymentPresenter : public BasePresenter<View>,
     /// Reports an invalid amount at once: 5548 "El importe tiene que ser igual o mayor de 0,00",
     /// redirect false.
     void cancelPaymentIncorrectAmount() { flow_.refuseAmount(); }
+
+    /// Reports at once that the screen closed before the payment had an outcome; `mayHavePaid`
+    /// when the page had posted a form.
+    void closedWithoutOutcome(bool mayHavePaid) { flow_.closedWithoutOutcome(mayHavePaid); }
 
   private:
     WebViewPaymentFlow flow_;

@@ -7,8 +7,8 @@
 namespace vanto {
 
 /// What the merchant application implements to receive the outcome of a web payment from the
-/// payment web page. Called on the main queue, at most once for each time the screen comes on
-/// screen.
+/// payment web page. Called on the main queue: each time the screen comes on screen, exactly one
+/// of the three is called. The application may let go of the screen inside any of them.
 class VANTO_EXPORT WebViewPaymentResponseDelegate {
   public:
     virtual ~WebViewPaymentResponseDelegate() = default;
@@ -17,6 +17,13 @@ class VANTO_EXPORT WebViewPaymentResponseDelegate {
     virtual void responsePaymentOK(const WebViewPaymentResponseOK& response) = 0;
     /// The payment did not succeed: refused, failed, unreadable, or its amount was negative.
     virtual void responsePaymentKO(const WebViewPaymentResponseKO& response) = 0;
+    /// The screen closed without an outcome: by its close button, by the "Aceptar" of its
+    /// "ERROR 404" alert, by hand, or because the application let go of it while it was on
+    /// screen. `mayHavePaid`: the page had posted a form (the card form, most likely) and no
+    /// outcome came back, so whether the cardholder paid is in doubt (the gateway's records
+    /// tell); false: the payment was abandoned before anything was sent. Does nothing unless
+    /// overridden.
+    virtual void paymentScreenClosedWithoutOutcome(bool mayHavePaid) { (void)mayHavePaid; }
 
   protected:
     WebViewPaymentResponseDelegate() = default;

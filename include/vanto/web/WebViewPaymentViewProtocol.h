@@ -17,6 +17,9 @@ class VANTO_EXPORT WebViewPaymentViewProtocol : public BaseViewProtocol {
     virtual void notifyUserOK(const WebViewPaymentResponseOK& response, bool redirect) = 0;
     /// The payment did not succeed: refused, failed, unreadable or never started.
     virtual void notifyUserKO(const WebViewPaymentResponseKO& response, bool redirect) = 0;
+    /// The screen closed before the payment had an outcome; `mayHavePaid`: the page had posted a
+    /// form, so the cardholder may have paid.
+    virtual void notifyUserClosedWithoutOutcome(bool mayHavePaid) { (void)mayHavePaid; }
     /// The page cannot go on: offer the cardholder the way out.
     virtual void showButtonDismiss() = 0;
     /// A page failed to load.

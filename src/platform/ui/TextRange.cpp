@@ -88,8 +88,8 @@ std::size_t utf16Length(std::string_view text) {
     return units;
 }
 
-std::optional<std::string> replacingCharacters(std::string_view text, TextRange range,
-                                               std::string_view replacement) {
+std::optional<SecretText> replacingCharacters(std::string_view text, TextRange range,
+                                              std::string_view replacement) {
     if (range.length > SIZE_MAX - range.location) {
         return std::nullopt;
     }
@@ -98,7 +98,7 @@ std::optional<std::string> replacingCharacters(std::string_view text, TextRange 
     if (!from || !to) {
         return std::nullopt;
     }
-    std::string edited;
+    SecretText edited;
     edited.reserve(text.size() - (*to - *from) + replacement.size());
     edited.append(text.substr(0, *from));
     edited.append(replacement);

@@ -140,6 +140,9 @@ TEST_F(DirectPresenter, EveryOtherEndIsOneRefusalWithItsCode) {
     presenter->candelPaymentIncorrectaAmount();
     EXPECT_EQ(refusal(),
               DirectPaymentResponseKO(5548, "El importe tiene que ser igual o mayor de 0,00"));
+
+    presenter->closedWithoutOutcome(true);
+    EXPECT_EQ(view->notices, std::vector<bool>{true});
 }
 
 TEST_F(DirectPresenter, AnAmountOrTypeThatCannotBeSentIsRefusedAndNothingLeaves) {

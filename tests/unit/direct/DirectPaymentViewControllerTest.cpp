@@ -1,3 +1,4 @@
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -16,29 +17,44 @@
 namespace vanto {
 namespace {
 
+using platform::ui::CardField;
 using platform::ui::Color;
 using platform::ui::Font;
 using platform::ui::Image;
 using Outcome = testing::DirectOutcome;
+using Part = platform::ui::CardEntryViewModel::Part;
 
-// Records each outcome with the number of times the screen had closed when it came.
+// Records each outcome with whether the screen had closed when it came, and each notice of a
+// screen closed without one (its mayHavePaid); runs `onReport` after each.
 class RecordingDelegate : public DirectPaymentResponseDelegate {
   public:
-    explicit RecordingDelegate(std::shared_ptr<testing::FakePresentation> presentation)
-        : presentation_(std::move(presentation)) {}
     void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
-        outcomes.emplace_back(response);
-        closedWhenTold.push_back(presentation_->dismissals);
+        record(response);
     }
     void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
-        outcomes.emplace_back(response);
-        closedWhenTold.push_back(presentation_->dismissals);
+        record(response);
+    }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
+        notices.push_back(mayHavePaid);
+        if (onReport) {
+            onReport();
+        }
     }
     std::vector<Outcome> outcomes;
-    std::vector<int> closedWhenTold;
+    std::vector<bool> closedWhenTold;
+    std::vector<bool> notices;
+    std::weak_ptr<platform::ui::CardEntryViewModel> model;
+    std::function<void()> onReport;
 
   private:
-    std::shared_ptr<testing::FakePresentation> presentation_;
+    void record(Outcome outcome) {
+        outcomes.push_back(std::move(outcome));
+        const auto shown = model.lock();
+        closedWhenTold.push_back(shown && shown->closed());
+        if (onReport) {
+            onReport();
+        }
+    }
 };
 
 // December of next year as typed: "12" and the year's two digits, valid whatever today is.
@@ -49,78 +65,80 @@ std::string nextDecember() {
 
 class CardScreen : public testing::ScreenTest<DirectPaymentRequest, setDirectPaymentService> {
   protected:
-    // A screen loaded and on screen, with the delegate set; kept in `screen` as an application
-    // keeps the screen it presents.
-    std::shared_ptr<DirectPaymentViewController> show(
-        double amount = 19.99, const std::string& identifier = "REQUIRED",
-        std::shared_ptr<const VantInAppUIConfig> config = nullptr) {
+    // A screen loaded, drawn by a binding that records what changes, and on screen, with the
+    // delegate set; kept in `screen` as an application keeps the screen it presents.
+    void show(double amount = 19.99, const std::string& identifier = "REQUIRED",
+              std::shared_ptr<const VantInAppUIConfig> config = nullptr,
+              std::optional<platform::ui::DeviceMetrics> device = std::nullopt) {
         screen = DirectPaymentViewController::create("ORDER1", amount, "Libro 1/2",
                                                      TransactionType::preauthorization, identifier,
                                                      std::move(config));
         screen->setDelegate(delegate);
+        delegate->model = screen->viewModel();
         screen->loadViewIfNeeded();
-        screen->viewDidAppear(true);
-        return screen;
+        binding = std::make_shared<Binding>();
+        model().setObserver(binding);
+        if (device) {
+            model().describeDevice(*device);
+        }
+        model().appeared();
     }
+    platform::ui::CardEntryViewModel& model() const { return *screen->viewModel(); }
+    testing::CardholderAt number() const { return {model(), CardField::number}; }
+    testing::CardholderAt expiry() const { return {model(), CardField::expiry}; }
+    testing::CardholderAt cvv() const { return {model(), CardField::securityCode}; }
     void fillValidCard() const {
-        ui.numberField->type("4000000000000002");
-        ui.expiryField->type(nextDecember());
-        ui.cvvField->type("123");
+        number().type("4000000000000002");
+        expiry().type(nextDecember());
+        cvv().type("123");
     }
     const DirectPaymentResponseKO& refusal() const {
         EXPECT_EQ(delegate->outcomes.size(), 1u);
         return std::get<DirectPaymentResponseKO>(delegate->outcomes.at(0));
     }
 
-    std::shared_ptr<RecordingDelegate> delegate =
-        std::make_shared<RecordingDelegate>(toolkit->presentation);
+    using Binding = testing::RecordingBinding<platform::ui::CardEntryViewModel>;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<DirectPaymentViewController> screen;
+    std::shared_ptr<Binding> binding;
 };
 
 TEST_F(CardScreen, ShowsItsAppearanceOnlyOnceOnScreen) {
     screen = DirectPaymentViewController::create("ORDER1", 1.0, "Libro", TransactionType::normal,
                                                  "REQUIRED", nullptr);
     screen->loadViewIfNeeded();
-    const std::vector<double> faded = {
-        ui.infoLabel->alpha,   ui.navigationBar->alpha, ui.numberField->alpha,
-        ui.expiryField->alpha, ui.cvvField->alpha,      ui.numberLabel->alpha,
-        ui.expiryLabel->alpha, ui.cvvLabel->alpha,      ui.logo->alpha};
-    EXPECT_EQ(faded, std::vector<double>(9, 0.0));
-    EXPECT_FALSE(ui.continueButton->enabled);
+    EXPECT_EQ(model().fade(), (platform::ui::Fade{0.0, 0.0}));
+    EXPECT_FALSE(model().continueButton().enabled);
 
-    EXPECT_EQ(ui.logo->image, Image::named("logoQuenta"));
-    EXPECT_FALSE(ui.background->image) << "no background image unless one is set";
-    EXPECT_EQ(ui.view->background, Color::white());
-    EXPECT_EQ(ui.cancelButton->title, "Cancelar");
-    EXPECT_EQ(ui.continueButton->title, "Continuar");
+    const auto& look = model().appearance();
+    EXPECT_EQ(look.logo, Image::named("logoQuenta"));
+    EXPECT_FALSE(look.backgroundImage) << "no background image unless one is set";
+    EXPECT_EQ(look.backgroundColor, Color::white());
+    EXPECT_EQ(model().cancelButton().title, "Cancelar");
+    EXPECT_EQ(model().continueButton().title, "Continuar");
     const struct {
-        const testing::FakeLabel& label;
+        const platform::ui::Caption& caption;
         const char* text;
         Font font;
     } captions[] = {
-        {*ui.infoLabel,
+        {look.infoCaption,
          "Por favor, compruebe que el número de tarjeta y el resto de datos son exactamente los "
          "mismos que aparecen en la tarjeta.",
          Font::systemFont(16, platform::ui::FontWeight::regular)},  // asked for in regular weight
-        {*ui.numberLabel, "N.º de tarjeta", Font::systemFont(16)},
-        {*ui.expiryLabel, "Caducidad", Font::systemFont(16)},
-        {*ui.cvvLabel, "Cód. seguridad", Font::systemFont(16)},
+        {look.numberCaption, "N.º de tarjeta", Font::systemFont(16)},
+        {look.expiryCaption, "Caducidad", Font::systemFont(16)},
+        {look.securityCodeCaption, "Cód. seguridad", Font::systemFont(16)},
     };
-    for (const auto& [label, text, font] : captions) {
-        EXPECT_EQ(label.text, text);
-        EXPECT_EQ(label.font, font) << text;
-        EXPECT_EQ(label.color, Color::black()) << text;
+    for (const auto& [caption, text, font] : captions) {
+        EXPECT_EQ(caption, (platform::ui::Caption{text, font, Color::black()})) << text;
     }
 
-    screen->viewDidAppear(true);
-    EXPECT_EQ(ui.animations, std::vector<double>{0.4});
-    EXPECT_EQ(ui.infoLabel->alpha + ui.navigationBar->alpha + ui.numberField->alpha +
-                  ui.expiryField->alpha + ui.cvvField->alpha + ui.numberLabel->alpha +
-                  ui.expiryLabel->alpha + ui.cvvLabel->alpha + ui.logo->alpha,
-              9.0);
-
-    ui.view->tap();
-    EXPECT_EQ(ui.view->editingEnded, 1) << "a tap closes the keyboard";
+    const auto recording = std::make_shared<Binding>();
+    model().setObserver(recording);
+    model().appeared();
+    EXPECT_EQ(model().fade(), (platform::ui::Fade{1.0, 0.4}));
+    model().tapOutside();
+    EXPECT_EQ(recording->count(Part::editingEnded), 1u) << "a tap closes the keyboard";
     EXPECT_FALSE(screen->shouldAutorotate());
 }
 
@@ -133,16 +151,15 @@ TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
         .setCVVLabel(PaymentUILabel::create("CVV", {1, 0, 0, 1}, Font::named("Serif", 9)))
         .setContinueButtonText("Pagar");
     show(1.0, "REQUIRED", config);
-    EXPECT_EQ(ui.logo->image, Image::fromData("logo"));
-    EXPECT_EQ(ui.background->image, Image::named("fondo"));
-    EXPECT_EQ(ui.view->background, (Color{0, 0, 1, 1}));
-    EXPECT_EQ(ui.cvvLabel->text, "CVV");
-    EXPECT_EQ(ui.cvvLabel->color, (Color{1, 0, 0, 1}));
-    EXPECT_EQ(ui.cvvLabel->font, (Font::named("Serif", 9)));
-    EXPECT_EQ(ui.continueButton->title, "Pagar");
-    EXPECT_EQ(ui.infoLabel->text, "") << "no information caption: no text, font or colour";
-    EXPECT_FALSE(ui.infoLabel->font);
-    EXPECT_FALSE(ui.infoLabel->color);
+    const auto& look = model().appearance();
+    EXPECT_EQ(look.logo, Image::fromData("logo"));
+    EXPECT_EQ(look.backgroundImage, Image::named("fondo"));
+    EXPECT_EQ(look.backgroundColor, (Color{0, 0, 1, 1}));
+    EXPECT_EQ(look.securityCodeCaption,
+              (platform::ui::Caption{"CVV", Font::named("Serif", 9), Color{1, 0, 0, 1}}));
+    EXPECT_EQ(model().continueButton().title, "Pagar");
+    EXPECT_EQ(look.infoCaption, platform::ui::Caption{})
+        << "no information caption: no text, font or colour";
 }
 
 TEST_F(CardScreen, LaysTheBarOutBelowTheStatusBarOnlyOnOlderPhones) {
@@ -151,10 +168,10 @@ TEST_F(CardScreen, LaysTheBarOutBelowTheStatusBarOnlyOnOlderPhones) {
         UserInterfaceIdiom idiom;
         int height;
         int version;
-        double constant;
+        std::optional<double> spacing;
         bool unknown;
     } cases[] = {
-        {UserInterfaceIdiom::other, 1334, 10, 20.0, false},  // the layout's own value stays
+        {UserInterfaceIdiom::other, 1334, 10, std::nullopt, false},  // the layout's own stays
         {UserInterfaceIdiom::phone, 1334, 10, 24.0, false},
         {UserInterfaceIdiom::phone, 2208, 10, 24.0, false},
         {UserInterfaceIdiom::phone, 2436, 10, 0.0, false},
@@ -164,11 +181,10 @@ TEST_F(CardScreen, LaysTheBarOutBelowTheStatusBarOnlyOnOlderPhones) {
         {UserInterfaceIdiom::phone, 2532, 12, 0.0, true},
     };
     for (const auto& expected : cases) {
-        *toolkit = testing::FakeToolkit();
-        ui.metrics = {expected.idiom, expected.height, 24.0, expected.version};
         traces.clear();
-        show();
-        EXPECT_EQ(ui.topSpacing->constant, expected.constant) << expected.height;
+        show(19.99, "REQUIRED", nullptr,
+             platform::ui::DeviceMetrics{expected.idiom, expected.height, 24.0, expected.version});
+        EXPECT_EQ(model().navigationTopSpacing(), expected.spacing) << expected.height;
         EXPECT_EQ(traces, expected.unknown ? std::vector<std::string>{"unknown DEVICE"}
                                            : std::vector<std::string>{})
             << expected.height;
@@ -179,20 +195,23 @@ TEST_F(CardScreen, GroupsTheCardNumberAndChecksItAtEveryKeystroke) {
     show();
     const std::string digits = "1818181818181818181";
     for (std::size_t typed = 1; typed <= digits.size(); ++typed) {
-        EXPECT_FALSE(ui.numberField->paste(digits.substr(typed - 1, 1)));
+        EXPECT_FALSE(number().paste(digits.substr(typed - 1, 1)));
         EXPECT_EQ(screen->isCardNumberCorrect(), typed % 2 == 0) << typed << " digits";
     }
-    EXPECT_EQ(ui.numberField->shown, "1818 1818 1818 1818 181") << "19 digits, 23 characters";
-    EXPECT_FALSE(ui.numberField->paste("8"));
-    EXPECT_EQ(ui.numberField->shown, "1818 1818 1818 1818 181") << "a 20th digit is refused";
+    EXPECT_EQ(number().shown(), "1818 1818 1818 1818 181") << "19 digits, 23 characters";
+    EXPECT_FALSE(number().paste("8"));
+    EXPECT_EQ(number().shown(), "1818 1818 1818 1818 181") << "a 20th digit is refused";
     EXPECT_FALSE(screen->isCardNumberCorrect());
 
-    ui.numberField->shown = "1818 1818";
-    EXPECT_FALSE(ui.numberField->edit({4, 1}, ""));
-    EXPECT_EQ(ui.numberField->shown, "1818 1818") << "a deleted separator comes back";
+    for (int i = 0; i < 11; ++i) {
+        number().deleteBackward();
+    }
+    ASSERT_EQ(number().shown(), "1818 1818");
+    EXPECT_FALSE(number().edit({4, 1}, ""));
+    EXPECT_EQ(number().shown(), "1818 1818") << "a deleted separator comes back";
     EXPECT_TRUE(screen->isCardNumberCorrect());
-    EXPECT_FALSE(ui.numberField->edit({2, 0}, "a"));
-    EXPECT_EQ(ui.numberField->shown, "18a1 8181 8");
+    EXPECT_FALSE(number().edit({2, 0}, "a"));
+    EXPECT_EQ(number().shown(), "18a1 8181 8");
     EXPECT_FALSE(screen->isCardNumberCorrect()) << "a pasted letter is not a valid number";
 }
 
@@ -202,80 +221,77 @@ TEST_F(CardScreen, ChecksTheExpiryAsTypedBeforeRegroupingIt) {
     std::vector<std::string> shown;
     std::vector<bool> flags;
     for (const char key : december) {
-        ui.expiryField->paste(std::string(1, key));
-        shown.push_back(*ui.expiryField->shown);
+        expiry().paste(std::string(1, key));
+        shown.push_back(expiry().shown());
         flags.push_back(screen->isDateCorrect());
     }
     const std::string year = december.substr(2);
     EXPECT_EQ(shown,
               (std::vector<std::string>{"1", "12", "12/" + year.substr(0, 1), "12/" + year}));
     EXPECT_EQ(flags, (std::vector<bool>{false, false, false, true}));
-    EXPECT_FALSE(ui.expiryField->paste("1")) << "a sixth character";
-    EXPECT_EQ(ui.expiryField->shown, "12/" + year);
+    EXPECT_FALSE(expiry().paste("1")) << "a sixth character";
+    EXPECT_EQ(expiry().shown(), "12/" + year);
 
-    ui.expiryField->deleteBackward();
+    expiry().deleteBackward();
     EXPECT_FALSE(screen->isDateCorrect());
-    ui.expiryField->deleteBackward();
-    EXPECT_EQ(ui.expiryField->shown, "12") << "the separator goes with the year";
+    expiry().deleteBackward();
+    EXPECT_EQ(expiry().shown(), "12") << "the separator goes with the year";
 
-    ui.expiryField->shown = "";
-    ui.expiryField->paste(december);
-    EXPECT_EQ(ui.expiryField->shown, "12/" + year);
+    expiry().edit({0, 2}, "");
+    expiry().paste(december);
+    EXPECT_EQ(expiry().shown(), "12/" + year);
     EXPECT_FALSE(screen->isDateCorrect()) << "the pasted text had no separator";
-    ui.expiryField->shown = "";
-    ui.expiryField->type("1220");
+    expiry().edit({0, 5}, "");
+    expiry().type("1220");
     EXPECT_FALSE(screen->isDateCorrect()) << "a month long past";
 }
 
 TEST_F(CardScreen, EnablesContinueOnlyWhileAllThreeFieldsAreValid) {
     show();
-    ui.numberField->type("4000000000000002");
-    ui.expiryField->type(nextDecember());
-    EXPECT_FALSE(ui.continueButton->enabled);
-    ui.cvvField->type("12");
+    number().type("4000000000000002");
+    expiry().type(nextDecember());
+    EXPECT_FALSE(model().continueButton().enabled);
+    cvv().type("12");
     EXPECT_FALSE(screen->isCVVCorrect());
-    EXPECT_TRUE(ui.cvvField->paste("3")) << "the field applies the security code's edits";
+    EXPECT_TRUE(cvv().paste("3")) << "the field applies the security code's edits";
     EXPECT_TRUE(screen->isCVVCorrect());
-    EXPECT_TRUE(ui.continueButton->enabled);
-    EXPECT_TRUE(ui.cvvField->paste("4"));
-    EXPECT_FALSE(ui.cvvField->paste("5"));
-    EXPECT_EQ(ui.cvvField->shown, "1234");
-    EXPECT_TRUE(ui.continueButton->enabled);
+    EXPECT_TRUE(model().continueButton().enabled);
+    EXPECT_TRUE(cvv().paste("4"));
+    EXPECT_FALSE(cvv().paste("5"));
+    EXPECT_EQ(cvv().shown(), "1234");
+    EXPECT_TRUE(model().continueButton().enabled);
 
-    ui.numberField->deleteBackward();
-    EXPECT_FALSE(ui.continueButton->enabled);
-    ui.numberField->paste("2");
-    EXPECT_TRUE(ui.continueButton->enabled);
-    ui.cvvField->edit({0, 2}, "");
-    EXPECT_FALSE(ui.continueButton->enabled);
+    number().deleteBackward();
+    EXPECT_FALSE(model().continueButton().enabled);
+    number().paste("2");
+    EXPECT_TRUE(model().continueButton().enabled);
+    cvv().edit({0, 2}, "");
+    EXPECT_FALSE(model().continueButton().enabled);
 }
 
 TEST_F(CardScreen, CountsEditRangesInUtf16Units) {
     show();
     const std::string emoji = "\xF0\x9F\x98\x80";  // one character, two UTF-16 units
-    EXPECT_TRUE(ui.cvvField->paste("1" + emoji));
+    EXPECT_TRUE(cvv().paste("1" + emoji));
     EXPECT_FALSE(screen->isCVVCorrect());
-    EXPECT_TRUE(ui.cvvField->edit({3, 0}, "2")) << "after the pair";
-    EXPECT_EQ(ui.cvvField->shown, "1" + emoji + "2");
+    EXPECT_TRUE(cvv().edit({3, 0}, "2")) << "after the pair";
+    EXPECT_EQ(cvv().shown(), "1" + emoji + "2");
     EXPECT_TRUE(screen->isCVVCorrect()) << "three characters";
-    EXPECT_FALSE(ui.cvvField->edit({2, 0}, "3")) << "inside the pair";
-    EXPECT_FALSE(ui.cvvField->edit({5, 0}, "3")) << "past the end";
-    EXPECT_EQ(ui.cvvField->shown, "1" + emoji + "2");
+    EXPECT_FALSE(cvv().edit({2, 0}, "3")) << "inside the pair";
+    EXPECT_FALSE(cvv().edit({5, 0}, "3")) << "past the end";
+    EXPECT_EQ(cvv().shown(), "1" + emoji + "2");
 
-    ui.numberField->paste("4000" + emoji);
-    EXPECT_EQ(ui.numberField->shown, "4000 " + emoji);
-    EXPECT_FALSE(ui.numberField->edit({5, 2}, ""));
-    EXPECT_EQ(ui.numberField->shown, "4000");
-
-    ui.expiryField->shown = std::nullopt;
-    EXPECT_TRUE(ui.expiryField->paste("ab")) << "a field without any text takes the edit";
-    EXPECT_EQ(ui.expiryField->shown, "ab");
+    number().paste("4000" + emoji);
+    EXPECT_EQ(number().shown(), "4000 " + emoji);
+    EXPECT_FALSE(number().edit({5, 2}, ""));
+    EXPECT_EQ(number().shown(), "4000");
 }
 
 TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {
     show(19.99);
     fillValidCard();
-    ui.continueButton->tap();
+    const std::size_t editingEndedBefore = binding->count(Part::editingEnded);
+    model().pressContinue();
     ASSERT_EQ(service->calls.size(), 1u);
     const auto sent = service->lastMessage()["datosPeticion"];
     EXPECT_EQ(sent["DS_MERCHANT_PAN"], "4000000000000002") << "without spaces";
@@ -287,45 +303,40 @@ TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {
     EXPECT_EQ(sent["DS_MERCHANT_TRANSACTIONTYPE"], "1");
     EXPECT_EQ(sent["DS_MERCHANT_PRODUCTDESCRIPTION"], "Libro 1/2");
 
-    EXPECT_EQ(ui.view->editingEnded, 1);
-    EXPECT_FALSE(ui.indicator->hidden);
-    EXPECT_TRUE(ui.indicator->animating);
-    for (const auto* field : {&ui.numberField, &ui.expiryField, &ui.cvvField}) {
-        EXPECT_FALSE((*field)->enabled);
-    }
-    EXPECT_FALSE(ui.continueButton->enabled);
-    EXPECT_FALSE(ui.cancelButton->enabled);
-    ui.cancelButton->tap();
-    EXPECT_TRUE(delegate->outcomes.empty()) << "cancel is disabled once the payment is sent";
+    EXPECT_EQ(binding->count(Part::editingEnded), editingEndedBefore + 1);
+    EXPECT_TRUE(model().busy());
+    EXPECT_FALSE(number().enabled() || expiry().enabled() || cvv().enabled());
+    EXPECT_FALSE(number().paste("1")) << "a disabled field takes no edit";
+    EXPECT_FALSE(model().continueButton().enabled);
+    EXPECT_FALSE(model().cancelButton().enabled);
+    model().pressCancel();
+    model().requestClose();
+    EXPECT_TRUE(delegate->outcomes.empty()) << "no cancel once the payment is sent";
 
     service->answer(DirectPaymentResponse::fromJSON(
         R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"1"}})"));
     ASSERT_EQ(delegate->outcomes.size(), 1u);
     EXPECT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(delegate->outcomes[0]));
-    EXPECT_EQ(delegate->closedWhenTold, std::vector<int>{0}) << "told before the screen closes";
-    EXPECT_EQ(ui.presentation->dismissals, 1);
-    EXPECT_TRUE(ui.presentation->lastAnimated);
-    EXPECT_EQ(ui.numberField->shown, "") << "no element keeps the card data";
-    EXPECT_EQ(ui.expiryField->shown, "");
-    EXPECT_EQ(ui.cvvField->shown, "");
+    EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{false}) << "told before it closes";
+    EXPECT_EQ(binding->count(Part::closed), 1u);
+    EXPECT_EQ(number().shown() + expiry().shown() + cvv().shown(), "")
+        << "no field keeps the card data";
 }
 
 TEST_F(CardScreen, AStoredCardPaysWithItsReferenceAndNoCardData) {
     for (const char* typed : {"REQUIRED", ""}) {
-        *toolkit = testing::FakeToolkit();
         show(1.0, typed);
-        EXPECT_EQ(ui.numberField->shown, "") << typed;
-        EXPECT_TRUE(ui.numberField->enabled);
-        EXPECT_FALSE(ui.continueButton->enabled);
+        EXPECT_EQ(number().shown(), "") << typed;
+        EXPECT_TRUE(number().enabled());
+        EXPECT_FALSE(model().continueButton().enabled);
     }
-    *toolkit = testing::FakeToolkit();
     show(1.0, "ref-0001");
-    EXPECT_EQ(ui.numberField->shown, "**** **** **** ****");
-    EXPECT_EQ(ui.expiryField->shown, "**/**");
-    EXPECT_EQ(ui.cvvField->shown, "***");
-    EXPECT_FALSE(ui.numberField->enabled || ui.expiryField->enabled || ui.cvvField->enabled);
-    EXPECT_TRUE(ui.continueButton->enabled) << "enabled after the load disabled it";
-    ui.continueButton->tap();
+    EXPECT_EQ(number().shown(), "**** **** **** ****");
+    EXPECT_EQ(expiry().shown(), "**/**");
+    EXPECT_EQ(cvv().shown(), "***");
+    EXPECT_FALSE(number().enabled() || expiry().enabled() || cvv().enabled());
+    EXPECT_TRUE(model().continueButton().enabled) << "enabled after the load disabled it";
+    model().pressContinue();
     const auto sent = service->lastMessage()["datosPeticion"];
     EXPECT_EQ(sent["DS_MERCHANT_PAN"], "");
     EXPECT_EQ(sent["DS_MERCHANT_EXPIRYDATE"], "");
@@ -333,20 +344,23 @@ TEST_F(CardScreen, AStoredCardPaysWithItsReferenceAndNoCardData) {
     EXPECT_EQ(sent["DS_MERCHANT_IDENTIFIER"], "ref-0001");
 }
 
-TEST_F(CardScreen, CancelAndRefusalsReachTheDelegateThenTheScreenCloses) {
-    show();
-    ui.cancelButton->tap();
-    EXPECT_EQ(refusal(), DirectPaymentResponseKO(78, "Operación cancelada por el usuario."));
-    EXPECT_EQ(delegate->closedWhenTold, std::vector<int>{0});
-    EXPECT_EQ(ui.presentation->dismissals, 1);
+TEST_F(CardScreen, CancelClosingByHandAndRefusalsReachTheDelegateThenTheScreenCloses) {
+    for (const bool byHand : {false, true}) {
+        delegate->outcomes.clear();
+        delegate->closedWhenTold.clear();
+        show();
+        byHand ? model().requestClose() : model().pressCancel();
+        EXPECT_EQ(refusal(), DirectPaymentResponseKO(78, "Operación cancelada por el usuario."));
+        EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{false});
+        EXPECT_TRUE(model().closed());
+    }
 
-    *toolkit = testing::FakeToolkit();
     show();
     screen->setDelegate(nullptr);
     fillValidCard();
-    ui.continueButton->tap();
+    model().pressContinue();
     service->fail(SDKError::wrongStatusCode(500));
-    EXPECT_EQ(ui.presentation->dismissals, 1) << "without a delegate the screen still closes";
+    EXPECT_TRUE(model().closed()) << "without a delegate the screen still closes";
 }
 
 TEST_F(CardScreen, RefusesANegativeAmountOnceTheScreenIsOnScreen) {
@@ -355,38 +369,84 @@ TEST_F(CardScreen, RefusesANegativeAmountOnceTheScreenIsOnScreen) {
     platform::MainQueue::runPending();
     EXPECT_EQ(refusal(),
               DirectPaymentResponseKO(5548, "El importe tiene que ser igual o mayor de 0,00"));
-    EXPECT_EQ(ui.presentation->dismissals, 1);
+    EXPECT_TRUE(model().closed());
     EXPECT_TRUE(service->calls.empty());
 
     delegate->outcomes.clear();
-    *toolkit = testing::FakeToolkit();
     show(0.0);
     platform::MainQueue::runPending();
     EXPECT_TRUE(delegate->outcomes.empty());
     fillValidCard();
-    ui.continueButton->tap();
+    model().pressContinue();
     EXPECT_EQ(service->lastMessage()["datosPeticion"]["DS_MERCHANT_AMOUNT"], "0");
 }
 
-TEST_F(CardScreen, NeitherTheScreenNorItsPresenterKeepsTheOtherAlive) {
-    show();
-    fillValidCard();
-    ui.continueButton->tap();
-    std::weak_ptr<DirectPaymentViewController> gone = screen;
-    screen.reset();
-    EXPECT_TRUE(gone.expired()) << "the payment in flight does not hold the screen";
-    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
-    EXPECT_TRUE(delegate->outcomes.empty());
-
-    *toolkit = testing::FakeToolkit();
+TEST_F(CardScreen, TheScreenHoldsItsDelegate) {
     show();
     std::weak_ptr<RecordingDelegate> told = delegate;
-    auto kept = std::move(delegate);
     delegate.reset();
-    kept.reset();
     ASSERT_FALSE(told.expired()) << "the screen holds its delegate";
-    ui.cancelButton->tap();
+    model().pressCancel();
     EXPECT_EQ(told.lock()->outcomes.size(), 1u);
+}
+
+TEST_F(CardScreen, EachPresentationEndsWithExactlyOneReport) {
+    show();
+    screen.reset();
+    EXPECT_EQ(delegate->notices, std::vector<bool>{false}) << "let go of on screen: abandoned";
+
+    show();
+    fillValidCard();
+    model().pressContinue();
+    std::weak_ptr<DirectPaymentViewController> gone = screen;
+    const auto kept = screen->viewModel();
+    screen.reset();
+    EXPECT_TRUE(gone.expired()) << "the payment in flight does not hold the screen";
+    EXPECT_EQ(delegate->notices, (std::vector<bool>{false, true})) << "sent: in doubt";
+    EXPECT_TRUE(kept->closed());
+    EXPECT_EQ(kept->field(CardField::number).text, "") << "no field keeps the card data";
+    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
+    EXPECT_TRUE(delegate->outcomes.empty()) << "the notice was the report";
+    kept->appeared();
+    kept->pressCancel();
+    EXPECT_TRUE(delegate->outcomes.empty()) << "a model that outlives its screen does nothing";
+
+    show(-0.01);
+    platform::MainQueue::runPending();
+    ASSERT_EQ(delegate->outcomes.size(), 1u);
+    model().pressCancel();
+    screen.reset();
+    EXPECT_EQ(delegate->outcomes.size(), 1u) << "an outcome, then nothing more";
+    EXPECT_EQ(delegate->notices.size(), 2u);
+
+    show();
+    screen.reset();
+    EXPECT_EQ(delegate->notices.size(), 3u) << "each presentation reports";
+    const auto unseen = DirectPaymentViewController::create("ORDER1", 1.0, "Libro",
+                                                            TransactionType::normal, "", nullptr);
+    unseen->setDelegate(delegate);
+    unseen->loadViewIfNeeded();
+    EXPECT_EQ(delegate->notices.size(), 3u) << "a screen never shown has nothing to report";
+}
+
+TEST_F(CardScreen, TheApplicationMayLetGoOfTheScreenInsideAReport) {
+    delegate->onReport = [this] { screen.reset(); };
+    show();
+    auto model = screen->viewModel();
+    model->pressCancel();
+    EXPECT_FALSE(screen);
+    EXPECT_EQ(delegate->outcomes.size(), 1u);
+    EXPECT_TRUE(model->closed()) << "the screen still closed after telling";
+
+    show();
+    model = screen->viewModel();
+    fillValidCard();
+    model->pressContinue();
+    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
+    EXPECT_FALSE(screen);
+    EXPECT_EQ(delegate->outcomes.size(), 2u);
+    EXPECT_EQ(model->field(CardField::number).text, "");
+    EXPECT_TRUE(delegate->notices.empty());
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,32 +16,38 @@ namespace vanto {
 namespace {
 
 using platform::ui::NavigationActionPolicy;
+using Part = platform::ui::PaymentPageViewModel::Part;
 
 constexpr const char* kPageAnswer =
     R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"a+b/c=","Ds_MerchantParameters":"e30="}})";
 
-// Records each outcome as "OK <code>" or "KO <code> <desc>", with how many times the screen had
-// closed and how many navigations had been decided when it came.
+// Records each report as "OK <code>", "KO <code> <desc>" or "closed <mayHavePaid>", with whether
+// the screen had closed when it came; runs `onReport` after each.
 class RecordingDelegate : public WebViewPaymentResponseDelegate {
   public:
-    explicit RecordingDelegate(const testing::FakeToolkit& ui) : ui_(ui) {}
     void responsePaymentOK(const WebViewPaymentResponseOK& response) override {
         record("OK " + std::to_string(response.code));
     }
     void responsePaymentKO(const WebViewPaymentResponseKO& response) override {
         record("KO " + std::to_string(response.code) + " " + response.desc);
     }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
+        record("closed " + std::to_string(mayHavePaid));
+    }
     std::vector<std::string> told;
-    std::vector<int> closedWhenTold;
-    std::vector<std::size_t> decidedWhenTold;
+    std::vector<bool> closedWhenTold;
+    std::weak_ptr<platform::ui::PaymentPageViewModel> model;
+    std::function<void()> onReport;
 
   private:
-    void record(std::string outcome) {
-        told.push_back(std::move(outcome));
-        closedWhenTold.push_back(ui_.presentation->dismissals);
-        decidedWhenTold.push_back(ui_.webView->decisions.size());
+    void record(std::string report) {
+        told.push_back(std::move(report));
+        const auto shown = model.lock();
+        closedWhenTold.push_back(shown && shown->closed());
+        if (onReport) {
+            onReport();
+        }
     }
-    const testing::FakeToolkit& ui_;
 };
 
 // A return address carrying the result `json`.
@@ -55,49 +62,66 @@ const std::string kAccepted =
 
 class WebScreen : public testing::ScreenTest<WebViewPaymentRequest, setWebViewPaymentService> {
   protected:
-    // A screen loaded and on screen, kept as the application keeps the screen it presents.
+    // A screen loaded, drawn by a binding that records what changes, and on screen; kept as the
+    // application keeps the screen it presents.
     void show(double amount = 19.99) {
         screen = WebViewPaymentController::create("ORDER1", amount, "Libro",
                                                   TransactionType::normal, "REQUIRED");
         screen->setDelegate(delegate);
+        delegate->model = screen->viewModel();
         screen->loadViewIfNeeded();
-        screen->viewDidAppear(true);
+        binding = std::make_shared<Binding>();
+        model().setObserver(binding);
+        model().appeared();
     }
     // A screen showing the payment page.
     void showPage() {
         show();
         service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
-        ASSERT_EQ(ui.webView->loaded.size(), 1u);
+        ASSERT_EQ(binding->count(Part::page), 1u);
         traces.clear();
     }
-    const testing::FakeButton& closeButton() const { return *ui.buttons.at(0); }
+    platform::ui::PaymentPageViewModel& model() const { return *screen->viewModel(); }
+    NavigationActionPolicy navigate(std::optional<std::string> address) const {
+        return model().decideNavigation({std::move(address), false});
+    }
+    // The cardholder sends the page's card form.
+    void postCardForm() const { model().decideNavigation({"https://gw.example/pago", true}); }
+    // The page finished loading, and its script answers `result` and `error`.
+    void finish(std::optional<platform::ui::ScriptValue> result,
+                std::optional<platform::ui::ScriptError> error = std::nullopt) const {
+        model().navigationFinished();
+        ASSERT_TRUE(model().script());
+        EXPECT_EQ(model().script()->source, "document.body.innerHTML");
+        model().scriptEvaluated(model().script()->id, std::move(result), std::move(error));
+    }
+    bool closeButtonShown() const { return model().closeButton().visible; }
 
-    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>(ui);
+    using Binding = testing::RecordingBinding<platform::ui::PaymentPageViewModel>;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<WebViewPaymentController> screen;
+    std::shared_ptr<Binding> binding;
 };
 
 TEST_F(WebScreen, LoadsThePaymentPageUnderAHiddenCloseButton) {
     show(0.0);
-    ASSERT_EQ(ui.buttons.size(), 1u);
-    EXPECT_EQ(closeButton().title, "X");
-    EXPECT_EQ(closeButton().font, platform::ui::Font::boldSystemFont(15));
-    EXPECT_EQ(closeButton().frame, (platform::ui::Rect{0, 0, 50, 50}));
-    EXPECT_TRUE(closeButton().hidden);
-    EXPECT_EQ(ui.view->content, ui.webView) << "the web view is the screen's content";
-    EXPECT_EQ(ui.webView->subviews,
-              (std::vector<std::shared_ptr<platform::ui::View>>{ui.webIndicator, ui.buttons[0]}));
-    EXPECT_FALSE(ui.webIndicator->hidden);
-    EXPECT_TRUE(ui.webIndicator->animating);
+    const auto& close = model().closeButton();
+    EXPECT_EQ(close.title, "X");
+    EXPECT_EQ(close.font, platform::ui::Font::boldSystemFont(15));
+    EXPECT_EQ(close.frame, (platform::ui::Rect{0, 0, 50, 50}));
+    EXPECT_FALSE(close.visible);
+    EXPECT_TRUE(model().busy());
     EXPECT_FALSE(screen->shouldAutorotate());
 
     ASSERT_EQ(service->calls.size(), 1u) << "an amount of 0 is sent";
     EXPECT_EQ(service->lastMessage()["parametros"]["Ds_Merchant_Order"], "ORDER1");
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
-    ASSERT_EQ(ui.webView->loaded.size(), 1u);
-    EXPECT_EQ(ui.webView->loaded[0].httpMethod, "POST");
-    EXPECT_EQ(ui.webView->loaded[0].httpBody,
+    ASSERT_EQ(binding->count(Part::page), 1u);
+    ASSERT_TRUE(model().page());
+    EXPECT_EQ(model().page()->httpMethod, "POST");
+    EXPECT_EQ(model().page()->httpBody,
               "Ds_SignatureVersion=v1&Ds_Signature=a%2Bb%2Fc%3D&Ds_MerchantParameters=e30%3D");
-    EXPECT_TRUE(closeButton().hidden);
+    EXPECT_FALSE(closeButtonShown());
     EXPECT_TRUE(delegate->told.empty());
 }
 
@@ -107,115 +131,121 @@ TEST_F(WebScreen, RefusesANegativeAmountOnceOnScreen) {
     platform::MainQueue::runPending();
     EXPECT_EQ(delegate->told,
               std::vector<std::string>{"KO 5548 El importe tiene que ser igual o mayor de 0,00"});
-    EXPECT_EQ(ui.presentation->dismissals, 1);
+    EXPECT_TRUE(model().closed());
     EXPECT_TRUE(service->calls.empty());
 }
 
 TEST_F(WebScreen, AllowsTracesAndReportsEachNavigationAndTellsTheOutcomeOnce) {
     showPage();
-    EXPECT_EQ(ui.webView->navigate(std::nullopt), NavigationActionPolicy::cancel);
+    EXPECT_EQ(navigate(std::nullopt), NavigationActionPolicy::cancel);
     EXPECT_TRUE(traces.empty());
-    EXPECT_EQ(ui.webView->navigate("https://gw.example/zel/realizarPago"),
-              NavigationActionPolicy::allow);
+    EXPECT_EQ(navigate("https://gw.example/zel/realizarPago"), NavigationActionPolicy::allow);
     EXPECT_EQ(traces, std::vector<std::string>{"https://gw.example/zel/realizarPago"});
 
     const std::string back = returnAddress("REDIR_URL_OK", kAccepted);
     traces.clear();
-    EXPECT_EQ(ui.webView->navigate(back), NavigationActionPolicy::allow);
+    EXPECT_EQ(navigate(back), NavigationActionPolicy::allow);
     EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"});
-    EXPECT_EQ(delegate->decidedWhenTold, std::vector<std::size_t>{3}) << "allowed first";
-    EXPECT_EQ(delegate->closedWhenTold, std::vector<int>{0}) << "told, then closed";
-    EXPECT_EQ(ui.presentation->dismissals, 1);
+    EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{false}) << "told, then closed";
+    EXPECT_TRUE(model().closed());
     ASSERT_EQ(traces.size(), 1u);
     EXPECT_EQ(traces[0], WebViewPaymentFlow::traceableAddress(back));
     EXPECT_EQ(traces[0].find(base64Encode(kAccepted)), std::string::npos)
         << "the card data of the result are not traced";
 
-    EXPECT_EQ(ui.webView->navigate(back), NavigationActionPolicy::allow);
-    ui.webView->navigationDelegate()->didFailNavigation(*ui.webView);
+    EXPECT_EQ(navigate(back), NavigationActionPolicy::allow);
+    model().navigationFailed();
     EXPECT_EQ(delegate->told.size(), 1u) << "one outcome per payment";
-    EXPECT_EQ(ui.presentation->dismissals, 1);
-    EXPECT_TRUE(ui.presentation->alerts.empty());
+    EXPECT_EQ(binding->count(Part::alert), 0u);
 }
 
 TEST_F(WebScreen, KeepsTheMerchantsOwnReturnPageWithTheCloseButton) {
     VantoConfiguration::shared().setAppURLOK("https://shop.example/ok");
     showPage();
-    ui.webView->navigate(returnAddress("https://shop.example/ok", kAccepted) + "&a=1");
+    navigate(returnAddress("https://shop.example/ok", kAccepted) + "&a=1");
     EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"});
-    EXPECT_FALSE(closeButton().hidden);
-    EXPECT_EQ(ui.presentation->dismissals, 0);
+    EXPECT_TRUE(closeButtonShown());
+    EXPECT_FALSE(model().closed());
 
-    ui.webView->navigationDelegate()->didFailNavigation(*ui.webView);
-    EXPECT_TRUE(ui.presentation->alerts.empty()) << "no alert over the reported outcome";
-    closeButton().tap();
-    EXPECT_EQ(ui.presentation->dismissals, 1);
-    EXPECT_EQ(delegate->told.size(), 1u);
+    model().navigationFailed();
+    EXPECT_FALSE(model().alert()) << "no alert over the reported outcome";
+    model().pressCloseButton();
+    EXPECT_TRUE(model().closed());
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"}) << "the outcome was the report";
 }
 
 TEST_F(WebScreen, OffersTheWayOutWhereAPaymentEndsWithoutAnOutcome) {
     showPage();
-    ui.webView->navigate(returnAddress("https://gw.example/pago", R"({"Ds_Response":"OK"})"));
-    EXPECT_TRUE(closeButton().hidden) << "not a return address";
-    ui.webView->navigate(returnAddress("REDIR_URL_KO", R"({"Ds_Response":"OK"})"));
+    model().pressCloseButton();
+    EXPECT_FALSE(model().closed()) << "a hidden close button cannot be pressed";
+    postCardForm();
+    navigate(returnAddress("https://gw.example/pago", R"({"Ds_Response":"OK"})"));
+    EXPECT_FALSE(closeButtonShown()) << "not a return address";
+    navigate(returnAddress("REDIR_URL_KO", R"({"Ds_Response":"OK"})"));
     EXPECT_TRUE(delegate->told.empty());
-    EXPECT_FALSE(closeButton().hidden) << "a result without a readable decision";
+    EXPECT_TRUE(closeButtonShown()) << "a result without a readable decision";
+    model().pressCloseButton();
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 1"}) << "the form was posted";
+    EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{true});
 
-    *toolkit = testing::FakeToolkit();
+    delegate->told.clear();
     show();
     service->answer(WebViewPaymentResponse::fromJSON(R"({"code":0,"desc":"sin datos"})"));
-    EXPECT_TRUE(ui.webView->loaded.empty());
+    EXPECT_FALSE(model().page());
     EXPECT_TRUE(delegate->told.empty());
-    EXPECT_FALSE(closeButton().hidden) << "a signature answer without the page's parameters";
-    EXPECT_FALSE(ui.webIndicator->animating);
+    EXPECT_TRUE(closeButtonShown()) << "a signature answer without the page's parameters";
+    EXPECT_FALSE(model().busy());
+    model().pressCloseButton();
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 0"}) << "nothing was posted";
+    delegate->told.clear();
 
-    *toolkit = testing::FakeToolkit();
     show();
     VantoConfiguration::shared().setAppURLKO("https://shop.example/ko");
     service->answer(WebViewPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
     EXPECT_EQ(delegate->told, std::vector<std::string>{"KO 9999 x"});
-    EXPECT_FALSE(closeButton().hidden);
-    EXPECT_EQ(ui.presentation->dismissals, 0);
+    EXPECT_TRUE(closeButtonShown());
+    EXPECT_FALSE(model().closed());
 
-    *toolkit = testing::FakeToolkit();
     show();
     screen->setDelegate(nullptr);
     service->fail(SDKError::wrongStatusCode(500));
-    EXPECT_EQ(ui.presentation->dismissals, 1) << "without a delegate the screen still closes";
+    EXPECT_TRUE(model().closed()) << "without a delegate the screen still closes";
 }
 
 TEST_F(WebScreen, ReadsEachFinishedPageForTheGatewaysRefusal) {
     showPage();
-    auto& navigation = *ui.webView->navigationDelegate();
-    navigation.didStartProvisionalNavigation(*ui.webView);
+    model().navigationStarted();
     EXPECT_EQ(traces, std::vector<std::string>{"Navigation Start" + std::string(17, '.')});
-    EXPECT_TRUE(ui.webIndicator->animating);
+    EXPECT_TRUE(model().busy());
 
-    ui.webView->finish(std::string("<p>Bienvenido</p>"));
-    EXPECT_FALSE(ui.webIndicator->animating);
-    EXPECT_TRUE(closeButton().hidden);
+    finish(std::string("<p>Bienvenido</p>"));
+    EXPECT_FALSE(model().busy());
+    EXPECT_FALSE(closeButtonShown());
     EXPECT_EQ(traces.back(), "Navigation Finish" + std::string(25, '.'));
-    ui.webView->finish(42.0);
-    ui.webView->finish(std::nullopt);
-    EXPECT_TRUE(closeButton().hidden) << "a result that is not a text is ignored";
+    finish(42.0);
+    finish(std::nullopt);
+    EXPECT_FALSE(closeButtonShown()) << "a result that is not a text is ignored";
 
-    ui.webView->finish(std::nullopt, platform::ui::ScriptError{"no page"});
-    EXPECT_FALSE(closeButton().hidden) << "a page that cannot be read";
+    finish(std::nullopt, platform::ui::ScriptError{"no page"});
+    EXPECT_TRUE(closeButtonShown()) << "a page that cannot be read";
 
-    *toolkit = testing::FakeToolkit();
     showPage();
-    ui.webView->finish(std::string("<h1>Error en datos enviados. Contacte con su comercio</h1>"));
-    EXPECT_FALSE(closeButton().hidden);
-    EXPECT_TRUE(delegate->told.empty());
-    EXPECT_EQ(ui.presentation->dismissals, 0);
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 0"})
+        << "the first screen, let go of";
+    finish(std::string("<h1>Error en datos enviados. Contacte con su comercio</h1>"));
+    EXPECT_TRUE(closeButtonShown());
+    EXPECT_EQ(delegate->told.size(), 1u);
+    EXPECT_FALSE(model().closed());
 }
 
 TEST_F(WebScreen, AFailedPageRaisesTheAlertWhoseButtonClosesWithoutAnOutcome) {
     showPage();
-    ui.webView->navigationDelegate()->didFailProvisionalNavigation(*ui.webView);
-    ui.webView->navigationDelegate()->didFailNavigation(*ui.webView);
-    ASSERT_EQ(ui.presentation->alerts.size(), 1u) << "one alert at a time";
-    const auto& alert = ui.presentation->alerts[0];
+    postCardForm();
+    model().navigationFailed();
+    model().navigationFailed();
+    ASSERT_EQ(binding->count(Part::alert), 1u) << "one alert at a time";
+    ASSERT_TRUE(model().alert());
+    const auto& alert = *model().alert();
     EXPECT_EQ(alert.title, "ERROR 404");
     EXPECT_EQ(alert.message,
               "Página no encontrada \n No ha sido posible encontrar el contenido solicitado en "
@@ -225,30 +255,61 @@ TEST_F(WebScreen, AFailedPageRaisesTheAlertWhoseButtonClosesWithoutAnOutcome) {
     ASSERT_EQ(alert.actions.size(), 1u);
     EXPECT_EQ(alert.actions[0].title, "Aceptar");
     EXPECT_EQ(alert.actions[0].style, platform::ui::AlertActionStyle::defaultStyle);
-    EXPECT_EQ(ui.presentation->dismissals, 0);
-    alert.actions[0].handler();
-    EXPECT_EQ(ui.presentation->dismissals, 1);
-    EXPECT_TRUE(delegate->told.empty());
+    EXPECT_FALSE(model().closed());
+    model().pressAlertButton(0);
+    EXPECT_FALSE(model().alert());
+    EXPECT_TRUE(model().closed());
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 1"}) << "the form was posted";
 
-    ui.webView->navigate(returnAddress("REDIR_URL_KO", kAccepted));
-    EXPECT_TRUE(delegate->told.empty()) << "the cardholder closed the screen";
+    navigate(returnAddress("REDIR_URL_KO", kAccepted));
+    screen.reset();
+    EXPECT_EQ(delegate->told.size(), 1u) << "the notice was the report";
 }
 
-TEST_F(WebScreen, APageThatArrivesForAClosedOrGoneScreenIsNotLoaded) {
+TEST_F(WebScreen, AScreenClosedByHandOrLetGoOfEndsWithoutAnOutcomeAndLoadsNoPage) {
     show();
-    screen->closeButtonClicked();
-    EXPECT_EQ(ui.presentation->dismissals, 1);
+    model().requestClose();
+    EXPECT_TRUE(model().closed());
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 0"});
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
-    EXPECT_TRUE(ui.webView->loaded.empty());
-    EXPECT_TRUE(delegate->told.empty());
+    EXPECT_FALSE(model().page());
+    EXPECT_EQ(delegate->told.size(), 1u);
 
-    *toolkit = testing::FakeToolkit();
     show();
     std::weak_ptr<WebViewPaymentController> gone = screen;
+    const auto kept = screen->viewModel();
     screen.reset();
     EXPECT_TRUE(gone.expired()) << "the signature request in flight does not hold the screen";
+    EXPECT_EQ(delegate->told, (std::vector<std::string>{"closed 0", "closed 0"}));
+    EXPECT_TRUE(kept->closed());
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
-    EXPECT_TRUE(ui.webView->loaded.empty());
+    EXPECT_FALSE(kept->page());
+    EXPECT_EQ(delegate->told.size(), 2u);
+}
+
+TEST_F(WebScreen, TheApplicationMayLetGoOfTheScreenInsideAReport) {
+    delegate->onReport = [this] { screen.reset(); };
+    const auto endsWith = [this](
+                              const std::function<void(platform::ui::PaymentPageViewModel&)>& end,
+                              const std::string& report) {
+        delegate->told.clear();
+        showPage();
+        const auto model = screen->viewModel();
+        end(*model);
+        EXPECT_FALSE(screen) << report;
+        EXPECT_EQ(delegate->told, std::vector<std::string>{report});
+        EXPECT_TRUE(model->closed()) << report;
+    };
+    endsWith(
+        [](auto& model) { model.decideNavigation({returnAddress("REDIR_URL_OK", kAccepted)}); },
+        "OK 0");
+    endsWith(
+        [](auto& model) {
+            model.navigationFailed();
+            model.pressAlertButton(0);
+        },
+        "closed 0");
+    endsWith([](auto& model) { model.requestClose(); }, "closed 0");
 }
 
 }  // namespace

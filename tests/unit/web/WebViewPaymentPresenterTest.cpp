@@ -112,10 +112,11 @@ TEST_F(WebPresenter, RefusesWhatCannotBeSentAndPassesOnTheScreensRequests) {
     presenter->cancelPaymentIncorrectAmount();
     presenter->errorLoadingWebView();
     presenter->showErrorFailLoadURLRequest();
+    presenter->closedWithoutOutcome(true);
     const std::string refused = "KO 5548 El importe tiene que ser igual o mayor de 0,00 0";
     EXPECT_EQ(view->told, (std::vector<std::string>{refused, refused, refused, refused,
                                                     "KO 5548 Error interno de la librería. 0",
-                                                    refused, "dismiss", "failed"}));
+                                                    refused, "dismiss", "failed", "closed 1"}));
     EXPECT_TRUE(service->calls.empty()) << "nothing was sent";
 }
 

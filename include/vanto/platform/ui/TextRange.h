@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "vanto/Export.h"
+#include "vanto/platform/SecretText.h"
 
 namespace vanto::platform::ui {
 
@@ -24,9 +24,9 @@ struct VANTO_EXPORT TextRange {
 VANTO_EXPORT std::size_t utf16Length(std::string_view text);
 
 /// UTF-8 `text` with the characters in `range` (UTF-16 units) replaced by `replacement`: the
-/// preview of an edit. None when the range ends past the text or either of its ends falls
-/// inside a character, splitting a pair of UTF-16 units.
-VANTO_EXPORT std::optional<std::string> replacingCharacters(std::string_view text, TextRange range,
-                                                            std::string_view replacement);
+/// preview of an edit, as secret text since it is mostly card data. None when the range ends past
+/// the text or either of its ends falls inside a character, splitting a pair of UTF-16 units.
+VANTO_EXPORT std::optional<SecretText> replacingCharacters(std::string_view text, TextRange range,
+                                                           std::string_view replacement);
 
 }  // namespace vanto::platform::ui

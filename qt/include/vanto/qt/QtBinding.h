@@ -8,9 +8,6 @@ class QWidget;
 
 namespace vanto {
 class BaseViewController;
-namespace platform::ui {
-class View;
-}
 }  // namespace vanto
 
 namespace vanto::qt {
@@ -18,12 +15,12 @@ namespace vanto::qt {
 /// The Qt 6 binding of the payment screens: the card-entry screen on Qt Widgets, the payment web
 /// page on Qt WebEngine.
 ///
-/// While a QtBinding exists, the screens created draw through Qt (it is the toolkit of
-/// platform::ui::setToolkit) and the library's main queue runs on the Qt event loop
-/// (platform::MainQueue::setExecutor), so the outcomes of payments arrive there. Create it after
-/// the QApplication, on its thread, before the first screen; keep one at a time; destroy it
-/// before the QApplication and after the screens. Destroying it takes the toolkit away and gives
-/// the main queue back to the library's own run loop, with whatever was still waiting on it.
+/// While a QtBinding exists, present() draws the screens with Qt, from their view models, and
+/// the library's main queue runs on the Qt event loop (platform::MainQueue::setExecutor), so the
+/// outcomes of payments arrive there. Create it after the QApplication, on its thread, before the
+/// first screen is presented; keep one at a time; destroy it before the QApplication and after
+/// the screens. Destroying it gives the main queue back to the library's own run loop, with
+/// whatever was still waiting on it.
 ///
 /// The payment pages run in Qt WebEngine's default profile, which keeps nothing on disk. A server
 /// certificate that the system does not trust is accepted only when it chains to one of the
@@ -31,9 +28,9 @@ namespace vanto::qt {
 /// (platform::URLSessionConfiguration::defaultSessionConfiguration().additionalTrustAnchors), for
 /// the host the page was asked from.
 ///
-/// Card data typed into the card-entry screen stay in its three line edits only: each edit is
-/// decided by the screen's input rules before it shows, the undo history of the fields is cleared
-/// at every change, and every text a field lets go of is overwritten first.
+/// Card data typed into the card-entry screen stay in its three line edits only: each edit goes to
+/// the screen's input rules as secret text and is decided before it shows, the undo history of the
+/// fields is cleared at every change, and every text a field lets go of is overwritten first.
 class VANTO_QT_EXPORT QtBinding {
   public:
     QtBinding();
@@ -46,20 +43,17 @@ class VANTO_QT_EXPORT QtBinding {
     std::unique_ptr<Private> d_;
 };
 
-/// Shows `screen` in a window of its own and drives its life cycle: loads its elements if needed,
-/// shows the window and, on the next turn of the event loop, tells the screen it appeared. The
-/// screen closes the window itself when its payment has ended. A window closed by hand takes the
-/// screen's own way out: the card-entry screen's cancel (not while a payment is being sent), the
-/// web page's close button. Returns the window, which belongs to the screen and goes when the
-/// screen goes; null when the screen was not made while a QtBinding existed.
+/// Shows `screen` (a DirectPaymentViewController or a WebViewPaymentController) in a window of its
+/// own and drives its life cycle: sets it up if needed, shows the window drawn from its view
+/// model and, on the next turn of the event loop, tells the screen it appeared. The screen closes
+/// the window itself when its payment has ended. A window closed by hand is the screen's own way
+/// out: the card-entry screen's cancel (not while a payment is being sent), the web page's close.
+/// Returns the window, which belongs to the screen and goes when the screen goes; null without a
+/// QtBinding.
 VANTO_QT_EXPORT QWidget* present(const std::shared_ptr<BaseViewController>& screen);
 
-/// The window of a screen whose elements are loaded; null otherwise.
+/// The window of a screen that was presented; null otherwise. The card-entry screen's fields are
+/// its QLineEdits, which assistive technologies know by their captions.
 VANTO_QT_EXPORT QWidget* windowOf(const BaseViewController& screen);
-
-/// The widget that draws a screen's element (a field, a button, a caption...), for an application
-/// that wants to reach it, to give a field the focus for instance; null for an element that the
-/// binding did not make, or whose widget has gone.
-VANTO_QT_EXPORT QWidget* widgetOf(const platform::ui::View* element);
 
 }  // namespace vanto::qt

@@ -1,54 +1,56 @@
-// The binding's web view as the screens' port sees it: what load() sends, what a navigation
-// decision does, what scripts give back, time-outs and certificates.
-#include <QTest>
-
+// The binding's window of the payment web page as the screen's view model sees it: what a page
+// request sends, what a navigation decision does, what scripts give back, time-outs and
+// certificates.
+#include "PageWindow.h"
 #include "UiTest.h"
-#include "vanto/platform/ui/Toolkit.h"
+#include "Widgets.h"
 
 namespace vanto {
 namespace {
 
 using namespace std::chrono_literals;
 using platform::ui::NavigationActionPolicy;
+using platform::ui::PaymentPageViewModel;
 using platform::ui::ScriptValue;
-using testing::waitFor;
 
-// Follows a web view's navigations: "decide <address>", "start", "finish", "fail",
-// "fail before".
-class NavigationLog final : public platform::ui::WebViewNavigationDelegate {
+// Stands for the screen's logic: follows the navigations as "decide <address>", "start",
+// "finish", "fail", deciding each with `policy`.
+class NavigationLog final : public testing::Changes, public PaymentPageViewModel::Inputs {
   public:
-    void decidePolicyFor(platform::ui::WebView&, const std::optional<std::string>& address,
-                         const DecisionHandler& decisionHandler) override {
-        events.push_back("decide " + address.value_or("(none)"));
-        decisionHandler(policy);
+    NavigationActionPolicy navigationDecided(
+        const platform::ui::NavigationAction& action) override {
+        log("decide " + action.address.value_or("(none)") + (action.submitsForm ? " form" : ""));
+        return policy;
     }
-    void didStartProvisionalNavigation(platform::ui::WebView&) override {
-        events.push_back("start");
-    }
-    void didFinishNavigation(platform::ui::WebView&) override { events.push_back("finish"); }
-    void didFailNavigation(platform::ui::WebView&) override { events.push_back("fail"); }
-    void didFailProvisionalNavigation(platform::ui::WebView&) override {
-        events.push_back("fail before");
-    }
+    void navigationStarted() override { log("start"); }
+    void navigationFinished() override { log("finish"); }
+    void navigationFailed() override { log("fail"); }
+    void closeButtonPressed() override {}
+    void closeRequested() override {}
+    void appeared() override {}
 
     bool ended() const {
-        return !events.empty() && (events.back() == "finish" || events.back().starts_with("fail"));
+        return !events.empty() && (events.back() == "finish" || events.back() == "fail");
     }
 
     NavigationActionPolicy policy = NavigationActionPolicy::allow;
     std::vector<std::string> events;
+
+  private:
+    void log(std::string event) {
+        events.push_back(std::move(event));
+        notify();
+    }
 };
 
-class WebViewPort : public testing::UiTest {
+class PageWindow : public testing::UiTest {
   protected:
     void SetUp() override {
         UiTest::SetUp();
-        webView = platform::ui::toolkit()->makeWebView();
-        ASSERT_TRUE(webView);
-        webView->setNavigationDelegate(log);
+        qt::detail::PageWindow::of(model).window()->show();
     }
     void TearDown() override {
-        webView.reset();
+        model.reset();
         gateway().setFaultForAll(std::nullopt);
         UiTest::TearDown();
     }
@@ -70,22 +72,24 @@ class WebViewPort : public testing::UiTest {
     };
     Evaluated evaluate(const std::string& script) {
         auto evaluated = std::make_shared<Evaluated>();
-        webView->evaluateJavaScript(script, [evaluated](auto result, auto error) {
+        const auto answered = std::make_shared<testing::Changes>();
+        model->evaluate(script, [evaluated, answered](auto result, auto error) {
             evaluated->result = std::move(result);
             evaluated->error = std::move(error);
             ++evaluated->calls;
+            answered->notify();
         });
-        EXPECT_TRUE(waitFor([&] { return evaluated->calls > 0; }, 10s)) << script;
+        EXPECT_TRUE(answered->waitFor([&] { return evaluated->calls > 0; })) << script;
         return *evaluated;
     }
 
     std::shared_ptr<NavigationLog> log = std::make_shared<NavigationLog>();
-    std::shared_ptr<platform::ui::WebView> webView;
+    std::shared_ptr<PaymentPageViewModel> model = std::make_shared<PaymentPageViewModel>(log);
 };
 
-TEST_F(WebViewPort, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFinished) {
-    webView->load(pagePost("Ds_SignatureVersion=x"));
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+TEST_F(PageWindow, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFinished) {
+    model->load(pagePost("Ds_SignatureVersion=x"));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     const std::vector<std::string> expected = {
         "decide " + gateway().baseUrl() + "/zel/realizarPago", "start", "finish"};
     EXPECT_EQ(log->events, expected);
@@ -111,44 +115,44 @@ TEST_F(WebViewPort, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFini
     EXPECT_NE(thrown.error->description.find("TypeError"), std::string::npos);
 }
 
-TEST_F(WebViewPort, ACancelledNavigationNeverLeaves) {
+TEST_F(PageWindow, ACancelledNavigationNeverLeaves) {
     log->policy = NavigationActionPolicy::cancel;
-    webView->load(pagePost("a=b"));
-    ASSERT_TRUE(waitFor([&] { return !log->events.empty(); }, 10s));
+    model->load(pagePost("a=b"));
+    ASSERT_TRUE(log->waitFor([&] { return !log->events.empty(); }, testing::kStepBound));
     // Loaded next, an allowed page shows that the first went nowhere meanwhile.
     log->policy = NavigationActionPolicy::allow;
-    webView->load(pagePost("c=d"));
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    model->load(pagePost("c=d"));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     const auto requests = gateway().requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests.front().body, "c=d");
 }
 
-TEST_F(WebViewPort, APageSlowerThanItsTimeOutFailsBeforeItArrives) {
+TEST_F(PageWindow, APageSlowerThanItsTimeOutFails) {
     gateway().setFaultForAll(sandbox::Fault::delayed(20s));
     auto request = pagePost("a=b");
     request.timeoutInterval = 1.0;
-    webView->load(request);
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 15s));
-    EXPECT_EQ(log->events.back(), "fail before");
+    model->load(std::move(request));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kStepBound));
+    EXPECT_EQ(log->events.back(), "fail");
 }
 
-TEST_F(WebViewPort, ACertificateIsTakenOnlyWhenItChainsToAnAnchorOfTheApplication) {
+TEST_F(PageWindow, ACertificateIsTakenOnlyWhenItChainsToAnAnchorOfTheApplication) {
     sandbox::SandboxOptions options;
     options.logRequests = false;
     sandbox::SandboxGateway stranger(options);
     ASSERT_TRUE(stranger.start()) << stranger.lastError();
-    platform::URLRequest request(stranger.baseUrl() + "/sandbox/REDIR_URL_OK");
+    const std::string address = stranger.baseUrl() + "/sandbox/REDIR_URL_OK";
 
-    webView->load(request);  // the anchors are the suite's own sandbox's only
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
-    EXPECT_EQ(log->events.back(), "fail before");
+    model->load(platform::URLRequest(address));  // the anchors are the suite's own sandbox's only
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
+    EXPECT_EQ(log->events.back(), "fail");
     EXPECT_TRUE(stranger.requests().empty()) << "a request went to an untrusted server";
 
     trustOnly(stranger.certificatePem());
     log->events.clear();
-    webView->load(request);
-    ASSERT_TRUE(waitFor([&] { return log->ended(); }, 30s));
+    model->load(platform::URLRequest(address));
+    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
     EXPECT_EQ(log->events.back(), "finish");
     EXPECT_EQ(stranger.requests().size(), 1u);
 }

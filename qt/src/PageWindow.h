@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+
+#include <QPointer>
+
+#include "vanto/platform/ui/PaymentPageViewModel.h"
+
+class QMessageBox;
+class QPushButton;
+class QTimer;
+class QWebEngineLoadingInfo;
+
+namespace vanto::qt::detail {
+
+namespace ui = platform::ui;
+
+class BusyIndicator;
+class PaymentWebView;
+class ScreenWindow;
+
+/// The payment web page on Qt WebEngine: a window filled by a web view, with the activity
+/// indicator in its middle and the close button over its top-left corner, drawn from the screen's
+/// view model, which it observes and which owns it. It hands the model every navigation the page
+/// makes (decided at once), each start, finish and failure, the scripts' answers and what the
+/// cardholder presses. The window goes when this does.
+///
+/// A page is loaded as a QWebEngineHttpRequest: the field that the browser computes from the
+/// request itself (Content-Length) is left to it; a cache policy that ignores cached data asks
+/// for a fresh page; the time-out stops a page that has not finished loading by then, as a failed
+/// navigation. A script runs in the page's main world; an exception it throws is its error.
+class PageWindow final : public ui::PaymentPageViewModel::Observer {
+  public:
+    /// The window drawing `model`, made and set as its observer when it has none.
+    static PageWindow& of(const std::shared_ptr<ui::PaymentPageViewModel>& model);
+    ~PageWindow() override;
+    PageWindow(const PageWindow&) = delete;
+    PageWindow& operator=(const PageWindow&) = delete;
+
+    ScreenWindow* window() const { return window_; }
+    void changed(ui::PaymentPageViewModel::Part part) override;
+
+  private:
+    explicit PageWindow(const std::shared_ptr<ui::PaymentPageViewModel>& model);
+    void build();
+    void connectInputs();
+    void loadingChanged(const QWebEngineLoadingInfo& loading);
+    void drawCloseButton(const ui::PaymentPageViewModel& model);
+    void drawAlert(const ui::PaymentPageViewModel& model);
+    void load(const platform::URLRequest& page);
+    void run(const ui::PageScript& script);
+
+    std::weak_ptr<ui::PaymentPageViewModel> model_;
+    QPointer<ScreenWindow> window_;
+    // The window's widgets and timer, which go with it.
+    PaymentWebView* view_ = nullptr;
+    BusyIndicator* indicator_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QTimer* timeout_ = nullptr;
+    QPointer<QMessageBox> alert_;
+};
+
+}  // namespace vanto::qt::detail
