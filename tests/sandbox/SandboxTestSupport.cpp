@@ -135,10 +135,13 @@ std::optional<Envelope> readEnvelope(const std::string& body) {
 }
 
 std::string signedEnvelope(const nlohmann::ordered_json& message) {
-    const std::string text = message.dump();
+    return signedText(message.dump());
+}
+
+std::string signedText(const std::string& mensaje) {
     nlohmann::ordered_json envelope;
-    envelope["mensaje"] = text;
-    envelope["firma"] = sha256(text + SandboxGateway::defaultMerchant().signingCredential);
+    envelope["mensaje"] = mensaje;
+    envelope["firma"] = sha256(mensaje + SandboxGateway::defaultMerchant().signingCredential);
     return envelope.dump();
 }
 

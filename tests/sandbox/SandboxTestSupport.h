@@ -57,6 +57,8 @@ std::optional<Envelope> readEnvelope(const std::string& body);
 
 /// A request envelope around `message`, signed with the default merchant's credential.
 std::string signedEnvelope(const nlohmann::ordered_json& message);
+/// The same around a message given as its text.
+std::string signedText(const std::string& mensaje);
 
 /// Standard Base64 of HMAC-SHA256, computed here independently of the sandbox.
 std::string hmacBase64(const std::string& key, const std::string& data);
