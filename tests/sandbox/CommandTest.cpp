@@ -1,0 +1,270 @@
+// `vanto sandbox` as a process, the way scripts and integrators run it: its start-up line, paying
+// through it with `vanto pay`, stopping it with a payment held, its console when nobody reads it,
+// and what it prints about requests and a recording it cannot write.
+
+#ifdef VANTO_CLI_PATH
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "SandboxTestSupport.h"
+
+extern char** environ;
+
+namespace vanto::sandbox::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+/// A child process of the test with pipes to its standard streams.
+struct Child {
+    pid_t pid = -1;
+    int in = -1;
+    int out = -1;
+    int err = -1;
+
+    /// Waits for the child to end, at most `limit` (then kills it); its exit status, or none
+    /// when it had to be killed or ended by a signal.
+    std::optional<int> waitForExit(std::chrono::milliseconds limit) {
+        const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        pollfd ended{handle, POLLIN, 0};
+        const bool inTime = handle >= 0 && ::poll(&ended, 1, static_cast<int>(limit.count())) == 1;
+        if (!inTime) {
+            ::kill(pid, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        for (const int fd : {handle, in, out, err}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        pid = -1;
+        return inTime && WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
+    }
+
+    Child() = default;
+    Child(Child&& other) noexcept { *this = std::move(other); }
+    Child& operator=(Child&& other) noexcept {
+        std::swap(pid, other.pid);
+        std::swap(in, other.in);
+        std::swap(out, other.out);
+        std::swap(err, other.err);
+        return *this;
+    }
+    ~Child() {
+        if (pid > 0) {
+            waitForExit(0ms);
+        }
+    }
+};
+
+/// Starts `vanto` with `arguments`, its three standard streams on pipes.
+Child spawnVanto(const std::vector<std::string>& arguments) {
+    int in[2], out[2], err[2];
+    Child child;
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+        ::pipe2(err, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "no pipes";
+        return child;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    std::vector<char*> argv = {const_cast<char*>(VANTO_CLI_PATH)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    if (posix_spawn(&child.pid, VANTO_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+        ADD_FAILURE() << "cannot start " << VANTO_CLI_PATH;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    child.in = in[1];
+    child.out = out[0];
+    child.err = err[0];
+    return child;
+}
+
+/// Reads from `fd` into `text` until it holds `marker` (with an empty marker, until the end of
+/// the stream), for at most ten seconds.
+bool readUntil(int fd, std::string& text, const std::string& marker) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    char buffer[4096];
+    while (marker.empty() || text.find(marker) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd descriptor{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) {
+            return false;
+        }
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            return marker.empty() && count == 0;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+/// A `vanto sandbox` process and what its start-up line said.
+struct SandboxCommand {
+    Child child;
+    std::string printed;
+    nlohmann::json started;
+
+    explicit SandboxCommand(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "sandbox");
+        child = spawnVanto(arguments);
+        if (!readUntil(child.out, printed, "\n")) {
+            ADD_FAILURE() << "no start-up line";
+            return;
+        }
+        started = nlohmann::json::parse(printed.substr(0, printed.find('\n')), nullptr, false);
+    }
+
+    std::string field(const char* name) const {
+        const auto details = started.is_object() ? started.find("vanto_sandbox") : started.end();
+        if (details == started.end() || !details->contains(name) || !(*details)[name].is_string()) {
+            return "";
+        }
+        return (*details)[name].get<std::string>();
+    }
+    int port() const {
+        const std::string authority = field("authority");
+        return std::atoi(authority.substr(authority.rfind(':') + 1).c_str());
+    }
+    std::string certificate() const {
+        std::ifstream file(field("certificate_file"));
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+};
+
+/// `vanto pay` through the sandbox at `authority`, trusting `certificateFile`, with the accepted
+/// test card and the security code on standard input.
+Child payThrough(const SandboxCommand& sandbox, const std::string& order) {
+    Child pay =
+        spawnVanto({"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
+                    "--trust", sandbox.field("certificate_file"), "--card", "4000000000000002",
+                    "--expiry", "12/30", "--cvv", "-", "--amount", "1", "--order", order});
+    EXPECT_EQ(::write(pay.in, "123\n", 4), 4);
+    ::close(pay.in);
+    pay.in = -1;
+    return pay;
+}
+
+std::string lastLine(const std::string& text) {
+    const std::size_t end = text.find_last_not_of('\n');
+    if (end == std::string::npos) {
+        return "";
+    }
+    const std::size_t start = text.rfind('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
+}
+
+TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
+    const std::string certificateFile = temporaryPath("command-cert.pem");
+    const std::string recordFile = temporaryPath("command-record.jsonl");
+    std::remove(recordFile.c_str());
+    SandboxCommand sandbox({"--cert-out", certificateFile, "--record", recordFile});
+    EXPECT_TRUE(
+        std::regex_match(sandbox.field("address"), std::regex(R"(https://127\.0\.0\.1:\d+)")));
+    EXPECT_EQ(sandbox.field("address"), "https://" + sandbox.field("authority"));
+    EXPECT_EQ(sandbox.field("certificate_file"), certificateFile);
+    EXPECT_EQ(sandbox.started["vanto_sandbox"]["pid"], sandbox.child.pid);
+    ASSERT_TRUE(readUntil(sandbox.child.out, sandbox.printed, "-----END CERTIFICATE-----\n"));
+    EXPECT_NE(sandbox.printed.find(sandbox.certificate()), std::string::npos)
+        << "the file holds the certificate printed";
+    EXPECT_NE(sandbox.printed.find("ending in 0044"), std::string::npos);
+    EXPECT_EQ(sandbox.printed.find("4000000000000002"), std::string::npos);
+
+    Child accepted = payThrough(sandbox, "CMD1");
+    std::string acceptedOut;
+    readUntil(accepted.out, acceptedOut, "");
+    EXPECT_EQ(accepted.waitForExit(60s), 0);
+    EXPECT_NE(lastLine(acceptedOut).find(R"("code":0,)"), std::string::npos) << acceptedOut;
+
+    Child held = payThrough(sandbox, "FAULT_DELAY_100000");
+    EXPECT_TRUE(readUntil(sandbox.child.out, sandbox.printed, "answer held for 100000 ms"));
+    ::kill(sandbox.child.pid, SIGTERM);
+    EXPECT_EQ(sandbox.child.waitForExit(10s), 0) << "ends at once, cleanly";
+    std::string heldOut;
+    readUntil(held.out, heldOut, "");
+    EXPECT_EQ(held.waitForExit(60s), 1) << "a refused payment";
+    EXPECT_EQ(lastLine(heldOut).find(R"("code":0,)"), std::string::npos) << heldOut;
+
+    std::ifstream recorded(recordFile);
+    std::string line;
+    ASSERT_TRUE(std::getline(recorded, line)) << "nothing recorded in " << recordFile;
+    EXPECT_EQ(nlohmann::json::parse(line, nullptr, false)["path"], kDirectPath);
+}
+
+TEST(SandboxCommand, KeepsAnsweringWhenNobodyReadsItsOutputAndStillStops) {
+    SandboxCommand sandbox({"--cert-out", temporaryPath("unread-cert.pem")});
+    ASSERT_GT(sandbox.port(), 0) << sandbox.printed;
+    // From here on nobody reads its output: the pipe fills after some thousand lines.
+    auto client = trustingClient("127.0.0.1", sandbox.port(), sandbox.certificate());
+    client->set_read_timeout(10);
+    client->set_keep_alive(true);
+    for (int i = 0; i < 3000; ++i) {
+        const httplib::Result answer = client->Get("/nowhere");
+        ASSERT_TRUE(answer && answer->status == 404) << "request " << i << " went unanswered";
+    }
+    client.reset();
+    ::kill(sandbox.child.pid, SIGTERM);
+    EXPECT_EQ(sandbox.child.waitForExit(10s), 0);
+}
+
+TEST(SandboxCommand, PrintsRequestsEscapedAndMaskedAndReportsARecordingItCannotWrite) {
+    SandboxCommand sandbox({"--cert-out", temporaryPath("full-cert.pem"), "--record", "/dev/full"});
+    ASSERT_GT(sandbox.port(), 0) << sandbox.printed;
+    auto client = trustingClient("127.0.0.1", sandbox.port(), sandbox.certificate());
+    for (const char* path : {"/tarjeta/4000000000000002/%1B%5B2J", "/otra"}) {
+        const httplib::Result answer = client->Get(path);
+        ASSERT_TRUE(answer) << path;
+        EXPECT_EQ(answer->status, 404);
+    }
+    ASSERT_TRUE(readUntil(sandbox.child.out, sandbox.printed, "GET /otra 404"));
+    EXPECT_NE(sandbox.printed.find("GET /tarjeta/************0002/\\x1B[2J 404"), std::string::npos)
+        << sandbox.printed;
+    EXPECT_EQ(sandbox.printed.find('\x1B'), std::string::npos) << "no control byte in clear";
+
+    ::kill(sandbox.child.pid, SIGTERM);
+    std::string errors;
+    readUntil(sandbox.child.err, errors, "");
+    EXPECT_EQ(sandbox.child.waitForExit(10s), 0);
+    std::istringstream lines(errors);
+    std::vector<std::string> errorLines;
+    for (std::string line; std::getline(lines, line);) {
+        errorLines.push_back(line);
+    }
+    ASSERT_EQ(errorLines.size(), 2u) << "one report for the kind of failure, one count: " << errors;
+    EXPECT_NE(errorLines[0].find("/dev/full: No space left on device"), std::string::npos);
+    EXPECT_NE(errorLines[1].find("2 requests could not be written"), std::string::npos);
+
+    Child unopenable = spawnVanto({"sandbox", "--record", "/nonexistent-directory/record"});
+    std::string reason;
+    readUntil(unopenable.err, reason, "");
+    EXPECT_EQ(unopenable.waitForExit(10s), 1);
+    EXPECT_NE(reason.find("/nonexistent-directory/record"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vanto::sandbox::testing
+
+#endif
