@@ -247,7 +247,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
 
     void respond() {
-        shared_.service.handle(request_, response_);
+        try {
+            shared_.service.handle(request_, response_);
+        } catch (...) {  // the random generator failed: the request cannot be served
+            response_ = HttpResponse();
+            response_.status = 500;
+            response_.setContent("Error interno de la pasarela de pruebas\n",
+                                 "text/plain; charset=utf-8");
+        }
         if (response_.status < 200 || response_.status > 599) {
             response_.status = 500;  // a 1xx would leave the client waiting for the real answer
         }

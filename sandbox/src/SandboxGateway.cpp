@@ -164,8 +164,8 @@ struct SandboxGateway::Impl : detail::HttpService {
         route(request)(exchange);
     }
 
-    /// The kept requests as a JSON array, written one record at a time from the shared copies,
-    /// with how many were dropped from memory and how many the record file lost in header fields.
+    /// The kept requests as a JSON array, written one record at a time from the shared records;
+    /// header fields say how many were dropped from memory and how many the record file lost.
     void answerRecorded(HttpResponse& response) const {
         std::string list = "[";
         for (const auto& request : state.recordedShared()) {
