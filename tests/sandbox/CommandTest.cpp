@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <regex>
 #include <sstream>
 
@@ -26,12 +27,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-/// A child process of the test with pipes to its standard streams.
+/// A child process of the test with pipes to its standard streams; killed if still running when
+/// the object goes.
 struct Child {
     pid_t pid = -1;
-    int in = -1;
-    int out = -1;
-    int err = -1;
+    int in = -1, out = -1, err = -1;
 
     /// Waits for the child to end, at most `limit` (then kills it); its exit status, or none
     /// when it had to be killed or ended by a signal.
@@ -43,24 +43,11 @@ struct Child {
             ::kill(pid, SIGKILL);
         }
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        ::waitpid(std::exchange(pid, -1), &status, 0);
         for (const int fd : {handle, in, out, err}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
+            ::close(fd);
         }
-        pid = -1;
         return inTime && WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-    }
-
-    Child() = default;
-    Child(Child&& other) noexcept { *this = std::move(other); }
-    Child& operator=(Child&& other) noexcept {
-        std::swap(pid, other.pid);
-        std::swap(in, other.in);
-        std::swap(out, other.out);
-        std::swap(err, other.err);
-        return *this;
     }
     ~Child() {
         if (pid > 0) {
@@ -70,9 +57,9 @@ struct Child {
 };
 
 /// Starts `vanto` with `arguments`, its three standard streams on pipes.
-Child spawnVanto(const std::vector<std::string>& arguments) {
+std::unique_ptr<Child> spawnVanto(const std::vector<std::string>& arguments) {
+    auto child = std::make_unique<Child>();
     int in[2], out[2], err[2];
-    Child child;
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
         ::pipe2(err, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "no pipes";
@@ -80,24 +67,23 @@ Child spawnVanto(const std::vector<std::string>& arguments) {
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    for (const auto& [fd, to] :
+         {std::pair{in[0], STDIN_FILENO}, {out[1], STDOUT_FILENO}, {err[1], STDERR_FILENO}}) {
+        posix_spawn_file_actions_adddup2(&actions, fd, to);
+    }
     std::vector<char*> argv = {const_cast<char*>(VANTO_CLI_PATH)};
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    if (posix_spawn(&child.pid, VANTO_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
-        ADD_FAILURE() << "cannot start " << VANTO_CLI_PATH;
-    }
+    EXPECT_EQ(posix_spawn(&child->pid, VANTO_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    child.in = in[1];
-    child.out = out[0];
-    child.err = err[0];
+    for (const int fd : {in[0], out[1], err[1]}) {
+        ::close(fd);
+    }
+    child->in = in[1];
+    child->out = out[0];
+    child->err = err[0];
     return child;
 }
 
@@ -124,26 +110,20 @@ bool readUntil(int fd, std::string& text, const std::string& marker) {
 
 /// A `vanto sandbox` process and what its start-up line said.
 struct SandboxCommand {
-    Child child;
+    std::unique_ptr<Child> child;
     std::string printed;
     nlohmann::json started;
 
     explicit SandboxCommand(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "sandbox");
         child = spawnVanto(arguments);
-        if (!readUntil(child.out, printed, "\n")) {
-            ADD_FAILURE() << "no start-up line";
-            return;
-        }
+        EXPECT_TRUE(readUntil(child->out, printed, "\n")) << "no start-up line";
         started = nlohmann::json::parse(printed.substr(0, printed.find('\n')), nullptr, false);
     }
-
     std::string field(const char* name) const {
-        const auto details = started.is_object() ? started.find("vanto_sandbox") : started.end();
-        if (details == started.end() || !details->contains(name) || !(*details)[name].is_string()) {
-            return "";
-        }
-        return (*details)[name].get<std::string>();
+        const nlohmann::json::json_pointer at("/vanto_sandbox/" + std::string(name));
+        return started.contains(at) && started[at].is_string() ? started[at].get<std::string>()
+                                                               : "";
     }
     int port() const {
         const std::string authority = field("authority");
@@ -155,26 +135,21 @@ struct SandboxCommand {
     }
 };
 
-/// `vanto pay` through the sandbox at `authority`, trusting `certificateFile`, with the accepted
-/// test card and the security code on standard input.
-Child payThrough(const SandboxCommand& sandbox, const std::string& order) {
-    Child pay =
+/// `vanto pay` through the sandbox with the accepted test card, the security code on standard
+/// input; its exit status and its last line.
+std::pair<std::optional<int>, std::string> payThrough(const SandboxCommand& sandbox,
+                                                      const std::string& order) {
+    const auto pay =
         spawnVanto({"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
                     "--trust", sandbox.field("certificate_file"), "--card", "4000000000000002",
                     "--expiry", "12/30", "--cvv", "-", "--amount", "1", "--order", order});
-    EXPECT_EQ(::write(pay.in, "123\n", 4), 4);
-    ::close(pay.in);
-    pay.in = -1;
-    return pay;
-}
-
-std::string lastLine(const std::string& text) {
-    const std::size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos) {
-        return "";
-    }
-    const std::size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
+    EXPECT_EQ(::write(pay->in, "123\n", 4), 4);
+    ::close(std::exchange(pay->in, -1));
+    std::string out;
+    readUntil(pay->out, out, "");
+    const std::size_t end = out.find_last_not_of('\n');
+    const std::size_t start = out.rfind('\n', end);
+    return {pay->waitForExit(60s), out.substr(start == std::string::npos ? 0 : start + 1)};
 }
 
 TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
@@ -186,27 +161,25 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
         std::regex_match(sandbox.field("address"), std::regex(R"(https://127\.0\.0\.1:\d+)")));
     EXPECT_EQ(sandbox.field("address"), "https://" + sandbox.field("authority"));
     EXPECT_EQ(sandbox.field("certificate_file"), certificateFile);
-    EXPECT_EQ(sandbox.started["vanto_sandbox"]["pid"], sandbox.child.pid);
-    ASSERT_TRUE(readUntil(sandbox.child.out, sandbox.printed, "-----END CERTIFICATE-----\n"));
+    EXPECT_EQ(sandbox.started["vanto_sandbox"]["pid"], sandbox.child->pid);
+    ASSERT_TRUE(readUntil(sandbox.child->out, sandbox.printed, "-----END CERTIFICATE-----\n"));
     EXPECT_NE(sandbox.printed.find(sandbox.certificate()), std::string::npos)
         << "the file holds the certificate printed";
     EXPECT_NE(sandbox.printed.find("ending in 0044"), std::string::npos);
     EXPECT_EQ(sandbox.printed.find("4000000000000002"), std::string::npos);
 
-    Child accepted = payThrough(sandbox, "CMD1");
-    std::string acceptedOut;
-    readUntil(accepted.out, acceptedOut, "");
-    EXPECT_EQ(accepted.waitForExit(60s), 0);
-    EXPECT_NE(lastLine(acceptedOut).find(R"("code":0,)"), std::string::npos) << acceptedOut;
+    const auto [acceptedStatus, accepted] = payThrough(sandbox, "CMD1");
+    EXPECT_EQ(acceptedStatus, 0);
+    EXPECT_NE(accepted.find(R"({"code":0,)"), std::string::npos) << accepted;
 
-    Child held = payThrough(sandbox, "FAULT_DELAY_100000");
-    EXPECT_TRUE(readUntil(sandbox.child.out, sandbox.printed, "answer held for 100000 ms"));
-    ::kill(sandbox.child.pid, SIGTERM);
-    EXPECT_EQ(sandbox.child.waitForExit(10s), 0) << "ends at once, cleanly";
-    std::string heldOut;
-    readUntil(held.out, heldOut, "");
-    EXPECT_EQ(held.waitForExit(60s), 1) << "a refused payment";
-    EXPECT_EQ(lastLine(heldOut).find(R"("code":0,)"), std::string::npos) << heldOut;
+    auto held =
+        std::async(std::launch::async, [&] { return payThrough(sandbox, "FAULT_DELAY_100000"); });
+    EXPECT_TRUE(readUntil(sandbox.child->out, sandbox.printed, "answer held for 100000 ms"));
+    ::kill(sandbox.child->pid, SIGTERM);
+    EXPECT_EQ(sandbox.child->waitForExit(10s), 0) << "ends at once, cleanly";
+    const auto [heldStatus, refused] = held.get();
+    EXPECT_EQ(heldStatus, 1) << "a refused payment";
+    EXPECT_EQ(refused.find(R"("code":0,)"), std::string::npos) << refused;
 
     std::ifstream recorded(recordFile);
     std::string line;
@@ -226,8 +199,8 @@ TEST(SandboxCommand, KeepsAnsweringWhenNobodyReadsItsOutputAndStillStops) {
         ASSERT_TRUE(answer && answer->status == 404) << "request " << i << " went unanswered";
     }
     client.reset();
-    ::kill(sandbox.child.pid, SIGTERM);
-    EXPECT_EQ(sandbox.child.waitForExit(10s), 0);
+    ::kill(sandbox.child->pid, SIGTERM);
+    EXPECT_EQ(sandbox.child->waitForExit(10s), 0);
 }
 
 TEST(SandboxCommand, PrintsRequestsEscapedAndMaskedAndReportsARecordingItCannotWrite) {
@@ -239,15 +212,15 @@ TEST(SandboxCommand, PrintsRequestsEscapedAndMaskedAndReportsARecordingItCannotW
         ASSERT_TRUE(answer) << path;
         EXPECT_EQ(answer->status, 404);
     }
-    ASSERT_TRUE(readUntil(sandbox.child.out, sandbox.printed, "GET /otra 404"));
+    ASSERT_TRUE(readUntil(sandbox.child->out, sandbox.printed, "GET /otra 404"));
     EXPECT_NE(sandbox.printed.find("GET /tarjeta/************0002/\\x1B[2J 404"), std::string::npos)
         << sandbox.printed;
     EXPECT_EQ(sandbox.printed.find('\x1B'), std::string::npos) << "no control byte in clear";
 
-    ::kill(sandbox.child.pid, SIGTERM);
+    ::kill(sandbox.child->pid, SIGTERM);
     std::string errors;
-    readUntil(sandbox.child.err, errors, "");
-    EXPECT_EQ(sandbox.child.waitForExit(10s), 0);
+    readUntil(sandbox.child->err, errors, "");
+    EXPECT_EQ(sandbox.child->waitForExit(10s), 0);
     std::istringstream lines(errors);
     std::vector<std::string> errorLines;
     for (std::string line; std::getline(lines, line);) {
@@ -257,10 +230,10 @@ TEST(SandboxCommand, PrintsRequestsEscapedAndMaskedAndReportsARecordingItCannotW
     EXPECT_NE(errorLines[0].find("/dev/full: No space left on device"), std::string::npos);
     EXPECT_NE(errorLines[1].find("2 requests could not be written"), std::string::npos);
 
-    Child unopenable = spawnVanto({"sandbox", "--record", "/nonexistent-directory/record"});
+    const auto unopenable = spawnVanto({"sandbox", "--record", "/nonexistent-directory/record"});
     std::string reason;
-    readUntil(unopenable.err, reason, "");
-    EXPECT_EQ(unopenable.waitForExit(10s), 1);
+    readUntil(unopenable->err, reason, "");
+    EXPECT_EQ(unopenable->waitForExit(10s), 1);
     EXPECT_NE(reason.find("/nonexistent-directory/record"), std::string::npos);
 }
 

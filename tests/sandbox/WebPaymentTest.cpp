@@ -361,9 +361,6 @@ class HeadlessBrowserTest : public SandboxTest {
 TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
     const std::string failed = walk("PAGEFAULT_500-1");
     EXPECT_NE(failed.find("status 500, \"Error 500\""), std::string::npos) << failed;
-    const std::string returned = walk("NAVEGADOR1");
-    EXPECT_NE(returned.find("status 200, \"Pago autorizado\""), std::string::npos) << returned;
-    EXPECT_EQ(returned.find("4000000000000002"), std::string::npos);
 
     // Each "&" of the description takes five bytes on the page: some 1.2 MB in all.
     const std::string huge = walk("NAVEGADOR2", std::string(250 * 1000, '&'));
