@@ -79,8 +79,8 @@ std::string oneLine(std::string value) {
     return value;
 }
 
-/// The answer as it goes on the wire; for a HEAD request without its body.
-http::response<http::string_body> wireAnswer(const HttpResponse& response, bool headRequest,
+/// The answer as it goes on the wire, taking the response's body; for a HEAD request without it.
+http::response<http::string_body> wireAnswer(HttpResponse& response, bool headRequest,
                                              bool closing) {
     http::response<http::string_body> answer;
     answer.result(static_cast<unsigned>(response.status));
@@ -92,7 +92,7 @@ http::response<http::string_body> wireAnswer(const HttpResponse& response, bool 
     if (response.status != 204 && response.status != 304) {
         answer.content_length(response.body.size());
         if (!headRequest) {
-            answer.body() = response.body;
+            answer.body() = std::move(response.body);
         }
     }
     answer.keep_alive(!closing);

@@ -172,8 +172,9 @@ struct SandboxGateway::Impl : detail::HttpService {
             list +=
                 (list.size() > 1 ? "," : "") + detail::compactJson(detail::recordedJson(*request));
         }
+        list += "]";
         response.status = 200;
-        response.setContent(list + "]", "application/json");
+        response.setContent(std::move(list), "application/json");
         response.setHeader("Sandbox-Records-Dropped", std::to_string(state.droppedRecorded()));
         response.setHeader("Sandbox-Records-Unwritten", std::to_string(recordFile.unwritten()));
     }
