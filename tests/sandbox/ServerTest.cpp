@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -106,17 +107,35 @@ TEST_F(ServerTest, AnswersWhileManyConnectionsIdleMidHandshakeOrTrickle) {
               << " ms beside 200 idle connections\n";
 }
 
-class BoundedRecordingTest : public SandboxTest {
+/// A sandbox with small limits: four connections at once, three requests or 64 KiB recorded.
+class SmallSandboxTest : public SandboxTest {
   protected:
     SandboxOptions options() const override {
         SandboxOptions options = SandboxTest::options();
+        options.maxConnections = 4;
         options.recordedRequestsKept = 3;
         options.recordedBytesKept = 64 * 1024;
         return options;
     }
 };
 
-TEST_F(BoundedRecordingTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequests) {
+TEST_F(SmallSandboxTest, ClosesConnectionsBeyondItsLimitAtOnceInsteadOfQueueingThem) {
+    IdleConnections idle;
+    idle.open(gateway_->port(), 4);
+    ASSERT_FALSE(HasFatalFailure());
+    const int extra = connectTo(gateway_->port());
+    const timeval limit{10, 0};
+    setsockopt(extra, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    SSL* ssl = SSL_new(idle.context);
+    SSL_set_fd(ssl, extra);
+    errno = 0;
+    EXPECT_NE(SSL_connect(ssl), 1) << "a fifth connection was served";
+    EXPECT_NE(errno, EAGAIN) << "closed, not left waiting";
+    SSL_free(ssl);
+    ::close(extra);
+}
+
+TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequests) {
     const std::string large(512 * 1024, 'x');
     const httplib::Result unknown = client_->Post("/nowhere", large, kFormType);
     ASSERT_TRUE(unknown);
