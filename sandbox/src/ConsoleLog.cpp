@@ -17,7 +17,9 @@ constexpr std::size_t kMostQueuedLines = 4096;
 ConsoleLog& ConsoleLog::shared() {
     static ConsoleLog* const log = [] {
         auto* created = new ConsoleLog();  // never destroyed, see the class comment
-        std::thread([created] { created->run(); }).detach();
+        for (Channel* channel : {&created->output_, &created->error_}) {
+            std::thread([created, channel] { created->run(*channel); }).detach();
+        }
         return created;
     }();
     return *log;
@@ -26,39 +28,38 @@ ConsoleLog& ConsoleLog::shared() {
 void ConsoleLog::write(Stream stream, std::string line) {
     {
         std::lock_guard lock(mutex_);
-        if (lines_.size() >= kMostQueuedLines) {
-            ++dropped_;
+        Channel& channel = stream == Stream::output ? output_ : error_;
+        if (channel.lines.size() >= kMostQueuedLines) {
+            ++channel.dropped;
             return;
         }
-        lines_.emplace_back(stream, std::move(line) + "\n");
+        channel.lines.push_back(std::move(line) + "\n");
     }
-    queued_.notify_one();
+    queued_.notify_all();
 }
 
 bool ConsoleLog::flush(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return drained_.wait_for(lock, timeout, [this] { return lines_.empty() && !writing_; });
+    return drained_.wait_for(lock, timeout, [this] { return output_.idle() && error_.idle(); });
 }
 
-void ConsoleLog::run() {
+void ConsoleLog::run(Channel& channel) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        queued_.wait(lock, [this] { return !lines_.empty(); });
-        auto [stream, text] = std::move(lines_.front());
-        lines_.pop_front();
-        if (dropped_ > 0 && lines_.size() < kMostQueuedLines / 2) {
-            text = "sandbox: " + std::to_string(dropped_) +
+        queued_.wait(lock, [&channel] { return !channel.lines.empty(); });
+        std::string text = std::move(channel.lines.front());
+        channel.lines.pop_front();
+        if (channel.dropped > 0 && channel.lines.size() < kMostQueuedLines / 2) {
+            text = "sandbox: " + std::to_string(channel.dropped) +
                    " console lines were dropped: the output was not being read\n" + text;
-            dropped_ = 0;
+            channel.dropped = 0;
         }
-        writing_ = true;
+        channel.writing = true;
         lock.unlock();
-        writeAll(stream == Stream::output ? STDOUT_FILENO : STDERR_FILENO, text);
+        writeAll(channel.fd, text);
         lock.lock();
-        writing_ = false;
-        if (lines_.empty()) {
-            drained_.notify_all();
-        }
+        channel.writing = false;
+        drained_.notify_all();
     }
 }
 

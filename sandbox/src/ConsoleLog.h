@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -7,14 +9,13 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace vanto::sandbox::detail {
 
 /// The sandbox's lines on standard output and standard error. A line is queued and written by a
-/// thread of its own, so that no thread serving a request ever waits for the console: when the
-/// output is not being read and the queue is full, lines are dropped and counted, and a line
-/// saying how many follows once the output moves again.
+/// thread of each stream, so that no thread serving a request ever waits for the console, nor one
+/// stream for the other: when a stream is not being read and its queue is full, its lines are
+/// dropped and counted, and a line saying how many follows once it moves again.
 ///
 /// One log serves the whole process (the console is the process's), created on first use and
 /// never destroyed, so that a writer stuck on a full pipe cannot hold up the process's exit.
@@ -30,16 +31,24 @@ class ConsoleLog {
     bool flush(std::chrono::milliseconds timeout);
 
   private:
+    struct Channel {
+        int fd;
+        std::deque<std::string> lines;
+        bool writing = false;
+        std::size_t dropped = 0;
+
+        bool idle() const { return lines.empty() && !writing; }
+    };
+
     ConsoleLog() = default;
-    void run();
+    void run(Channel& channel);
     static void writeAll(int fd, std::string_view text);
 
     std::mutex mutex_;
     std::condition_variable queued_;
     std::condition_variable drained_;
-    std::deque<std::pair<Stream, std::string>> lines_;
-    bool writing_ = false;
-    std::size_t dropped_ = 0;
+    Channel output_{STDOUT_FILENO, {}, false, 0};
+    Channel error_{STDERR_FILENO, {}, false, 0};
 };
 
 /// `text` as it may go on a console: every byte outside printable ASCII, and the backslash,

@@ -242,18 +242,6 @@ TEST_F(RefusedRequestTest, DocumentsNestedTooDeeplyAreRefusedUnreadAndTheSandbox
     ASSERT_TRUE(signature);
     EXPECT_EQ(signature->code, 9901);
 
-    // The payment page's parameters, signed as the sandbox would sign them.
-    const std::string deepParameters = base64Encode(
-        R"({"Ds_Merchant_Order":)" + std::string(kTooDeep, '[') + std::string(kTooDeep, ']') + "}");
-    const httplib::Result page = client_->Post(
-        kPagePath,
-        "Ds_SignatureVersion=HMAC_SHA256_V1&Ds_Signature=" +
-            encoded(hmacBase64(SandboxGateway::defaultMerchant().pageSecret, deepParameters)) +
-            "&Ds_MerchantParameters=" + encoded(deepParameters),
-        kFormType);
-    ASSERT_TRUE(page);
-    EXPECT_NE(page->body.find("Error en datos enviados"), std::string::npos);
-
     EXPECT_EQ(pay("4000000000000002", "DEEP04").code, 0) << "still serving";
 }
 
