@@ -75,9 +75,12 @@ struct SandboxSettings {
     std::string keyFile;
     /// A file to append every request to, as one line of JSON with card data masked.
     std::string recordFile;
+    /// A file to write the served certificate to, in PEM.
+    std::string certificateOut;
 };
 
-/// `vanto sandbox`: runs the sandbox gateway, prints its address, merchant, test cards and
+/// `vanto sandbox`: runs the sandbox gateway, prints a line of JSON for scripts (address,
+/// authority, certificate file, process id), then its address, merchant, test cards and
 /// certificate to `out`, and serves until SIGINT or SIGTERM; kExitFailure when it cannot start.
 int runSandbox(const SandboxSettings& settings, std::ostream& out, std::ostream& err);
 

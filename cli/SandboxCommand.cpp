@@ -1,8 +1,13 @@
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+
+#include <nlohmann/json.hpp>
 
 #include "Commands.h"
 #include "vanto/sandbox/SandboxGateway.h"
@@ -18,6 +23,29 @@ sigset_t stopSignals() {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     return signals;
+}
+
+bool writeCertificate(const std::string& path, const std::string& pem) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << pem;
+    file.close();
+    return !file.fail();
+}
+
+/// One line of JSON for scripts that start the sandbox: where it listens, where its certificate
+/// is (null when it is only printed), and the process to signal.
+std::string startLine(const sandbox::SandboxGateway& gateway, const std::string& certificateFile) {
+    nlohmann::ordered_json details;
+    details["address"] = gateway.baseUrl();
+    details["authority"] = gateway.authority();
+    details["certificate_file"] =
+        certificateFile.empty()
+            ? nlohmann::ordered_json()
+            : nlohmann::ordered_json(std::filesystem::absolute(certificateFile).string());
+    details["pid"] = ::getpid();
+    nlohmann::ordered_json line;
+    line["vanto_sandbox"] = std::move(details);
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 void describe(const sandbox::SandboxGateway& gateway, const std::string& recordFile,
@@ -69,11 +97,20 @@ int runSandbox(const SandboxSettings& settings, std::ostream& out, std::ostream&
         err << "vanto sandbox: " << gateway.lastError() << '\n';
         return kExitFailure;
     }
+    if (!settings.certificateOut.empty() &&
+        !writeCertificate(settings.certificateOut, gateway.certificatePem())) {
+        err << "vanto sandbox: cannot write the certificate to " << settings.certificateOut << '\n';
+        return kExitFailure;
+    }
+    const std::string& certificateFile =
+        settings.certificateOut.empty() ? settings.certificateFile : settings.certificateOut;
+    out << startLine(gateway, certificateFile) << '\n';
     describe(gateway, settings.recordFile, out);
 
     int received = 0;
     sigwait(&signals, &received);
-    out << "Stopping the sandbox gateway.\n" << std::flush;
+    // Nothing more goes to `out` here: a console nobody reads would hold the stop up. The
+    // sandbox says that it stops on its own non-blocking console lines.
     gateway.stop();
     return kExitOk;
 }

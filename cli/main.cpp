@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
     key->needs(certificate);
     sandbox->add_option("--record", sandboxSettings.recordFile,
                         "Append every request to this file as one line of JSON, card data masked");
+    sandbox->add_option("--cert-out", sandboxSettings.certificateOut,
+                        "Write the served certificate to this file, in PEM");
 
     try {
         app.parse(argc, argv);

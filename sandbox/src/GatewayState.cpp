@@ -10,9 +10,17 @@ namespace {
 // A payment page left open longer than this is forgotten.
 constexpr std::chrono::minutes kPageLifetime{30};
 
+std::size_t sizeOf(const RecordedRequest& request) {
+    std::size_t size = request.method.size() + request.path.size() + request.body.size();
+    for (const auto& [name, value] : request.headers) {
+        size += name.size() + value.size();
+    }
+    return size;
+}
+
 }  // namespace
 
-GatewayState::GatewayState() {
+GatewayState::GatewayState(RecordingLimits limits) : limits_(limits) {
     addMerchant(SandboxGateway::defaultMerchant());
 }
 
@@ -129,45 +137,78 @@ void GatewayState::awaitAuthentication(const std::string& id,
     }
 }
 
-bool GatewayState::closePage(const std::string& id) {
+void GatewayState::settlePage(const std::string& id, std::string location) {
     std::lock_guard lock(mutex_);
-    return openPages_.erase(id) > 0;
+    const auto found = openPages_.find(id);
+    if (found != openPages_.end()) {
+        found->second.decidedLocation = std::move(location);
+    }
+}
+
+std::unique_lock<std::mutex> GatewayState::lockPageDecisions() {
+    return std::unique_lock(pageDecisions_);
+}
+
+void GatewayState::notePayment(DecidedPayment payment) {
+    std::lock_guard lock(mutex_);
+    payments_.push_back(std::move(payment));
+    if (payments_.size() > limits_.requests) {
+        payments_.pop_front();
+    }
+}
+
+std::vector<DecidedPayment> GatewayState::payments() const {
+    std::lock_guard lock(mutex_);
+    return {payments_.begin(), payments_.end()};
 }
 
 void GatewayState::record(RecordedRequest request) {
+    auto kept = std::make_shared<const RecordedRequest>(std::move(request));
     {
         std::lock_guard lock(mutex_);
-        recorded_.push_back(std::move(request));
+        recordedBytes_ += sizeOf(*kept);
+        recorded_.push_back(std::move(kept));
+        while (!recorded_.empty() &&
+               (recorded_.size() > limits_.requests || recordedBytes_ > limits_.bytes)) {
+            recordedBytes_ -= sizeOf(*recorded_.front());
+            recorded_.pop_front();
+            ++droppedRecorded_;
+        }
     }
     recordedChanged_.notify_all();
 }
 
 bool GatewayState::waitForRecorded(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
-    return recordedChanged_.wait_for(lock, timeout, [&] { return recorded_.size() >= count; });
+    return recordedChanged_.wait_for(lock, timeout,
+                                     [&] { return recorded_.size() + droppedRecorded_ >= count; });
 }
 
 std::vector<RecordedRequest> GatewayState::recorded() const {
     std::lock_guard lock(mutex_);
-    return recorded_;
+    std::vector<RecordedRequest> copies;
+    copies.reserve(recorded_.size());
+    for (const auto& request : recorded_) {
+        copies.push_back(*request);
+    }
+    return copies;
+}
+
+std::vector<std::shared_ptr<const RecordedRequest>> GatewayState::recordedShared() const {
+    std::lock_guard lock(mutex_);
+    return {recorded_.begin(), recorded_.end()};
+}
+
+std::size_t GatewayState::droppedRecorded() const {
+    std::lock_guard lock(mutex_);
+    return droppedRecorded_;
 }
 
 void GatewayState::clearRecorded() {
     std::lock_guard lock(mutex_);
     recorded_.clear();
-}
-
-void GatewayState::sleepUnlessStopping(std::chrono::milliseconds delay) {
-    std::unique_lock lock(mutex_);
-    stoppingChanged_.wait_for(lock, delay, [this] { return stopping_; });
-}
-
-void GatewayState::setStopping(bool stopping) {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = stopping;
-    }
-    stoppingChanged_.notify_all();
+    recordedBytes_ = 0;
+    droppedRecorded_ = 0;
 }
 
 }  // namespace vanto::sandbox::detail

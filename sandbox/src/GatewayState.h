@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -41,13 +43,22 @@ struct PageOrder {
     /// The page cookie under which the card form was served; the form's posts must carry it.
     std::string cookie;
     std::optional<PendingAuthentication> authentication;
+    /// Where the page sent the cardholder once the payment was decided; a later post of the
+    /// same page (a second click) is sent there too.
+    std::optional<std::string> decidedLocation;
+};
+
+/// How much of the recording stays in memory: the newest requests, within both limits.
+struct RecordingLimits {
+    std::size_t requests;
+    std::size_t bytes;
 };
 
 /// Everything the handlers share: merchants, faults, issued cookies, card references, open
-/// payment pages and the recording. Every member function takes the one lock.
+/// payment pages, decided payments and the recording. Every member function takes the one lock.
 class GatewayState {
   public:
-    GatewayState();
+    explicit GatewayState(RecordingLimits limits);
 
     void addMerchant(Merchant merchant);
     std::optional<Merchant> merchant(const std::string& code, const std::string& terminal) const;
@@ -75,23 +86,31 @@ class GatewayState {
     std::optional<PageOrder> openedPage(const std::string& id) const;
     /// Puts the page in wait for the cardholder's authentication.
     void awaitAuthentication(const std::string& id, PendingAuthentication authentication);
-    /// Forgets the page; false when it was not open (another request closed it first).
-    bool closePage(const std::string& id);
+    /// Notes where the page sent the cardholder once its payment was decided.
+    void settlePage(const std::string& id, std::string location);
+    /// Held while a post of the card form or of the authentication page reads its page and
+    /// decides it, so that two posts of one page (a double click) decide it once.
+    std::unique_lock<std::mutex> lockPageDecisions();
 
+    void notePayment(DecidedPayment payment);
+    std::vector<DecidedPayment> payments() const;
+
+    /// Keeps the request, dropping the oldest ones beyond the limits.
     void record(RecordedRequest request);
     std::vector<RecordedRequest> recorded() const;
+    /// The requests kept, shared rather than copied, for GET /sandbox/recorded.
+    std::vector<std::shared_ptr<const RecordedRequest>> recordedShared() const;
+    /// How many requests were dropped from memory since the last clearRecorded().
+    std::size_t droppedRecorded() const;
+    /// Waits until `count` requests arrived since the last clearRecorded(), kept or dropped.
     bool waitForRecorded(std::size_t count, std::chrono::milliseconds timeout) const;
     void clearRecorded();
 
-    /// Sleeps for `delay` unless the sandbox stops first.
-    void sleepUnlessStopping(std::chrono::milliseconds delay);
-    void setStopping(bool stopping);
-
   private:
+    RecordingLimits limits_;
     mutable std::mutex mutex_;
-    std::condition_variable stoppingChanged_;
+    std::mutex pageDecisions_;
     mutable std::condition_variable recordedChanged_;
-    bool stopping_ = false;
     std::map<std::pair<std::string, std::string>, Merchant> merchants_;
     std::map<std::string, Fault> faults_;
     std::optional<Fault> faultForAll_;
@@ -99,7 +118,10 @@ class GatewayState {
     std::set<std::string> pageCookies_;
     std::map<std::string, StoredCard> storedCards_;
     std::map<std::string, PageOrder> openPages_;
-    std::vector<RecordedRequest> recorded_;
+    std::deque<DecidedPayment> payments_;
+    std::deque<std::shared_ptr<const RecordedRequest>> recorded_;
+    std::size_t recordedBytes_ = 0;
+    std::size_t droppedRecorded_ = 0;
 };
 
 }  // namespace vanto::sandbox::detail

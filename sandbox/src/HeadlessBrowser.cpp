@@ -5,12 +5,21 @@
 #include <algorithm>
 #include <cctype>
 
+#include "ConsoleLog.h"
+#include "vanto/platform/SecureWipe.h"
+#include "vanto/text/UrlText.h"
+#include "vanto/transport/Trace.h"
+
 namespace vanto::sandbox {
 namespace {
 
 constexpr int kMostRedirects = 10;
 // A payment passes the card form and at most a few steps after it.
 constexpr int kMostPages = 6;
+// The sandbox's pages are a few kilobytes; anything this large is not one of them.
+constexpr std::size_t kMostPageBytes = 1024 * 1024;
+// How much of a page's title or first line an error text quotes.
+constexpr std::size_t kMostQuotedBytes = 80;
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -59,7 +68,18 @@ std::optional<std::string> attribute(std::string_view tag, std::string_view name
     return std::nullopt;
 }
 
-// The tags named `name` between `from` and `to`, each as the text from "<" to ">".
+std::string_view trimmed(std::string_view text) {
+    const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (!text.empty() && space(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && space(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The tags named `name` in `html`, each as the text from "<" to ">".
 std::vector<std::string_view> tags(std::string_view html, std::string_view name) {
     std::vector<std::string_view> found;
     const std::string lowered = lower(html);
@@ -79,25 +99,57 @@ std::vector<std::string_view> tags(std::string_view html, std::string_view name)
     return found;
 }
 
-std::string urlEncoded(std::string_view text) {
-    std::string out;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        }
-    }
-    return out;
-}
+// A page as it arrives, refused once it grows past kMostPageBytes.
+struct Download {
+    std::string* body;
+    bool tooLarge = false;
+};
 
 std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
+    auto* download = static_cast<Download*>(user);
+    if (download->body->size() + size * count > kMostPageBytes) {
+        download->tooLarge = true;
+        return 0;  // ends the transfer
+    }
+    download->body->append(data, size * count);
     return size * count;
+}
+
+// The first non-empty line of the page's text, tags left out.
+std::string firstLine(std::string_view html) {
+    std::string text;
+    bool inTag = false;
+    for (const char c : html) {
+        if (c == '<' || c == '>') {
+            inTag = c == '<';
+            text += inTag ? "" : " ";
+        } else if (!inTag) {
+            if ((c == '\n' || c == '\r') && !trimmed(text).empty()) {
+                break;
+            }
+            text += c == '\n' || c == '\r' ? ' ' : c;
+        }
+    }
+    return std::string(trimmed(text));
+}
+
+// What a page is, for an error text: its status and its title, or else its first line,
+// shortened, escaped and with anything like a card number masked.
+std::string describe(const HeadlessBrowser::Page& page) {
+    const auto titles = tags(page.body, "title");
+    std::string shown;
+    if (!titles.empty()) {
+        const std::size_t start = titles.front().data() - page.body.data() + titles.front().size();
+        const std::size_t end = lower(page.body).find("</title", start);
+        shown = decodeEntities(std::string_view(page.body).substr(start, end - start));
+    } else {
+        shown = firstLine(page.body);
+    }
+    if (shown.size() > kMostQuotedBytes) {
+        shown = shown.substr(0, kMostQuotedBytes) + "...";
+    }
+    return "status " + std::to_string(page.status) + ", \"" +
+           detail::printable(maskCardData(shown)) + "\"";
 }
 
 // The host of an absolute address, or "" when it is not one.
@@ -141,13 +193,22 @@ bool HtmlForm::fill(std::string_view name, std::string value) {
     return false;
 }
 
-std::string HtmlForm::encoded(std::string_view pressed) const {
-    std::string body;
-    const auto add = [&body](std::string_view name, std::string_view value) {
-        if (!body.empty()) {
-            body += '&';
+std::optional<platform::SecretText> HtmlForm::encoded(std::string_view pressed) const {
+    platform::SecretText body;
+    bool encodable = true;
+    const auto add = [&](std::string_view name, std::string_view value) {
+        std::optional<std::string> encodedName =
+            safeAddingPercentEncoding(name, rfc3986Unreserved());
+        std::optional<std::string> encodedValue =
+            safeAddingPercentEncoding(value, rfc3986Unreserved());
+        encodable = encodable && encodedName && encodedValue;
+        if (encodable) {
+            body.append(body.empty() ? "" : "&");
+            body.append(*encodedName);
+            body.append("=");
+            body.append(*encodedValue);
+            platform::secureWipe(*encodedValue);  // it may be card data
         }
-        body += urlEncoded(name) + "=" + urlEncoded(value);
     };
     for (const auto& [name, value] : fields) {
         add(name, value);
@@ -159,7 +220,7 @@ std::string HtmlForm::encoded(std::string_view pressed) const {
     } else if (!buttons.empty()) {
         add(buttons.front().first, buttons.front().second);
     }
-    return body;
+    return encodable ? std::optional<platform::SecretText>(std::move(body)) : std::nullopt;
 }
 
 std::optional<HtmlForm> firstForm(std::string_view html) {
@@ -251,6 +312,7 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
             return std::nullopt;
         }
         Page page{address, 0, {}};
+        Download download{&page.body};
         // The request's own header fields go with its first load only; redirects are the
         // browser's own requests.
         curl_slist* headers = curl_slist_append(nullptr, "Expect:");
@@ -261,7 +323,7 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
         }
         curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &page.body);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
         if (method == "POST" && body) {
             curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body->empty() ? "" : body->data());
             curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
@@ -272,6 +334,11 @@ std::optional<HeadlessBrowser::Page> HeadlessBrowser::load(const platform::URLRe
         const CURLcode result = curl_easy_perform(curl);
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
         curl_slist_free_all(headers);
+        if (download.tooLarge) {
+            problem_ = "the page at " + detail::printable(maskCardData(address)) +
+                       " is larger than 1 MiB, which no payment page is";
+            return std::nullopt;
+        }
         if (result != CURLE_OK) {
             problem_ = std::string("the page did not load: ") + curl_easy_strerror(result);
             return std::nullopt;
@@ -311,16 +378,23 @@ std::string walkPaymentPage(HeadlessBrowser& browser, const platform::URLRequest
         }
         auto form = firstForm(loaded->body);
         if (!form) {
-            return "the page has no form to go on with";
+            return "the page has no form to go on with: " + describe(*loaded);
         }
         if (form->fill("numero", entry.number)) {
             form->fill("caducidad", entry.expiry);
             form->fill("cvv", entry.cvv);
         }
+        std::optional<platform::SecretText> body = form->encoded("pagar");
+        for (auto& field : form->fields) {
+            platform::secureWipe(field.second);
+        }
+        if (!body) {
+            return "the card data are not text that a form can send";
+        }
         next = platform::URLRequest(
             resolve(loaded->url, form->action.empty() ? loaded->url : form->action));
         next.httpMethod = form->method == "post" ? "POST" : "GET";
-        next.httpBody = platform::SecretText(form->encoded("pagar"));
+        next.httpBody = std::move(*body);
         next.allHTTPHeaderFields.set("Content-Type", "application/x-www-form-urlencoded");
     }
     return "too many pages";

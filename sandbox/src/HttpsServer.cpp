@@ -1,27 +1,18 @@
 #include "HttpsServer.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <condition_variable>
-#include <csignal>
-#include <deque>
-#include <exception>
-#include <mutex>
+#include <atomic>
 #include <optional>
 #include <thread>
 
-#include <openssl/err.h>
-#include <openssl/ssl.h>
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 
 #include "Text.h"
 
@@ -29,373 +20,321 @@ namespace vanto::sandbox::detail {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
 
-// A request head (request line and header fields) longer than this is refused.
-constexpr std::size_t kMaxHeadBytes = 64 * 1024;
-constexpr std::size_t kReadChunk = 16 * 1024;
-// When the server ends a connection, it reads and drops what the client still sends, for this
-// long at most, so that the client gets to read the answer before the connection closes (a
-// close with unread data would reset the connection and could destroy the answer in transit).
-constexpr auto kLingerTime = std::chrono::seconds(2);
-constexpr std::size_t kMostLingerBytes = 64 * 1024 * 1024;
-// How long the acceptor waits before accepting again when the system refuses a new socket.
-constexpr int kAcceptRetryMilliseconds = 50;
+// A body that is too large to keep, or that goes to an unknown address, is still read and
+// dropped up to this size, so that the connection does not close with unread bytes, which would
+// reset it under the answer.
+constexpr std::uint64_t kMostDroppedBodyBytes = 64 * 1024 * 1024;
+// How long a closing connection waits for the client's TLS close_notify.
+constexpr auto kShutdownTimeout = std::chrono::seconds(2);
+// How long the acceptor pauses when the system refuses a new socket (out of descriptors).
+constexpr auto kAcceptRetry = std::chrono::milliseconds(50);
 
-struct SslContextFree {
-    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
-};
+/// A body read and dropped: only its size is kept.
+struct DroppedBody {
+    using value_type = std::uint64_t;
 
-int millisecondsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
-}
-
-std::string_view reasonPhrase(int status) {
-    switch (status) {
-        case 100:
-            return "Continue";
-        case 200:
-            return "OK";
-        case 204:
-            return "No Content";
-        case 303:
-            return "See Other";
-        case 400:
-            return "Bad Request";
-        case 403:
-            return "Forbidden";
-        case 404:
-            return "Not Found";
-        case 431:
-            return "Request Header Fields Too Large";
-        case 500:
-            return "Internal Server Error";
-        case 501:
-            return "Not Implemented";
-        case 502:
-            return "Bad Gateway";
-        case 503:
-            return "Service Unavailable";
-        default:
-            return "Status";
-    }
-}
-
-/// Whether a comma-separated header value lists `token` (compared without regard to case).
-bool listsToken(const std::vector<std::string>& values, std::string_view token) {
-    for (const std::string& value : values) {
-        std::string_view rest = value;
-        while (!rest.empty()) {
-            const std::size_t end = std::min(rest.find(','), rest.size());
-            if (equalsIgnoringCase(trim(rest.substr(0, end)), token)) {
-                return true;
-            }
-            rest.remove_prefix(std::min(end + 1, rest.size()));
+    class reader {
+      public:
+        template <bool isRequest, class Fields>
+        reader(http::header<isRequest, Fields>&, value_type& size) : size_(size) {}
+        void init(const boost::optional<std::uint64_t>&, beast::error_code& error) { error = {}; }
+        template <class Buffers>
+        std::size_t put(const Buffers& buffers, beast::error_code& error) {
+            error = {};
+            const std::size_t size = asio::buffer_size(buffers);
+            size_ += size;
+            return size;
         }
-    }
-    return false;
-}
+        void finish(beast::error_code& error) { error = {}; }
 
-/// Where the head in `buffer` ends (after its blank line), if it is complete.
-std::optional<std::size_t> headEnd(std::string_view buffer) {
-    const std::size_t crlf = buffer.find("\r\n\r\n");
-    const std::size_t lf = buffer.find("\n\n");
-    std::size_t end = crlf == std::string_view::npos ? crlf : crlf + 4;
-    if (lf != std::string_view::npos) {
-        end = std::min(end, lf + 2);
-    }
-    return end == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(end);
-}
-
-bool isToken(std::string_view text) {
-    return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F || c == ':';
-    });
-}
-
-/// Reads the request line and the header fields; false when they are malformed.
-bool parseHead(std::string_view head, HttpRequest& request, std::string& version) {
-    bool requestLine = true;
-    while (!head.empty()) {
-        const std::size_t end = std::min(head.find('\n'), head.size());
-        std::string_view line = head.substr(0, end);
-        head.remove_prefix(std::min(end + 1, head.size()));
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (requestLine) {
-            requestLine = false;
-            const std::size_t first = line.find(' ');
-            const std::size_t second = line.find(' ', first + 1);
-            if (first == std::string_view::npos || second == std::string_view::npos) {
-                return false;
-            }
-            request.method = std::string(line.substr(0, first));
-            const std::string_view target = line.substr(first + 1, second - first - 1);
-            version = std::string(line.substr(second + 1));
-            if (!isToken(request.method) || !target.starts_with('/') ||
-                target.find_first_of(" \t") != std::string_view::npos ||
-                (version != "HTTP/1.1" && version != "HTTP/1.0")) {
-                return false;
-            }
-            const std::size_t question = std::min(target.find('?'), target.size());
-            request.path = percentDecode(target.substr(0, question));
-            request.query = std::string(target.substr(std::min(question + 1, target.size())));
-            continue;
-        }
-        if (line.empty()) {
-            break;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !isToken(line.substr(0, colon))) {
-            return false;  // no name, or a folded continuation line
-        }
-        request.headers.emplace_back(std::string(line.substr(0, colon)),
-                                     std::string(trim(line.substr(colon + 1))));
-    }
-    return !requestLine;
-}
-
-/// The Content-Length of the request: 0 without one, nullopt when unreadable or ambiguous.
-std::optional<std::size_t> contentLength(const HttpRequest& request) {
-    const std::vector<std::string> values = request.headerValues("Content-Length");
-    std::optional<std::size_t> length =
-        values.empty() ? std::optional<std::size_t>(0) : std::nullopt;
-    for (const std::string& value : values) {
-        if (!isDigits(value) || value.size() > 15 || (length && std::stoull(value) != *length)) {
-            return std::nullopt;
-        }
-        length = static_cast<std::size_t>(std::stoull(value));
-    }
-    return length;
-}
-
-std::string answerHead(const HttpResponse& response, std::size_t bodySize, bool closing) {
-    std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
-                       std::string(reasonPhrase(response.status)) + "\r\n";
-    for (const auto& [name, value] : response.headers) {
-        std::string clean = value;
-        // A line break in a value would start a header field the handler never set.
-        std::replace_if(
-            clean.begin(), clean.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-        head += name + ": " + clean + "\r\n";
-    }
-    if (response.status != 204) {
-        head += "Content-Length: " + std::to_string(bodySize) + "\r\n";
-    }
-    if (closing) {
-        head += "Connection: close\r\n";
-    }
-    return head + "\r\n";
-}
-
-/// What came off a connection when the server waited for a request.
-struct Incoming {
-    enum class Kind {
-        request,
-        /// Unreadable: answered with `errorStatus` and the connection closed.
-        malformed,
-        /// The client closed, went quiet between requests, or the server is stopping.
-        ended,
-        /// The connection broke off in the middle of a request.
-        broken,
+      private:
+        value_type& size_;
     };
-    Kind kind = Kind::ended;
-    HttpRequest request;
-    int errorStatus = 400;
-    bool keepAlive = true;
 };
 
-/// One accepted TLS connection on a non-blocking socket. Every wait also watches `stopFd`,
-/// which becomes readable when the server stops.
-class Connection {
+/// What every connection of a server shares.
+struct Shared {
+    HttpsServerSettings settings;
+    HttpService& service;
+    asio::ssl::context tls{asio::ssl::context::tls_server};
+    std::atomic<std::size_t> open{0};
+};
+
+/// A failure of the request's syntax, which is answered, rather than of the connection.
+bool isSyntaxError(const beast::error_code& error) {
+    return error.category() == http::make_error_code(http::error::bad_target).category() &&
+           error != http::error::end_of_stream && error != http::error::partial_message &&
+           error != http::error::need_more;
+}
+
+/// `value` with line breaks as spaces: a line break would start a header field nobody set.
+std::string oneLine(std::string value) {
+    std::replace_if(
+        value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return value;
+}
+
+/// The answer as it goes on the wire, taking the response's body; for a HEAD request without it.
+http::response<http::string_body> wireAnswer(HttpResponse& response, bool headRequest,
+                                             bool closing) {
+    http::response<http::string_body> answer;
+    answer.result(static_cast<unsigned>(response.status));
+    const beast::string_view reason = http::obsolete_reason(answer.result());
+    answer.reason(reason == "<unknown-status>" ? "Status" : reason);
+    for (const auto& [name, value] : response.headers) {
+        answer.insert(name, oneLine(value));
+    }
+    if (response.status != 204 && response.status != 304) {
+        answer.content_length(response.body.size());
+        if (!headRequest) {
+            answer.body() = std::move(response.body);
+        }
+    }
+    answer.keep_alive(!closing);
+    return answer;
+}
+
+/// One accepted connection, from the TLS handshake to its close. Its steps run one after another
+/// on the connection's strand; the connection lives as long as a step is pending.
+class Connection : public std::enable_shared_from_this<Connection> {
   public:
-    Connection(int fd, SSL* ssl, int stopFd, const HttpsServerSettings& settings)
-        : fd_(fd), ssl_(ssl), stopFd_(stopFd), settings_(settings) {}
-
-    bool handshake() {
-        const auto deadline = Clock::now() + settings_.readTimeout;
-        for (;;) {
-            ERR_clear_error();
-            const int result = SSL_accept(ssl_);
-            if (result == 1) {
-                return true;
-            }
-            if (!waitAfter(result, deadline)) {
-                return false;
-            }
-        }
+    Connection(tcp::socket socket, Shared& shared)
+        : stream_(std::move(socket), shared.tls), hold_(stream_.get_executor()), shared_(shared) {
+        ++shared_.open;
     }
+    ~Connection() { --shared_.open; }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
-    Incoming nextRequest(bool first) {
-        Incoming incoming;
-        dropLeadingLineBreaks();
-        if (buffer_.empty()) {
-            const auto idle = first ? settings_.readTimeout : settings_.keepAliveTimeout;
-            if (readMore(Clock::now() + idle) <= 0) {
-                return incoming;  // ended
-            }
-            dropLeadingLineBreaks();
-        }
-        const auto deadline = Clock::now() + settings_.readTimeout;
-        std::optional<std::size_t> end;
-        while (!(end = headEnd(buffer_)) && buffer_.size() <= kMaxHeadBytes) {
-            if (readMore(deadline) <= 0) {
-                incoming.kind = Incoming::Kind::broken;
-                return incoming;
-            }
-        }
-        incoming.kind = Incoming::Kind::malformed;
-        if (!end || *end > kMaxHeadBytes) {
-            incoming.errorStatus = 431;
-            return incoming;
-        }
-        std::string version;
-        const bool readable =
-            parseHead(std::string_view(buffer_).substr(0, *end), incoming.request, version);
-        buffer_.erase(0, *end);
-        if (!readable) {
-            return incoming;
-        }
-        HttpRequest& request = incoming.request;
-        const std::vector<std::string> connection = request.headerValues("Connection");
-        incoming.keepAlive = version == "HTTP/1.1" ? !listsToken(connection, "close")
-                                                   : listsToken(connection, "keep-alive");
-        if (!request.headerValues("Transfer-Encoding").empty()) {
-            incoming.errorStatus = 501;  // only bodies with a Content-Length are read
-            return incoming;
-        }
-        const std::optional<std::size_t> length = contentLength(request);
-        if (!length) {
-            return incoming;
-        }
-        incoming.kind = Incoming::Kind::request;
-        if (*length > settings_.maxBodyBytes) {
-            request.bodyTooLarge = true;
-            return incoming;
-        }
-        if (buffer_.size() < *length &&
-            equalsIgnoringCase(request.header("Expect"), "100-continue") &&
-            !send("HTTP/1.1 100 Continue\r\n\r\n")) {
-            incoming.kind = Incoming::Kind::broken;
-            return incoming;
-        }
-        while (buffer_.size() < *length) {
-            if (readMore(deadline) <= 0) {
-                incoming.kind = Incoming::Kind::broken;
-                return incoming;
-            }
-        }
-        request.body = buffer_.substr(0, *length);
-        buffer_.erase(0, *length);
-        return incoming;
-    }
-
-    bool send(std::string_view data) {
-        const auto deadline = Clock::now() + settings_.writeTimeout;
-        while (!data.empty()) {
-            ERR_clear_error();
-            std::size_t written = 0;
-            const int result = SSL_write_ex(ssl_, data.data(), data.size(), &written);
-            if (result == 1) {
-                data.remove_prefix(written);
-            } else if (!waitAfter(result, deadline)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    /// Sends the TLS close_notify, then, if the client may still be sending, reads and drops
-    /// its bytes until it closes too (bounded in time and size).
-    void closeGracefully(bool linger) {
-        ERR_clear_error();
-        if (SSL_shutdown(ssl_) < 0) {
-            const auto deadline = Clock::now() + std::chrono::seconds(1);
-            if (SSL_get_error(ssl_, -1) == SSL_ERROR_WANT_WRITE && waitFor(POLLOUT, deadline)) {
-                ERR_clear_error();
-                SSL_shutdown(ssl_);
-            }
-        }
-        ::shutdown(fd_, SHUT_WR);
-        if (linger) {
-            const auto deadline = Clock::now() + kLingerTime;
-            char scratch[kReadChunk];
-            std::size_t dropped = 0;
-            while (dropped < kMostLingerBytes && waitFor(POLLIN, deadline)) {
-                const ssize_t count = ::recv(fd_, scratch, sizeof scratch, 0);
-                if (count <= 0 && !(count < 0 && (errno == EINTR || errno == EAGAIN))) {
-                    break;
-                }
-                dropped += count > 0 ? static_cast<std::size_t>(count) : 0;
-            }
-        }
+    void start() {
+        asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->handshake(); });
     }
 
   private:
-    /// Waits for what the failed TLS call `result` needs; false on an error, a timeout or stop.
-    bool waitAfter(int result, Clock::time_point deadline) {
-        switch (SSL_get_error(ssl_, result)) {
-            case SSL_ERROR_WANT_READ:
-                return waitFor(POLLIN, deadline);
-            case SSL_ERROR_WANT_WRITE:
-                return waitFor(POLLOUT, deadline);
-            default:
-                return false;
+    using Step = void (Connection::*)(beast::error_code);
+
+    /// The completion handler that runs `step` of this connection.
+    auto next(Step step) {
+        return [self = shared_from_this(), step](beast::error_code error, std::size_t = 0) {
+            ((*self).*step)(error);
+        };
+    }
+
+    beast::tcp_stream& socketStream() { return beast::get_lowest_layer(stream_); }
+    const HttpsServerSettings& settings() const { return shared_.settings; }
+
+    void handshake() {
+        beast::error_code ignored;
+        // Answers may leave in more than one write; without TCP_NODELAY the second would wait
+        // for the client's delayed acknowledgement.
+        socketStream().socket().set_option(tcp::no_delay(true), ignored);
+        socketStream().expires_after(settings().handshakeTimeout);
+        stream_.async_handshake(asio::ssl::stream_base::server, next(&Connection::readHead));
+    }
+
+    void readHead(beast::error_code error) {
+        if (error) {
+            return;  // the handshake failed or timed out: nothing to answer
+        }
+        request_ = HttpRequest();
+        response_ = HttpResponse();
+        // Blank lines before a request are allowed (some clients end a body with one more).
+        while (buffer_.size() > 0 && (*static_cast<const char*>(buffer_.data().data()) == '\r' ||
+                                      *static_cast<const char*>(buffer_.data().data()) == '\n')) {
+            buffer_.consume(1);
+        }
+        head_.emplace();
+        head_->header_limit(static_cast<std::uint32_t>(settings().maxHeadBytes));
+        // The body's size is judged once the head is read, by the parser that reads the body.
+        head_->body_limit(boost::none);
+        socketStream().expires_after(served_ == 0 ? settings().headTimeout
+                                                  : settings().keepAliveTimeout);
+        http::async_read_header(stream_, buffer_, *head_, next(&Connection::onHead));
+    }
+
+    void onHead(beast::error_code error) {
+        if (error == http::error::header_limit || isSyntaxError(error)) {
+            answerMalformed(error == http::error::header_limit ? 431 : 400);
+            return;
+        }
+        const auto& head = head_->get();
+        const std::string_view target = head.target();
+        if (error || !target.starts_with('/')) {
+            if (!error) {
+                answerMalformed(400);
+            }
+            return;  // the client closed, broke off or went quiet: nothing to answer
+        }
+        request_.method = head.method_string();
+        const std::size_t question = std::min(target.find('?'), target.size());
+        request_.path = percentDecode(target.substr(0, question));
+        request_.query = target.substr(std::min(question + 1, target.size()));
+        for (const auto& field : head) {
+            request_.headers.emplace_back(field.name_string(), field.value());
+        }
+        readBody();
+    }
+
+    void readBody() {
+        const bool keep = shared_.service.keepsBody(request_);
+        const auto length = head_->content_length();
+        const bool tooLarge = length && *length > settings().maxBodyBytes;
+        const bool expectsContinue =
+            beast::iequals(head_->get()[http::field::expect], "100-continue");
+        closing_ = !head_->keep_alive();
+        socketStream().expires_after(settings().bodyTimeout);
+        if (keep && !tooLarge) {
+            body_.emplace(std::move(*head_));
+            body_->body_limit(settings().maxBodyBytes);
+            if (expectsContinue && !body_->is_done()) {
+                interim_.emplace(http::status::continue_, 11);
+                http::async_write(stream_, *interim_, next(&Connection::readKeptBody));
+            } else {
+                readKeptBody({});
+            }
+            return;
+        }
+        request_.bodyTooLarge = keep;
+        if (expectsContinue) {
+            // The client waits for a word before sending a body the sandbox will not keep.
+            closing_ = true;
+            respond();
+            return;
+        }
+        dropped_.emplace(std::move(*head_));
+        dropped_->body_limit(kMostDroppedBodyBytes);
+        http::async_read(stream_, buffer_, *dropped_, next(&Connection::onDroppedBody));
+    }
+
+    void readKeptBody(beast::error_code error) {
+        if (error) {
+            return;
+        }
+        http::async_read(stream_, buffer_, *body_, next(&Connection::onKeptBody));
+    }
+
+    void onKeptBody(beast::error_code error) {
+        if (error == http::error::body_limit) {
+            // A chunked body that grew past the limit: the rest of it is never read.
+            request_.bodyTooLarge = true;
+            closing_ = true;
+        } else if (error) {
+            return;
+        } else {
+            request_.body = std::move(body_->get().body());
+        }
+        respond();
+    }
+
+    void onDroppedBody(beast::error_code error) {
+        if (error && error != http::error::body_limit) {
+            return;
+        }
+        closing_ = closing_ || request_.bodyTooLarge || error == http::error::body_limit;
+        respond();
+    }
+
+    void answerMalformed(int status) {
+        response_.status = status;
+        response_.setContent("Petición HTTP incorrecta\n", "text/plain; charset=utf-8");
+        closing_ = true;
+        deliver();
+    }
+
+    void respond() {
+        try {
+            shared_.service.handle(request_, response_);
+        } catch (...) {  // the random generator failed: the request cannot be served
+            response_ = HttpResponse();
+            response_.status = 500;
+            response_.setContent("Error interno de la pasarela de pruebas\n",
+                                 "text/plain; charset=utf-8");
+        }
+        if (response_.status < 200 || response_.status > 599) {
+            response_.status = 500;  // a 1xx would leave the client waiting for the real answer
+        }
+        closing_ = closing_ || response_.closeConnection ||
+                   served_ + 1 >= settings().requestsPerConnection;
+        if (response_.delay.count() <= 0) {
+            deliver();
+            return;
+        }
+        shared_.service.held(request_, response_.delay);
+        socketStream().expires_never();
+        hold_.expires_after(response_.delay);
+        hold_.async_wait([self = shared_from_this()](beast::error_code error) {
+            if (!error) {
+                self->deliver();
+            }
+        });
+    }
+
+    void deliver() {
+        ++served_;
+        socketStream().expires_after(settings().writeTimeout);
+        switch (response_.delivery) {
+            case HttpResponse::Delivery::none:
+                shared_.service.answered(request_, response_);
+                closeAbruptly();
+                return;
+            case HttpResponse::Delivery::headOnly:
+                answer_.emplace(wireAnswer(response_, false, true));
+                headOnly_.emplace(*answer_);
+                http::async_write_header(stream_, *headOnly_, next(&Connection::onHeadOnlySent));
+                return;
+            case HttpResponse::Delivery::complete:
+                answer_.emplace(wireAnswer(response_, request_.method == "HEAD", closing_));
+                http::async_write(stream_, *answer_, next(&Connection::onSent));
+                return;
         }
     }
 
-    bool waitFor(short events, Clock::time_point deadline) const {
-        for (;;) {
-            pollfd descriptors[2] = {{fd_, events, 0}, {stopFd_, POLLIN, 0}};
-            const int ready = ::poll(descriptors, 2, millisecondsUntil(deadline));
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            return ready > 0 && descriptors[1].revents == 0;
+    void onHeadOnlySent(beast::error_code) {
+        shared_.service.answered(request_, response_);
+        closeAbruptly();
+    }
+
+    void onSent(beast::error_code error) {
+        shared_.service.answered(request_, response_);
+        if (error) {
+            return;
         }
-    }
-
-    /// Reads what has arrived into the buffer: the number of bytes, 0 at the end of the
-    /// stream, -1 on an error, a timeout or stop.
-    long readMore(Clock::time_point deadline) {
-        char chunk[kReadChunk];
-        for (;;) {
-            ERR_clear_error();
-            std::size_t count = 0;
-            const int result = SSL_read_ex(ssl_, chunk, sizeof chunk, &count);
-            if (result == 1) {
-                buffer_.append(chunk, count);
-                return static_cast<long>(count);
-            }
-            if (SSL_get_error(ssl_, result) == SSL_ERROR_ZERO_RETURN) {
-                return 0;
-            }
-            if (!waitAfter(result, deadline)) {
-                return -1;
-            }
+        if (!closing_) {
+            readHead({});
+            return;
         }
+        socketStream().expires_after(kShutdownTimeout);
+        stream_.async_shutdown([self = shared_from_this()](beast::error_code) {});
     }
 
-    // Blank lines between requests are allowed and skipped.
-    void dropLeadingLineBreaks() {
-        const std::size_t start = buffer_.find_first_not_of("\r\n");
-        buffer_.erase(0, start == std::string::npos ? buffer_.size() : start);
+    /// A plain TCP close without a TLS close_notify: the client sees the connection end with no
+    /// answer, or with a body that breaks off.
+    void closeAbruptly() {
+        beast::error_code ignored;
+        socketStream().socket().shutdown(tcp::socket::shutdown_both, ignored);
+        socketStream().socket().close(ignored);
     }
 
-    int fd_;
-    SSL* ssl_;
-    int stopFd_;
-    const HttpsServerSettings& settings_;
-    std::string buffer_;
+    beast::ssl_stream<beast::tcp_stream> stream_;
+    asio::steady_timer hold_;
+    Shared& shared_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::empty_body>> head_;
+    std::optional<http::request_parser<http::string_body>> body_;
+    std::optional<http::request_parser<DroppedBody>> dropped_;
+    std::optional<http::response<http::empty_body>> interim_;
+    std::optional<http::response<http::string_body>> answer_;
+    std::optional<http::response_serializer<http::string_body>> headOnly_;
+    HttpRequest request_;
+    HttpResponse response_;
+    std::size_t served_ = 0;
+    bool closing_ = false;
 };
-
-void closeSocket(int fd) {
-    ::shutdown(fd, SHUT_RDWR);
-    ::close(fd);
-}
 
 }  // namespace
 
@@ -438,216 +377,87 @@ void HttpResponse::addHeader(std::string_view name, std::string value) {
 }
 
 struct HttpsServer::Impl {
-    Impl(HttpsServerSettings settings, Handler handler, Logger logger)
-        : settings(settings), handler(std::move(handler)), logger(std::move(logger)) {}
+    Impl(HttpsServerSettings settings, HttpService& service) : shared{settings, service} {}
 
     bool makeContext(X509* certificate, EVP_PKEY* key, std::string& error) {
-        context.reset(SSL_CTX_new(TLS_server_method()));
-        if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
-            SSL_CTX_use_certificate(context.get(), certificate) != 1 ||
-            SSL_CTX_use_PrivateKey(context.get(), key) != 1 ||
-            SSL_CTX_check_private_key(context.get()) != 1) {
+        SSL_CTX* context = shared.tls.native_handle();
+        if (SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION) != 1 ||
+            SSL_CTX_use_certificate(context, certificate) != 1 ||
+            SSL_CTX_use_PrivateKey(context, key) != 1 || SSL_CTX_check_private_key(context) != 1) {
             error = "the TLS context could not take the certificate and key";
             return false;
         }
-        SSL_CTX_set_mode(context.get(),
-                         SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
         // Clients often close without a TLS close_notify; that is an end, not an error.
-        SSL_CTX_set_options(context.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
+        SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
         return true;
     }
 
     bool bind(const std::string& host, int port, std::string& error) {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-        addrinfo* addresses = nullptr;
-        if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0) {
+        beast::error_code failure;
+        const auto addresses = tcp::resolver(*io).resolve(
+            host, std::to_string(port), tcp::resolver::numeric_service | tcp::resolver::passive,
+            failure);
+        if (failure) {
             error = "cannot resolve " + host;
             return false;
         }
-        for (const addrinfo* address = addresses; address != nullptr && listenFd < 0;
-             address = address->ai_next) {
-            const int fd =
-                ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                         address->ai_protocol);
-            if (fd < 0) {
-                continue;
+        for (const auto& address : addresses) {
+            // SO_REUSEADDR only: SO_REUSEPORT would let a second sandbox bind the same port and
+            // share its connections with the first.
+            acceptor->open(address.endpoint().protocol(), failure);
+            if (!failure) {
+                acceptor->set_option(tcp::acceptor::reuse_address(true), failure);
             }
-            // SO_REUSEADDR only: SO_REUSEPORT would let a second sandbox bind the same port
-            // and share its connections with the first.
-            const int yes = 1;
-            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-            if (::bind(fd, address->ai_addr, address->ai_addrlen) == 0 &&
-                ::listen(fd, SOMAXCONN) == 0) {
-                listenFd = fd;
-            } else {
-                ::close(fd);
+            if (!failure) {
+                acceptor->bind(address.endpoint(), failure);
             }
+            if (!failure) {
+                acceptor->listen(asio::socket_base::max_listen_connections, failure);
+            }
+            if (!failure) {
+                boundPort = acceptor->local_endpoint().port();
+                return true;
+            }
+            acceptor->close(failure);
         }
-        ::freeaddrinfo(addresses);
-        if (listenFd < 0) {
-            error = "cannot listen on " + host + " port " + std::to_string(port);
-            return false;
-        }
-        sockaddr_storage bound{};
-        socklen_t length = sizeof bound;
-        ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&bound), &length);
-        boundPort = bound.ss_family == AF_INET6
-                        ? ntohs(reinterpret_cast<const sockaddr_in6&>(bound).sin6_port)
-                        : ntohs(reinterpret_cast<const sockaddr_in&>(bound).sin_port);
-        return true;
+        error = "cannot listen on " + host + " port " + std::to_string(port);
+        return false;
     }
 
-    void acceptLoop() {
-        for (;;) {
-            pollfd descriptors[2] = {{listenFd, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
-            if (::poll(descriptors, 2, -1) < 0 && errno != EINTR) {
-                return;
-            }
-            if (descriptors[1].revents != 0) {
-                return;
-            }
-            if ((descriptors[0].revents & POLLIN) == 0) {
-                continue;
-            }
-            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd >= 0) {
-                std::lock_guard lock(mutex);
-                waiting.push_back(fd);
-                connectionWaiting.notify_one();
-            } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                // Out of descriptors or memory: give the workers time to close some.
-                pollfd stop{stopPipe[0], POLLIN, 0};
-                ::poll(&stop, 1, kAcceptRetryMilliseconds);
-            }
-        }
-    }
-
-    void workLoop() {
-        for (;;) {
-            int fd = -1;
-            {
-                std::unique_lock lock(mutex);
-                connectionWaiting.wait(lock, [this] { return stopping || !waiting.empty(); });
-                if (stopping) {
+    void accept() {
+        acceptor->async_accept(
+            asio::make_strand(*io), [this](beast::error_code error, tcp::socket socket) {
+                if (error == asio::error::operation_aborted) {
                     return;
                 }
-                fd = waiting.front();
-                waiting.pop_front();
-            }
-            serve(fd);
-        }
+                if (error) {
+                    // Out of descriptors or memory: give the open connections time to end.
+                    retry->expires_after(kAcceptRetry);
+                    retry->async_wait([this](beast::error_code) { accept(); });
+                    return;
+                }
+                const std::size_t open = shared.open.load();
+                if (open >= shared.settings.maxConnections) {
+                    shared.service.refused(open);  // the socket closes as it goes out of scope
+                } else {
+                    std::make_shared<Connection>(std::move(socket), shared)->start();
+                }
+                accept();
+            });
     }
 
-    void serve(int fd) {
-        const int yes = 1;
-        // Answers may leave in more than one write; without TCP_NODELAY the second would wait
-        // for the client's delayed acknowledgement, some 40 ms on every exchange.
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        SSL* ssl = SSL_new(context.get());
-        if (ssl == nullptr || SSL_set_fd(ssl, fd) != 1) {
-            SSL_free(ssl);
-            closeSocket(fd);
-            return;
-        }
-        Connection connection(fd, ssl, stopPipe[0], settings);
-        const Closing closing =
-            connection.handshake() ? serveRequests(connection) : Closing::abruptly;
-        if (closing != Closing::abruptly) {
-            connection.closeGracefully(closing == Closing::lingering);
-        }
-        SSL_free(ssl);
-        closeSocket(fd);
-    }
-
-    enum class Closing { gracefully, lingering, abruptly };
-
-    Closing serveRequests(Connection& connection) {
-        for (std::size_t served = 0; served < settings.requestsPerConnection; ++served) {
-            Incoming incoming = connection.nextRequest(served == 0);
-            if (incoming.kind == Incoming::Kind::ended) {
-                return Closing::gracefully;
-            }
-            if (incoming.kind == Incoming::Kind::broken) {
-                return Closing::abruptly;
-            }
-            HttpRequest& request = incoming.request;
-            HttpResponse response;
-            if (incoming.kind == Incoming::Kind::malformed) {
-                response.status = incoming.errorStatus;
-                response.setContent("Petición HTTP incorrecta\n", "text/plain; charset=utf-8");
-                response.closeConnection = true;
-            } else {
-                handle(request, response);
-            }
-            const bool last = response.closeConnection || request.bodyTooLarge ||
-                              !incoming.keepAlive || served + 1 == settings.requestsPerConnection;
-            const bool sent = deliver(connection, request, response, last);
-            if (logger) {
-                logger(request, response);
-            }
-            if (!sent || response.delivery != HttpResponse::Delivery::complete) {
-                return Closing::abruptly;
-            }
-            if (last) {
-                return Closing::lingering;
-            }
-        }
-        return Closing::lingering;
-    }
-
-    void handle(const HttpRequest& request, HttpResponse& response) {
-        try {
-            handler(request, response);
-        } catch (...) {  // the random generator failed: the request cannot be served
-            response = HttpResponse();
-            response.status = 500;
-            response.setContent("Error interno de la pasarela de pruebas\n",
-                                "text/plain; charset=utf-8");
-        }
-        if (response.status < 200 || response.status > 599) {
-            response.status = 500;  // a 1xx would leave the client waiting for the real answer
-        }
-    }
-
-    static bool deliver(Connection& connection, const HttpRequest& request,
-                        const HttpResponse& response, bool closing) {
-        const bool bodyAllowed = response.status != 204 && response.status != 304;
-        const std::size_t bodySize = bodyAllowed ? response.body.size() : 0;
-        switch (response.delivery) {
-            case HttpResponse::Delivery::none:
-                return true;
-            case HttpResponse::Delivery::headOnly:
-                return connection.send(answerHead(response, bodySize, closing));
-            case HttpResponse::Delivery::complete:
-                break;
-        }
-        std::string answer = answerHead(response, bodySize, closing);
-        if (request.method != "HEAD" && bodyAllowed) {
-            answer += response.body;
-        }
-        return connection.send(answer);
-    }
-
-    HttpsServerSettings settings;
-    Handler handler;
-    Logger logger;
-    std::unique_ptr<SSL_CTX, SslContextFree> context;
-    int listenFd = -1;
+    // Destroyed in stop(), I/O objects before their context: the context's end destroys every
+    // connection still pending, so it must come while `shared` is there.
+    Shared shared;
+    std::optional<asio::io_context> io{std::in_place};
+    std::optional<tcp::acceptor> acceptor{std::in_place, *io};
+    std::optional<asio::steady_timer> retry{std::in_place, *io};
     int boundPort = 0;
-    int stopPipe[2] = {-1, -1};
-    std::mutex mutex;
-    std::condition_variable connectionWaiting;
-    std::deque<int> waiting;
-    bool stopping = false;
-    std::thread acceptor;
-    std::vector<std::thread> workers;
+    std::vector<std::thread> threads;
 };
 
-HttpsServer::HttpsServer(HttpsServerSettings settings, Handler handler, Logger logger)
-    : impl_(std::make_unique<Impl>(settings, std::move(handler), std::move(logger))) {}
+HttpsServer::HttpsServer(HttpsServerSettings settings, HttpService& service)
+    : impl_(std::make_unique<Impl>(settings, service)) {}
 
 HttpsServer::~HttpsServer() {
     stop();
@@ -655,61 +465,33 @@ HttpsServer::~HttpsServer() {
 
 bool HttpsServer::listen(const std::string& host, int port, X509* certificate, EVP_PKEY* key,
                          std::string& error) {
-    Impl& impl = *impl_;
-    if (!impl.makeContext(certificate, key, error) || !impl.bind(host, port, error)) {
-        return false;
-    }
-    if (::pipe2(impl.stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        error = "cannot make the server's stop signal";
-        return false;
-    }
-    return true;
+    return impl_->makeContext(certificate, key, error) && impl_->bind(host, port, error);
 }
 
 void HttpsServer::start() {
     Impl& impl = *impl_;
-    // The threads inherit this mask: a write to a connection the client has closed then fails
-    // with EPIPE instead of raising SIGPIPE, which would end the process.
-    sigset_t pipe;
-    sigset_t previous;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, &previous);
-    impl.acceptor = std::thread([&impl] { impl.acceptLoop(); });
-    for (std::size_t index = 0; index < std::max<std::size_t>(impl.settings.threads, 1); ++index) {
-        impl.workers.emplace_back([&impl] { impl.workLoop(); });
+    impl.accept();
+    for (std::size_t index = 0; index < std::max<std::size_t>(impl.shared.settings.threads, 1);
+         ++index) {
+        impl.threads.emplace_back([&impl] { impl.io->run(); });
     }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void HttpsServer::stop() {
     Impl& impl = *impl_;
-    if (impl.stopPipe[1] >= 0) {
-        const char stop = 1;
-        [[maybe_unused]] const ssize_t written = ::write(impl.stopPipe[1], &stop, 1);
+    if (!impl.io) {
+        return;
     }
-    {
-        std::lock_guard lock(impl.mutex);
-        impl.stopping = true;
+    impl.io->stop();
+    for (std::thread& thread : impl.threads) {
+        thread.join();
     }
-    impl.connectionWaiting.notify_all();
-    if (impl.acceptor.joinable()) {
-        impl.acceptor.join();
-    }
-    for (std::thread& worker : impl.workers) {
-        worker.join();
-    }
-    impl.workers.clear();
-    for (const int fd : impl.waiting) {
-        closeSocket(fd);
-    }
-    impl.waiting.clear();
-    for (int* fd : {&impl.listenFd, &impl.stopPipe[0], &impl.stopPipe[1]}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
-    }
+    impl.threads.clear();
+    impl.retry.reset();
+    impl.acceptor.reset();
+    // Destroys every connection still pending, held answers included: each socket closes
+    // without a byte more.
+    impl.io.reset();
 }
 
 int HttpsServer::port() const {

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,8 +25,8 @@ struct HttpRequest {
     /// The header fields in the order they arrived, names as sent.
     HeaderFields headers;
     std::string body;
-    /// The body announced is longer than the server reads: `body` is empty and the connection
-    /// closes after the answer.
+    /// The body is longer than the server keeps: `body` is empty and the connection closes after
+    /// the answer.
     bool bodyTooLarge = false;
 
     /// The values of every field with this name (compared without regard to case), in order.
@@ -56,6 +55,9 @@ struct HttpResponse {
     Delivery delivery = Delivery::complete;
     /// Close the connection once the answer is out.
     bool closeConnection = false;
+    /// How long the answer is held before it leaves (a delay fault). Other connections are
+    /// served meanwhile; when the server stops, a held answer is dropped as Delivery::none.
+    std::chrono::milliseconds delay{0};
 
     /// Sets the body and its Content-Type.
     void setContent(std::string content, std::string_view contentType);
@@ -65,35 +67,53 @@ struct HttpResponse {
     void addHeader(std::string_view name, std::string value);
 };
 
+/// What the server asks of the application it serves. Called on the server's threads, for
+/// different connections at once.
+class HttpService {
+  public:
+    virtual ~HttpService() = default;
+    /// Whether the body of a request with this head (its body still unread) is kept for
+    /// handle(); one that is not is read and dropped, and handle() sees it empty.
+    virtual bool keepsBody(const HttpRequest& head) = 0;
+    /// Makes the answer. It must not wait: a delay goes into HttpResponse::delay.
+    virtual void handle(const HttpRequest& request, HttpResponse& response) = 0;
+    /// The answer has gone out, or has been dropped as its delivery says.
+    virtual void answered(const HttpRequest& request, const HttpResponse& response) = 0;
+    /// The answer is being held for its delay.
+    virtual void held(const HttpRequest& request, std::chrono::milliseconds delay) = 0;
+    /// A connection was closed at once because `open` connections are already being served.
+    virtual void refused(std::size_t open) = 0;
+};
+
 struct HttpsServerSettings {
-    /// Connections served at the same time.
-    std::size_t threads = 48;
-    /// How long a request may take to arrive once it has started, and an answer to leave.
-    std::chrono::seconds readTimeout{30};
-    std::chrono::seconds writeTimeout{30};
-    /// How long a kept-alive connection waits for its next request.
+    /// Threads that run every connection's I/O; a connection that waits takes none of them.
+    std::size_t threads = 2;
+    /// Connections served at the same time; the acceptor closes any beyond at once.
+    std::size_t maxConnections = 512;
+    /// How long the TLS handshake, a request's head (the first, and each next one on a
+    /// kept-alive connection), its body and an answer may take, each as a whole.
+    std::chrono::seconds handshakeTimeout{10};
+    std::chrono::seconds headTimeout{10};
     std::chrono::seconds keepAliveTimeout{5};
+    std::chrono::seconds bodyTimeout{30};
+    std::chrono::seconds writeTimeout{30};
     std::size_t requestsPerConnection = 100;
-    /// Longest body the server reads; a longer one reaches the handler as bodyTooLarge.
+    /// Longest request head; a longer one is answered 431.
+    std::size_t maxHeadBytes = 64 * 1024;
+    /// Longest body kept; a longer one reaches the service as bodyTooLarge.
     std::size_t maxBodyBytes = 1024 * 1024;
 };
 
-/// A small HTTP/1.1 server over TLS, written for the sandbox so that its handlers can decide
-/// everything a gateway under test may do: answer normally, send only the head of an answer,
-/// or drop the connection without a byte; and so that requests keep their header fields in
-/// the order they arrived.
+/// An HTTP/1.1 server over TLS on Boost.Beast, for the sandbox: its services can answer
+/// normally, hold an answer for a while, send only the head of an answer or drop the connection
+/// without a byte, and requests keep their header fields in the order they arrived.
 ///
-/// It reads requests with a Content-Length body (a "Transfer-Encoding" is answered 501),
-/// honours "Expect: 100-continue" and keep-alive, and calls the handler on a pool of worker
-/// threads, one connection per thread. Every wait is bounded by a timeout and ends at once when
-/// the server stops.
+/// Every connection is asynchronous: one that idles, trickles its bytes or waits for a held
+/// answer takes no thread. Each stage has its own time limit, and stop() ends every connection at
+/// once, held answers included, without answering them.
 class HttpsServer {
   public:
-    using Handler = std::function<void(const HttpRequest&, HttpResponse&)>;
-    /// Called after each answer has gone out (or been dropped).
-    using Logger = std::function<void(const HttpRequest&, const HttpResponse&)>;
-
-    HttpsServer(HttpsServerSettings settings, Handler handler, Logger logger);
+    explicit HttpsServer(HttpsServerSettings settings, HttpService& service);
     /// Stops the server if it runs.
     ~HttpsServer();
     HttpsServer(const HttpsServer&) = delete;

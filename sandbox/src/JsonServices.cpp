@@ -53,14 +53,13 @@ std::optional<SignedMessage> readSignedMessage(const HttpRequest& request) {
     if (!hasFormBody(request) || at == std::string::npos) {
         return std::nullopt;
     }
-    const Json envelope =
-        Json::parse(std::string_view(request.body).substr(at + kFormKey.size()), nullptr, false);
+    const Json envelope = parseJson(std::string_view(request.body).substr(at + kFormKey.size()));
     if (!envelope.is_object() || !allTexts(envelope, kEnvelopeTexts)) {
         return std::nullopt;
     }
     SignedMessage signedMessage{
         envelope["mensaje"].get<std::string>(), envelope["firma"].get<std::string>(), {}};
-    signedMessage.message = Json::parse(signedMessage.mensaje, nullptr, false);
+    signedMessage.message = parseJson(signedMessage.mensaje);
     if (!signedMessage.message.is_object()) {
         return std::nullopt;
     }
@@ -199,6 +198,7 @@ void serveDirectPayment(Exchange& exchange) {
     const std::optional<Outcome> forced = readOrderSwitches(order.order).outcome;
     const PaymentOutcome outcome =
         decidePayment(exchange.state, *merchant, order.card, order.identifier, forced);
+    notePayment(exchange.state, order.order, order.amount, outcome);
     if (outcome.error) {
         answerRefusal(exchange, *outcome.error, merchant->signingCredential);
     } else if (forced == Outcome::noDatosRespuesta) {

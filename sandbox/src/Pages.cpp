@@ -79,7 +79,15 @@ std::string cardFormPage(const CardFormView& view, std::string_view formAction) 
         "<button id=\"pay-button\" type=\"submit\" name=\"accion\" value=\"pagar\">Pagar</button>"
         "<button id=\"cancel-button\" type=\"submit\" name=\"accion\" value=\"cancelar\">"
         "Cancelar</button>\n"
-        "</form>";
+        "</form>\n";
+    // Pressed once, the buttons go: a second click would post the page again. They are disabled
+    // only after the post has gathered the form's fields, or the pressed one would be left out.
+    body +=
+        "<script>document.getElementById(\"card-form\").addEventListener(\"submit\", "
+        "function (event) { var form = event.target; if (form.dataset.enviado) { "
+        "event.preventDefault(); return; } form.dataset.enviado = \"1\"; setTimeout(function () "
+        "{ form.querySelectorAll(\"button\").forEach(function (button) { button.disabled = "
+        "true; }); }, 0); });</script>";
     return document("Pago con tarjeta", body);
 }
 

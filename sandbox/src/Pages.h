@@ -28,7 +28,7 @@ struct CardFormView {
 /// The payment page: order summary and card form. The form posts to `formAction` the fields
 /// "pagina" (the page id), "numero", "caducidad" (MM/AA), "cvv" and "accion" ("pagar" or
 /// "cancelar"); elements have the ids card-form, card-number, card-expiry, card-cvv,
-/// pay-button and cancel-button.
+/// pay-button and cancel-button. A script takes the buttons away once one has been pressed.
 std::string cardFormPage(const CardFormView& view, std::string_view formAction);
 
 /// The page that refuses the posted data; it contains kDataErrorText.

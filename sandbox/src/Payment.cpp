@@ -117,4 +117,12 @@ PaymentOutcome decidePayment(GatewayState& state, const Merchant& merchant, cons
     return outcome;
 }
 
+void notePayment(GatewayState& state, const std::string& orderNumber, const std::string& amount,
+                 const PaymentOutcome& outcome) {
+    if (!outcome.error) {
+        state.notePayment({orderNumber, amount, outcome.response, outcome.authorisationCode,
+                           acceptedByGatewayRule(outcome.response, outcome.authorisationCode)});
+    }
+}
+
 }  // namespace vanto::sandbox::detail

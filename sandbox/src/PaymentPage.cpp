@@ -11,6 +11,7 @@
 #include "Services.h"
 #include "Text.h"
 #include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/web/Parameters.h"
 
 namespace vanto::sandbox::detail {
@@ -32,13 +33,24 @@ void answerPage(Exchange& exchange, std::string html, int status = 200) {
     exchange.response.setContent(std::move(html), kHtml);
 }
 
+/// A page that takes card data or stands for a payment in progress: never stored by a cache,
+/// never shown inside another site's frame, and its address never sent on as a referrer.
+void answerCardPage(Exchange& exchange, std::string html) {
+    answerPage(exchange, std::move(html));
+    HttpResponse& response = exchange.response;
+    response.setHeader("Cache-Control", "no-store");
+    response.setHeader("Referrer-Policy", "no-referrer");
+    response.setHeader("Content-Security-Policy", "frame-ancestors 'none'");
+    response.setHeader("X-Frame-Options", "DENY");
+}
+
 /// The decoded Ds_MerchantParameters of the posted fields, when they decode to a JSON object.
 std::optional<Json> decodeParameters(const std::string& merchantParameters) {
     const std::optional<std::string> decoded = base64Decode(merchantParameters);
     if (!decoded) {
         return std::nullopt;
     }
-    Json parameters = Json::parse(*decoded, nullptr, false);
+    Json parameters = parseJson(*decoded);
     return parameters.is_object() ? std::optional<Json>(std::move(parameters)) : std::nullopt;
 }
 
@@ -183,28 +195,7 @@ bool isWebAddress(std::string_view address) {
     return httpScheme && printable;
 }
 
-/// Sends the browser to the order's URL OK (an accepted payment by the gateway's rule) or URL
-/// KO with the signed result. A return address that is not a web address (the placeholders
-/// "REDIR_URL_OK" and "REDIR_URL_KO") becomes a page of the sandbox whose address contains it.
-void redirectWithResult(Exchange& exchange, const PageOrder& order, const PaymentOutcome& outcome,
-                        const ResultShape& shape) {
-    const std::string json = resultParameters(order, outcome).toJSON();
-    const std::optional<std::string> merchantParameters = encodedResult(json, shape.encoding);
-    const std::string signature = hmacSha256Base64(order.merchant.pageSecret,
-                                                   merchantParameters.value_or(base64Encode(json)));
-    const std::string query = resultQuery(merchantParameters, signature, shape);
-    const bool toUrlOk = acceptedByGatewayRule(outcome.response, outcome.authorisationCode) &&
-                         !shape.acceptedToUrlKo;
-    const std::string returnAddress =
-        text(order.parameters, toUrlOk ? "Ds_Merchant_UrlOK" : "Ds_Merchant_UrlKO");
-    std::string location;
-    if (isWebAddress(returnAddress)) {
-        location =
-            returnAddress + (returnAddress.find('?') == std::string::npos ? "?" : "&") + query;
-    } else {
-        location = "https://" + exchange.authority + std::string(kReturnPagePrefix) +
-                   percentEncode(returnAddress) + "?" + query;
-    }
+void redirectTo(Exchange& exchange, const std::string& location) {
     exchange.response.status = 303;
     exchange.response.setHeader("Location", location);
     exchange.response.setContent(
@@ -214,15 +205,35 @@ void redirectWithResult(Exchange& exchange, const PageOrder& order, const Paymen
         kHtml);
 }
 
-/// Closes the page and sends the browser back to the merchant; a page that another post closed
-/// first shows as expired, so that a page pays once.
+/// The order's URL OK (an accepted payment by the gateway's rule) or URL KO with the signed
+/// result. A return address that is not a web address (the placeholders "REDIR_URL_OK" and
+/// "REDIR_URL_KO") becomes a page of the sandbox whose address contains it.
+std::string returnLocation(Exchange& exchange, const PageOrder& order,
+                           const PaymentOutcome& outcome, const ResultShape& shape) {
+    const std::string json = resultParameters(order, outcome).toJSON();
+    const std::optional<std::string> merchantParameters = encodedResult(json, shape.encoding);
+    const std::string signature = hmacSha256Base64(order.merchant.pageSecret,
+                                                   merchantParameters.value_or(base64Encode(json)));
+    const std::string query = resultQuery(merchantParameters, signature, shape);
+    const bool toUrlOk = acceptedByGatewayRule(outcome.response, outcome.authorisationCode) &&
+                         !shape.acceptedToUrlKo;
+    const std::string returnAddress =
+        text(order.parameters, toUrlOk ? "Ds_Merchant_UrlOK" : "Ds_Merchant_UrlKO");
+    if (isWebAddress(returnAddress)) {
+        return returnAddress + (returnAddress.find('?') == std::string::npos ? "?" : "&") + query;
+    }
+    // The parameters were JSON, hence UTF-8, so that the encoding cannot fail.
+    return "https://" + exchange.authority + std::string(kReturnPagePrefix) +
+           safeAddingPercentEncoding(returnAddress, rfc3986Unreserved()).value_or("") + "?" + query;
+}
+
+/// Settles the page and sends the browser back to the merchant. The page stays known, so that a
+/// second post of it (a double click) is sent to the same place.
 void finishPayment(Exchange& exchange, const std::string& pageId, const PageOrder& order,
                    const PaymentOutcome& outcome) {
-    if (!exchange.state.closePage(pageId)) {
-        answerPage(exchange, expiredPage());
-        return;
-    }
-    redirectWithResult(exchange, order, outcome, switchesOf(order).result);
+    std::string location = returnLocation(exchange, order, outcome, switchesOf(order).result);
+    exchange.state.settlePage(pageId, location);
+    redirectTo(exchange, location);
 }
 
 /// An order the page can take: every parameter a text, an order number, an amount in
@@ -276,6 +287,21 @@ std::optional<std::pair<std::string, PageOrder>> postedPage(Exchange& exchange,
     return std::make_pair(std::move(pageId), std::move(*order));
 }
 
+/// Answers a post of a page whose payment is decided already as the post that decided it was
+/// answered; false when the page still waits for a card.
+bool answerDecided(Exchange& exchange, const std::string& pageId, const PageOrder& order) {
+    if (order.decidedLocation) {
+        redirectTo(exchange, *order.decidedLocation);
+        return true;
+    }
+    if (order.authentication) {
+        answerCardPage(
+            exchange, authenticationPage(pageId, order.authentication->token, kAuthenticationPath));
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void servePaymentPage(Exchange& exchange) {
@@ -313,24 +339,26 @@ void servePaymentPage(Exchange& exchange) {
         exchange.pageCookie ? *exchange.pageCookie : exchange.state.issuePageCookie();
     exchange.response.addHeader("Set-Cookie", std::string(SandboxGateway::kPageCookieName) + "=" +
                                                   cookie + "; Path=/; Secure; HttpOnly");
-    PageOrder order{*merchant, *parameters, std::chrono::steady_clock::now(), cookie, std::nullopt};
+    PageOrder order{*merchant, *parameters,  std::chrono::steady_clock::now(),
+                    cookie,    std::nullopt, std::nullopt};
     const std::string pageId = exchange.state.openPage(order);
-    answerPage(exchange, cardFormPage(formView(exchange, order, pageId), kCardFormPath));
+    answerCardPage(exchange, cardFormPage(formView(exchange, order, pageId), kCardFormPath));
 }
 
 void serveCardForm(Exchange& exchange) {
     const Fields fields = parseForm(exchange.request.body);
+    // Two posts of one page (a double click) read and decide it one after the other.
+    const auto deciding = exchange.state.lockPageDecisions();
     auto posted = postedPage(exchange, fields);
     if (!posted) {
         return;
     }
     const auto& [pageId, order] = *posted;
-    if (order.authentication) {
-        answerPage(exchange, expiredPage());  // decided already, waiting for authentication
-        return;
-    }
     const OrderSwitches switches = switchesOf(order);
     if (switches.pageFault && answerWithFault(exchange, *switches.pageFault, FaultTarget::page)) {
+        return;
+    }
+    if (answerDecided(exchange, pageId, order)) {
         return;
     }
     if (formValue(fields, "accion") == "cancelar") {
@@ -353,13 +381,15 @@ void serveCardForm(Exchange& exchange) {
     if (outcome.error) {
         CardFormView view = formView(exchange, order, pageId);
         view.problem = std::string(outcome.error->desc);
-        answerPage(exchange, cardFormPage(view, kCardFormPath));
+        answerCardPage(exchange, cardFormPage(view, kCardFormPath));
         return;
     }
+    notePayment(exchange.state, text(order.parameters, "Ds_Merchant_Order"),
+                text(order.parameters, "Ds_Merchant_Amount"), outcome);
     if (needsAuthentication(outcome, switches)) {
         const std::string token = randomHex(16);
         exchange.state.awaitAuthentication(pageId, {std::move(outcome), token});
-        answerPage(exchange, authenticationPage(pageId, token, kAuthenticationPath));
+        answerCardPage(exchange, authenticationPage(pageId, token, kAuthenticationPath));
         return;
     }
     finishPayment(exchange, pageId, order, outcome);
@@ -367,6 +397,7 @@ void serveCardForm(Exchange& exchange) {
 
 void serveAuthentication(Exchange& exchange) {
     const Fields fields = parseForm(exchange.request.body);
+    const auto deciding = exchange.state.lockPageDecisions();
     auto posted = postedPage(exchange, fields);
     if (!posted) {
         return;
@@ -375,6 +406,10 @@ void serveAuthentication(Exchange& exchange) {
     if (!order.authentication ||
         !equalsInConstantTime(formValue(fields, "autenticacion"), order.authentication->token)) {
         answerPage(exchange, expiredPage());
+        return;
+    }
+    if (order.decidedLocation) {
+        redirectTo(exchange, *order.decidedLocation);
         return;
     }
     finishPayment(exchange, pageId, order, order.authentication->outcome);
@@ -390,8 +425,9 @@ void serveReturnPage(Exchange& exchange) {
     std::replace(merchantParameters.begin(), merchantParameters.end(), '-', '+');
     std::replace(merchantParameters.begin(), merchantParameters.end(), '_', '/');
     const std::optional<std::string> decoded = base64Decode(merchantParameters);
-    const std::optional<Parameters> result =
-        decoded ? Parameters::fromJSON(*decoded) : std::nullopt;
+    const std::optional<Parameters> result = decoded && nestedWithin(*decoded, kMostJsonLevels)
+                                                 ? Parameters::fromJSON(*decoded)
+                                                 : std::nullopt;
     if (result && result->Ds_Order) {
         const std::optional<Fault> fault = readOrderSwitches(*result->Ds_Order).returnFault;
         if (fault && answerWithFault(exchange, *fault, FaultTarget::page)) {

@@ -1,17 +1,22 @@
 #include "Recording.h"
 
-#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "ConsoleLog.h"
 #include "Services.h"
 #include "Text.h"
+#include "vanto/transport/Trace.h"
 
 namespace vanto::sandbox::detail {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr std::string_view kOmittedBody = "(cuerpo omitido: contiene datos de tarjeta)";
 
 enum class CardField { number, secret };
 
@@ -26,52 +31,11 @@ std::string masked(std::string_view value, CardField field) {
     return out;
 }
 
-bool isMasked(std::string_view value, CardField field) {
-    return masked(value, field) == value;
-}
-
-constexpr std::pair<std::string_view, CardField> kJsonCardMembers[] = {
-    {"DS_MERCHANT_PAN", CardField::number},
-    {"DS_MERCHANT_CVV2", CardField::secret},
-    {"DS_MERCHANT_EXPIRYDATE", CardField::secret},
-};
-
 constexpr std::pair<std::string_view, CardField> kFormCardFields[] = {
     {"numero", CardField::number},
     {"caducidad", CardField::secret},
     {"cvv", CardField::secret},
 };
-
-/// Skips backslashes and spaces, then expects `expected`; the position after it, or npos.
-std::size_t after(std::string_view text, std::size_t at, char expected) {
-    while (at < text.size() && (text[at] == '\\' || text[at] == ' ')) {
-        ++at;
-    }
-    return at < text.size() && text[at] == expected ? at + 1 : std::string_view::npos;
-}
-
-/// Masks the value of every `"key": "value"` (or `"key": digits`) pair, also when the quotation
-/// marks are escaped because the pair sits inside the text of the envelope's "mensaje".
-void maskJsonMember(std::string& body, std::string_view key, CardField field) {
-    for (std::size_t found = body.find(key); found != std::string::npos;
-         found = body.find(key, found + key.size())) {
-        std::size_t at = after(body, found + key.size(), '"');
-        at = at == std::string::npos ? at : after(body, at, ':');
-        if (at == std::string::npos) {
-            continue;
-        }
-        const std::size_t quoted = after(body, at, '"');
-        std::size_t end = 0;
-        if (quoted != std::string::npos) {
-            at = quoted;
-            end = std::min(body.find_first_of("\\\"", at), body.size());
-        } else {
-            at = std::min(body.find_first_not_of(' ', at), body.size());
-            end = std::min(body.find_first_not_of("0123456789", at), body.size());
-        }
-        body.replace(at, end - at, masked(std::string_view(body).substr(at, end - at), field));
-    }
-}
 
 /// Masks the card fields of a form body in place, leaving every other field as it was sent.
 std::string maskFormFields(std::string_view body) {
@@ -97,41 +61,10 @@ std::string maskFormFields(std::string_view body) {
     return out;
 }
 
-/// Whether the body, read as the JSON services read it, still holds a card value in clear (a
-/// member name written with escapes, for instance, escapes the text search).
-bool holdsClearCardData(std::string_view body) {
-    const std::size_t at = body.find("datoEntrada=");
-    const Json envelope =
-        Json::parse(body.substr(at == std::string_view::npos ? 0 : at + 12), nullptr, false);
-    if (!envelope.is_object() || !envelope.contains("mensaje") ||
-        !envelope["mensaje"].is_string()) {
-        return false;
-    }
-    const Json message = Json::parse(envelope["mensaje"].get<std::string>(), nullptr, false);
-    if (!message.is_object() || !message.contains("datosPeticion") ||
-        !message["datosPeticion"].is_object()) {
-        return false;
-    }
-    const Json& details = message["datosPeticion"];
-    return std::any_of(std::begin(kJsonCardMembers), std::end(kJsonCardMembers),
-                       [&details](const auto& member) {
-                           const auto found = details.find(member.first);
-                           if (found == details.end() || found->is_null()) {
-                               return false;
-                           }
-                           return !found->is_string() ||
-                                  !isMasked(found->template get<std::string>(), member.second);
-                       });
-}
-
 }  // namespace
 
-std::string maskCardData(std::string_view body) {
-    std::string out = maskFormFields(body);
-    for (const auto& [key, field] : kJsonCardMembers) {
-        maskJsonMember(out, key, field);
-    }
-    return holdsClearCardData(out) ? std::string(kOmittedBody) : out;
+std::string maskedBody(std::string_view body) {
+    return vanto::maskCardData(maskFormFields(body));
 }
 
 nlohmann::ordered_json recordedJson(const RecordedRequest& request) {
@@ -144,26 +77,51 @@ nlohmann::ordered_json recordedJson(const RecordedRequest& request) {
     record["path"] = request.path;
     record["headers"] = std::move(headers);
     record["carriedSessionCookie"] = request.carriedSessionCookie;
-    record["body"] = maskCardData(request.body);
+    record["body"] = maskedBody(request.body);
     return record;
+}
+
+RecordFile::~RecordFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
 }
 
 bool RecordFile::open(const std::string& path, std::string& error) {
     std::lock_guard lock(mutex_);
-    out_.open(path, std::ios::out | std::ios::app | std::ios::binary);
-    if (!out_) {
-        error = "cannot open the recording file " + path;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        error = "cannot open the recording file " + path + ": " + std::strerror(errno);
         return false;
     }
+    path_ = path;
     return true;
 }
 
 void RecordFile::append(const RecordedRequest& request) {
     const std::string line = compactJson(recordedJson(request)) + "\n";
     std::lock_guard lock(mutex_);
-    if (out_.is_open()) {
-        out_ << line << std::flush;
+    if (fd_ < 0) {
+        return;
     }
+    // O_APPEND puts each write at the end: a line written in one piece is never interleaved.
+    const ssize_t written = ::write(fd_, line.data(), line.size());
+    if (written == static_cast<ssize_t>(line.size())) {
+        return;
+    }
+    const int failure = written < 0 ? errno : ENOSPC;
+    ++unwritten_;
+    if (reported_.insert(failure).second) {
+        ConsoleLog::shared().write(
+            ConsoleLog::Stream::error,
+            "sandbox: a request could not be written to the recording file " + printable(path_) +
+                ": " + std::strerror(failure) + " (further failures like it are only counted)");
+    }
+}
+
+std::size_t RecordFile::unwritten() const {
+    std::lock_guard lock(mutex_);
+    return unwritten_;
 }
 
 }  // namespace vanto::sandbox::detail

@@ -4,15 +4,16 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <exception>
 #include <mutex>
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/platform/URLSession.h"
+#include "vanto/transport/Trace.h"
 
 #include "Certificate.h"
+#include "ConsoleLog.h"
 #include "GatewayState.h"
 #include "HttpsServer.h"
 #include "Recording.h"
@@ -31,6 +32,8 @@ constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVi
 constexpr std::string_view kSignaturePath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 constexpr std::string_view kPaymentPagePath = "/zel/realizarPago";
 constexpr std::string_view kRecordedPath = "/sandbox/recorded";
+// How long stop() waits for the console lines of the last requests to be written.
+constexpr auto kConsoleFlushLimit = std::chrono::seconds(1);
 
 bool isLoopback(const std::string& host) {
     if (host == "localhost") {
@@ -113,6 +116,10 @@ Service route(const HttpRequest& request) {
     return detail::serveNotFound;
 }
 
+bool isRecordingRead(const HttpRequest& request) {
+    return request.path == kRecordedPath && request.method == "GET";
+}
+
 }  // namespace
 
 std::optional<std::string> RecordedRequest::header(std::string_view name) const {
@@ -124,11 +131,17 @@ std::optional<std::string> RecordedRequest::header(std::string_view name) const 
     return std::nullopt;
 }
 
-struct SandboxGateway::Impl {
-    explicit Impl(Options options) : options(std::move(options)) {}
+struct SandboxGateway::Impl : detail::HttpService {
+    explicit Impl(Options options)
+        : options(std::move(options)),
+          state({this->options.recordedRequestsKept, this->options.recordedBytesKept}) {}
 
-    void handle(const HttpRequest& request, HttpResponse& response) {
-        if (request.path == kRecordedPath && request.method == "GET") {
+    bool keepsBody(const HttpRequest& head) override {
+        return isRecordingRead(head) || route(head) != detail::serveNotFound;
+    }
+
+    void handle(const HttpRequest& request, HttpResponse& response) override {
+        if (isRecordingRead(request)) {
             answerRecorded(response);  // reading the recording does not add to it
             return;
         }
@@ -151,26 +164,51 @@ struct SandboxGateway::Impl {
         route(request)(exchange);
     }
 
+    /// The kept requests as a JSON array, written one record at a time from the shared records;
+    /// header fields say how many were dropped from memory and how many the record file lost.
     void answerRecorded(HttpResponse& response) const {
-        nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const RecordedRequest& request : state.recorded()) {
-            list.push_back(detail::recordedJson(request));
+        std::string list = "[";
+        for (const auto& request : state.recordedShared()) {
+            list +=
+                (list.size() > 1 ? "," : "") + detail::compactJson(detail::recordedJson(*request));
         }
+        list += "]";
         response.status = 200;
-        response.setContent(detail::compactJson(list), "application/json");
+        response.setContent(std::move(list), "application/json");
+        response.setHeader("Sandbox-Records-Dropped", std::to_string(state.droppedRecorded()));
+        response.setHeader("Sandbox-Records-Unwritten", std::to_string(recordFile.unwritten()));
     }
 
-    void log(const HttpRequest& request, const HttpResponse& response) const {
-        // Method, path and status only: bodies, queries and headers may hold card data.
-        std::lock_guard lock(logMutex);
+    void answered(const HttpRequest& request, const HttpResponse& response) override {
         if (response.delivery == HttpResponse::Delivery::none) {
-            std::printf("sandbox: %s %s closed without an answer\n", request.method.c_str(),
-                        request.path.c_str());
+            log(request, "closed without an answer");
         } else {
-            std::printf("sandbox: %s %s %d\n", request.method.c_str(), request.path.c_str(),
-                        response.status);
+            log(request, std::to_string(response.status));
         }
-        std::fflush(stdout);
+    }
+
+    void held(const HttpRequest& request, std::chrono::milliseconds delay) override {
+        log(request, "answer held for " + std::to_string(delay.count()) + " ms");
+    }
+
+    void refused(std::size_t open) override {
+        if (options.logRequests) {
+            detail::ConsoleLog::shared().write(
+                detail::ConsoleLog::Stream::output,
+                "sandbox: a connection was closed unserved: " + std::to_string(open) +
+                    " are open, the most at once");
+        }
+    }
+
+    /// Method and path only, escaped and masked: bodies, queries and headers may hold card
+    /// data, and a path may hold anything.
+    void log(const HttpRequest& request, const std::string& what) const {
+        if (options.logRequests) {
+            detail::ConsoleLog::shared().write(
+                detail::ConsoleLog::Stream::output,
+                "sandbox: " + detail::printable(request.method) + " " +
+                    detail::printable(maskCardData(request.path)) + " " + what);
+        }
     }
 
     bool ensureCredentials() {
@@ -201,7 +239,6 @@ struct SandboxGateway::Impl {
     int boundPort = 0;
     std::string error;
     mutable std::mutex lifecycleMutex;
-    mutable std::mutex logMutex;
 };
 
 SandboxGateway::SandboxGateway() : SandboxGateway(Options{}) {}
@@ -235,24 +272,13 @@ bool SandboxGateway::start() {
     }
     detail::HttpsServerSettings settings;
     settings.threads = std::max<std::size_t>(impl.options.threads, 1);
-    detail::HttpsServer::Logger logger;
-    if (impl.options.logRequests) {
-        logger = [&impl](const HttpRequest& request, const HttpResponse& response) {
-            impl.log(request, response);
-        };
-    }
-    auto server = std::make_unique<detail::HttpsServer>(
-        settings,
-        [&impl](const HttpRequest& request, HttpResponse& response) {
-            impl.handle(request, response);
-        },
-        std::move(logger));
+    settings.maxConnections = std::max<std::size_t>(impl.options.maxConnections, 1);
+    auto server = std::make_unique<detail::HttpsServer>(settings, impl);
     if (!server->listen(impl.options.host, impl.options.port, impl.credentials->certificate.get(),
                         impl.credentials->key.get(), impl.error)) {
         return false;
     }
     impl.boundPort = server->port();
-    impl.state.setStopping(false);
     server->start();
     impl.server = std::move(server);
     return true;
@@ -264,10 +290,21 @@ void SandboxGateway::stop() {
     if (!impl.server) {
         return;
     }
-    impl.state.setStopping(true);  // cuts delays short
     impl.server->stop();
     impl.server.reset();
     impl.boundPort = 0;
+    if (impl.options.logRequests) {
+        detail::ConsoleLog::shared().write(detail::ConsoleLog::Stream::output,
+                                           "sandbox: stopped; answers still held were not sent");
+    }
+    if (const std::size_t unwritten = impl.recordFile.unwritten(); unwritten > 0) {
+        detail::ConsoleLog::shared().write(
+            detail::ConsoleLog::Stream::error,
+            "sandbox: " + std::to_string(unwritten) +
+                " requests could not be written to the recording file " +
+                detail::printable(impl.recordFile.path()));
+    }
+    detail::ConsoleLog::shared().flush(kConsoleFlushLimit);
 }
 
 bool SandboxGateway::running() const {
@@ -346,6 +383,10 @@ bool SandboxGateway::waitForRequests(std::size_t count, std::chrono::millisecond
 
 void SandboxGateway::clearRequests() {
     impl_->state.clearRecorded();
+}
+
+std::vector<DecidedPayment> SandboxGateway::payments() const {
+    return impl_->state.payments();
 }
 
 }  // namespace vanto::sandbox

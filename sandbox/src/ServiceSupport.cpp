@@ -49,10 +49,8 @@ void answerUnreadableEnvelope(Exchange& exchange, const Fault& fault) {
 }  // namespace
 
 bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target) {
-    if (fault.delay.count() > 0) {
-        exchange.state.sleepUnlessStopping(fault.delay);
-    }
     HttpResponse& response = exchange.response;
+    response.delay += fault.delay;
     switch (fault.kind) {
         case Fault::Kind::none:
             return false;
@@ -111,6 +109,36 @@ bool hasFormBody(const HttpRequest& request) {
         trim(std::string_view(contentType).substr(0, contentType.find(';')));
     return !request.bodyTooLarge &&
            equalsIgnoringCase(mediaType, "application/x-www-form-urlencoded");
+}
+
+bool nestedWithin(std::string_view json, std::size_t mostLevels) {
+    std::size_t level = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : json) {
+        if (escaped) {
+            escaped = false;
+        } else if (inString) {
+            escaped = c == '\\';
+            inString = c != '"';
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++level > mostLevels) {
+                return false;
+            }
+        } else if ((c == '}' || c == ']') && level > 0) {
+            --level;
+        }
+    }
+    return true;
+}
+
+nlohmann::ordered_json parseJson(std::string_view json) {
+    if (!nestedWithin(json, kMostJsonLevels)) {
+        return nlohmann::ordered_json(nlohmann::ordered_json::value_t::discarded);
+    }
+    return nlohmann::ordered_json::parse(json, nullptr, false);
 }
 
 bool allTexts(const nlohmann::ordered_json& object, std::span<const std::string_view> keys) {

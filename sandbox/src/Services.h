@@ -52,8 +52,8 @@ inline constexpr std::string_view kReturnPagePrefix = "/sandbox/";
 /// Where a fault acts: the JSON services answer in JSON terms, the pages in HTML.
 enum class FaultTarget { jsonService, page };
 
-/// Waits the fault's delay, then answers as the fault says. True when the answer is made (or
-/// the connection abandoned); false when the handler is to answer normally (after a delay, or,
+/// Answers as the fault says, its delay added to the answer's. True when the answer is made (or
+/// the connection abandoned); false when the handler is to answer normally (after the delay, or,
 /// from a JSON service, with only the head of its normal answer going out).
 bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target);
 
@@ -68,6 +68,17 @@ bool answerWithFaultForOrder(Exchange& exchange, const std::string& orderNumber,
 /// Whether the request's body is a form: Content-Type application/x-www-form-urlencoded
 /// (parameters such as a charset allowed) and no longer than the sandbox reads.
 bool hasFormBody(const HttpRequest& request);
+
+/// JSON documents nested more deeply than this are refused unread: their depth would only be
+/// a way to exhaust the stack of whoever walks them.
+inline constexpr std::size_t kMostJsonLevels = 64;
+
+/// Whether no object or array in the JSON text `json` lies more than `mostLevels` deep.
+bool nestedWithin(std::string_view json, std::size_t mostLevels);
+
+/// `json` parsed; a discarded value when it is not JSON or is nested more than kMostJsonLevels
+/// deep.
+nlohmann::ordered_json parseJson(std::string_view json);
 
 /// Whether every one of `keys` is a member of `object` whose value is a JSON string.
 bool allTexts(const nlohmann::ordered_json& object, std::span<const std::string_view> keys);

@@ -19,9 +19,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 /// Escapes the five characters that HTML gives a meaning to.
 std::string htmlEscape(std::string_view text);
 
-/// Percent-encodes every byte outside letters, digits and "-._~".
-std::string percentEncode(std::string_view text);
-
 /// `text` with every %XX escape decoded ("+" stays a plus sign). A malformed escape is kept as
 /// it is.
 std::string percentDecode(std::string_view text);

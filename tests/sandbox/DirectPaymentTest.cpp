@@ -6,6 +6,7 @@
 
 #include "SandboxTestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/text/Base64.h"
 #include "vanto/text/CardText.h"
 
 namespace vanto::sandbox::testing {
@@ -212,6 +213,36 @@ TEST_F(RefusedRequestTest, OnlyAFormBodyWithASignedMessageIsRead) {
          {std::string("Libro+CD & DVD=50% /oferta"), std::string(10000, 'x')}) {
         EXPECT_EQ(refusal(directRequest("4000000000000002", "DIR0004", "", description)).code, 0);
     }
+}
+
+/// The signed message of `request` with a member `levels` arrays deep added to its object `in`.
+std::string withNestedMember(const std::string& request, const std::string& in, int levels) {
+    std::string mensaje = readEnvelope(request)->mensaje;
+    const std::string opening = "\"" + in + "\":{";
+    mensaje.insert(mensaje.find(opening) + opening.size(),
+                   "\"hondo\":" + std::string(levels, '[') + std::string(levels, ']') + ",");
+    return signedText(mensaje);
+}
+
+TEST_F(RefusedRequestTest, DocumentsNestedTooDeeplyAreRefusedUnreadAndTheSandboxLivesOn) {
+    // 300,000 levels in some 600 KB, within the size a body may have: far more than a thread's
+    // stack holds when the document is walked recursively.
+    constexpr int kTooDeep = 300000;
+    EXPECT_EQ(refusal(withNestedMember(directRequest("4000000000000002", "DEEP01"), "datosPeticion",
+                                       kTooDeep))
+                  .code,
+              9901);
+    EXPECT_EQ(
+        refusal(withNestedMember(directRequest("4000000000000002", "DEEP02"), "datosPeticion", 60))
+            .code,
+        0)
+        << "a depth within the limit is read";
+    const auto signature = serviceAnswer(postService(
+        kSignaturePath, withNestedMember(webRequest("DEEP03"), "parametros", kTooDeep)));
+    ASSERT_TRUE(signature);
+    EXPECT_EQ(signature->code, 9901);
+
+    EXPECT_EQ(pay("4000000000000002", "DEEP04").code, 0) << "still serving";
 }
 
 TEST_F(RefusedRequestTest, EveryMemberOfTheMessageMustBeAText) {

@@ -64,28 +64,35 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
     ASSERT_EQ(pay("4000000000000002", "REC0001").code, 0);
     const httplib::Result page = openPage("REC0002");
     ASSERT_TRUE(page);
-    ASSERT_EQ(submitCard(inputValue(page->body, "pagina"), "4000 0000 0000 0002")->status, 303);
+    const std::string pageId = inputValue(page->body, "pagina");
+    ASSERT_EQ(submitCard(pageId, "4000 0000 0000 0002")->status, 303);
+    // Other spellings of the same form: "+" for the spaces, names percent-encoded.
+    ASSERT_EQ(postForm(kCardFormPath, "pagina=" + pageId +
+                                          "&n%75mero=4000+0000+0000+0002&c%61ducidad=12%2F29&"
+                                          "%63vv=123&accion=pagar")
+                  ->status,
+              303);
     // A member name written with an escape slips past a search for the name.
     const std::string escaped =
         R"({"mensaje":"{\"datosPeticion\":{\"DS_MERCHANT_\\u0050AN\":\"4000000000000010\"}}",)"
         R"("firma":"0"})";
     postService(kDirectPath, escaped);
-    ASSERT_EQ(gateway_->requests().size(), 5u);
+    ASSERT_EQ(gateway_->requests().size(), 6u);
 
     const httplib::Result listed = client_->Get("/sandbox/recorded");
     ASSERT_TRUE(listed);
     EXPECT_EQ(listed->status, 200);
-    EXPECT_EQ(gateway_->requests().size(), 5u) << "reading the recording is not recorded";
+    EXPECT_EQ(gateway_->requests().size(), 6u) << "reading the recording is not recorded";
     const nlohmann::json endpoint = nlohmann::json::parse(listed->body, nullptr, false);
     ASSERT_TRUE(endpoint.is_array());
     EXPECT_EQ(endpoint, nlohmann::json(fileRecords()));
 
-    ASSERT_EQ(endpoint.size(), 5u);
+    ASSERT_EQ(endpoint.size(), 6u);
     for (const nlohmann::json& record : endpoint) {
         const std::string body = record["body"];
         for (const char* clear :
-             {"4000000000000002", "4000%200000", "4000000000000010", R"(EXPIRYDATE\":\"2912)",
-              R"(CVV2\":\"123)", "caducidad=12", "cvv=123"}) {
+             {"4000000000000002", "4000%200000", "4000+0000", "4000000000000010",
+              R"(EXPIRYDATE\":\"2912)", R"(CVV2\":\"123)", "caducidad=12", "12%2F29", "vv=123"}) {
             EXPECT_EQ(body.find(clear), std::string::npos) << clear << " in " << body;
         }
     }
@@ -110,7 +117,9 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
                   "numero=***************0002&caducidad=*****&cvv=***&accion=pagar"),
               std::string::npos)
         << cardForm["body"];
-    EXPECT_EQ(endpoint[4]["body"].get<std::string>().find("4000"), std::string::npos);
+    EXPECT_NE(endpoint[4]["body"].get<std::string>().find("&accion=pagar"), std::string::npos)
+        << "the other fields stay";
+    EXPECT_EQ(endpoint[5]["body"].get<std::string>().find("4000"), std::string::npos);
 
     EXPECT_NE(gateway_->requests()[0].body.find("4000000000000002"), std::string::npos)
         << "in process, the body stays as received";

@@ -82,13 +82,22 @@ std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int 
     return client;
 }
 
-std::optional<std::string> rawExchange(int port, const std::string& pem,
-                                       const std::string& request) {
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+int connectTo(int port) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(sock);
+        return -1;
+    }
+    return sock;
+}
+
+std::optional<std::string> rawExchange(int port, const std::string& pem,
+                                       const std::string& request) {
+    const int sock = connectTo(port);
     // Bounds each blocking step, the handshake included; readToEnd bounds the whole read.
     timeval timeout{10, 0};
     setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
@@ -99,8 +108,7 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
     SSL* ssl = SSL_new(context);
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), "127.0.0.1");
     std::optional<std::string> received;
-    if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        SSL_set_fd(ssl, sock) == 1 && SSL_connect(ssl) == 1 &&
+    if (sock >= 0 && SSL_set_fd(ssl, sock) == 1 && SSL_connect(ssl) == 1 &&
         SSL_write(ssl, request.data(), static_cast<int>(request.size())) ==
             static_cast<int>(request.size())) {
         received.emplace();
@@ -135,10 +143,13 @@ std::optional<Envelope> readEnvelope(const std::string& body) {
 }
 
 std::string signedEnvelope(const nlohmann::ordered_json& message) {
-    const std::string text = message.dump();
+    return signedText(message.dump());
+}
+
+std::string signedText(const std::string& mensaje) {
     nlohmann::ordered_json envelope;
-    envelope["mensaje"] = text;
-    envelope["firma"] = sha256(text + SandboxGateway::defaultMerchant().signingCredential);
+    envelope["mensaje"] = mensaje;
+    envelope["firma"] = sha256(mensaje + SandboxGateway::defaultMerchant().signingCredential);
     return envelope.dump();
 }
 

@@ -38,6 +38,9 @@ std::string temporaryPath(const std::string& name);
 std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
                                                    const std::string& pem);
 
+/// A TCP connection to 127.0.0.1:`port`; -1 when it cannot be made.
+int connectTo(int port);
+
 /// Sends `request` as it is over TLS to 127.0.0.1 (trusting `pem`) and returns every byte received
 /// until the server closes, within ten seconds; nullopt when no TLS connection is made or the
 /// server is still sending after that.
@@ -57,6 +60,8 @@ std::optional<Envelope> readEnvelope(const std::string& body);
 
 /// A request envelope around `message`, signed with the default merchant's credential.
 std::string signedEnvelope(const nlohmann::ordered_json& message);
+/// The same around a message given as its text.
+std::string signedText(const std::string& mensaje);
 
 /// Standard Base64 of HMAC-SHA256, computed here independently of the sandbox.
 std::string hmacBase64(const std::string& key, const std::string& data);

@@ -1,23 +1,22 @@
-// The server around the services: its HTTP handling, addresses, certificates, start and stop, and
-// the `vanto sandbox` command. Many connections at once and the certificate's names are checked
-// by the integration tests (Transport, CertificateTrust), which rely on them.
+// The server around the services: its HTTP handling, many connections at once, what it keeps of
+// requests, addresses, certificates, start and stop. The certificate's names are checked by the
+// integration tests (CertificateTrust), which rely on them.
 
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <regex>
 
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
 #include "SandboxTestSupport.h"
-
-extern char** environ;
 
 namespace vanto::sandbox::testing {
 namespace {
@@ -41,18 +40,131 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
                                   " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + kFormType +
                                   "\r\nContent-Length: " + std::to_string(body.size()) +
                                   "\r\n\r\n" + body;
+    // A blank line after a body is allowed before the next request.
     EXPECT_EQ(statuses(keptAlive + "\r\n" + rawRequest("GET", "/nowhere")),
               (std::vector<std::string>{"200", "404"}));
     ASSERT_EQ(gateway_->requests().size(), 2u);
     EXPECT_EQ(gateway_->requests()[0].body, body);
 
     EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
-    EXPECT_EQ(
-        statuses("POST /x HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"),
-        std::vector<std::string>{"501"});
     EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
               std::vector<std::string>{"431"});
     EXPECT_EQ(gateway_->requests().size(), 2u) << "malformed requests reach no service";
+}
+
+/// Whether the server still holds the connection open: reading what it sent so far ends in a
+/// wait, not in the end of the stream or a reset.
+bool heldOpen(int sock) {
+    char scratch[4096];
+    ssize_t count = 0;
+    while ((count = ::recv(sock, scratch, sizeof scratch, MSG_DONTWAIT)) > 0) {
+    }
+    return count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
+/// Connections that take a place on the server and then wait: a third never start TLS, a third
+/// stop in the middle of the handshake, a third send part of a request head.
+struct IdleConnections {
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    std::vector<int> sockets;
+    std::vector<SSL*> sessions;
+
+    void open(int port, int count) {
+        const std::string head = "GET /zel/realizarPago HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        for (int i = 0; i < count; ++i) {
+            const int sock = sockets.emplace_back(connectTo(port));
+            ASSERT_GE(sock, 0);
+            if (i % 3 == 1) {
+                // The first bytes of a TLS record that never comes whole.
+                ASSERT_EQ(::send(sock, "\x16\x03\x01\x02", 4, MSG_NOSIGNAL), 4);
+            } else if (i % 3 == 2) {
+                SSL* ssl = sessions.emplace_back(SSL_new(context));
+                ASSERT_TRUE(SSL_set_fd(ssl, sock) == 1 && SSL_connect(ssl) == 1 &&
+                            SSL_write(ssl, head.data(), static_cast<int>(head.size())) > 0);
+            }
+        }
+    }
+    ~IdleConnections() {
+        std::for_each(sessions.begin(), sessions.end(), SSL_free);
+        SSL_CTX_free(context);
+        std::for_each(sockets.begin(), sockets.end(), ::close);
+    }
+};
+
+TEST_F(ServerTest, AnswersWhileManyConnectionsIdleMidHandshakeOrTrickle) {
+    IdleConnections idle;
+    idle.open(gateway_->port(), 200);
+    ASSERT_FALSE(HasFatalFailure());
+    const auto started = std::chrono::steady_clock::now();
+    const httplib::Result page = client_->Get("/sandbox/REDIR_URL_OK");
+    const auto waited = std::chrono::steady_clock::now() - started;
+    ASSERT_TRUE(page) << "no answer while 200 connections waited";
+    EXPECT_EQ(page->status, 200);
+    // The answer did not wait for the idle ones to time out and make room: all still wait.
+    EXPECT_TRUE(std::all_of(idle.sockets.begin(), idle.sockets.end(), heldOpen));
+    std::cout << "answered in "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()
+              << " ms beside 200 idle connections\n";
+}
+
+/// A sandbox with small limits: four connections at once, three requests or 64 KiB recorded.
+class SmallSandboxTest : public SandboxTest {
+  protected:
+    SandboxOptions options() const override {
+        SandboxOptions options = SandboxTest::options();
+        options.maxConnections = 4;
+        options.recordedRequestsKept = 3;
+        options.recordedBytesKept = 64 * 1024;
+        return options;
+    }
+};
+
+TEST_F(SmallSandboxTest, ClosesConnectionsBeyondItsLimitAtOnceInsteadOfQueueingThem) {
+    IdleConnections idle;
+    idle.open(gateway_->port(), 4);
+    ASSERT_FALSE(HasFatalFailure());
+    const int extra = connectTo(gateway_->port());
+    const timeval limit{10, 0};
+    setsockopt(extra, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    SSL* ssl = SSL_new(idle.context);
+    SSL_set_fd(ssl, extra);
+    errno = 0;
+    EXPECT_NE(SSL_connect(ssl), 1) << "a fifth connection was served";
+    EXPECT_NE(errno, EAGAIN) << "closed, not left waiting";
+    SSL_free(ssl);
+    ::close(extra);
+}
+
+TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequests) {
+    const std::string large(512 * 1024, 'x');
+    const httplib::Result unknown = client_->Post("/nowhere", large, kFormType);
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->status, 404);
+    EXPECT_EQ(gateway_->requests().at(0).header("Content-Length"), std::to_string(large.size()));
+    EXPECT_TRUE(gateway_->requests().at(0).body.empty()) << "an unknown address's body is kept";
+
+    const auto post = [this](const std::string& order, std::size_t descriptionBytes) {
+        const std::string description(descriptionBytes, 'x');
+        return postService(kDirectPath, directRequest("4000000000000002", order, "", description));
+    };
+    for (const char* order : {"KEEP1", "KEEP2", "KEEP3", "KEEP4", "KEEP5"}) {
+        ASSERT_TRUE(post(order, 10));
+    }
+    EXPECT_TRUE(gateway_->waitForRequests(6, std::chrono::seconds(1))) << "dropped ones count";
+    std::vector<RecordedRequest> recorded = gateway_->requests();
+    ASSERT_EQ(recorded.size(), 3u) << "at most three kept";
+    EXPECT_NE(recorded[0].body.find("KEEP3"), std::string::npos) << "the newest stay";
+
+    ASSERT_TRUE(post("BIG1", 40 * 1024));
+    ASSERT_TRUE(post("BIG2", 40 * 1024));
+    recorded = gateway_->requests();
+    ASSERT_EQ(recorded.size(), 1u) << "two of 40 KiB do not fit in 64 KiB";
+    EXPECT_NE(recorded[0].body.find("BIG2"), std::string::npos);
+
+    const httplib::Result listed = client_->Get("/sandbox/recorded");
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(nlohmann::json::parse(listed->body).size(), 1u);
+    EXPECT_EQ(listed->get_header_value("Sandbox-Records-Dropped"), "7");
 }
 
 TEST(SandboxLifecycle, StartAndStopAreIdempotentAndARestartKeepsTheCertificate) {
@@ -159,82 +271,6 @@ TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
     options.keyFile.clear();
     EXPECT_FALSE(SandboxGateway(options).start()) << "a certificate without its key";
 }
-
-#ifdef VANTO_CLI_PATH
-
-/// Reads from `fd` into `text` until it holds `marker` (with an empty marker, until the end of
-/// the stream), for at most ten seconds.
-bool readUntil(int fd, std::string& text, const std::string& marker) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    char buffer[1024];
-    while (marker.empty() || text.find(marker) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd descriptor{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) {
-            return false;
-        }
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count <= 0) {
-            return marker.empty() && count == 0;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
-TEST(SandboxCommand, ServesAndRecordsUntilTerminatedAndExitsCleanly) {
-    std::string recordFile = temporaryPath("sandbox-command-record.jsonl");
-    std::remove(recordFile.c_str());
-    int output[2];
-    ASSERT_EQ(::pipe(output), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, output[0]);
-    char* const arguments[] = {const_cast<char*>(VANTO_CLI_PATH), const_cast<char*>("sandbox"),
-                               const_cast<char*>("--record"), recordFile.data(), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, VANTO_CLI_PATH, &actions, nullptr, arguments, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(output[1]);
-
-    std::string printed;
-    const bool described = readUntil(output[0], printed, "-----END CERTIFICATE-----");
-    std::smatch port;
-    const bool addressShown =
-        std::regex_search(printed, port, std::regex(R"(https://127\.0\.0\.1:(\d+))"));
-    if (described && addressShown) {
-        EXPECT_NE(printed.find("999008881"), std::string::npos);
-        EXPECT_NE(printed.find("ending in 0044"), std::string::npos);
-        EXPECT_EQ(printed.find("4000000000000002"), std::string::npos);
-        EXPECT_NE(printed.find("/sandbox/recorded, and appended to " + recordFile),
-                  std::string::npos);
-        const std::string pem = printed.substr(printed.find("-----BEGIN CERTIFICATE-----"));
-        EXPECT_TRUE(trustingClient("127.0.0.1", std::stoi(port[1].str()), pem)->Get(kPagePath));
-    } else {
-        ADD_FAILURE() << "the command did not describe the sandbox: " << printed;
-    }
-
-    ::kill(child, SIGTERM);
-    // The child's end of the pipe closes when it exits.
-    if (!readUntil(output[0], printed, "")) {
-        ::kill(child, SIGKILL);
-        ADD_FAILURE() << "the command did not end after SIGTERM";
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ::close(output[0]);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-
-    std::ifstream recorded(recordFile);
-    std::string line;
-    ASSERT_TRUE(std::getline(recorded, line)) << "nothing recorded in " << recordFile;
-    EXPECT_EQ(nlohmann::json::parse(line, nullptr, false)["path"], kPagePath);
-}
-
-#endif
 
 }  // namespace
 }  // namespace vanto::sandbox::testing

@@ -1,10 +1,12 @@
 // The signature service and the hosted payment page: entry, card form, page cookie,
 // authentication step and the shapes of the return address.
 
+#include <future>
 #include <regex>
 
 #include "SandboxTestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
 
@@ -102,7 +104,7 @@ TEST_F(WebPaymentTest, PageRefusesTamperedUnreadableOrIncompleteData) {
     EXPECT_NE(otherType->body.find(kDataError), std::string::npos);
 }
 
-TEST_F(WebPaymentTest, PageShowsASpanishCardFormAndSetsItsOwnCookie) {
+TEST_F(WebPaymentTest, PageShowsASpanishCardFormThatNoCacheFrameOrReferrerKeeps) {
     const std::string description = "Descripción larga " + std::string(9000, 'x');
     const httplib::Result page = openPage("WEB0005", "", description);
     ASSERT_TRUE(page);
@@ -116,6 +118,12 @@ TEST_F(WebPaymentTest, PageShowsASpanishCardFormAndSetsItsOwnCookie) {
     EXPECT_FALSE(inputValue(page->body, "pagina").empty());
     EXPECT_TRUE(std::regex_match(page->get_header_value("Set-Cookie"),
                                  std::regex("VANTOPAGE=[0-9a-f]{32}; Path=/; Secure; HttpOnly")));
+    for (const auto& [name, value] : {std::pair{"Cache-Control", "no-store"},
+                                      {"Referrer-Policy", "no-referrer"},
+                                      {"Content-Security-Policy", "frame-ancestors 'none'"},
+                                      {"X-Frame-Options", "DENY"}}) {
+        EXPECT_EQ(page->get_header_value(name), value) << name;
+    }
 }
 
 TEST_F(WebPaymentTest, TheSignedResultGoesToUrlOkWhenAcceptedAndToUrlKoOtherwise) {
@@ -178,14 +186,35 @@ TEST_F(WebPaymentTest, CardFormWantsThePageCookieAsksAgainForAnInvalidCardAndPay
     EXPECT_EQ(retry->body.find("4000000000000003"), std::string::npos);
     EXPECT_EQ(inputValue(retry->body, "pagina"), pageId);
 
-    EXPECT_EQ(
-        resultAt(locationOf(postForm(kCardFormPath, form)), placeholderPage(true)).Ds_Response,
-        "0000")
+    const std::string paid = locationOf(postForm(kCardFormPath, form));
+    EXPECT_EQ(resultAt(paid, placeholderPage(true)).Ds_Response, "0000")
         << "neither the refused posts nor the invalid card closed the page";
-    const httplib::Result again = submitCard(pageId, "4000000000000002");
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->status, 200);
-    EXPECT_FALSE(again->has_header("Location"));
+    EXPECT_EQ(locationOf(submitCard(pageId, "4000000000000010", "cancelar")), paid)
+        << "a later post gets the decision already taken";
+}
+
+TEST_F(WebPaymentTest, TwoClicksOnAPayButtonThatAnswersSlowlyPayOnceAndGoTheSameWay) {
+    const std::string order = "PAGEFAULT_DELAY_300-DOBLE";
+    const httplib::Result page = openPage(order);
+    ASSERT_TRUE(page);
+    const std::string form = "pagina=" + inputValue(page->body, "pagina") +
+                             "&numero=4000000000000002&caducidad=12%2F29&cvv=123&accion=pagar";
+    const auto click = [&] {
+        return std::async(std::launch::async, [&] {
+            return trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem())
+                ->Post(kCardFormPath, {{"Cookie", pageCookie_}}, form, kFormType);
+        });
+    };
+    auto first = click();
+    auto second = click();
+    const std::string firstLocation = locationOf(first.get());
+    EXPECT_EQ(locationOf(second.get()), firstLocation);
+    EXPECT_EQ(resultAt(firstLocation, placeholderPage(true)).Ds_Response, "0000");
+    const auto payments = gateway_->payments();
+    ASSERT_EQ(std::count_if(payments.begin(), payments.end(),
+                            [&](const DecidedPayment& paid) { return paid.orderNumber == order; }),
+              1);
+    EXPECT_TRUE(payments.back().accepted);
 }
 
 TEST_F(WebPaymentTest, PageKeepsACardOnRequestAndPaysWithItLater) {
@@ -303,6 +332,39 @@ TEST_F(PageOutcomeTest, ResultSwitchesShapeTheReturnAddress) {
                                      placeholderPage(false));
     EXPECT_EQ(toKo.Ds_Response, "0000");
     EXPECT_FALSE(toKo.Ds_AuthorisationCode.value_or("").empty());
+}
+
+class HeadlessBrowserTest : public SandboxTest {
+  protected:
+    /// Walks the payment page of a new order with the accepted card, loading every page; why the
+    /// walk ended.
+    std::string walk(const std::string& order, const std::string& description = "Libro") {
+        const WebViewPaymentResponse signedParameters = signWebPayment(order, "", description);
+        if (!signedParameters.datosPeticion) {
+            return "not signed";
+        }
+        const vanto::datosPeticion& fields = *signedParameters.datosPeticion;
+        platform::URLRequest request(gateway_->baseUrl() + kPagePath);
+        request.httpMethod = "POST";
+        request.httpBody =
+            platform::SecretText("Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
+                                 "&Ds_Signature=" + encoded(fields.Ds_Signature) +
+                                 "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters));
+        request.allHTTPHeaderFields.set("Content-Type", kFormType);
+        HeadlessBrowser browser(gateway_->certificatePem());
+        PageWalk pageWalk{[](const std::string&) { return true; },
+                          [](const HeadlessBrowser::Page&) { return true; }};
+        return walkPaymentPage(browser, request, {"4000000000000002", "12/30", "123"}, pageWalk);
+    }
+};
+
+TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
+    const std::string failed = walk("PAGEFAULT_500-1");
+    EXPECT_NE(failed.find("status 500, \"Error 500\""), std::string::npos) << failed;
+
+    // Each "&" of the description takes five bytes on the page: some 1.2 MB in all.
+    const std::string huge = walk("NAVEGADOR2", std::string(250 * 1000, '&'));
+    EXPECT_NE(huge.find("larger than 1 MiB"), std::string::npos) << huge;
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ struct Fault {
     Kind kind = Kind::none;
     /// The status of Kind::httpStatus.
     int status = 503;
-    /// How long to wait before acting; applies to every kind.
+    /// How long the answer (or the close, or the cut) is held once the request has been read and
+    /// decided; applies to every kind. A held answer keeps no other client waiting.
     std::chrono::milliseconds delay{0};
 
     static Fault delayed(std::chrono::milliseconds delay) { return {Kind::none, 503, delay}; }

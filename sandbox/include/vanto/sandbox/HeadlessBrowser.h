@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "vanto/platform/SecretText.h"
 #include "vanto/platform/URLRequest.h"
 
 namespace vanto::sandbox {
@@ -22,8 +23,9 @@ struct HtmlForm {
 
     /// Sets the field `name` when the form has it; returns whether it had.
     bool fill(std::string_view name, std::string value);
-    /// The form's fields and the button whose value is `pressed` (or the first one), URL-encoded.
-    std::string encoded(std::string_view pressed) const;
+    /// The form's fields and the button whose value is `pressed` (or the first one), URL-encoded;
+    /// none when a name or value is not UTF-8 text.
+    std::optional<platform::SecretText> encoded(std::string_view pressed) const;
 };
 
 /// The first form of `html`, if any. Reads what the sandbox's pages hold: form, input and button
@@ -32,8 +34,8 @@ std::optional<HtmlForm> firstForm(std::string_view html);
 
 /// A minimal browser over libcurl for the sandbox's payment pages, for the command line's headless
 /// web payment and for tests: one session with its own cookie engine, https only, redirects
-/// followed one by one so that every navigation can be seen, and only pages on the first page's
-/// host loaded.
+/// followed one by one so that every navigation can be seen, only pages on the first page's host
+/// loaded, and none larger than 1 MiB.
 class HeadlessBrowser {
   public:
     struct Page {
@@ -83,7 +85,8 @@ struct PageWalk {
 /// Loads `page` and works through the sandbox's pages as a cardholder: fills the card form with
 /// `entry` and presses "Pagar", then submits each form that follows (the authentication step), for
 /// a few pages at most. Returns why the walk ended by itself ("" when a callback ended it): a page
-/// that did not load, a page without a form, or too many pages.
+/// that did not load, a page without a form (with its status and its title or first line, card
+/// data masked), or too many pages.
 std::string walkPaymentPage(HeadlessBrowser& browser, const platform::URLRequest& page,
                             const CardholderEntry& entry, const PageWalk& walk);
 

@@ -45,6 +45,19 @@ struct RecordedRequest {
     std::optional<std::string> header(std::string_view name) const;
 };
 
+/// A payment that the sandbox decided, through the direct-payment service or on the payment
+/// page's card form (once per page, however many times the form is posted).
+struct DecidedPayment {
+    std::string orderNumber;
+    /// The amount in hundredths, as sent.
+    std::string amount;
+    /// Ds_Response and Ds_AuthorisationCode as answered; nullopt where the answer leaves them out.
+    std::optional<std::string> response;
+    std::optional<std::string> authorisationCode;
+    /// Accepted by the gateway's rule (Ds_Response 0 to 99 with an authorisation code): a charge.
+    bool accepted = false;
+};
+
 /// Settings of a SandboxGateway.
 struct SandboxOptions {
     /// The address to listen on; only loopback addresses ("127.x.y.z", "::1", "localhost").
@@ -59,13 +72,22 @@ struct SandboxOptions {
     /// or neither.
     std::string certificateFile;
     std::string keyFile;
-    /// Worker threads, hence connections served at the same time (at least one).
-    std::size_t threads = 48;
+    /// Threads that serve every connection (at least one). Connections are served
+    /// asynchronously: one that idles, trickles its request or waits for a delayed answer takes
+    /// no thread.
+    std::size_t threads = 2;
+    /// Connections open at the same time; any beyond are closed as soon as they are accepted.
+    std::size_t maxConnections = 512;
     /// Whether to print one line per request (method, path, status) to standard output.
     bool logRequests = true;
     /// A file to which every request is appended as one line of JSON, card data masked; none
     /// when empty. The same records are served at GET /sandbox/recorded.
     std::string recordFile;
+    /// How much of the recording stays in memory (requests() and GET /sandbox/recorded): the
+    /// newest requests, at most this many and this many bytes; older ones are dropped from
+    /// memory (not from the record file) and counted.
+    std::size_t recordedRequestsKept = 10000;
+    std::size_t recordedBytesKept = 64 * 1024 * 1024;
 };
 
 /// A local stand-in for the card-payment gateway over HTTPS on loopback: the direct-payment
@@ -73,8 +95,8 @@ struct SandboxOptions {
 /// signature checks, session cookies, card references, and the switches of Switches.h and
 /// Fault.h that change answers and inject faults.
 ///
-/// The object is thread-safe. Requests are served on a pool of worker threads; the recording,
-/// merchant and fault tables are shared by them and guarded.
+/// The object is thread-safe. Requests are served asynchronously on a few threads; the
+/// recording, merchant and fault tables are shared by them and guarded.
 class SandboxGateway {
   public:
     using Options = SandboxOptions;
@@ -90,7 +112,8 @@ class SandboxGateway {
     /// and starts serving. Returns once the server accepts connections; false, with lastError()
     /// set, when it cannot start. Starting a running sandbox returns true and changes nothing.
     bool start();
-    /// Stops serving and joins every thread; waits of delay faults end at once. Idempotent.
+    /// Stops serving and joins every thread. Answers held by a delay fault are never sent: their
+    /// connections close without an answer, which a client reports as a failed call. Idempotent.
     void stop();
     bool running() const;
     /// Why the last start() failed.
@@ -127,14 +150,19 @@ class SandboxGateway {
     /// before the request's message is read; nullopt removes it.
     void setFaultForAll(std::optional<Fault> fault);
 
-    /// Every request received so far, oldest first (GET /sandbox/recorded left out).
+    /// The requests received so far, oldest first (GET /sandbox/recorded left out), within the
+    /// limits of SandboxOptions::recordedRequestsKept and recordedBytesKept.
     std::vector<RecordedRequest> requests() const;
-    /// Waits until requests() holds at least `count` requests; false when `timeout` passes
-    /// first. A request is recorded as soon as it has been read, before it is answered.
+    /// Waits until at least `count` requests have arrived since the start or the last
+    /// clearRequests() (also those dropped from memory since); false when `timeout` passes first.
+    /// A request is recorded as soon as it has been read, before it is answered.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     /// Empties the list that requests() and GET /sandbox/recorded return; the record file keeps
     /// what it has.
     void clearRequests();
+
+    /// The payments decided so far, oldest first (at most SandboxOptions::recordedRequestsKept).
+    std::vector<DecidedPayment> payments() const;
 
     /// The name of the session cookie that the JSON services set.
     static constexpr std::string_view kSessionCookieName = "VANTOSANDBOX";
