@@ -135,15 +135,17 @@ struct SandboxCommand {
     }
 };
 
-/// `vanto pay` through the sandbox with the accepted test card, the security code on standard
-/// input; its exit status and its last line.
+/// `vanto pay` through the sandbox with the accepted test card, the card data on standard input
+/// as a script gives them to any gateway but the built-in one; its exit status and its last line.
 std::pair<std::optional<int>, std::string> payThrough(const SandboxCommand& sandbox,
                                                       const std::string& order) {
     const auto pay =
         spawnVanto({"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
-                    "--trust", sandbox.field("certificate_file"), "--card", "4000000000000002",
-                    "--expiry", "12/30", "--cvv", "-", "--amount", "1", "--order", order});
-    EXPECT_EQ(::write(pay->in, "123\n", 4), 4);
+                    "--trust", sandbox.field("certificate_file"), "--card", "-", "--expiry", "-",
+                    "--cvv", "-", "--amount", "1", "--order", order});
+    const std::string cardData = "4000000000000002\n12/30\n123\n";
+    EXPECT_EQ(::write(pay->in, cardData.data(), cardData.size()),
+              static_cast<ssize_t>(cardData.size()));
     ::close(std::exchange(pay->in, -1));
     std::string out;
     readUntil(pay->out, out, "");
