@@ -13,6 +13,7 @@ namespace vanto::sandbox::detail {
 namespace {
 
 constexpr std::string_view kHtml = "text/html; charset=utf-8";
+constexpr std::size_t kOversizedBodyBytes = 2 * 1024 * 1024;
 
 /// A final status: anything else is answered as 500, since a 1xx would leave the client
 /// waiting for an answer that never comes.
@@ -77,6 +78,11 @@ bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target)
             return true;
         case Fault::Kind::closeConnection:
             response.delivery = HttpResponse::Delivery::none;
+            return true;
+        case Fault::Kind::oversizedBody:
+            response.status = 200;
+            response.setContent(std::string(kOversizedBodyBytes, ' '),
+                                target == FaultTarget::jsonService ? "application/json" : kHtml);
             return true;
         case Fault::Kind::truncatedBody:
             response.delivery = HttpResponse::Delivery::headOnly;

@@ -74,6 +74,7 @@ TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
         {Fault::numericMensaje(), SDKError::Case::wrongJsonDecodeNames},
         {Fault::closeConnection(), SDKError::Case::nonURLResponse},
         {Fault::truncatedBody(), SDKError::Case::connectionError},
+        {Fault::oversizedBody(), SDKError::Case::connectionError},
     };
     for (const auto& [fault, expected] : cases) {
         SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault.kind)) + " status " +
@@ -88,8 +89,12 @@ TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
         if (expected == SDKError::Case::nonURLResponse) {
             EXPECT_EQ(outcome.error->response(), nullptr);
         }
-        if (expected == SDKError::Case::nonURLResponse ||
-            expected == SDKError::Case::connectionError) {  // no whole reply came back
+        if (fault.kind == Fault::Kind::oversizedBody) {  // refused, not read whole
+            ASSERT_NE(outcome.error->platformError(), nullptr);
+            EXPECT_EQ(outcome.error->platformError()->kind,
+                      platform::PlatformError::Kind::invalidReply);
+        } else if (expected == SDKError::Case::nonURLResponse ||
+                   expected == SDKError::Case::connectionError) {  // no whole reply came back
             ASSERT_NE(outcome.error->platformError(), nullptr);
             EXPECT_EQ(outcome.error->platformError()->kind,
                       platform::PlatformError::Kind::connectionLost);

@@ -94,6 +94,7 @@ TEST_F(FaultTest, EachFamilyOfSwitchesBreaksTheAnswerOfItsOwnStep) {
         {&FaultTest::directReply, "FAULT_STATUS_5031", answered(200)},  // not a switch
         {&FaultTest::directReply, "FAULT_CLOSE", kClosed},
         {&FaultTest::directReply, "FAULT_CUT", kCut},
+        {&FaultTest::directReply, "FAULT_HUGE", answered(200)},
         {&FaultTest::directReply, "FAULT_DELAY_400", answered(200), 400ms},
         {&FaultTest::directReply, "NORMAL01", answered(200)},
         {&FaultTest::cardFormReply, "PAGEFAULT_404", answered(404)},

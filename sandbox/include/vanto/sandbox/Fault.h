@@ -33,6 +33,8 @@ struct Fault {
         /// Send the status line and header fields of a normal answer, then close the connection
         /// before the body.
         truncatedBody,
+        /// Answer 200 with a body of 2 MiB, larger than any answer of the gateway.
+        oversizedBody,
     };
 
     Kind kind = Kind::none;
@@ -50,12 +52,13 @@ struct Fault {
     static Fault numericMensaje() { return {Kind::numericMensaje, 503, {}}; }
     static Fault closeConnection() { return {Kind::closeConnection, 503, {}}; }
     static Fault truncatedBody() { return {Kind::truncatedBody, 503, {}}; }
+    static Fault oversizedBody() { return {Kind::oversizedBody, 503, {}}; }
 
     /// The FAULT_ switch of an order number (see OrderSwitches in Switches.h), so that faults
     /// can be triggered from outside the process: "FAULT_STATUS_<200-599>",
     /// "FAULT_DELAY_<milliseconds, at most 120000>", "FAULT_EMPTY", "FAULT_NOTJSON",
-    /// "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE" and "FAULT_CUT". nullopt when the order
-    /// number holds none.
+    /// "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE", "FAULT_CUT" and "FAULT_HUGE". nullopt when
+    /// the order number holds none.
     static std::optional<Fault> fromOrderNumber(std::string_view orderNumber);
 
     friend bool operator==(const Fault&, const Fault&) = default;
