@@ -30,7 +30,9 @@ std::optional<std::string> safeAddingPercentEncoding(std::string_view text,
     }
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
-    out.reserve(text.size());
+    // Room for the longest result at once: growing would free a partial copy of the text, which
+    // may be card data, without wiping it.
+    out.reserve(3 * text.size());
     // Non-ASCII characters are never members, so encoding byte by byte writes each of them as
     // the percent-escapes of all its UTF-8 bytes.
     for (const char c : text) {

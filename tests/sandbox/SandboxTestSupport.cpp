@@ -19,6 +19,7 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/platform/ProcessState.h"
 #include "vanto/encoding/Sha256.h"
 #include "vanto/text/UrlText.h"
 
@@ -176,8 +177,8 @@ std::string encoded(const std::string& text) {
 }
 
 void SandboxTest::SetUp() {
+    ProcessState::reset();
     auto& configuration = VantoConfiguration::shared();
-    configuration = VantoConfiguration();
     const Merchant merchant = SandboxGateway::defaultMerchant();
     configuration.setAppFuc(merchant.merchantCode);
     configuration.setAppTerminal(merchant.terminal);
@@ -194,9 +195,7 @@ void SandboxTest::SetUp() {
 void SandboxTest::TearDown() {
     client_.reset();
     gateway_.reset();
-    VantoConfiguration::shared() = VantoConfiguration();
-    IAClientServiceSSM::setVerSDK(std::nullopt);
-    IAClientServiceSSM::setAppBundle(std::nullopt);
+    ProcessState::reset();
 }
 
 httplib::Result SandboxTest::postService(const char* path, const std::string& envelope,
