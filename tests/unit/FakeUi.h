@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeGatewayService.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "TestSupport.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/ui/CardEntryViewModel.h"

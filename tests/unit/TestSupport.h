@@ -5,6 +5,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
@@ -22,6 +23,12 @@ inline std::string readTestData(const std::string& name) {
         text.pop_back();
     }
     return text;
+}
+
+/// The message the fake gateway's last request would have sent, parsed.
+template <typename Fake>
+nlohmann::json sentMessage(const Fake& service) {
+    return nlohmann::json::parse(service.lastMessage());
 }
 
 /// Gives each test the library's defaults with the client identification of the sample orders

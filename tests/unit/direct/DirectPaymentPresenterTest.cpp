@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeGatewayService.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
@@ -54,7 +54,7 @@ class DirectPresenter : public testing::ConfiguredTest {
 // presenter puts each of its inputs where it belongs.
 TEST_F(DirectPresenter, SendsTheCardDataTheAmountInHundredthsAndTheTransactionCode) {
     pay(0.105, TransactionType::traditional);
-    const auto data = service->lastMessage()["datosPeticion"];
+    const auto data = sentMessage(*service)["datosPeticion"];
     EXPECT_EQ(data["DS_MERCHANT_AMOUNT"], "11");
     EXPECT_EQ(data["DS_MERCHANT_TRANSACTIONTYPE"], "A");
     EXPECT_EQ(data["DS_MERCHANT_DIRECTPAYMENT"], "true");

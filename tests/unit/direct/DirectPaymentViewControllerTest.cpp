@@ -293,7 +293,7 @@ TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {
     const std::size_t editingEndedBefore = binding->count(Part::editingEnded);
     model().pressContinue();
     ASSERT_EQ(service->calls.size(), 1u);
-    const auto sent = service->lastMessage()["datosPeticion"];
+    const auto sent = sentMessage(*service)["datosPeticion"];
     EXPECT_EQ(sent["DS_MERCHANT_PAN"], "4000000000000002") << "without spaces";
     EXPECT_EQ(sent["DS_MERCHANT_EXPIRYDATE"], nextDecember().substr(2) + "12") << "YYMM";
     EXPECT_EQ(sent["DS_MERCHANT_CVV2"], "123");
@@ -337,7 +337,7 @@ TEST_F(CardScreen, AStoredCardPaysWithItsReferenceAndNoCardData) {
     EXPECT_FALSE(number().enabled() || expiry().enabled() || cvv().enabled());
     EXPECT_TRUE(model().continueButton().enabled) << "enabled after the load disabled it";
     model().pressContinue();
-    const auto sent = service->lastMessage()["datosPeticion"];
+    const auto sent = sentMessage(*service)["datosPeticion"];
     EXPECT_EQ(sent["DS_MERCHANT_PAN"], "");
     EXPECT_EQ(sent["DS_MERCHANT_EXPIRYDATE"], "");
     EXPECT_EQ(sent["DS_MERCHANT_CVV2"], "");
@@ -378,7 +378,7 @@ TEST_F(CardScreen, RefusesANegativeAmountOnceTheScreenIsOnScreen) {
     EXPECT_TRUE(delegate->outcomes.empty());
     fillValidCard();
     model().pressContinue();
-    EXPECT_EQ(service->lastMessage()["datosPeticion"]["DS_MERCHANT_AMOUNT"], "0");
+    EXPECT_EQ(sentMessage(*service)["datosPeticion"]["DS_MERCHANT_AMOUNT"], "0");
 }
 
 TEST_F(CardScreen, TheScreenHoldsItsDelegate) {

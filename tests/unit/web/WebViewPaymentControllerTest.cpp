@@ -114,7 +114,7 @@ TEST_F(WebScreen, LoadsThePaymentPageUnderAHiddenCloseButton) {
     EXPECT_FALSE(screen->shouldAutorotate());
 
     ASSERT_EQ(service->calls.size(), 1u) << "an amount of 0 is sent";
-    EXPECT_EQ(service->lastMessage()["parametros"]["Ds_Merchant_Order"], "ORDER1");
+    EXPECT_EQ(sentMessage(*service)["parametros"]["Ds_Merchant_Order"], "ORDER1");
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
     ASSERT_EQ(binding->count(Part::page), 1u);
     ASSERT_TRUE(model().page());

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeGatewayService.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/config/Constants.h"
@@ -57,7 +57,7 @@ TEST_F(WebPresenter, AsksForTheSignedParametersAndBuildsThePaymentPageRequest) {
     std::vector<std::string> traces;
     setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
     load(19.99, TransactionType::preauthorization);
-    const auto parameters = service->lastMessage()["parametros"];
+    const auto parameters = sentMessage(*service)["parametros"];
     EXPECT_EQ(parameters["Ds_Merchant_Amount"], "1999");
     EXPECT_EQ(parameters["Ds_Merchant_TransactionType"], "1");
     EXPECT_EQ(parameters["Ds_Merchant_DirectPayment"], "false");
