@@ -45,10 +45,10 @@ install(FILES ${PROJECT_BINARY_DIR}/VantoInLibraryConfig.cmake
 file(RELATIVE_PATH VANTO_PC_PREFIX_FROM_PCFILEDIR
      ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 if(BUILD_SHARED_LIBS)
-    set(VANTO_PC_REQUIRES "Requires.private: libcurl openssl")
+    set(VANTO_PC_REQUIRES "Requires.private: libcurl openssl sqlite3")
     set(VANTO_PC_CFLAGS "")
 else()
-    set(VANTO_PC_REQUIRES "Requires: libcurl openssl")
+    set(VANTO_PC_REQUIRES "Requires: libcurl openssl sqlite3")
     set(VANTO_PC_CFLAGS " -DVANTO_STATIC_DEFINE")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vanto.pc.in ${PROJECT_BINARY_DIR}/vanto.pc @ONLY)

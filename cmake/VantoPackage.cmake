@@ -13,5 +13,5 @@ set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A program built on the library (static unless BUILD_SHARED_LIBS) links what the library links.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4-openssl-dev, libssl-dev")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4-openssl-dev, libssl-dev, libsqlite3-dev")
 include(CPack)
