@@ -35,11 +35,15 @@ bool underWay(const PaymentJournal::Impl& impl, const journal::StoredPayment& st
 }
 
 PaymentStanding standingOf(const journal::StoredPayment& stored, bool inFlight) {
+    // A request that left without a readable decision stays in doubt, whatever follows.
+    if (stored.inDoubt) {
+        return PaymentStanding::inDoubt;
+    }
     switch (stored.state) {
         case PaymentStep::notSent:
             return PaymentStanding::notSent;
         case PaymentStep::delivered:
-            return stored.inDoubt ? PaymentStanding::inDoubt : PaymentStanding::delivered;
+            return PaymentStanding::delivered;
         default:
             break;
     }
@@ -52,8 +56,7 @@ PaymentStanding standingOf(const journal::StoredPayment& stored, bool inFlight) 
             return PaymentStanding::notSent;  // nothing had left when it ended
         case PaymentStep::answered:
         case PaymentStep::resultRead:
-            return stored.inDoubt || !stored.entry.outcome ? PaymentStanding::inDoubt
-                                                           : PaymentStanding::answered;
+            return stored.entry.outcome ? PaymentStanding::answered : PaymentStanding::inDoubt;
         default:
             return PaymentStanding::inDoubt;  // sent, pageOpened or unanswered
     }
