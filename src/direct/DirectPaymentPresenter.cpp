@@ -1,5 +1,6 @@
 #include "vanto/direct/DirectPaymentPresenter.h"
 
+#include <chrono>
 #include <string>
 #include <variant>
 
@@ -75,17 +76,12 @@ journal::StepWrite arrivalOf(const Result<DirectPaymentResponse>& result) {
     return journal::afterFailure(result.error(), outcomeOf(refusalOf(result.error())));
 }
 
-// Sends a payment the journal holds as prepared: recorded as sent first, its answer recorded
-// where it arrives, and its delivery recorded once the view has it.
+// Sends a payment the journal holds as sent: its answer recorded where it arrives, and its
+// delivery once the view has it.
 void sendRecorded(DirectPaymentService& service, std::shared_ptr<DirectPaymentRequest> request,
                   std::shared_ptr<journal::PaymentTrail> trail,
                   const ViewSource<DirectPaymentViewProtocol>& view,
                   std::shared_ptr<const void> keepAlive) {
-    if (auto sent = trail->record({PaymentStep::sent}); !sent) {
-        report(view, DirectPaymentResponseKO(PaymentJournal::kRefusalCode,
-                                             journal::notRecorded(sent.error()).text));
-        return;
-    }
     service.sendNotingArrival(
         std::move(request),
         [trail](const Result<DirectPaymentResponse>& result) { trail->note(arrivalOf(result)); },
@@ -125,16 +121,22 @@ void DirectPaymentFlow::makePayment(std::string_view pan, std::string_view cvv2,
         report(view_, refusalOf(SDKError::internalError()));
         return;
     }
+    const auto preparedAt = std::chrono::system_clock::now();
+    auto request = std::make_shared<DirectPaymentRequest>(Encode::encodeStringDirectPayment(
+        pan, cvv2, expiryDate, *hundredths, orden, identifier, "true", code, productDescription));
+    // Prepared and sent are committed together, just before the request leaves: a payment that
+    // never got that far has nothing to record, and the disk is waited for once.
     auto payment = journal::paymentOf(PaymentFlowKind::direct, orden, amount, transactionType);
     payment.cardLastFour = journal::lastFour(pan);
-    auto trail = journal::PaymentTrail::begin(std::move(payment), {{PaymentStep::prepared}});
+    journal::StepWrite prepared{PaymentStep::prepared};
+    prepared.at = preparedAt;
+    auto trail = journal::PaymentTrail::begin(std::move(payment), {prepared, {PaymentStep::sent}});
     if (!trail) {
+        request->wipeBody();
         report(view_, DirectPaymentResponseKO(PaymentJournal::kRefusalCode,
                                               journal::notRecorded(trail.error()).text));
         return;
     }
-    auto request = std::make_shared<DirectPaymentRequest>(Encode::encodeStringDirectPayment(
-        pan, cvv2, expiryDate, *hundredths, orden, identifier, "true", code, productDescription));
     if (trail.value()) {
         sendRecorded(*service_, std::move(request), std::move(trail).value(), view_,
                      std::move(keepAlive));

@@ -99,6 +99,11 @@ DROP TABLE payments_v1;
 PRAGMA user_version = 2;
 )sql";
 
+constexpr std::string_view kBeginWrite = "BEGIN IMMEDIATE";
+constexpr std::string_view kBeginRead = "BEGIN";
+constexpr std::string_view kCommit = "COMMIT";
+constexpr std::string_view kRollback = "ROLLBACK";
+
 constexpr std::string_view kInsertPayment = R"sql(
 INSERT INTO payments (flow, order_number, amount, currency, transaction_type, merchant, terminal,
                       environment, card_last_four, state, writer)
@@ -224,6 +229,11 @@ class JournalStore::Statement {
 
     // SQLITE_ROW, SQLITE_DONE or a failure.
     int step() { return sqlite3_step(statement_); }
+    // Ready to run again, its bindings cleared and any read it held let go.
+    void reset() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
 
     std::string text(int column) const {
         const auto* bytes = sqlite3_column_text(statement_, column);
@@ -254,8 +264,33 @@ JournalStore::~JournalStore() {
 }
 
 void JournalStore::close() {
+    cache_.clear();
     sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+JournalStore::Statement& JournalStore::cached(std::string_view sql) {
+    auto& statement = cache_[sql.data()];
+    if (!statement || statement->prepared() != SQLITE_OK) {
+        statement = std::make_unique<Statement>(db_, sql);
+    } else {
+        statement->reset();
+    }
+    return *statement;
+}
+
+Expected<Recorded> JournalStore::run(std::string_view sql, std::string_view doing) {
+    auto& statement = cached(sql);
+    const int code = statement.prepared() == SQLITE_OK ? statement.step() : statement.prepared();
+    statement.reset();
+    if (code != SQLITE_DONE && code != SQLITE_ROW) {
+        return failure(code == SQLITE_OK ? sqlite3_extended_errcode(db_) : code, doing);
+    }
+    return Recorded{};
+}
+
+void JournalStore::rollBack() {
+    run(kRollback, "rolling back");
 }
 
 platform::PlatformError JournalStore::failure(int code, std::string_view doing,
@@ -381,14 +416,14 @@ Expected<Recorded> JournalStore::bringUpToDate() {
     if (auto begun = execute("BEGIN IMMEDIATE", "bringing the layout up to date"); !begun) {
         return begun;
     }
-    const auto rollBack = [this](platform::PlatformError error) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    const auto undo = [this](platform::PlatformError error) {
+        rollBack();
         return error;
     };
     const auto version = pragma("PRAGMA user_version", "reading the layout's version");
     const auto tables = pragma("SELECT count(*) FROM sqlite_master", "reading the layout");
     if (!version || !tables) {
-        return rollBack(version ? tables.error() : version.error());
+        return undo(version ? tables.error() : version.error());
     }
     const auto found = std::stoll(version.value());
     std::string_view steps;
@@ -399,31 +434,27 @@ Expected<Recorded> JournalStore::bringUpToDate() {
     } else if (found == kSchemaVersion) {
         steps = "";
     } else {
-        return rollBack(failure(SQLITE_OK, "reading the layout's version",
-                                found > kSchemaVersion ? JournalProblem::Kind::newerVersion
-                                                       : JournalProblem::Kind::corrupt));
+        return undo(failure(SQLITE_OK, "reading the layout's version",
+                            found > kSchemaVersion ? JournalProblem::Kind::newerVersion
+                                                   : JournalProblem::Kind::corrupt));
     }
     if (!steps.empty()) {
         if (auto changed = execute(steps, "bringing the layout up to date"); !changed) {
-            return rollBack(changed.error());
+            return undo(changed.error());
         }
     }
     if (auto committed = execute("COMMIT", "bringing the layout up to date"); !committed) {
-        return rollBack(committed.error());
+        return undo(committed.error());
     }
     return Recorded{};
 }
 
 Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std::string& writer,
                                             const std::vector<StepWrite>& steps) {
-    if (auto begun = execute("BEGIN IMMEDIATE", "recording a payment"); !begun) {
+    if (auto begun = run(kBeginWrite, "recording a payment"); !begun) {
         return begun.error();
     }
-    const auto rollBack = [this](platform::PlatformError error) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        return error;
-    };
-    Statement insertion(db_, kInsertPayment);
+    auto& insertion = cached(kInsertPayment);
     insertion.bind(1, paymentFlowName(payment.flow));
     insertion.bind(2, payment.order);
     insertion.bind(3, payment.amount);
@@ -436,44 +467,48 @@ Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std
     insertion.bind(10, paymentStepName(steps.empty() ? PaymentStep::prepared : steps.front().step));
     insertion.bind(11, writer);
     if (insertion.prepared() != SQLITE_OK || insertion.step() != SQLITE_DONE) {
-        return rollBack(failure(sqlite3_extended_errcode(db_), "recording a payment"));
+        auto error = failure(sqlite3_extended_errcode(db_), "recording a payment");
+        rollBack();
+        return error;
     }
     const std::int64_t id = sqlite3_last_insert_rowid(db_);
     for (const auto& step : steps) {
         if (auto written = writeStep(id, step); !written) {
-            return rollBack(written.error());
+            rollBack();
+            return written.error();
         }
     }
-    if (auto committed = execute("COMMIT", "recording a payment"); !committed) {
-        return rollBack(committed.error());
+    if (auto committed = run(kCommit, "recording a payment"); !committed) {
+        rollBack();
+        return committed.error();
     }
     return id;
 }
 
 Expected<Recorded> JournalStore::append(std::int64_t id, const StepWrite& step) {
-    if (auto begun = execute("BEGIN IMMEDIATE", "recording a step"); !begun) {
+    if (auto begun = run(kBeginWrite, "recording a step"); !begun) {
         return begun;
     }
     auto written = writeStep(id, step);
     if (written) {
-        written = execute("COMMIT", "recording a step");
+        written = run(kCommit, "recording a step");
     }
     if (!written) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollBack();
     }
     return written;
 }
 
 Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& step) {
-    Statement insertion(db_, kInsertStep);
+    auto& insertion = cached(kInsertStep);
     insertion.bind(1, id);
     insertion.bind(2, paymentStepName(step.step));
-    insertion.bind(3, timestamp(std::chrono::system_clock::now()));
+    insertion.bind(3, timestamp(step.at.value_or(std::chrono::system_clock::now())));
     insertion.bind(4, step.detail);
     if (insertion.prepared() != SQLITE_OK || insertion.step() != SQLITE_DONE) {
         return failure(sqlite3_extended_errcode(db_), "recording a step");
     }
-    Statement update(db_, kUpdatePayment);
+    auto& update = cached(kUpdatePayment);
     update.bind(1, id);
     update.bind(2, paymentStepName(step.step));
     update.bind(3, std::int64_t{step.inDoubt ? 1 : 0});
@@ -482,10 +517,6 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
         update.bind(5, step.outcome->code);
         update.bind(6, step.outcome->authorisationCode);
         update.bind(7, step.outcome->text);
-    } else {
-        for (int index = 4; index <= 7; ++index) {
-            update.bindNull(index);
-        }
     }
     update.bind(8, step.cardLastFour);
     if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
@@ -496,11 +527,11 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
 
 Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::string_view> order) {
     // One read transaction: the payments and their steps from the same moment.
-    if (auto begun = execute("BEGIN", "reading the journal"); !begun) {
+    if (auto begun = run(kBeginRead, "reading the journal"); !begun) {
         return begun.error();
     }
     std::vector<StoredPayment> payments;
-    Statement rows(db_, kSelectPayments);
+    auto& rows = cached(kSelectPayments);
     rows.bind(1, order);
     int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
     for (; code == SQLITE_ROW; code = rows.step()) {
@@ -528,7 +559,7 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
         }
         payments.push_back(std::move(stored));
     }
-    Statement steps(db_, kSelectSteps);
+    auto& steps = cached(kSelectSteps);
     steps.bind(1, order);
     if (code == SQLITE_DONE) {
         code = steps.prepared() == SQLITE_OK ? steps.step() : steps.prepared();
@@ -545,18 +576,20 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
                             parseTimestamp(steps.text(2)), steps.text(3)});
         }
     }
+    rows.reset();
+    steps.reset();
     if (code != SQLITE_DONE) {
         auto error = failure(sqlite3_extended_errcode(db_), "reading the journal");
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollBack();
         return error;
     }
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    run(kCommit, "reading the journal");
     return payments;
 }
 
 Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
                                         std::string_view note) {
-    if (auto begun = execute("BEGIN IMMEDIATE", "recording a review"); !begun) {
+    if (auto begun = run(kBeginWrite, "recording a review"); !begun) {
         return begun;
     }
     const std::string at = timestamp(std::chrono::system_clock::now());
@@ -567,13 +600,13 @@ Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
         update.bind(3, note);
         if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
             auto error = failure(sqlite3_extended_errcode(db_), "recording a review");
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            rollBack();
             return error;
         }
     }
-    auto committed = execute("COMMIT", "recording a review");
+    auto committed = run(kCommit, "recording a review");
     if (!committed) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollBack();
     }
     return committed;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +44,8 @@ struct StepWrite {
 
     PaymentStep step = PaymentStep::prepared;
     std::string detail;
+    // When the step happened, if not when it is written.
+    std::optional<std::chrono::system_clock::time_point> at;
     // Replaces the payment's outcome when present.
     std::optional<JournalOutcome> outcome;
     // Once set, a payment stays in doubt.
@@ -87,6 +92,11 @@ class JournalStore {
 
   private:
     class Statement;
+    // The statement of `sql` (a constant of the store's, prepared once), ready to run.
+    Statement& cached(std::string_view sql);
+    // Runs a statement that returns nothing, such as BEGIN or COMMIT.
+    Expected<Recorded> run(std::string_view sql, std::string_view doing);
+    void rollBack();
     // The failure of an SQLite call (or SQLITE_OK with `kind` for one found otherwise), noted as
     // the last problem.
     platform::PlatformError failure(int code, std::string_view doing,
@@ -102,6 +112,7 @@ class JournalStore {
     std::string path_;
     JournalSettings settings_;
     sqlite3* db_ = nullptr;
+    std::map<const char*, std::unique_ptr<Statement>> cache_;
     JournalProblem::Kind lastProblem_ = JournalProblem::Kind::other;
 };
 
