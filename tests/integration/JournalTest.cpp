@@ -17,6 +17,7 @@
 #include "TempFolder.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/journal/PaymentJournal.h"
+#include "vanto/journal/RefusalKind.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/sandbox/TestCards.h"
@@ -50,8 +51,9 @@ class JournalOnTheWire : public testing::SandboxTest {
         return view;
     }
 
-    PaymentStanding standing(const std::string& order) const {
-        const auto entry = journal->payment(order);
+    // The standing of `order`'s payment in the journal installed now.
+    static PaymentStanding standing(const std::string& order) {
+        const auto entry = PaymentJournal::installed()->payment(order);
         EXPECT_TRUE(entry.ok() && entry.value()) << order;
         return entry.ok() && entry.value() ? entry.value()->standing : PaymentStanding::inFlight;
     }
@@ -154,14 +156,17 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     }
 }
 
-// Where the journal cannot record the payment, nothing reaches the gateway.
-TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullOrDamaged) {
+// Where the journal cannot record the payment, nothing reaches the gateway, and a file that is
+// not this version's journal is never written to.
+TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     const auto refusedUnsent = [this](const std::string& order) {
         const auto view = pay(sandbox::kAcceptedCard, order);
         ASSERT_EQ(view->outcomes.size(), 1u) << order;
-        EXPECT_EQ(std::get<DirectPaymentResponseKO>(view->outcomes[0]).code,
-                  PaymentJournal::kRefusalCode)
-            << order;
+        const auto refusal = std::get<DirectPaymentResponseKO>(view->outcomes[0]);
+        EXPECT_EQ(refusal.code, PaymentJournal::kRefusalCode) << order;
+        EXPECT_EQ(refusal.desc,
+                  "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.");
+        EXPECT_EQ(classifyRefusal(refusal), RefusalKind::notRecorded);
         EXPECT_TRUE(gateway().requests().empty()) << order << " reached the gateway";
     };
     settings.busyWait = 20ms;
@@ -174,6 +179,10 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullOrDamaged) {
         refusedUnsent("LOCKED");
         sqlite3_close(holder);
     }
+    pay(sandbox::kAcceptedCard, "UNLOCKED");
+    EXPECT_EQ(standing("UNLOCKED"), PaymentStanding::delivered) << "the lock gone, payments go";
+    gateway().clearRequests();
+
     // Made first, then held to the size it has: as a disk that has since filled up.
     ASSERT_FALSE(PaymentJournal::open(folder.file("full.sqlite"))->problem());
     settings.largestSize = 1;
@@ -182,8 +191,25 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullOrDamaged) {
     refusedUnsent(std::string(6000, 'F'));
 
     std::ofstream(folder.file("damaged.sqlite")) << std::string(8192, 'x');
-    PaymentJournal::install(PaymentJournal::open(folder.file("damaged.sqlite")));
-    refusedUnsent("DAMAGED");
+    {
+        sqlite3* newer = nullptr;
+        ASSERT_EQ(sqlite3_open(folder.file("newer.sqlite").c_str(), &newer), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(newer, "CREATE TABLE later (x); PRAGMA user_version = 3;", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(newer);
+    }
+    for (const auto& [name, kind] :
+         {std::pair{"damaged.sqlite", JournalProblem::Kind::corrupt},
+          std::pair{"newer.sqlite", JournalProblem::Kind::newerVersion}}) {
+        const std::string before = testing::fileBytes(folder.file(name));
+        PaymentJournal::install(PaymentJournal::open(folder.file(name)));
+        ASSERT_TRUE(PaymentJournal::installed()->problem()) << name;
+        EXPECT_EQ(PaymentJournal::installed()->problem()->kind, kind) << name;
+        refusedUnsent(name);
+        EXPECT_EQ(PaymentJournal::installed()->payments().problem().kind, kind) << name;
+        EXPECT_EQ(testing::fileBytes(folder.file(name)), before) << name << " was written to";
+    }
 }
 
 }  // namespace

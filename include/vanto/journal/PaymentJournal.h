@@ -171,10 +171,13 @@ class JournalResult {
 
     bool ok() const { return result_.index() == 0; }
     explicit operator bool() const { return ok(); }
-    /// The value; only when ok().
-    const T& value() const { return std::get<0>(result_); }
+    /// The value; only when ok(). Of a temporary result, a value of its own, so that
+    /// `for (const auto& entry : journal->unresolved().value())` is safe.
+    const T& value() const& { return std::get<0>(result_); }
+    T value() && { return std::get<0>(std::move(result_)); }
     /// The problem; only when !ok().
-    const JournalProblem& problem() const { return std::get<1>(result_); }
+    const JournalProblem& problem() const& { return std::get<1>(result_); }
+    JournalProblem problem() && { return std::get<1>(std::move(result_)); }
 
   private:
     std::variant<T, JournalProblem> result_;
