@@ -329,10 +329,10 @@ Expected<Recorded> JournalStore::open() {
         const int created = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (created >= 0) {
             ::close(created);
-        } else if (errno != EEXIST) {
+        } else if (const int why = errno; why != EEXIST) {
             return failure(
-                SQLITE_OK, "creating the file: " + std::string(std::strerror(errno)),
-                errno == EROFS ? JournalProblem::Kind::readOnly : JournalProblem::Kind::cannotOpen);
+                SQLITE_OK, "creating the file: " + std::string(std::strerror(why)),
+                why == EROFS ? JournalProblem::Kind::readOnly : JournalProblem::Kind::cannotOpen);
         }
     }
     const int flags =

@@ -24,11 +24,13 @@ enum class PaymentFlowKind { direct, web };
 /// A step of a payment as the journal records it. Each is committed to the file, and waited for
 /// on the disk, before what it records goes ahead.
 ///
-/// A direct payment goes prepared, sent, answered (or unanswered, or notSent), delivered. A web
-/// payment goes signatureRequested, pageOpened, resultRead, delivered. A payment refused before
-/// anything was sent goes prepared (or signatureRequested), notSent.
+/// A direct payment goes prepared, sent, answered (or unanswered, or notSent when its request
+/// never left), delivered. A web payment goes signatureRequested, pageOpened, resultRead,
+/// delivered, or signatureRequested, notSent, delivered when its page never opened.
 enum class PaymentStep {
-    /// A direct payment was made from the order and card data: nothing has left yet.
+    /// A direct payment was made from the order and card data, at the step's time. It is
+    /// committed together with `sent`: a payment refused before its request could leave has no
+    /// entry.
     prepared,
     /// The request is about to leave; recorded before its first byte does.
     sent,
