@@ -16,8 +16,11 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitBadInput = 2;
 /// What a run needs could not be had: the built-in sandbox did not start, no display for a
-/// window, no outcome came.
+/// window, no outcome came, no place for the journal.
 inline constexpr int kExitCannotRun = 3;
+/// In doubt: the request left (or the payment page opened) and no decision of the gateway was
+/// read, so the gateway may have charged the card. Never a refusal.
+inline constexpr int kExitInDoubt = 4;
 
 class CardInput;
 
@@ -38,14 +41,16 @@ using DemoScreens = std::function<std::optional<DemoPayments>(const GatewayForRu
 
 /// `vanto demo`: an accepted and a refused direct payment and an accepted web payment against the
 /// built-in sandbox, each outcome on one line of `out`: through `screens` when given and it sets
-/// up, through the presenters otherwise. With `traces`, the library's traces go to standard
-/// error.
-int runDemo(bool traces, const DemoScreens& screens, std::ostream& out, std::ostream& err);
+/// up, through the presenters otherwise, recorded in the chosen journal. With `traces`, the
+/// library's traces go to standard error.
+int runDemo(bool traces, const JournalChoice& journal, const DemoScreens& screens,
+            std::ostream& out, std::ostream& err);
 
 /// `vanto pay`: a direct payment through the direct-payment presenter, without a screen, its
-/// card data read from `input` where the options say "-". Writes the outcome record as one JSON
-/// object on the last line of `out` (traces go to standard error) and returns kExitOk for an
-/// accepted payment, kExitFailure for a refused one.
+/// card data read from `input` where the options say "-", recorded in the chosen journal. Writes
+/// the outcome record as one JSON object on the last line of `out` (traces go to standard error)
+/// and returns kExitOk for an accepted payment, kExitFailure for a refused one, kExitInDoubt for
+/// one the journal holds in doubt.
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err);
 
 /// `vanto web --headless`: a web payment through the web-payment presenter, with a minimal
@@ -60,9 +65,27 @@ int checkWindowOptions(const PaymentOptions& options, std::optional<CheckedPayme
                        std::string& problem);
 
 /// The outcome of a web payment as one JSON line on `out`, card data masked, and the exit status
-/// it stands for; with no outcome, `problem` on `err` and kExitCannotRun.
+/// it stands for: kExitInDoubt, with a line on `err`, when the journal holds the payment of
+/// `order` in doubt; with no outcome otherwise, `problem` on `err` and kExitCannotRun.
 int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
-                     std::ostream& out, std::ostream& err);
+                     const PaymentJournal& journal, const std::string& order, std::ostream& out,
+                     std::ostream& err);
+
+/// Whether `journal` holds the latest payment of `order` in doubt.
+bool leftInDoubt(const PaymentJournal& journal, const std::string& order);
+
+/// The line that says a payment of `order` is in doubt, for standard error.
+std::string inDoubtLine(const std::string& command, const std::string& order);
+
+/// What `vanto journal` does.
+enum class JournalAction { list, show, unresolved, review };
+
+/// `vanto journal list|show ORDER|unresolved|review ORDER --note NOTE`, as a table on `out` or,
+/// with `json`, as JSON. kExitOk; kExitFailure when `show` or `review` finds no payment to act on;
+/// kExitCannotRun when the journal cannot be read.
+int runJournal(JournalAction action, const JournalChoice& journal, bool json,
+               const std::string& order, const std::string& note, std::ostream& out,
+               std::ostream& err);
 
 /// `{"code":<code>,"desc":<desc>}`, the properties of a refusal record.
 std::string refusalJson(std::int64_t code, std::string_view desc);

@@ -65,17 +65,23 @@ DemoPayments throughPresenters(const GatewayForRun& gateway) {
 
 }  // namespace
 
-int runDemo(bool traces, const DemoScreens& screens, std::ostream& out, std::ostream& err) {
+int runDemo(bool traces, const JournalChoice& journalChoice, const DemoScreens& screens,
+            std::ostream& out, std::ostream& err) {
     PaymentOptions options;
     const auto merchant = sandbox::SandboxGateway::defaultMerchant();
     options.merchant = merchant.merchantCode;
     options.terminal = merchant.terminal;
     options.license = merchant.signingCredential;
     std::string problem;
-    const auto gateway = GatewayForRun::start(GatewayChoice{}, options, problem);
+    const auto journal = JournalForRun::start(journalChoice, problem);
+    const auto gateway =
+        journal ? GatewayForRun::start(GatewayChoice{}, options, problem) : nullptr;
     if (!gateway) {
         err << "vanto demo: " << problem << '\n';
         return kExitCannotRun;
+    }
+    if (const auto cannot = journal->problem(); !cannot.empty()) {
+        err << "vanto demo: " << cannot << '\n';
     }
     if (!traces) {
         setTraceSink([](std::string_view) {});

@@ -8,6 +8,7 @@
 #include "PaymentOptions.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/encoding/JsonWriter.h"
+#include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/transport/Trace.h"
 
@@ -48,6 +49,16 @@ std::optional<DirectOutcome> directPayment(Payment& payment) {
     return view->outcome;
 }
 
+bool leftInDoubt(const PaymentJournal& journal, const std::string& order) {
+    const auto payment = journal.payment(order);
+    return payment.ok() && payment.value() && payment.value()->standing == PaymentStanding::inDoubt;
+}
+
+std::string inDoubtLine(const std::string& command, const std::string& order) {
+    return "vanto " + command + ": in doubt: the gateway may have charged the card; check order " +
+           order + " before charging it again (vanto journal show " + order + ")";
+}
+
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err) {
     std::string problem;
     auto checked = checkPayment(options, input, problem);
@@ -55,11 +66,16 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
         err << "vanto pay: " << problem << '\n';
         return kExitBadInput;
     }
-    const auto gateway = GatewayForRun::start(checked->gateway, options, problem);
+    const auto journal = JournalForRun::start(options.journal, problem);
+    const auto gateway =
+        journal ? GatewayForRun::start(checked->gateway, options, problem) : nullptr;
     if (!gateway) {
         checked->payment.wipeCardData();
         err << "vanto pay: " << problem << '\n';
         return kExitCannotRun;
+    }
+    if (const auto cannot = journal->problem(); !cannot.empty()) {
+        err << "vanto pay: " << cannot << '\n';
     }
     const auto outcome = directPayment(checked->payment);
     if (!outcome) {
@@ -74,6 +90,10 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
     }
     const auto& refused = std::get<DirectPaymentResponseKO>(*outcome);
     out << refusalJson(refused.code, refused.desc) << '\n';
+    if (leftInDoubt(journal->journal(), checked->payment.order)) {
+        err << inDoubtLine("pay", checked->payment.order) << '\n';
+        return kExitInDoubt;
+    }
     return kExitFailure;
 }
 

@@ -234,6 +234,7 @@ void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
     command.add_flag("--allow-network", options.allowNetwork,
                      "Allow a gateway that is not on this machine (loopback by its numbers, or "
                      "localhost)");
+    addJournalOptions(command, options.journal);
 }
 
 void wipeCardArguments(CLI::App& command) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <variant>
 
+#include "JournalChoice.h"
 #include "vanto/config/EnviromentType.h"
 #include "vanto/config/TransactionType.h"
 #include "vanto/direct/DirectPaymentResponseKO.h"
@@ -40,6 +41,7 @@ struct PaymentOptions {
     std::string gateway;
     std::string trust;
     bool allowNetwork = false;
+    JournalChoice journal;
 };
 
 /// A payment ready to go: the options checked and turned into what the presenters take.
@@ -71,7 +73,7 @@ struct GatewayChoice {
     std::string trustAnchor;
 };
 
-/// Adds the shared options to `command`.
+/// Adds the shared options to `command`, the journal's among them.
 void addPaymentOptions(CLI::App& command, PaymentOptions& options);
 
 /// Wipes what the option parser kept of the card options' values: the values given as arguments.

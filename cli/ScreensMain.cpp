@@ -24,14 +24,22 @@ int runWebWindow(const PaymentOptions& options, std::ostream& out, std::ostream&
         err << "vanto web: " << problem << '\n';
         return status;
     }
-    const auto gateway = GatewayForRun::start(checked->gateway, options, problem);
+    const auto journal = JournalForRun::start(options.journal, problem);
+    const auto gateway =
+        journal ? GatewayForRun::start(checked->gateway, options, problem) : nullptr;
     if (!gateway) {
         err << "vanto web: " << problem << '\n';
         return kExitCannotRun;
     }
-    QtSession session(!options.allowNetwork);
-    const auto outcome = webPaymentInWindow(session, checked->payment, false, problem);
-    return reportWebOutcome(outcome, problem, out, err);
+    if (const auto cannot = journal->problem(); !cannot.empty()) {
+        err << "vanto web: " << cannot << '\n';
+    }
+    std::optional<WebOutcome> outcome;
+    {
+        QtSession session(!options.allowNetwork);
+        outcome = webPaymentInWindow(session, checked->payment, false, problem);
+    }
+    return reportWebOutcome(outcome, problem, journal->journal(), checked->payment.order, out, err);
 }
 
 // The demo's payments on the screens, typed and filled in by the program itself.
@@ -63,6 +71,8 @@ int main(int argc, char** argv) {
     bool demoTraces = false;
     demo->add_flag("--traces", demoTraces,
                    "Also write the library's traces (card data masked) to standard error");
+    JournalChoice demoJournal;
+    addJournalOptions(*demo, demoJournal);
     PaymentOptions webOptions;
     auto* web = app.add_subcommand("web", "A web payment in the payment page window");
     addPaymentOptions(*web, webOptions);
@@ -77,8 +87,8 @@ int main(int argc, char** argv) {
         return runWebWindow(webOptions, std::cout, std::cerr);
     }
     if (demo->parsed()) {
-        return runDemo(demoTraces, canOpenWindows() ? DemoScreens(onScreens) : nullptr, std::cout,
-                       std::cerr);
+        return runDemo(demoTraces, demoJournal, canOpenWindows() ? DemoScreens(onScreens) : nullptr,
+                       std::cout, std::cerr);
     }
     return kExitBadInput;
 }

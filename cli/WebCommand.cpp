@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "PaymentOptions.h"
 #include "ScreensProgram.h"
+#include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/sandbox/HeadlessBrowser.h"
@@ -105,17 +106,24 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
 }
 
 int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
-                     std::ostream& out, std::ostream& err) {
+                     const PaymentJournal& journal, const std::string& order, std::ostream& out,
+                     std::ostream& err) {
+    if (outcome) {
+        if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&*outcome)) {
+            out << maskCardData(accepted->toJSON()) << '\n';
+            return kExitOk;
+        }
+        const auto& refused = std::get<WebViewPaymentResponseKO>(*outcome);
+        out << refusalJson(refused.code, refused.desc) << '\n';
+    }
+    if (leftInDoubt(journal, order)) {
+        err << inDoubtLine("web", order) << '\n';
+        return kExitInDoubt;
+    }
     if (!outcome) {
         err << "vanto web: no outcome: " << problem << '\n';
         return kExitCannotRun;
     }
-    if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&*outcome)) {
-        out << maskCardData(accepted->toJSON()) << '\n';
-        return kExitOk;
-    }
-    const auto& refused = std::get<WebViewPaymentResponseKO>(*outcome);
-    out << refusalJson(refused.code, refused.desc) << '\n';
     return kExitFailure;
 }
 
@@ -148,14 +156,19 @@ int runHeadlessWeb(PaymentOptions& options, CardInput& input, std::ostream& out,
         err << "vanto web: " << problem << '\n';
         return kExitBadInput;
     }
-    const auto gateway = GatewayForRun::start(checked->gateway, options, problem);
+    const auto journal = JournalForRun::start(options.journal, problem);
+    const auto gateway =
+        journal ? GatewayForRun::start(checked->gateway, options, problem) : nullptr;
     if (!gateway) {
         checked->payment.wipeCardData();
         err << "vanto web: " << problem << '\n';
         return kExitCannotRun;
     }
+    if (const auto cannot = journal->problem(); !cannot.empty()) {
+        err << "vanto web: " << cannot << '\n';
+    }
     const auto outcome = webPayment(checked->payment, gateway->trustAnchor(), problem);
-    return reportWebOutcome(outcome, problem, out, err);
+    return reportWebOutcome(outcome, problem, journal->journal(), checked->payment.order, out, err);
 }
 
 }  // namespace vanto::cli

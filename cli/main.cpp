@@ -20,15 +20,20 @@ constexpr const char* kPayHelp =
     "--environment says otherwise. The card data come from standard input: --card - --expiry - "
     "--cvv - read one line each, in that order (on a terminal they are asked for and typed "
     "without echo); as arguments they are taken only against the built-in sandbox, whose test "
-    "cards are public. Prints the outcome record as JSON on the last line; exit status 0 "
-    "accepted, 1 refused, 2 bad usage, 3 could not run";
+    "cards are public. Each step of the payment is recorded in the payment journal (--journal, "
+    "--no-journal) before it goes ahead; a journal that cannot record it refuses the payment "
+    "with code 5552 and nothing is sent. Prints the outcome record as JSON on the last line; "
+    "exit status 0 accepted, 1 refused (nothing charged), 2 bad usage, 3 could not run, 4 in "
+    "doubt: the request left and no answer of the gateway was read, so the gateway may have "
+    "charged the card (see vanto journal unresolved)";
 
 constexpr const char* kWebHelp =
     "A web payment through the gateway's payment page, against the built-in sandbox gateway "
     "unless --environment says otherwise. The page opens in a window (Qt) where the cardholder "
     "types the card data; with --headless a minimal browser fills the card form of the "
     "sandbox's page with --card, --expiry and --cvv instead (it understands only that page; the "
-    "card data as for pay). Output and exit status as for pay";
+    "card data as for pay). Journal, output and exit status as for pay (in doubt: the payment "
+    "page opened and no result was read)";
 
 // `vanto web` with a window: checked here, shown by the screens program, which this process
 // becomes.
@@ -51,13 +56,13 @@ int runWebInWindow(const PaymentOptions& options, char** argv) {
 
 // `vanto demo`: on the screens when there is a display and the screens program starts, through
 // the presenters in this process otherwise.
-int runDemoHere(bool traces, char** argv) {
+int runDemoHere(bool traces, const JournalChoice& journal, char** argv) {
     if (buildHasScreens() && canOpenWindows()) {
         std::string problem;
         runScreensProgram(argv, problem);
         std::cerr << "vanto demo: " << problem << "; paying through the presenters instead\n";
     }
-    return runDemo(traces, nullptr, std::cout, std::cerr);
+    return runDemo(traces, journal, nullptr, std::cout, std::cerr);
 }
 
 }  // namespace
@@ -83,6 +88,8 @@ int main(int argc, char** argv) {
     bool demoTraces = false;
     demo->add_flag("--traces", demoTraces,
                    "Also write the library's traces (card data masked) to standard error");
+    JournalChoice demoJournal;
+    addJournalOptions(*demo, demoJournal);
 
     PaymentOptions payOptions;
     auto* pay = app.add_subcommand("pay", kPayHelp);
@@ -115,6 +122,32 @@ int main(int argc, char** argv) {
     sandbox->add_option("--cert-out", sandboxSettings.certificateOut,
                         "Write the served certificate to this file, in PEM");
 
+    auto* journal = app.add_subcommand(
+        "journal",
+        "The payment journal: every payment's steps and outcome, and the payments a crash left "
+        "in doubt or whose outcome no one received");
+    journal->require_subcommand(1);
+    JournalChoice journalChoice;
+    bool journalJson = false;
+    std::string journalOrder;
+    std::string journalNote;
+    addJournalOptions(*journal, journalChoice);
+    journal->add_flag("--json", journalJson, "Print JSON instead of a table");
+    auto* journalList = journal->add_subcommand("list", "Every payment, oldest first");
+    auto* journalShow = journal->add_subcommand("show", "One order's latest payment, step by step");
+    journalShow->add_option("order", journalOrder, "The order number")->required();
+    auto* journalUnresolved = journal->add_subcommand(
+        "unresolved",
+        "The payments that need a review: in doubt (the gateway may have charged the card), or "
+        "answered and never delivered");
+    auto* journalReview =
+        journal->add_subcommand("review", "Mark an order's unresolved payments reviewed");
+    journalReview->add_option("order", journalOrder, "The order number")->required();
+    journalReview->add_option("--note", journalNote, "What was found and done")->required();
+    for (auto* action : {journalList, journalShow, journalUnresolved, journalReview}) {
+        action->fallthrough();  // --json and --journal may follow the action
+    }
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -138,7 +171,15 @@ int main(int argc, char** argv) {
         return runWebInWindow(webOptions, argv);
     }
     if (demo->parsed()) {
-        return runDemoHere(demoTraces, argv);
+        return runDemoHere(demoTraces, demoJournal, argv);
+    }
+    if (journal->parsed()) {
+        const JournalAction action = journalShow->parsed()         ? JournalAction::show
+                                     : journalUnresolved->parsed() ? JournalAction::unresolved
+                                     : journalReview->parsed()     ? JournalAction::review
+                                                                   : JournalAction::list;
+        return runJournal(action, journalChoice, journalJson, journalOrder, journalNote, std::cout,
+                          std::cerr);
     }
     if (sandbox->parsed()) {
         return runSandbox(sandboxSettings, std::cout, std::cerr);

@@ -21,11 +21,11 @@ vanto_component(core TARGET vanto
     DESCRIPTION "Configuration, request signing, the HTTPS transport, both payment flows and the \
 logic of the payment screens, behind small UI ports. CMake: find_package(VantoInLibrary), target \
 vanto::vanto; pkg-config: vanto."
-    FIND_STATIC "OpenSSL 3 COMPONENTS Crypto SSL" "CURL"
-    PKGCONFIG_STATIC libcurl openssl
+    FIND_STATIC "OpenSSL 3 COMPONENTS Crypto SSL" "CURL" "SQLite3"
+    PKGCONFIG_STATIC libcurl openssl sqlite3
     CFLAGS -std=c++20
     LIBS -pthread
-    DEPENDS "libcurl4-openssl-dev, libssl-dev"
+    DEPENDS "libcurl4-openssl-dev, libssl-dev, libsqlite3-dev"
     SUGGESTS "vanto-doc")
 
 vanto_component(qt TARGET vanto_qt

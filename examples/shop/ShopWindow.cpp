@@ -5,18 +5,22 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/journal/PaymentJournal.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/Trace.h"
@@ -63,6 +67,21 @@ class Receipt final : public vanto::DirectPaymentResponseDelegate,
 
 namespace {
 
+// What the shop says of a payment that needs a review.
+QString reviewLine(const vanto::JournalEntry& entry) {
+    const QString what =
+        entry.standing == vanto::PaymentStanding::inDoubt
+            ? QStringLiteral(
+                  "en duda: la pasarela puede haber cobrado la tarjeta; compruebe el "
+                  "pedido antes de cobrarlo de nuevo")
+            : QStringLiteral("respondido pero no mostrado: %1")
+                  .arg(entry.outcome && entry.outcome->accepted
+                           ? QStringLiteral("aceptado, autorización %1")
+                                 .arg(QString::fromStdString(entry.outcome->authorisationCode))
+                           : QStringLiteral("rechazado"));
+    return QString::fromStdString(entry.order) + QStringLiteral(" — ") + what;
+}
+
 const std::pair<const char*, vanto::TransactionType> kTypes[] = {
     {"Pago (normal)", vanto::TransactionType::normal},
     {"Tradicional", vanto::TransactionType::traditional},
@@ -72,8 +91,10 @@ const std::pair<const char*, vanto::TransactionType> kTypes[] = {
 
 }  // namespace
 
-ShopWindow::ShopWindow(const vanto::sandbox::SandboxGateway& gateway)
+ShopWindow::ShopWindow(const vanto::sandbox::SandboxGateway& gateway,
+                       std::shared_ptr<vanto::PaymentJournal> journal)
     : gateway_(gateway),
+      journal_(std::move(journal)),
       order_(new QLineEdit()),
       amount_(new QDoubleSpinBox()),
       description_(new QLineEdit(QStringLiteral("Libro de ejemplo"))),
@@ -83,9 +104,17 @@ ShopWindow::ShopWindow(const vanto::sandbox::SandboxGateway& gateway)
       cardScreen_(new QPushButton(QStringLiteral("Pagar con tarjeta"))),
       paymentPage_(new QPushButton(QStringLiteral("Pagar en la pasarela"))),
       verdict_(new QLabel(QStringLiteral("Ningún pago todavía."))),
-      record_(new QPlainTextEdit()) {
+      record_(new QPlainTextEdit()),
+      toReview_(new QGroupBox(QStringLiteral("Pagos por revisar antes de la próxima venta"))),
+      unresolved_(new QListWidget()),
+      note_(new QLineEdit()),
+      reviewed_(new QPushButton(QStringLiteral("Marcar como revisado"))) {
     setWindowTitle(QStringLiteral("Tienda de ejemplo"));
-    resize(520, 620);
+    resize(520, 720);
+    // Order numbers go on from the journal's: an order number is never used twice.
+    if (const auto payments = journal_->payments()) {
+        nextOrder_ = static_cast<int>(payments.value().size()) + 1;
+    }
     order_->setText(QStringLiteral("TIENDA%1").arg(nextOrder_, 4, 10, QLatin1Char('0')));
     order_->setToolTip(
         QStringLiteral("Los interruptores de la pasarela de pruebas van en el número de pedido, "
@@ -122,6 +151,13 @@ ShopWindow::ShopWindow(const vanto::sandbox::SandboxGateway& gateway)
     column->addLayout(buttons);
     column->addWidget(verdict_);
     column->addWidget(record_, 1);
+    note_->setPlaceholderText(
+        QStringLiteral("Qué se comprobó (por ejemplo, el cargo en el extracto)"));
+    auto* review = new QVBoxLayout(toReview_);
+    review->addWidget(unresolved_);
+    review->addWidget(note_);
+    review->addWidget(reviewed_);
+    column->addWidget(toReview_);
 
     receipt_ =
         std::make_shared<Receipt>([this](bool accepted, QString record, std::string reference) {
@@ -129,9 +165,15 @@ ShopWindow::ShopWindow(const vanto::sandbox::SandboxGateway& gateway)
         });
     connect(cardScreen_, &QPushButton::clicked, this, &ShopWindow::payOnCardScreen);
     connect(paymentPage_, &QPushButton::clicked, this, &ShopWindow::payOnPaymentPage);
+    connect(reviewed_, &QPushButton::clicked, this, &ShopWindow::markReviewed);
+    showUnresolved();
 }
 
-ShopWindow::~ShopWindow() = default;
+ShopWindow::~ShopWindow() {
+    if (watched_) {
+        watched_->removeEventFilter(this);
+    }
+}
 
 void ShopWindow::payOnCardScreen() {
     auto screen = vanto::DirectPaymentViewController::create(
@@ -162,8 +204,25 @@ void ShopWindow::payOnPaymentPage() {
 void ShopWindow::begin(std::shared_ptr<vanto::BaseViewController> screen) {
     verdict_->setText(QStringLiteral("Pago en curso…"));
     record_->clear();
+    if (watched_) {
+        watched_->removeEventFilter(this);
+    }
     screen_ = std::move(screen);
-    vanto::qt::present(screen_);
+    paying_ = true;
+    enableSales();
+    watched_ = vanto::qt::present(screen_);
+    if (watched_) {
+        watched_->installEventFilter(this);
+    }
+}
+
+// A payment ends with its outcome, or when its window closes without one (the page's close
+// button, its load failure).
+bool ShopWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watched_ && event->type() == QEvent::Hide) {
+        paymentEnded();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // The screen closes itself after telling the outcome; the shop keeps it until the next payment.
@@ -174,7 +233,55 @@ void ShopWindow::showOutcome(bool accepted, const QString& record, const std::st
     if (!reference.empty() && identifier_->findText(QString::fromStdString(reference)) < 0) {
         identifier_->addItem(QString::fromStdString(reference));
     }
+    paymentEnded();
+}
+
+// The next sale gets the next order number, whether or not this one told an outcome.
+void ShopWindow::paymentEnded() {
+    if (!paying_) {
+        return;
+    }
+    paying_ = false;
     order_->setText(QStringLiteral("TIENDA%1").arg(++nextOrder_, 4, 10, QLatin1Char('0')));
+    showUnresolved();
+}
+
+// The journal's payments that need a review; while there is one, no sale.
+void ShopWindow::showUnresolved() {
+    unresolved_->clear();
+    const auto unresolved = journal_->unresolved();
+    if (!unresolved) {
+        unresolved_->addItem(QStringLiteral("El diario de pagos no se puede leer: %1")
+                                 .arg(QString::fromStdString(unresolved.problem().text)));
+    } else {
+        for (const auto& entry : unresolved.value()) {
+            auto* item = new QListWidgetItem(reviewLine(entry), unresolved_);
+            item->setData(Qt::UserRole, QString::fromStdString(entry.order));
+        }
+        if (unresolved_->count() > 0) {
+            unresolved_->setCurrentRow(0);
+        }
+    }
+    toReview_->setVisible(unresolved_->count() > 0);
+    enableSales();
+}
+
+void ShopWindow::markReviewed() {
+    auto* item = unresolved_->currentItem();
+    const QString note = note_->text().trimmed();
+    if (!item || note.isEmpty() || item->data(Qt::UserRole).isNull()) {
+        note_->setFocus();
+        return;
+    }
+    journal_->markReviewed(item->data(Qt::UserRole).toString().toStdString(), note.toStdString());
+    note_->clear();
+    showUnresolved();
+}
+
+void ShopWindow::enableSales() {
+    const bool open = !paying_ && unresolved_->count() == 0;
+    cardScreen_->setEnabled(open);
+    paymentPage_->setEnabled(open);
 }
 
 }  // namespace shop

@@ -93,25 +93,30 @@ Manager::Manager(platform::URLSessionConfiguration configuration, CallbackQueue 
 Manager::~Manager() = default;
 
 void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQueue queue,
-                              Decoder decode, std::function<void(SDKError)> failure) {
+                              Decoder decode, std::function<void(SDKError)> failure,
+                              FailureArrived failed) {
     auto call = std::make_shared<CallInFlight>();
+    // A failure is seen where it arrived, then handed over as the others are.
+    const auto fail = [failed, failure](SDKError error) -> std::function<void()> {
+        if (failed) {
+            failed(error);
+        }
+        return [failure, error = std::move(error)] { failure(error); };
+    };
     auto built = request->build();
     if (!built) {
-        handOver(
-            queue, [failure, error = built.error()] { failure(SDKError::requestError(error)); },
-            request, std::move(call));
+        handOver(queue, fail(SDKError::requestError(built.error())), request, std::move(call));
         return;
     }
     auto& urlRequest = built.value();
     showLog(urlRequest);
     if (!session_) {
         // Every call ends in one outcome, also one that could not be sent.
-        handOver(
-            queue, [failure] { failure(SDKError::internalError()); }, request, std::move(call));
+        handOver(queue, fail(SDKError::internalError()), request, std::move(call));
         return;
     }
     // The handler keeps the manager, the description and the callbacks until the outcome is out.
-    auto handler = [self = shared_from_this(), request, queue, decode = std::move(decode), failure,
+    auto handler = [self = shared_from_this(), request, queue, decode = std::move(decode), fail,
                     call = std::move(call)](std::optional<std::string> data,
                                             std::optional<platform::HTTPURLResponse> response,
                                             std::optional<platform::PlatformError> error) {
@@ -120,14 +125,12 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
             if (error) {
                 traceFailure(*error);
             }
-            deliver = [failure, error] { failure(SDKError::nonURLResponse(std::nullopt, error)); };
+            deliver = fail(SDKError::nonURLResponse(std::nullopt, error));
         } else if (error) {
             showLog(*response, data);
-            deliver = [failure, error = *error] { failure(SDKError::connectionError(error)); };
+            deliver = fail(SDKError::connectionError(*error));
         } else if (!data) {
-            deliver = [failure, response = *response] {
-                failure(SDKError::nonURLResponse(response));
-            };
+            deliver = fail(SDKError::nonURLResponse(*response));
         } else {
             showLog(*response, data);
             // Cookies are taken in before the status is looked at, whatever it is.
@@ -136,7 +139,7 @@ void Manager::sendDescription(std::shared_ptr<RequestService> request, CallbackQ
             if (acceptsStatus(status)) {
                 deliver = decode(*data);
             } else {
-                deliver = [failure, status] { failure(SDKError::wrongStatusCode(status)); };
+                deliver = fail(SDKError::wrongStatusCode(status));
             }
         }
         if (data) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "flow/Acceptance.h"
+#include "journal/PaymentTrail.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
@@ -26,10 +27,45 @@ constexpr std::string_view kUserAgent =
 
 using View = ViewSource<WebViewPaymentViewProtocol>;
 
-void reportKO(const View& view, std::int64_t code, std::string desc, bool redirect) {
-    if (auto shown = view()) {
-        shown->notifyUserKO(WebViewPaymentResponseKO(code, std::move(desc)), redirect);
+// Tells `view` a refusal, unless it has gone away; whether it was told.
+bool reportKO(const View& view, std::int64_t code, std::string desc, bool redirect) {
+    auto shown = view();
+    if (!shown) {
+        return false;
     }
+    shown->notifyUserKO(WebViewPaymentResponseKO(code, std::move(desc)), redirect);
+    return true;
+}
+
+using Trail = std::shared_ptr<journal::PaymentTrail>;
+
+journal::StepWrite withOutcome(PaymentStep step, bool accepted, std::int64_t code,
+                               std::string authorisationCode, std::string text,
+                               std::string detail = {}) {
+    journal::StepWrite write{step, std::move(detail)};
+    write.outcome = JournalOutcome{accepted, code, std::move(authorisationCode), std::move(text)};
+    return write;
+}
+
+// Ends a payment whose page never opened with a refusal: nothing was charged.
+void refuseUnopened(const View& view, const Trail& trail, std::int64_t code, std::string desc,
+                    bool redirect) {
+    if (trail) {
+        trail->note(withOutcome(PaymentStep::notSent, false, code, "", desc,
+                                "the payment page never opened"));
+    }
+    if (reportKO(view, code, desc, redirect) && trail) {
+        trail->note(withOutcome(PaymentStep::delivered, false, code, "", desc));
+    }
+}
+
+// A result the page brought back that the library cannot read as a decision: the cardholder may
+// have paid.
+journal::StepWrite unreadableResult(std::string detail, std::optional<JournalOutcome> refusal) {
+    journal::StepWrite write{PaymentStep::resultRead, std::move(detail)};
+    write.outcome = std::move(refusal);
+    write.inDoubt = true;
+    return write;
 }
 
 // Whether a gateway's decision keeps the merchant's own return page on screen.
@@ -68,9 +104,13 @@ std::optional<std::string> decodedResult(std::string_view value) {
 
 }  // namespace
 
+struct WebViewPaymentFlow::Current {
+    Trail trail;
+};
+
 WebViewPaymentFlow::WebViewPaymentFlow(ViewSource<WebViewPaymentViewProtocol> view,
                                        std::shared_ptr<WebViewPaymentService> service)
-    : view_(std::move(view)), service_(std::move(service)) {}
+    : view_(std::move(view)), service_(std::move(service)), current_(std::make_shared<Current>()) {}
 
 void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view identifier,
                               double amount, TransactionType transactionType,
@@ -86,25 +126,43 @@ void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view ide
         reportKO(view_, error.code(), error.errorDescription(), false);
         return;
     }
+    auto trail = journal::PaymentTrail::begin(
+        journal::paymentOf(PaymentFlowKind::web, orderNumber, amount, transactionType),
+        {{PaymentStep::signatureRequested}});
+    if (!trail) {
+        reportKO(view_, PaymentJournal::kRefusalCode, journal::notRecorded(trail.error()).text,
+                 false);
+        return;
+    }
+    current_->trail = trail.value();
     auto request = std::make_shared<WebViewPaymentRequest>(Encode::encodeStringWebViewPayment(
         orderNumber, identifier, amount, "false", code, productDescription));
     service_->send(
         std::move(request),
-        [view = view_, completed = std::move(completed),
+        [view = view_, completed = std::move(completed), trail = trail.value(),
          keepAlive](std::optional<WebViewPaymentResponse> answer) {
             if (!answer) {
                 return;
             }
             if (answer->code != 0) {
-                reportKO(view, answer->code, answer->desc, redirectsKO());
+                refuseUnopened(view, trail, answer->code, answer->desc, redirectsKO());
                 return;
             }
-            if (answer->datosPeticion && completed) {
-                completed(singOk(pageForm(*answer->datosPeticion)));
+            if (!answer->datosPeticion || !completed) {
+                return;
             }
+            // From here on the cardholder may pay: the journal must know before the page opens.
+            if (trail) {
+                if (auto opened = trail->record({PaymentStep::pageOpened}); !opened) {
+                    reportKO(view, PaymentJournal::kRefusalCode,
+                             journal::notRecorded(opened.error()).text, false);
+                    return;
+                }
+            }
+            completed(singOk(pageForm(*answer->datosPeticion)));
         },
-        [view = view_, keepAlive](SDKError error) {
-            reportKO(view, error.code(), error.errorDescription(), false);
+        [view = view_, trail = trail.value(), keepAlive](SDKError error) {
+            refuseUnopened(view, trail, error.code(), error.errorDescription(), false);
         });
 }
 
@@ -149,29 +207,59 @@ void WebViewPaymentFlow::navigated(std::string_view fullURL) const {
     if (!isReturnAddress(fullURL)) {
         return;
     }
+    const Trail& trail = current_->trail;
+    const auto refuse = [&](std::int64_t code, std::string_view desc, std::string why) {
+        if (trail) {
+            trail->note(unreadableResult(std::move(why),
+                                         JournalOutcome{false, code, "", std::string(desc)}));
+        }
+        if (reportKO(view_, code, std::string(desc), false) && trail) {
+            trail->note(withOutcome(PaymentStep::delivered, false, code, "", std::string(desc)));
+        }
+    };
     const auto query = getUrlParams(fullURL);
     const auto merchantParameters = query.find("Ds_MerchantParameters");
     if (merchantParameters == query.end()) {
-        reportKO(view_, kNoParameters, std::string(kNoParametersText), false);
+        refuse(kNoParameters, kNoParametersText,
+               "the return address holds no result: the cardholder may have paid");
         return;
     }
     const auto json = parseJsonString(merchantParameters->second);
     const auto result = json ? Parameters::fromJSON(*json) : std::nullopt;
     if (!result || !result->Ds_Response) {
-        reportKO(view_, acceptance::kLibraryError, std::string(kMappingError), false);
+        refuse(acceptance::kLibraryError, kMappingError,
+               "the result cannot be read: the cardholder may have paid");
         return;
     }
     const auto number = acceptance::responseNumber(*result->Ds_Response);
     if (!number) {
-        return;  // not a decision the library can read: the screen offers the way out
-    }
-    if (acceptance::accepted(*number, result->Ds_AuthorisationCode)) {
-        if (auto shown = view_()) {
-            shown->notifyUserOK(WebViewPaymentResponseOK(*result, *number), redirectsOK());
+        // Not a decision the library can read: the screen offers the way out.
+        if (trail) {
+            trail->note(unreadableResult("the result's decision is not a number", std::nullopt));
         }
         return;
     }
-    reportKO(view_, acceptance::kRefused, std::to_string(*number), redirectsKO());
+    const bool accepted = acceptance::accepted(*number, result->Ds_AuthorisationCode);
+    const std::string text = accepted ? std::string() : std::to_string(*number);
+    const std::string authorisation = accepted ? result->Ds_AuthorisationCode.value_or("") : "";
+    const std::int64_t code = accepted ? *number : acceptance::kRefused;
+    if (trail) {
+        auto read = withOutcome(PaymentStep::resultRead, accepted, code, authorisation, text);
+        read.cardLastFour = journal::lastFour(result->Ds_Card_Number.value_or(""));
+        trail->note(read);
+    }
+    bool told = false;
+    if (accepted) {
+        if (auto shown = view_()) {
+            shown->notifyUserOK(WebViewPaymentResponseOK(*result, *number), redirectsOK());
+            told = true;
+        }
+    } else {
+        told = reportKO(view_, acceptance::kRefused, text, redirectsKO());
+    }
+    if (told && trail) {
+        trail->note(withOutcome(PaymentStep::delivered, accepted, code, authorisation, text));
+    }
 }
 
 void WebViewPaymentFlow::showButtonDismiss() const {

@@ -12,6 +12,7 @@
 #include "vanto/platform/URLSession.h"
 #include "vanto/transport/CallbackQueue.h"
 #include "vanto/transport/RequestService.h"
+#include "vanto/transport/Result.h"
 #include "vanto/transport/SDKError.h"
 
 namespace vanto {
@@ -57,29 +58,47 @@ class VANTO_EXPORT Manager : public std::enable_shared_from_this<Manager> {
     /// Sends `request`. `success` receives the decoded answer, `failure` the error; one of them
     /// runs once, on `callbackQueue` or else the manager's queue. The manager, the description and
     /// the callbacks are kept alive until then; afterwards the description's body is wiped.
+    ///
+    /// `arrived`, when given, sees the same outcome first, on the thread where it arrived (the
+    /// session's delegate queue; the calling thread when the request could not be built), before
+    /// the callback is handed to its queue: what it does is done even if the outcome is never
+    /// delivered, because the process began to end.
     template <RequestDescription T>
     void send(std::shared_ptr<T> request, std::optional<CallbackQueue> callbackQueue,
               std::function<void(std::optional<typename T::Response>)> success,
-              std::function<void(SDKError)> failure) {
-        Decoder decode = [request, success,
-                          failure](const std::string& data) -> std::function<void()> {
+              std::function<void(SDKError)> failure,
+              std::function<void(const Result<typename T::Response>&)> arrived = nullptr) {
+        Decoder decode = [request, success, failure,
+                          arrived](const std::string& data) -> std::function<void()> {
             auto result = request->result(data);
+            if (arrived) {
+                arrived(result);
+            }
             if (result.isSuccess()) {
                 return [success, value = result.value()] { success(value); };
             }
             return [failure, error = result.error()] { failure(error); };
         };
+        FailureArrived failed;
+        if (arrived) {
+            failed = [arrived](const SDKError& error) {
+                arrived(Result<typename T::Response>::error(error));
+            };
+        }
         sendDescription(std::move(request), callbackQueue.value_or(queue_), std::move(decode),
-                        std::move(failure));
+                        std::move(failure), std::move(failed));
     }
 
   private:
     // Decodes a reply body and returns the delivery of the outcome, to run on the callback queue.
     using Decoder = std::function<std::function<void()>(const std::string& data)>;
+    // Sees a failure where it arrived, before it is handed over.
+    using FailureArrived = std::function<void(const SDKError& error)>;
 
     Manager(platform::URLSessionConfiguration configuration, CallbackQueue callbackQueue);
     void sendDescription(std::shared_ptr<RequestService> request, CallbackQueue queue,
-                         Decoder decode, std::function<void(SDKError)> failure);
+                         Decoder decode, std::function<void(SDKError)> failure,
+                         FailureArrived failed);
     void updateCookies(const platform::HTTPURLResponse& response);
 
     std::unique_ptr<platform::URLSession> session_;

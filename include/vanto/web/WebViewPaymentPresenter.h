@@ -54,8 +54,12 @@ class VANTO_EXPORT WebViewPaymentFlow {
     static std::string traceableAddress(std::string_view address);
 
   private:
+    // The payment under way, as the payment journal holds it; its journal entry ends with it.
+    struct Current;
+
     ViewSource<WebViewPaymentViewProtocol> view_;
     std::shared_ptr<WebViewPaymentService> service_;
+    std::shared_ptr<Current> current_;
 };
 
 /// The non-visual half of a web payment. When its screen comes on screen it asks the gateway's

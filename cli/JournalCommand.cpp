@@ -1,0 +1,250 @@
+#include <algorithm>
+#include <ctime>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Commands.h"
+#include "JournalChoice.h"
+#include "vanto/journal/PaymentJournal.h"
+
+namespace vanto::cli {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::string_view kInDoubtAdvice =
+    "in doubt: the gateway may have charged the card; check this order before charging again";
+constexpr std::string_view kRecoveredAdvice =
+    "answered but never delivered: the outcome was recovered from the journal";
+
+// To the second, for a person.
+std::string timeText(std::chrono::system_clock::time_point at) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &utc);
+    return text;
+}
+
+// "1999" as "19.99".
+std::string inUnits(const std::string& hundredths) {
+    const bool negative = hundredths.starts_with('-');
+    std::string digits = negative ? hundredths.substr(1) : hundredths;
+    if (digits.empty()) {
+        return "";
+    }
+    if (digits.size() < 3) {
+        digits.insert(0, 3 - digits.size(), '0');
+    }
+    return (negative ? "-" : "") + digits.substr(0, digits.size() - 2) + "." +
+           digits.substr(digits.size() - 2);
+}
+
+// To the millisecond, as ISO 8601 in UTC, for a program.
+std::string isoTime(std::chrono::system_clock::time_point at) {
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(millis / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return std::string(text) + "." + std::to_string(1000 + millis % 1000).substr(1) + "Z";
+}
+
+std::string outcomeText(const JournalEntry& entry) {
+    if (!entry.outcome) {
+        return "-";
+    }
+    if (entry.outcome->accepted) {
+        return "accepted " + entry.outcome->authorisationCode;
+    }
+    return "refused " + std::to_string(entry.outcome->code) + " \"" + entry.outcome->text + "\"";
+}
+
+std::string advice(const JournalEntry& entry) {
+    switch (entry.standing) {
+        case PaymentStanding::inDoubt:
+            return std::string(kInDoubtAdvice);
+        case PaymentStanding::answered:
+            return std::string(kRecoveredAdvice);
+        default:
+            return "";
+    }
+}
+
+json toJson(const JournalEntry& entry) {
+    json steps = json::array();
+    for (const auto& step : entry.steps) {
+        steps.push_back({{"step", paymentStepName(step.step)},
+                         {"at", isoTime(step.at)},
+                         {"detail", step.detail}});
+    }
+    json outcome = nullptr;
+    if (entry.outcome) {
+        outcome = {{"accepted", entry.outcome->accepted},
+                   {"code", entry.outcome->code},
+                   {"authorisationCode", entry.outcome->authorisationCode},
+                   {"text", entry.outcome->text}};
+    }
+    json review = nullptr;
+    if (entry.review) {
+        review = {{"at", isoTime(entry.review->at)}, {"note", entry.review->note}};
+    }
+    return {{"id", entry.id},
+            {"flow", paymentFlowName(entry.flow)},
+            {"order", entry.order},
+            {"amount", entry.amount},
+            {"currency", entry.currency},
+            {"transactionType", entry.transactionType},
+            {"merchant", entry.merchant},
+            {"terminal", entry.terminal},
+            {"environment", entry.environment},
+            {"cardLastFour", entry.cardLastFour ? json(*entry.cardLastFour) : json(nullptr)},
+            {"standing", paymentStandingName(entry.standing)},
+            {"unresolved", entry.unresolved()},
+            {"advice", advice(entry)},
+            {"outcome", outcome},
+            {"steps", steps},
+            {"review", review}};
+}
+
+json toJson(const std::vector<JournalEntry>& entries) {
+    json array = json::array();
+    for (const auto& entry : entries) {
+        array.push_back(toJson(entry));
+    }
+    return array;
+}
+
+// One line per payment, in columns as wide as their widest cell; with `advising`, what to do
+// about each on the line below it.
+void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream& out) {
+    std::vector<std::vector<std::string>> rows = {
+        {"ORDER", "FLOW", "AMOUNT", "STANDING", "OUTCOME", "LAST STEP"}};
+    for (const auto& entry : entries) {
+        const std::string last = entry.steps.empty() ? "-"
+                                                     : paymentStepName(entry.steps.back().step) +
+                                                           " " + timeText(entry.steps.back().at);
+        rows.push_back({entry.order, paymentFlowName(entry.flow),
+                        inUnits(entry.amount) + " " + entry.currency,
+                        paymentStandingName(entry.standing) + (entry.review ? " (reviewed)" : ""),
+                        outcomeText(entry), last});
+    }
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        std::string line;
+        for (std::size_t column = 0; column < rows[index].size(); ++column) {
+            line += rows[index][column];
+            if (column + 1 < rows[index].size()) {
+                line += std::string(widths[column] - rows[index][column].size() + 2, ' ');
+            }
+        }
+        out << line << '\n';
+        if (advising && index > 0 && !advice(entries[index - 1]).empty()) {
+            out << "  " << advice(entries[index - 1]) << '\n';
+        }
+    }
+}
+
+void details(const JournalEntry& entry, std::ostream& out) {
+    out << "Order        " << entry.order << '\n'
+        << "Flow         " << paymentFlowName(entry.flow) << '\n'
+        << "Amount       " << inUnits(entry.amount) << " (currency " << entry.currency << ")\n"
+        << "Type         " << entry.transactionType << '\n'
+        << "Merchant     " << entry.merchant << ", terminal " << entry.terminal << ", environment "
+        << entry.environment << '\n'
+        << "Card         " << (entry.cardLastFour ? "ending in " + *entry.cardLastFour : "-")
+        << '\n'
+        << "Standing     " << paymentStandingName(entry.standing) << '\n';
+    if (const auto what = advice(entry); !what.empty()) {
+        out << "             " << what << '\n';
+    }
+    out << "Outcome      " << outcomeText(entry) << '\n';
+    if (entry.review) {
+        out << "Reviewed     " << timeText(entry.review->at) << ": " << entry.review->note << '\n';
+    }
+    out << "Steps\n";
+    for (const auto& step : entry.steps) {
+        out << "  " << timeText(step.at) << "  " << paymentStepName(step.step);
+        if (!step.detail.empty()) {
+            out << "  " << step.detail;
+        }
+        out << '\n';
+    }
+}
+
+int cannotRead(const JournalProblem& problem, std::ostream& err) {
+    err << "vanto journal: " << problem.text << '\n';
+    return problem.kind == JournalProblem::Kind::notFound ? kExitFailure : kExitCannotRun;
+}
+
+}  // namespace
+
+int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
+               const std::string& order, const std::string& note, std::ostream& out,
+               std::ostream& err) {
+    std::string problem;
+    const auto journal = openJournalToRead(choice, problem);
+    if (!journal) {
+        err << "vanto journal: " << problem << '\n';
+        return kExitCannotRun;
+    }
+    switch (action) {
+        case JournalAction::list:
+        case JournalAction::unresolved: {
+            const auto entries =
+                action == JournalAction::list ? journal->payments() : journal->unresolved();
+            if (!entries) {
+                return cannotRead(entries.problem(), err);
+            }
+            if (asJson) {
+                out << toJson(entries.value()).dump(2) << '\n';
+            } else {
+                table(entries.value(), action == JournalAction::unresolved, out);
+            }
+            return kExitOk;
+        }
+        case JournalAction::show: {
+            const auto entry = journal->payment(order);
+            if (!entry) {
+                return cannotRead(entry.problem(), err);
+            }
+            if (!entry.value()) {
+                err << "vanto journal: no payment of order " << order << " in " << journal->path()
+                    << '\n';
+                return kExitFailure;
+            }
+            if (asJson) {
+                out << toJson(*entry.value()).dump(2) << '\n';
+            } else {
+                details(*entry.value(), out);
+            }
+            return kExitOk;
+        }
+        case JournalAction::review: {
+            const auto reviewed = journal->markReviewed(order, note);
+            if (!reviewed) {
+                return cannotRead(reviewed.problem(), err);
+            }
+            if (asJson) {
+                out << toJson(reviewed.value()).dump(2) << '\n';
+            } else {
+                table(reviewed.value(), false, out);
+            }
+            return kExitOk;
+        }
+    }
+    return kExitBadInput;
+}
+
+}  // namespace vanto::cli

@@ -1,0 +1,272 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "vanto/Export.h"
+
+namespace vanto {
+
+namespace internal {
+class JournalAccess;
+}
+
+/// Which payment flow made a journal entry.
+enum class PaymentFlowKind { direct, web };
+
+/// A step of a payment as the journal records it. Each is committed to the file, and waited for
+/// on the disk, before what it records goes ahead.
+///
+/// A direct payment goes prepared, sent, answered (or unanswered, or notSent when its request
+/// never left), delivered. A web payment goes signatureRequested, pageOpened, resultRead,
+/// delivered, or signatureRequested, notSent, delivered when its page never opened.
+enum class PaymentStep {
+    /// A direct payment was made from the order and card data, at the step's time. It is
+    /// committed together with `sent`: a payment refused before its request could leave has no
+    /// entry.
+    prepared,
+    /// The request is about to leave; recorded before its first byte does.
+    sent,
+    /// The gateway's answer arrived whole and was read; recorded on the transport's thread before
+    /// the outcome is handed to the main queue, so that it is kept even if the outcome is never
+    /// delivered.
+    answered,
+    /// The request left but no readable answer came back (the connection dropped, the answer was
+    /// cut, the time-out passed, the process began to end, or the reply was not the gateway's
+    /// answer): the gateway may have charged the card.
+    unanswered,
+    /// The payment was refused before its request left: nothing was charged.
+    notSent,
+    /// The view received the outcome.
+    delivered,
+    /// A web payment asked the gateway's signature service for the payment page's parameters.
+    signatureRequested,
+    /// The payment page is about to open: from here on the cardholder may pay.
+    pageOpened,
+    /// The payment page came back to a return address and its result was read (or found
+    /// unreadable: then the payment is in doubt).
+    resultRead,
+};
+
+/// What the journal knows of a payment now.
+enum class PaymentStanding {
+    /// Still under way in a process that runs: this one, or another one that shares the journal.
+    inFlight,
+    /// Nothing left for the gateway, or the payment page never opened: nothing was charged.
+    notSent,
+    /// The request left (or the payment page opened) and no decision of the gateway was read: the
+    /// gateway may have charged the card. Check the order before charging it again.
+    inDoubt,
+    /// The gateway's decision was read but never reached a view (the process ended, or the view
+    /// had gone away): the outcome is recovered from the journal.
+    answered,
+    /// The view received the outcome.
+    delivered,
+};
+
+/// "prepared", "sent", "answered", "unanswered", "notSent", "delivered", "signatureRequested",
+/// "pageOpened" or "resultRead".
+VANTO_EXPORT std::string paymentStepName(PaymentStep step);
+/// "inFlight", "notSent", "inDoubt", "answered" or "delivered".
+VANTO_EXPORT std::string paymentStandingName(PaymentStanding standing);
+/// "direct" or "web".
+VANTO_EXPORT std::string paymentFlowName(PaymentFlowKind flow);
+
+/// One step of a payment, with the time it was recorded.
+struct VANTO_EXPORT JournalStep {
+    PaymentStep step = PaymentStep::prepared;
+    std::chrono::system_clock::time_point at;
+    /// What the library adds, such as why a request did not leave; may be empty.
+    std::string detail;
+};
+
+/// How a payment ended, as its view received it (or would have).
+struct VANTO_EXPORT JournalOutcome {
+    /// An accepted payment (the OK record); otherwise a refusal (the KO record).
+    bool accepted = false;
+    /// The record's code: 0 (direct) or the response number (web) when accepted; the refusal's
+    /// code otherwise.
+    std::int64_t code = 0;
+    /// The authorisation code of an accepted payment; "" for a refusal.
+    std::string authorisationCode;
+    /// The record's text: the gateway's description, or the refusal's text.
+    std::string text;
+};
+
+/// A review of a payment that needed one, made by the application.
+struct VANTO_EXPORT JournalReview {
+    std::chrono::system_clock::time_point at;
+    std::string note;
+};
+
+/// One payment in the journal. It holds no card number, security code, expiry date, signing
+/// credential or signature: only the card's last four digits, when they were typed.
+struct VANTO_EXPORT JournalEntry {
+    std::int64_t id = 0;
+    PaymentFlowKind flow = PaymentFlowKind::direct;
+    std::string order;
+    /// The amount in hundredths as sent to the gateway, such as "1999" for 19.99.
+    std::string amount;
+    /// The currency's code, such as "978".
+    std::string currency;
+    /// The transaction type's text, such as "normal".
+    std::string transactionType;
+    std::string merchant;
+    std::string terminal;
+    /// "test", "integration" or "real".
+    std::string environment;
+    /// The last four digits of the card number typed for a direct payment, or of the masked card
+    /// number in a web payment's result; none otherwise.
+    std::optional<std::string> cardLastFour;
+    /// The steps, oldest first.
+    std::vector<JournalStep> steps;
+    /// The outcome, once the gateway decided or the library refused.
+    std::optional<JournalOutcome> outcome;
+    PaymentStanding standing = PaymentStanding::inFlight;
+    /// The application's review, once made.
+    std::optional<JournalReview> review;
+
+    /// Whether the payment needs the application's attention: in doubt, or answered and never
+    /// delivered, and not yet reviewed.
+    bool unresolved() const;
+};
+
+/// Why the journal could not do what was asked.
+struct VANTO_EXPORT JournalProblem {
+    enum class Kind {
+        /// The file could not be opened or created (a missing folder, no permission to read).
+        cannotOpen,
+        /// Another connection held the journal for longer than the wait allowed.
+        locked,
+        /// The file cannot be written.
+        readOnly,
+        /// The disk, or the journal's size limit, is full.
+        full,
+        /// The file is not a payment journal, or is damaged. It is left as it is.
+        corrupt,
+        /// The file was written by a newer version of the library. It is left as it is.
+        newerVersion,
+        /// No payment matches the order.
+        notFound,
+        /// Anything else.
+        other,
+    };
+
+    Kind kind = Kind::other;
+    /// What went wrong, in a sentence.
+    std::string text;
+};
+
+/// A value read from the journal, or why it could not be read.
+template <typename T>
+class JournalResult {
+  public:
+    JournalResult(T value) : result_(std::in_place_index<0>, std::move(value)) {}
+    JournalResult(JournalProblem problem) : result_(std::in_place_index<1>, std::move(problem)) {}
+
+    bool ok() const { return result_.index() == 0; }
+    explicit operator bool() const { return ok(); }
+    /// The value; only when ok(). Of a temporary result, a value of its own, so that
+    /// `for (const auto& entry : journal->unresolved().value())` is safe.
+    const T& value() const& { return std::get<0>(result_); }
+    T value() && { return std::get<0>(std::move(result_)); }
+    /// The problem; only when !ok().
+    const JournalProblem& problem() const& { return std::get<1>(result_); }
+    JournalProblem problem() && { return std::get<1>(std::move(result_)); }
+
+  private:
+    std::variant<T, JournalProblem> result_;
+};
+
+/// How a journal uses its file.
+struct VANTO_EXPORT JournalSettings {
+    /// How long a step waits for another connection (another process sharing the file) that
+    /// holds the journal. Past it, the step is not recorded and the payment is refused.
+    std::chrono::milliseconds busyWait{5000};
+    /// The size, in bytes, past which the journal does not grow: a step that would need more is
+    /// not recorded (as on a full disk). None: no limit of its own.
+    std::optional<std::uint64_t> largestSize;
+};
+
+/// A durable record of each payment's steps and outcome, in one SQLite file, so that no outcome
+/// is lost and the payments left in doubt by a crash can be found.
+///
+/// Off by default: the flows record nothing until a journal is installed with install(). Then
+/// every payment made afterwards records its steps (PaymentStep) in it, each committed to the file
+/// and waited for on the disk (write-ahead log, synchronous writes) before what it records goes
+/// ahead. Where the journal cannot record a step that guards the payment (the steps before the
+/// request leaves, or before the payment page opens), the payment is not sent and the view
+/// receives a refusal with code kRefusalCode and refusalText(), which no gateway gives. Where it
+/// cannot record a later step, the outcome still reaches the view, and the failure goes to the
+/// traces.
+///
+/// After a crash, unresolved() lists the payments sent but never answered (in doubt: the gateway
+/// may have charged the card; check the order before charging it again) and those answered but
+/// never delivered (their outcome is recovered from the journal); the application marks each one
+/// reviewed with a note.
+///
+/// Several processes of the same machine may share one file: a write waits for another's for up
+/// to JournalSettings::busyWait. A payment of another process that still runs is in flight until
+/// that process ends. The journal keeps no card number, security code, expiry date, signing
+/// credential or signature. The file is created readable and writable by its owner only. A file
+/// written by an older version of the library is brought up to date when opened; a damaged file,
+/// or one of a newer version, is never written to.
+///
+/// The object is thread-safe: the flows record from the main queue and from the transport's
+/// threads.
+class VANTO_EXPORT PaymentJournal {
+  public:
+    /// The code of the refusal a payment gets when the journal cannot record it: nothing was
+    /// sent. No gateway gives it.
+    static constexpr std::int64_t kRefusalCode = 5552;
+    /// "No se ha podido anotar el pago en el diario de pagos: no se ha enviado."
+    static std::string refusalText();
+
+    /// Opens the journal at `path`, creating the file (and nothing else: the folder must exist)
+    /// or bringing an older one up to date. Never null: a journal that could not be opened says
+    /// why with problem(), refuses every payment while installed, and tries again at the next
+    /// one. The path ":memory:" keeps the journal in memory, for the life of the object.
+    static std::shared_ptr<PaymentJournal> open(std::string path, JournalSettings settings = {});
+    ~PaymentJournal();
+    PaymentJournal(const PaymentJournal&) = delete;
+    PaymentJournal& operator=(const PaymentJournal&) = delete;
+
+    const std::string& path() const;
+    /// Why the journal is not open, when it is not; none when it is.
+    std::optional<JournalProblem> problem() const;
+
+    /// Every payment, oldest first.
+    JournalResult<std::vector<JournalEntry>> payments() const;
+    /// The latest payment made for `order`; none when there is none.
+    JournalResult<std::optional<JournalEntry>> payment(std::string_view order) const;
+    /// The payments that need the application's attention (JournalEntry::unresolved()), oldest
+    /// first.
+    JournalResult<std::vector<JournalEntry>> unresolved() const;
+    /// Marks every unresolved payment of `order` reviewed, with `note`, and returns them; the
+    /// problem notFound when there is none.
+    JournalResult<std::vector<JournalEntry>> markReviewed(std::string_view order,
+                                                          std::string_view note);
+
+    /// Makes `journal` the one the flows record payments in, from the next payment on; null
+    /// turns the journal off. ProcessState::reset() turns it off too.
+    static void install(std::shared_ptr<PaymentJournal> journal);
+    /// The installed journal, or null.
+    static std::shared_ptr<PaymentJournal> installed();
+
+    /// The journal's state, which only the library sees.
+    struct Impl;
+
+  private:
+    friend class internal::JournalAccess;
+    explicit PaymentJournal(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vanto

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "journal/JournalStore.h"
+#include "vanto/journal/PaymentJournal.h"
+
+namespace vanto {
+
+// A journal's state; every member but the path and the settings is guarded by `mutex`, which also
+// serialises the store's calls.
+struct PaymentJournal::Impl {
+    Impl(std::string file, JournalSettings chosen)
+        : path(file), settings(chosen), store(std::move(file), chosen) {}
+
+    // Opens the store if it is not open; the problem when it cannot be.
+    std::optional<JournalProblem> ensureOpen();
+    JournalProblem problemOf(const platform::PlatformError& error) const;
+
+    const std::string path;
+    const JournalSettings settings;
+    mutable std::mutex mutex;
+    journal::JournalStore store;
+    std::optional<JournalProblem> openProblem;
+    // Payments this journal began in this process, and those of them still under way: their
+    // closures have not all gone.
+    std::set<std::int64_t> began;
+    std::set<std::int64_t> underWay;
+};
+
+namespace internal {
+
+// How the flows reach a journal's state.
+class JournalAccess {
+  public:
+    static PaymentJournal::Impl& of(const PaymentJournal& journal) { return *journal.impl_; }
+};
+
+}  // namespace internal
+}  // namespace vanto

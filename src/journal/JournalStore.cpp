@@ -1,0 +1,614 @@
+#include "journal/JournalStore.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "journal/Timestamp.h"
+
+namespace vanto::journal {
+namespace {
+
+// The current layout. A change to it raises kSchemaVersion and adds its step to bringUpToDate().
+constexpr std::string_view kCreateV2 = R"sql(
+CREATE TABLE payments (
+    id INTEGER PRIMARY KEY,
+    flow TEXT NOT NULL,
+    order_number TEXT NOT NULL,
+    amount TEXT NOT NULL,
+    currency TEXT NOT NULL,
+    transaction_type TEXT NOT NULL,
+    merchant TEXT NOT NULL,
+    terminal TEXT NOT NULL,
+    environment TEXT NOT NULL,
+    card_last_four TEXT,
+    state TEXT NOT NULL,
+    in_doubt INTEGER NOT NULL DEFAULT 0,
+    outcome_accepted INTEGER,
+    outcome_code INTEGER,
+    authorisation_code TEXT,
+    outcome_text TEXT,
+    writer TEXT NOT NULL,
+    reviewed_at TEXT,
+    review_note TEXT
+);
+CREATE INDEX payments_by_order ON payments(order_number);
+CREATE TABLE steps (
+    payment_id INTEGER NOT NULL REFERENCES payments(id),
+    step TEXT NOT NULL,
+    at TEXT NOT NULL,
+    detail TEXT NOT NULL
+);
+CREATE INDEX steps_by_payment ON steps(payment_id);
+PRAGMA user_version = 2;
+)sql";
+
+// Layout 1 kept one row per payment with its last state and the time of it, and wrote an
+// accepted payment's authorisation code as its outcome text (with code 0). The table is rebuilt
+// in the current layout; each payment's last state becomes its one known step.
+constexpr std::string_view kFromV1 = R"sql(
+ALTER TABLE payments RENAME TO payments_v1;
+CREATE TABLE payments (
+    id INTEGER PRIMARY KEY,
+    flow TEXT NOT NULL,
+    order_number TEXT NOT NULL,
+    amount TEXT NOT NULL,
+    currency TEXT NOT NULL,
+    transaction_type TEXT NOT NULL,
+    merchant TEXT NOT NULL,
+    terminal TEXT NOT NULL,
+    environment TEXT NOT NULL,
+    card_last_four TEXT,
+    state TEXT NOT NULL,
+    in_doubt INTEGER NOT NULL DEFAULT 0,
+    outcome_accepted INTEGER,
+    outcome_code INTEGER,
+    authorisation_code TEXT,
+    outcome_text TEXT,
+    writer TEXT NOT NULL,
+    reviewed_at TEXT,
+    review_note TEXT
+);
+INSERT INTO payments (id, flow, order_number, amount, currency, transaction_type, merchant,
+                      terminal, environment, state, outcome_accepted, outcome_code,
+                      authorisation_code, outcome_text, writer)
+    SELECT id, flow, order_number, amount, currency, '', merchant, terminal, '', state,
+           CASE WHEN outcome_code IS NULL THEN NULL ELSE outcome_code = 0 END,
+           outcome_code,
+           CASE WHEN outcome_code IS NULL THEN NULL
+                WHEN outcome_code = 0 THEN outcome_text ELSE '' END,
+           CASE WHEN outcome_code = 0 THEN '' ELSE outcome_text END,
+           ''
+    FROM payments_v1;
+CREATE INDEX payments_by_order ON payments(order_number);
+CREATE TABLE steps (
+    payment_id INTEGER NOT NULL REFERENCES payments(id),
+    step TEXT NOT NULL,
+    at TEXT NOT NULL,
+    detail TEXT NOT NULL
+);
+CREATE INDEX steps_by_payment ON steps(payment_id);
+INSERT INTO steps (payment_id, step, at, detail)
+    SELECT id, state, updated_at, 'the last step an older journal kept' FROM payments_v1;
+DROP TABLE payments_v1;
+PRAGMA user_version = 2;
+)sql";
+
+constexpr std::string_view kBeginWrite = "BEGIN IMMEDIATE";
+constexpr std::string_view kBeginRead = "BEGIN";
+constexpr std::string_view kCommit = "COMMIT";
+constexpr std::string_view kRollback = "ROLLBACK";
+
+constexpr std::string_view kInsertPayment = R"sql(
+INSERT INTO payments (flow, order_number, amount, currency, transaction_type, merchant, terminal,
+                      environment, card_last_four, state, writer)
+VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)
+)sql";
+
+constexpr std::string_view kInsertStep = R"sql(
+INSERT INTO steps (payment_id, step, at, detail) VALUES (?1, ?2, ?3, ?4)
+)sql";
+
+// An outcome given replaces the one kept; none keeps it. A payment once in doubt stays so.
+constexpr std::string_view kUpdatePayment = R"sql(
+UPDATE payments SET state = ?2,
+                    in_doubt = MAX(in_doubt, ?3),
+                    outcome_accepted = CASE WHEN ?4 IS NULL THEN outcome_accepted ELSE ?4 END,
+                    outcome_code = CASE WHEN ?4 IS NULL THEN outcome_code ELSE ?5 END,
+                    authorisation_code = CASE WHEN ?4 IS NULL THEN authorisation_code ELSE ?6 END,
+                    outcome_text = CASE WHEN ?4 IS NULL THEN outcome_text ELSE ?7 END,
+                    card_last_four = COALESCE(?8, card_last_four)
+WHERE id = ?1
+)sql";
+
+constexpr std::string_view kSelectPayments = R"sql(
+SELECT id, flow, order_number, amount, currency, transaction_type, merchant, terminal,
+       environment, card_last_four, state, in_doubt, outcome_accepted, outcome_code,
+       authorisation_code, outcome_text, writer, reviewed_at, review_note
+FROM payments WHERE ?1 IS NULL OR order_number = ?1 ORDER BY id
+)sql";
+
+constexpr std::string_view kSelectSteps = R"sql(
+SELECT steps.payment_id, steps.step, steps.at, steps.detail
+FROM steps JOIN payments ON payments.id = steps.payment_id
+WHERE ?1 IS NULL OR payments.order_number = ?1 ORDER BY steps.payment_id, steps.rowid
+)sql";
+
+constexpr std::string_view kReview = R"sql(
+UPDATE payments SET reviewed_at = ?2, review_note = ?3 WHERE id = ?1
+)sql";
+
+JournalProblem::Kind problemOf(int code) {
+    switch (code & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return JournalProblem::Kind::locked;
+        case SQLITE_READONLY:
+            return JournalProblem::Kind::readOnly;
+        case SQLITE_FULL:
+            return JournalProblem::Kind::full;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return JournalProblem::Kind::corrupt;
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return JournalProblem::Kind::cannotOpen;
+        default:
+            return JournalProblem::Kind::other;
+    }
+}
+
+std::string sentenceFor(JournalProblem::Kind kind) {
+    switch (kind) {
+        case JournalProblem::Kind::locked:
+            return "the payment journal is held by another connection for longer than the wait";
+        case JournalProblem::Kind::readOnly:
+            return "the payment journal cannot be written";
+        case JournalProblem::Kind::full:
+            return "the payment journal is full (the disk or its size limit)";
+        case JournalProblem::Kind::corrupt:
+            return "the payment journal is damaged or is not a payment journal; it is left as it "
+                   "is";
+        case JournalProblem::Kind::cannotOpen:
+            return "the payment journal cannot be opened";
+        case JournalProblem::Kind::newerVersion:
+            return "the payment journal was written by a newer version of the library; it is "
+                   "left as it is";
+        default:
+            return "the payment journal failed";
+    }
+}
+
+std::optional<PaymentStep> stepFromName(std::string_view name) {
+    for (int value = 0; value <= static_cast<int>(PaymentStep::resultRead); ++value) {
+        const auto step = static_cast<PaymentStep>(value);
+        if (paymentStepName(step) == name) {
+            return step;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+// A prepared statement that finalises itself; binds and reads by position (1-based binds,
+// 0-based columns, as SQLite counts them).
+class JournalStore::Statement {
+  public:
+    Statement(sqlite3* db, std::string_view sql) {
+        code_ =
+            sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &statement_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // The code of preparing it; SQLITE_OK when it can run.
+    int prepared() const { return code_; }
+
+    void bind(int index, std::string_view text) {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void bind(int index, std::int64_t number) { sqlite3_bind_int64(statement_, index, number); }
+    void bindNull(int index) { sqlite3_bind_null(statement_, index); }
+    template <typename T>
+    void bind(int index, const std::optional<T>& value) {
+        if (value) {
+            bind(index, *value);
+        } else {
+            bindNull(index);
+        }
+    }
+
+    // SQLITE_ROW, SQLITE_DONE or a failure.
+    int step() { return sqlite3_step(statement_); }
+    // Ready to run again, its bindings cleared and any read it held let go.
+    void reset() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+
+    std::string text(int column) const {
+        const auto* bytes = sqlite3_column_text(statement_, column);
+        return bytes
+                   ? std::string(reinterpret_cast<const char*>(bytes),
+                                 static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                   : std::string();
+    }
+    std::optional<std::string> optionalText(int column) const {
+        if (sqlite3_column_type(statement_, column) == SQLITE_NULL) {
+            return std::nullopt;
+        }
+        return text(column);
+    }
+    std::int64_t number(int column) const { return sqlite3_column_int64(statement_, column); }
+    bool isNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+
+  private:
+    sqlite3_stmt* statement_ = nullptr;
+    int code_ = SQLITE_OK;
+};
+
+JournalStore::JournalStore(std::string path, JournalSettings settings)
+    : path_(std::move(path)), settings_(settings) {}
+
+JournalStore::~JournalStore() {
+    close();
+}
+
+void JournalStore::close() {
+    cache_.clear();
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+JournalStore::Statement& JournalStore::cached(std::string_view sql) {
+    auto& statement = cache_[sql.data()];
+    if (!statement || statement->prepared() != SQLITE_OK) {
+        statement = std::make_unique<Statement>(db_, sql);
+    } else {
+        statement->reset();
+    }
+    return *statement;
+}
+
+Expected<Recorded> JournalStore::run(std::string_view sql, std::string_view doing) {
+    auto& statement = cached(sql);
+    const int code = statement.prepared() == SQLITE_OK ? statement.step() : statement.prepared();
+    statement.reset();
+    if (code != SQLITE_DONE && code != SQLITE_ROW) {
+        return failure(code == SQLITE_OK ? sqlite3_extended_errcode(db_) : code, doing);
+    }
+    return Recorded{};
+}
+
+void JournalStore::rollBack() {
+    run(kRollback, "rolling back");
+}
+
+platform::PlatformError JournalStore::failure(int code, std::string_view doing,
+                                              std::optional<JournalProblem::Kind> kind) {
+    lastProblem_ = kind.value_or(problemOf(code));
+    std::string detail(doing);
+    if (code != SQLITE_OK) {
+        detail += ": SQLite " + std::to_string(code);
+        if (db_ != nullptr) {
+            detail += " ";
+            detail += sqlite3_errmsg(db_);
+        }
+    }
+    return platform::PlatformError{platform::PlatformError::Kind::other, sentenceFor(lastProblem_),
+                                   std::move(detail)};
+}
+
+Expected<Recorded> JournalStore::execute(std::string_view sql, std::string_view doing) {
+    const std::string text(sql);
+    const int code = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) {
+        return failure(code, doing);
+    }
+    return Recorded{};
+}
+
+Expected<Recorded> JournalStore::open() {
+    if (db_ != nullptr) {
+        return Recorded{};
+    }
+    lastProblem_ = JournalProblem::Kind::other;
+    const bool inMemory = path_ == ":memory:";
+    if (!inMemory) {
+        // Created here, for its owner only: SQLite gives its write-ahead log and index the same
+        // permissions. An existing file is left as it is.
+        const int created = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (created >= 0) {
+            ::close(created);
+        } else if (const int why = errno; why != EEXIST) {
+            return failure(
+                SQLITE_OK, "creating the file: " + std::string(std::strerror(why)),
+                why == EROFS ? JournalProblem::Kind::readOnly : JournalProblem::Kind::cannotOpen);
+        }
+    }
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (inMemory ? SQLITE_OPEN_CREATE : 0);
+    const int code = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+    if (code != SQLITE_OK) {
+        auto error = failure(code, "opening the file");
+        close();
+        return error;
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    auto ready = setUp();
+    if (!ready) {
+        close();
+    }
+    return ready;
+}
+
+Expected<std::string> JournalStore::pragma(std::string_view sql, std::string_view doing) {
+    Statement statement(db_, sql);
+    if (statement.prepared() != SQLITE_OK || statement.step() != SQLITE_ROW) {
+        return failure(sqlite3_extended_errcode(db_), doing);
+    }
+    return statement.text(0);
+}
+
+Expected<Recorded> JournalStore::setUp() {
+    sqlite3_busy_timeout(db_, static_cast<int>(settings_.busyWait.count()));
+    if (sqlite3_db_readonly(db_, "main") == 1) {
+        return failure(SQLITE_READONLY, "opening the file");
+    }
+    const auto version = pragma("PRAGMA user_version", "reading the layout's version");
+    if (!version) {
+        return version.error();
+    }
+    const auto found = std::stoll(version.value());
+    if (found > kSchemaVersion) {
+        return failure(SQLITE_OK, "reading the layout's version",
+                       JournalProblem::Kind::newerVersion);
+    }
+    if (found == kSchemaVersion) {
+        const auto check = pragma("PRAGMA quick_check", "checking the file");
+        if (!check || check.value() != "ok") {
+            return failure(sqlite3_extended_errcode(db_), "checking the file",
+                           JournalProblem::Kind::corrupt);
+        }
+    }
+    // The write-ahead log lets readers in other processes go on while a step is written, and a
+    // synchronous commit puts each step on the disk before the call returns.
+    const auto mode = pragma("PRAGMA journal_mode = WAL", "choosing the write-ahead log");
+    if (!mode) {
+        return mode.error();
+    }
+    if (mode.value() != "wal" && mode.value() != "memory") {
+        return failure(SQLITE_OK, "choosing the write-ahead log, which the file system refused");
+    }
+    if (auto synchronous = execute("PRAGMA synchronous = FULL", "choosing synchronous writes");
+        !synchronous) {
+        return synchronous;
+    }
+    if (settings_.largestSize) {
+        const auto pageSize = pragma("PRAGMA page_size", "reading the page size");
+        if (!pageSize) {
+            return pageSize.error();
+        }
+        const auto pages =
+            std::max<std::uint64_t>(1, *settings_.largestSize / std::stoull(pageSize.value()));
+        if (auto limit =
+                execute("PRAGMA max_page_count = " + std::to_string(pages), "limiting the size");
+            !limit) {
+            return limit;
+        }
+    }
+    return found == kSchemaVersion ? Expected<Recorded>(Recorded{}) : bringUpToDate();
+}
+
+// Creates the layout in a fresh file, or rebuilds an older one, in one transaction: a crash
+// leaves the file as it was. Another process may have done it meanwhile, so the version is read
+// again once the file is held.
+Expected<Recorded> JournalStore::bringUpToDate() {
+    if (auto begun = execute("BEGIN IMMEDIATE", "bringing the layout up to date"); !begun) {
+        return begun;
+    }
+    const auto undo = [this](platform::PlatformError error) {
+        rollBack();
+        return error;
+    };
+    const auto version = pragma("PRAGMA user_version", "reading the layout's version");
+    const auto tables = pragma("SELECT count(*) FROM sqlite_master", "reading the layout");
+    if (!version || !tables) {
+        return undo(version ? tables.error() : version.error());
+    }
+    const auto found = std::stoll(version.value());
+    std::string_view steps;
+    if (found == 0 && tables.value() == "0") {
+        steps = kCreateV2;
+    } else if (found == 1) {
+        steps = kFromV1;
+    } else if (found == kSchemaVersion) {
+        steps = "";
+    } else {
+        return undo(failure(SQLITE_OK, "reading the layout's version",
+                            found > kSchemaVersion ? JournalProblem::Kind::newerVersion
+                                                   : JournalProblem::Kind::corrupt));
+    }
+    if (!steps.empty()) {
+        if (auto changed = execute(steps, "bringing the layout up to date"); !changed) {
+            return undo(changed.error());
+        }
+    }
+    if (auto committed = execute("COMMIT", "bringing the layout up to date"); !committed) {
+        return undo(committed.error());
+    }
+    return Recorded{};
+}
+
+Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std::string& writer,
+                                            const std::vector<StepWrite>& steps) {
+    if (auto begun = run(kBeginWrite, "recording a payment"); !begun) {
+        return begun.error();
+    }
+    auto& insertion = cached(kInsertPayment);
+    insertion.bind(1, paymentFlowName(payment.flow));
+    insertion.bind(2, payment.order);
+    insertion.bind(3, payment.amount);
+    insertion.bind(4, payment.currency);
+    insertion.bind(5, payment.transactionType);
+    insertion.bind(6, payment.merchant);
+    insertion.bind(7, payment.terminal);
+    insertion.bind(8, payment.environment);
+    insertion.bind(9, payment.cardLastFour);
+    insertion.bind(10, paymentStepName(steps.empty() ? PaymentStep::prepared : steps.front().step));
+    insertion.bind(11, writer);
+    if (insertion.prepared() != SQLITE_OK || insertion.step() != SQLITE_DONE) {
+        auto error = failure(sqlite3_extended_errcode(db_), "recording a payment");
+        rollBack();
+        return error;
+    }
+    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    for (const auto& step : steps) {
+        if (auto written = writeStep(id, step); !written) {
+            rollBack();
+            return written.error();
+        }
+    }
+    if (auto committed = run(kCommit, "recording a payment"); !committed) {
+        rollBack();
+        return committed.error();
+    }
+    return id;
+}
+
+Expected<Recorded> JournalStore::append(std::int64_t id, const StepWrite& step) {
+    if (auto begun = run(kBeginWrite, "recording a step"); !begun) {
+        return begun;
+    }
+    auto written = writeStep(id, step);
+    if (written) {
+        written = run(kCommit, "recording a step");
+    }
+    if (!written) {
+        rollBack();
+    }
+    return written;
+}
+
+Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& step) {
+    auto& insertion = cached(kInsertStep);
+    insertion.bind(1, id);
+    insertion.bind(2, paymentStepName(step.step));
+    insertion.bind(3, timestamp(step.at.value_or(std::chrono::system_clock::now())));
+    insertion.bind(4, step.detail);
+    if (insertion.prepared() != SQLITE_OK || insertion.step() != SQLITE_DONE) {
+        return failure(sqlite3_extended_errcode(db_), "recording a step");
+    }
+    auto& update = cached(kUpdatePayment);
+    update.bind(1, id);
+    update.bind(2, paymentStepName(step.step));
+    update.bind(3, std::int64_t{step.inDoubt ? 1 : 0});
+    if (step.outcome) {
+        update.bind(4, std::int64_t{step.outcome->accepted ? 1 : 0});
+        update.bind(5, step.outcome->code);
+        update.bind(6, step.outcome->authorisationCode);
+        update.bind(7, step.outcome->text);
+    }
+    update.bind(8, step.cardLastFour);
+    if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
+        return failure(sqlite3_extended_errcode(db_), "recording a step");
+    }
+    return Recorded{};
+}
+
+Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::string_view> order) {
+    // One read transaction: the payments and their steps from the same moment.
+    if (auto begun = run(kBeginRead, "reading the journal"); !begun) {
+        return begun.error();
+    }
+    std::vector<StoredPayment> payments;
+    auto& rows = cached(kSelectPayments);
+    rows.bind(1, order);
+    int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
+    for (; code == SQLITE_ROW; code = rows.step()) {
+        StoredPayment stored;
+        JournalEntry& entry = stored.entry;
+        entry.id = rows.number(0);
+        entry.flow = rows.text(1) == "web" ? PaymentFlowKind::web : PaymentFlowKind::direct;
+        entry.order = rows.text(2);
+        entry.amount = rows.text(3);
+        entry.currency = rows.text(4);
+        entry.transactionType = rows.text(5);
+        entry.merchant = rows.text(6);
+        entry.terminal = rows.text(7);
+        entry.environment = rows.text(8);
+        entry.cardLastFour = rows.optionalText(9);
+        stored.state = stepFromName(rows.text(10)).value_or(PaymentStep::sent);
+        stored.inDoubt = rows.number(11) != 0;
+        if (!rows.isNull(12)) {
+            entry.outcome =
+                JournalOutcome{rows.number(12) != 0, rows.number(13), rows.text(14), rows.text(15)};
+        }
+        stored.writer = rows.text(16);
+        if (!rows.isNull(17)) {
+            entry.review = JournalReview{parseTimestamp(rows.text(17)), rows.text(18)};
+        }
+        payments.push_back(std::move(stored));
+    }
+    auto& steps = cached(kSelectSteps);
+    steps.bind(1, order);
+    if (code == SQLITE_DONE) {
+        code = steps.prepared() == SQLITE_OK ? steps.step() : steps.prepared();
+    }
+    auto payment = payments.begin();
+    for (; code == SQLITE_ROW; code = steps.step()) {
+        const auto id = steps.number(0);
+        while (payment != payments.end() && payment->entry.id < id) {
+            ++payment;
+        }
+        if (payment != payments.end() && payment->entry.id == id) {
+            payment->entry.steps.push_back(
+                JournalStep{stepFromName(steps.text(1)).value_or(PaymentStep::sent),
+                            parseTimestamp(steps.text(2)), steps.text(3)});
+        }
+    }
+    rows.reset();
+    steps.reset();
+    if (code != SQLITE_DONE) {
+        auto error = failure(sqlite3_extended_errcode(db_), "reading the journal");
+        rollBack();
+        return error;
+    }
+    run(kCommit, "reading the journal");
+    return payments;
+}
+
+Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
+                                        std::string_view note) {
+    if (auto begun = run(kBeginWrite, "recording a review"); !begun) {
+        return begun;
+    }
+    const std::string at = timestamp(std::chrono::system_clock::now());
+    for (const auto id : ids) {
+        Statement update(db_, kReview);
+        update.bind(1, id);
+        update.bind(2, at);
+        update.bind(3, note);
+        if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
+            auto error = failure(sqlite3_extended_errcode(db_), "recording a review");
+            rollBack();
+            return error;
+        }
+    }
+    auto committed = run(kCommit, "recording a review");
+    if (!committed) {
+        rollBack();
+    }
+    return committed;
+}
+
+}  // namespace vanto::journal

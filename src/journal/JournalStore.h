@@ -1,0 +1,119 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "vanto/journal/PaymentJournal.h"
+#include "vanto/platform/Expected.h"
+
+struct sqlite3;
+
+namespace vanto::journal {
+
+// The version of the file's layout that this library writes (PRAGMA user_version).
+inline constexpr int kSchemaVersion = 2;
+
+// Done, with nothing to return.
+struct Recorded {};
+
+// What a new payment is, as the flow knows it when the payment begins.
+struct NewPayment {
+    PaymentFlowKind flow = PaymentFlowKind::direct;
+    std::string order;
+    std::string amount;
+    std::string currency;
+    std::string transactionType;
+    std::string merchant;
+    std::string terminal;
+    std::string environment;
+    std::optional<std::string> cardLastFour;
+};
+
+// One step to record, with what it adds to the payment.
+struct StepWrite {
+    StepWrite() = default;
+    StepWrite(PaymentStep recorded, std::string why = {})
+        : step(recorded), detail(std::move(why)) {}
+
+    PaymentStep step = PaymentStep::prepared;
+    std::string detail;
+    // When the step happened, if not when it is written.
+    std::optional<std::chrono::system_clock::time_point> at;
+    // Replaces the payment's outcome when present.
+    std::optional<JournalOutcome> outcome;
+    // Once set, a payment stays in doubt.
+    bool inDoubt = false;
+    std::optional<std::string> cardLastFour;
+};
+
+// A payment as the file holds it: the entry without its standing, which depends on who still
+// runs, and what the standing is worked out from.
+struct StoredPayment {
+    JournalEntry entry;
+    PaymentStep state = PaymentStep::prepared;
+    bool inDoubt = false;
+    // The process that made the payment (ProcessIdentity.h).
+    std::string writer;
+};
+
+// The journal's SQLite file: its layout, brought up to date when opened, and the statements that
+// record and read payments. Each write is one transaction committed in write-ahead-log mode with
+// synchronous writes, so it is on the disk when the call returns. Not thread-safe: its owner
+// serialises the calls.
+class JournalStore {
+  public:
+    JournalStore(std::string path, JournalSettings settings);
+    ~JournalStore();
+    JournalStore(const JournalStore&) = delete;
+    JournalStore& operator=(const JournalStore&) = delete;
+
+    bool isOpen() const { return db_ != nullptr; }
+    // Opens the file, creating it (owner-only) or bringing an older layout up to date. A file
+    // that is not a journal, a damaged one, or one of a newer layout is refused and left as it is.
+    Expected<Recorded> open();
+
+    // Records a new payment with its first steps, in one transaction; returns its id.
+    Expected<std::int64_t> insert(const NewPayment& payment, const std::string& writer,
+                                  const std::vector<StepWrite>& steps);
+    Expected<Recorded> append(std::int64_t id, const StepWrite& step);
+    // Every payment (or those of `order`), oldest first.
+    Expected<std::vector<StoredPayment>> read(std::optional<std::string_view> order);
+    Expected<Recorded> review(const std::vector<std::int64_t>& ids, std::string_view note);
+
+    // What kind of problem the last failure was.
+    JournalProblem::Kind lastProblem() const { return lastProblem_; }
+
+  private:
+    class Statement;
+    // The statement of `sql` (a constant of the store's, prepared once), ready to run.
+    Statement& cached(std::string_view sql);
+    // Runs a statement that returns nothing, such as BEGIN or COMMIT.
+    Expected<Recorded> run(std::string_view sql, std::string_view doing);
+    void rollBack();
+    // The failure of an SQLite call (or SQLITE_OK with `kind` for one found otherwise), noted as
+    // the last problem.
+    platform::PlatformError failure(int code, std::string_view doing,
+                                    std::optional<JournalProblem::Kind> kind = std::nullopt);
+    Expected<Recorded> execute(std::string_view sql, std::string_view doing);
+    // The first column of the first row of a query that gives one, such as a pragma's value.
+    Expected<std::string> pragma(std::string_view sql, std::string_view doing);
+    Expected<Recorded> setUp();
+    Expected<Recorded> bringUpToDate();
+    Expected<Recorded> writeStep(std::int64_t id, const StepWrite& step);
+    void close();
+
+    std::string path_;
+    JournalSettings settings_;
+    sqlite3* db_ = nullptr;
+    std::map<const char*, std::unique_ptr<Statement>> cache_;
+    JournalProblem::Kind lastProblem_ = JournalProblem::Kind::other;
+};
+
+}  // namespace vanto::journal

@@ -1,0 +1,263 @@
+#include "vanto/journal/PaymentJournal.h"
+
+#include <algorithm>
+
+#include "journal/JournalAccess.h"
+#include "journal/ProcessIdentity.h"
+#include "platform/StatePart.h"
+
+namespace vanto {
+namespace {
+
+// The journal the flows record in: none until the application installs one.
+struct InstalledJournal : internal::StatePart {
+    std::mutex mutex;
+    std::shared_ptr<PaymentJournal> journal;
+
+    void reset() override {
+        const std::lock_guard lock(mutex);
+        journal.reset();
+    }
+};
+
+InstalledJournal& slot() {
+    return internal::processPart<InstalledJournal>();
+}
+
+// Whether a payment is still under way somewhere: through this journal in this process, or in
+// another process that still runs. A payment of this process made through another journal object
+// on the same file counts as under way while this process runs.
+bool underWay(const PaymentJournal::Impl& impl, const journal::StoredPayment& stored) {
+    if (impl.began.contains(stored.entry.id)) {
+        return impl.underWay.contains(stored.entry.id);
+    }
+    return journal::stillRuns(stored.writer);
+}
+
+PaymentStanding standingOf(const journal::StoredPayment& stored, bool inFlight) {
+    // A request that left without a readable decision stays in doubt, whatever follows.
+    if (stored.inDoubt) {
+        return PaymentStanding::inDoubt;
+    }
+    switch (stored.state) {
+        case PaymentStep::notSent:
+            return PaymentStanding::notSent;
+        case PaymentStep::delivered:
+            return PaymentStanding::delivered;
+        default:
+            break;
+    }
+    if (inFlight) {
+        return PaymentStanding::inFlight;
+    }
+    switch (stored.state) {
+        case PaymentStep::prepared:
+        case PaymentStep::signatureRequested:
+            return PaymentStanding::notSent;  // nothing had left when it ended
+        case PaymentStep::answered:
+        case PaymentStep::resultRead:
+            return stored.entry.outcome ? PaymentStanding::answered : PaymentStanding::inDoubt;
+        default:
+            return PaymentStanding::inDoubt;  // sent, pageOpened or unanswered
+    }
+}
+
+// The payments as the application sees them: each with its standing now.
+std::vector<JournalEntry> entriesOf(const PaymentJournal::Impl& impl,
+                                    std::vector<journal::StoredPayment> stored) {
+    std::vector<JournalEntry> entries;
+    entries.reserve(stored.size());
+    for (auto& payment : stored) {
+        payment.entry.standing = standingOf(payment, underWay(impl, payment));
+        entries.push_back(std::move(payment.entry));
+    }
+    return entries;
+}
+
+template <typename T>
+JournalResult<T> readFailure(const JournalProblem& problem) {
+    return JournalResult<T>(problem);
+}
+
+}  // namespace
+
+std::string paymentStepName(PaymentStep step) {
+    switch (step) {
+        case PaymentStep::prepared:
+            return "prepared";
+        case PaymentStep::sent:
+            return "sent";
+        case PaymentStep::answered:
+            return "answered";
+        case PaymentStep::unanswered:
+            return "unanswered";
+        case PaymentStep::notSent:
+            return "notSent";
+        case PaymentStep::delivered:
+            return "delivered";
+        case PaymentStep::signatureRequested:
+            return "signatureRequested";
+        case PaymentStep::pageOpened:
+            return "pageOpened";
+        case PaymentStep::resultRead:
+            return "resultRead";
+    }
+    return "";
+}
+
+std::string paymentStandingName(PaymentStanding standing) {
+    switch (standing) {
+        case PaymentStanding::inFlight:
+            return "inFlight";
+        case PaymentStanding::notSent:
+            return "notSent";
+        case PaymentStanding::inDoubt:
+            return "inDoubt";
+        case PaymentStanding::answered:
+            return "answered";
+        case PaymentStanding::delivered:
+            return "delivered";
+    }
+    return "";
+}
+
+std::string paymentFlowName(PaymentFlowKind flow) {
+    return flow == PaymentFlowKind::web ? "web" : "direct";
+}
+
+bool JournalEntry::unresolved() const {
+    return !review &&
+           (standing == PaymentStanding::inDoubt || standing == PaymentStanding::answered);
+}
+
+std::optional<JournalProblem> PaymentJournal::Impl::ensureOpen() {
+    if (store.isOpen()) {
+        return std::nullopt;
+    }
+    if (auto opened = store.open(); !opened) {
+        openProblem = problemOf(opened.error());
+        return openProblem;
+    }
+    openProblem.reset();
+    return std::nullopt;
+}
+
+JournalProblem PaymentJournal::Impl::problemOf(const platform::PlatformError& error) const {
+    return JournalProblem{store.lastProblem(),
+                          error.localizedDescription + " (" + path + ": " + error.detail + ")"};
+}
+
+std::string PaymentJournal::refusalText() {
+    return "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.";
+}
+
+PaymentJournal::PaymentJournal(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+PaymentJournal::~PaymentJournal() = default;
+
+std::shared_ptr<PaymentJournal> PaymentJournal::open(std::string path, JournalSettings settings) {
+    auto journal = std::shared_ptr<PaymentJournal>(
+        new PaymentJournal(std::make_unique<Impl>(std::move(path), settings)));
+    const std::lock_guard lock(journal->impl_->mutex);
+    journal->impl_->ensureOpen();
+    return journal;
+}
+
+const std::string& PaymentJournal::path() const {
+    return impl_->path;
+}
+
+std::optional<JournalProblem> PaymentJournal::problem() const {
+    const std::lock_guard lock(impl_->mutex);
+    return impl_->store.isOpen() ? std::nullopt : impl_->openProblem;
+}
+
+JournalResult<std::vector<JournalEntry>> PaymentJournal::payments() const {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::vector<JournalEntry>>(*problem);
+    }
+    auto stored = impl_->store.read(std::nullopt);
+    if (!stored) {
+        return readFailure<std::vector<JournalEntry>>(impl_->problemOf(stored.error()));
+    }
+    return entriesOf(*impl_, std::move(stored).value());
+}
+
+JournalResult<std::optional<JournalEntry>> PaymentJournal::payment(std::string_view order) const {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::optional<JournalEntry>>(*problem);
+    }
+    auto stored = impl_->store.read(order);
+    if (!stored) {
+        return readFailure<std::optional<JournalEntry>>(impl_->problemOf(stored.error()));
+    }
+    auto entries = entriesOf(*impl_, std::move(stored).value());
+    if (entries.empty()) {
+        return std::optional<JournalEntry>();
+    }
+    return std::optional<JournalEntry>(std::move(entries.back()));
+}
+
+JournalResult<std::vector<JournalEntry>> PaymentJournal::unresolved() const {
+    auto all = payments();
+    if (!all) {
+        return all;
+    }
+    std::vector<JournalEntry> needing;
+    std::ranges::copy_if(all.value(), std::back_inserter(needing),
+                         [](const JournalEntry& entry) { return entry.unresolved(); });
+    return needing;
+}
+
+JournalResult<std::vector<JournalEntry>> PaymentJournal::markReviewed(std::string_view order,
+                                                                      std::string_view note) {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::vector<JournalEntry>>(*problem);
+    }
+    auto stored = impl_->store.read(order);
+    if (!stored) {
+        return readFailure<std::vector<JournalEntry>>(impl_->problemOf(stored.error()));
+    }
+    std::vector<std::int64_t> ids;
+    for (const auto& entry : entriesOf(*impl_, stored.value())) {
+        if (entry.unresolved()) {
+            ids.push_back(entry.id);
+        }
+    }
+    if (ids.empty()) {
+        return readFailure<std::vector<JournalEntry>>(
+            JournalProblem{JournalProblem::Kind::notFound,
+                           "no payment of order " + std::string(order) + " needs a review"});
+    }
+    if (auto reviewed = impl_->store.review(ids, note); !reviewed) {
+        return readFailure<std::vector<JournalEntry>>(impl_->problemOf(reviewed.error()));
+    }
+    auto after = impl_->store.read(order);
+    if (!after) {
+        return readFailure<std::vector<JournalEntry>>(impl_->problemOf(after.error()));
+    }
+    std::vector<JournalEntry> marked;
+    for (auto& entry : entriesOf(*impl_, std::move(after).value())) {
+        if (std::ranges::find(ids, entry.id) != ids.end()) {
+            marked.push_back(std::move(entry));
+        }
+    }
+    return marked;
+}
+
+void PaymentJournal::install(std::shared_ptr<PaymentJournal> journal) {
+    auto& installed = slot();
+    const std::lock_guard lock(installed.mutex);
+    installed.journal = std::move(journal);
+}
+
+std::shared_ptr<PaymentJournal> PaymentJournal::installed() {
+    auto& installed = slot();
+    const std::lock_guard lock(installed.mutex);
+    return installed.journal;
+}
+
+}  // namespace vanto

@@ -1,0 +1,149 @@
+#include "journal/PaymentTrail.h"
+
+#include "journal/JournalAccess.h"
+#include "journal/ProcessIdentity.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/text/Amount.h"
+#include "vanto/transport/TraceSink.h"
+
+namespace vanto::journal {
+namespace {
+
+// Why a failed call left the payment as it did, for the step's detail.
+std::string describe(const SDKError& error) {
+    std::string text = std::to_string(error.code()) + " " + error.errorDescription();
+    if (const auto* platformError = error.platformError()) {
+        text += " " + platformError->localizedDescription;
+    }
+    if (const auto status = error.status()) {
+        text += " HTTP status " + std::to_string(*status);
+    }
+    return text;
+}
+
+// Whether bytes of the request may have reached the gateway. Only the failures known to come
+// before anything left say no: the request could not be built or addressed, the manager had no
+// session, or the transfer failed (without a reply) before its request left.
+bool mayHaveLeft(const SDKError& error) {
+    switch (error.kind()) {
+        case SDKError::Case::requestError:
+        case SDKError::Case::malformedURL:
+        case SDKError::Case::internalError:
+            return false;
+        case SDKError::Case::nonURLResponse:
+            if (error.response()) {
+                return true;
+            }
+            return error.platformError() == nullptr || error.platformError()->requestSent;
+        default:
+            return true;  // a reply came, so the request had left
+    }
+}
+
+}  // namespace
+
+Expected<std::shared_ptr<PaymentTrail>> PaymentTrail::begin(NewPayment payment,
+                                                            std::vector<StepWrite> steps) {
+    auto journal = PaymentJournal::installed();
+    if (!journal) {
+        return std::shared_ptr<PaymentTrail>();
+    }
+    auto& impl = internal::JournalAccess::of(*journal);
+    const std::lock_guard lock(impl.mutex);
+    if (auto problem = impl.ensureOpen()) {
+        return platform::PlatformError{platform::PlatformError::Kind::other, problem->text, ""};
+    }
+    auto id = impl.store.insert(payment, thisProcess(), steps);
+    if (!id) {
+        return id.error();
+    }
+    impl.began.insert(id.value());
+    impl.underWay.insert(id.value());
+    return std::shared_ptr<PaymentTrail>(new PaymentTrail(std::move(journal), id.value()));
+}
+
+PaymentTrail::PaymentTrail(std::shared_ptr<PaymentJournal> journal, std::int64_t id)
+    : journal_(std::move(journal)), id_(id) {}
+
+PaymentTrail::~PaymentTrail() {
+    auto& impl = internal::JournalAccess::of(*journal_);
+    const std::lock_guard lock(impl.mutex);
+    impl.underWay.erase(id_);
+}
+
+Expected<Recorded> PaymentTrail::record(const StepWrite& step) {
+    auto& impl = internal::JournalAccess::of(*journal_);
+    const std::lock_guard lock(impl.mutex);
+    if (auto problem = impl.ensureOpen()) {
+        return platform::PlatformError{platform::PlatformError::Kind::other, problem->text, ""};
+    }
+    return impl.store.append(id_, step);
+}
+
+void PaymentTrail::note(const StepWrite& step) {
+    if (auto recorded = record(step); !recorded) {
+        writeTrace("The payment journal did not record the step " + paymentStepName(step.step) +
+                   ": " + recorded.error().localizedDescription + " (" + recorded.error().detail +
+                   ")");
+    }
+}
+
+NewPayment paymentOf(PaymentFlowKind flow, std::string_view order, double amount,
+                     TransactionType type) {
+    const auto& configuration = VantoConfiguration::shared();
+    NewPayment payment;
+    payment.flow = flow;
+    payment.order = std::string(order);
+    payment.amount = amountText(amount).value_or("");
+    payment.currency = configuration.appCurrency();
+    payment.transactionType = getTransctionType(type);
+    payment.merchant = configuration.appFuc();
+    payment.terminal = configuration.appTerminal();
+    switch (configuration.appEnviroment()) {
+        case EnviromentType::test:
+            payment.environment = "test";
+            break;
+        case EnviromentType::integration:
+            payment.environment = "integration";
+            break;
+        case EnviromentType::real:
+            payment.environment = "real";
+            break;
+    }
+    return payment;
+}
+
+StepWrite afterFailure(const SDKError& error, const JournalOutcome& refusal) {
+    StepWrite step;
+    step.outcome = refusal;
+    if (mayHaveLeft(error)) {
+        step.step = PaymentStep::unanswered;
+        step.inDoubt = true;
+        step.detail = "no answer of the gateway was read after the request left (" +
+                      describe(error) + "): the gateway may have charged the card";
+    } else {
+        step.step = PaymentStep::notSent;
+        step.detail = "the request did not leave (" + describe(error) + ")";
+    }
+    return step;
+}
+
+JournalOutcome notRecorded(const platform::PlatformError& problem) {
+    writeTrace("The payment journal could not record the payment, which is not sent: " +
+               problem.localizedDescription +
+               (problem.detail.empty() ? std::string() : " (" + problem.detail + ")"));
+    return JournalOutcome{false, PaymentJournal::kRefusalCode, "", PaymentJournal::refusalText()};
+}
+
+std::optional<std::string> lastFour(std::string_view digits) {
+    if (digits.size() < 4) {
+        return std::nullopt;
+    }
+    const std::string_view last = digits.substr(digits.size() - 4);
+    if (last.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(last);
+}
+
+}  // namespace vanto::journal

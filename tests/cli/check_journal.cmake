@@ -1,0 +1,149 @@
+# `vanto pay`, `vanto web --headless` and `vanto journal` as processes, with the payment journal:
+# a request the built-in sandbox cuts or drops is in doubt (exit status 4), never a refusal; a
+# declined card is still refused (1); the journal lists, shows and closes what is in doubt, in a
+# table and as JSON; --no-journal writes nothing and still tells a payment in doubt; the default
+# journal lives in $XDG_STATE_HOME, for its owner only; a damaged journal refuses the payment
+# (5552) and is left as it was. No card data ever reach the journal's files.
+
+set(card 4000000000000002)
+set(declined 4000000000000010)
+set(typed "${card}\n12/30\n7391\n")
+set(from_input --card - --expiry - --cvv -)
+set(journal ${WORK_DIR}/journal-check.sqlite)
+file(REMOVE ${journal} ${journal}-wal ${journal}-shm)
+file(REMOVE_RECURSE ${WORK_DIR}/state-default ${WORK_DIR}/state-none)
+
+# Runs the tool; sets status, out (the last line of standard output), stdout and stderr.
+function(run input)
+    file(WRITE ${WORK_DIR}/journal-input.txt "${input}")
+    execute_process(COMMAND ${VANTO} ${ARGN} INPUT_FILE ${WORK_DIR}/journal-input.txt
+                    RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 120)
+    string(STRIP "${stdout}" stripped)
+    string(REGEX REPLACE ".*\n" "" last "${stripped}")
+    set(status "${status}" PARENT_SCOPE)
+    set(out "${last}" PARENT_SCOPE)
+    set(stdout "${stdout}" PARENT_SCOPE)
+    set(stderr "${stderr}" PARENT_SCOPE)
+endfunction()
+
+function(expect what expected_status expected_out)
+    if(NOT status EQUAL expected_status OR NOT out MATCHES "${expected_out}")
+        message(FATAL_ERROR "${what}: status ${status}, last line ${out}\n${stdout}\n${stderr}")
+    endif()
+endfunction()
+
+# The bytes of a file as hexadecimal digits, and of a text.
+function(hex_of_file path variable)
+    if(EXISTS ${path})
+        file(READ ${path} bytes HEX)
+    endif()
+    set(${variable} "${bytes}" PARENT_SCOPE)
+endfunction()
+function(hex_of_text text variable)
+    string(HEX "${text}" hex)
+    set(${variable} "${hex}" PARENT_SCOPE)
+endfunction()
+
+# Cut after the answer's head, and closed without a byte: in doubt, with the record of 5550.
+foreach(order JCUT-FAULT_CUT JCLOSE-FAULT_CLOSE)
+    run("${typed}" pay ${from_input} --amount 5 --order ${order} --journal ${journal})
+    expect("pay ${order}" 4 "^\\{\"code\":5550,")
+    if(NOT stderr MATCHES "in doubt: the gateway may have charged the card; check order ${order}")
+        message(FATAL_ERROR "pay ${order} did not say it is in doubt:\n${stderr}")
+    endif()
+endforeach()
+run("${declined}\n12/30\n7391\n" pay ${from_input} --amount 5 --order JDECLINED --journal ${journal})
+expect("pay declined" 1 "^\\{\"code\":78,\"desc\":\"0190\"\\}$")
+# The payment page came back without its result: the cardholder may have paid.
+run("${typed}" web --headless ${from_input} --amount 5 --order JWEB-RESULT_NOPARAMS
+    --journal ${journal})
+expect("web without a result" 4 "^\\{\"code\":5551,")
+
+run("" journal unresolved --json --journal ${journal})
+expect("journal unresolved" 0 "")
+string(JSON count LENGTH "${stdout}")
+if(NOT count EQUAL 3)
+    message(FATAL_ERROR "journal unresolved should list three payments:\n${stdout}")
+endif()
+math(EXPR last "${count} - 1")
+foreach(index RANGE ${last})
+    string(JSON order GET "${stdout}" ${index} order)
+    string(JSON standing GET "${stdout}" ${index} standing)
+    if(NOT order MATCHES "^(JCUT-FAULT_CUT|JCLOSE-FAULT_CLOSE|JWEB-RESULT_NOPARAMS)$"
+       OR NOT standing STREQUAL "inDoubt")
+        message(FATAL_ERROR "journal unresolved lists ${order} as ${standing}:\n${stdout}")
+    endif()
+endforeach()
+run("" journal unresolved --journal ${journal})
+if(NOT stdout MATCHES "JCUT-FAULT_CUT +direct +5.00 978 +inDoubt +refused 5550"
+   OR NOT stdout MATCHES "check this order before charging again")
+    message(FATAL_ERROR "journal unresolved as a table:\n${stdout}")
+endif()
+
+run("" journal show JDECLINED --journal ${journal})
+if(NOT status EQUAL 0 OR NOT stdout MATCHES "Standing +delivered"
+   OR NOT stdout MATCHES "refused 78 \"0190\"" OR NOT stdout MATCHES "Card +ending in 0010")
+    message(FATAL_ERROR "journal show JDECLINED: status ${status}\n${stdout}\n${stderr}")
+endif()
+run("" journal review JCUT-FAULT_CUT --note "sin cargo en el extracto" --journal ${journal})
+expect("journal review" 0 "")
+run("" journal show JCUT-FAULT_CUT --json --journal ${journal})
+string(JSON note GET "${stdout}" review note)
+string(JSON unresolved GET "${stdout}" unresolved)
+if(NOT note STREQUAL "sin cargo en el extracto" OR unresolved)
+    message(FATAL_ERROR "the review was not kept:\n${stdout}")
+endif()
+foreach(command "review;JDECLINED;--note;nada" "show;NOSUCHORDER")
+    run("" journal ${command} --journal ${journal})
+    if(NOT status EQUAL 1)
+        message(FATAL_ERROR "journal ${command}: status ${status}\n${stderr}")
+    endif()
+endforeach()
+
+foreach(file ${journal} ${journal}-wal ${journal}-shm)
+    hex_of_file(${file} bytes)
+    foreach(secret ${card} ${declined} 3012 12/30 7391 sandbox-signing-credential)
+        hex_of_text("${secret}" hex)
+        string(FIND "${bytes}" "${hex}" at)
+        if(NOT at EQUAL -1)
+            message(FATAL_ERROR "${file} holds ${secret}")
+        endif()
+    endforeach()
+endforeach()
+
+# Without a journal on disk, a payment in doubt is still told, and nothing is written.
+set(ENV{XDG_STATE_HOME} ${WORK_DIR}/state-none)
+run("${typed}" pay ${from_input} --amount 5 --order JNONE-FAULT_CLOSE --no-journal)
+expect("pay --no-journal" 4 "^\\{\"code\":5550,")
+if(EXISTS ${WORK_DIR}/state-none)
+    message(FATAL_ERROR "--no-journal wrote to the state folder")
+endif()
+
+# The default journal, for its owner only.
+set(ENV{XDG_STATE_HOME} ${WORK_DIR}/state-default)
+run("${typed}" pay ${from_input} --amount 5 --order JDEFAULT)
+expect("pay with the default journal" 0 "^\\{\"code\":0,")
+execute_process(COMMAND stat -c %a ${WORK_DIR}/state-default/vanto
+                        ${WORK_DIR}/state-default/vanto/journal.sqlite
+                OUTPUT_VARIABLE modes)
+if(NOT modes STREQUAL "700\n600\n")
+    message(FATAL_ERROR "the default journal's folder and file: modes ${modes}")
+endif()
+run("" journal show JDEFAULT)
+expect("journal show with the default journal" 0 "")
+
+# A damaged journal refuses the payment and is never written to.
+set(damaged ${WORK_DIR}/damaged.sqlite)
+string(REPEAT "no es un diario de pagos " 300 garbage)
+file(WRITE ${damaged} "${garbage}")
+run("${typed}" pay ${from_input} --amount 5 --order JDAMAGED --journal ${damaged})
+expect("pay with a damaged journal" 1 "^\\{\"code\":5552,\"desc\":\"No se ha podido anotar el pago")
+if(NOT stderr MATCHES "damaged")
+    message(FATAL_ERROR "pay with a damaged journal did not say why:\n${stderr}")
+endif()
+file(READ ${damaged} after)
+if(NOT after STREQUAL garbage OR EXISTS ${damaged}-wal)
+    message(FATAL_ERROR "the damaged journal was written to")
+endif()
+run("" journal list --journal ${damaged})
+expect("journal list of a damaged journal" 3 "")

@@ -1,0 +1,216 @@
+// The payment journal on the real road: both presenters, libcurl and TLS against the sandbox
+// gateway on loopback. What the sandbox received is the truth of what could have been charged.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "RecordingViews.h"
+#include "SandboxFixture.h"
+#include "TempFolder.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
+#include "vanto/journal/PaymentJournal.h"
+#include "vanto/journal/RefusalKind.h"
+#include "vanto/platform/MainQueue.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
+#include "vanto/sandbox/TestCards.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
+
+namespace vanto {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kCvv = "7391";
+constexpr std::string_view kExpiry = "3012";
+
+class JournalOnTheWire : public testing::SandboxTest {
+  protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        journal = PaymentJournal::open(folder.file("journal.sqlite"), settings);
+        PaymentJournal::install(journal);
+    }
+
+    // A direct payment with `card`; the view it reported to.
+    std::shared_ptr<testing::RecordingDirectView> pay(std::string_view card,
+                                                      std::string_view order) {
+        auto view = std::make_shared<testing::RecordingDirectView>();
+        auto presenter =
+            std::make_shared<DirectPaymentPresenter<testing::RecordingDirectView>>(view);
+        presenter->makePaymentAction(card, kCvv, kExpiry, 19.99, order, "", TransactionType::normal,
+                                     "Libro");
+        EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+        return view;
+    }
+
+    // The standing of `order`'s payment in the journal installed now.
+    static PaymentStanding standing(const std::string& order) {
+        const auto entry = PaymentJournal::installed()->payment(order);
+        EXPECT_TRUE(entry.ok() && entry.value()) << order;
+        return entry.ok() && entry.value() ? entry.value()->standing : PaymentStanding::inFlight;
+    }
+
+    testing::TempFolder folder;
+    JournalSettings settings;
+    std::shared_ptr<PaymentJournal> journal;
+};
+
+// The answer is in the journal as soon as it has arrived, on the transport's thread: before the
+// main queue, which nobody pumps here, could deliver it.
+TEST_F(JournalOnTheWire, RecordsTheAnswerBeforeItIsHandedToTheMainQueue) {
+    auto view = std::make_shared<testing::RecordingDirectView>();
+    auto presenter = std::make_shared<DirectPaymentPresenter<testing::RecordingDirectView>>(view);
+    presenter->makePaymentAction(sandbox::kAcceptedCard, kCvv, kExpiry, 19.99, "ARRIVED", "",
+                                 TransactionType::normal, "Libro");
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    std::optional<JournalEntry> entry;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto found = journal->payment("ARRIVED");
+        ASSERT_TRUE(found.ok());
+        entry = found.value();
+        if (entry && entry->outcome) {
+            break;
+        }
+        std::this_thread::sleep_for(5ms);  // a look at the file every few milliseconds
+    }
+    ASSERT_TRUE(entry && entry->outcome) << "no answer recorded within 30 s";
+    EXPECT_TRUE(entry->outcome->accepted);
+    EXPECT_EQ(entry->steps.back().step, PaymentStep::answered);
+    EXPECT_TRUE(view->outcomes.empty());
+    EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+    EXPECT_EQ(view->outcomes.size(), 1u);
+    EXPECT_EQ(standing("ARRIVED"), PaymentStanding::delivered);
+}
+
+// A request that left and came back cut, or not at all, is in doubt; a declined card is refused.
+TEST_F(JournalOnTheWire, AnAnswerThatNeverCameWholeLeavesThePaymentInDoubt) {
+    for (const std::string order : {"J-FAULT_CUT", "J-FAULT_CLOSE"}) {
+        const auto view = pay(sandbox::kAcceptedCard, order);
+        ASSERT_EQ(view->outcomes.size(), 1u);
+        EXPECT_EQ(std::get<DirectPaymentResponseKO>(view->outcomes[0]).code, 5550);
+        EXPECT_EQ(standing(order), PaymentStanding::inDoubt) << order;
+    }
+    pay(sandbox::kDeclinedCard, "J-DECLINED");
+    EXPECT_EQ(standing("J-DECLINED"), PaymentStanding::delivered);
+    const auto entry = journal->payment("J-DECLINED").value();
+    ASSERT_TRUE(entry && entry->outcome);
+    EXPECT_EQ(entry->outcome->code, 78);
+    EXPECT_EQ(entry->outcome->text, "0190");
+    EXPECT_EQ(journal->unresolved().value().size(), 2u);
+}
+
+TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
+    pay(sandbox::kAcceptedCard, "SECRET1");
+    pay(sandbox::kDeclinedCard, "SECRET2");
+    auto view = std::make_shared<testing::RecordingWebView>();
+    auto presenter = std::make_shared<WebViewPaymentPresenter<testing::RecordingWebView>>(view);
+    std::optional<platform::URLRequest> page;
+    presenter->loadWebViewRequest(
+        "SECRET3", "", 19.99, TransactionType::normal, "Libro",
+        [&page](platform::URLRequest request) { page = std::move(request); });
+    ASSERT_TRUE(Manager::waitForCallsInFlight(30s));
+    ASSERT_TRUE(page);
+    sandbox::HeadlessBrowser browser(gateway().certificatePem());
+    sandbox::PageWalk walk;
+    walk.navigation = [&](const std::string& address) {
+        presenter->webViewNotifyUser(address);
+        return view->told.empty();
+    };
+    walk.finished = [](const sandbox::HeadlessBrowser::Page&) { return true; };
+    sandbox::walkPaymentPage(browser, *page, {std::string(sandbox::kAcceptedCard), "12/30", "7391"},
+                             walk);
+    ASSERT_EQ(view->told, std::vector<std::string>{"OK 0 0"});
+    EXPECT_EQ(standing("SECRET3"), PaymentStanding::delivered);
+
+    // The signatures the gateway received: of the direct requests, and of the page's parameters
+    // (percent-encoded in the page's form, as they came from the signature service).
+    std::vector<std::string> secrets = {std::string(sandbox::kAcceptedCard),
+                                        std::string(sandbox::kDeclinedCard),
+                                        std::string(kCvv),
+                                        std::string(kExpiry),
+                                        "12/30",
+                                        VantoConfiguration::shared().appLicense()};
+    for (const auto& request : gateway().requests()) {
+        for (const std::string_view key : {"\"firma\":\"", "Ds_Signature="}) {
+            if (const auto at = request.body.find(key); at != std::string::npos) {
+                const auto value = request.body.substr(at + key.size());
+                secrets.push_back(
+                    value.substr(0, std::min<std::size_t>(40, value.find_first_of("&\""))));
+            }
+        }
+    }
+    ASSERT_GE(secrets.size(), 6u + 4u) << "the signatures of three requests and of the page";
+    for (const auto& name : {journal->path(), journal->path() + "-wal", journal->path() + "-shm"}) {
+        const std::string bytes = testing::fileBytes(name);
+        for (const auto& secret : secrets) {
+            EXPECT_EQ(bytes.find(secret), std::string::npos) << name << " holds " << secret;
+        }
+    }
+}
+
+// Where the journal cannot record the payment, nothing reaches the gateway, and a file that is
+// not this version's journal is never written to.
+TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
+    const auto refusedUnsent = [this](const std::string& order) {
+        const auto view = pay(sandbox::kAcceptedCard, order);
+        ASSERT_EQ(view->outcomes.size(), 1u) << order;
+        const auto refusal = std::get<DirectPaymentResponseKO>(view->outcomes[0]);
+        EXPECT_EQ(refusal.code, PaymentJournal::kRefusalCode) << order;
+        EXPECT_EQ(refusal.desc,
+                  "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.");
+        EXPECT_EQ(classifyRefusal(refusal), RefusalKind::notRecorded);
+        EXPECT_TRUE(gateway().requests().empty()) << order << " reached the gateway";
+    };
+    settings.busyWait = 20ms;
+    PaymentJournal::install(PaymentJournal::open(folder.file("locked.sqlite"), settings));
+    {
+        // Another process holding the journal, as far as this one can tell.
+        sqlite3* holder = nullptr;
+        ASSERT_EQ(sqlite3_open(folder.file("locked.sqlite").c_str(), &holder), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        refusedUnsent("LOCKED");
+        sqlite3_close(holder);
+    }
+    pay(sandbox::kAcceptedCard, "UNLOCKED");
+    EXPECT_EQ(standing("UNLOCKED"), PaymentStanding::delivered) << "the lock gone, payments go";
+    gateway().clearRequests();
+
+    // Made first, then held to the size it has: as a disk that has since filled up.
+    ASSERT_FALSE(PaymentJournal::open(folder.file("full.sqlite"))->problem());
+    settings.largestSize = 1;
+    PaymentJournal::install(PaymentJournal::open(folder.file("full.sqlite"), settings));
+    ASSERT_FALSE(PaymentJournal::installed()->problem());
+    refusedUnsent(std::string(6000, 'F'));
+
+    std::ofstream(folder.file("damaged.sqlite")) << std::string(8192, 'x');
+    {
+        sqlite3* newer = nullptr;
+        ASSERT_EQ(sqlite3_open(folder.file("newer.sqlite").c_str(), &newer), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(newer, "CREATE TABLE later (x); PRAGMA user_version = 3;", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(newer);
+    }
+    for (const auto& [name, kind] :
+         {std::pair{"damaged.sqlite", JournalProblem::Kind::corrupt},
+          std::pair{"newer.sqlite", JournalProblem::Kind::newerVersion}}) {
+        const std::string before = testing::fileBytes(folder.file(name));
+        PaymentJournal::install(PaymentJournal::open(folder.file(name)));
+        ASSERT_TRUE(PaymentJournal::installed()->problem()) << name;
+        EXPECT_EQ(PaymentJournal::installed()->problem()->kind, kind) << name;
+        refusedUnsent(name);
+        EXPECT_EQ(PaymentJournal::installed()->payments().problem().kind, kind) << name;
+        EXPECT_EQ(testing::fileBytes(folder.file(name)), before) << name << " was written to";
+    }
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,315 @@
+// The journal across processes: a merchant program killed at any moment, one that returns from
+// main() with an outcome undelivered, one still paying while another reads the journal, and a
+// journal that cannot be written. The gateway is `vanto sandbox` in a process of its own, whose
+// recording of every request it read is the truth of what it could have charged.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <nlohmann/json.hpp>
+
+#include "ChildProcess.h"
+#include "TempFolder.h"
+#include "vanto/journal/PaymentJournal.h"
+
+namespace vanto {
+
+void PrintTo(PaymentStanding standing, std::ostream* out) {
+    *out << paymentStandingName(standing);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+
+// A request to the direct-payment service that the sandbox read.
+struct Charge {
+    std::string order;
+    std::string cardLastFour;
+};
+
+// `vanto sandbox` in a child process, recording every request to a file.
+class SandboxRun {
+  public:
+    explicit SandboxRun(const testing::TempFolder& folder, const std::string& name)
+        : record_(folder.file(name + ".jsonl")),
+          certificate_(folder.file(name + ".pem")),
+          process_(VANTO_PROGRAM, {"sandbox", "--port", "0", "--record", record_}) {}
+
+    // Waits for the sandbox to describe itself; false when it did not within 30 s.
+    bool start() {
+        if (!process_.started() || !process_.readUntil("Stop with Ctrl+C.", 30s)) {
+            return false;
+        }
+        const std::string& told = process_.output();
+        constexpr std::string_view kAddress = "listening on https://";
+        const auto address = told.find(kAddress);
+        const auto begin = told.find("-----BEGIN CERTIFICATE-----");
+        const auto end = told.find("-----END CERTIFICATE-----");
+        if (address == std::string::npos || begin == std::string::npos ||
+            end == std::string::npos) {
+            return false;
+        }
+        authority_ = told.substr(address + kAddress.size(),
+                                 told.find('\n', address) - address - kAddress.size());
+        std::ofstream(certificate_) << told.substr(begin, end + 25 - begin) << '\n';
+        return true;
+    }
+
+    // Stops it; every request it read is then in its recording.
+    bool stop() {
+        process_.signal(SIGTERM);
+        const auto status = process_.waitForEnd(30s);
+        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+    }
+
+    // The direct payments it received.
+    std::vector<Charge> charges() const {
+        std::vector<Charge> charges;
+        std::ifstream lines(record_);
+        for (std::string line; std::getline(lines, line);) {
+            const auto request = nlohmann::json::parse(line);
+            if (request.at("path") != "/zel/virtualControllerV2/pagoVirtual") {
+                continue;
+            }
+            const std::string body = request.at("body");
+            const auto envelope = nlohmann::json::parse(body.substr(body.find('=') + 1));
+            const auto data = nlohmann::json::parse(envelope.at("mensaje").get<std::string>())
+                                  .at("datosPeticion");
+            const std::string pan = data.at("DS_MERCHANT_PAN");
+            charges.push_back({data.at("DS_MERCHANT_ORDER"), pan.substr(pan.size() - 4)});
+        }
+        return charges;
+    }
+
+    // Everything it recorded, as written.
+    std::string recorded() const { return testing::fileBytes(record_); }
+
+    const std::string& authority() const { return authority_; }
+    const std::string& certificate() const { return certificate_; }
+
+  private:
+    std::string record_;
+    std::string certificate_;
+    ChildProcess process_;
+    std::string authority_;
+};
+
+class JournalAcrossProcesses : public ::testing::Test {
+  protected:
+    std::string journalPath() const { return folder.file("journal.sqlite"); }
+
+    // The payer in `mode`, for orders beginning with `order`.
+    std::unique_ptr<ChildProcess> payer(const std::string& mode, const SandboxRun& sandbox,
+                                        const std::string& order) {
+        return std::make_unique<ChildProcess>(
+            VANTO_PAYER,
+            std::vector<std::string>{mode, journalPath(), sandbox.authority(),
+                                     sandbox.certificate(), order},
+            testing::ChildOptions{false, folder.file("payer-errors.txt")});
+    }
+
+    // The journal's payments whose order begins with `prefix`, read through a journal opened
+    // afresh, as an application does after a crash.
+    std::vector<JournalEntry> paymentsOf(const std::string& prefix) const {
+        const auto all = PaymentJournal::open(journalPath())->payments();
+        EXPECT_TRUE(all.ok()) << (all.ok() ? "" : all.problem().text);
+        std::vector<JournalEntry> found;
+        for (const auto& entry : all.ok() ? all.value() : std::vector<JournalEntry>{}) {
+            if (entry.order.starts_with(prefix)) {
+                found.push_back(entry);
+            }
+        }
+        return found;
+    }
+
+    testing::TempFolder folder;
+};
+
+bool wasAnswered(const JournalEntry& entry) {
+    for (const auto& step : entry.steps) {
+        if (step.step == PaymentStep::answered) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the sandbox answers for each test card it was sent.
+void expectTheSandboxsOutcome(const JournalEntry& entry, const std::string& cardLastFour) {
+    ASSERT_TRUE(entry.outcome) << entry.order;
+    if (cardLastFour == "0002") {
+        EXPECT_TRUE(entry.outcome->accepted) << entry.order;
+        EXPECT_EQ(entry.outcome->authorisationCode.size(), 6u) << entry.order;
+    } else if (cardLastFour == "0010") {
+        EXPECT_FALSE(entry.outcome->accepted) << entry.order;
+        EXPECT_EQ(entry.outcome->code, 78) << entry.order;
+        EXPECT_EQ(entry.outcome->text, "0190") << entry.order;
+    } else {
+        EXPECT_EQ(cardLastFour, "0036") << entry.order;
+        EXPECT_FALSE(entry.outcome->accepted) << entry.order;
+        EXPECT_EQ(entry.outcome->code, 9909) << entry.order;
+    }
+}
+
+// Every payment the sandbox received is in the journal, answered with what the sandbox gave or
+// in doubt; every payment the journal holds as answered was received; none is left in flight.
+void expectNoChargeUnknown(const std::vector<Charge>& charges,
+                           const std::vector<JournalEntry>& entries, int run) {
+    std::map<std::string, const JournalEntry*> byOrder;
+    for (const auto& entry : entries) {
+        byOrder[entry.order] = &entry;
+        EXPECT_NE(entry.standing, PaymentStanding::inFlight) << "run " << run << " " << entry.order;
+    }
+    std::map<std::string, std::string> charged;
+    for (const auto& charge : charges) {
+        charged[charge.order] = charge.cardLastFour;
+        const auto found = byOrder.find(charge.order);
+        ASSERT_NE(found, byOrder.end()) << "run " << run << ": " << charge.order
+                                        << " was charged and is missing from the journal";
+        const auto standing = found->second->standing;
+        EXPECT_TRUE(standing == PaymentStanding::answered ||
+                    standing == PaymentStanding::delivered || standing == PaymentStanding::inDoubt)
+            << "run " << run << " " << charge.order << " " << paymentStandingName(standing);
+        EXPECT_EQ(found->second->unresolved(), standing != PaymentStanding::delivered);
+    }
+    for (const auto& entry : entries) {
+        if (!wasAnswered(entry)) {
+            continue;
+        }
+        const auto found = charged.find(entry.order);
+        ASSERT_NE(found, charged.end())
+            << "run " << run << ": " << entry.order << " is answered but was never received";
+        expectTheSandboxsOutcome(entry, found->second);
+    }
+}
+
+// Killed at a moment that moves through the payments' life from one run to the next: before they
+// leave, while they are on the wire, as their answers come in, and after they are delivered.
+TEST_F(JournalAcrossProcesses, EveryChargeIsAnsweredOrInDoubtWhereverTheProgramIsKilled) {
+    {
+        // The journal an older version wrote, with a payment it left in doubt.
+        sqlite3* older = nullptr;
+        ASSERT_EQ(sqlite3_open(journalPath().c_str(), &older), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(older, R"sql(
+            CREATE TABLE payments (
+                id INTEGER PRIMARY KEY, flow TEXT NOT NULL, order_number TEXT NOT NULL,
+                amount TEXT NOT NULL, currency TEXT NOT NULL, merchant TEXT NOT NULL,
+                terminal TEXT NOT NULL, state TEXT NOT NULL, outcome_code INTEGER,
+                outcome_text TEXT, updated_at TEXT NOT NULL);
+            INSERT INTO payments VALUES (1, 'direct', 'OLDER', '1999', '978', '999008881', '1',
+                                         'sent', NULL, NULL, '2024-05-01T10:00:00.000Z');
+            PRAGMA user_version = 1;)sql",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(older);
+    }
+    constexpr int kRuns = 50;
+    constexpr auto kStep = 10ms;
+    for (int run = 0; run < kRuns; ++run) {
+        const std::string prefix = "C" + std::to_string(run) + "-";
+        SandboxRun sandbox(folder, "sandbox" + std::to_string(run));
+        ASSERT_TRUE(sandbox.start()) << "run " << run << ": the sandbox did not start";
+        auto paying = payer("eight", sandbox, "C" + std::to_string(run));
+        ASSERT_TRUE(paying->readUntil("ready\n", 30s))
+            << "run " << run << ": " << testing::fileBytes(folder.file("payer-errors.txt"));
+        std::this_thread::sleep_for(kStep * run);  // the moment of the kill: the schedule itself
+        paying->signal(SIGKILL);
+        ASSERT_TRUE(paying->waitForEnd(30s)) << "run " << run;
+        ASSERT_TRUE(sandbox.stop()) << "run " << run;
+        expectNoChargeUnknown(sandbox.charges(), paymentsOf(prefix), run);
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+    const auto older = paymentsOf("OLDER");
+    ASSERT_EQ(older.size(), 1u) << "the older journal's payment was brought along";
+    EXPECT_EQ(older[0].standing, PaymentStanding::inDoubt);
+}
+
+TEST_F(JournalAcrossProcesses, AnOutcomeThatArrivesAsTheProgramEndsIsKept) {
+    SandboxRun sandbox(folder, "sandbox");
+    ASSERT_TRUE(sandbox.start());
+    auto paying = payer("return", sandbox, "ENDING");
+    const auto status = paying->waitForEnd(60s);
+    ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+        << testing::fileBytes(folder.file("payer-errors.txt"));
+    const auto entries = paymentsOf("ENDING");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].standing, PaymentStanding::answered) << "answered, never delivered";
+    ASSERT_TRUE(entries[0].outcome);
+    EXPECT_TRUE(entries[0].outcome->accepted);
+    EXPECT_TRUE(entries[0].unresolved());
+    EXPECT_TRUE(sandbox.stop());
+}
+
+// A payment another program has under way is no one's to review until that program ends.
+TEST_F(JournalAcrossProcesses, APaymentUnderWayElsewhereIsInDoubtOnlyOnceItsProgramIsGone) {
+    SandboxRun sandbox(folder, "sandbox");
+    ASSERT_TRUE(sandbox.start());
+    auto paying = payer("hold", sandbox, "HELD");
+    ASSERT_TRUE(paying->readUntil("ready\n", 30s));
+    std::optional<JournalEntry> held;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!held && std::chrono::steady_clock::now() < deadline) {
+        const auto entries = paymentsOf("HELD");
+        if (!entries.empty() && entries[0].steps.back().step == PaymentStep::sent) {
+            held = entries[0];
+        } else {
+            std::this_thread::sleep_for(5ms);  // the journal is looked at every few milliseconds
+        }
+    }
+    ASSERT_TRUE(held) << "the payment was not sent within 30 s";
+    EXPECT_EQ(held->standing, PaymentStanding::inFlight);
+    EXPECT_FALSE(held->unresolved());
+
+    paying->signal(SIGKILL);
+    ASSERT_TRUE(paying->waitForEnd(30s));
+    const auto after = paymentsOf("HELD");
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].standing, PaymentStanding::inDoubt);
+    EXPECT_TRUE(sandbox.stop());
+}
+
+// A journal the paying program cannot write: the payment is refused and nothing reaches the
+// gateway. Run by root, the program runs as nobody, whom the file's permissions keep out.
+TEST_F(JournalAcrossProcesses, AReadOnlyJournalRefusesThePaymentAndSendsNothing) {
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);
+    ASSERT_FALSE(PaymentJournal::open(journalPath())->problem());
+    ASSERT_EQ(::chmod(journalPath().c_str(), 0444), 0);
+    const std::string before = testing::fileBytes(journalPath());
+    SandboxRun sandbox(folder, "sandbox");
+    ASSERT_TRUE(sandbox.start());
+    ChildProcess pay(
+        VANTO_PROGRAM,
+        {"pay", "--card", "-", "--expiry", "-", "--cvv", "-", "--amount", "5", "--order",
+         "READONLY", "--environment", "test", "--gateway", sandbox.authority(), "--trust",
+         sandbox.certificate(), "--journal", journalPath()},
+        testing::ChildOptions{::geteuid() == 0, folder.file("pay-errors.txt")});
+    pay.finishInput("4000000000000002\n12/30\n7391\n");
+    const auto status = pay.waitForEnd(60s);
+    const std::string errors = testing::fileBytes(folder.file("pay-errors.txt"));
+    ASSERT_TRUE(status && WIFEXITED(*status)) << errors;
+    EXPECT_EQ(WEXITSTATUS(*status), 1) << errors;
+    EXPECT_NE(pay.output().find("{\"code\":5552,"), std::string::npos) << pay.output() << errors;
+    EXPECT_NE(errors.find("cannot be written"), std::string::npos) << errors;
+    ASSERT_TRUE(sandbox.stop());
+    EXPECT_EQ(sandbox.recorded(), "") << "the gateway received the payment";
+    EXPECT_EQ(testing::fileBytes(journalPath()), before);
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,181 @@
+#pragma once
+
+// A program run as a child process by a test: its standard input and output through pipes, its
+// standard error kept in a file, every wait bounded. A child the test leaves is killed and reaped.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vanto::testing {
+
+/// How a child runs.
+struct ChildOptions {
+    /// Run as the user nobody (only when the test runs as root).
+    bool asNobody = false;
+    /// Where standard error goes; /dev/null when empty.
+    std::string errorFile;
+};
+
+class ChildProcess {
+  public:
+    ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                 const ChildOptions& options = ChildOptions()) {
+        int input[2] = {-1, -1};
+        int output[2] = {-1, -1};
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) {
+            return;
+        }
+        const int error =
+            ::open(options.errorFile.empty() ? "/dev/null" : options.errorFile.c_str(),
+                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int executable = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
+        std::vector<std::string> texts = {program};
+        texts.insert(texts.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (auto& text : texts) {
+            argv.push_back(text.data());
+        }
+        argv.push_back(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(input[0], STDIN_FILENO);
+            ::dup2(output[1], STDOUT_FILENO);
+            ::dup2(error, STDERR_FILENO);
+            if (options.asNobody &&
+                (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+                 ::setresuid(65534, 65534, 65534) != 0)) {
+                ::_exit(126);
+            }
+            // By descriptor: the build tree's folders need not be open to nobody.
+            ::fexecve(executable, argv.data(), environ);
+            ::_exit(127);
+        }
+        ::close(input[0]);
+        ::close(output[1]);
+        ::close(error);
+        ::close(executable);
+        input_ = input[1];
+        output_ = output[0];
+        if (pid_ > 0) {
+            exitWatch_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+        }
+    }
+
+    ~ChildProcess() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (const int fd : {input_, output_, exitWatch_}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return pid_ > 0 && exitWatch_ >= 0; }
+    pid_t pid() const { return pid_; }
+
+    /// Writes `text` to the child's standard input and closes it.
+    void finishInput(std::string_view text) {
+        while (!text.empty() && input_ >= 0) {
+            const ssize_t written = ::write(input_, text.data(), text.size());
+            if (written <= 0) {
+                break;
+            }
+            text.remove_prefix(static_cast<std::size_t>(written));
+        }
+        if (input_ >= 0) {
+            ::close(input_);
+            input_ = -1;
+        }
+    }
+
+    /// Reads standard output until it holds `wanted` (true), or the child closed it or `bound`
+    /// passed (false). What was read is in output().
+    bool readUntil(std::string_view wanted, std::chrono::milliseconds bound) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (output_text_.find(wanted) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd readable{output_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1) {
+                return false;
+            }
+            char buffer[4096];
+            const ssize_t count = ::read(output_, buffer, sizeof buffer);
+            if (count <= 0) {
+                return false;
+            }
+            output_text_.append(buffer, static_cast<std::size_t>(count));
+        }
+        return true;
+    }
+    const std::string& output() const { return output_text_; }
+
+    /// Sends `signal` to the child.
+    void signal(int number) const {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, number);
+        }
+    }
+
+    /// The wait status once the child has ended, within `bound`; none if it has not. Reads what
+    /// it still writes meanwhile, so that it never blocks on a full pipe.
+    std::optional<int> waitForEnd(std::chrono::milliseconds bound) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (!status_) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() < 0) {
+                break;
+            }
+            pollfd watched[2] = {{exitWatch_, POLLIN, 0}, {output_, POLLIN, 0}};
+            if (::poll(watched, 2, static_cast<int>(left.count())) <= 0) {
+                break;
+            }
+            if ((watched[1].revents & (POLLIN | POLLHUP)) != 0) {
+                char buffer[4096];
+                const ssize_t count = ::read(output_, buffer, sizeof buffer);
+                if (count > 0) {
+                    output_text_.append(buffer, static_cast<std::size_t>(count));
+                    continue;
+                }
+                ::close(output_);
+                output_ = -1;
+            }
+            if ((watched[0].revents & POLLIN) != 0) {
+                int status = 0;
+                if (::waitpid(pid_, &status, 0) == pid_) {
+                    status_ = status;
+                }
+            }
+        }
+        return status_;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+    int exitWatch_ = -1;
+    std::string output_text_;
+    std::optional<int> status_;
+};
+
+}  // namespace vanto::testing

@@ -1,0 +1,420 @@
+// The payment journal through the flows that record in it: both presenters with a fake gateway
+// road, the journal's file read back through its own interface and, where the file itself is the
+// point, through SQLite.
+#include <sqlite3.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "vanto/testing/FakeGatewayService.h"
+#include "RecordingViews.h"
+#include "TempFolder.h"
+#include "TestSupport.h"
+#include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
+#include "vanto/journal/PaymentJournal.h"
+#include "vanto/journal/RefusalKind.h"
+#include "vanto/platform/ProcessState.h"
+#include "vanto/text/Base64.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
+
+namespace vanto {
+
+void PrintTo(PaymentStep step, std::ostream* out) {
+    *out << paymentStepName(step);
+}
+void PrintTo(PaymentStanding standing, std::ostream* out) {
+    *out << paymentStandingName(standing);
+}
+void PrintTo(RefusalKind kind, std::ostream* out) {
+    *out << refusalKindName(kind);
+}
+
+namespace {
+
+using Steps = std::vector<PaymentStep>;
+using enum PaymentStep;
+
+// A connection of the test's own to a journal's file.
+class Sqlite {
+  public:
+    explicit Sqlite(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
+    ~Sqlite() { sqlite3_close(db_); }
+    Sqlite(const Sqlite&) = delete;
+    Sqlite& operator=(const Sqlite&) = delete;
+
+    bool run(const std::string& sql) {
+        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    std::string text(const std::string& sql) {
+        sqlite3_stmt* statement = nullptr;
+        std::string value;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        }
+        sqlite3_finalize(statement);
+        return value;
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+Steps stepsOf(const JournalEntry& entry) {
+    Steps steps;
+    for (const auto& step : entry.steps) {
+        steps.push_back(step.step);
+    }
+    return steps;
+}
+
+// A view that notes, each time it is told an outcome, the steps the journal held at that moment.
+class WatchingView : public DirectPaymentViewProtocol {
+  public:
+    void notifyUserOK(const DirectPaymentResponseOK& response) override {
+        told(DirectPaymentResponseKO(response.code, "accepted"));
+    }
+    void notifyUserKO(const DirectPaymentResponseKO& response) override { told(response); }
+
+    // The order whose journal entry is looked at.
+    std::string order;
+    std::vector<DirectPaymentResponseKO> outcomes;
+    std::vector<Steps> journalWhenTold;
+
+  private:
+    void told(DirectPaymentResponseKO outcome) {
+        outcomes.push_back(std::move(outcome));
+        const auto entry = PaymentJournal::installed()->payment(order);
+        journalWhenTold.push_back(entry.ok() && entry.value() ? stepsOf(*entry.value()) : Steps{});
+    }
+};
+
+class JournalTest : public testing::ConfiguredTest {
+  protected:
+    void SetUp() override {
+        ConfiguredTest::SetUp();
+        auto& configuration = VantoConfiguration::shared();
+        configuration.setAppFuc("999008881");
+        configuration.setAppTerminal("1");
+        configuration.setAppLicense("sandbox-signing-credential");
+        configuration.setAppEnviroment(EnviromentType::test);
+    }
+
+    std::shared_ptr<PaymentJournal> install(JournalSettings settings = {}) {
+        journal = PaymentJournal::open(path(), settings);
+        PaymentJournal::install(journal);
+        return journal;
+    }
+    std::string path() const { return folder.file("journal.sqlite"); }
+
+    JournalEntry entry(const std::string& order) const {
+        const auto found = journal->payment(order);
+        EXPECT_TRUE(found.ok() && found.value()) << order;
+        return found.ok() && found.value() ? *found.value() : JournalEntry{};
+    }
+    std::vector<std::string> unresolvedOrders() const {
+        const auto unresolved = journal->unresolved();
+        EXPECT_TRUE(unresolved.ok());
+        std::vector<std::string> orders;
+        if (unresolved.ok()) {
+            for (const auto& payment : unresolved.value()) {
+                orders.push_back(payment.order);
+            }
+        }
+        return orders;
+    }
+
+    testing::TempFolder folder;
+    std::shared_ptr<PaymentJournal> journal;
+};
+
+class DirectJournal : public JournalTest {
+  protected:
+    void TearDown() override {
+        service->calls.clear();
+        JournalTest::TearDown();
+    }
+
+    void pay(const std::string& order) {
+        view->order = order;
+        presenter->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
+                                     TransactionType::normal, "Libro");
+    }
+    void answerWith(const std::string& json) {
+        service->answer(DirectPaymentResponse::fromJSON(json));
+    }
+
+    static constexpr const char* kAccepted =
+        R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"123456"}})";
+    static constexpr const char* kDeclined =
+        R"({"code":0,"desc":"denegada","datosRespuesta":{"Ds_Response":"0190","Ds_AuthorisationCode":""}})";
+
+    std::shared_ptr<WatchingView> view = std::make_shared<WatchingView>();
+    std::shared_ptr<testing::FakeGatewayService<DirectPaymentRequest>> service =
+        std::make_shared<testing::FakeGatewayService<DirectPaymentRequest>>();
+    std::shared_ptr<DirectPaymentPresenter<WatchingView>> presenter =
+        std::make_shared<DirectPaymentPresenter<WatchingView>>(view, service);
+};
+
+TEST_F(DirectJournal, RecordsEachStepBeforeItGoesAheadAndNeverTheCardData) {
+    install();
+    pay("ORDER1");
+    ASSERT_EQ(service->calls.size(), 1u);
+    const auto sent = entry("ORDER1");
+    EXPECT_EQ(stepsOf(sent), (Steps{prepared, PaymentStep::sent}));
+    EXPECT_EQ(sent.standing, PaymentStanding::inFlight);
+    EXPECT_FALSE(sent.unresolved()) << "a payment under way here needs no review";
+    EXPECT_EQ(sent.flow, PaymentFlowKind::direct);
+    EXPECT_EQ(sent.amount, "1999");
+    EXPECT_EQ(sent.currency, "978");
+    EXPECT_EQ(sent.transactionType, "normal");
+    EXPECT_EQ(sent.merchant, "999008881");
+    EXPECT_EQ(sent.terminal, "1");
+    EXPECT_EQ(sent.environment, "test");
+    EXPECT_EQ(sent.cardLastFour, "0002");
+
+    answerWith(kAccepted);
+    ASSERT_EQ(view->journalWhenTold.size(), 1u);
+    EXPECT_EQ(view->journalWhenTold[0], (Steps{prepared, PaymentStep::sent, answered}))
+        << "the answer is recorded before the view hears of it";
+    const auto done = entry("ORDER1");
+    EXPECT_EQ(stepsOf(done), (Steps{prepared, PaymentStep::sent, answered, delivered}));
+    EXPECT_EQ(done.standing, PaymentStanding::delivered);
+    ASSERT_TRUE(done.outcome);
+    EXPECT_TRUE(done.outcome->accepted);
+    EXPECT_EQ(done.outcome->authorisationCode, "123456");
+    EXPECT_LE(done.steps.front().at, done.steps.back().at);
+
+    journal.reset();
+    ProcessState::reset();
+    EXPECT_EQ(PaymentJournal::installed(), nullptr) << "a reset turns the journal off";
+    for (const auto& name : {path(), path() + "-wal", path() + "-shm"}) {
+        const std::string bytes = testing::fileBytes(name);
+        for (const std::string secret :
+             {"4000000000000002", "2612", "sandbox-signing-credential"}) {
+            EXPECT_EQ(bytes.find(secret), std::string::npos) << name << " holds " << secret;
+        }
+    }
+}
+
+// A failure after bytes of the request left may be a payment the gateway charged; one before
+// they left is not.
+TEST_F(DirectJournal, TellsAPaymentInDoubtFromOneNeverSent) {
+    install();
+    using platform::PlatformError;
+    const PlatformError cut{PlatformError::Kind::connectionLost, "cut", "", true};
+    const PlatformError refused{PlatformError::Kind::couldNotConnect, "refused", "", false};
+    const struct {
+        std::string order;
+        SDKError error;
+        PaymentStanding standing;
+        PaymentStep step;
+    } cases[] = {
+        {"CUT", SDKError::nonURLResponse(std::nullopt, cut), PaymentStanding::inDoubt, unanswered},
+        {"HEAD", SDKError::connectionError(cut), PaymentStanding::inDoubt, unanswered},
+        {"STATUS", SDKError::wrongStatusCode(502), PaymentStanding::inDoubt, unanswered},
+        {"REFUSED", SDKError::nonURLResponse(std::nullopt, refused), PaymentStanding::delivered,
+         notSent},
+        {"UNBUILT", SDKError::requestError(refused), PaymentStanding::delivered, notSent},
+    };
+    for (const auto& [order, error, standing, step] : cases) {
+        pay(order);
+        service->fail(error);
+        const auto payment = entry(order);
+        EXPECT_EQ(stepsOf(payment), (Steps{prepared, PaymentStep::sent, step, delivered})) << order;
+        EXPECT_EQ(payment.standing, standing) << order;
+        ASSERT_TRUE(payment.outcome) << order;
+        EXPECT_EQ(payment.outcome->code, 5550) << order;
+        EXPECT_EQ(classifyRefusal(view->outcomes.back(), payment),
+                  standing == PaymentStanding::inDoubt ? RefusalKind::inDoubt
+                                                       : RefusalKind::transportFailure)
+            << order;
+    }
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"CUT", "HEAD", "STATUS"}));
+
+    pay("DECLINED");
+    answerWith(kDeclined);
+    EXPECT_EQ(entry("DECLINED").standing, PaymentStanding::delivered);
+    EXPECT_EQ(classifyRefusal(view->outcomes.back(), entry("DECLINED")),
+              RefusalKind::refusedByIssuer);
+}
+
+TEST_F(DirectJournal, KeepsTheOutcomeNoViewReceivedUntilItIsReviewed) {
+    install();
+    pay("ORDER1");
+    EXPECT_TRUE(unresolvedOrders().empty()) << "in flight";
+    presenter->setView(std::weak_ptr<WatchingView>());
+    answerWith(kAccepted);
+    const auto recovered = entry("ORDER1");
+    EXPECT_EQ(recovered.standing, PaymentStanding::answered);
+    ASSERT_TRUE(recovered.outcome);
+    EXPECT_EQ(recovered.outcome->authorisationCode, "123456");
+    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"ORDER1"});
+
+    const auto reviewed = journal->markReviewed("ORDER1", "cobrado; pedido entregado");
+    ASSERT_TRUE(reviewed.ok());
+    ASSERT_EQ(reviewed.value().size(), 1u);
+    ASSERT_TRUE(reviewed.value()[0].review);
+    EXPECT_EQ(reviewed.value()[0].review->note, "cobrado; pedido entregado");
+    EXPECT_TRUE(unresolvedOrders().empty());
+    const auto again = journal->markReviewed("ORDER1", "otra vez");
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.problem().kind, JournalProblem::Kind::notFound);
+}
+
+// The first layout kept one row per payment with its last state; an accepted payment kept its
+// authorisation code as its outcome text.
+TEST_F(JournalTest, BringsAFileOfTheFirstLayoutUpToDate) {
+    {
+        Sqlite first(path());
+        ASSERT_TRUE(first.run(R"sql(
+            CREATE TABLE payments (
+                id INTEGER PRIMARY KEY, flow TEXT NOT NULL, order_number TEXT NOT NULL,
+                amount TEXT NOT NULL, currency TEXT NOT NULL, merchant TEXT NOT NULL,
+                terminal TEXT NOT NULL, state TEXT NOT NULL, outcome_code INTEGER,
+                outcome_text TEXT, updated_at TEXT NOT NULL);
+            INSERT INTO payments VALUES
+                (1, 'direct', 'OLD1', '1999', '978', '999008881', '1', 'delivered', 0, 'A1B2C3',
+                 '2024-05-01T10:00:00.000Z'),
+                (2, 'direct', 'OLD2', '500', '978', '999008881', '1', 'sent', NULL, NULL,
+                 '2024-05-01T10:05:00.000Z');
+            PRAGMA user_version = 1;)sql"));
+    }
+    install();
+    ASSERT_FALSE(journal->problem()) << journal->problem()->text;
+    EXPECT_EQ(Sqlite(path()).text("PRAGMA user_version"), "2");
+    EXPECT_EQ(Sqlite(path()).text("PRAGMA journal_mode"), "wal");
+
+    const auto old = entry("OLD1");
+    EXPECT_EQ(stepsOf(old), Steps{delivered});
+    EXPECT_EQ(old.steps[0].at,
+              std::chrono::sys_days(std::chrono::May / 1 / 2024) + std::chrono::hours(10));
+    ASSERT_TRUE(old.outcome);
+    EXPECT_TRUE(old.outcome->accepted);
+    EXPECT_EQ(old.outcome->authorisationCode, "A1B2C3");
+    EXPECT_EQ(old.standing, PaymentStanding::delivered);
+    EXPECT_EQ(entry("OLD2").standing, PaymentStanding::inDoubt)
+        << "sent and never answered by a process long gone";
+    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"OLD2"});
+}
+
+class WebJournal : public JournalTest {
+  protected:
+    void TearDown() override {
+        service->calls.clear();
+        JournalTest::TearDown();
+    }
+    void load(const std::string& order) {
+        presenter->loadWebViewRequest(
+            order, "", 5.0, TransactionType::normal, "Libro",
+            [this, order](platform::URLRequest) { opened.push_back(stepsOf(entry(order))); });
+    }
+    void sign() {
+        service->answer(WebViewPaymentResponse::fromJSON(
+            R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"s","Ds_MerchantParameters":"e30="}})"));
+    }
+    void returnWith(const std::string& query) {
+        presenter->webViewNotifyUser("https://sandbox/REDIR_URL_OK?" + query);
+    }
+
+    std::shared_ptr<testing::RecordingWebView> view = std::make_shared<testing::RecordingWebView>();
+    std::shared_ptr<testing::FakeGatewayService<WebViewPaymentRequest>> service =
+        std::make_shared<testing::FakeGatewayService<WebViewPaymentRequest>>();
+    std::shared_ptr<WebViewPaymentPresenter<testing::RecordingWebView>> presenter =
+        std::make_shared<WebViewPaymentPresenter<testing::RecordingWebView>>(view, service);
+    // The journal's steps each time the page was about to open.
+    std::vector<Steps> opened;
+};
+
+TEST_F(WebJournal, RecordsThePageOpeningBeforeItOpensAndTheResultBeforeItIsTold) {
+    install();
+    load("WEB1");
+    EXPECT_EQ(stepsOf(entry("WEB1")), Steps{signatureRequested});
+    sign();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], (Steps{signatureRequested, pageOpened}));
+    EXPECT_EQ(entry("WEB1").standing, PaymentStanding::inFlight);
+
+    returnWith("Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=" +
+               base64Encode(R"({"Ds_Response":"0000","Ds_AuthorisationCode":"A1B2C3",)"
+                            R"("Ds_Card_Number":"400000******0002"})"));
+    ASSERT_EQ(view->told.size(), 1u);
+    const auto paid = entry("WEB1");
+    EXPECT_EQ(stepsOf(paid), (Steps{signatureRequested, pageOpened, resultRead, delivered}));
+    EXPECT_EQ(paid.flow, PaymentFlowKind::web);
+    EXPECT_EQ(paid.amount, "500");
+    EXPECT_EQ(paid.cardLastFour, "0002");
+    ASSERT_TRUE(paid.outcome);
+    EXPECT_TRUE(paid.outcome->accepted);
+    EXPECT_EQ(paid.outcome->authorisationCode, "A1B2C3");
+    EXPECT_EQ(paid.standing, PaymentStanding::delivered);
+}
+
+// Once the page is open the cardholder may have paid: a page left without a result that can be
+// read is in doubt. Before it opened, nothing was charged.
+TEST_F(WebJournal, APageLeftWithoutAReadableResultIsInDoubt) {
+    install();
+    load("NORESULT");
+    sign();
+    returnWith("Ds_SignatureVersion=HMAC_SHA256_V1");
+    EXPECT_EQ(view->told.back(), "KO 5551 Sin parámetros en la respuesta 0");
+    EXPECT_EQ(entry("NORESULT").standing, PaymentStanding::inDoubt);
+
+    load("REFUSED");
+    service->answer(WebViewPaymentResponse::fromJSON(R"({"code":9901,"desc":"Datos"})"));
+    EXPECT_EQ(stepsOf(entry("REFUSED")), (Steps{signatureRequested, notSent, delivered}));
+    EXPECT_EQ(entry("REFUSED").standing, PaymentStanding::delivered);
+
+    load("CLOSED");
+    sign();
+    presenter.reset();  // the screen closed with the page open
+    EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"NORESULT", "CLOSED"}));
+}
+
+TEST_F(WebJournal, DoesNotOpenAPageItCannotRecord) {
+    install(JournalSettings{std::chrono::milliseconds(20), std::nullopt});
+    load("LOCKED");
+    Sqlite other(path());
+    ASSERT_TRUE(other.run("BEGIN IMMEDIATE"));
+    sign();
+    EXPECT_TRUE(opened.empty());
+    ASSERT_EQ(view->told.size(), 1u);
+    EXPECT_EQ(view->told[0],
+              "KO 5552 No se ha podido anotar el pago en el diario de pagos: no se ha enviado. 0");
+}
+
+TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
+    const struct {
+        std::int64_t code;
+        std::string desc;
+        RefusalKind kind;
+    } cases[] = {
+        {78, "0190", RefusalKind::refusedByIssuer},
+        {78, "190", RefusalKind::refusedByIssuer},
+        {78, "Operación cancelada por el usuario.", RefusalKind::cancelled},
+        {78, "9915", RefusalKind::cancelled},
+        {5548, "El importe tiene que ser igual o mayor de 0,00", RefusalKind::invalidData},
+        {9905, "Número de tarjeta incorrecto", RefusalKind::invalidData},
+        {5550, "Error de conexión.", RefusalKind::transportFailure},
+        {5548, "Error interno de la librería.", RefusalKind::transportFailure},
+        {5548, "Mapping Error", RefusalKind::transportFailure},
+        {5551, "Sin parámetros en la respuesta", RefusalKind::transportFailure},
+        {5552, "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.",
+         RefusalKind::notRecorded},
+    };
+    JournalEntry inDoubt;
+    inDoubt.standing = PaymentStanding::inDoubt;
+    for (const auto& [code, desc, kind] : cases) {
+        EXPECT_EQ(classifyRefusal(code, desc), kind) << code << " " << desc;
+        EXPECT_EQ(classifyRefusal(code, desc, inDoubt), RefusalKind::inDoubt) << code;
+    }
+}
+
+}  // namespace
+}  // namespace vanto
