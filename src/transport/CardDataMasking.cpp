@@ -123,6 +123,18 @@ platform::SecretText base64Bytes(std::string_view text) {
     return bytes;
 }
 
+// Of two replacements of the same span, whether `a` is the one to print: it shows fewer digits,
+// or as many and keeps a JSON text where a value of another type stood.
+bool preferred(std::string_view a, std::string_view b) {
+    const auto digits = [](std::string_view text) {
+        return std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const auto quoted = [](std::string_view text) {
+        return text.find('"') != std::string_view::npos;
+    };
+    return digits(a) != digits(b) ? digits(a) < digits(b) : quoted(a) && !quoted(b);
+}
+
 class CardDataMasker {
   public:
     CardDataMasker(std::string_view body, unsigned encodedLevel)
@@ -149,7 +161,7 @@ class CardDataMasker {
     void maskAfterNames(const Layer& layer, Span span);
     void takeLenient(const Layer& layer, detail::LenientFindings& found);
     void maskEncodedResults();
-    std::optional<std::string> maskedResult(const Encoded& value) const;
+    std::optional<std::string> maskedResult(const Encoded& value, Span inBody);
     void maskCardNumbersInTexts();
     bool holdsCardNumber(std::string_view text, const detail::DigitRun& run) const;
     void replace(const Layer& layer, Span span, std::string text);
@@ -162,6 +174,9 @@ class CardDataMasker {
     std::vector<Replacement> replacements_;
     std::vector<Text> texts_;
     std::vector<Encoded> encoded_;
+    // The payment results read as JSON, and what replaces those whose masking changed them.
+    std::vector<Span> readResults_;
+    std::vector<Replacement> maskedResults_;
     std::vector<platform::SecretText> cardNumbers_;
     std::size_t decodedBytes_ = 0;
 };
@@ -305,14 +320,15 @@ void CardDataMasker::maskEncodedResults() {
                               [](const auto& a, const auto& b) { return a.first == b.first; }),
                   results.end());
     for (const auto& [span, value] : results) {
-        if (auto masked = maskedResult(*value)) {
-            replace(*value->layer, value->span, std::move(*masked));
+        if (auto masked = maskedResult(*value, span)) {
+            maskedResults_.push_back({span, std::move(*masked)});
         }
     }
 }
 
-// The masked Base64 of a payment result, or none when masking leaves it as it is.
-std::optional<std::string> CardDataMasker::maskedResult(const Encoded& value) const {
+// The masked Base64 of a payment result, or none when masking leaves it as it is. A result that
+// reads as JSON is the only card data its text holds: nothing else masks its letters and digits.
+std::optional<std::string> CardDataMasker::maskedResult(const Encoded& value, Span inBody) {
     const platform::SecretText written = detail::readCharacters(value.layer->text, value.span);
     const platform::SecretText json = base64Bytes(written.view());
     if (json.empty()) {
@@ -320,10 +336,15 @@ std::optional<std::string> CardDataMasker::maskedResult(const Encoded& value) co
     }
     // What cannot be read as text is not shown, nor is what is carried too deeply to be read.
     if (encodedLevel_ >= kDeepestEncodedResult || !isValidUtf8(json.view())) {
-        return std::string(value.span.size(), '*');
+        return std::string(inBody.size(), '*');
     }
-    const std::string masked = CardDataMasker(json.view(), encodedLevel_ + 1).masked();
-    if (masked == json.view()) {
+    const std::string_view text = json.view();
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && (text[first] == '{' || text[first] == '[')) {
+        readResults_.push_back(inBody);
+    }
+    std::string masked = CardDataMasker(text, encodedLevel_ + 1).masked();
+    if (masked == text) {
         return std::nullopt;
     }
     return base64Encode(masked);
@@ -383,9 +404,17 @@ void CardDataMasker::replace(const Layer& layer, Span span, std::string text) {
     replacements_.push_back({inBody(&layer, span), std::move(text)});
 }
 
-// The body with every replacement made. Replacements that overlap (found by the lenient scan
-// both after a name and as a digit run) become one of asterisks over both.
+// The body with every replacement made. Replacements of the same span keep the one that shows
+// the fewest digits (and, of those, one that keeps a JSON text); replacements that overlap
+// otherwise (found by the lenient scan both after a name and as a digit run) become one of
+// asterisks over both.
 std::string CardDataMasker::assembled() {
+    std::erase_if(replacements_, [this](const Replacement& replacement) {
+        return std::any_of(readResults_.begin(), readResults_.end(), [&](Span result) {
+            return result.begin <= replacement.span.begin && replacement.span.end <= result.end;
+        });
+    });
+    std::move(maskedResults_.begin(), maskedResults_.end(), std::back_inserter(replacements_));
     std::sort(replacements_.begin(), replacements_.end(), [](const auto& a, const auto& b) {
         return a.span.begin != b.span.begin ? a.span.begin < b.span.begin : a.span.end > b.span.end;
     });
@@ -396,9 +425,15 @@ std::string CardDataMasker::assembled() {
         Replacement merged = std::move(replacements_[i]);
         bool overlapped = false;
         for (++i; i < replacements_.size() && replacements_[i].span.begin < merged.span.end; ++i) {
-            overlapped = overlapped || !(replacements_[i].span == merged.span &&
-                                         replacements_[i].text == merged.text);
-            merged.span.end = std::max(merged.span.end, replacements_[i].span.end);
+            Replacement& other = replacements_[i];
+            if (!overlapped && other.span == merged.span) {
+                if (preferred(other.text, merged.text)) {
+                    merged.text = std::move(other.text);
+                }
+                continue;
+            }
+            overlapped = true;
+            merged.span.end = std::max(merged.span.end, other.span.end);
         }
         if (overlapped) {
             merged.text.assign(merged.span.size(), '*');

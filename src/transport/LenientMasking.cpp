@@ -17,6 +17,9 @@ namespace {
 constexpr std::size_t kLongestName = 64;
 // How far an XML element's attributes may run before the ">" that opens its content.
 constexpr std::size_t kLongestTag = 256;
+// How many bytes the values after names may take to read, for each byte of the text and more.
+constexpr std::size_t kReadingPerByte = 16;
+constexpr std::size_t kReadingExtra = 64 * 1024;
 
 constexpr char lowered(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -122,16 +125,39 @@ Span structuredValue(std::string_view text, std::size_t at, std::size_t end, uns
     return {at, stop};
 }
 
+// Whether `read`, starting at `at`, is written as itself at its level of JSON, not as a percent
+// escape or an HTML character reference.
+bool isPlain(std::string_view text, const Character& read, std::size_t at) {
+    return read.end == at + 1 || text[at] == '\\';
+}
+
+// Whether `read`, starting at `at`, ends a value without quotation marks. In a form or an
+// attribute only what is written plainly does: a percent-encoded "&" or space is part of the
+// value.
+bool endsBareValue(std::string_view text, const Character& read, std::size_t at,
+                   Separator separator) {
+    constexpr std::string_view kJsonEnds = ",}]&<>";
+    constexpr std::string_view kFormEnds = "&<>";
+    switch (separator) {
+        case Separator::colon:
+            return read.isWhitespace() || read.isQuote() ||
+                   (read.c != '\0' && kJsonEnds.find(read.c) != std::string_view::npos);
+        case Separator::equals:
+            return isPlain(text, read, at) &&
+                   (read.isWhitespace() || read.isQuote() ||
+                    (read.c != '\0' && kFormEnds.find(read.c) != std::string_view::npos));
+        case Separator::element:
+            return read.c == '<' || (read.c == '&' && isPlain(text, read, at));
+    }
+    return true;
+}
+
 // A value without quotation marks: up to whatever ends a value in JSON, a form or XML.
 Span bareValue(std::string_view text, std::size_t at, std::size_t end, Separator separator) {
-    constexpr std::string_view kEnds = ",}]&<>";
     std::size_t stop = at;
     while (stop < end) {
         const Character read = readCharacter(text, stop, end);
-        if (separator == Separator::element
-                ? read.c == '<'
-                : read.isWhitespace() || read.isQuote() ||
-                      (read.c != '\0' && kEnds.find(read.c) != std::string_view::npos)) {
+        if (endsBareValue(text, read, stop, separator)) {
             break;
         }
         stop = read.end;
@@ -153,6 +179,8 @@ bool opensTag(std::string_view text, std::size_t begin, std::size_t at) {
 // it up to the next member's name end.
 struct FoundValue {
     Span first;
+    // An object or array, masked character by character so that its brackets stay.
+    bool structured = false;
     std::size_t regionEnd = 0;
     Separator separator = Separator::colon;
 };
@@ -206,10 +234,12 @@ std::optional<FoundValue> valueAfterName(std::string_view text, Span within, std
     if (!separator) {
         return std::nullopt;
     }
+    // Whitespace before the value, which in a form is written plainly.
     std::size_t at = separator->first;
     Character read;
     while (separator->second != Separator::element && at < end &&
-           (read = readCharacter(text, at, end)).isWhitespace()) {
+           (read = readCharacter(text, at, end)).isWhitespace() &&
+           (separator->second == Separator::colon || isPlain(text, read, at))) {
         at = read.end;
     }
     if (at >= end) {
@@ -218,10 +248,16 @@ std::optional<FoundValue> valueAfterName(std::string_view text, Span within, std
     read = readCharacter(text, at, end);
     FoundValue found;
     found.separator = separator->second;
-    if (separator->second != Separator::element && read.isQuote()) {
+    // A form's value is quoted only by a plain quotation mark: an escaped one is part of it.
+    const bool quoted =
+        separator->second == Separator::colon
+            ? read.isQuote()
+            : separator->second == Separator::equals && read.isQuote() && isPlain(text, read, at);
+    if (quoted) {
         found.first = stringValue(text, read.end, end, read);
     } else if (separator->second == Separator::colon && (read.c == '{' || read.c == '[')) {
         found.first = structuredValue(text, at, end, afterName.isQuote() ? afterName.level : 0);
+        found.structured = true;
     } else {
         found.first = bareValue(text, at, end, separator->second);
     }
@@ -272,7 +308,9 @@ void maskValueCharacters(std::string_view text, Span span, std::vector<Replaceme
 void maskFoundValue(std::string_view text, const FoundValue& value, CardField field,
                     LenientFindings& found) {
     const std::string_view first = text.substr(value.first.begin, value.first.size());
-    if (!first.empty()) {
+    if (value.structured) {
+        maskValueCharacters(text, value.first, found.replacements);
+    } else if (!first.empty()) {
         found.replacements.push_back({value.first, maskedLeniently(first, field)});
     }
     if (field == CardField::number) {
@@ -316,6 +354,10 @@ void maskValuesAfterNames(std::string_view text, Span within, LenientFindings& f
         std::string_view::npos) {
         return;
     }
+    // Values may run far (a string or an object left open) and names stand inside them; past
+    // this much reading the rest of the text is masked instead, which keeps the scan linear.
+    const std::size_t budget = kReadingPerByte * within.size() + kReadingExtra;
+    std::size_t reading = 0;
     for (std::size_t at = within.begin; at < within.end; ++at) {
         if (!mayStartName(text, within.begin, at)) {
             continue;
@@ -326,14 +368,19 @@ void maskValuesAfterNames(std::string_view text, Span within, LenientFindings& f
                 continue;
             }
             const auto value = valueAfterName(text, within, at, nameEnd);
+            if (value && (reading += value->regionEnd - nameEnd) > budget) {
+                maskValueCharacters(text, {at, within.end}, found.replacements);
+                return;
+            }
             if (value && member.field == CardField::encoded) {
                 // A payment result is decoded and masked as a whole; what it is written with
                 // (percent-encoded JSON, say) is still read on.
                 found.encodedValues.push_back(value->first);
             } else if (value) {
                 maskFoundValue(text, *value, member.field, found);
-                // The values are masked already; the scan goes on after them.
-                at = std::max(at, value->regionEnd - 1);
+                // Another card member's name may stand inside the value, and its own values run
+                // further: the scan goes on inside.
+                at = value->first.begin - 1;
             }
             break;
         }

@@ -74,12 +74,21 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         {R"({"desc":"%7B%22DS_MERCHANT_CVV2%22%3A%22987%22%7D"})",
          R"({"desc":"%7B%22DS_MERCHANT_CVV2%22%3A%22***%22%7D"})"},
         {R"({"desc":"DS_MERCHANT_PAN=4000+0000+0000+1234&DS_MERCHANT_CVV2=987&DS_MERCHANT_EXPIRYDATE=12%2F29"})",
-         R"({"desc":"DS_MERCHANT_PAN=*******************&DS_MERCHANT_CVV2=***&DS_MERCHANT_EXPIRYDATE=*******"})"},
+         R"({"desc":"DS_MERCHANT_PAN=****+****+****+****&DS_MERCHANT_CVV2=***&DS_MERCHANT_EXPIRYDATE=*******"})"},
         {R"({"desc":"<pago><DS_MERCHANT_CVV2>987</DS_MERCHANT_CVV2><tarjeta DS_MERCHANT_CVV2=\"987\" DS_MERCHANT_EXPIRYDATE='2912'/></pago>"})",
          R"({"desc":"<pago><DS_MERCHANT_CVV2>***</DS_MERCHANT_CVV2><tarjeta DS_MERCHANT_CVV2=\"***\" DS_MERCHANT_EXPIRYDATE='****'/></pago>"})"},
-        // The sandbox page's card form.
+        // The sandbox page's card form. A form's value runs to its field's end however it is
+        // escaped; a card value left open masks what follows it, but not the form's structure.
         {"numero=4000+0000+0000+1234&caducidad=12%2F29&cvv=987&pagina=abc",
-         "numero=*******************&caducidad=*******&cvv=***&pagina=abc"},
+         "numero=****+****+****+****&caducidad=*******&cvv=***&pagina=abc"},
+        {"cvv=%22bundle%22%3A%22x%22%2C%22f%22%3A%22123%22&pagina=abc",
+         "cvv=********************************************&pagina=abc"},
+        {"numero=%0D%2520+987&x=1", "numero=************&x=1"},
+        {"numero=%7B%22Ds_CardNumber%22%3A%5C%7B%22a%22%3A1&cvv=987&pagina=abc",
+         "numero=******************************************&***=***&******=***"},
+        // ... and a card member's name inside another's value still has its own value masked.
+        {"pagina=%22DS_MERCHANT_CVV2%22%3A%221&numero=2%22x%3A345678&cvv=9",
+         "pagina=%22DS_MERCHANT_CVV2%22%3A%22***********************&cvv=*"},
         // Cut short: the values after the names are masked all the same.
         {R"({"mensaje":"{\"Ds_CardNumber\":\"400000******0002\",\"Ds_ExpiryDate\" : \"30/1)",
          R"({"mensaje":"{\"Ds_CardNumber\":\"************0002\",\"Ds_ExpiryDate\" : \"****)"},
@@ -95,7 +104,7 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         {R"({"mensaje":"{\"DS_MERCHANT_CVV2\":\"98"7\",\"Ds_Order\":\"A1\"}")",
          R"({"mensaje":"{\"DS_MERCHANT_CVV2\":\"**"*\",\"Ds_Order\":\"A1\"}")"},
         {R"({"DS_MERCHANT_EXPIRYDATE":[29],12,"x":1)",
-         R"({"DS_MERCHANT_EXPIRYDATE":****,**,"x":1)"},
+         R"({"DS_MERCHANT_EXPIRYDATE":[**],**,"x":1)"},
         {"{'DS_MERCHANT_PAN': '4000000000001234', 'DS_MERCHANT_CVV2': '987'}",
          "{'DS_MERCHANT_PAN': '************1234', 'DS_MERCHANT_CVV2': '***'}"},
         {R"({"x":"\u00341234567890123)", R"({"x":"**********0123)"},
