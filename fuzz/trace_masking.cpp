@@ -202,13 +202,15 @@ bool read(std::string_view text, unsigned level, bool echoed, Reading& into, boo
     return true;
 }
 
+// Asterisks, with the separators of a card number written in groups kept, and for a card number
+// perhaps its last four digits.
 bool isMasked(Field field, std::string_view text) {
-    const std::size_t stars = text.find_first_not_of('*');
-    if (stars == std::string_view::npos) {
+    const std::size_t shown = text.find_first_not_of("* -+");
+    if (shown == std::string_view::npos) {
         return true;
     }
-    const std::string_view rest = text.substr(stars);
-    return field == Field::number && rest.size() == 4 &&
+    const std::string_view rest = text.substr(shown);
+    return field == Field::number && shown > 0 && text[shown - 1] == '*' && rest.size() == 4 &&
            std::all_of(rest.begin(), rest.end(), isDigit);
 }
 

@@ -69,6 +69,8 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         // form, as XML.
         {R"({"code":400,"desc":"Bad request: {\"DS_MERCHANT_PAN\":\"4000000000001234\",\"DS_MERCHANT_CVV2\":\"987\",\"DS_MERCHANT_EXPIRYDATE\":\"2912\"}"})",
          R"({"code":400,"desc":"Bad request: {\"DS_MERCHANT_PAN\":\"************1234\",\"DS_MERCHANT_CVV2\":\"***\",\"DS_MERCHANT_EXPIRYDATE\":\"****\"}"})"},
+        {R"({"code":400,"desc":"Bad request: {\"DS_MERCHANT_PAN\":\"400000000001234548-8120-4940-0004\"}"})",
+         R"({"code":400,"desc":"Bad request: {\"DS_MERCHANT_PAN\":\"******************-****-****-****\"}"})"},
         {R"({"desc":"{&quot;DS_MERCHANT_CVV2&quot;:&quot;987&quot;,&#34;DS_MERCHANT_EXPIRYDATE&#34;:&#x22;2912&#x22;}"})",
          R"({"desc":"{&quot;DS_MERCHANT_CVV2&quot;:&quot;***&quot;,&#34;DS_MERCHANT_EXPIRYDATE&#34;:&#x22;****&#x22;}"})"},
         {R"({"desc":"%7B%22DS_MERCHANT_CVV2%22%3A%22987%22%7D"})",
