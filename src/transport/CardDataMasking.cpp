@@ -64,6 +64,9 @@ struct Layer {
     // Set below a percent or HTML layer, whose parent would not read a JSON quotation mark as
     // one: what replaces card data there is asterisks and digits only.
     bool plain = false;
+    // Set for a text of a document read once more with its escapes undone, only to be searched
+    // for card numbers.
+    bool textOnly = false;
     // For a nested layer: its own decoded text (card data included, hence secret), and for each
     // of its bytes where the character or escape that wrote it starts in the parent, relative to
     // `offset`, with the end last.
@@ -157,6 +160,8 @@ class CardDataMasker {
     void take(const Layer& layer, detail::DocumentScan& scan, bool namesMasked);
     void readEmbedded(const Layer& layer);
     void readNested(const Layer& layer, Span contents, Decoding decoding);
+    Layer* nestedLayer(const Layer& layer, Span contents, Decoding decoding);
+    void addText(const Layer& layer, Span span);
     void maskLeniently(const Layer& layer, Span span);
     void maskAfterNames(const Layer& layer, Span span);
     void takeLenient(const Layer& layer, detail::LenientFindings& found);
@@ -188,7 +193,9 @@ std::string CardDataMasker::masked() {
     body.offset = body_.starts_with(kFormKey) ? kFormKey.size() : 0;
     body.text = body_.substr(body.offset);
     for (std::size_t i = 0; i < layers_.size(); ++i) {
-        read(layers_[i]);
+        if (!layers_[i].textOnly) {
+            read(layers_[i]);
+        }
     }
     maskEncodedResults();
     maskCardNumbersInTexts();
@@ -219,10 +226,10 @@ void CardDataMasker::take(const Layer& layer, detail::DocumentScan& scan, bool n
         replace(layer, span, std::move(text));
     }
     for (const Span span : scan.names) {
-        texts_.push_back({&layer, span, false});
+        addText(layer, span);
     }
     for (const Span span : scan.texts) {
-        texts_.push_back({&layer, span, false});
+        addText(layer, span);
         if (!namesMasked) {
             maskAfterNames(layer, span);
         }
@@ -255,14 +262,19 @@ void CardDataMasker::readEmbedded(const Layer& layer) {
 }
 
 void CardDataMasker::readNested(const Layer& layer, Span contents, Decoding decoding) {
+    // (Other layers than JSON's were masked leniently already.)
+    if (nestedLayer(layer, contents, decoding) == nullptr && decoding == Decoding::json) {
+        maskLeniently(layer, contents);
+    }
+}
+
+// A layer of `contents` decoded, or none past the depth or the budget of decoding.
+Layer* CardDataMasker::nestedLayer(const Layer& layer, Span contents, Decoding decoding) {
     const std::size_t budget = kDecodedBytesPerByte * body_.size() + kDecodedBytesExtra;
     // (Positions in a nested text are kept in 32 bits.)
     if (layer.level + 1 > kDeepestNestedText || decodedBytes_ + contents.size() > budget ||
         contents.size() >= std::numeric_limits<std::uint32_t>::max()) {
-        if (decoding == Decoding::json) {
-            maskLeniently(layer, contents);  // (other layers were masked leniently already)
-        }
-        return;
+        return nullptr;
     }
     decodedBytes_ += contents.size();
     Layer& nested = layers_.emplace_back();
@@ -279,6 +291,20 @@ void CardDataMasker::readNested(const Layer& layer, Span contents, Decoding deco
             nested.decoded, nested.starts);
     }
     nested.text = nested.decoded.view();
+    return &nested;
+}
+
+// A text of a document is searched for card numbers as written and as read, and a text with
+// escapes also as the document's reader decodes it, which may join digits neither of those does.
+void CardDataMasker::addText(const Layer& layer, Span span) {
+    texts_.push_back({&layer, span, false});
+    if (layer.text.substr(span.begin, span.size()).find('\\') == std::string_view::npos) {
+        return;
+    }
+    if (Layer* decoded = nestedLayer(layer, span, Decoding::json)) {
+        decoded->textOnly = true;
+        texts_.push_back({decoded, {0, decoded->text.size()}, false});
+    }
 }
 
 void CardDataMasker::maskLeniently(const Layer& layer, Span span) {

@@ -211,12 +211,13 @@ std::optional<std::pair<std::size_t, Separator>> separatorAfter(std::string_view
 }
 
 // Where the values after a card member's first value end: at the next member's name, or for a
-// form or XML, at the next field or tag.
+// form or XML, at the next field or tag (written plainly, as the value's own end is).
 std::size_t regionEnd(std::string_view text, std::size_t at, std::size_t end, Separator separator) {
     while (at < end) {
         const Character read = readCharacter(text, at, end);
-        if ((separator != Separator::colon && (read.c == '&' || read.c == '<')) ||
-            memberNameAt(text, at, end)) {
+        const bool nextField = separator != Separator::colon && (read.c == '&' || read.c == '<') &&
+                               isPlain(text, read, at);
+        if (nextField || memberNameAt(text, at, end)) {
             return at;
         }
         at = read.end;

@@ -63,6 +63,7 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         // any text's card number by the Luhn check is masked, also in groups.
         {R"({"DS_MERCHANT_PAN":"4000000000001235","desc":"ref 4\u003000000000001235"})",
          R"({"DS_MERCHANT_PAN":"************1235","desc":"ref ************1235"})"},
+        {R"({"desc":"\u00044548812049400004\\9"})", R"({"desc":"\u0004************0004\\9"})"},
         {R"({"desc":"tarjeta 4548812049400004 rechazada","otro":"4548 8120 4940 0004","n":4548812049400004})",
          R"({"desc":"tarjeta ************0004 rechazada","otro":"**** **** **** ****","n":"************0004"})"},
         // A request echoed in an error text, after a prefix, HTML-escaped, percent-encoded, as a
@@ -86,6 +87,7 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         {"cvv=%22bundle%22%3A%22x%22%2C%22f%22%3A%22123%22&pagina=abc",
          "cvv=********************************************&pagina=abc"},
         {"numero=%0D%2520+987&x=1", "numero=************&x=1"},
+        {"cvv=12 %26 34&x=1", "cvv=** %26 **&x=1"},
         {"numero=%7B%22Ds_CardNumber%22%3A%5C%7B%22a%22%3A1&cvv=987&pagina=abc",
          "numero=******************************************&***=***&******=***"},
         // ... and a card member's name inside another's value still has its own value masked.
