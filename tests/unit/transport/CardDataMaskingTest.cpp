@@ -481,6 +481,7 @@ std::string readersView(std::string text) {
     };
     for (int pass = 0; pass < 6; ++pass) {
         std::string out;
+        out.reserve(text.size());
         for (std::size_t at = 0; at < text.size(); ++at) {
             const std::string_view rest = std::string_view(text).substr(at);
             if (rest.starts_with("\\u") && rest.size() >= 6 && hex(rest[2]) == 0 &&
@@ -508,7 +509,10 @@ std::string readersView(std::string text) {
                 out += rest[0];
             }
         }
-        text = out;
+        if (out == text) {
+            break;
+        }
+        text = std::move(out);
     }
     constexpr std::string_view kKey = "Ds_MerchantParameters=";
     if (const auto at = text.find(kKey); at != std::string::npos) {
