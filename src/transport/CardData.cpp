@@ -167,7 +167,12 @@ Character backslashEscape(std::string_view text, std::size_t at, std::size_t end
         return {kEscapes[escape + 1], next + 1, 0};
     }
     // A quotation mark carried through n levels is written after 2^n - 1 backslashes.
-    return {c, next + 1, static_cast<unsigned>(std::bit_width(backslashes + 1) - 1)};
+    const auto level = static_cast<unsigned>(std::bit_width(backslashes + 1) - 1);
+    // A percent escape or character reference after them is read whole, so that it is never cut.
+    const auto spelled = c == '%'   ? percentEscape(text, next, end)
+                         : c == '&' ? htmlReference(text, next, end)
+                                    : std::nullopt;
+    return spelled ? Character{spelled->c, spelled->end, level} : Character{c, next + 1, level};
 }
 
 // A group of a digit run between separators, with the two sums the Luhn check needs: with its
