@@ -435,10 +435,18 @@ void CardDataMasker::replace(const Layer& layer, Span span, std::string text) {
 // otherwise (found by the lenient scan both after a name and as a digit run) become one of
 // asterisks over both.
 std::string CardDataMasker::assembled() {
+    // A replacement lies inside a result read as JSON when a result starting at or before it
+    // reaches as far: results by their start, with the furthest end reached so far.
+    std::sort(readResults_.begin(), readResults_.end(),
+              [](Span a, Span b) { return a.begin < b.begin; });
+    for (std::size_t i = 1; i < readResults_.size(); ++i) {
+        readResults_[i].end = std::max(readResults_[i].end, readResults_[i - 1].end);
+    }
     std::erase_if(replacements_, [this](const Replacement& replacement) {
-        return std::any_of(readResults_.begin(), readResults_.end(), [&](Span result) {
-            return result.begin <= replacement.span.begin && replacement.span.end <= result.end;
-        });
+        const auto after =
+            std::upper_bound(readResults_.begin(), readResults_.end(), replacement.span.begin,
+                             [](std::size_t begin, Span result) { return begin < result.begin; });
+        return after != readResults_.begin() && std::prev(after)->end >= replacement.span.end;
     });
     std::move(maskedResults_.begin(), maskedResults_.end(), std::back_inserter(replacements_));
     std::sort(replacements_.begin(), replacements_.end(), [](const auto& a, const auto& b) {
