@@ -69,14 +69,16 @@ char asciiOrNul(long code) {
 }
 
 // The number written at `at` in base `base` with at most `most` digits, ending before `end`.
+// (A value past every code point stops growing: only whether it is ASCII matters.)
 std::pair<long, std::size_t> numberAt(std::string_view text, std::size_t at, std::size_t end,
                                       int base, std::size_t most) {
+    constexpr long kPastCodePoints = 0x110000;
     long value = 0;
     std::size_t next = at;
     for (int digit = 0;
          next < end && next - at < most && (digit = hexValue(text[next])) >= 0 && digit < base;
          ++next) {
-        value = value * base + digit;
+        value = std::min(value * base + digit, kPastCodePoints);
     }
     return {next > at ? value : -1, next};
 }
@@ -111,7 +113,9 @@ std::optional<std::pair<long, std::size_t>> referenceBody(std::string_view text,
                                                           std::size_t end) {
     if (at < end && text[at] == '#') {
         const bool hex = at + 1 < end && lowered(text[at + 1]) == 'x';
-        const auto [code, next] = numberAt(text, at + (hex ? 2 : 1), end, hex ? 16 : 10, 7);
+        // However many digits: a reader takes them all into one reference.
+        const auto [code, next] =
+            numberAt(text, at + (hex ? 2 : 1), end, hex ? 16 : 10, std::string_view::npos);
         if (code < 0 || next >= end || text[next] != ';') {
             return std::nullopt;
         }

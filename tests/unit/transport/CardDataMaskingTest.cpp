@@ -113,6 +113,7 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
          "{'DS_MERCHANT_PAN': '************1234', 'DS_MERCHANT_CVV2': '***'}"},
         {R"({"x":"\u00341234567890123)", R"({"x":"**********0123)"},
         {"x=%31234567890123&y", "x=*********0123&y"},
+        {"x &#34466666666666666666; y", "x * y"},
         {R"({"x":"\\\%0422222222222222[)", R"({"x":"********************[)"},
         // Not JSON: card numbers as cardholders type them.
         {"datoEntrada=x 4000 0000 0000 1234, 4000000000001234, 4000-0000-0000-1234 and 1234-5678 {",
