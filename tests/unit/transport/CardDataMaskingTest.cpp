@@ -109,6 +109,8 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
          R"({"mensaje":"{\"DS_MERCHANT_CVV2\":\"**"*\",\"Ds_Order\":\"A1\"}")"},
         {R"({"DS_MERCHANT_EXPIRYDATE":[29],12,"x":1)",
          R"({"DS_MERCHANT_EXPIRYDATE":[**],**,"x":1)"},
+        {R"({"desc":"x {\"DS_MERCHANT_PAN\":{\"n\u0005\":\"4000\"}}"})",
+         R"({"desc":"x {\"DS_MERCHANT_PAN\":{\"**\":\"****\"}}"})"},
         {"{'DS_MERCHANT_PAN': '4000000000001234', 'DS_MERCHANT_CVV2': '987'}",
          "{'DS_MERCHANT_PAN': '************1234', 'DS_MERCHANT_CVV2': '***'}"},
         {R"({"x":"\u00341234567890123)", R"({"x":"**********0123)"},
