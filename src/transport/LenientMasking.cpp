@@ -379,9 +379,9 @@ void maskValuesAfterNames(std::string_view text, Span within, LenientFindings& f
                 found.encodedValues.push_back(value->first);
             } else if (value) {
                 maskFoundValue(text, *value, member.field, found);
-                // Another card member's name may stand inside the value, and its own values run
-                // further: the scan goes on inside.
-                at = value->first.begin - 1;
+                // Another card member's name may stand inside the value (or among an element's
+                // attributes before it), and its own values run further: the scan goes on there.
+                at = nameEnd - 1;
             }
             break;
         }

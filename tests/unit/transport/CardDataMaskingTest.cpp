@@ -93,6 +93,8 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
         // ... and a card member's name inside another's value still has its own value masked.
         {"pagina=%22DS_MERCHANT_CVV2%22%3A%221&numero=2%22x%3A345678&cvv=9",
          "pagina=%22DS_MERCHANT_CVV2%22%3A%22***********************&cvv=*"},
+        {R"(<DS_MERCHANT_CVV2 x="1" cvv=987 y="2">5</DS_MERCHANT_CVV2>)",
+         R"(<DS_MERCHANT_CVV2 x="1" cvv=*** y="2">*</DS_MERCHANT_CVV2>)"},
         // Cut short: the values after the names are masked all the same.
         {R"({"mensaje":"{\"Ds_CardNumber\":\"400000******0002\",\"Ds_ExpiryDate\" : \"30/1)",
          R"({"mensaje":"{\"Ds_CardNumber\":\"************0002\",\"Ds_ExpiryDate\" : \"****)"},
