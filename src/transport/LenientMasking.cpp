@@ -90,13 +90,22 @@ bool memberNameAt(std::string_view text, std::size_t at, std::size_t end) {
     return next < end && (read.c == ':' || read.c == '=');
 }
 
+// Whether `read`, starting at `at`, is written as itself at its level of JSON, not as a percent
+// escape or an HTML character reference.
+bool isPlain(std::string_view text, const Character& read, std::size_t at) {
+    return read.end == at + 1 || text[at] == '\\';
+}
+
 // The contents of a string value whose opening quotation mark `open` ends at `at`: up to the
-// same mark at its level or an outer one, any mark of an outer level, or the end.
-Span stringValue(std::string_view text, std::size_t at, std::size_t end, const Character& open) {
+// same mark at its level or an outer one, any mark of an outer level, or the end. A string
+// opened by a mark written plainly is not closed by a percent-encoded or HTML-escaped one, which
+// is part of its text.
+Span stringValue(std::string_view text, std::size_t at, std::size_t end, const Character& open,
+                 bool openedPlainly) {
     std::size_t stop = at;
     while (stop < end) {
         const Character read = readCharacter(text, stop, end);
-        if (read.isQuote() &&
+        if (read.isQuote() && (!openedPlainly || isPlain(text, read, stop)) &&
             (read.level < open.level || (read.c == open.c && read.level <= open.level))) {
             break;
         }
@@ -123,12 +132,6 @@ Span structuredValue(std::string_view text, std::size_t at, std::size_t end, uns
         }
     }
     return {at, stop};
-}
-
-// Whether `read`, starting at `at`, is written as itself at its level of JSON, not as a percent
-// escape or an HTML character reference.
-bool isPlain(std::string_view text, const Character& read, std::size_t at) {
-    return read.end == at + 1 || text[at] == '\\';
 }
 
 // Whether `read`, starting at `at`, ends a value without quotation marks. In a form or an
@@ -255,7 +258,7 @@ std::optional<FoundValue> valueAfterName(std::string_view text, Span within, std
             ? read.isQuote()
             : separator->second == Separator::equals && read.isQuote() && isPlain(text, read, at);
     if (quoted) {
-        found.first = stringValue(text, read.end, end, read);
+        found.first = stringValue(text, read.end, end, read, isPlain(text, read, at));
     } else if (separator->second == Separator::colon && (read.c == '{' || read.c == '[')) {
         found.first = structuredValue(text, at, end, afterName.isQuote() ? afterName.level : 0);
         found.structured = true;
