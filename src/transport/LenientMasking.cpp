@@ -117,13 +117,17 @@ Span stringValue(std::string_view text, std::size_t at, std::size_t end, const C
 // An object or array value starting at `at`, up to its closing bracket; brackets inside strings
 // of the member's own level are not counted.
 Span structuredValue(std::string_view text, std::size_t at, std::size_t end, unsigned level) {
+    // As with strings, in an object written plainly a percent-encoded or HTML-escaped quotation
+    // mark is text.
+    const bool openedPlainly = isPlain(text, readCharacter(text, at, end), at);
     std::size_t stop = at;
     int depth = 0;
     bool inString = false;
     while (stop < end) {
         const Character read = readCharacter(text, stop, end);
+        const bool plain = isPlain(text, read, stop);
         stop = read.end;
-        if (read.c == '"' && read.level == level) {
+        if (read.c == '"' && read.level == level && (!openedPlainly || plain)) {
             inString = !inString;
         } else if (!inString && (read.c == '{' || read.c == '[')) {
             ++depth;

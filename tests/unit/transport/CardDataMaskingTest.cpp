@@ -95,10 +95,12 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
          "pagina=%22DS_MERCHANT_CVV2%22%3A%22***********************&cvv=*"},
         {R"(<DS_MERCHANT_CVV2 x="1" cvv=987 y="2">5</DS_MERCHANT_CVV2>)",
          R"(<DS_MERCHANT_CVV2 x="1" cvv=*** y="2">*</DS_MERCHANT_CVV2>)"},
-        // A percent-encoded quotation mark does not close a string opened plainly (the control
-        // character keeps this from reading as JSON).
+        // A percent-encoded quotation mark does not close a string opened plainly, nor open one
+        // in an object (the control characters keep these from reading as JSON).
         {"{\"DS_MERCHANT_CVV2\":\"98%22a%22%3A7\x01\",\"x\":\"y\"}",
          "{\"DS_MERCHANT_CVV2\":\"**************\",\"x\":\"y\"}"},
+        {"{\"DS_MERCHANT_PAN\":{\"a\":\"%22}\",\"b\":\"4000\x01\"}}",
+         "{\"DS_MERCHANT_PAN\":{\"*\":\"%22}\",\"*\":\"*****\"}}"},
         // Cut short: the values after the names are masked all the same.
         {R"({"mensaje":"{\"Ds_CardNumber\":\"400000******0002\",\"Ds_ExpiryDate\" : \"30/1)",
          R"({"mensaje":"{\"Ds_CardNumber\":\"************0002\",\"Ds_ExpiryDate\" : \"****)"},
