@@ -63,6 +63,10 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+bool isHex(char c) {
+    return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
+
 struct CardValue {
     Field field;
     bool isText;
@@ -80,6 +84,64 @@ struct Reading {
     // Names, strings and numbers outside card values.
     std::vector<std::string> texts;
 };
+
+// `text` with percent escapes and HTML character references undone, however many times they
+// were applied, as a reader sees it.
+std::string decodedSpellings(std::string text) {
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}};
+    for (int pass = 0; pass < 4; ++pass) {
+        std::string out;
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            const std::string_view rest = std::string_view(text).substr(at);
+            const auto named =
+                std::find_if(std::begin(kNamed), std::end(kNamed),
+                             [&](const auto& entry) { return rest.starts_with(entry.first); });
+            const bool hex = rest.starts_with("&#x") || rest.starts_with("&#X");
+            std::size_t digits = rest.starts_with("&#") ? (hex ? 3 : 2) : 0;
+            const std::size_t first = digits;
+            while (digits > 0 && digits < rest.size() &&
+                   (hex ? isHex(rest[digits]) : isDigit(rest[digits]))) {
+                ++digits;
+            }
+            if (rest[0] == '%' && rest.size() >= 3 && isHex(rest[1]) && isHex(rest[2])) {
+                out += static_cast<char>(std::stoi(std::string(rest.substr(1, 2)), nullptr, 16));
+                at += 2;
+            } else if (named != std::end(kNamed)) {
+                out += named->second;
+                at += named->first.size() - 1;
+            } else if (digits > first && digits < rest.size() && rest[digits] == ';') {
+                const std::string number(
+                    rest.substr(first, std::min<std::size_t>(digits - first, 7)));
+                const long code = std::stol(number, nullptr, hex ? 16 : 10);
+                out += code < 0x80 && digits - first <= 7 ? static_cast<char>(code) : '?';
+                at += digits;
+            } else {
+                out += rest[0];
+            }
+        }
+        if (out == text) {
+            break;
+        }
+        text = std::move(out);
+    }
+    return text;
+}
+
+// Whether a masked text, once decoded, shows no letter, digit or character outside ASCII, but
+// for the last four digits of a masked card number.
+bool showsNothing(std::string_view value, bool cardNumber) {
+    std::string shown = decodedSpellings(std::string(value));
+    const std::size_t digits = shown.find_last_not_of("0123456789");
+    if (cardNumber && shown.size() >= 5 && digits == shown.size() - 5 && shown[digits] == '*') {
+        shown.resize(digits);
+    }
+    return std::none_of(shown.begin(), shown.end(), [](char c) {
+        const char lower = static_cast<char>(c | 0x20);
+        return isDigit(c) || (lower >= 'a' && lower <= 'z') ||
+               static_cast<unsigned char>(c) >= 0x80;
+    });
+}
 
 bool read(std::string_view text, unsigned level, bool echoed, Reading& into,
           bool* syntaxError = nullptr);
@@ -163,7 +225,7 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     }
     // What an object or array that is a card member's value holds.
     bool inside(std::string_view text) {
-        maskedWithin_ = maskedWithin_ && text.find_first_not_of('*') == std::string_view::npos;
+        maskedWithin_ = maskedWithin_ && showsNothing(text, false);
         return true;
     }
     bool scalar(std::string text) {
@@ -325,10 +387,6 @@ std::size_t longestDigitRun(std::string_view text) {
     return longest;
 }
 
-bool isHex(char c) {
-    return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-}
-
 // Escapes that do not read as one: a percent sign without two hexadecimal digits, a \u without
 // four, a numeric character reference without digits or its ";".
 std::size_t brokenEscapes(std::string_view text) {
@@ -410,19 +468,6 @@ std::string base64Bytes(std::string_view text) {
     return bytes;
 }
 
-std::string percentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '%' && at + 2 < text.size() && isHex(text[at + 1]) && isHex(text[at + 2])) {
-            out += static_cast<char>(std::stoi(std::string(text.substr(at + 1, 2)), nullptr, 16));
-            at += 2;
-        } else {
-            out += text[at];
-        }
-    }
-    return out;
-}
-
 // The input as the payment result of a return address, in one of its spellings.
 void checkReturnAddress(std::string_view input) {
     std::string value = vanto::base64Encode(input);
@@ -438,8 +483,8 @@ void checkReturnAddress(std::string_view input) {
     const std::string address = prefix + value + "&x=1";
     const std::string traced = vanto::maskCardData(address);
     FUZZ_CHECK(traced.starts_with(prefix) && traced.ends_with("&x=1"));
-    const std::string shown = base64Bytes(percentDecoded(
-        std::string_view(traced).substr(prefix.size(), traced.size() - prefix.size() - 4)));
+    const std::string shown = base64Bytes(
+        decodedSpellings(traced.substr(prefix.size(), traced.size() - prefix.size() - 4)));
     checkMasking(input, shown);
 }
 
@@ -451,21 +496,6 @@ std::string formEncoded(std::string_view text) {
         out.replace(at, 3, "+");
     }
     return out;
-}
-
-// Whether a form's value, once decoded, shows no letter, digit or character outside ASCII, but
-// for the last four digits of a masked card number.
-bool showsNothing(std::string_view value, bool cardNumber) {
-    std::string shown = percentDecoded(value);
-    const std::size_t digits = shown.find_last_not_of("0123456789");
-    if (cardNumber && shown.size() >= 5 && digits == shown.size() - 5 && shown[digits] == '*') {
-        shown.resize(digits);
-    }
-    return std::none_of(shown.begin(), shown.end(), [](char c) {
-        const char lower = static_cast<char>(c | 0x20);
-        return isDigit(c) || (lower >= 'a' && lower <= 'z') ||
-               static_cast<unsigned char>(c) >= 0x80;
-    });
 }
 
 // The pieces as the sandbox page's card form, its other field first.
