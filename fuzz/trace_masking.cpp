@@ -1,15 +1,28 @@
-// The masking of card data in traces. For input that parses as JSON (after the form key of the
-// requests): the masked text still parses, and every card member, also in JSON carried as a
-// text member, holds a masked value. For input that does not parse: no run of digits that could
-// be a card number is left.
+// The masking of card data in what is printed, on the input and on texts made of it:
+// - the input as a trace's body. JSON (after the form key of the requests): the masked text
+//   still parses, every card member, also in JSON carried as a text (whole, or after a prefix),
+//   holds a masked value, and no text or number holds a card number of the input or one that
+//   passes the Luhn check. Not JSON: no run of digits that could be a card number is left;
+// - either way no escape is cut (a percent escape, a \u escape, a character reference);
+// - the input echoed in a gateway's error text after a prefix: as JSON above;
+// - the input as the Base64 payment result of a return address: what the traced address carries
+//   decodes to the input masked as above;
+// - pieces of the input (one a line) as the sandbox page's card form, and as the fields of the
+//   accepted payment records: the card fields show as masked.
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "FuzzSupport.h"
+#include "vanto/direct/DirectPaymentResponseOK.h"
+#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/text/Utf8.h"
 #include "vanto/transport/Trace.h"
+#include "vanto/web/WebViewPaymentResponseOK.h"
 
 namespace {
 
@@ -18,14 +31,21 @@ using nlohmann::json;
 constexpr std::string_view kFormKey = "datoEntrada=";
 // How many times JSON carried as a text is read inside JSON, as the masking does.
 constexpr unsigned kDeepestNestedText = 8;
+constexpr std::size_t kShortestCardNumber = 12;
 
 enum class Field { none, number, hidden };
 
 Field fieldNamed(std::string_view name) {
     static constexpr std::pair<std::string_view, Field> kMembers[] = {
-        {"ds_merchant_pan", Field::number},        {"ds_cardnumber", Field::number},
-        {"ds_card_number", Field::number},         {"ds_merchant_cvv2", Field::hidden},
-        {"ds_merchant_expirydate", Field::hidden}, {"ds_expirydate", Field::hidden},
+        {"ds_merchant_pan", Field::number},
+        {"ds_cardnumber", Field::number},
+        {"ds_card_number", Field::number},
+        {"ds_merchant_cvv2", Field::hidden},
+        {"ds_merchant_expirydate", Field::hidden},
+        {"ds_expirydate", Field::hidden},
+        {"numero", Field::number},
+        {"caducidad", Field::hidden},
+        {"cvv", Field::hidden},
     };
     std::string lower(name);
     for (char& c : lower) {
@@ -39,52 +59,150 @@ Field fieldNamed(std::string_view name) {
     return Field::none;
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isHex(char c) {
+    return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
+
 struct CardValue {
     Field field;
     bool isText;
     std::string text;
+    // For an object or array: whether every text inside it, names included, is asterisks and
+    // nothing else is.
+    bool maskedWithin = false;
 };
 
-bool holdsJson(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\n\r");
-    return first != std::string_view::npos &&
-           (text[first] == '{' || text[first] == '[' || text[first] == '"');
+// What reading a document and the JSON carried in its texts found.
+struct Reading {
+    // The card members of documents read whole, and of documents found after a prefix.
+    std::vector<CardValue> values;
+    std::vector<CardValue> echoed;
+    // Names, strings and numbers outside card values.
+    std::vector<std::string> texts;
+};
+
+// `text` with percent escapes and HTML character references undone, however many times they
+// were applied, as a reader sees it.
+std::string decodedSpellings(std::string text) {
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}};
+    for (int pass = 0; pass < 4; ++pass) {
+        std::string out;
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            const std::string_view rest = std::string_view(text).substr(at);
+            const auto named =
+                std::find_if(std::begin(kNamed), std::end(kNamed),
+                             [&](const auto& entry) { return rest.starts_with(entry.first); });
+            const bool hex = rest.starts_with("&#x") || rest.starts_with("&#X");
+            std::size_t digits = rest.starts_with("&#") ? (hex ? 3 : 2) : 0;
+            const std::size_t first = digits;
+            while (digits > 0 && digits < rest.size() &&
+                   (hex ? isHex(rest[digits]) : isDigit(rest[digits]))) {
+                ++digits;
+            }
+            if (rest[0] == '%' && rest.size() >= 3 && isHex(rest[1]) && isHex(rest[2])) {
+                out += static_cast<char>(std::stoi(std::string(rest.substr(1, 2)), nullptr, 16));
+                at += 2;
+            } else if (named != std::end(kNamed)) {
+                out += named->second;
+                at += named->first.size() - 1;
+            } else if (digits > first && digits < rest.size() && rest[digits] == ';') {
+                const std::string number(
+                    rest.substr(first, std::min<std::size_t>(digits - first, 7)));
+                const long code = std::stol(number, nullptr, hex ? 16 : 10);
+                out += code < 0x80 && digits - first <= 7 ? static_cast<char>(code) : '?';
+                at += digits;
+            } else {
+                out += rest[0];
+            }
+        }
+        if (out == text) {
+            break;
+        }
+        text = std::move(out);
+    }
+    return text;
 }
 
-std::optional<std::vector<CardValue>> cardValues(std::string_view text, unsigned level,
-                                                 bool* syntaxError = nullptr);
+// Whether a masked text, once decoded, shows no letter, digit or character outside ASCII, but
+// for the last four digits of a masked card number.
+bool showsNothing(std::string_view value, bool cardNumber) {
+    std::string shown = decodedSpellings(std::string(value));
+    const std::size_t digits = shown.find_last_not_of("0123456789");
+    if (cardNumber && shown.size() >= 5 && digits == shown.size() - 5 && shown[digits] == '*') {
+        shown.resize(digits);
+    }
+    return std::none_of(shown.begin(), shown.end(), [](char c) {
+        const char lower = static_cast<char>(c | 0x20);
+        return isDigit(c) || (lower >= 'a' && lower <= 'z') ||
+               static_cast<unsigned char>(c) >= 0x80;
+    });
+}
+
+bool read(std::string_view text, unsigned level, bool echoed, Reading& into,
+          bool* syntaxError = nullptr);
+
+// Reads the JSON a text may carry: the whole text, or the document at its first bracket.
+void readCarried(const std::string& text, unsigned level, bool echoed, Reading& into) {
+    const std::size_t first = text.find_first_not_of(" \t\n\r");
+    if (first == std::string::npos || level >= kDeepestNestedText) {
+        return;
+    }
+    const bool whole = text[first] == '{' || text[first] == '[' || text[first] == '"';
+    Reading nested;
+    if (whole && read(text, level + 1, echoed, nested)) {
+        into.values.insert(into.values.end(), nested.values.begin(), nested.values.end());
+    } else if (const std::size_t bracket = text.find_first_of("{["); bracket != std::string::npos) {
+        nested = {};
+        if (!read(std::string_view(text).substr(bracket), level + 1, true, nested)) {
+            return;
+        }
+        into.echoed.insert(into.echoed.end(), nested.values.begin(), nested.values.end());
+    } else {
+        return;
+    }
+    into.echoed.insert(into.echoed.end(), nested.echoed.begin(), nested.echoed.end());
+    into.texts.insert(into.texts.end(), nested.texts.begin(), nested.texts.end());
+}
 
 // Collects the values of the card members of one document, every member counted (a name given
-// twice too), and those of the JSON texts carried in its other texts.
+// twice too), its texts, and what the JSON carried in its texts holds.
 class CardValueCollector : public nlohmann::json_sax<json> {
   public:
-    explicit CardValueCollector(unsigned level) : level_(level) {}
+    CardValueCollector(unsigned level, bool echoed, Reading& into)
+        : level_(level), echoed_(echoed), into_(into) {}
 
-    std::vector<CardValue> values;
-
-    bool null() override { return scalar(); }
-    bool boolean(bool) override { return scalar(); }
-    bool number_integer(number_integer_t) override { return scalar(); }
-    bool number_unsigned(number_unsigned_t) override { return scalar(); }
-    bool number_float(number_float_t, const string_t&) override { return scalar(); }
-    bool binary(binary_t&) override { return scalar(); }
+    bool null() override { return scalar(""); }
+    bool boolean(bool) override { return scalar(""); }
+    bool number_integer(number_integer_t value) override { return scalar(std::to_string(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return scalar(std::to_string(value)); }
+    bool number_float(number_float_t, const string_t& raw) override { return scalar(raw); }
+    bool binary(binary_t&) override { return scalar(""); }
     bool string(string_t& text) override {
         if (skipping_ > 0) {
-            return true;
+            return inside(text);
         }
         if (pending_ != Field::none) {
-            values.push_back({pending_, true, text});
+            found({pending_, true, text});
             pending_ = Field::none;
-        } else if (level_ < kDeepestNestedText && holdsJson(text)) {
-            if (auto nested = cardValues(text, level_ + 1)) {
-                values.insert(values.end(), nested->begin(), nested->end());
-            }
+        } else {
+            into_.texts.push_back(text);
+            readCarried(text, level_, echoed_, into_);
         }
         return true;
     }
     bool key(string_t& name) override {
-        if (skipping_ == 0) {
+        if (skipping_ > 0) {
+            inside(name);
+        } else {
             pending_ = fieldNamed(name);
+            if (pending_ == Field::none) {
+                into_.texts.push_back(name);
+            }
         }
         return true;
     }
@@ -102,10 +220,22 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     bool syntaxError = false;
 
   private:
-    bool scalar() {
-        if (skipping_ == 0 && pending_ != Field::none) {
-            values.push_back({pending_, false, ""});
+    void found(CardValue value) {
+        (echoed_ ? into_.echoed : into_.values).push_back(std::move(value));
+    }
+    // What an object or array that is a card member's value holds.
+    bool inside(std::string_view text) {
+        maskedWithin_ = maskedWithin_ && showsNothing(text, false);
+        return true;
+    }
+    bool scalar(std::string text) {
+        if (skipping_ > 0) {
+            maskedWithin_ = false;
+        } else if (pending_ != Field::none) {
+            found({pending_, false, std::move(text)});
             pending_ = Field::none;
+        } else if (!text.empty()) {
+            into_.texts.push_back(std::move(text));
         }
         return true;
     }
@@ -113,97 +243,328 @@ class CardValueCollector : public nlohmann::json_sax<json> {
         if (skipping_ > 0) {
             ++skipping_;
         } else if (pending_ != Field::none) {
-            values.push_back({pending_, false, ""});
+            containerField_ = pending_;
             pending_ = Field::none;
+            maskedWithin_ = true;
             skipping_ = 1;
         }
         return true;
     }
     bool close() {
-        if (skipping_ > 0) {
-            --skipping_;
+        if (skipping_ > 0 && --skipping_ == 0) {
+            found({containerField_, false, "", maskedWithin_});
         }
         return true;
     }
 
     unsigned level_;
+    bool echoed_;
+    Reading& into_;
     Field pending_ = Field::none;
     // Open containers inside a card member's value.
     int skipping_ = 0;
+    Field containerField_ = Field::none;
+    bool maskedWithin_ = false;
 };
 
-std::optional<std::vector<CardValue>> cardValues(std::string_view text, unsigned level,
-                                                 bool* syntaxError) {
-    CardValueCollector collector(level);
-    if (!json::sax_parse(text, &collector)) {
+// Reads `text` as one document (a document after a prefix may be followed by anything).
+bool read(std::string_view text, unsigned level, bool echoed, Reading& into, bool* syntaxError) {
+    CardValueCollector collector(level, echoed, into);
+    if (!json::sax_parse(text, &collector, json::input_format_t::json, !echoed)) {
         if (syntaxError != nullptr) {
             *syntaxError = collector.syntaxError;
         }
-        return std::nullopt;
-    }
-    return collector.values;
-}
-
-bool isMasked(const CardValue& value) {
-    if (!value.isText) {
         return false;
     }
-    const std::size_t stars = value.text.find_first_not_of('*');
-    if (stars == std::string::npos) {
-        return true;
-    }
-    const std::string_view rest = std::string_view(value.text).substr(stars);
-    return value.field == Field::number && rest.size() == 4 &&
-           rest.find_first_not_of("0123456789") == std::string_view::npos;
+    return true;
 }
 
-// The most digits in a run where single spaces or dashes may stand between digits.
-std::size_t longestDigitRun(std::string_view text) {
-    std::size_t longest = 0;
-    std::size_t digits = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c >= '0' && c <= '9') {
-            longest = std::max(longest, ++digits);
-        } else if (!((c == ' ' || c == '-') && digits > 0 && at + 1 < text.size() &&
-                     text[at + 1] >= '0' && text[at + 1] <= '9')) {
-            digits = 0;
+// Asterisks, with the separators of a card number written in groups kept, and for a card number
+// perhaps its last four digits.
+bool isMasked(Field field, std::string_view text) {
+    const std::size_t shown = text.find_first_not_of("* -+");
+    if (shown == std::string_view::npos) {
+        return true;
+    }
+    const std::string_view rest = text.substr(shown);
+    return field == Field::number && shown > 0 && text[shown - 1] == '*' && rest.size() == 4 &&
+           std::all_of(rest.begin(), rest.end(), isDigit);
+}
+
+// A masked text; for a request echoed in a text, where the masking keeps the brackets of an
+// object or array it cannot read as JSON, also one whose contents are all masked.
+bool isMasked(const CardValue& value, bool echoed) {
+    return value.isText ? isMasked(value.field, value.text) : echoed && value.maskedWithin;
+}
+
+// The runs of digits of `text`, single spaces, dashes or plus signs allowed between digits, each
+// as its groups of digits.
+std::vector<std::vector<std::string>> digitRuns(std::string_view text) {
+    std::vector<std::vector<std::string>> runs;
+    std::vector<std::string> run;
+    for (std::size_t at = 0; at <= text.size(); ++at) {
+        const char c = at < text.size() ? text[at] : '\0';
+        if (isDigit(c)) {
+            if (run.empty()) {
+                run.emplace_back();
+            }
+            run.back() += c;
+        } else if ((c == ' ' || c == '-' || c == '+') && !run.empty() && at + 1 < text.size() &&
+                   isDigit(text[at + 1])) {
+            run.emplace_back();
+        } else if (!run.empty()) {
+            runs.push_back(std::move(run));
+            run.clear();
         }
     }
-    return longest;
+    return runs;
+}
+
+bool passesLuhn(std::string_view digits) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        unsigned digit = static_cast<unsigned>(digits[digits.size() - 1 - i] - '0');
+        digit = i % 2 == 1 ? (digit * 2 > 9 ? digit * 2 - 9 : digit * 2) : digit;
+        sum += digit;
+    }
+    return sum % 10 == 0;
+}
+
+// Whether consecutive groups of `run` hold 13 to 19 digits that pass the Luhn check.
+bool holdsLuhnNumber(const std::vector<std::string>& run) {
+    for (std::size_t first = 0; first < run.size(); ++first) {
+        std::string digits;
+        for (std::size_t last = first; last < run.size() && digits.size() <= 19; ++last) {
+            digits += run[last];
+            if (digits.size() >= 13 && digits.size() <= 19 && passesLuhn(digits)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// No text shows a card number found in a card member, nor one by the Luhn check.
+void checkTexts(const Reading& before, const Reading& after) {
+    std::vector<std::string> cardNumbers;
+    for (const auto* values : {&before.values, &before.echoed}) {
+        for (const CardValue& value : *values) {
+            std::string digits;
+            std::copy_if(value.text.begin(), value.text.end(), std::back_inserter(digits), isDigit);
+            if (value.field == Field::number && digits.size() >= kShortestCardNumber) {
+                cardNumbers.push_back(digits);
+            }
+        }
+    }
+    for (const std::string& text : after.texts) {
+        for (const auto& run : digitRuns(text)) {
+            std::string digits;
+            for (const auto& group : run) {
+                digits += group;
+            }
+            FUZZ_CHECK(!holdsLuhnNumber(run));
+            for (const std::string& card : cardNumbers) {
+                FUZZ_CHECK(digits.find(card) == std::string::npos);
+            }
+        }
+    }
 }
 
 std::string_view withoutFormKey(std::string_view text) {
     return text.starts_with(kFormKey) ? text.substr(kFormKey.size()) : text;
 }
 
-}  // namespace
+// The most digits in a run where single spaces or dashes may stand between digits.
+std::size_t longestDigitRun(std::string_view text) {
+    std::size_t longest = 0;
+    for (const auto& run : digitRuns(text)) {
+        std::size_t digits = 0;
+        for (const auto& group : run) {
+            digits += group.size();
+        }
+        longest = std::max(longest, digits);
+    }
+    return longest;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view input = vanto::fuzz::textOf(data, size);
-    const std::string output = vanto::maskCardData(input);
+// Escapes that do not read as one: a percent sign without two hexadecimal digits, a \u without
+// four, a numeric character reference without digits or its ";".
+std::size_t brokenEscapes(std::string_view text) {
+    std::size_t broken = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const std::string_view rest = text.substr(at);
+        if (rest[0] == '%') {
+            broken += rest.size() < 3 || !isHex(rest[1]) || !isHex(rest[2]);
+        } else if (rest.starts_with("\\u")) {
+            broken += rest.size() < 6 || !std::all_of(rest.begin() + 2, rest.begin() + 6, isHex);
+        } else if (rest.starts_with("&#")) {
+            std::size_t end = 2 + (rest.size() > 2 && (rest[2] | 0x20) == 'x');
+            const std::size_t digits = end;
+            while (end < rest.size() && isHex(rest[end])) {
+                ++end;
+            }
+            broken += end == digits || end >= rest.size() || rest[end] != ';';
+        }
+    }
+    return broken;
+}
 
+// The properties of a trace's body: `output` is what the masking made of `input`.
+void checkMasking(std::string_view input, std::string_view output) {
+    FUZZ_CHECK(brokenEscapes(output) <= brokenEscapes(input));
     // The parser here takes a zero byte for the end of the text: such input is checked as text
     // that does not parse.
     const bool hasZeroByte = input.find('\0') != std::string_view::npos;
     bool syntaxError = hasZeroByte;
-    const auto before =
-        hasZeroByte ? std::nullopt : cardValues(withoutFormKey(input), 0, &syntaxError);
-    if (!before) {
-        // (Traces mask only UTF-8 text. A lone surrogate escape, which this parser refuses, is
-        // still read as JSON by the masking.)
-        if (syntaxError && vanto::isValidUtf8(input) &&
-            input.find("\\u") == std::string_view::npos) {
-            FUZZ_CHECK(longestDigitRun(output) < 12);
+    Reading before;
+    if (hasZeroByte || !read(withoutFormKey(input), 0, false, before, &syntaxError)) {
+        // (Traces mask only UTF-8 text; the masking reads JSON without checking its UTF-8.)
+        if (syntaxError && vanto::isValidUtf8(input)) {
+            FUZZ_CHECK(longestDigitRun(output) < kShortestCardNumber);
         }
-        return 0;
+        return;
     }
-    const auto after = cardValues(withoutFormKey(output), 0);
-    FUZZ_CHECK(after.has_value());
+    Reading after;
+    FUZZ_CHECK(read(withoutFormKey(output), 0, false, after));
     // A value that made a carried text unreadable may be masked away, so more members may read.
-    FUZZ_CHECK(after->size() >= before->size());
-    for (const CardValue& value : *after) {
-        FUZZ_CHECK(isMasked(value));
+    FUZZ_CHECK(after.values.size() >= before.values.size());
+    for (const auto* values : {&after.values, &after.echoed}) {
+        const bool echoed = values == &after.echoed;
+        FUZZ_CHECK(std::all_of(values->begin(), values->end(), [echoed](const CardValue& value) {
+            return isMasked(value, echoed);
+        }));
     }
+    checkTexts(before, after);
+}
+
+std::string jsonText(std::string_view text) {
+    return json(std::string(text)).dump();
+}
+
+// The input as a gateway's error text that quotes it after a prefix.
+void checkEcho(std::string_view input) {
+    const std::string echo =
+        "{\"code\":400,\"desc\":" + jsonText("Bad request: " + std::string(input)) + "}";
+    checkMasking(echo, vanto::maskCardData(echo));
+}
+
+// Both Base64 alphabets, with or without padding, whatever else passed over.
+std::string base64Bytes(std::string_view text) {
+    constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : text) {
+        c = c == '-' ? '+' : c == '_' ? '/' : c;
+        if (const std::size_t value = kAlphabet.find(c); value != std::string_view::npos) {
+            bits = (bits << 6 | static_cast<unsigned>(value)) & 0xFFFFFF;
+            if ((count += 6) >= 8) {
+                count -= 8;
+                bytes += static_cast<char>(bits >> count & 0xFF);
+            }
+        }
+    }
+    return bytes;
+}
+
+// The input as the payment result of a return address, in one of its spellings.
+void checkReturnAddress(std::string_view input) {
+    std::string value = vanto::base64Encode(input);
+    if (input.size() % 3 == 1) {
+        std::replace(value.begin(), value.end(), '+', '-');
+        std::replace(value.begin(), value.end(), '/', '_');
+        value.erase(value.find_last_not_of('=') + 1);
+    } else if (input.size() % 3 == 2) {
+        value = *vanto::safeAddingPercentEncoding(value, vanto::rfc3986Unreserved());
+    }
+    const std::string prefix =
+        "https://shop.example/ok?Ds_SignatureVersion=v1&Ds_MerchantParameters=";
+    const std::string address = prefix + value + "&x=1";
+    const std::string traced = vanto::maskCardData(address);
+    FUZZ_CHECK(traced.starts_with(prefix) && traced.ends_with("&x=1"));
+    const std::string shown = base64Bytes(
+        decodedSpellings(traced.substr(prefix.size(), traced.size() - prefix.size() - 4)));
+    checkMasking(input, shown);
+}
+
+// A form's spelling of a text: spaces as plus signs, percent escapes for all else but the
+// unreserved characters. The text is UTF-8.
+std::string formEncoded(std::string_view text) {
+    std::string out = *vanto::safeAddingPercentEncoding(text, vanto::rfc3986Unreserved());
+    for (auto at = out.find("%20"); at != std::string::npos; at = out.find("%20")) {
+        out.replace(at, 3, "+");
+    }
+    return out;
+}
+
+// The pieces as the sandbox page's card form, its other field first.
+void checkCardForm(const std::vector<std::string_view>& pieces) {
+    static constexpr std::string_view kFields[] = {"pagina", "numero", "caducidad", "cvv"};
+    std::string form;
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        form += (i > 0 ? "&" : "") + std::string(kFields[i]) + "=" +
+                formEncoded((i + 3) % 4 < pieces.size() ? pieces[(i + 3) % 4] : "");
+    }
+    const std::string masked = vanto::maskCardData(form);
+    // Every field after the first holds card data. A card value that runs on (a string left
+    // open, say) masks the fields after it too, names and "&" included.
+    const auto fields = vanto::fuzz::split(masked, '&');
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        const std::size_t equals = fields[i].find('=');
+        const std::string_view name = fields[i].substr(0, equals);
+        const bool named =
+            equals != std::string_view::npos &&
+            std::find(std::begin(kFields), std::end(kFields), name) != std::end(kFields);
+        FUZZ_CHECK(showsNothing(fields[i].substr(named ? equals + 1 : 0), name == "numero"));
+    }
+}
+
+// The pieces as the fields of the accepted payment records, as an application prints them.
+template <typename Record>
+void checkRecord(Record record, std::string Record::*number,
+                 const std::vector<std::string_view>& pieces) {
+    const auto piece = [&](std::size_t i) {
+        return std::string(i < pieces.size() ? pieces[i] : "");
+    };
+    record.code = static_cast<std::int64_t>(pieces.size());
+    record.desc = piece(0);
+    record.Ds_ExpiryDate = piece(1);
+    record.*number = piece(2);
+    record.Ds_Order = piece(3);
+    const std::string printed = record.toJSON();
+    if (printed.empty()) {
+        return;  // a text that is not UTF-8
+    }
+    const auto decoded = Record::fromJSON(printed);
+    FUZZ_CHECK(decoded && decoded->code == record.code);
+    FUZZ_CHECK(isMasked(Field::hidden, decoded->Ds_ExpiryDate));
+    FUZZ_CHECK(isMasked(Field::number, (*decoded).*number));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input = vanto::fuzz::textOf(data, size);
+    checkMasking(input, vanto::maskCardData(input));
+
+    const bool text = vanto::isValidUtf8(input) && input.find('\0') == std::string_view::npos;
+    if (text) {
+        checkEcho(input);
+    }
+    // A result that reads as JSON is the card data of its Base64.
+    if (text && (input.starts_with('{') || input.starts_with('['))) {
+        checkReturnAddress(input);
+    }
+    const auto pieces = vanto::fuzz::split(input, '\n');
+    if (vanto::isValidUtf8(input)) {
+        checkCardForm(pieces);
+    }
+    checkRecord(vanto::DirectPaymentResponseOK(0, "", "", "", "", "", "", "", "", "", "", "", "",
+                                               "", "", "", "", "", ""),
+                &vanto::DirectPaymentResponseOK::Ds_CardNumber, pieces);
+    checkRecord(vanto::WebViewPaymentResponseOK(0, "", "", "", "", "", "", "", "", "", "", "", "",
+                                                "", "", "", "", "", "", "", ""),
+                &vanto::WebViewPaymentResponseOK::Ds_Card_Number, pieces);
     return 0;
 }

@@ -1,20 +1,28 @@
 // Masking of card data in the bodies the traces print.
 //
 // A traced body is JSON (after the form key of the gateway's requests) that often carries more
-// JSON as the text of a member: the message inside the envelope, and in principle JSON inside
-// that. The card members are found on the parsed structure, by their decoded names, in the body
-// and in every JSON text found inside a text member, each read as a layer of its own that keeps
-// where each of its bytes came from. Their values are then replaced where they stand in the body,
-// so that everything else prints exactly as it was sent or received. What does not parse is left
-// to the lenient scan, which masks more rather than less.
+// JSON as the text of a member: the message inside the envelope, a request quoted in an error
+// text, and in principle JSON inside that. The card members are found on the parsed structure, by
+// their decoded names, in the body and in every JSON text found inside a text member, each read as
+// a layer of its own that keeps where each of its bytes came from. Their values are then replaced
+// where they stand in the body, so that everything else prints exactly as it was sent or
+// received. The texts of a document are also searched for a request echoed in another spelling
+// and for card numbers. What does not parse is left to the lenient scan, which masks more rather
+// than less, and the JSON documents inside it are read as documents too. Payment results (Base64
+// of JSON) are decoded, masked as a body of their own and encoded again.
 #include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <iterator>
 #include <limits>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "transport/CardData.h"
 #include "transport/DocumentScan.h"
+#include "vanto/text/Base64.h"
+#include "vanto/text/Utf8.h"
 #include "vanto/transport/Trace.h"
 
 namespace vanto {
@@ -24,7 +32,8 @@ using detail::CardField;
 using detail::Replacement;
 using detail::Span;
 
-// JSON texts carried more deeply inside one another than this are masked by the lenient scan.
+// Texts carried more deeply inside one another than this (as JSON texts, percent-encoded,
+// HTML-escaped) are masked by the lenient scan.
 constexpr unsigned kDeepestNestedText = 8;
 // Nested texts are decoded up to this many bytes for each byte of the body (and a little more);
 // past that the lenient scan takes over.
@@ -33,15 +42,31 @@ constexpr std::size_t kDecodedBytesExtra = 64 * 1024;
 // With more distinct card numbers than this in one body, every long digit run of its texts is
 // masked instead of being compared with each.
 constexpr std::size_t kMostCardNumbersCompared = 32;
+// Payment results carried inside payment results more deeply than this are masked whole.
+constexpr unsigned kDeepestEncodedResult = 4;
 
-// A text searched for card data: the body itself, or the decoded contents of a JSON string that
-// carries JSON, inside the body or inside another layer.
+// How a nested layer is decoded from its parent.
+enum class Decoding {
+    json,  // the contents of a JSON string
+    percent,
+    html,
+};
+
+// A text searched for card data: the body itself, the decoded contents of a JSON string that
+// may carry JSON, or a text that does not parse read once more as its percent or HTML escapes
+// decode, inside the body or inside another layer.
 struct Layer {
     std::string_view text;
     // Where `text` starts in the parent layer (for the body: after the form key).
     std::size_t offset = 0;
     const Layer* parent = nullptr;
     unsigned level = 0;
+    // Set below a percent or HTML layer, whose parent would not read a JSON quotation mark as
+    // one: what replaces card data there is asterisks and digits only.
+    bool plain = false;
+    // Set for a text of a document read once more with its escapes undone, only to be searched
+    // for card numbers.
+    bool textOnly = false;
     // For a nested layer: its own decoded text (card data included, hence secret), and for each
     // of its bytes where the character or escape that wrote it starts in the parent, relative to
     // `offset`, with the end last.
@@ -64,9 +89,59 @@ Span inBody(const Layer* layer, Span span) {
     return {layer->offset + span.begin, layer->offset + span.end};
 }
 
+int base64Value(char c) {
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 26;
+    }
+    if (c >= '0' && c <= '9') {
+        return c - '0' + 52;
+    }
+    return c == '+' || c == '-' ? 62 : c == '/' || c == '_' ? 63 : -1;
+}
+
+// The bytes of Base64 text in either alphabet, with or without padding; whatever is outside the
+// alphabet is passed over. The flow refuses most such texts, but a trace must not show one in a
+// form someone could decode.
+platform::SecretText base64Bytes(std::string_view text) {
+    platform::SecretText bytes;
+    bytes.reserve(text.size() / 4 * 3 + 3);
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        const int value = base64Value(c);
+        if (value < 0) {
+            continue;
+        }
+        bits = ((bits << 6) | static_cast<std::uint32_t>(value)) & 0xFFFFFF;
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            const char byte = static_cast<char>((bits >> count) & 0xFF);
+            bytes.append(std::string_view(&byte, 1));
+        }
+    }
+    return bytes;
+}
+
+// Of two replacements of the same span, whether `a` is the one to print: it shows fewer digits,
+// or as many and keeps a JSON text where a value of another type stood.
+bool preferred(std::string_view a, std::string_view b) {
+    const auto digits = [](std::string_view text) {
+        return std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const auto quoted = [](std::string_view text) {
+        return text.find('"') != std::string_view::npos;
+    };
+    return digits(a) != digits(b) ? digits(a) < digits(b) : quoted(a) && !quoted(b);
+}
+
 class CardDataMasker {
   public:
-    explicit CardDataMasker(std::string_view body) : body_(body) {}
+    CardDataMasker(std::string_view body, unsigned encodedLevel)
+        : body_(body), encodedLevel_(encodedLevel) {}
 
     std::string masked();
 
@@ -76,20 +151,37 @@ class CardDataMasker {
         Span span;
         bool number;
     };
+    struct Encoded {
+        const Layer* layer;
+        Span span;
+    };
 
     void read(const Layer& layer);
-    void readNested(const Layer& layer, Span contents);
+    void take(const Layer& layer, detail::DocumentScan& scan, bool namesMasked);
+    void readEmbedded(const Layer& layer);
+    void readNested(const Layer& layer, Span contents, Decoding decoding);
+    Layer* nestedLayer(const Layer& layer, Span contents, Decoding decoding);
+    void addText(const Layer& layer, Span span);
     void maskLeniently(const Layer& layer, Span span);
-    void maskRepeatedCardNumbers();
+    void maskAfterNames(const Layer& layer, Span span);
+    void takeLenient(const Layer& layer, detail::LenientFindings& found);
+    void maskEncodedResults();
+    std::optional<std::string> maskedResult(const Encoded& value, Span inBody);
+    void maskCardNumbersInTexts();
     bool holdsCardNumber(std::string_view text, const detail::DigitRun& run) const;
     void replace(const Layer& layer, Span span, std::string text);
     std::string assembled();
 
     std::string_view body_;
+    unsigned encodedLevel_;
     // A deque, so that layers stay where they are while nested ones are added.
     std::deque<Layer> layers_;
     std::vector<Replacement> replacements_;
     std::vector<Text> texts_;
+    std::vector<Encoded> encoded_;
+    // The payment results read as JSON, and what replaces those whose masking changed them.
+    std::vector<Span> readResults_;
+    std::vector<Replacement> maskedResults_;
     std::vector<platform::SecretText> cardNumbers_;
     std::size_t decodedBytes_ = 0;
 };
@@ -101,71 +193,206 @@ std::string CardDataMasker::masked() {
     body.offset = body_.starts_with(kFormKey) ? kFormKey.size() : 0;
     body.text = body_.substr(body.offset);
     for (std::size_t i = 0; i < layers_.size(); ++i) {
-        read(layers_[i]);
+        if (!layers_[i].textOnly) {
+            read(layers_[i]);
+        }
     }
-    maskRepeatedCardNumbers();
+    maskEncodedResults();
+    maskCardNumbersInTexts();
     return assembled();
 }
 
 void CardDataMasker::read(const Layer& layer) {
     detail::DocumentScan scan(layer.text, layer.level);
-    if (!scan.run()) {
-        maskLeniently(layer, {0, layer.text.size()});
+    if (scan.run()) {
+        take(layer, scan, false);
         return;
     }
+    maskLeniently(layer, {0, layer.text.size()});
+    readEmbedded(layer);
+    const Span whole{0, layer.text.size()};
+    if (detail::holdsSpelling(layer.text, detail::Spelling::percent)) {
+        readNested(layer, whole, Decoding::percent);
+    }
+    if (detail::holdsSpelling(layer.text, detail::Spelling::html)) {
+        readNested(layer, whole, Decoding::html);
+    }
+}
+
+// What a scan of a document found: its card values, its texts and numbers, its payment results,
+// and the JSON carried in its texts, read as layers of their own.
+void CardDataMasker::take(const Layer& layer, detail::DocumentScan& scan, bool namesMasked) {
     for (auto& [span, text] : scan.cardValues) {
         replace(layer, span, std::move(text));
     }
+    for (const Span span : scan.names) {
+        addText(layer, span);
+    }
     for (const Span span : scan.texts) {
-        texts_.push_back({&layer, span, false});
+        addText(layer, span);
+        if (!namesMasked) {
+            maskAfterNames(layer, span);
+        }
     }
     for (const Span span : scan.numbers) {
         texts_.push_back({&layer, span, true});
     }
+    for (const Span span : scan.encodedTexts) {
+        encoded_.push_back({&layer, span});
+    }
     std::move(scan.cardNumbers.begin(), scan.cardNumbers.end(), std::back_inserter(cardNumbers_));
     for (const Span contents : scan.nestedTexts) {
-        readNested(layer, contents);
+        readNested(layer, contents, Decoding::json);
     }
 }
 
-void CardDataMasker::readNested(const Layer& layer, Span contents) {
+// The JSON documents inside a text that is not one (a request quoted after a prefix, an answer
+// followed by more bytes) are read as documents, over the lenient scan of the whole text.
+void CardDataMasker::readEmbedded(const Layer& layer) {
+    std::size_t from = layer.text.find_first_of("{[");
+    while (from != std::string_view::npos) {
+        detail::DocumentScan scan(layer.text, layer.level, from);
+        const bool read = scan.runValue();
+        if (read) {
+            take(layer, scan, true);
+        }
+        // A document that stops short is not looked into again, which keeps this linear.
+        from = layer.text.find_first_of("{[", std::max(from + 1, scan.end()));
+    }
+}
+
+void CardDataMasker::readNested(const Layer& layer, Span contents, Decoding decoding) {
+    // (Other layers than JSON's were masked leniently already.)
+    if (nestedLayer(layer, contents, decoding) == nullptr && decoding == Decoding::json) {
+        maskLeniently(layer, contents);
+    }
+}
+
+// A layer of `contents` decoded, or none past the depth or the budget of decoding.
+Layer* CardDataMasker::nestedLayer(const Layer& layer, Span contents, Decoding decoding) {
     const std::size_t budget = kDecodedBytesPerByte * body_.size() + kDecodedBytesExtra;
     // (Positions in a nested text are kept in 32 bits.)
     if (layer.level + 1 > kDeepestNestedText || decodedBytes_ + contents.size() > budget ||
         contents.size() >= std::numeric_limits<std::uint32_t>::max()) {
-        maskLeniently(layer, contents);
-        return;
+        return nullptr;
     }
     decodedBytes_ += contents.size();
     Layer& nested = layers_.emplace_back();
     nested.offset = contents.begin;
     nested.parent = &layer;
     nested.level = layer.level + 1;
-    detail::decodeJsonString(layer.text.substr(contents.begin, contents.size()), nested.decoded,
-                             &nested.starts);
+    nested.plain = layer.plain || decoding != Decoding::json;
+    const std::string_view raw = layer.text.substr(contents.begin, contents.size());
+    if (decoding == Decoding::json) {
+        detail::decodeJsonString(raw, nested.decoded, &nested.starts);
+    } else {
+        detail::decodeSpelling(
+            raw, decoding == Decoding::percent ? detail::Spelling::percent : detail::Spelling::html,
+            nested.decoded, nested.starts);
+    }
     nested.text = nested.decoded.view();
+    return &nested;
+}
+
+// A text of a document is searched for card numbers as written and as read, and a text with
+// escapes also as the document's reader decodes it, which may join digits neither of those does.
+void CardDataMasker::addText(const Layer& layer, Span span) {
+    texts_.push_back({&layer, span, false});
+    if (layer.text.substr(span.begin, span.size()).find('\\') == std::string_view::npos) {
+        return;
+    }
+    if (Layer* decoded = nestedLayer(layer, span, Decoding::json)) {
+        decoded->textOnly = true;
+        texts_.push_back({decoded, {0, decoded->text.size()}, false});
+    }
 }
 
 void CardDataMasker::maskLeniently(const Layer& layer, Span span) {
-    std::vector<Replacement> found;
+    detail::LenientFindings found;
     detail::maskLeniently(layer.text, span, found);
-    for (auto& [at, text] : found) {
+    takeLenient(layer, found);
+}
+
+// A text of a document may quote a request in another spelling (a form, XML, HTML-escaped JSON).
+void CardDataMasker::maskAfterNames(const Layer& layer, Span span) {
+    detail::LenientFindings found;
+    detail::maskValuesAfterNames(layer.text, span, found);
+    takeLenient(layer, found);
+}
+
+void CardDataMasker::takeLenient(const Layer& layer, detail::LenientFindings& found) {
+    for (auto& [at, text] : found.replacements) {
         replace(layer, at, std::move(text));
+    }
+    std::move(found.cardNumbers.begin(), found.cardNumbers.end(), std::back_inserter(cardNumbers_));
+    for (const Span span : found.encodedValues) {
+        encoded_.push_back({&layer, span});
     }
 }
 
-// A card number may be repeated outside its member (in a description, an order number): the
-// runs of digits that hold one are masked too, and no other digits.
-void CardDataMasker::maskRepeatedCardNumbers() {
-    if (cardNumbers_.empty()) {
-        return;
+// Each payment result, found once or more, is masked as a body of its own and, where that
+// changed it, encoded again in standard Base64 (which a trace may show in any context).
+void CardDataMasker::maskEncodedResults() {
+    std::vector<std::pair<Span, const Encoded*>> results;
+    for (const Encoded& value : encoded_) {
+        if (value.span.size() > 0) {
+            results.emplace_back(inBody(value.layer, value.span), &value);
+        }
     }
+    std::sort(results.begin(), results.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.first.begin, a.first.end) < std::pair(b.first.begin, b.first.end);
+    });
+    results.erase(std::unique(results.begin(), results.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  results.end());
+    for (const auto& [span, value] : results) {
+        if (auto masked = maskedResult(*value, span)) {
+            maskedResults_.push_back({span, std::move(*masked)});
+        }
+    }
+}
+
+// The masked Base64 of a payment result, or none when masking leaves it as it is. A result that
+// reads as JSON is the only card data its text holds: nothing else masks its letters and digits.
+std::optional<std::string> CardDataMasker::maskedResult(const Encoded& value, Span inBody) {
+    const platform::SecretText written = detail::readCharacters(value.layer->text, value.span);
+    const platform::SecretText json = base64Bytes(written.view());
+    if (json.empty()) {
+        return std::nullopt;
+    }
+    // What cannot be read as text is not shown, nor is what is carried too deeply to be read.
+    if (encodedLevel_ >= kDeepestEncodedResult || !isValidUtf8(json.view())) {
+        return std::string(inBody.size(), '*');
+    }
+    const std::string_view text = json.view();
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && (text[first] == '{' || text[first] == '[')) {
+        readResults_.push_back(inBody);
+    }
+    std::string masked = CardDataMasker(text, encodedLevel_ + 1).masked();
+    if (masked == text) {
+        return std::nullopt;
+    }
+    return base64Encode(masked);
+}
+
+// A card number may be repeated outside its member (in a description, an order number), and any
+// text may hold one without a member at all: the runs of digits, as read or as written, that hold
+// a card number found in the body or that pass the Luhn check are masked, and no other digits.
+void CardDataMasker::maskCardNumbersInTexts() {
     std::sort(cardNumbers_.begin(), cardNumbers_.end(),
               [](const auto& a, const auto& b) { return a.view() < b.view(); });
     cardNumbers_.erase(std::unique(cardNumbers_.begin(), cardNumbers_.end()), cardNumbers_.end());
     for (const auto& [layer, span, number] : texts_) {
-        for (const auto& run : detail::longDigitRuns(layer->text, span)) {
-            if (!holdsCardNumber(layer->text, run)) {
+        std::vector<detail::DigitRun> runs = detail::longDigitRuns(layer->text, span);
+        // Digits read and written differ only where something is escaped.
+        if (layer->text.substr(span.begin, span.size()).find_first_of("\\%&") !=
+            std::string_view::npos) {
+            const auto written = detail::writtenDigitRuns(layer->text, span);
+            runs.insert(runs.end(), written.begin(), written.end());
+        }
+        for (const auto& run : runs) {
+            if (!holdsCardNumber(layer->text, run) && !detail::holdsLuhnNumber(layer->text, run)) {
                 continue;
             }
             if (number) {
@@ -180,11 +407,13 @@ void CardDataMasker::maskRepeatedCardNumbers() {
 }
 
 bool CardDataMasker::holdsCardNumber(std::string_view text, const detail::DigitRun& run) const {
+    if (cardNumbers_.empty()) {
+        return false;
+    }
     if (cardNumbers_.size() > kMostCardNumbersCompared) {
         return true;
     }
-    const platform::SecretText digits =
-        detail::cardNumberDigits(text.substr(run.span.begin, run.span.size()));
+    const platform::SecretText digits = detail::runDigits(text, run);
     return std::any_of(cardNumbers_.begin(), cardNumbers_.end(),
                        [&](const platform::SecretText& card) {
                            return digits.view().find(card.view()) != std::string_view::npos;
@@ -192,14 +421,34 @@ bool CardDataMasker::holdsCardNumber(std::string_view text, const detail::DigitR
 }
 
 void CardDataMasker::replace(const Layer& layer, Span span, std::string text) {
-    if (span.size() > 0) {
-        replacements_.push_back({inBody(&layer, span), std::move(text)});
+    if (span.size() == 0) {
+        return;
     }
+    if (layer.plain) {
+        std::erase_if(text, [](char c) { return c == '"' || c == '\\'; });
+    }
+    replacements_.push_back({inBody(&layer, span), std::move(text)});
 }
 
-// The body with every replacement made. Replacements that overlap (found by the lenient scan
-// both after a name and as a digit run) become one of asterisks over both.
+// The body with every replacement made. Replacements of the same span keep the one that shows
+// the fewest digits (and, of those, one that keeps a JSON text); replacements that overlap
+// otherwise (found by the lenient scan both after a name and as a digit run) become one of
+// asterisks over both.
 std::string CardDataMasker::assembled() {
+    // A replacement lies inside a result read as JSON when a result starting at or before it
+    // reaches as far: results by their start, with the furthest end reached so far.
+    std::sort(readResults_.begin(), readResults_.end(),
+              [](Span a, Span b) { return a.begin < b.begin; });
+    for (std::size_t i = 1; i < readResults_.size(); ++i) {
+        readResults_[i].end = std::max(readResults_[i].end, readResults_[i - 1].end);
+    }
+    std::erase_if(replacements_, [this](const Replacement& replacement) {
+        const auto after =
+            std::upper_bound(readResults_.begin(), readResults_.end(), replacement.span.begin,
+                             [](std::size_t begin, Span result) { return begin < result.begin; });
+        return after != readResults_.begin() && std::prev(after)->end >= replacement.span.end;
+    });
+    std::move(maskedResults_.begin(), maskedResults_.end(), std::back_inserter(replacements_));
     std::sort(replacements_.begin(), replacements_.end(), [](const auto& a, const auto& b) {
         return a.span.begin != b.span.begin ? a.span.begin < b.span.begin : a.span.end > b.span.end;
     });
@@ -210,9 +459,15 @@ std::string CardDataMasker::assembled() {
         Replacement merged = std::move(replacements_[i]);
         bool overlapped = false;
         for (++i; i < replacements_.size() && replacements_[i].span.begin < merged.span.end; ++i) {
-            overlapped = overlapped || !(replacements_[i].span == merged.span &&
-                                         replacements_[i].text == merged.text);
-            merged.span.end = std::max(merged.span.end, replacements_[i].span.end);
+            Replacement& other = replacements_[i];
+            if (!overlapped && other.span == merged.span) {
+                if (preferred(other.text, merged.text)) {
+                    merged.text = std::move(other.text);
+                }
+                continue;
+            }
+            overlapped = true;
+            merged.span.end = std::max(merged.span.end, other.span.end);
         }
         if (overlapped) {
             merged.text.assign(merged.span.size(), '*');
@@ -228,7 +483,7 @@ std::string CardDataMasker::assembled() {
 }  // namespace
 
 std::string maskCardData(std::string_view text) {
-    return CardDataMasker(text).masked();
+    return CardDataMasker(text, 0).masked();
 }
 
 }  // namespace vanto

@@ -1,5 +1,7 @@
 #include "transport/DocumentScan.h"
 
+#include <algorithm>
+
 namespace vanto::detail {
 namespace {
 
@@ -90,7 +92,13 @@ void decodeJsonString(std::string_view raw, platform::SecretText& out,
     for (std::size_t at = 0; at < raw.size();) {
         from = at;
         if (raw[at] != '\\') {
-            emit(raw[at++]);
+            // A run of plain bytes at once.
+            const std::size_t end = std::min(raw.find('\\', at), raw.size());
+            out.append(raw.substr(at, end - at));
+            for (; starts != nullptr && from < end; ++from) {
+                starts->push_back(static_cast<std::uint32_t>(from));
+            }
+            at = end;
             continue;
         }
         if (raw[at + 1] != 'u') {
@@ -115,31 +123,25 @@ void decodeJsonString(std::string_view raw, platform::SecretText& out,
 }
 
 bool holdsJson(std::string_view raw) {
-    std::size_t at = 0;
-    while (at < raw.size()) {
-        if (isWhitespace(raw[at])) {
-            ++at;
-            continue;
+    bool leading = true;
+    for (std::size_t at = 0; at < raw.size();) {
+        char c = raw[at];
+        std::size_t width = 1;
+        if (c == '\\') {
+            // The contents were checked: every escape is whole.
+            const char escape = raw[at + 1];
+            const int code = escape == 'u' ? hex4(raw, at + 2) : unescaped(escape);
+            c = code < 0x80 ? static_cast<char>(code) : '\0';
+            width = escape == 'u' ? 6 : 2;
         }
-        if (raw[at] != '\\') {
-            return raw[at] == '{' || raw[at] == '[';
+        if (c == '{' || c == '[' || (leading && c == '"')) {
+            return true;
         }
-        const char escape = at + 1 < raw.size() ? raw[at + 1] : '\0';
-        if (escape == 'n' || escape == 'r' || escape == 't') {
-            at += 2;
-            continue;
-        }
-        if (escape != 'u') {
-            return escape == '"';
-        }
-        const int code = hex4(raw, at + 2);
-        if (code == ' ' || code == '\n' || code == '\r' || code == '\t') {
-            at += 6;
-            continue;
-        }
-        return code == '{' || code == '[' || code == '"';
+        leading = leading && isWhitespace(c);
+        at += width;
     }
-    return false;
+    // JSON may be percent-encoded or HTML-escaped too.
+    return holdsSpelling(raw, Spelling::percent) || holdsSpelling(raw, Spelling::html);
 }
 
 void DocumentScan::skipWhitespace() {
@@ -151,10 +153,23 @@ void DocumentScan::skipWhitespace() {
 bool DocumentScan::run() {
     // A byte order mark may open a JSON text, and parsers take it in.
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (text_.starts_with(kByteOrderMark)) {
-        at_ = kByteOrderMark.size();
+    if (text_.substr(at_).starts_with(kByteOrderMark)) {
+        at_ += kByteOrderMark.size();
     }
     skipWhitespace();
+    if (!readToEnd()) {
+        return false;
+    }
+    skipWhitespace();
+    return at_ == text_.size();
+}
+
+bool DocumentScan::runValue() {
+    return (peek() == '{' || peek() == '[') && readToEnd();
+}
+
+// Reads one value whole.
+bool DocumentScan::readToEnd() {
     // Whether the last value read is complete (a scalar, or a container now closed).
     bool complete = false;
     while (!complete || !open_.empty()) {
@@ -164,8 +179,7 @@ bool DocumentScan::run() {
         }
         complete = complete && !more;
     }
-    skipWhitespace();
-    return at_ == text_.size();
+    return true;
 }
 
 // Reads a value, or opens a container and reads up to its first value; `complete` tells which.
@@ -175,6 +189,7 @@ bool DocumentScan::value(bool& complete) {
     if (c == '{' || c == '[') {
         open_.push_back({c == '{', card_, begin, insideCard()});
         card_.reset();
+        encoded_ = false;
         ++at_;
         skipWhitespace();
         if (peek() == (c == '{' ? '}' : ']')) {
@@ -205,6 +220,7 @@ bool DocumentScan::value(bool& complete) {
         noteOther({begin, at_}, false);
     }
     card_.reset();
+    encoded_ = false;
     complete = true;
     return true;
 }
@@ -241,8 +257,12 @@ bool DocumentScan::memberName() {
             name = decoded.view();
         }
         card_ = cardMemberNamed(name);
+        encoded_ = card_ == CardField::encoded;
+        if (encoded_) {
+            card_.reset();
+        }
         if (!card_) {
-            texts.push_back(contents);
+            names.push_back(contents);
         }
     }
     skipWhitespace();
@@ -361,7 +381,12 @@ void DocumentScan::noteString(Span contents, bool escaped) {
         if (*card_ == CardField::number) {
             noteCardNumber(value);
         }
-    } else if (holdsJson(raw)) {
+        return;
+    }
+    if (encoded_) {
+        encodedTexts.push_back(contents);
+    }
+    if (holdsJson(raw)) {
         nestedTexts.push_back(contents);
     } else {
         texts.push_back(contents);

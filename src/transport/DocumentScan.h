@@ -18,8 +18,9 @@ namespace vanto::detail {
 void decodeJsonString(std::string_view raw, platform::SecretText& out,
                       std::vector<std::uint32_t>* starts);
 
-/// Whether the contents of a JSON string, once decoded, start (after whitespace) with what opens
-/// a JSON object, array or string: a JSON text carried as a text.
+/// Whether the contents of a JSON string, once decoded, may carry JSON: they start (after
+/// whitespace) with a quotation mark, hold what opens an object or an array anywhere (an echo of
+/// a request after a prefix, say), or hold percent escapes or HTML character references.
 bool holdsJson(std::string_view raw);
 
 /// Reads one text as a JSON document (RFC 8259; UTF-8 is not checked) and notes where card data
@@ -28,20 +29,29 @@ bool holdsJson(std::string_view raw);
 /// of nesting is too deep to read. `level` is how many times the text was carried as a text.
 class DocumentScan {
   public:
-    DocumentScan(std::string_view text, unsigned level) : text_(text), level_(level) {}
+    /// Reads `text` from `from`.
+    DocumentScan(std::string_view text, unsigned level, std::size_t from = 0)
+        : text_(text), level_(level), at_(from) {}
 
     /// False when the text is not one JSON document (malformed, cut short, or with trailing
     /// content).
     bool run();
+    /// Reads one value, an object or array, whatever follows it. False when it is not one.
+    bool runValue();
+    /// Where the reading stopped: after the value, or where it failed.
+    std::size_t end() const { return at_; }
 
     // What run() found, as offsets in the text.
     /// The card members' values with what masks them.
     std::vector<Replacement> cardValues;
     /// The contents of names and strings and the numbers outside card values.
+    std::vector<Span> names;
     std::vector<Span> texts;
     std::vector<Span> numbers;
-    /// The contents of strings that carry JSON.
+    /// The contents of strings that may carry JSON.
     std::vector<Span> nestedTexts;
+    /// The contents of payment results, Base64 of JSON.
+    std::vector<Span> encodedTexts;
     /// The digits of each card number found.
     std::vector<platform::SecretText> cardNumbers;
 
@@ -71,13 +81,15 @@ class DocumentScan {
     void noteString(Span contents, bool escaped);
     void noteOther(Span token, bool isNumber);
     void noteCardNumber(std::string_view value);
+    bool readToEnd();
 
     std::string_view text_;
     unsigned level_;
     std::size_t at_ = 0;
     std::vector<Container> open_;
-    // The card member whose value is read next.
+    // The card member whose value is read next, and whether it is a payment result instead.
     std::optional<CardField> card_;
+    bool encoded_ = false;
 };
 
 }  // namespace vanto::detail

@@ -25,7 +25,7 @@ std::string requestTrace(const platform::URLRequest& request) {
     std::string text = "====== REQUEST ======\nMethod: ";
     text += request.httpMethod.value_or("NOT DEFINED");
     text += "\nURL: ";
-    text += request.url.empty() ? "NOT DEFINED" : request.url;
+    text += request.url.empty() ? "NOT DEFINED" : maskCardData(request.url);
     text += "\nHEADERS: ";
     text += request.allHTTPHeaderFields.empty() ? "NOT DEFINED"
                                                 : dictionary(request.allHTTPHeaderFields);

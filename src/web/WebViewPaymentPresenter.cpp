@@ -1,6 +1,5 @@
 #include "vanto/web/WebViewPaymentPresenter.h"
 
-#include <algorithm>
 #include <string>
 
 #include "flow/Acceptance.h"
@@ -8,7 +7,6 @@
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
-#include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
 #include "vanto/transport/Trace.h"
 #include "vanto/transport/TraceSink.h"
@@ -89,19 +87,6 @@ std::string pageForm(const datosPeticion& signedParameters) {
            "&Ds_MerchantParameters=" + encoded(signedParameters.Ds_MerchantParameters);
 }
 
-// The JSON text of a payment result's Base64, also when written in the URL-safe alphabet or
-// without its padding (which the flow refuses, but a trace must not show in a decodable form).
-std::optional<std::string> decodedResult(std::string_view value) {
-    if (auto json = parseJsonString(value)) {
-        return json;
-    }
-    std::string standard(value);
-    std::replace(standard.begin(), standard.end(), '-', '+');
-    std::replace(standard.begin(), standard.end(), '_', '/');
-    standard.append((4 - standard.size() % 4) % 4, '=');
-    return parseJsonString(standard);
-}
-
 }  // namespace
 
 struct WebViewPaymentFlow::Current {
@@ -176,7 +161,7 @@ platform::URLRequest WebViewPaymentFlow::singOk(std::string_view parameters) {
     request.allHTTPHeaderFields.add("Content-Type", "application/x-www-form-urlencoded");
     request.httpMethod = "POST";
     request.httpBody = platform::SecretText(parameters);
-    writeTrace(request.url);
+    writeTrace(maskCardData(request.url));
     return request;
 }
 
@@ -189,18 +174,7 @@ bool WebViewPaymentFlow::isReturnAddress(std::string_view address) {
 }
 
 std::string WebViewPaymentFlow::traceableAddress(std::string_view address) {
-    constexpr std::string_view kKey = "Ds_MerchantParameters=";
-    std::string traced(address);
-    for (std::size_t at = traced.find(kKey); at != std::string::npos;
-         at = traced.find(kKey, at + 1)) {
-        const std::size_t from = at + kKey.size();
-        const std::size_t to = std::min(traced.find('&', from), traced.size());
-        const auto json = decodedResult(std::string_view(traced).substr(from, to - from));
-        if (json) {
-            traced.replace(from, to - from, base64Encode(maskCardData(*json)));
-        }
-    }
-    return traced;
+    return maskCardData(address);
 }
 
 void WebViewPaymentFlow::navigated(std::string_view fullURL) const {

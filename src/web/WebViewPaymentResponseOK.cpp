@@ -6,6 +6,8 @@
 
 #include "encoding/CodeAndTexts.h"
 #include "vanto/encoding/JsonWriter.h"
+#include "vanto/platform/SecureWipe.h"
+#include "vanto/transport/Trace.h"
 
 namespace vanto {
 namespace {
@@ -96,10 +98,14 @@ std::optional<WebViewPaymentResponseOK> WebViewPaymentResponseOK::fromJSON(std::
 }
 
 std::string WebViewPaymentResponseOK::toJSON() const {
-    // The record carries the card's expiry date and masked number: the writer wipes every
-    // buffer it drops.
-    return detail::encodeCodeAndTexts(*this, kTextFields, kExpectedJsonSize,
-                                      JsonWriter::Sensitive::yes);
+    // The record carries the card's expiry date and masked number: the writer wipes every buffer
+    // it drops, the JSON it wrote is wiped once masked, and what an application prints of the
+    // record shows the card data as the traces do.
+    std::string json = detail::encodeCodeAndTexts(*this, kTextFields, kExpectedJsonSize,
+                                                  JsonWriter::Sensitive::yes);
+    std::string masked = maskCardData(json);
+    platform::secureWipe(json);
+    return masked;
 }
 
 }  // namespace vanto

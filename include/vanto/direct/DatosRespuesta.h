@@ -29,7 +29,9 @@ struct VANTO_EXPORT DatosRespuesta {
     static std::optional<DatosRespuesta> fromJSON(std::string_view json);
 
     /// Compact JSON of the present fields in declaration order, absent ones left out. Returns the
-    /// empty text when a field is not well-formed UTF-8.
+    /// empty text when a field is not well-formed UTF-8. This is the answer's details as the
+    /// gateway writes them, card data as they are: pass it through maskCardData() before printing
+    /// it.
     std::string toJSON() const;
 
     friend bool operator==(const DatosRespuesta&, const DatosRespuesta&) = default;

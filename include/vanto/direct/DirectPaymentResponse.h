@@ -25,6 +25,8 @@ struct VANTO_EXPORT DirectPaymentResponse {
 
     /// Compact JSON in declaration order, "datosRespuesta" nested as an object and left out with
     /// its absent fields when absent. Returns the empty text when a text is not well-formed UTF-8.
+    /// This is the answer as the gateway writes it, card data as they are: pass it through
+    /// maskCardData() before printing it.
     std::string toJSON() const;
 
     friend bool operator==(const DirectPaymentResponse&, const DirectPaymentResponse&) = default;

@@ -33,8 +33,10 @@ struct VANTO_EXPORT DirectPaymentResponseOK {
     /// unknown keys are ignored.
     static std::optional<DirectPaymentResponseOK> fromJSON(std::string_view json);
 
-    /// Compact JSON of all nineteen members in declaration order. Returns the empty text when a
-    /// text is not well-formed UTF-8.
+    /// Compact JSON of all nineteen members in declaration order, as an application prints the
+    /// record: the card number and the expiry date, and card data anywhere else in it, are masked
+    /// as maskCardData() masks a trace. The record's own members keep what the gateway sent.
+    /// Returns the empty text when a text is not well-formed UTF-8.
     std::string toJSON() const;
 
     friend bool operator==(const DirectPaymentResponseOK&,

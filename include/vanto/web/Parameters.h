@@ -35,7 +35,8 @@ struct VANTO_EXPORT Parameters {
     static std::optional<Parameters> fromJSON(std::string_view json);
 
     /// Compact JSON of the present fields in declaration order, absent ones left out. Returns the
-    /// empty text when a field is not well-formed UTF-8.
+    /// empty text when a field is not well-formed UTF-8. This is the payment result as the gateway
+    /// writes it, card data as they are: pass it through maskCardData() before printing it.
     std::string toJSON() const;
 
     friend bool operator==(const Parameters&, const Parameters&) = default;

@@ -48,9 +48,10 @@ class VANTO_EXPORT WebViewPaymentFlow {
     /// empty configured address matches nothing): the addresses whose query carries the result.
     static bool isReturnAddress(std::string_view address);
 
-    /// `address` as it may be written to a trace: the payment result carried in its
-    /// "Ds_MerchantParameters" (Base64 of JSON) has its card data masked, re-encoded in place;
-    /// everything else is left as it is.
+    /// `address` as it may be written to a trace: maskCardData() of it, so the payment result
+    /// carried in its "Ds_MerchantParameters" (Base64 of JSON, in either alphabet,
+    /// percent-encoded or not) has its card data masked and is encoded again in standard Base64,
+    /// and any other card data the address shows is masked too.
     static std::string traceableAddress(std::string_view address);
 
   private:

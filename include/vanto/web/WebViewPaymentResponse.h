@@ -27,7 +27,9 @@ struct VANTO_EXPORT WebViewPaymentResponse {
     static std::optional<WebViewPaymentResponse> fromJSON(std::string_view json);
 
     /// Compact JSON in declaration order, the nested records written as objects and absent
-    /// values left out. Returns the empty text when a text is not well-formed UTF-8.
+    /// values left out. Returns the empty text when a text is not well-formed UTF-8. This is the
+    /// answer as the gateway writes it, card data as they are: pass it through maskCardData()
+    /// before printing it.
     std::string toJSON() const;
 
     friend bool operator==(const WebViewPaymentResponse&, const WebViewPaymentResponse&) = default;

@@ -109,13 +109,19 @@ TEST(DirectPaymentResponseOKRecord, TakesEveryDetailOrEmptyText) {
                                             "", "", "", "", "", "", ""));
 }
 
-TEST(DirectPaymentResponseOKRecord, DecodingNeedsAllNineteenKeysWithTheirTypesAndRoundTrips) {
+TEST(DirectPaymentResponseOKRecord, DecodingNeedsAllNineteenKeysWithTheirTypes) {
     const Members members = testing::membersOf(kAcceptedWithOnlyAResponse);
     testing::expectEveryMemberRequired<DirectPaymentResponseOK>(members);
     testing::expectTheCodeRule<DirectPaymentResponseOK>(members);
+}
 
-    const DirectPaymentResponseOK accepted(DirectPaymentResponse(fullDetails(), 7, "a/b"));
-    EXPECT_EQ(DirectPaymentResponseOK::fromJSON(accepted.toJSON()), accepted);
+TEST(DirectPaymentResponseOKRecord, PrintsEveryFieldWithTheCardDataMasked) {
+    DirectPaymentResponseOK accepted(DirectPaymentResponse(fullDetails(), 7, "a/b"));
+    accepted.Ds_CardNumber = "454881******0004";
+    DirectPaymentResponseOK printed = accepted;
+    printed.Ds_ExpiryDate = "****";
+    printed.Ds_CardNumber = "************0004";
+    EXPECT_EQ(DirectPaymentResponseOK::fromJSON(accepted.toJSON()), printed);
 }
 
 }  // namespace

@@ -121,9 +121,15 @@ TEST(WebViewPaymentResponseOKRecord, DecodingNeedsAllTwentyOneKeysWithTheirTypes
     const Members members = testing::membersOf(kAcceptedWithOnlyAResponse);
     testing::expectEveryMemberRequired<WebViewPaymentResponseOK>(members);
     testing::expectTheCodeRule<WebViewPaymentResponseOK>(members);
+}
 
-    const WebViewPaymentResponseOK accepted(fullParameters(), 42);
-    EXPECT_EQ(WebViewPaymentResponseOK::fromJSON(accepted.toJSON()), accepted);
+TEST(WebViewPaymentResponseOKRecord, PrintsEveryFieldWithTheCardDataMasked) {
+    WebViewPaymentResponseOK accepted(fullParameters(), 42);
+    accepted.Ds_Card_Number = "454881******0004";
+    WebViewPaymentResponseOK printed = accepted;
+    printed.Ds_ExpiryDate = "****";
+    printed.Ds_Card_Number = "************0004";
+    EXPECT_EQ(WebViewPaymentResponseOK::fromJSON(accepted.toJSON()), printed);
 }
 
 TEST(WebViewPaymentResponseKORecord, NeedsBothKeysAndRoundTrips) {
