@@ -17,6 +17,7 @@
 
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/qt/PaymentPage.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/Trace.h"
