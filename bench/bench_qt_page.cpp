@@ -27,6 +27,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "vanto/qt/PaymentPage.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/TraceSink.h"

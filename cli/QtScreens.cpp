@@ -17,6 +17,7 @@
 
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/qt/PaymentPage.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/web/WebViewPaymentController.h"
 

@@ -1,8 +1,9 @@
 # The parts the project installs, each a component of `cmake --install` and a Debian package of
 # its own. A part with TARGET is a library: besides the core it is a component of
-# find_package(VantoInLibrary COMPONENTS <name>) and has a pkg-config file vanto-<name>.pc (the
-# core's is vanto.pc). Adding a part is one entry here plus its install rules (for a library,
-# vanto_install_library(<name> <target> ...) where the target is made).
+# find_package(VantoInLibrary COMPONENTS <name>) and has a pkg-config file vanto-<name>.pc, with
+# hyphens for the name's underscores (the core's is vanto.pc). Adding a part is one entry here plus
+# its install rules (for a library, vanto_install_library(<name> <target> ...) where the target is
+# made); a library that links another of ours names it in USES.
 #
 #   PACKAGE            the Debian package; for a library the -dev one (a shared build adds a
 #                      runtime package, named after it and the library's SOVERSION)
@@ -13,7 +14,11 @@
 #   PKGCONFIG_STATIC   the same, needed only while the library is a static one (else private)
 #   CFLAGS, LIBS       what pkg-config adds besides include path, static define and -l<library>
 #   DEPENDS            Debian packages the package needs (a library's also on libvanto-dev)
-#   LINKS              libraries a program links: in a shared build, their runtime packages
+#   USES               for a library, the parts (libraries of ours besides the core) it links:
+#                      find_package loads them with it, its pkg-config file requires them, its
+#                      packages depend on theirs
+#   LINKS              libraries a program links: in a shared build, their runtime packages (and
+#                      those of the parts they use)
 #   RECOMMENDS, SUGGESTS, SECTION, ARCHITECTURE as in Debian; SHLIBDEPS for packages of programs
 vanto_component(core TARGET vanto
     PACKAGE libvanto-dev
@@ -28,16 +33,56 @@ vanto::vanto; pkg-config: vanto."
     DEPENDS "libcurl4-openssl-dev, libssl-dev, libsqlite3-dev"
     SUGGESTS "vanto-doc")
 
+vanto_component(qt_base TARGET vanto_qt_base
+    PACKAGE libvanto-qt-base-dev
+    SUMMARY "card payments through the card-payment gateway: base of the Qt bindings"
+    DESCRIPTION "What the Qt bindings of the screens share that needs neither Qt Widgets nor Qt \
+WebEngine: the library's main queue on the Qt event loop, the screens' values in Qt's types. It has \
+no headers of its own: the bindings' packages bring it. CMake: COMPONENTS qt_base, target \
+vanto::qt_base; pkg-config: vanto-qt-base."
+    FIND "Qt6 6.4 COMPONENTS Core Gui"
+    PKGCONFIG Qt6Core Qt6Gui
+    DEPENDS "qt6-base-dev")
+
+vanto_component(qt_web_base TARGET vanto_qt_web_base
+    PACKAGE libvanto-qt-web-base-dev
+    SUMMARY "card payments through the card-payment gateway: payment page on Qt WebEngine Core"
+    DESCRIPTION "What the Qt bindings' payment pages share, on Qt WebEngine Core: the decision on a \
+page's certificate against the application's trust anchors, navigation decisions, loading, page \
+requests and scripts. It has no headers of its own: the bindings' packages bring it. CMake: \
+COMPONENTS qt_web_base, target vanto::qt_web_base; pkg-config: vanto-qt-web-base."
+    USES qt_base
+    FIND "Qt6 6.4 COMPONENTS WebEngineCore"
+    FIND_STATIC "Qt6 6.4 COMPONENTS Network"
+    PKGCONFIG Qt6WebEngineCore
+    PKGCONFIG_STATIC Qt6Network
+    DEPENDS "qt6-webengine-dev")
+
 vanto_component(qt TARGET vanto_qt
     PACKAGE libvanto-qt-dev
     SUMMARY "card payments through the card-payment gateway: Qt 6 binding of the screens"
-    DESCRIPTION "The card-entry screen on Qt Widgets and the payment page on Qt WebEngine, with the \
-library's main queue on the Qt event loop. CMake: COMPONENTS qt, target vanto::qt; pkg-config: \
-vanto-qt."
-    FIND "Qt6 6.4 COMPONENTS Widgets WebEngineWidgets Svg Network"
+    DESCRIPTION "The card-entry screen on Qt Widgets, with the library's main queue on the Qt event \
+loop; it loads no web engine (the payment page is libvanto-qt-web-dev). CMake: COMPONENTS qt, \
+target vanto::qt; pkg-config: vanto-qt."
+    USES qt_base
+    FIND "Qt6 6.4 COMPONENTS Widgets"
+    FIND_STATIC "Qt6 6.4 COMPONENTS Svg"
     PKGCONFIG Qt6Widgets
-    PKGCONFIG_STATIC Qt6WebEngineWidgets Qt6Svg Qt6Network
-    DEPENDS "qt6-base-dev, qt6-webengine-dev, qt6-svg-dev")
+    PKGCONFIG_STATIC Qt6Svg
+    DEPENDS "qt6-base-dev, qt6-svg-dev")
+
+vanto_component(qt_web TARGET vanto_qt_web
+    PACKAGE libvanto-qt-web-dev
+    SUMMARY "card payments through the card-payment gateway: Qt 6 payment page"
+    DESCRIPTION "The payment web page on Qt WebEngine Widgets, presented like the card-entry screen \
+once <vanto/qt/PaymentPage.h> is included. CMake: COMPONENTS qt_web, target vanto::qt_web; \
+pkg-config: vanto-qt-web."
+    USES qt qt_web_base
+    FIND "Qt6 6.4 COMPONENTS Widgets"
+    FIND_STATIC "Qt6 6.4 COMPONENTS WebEngineWidgets"
+    PKGCONFIG Qt6Widgets
+    PKGCONFIG_STATIC Qt6WebEngineWidgets
+    DEPENDS "qt6-webengine-dev")
 
 vanto_component(sandbox TARGET vanto_sandbox
     PACKAGE libvanto-sandbox-dev
@@ -73,7 +118,7 @@ vanto_component(screens
     DESCRIPTION "The program that vanto web and vanto demo become to show the payment screens in \
 windows (Qt Widgets and Qt WebEngine); without it the command line pays headless."
     SHLIBDEPS
-    LINKS core qt
+    LINKS core qt qt_web
     DEPENDS "vanto (= @PROJECT_VERSION@)")
 
 vanto_component(doc

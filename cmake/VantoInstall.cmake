@@ -10,7 +10,7 @@ set(VANTO_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/vanto)
 
 set(VANTO_COMPONENT_VALUES PACKAGE SUMMARY DESCRIPTION TARGET DEPENDS RECOMMENDS SUGGESTS SECTION
                            ARCHITECTURE)
-set(VANTO_COMPONENT_LISTS FIND FIND_STATIC PKGCONFIG PKGCONFIG_STATIC CFLAGS LIBS LINKS)
+set(VANTO_COMPONENT_LISTS FIND FIND_STATIC PKGCONFIG PKGCONFIG_STATIC CFLAGS LIBS LINKS USES)
 
 # vanto_component(<name> PACKAGE <package> SUMMARY <text> ...): declares a part (see
 # VantoComponents.cmake for the fields).
@@ -36,17 +36,49 @@ endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/VantoComponents.cmake)
 
+# Sets `out` to the parts among `components` and every library part they build on (USES), each
+# after those it builds on.
+function(vanto_component_closure out)
+    set(closure "")
+    foreach(component IN LISTS ARGN)
+        vanto_component_get(uses ${component} USES)
+        if(uses)
+            vanto_component_closure(below ${uses})
+            list(APPEND closure ${below})
+        endif()
+        list(APPEND closure ${component})
+    endforeach()
+    list(REMOVE_DUPLICATES closure)
+    set(${out} "${closure}" PARENT_SCOPE)
+endfunction()
+
 # The name of the export set, and of its file, of a library part: VantoInLibraryTargets for the
-# core, VantoInLibrary<Name>Targets for the others.
+# core, VantoInLibrary<Name>Targets for the others (qt_web: VantoInLibraryQtWebTargets).
 function(vanto_export_name out component)
     if(component STREQUAL "core")
         set(${out} VantoInLibraryTargets PARENT_SCOPE)
         return()
     endif()
-    string(SUBSTRING ${component} 0 1 first)
-    string(TOUPPER ${first} first)
-    string(SUBSTRING ${component} 1 -1 rest)
-    set(${out} VantoInLibrary${first}${rest}Targets PARENT_SCOPE)
+    set(name "")
+    string(REPLACE "_" ";" words ${component})
+    foreach(word IN LISTS words)
+        string(SUBSTRING ${word} 0 1 first)
+        string(TOUPPER ${first} first)
+        string(SUBSTRING ${word} 1 -1 rest)
+        string(APPEND name ${first}${rest})
+    endforeach()
+    set(${out} VantoInLibrary${name}Targets PARENT_SCOPE)
+endfunction()
+
+# The pkg-config module of a library part: vanto for the core, vanto-<component> for the others,
+# with hyphens for underscores (qt_web: vanto-qt-web).
+function(vanto_pkg_config_name out component)
+    if(component STREQUAL "core")
+        set(${out} vanto PARENT_SCOPE)
+    else()
+        string(REPLACE "_" "-" name vanto-${component})
+        set(${out} ${name} PARENT_SCOPE)
+    endif()
 endfunction()
 
 # Whether a library part's target is a static library: its users then link what it links.
@@ -95,6 +127,8 @@ function(vanto_install_library component target)
     foreach(folder IN LISTS ARG_INCLUDES)
         install(DIRECTORY ${folder}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT ${component})
     endforeach()
+    # The API reference documents what is installed.
+    set_property(GLOBAL PROPERTY VANTO_COMPONENT_${component}_HEADER_FOLDERS ${ARG_INCLUDES})
     foreach(header IN LISTS ARG_GENERATED)
         file(RELATIVE_PATH relative ${PROJECT_BINARY_DIR}/generated/include ${header})
         get_filename_component(folder ${relative} DIRECTORY)
@@ -118,23 +152,27 @@ function(vanto_install_library component target)
     vanto_install_pkg_config(${component} ${target})
 endfunction()
 
-# The pkg-config file of a library part: vanto.pc for the core, vanto-<component>.pc for the
-# others. Relocatable: the prefix is found from the file's own place. A static library lists what
-# it links in Requires, so that `pkg-config --cflags --libs vanto-<component>` is enough.
+# The pkg-config file of a library part (vanto_pkg_config_name). Relocatable: the prefix is found
+# from the file's own place. A static library lists what it links in Requires, so that
+# `pkg-config --cflags --libs vanto-<component>` is enough; the parts it builds on are required
+# at this version.
 function(vanto_install_pkg_config component target)
     vanto_component_get(summary ${component} SUMMARY)
     vanto_component_get(public ${component} PKGCONFIG)
     vanto_component_get(linked ${component} PKGCONFIG_STATIC)
     vanto_component_get(cflags ${component} CFLAGS)
     vanto_component_get(libs ${component} LIBS)
+    vanto_component_get(uses ${component} USES)
     set(requires "")
     set(private "")
-    if(component STREQUAL "core")
-        set(pc_name vanto)
-    else()
-        set(pc_name vanto-${component})
+    vanto_pkg_config_name(pc_name ${component})
+    if(NOT component STREQUAL "core")
         list(APPEND requires "vanto = ${PROJECT_VERSION}")
     endif()
+    foreach(used IN LISTS uses)
+        vanto_pkg_config_name(used_pc ${used})
+        list(APPEND requires "${used_pc} = ${PROJECT_VERSION}")
+    endforeach()
     list(APPEND requires ${public})
     vanto_is_static(static ${target})
     if(static)
@@ -183,8 +221,8 @@ function(vanto_install_pkg_config component target)
 endfunction()
 
 # The CMake package configuration, written once every library part is known: the core's
-# targets, and for each component the file of its targets, the Debian package that installs it
-# and what it needs found first.
+# targets, and for each component the file of its targets, the Debian package that installs it,
+# the components it builds on (loaded before it) and what it needs found first.
 function(vanto_install_package_configuration)
     vanto_component_needs(core_needs core)
     set(table "")
@@ -202,8 +240,11 @@ function(vanto_install_package_configuration)
         if(TARGET ${target})
             vanto_component_needs(needs ${component})
         endif()
+        vanto_component_closure(below ${component})
+        list(REMOVE_ITEM below ${component})
         string(APPEND table "set(_vanto_${component}_package ${package})\n"
                             "set(_vanto_${component}_targets ${export}.cmake)\n"
+                            "set(_vanto_${component}_uses ${below})\n"
                             "set(_vanto_${component}_needs")
         foreach(need IN LISTS needs)
             string(APPEND table " [=[${need}]=]")

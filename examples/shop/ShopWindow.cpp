@@ -21,6 +21,7 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/journal/PaymentJournal.h"
+#include "vanto/qt/PaymentPage.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/Trace.h"

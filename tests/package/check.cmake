@@ -1,7 +1,8 @@
 # Builds and runs the consumers of tests/package/consumer against an installed package, as
 # integrators build them: a CMake project that sets no language standard of its own, and plain
 # compiler calls with `pkg-config --cflags --libs vanto-<component>`. Besides a program on the
-# library alone and the Qt screen, the consumers are the installed guide's code samples.
+# library alone, the Qt card-entry screen (which must load no Qt WebEngine library) and the Qt
+# payment page, the consumers are the installed guide's code samples.
 #
 # -DPREFIX=<prefix>          uses what is installed there (the Debian packages: /usr)
 # -DVANTO_BUILD_DIR=<build>  installs that build into a scratch prefix first, and checks there
@@ -49,7 +50,7 @@ endfunction()
 
 # Sets `programs` to the consumer's programs for the caller's `components`, each with its source
 # in <program>_source and the pkg-config modules it needs in <program>_modules: the library's
-# consumer, the Qt screen, and those of the caller's `samples` (written to `samples_dir`) whose
+# consumer, the Qt screens, and those of the caller's `samples` (written to `samples_dir`) whose
 # components are among them.
 macro(consumer_programs)
     set(programs consumer)
@@ -59,6 +60,11 @@ macro(consumer_programs)
         list(APPEND programs qt_consumer)
         set(qt_consumer_source ${CONSUMERS}/consumer/qt_main.cpp)
         set(qt_consumer_modules vanto-qt)
+    endif()
+    if("qt_web" IN_LIST components)
+        list(APPEND programs qt_web_consumer)
+        set(qt_web_consumer_source ${CONSUMERS}/consumer/qt_web_main.cpp)
+        set(qt_web_consumer_modules vanto-qt-web)
     endif()
     foreach(sample IN LISTS samples)
         set(needs ${VANTO_GUIDE_SAMPLE_${sample}_COMPONENTS})
@@ -85,12 +91,16 @@ function(configure_consumer folder prefix components)
 endfunction()
 
 # Runs the programs a consumer build made (the production sample finds the signing credential
-# where it looks for it).
+# where it looks for it); the card-entry screen's must load no Qt WebEngine library.
 function(run_programs folder lib_dir programs)
     vanto_guide_sample_credentials(${WORK_DIR}/credentials credentials)
     foreach(program IN LISTS programs)
         run(${CMAKE_COMMAND} -E env ${credentials} LD_LIBRARY_PATH=${lib_dir} ${folder}/${program})
     endforeach()
+    if("qt_consumer" IN_LIST programs)
+        run(${CMAKE_COMMAND} -DPROGRAM=${folder}/qt_consumer -DLIBRARY_PATH=${lib_dir}
+            -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check_card_only.cmake)
+    endif()
 endfunction()
 
 # Both routes against the package installed under `prefix`; `name` labels the work folders.
@@ -158,7 +168,7 @@ function(check_shared_packages build components)
             set(name vanto)
             set(object libvanto.so)
         else()
-            set(name vanto-${library})
+            string(REPLACE "_" "-" name vanto-${library})
             set(object libvanto_${library}.so)
         endif()
         set(runtime ${debs}/lib${name}${soversion}_${full}_amd64.deb)
@@ -196,7 +206,8 @@ it comes with the Debian package libvanto-testing-dev")
 are ")
     if("qt" IN_LIST COMPONENTS)
         check_refused(dependency-missing ${prefix} qt
-                      "the component \"qt\" needs Qt6 6.4 COMPONENTS Widgets"
+                      "the component \"qt\" needs Qt6 6.4 COMPONENTS Core Gui (for the component \
+\"qt_base\" it builds on), which was not found"
                       -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON)
     endif()
 endif()

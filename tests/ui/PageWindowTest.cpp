@@ -1,9 +1,9 @@
 // The binding's window of the payment web page as the screen's view model sees it: what a page
 // request sends, what a navigation decision does, what scripts give back, time-outs and
 // certificates.
-#include "PageWindow.h"
 #include "UiTest.h"
-#include "Widgets.h"
+#include "widgets/Widgets.h"
+#include "widgets_web/PageWindow.h"
 
 namespace vanto {
 namespace {

@@ -16,6 +16,7 @@
 #include "UiTest.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/qt/PaymentPage.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/web/WebViewPaymentController.h"

@@ -7,7 +7,7 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "Drawing.h"
+#include "base/QtValues.h"
 
 namespace vanto::qt::detail {
 namespace {

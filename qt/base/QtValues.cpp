@@ -1,29 +1,15 @@
-#include "Drawing.h"
+#include "base/QtValues.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include <QApplication>
 #include <QByteArray>
-#include <QGraphicsOpacityEffect>
-#include <QPropertyAnimation>
-#include <QWidget>
+#include <QGuiApplication>
 
 #include "vanto/platform/SecureWipe.h"
 
 namespace vanto::qt::detail {
 namespace {
-
-QGraphicsOpacityEffect* opacityEffect(QWidget& widget) {
-    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget.graphicsEffect())) {
-        return effect;
-    }
-    auto* effect = new QGraphicsOpacityEffect(&widget);
-    effect->setOpacity(1.0);
-    effect->setEnabled(false);
-    widget.setGraphicsEffect(effect);
-    return effect;
-}
 
 QFont::Weight toQWeight(ui::FontWeight weight) {
     switch (weight) {
@@ -63,9 +49,8 @@ QColor toQColor(const ui::Color& color) {
                             channel(color.alpha));
 }
 
-// Sizes are points of the screens' layout, which are the widgets' device-independent pixels.
 QFont toQFont(const ui::Font& font) {
-    QFont converted = font.isSystemFont() ? QApplication::font() : QFont(toQString(font.family));
+    QFont converted = font.isSystemFont() ? QGuiApplication::font() : QFont(toQString(font.family));
     if (std::isfinite(font.size) && font.size >= 1.0) {
         converted.setPixelSize(static_cast<int>(std::lround(std::min(font.size, 1000.0))));
     }
@@ -92,28 +77,14 @@ platform::SecretText toSecretText(const QString& text) {
     return secret;
 }
 
-// Fading goes through an opacity effect, which is switched off at full opacity: an effect paints
-// the widget through an off-screen picture.
-void fadeTo(QWidget& widget, double alpha, double seconds) {
-    alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
-    auto* effect = opacityEffect(widget);
-    for (auto* running : effect->findChildren<QPropertyAnimation*>()) {
-        running->stop();
-        running->deleteLater();
-    }
-    if (!std::isfinite(seconds) || seconds <= 0.0) {
-        effect->setOpacity(alpha);
-        effect->setEnabled(alpha < 1.0);
+void wipeInPlace(const QString& text) {
+    if (text.isEmpty() || !text.data_ptr().isMutable()) {
         return;
     }
-    effect->setEnabled(true);
-    auto* fade = new QPropertyAnimation(effect, "opacity", effect);
-    fade->setDuration(static_cast<int>(std::lround(std::min(seconds, 60.0) * 1000.0)));
-    fade->setStartValue(effect->opacity());
-    fade->setEndValue(alpha);
-    QObject::connect(fade, &QPropertyAnimation::finished, effect,
-                     [effect, alpha] { effect->setEnabled(alpha < 1.0); });
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    // Every string sharing this storage is about to be replaced; what it held must not linger
+    // in freed memory.
+    auto* characters = const_cast<QChar*>(text.constData());
+    platform::secureWipe(characters, static_cast<std::size_t>(text.size()) * sizeof(QChar));
 }
 
 }  // namespace vanto::qt::detail

@@ -1,4 +1,4 @@
-#include "MainQueueOnQt.h"
+#include "base/MainQueueOnQt.h"
 
 #include <QCoreApplication>
 #include <QObject>

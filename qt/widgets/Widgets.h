@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "vanto/platform/ui/Image.h"
+#include "vanto/qt/Export.h"
 
 class QSvgRenderer;
 class QVBoxLayout;
@@ -18,7 +19,7 @@ namespace vanto::qt::detail {
 
 /// The window of a screen: its background, its elements or the content that replaces them, the
 /// taps outside its controls, and what a close asked for by hand does.
-class ScreenWindow final : public QWidget {
+class VANTO_QT_EXPORT ScreenWindow final : public QWidget {
     Q_OBJECT
 
   public:
@@ -51,7 +52,7 @@ class ScreenWindow final : public QWidget {
 };
 
 /// A spinning arc that says the screen is busy.
-class BusyIndicator final : public QWidget {
+class VANTO_QT_EXPORT BusyIndicator final : public QWidget {
     Q_OBJECT
 
   public:

@@ -9,8 +9,9 @@
 #include <QVBoxLayout>
 
 #include "CardField.h"
-#include "Drawing.h"
+#include "Fading.h"
 #include "Widgets.h"
+#include "base/QtValues.h"
 
 namespace vanto::qt::detail {
 namespace {

@@ -52,8 +52,4 @@ class CardLineEdit final : public QLineEdit {
     bool deciding_ = false;
 };
 
-/// Overwrites, where it lies, the storage of `text` and of every string that shares it (the line
-/// edit's own copy among them). Only heap storage is written: a literal's is read-only.
-void wipeInPlace(const QString& text);
-
 }  // namespace vanto::qt::detail

@@ -12,8 +12,9 @@ class BaseViewController;
 
 namespace vanto::qt {
 
-/// The Qt 6 binding of the payment screens: the card-entry screen on Qt Widgets, the payment web
-/// page on Qt WebEngine.
+/// The Qt 6 binding of the payment screens on Qt Widgets: the card-entry screen here (library
+/// vanto::qt, which loads no web engine), the payment web page on Qt WebEngine in a library of its
+/// own (vanto::qt_web, <vanto/qt/PaymentPage.h>).
 ///
 /// While a QtBinding exists, present() draws the screens with Qt, from their view models, and
 /// the library's main queue runs on the Qt event loop (platform::MainQueue::setExecutor), so the
@@ -21,12 +22,6 @@ namespace vanto::qt {
 /// first screen is presented; keep one at a time; destroy it before the QApplication and after
 /// the screens. Destroying it gives the main queue back to the library's own run loop, with
 /// whatever was still waiting on it.
-///
-/// The payment pages run in Qt WebEngine's default profile, which keeps nothing on disk. A server
-/// certificate that the system does not trust is accepted only when it chains to one of the
-/// trust anchors the application gave its URL sessions
-/// (platform::URLSessionConfiguration::defaultSessionConfiguration().additionalTrustAnchors), for
-/// the host the page was asked from.
 ///
 /// Card data typed into the card-entry screen stay in its three line edits only: each edit goes to
 /// the screen's input rules as secret text and is decided before it shows, the undo history of the
@@ -43,13 +38,14 @@ class VANTO_QT_EXPORT QtBinding {
     std::unique_ptr<Private> d_;
 };
 
-/// Shows `screen` (a DirectPaymentViewController or a WebViewPaymentController) in a window of its
-/// own and drives its life cycle: sets it up if needed, shows the window drawn from its view
-/// model and, on the next turn of the event loop, tells the screen it appeared. The screen closes
-/// the window itself when its payment has ended. A window closed by hand is the screen's own way
-/// out: the card-entry screen's cancel (not while a payment is being sent), the web page's close.
-/// Returns the window, which belongs to the screen and goes when the screen goes; null without a
-/// QtBinding.
+/// Shows `screen` in a window of its own and drives its life cycle: sets it up if needed, shows
+/// the window drawn from its view model and, on the next turn of the event loop, tells the screen
+/// it appeared. The screen closes the window itself when its payment has ended. A window closed by
+/// hand is the screen's own way out: the card-entry screen's cancel (not while a payment is being
+/// sent), the web page's close. Returns the window, which belongs to the screen and goes when the
+/// screen goes; null without a QtBinding, and for a screen this program cannot draw: a
+/// DirectPaymentViewController is always drawn, a WebViewPaymentController only by a program that
+/// links vanto::qt_web and includes <vanto/qt/PaymentPage.h>.
 VANTO_QT_EXPORT QWidget* present(const std::shared_ptr<BaseViewController>& screen);
 
 /// The window of a screen that was presented; null otherwise. The card-entry screen's fields are

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "vanto/platform/ui/PaymentPageViewModel.h"
+#include "vanto/qt/WebExport.h"
 
 class QMessageBox;
 class QPushButton;
@@ -25,11 +26,9 @@ class ScreenWindow;
 /// makes (decided at once), each start, finish and failure, the scripts' answers and what the
 /// cardholder presses. The window goes when this does.
 ///
-/// A page is loaded as a QWebEngineHttpRequest: the field that the browser computes from the
-/// request itself (Content-Length) is left to it; a cache policy that ignores cached data asks
-/// for a fresh page; the time-out stops a page that has not finished loading by then, as a failed
-/// navigation. A script runs in the page's main world; an exception it throws is its error.
-class PageWindow final : public ui::PaymentPageViewModel::Observer {
+/// Pages, navigations and scripts go between the model and the web view as PageOnWebEngine has
+/// them; the time-out stops a page that has not finished loading by then, as a failed navigation.
+class VANTO_QT_WEB_EXPORT PageWindow final : public ui::PaymentPageViewModel::Observer {
   public:
     /// The window drawing `model`, made and set as its observer when it has none.
     static PageWindow& of(const std::shared_ptr<ui::PaymentPageViewModel>& model);

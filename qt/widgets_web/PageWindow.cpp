@@ -1,19 +1,18 @@
 #include "PageWindow.h"
 
-#include <algorithm>
-#include <cmath>
 #include <functional>
 
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 
-#include "Drawing.h"
-#include "WebView.h"
-#include "Widgets.h"
+#include "PaymentWebView.h"
+#include "base/QtValues.h"
+#include "web_base/PageOnWebEngine.h"
+#include "web_base/PaymentWebPage.h"
+#include "widgets/Widgets.h"
 
 namespace vanto::qt::detail {
 namespace {
@@ -26,50 +25,6 @@ const char* const kCloseButtonStyle =
     "QPushButton { background: rgba(255, 255, 255, 230); color: #111827;"
     " border: 1px solid #cbd5e1; border-radius: 8px; }"
     "QPushButton:pressed { background: #e2e8f0; }";
-
-// Chromium's "the navigation was aborted": a page that another navigation replaced before it
-// finished, or one the decision cancelled. Neither is a failure.
-constexpr int kAborted = -3;
-
-constexpr double kDefaultTimeoutSeconds = 60.0;
-constexpr double kLongestTimeoutSeconds = 24.0 * 60.0 * 60.0;
-
-const char* const kScriptWrapper =
-    "(function () { try { return [true, (%1\n)]; } catch (e) { return [false, String(e)]; } })()";
-
-// A field that the browser writes from the request itself and refuses to be given.
-bool computedByBrowser(const std::string& name) {
-    const QByteArray lower = QByteArray::fromStdString(name).toLower();
-    return lower == "content-length" || lower == "host";
-}
-
-int timeoutMilliseconds(double seconds) {
-    if (!std::isfinite(seconds) || seconds <= 0.0) {
-        seconds = kDefaultTimeoutSeconds;
-    }
-    return static_cast<int>(std::lround(std::min(seconds, kLongestTimeoutSeconds) * 1000.0));
-}
-
-std::optional<ui::ScriptValue> toScriptValue(const QVariant& value) {
-    if (!value.isValid() || value.isNull()) {
-        return std::nullopt;
-    }
-    switch (value.typeId()) {
-        case QMetaType::QString:
-            return ui::ScriptValue(value.toString().toStdString());
-        case QMetaType::Bool:
-            return ui::ScriptValue(value.toBool());
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-            return ui::ScriptValue(value.toDouble());
-        default:
-            return ui::ScriptValue(ui::OtherScriptValue{});
-    }
-}
 
 QMessageBox::ButtonRole roleOf(ui::AlertActionStyle style) {
     switch (style) {
@@ -142,18 +97,8 @@ void PageWindow::build() {
 }
 
 void PageWindow::connectInputs() {
-    // Once the model has gone, the page goes nowhere.
     view_->paymentPage()->setDecision([model = model_](const QUrl& address, bool submitsForm) {
-        const auto shown = model.lock();
-        if (!shown) {
-            return false;
-        }
-        ui::NavigationAction action;
-        if (!address.isEmpty()) {
-            action.address = address.toString(QUrl::FullyEncoded).toStdString();
-        }
-        action.submitsForm = submitsForm;
-        return shown->decideNavigation(action) == ui::NavigationActionPolicy::allow;
+        return PageOnWebEngine::decideNavigation(model, address, submitsForm);
     });
     QObject::connect(view_->paymentPage(), &QWebEnginePage::loadingChanged, window_,
                      [this](const QWebEngineLoadingInfo& loading) { loadingChanged(loading); });
@@ -167,29 +112,10 @@ void PageWindow::connectInputs() {
 }
 
 void PageWindow::loadingChanged(const QWebEngineLoadingInfo& loading) {
-    const auto status = loading.status();
-    if (status != QWebEngineLoadingInfo::LoadStartedStatus) {
+    if (loading.status() != QWebEngineLoadingInfo::LoadStartedStatus) {
         timeout_->stop();
     }
-    const auto model = model_.lock();
-    if (!model) {
-        return;
-    }
-    switch (status) {
-        case QWebEngineLoadingInfo::LoadStartedStatus:
-            model->navigationStarted();
-            break;
-        case QWebEngineLoadingInfo::LoadSucceededStatus:
-            model->navigationFinished();
-            break;
-        case QWebEngineLoadingInfo::LoadFailedStatus:
-            if (loading.errorCode() != kAborted) {
-                model->navigationFailed();
-            }
-            break;
-        case QWebEngineLoadingInfo::LoadStoppedStatus:
-            break;
-    }
+    PageOnWebEngine::loadingChanged(model_, loading);
 }
 
 void PageWindow::changed(Model::Part part) {
@@ -265,45 +191,16 @@ void PageWindow::drawAlert(const Model& model) {
 }
 
 void PageWindow::load(const platform::URLRequest& page) {
-    const bool post = page.httpMethod && *page.httpMethod == "POST";
-    QWebEngineHttpRequest request(QUrl(toQString(page.url)),
-                                  post ? QWebEngineHttpRequest::Post : QWebEngineHttpRequest::Get);
-    for (const auto& [name, value] : page.allHTTPHeaderFields.fields()) {
-        if (!computedByBrowser(name)) {
-            request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
-        }
-    }
-    if (page.cachePolicy == platform::CachePolicy::reloadIgnoringLocalAndRemoteCacheData) {
-        request.setHeader("Cache-Control", "no-cache");
-        request.setHeader("Pragma", "no-cache");
-    }
-    if (page.httpBody) {
-        request.setPostData(
-            QByteArray(page.httpBody->data(), static_cast<qsizetype>(page.httpBody->size())));
-    }
-    timeout_->start(timeoutMilliseconds(page.timeoutInterval));
-    view_->paymentPage()->load(request);
+    timeout_->start(PageOnWebEngine::timeoutMilliseconds(page));
+    view_->paymentPage()->load(PageOnWebEngine::request(page));
 }
 
 void PageWindow::run(const ui::PageScript& script) {
-    const QString wrapped = QString::fromLatin1(kScriptWrapper).arg(toQString(script.source));
-    view_->paymentPage()->runJavaScript(
-        wrapped, QWebEngineScript::MainWorld,
-        [model = model_, id = script.id](const QVariant& outcome) {
-            const auto shown = model.lock();
-            if (!shown) {
-                return;
-            }
-            const QVariantList pair = outcome.toList();
-            if (pair.size() != 2) {
-                shown->scriptEvaluated(id, std::nullopt, std::nullopt);
-            } else if (pair.front().toBool()) {
-                shown->scriptEvaluated(id, toScriptValue(pair.back()), std::nullopt);
-            } else {
-                shown->scriptEvaluated(id, std::nullopt,
-                                       ui::ScriptError{pair.back().toString().toStdString()});
-            }
-        });
+    view_->paymentPage()->runJavaScript(PageOnWebEngine::scriptToRun(script),
+                                        QWebEngineScript::MainWorld,
+                                        [model = model_, id = script.id](const QVariant& answer) {
+                                            PageOnWebEngine::scriptAnswered(model, id, answer);
+                                        });
 }
 
 }  // namespace vanto::qt::detail

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "vanto/platform/SecureWipe.h"
+#include "base/QtValues.h"
 
 namespace vanto::qt::detail {
 namespace {
@@ -13,16 +13,6 @@ QString deepCopy(const QString& text, qsizetype from, qsizetype length) {
 }
 
 }  // namespace
-
-void wipeInPlace(const QString& text) {
-    if (text.isEmpty() || !text.data_ptr().isMutable()) {
-        return;
-    }
-    // Every string sharing this storage is about to be replaced; what it held must not linger
-    // in freed memory.
-    auto* characters = const_cast<QChar*>(text.constData());
-    platform::secureWipe(characters, static_cast<std::size_t>(text.size()) * sizeof(QChar));
-}
 
 CardLineEdit::CardLineEdit(QWidget* parent) : QLineEdit(parent) {
     setAcceptDrops(false);

@@ -1,0 +1,49 @@
+#include "PaymentWebView.h"
+
+#include <QEvent>
+
+#include "web_base/PaymentWebPage.h"
+
+namespace vanto::qt::detail {
+
+PaymentWebView::PaymentWebView() : page_(new PaymentWebPage(this)) {
+    setPage(page_);
+}
+
+void PaymentWebView::addOverlay(QWidget* overlay, bool centred) {
+    overlay->setParent(this);
+    overlays_.emplace_back(overlay);
+    if (centred) {
+        centred_.emplace_back(overlay);
+        overlay->move((width() - overlay->width()) / 2, (height() - overlay->height()) / 2);
+    }
+    overlay->raise();
+}
+
+// The view adds the widget it draws the page on when the page first renders, above what is
+// there.
+bool PaymentWebView::event(QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        QMetaObject::invokeMethod(this, &PaymentWebView::raiseOverlays, Qt::QueuedConnection);
+    }
+    return QWebEngineView::event(event);
+}
+
+void PaymentWebView::resizeEvent(QResizeEvent* event) {
+    QWebEngineView::resizeEvent(event);
+    for (const auto& overlay : centred_) {
+        if (overlay) {
+            overlay->move((width() - overlay->width()) / 2, (height() - overlay->height()) / 2);
+        }
+    }
+}
+
+void PaymentWebView::raiseOverlays() {
+    for (const auto& overlay : overlays_) {
+        if (overlay) {
+            overlay->raise();
+        }
+    }
+}
+
+}  // namespace vanto::qt::detail

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <vector>
+
+#include <QPointer>
+#include <QWebEngineView>
+
+namespace vanto::qt::detail {
+
+class PaymentWebPage;
+
+/// The web view of the payment page, on a PaymentWebPage, which keeps the widgets placed over its
+/// page on top of it: at their own geometry, or in its middle.
+class PaymentWebView final : public QWebEngineView {
+    Q_OBJECT
+
+  public:
+    PaymentWebView();
+    PaymentWebPage* paymentPage() const { return page_; }
+    void addOverlay(QWidget* overlay, bool centred);
+
+  protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void raiseOverlays();
+
+    PaymentWebPage* page_;
+    std::vector<QPointer<QWidget>> overlays_;
+    std::vector<QPointer<QWidget>> centred_;
+};
+
+}  // namespace vanto::qt::detail
