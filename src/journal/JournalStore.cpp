@@ -114,9 +114,10 @@ constexpr std::string_view kInsertStep = R"sql(
 INSERT INTO steps (payment_id, step, at, detail) VALUES (?1, ?2, ?3, ?4)
 )sql";
 
-// An outcome given replaces the one kept; none keeps it. A payment once in doubt stays so.
+// An outcome given replaces the one kept; none keeps it. A payment once in doubt stays so. A step
+// that ends the payment without an outcome (?9) leaves the state of one whose outcome is known.
 constexpr std::string_view kUpdatePayment = R"sql(
-UPDATE payments SET state = ?2,
+UPDATE payments SET state = CASE WHEN ?9 AND outcome_accepted IS NOT NULL THEN state ELSE ?2 END,
                     in_doubt = MAX(in_doubt, ?3),
                     outcome_accepted = CASE WHEN ?4 IS NULL THEN outcome_accepted ELSE ?4 END,
                     outcome_code = CASE WHEN ?4 IS NULL THEN outcome_code ELSE ?5 END,
@@ -186,7 +187,7 @@ std::string sentenceFor(JournalProblem::Kind kind) {
 }
 
 std::optional<PaymentStep> stepFromName(std::string_view name) {
-    for (int value = 0; value <= static_cast<int>(PaymentStep::resultRead); ++value) {
+    for (int value = 0; value <= static_cast<int>(PaymentStep::closedWithoutOutcome); ++value) {
         const auto step = static_cast<PaymentStep>(value);
         if (paymentStepName(step) == name) {
             return step;
@@ -519,6 +520,7 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
         update.bind(7, step.outcome->text);
     }
     update.bind(8, step.cardLastFour);
+    update.bind(9, std::int64_t{step.step == PaymentStep::closedWithoutOutcome ? 1 : 0});
     if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
         return failure(sqlite3_extended_errcode(db_), "recording a step");
     }

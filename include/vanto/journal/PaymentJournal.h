@@ -26,7 +26,8 @@ enum class PaymentFlowKind { direct, web };
 ///
 /// A direct payment goes prepared, sent, answered (or unanswered, or notSent when its request
 /// never left), delivered. A web payment goes signatureRequested, pageOpened, resultRead,
-/// delivered, or signatureRequested, notSent, delivered when its page never opened.
+/// delivered, or signatureRequested, notSent, delivered when its page never opened. Either may
+/// end with closedWithoutOutcome instead of delivered.
 enum class PaymentStep {
     /// A direct payment was made from the order and card data, at the step's time. It is
     /// committed together with `sent`: a payment refused before its request could leave has no
@@ -53,6 +54,12 @@ enum class PaymentStep {
     /// The payment page came back to a return address and its result was read (or found
     /// unreadable: then the payment is in doubt).
     resultRead,
+    /// The payment's screen closed before it had an outcome to show. A direct payment's request
+    /// had been sent (the journal holds a direct payment from then on): it is in doubt until its
+    /// answer, if one still comes, is read. A web payment is in doubt when its page had posted a
+    /// form, abandoned otherwise, and its page no longer opens. A payment whose outcome was
+    /// already known keeps the standing that outcome gives it.
+    closedWithoutOutcome,
 };
 
 /// What the journal knows of a payment now.
@@ -61,6 +68,9 @@ enum class PaymentStanding {
     inFlight,
     /// Nothing left for the gateway, or the payment page never opened: nothing was charged.
     notSent,
+    /// The screen closed before anything could be paid (the payment page had posted no form):
+    /// nothing was charged, and nothing needs a review.
+    abandoned,
     /// The request left (or the payment page opened) and no decision of the gateway was read: the
     /// gateway may have charged the card. Check the order before charging it again.
     inDoubt,
@@ -72,9 +82,9 @@ enum class PaymentStanding {
 };
 
 /// "prepared", "sent", "answered", "unanswered", "notSent", "delivered", "signatureRequested",
-/// "pageOpened" or "resultRead".
+/// "pageOpened", "resultRead" or "closedWithoutOutcome".
 VANTO_EXPORT std::string paymentStepName(PaymentStep step);
-/// "inFlight", "notSent", "inDoubt", "answered" or "delivered".
+/// "inFlight", "notSent", "abandoned", "inDoubt", "answered" or "delivered".
 VANTO_EXPORT std::string paymentStandingName(PaymentStanding standing);
 /// "direct" or "web".
 VANTO_EXPORT std::string paymentFlowName(PaymentFlowKind flow);
@@ -210,7 +220,8 @@ struct VANTO_EXPORT JournalSettings {
 /// After a crash, unresolved() lists the payments sent but never answered (in doubt: the gateway
 /// may have charged the card; check the order before charging it again) and those answered but
 /// never delivered (their outcome is recovered from the journal); the application marks each one
-/// reviewed with a note.
+/// reviewed with a note. A payment whose screen closed without an outcome after the cardholder may
+/// have paid is in doubt at once, without a crash.
 ///
 /// Several processes of the same machine may share one file: a write waits for another's for up
 /// to JournalSettings::busyWait. A payment of another process that still runs is in flight until

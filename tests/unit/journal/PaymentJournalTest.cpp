@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "vanto/testing/FakeGatewayService.h"
 #include "RecordingViews.h"
 #include "TempFolder.h"
 #include "TestSupport.h"
@@ -19,6 +18,7 @@
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/journal/RefusalKind.h"
 #include "vanto/platform/ProcessState.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "vanto/text/Base64.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 
@@ -92,6 +92,23 @@ class WatchingView : public DirectPaymentViewProtocol {
         const auto entry = PaymentJournal::installed()->payment(order);
         journalWhenTold.push_back(entry.ok() && entry.value() ? stepsOf(*entry.value()) : Steps{});
     }
+};
+
+// The transport's road, which notes the answer where it arrives and hands it to the main queue
+// later: each arrival is told when the test chooses, apart from the hand-over.
+class ArrivingService : public testing::FakeDirectPaymentService {
+  public:
+    void sendNotingArrival(std::shared_ptr<DirectPaymentRequest> request, Arrived arrived,
+                           Success success, Failure failure) override {
+        arrivals.push_back(std::move(arrived));
+        send(std::move(request), std::move(success), std::move(failure));
+    }
+    void arrive(const DirectPaymentResponse& answer) {
+        arrivals.front()(Result<DirectPaymentResponse>::success(answer));
+        arrivals.erase(arrivals.begin());
+    }
+
+    std::vector<Arrived> arrivals;
 };
 
 class JournalTest : public testing::ConfiguredTest {
@@ -244,6 +261,51 @@ TEST_F(DirectJournal, TellsAPaymentInDoubtFromOneNeverSent) {
               RefusalKind::refusedByIssuer);
 }
 
+// The journal holds a direct payment from the moment its request leaves: a screen that closes
+// then leaves it in doubt, whatever the screen believed, until an answer is read.
+TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnAnswerIsRead) {
+    install();
+    for (const bool mayHavePaid : {false, true}) {
+        const std::string order = mayHavePaid ? "MAYHAVEPAID" : "BELIEVEDNOT";
+        pay(order);
+        presenter->closedWithoutOutcome(mayHavePaid);
+        const auto closed = entry(order);
+        EXPECT_EQ(stepsOf(closed), (Steps{prepared, PaymentStep::sent, closedWithoutOutcome}));
+        EXPECT_EQ(closed.standing, PaymentStanding::inDoubt) << order;
+    }
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"BELIEVEDNOT", "MAYHAVEPAID"}))
+        << "still on their way, and already in doubt";
+
+    presenter->setView(std::weak_ptr<WatchingView>());  // the screen has gone
+    answerWith(kAccepted);
+    service->fail(SDKError::connectionError(
+        {platform::PlatformError::Kind::connectionLost, "cut", "", true}));
+    const auto answered = entry("BELIEVEDNOT");
+    EXPECT_EQ(stepsOf(answered),
+              (Steps{prepared, PaymentStep::sent, closedWithoutOutcome, PaymentStep::answered}));
+    EXPECT_EQ(answered.standing, PaymentStanding::answered) << "its outcome is recovered";
+    ASSERT_TRUE(answered.outcome);
+    EXPECT_TRUE(answered.outcome->accepted);
+    EXPECT_EQ(entry("MAYHAVEPAID").standing, PaymentStanding::inDoubt);
+
+    presenter->closedWithoutOutcome(true);
+    EXPECT_EQ(stepsOf(entry("MAYHAVEPAID")).size(), 4u) << "nothing was under way any more";
+
+    // The answer recorded where it arrived, and the screen gone before its hand-over.
+    auto arriving = std::make_shared<ArrivingService>();
+    auto racing = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
+    racing->makePaymentAction("4000000000000002", "123", "2612", 19.99, "RACE", "",
+                              TransactionType::normal, "Libro");
+    arriving->arrive(DirectPaymentResponse::fromJSON(kAccepted).value());
+    racing->closedWithoutOutcome(true);
+    racing->setView(std::weak_ptr<WatchingView>());
+    arriving->answer(DirectPaymentResponse::fromJSON(kAccepted));
+    const auto raced = entry("RACE");
+    EXPECT_EQ(stepsOf(raced),
+              (Steps{prepared, PaymentStep::sent, PaymentStep::answered, closedWithoutOutcome}));
+    EXPECT_EQ(raced.standing, PaymentStanding::answered) << "the answer read still decides";
+}
+
 TEST_F(DirectJournal, KeepsTheOutcomeNoViewReceivedUntilItIsReviewed) {
     install();
     pay("ORDER1");
@@ -356,8 +418,8 @@ TEST_F(WebJournal, RecordsThePageOpeningBeforeItOpensAndTheResultBeforeItIsTold)
 }
 
 // Once the page is open the cardholder may have paid: a page left without a result that can be
-// read is in doubt. Before it opened, nothing was charged.
-TEST_F(WebJournal, APageLeftWithoutAReadableResultIsInDoubt) {
+// read, or closed after it posted a form, is in doubt. Before, nothing was charged.
+TEST_F(WebJournal, APageLeftWithoutAReadableResultOrClosedAfterAFormIsInDoubt) {
     install();
     load("NORESULT");
     sign();
@@ -370,11 +432,31 @@ TEST_F(WebJournal, APageLeftWithoutAReadableResultIsInDoubt) {
     EXPECT_EQ(stepsOf(entry("REFUSED")), (Steps{signatureRequested, notSent, delivered}));
     EXPECT_EQ(entry("REFUSED").standing, PaymentStanding::delivered);
 
-    load("CLOSED");
+    for (const bool mayHavePaid : {true, false}) {
+        const std::string order = mayHavePaid ? "POSTED" : "LOOKED";
+        load(order);
+        sign();
+        presenter->closedWithoutOutcome(mayHavePaid);
+        const auto closed = entry(order);
+        EXPECT_EQ(stepsOf(closed), (Steps{signatureRequested, pageOpened, closedWithoutOutcome}));
+        EXPECT_EQ(closed.standing,
+                  mayHavePaid ? PaymentStanding::inDoubt : PaymentStanding::abandoned);
+        EXPECT_EQ(view->told.back(), "closed " + std::to_string(mayHavePaid));
+    }
+
+    load("EARLY");
+    presenter->closedWithoutOutcome(false);
+    const auto pagesOpened = opened.size();
     sign();
-    presenter.reset();  // the screen closed with the page open
-    EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
-    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"NORESULT", "CLOSED"}));
+    EXPECT_EQ(opened.size(), pagesOpened) << "the page of a closed screen opened";
+    EXPECT_EQ(stepsOf(entry("EARLY")), (Steps{signatureRequested, closedWithoutOutcome}));
+    EXPECT_EQ(entry("EARLY").standing, PaymentStanding::abandoned);
+
+    load("LEFT");
+    sign();
+    presenter.reset();  // let go of with the page open, without a word
+    EXPECT_EQ(entry("LEFT").standing, PaymentStanding::inDoubt);
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"NORESULT", "POSTED", "LEFT"}));
 }
 
 TEST_F(WebJournal, DoesNotOpenAPageItCannotRecord) {
