@@ -21,8 +21,10 @@ class JournalAccess;
 /// Which payment flow made a journal entry.
 enum class PaymentFlowKind { direct, web };
 
-/// A step of a payment as the journal records it. Each is committed to the file, and waited for
-/// on the disk, before what it records goes ahead.
+/// A step of a payment as the journal records it. Each is committed to the file before what it
+/// records goes ahead, and each but delivered and closedWithoutOutcome is waited for on the disk
+/// too. Those two record what has already happened at the view: a power cut that loses one only
+/// brings the payment back for review (answered, or in doubt), never hides one.
 ///
 /// A direct payment goes prepared, sent, answered (or unanswered, or notSent when its request
 /// never left), delivered. A web payment goes signatureRequested, pageOpened, resultRead,
@@ -210,12 +212,13 @@ struct VANTO_EXPORT JournalSettings {
 ///
 /// Off by default: the flows record nothing until a journal is installed with install(). Then
 /// every payment made afterwards records its steps (PaymentStep) in it, each committed to the file
-/// and waited for on the disk (write-ahead log, synchronous writes) before what it records goes
-/// ahead. Where the journal cannot record a step that guards the payment (the steps before the
-/// request leaves, or before the payment page opens), the payment is not sent and the view
-/// receives a refusal with code kRefusalCode and refusalText(), which no gateway gives. Where it
-/// cannot record a later step, the outcome still reaches the view, and the failure goes to the
-/// traces.
+/// before what it records goes ahead, and waited for on the disk (write-ahead log, synchronous
+/// writes) where losing it to a power cut could lose a payment: every step but delivered and
+/// closedWithoutOutcome, which are written without waiting. Where the journal cannot record a step
+/// that guards the payment (the steps before the request leaves, or before the payment page opens),
+/// the payment is not sent and the view receives a refusal with code kRefusalCode and
+/// refusalText(), which no gateway gives. Where it cannot record a later step, the outcome still
+/// reaches the view, and the failure goes to the traces.
 ///
 /// After a crash, unresolved() lists the payments sent but never answered (in doubt: the gateway
 /// may have charged the card; check the order before charging it again) and those answered but

@@ -3,6 +3,7 @@
 // point, through SQLite.
 #include <sqlite3.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DiskFlushes.h"
 #include "RecordingViews.h"
 #include "TempFolder.h"
 #include "TestSupport.h"
@@ -304,6 +306,57 @@ TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnA
     EXPECT_EQ(stepsOf(raced),
               (Steps{prepared, PaymentStep::sent, PaymentStep::answered, closedWithoutOutcome}));
     EXPECT_EQ(raced.standing, PaymentStanding::answered) << "the answer read still decides";
+}
+
+// A power cut must not lose a payment the gateway may have charged, nor an answer no view has
+// received yet; a delivery, or a screen closed, it may: the payment then comes back for review.
+// Folding the log back into the file waits for the disk too: never with a payment on its way.
+TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswerIsHandedOver) {
+    testing::DiskFlushes flushes;
+    install();
+    auto arriving = std::make_shared<ArrivingService>();
+    auto recorded = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
+    const auto flushesFor = [&](const std::function<void()>& step) {
+        const int log = flushes.ofLog();
+        const int file = flushes.ofFile();
+        step();
+        EXPECT_EQ(flushes.ofFile(), file) << "a checkpoint held a payment up";
+        return flushes.ofLog() - log;
+    };
+    const auto pay = [&](const std::string& order) {
+        view->order = order;
+        recorded->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
+                                    TransactionType::normal, "Libro");
+    };
+    const auto accepted = DirectPaymentResponse::fromJSON(kAccepted);
+    const int opened = flushes.ofFile();
+    int waitedToDeliver = 0;
+    bool folded = false;
+    // Each payment follows a delivery, which did not wait: it waits again, and, when the log was
+    // folded back, for the new log's header as well. Ten pages of log a payment: past SQLite's
+    // usual thousand.
+    for (int payment = 0; payment < 150; ++payment) {
+        const std::string order = "LOG" + std::to_string(payment);
+        ASSERT_EQ(flushesFor([&] { pay(order); }), folded ? 2 : 1) << order << ": prepared, sent";
+        ASSERT_EQ(flushesFor([&] { arriving->arrive(*accepted); }), 1) << order << ": answered";
+        const int log = flushes.ofLog();
+        const int file = flushes.ofFile();
+        arriving->answer(accepted);
+        // Once it has ended, the payment may fold the log back, which waits for both files.
+        folded = flushes.ofFile() != file;
+        waitedToDeliver += folded ? 0 : flushes.ofLog() - log;
+    }
+    EXPECT_EQ(waitedToDeliver, 0) << "delivered";
+    EXPECT_GT(flushes.ofFile(), opened) << "the log was never folded back";
+    EXPECT_EQ(entry("LOG149").standing, PaymentStanding::delivered);
+    EXPECT_EQ(journal->payments().value().size(), 150u);
+
+    pay("CLOSED");
+    const int beforeClosing = flushes.ofLog();
+    recorded->closedWithoutOutcome(true);
+    EXPECT_EQ(flushes.ofLog(), beforeClosing) << "closed without an outcome";
+    EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
+    arriving->calls.clear();
 }
 
 TEST_F(DirectJournal, KeepsTheOutcomeNoViewReceivedUntilItIsReviewed) {
