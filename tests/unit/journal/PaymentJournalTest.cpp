@@ -264,9 +264,12 @@ TEST_F(DirectJournal, TellsAPaymentInDoubtFromOneNeverSent) {
 }
 
 // The journal holds a direct payment from the moment its request leaves: a screen that closes
-// then leaves it in doubt, whatever the screen believed, until an answer is read.
+// then leaves it in doubt, whatever the screen believed, until an answer is read. One closed
+// before any payment left has nothing to record.
 TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnAnswerIsRead) {
     install();
+    presenter->closedWithoutOutcome(false);
+    EXPECT_TRUE(journal->payments().value().empty());
     for (const bool mayHavePaid : {false, true}) {
         const std::string order = mayHavePaid ? "MAYHAVEPAID" : "BELIEVEDNOT";
         pay(order);
@@ -288,7 +291,20 @@ TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnA
     EXPECT_EQ(answered.standing, PaymentStanding::answered) << "its outcome is recovered";
     ASSERT_TRUE(answered.outcome);
     EXPECT_TRUE(answered.outcome->accepted);
+    EXPECT_EQ(answered.outcome->authorisationCode, "123456");
     EXPECT_EQ(entry("MAYHAVEPAID").standing, PaymentStanding::inDoubt);
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"BELIEVEDNOT", "MAYHAVEPAID"}))
+        << "an outcome no view received stays until it is reviewed";
+
+    const auto reviewed = journal->markReviewed("BELIEVEDNOT", "cobrado; pedido entregado");
+    ASSERT_TRUE(reviewed.ok());
+    ASSERT_EQ(reviewed.value().size(), 1u);
+    ASSERT_TRUE(reviewed.value()[0].review);
+    EXPECT_EQ(reviewed.value()[0].review->note, "cobrado; pedido entregado");
+    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"MAYHAVEPAID"});
+    const auto again = journal->markReviewed("BELIEVEDNOT", "otra vez");
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.problem().kind, JournalProblem::Kind::notFound);
 
     presenter->closedWithoutOutcome(true);
     EXPECT_EQ(stepsOf(entry("MAYHAVEPAID")).size(), 4u) << "nothing was under way any more";
@@ -357,29 +373,6 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     EXPECT_EQ(flushes.ofLog(), beforeClosing) << "closed without an outcome";
     EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
     arriving->calls.clear();
-}
-
-TEST_F(DirectJournal, KeepsTheOutcomeNoViewReceivedUntilItIsReviewed) {
-    install();
-    pay("ORDER1");
-    EXPECT_TRUE(unresolvedOrders().empty()) << "in flight";
-    presenter->setView(std::weak_ptr<WatchingView>());
-    answerWith(kAccepted);
-    const auto recovered = entry("ORDER1");
-    EXPECT_EQ(recovered.standing, PaymentStanding::answered);
-    ASSERT_TRUE(recovered.outcome);
-    EXPECT_EQ(recovered.outcome->authorisationCode, "123456");
-    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"ORDER1"});
-
-    const auto reviewed = journal->markReviewed("ORDER1", "cobrado; pedido entregado");
-    ASSERT_TRUE(reviewed.ok());
-    ASSERT_EQ(reviewed.value().size(), 1u);
-    ASSERT_TRUE(reviewed.value()[0].review);
-    EXPECT_EQ(reviewed.value()[0].review->note, "cobrado; pedido entregado");
-    EXPECT_TRUE(unresolvedOrders().empty());
-    const auto again = journal->markReviewed("ORDER1", "otra vez");
-    ASSERT_FALSE(again.ok());
-    EXPECT_EQ(again.problem().kind, JournalProblem::Kind::notFound);
 }
 
 // The first layout kept one row per payment with its last state; an accepted payment kept its
