@@ -1,11 +1,17 @@
 // A whole direct payment through the direct-payment presenter to an in-process sandbox, with the
-// payment journal off and on, in the same run. Each step the journal records is committed and
-// waited for on the disk before the payment goes on, so its cost is that of the disk's flushes:
-// measured with the journal in the temporary folder (a disk; VANTO_BENCH_JOURNAL_DIR names
-// another folder) and in /dev/shm (memory, where a flush costs nothing: what remains is the
-// journal's own work). The loopback sandbox answers in about a millisecond, a gateway on a
-// network in tens to hundreds: the same pair is measured with answers held back 100 ms. The
-// report ends with the ratios journal on / journal off.
+// payment journal off and on, in the same run, against two gateways:
+//
+// - the bare loopback sandbox, which answers in about two milliseconds: a journaled payment waits
+//   for two flushes of the disk (prepared and sent, before the request leaves; answered, before
+//   the outcome is handed over), and this ratio shows them whole against almost nothing else;
+// - the sandbox holding its answer 250 ms (FAULT_DELAY_250 in the order number), as a gateway
+//   takes hundreds of milliseconds to authorise a card payment: the case a shop meets, and the
+//   ratio held to 1.05 at most.
+//
+// The journal lives in the temporary folder, a disk (VANTO_BENCH_JOURNAL_DIR names another
+// folder). For diagnosis only, the loopback payment is also measured with the journal on
+// /dev/shm, memory, where a flush costs nothing: what remains is the journal's own work. The
+// report ends with the ratios journal on / journal off, each said in words.
 #include <unistd.h>
 
 #include <chrono>
@@ -28,6 +34,10 @@
 #include "vanto/transport/TraceSink.h"
 
 namespace {
+
+// The order numbers: an ordinary one, and one whose answer the sandbox holds 250 ms.
+constexpr const char* kLoopbackOrder = "BENCH0001";
+constexpr const char* kGatewayOrder = "BENCH0002-FAULT_DELAY_250";
 
 struct Receipt : vanto::DirectPaymentViewProtocol {
     void notifyUserOK(const vanto::DirectPaymentResponseOK&) override { accepted = ended = true; }
@@ -83,6 +93,31 @@ void removeJournal(std::shared_ptr<vanto::PaymentJournal>& journal) {
     }
 }
 
+// The ratios, then what each one measures.
+class JournalReport : public vanto::bench::RatioReporter {
+  public:
+    using RatioReporter::RatioReporter;
+
+    void Finalize() override {
+        RatioReporter::Finalize();
+        GetOutputStream()
+            << "BM_Gateway250ms*: a gateway that takes 250 ms to authorise, as card payments take "
+               "hundreds of milliseconds: the realistic case, held to a ratio of 1.05 at most.\n"
+               "BM_Loopback*: the bare loopback sandbox, answering in about 2 ms: the ratio shows "
+               "the journal's two flushes of the disk whole, against almost nothing else; no "
+               "target.\n"
+               "BM_LoopbackJournalInMemoryFs: the journal on /dev/shm, where a flush costs "
+               "nothing: its own work, for diagnosis only; a journal belongs on a disk.\n";
+    }
+};
+
+void registerPayment(const std::string& name, std::shared_ptr<vanto::PaymentJournal>* journal,
+                     const char* order) {
+    benchmark::RegisterBenchmark(name.c_str(), [journal, order](benchmark::State& state) {
+        pay(state, journal ? *journal : nullptr, order);
+    })->UseRealTime();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,30 +141,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const std::string slow = "BENCH0002-FAULT_DELAY_100";
-    benchmark::RegisterBenchmark("BM_JournalOff", [](benchmark::State& state) {
-        pay(state, nullptr, "BENCH0001");
-    })->UseRealTime();
-    benchmark::RegisterBenchmark("BM_JournalOnDisk", [](benchmark::State& state) {
-        pay(state, onDisk, "BENCH0001");
-    })->UseRealTime();
+    registerPayment("BM_LoopbackJournalOff", nullptr, kLoopbackOrder);
+    registerPayment("BM_LoopbackJournalOnDisk", &onDisk, kLoopbackOrder);
+    registerPayment("BM_Gateway250msJournalOff", nullptr, kGatewayOrder);
+    registerPayment("BM_Gateway250msJournalOnDisk", &onDisk, kGatewayOrder);
     std::vector<std::pair<std::string, std::string>> pairs = {
-        {"BM_JournalOnDisk", "BM_JournalOff"}};
+        {"BM_Gateway250msJournalOnDisk", "BM_Gateway250msJournalOff"},
+        {"BM_LoopbackJournalOnDisk", "BM_LoopbackJournalOff"}};
     if (inMemoryFs) {
-        benchmark::RegisterBenchmark("BM_JournalInMemoryFs", [](benchmark::State& state) {
-            pay(state, inMemoryFs, "BENCH0001");
-        })->UseRealTime();
-        pairs.emplace_back("BM_JournalInMemoryFs", "BM_JournalOff");
+        registerPayment("BM_LoopbackJournalInMemoryFs", &inMemoryFs, kLoopbackOrder);
+        pairs.emplace_back("BM_LoopbackJournalInMemoryFs", "BM_LoopbackJournalOff");
     }
-    benchmark::RegisterBenchmark("BM_SlowGatewayJournalOff", [slow](benchmark::State& state) {
-        pay(state, nullptr, slow);
-    })->UseRealTime();
-    benchmark::RegisterBenchmark("BM_SlowGatewayJournalOnDisk", [slow](benchmark::State& state) {
-        pay(state, onDisk, slow);
-    })->UseRealTime();
-    pairs.emplace_back("BM_SlowGatewayJournalOnDisk", "BM_SlowGatewayJournalOff");
 
-    vanto::bench::RatioReporter reporter(false, pairs);
+    JournalReport reporter(false, pairs);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     vanto::setTraceSink(nullptr);

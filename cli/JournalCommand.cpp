@@ -19,6 +19,8 @@ constexpr std::string_view kInDoubtAdvice =
     "in doubt: the gateway may have charged the card; check this order before charging again";
 constexpr std::string_view kRecoveredAdvice =
     "answered but never delivered: the outcome was recovered from the journal";
+constexpr std::string_view kAbandonedAdvice =
+    "abandoned: the screen closed before the cardholder could pay; nothing was charged";
 
 // To the second, for a person.
 std::string timeText(std::chrono::system_clock::time_point at) {
@@ -72,6 +74,8 @@ std::string advice(const JournalEntry& entry) {
             return std::string(kInDoubtAdvice);
         case PaymentStanding::answered:
             return std::string(kRecoveredAdvice);
+        case PaymentStanding::abandoned:
+            return std::string(kAbandonedAdvice);
         default:
             return "";
     }

@@ -46,22 +46,27 @@ class OutcomeView : public WebViewPaymentViewProtocol {
 using Presenter = WebViewPaymentPresenter<OutcomeView>;
 
 // Works through the payment page as a cardholder would, handing every navigation to the
-// presenter as a web view does, until an outcome.
+// presenter as a web view does, until an outcome. Whether a form of the page was posted, as the
+// screen tells it, goes to `formPosted`.
 void browse(const platform::URLRequest& pageRequest, const Payment& payment,
             const std::string& trustAnchor, Presenter& presenter, OutcomeView& view,
-            std::string& problem) {
+            bool& formPosted, std::string& problem) {
     sandbox::HeadlessBrowser browser(trustAnchor);
     sandbox::PageWalk walk;
+    bool pageLoaded = false;
     walk.navigation = [&](const std::string& address) {
         if (view.outcome) {
             return false;  // the outcome is out: the screen would close here
         }
+        // After the first page, the walk goes on only by posting a page's form.
+        formPosted = formPosted || pageLoaded;
         writeTrace(WebViewPaymentFlow::traceableAddress(address));
         writeTrace("Navigation Start.................");
         presenter.webViewNotifyUser(address);
         return !view.outcome;
     };
     walk.finished = [&](const sandbox::HeadlessBrowser::Page& page) {
+        pageLoaded = true;
         writeTrace("Navigation Finish.........................");
         if (page.body.find(kRefusedData) != std::string::npos) {
             presenter.errorLoadingWebView();
@@ -96,10 +101,15 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
     presenter->loadWebViewRequest(
         payment.order, payment.identifier, payment.amount, payment.type, payment.description,
         [&](platform::URLRequest request) { pageRequest = std::move(request); });
+    bool formPosted = false;
     if (!platform::MainQueue::runUntil([&] { return pageRequest || view->outcome; }, 180s)) {
         problem = "the signature service gave no payment page within three minutes";
     } else if (pageRequest) {
-        browse(*pageRequest, payment, trustAnchor, *presenter, *view, problem);
+        browse(*pageRequest, payment, trustAnchor, *presenter, *view, formPosted, problem);
+    }
+    if (!view->outcome) {
+        // The command ends here as a screen closed without an outcome would.
+        presenter->closedWithoutOutcome(formPosted);
     }
     payment.wipeCardData();
     return view->outcome;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "flow/Acceptance.h"
@@ -101,9 +102,15 @@ void sendRecorded(DirectPaymentService& service, std::shared_ptr<DirectPaymentRe
 
 }  // namespace
 
+// Held weakly: the payment's own closures keep its trail, and let go of it once its outcome has
+// been handled, which ends the payment under way.
+struct DirectPaymentFlow::Current {
+    std::weak_ptr<journal::PaymentTrail> trail;
+};
+
 DirectPaymentFlow::DirectPaymentFlow(ViewSource<DirectPaymentViewProtocol> view,
                                      std::shared_ptr<DirectPaymentService> service)
-    : view_(std::move(view)), service_(std::move(service)) {}
+    : view_(std::move(view)), service_(std::move(service)), current_(std::make_shared<Current>()) {}
 
 void DirectPaymentFlow::makePayment(std::string_view pan, std::string_view cvv2,
                                     std::string_view expiryDate, double amount,
@@ -138,6 +145,7 @@ void DirectPaymentFlow::makePayment(std::string_view pan, std::string_view cvv2,
         return;
     }
     if (trail.value()) {
+        current_->trail = trail.value();
         sendRecorded(*service_, std::move(request), std::move(trail).value(), view_,
                      std::move(keepAlive));
         return;
@@ -160,7 +168,14 @@ void DirectPaymentFlow::refuseAmount() const {
                                           std::string(acceptance::kInvalidAmountText)));
 }
 
+// The journal holds a direct payment from the moment its request is sent: whatever the screen
+// believed, a payment under way here may have been charged.
 void DirectPaymentFlow::closedWithoutOutcome(bool mayHavePaid) const {
+    if (const auto trail = std::exchange(current_->trail, {}).lock()) {
+        trail->note({PaymentStep::closedWithoutOutcome,
+                     "the screen closed with the request on its way: the gateway may have "
+                     "charged the card"});
+    }
     if (auto shown = view_()) {
         shown->notifyUserClosedWithoutOutcome(mayHavePaid);
     }

@@ -103,6 +103,20 @@ constexpr std::string_view kBeginWrite = "BEGIN IMMEDIATE";
 constexpr std::string_view kBeginRead = "BEGIN";
 constexpr std::string_view kCommit = "COMMIT";
 constexpr std::string_view kRollback = "ROLLBACK";
+constexpr std::string_view kWithoutWaiting = "PRAGMA synchronous = NORMAL";
+constexpr std::string_view kWaitingForTheDisk = "PRAGMA synchronous = FULL";
+
+// The write-ahead log's size, in pages, from which a payment that ends folds it back into the
+// file (SQLite's own default), and past which any commit does, should payments not end.
+constexpr int kCheckpointPages = 1000;
+constexpr int kLargestLogPages = 10 * kCheckpointPages;
+
+// Whether a step must be on the disk before the payment goes on. Those that record what the view
+// already has need not: a power cut that loses one leaves the payment at the step before, which
+// brings it back for review (answered, or in doubt) and hides nothing.
+bool waitsForTheDisk(PaymentStep step) {
+    return step != PaymentStep::delivered && step != PaymentStep::closedWithoutOutcome;
+}
 
 constexpr std::string_view kInsertPayment = R"sql(
 INSERT INTO payments (flow, order_number, amount, currency, transaction_type, merchant, terminal,
@@ -114,9 +128,10 @@ constexpr std::string_view kInsertStep = R"sql(
 INSERT INTO steps (payment_id, step, at, detail) VALUES (?1, ?2, ?3, ?4)
 )sql";
 
-// An outcome given replaces the one kept; none keeps it. A payment once in doubt stays so.
+// An outcome given replaces the one kept; none keeps it. A payment once in doubt stays so. A step
+// that ends the payment without an outcome (?9) leaves the state of one whose outcome is known.
 constexpr std::string_view kUpdatePayment = R"sql(
-UPDATE payments SET state = ?2,
+UPDATE payments SET state = CASE WHEN ?9 AND outcome_accepted IS NOT NULL THEN state ELSE ?2 END,
                     in_doubt = MAX(in_doubt, ?3),
                     outcome_accepted = CASE WHEN ?4 IS NULL THEN outcome_accepted ELSE ?4 END,
                     outcome_code = CASE WHEN ?4 IS NULL THEN outcome_code ELSE ?5 END,
@@ -186,7 +201,7 @@ std::string sentenceFor(JournalProblem::Kind kind) {
 }
 
 std::optional<PaymentStep> stepFromName(std::string_view name) {
-    for (int value = 0; value <= static_cast<int>(PaymentStep::resultRead); ++value) {
+    for (int value = 0; value <= static_cast<int>(PaymentStep::closedWithoutOutcome); ++value) {
         const auto step = static_cast<PaymentStep>(value);
         if (paymentStepName(step) == name) {
             return step;
@@ -389,10 +404,13 @@ Expected<Recorded> JournalStore::setUp() {
     if (mode.value() != "wal" && mode.value() != "memory") {
         return failure(SQLITE_OK, "choosing the write-ahead log, which the file system refused");
     }
-    if (auto synchronous = execute("PRAGMA synchronous = FULL", "choosing synchronous writes");
+    if (auto synchronous = execute(kWaitingForTheDisk, "choosing synchronous writes");
         !synchronous) {
         return synchronous;
     }
+    // In place of SQLite's own checkpoints, which would fold the log back into the file in the
+    // middle of a payment: checkpointIfDue() does it once a payment has ended.
+    sqlite3_wal_hook(db_, &JournalStore::logged, this);
     if (settings_.largestSize) {
         const auto pageSize = pragma("PRAGMA page_size", "reading the page size");
         if (!pageSize) {
@@ -486,6 +504,22 @@ Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std
 }
 
 Expected<Recorded> JournalStore::append(std::int64_t id, const StepWrite& step) {
+    if (waitsForTheDisk(step.step)) {
+        return commitStep(id, step);
+    }
+    if (auto relaxed = run(kWithoutWaiting, "recording a step"); !relaxed) {
+        return relaxed;
+    }
+    auto written = commitStep(id, step);
+    if (auto restored = run(kWaitingForTheDisk, "waiting for the disk again"); !restored) {
+        // Never go on without waiting: the file is opened afresh, with synchronous writes.
+        close();
+        return restored;
+    }
+    return written;
+}
+
+Expected<Recorded> JournalStore::commitStep(std::int64_t id, const StepWrite& step) {
     if (auto begun = run(kBeginWrite, "recording a step"); !begun) {
         return begun;
     }
@@ -497,6 +531,29 @@ Expected<Recorded> JournalStore::append(std::int64_t id, const StepWrite& step) 
         rollBack();
     }
     return written;
+}
+
+void JournalStore::checkpointIfDue() {
+    if (db_ == nullptr || logPages_ < kCheckpointPages) {
+        return;
+    }
+    int logged = 0;
+    int copied = 0;
+    // Passive: it copies what no reader still needs and waits for nobody; what is left is copied
+    // when the next payment ends.
+    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &copied) ==
+            SQLITE_OK &&
+        logged == copied) {
+        logPages_ = 0;
+    }
+}
+
+int JournalStore::logged(void* store, sqlite3* db, const char* schema, int pages) {
+    static_cast<JournalStore*>(store)->logPages_ = pages;
+    if (pages >= kLargestLogPages) {
+        sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+    return SQLITE_OK;
 }
 
 Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& step) {
@@ -519,6 +576,7 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
         update.bind(7, step.outcome->text);
     }
     update.bind(8, step.cardLastFour);
+    update.bind(9, std::int64_t{step.step == PaymentStep::closedWithoutOutcome ? 1 : 0});
     if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
         return failure(sqlite3_extended_errcode(db_), "recording a step");
     }

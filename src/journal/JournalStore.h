@@ -65,8 +65,11 @@ struct StoredPayment {
 
 // The journal's SQLite file: its layout, brought up to date when opened, and the statements that
 // record and read payments. Each write is one transaction committed in write-ahead-log mode with
-// synchronous writes, so it is on the disk when the call returns. Not thread-safe: its owner
-// serialises the calls.
+// synchronous writes, so it is on the disk when the call returns, except the steps that record
+// what the view already has (delivered, closedWithoutOutcome), whose commit does not wait for the
+// disk: the next synchronous commit takes them there. The log is folded back into the file by
+// checkpointIfDue(), never in the middle of a payment. Not thread-safe: its owner serialises the
+// calls.
 class JournalStore {
   public:
     JournalStore(std::string path, JournalSettings settings);
@@ -83,6 +86,9 @@ class JournalStore {
     Expected<std::int64_t> insert(const NewPayment& payment, const std::string& writer,
                                   const std::vector<StepWrite>& steps);
     Expected<Recorded> append(std::int64_t id, const StepWrite& step);
+    // Folds the write-ahead log back into the file once it has grown past its size; for when a
+    // payment has ended and nothing waits on the journal.
+    void checkpointIfDue();
     // Every payment (or those of `order`), oldest first.
     Expected<std::vector<StoredPayment>> read(std::optional<std::string_view> order);
     Expected<Recorded> review(const std::vector<std::int64_t>& ids, std::string_view note);
@@ -107,6 +113,10 @@ class JournalStore {
     Expected<Recorded> setUp();
     Expected<Recorded> bringUpToDate();
     Expected<Recorded> writeStep(std::int64_t id, const StepWrite& step);
+    Expected<Recorded> commitStep(std::int64_t id, const StepWrite& step);
+    // SQLite's call after each commit: notes the log's size, and folds it back should it grow
+    // past all reason.
+    static int logged(void* store, sqlite3* db, const char* schema, int pages);
     void close();
 
     std::string path_;
@@ -114,6 +124,8 @@ class JournalStore {
     sqlite3* db_ = nullptr;
     std::map<const char*, std::unique_ptr<Statement>> cache_;
     JournalProblem::Kind lastProblem_ = JournalProblem::Kind::other;
+    // The pages in the write-ahead log after the last commit.
+    int logPages_ = 0;
 };
 
 }  // namespace vanto::journal

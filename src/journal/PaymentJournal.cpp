@@ -34,6 +34,12 @@ bool underWay(const PaymentJournal::Impl& impl, const journal::StoredPayment& st
     return journal::stillRuns(stored.writer);
 }
 
+// Whether the payment's request left: every direct payment's entry begins so.
+bool wasSent(const JournalEntry& entry) {
+    return std::ranges::any_of(
+        entry.steps, [](const JournalStep& step) { return step.step == PaymentStep::sent; });
+}
+
 PaymentStanding standingOf(const journal::StoredPayment& stored, bool inFlight) {
     // A request that left without a readable decision stays in doubt, whatever follows.
     if (stored.inDoubt) {
@@ -44,6 +50,10 @@ PaymentStanding standingOf(const journal::StoredPayment& stored, bool inFlight) 
             return PaymentStanding::notSent;
         case PaymentStep::delivered:
             return PaymentStanding::delivered;
+        case PaymentStep::closedWithoutOutcome:
+            // The screen has gone, whether or not the process still runs. A request still on its
+            // way may have been charged; its answer, if it comes, takes this step's place.
+            return wasSent(stored.entry) ? PaymentStanding::inDoubt : PaymentStanding::abandoned;
         default:
             break;
     }
@@ -101,6 +111,8 @@ std::string paymentStepName(PaymentStep step) {
             return "pageOpened";
         case PaymentStep::resultRead:
             return "resultRead";
+        case PaymentStep::closedWithoutOutcome:
+            return "closedWithoutOutcome";
     }
     return "";
 }
@@ -111,6 +123,8 @@ std::string paymentStandingName(PaymentStanding standing) {
             return "inFlight";
         case PaymentStanding::notSent:
             return "notSent";
+        case PaymentStanding::abandoned:
+            return "abandoned";
         case PaymentStanding::inDoubt:
             return "inDoubt";
         case PaymentStanding::answered:

@@ -65,10 +65,12 @@ Expected<std::shared_ptr<PaymentTrail>> PaymentTrail::begin(NewPayment payment,
 PaymentTrail::PaymentTrail(std::shared_ptr<PaymentJournal> journal, std::int64_t id)
     : journal_(std::move(journal)), id_(id) {}
 
+// The payment has ended: a moment when nothing waits on the journal, to fold its log back.
 PaymentTrail::~PaymentTrail() {
     auto& impl = internal::JournalAccess::of(*journal_);
     const std::lock_guard lock(impl.mutex);
     impl.underWay.erase(id_);
+    impl.store.checkpointIfDue();
 }
 
 Expected<Recorded> PaymentTrail::record(const StepWrite& step) {

@@ -89,8 +89,18 @@ std::string pageForm(const datosPeticion& signedParameters) {
 
 }  // namespace
 
-struct WebViewPaymentFlow::Current {
+namespace {
+
+// One payment of the flow: its journal entry, and whether its screen closed before an outcome.
+struct UnderWay {
     Trail trail;
+    bool screenClosed = false;
+};
+
+}  // namespace
+
+struct WebViewPaymentFlow::Current {
+    std::shared_ptr<UnderWay> payment = std::make_shared<UnderWay>();
 };
 
 WebViewPaymentFlow::WebViewPaymentFlow(ViewSource<WebViewPaymentViewProtocol> view,
@@ -119,13 +129,15 @@ void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view ide
                  false);
         return;
     }
-    current_->trail = trail.value();
+    auto payment = std::make_shared<UnderWay>(UnderWay{trail.value()});
+    current_->payment = payment;
     auto request = std::make_shared<WebViewPaymentRequest>(Encode::encodeStringWebViewPayment(
         orderNumber, identifier, amount, "false", code, productDescription));
     service_->send(
         std::move(request),
-        [view = view_, completed = std::move(completed), trail = trail.value(),
+        [view = view_, completed = std::move(completed), payment,
          keepAlive](std::optional<WebViewPaymentResponse> answer) {
+            const Trail& trail = payment->trail;
             if (!answer) {
                 return;
             }
@@ -133,7 +145,8 @@ void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view ide
                 refuseUnopened(view, trail, answer->code, answer->desc, redirectsKO());
                 return;
             }
-            if (!answer->datosPeticion || !completed) {
+            // A page whose screen has closed never opens.
+            if (!answer->datosPeticion || !completed || payment->screenClosed) {
                 return;
             }
             // From here on the cardholder may pay: the journal must know before the page opens.
@@ -146,8 +159,8 @@ void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view ide
             }
             completed(singOk(pageForm(*answer->datosPeticion)));
         },
-        [view = view_, trail = trail.value(), keepAlive](SDKError error) {
-            refuseUnopened(view, trail, error.code(), error.errorDescription(), false);
+        [view = view_, payment, keepAlive](SDKError error) {
+            refuseUnopened(view, payment->trail, error.code(), error.errorDescription(), false);
         });
 }
 
@@ -181,7 +194,7 @@ void WebViewPaymentFlow::navigated(std::string_view fullURL) const {
     if (!isReturnAddress(fullURL)) {
         return;
     }
-    const Trail& trail = current_->trail;
+    const Trail& trail = current_->payment->trail;
     const auto refuse = [&](std::int64_t code, std::string_view desc, std::string why) {
         if (trail) {
             trail->note(unreadableResult(std::move(why),
@@ -248,7 +261,20 @@ void WebViewPaymentFlow::showDidFailLoadWithError() const {
     }
 }
 
+// Once the page has posted a form the cardholder may have paid, and with the page gone nothing
+// can tell any longer: the payment stays in doubt. Before, nothing was charged.
 void WebViewPaymentFlow::closedWithoutOutcome(bool mayHavePaid) const {
+    auto& payment = *current_->payment;
+    if (payment.trail && !payment.screenClosed) {
+        journal::StepWrite closed{PaymentStep::closedWithoutOutcome,
+                                  mayHavePaid ? "the screen closed after the payment page had "
+                                                "posted a form: the cardholder may have paid"
+                                              : "the screen closed before the payment page "
+                                                "posted a form: nothing was charged"};
+        closed.inDoubt = mayHavePaid;
+        payment.trail->note(closed);
+    }
+    payment.screenClosed = true;
     if (auto shown = view_()) {
         shown->notifyUserClosedWithoutOutcome(mayHavePaid);
     }

@@ -1,9 +1,10 @@
 # `vanto pay`, `vanto web --headless` and `vanto journal` as processes, with the payment journal:
 # a request the built-in sandbox cuts or drops is in doubt (exit status 4), never a refusal; a
-# declined card is still refused (1); the journal lists, shows and closes what is in doubt, in a
-# table and as JSON; --no-journal writes nothing and still tells a payment in doubt; the default
-# journal lives in $XDG_STATE_HOME, for its owner only; a damaged journal refuses the payment
-# (5552) and is left as it was. No card data ever reach the journal's files.
+# declined card is still refused (1); a web payment whose run ends after its card form was posted
+# is in doubt, its journal entry closed without an outcome; the journal lists, shows and closes
+# what is in doubt, in a table and as JSON; --no-journal writes nothing and still tells a payment
+# in doubt; the default journal lives in $XDG_STATE_HOME, for its owner only; a damaged journal
+# refuses the payment (5552) and is left as it was. No card data ever reach the journal's files.
 
 set(card 4000000000000002)
 set(declined 4000000000000010)
@@ -58,26 +59,42 @@ expect("pay declined" 1 "^\\{\"code\":78,\"desc\":\"0190\"\\}$")
 run("${typed}" web --headless ${from_input} --amount 5 --order JWEB-RESULT_NOPARAMS
     --journal ${journal})
 expect("web without a result" 4 "^\\{\"code\":5551,")
+# The card form's post met a 404 and the run ended there, as a screen closed without an outcome:
+# no record, and in doubt.
+run("${typed}" web --headless ${from_input} --amount 5 --order JWEB-PAGEFAULT_404
+    --journal ${journal})
+if(NOT status EQUAL 4 OR NOT stderr MATCHES "in doubt: the gateway may have charged the card")
+    message(FATAL_ERROR "web closed after its card form: status ${status}\n${stdout}\n${stderr}")
+endif()
 
 run("" journal unresolved --json --journal ${journal})
 expect("journal unresolved" 0 "")
 string(JSON count LENGTH "${stdout}")
-if(NOT count EQUAL 3)
-    message(FATAL_ERROR "journal unresolved should list three payments:\n${stdout}")
+if(NOT count EQUAL 4)
+    message(FATAL_ERROR "journal unresolved should list four payments:\n${stdout}")
 endif()
 math(EXPR last "${count} - 1")
 foreach(index RANGE ${last})
     string(JSON order GET "${stdout}" ${index} order)
     string(JSON standing GET "${stdout}" ${index} standing)
-    if(NOT order MATCHES "^(JCUT-FAULT_CUT|JCLOSE-FAULT_CLOSE|JWEB-RESULT_NOPARAMS)$"
+    if(NOT order MATCHES "^(JCUT-FAULT_CUT|JCLOSE-FAULT_CLOSE|JWEB-RESULT_NOPARAMS|JWEB-PAGEFAULT_404)$"
        OR NOT standing STREQUAL "inDoubt")
         message(FATAL_ERROR "journal unresolved lists ${order} as ${standing}:\n${stdout}")
     endif()
 endforeach()
 run("" journal unresolved --journal ${journal})
 if(NOT stdout MATCHES "JCUT-FAULT_CUT +direct +5.00 978 +inDoubt +refused 5550"
+   OR NOT stdout MATCHES "JWEB-PAGEFAULT_404 +web +5.00 978 +inDoubt +- +closedWithoutOutcome "
    OR NOT stdout MATCHES "check this order before charging again")
     message(FATAL_ERROR "journal unresolved as a table:\n${stdout}")
+endif()
+run("" journal show JWEB-PAGEFAULT_404 --json --journal ${journal})
+string(JSON steps LENGTH "${stdout}" steps)
+math(EXPR last "${steps} - 1")
+string(JSON step GET "${stdout}" steps ${last} step)
+string(JSON detail GET "${stdout}" steps ${last} detail)
+if(NOT step STREQUAL "closedWithoutOutcome" OR NOT detail MATCHES "may have paid")
+    message(FATAL_ERROR "journal show JWEB-PAGEFAULT_404 --json:\n${stdout}")
 endif()
 
 run("" journal show JDECLINED --journal ${journal})

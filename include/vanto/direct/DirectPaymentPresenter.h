@@ -30,12 +30,17 @@ class VANTO_EXPORT DirectPaymentFlow {
     void cancel() const;
     /// Reports code 5548 "El importe tiene que ser igual o mayor de 0,00".
     void refuseAmount() const;
-    /// Reports that the screen closed without an outcome.
+    /// Reports that the screen closed without an outcome; the payment journal records it for the
+    /// payment under way.
     void closedWithoutOutcome(bool mayHavePaid) const;
 
   private:
+    // The payment under way, as the payment journal holds it, until its outcome is handled.
+    struct Current;
+
     ViewSource<DirectPaymentViewProtocol> view_;
     std::shared_ptr<DirectPaymentService> service_;
+    std::shared_ptr<Current> current_;
 };
 
 /// The non-visual half of a direct payment. The card-entry screen hands it the card and order
@@ -70,7 +75,9 @@ class DirectPaymentPresenter : public BasePresenter<View>,
     void candelPaymentIncorrectaAmount() { flow_.refuseAmount(); }
 
     /// Reports at once that the screen closed before the payment had an outcome; `mayHavePaid`
-    /// when the payment had been sent.
+    /// when the payment had been sent. With a payment journal installed, the payment under way
+    /// gets the step closedWithoutOutcome: its request was sent, so it is in doubt until its
+    /// answer, should one still come, is read.
     void closedWithoutOutcome(bool mayHavePaid) { flow_.closedWithoutOutcome(mayHavePaid); }
 
     /// Starts a payment and returns at once; the outcome reaches the view later. `pan` is the card

@@ -21,12 +21,15 @@ class JournalAccess;
 /// Which payment flow made a journal entry.
 enum class PaymentFlowKind { direct, web };
 
-/// A step of a payment as the journal records it. Each is committed to the file, and waited for
-/// on the disk, before what it records goes ahead.
+/// A step of a payment as the journal records it. Each is committed to the file before what it
+/// records goes ahead, and each but delivered and closedWithoutOutcome is waited for on the disk
+/// too. Those two record what has already happened at the view: a power cut that loses one only
+/// brings the payment back for review (answered, or in doubt), never hides one.
 ///
 /// A direct payment goes prepared, sent, answered (or unanswered, or notSent when its request
 /// never left), delivered. A web payment goes signatureRequested, pageOpened, resultRead,
-/// delivered, or signatureRequested, notSent, delivered when its page never opened.
+/// delivered, or signatureRequested, notSent, delivered when its page never opened. Either may
+/// end with closedWithoutOutcome instead of delivered.
 enum class PaymentStep {
     /// A direct payment was made from the order and card data, at the step's time. It is
     /// committed together with `sent`: a payment refused before its request could leave has no
@@ -53,6 +56,12 @@ enum class PaymentStep {
     /// The payment page came back to a return address and its result was read (or found
     /// unreadable: then the payment is in doubt).
     resultRead,
+    /// The payment's screen closed before it had an outcome to show. A direct payment's request
+    /// had been sent (the journal holds a direct payment from then on): it is in doubt until its
+    /// answer, if one still comes, is read. A web payment is in doubt when its page had posted a
+    /// form, abandoned otherwise, and its page no longer opens. A payment whose outcome was
+    /// already known keeps the standing that outcome gives it.
+    closedWithoutOutcome,
 };
 
 /// What the journal knows of a payment now.
@@ -61,6 +70,9 @@ enum class PaymentStanding {
     inFlight,
     /// Nothing left for the gateway, or the payment page never opened: nothing was charged.
     notSent,
+    /// The screen closed before anything could be paid (the payment page had posted no form):
+    /// nothing was charged, and nothing needs a review.
+    abandoned,
     /// The request left (or the payment page opened) and no decision of the gateway was read: the
     /// gateway may have charged the card. Check the order before charging it again.
     inDoubt,
@@ -72,9 +84,9 @@ enum class PaymentStanding {
 };
 
 /// "prepared", "sent", "answered", "unanswered", "notSent", "delivered", "signatureRequested",
-/// "pageOpened" or "resultRead".
+/// "pageOpened", "resultRead" or "closedWithoutOutcome".
 VANTO_EXPORT std::string paymentStepName(PaymentStep step);
-/// "inFlight", "notSent", "inDoubt", "answered" or "delivered".
+/// "inFlight", "notSent", "abandoned", "inDoubt", "answered" or "delivered".
 VANTO_EXPORT std::string paymentStandingName(PaymentStanding standing);
 /// "direct" or "web".
 VANTO_EXPORT std::string paymentFlowName(PaymentFlowKind flow);
@@ -200,17 +212,19 @@ struct VANTO_EXPORT JournalSettings {
 ///
 /// Off by default: the flows record nothing until a journal is installed with install(). Then
 /// every payment made afterwards records its steps (PaymentStep) in it, each committed to the file
-/// and waited for on the disk (write-ahead log, synchronous writes) before what it records goes
-/// ahead. Where the journal cannot record a step that guards the payment (the steps before the
-/// request leaves, or before the payment page opens), the payment is not sent and the view
-/// receives a refusal with code kRefusalCode and refusalText(), which no gateway gives. Where it
-/// cannot record a later step, the outcome still reaches the view, and the failure goes to the
-/// traces.
+/// before what it records goes ahead, and waited for on the disk (write-ahead log, synchronous
+/// writes) where losing it to a power cut could lose a payment: every step but delivered and
+/// closedWithoutOutcome, which are written without waiting. Where the journal cannot record a step
+/// that guards the payment (the steps before the request leaves, or before the payment page opens),
+/// the payment is not sent and the view receives a refusal with code kRefusalCode and
+/// refusalText(), which no gateway gives. Where it cannot record a later step, the outcome still
+/// reaches the view, and the failure goes to the traces.
 ///
 /// After a crash, unresolved() lists the payments sent but never answered (in doubt: the gateway
 /// may have charged the card; check the order before charging it again) and those answered but
 /// never delivered (their outcome is recovered from the journal); the application marks each one
-/// reviewed with a note.
+/// reviewed with a note. A payment whose screen closed without an outcome after the cardholder may
+/// have paid is in doubt at once, without a crash.
 ///
 /// Several processes of the same machine may share one file: a write waits for another's for up
 /// to JournalSettings::busyWait. A payment of another process that still runs is in flight until

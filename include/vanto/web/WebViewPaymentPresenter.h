@@ -34,7 +34,8 @@ class VANTO_EXPORT WebViewPaymentFlow {
     void showDidFailLoadWithError() const;
     /// Reports 5548 "El importe tiene que ser igual o mayor de 0,00", redirect false.
     void refuseAmount() const;
-    /// Reports that the screen closed without an outcome.
+    /// Reports that the screen closed without an outcome; see
+    /// WebViewPaymentPresenter::closedWithoutOutcome.
     void closedWithoutOutcome(bool mayHavePaid) const;
 
     /// The request that opens the gateway's payment page: a form POST of `parameters` to the page
@@ -55,7 +56,8 @@ class VANTO_EXPORT WebViewPaymentFlow {
     static std::string traceableAddress(std::string_view address);
 
   private:
-    // The payment under way, as the payment journal holds it; its journal entry ends with it.
+    // The payment under way: its payment journal entry, which ends with it, and whether its
+    // screen has closed.
     struct Current;
 
     ViewSource<WebViewPaymentViewProtocol> view_;
@@ -120,7 +122,9 @@ class WebViewPaymentPresenter : public BasePresenter<View>,
     void cancelPaymentIncorrectAmount() { flow_.refuseAmount(); }
 
     /// Reports at once that the screen closed before the payment had an outcome; `mayHavePaid`
-    /// when the page had posted a form.
+    /// when the page had posted a form. The payment page no longer opens for this payment, and
+    /// with a payment journal installed the payment gets the step closedWithoutOutcome: in doubt
+    /// when `mayHavePaid`, abandoned otherwise.
     void closedWithoutOutcome(bool mayHavePaid) { flow_.closedWithoutOutcome(mayHavePaid); }
 
   private:

@@ -3,6 +3,7 @@
 // point, through SQLite.
 #include <sqlite3.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "vanto/testing/FakeGatewayService.h"
+#include "DiskFlushes.h"
 #include "RecordingViews.h"
 #include "TempFolder.h"
 #include "TestSupport.h"
@@ -19,6 +20,7 @@
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/journal/RefusalKind.h"
 #include "vanto/platform/ProcessState.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "vanto/text/Base64.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 
@@ -92,6 +94,23 @@ class WatchingView : public DirectPaymentViewProtocol {
         const auto entry = PaymentJournal::installed()->payment(order);
         journalWhenTold.push_back(entry.ok() && entry.value() ? stepsOf(*entry.value()) : Steps{});
     }
+};
+
+// The transport's road, which notes the answer where it arrives and hands it to the main queue
+// later: each arrival is told when the test chooses, apart from the hand-over.
+class ArrivingService : public testing::FakeDirectPaymentService {
+  public:
+    void sendNotingArrival(std::shared_ptr<DirectPaymentRequest> request, Arrived arrived,
+                           Success success, Failure failure) override {
+        arrivals.push_back(std::move(arrived));
+        send(std::move(request), std::move(success), std::move(failure));
+    }
+    void arrive(const DirectPaymentResponse& answer) {
+        arrivals.front()(Result<DirectPaymentResponse>::success(answer));
+        arrivals.erase(arrivals.begin());
+    }
+
+    std::vector<Arrived> arrivals;
 };
 
 class JournalTest : public testing::ConfiguredTest {
@@ -244,27 +263,116 @@ TEST_F(DirectJournal, TellsAPaymentInDoubtFromOneNeverSent) {
               RefusalKind::refusedByIssuer);
 }
 
-TEST_F(DirectJournal, KeepsTheOutcomeNoViewReceivedUntilItIsReviewed) {
+// The journal holds a direct payment from the moment its request leaves: a screen that closes
+// then leaves it in doubt, whatever the screen believed, until an answer is read. One closed
+// before any payment left has nothing to record.
+TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnAnswerIsRead) {
     install();
-    pay("ORDER1");
-    EXPECT_TRUE(unresolvedOrders().empty()) << "in flight";
-    presenter->setView(std::weak_ptr<WatchingView>());
-    answerWith(kAccepted);
-    const auto recovered = entry("ORDER1");
-    EXPECT_EQ(recovered.standing, PaymentStanding::answered);
-    ASSERT_TRUE(recovered.outcome);
-    EXPECT_EQ(recovered.outcome->authorisationCode, "123456");
-    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"ORDER1"});
+    presenter->closedWithoutOutcome(false);
+    EXPECT_TRUE(journal->payments().value().empty());
+    for (const bool mayHavePaid : {false, true}) {
+        const std::string order = mayHavePaid ? "MAYHAVEPAID" : "BELIEVEDNOT";
+        pay(order);
+        presenter->closedWithoutOutcome(mayHavePaid);
+        const auto closed = entry(order);
+        EXPECT_EQ(stepsOf(closed), (Steps{prepared, PaymentStep::sent, closedWithoutOutcome}));
+        EXPECT_EQ(closed.standing, PaymentStanding::inDoubt) << order;
+    }
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"BELIEVEDNOT", "MAYHAVEPAID"}))
+        << "still on their way, and already in doubt";
 
-    const auto reviewed = journal->markReviewed("ORDER1", "cobrado; pedido entregado");
+    presenter->setView(std::weak_ptr<WatchingView>());  // the screen has gone
+    answerWith(kAccepted);
+    service->fail(SDKError::connectionError(
+        {platform::PlatformError::Kind::connectionLost, "cut", "", true}));
+    const auto answered = entry("BELIEVEDNOT");
+    EXPECT_EQ(stepsOf(answered),
+              (Steps{prepared, PaymentStep::sent, closedWithoutOutcome, PaymentStep::answered}));
+    EXPECT_EQ(answered.standing, PaymentStanding::answered) << "its outcome is recovered";
+    ASSERT_TRUE(answered.outcome);
+    EXPECT_TRUE(answered.outcome->accepted);
+    EXPECT_EQ(answered.outcome->authorisationCode, "123456");
+    EXPECT_EQ(entry("MAYHAVEPAID").standing, PaymentStanding::inDoubt);
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"BELIEVEDNOT", "MAYHAVEPAID"}))
+        << "an outcome no view received stays until it is reviewed";
+
+    const auto reviewed = journal->markReviewed("BELIEVEDNOT", "cobrado; pedido entregado");
     ASSERT_TRUE(reviewed.ok());
     ASSERT_EQ(reviewed.value().size(), 1u);
     ASSERT_TRUE(reviewed.value()[0].review);
     EXPECT_EQ(reviewed.value()[0].review->note, "cobrado; pedido entregado");
-    EXPECT_TRUE(unresolvedOrders().empty());
-    const auto again = journal->markReviewed("ORDER1", "otra vez");
+    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"MAYHAVEPAID"});
+    const auto again = journal->markReviewed("BELIEVEDNOT", "otra vez");
     ASSERT_FALSE(again.ok());
     EXPECT_EQ(again.problem().kind, JournalProblem::Kind::notFound);
+
+    presenter->closedWithoutOutcome(true);
+    EXPECT_EQ(stepsOf(entry("MAYHAVEPAID")).size(), 4u) << "nothing was under way any more";
+
+    // The answer recorded where it arrived, and the screen gone before its hand-over.
+    auto arriving = std::make_shared<ArrivingService>();
+    auto racing = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
+    racing->makePaymentAction("4000000000000002", "123", "2612", 19.99, "RACE", "",
+                              TransactionType::normal, "Libro");
+    arriving->arrive(DirectPaymentResponse::fromJSON(kAccepted).value());
+    racing->closedWithoutOutcome(true);
+    racing->setView(std::weak_ptr<WatchingView>());
+    arriving->answer(DirectPaymentResponse::fromJSON(kAccepted));
+    const auto raced = entry("RACE");
+    EXPECT_EQ(stepsOf(raced),
+              (Steps{prepared, PaymentStep::sent, PaymentStep::answered, closedWithoutOutcome}));
+    EXPECT_EQ(raced.standing, PaymentStanding::answered) << "the answer read still decides";
+}
+
+// A power cut must not lose a payment the gateway may have charged, nor an answer no view has
+// received yet; a delivery, or a screen closed, it may: the payment then comes back for review.
+// Folding the log back into the file waits for the disk too: never with a payment on its way.
+TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswerIsHandedOver) {
+    testing::DiskFlushes flushes;
+    install();
+    auto arriving = std::make_shared<ArrivingService>();
+    auto recorded = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
+    const auto flushesFor = [&](const std::function<void()>& step) {
+        const int log = flushes.ofLog();
+        const int file = flushes.ofFile();
+        step();
+        EXPECT_EQ(flushes.ofFile(), file) << "a checkpoint held a payment up";
+        return flushes.ofLog() - log;
+    };
+    const auto pay = [&](const std::string& order) {
+        view->order = order;
+        recorded->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
+                                    TransactionType::normal, "Libro");
+    };
+    const auto accepted = DirectPaymentResponse::fromJSON(kAccepted);
+    const int opened = flushes.ofFile();
+    int waitedToDeliver = 0;
+    bool folded = false;
+    // Each payment follows a delivery, which did not wait: it waits again, and, when the log was
+    // folded back, for the new log's header as well. Ten pages of log a payment: past SQLite's
+    // usual thousand.
+    for (int payment = 0; payment < 150; ++payment) {
+        const std::string order = "LOG" + std::to_string(payment);
+        ASSERT_EQ(flushesFor([&] { pay(order); }), folded ? 2 : 1) << order << ": prepared, sent";
+        ASSERT_EQ(flushesFor([&] { arriving->arrive(*accepted); }), 1) << order << ": answered";
+        const int log = flushes.ofLog();
+        const int file = flushes.ofFile();
+        arriving->answer(accepted);
+        // Once it has ended, the payment may fold the log back, which waits for both files.
+        folded = flushes.ofFile() != file;
+        waitedToDeliver += folded ? 0 : flushes.ofLog() - log;
+    }
+    EXPECT_EQ(waitedToDeliver, 0) << "delivered";
+    EXPECT_GT(flushes.ofFile(), opened) << "the log was never folded back";
+    EXPECT_EQ(entry("LOG149").standing, PaymentStanding::delivered);
+    EXPECT_EQ(journal->payments().value().size(), 150u);
+
+    pay("CLOSED");
+    const int beforeClosing = flushes.ofLog();
+    recorded->closedWithoutOutcome(true);
+    EXPECT_EQ(flushes.ofLog(), beforeClosing) << "closed without an outcome";
+    EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
+    arriving->calls.clear();
 }
 
 // The first layout kept one row per payment with its last state; an accepted payment kept its
@@ -356,8 +464,8 @@ TEST_F(WebJournal, RecordsThePageOpeningBeforeItOpensAndTheResultBeforeItIsTold)
 }
 
 // Once the page is open the cardholder may have paid: a page left without a result that can be
-// read is in doubt. Before it opened, nothing was charged.
-TEST_F(WebJournal, APageLeftWithoutAReadableResultIsInDoubt) {
+// read, or closed after it posted a form, is in doubt. Before, nothing was charged.
+TEST_F(WebJournal, APageLeftWithoutAReadableResultOrClosedAfterAFormIsInDoubt) {
     install();
     load("NORESULT");
     sign();
@@ -370,11 +478,31 @@ TEST_F(WebJournal, APageLeftWithoutAReadableResultIsInDoubt) {
     EXPECT_EQ(stepsOf(entry("REFUSED")), (Steps{signatureRequested, notSent, delivered}));
     EXPECT_EQ(entry("REFUSED").standing, PaymentStanding::delivered);
 
-    load("CLOSED");
+    for (const bool mayHavePaid : {true, false}) {
+        const std::string order = mayHavePaid ? "POSTED" : "LOOKED";
+        load(order);
+        sign();
+        presenter->closedWithoutOutcome(mayHavePaid);
+        const auto closed = entry(order);
+        EXPECT_EQ(stepsOf(closed), (Steps{signatureRequested, pageOpened, closedWithoutOutcome}));
+        EXPECT_EQ(closed.standing,
+                  mayHavePaid ? PaymentStanding::inDoubt : PaymentStanding::abandoned);
+        EXPECT_EQ(view->told.back(), "closed " + std::to_string(mayHavePaid));
+    }
+
+    load("EARLY");
+    presenter->closedWithoutOutcome(false);
+    const auto pagesOpened = opened.size();
     sign();
-    presenter.reset();  // the screen closed with the page open
-    EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
-    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"NORESULT", "CLOSED"}));
+    EXPECT_EQ(opened.size(), pagesOpened) << "the page of a closed screen opened";
+    EXPECT_EQ(stepsOf(entry("EARLY")), (Steps{signatureRequested, closedWithoutOutcome}));
+    EXPECT_EQ(entry("EARLY").standing, PaymentStanding::abandoned);
+
+    load("LEFT");
+    sign();
+    presenter.reset();  // let go of with the page open, without a word
+    EXPECT_EQ(entry("LEFT").standing, PaymentStanding::inDoubt);
+    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"NORESULT", "POSTED", "LEFT"}));
 }
 
 TEST_F(WebJournal, DoesNotOpenAPageItCannotRecord) {
