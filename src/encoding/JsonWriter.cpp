@@ -128,6 +128,16 @@ bool appendEscaped(std::string_view text, Out& once, Out* twice) {
     return true;
 }
 
+// Whether `name` needs no escaping: every byte is looked at, with no early exit, for names are
+// short and a branch per byte costs more than the look.
+bool isPlainName(std::string_view name) {
+    bool attention = false;
+    for (const char c : name) {
+        attention |= kAttention[static_cast<unsigned char>(c)];
+    }
+    return !attention;
+}
+
 }  // namespace
 
 bool appendJsonEscaped(std::string& out, std::string_view text) {
@@ -212,16 +222,14 @@ void JsonWriter::put(char c) {
 void JsonWriter::appendString(std::string_view value) {
     text_.push_back('"');
     if (nesting_) {
-        nested_.push_back('\\');
-        nested_.push_back('"');
+        nested_.append("\\\"");
     }
     if (!appendEscaped<platform::SecretText>(value, text_, nesting_ ? &nested_ : nullptr)) {
         ok_ = false;
     }
     text_.push_back('"');
     if (nesting_) {
-        nested_.push_back('\\');
-        nested_.push_back('"');
+        nested_.append("\\\"");
     }
 }
 
@@ -239,10 +247,21 @@ void JsonWriter::endObject() {
     }
 }
 
+// Member names are the library's own, plain ASCII: they go in as they are, without the escaping
+// pass. A name that would need escaping is refused like a text that is not UTF-8.
 void JsonWriter::key(std::string_view name) {
     separateIfDue();
-    appendString(name);
-    put(':');
+    if (!isPlainName(name)) {
+        ok_ = false;
+    }
+    text_.push_back('"');
+    text_.append(name);
+    text_.append("\":");
+    if (nesting_) {
+        nested_.append("\\\"");
+        nested_.append(name);
+        nested_.append("\\\":");
+    }
     afterKey_ = true;
 }
 

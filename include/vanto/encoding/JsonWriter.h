@@ -41,7 +41,8 @@ class VANTO_EXPORT JsonWriter {
 
     void beginObject();
     void endObject();
-    /// Starts a member whose value is the next value written (an object, for nesting).
+    /// Starts a member whose value is the next value written (an object, for nesting). Names are
+    /// plain ASCII needing no escaping; any other makes ok() false.
     void key(std::string_view name);
     void stringValue(std::string_view value);
     void member(std::string_view name, std::string_view value);
