@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "vanto/testing/FakeGatewayService.h"
 #include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
+#include "vanto/testing/FakeGatewayService.h"
 
 namespace vanto {
 namespace {
