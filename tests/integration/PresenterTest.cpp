@@ -1,6 +1,8 @@
 // Both payment presenters end to end: the real road (a new Manager per payment, the main queue),
 // libcurl and TLS, against the sandbox gateway on loopback; the web payment's page is walked by
 // the sandbox's headless browser, every navigation handed to the presenter as a web view does.
+// How the presenters read the merchant's own return addresses and the signature service's
+// refusals is their unit tests'; where the sandbox sends the result, its own.
 #include <memory>
 #include <string>
 #include <variant>
@@ -158,31 +160,6 @@ TEST_F(Presenters, WebPaymentsEndAsTheResultAtTheReturnAddressSays) {
                                                         : std::vector<std::string>{told})
             << order;
     }
-}
-
-TEST_F(Presenters, TheMerchantsOwnAddressesKeepItsPageAndSplitTheQueryTheirWay) {
-    auto& configuration = VantoConfiguration::shared();
-    configuration.setAppURLOK("https://shop.example/ok");
-    configuration.setAppURLKO("https://shop.example/ko");
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0100")->told, std::vector<std::string>{"OK 0 1"});
-    EXPECT_EQ(payOnPage(sandbox::kDeclinedCard, "W0101")->told,
-              std::vector<std::string>{"KO 78 190 1"});
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "RESULT_PARAMSFIRST_1")->told,
-              std::vector<std::string>{"KO 5551 Sin parámetros en la respuesta 0"})
-        << "at the URL OK the first key keeps the address in front of it";
-    EXPECT_EQ(payOnPage(sandbox::kDeclinedCard, "RESULT_PARAMSFIRST_2")->told,
-              std::vector<std::string>{"KO 78 190 1"})
-        << "at the URL KO the same query is read normally";
-}
-
-TEST_F(Presenters, TheSignatureServicesRefusalIsShownWithTheMerchantsPage) {
-    VantoConfiguration::shared().setAppFuc("000000000");
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0200")->told,
-              std::vector<std::string>{"KO 9902 Comercio desconocido 0"});
-    VantoConfiguration::shared().setAppURLKO("https://shop.example/ko");
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "W0201")->told,
-              std::vector<std::string>{"KO 9902 Comercio desconocido 1"})
-        << "the service's own refusal keeps the merchant's page";
 }
 
 }  // namespace
