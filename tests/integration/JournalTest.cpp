@@ -90,23 +90,6 @@ TEST_F(JournalOnTheWire, RecordsTheAnswerBeforeItIsHandedToTheMainQueue) {
     EXPECT_EQ(standing("ARRIVED"), PaymentStanding::delivered);
 }
 
-// A request that left and came back cut, or not at all, is in doubt; a declined card is refused.
-TEST_F(JournalOnTheWire, AnAnswerThatNeverCameWholeLeavesThePaymentInDoubt) {
-    for (const std::string order : {"J-FAULT_CUT", "J-FAULT_CLOSE"}) {
-        const auto view = pay(sandbox::kAcceptedCard, order);
-        ASSERT_EQ(view->outcomes.size(), 1u);
-        EXPECT_EQ(std::get<DirectPaymentResponseKO>(view->outcomes[0]).code, 5550);
-        EXPECT_EQ(standing(order), PaymentStanding::inDoubt) << order;
-    }
-    pay(sandbox::kDeclinedCard, "J-DECLINED");
-    EXPECT_EQ(standing("J-DECLINED"), PaymentStanding::delivered);
-    const auto entry = journal->payment("J-DECLINED").value();
-    ASSERT_TRUE(entry && entry->outcome);
-    EXPECT_EQ(entry->outcome->code, 78);
-    EXPECT_EQ(entry->outcome->text, "0190");
-    EXPECT_EQ(journal->unresolved().value().size(), 2u);
-}
-
 TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     pay(sandbox::kAcceptedCard, "SECRET1");
     pay(sandbox::kDeclinedCard, "SECRET2");

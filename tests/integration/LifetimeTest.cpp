@@ -48,22 +48,5 @@ TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
     ASSERT_EQ(outcome.wait_for(30s), std::future_status::ready);
 }
 
-TEST_F(Lifetime, WaitingForCallsInFlightDeliversEveryOutcome) {
-    gateway().setFaultForAll(Fault::delayed(200ms));
-    auto delivered = std::make_shared<int>(0);
-    for (int i = 0; i < 4; ++i) {
-        Manager::create(trusting())
-            ->send(
-                std::make_shared<DirectPaymentRequest>(
-                    directPayment(sandbox::kAcceptedCard, "L01" + std::to_string(i))),
-                std::nullopt, [delivered](auto) { ++*delivered; },
-                [delivered](SDKError) { ++*delivered; });
-    }
-    EXPECT_EQ(Manager::callsInFlight(), 4u);
-    EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
-    EXPECT_EQ(*delivered, 4) << "outcomes on the main queue are delivered while waiting";
-    EXPECT_EQ(Manager::callsInFlight(), 0u);
-}
-
 }  // namespace
 }  // namespace vanto

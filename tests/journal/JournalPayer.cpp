@@ -23,12 +23,10 @@
 #include <thread>
 #include <vector>
 
-#include "vanto/config/Constants.h"
-#include "vanto/config/VantoConfiguration.h"
+#include "SandboxProcess.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
 
@@ -53,19 +51,7 @@ bool pointAtGateway(const std::string& authority, const std::string& certificate
     std::ifstream file(certificateFile);
     std::stringstream pem;
     pem << file.rdbuf();
-    if (pem.str().empty() ||
-        !vanto::Constants::setGatewayHost(vanto::EnviromentType::test, authority)) {
-        return false;
-    }
-    auto session = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {pem.str()};
-    vanto::platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-    auto& configuration = vanto::VantoConfiguration::shared();
-    configuration.setAppEnviroment(vanto::EnviromentType::test);
-    configuration.setAppFuc("999008881");
-    configuration.setAppTerminal("1");
-    configuration.setAppLicense("sandbox-signing-credential");
-    return true;
+    return vanto::testing::payThroughSandboxAt(authority, pem.str());
 }
 
 void pay(Presenter& presenter, std::string_view card, const std::string& order) {

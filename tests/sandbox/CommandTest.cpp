@@ -4,13 +4,8 @@
 
 #ifdef VANTO_CLI_PATH
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -18,106 +13,46 @@
 #include <regex>
 #include <sstream>
 
+#include "ChildProcess.h"
 #include "SandboxTestSupport.h"
-
-extern char** environ;
 
 namespace vanto::sandbox::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-/// A child process of the test with pipes to its standard streams; killed if still running when
-/// the object goes.
-struct Child {
-    pid_t pid = -1;
-    int in = -1, out = -1, err = -1;
+using vanto::testing::ChildOptions;
+using vanto::testing::ChildProcess;
+using vanto::testing::Pipe;
 
-    /// Waits for the child to end, at most `limit` (then kills it); its exit status, or none
-    /// when it had to be killed or ended by a signal.
-    std::optional<int> waitForExit(std::chrono::milliseconds limit) {
-        const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-        pollfd ended{handle, POLLIN, 0};
-        const bool inTime = handle >= 0 && ::poll(&ended, 1, static_cast<int>(limit.count())) == 1;
-        if (!inTime) {
-            ::kill(pid, SIGKILL);
-        }
-        int status = 0;
-        ::waitpid(std::exchange(pid, -1), &status, 0);
-        for (const int fd : {handle, in, out, err}) {
-            ::close(fd);
-        }
-        return inTime && WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-    }
-    ~Child() {
-        if (pid > 0) {
-            waitForExit(0ms);
-        }
-    }
-};
-
-/// Starts `vanto` with `arguments`, its three standard streams on pipes.
-std::unique_ptr<Child> spawnVanto(const std::vector<std::string>& arguments) {
-    auto child = std::make_unique<Child>();
-    int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
-        ::pipe2(err, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "no pipes";
-        return child;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (const auto& [fd, to] :
-         {std::pair{in[0], STDIN_FILENO}, {out[1], STDOUT_FILENO}, {err[1], STDERR_FILENO}}) {
-        posix_spawn_file_actions_adddup2(&actions, fd, to);
-    }
-    std::vector<char*> argv = {const_cast<char*>(VANTO_CLI_PATH)};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&child->pid, VANTO_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    for (const int fd : {in[0], out[1], err[1]}) {
-        ::close(fd);
-    }
-    child->in = in[1];
-    child->out = out[0];
-    child->err = err[0];
-    return child;
-}
-
-/// Reads from `fd` into `text` until it holds `marker` (with an empty marker, until the end of
-/// the stream), for at most ten seconds.
+/// Reads `fd` into `text` until it holds `marker`, for at most ten seconds.
 bool readUntil(int fd, std::string& text, const std::string& marker) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    char buffer[4096];
-    while (marker.empty() || text.find(marker) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd descriptor{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) {
-            return false;
-        }
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count <= 0) {
-            return marker.empty() && count == 0;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    return true;
+    return vanto::testing::readUntil(fd, text, marker, 10s);
 }
 
-/// A `vanto sandbox` process and what its start-up line said.
+/// The exit status of a child that ended by itself within `bound`.
+std::optional<int> exitStatus(ChildProcess& child, std::chrono::milliseconds bound) {
+    const auto status = child.waitForEnd(bound);
+    return status && WIFEXITED(*status) ? std::optional(WEXITSTATUS(*status)) : std::nullopt;
+}
+
+/// A `vanto sandbox` process and what its start-up line said. Its standard output is a pipe the
+/// test reads only when it chooses; waiting for its end reads its standard error.
 struct SandboxCommand {
-    std::unique_ptr<Child> child;
+    Pipe out;
+    Pipe err;
+    std::unique_ptr<ChildProcess> child;
     std::string printed;
     nlohmann::json started;
 
     explicit SandboxCommand(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "sandbox");
-        child = spawnVanto(arguments);
-        EXPECT_TRUE(readUntil(child->out, printed, "\n")) << "no start-up line";
+        child = std::make_unique<ChildProcess>(
+            VANTO_CLI_PATH, arguments,
+            ChildOptions::onStreams(-1, out.write.get(), err.write.get(), err.read.get()));
+        out.write.reset();
+        err.write.reset();
+        EXPECT_TRUE(readUntil(out.read.get(), printed, "\n")) << "no start-up line";
         started = nlohmann::json::parse(printed.substr(0, printed.find('\n')), nullptr, false);
     }
     std::string field(const char* name) const {
@@ -139,19 +74,16 @@ struct SandboxCommand {
 /// as a script gives them to any gateway but the built-in one; its exit status and its last line.
 std::pair<std::optional<int>, std::string> payThrough(const SandboxCommand& sandbox,
                                                       const std::string& order) {
-    const auto pay =
-        spawnVanto({"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
-                    "--trust", sandbox.field("certificate_file"), "--card", "-", "--expiry", "-",
-                    "--cvv", "-", "--amount", "1", "--order", order, "--no-journal"});
-    const std::string cardData = "4000000000000002\n12/30\n123\n";
-    EXPECT_EQ(::write(pay->in, cardData.data(), cardData.size()),
-              static_cast<ssize_t>(cardData.size()));
-    ::close(std::exchange(pay->in, -1));
-    std::string out;
-    readUntil(pay->out, out, "");
+    ChildProcess pay(VANTO_CLI_PATH,
+                     {"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
+                      "--trust", sandbox.field("certificate_file"), "--card", "-", "--expiry", "-",
+                      "--cvv", "-", "--amount", "1", "--order", order, "--no-journal"});
+    pay.finishInput("4000000000000002\n12/30\n123\n");
+    const auto status = exitStatus(pay, 60s);
+    const std::string& out = pay.output();
     const std::size_t end = out.find_last_not_of('\n');
     const std::size_t start = out.rfind('\n', end);
-    return {pay->waitForExit(60s), out.substr(start == std::string::npos ? 0 : start + 1)};
+    return {status, out.substr(start == std::string::npos ? 0 : start + 1)};
 }
 
 TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
@@ -163,8 +95,8 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
         std::regex_match(sandbox.field("address"), std::regex(R"(https://127\.0\.0\.1:\d+)")));
     EXPECT_EQ(sandbox.field("address"), "https://" + sandbox.field("authority"));
     EXPECT_EQ(sandbox.field("certificate_file"), certificateFile);
-    EXPECT_EQ(sandbox.started["vanto_sandbox"]["pid"], sandbox.child->pid);
-    ASSERT_TRUE(readUntil(sandbox.child->out, sandbox.printed, "-----END CERTIFICATE-----\n"));
+    EXPECT_EQ(sandbox.started["vanto_sandbox"]["pid"], sandbox.child->pid());
+    ASSERT_TRUE(readUntil(sandbox.out.read.get(), sandbox.printed, "-----END CERTIFICATE-----\n"));
     EXPECT_NE(sandbox.printed.find(sandbox.certificate()), std::string::npos)
         << "the file holds the certificate printed";
     EXPECT_NE(sandbox.printed.find("ending in 0044"), std::string::npos);
@@ -176,9 +108,9 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
 
     auto held =
         std::async(std::launch::async, [&] { return payThrough(sandbox, "FAULT_DELAY_100000"); });
-    EXPECT_TRUE(readUntil(sandbox.child->out, sandbox.printed, "answer held for 100000 ms"));
-    ::kill(sandbox.child->pid, SIGTERM);
-    EXPECT_EQ(sandbox.child->waitForExit(10s), 0) << "ends at once, cleanly";
+    EXPECT_TRUE(readUntil(sandbox.out.read.get(), sandbox.printed, "answer held for 100000 ms"));
+    sandbox.child->signal(SIGTERM);
+    EXPECT_EQ(exitStatus(*sandbox.child, 10s), 0) << "ends at once, cleanly";
     const auto [heldStatus, refused] = held.get();
     EXPECT_EQ(heldStatus, 4) << "in doubt: the request had reached the gateway";
     EXPECT_EQ(refused.find(R"("code":0,)"), std::string::npos) << refused;
@@ -198,7 +130,7 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
     client->set_keep_alive(true);
     ASSERT_TRUE(client->Get("/tarjeta/4000000000000002/%1B%5B2J"));
     ASSERT_TRUE(client->Get("/otra"));
-    ASSERT_TRUE(readUntil(sandbox.child->out, sandbox.printed, "GET /otra 404"));
+    ASSERT_TRUE(readUntil(sandbox.out.read.get(), sandbox.printed, "GET /otra 404"));
     EXPECT_NE(sandbox.printed.find("GET /tarjeta/************0002/\\x1B[2J 404"), std::string::npos)
         << sandbox.printed;
     EXPECT_EQ(sandbox.printed.find('\x1B'), std::string::npos) << "no control byte in clear";
@@ -208,10 +140,9 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
         const httplib::Result answer = client->Get("/nowhere");
         ASSERT_TRUE(answer && answer->status == 404) << "request " << i << " went unanswered";
     }
-    ::kill(sandbox.child->pid, SIGTERM);
-    std::string errors;
-    readUntil(sandbox.child->err, errors, "");
-    EXPECT_EQ(sandbox.child->waitForExit(10s), 0);
+    sandbox.child->signal(SIGTERM);
+    EXPECT_EQ(exitStatus(*sandbox.child, 10s), 0);
+    const std::string& errors = sandbox.child->output();
     std::istringstream lines(errors);
     std::vector<std::string> errorLines;
     for (std::string line; std::getline(lines, line);) {
@@ -222,11 +153,13 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
     EXPECT_NE(errorLines[0].find("/dev/full: No space left on device"), std::string::npos);
     EXPECT_NE(errorLines[1].find("3002 requests could not be written"), std::string::npos);
 
-    const auto unopenable = spawnVanto({"sandbox", "--record", "/nonexistent-directory/record"});
-    std::string reason;
-    readUntil(unopenable->err, reason, "");
-    EXPECT_EQ(unopenable->waitForExit(10s), 1);
-    EXPECT_NE(reason.find("/nonexistent-directory/record"), std::string::npos);
+    Pipe reason;
+    ChildProcess unopenable(VANTO_CLI_PATH,
+                            {"sandbox", "--record", "/nonexistent-directory/record"},
+                            ChildOptions::onStreams(-1, -1, reason.write.get(), reason.read.get()));
+    reason.write.reset();
+    EXPECT_EQ(exitStatus(unopenable, 10s), 1);
+    EXPECT_NE(unopenable.output().find("/nonexistent-directory/record"), std::string::npos);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
 // A program run as a child process by a test: its standard input and output through pipes, its
-// standard error kept in a file, every wait bounded. A child the test leaves is killed and reaped.
+// standard error kept in a file, or any of them on streams of the test's own (a terminal); every
+// wait bounded. A child the test leaves is killed and reaped.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -21,14 +22,90 @@
 
 namespace vanto::testing {
 
+/// A file descriptor that closes itself.
+class Fd {
+  public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        reset();
+        fd_ = std::exchange(other.fd_, -1);
+        return *this;
+    }
+    ~Fd() { reset(); }
+    int get() const { return fd_; }
+    void reset() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = -1;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+/// A pipe of the test's own, to hand one end to a child.
+struct Pipe {
+    Fd read;
+    Fd write;
+    Pipe() {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) == 0) {
+            read = Fd(ends[0]);
+            write = Fd(ends[1]);
+        }
+    }
+};
+
+/// Reads `fd` into `seen` until it holds `wanted` (true), or the stream ended or `bound` passed
+/// (false).
+inline bool readUntil(int fd, std::string& seen, std::string_view wanted,
+                      std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (seen.find(wanted) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd readable{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1) {
+            return false;
+        }
+        char buffer[4096];
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            return false;
+        }
+        seen.append(buffer, static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
 /// How a child runs.
 struct ChildOptions {
     /// Run as the user nobody (only when the test runs as root).
     bool asNobody = false;
     /// Where standard error goes; /dev/null when empty.
     std::string errorFile;
-};
+    /// Descriptors of the test's own for the child's standard input, output and error, in place
+    /// of the input pipe, the output pipe and the error file; -1 keeps those.
+    int streams[3] = {-1, -1, -1};
+    /// A descriptor of the test's that output() reads instead of the output pipe: the other end
+    /// of a terminal or pipe given in `streams`.
+    int watched = -1;
 
+    /// A child whose standard streams are `in`, `out` and `err` (-1 keeps the pipe or the file),
+    /// output() reading `watched`.
+    static ChildOptions onStreams(int in, int out, int err, int watched, bool asNobody = false) {
+        ChildOptions options;
+        options.asNobody = asNobody;
+        options.streams[0] = in;
+        options.streams[1] = out;
+        options.streams[2] = err;
+        options.watched = watched;
+        return options;
+    }
+};
 class ChildProcess {
   public:
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
@@ -49,11 +126,13 @@ class ChildProcess {
             argv.push_back(text.data());
         }
         argv.push_back(nullptr);
+        const int streams[3] = {input[0], output[1], error};
         pid_ = ::fork();
         if (pid_ == 0) {
-            ::dup2(input[0], STDIN_FILENO);
-            ::dup2(output[1], STDOUT_FILENO);
-            ::dup2(error, STDERR_FILENO);
+            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+                const int given = options.streams[stream];
+                ::dup2(given >= 0 ? given : streams[stream], stream);
+            }
             if (options.asNobody &&
                 (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
                  ::setresuid(65534, 65534, 65534) != 0)) {
@@ -63,12 +142,15 @@ class ChildProcess {
             ::fexecve(executable, argv.data(), environ);
             ::_exit(127);
         }
-        ::close(input[0]);
-        ::close(output[1]);
-        ::close(error);
-        ::close(executable);
+        for (const int fd : {input[0], output[1], error, executable}) {
+            ::close(fd);
+        }
         input_ = input[1];
         output_ = output[0];
+        if (options.watched >= 0) {
+            ::close(output_);
+            output_ = ::dup(options.watched);
+        }
         if (pid_ > 0) {
             exitWatch_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
         }
@@ -109,22 +191,7 @@ class ChildProcess {
     /// Reads standard output until it holds `wanted` (true), or the child closed it or `bound`
     /// passed (false). What was read is in output().
     bool readUntil(std::string_view wanted, std::chrono::milliseconds bound) {
-        const auto deadline = std::chrono::steady_clock::now() + bound;
-        while (output_text_.find(wanted) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd readable{output_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1) {
-                return false;
-            }
-            char buffer[4096];
-            const ssize_t count = ::read(output_, buffer, sizeof buffer);
-            if (count <= 0) {
-                return false;
-            }
-            output_text_.append(buffer, static_cast<std::size_t>(count));
-        }
-        return true;
+        return testing::readUntil(output_, output_text_, wanted, bound);
     }
     const std::string& output() const { return output_text_; }
 

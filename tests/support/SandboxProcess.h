@@ -83,18 +83,15 @@ inline std::optional<SandboxProcess> startSandboxProcess() {
     return SandboxProcess{text.substr(0, newline), text.substr(newline + 1)};
 }
 
-/// Starts the sandbox's process and points the library at it: the test environment's host, its
-/// certificate trusted by every session made from now on, its default merchant in the shared
-/// configuration. False, with a line on standard error, when the sandbox does not start.
-inline bool payThroughSandboxProcess() {
-    const auto sandbox = startSandboxProcess();
-    if (!sandbox) {
-        std::fprintf(stderr, "the sandbox did not start\n");
+/// Points the library at the sandbox at `authority`: the test environment's host, `certificatePem`
+/// trusted by every session made from now on, the sandbox's default merchant in the shared
+/// configuration. False when the address is not taken.
+inline bool payThroughSandboxAt(const std::string& authority, const std::string& certificatePem) {
+    if (certificatePem.empty() || !Constants::setGatewayHost(EnviromentType::test, authority)) {
         return false;
     }
-    Constants::setGatewayHost(EnviromentType::test, "127.0.0.1:" + sandbox->port);
     auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {sandbox->certificatePem};
+    session.additionalTrustAnchors = {certificatePem};
     platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
     auto& configuration = VantoConfiguration::shared();
     const auto merchant = sandbox::SandboxGateway::defaultMerchant();
@@ -102,6 +99,17 @@ inline bool payThroughSandboxProcess() {
     configuration.setAppFuc(merchant.merchantCode);
     configuration.setAppTerminal(merchant.terminal);
     configuration.setAppLicense(merchant.signingCredential);
+    return true;
+}
+
+/// Starts the sandbox's process and points the library at it. False, with a line on standard
+/// error, when the sandbox does not start.
+inline bool payThroughSandboxProcess() {
+    const auto sandbox = startSandboxProcess();
+    if (!sandbox || !payThroughSandboxAt("127.0.0.1:" + sandbox->port, sandbox->certificatePem)) {
+        std::fprintf(stderr, "the sandbox did not start\n");
+        return false;
+    }
     return true;
 }
 

@@ -120,10 +120,7 @@ TEST_F(GatewayEndpoints, AnEnvironmentOutsideTheTableHasNoAddress) {
 }
 
 TEST(ClientIdentification, DefaultsToBuildVersionAndProgramNameUntilSet) {
-    EXPECT_EQ(IAClientServiceSSM::getOperativeSystem(), "ios");
-    IAClientServiceSSM::setAppBundle("com.shop.kiosk");
     IAClientServiceSSM::setVerSDK("");
-    EXPECT_EQ(IAClientServiceSSM::getAppBundle(), "com.shop.kiosk");
     EXPECT_EQ(IAClientServiceSSM::getVerSDK(), "") << "an empty version is a version";
     IAClientServiceSSM::setAppBundle(std::nullopt);
     IAClientServiceSSM::setVerSDK(std::nullopt);

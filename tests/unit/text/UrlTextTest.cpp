@@ -29,20 +29,6 @@ TEST(UrlTextCharacterSet, HoldsOnlyTheAsciiCharactersItWasBuiltFrom) {
     EXPECT_EQ(CharacterSet{"ba"}, CharacterSet{"aab"});
 }
 
-TEST(UrlTextCharacterSet, Rfc3986UnreservedHoldsExactlyTheSixtySixCharacters) {
-    const CharacterSet& unreserved = rfc3986Unreserved();
-    EXPECT_EQ(unreserved.size(), 66u);
-    for (const char c :
-         std::string_view{"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~"}) {
-        EXPECT_TRUE(unreserved.contains(static_cast<char32_t>(c))) << c;
-    }
-    for (const char c : std::string_view{" !\"#$%&'()*+,/:;<=>?@[\\]^`{|}"}) {
-        EXPECT_FALSE(unreserved.contains(static_cast<char32_t>(c))) << c;
-    }
-    EXPECT_FALSE(unreserved.contains(0));
-    EXPECT_FALSE(unreserved.contains(0x7F));
-}
-
 TEST(UrlTextPercentEncoding, EncodesEverythingButUnreservedCharacters) {
     const CharacterSet& unreserved = rfc3986Unreserved();
     EXPECT_EQ(safeAddingPercentEncoding("AZaz09-._~", unreserved), "AZaz09-._~");

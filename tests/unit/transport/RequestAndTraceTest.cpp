@@ -7,7 +7,6 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
-#include "vanto/transport/HTTPMethod.h"
 #include "vanto/transport/Manager.h"
 #include "vanto/transport/Response.h"
 #include "vanto/transport/SDKError.h"
@@ -74,15 +73,6 @@ TEST(StatusCheck, DecodesExactly200To299) {
     // rather than against a server.
     for (const int status : {0, 199, 200, 299, 300}) {
         EXPECT_EQ(Manager::acceptsStatus(status), status == 200 || status == 299) << status;
-    }
-}
-
-TEST(HTTPMethods, MapExactUpperCaseTexts) {
-    EXPECT_EQ(httpMethodFromRawValue("POST"), HTTPMethod::post);
-    EXPECT_EQ(httpMethodFromRawValue("post"), std::nullopt);
-    EXPECT_EQ(rawValue(HTTPMethod::delete_), "DELETE");
-    for (const auto method : {HTTPMethod::options, HTTPMethod::get, HTTPMethod::connect}) {
-        EXPECT_EQ(httpMethodFromRawValue(rawValue(method)), method);
     }
 }
 

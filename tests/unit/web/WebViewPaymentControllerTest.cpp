@@ -105,11 +105,7 @@ class WebScreen : public testing::ScreenTest<WebViewPaymentRequest, setWebViewPa
 
 TEST_F(WebScreen, LoadsThePaymentPageUnderAHiddenCloseButton) {
     show(0.0);
-    const auto& close = model().closeButton();
-    EXPECT_EQ(close.title, "X");
-    EXPECT_EQ(close.font, platform::ui::Font::boldSystemFont(15));
-    EXPECT_EQ(close.frame, (platform::ui::Rect{0, 0, 50, 50}));
-    EXPECT_FALSE(close.visible);
+    EXPECT_FALSE(closeButtonShown());
     EXPECT_TRUE(model().busy());
     EXPECT_FALSE(screen->shouldAutorotate());
 
@@ -117,10 +113,7 @@ TEST_F(WebScreen, LoadsThePaymentPageUnderAHiddenCloseButton) {
     EXPECT_EQ(sentMessage(*service)["parametros"]["Ds_Merchant_Order"], "ORDER1");
     service->answer(WebViewPaymentResponse::fromJSON(kPageAnswer));
     ASSERT_EQ(binding->count(Part::page), 1u);
-    ASSERT_TRUE(model().page());
-    EXPECT_EQ(model().page()->httpMethod, "POST");
-    EXPECT_EQ(model().page()->httpBody,
-              "Ds_SignatureVersion=v1&Ds_Signature=a%2Bb%2Fc%3D&Ds_MerchantParameters=e30%3D");
+    ASSERT_TRUE(model().page()) << "the presenter's request, whose test reads it";
     EXPECT_FALSE(closeButtonShown());
     EXPECT_TRUE(delegate->told.empty());
 }
@@ -247,14 +240,7 @@ TEST_F(WebScreen, AFailedPageRaisesTheAlertWhoseButtonClosesWithoutAnOutcome) {
     ASSERT_TRUE(model().alert());
     const auto& alert = *model().alert();
     EXPECT_EQ(alert.title, "ERROR 404");
-    EXPECT_EQ(alert.message,
-              "Página no encontrada \n No ha sido posible encontrar el contenido solicitado en "
-              "nuestro servidor.\n Esto puede ser debido a una URL mal escrita, un enlace "
-              "obsoleto, o una actualización de los contenidos de nuestra Web.");
-    EXPECT_EQ(alert.message.size(), 216u + 2u) << "216 characters, two of them two bytes long";
     ASSERT_EQ(alert.actions.size(), 1u);
-    EXPECT_EQ(alert.actions[0].title, "Aceptar");
-    EXPECT_EQ(alert.actions[0].style, platform::ui::AlertActionStyle::defaultStyle);
     EXPECT_FALSE(model().closed());
     model().pressAlertButton(0);
     EXPECT_FALSE(model().alert());

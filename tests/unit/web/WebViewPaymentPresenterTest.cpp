@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -7,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "vanto/testing/FakeGatewayService.h"
 #include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/config/Constants.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "vanto/text/Base64.h"
-#include "vanto/text/UrlText.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 
@@ -192,32 +190,6 @@ TEST_F(WebPresenter, AViewGoneAwayIsToldNothing) {
     EXPECT_FALSE(alive.expired());
     service->answer(WebViewPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
     EXPECT_TRUE(alive.expired());
-}
-
-TEST(WebPaymentTraces, AReturnAddressIsTracedWithoutTheCardDataOfItsResult) {
-    const std::string json =
-        R"({"Ds_Response":"0000","Ds_ExpiryDate":"2612","Ds_Card_Number":"4000000000000002"})";
-    const std::string standard = base64Encode(json);
-    std::string urlSafe = standard;
-    std::replace(urlSafe.begin(), urlSafe.end(), '+', '-');
-    std::replace(urlSafe.begin(), urlSafe.end(), '/', '_');
-    urlSafe.erase(urlSafe.find_last_not_of('=') + 1);
-    for (const auto& value : {standard, urlSafe}) {
-        const std::string address =
-            "https://shop.example/ok?Ds_SignatureVersion=v1&Ds_MerchantParameters=" + value +
-            "&x=1";
-        const std::string traced = WebViewPaymentFlow::traceableAddress(address);
-        EXPECT_TRUE(traced.starts_with("https://shop.example/ok?Ds_SignatureVersion=v1&"));
-        EXPECT_TRUE(traced.ends_with("&x=1"));
-        const auto start = traced.find("Ds_MerchantParameters=") + 22;
-        const auto shown = parseJsonString(traced.substr(start, traced.find('&', start) - start));
-        ASSERT_TRUE(shown) << traced;
-        EXPECT_EQ(shown->find("2612"), std::string::npos) << *shown;
-        EXPECT_EQ(shown->find("4000000000000002"), std::string::npos) << *shown;
-        EXPECT_NE(shown->find("\"Ds_Response\":\"0000\""), std::string::npos) << *shown;
-    }
-    EXPECT_EQ(WebViewPaymentFlow::traceableAddress("https://gw.example/zel/realizarPago"),
-              "https://gw.example/zel/realizarPago");
 }
 
 }  // namespace
