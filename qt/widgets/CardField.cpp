@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
 #include "base/QtValues.h"
 
 namespace vanto::qt::detail {
@@ -12,21 +18,64 @@ QString deepCopy(const QString& text, qsizetype from, qsizetype length) {
     return QString(text.constData() + from, length);
 }
 
+// Keys after which the line edit holds no selection: they replace it or move off it. After any
+// other key it would hand a selection to the primary selection.
+bool leavesNoSelection(const QKeyEvent& key) {
+    for (const auto sequence : {QKeySequence::Paste, QKeySequence::Delete,
+                                QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord,
+                                QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar,
+                                QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
+                                QKeySequence::MoveToStartOfLine, QKeySequence::MoveToEndOfLine,
+                                QKeySequence::MoveToStartOfBlock, QKeySequence::MoveToEndOfBlock}) {
+        if (key.matches(sequence)) {
+            return true;
+        }
+    }
+    switch (key.key()) {
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            return true;
+        default:
+            break;
+    }
+    const auto typing = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    return !key.text().isEmpty() && key.text().front().isPrint() && !(key.modifiers() & typing);
+}
+
 }  // namespace
 
 CardLineEdit::CardLineEdit(QWidget* parent) : QLineEdit(parent) {
     setAcceptDrops(false);
     setDragEnabled(false);
+    setInputMethodHints(kHints);
     connect(this, &QLineEdit::textEdited, this, &CardLineEdit::putToRule);
 }
 
 CardLineEdit::~CardLineEdit() {
-    wipeInPlace(text());
+    wipeShownText();
 }
 
 void CardLineEdit::showText(const QString& text) {
-    wipeInPlace(this->text());
+    wipeShownText();
     setText(text);
+}
+
+// The shown copy changes with the echo mode, which also resets the hints an input method is
+// given.
+void CardLineEdit::setMasked(bool masked) {
+    wipeInPlace(displayText());
+    setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+    setInputMethodHints(masked ? kHints | Qt::ImhHiddenText : kHints);
+}
+
+// The line edit draws its text from a copy of its own (the display text), made anew at every
+// change: both go before the text changes.
+void CardLineEdit::wipeShownText() {
+    wipeInPlace(displayText());
+    wipeInPlace(text());
 }
 
 // Every edit starts from an event the field receives (keys, the input method, the context
@@ -37,6 +86,88 @@ bool CardLineEdit::event(QEvent* event) {
     const bool handled = QLineEdit::event(event);
     before_ = std::move(outer);
     return handled;
+}
+
+void CardLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (editWithoutClipboard(*event)) {
+        event->accept();
+        return;
+    }
+    if (hasSelectedText() && !leavesNoSelection(*event)) {
+        deselect();
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+// The keys with which the line edit would copy the text or end with some of it selected, done
+// here without the clipboard. Cut and copy do nothing; undo and redo neither, as no edit is kept.
+bool CardLineEdit::editWithoutClipboard(const QKeyEvent& key) {
+    if (key.matches(QKeySequence::Copy) || key.matches(QKeySequence::Cut) ||
+        key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo)) {
+        return true;
+    }
+    if (key.matches(QKeySequence::DeleteEndOfLine) ||
+        key.matches(QKeySequence::DeleteCompleteLine)) {
+        if (!isReadOnly()) {
+            const int from = key.matches(QKeySequence::DeleteEndOfLine) ? cursorPosition() : 0;
+            setSelection(from, static_cast<int>(text().size()) - from);
+            del();
+        }
+        return true;
+    }
+    if (key.matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (key.matches(QKeySequence::SelectNextChar)) {
+        cursorForward(true);
+    } else if (key.matches(QKeySequence::SelectPreviousChar)) {
+        cursorBackward(true);
+    } else if (key.matches(QKeySequence::SelectNextWord)) {
+        cursorWordForward(true);
+    } else if (key.matches(QKeySequence::SelectPreviousWord)) {
+        cursorWordBackward(true);
+    } else if (key.matches(QKeySequence::SelectStartOfLine) ||
+               key.matches(QKeySequence::SelectStartOfBlock)) {
+        home(true);
+    } else if (key.matches(QKeySequence::SelectEndOfLine) ||
+               key.matches(QKeySequence::SelectEndOfBlock)) {
+        end(true);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The line edit hands a selection made with the mouse to the primary selection as the button
+// goes up: it sees none then, and gets it back after.
+void CardLineEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !hasSelectedText()) {
+        QLineEdit::mouseReleaseEvent(event);
+        return;
+    }
+    const int start = selectionStart();
+    const int length = selectionLength();
+    const bool cursorAtStart = cursorPosition() == start;
+    deselect();
+    QLineEdit::mouseReleaseEvent(event);
+    if (cursorAtStart) {
+        setSelection(start + length, -length);
+    } else {
+        setSelection(start, length);
+    }
+}
+
+// The line edit's own menu without its cut and copy.
+void CardLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu();
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() == QLatin1String("edit-cut") ||
+            action->objectName() == QLatin1String("edit-copy")) {
+            menu->removeAction(action);
+            delete action;
+        }
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 // The range the edit replaced, in the text before it, and where the replacement ends in

@@ -114,6 +114,7 @@ TEST_F(CardScreen, ShowsItsAppearanceOnlyOnceOnScreen) {
     EXPECT_EQ(look.logo, Image::named("logoQuenta"));
     EXPECT_FALSE(look.backgroundImage) << "no background image unless one is set";
     EXPECT_EQ(look.backgroundColor, Color::white());
+    EXPECT_FALSE(look.securityCodeMasked) << "the security code shows as typed unless asked";
     EXPECT_EQ(model().cancelButton().title, "Cancelar");
     EXPECT_EQ(model().continueButton().title, "Continuar");
     const struct {
@@ -149,7 +150,8 @@ TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
         .setBackgorundViewColor({0, 0, 1, 1})
         .setInfoPaymentLabel(nullptr)
         .setCVVLabel(PaymentUILabel::create("CVV", {1, 0, 0, 1}, Font::named("Serif", 9)))
-        .setContinueButtonText("Pagar");
+        .setContinueButtonText("Pagar")
+        .setSecurityCodeMasked(true);
     show(1.0, "REQUIRED", config);
     const auto& look = model().appearance();
     EXPECT_EQ(look.logo, Image::fromData("logo"));
@@ -158,6 +160,7 @@ TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
     EXPECT_EQ(look.securityCodeCaption,
               (platform::ui::Caption{"CVV", Font::named("Serif", 9), Color{1, 0, 0, 1}}));
     EXPECT_EQ(model().continueButton().title, "Pagar");
+    EXPECT_TRUE(look.securityCodeMasked);
     EXPECT_EQ(look.infoCaption, platform::ui::Caption{})
         << "no information caption: no text, font or colour";
 }

@@ -4,6 +4,7 @@
 
 #include "vanto/qt/Export.h"
 
+class QLocale;
 class QWidget;
 
 namespace vanto {
@@ -51,5 +52,15 @@ VANTO_QT_EXPORT QWidget* present(const std::shared_ptr<BaseViewController>& scre
 /// The window of a screen that was presented; null otherwise. The card-entry screen's fields are
 /// its QLineEdits, which assistive technologies know by their captions.
 VANTO_QT_EXPORT QWidget* windowOf(const BaseViewController& screen);
+
+/// The language of the library's own texts on the screens drawn from now on: the defaults of the
+/// appearance (captions, button titles, the information text), the payment page's alert, the
+/// window titles and what assistive technologies are told. Spanish unless the application calls
+/// this; the library brings an English translation, embedded in it. Texts the merchant set are
+/// shown exactly as set, in whatever language they are. True when `locale`'s language is Spanish
+/// or English; false, and Spanish, for any other. Call on the Qt thread, after the QApplication
+/// is made. The translation is one of the application's translators
+/// (QCoreApplication::installTranslator) while it is in use.
+VANTO_QT_EXPORT bool setScreenLanguage(const QLocale& locale);
 
 }  // namespace vanto::qt
