@@ -78,14 +78,26 @@ void CardLineEdit::wipeShownText() {
     wipeInPlace(text());
 }
 
-// Every edit starts from an event the field receives (keys, the input method, the context
-// menu); the field as it stood then tells where the edit happened.
-bool CardLineEdit::event(QEvent* event) {
+// The field as it stood before `change` tells where an edit happened. The line edit lets go of
+// the text it showed as soon as it has made the next one, card number and all: that text is
+// held here until then, and overwritten once the line edit shows another.
+template <typename Change>
+auto CardLineEdit::asEdit(Change change) {
     Before outer = std::move(before_);
     before_ = {text(), cursorPosition(), selectionStart(), selectionLength()};
-    const bool handled = QLineEdit::event(event);
+    const QString shown = displayText();
+    auto result = change();
+    if (shown.constData() != displayText().constData()) {
+        wipeInPlace(shown);
+    }
     before_ = std::move(outer);
-    return handled;
+    return result;
+}
+
+// Every edit starts from an event the field receives (keys, the input method, the mouse) or from
+// the context menu's actions.
+bool CardLineEdit::event(QEvent* event) {
+    return asEdit([this, event] { return QLineEdit::event(event); });
 }
 
 void CardLineEdit::keyPressEvent(QKeyEvent* event) {
@@ -156,14 +168,23 @@ void CardLineEdit::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// The line edit's own menu without its cut and copy.
+// The line edit's own menu without its cut and copy; its paste and delete edit as keys do.
 void CardLineEdit::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createStandardContextMenu();
     for (QAction* action : menu->actions()) {
-        if (action->objectName() == QLatin1String("edit-cut") ||
-            action->objectName() == QLatin1String("edit-copy")) {
+        const QString name = action->objectName();
+        if (name == QLatin1String("edit-cut") || name == QLatin1String("edit-copy")) {
             menu->removeAction(action);
             delete action;
+        } else if (name == QLatin1String("edit-paste") || name == QLatin1String("edit-delete")) {
+            QObject::disconnect(action, &QAction::triggered, this, nullptr);
+            const bool paste = name == QLatin1String("edit-paste");
+            connect(action, &QAction::triggered, this, [this, paste] {
+                asEdit([this, paste] {
+                    paste ? this->paste() : del();
+                    return true;
+                });
+            });
         }
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);

@@ -35,9 +35,8 @@ class CardLineEdit final : public QLineEdit {
     using EditRule = std::function<bool(ui::TextRange range, const QString& replacement)>;
 
     /// Input-method hints of a field for card data, digits only.
-    static constexpr Qt::InputMethodHints kHints = Qt::ImhDigitsOnly | Qt::ImhSensitiveData |
-                                                   Qt::ImhNoPredictiveText |
-                                                   Qt::ImhNoAutoUppercase;
+    static constexpr Qt::InputMethodHints kHints =
+        Qt::ImhDigitsOnly | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase;
 
     explicit CardLineEdit(QWidget* parent = nullptr);
     ~CardLineEdit() override;
@@ -63,6 +62,8 @@ class CardLineEdit final : public QLineEdit {
         int selectionLength = 0;
     };
 
+    template <typename Change>
+    auto asEdit(Change change);
     bool editWithoutClipboard(const QKeyEvent& key);
     void putToRule(const QString& edited);
     ui::TextRange rangeOf(const QString& edited, int& replacementEnd) const;

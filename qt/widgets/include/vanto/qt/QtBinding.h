@@ -26,7 +26,13 @@ namespace vanto::qt {
 ///
 /// Card data typed into the card-entry screen stay in its three line edits only: each edit goes to
 /// the screen's input rules as secret text and is decided before it shows, the undo history of the
-/// fields is cleared at every change, and every text a field lets go of is overwritten first.
+/// fields is cleared at every change, and every text a field lets go of (its text, and the copy
+/// the line edit draws from, each to the end of its buffer) is overwritten first, as is every
+/// string the binding makes of card data. Nothing typed goes to the clipboard, the X11 primary
+/// selection, drag and drop or an input method's prediction. What the binding cannot reach: the
+/// glyphs Qt lays out and caches to draw the digits (glyph indices, not characters), the window
+/// system's pixels, and, where an input method or a screen reader runs, what Qt hands those
+/// programs while the field is typed into (the field's text, masked where the field is).
 class VANTO_QT_EXPORT QtBinding {
   public:
     QtBinding();
