@@ -1,6 +1,7 @@
 #include "CardWindow.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <QApplication>
 #include <QFontInfo>
@@ -77,6 +78,34 @@ CardLineEdit* cardField(const QString& placeholder) {
     return field;
 }
 
+// Calls `changed` each time the widget it watches lays its children out anew.
+class LayoutWatch final : public QObject {
+  public:
+    LayoutWatch(QObject* parent, std::function<void()> changed)
+        : QObject(parent), changed_(std::move(changed)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest) {
+            changed_();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> changed_;
+};
+
+// The window is never narrower than its content at its narrowest, where every caption and title
+// has wrapped down to its longest word, with room for the scroll bar beside it.
+void fitToContent(QWidget& window, QScrollArea& scroll) {
+    QWidget* content = scroll.widget();
+    content->layout()->activate();
+    const int scrollBar = scroll.verticalScrollBar()->sizeHint().width();
+    const int narrowest = content->minimumSizeHint().width() + scrollBar + 2 * scroll.frameWidth();
+    window.setMinimumWidth(std::max(kSmallestWindow.width(), narrowest));
+}
+
 QLabel* caption() {
     auto* label = new QLabel();
     label->setWordWrap(true);
@@ -84,13 +113,15 @@ QLabel* caption() {
     return label;
 }
 
+// The caption right above its field: side by side, where one caption wraps onto more lines than
+// the other, the fields stay level.
 QVBoxLayout* captioned(QLabel* label, QWidget* field) {
     label->setBuddy(field);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     auto* column = new QVBoxLayout();
     column->setSpacing(6);
     column->addWidget(label);
     column->addWidget(field);
-    column->addStretch();
     return column;
 }
 
@@ -129,8 +160,10 @@ void CardWindow::build() {
     background_ = new ImageBox(ImageBox::Fit::fill);
     window_->setBackground(background_);
 
-    auto* scroll = new QScrollArea();
+    scroll_ = new QScrollArea();
+    auto* scroll = scroll_;
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(true);
     scroll->viewport()->setAutoFillBackground(false);
     content_ = new QWidget();
@@ -185,6 +218,14 @@ void CardWindow::build() {
     column->addWidget(body, 1);
     scroll->setWidget(content_);
     window_->setElements(scroll);
+    // A caption or title that changes, or a font, may ask for more width.
+    // The window may outlive this: the watch reaches only what goes with it.
+    content_->installEventFilter(
+        new LayoutWatch(window_, [window = QPointer<QWidget>(window_), scroll = QPointer(scroll)] {
+            if (window && scroll && scroll->widget()) {
+                fitToContent(*window, *scroll);
+            }
+        }));
 
     QWidget::setTabOrder(fields_[0], fields_[1]);
     QWidget::setTabOrder(fields_[1], fields_[2]);
@@ -288,9 +329,9 @@ void CardWindow::drawCaption(QLabel& label, const ui::Caption& caption, const QC
     label.setText(screenText(caption.text));
     label.setFont(caption.font ? toQFont(*caption.font) : QFont());
     QPalette palette = label.palette();
-    palette.setColor(QPalette::WindowText,
-                     readableOn(caption.color ? toQColor(*caption.color) : QColor(Qt::black),
-                                background));
+    palette.setColor(
+        QPalette::WindowText,
+        readableOn(caption.color ? toQColor(*caption.color) : QColor(Qt::black), background));
     label.setPalette(palette);
     // A field goes by its caption for assistive technologies.
     if (QWidget* field = label.buddy(); field && !caption.text.empty()) {
@@ -298,13 +339,8 @@ void CardWindow::drawCaption(QLabel& label, const ui::Caption& caption, const QC
     }
 }
 
-// The window is never narrower than its content at its narrowest, where every caption and title
-// has wrapped down to its longest word.
 void CardWindow::fitWindowToContent() {
-    content_->layout()->activate();
-    const int scrollBar = window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const int narrowest = content_->minimumSizeHint().width() + scrollBar;
-    window_->setMinimumWidth(std::max(kSmallestWindow.width(), narrowest));
+    fitToContent(*window_, *scroll_);
 }
 
 void CardWindow::drawFade(const Model& model) {

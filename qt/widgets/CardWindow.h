@@ -8,6 +8,7 @@
 #include "vanto/platform/ui/CardEntryViewModel.h"
 
 class QLabel;
+class QScrollArea;
 class QWidget;
 
 namespace vanto::qt::detail {
@@ -58,6 +59,7 @@ class CardWindow final : public ui::CardEntryViewModel::Observer {
     std::weak_ptr<ui::CardEntryViewModel> model_;
     QPointer<ScreenWindow> window_;
     // The window's widgets, which go with it.
+    QScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
     QWidget* topSpacing_ = nullptr;
     QWidget* bar_ = nullptr;

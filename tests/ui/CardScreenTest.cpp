@@ -679,20 +679,29 @@ TEST_F(CardScreen, NothingTheMerchantSetsIsCutAtTheSmallestWindow) {
     ASSERT_TRUE(fadesIn(shown.number));
     shown.window->resize(shown.window->minimumSize());
     QApplication::processEvents();
-    const int shownWidth = shown.window->width();
+    // What shows of the screen: the part of it that scrolls, as wide as it is shown.
+    const auto* scroll = shown.window->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    const QWidget* viewport = scroll->viewport();
+    const auto insideAcross = [viewport](const QWidget& widget) {
+        const int left = widget.mapTo(viewport, QPoint(0, 0)).x();
+        return left >= 0 && left + widget.width() <= viewport->width();
+    };
     for (const QLabel* label : shown.window->findChildren<QLabel*>()) {
         if (label->text().isEmpty()) {
             continue;
         }
         SCOPED_TRACE(label->text().toStdString());
         EXPECT_TRUE(fitsWrapped(label->fontMetrics(), label->text(), label->contentsRect()));
-        EXPECT_LE(label->mapTo(shown.window, QPoint(label->width(), 0)).x(), shownWidth);
+        EXPECT_TRUE(insideAcross(*label));
     }
     for (const auto* button : shown.window->findChildren<qt::detail::BarButton*>()) {
         SCOPED_TRACE(button->text().toStdString());
         EXPECT_TRUE(fitsWrapped(button->fontMetrics(), button->text(), button->titleArea()));
-        EXPECT_GE(button->mapTo(shown.window, QPoint(0, 0)).x(), 0);
-        EXPECT_LE(button->mapTo(shown.window, QPoint(button->width(), 0)).x(), shownWidth);
+        EXPECT_TRUE(insideAcross(*button));
+    }
+    for (const QLineEdit* field : {shown.number, shown.expiry, shown.cvv}) {
+        EXPECT_TRUE(insideAcross(*field)) << field->accessibleName().toStdString();
     }
     saveScreenshot(*shown.window, QStringLiteral("card-screen-long-texts"));
 }
