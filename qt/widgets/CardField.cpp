@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -168,26 +170,42 @@ void CardLineEdit::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-// The line edit's own menu without its cut and copy; its paste and delete edit as keys do.
+// A menu of the line edit's own entries but cut and copy (Qt names none of its entries, so the
+// menu is made here): paste and delete edit as keys do.
 void CardLineEdit::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu* menu = createStandardContextMenu();
-    for (QAction* action : menu->actions()) {
-        const QString name = action->objectName();
-        if (name == QLatin1String("edit-cut") || name == QLatin1String("edit-copy")) {
-            menu->removeAction(action);
-            delete action;
-        } else if (name == QLatin1String("edit-paste") || name == QLatin1String("edit-delete")) {
-            QObject::disconnect(action, &QAction::triggered, this, nullptr);
-            const bool paste = name == QLatin1String("edit-paste");
-            connect(action, &QAction::triggered, this, [this, paste] {
-                asEdit([this, paste] {
-                    paste ? this->paste() : del();
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto entry = [menu](const char* title, QKeySequence::StandardKey key, const char* name,
+                              bool enabled) {
+        QString text = QLineEdit::tr(title);
+        if (const QKeySequence keys(key); !keys.isEmpty()) {
+            text += QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
+        }
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setEnabled(enabled);
+        return action;
+    };
+    const bool editable = !isReadOnly();
+    connect(entry("&Paste", QKeySequence::Paste, "edit-paste",
+                  editable && !QGuiApplication::clipboard()->text().isEmpty()),
+            &QAction::triggered, this, [this] {
+                asEdit([this] {
+                    paste();
                     return true;
                 });
             });
-        }
-    }
-    menu->setAttribute(Qt::WA_DeleteOnClose);
+    connect(entry("Delete", QKeySequence::UnknownKey, "edit-delete", editable && hasSelectedText()),
+            &QAction::triggered, this, [this] {
+                asEdit([this] {
+                    del();
+                    return true;
+                });
+            });
+    menu->addSeparator();
+    connect(entry("Select All", QKeySequence::SelectAll, "select-all",
+                  !text().isEmpty() && selectedText().size() != text().size()),
+            &QAction::triggered, this, [this] { selectAll(); });
     menu->popup(event->globalPos());
 }
 

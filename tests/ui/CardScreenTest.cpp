@@ -275,6 +275,22 @@ TEST_F(CardScreen, PastingDeletingAndAnInputMethodGoThroughTheSameRules) {
     EXPECT_EQ(shown.expiry->text(), QStringLiteral("12/26"));
     EXPECT_FALSE(shown.proceed->isEnabled());
 
+    // The context menu's paste, over a selection, goes through the same rule.
+    QApplication::clipboard()->setText(QStringLiteral("1227"));
+    shown.expiry->selectAll();
+    QContextMenuEvent opened(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                             shown.expiry->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(shown.expiry, &opened);
+    auto* menu = shown.expiry->findChild<QMenu*>();
+    ASSERT_TRUE(menu) << "no context menu";
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() == QStringLiteral("edit-paste")) {
+            action->trigger();
+        }
+    }
+    menu->close();
+    EXPECT_EQ(shown.expiry->text(), QStringLiteral("12/27"));
+
     // Typing over a selection replaces it.
     shown.expiry->selectAll();
     QTest::keyClicks(shown.expiry, futureExpiryDigits());
@@ -376,10 +392,9 @@ TEST_F(CardScreen, NoCardDigitReachesTheClipboardOrThePrimarySelection) {
         QApplication::sendEvent(field, &opened);
         auto* menu = field->findChild<QMenu*>();
         ASSERT_TRUE(menu) << "no context menu";
+        // Whatever the menu offers, deleting aside.
         for (QAction* action : menu->actions()) {
-            EXPECT_NE(action->objectName(), QStringLiteral("edit-copy"));
-            EXPECT_NE(action->objectName(), QStringLiteral("edit-cut"));
-            if (action->objectName() == QStringLiteral("select-all")) {
+            if (action->isEnabled() && action->objectName() != QStringLiteral("edit-delete")) {
                 action->trigger();
             }
         }
