@@ -65,6 +65,20 @@ void CardLineEdit::showText(const QString& text) {
     setText(text);
 }
 
+// An input method commits digits without reading the text around the cursor: it is not handed
+// the card data (Qt would give it the field's whole text).
+QVariant CardLineEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+        case Qt::ImSurroundingText:
+        case Qt::ImCurrentSelection:
+        case Qt::ImTextBeforeCursor:
+        case Qt::ImTextAfterCursor:
+            return QString();
+        default:
+            return QLineEdit::inputMethodQuery(query);
+    }
+}
+
 // The shown copy changes with the echo mode, which also resets the hints an input method is
 // given.
 void CardLineEdit::setMasked(bool masked) {

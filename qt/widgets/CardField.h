@@ -25,7 +25,8 @@ namespace ui = platform::ui;
 /// Nothing typed leaves the field: copy and cut do nothing (by key, and the context menu does not
 /// offer them), a selection never becomes the system's primary selection, the text cannot be
 /// dragged out and nothing can be dropped in, and input methods are told the text is sensitive
-/// (no prediction, no learning, no capitals). Pasting into the field, from the clipboard or the
+/// (no prediction, no learning, no capitals) and are not handed the text around the cursor.
+/// Pasting into the field, from the clipboard or the
 /// primary selection, goes through the rule like any edit.
 class CardLineEdit final : public QLineEdit {
     Q_OBJECT
@@ -46,6 +47,8 @@ class CardLineEdit final : public QLineEdit {
     void showText(const QString& text);
     /// Shows the text as a row of dots (the input methods are told it is hidden) or as it is.
     void setMasked(bool masked);
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   protected:
     bool event(QEvent* event) override;

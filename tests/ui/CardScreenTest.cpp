@@ -352,6 +352,11 @@ TEST_F(CardScreen, NoCardDigitReachesTheClipboardOrThePrimarySelection) {
         const Qt::InputMethodHints hints(field->inputMethodQuery(Qt::ImHints).toInt());
         EXPECT_TRUE(hints.testFlags(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
                                     Qt::ImhNoAutoUppercase));
+        for (const auto query : {Qt::ImSurroundingText, Qt::ImCurrentSelection,
+                                 Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor}) {
+            EXPECT_TRUE(field->inputMethodQuery(query).toString().isEmpty())
+                << "an input method was handed the text, query " << query;
+        }
         QAccessibleInterface* readBack = QAccessible::queryAccessibleInterface(field);
         ASSERT_TRUE(readBack);
         EXPECT_EQ(readBack->text(QAccessible::Value), typed) << "what a screen reader reads back";
