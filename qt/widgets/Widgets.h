@@ -2,9 +2,8 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
-
 #include <optional>
+#include <vector>
 
 #include <QColor>
 #include <QPixmap>

@@ -620,6 +620,15 @@ TEST_F(CardScreen, TheKeyboardPaysAndCancelsAndShowsWhereItIs) {
     ASSERT_TRUE(paid.outcomes->waitForReport()) << "Return on the last field did not pay";
     EXPECT_EQ(paid.outcomes->told, std::vector<std::string>{"OK 0"});
 
+    // Return on continue itself.
+    auto byButton = show("UI-C0020");
+    ASSERT_TRUE(complete(byButton));
+    typeValidCard(byButton, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    byButton.proceed->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(byButton.proceed, Qt::Key_Return);
+    ASSERT_TRUE(byButton.outcomes->waitForReport()) << "Return on continue did not pay";
+    EXPECT_EQ(byButton.outcomes->told, std::vector<std::string>{"OK 0"});
+
     auto cancelled = show("UI-C0016");
     ASSERT_TRUE(complete(cancelled));
     cancelled.number->setFocus();
