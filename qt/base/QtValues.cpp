@@ -73,18 +73,19 @@ platform::SecretText toSecretText(const QString& text) {
     QByteArray bytes = text.toUtf8();
     platform::SecretText secret(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    platform::secureWipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    // The conversion may have made its buffer larger than the text: all of it goes.
+    platform::secureWipe(bytes.data(), static_cast<std::size_t>(bytes.capacity()));
     return secret;
 }
 
 void wipeInPlace(const QString& text) {
-    if (text.isEmpty() || !text.data_ptr().isMutable()) {
+    if (text.capacity() == 0 || !text.data_ptr().isMutable()) {
         return;
     }
     // Every string sharing this storage is about to be replaced; what it held must not linger
     // in freed memory.
     auto* characters = const_cast<QChar*>(text.constData());
-    platform::secureWipe(characters, static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    platform::secureWipe(characters, static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
 }
 
 }  // namespace vanto::qt::detail

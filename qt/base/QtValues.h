@@ -27,7 +27,9 @@ VANTO_QT_BASE_EXPORT QRect toQRect(const ui::Rect& frame);
 VANTO_QT_BASE_EXPORT platform::SecretText toSecretText(const QString& text);
 
 /// Overwrites, where it lies, the storage of `text` and of every string that shares it (a text
-/// field's own copy among them). Only heap storage is written: a literal's is read-only.
+/// field's own copy among them): the whole of its buffer, the room beyond its end included, where
+/// a text that was shortened in place left its last characters. Only heap storage is written: a
+/// literal's is read-only.
 VANTO_QT_BASE_EXPORT void wipeInPlace(const QString& text);
 
 }  // namespace vanto::qt::detail

@@ -33,8 +33,9 @@ void decideCertificate(const QWebEngineCertificateError& error) {
     }
 }
 
-PaymentWebPage::PaymentWebPage(QObject* parent)
-    : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent) {
+// The profile is the page's child: it goes once the page has gone, as the engine requires.
+PaymentWebPage::PaymentWebPage(QObject* parent) : QWebEnginePage(new QWebEngineProfile(), parent) {
+    profile()->setParent(this);
     settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     connect(this, &QWebEnginePage::certificateError, this, &decideCertificate);

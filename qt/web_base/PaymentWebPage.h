@@ -18,8 +18,13 @@ VANTO_QT_WEB_BASE_EXPORT bool certificateTrusted(const QWebEngineCertificateErro
 /// with QWebEnginePage's or WebEngineView's certificateError.
 VANTO_QT_WEB_BASE_EXPORT void decideCertificate(const QWebEngineCertificateError& error);
 
-/// A page of the payment web view, in Qt WebEngine's default profile, which keeps nothing on
-/// disk. Every navigation goes through a decision made at once; certificates are decided by
+/// A page of the payment web view, in an off-the-record profile of its own, made with it and
+/// destroyed with it: what the page held (its documents, their storage and cookies, the HTTP
+/// cache, the engine's certificate decisions) is not shared with any other page and goes when
+/// the page goes, and nothing is kept on disk. A view draws one page per presentation of its
+/// screen, so every certificate is decided anew, against the trust anchors in force then.
+///
+/// Every navigation goes through a decision made at once; certificates are decided by
 /// decideCertificate(). It fetches no icon behind the page's back and shows no browser error page
 /// in place of a page that failed (the screen says that itself); the page's console messages stay
 /// out of the application's output.

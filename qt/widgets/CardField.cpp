@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
 #include "base/QtValues.h"
 
 namespace vanto::qt::detail {
@@ -12,31 +20,207 @@ QString deepCopy(const QString& text, qsizetype from, qsizetype length) {
     return QString(text.constData() + from, length);
 }
 
+// Keys after which the line edit holds no selection: they replace it or move off it. After any
+// other key it would hand a selection to the primary selection.
+bool leavesNoSelection(const QKeyEvent& key) {
+    for (const auto sequence : {QKeySequence::Paste, QKeySequence::Delete,
+                                QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord,
+                                QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar,
+                                QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
+                                QKeySequence::MoveToStartOfLine, QKeySequence::MoveToEndOfLine,
+                                QKeySequence::MoveToStartOfBlock, QKeySequence::MoveToEndOfBlock}) {
+        if (key.matches(sequence)) {
+            return true;
+        }
+    }
+    switch (key.key()) {
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            return true;
+        default:
+            break;
+    }
+    const auto typing = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    return !key.text().isEmpty() && key.text().front().isPrint() && !(key.modifiers() & typing);
+}
+
 }  // namespace
 
 CardLineEdit::CardLineEdit(QWidget* parent) : QLineEdit(parent) {
     setAcceptDrops(false);
     setDragEnabled(false);
+    setInputMethodHints(kHints);
     connect(this, &QLineEdit::textEdited, this, &CardLineEdit::putToRule);
 }
 
 CardLineEdit::~CardLineEdit() {
-    wipeInPlace(text());
+    wipeShownText();
 }
 
 void CardLineEdit::showText(const QString& text) {
-    wipeInPlace(this->text());
+    wipeShownText();
     setText(text);
 }
 
-// Every edit starts from an event the field receives (keys, the input method, the context
-// menu); the field as it stood then tells where the edit happened.
-bool CardLineEdit::event(QEvent* event) {
+// An input method commits digits without reading the text around the cursor: it is not handed
+// the card data (Qt would give it the field's whole text).
+QVariant CardLineEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+        case Qt::ImSurroundingText:
+        case Qt::ImCurrentSelection:
+        case Qt::ImTextBeforeCursor:
+        case Qt::ImTextAfterCursor:
+            return QString();
+        default:
+            return QLineEdit::inputMethodQuery(query);
+    }
+}
+
+// The shown copy changes with the echo mode, which also resets the hints an input method is
+// given.
+void CardLineEdit::setMasked(bool masked) {
+    wipeInPlace(displayText());
+    setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+    setInputMethodHints(masked ? kHints | Qt::ImhHiddenText : kHints);
+}
+
+// The line edit draws its text from a copy of its own (the display text), made anew at every
+// change: both go before the text changes.
+void CardLineEdit::wipeShownText() {
+    wipeInPlace(displayText());
+    wipeInPlace(text());
+}
+
+// The field as it stood before `change` tells where an edit happened. The line edit lets go of
+// the text it showed as soon as it has made the next one, card number and all: that text is
+// held here until then, and overwritten once the line edit shows another.
+template <typename Change>
+auto CardLineEdit::asEdit(Change change) {
     Before outer = std::move(before_);
     before_ = {text(), cursorPosition(), selectionStart(), selectionLength()};
-    const bool handled = QLineEdit::event(event);
+    const QString shown = displayText();
+    auto result = change();
+    if (shown.constData() != displayText().constData()) {
+        wipeInPlace(shown);
+    }
     before_ = std::move(outer);
-    return handled;
+    return result;
+}
+
+// Every edit starts from an event the field receives (keys, the input method, the mouse) or from
+// the context menu's actions.
+bool CardLineEdit::event(QEvent* event) {
+    return asEdit([this, event] { return QLineEdit::event(event); });
+}
+
+void CardLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (editWithoutClipboard(*event)) {
+        event->accept();
+        return;
+    }
+    if (hasSelectedText() && !leavesNoSelection(*event)) {
+        deselect();
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+// The keys with which the line edit would copy the text or end with some of it selected, done
+// here without the clipboard. Cut and copy do nothing; undo and redo neither, as no edit is kept.
+bool CardLineEdit::editWithoutClipboard(const QKeyEvent& key) {
+    if (key.matches(QKeySequence::Copy) || key.matches(QKeySequence::Cut) ||
+        key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo)) {
+        return true;
+    }
+    if (key.matches(QKeySequence::DeleteEndOfLine) ||
+        key.matches(QKeySequence::DeleteCompleteLine)) {
+        if (!isReadOnly()) {
+            const int from = key.matches(QKeySequence::DeleteEndOfLine) ? cursorPosition() : 0;
+            setSelection(from, static_cast<int>(text().size()) - from);
+            del();
+        }
+        return true;
+    }
+    if (key.matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (key.matches(QKeySequence::SelectNextChar)) {
+        cursorForward(true);
+    } else if (key.matches(QKeySequence::SelectPreviousChar)) {
+        cursorBackward(true);
+    } else if (key.matches(QKeySequence::SelectNextWord)) {
+        cursorWordForward(true);
+    } else if (key.matches(QKeySequence::SelectPreviousWord)) {
+        cursorWordBackward(true);
+    } else if (key.matches(QKeySequence::SelectStartOfLine) ||
+               key.matches(QKeySequence::SelectStartOfBlock)) {
+        home(true);
+    } else if (key.matches(QKeySequence::SelectEndOfLine) ||
+               key.matches(QKeySequence::SelectEndOfBlock)) {
+        end(true);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The line edit hands a selection made with the mouse to the primary selection as the button
+// goes up: it sees none then, and gets it back after.
+void CardLineEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !hasSelectedText()) {
+        QLineEdit::mouseReleaseEvent(event);
+        return;
+    }
+    const int start = selectionStart();
+    const int length = selectionLength();
+    const bool cursorAtStart = cursorPosition() == start;
+    deselect();
+    QLineEdit::mouseReleaseEvent(event);
+    if (cursorAtStart) {
+        setSelection(start + length, -length);
+    } else {
+        setSelection(start, length);
+    }
+}
+
+// A menu of the line edit's own entries but cut and copy (Qt names none of its entries, so the
+// menu is made here): paste and delete edit as keys do.
+void CardLineEdit::contextMenuEvent(QContextMenuEvent* event) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto entry = [menu](const char* title, QKeySequence::StandardKey key, const char* name,
+                              bool enabled) {
+        QString text = QLineEdit::tr(title);
+        if (const QKeySequence keys(key); !keys.isEmpty()) {
+            text += QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
+        }
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        action->setEnabled(enabled);
+        return action;
+    };
+    const bool editable = !isReadOnly();
+    connect(entry("&Paste", QKeySequence::Paste, "edit-paste",
+                  editable && !QGuiApplication::clipboard()->text().isEmpty()),
+            &QAction::triggered, this, [this] {
+                asEdit([this] {
+                    paste();
+                    return true;
+                });
+            });
+    connect(entry("Delete", QKeySequence::UnknownKey, "edit-delete", editable && hasSelectedText()),
+            &QAction::triggered, this, [this] {
+                asEdit([this] {
+                    del();
+                    return true;
+                });
+            });
+    menu->addSeparator();
+    connect(entry("Select All", QKeySequence::SelectAll, "select-all",
+                  !text().isEmpty() && selectedText().size() != text().size()),
+            &QAction::triggered, this, [this] { selectAll(); });
+    menu->popup(event->globalPos());
 }
 
 // The range the edit replaced, in the text before it, and where the replacement ends in

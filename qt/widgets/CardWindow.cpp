@@ -1,17 +1,26 @@
 #include "CardWindow.h"
 
+#include <algorithm>
+#include <functional>
+
+#include <QApplication>
+#include <QFontInfo>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QInputMethod>
 #include <QLabel>
-#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "CardField.h"
 #include "Fading.h"
 #include "Widgets.h"
+#include "base/Contrast.h"
 #include "base/QtValues.h"
+#include "base/ScreenTexts.h"
 
 namespace vanto::qt::detail {
 namespace {
@@ -20,66 +29,100 @@ using Model = ui::CardEntryViewModel;
 using ui::CardField;
 
 const QSize kWindowSize(420, 680);
+// The smallest window: a phone's width, and room for the bar and a field at least.
+const QSize kSmallestWindow(320, 420);
+// The least sizes of the bar's titles and of the fields' digits, in pixels; a larger application
+// font makes them larger.
+constexpr int kLeastTitlePixels = 16;
+constexpr int kLeastDigitPixels = 18;
 
-const char* const kBarButtonStyle =
-    "QPushButton { border: none; background: transparent; padding: 8px 14px; color: #0f766e; }"
-    "QPushButton:disabled { color: #9ca3af; }";
+// The bar's titles: the library's teal, and a grey while a button cannot be pressed, each made
+// darker or lighter where the background asks for it.
+const QColor kAccent(0x0f, 0x76, 0x6e);
+const QColor kMuted(0x6b, 0x72, 0x80);
+// Where a colour has some transparency, it is seen over white.
+const QColor kBehindTransparent(Qt::white);
+
 const char* const kFieldStyle =
-    "QLineEdit { padding: 8px 10px; border: 1px solid #cbd5e1; border-radius: 8px;"
-    " background: #ffffff; color: #111827; selection-background-color: #99f6e4; }"
+    "QLineEdit { padding: 8px 10px; border: 1px solid #94a3b8; border-radius: 8px;"
+    " background: #ffffff; color: #111827; selection-background-color: #99f6e4;"
+    " selection-color: #111827; }"
     "QLineEdit:focus { border: 2px solid #0f766e; padding: 7px 9px; }"
-    "QLineEdit:disabled { background: #f1f5f9; color: #64748b; }";
+    "QLineEdit:disabled { background: #f1f5f9; color: #475569; }";
 
 constexpr std::array<CardField, 3> kFields = {CardField::number, CardField::expiry,
                                               CardField::securityCode};
 
-QPushButton* barButton(bool prominent) {
-    auto* button = new QPushButton();
-    button->setStyleSheet(QLatin1String(kBarButtonStyle));
-    button->setCursor(Qt::PointingHandCursor);
-    QFont font = button->font();
-    font.setPixelSize(16);
+// The application's font, at `least` pixels at least.
+QFont readableFont(int least) {
+    QFont font = QApplication::font();
+    if (QFontInfo(font).pixelSize() < least) {
+        font.setPixelSize(least);
+    }
+    return font;
+}
+
+BarButton* barButton(bool prominent) {
+    auto* button = new BarButton();
+    QFont font = readableFont(kLeastTitlePixels);
     font.setWeight(prominent ? QFont::DemiBold : QFont::Normal);
     button->setFont(font);
     return button;
 }
 
-// Card data only: digits on an on-screen keyboard, nothing remembered by an input method.
 CardLineEdit* cardField(const QString& placeholder) {
     auto* field = new CardLineEdit();
     field->setPlaceholderText(placeholder);
-    field->setInputMethodHints(Qt::ImhDigitsOnly | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
-                               Qt::ImhNoAutoUppercase);
     field->setStyleSheet(QLatin1String(kFieldStyle));
-    QFont font = field->font();
-    font.setPixelSize(18);
-    field->setFont(font);
+    field->setFont(readableFont(kLeastDigitPixels));
     return field;
 }
 
+// Calls `changed` each time the widget it watches lays its children out anew.
+class LayoutWatch final : public QObject {
+  public:
+    LayoutWatch(QObject* parent, std::function<void()> changed)
+        : QObject(parent), changed_(std::move(changed)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest) {
+            changed_();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> changed_;
+};
+
+// The window is never narrower than its content at its narrowest, where every caption and title
+// has wrapped down to its longest word, with room for the scroll bar beside it.
+void fitToContent(QWidget& window, QScrollArea& scroll) {
+    QWidget* content = scroll.widget();
+    content->layout()->activate();
+    const int scrollBar = scroll.verticalScrollBar()->sizeHint().width();
+    const int narrowest = content->minimumSizeHint().width() + scrollBar + 2 * scroll.frameWidth();
+    window.setMinimumWidth(std::max(kSmallestWindow.width(), narrowest));
+}
+
+QLabel* caption() {
+    auto* label = new QLabel();
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// The caption right above its field: side by side, where one caption wraps onto more lines than
+// the other, the fields stay level.
 QVBoxLayout* captioned(QLabel* label, QWidget* field) {
     label->setBuddy(field);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     auto* column = new QVBoxLayout();
     column->setSpacing(6);
     column->addWidget(label);
     column->addWidget(field);
     return column;
-}
-
-// A caption's font and colour; absent ones go back to what the window has.
-void draw(QLabel& label, const ui::Caption& caption) {
-    label.setText(toQString(caption.text));
-    label.setFont(caption.font ? toQFont(*caption.font) : QFont());
-    QPalette palette;
-    if (caption.color) {
-        palette = label.palette();
-        palette.setColor(QPalette::WindowText, toQColor(*caption.color));
-    }
-    label.setPalette(palette);
-    // A field goes by its caption for assistive technologies.
-    if (QWidget* field = label.buddy(); field && !caption.text.empty()) {
-        field->setAccessibleName(label.text());
-    }
 }
 
 }  // namespace
@@ -109,15 +152,22 @@ CardWindow::~CardWindow() {
     }
 }
 
+// Everything but the background scrolls, should the window be too small for it.
 void CardWindow::build() {
-    window_ = new ScreenWindow(QStringLiteral("Pago con tarjeta"));
+    window_ = new ScreenWindow(ownText(OwnText::cardWindowTitle));
     window_->resize(kWindowSize);
-    window_->setMinimumSize(340, 540);
+    window_->setMinimumSize(kSmallestWindow);
     background_ = new ImageBox(ImageBox::Fit::fill);
     window_->setBackground(background_);
 
-    auto* elements = new QWidget();
-    auto* column = new QVBoxLayout(elements);
+    scroll_ = new QScrollArea();
+    auto* scroll = scroll_;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->viewport()->setAutoFillBackground(false);
+    content_ = new QWidget();
+    auto* column = new QVBoxLayout(content_);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     topSpacing_ = new QWidget();
@@ -127,11 +177,12 @@ void CardWindow::build() {
     bar_ = new QWidget();
     auto* barRow = new QHBoxLayout(bar_);
     barRow->setContentsMargins(8, 6, 8, 6);
+    barRow->setSpacing(8);
     cancel_ = barButton(false);
     proceed_ = barButton(true);
-    barRow->addWidget(cancel_);
+    barRow->addWidget(cancel_, 0, Qt::AlignVCenter);
     barRow->addStretch();
-    barRow->addWidget(proceed_);
+    barRow->addWidget(proceed_, 0, Qt::AlignVCenter);
     column->addWidget(bar_);
     auto* rule = new QFrame();
     rule->setFrameShape(QFrame::HLine);
@@ -145,16 +196,15 @@ void CardWindow::build() {
     form->setSpacing(14);
     logo_ = new ImageBox(ImageBox::Fit::whole);
     logo_->setFixedHeight(84);
-    logo_->setAccessibleName(QStringLiteral("Logotipo"));
+    logo_->setAccessibleName(ownText(OwnText::logo));
     form->addWidget(logo_);
-    info_ = new QLabel();
-    info_->setWordWrap(true);
+    info_ = caption();
     info_->setAlignment(Qt::AlignCenter);
     form->addWidget(info_);
 
-    fields_ = {cardField(QStringLiteral("0000 0000 0000 0000")), cardField(QStringLiteral("MM/AA")),
-               cardField(QStringLiteral("123"))};
-    captions_ = {new QLabel(), new QLabel(), new QLabel()};
+    fields_ = {cardField(QStringLiteral("0000 0000 0000 0000")),
+               cardField(ownText(OwnText::expiryPlaceholder)), cardField(QStringLiteral("123"))};
+    captions_ = {caption(), caption(), caption()};
     form->addLayout(captioned(captions_[0], fields_[0]));
     auto* row = new QHBoxLayout();
     row->setSpacing(16);
@@ -166,7 +216,16 @@ void CardWindow::build() {
     form->addWidget(indicator_, 0, Qt::AlignHCenter);
     form->addStretch();
     column->addWidget(body, 1);
-    window_->setElements(elements);
+    scroll->setWidget(content_);
+    window_->setElements(scroll);
+    // A caption or title that changes, or a font, may ask for more width.
+    // The window may outlive this: the watch reaches only what goes with it.
+    content_->installEventFilter(
+        new LayoutWatch(window_, [window = QPointer<QWidget>(window_), scroll = QPointer(scroll)] {
+            if (window && scroll && scroll->widget()) {
+                fitToContent(*window, *scroll);
+            }
+        }));
 
     QWidget::setTabOrder(fields_[0], fields_[1]);
     QWidget::setTabOrder(fields_[1], fields_[2]);
@@ -186,6 +245,9 @@ void CardWindow::connectInputs() {
     };
     QObject::connect(cancel_, &QPushButton::clicked, window_, toModel(&Model::pressCancel));
     QObject::connect(proceed_, &QPushButton::clicked, window_, toModel(&Model::pressContinue));
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, window_, toModel(&Model::pressCancel));
     window_->addTapAction(toModel(&Model::tapOutside));
     window_->setCloseRequestHandler(toModel(&Model::requestClose));
     for (const CardField field : kFields) {
@@ -195,6 +257,12 @@ void CardWindow::connectInputs() {
                 return shown && shown->editField(field, range, toSecretText(replacement));
             });
     }
+    QObject::connect(fields_[0], &QLineEdit::returnPressed, fields_[1],
+                     [next = fields_[1]] { next->setFocus(Qt::TabFocusReason); });
+    QObject::connect(fields_[1], &QLineEdit::returnPressed, fields_[2],
+                     [next = fields_[2]] { next->setFocus(Qt::TabFocusReason); });
+    QObject::connect(fields_[2], &QLineEdit::returnPressed, window_,
+                     toModel(&Model::pressContinue));
 }
 
 void CardWindow::changed(Model::Part part) {
@@ -231,19 +299,48 @@ void CardWindow::changed(Model::Part part) {
     }
 }
 
+// The colours of the captions and of the bar are measured against what lies behind them: the
+// background colour, or the background image's average colour over it.
 void CardWindow::drawAppearance(const Model& model) {
     const auto& look = model.appearance();
+    const QColor chosen = composedOver(toQColor(look.backgroundColor), kBehindTransparent);
     QPalette palette = window_->palette();
     palette.setColor(QPalette::Window, toQColor(look.backgroundColor));
     window_->setPalette(palette);
-    if (look.backgroundImage) {
-        background_->setImage(*look.backgroundImage);
+    QColor behind = chosen;
+    if (look.backgroundImage && background_->setImage(*look.backgroundImage)) {
+        behind = composedOver(background_->averageColor().value_or(chosen), chosen);
     }
     logo_->setImage(look.logo);
-    draw(*info_, look.infoCaption);
-    draw(*captions_[0], look.numberCaption);
-    draw(*captions_[1], look.expiryCaption);
-    draw(*captions_[2], look.securityCodeCaption);
+    drawCaption(*info_, look.infoCaption, behind);
+    drawCaption(*captions_[0], look.numberCaption, behind);
+    drawCaption(*captions_[1], look.expiryCaption, behind);
+    drawCaption(*captions_[2], look.securityCodeCaption, behind);
+    const QColor accent = readableOn(kAccent, behind);
+    cancel_->setColors(accent, readableOn(kMuted, behind));
+    proceed_->setColors(accent, readableOn(kMuted, behind));
+    fields_[static_cast<std::size_t>(CardField::securityCode)]->setMasked(look.securityCodeMasked);
+    fitWindowToContent();
+}
+
+// A caption's text (the library's own in the language chosen), font (absent: the window's) and
+// colour (absent: black), made readable on the background.
+void CardWindow::drawCaption(QLabel& label, const ui::Caption& caption, const QColor& background) {
+    label.setText(screenText(caption.text));
+    label.setFont(caption.font ? toQFont(*caption.font) : QFont());
+    QPalette palette = label.palette();
+    palette.setColor(
+        QPalette::WindowText,
+        readableOn(caption.color ? toQColor(*caption.color) : QColor(Qt::black), background));
+    label.setPalette(palette);
+    // A field goes by its caption for assistive technologies.
+    if (QWidget* field = label.buddy(); field && !caption.text.empty()) {
+        field->setAccessibleName(label.text());
+    }
+}
+
+void CardWindow::fitWindowToContent() {
+    fitToContent(*window_, *scroll_);
 }
 
 void CardWindow::drawFade(const Model& model) {
@@ -273,10 +370,11 @@ void CardWindow::drawFields(const Model& model) {
 }
 
 void CardWindow::drawButtons(const Model& model) {
-    cancel_->setText(toQString(model.cancelButton().title));
+    cancel_->setText(screenText(model.cancelButton().title));
     cancel_->setEnabled(model.cancelButton().enabled);
-    proceed_->setText(toQString(model.continueButton().title));
+    proceed_->setText(screenText(model.continueButton().title));
     proceed_->setEnabled(model.continueButton().enabled);
+    fitWindowToContent();
 }
 
 void CardWindow::drawBusy(const Model& model) {

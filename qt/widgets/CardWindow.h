@@ -8,13 +8,14 @@
 #include "vanto/platform/ui/CardEntryViewModel.h"
 
 class QLabel;
-class QPushButton;
+class QScrollArea;
 class QWidget;
 
 namespace vanto::qt::detail {
 
 namespace ui = platform::ui;
 
+class BarButton;
 class BusyIndicator;
 class CardLineEdit;
 class ImageBox;
@@ -24,6 +25,13 @@ class ScreenWindow;
 /// information text and the three card fields with their captions, drawn from the screen's view
 /// model, which it observes and which owns it; the widgets hand what the cardholder does to the
 /// model. The window goes when this does.
+///
+/// Nothing the merchant sets is cut: captions and button titles wrap, the window is never
+/// narrower than their longest words, and what does not fit its height scrolls. Captions and bar
+/// buttons keep 4.5:1 contrast with the background (readableOn). From the keyboard: Tab goes
+/// through the fields, continue and cancel; Return in a field goes to the next one and in the
+/// last one pays, as Return on a button presses it; Escape cancels. The library's own texts
+/// follow the language the application chose (screenText, ownText).
 class CardWindow final : public ui::CardEntryViewModel::Observer {
   public:
     /// The window drawing `model`, made and set as its observer when it has none.
@@ -44,11 +52,15 @@ class CardWindow final : public ui::CardEntryViewModel::Observer {
     void drawFields(const ui::CardEntryViewModel& model);
     void drawButtons(const ui::CardEntryViewModel& model);
     void drawBusy(const ui::CardEntryViewModel& model);
+    void drawCaption(QLabel& label, const ui::Caption& caption, const QColor& background);
+    void fitWindowToContent();
     void endEditing();
 
     std::weak_ptr<ui::CardEntryViewModel> model_;
     QPointer<ScreenWindow> window_;
     // The window's widgets, which go with it.
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;
     QWidget* topSpacing_ = nullptr;
     QWidget* bar_ = nullptr;
     ImageBox* background_ = nullptr;
@@ -56,8 +68,8 @@ class CardWindow final : public ui::CardEntryViewModel::Observer {
     QLabel* info_ = nullptr;
     std::array<QLabel*, 3> captions_{};
     std::array<CardLineEdit*, 3> fields_{};
-    QPushButton* cancel_ = nullptr;
-    QPushButton* proceed_ = nullptr;
+    BarButton* cancel_ = nullptr;
+    BarButton* proceed_ = nullptr;
     BusyIndicator* indicator_ = nullptr;
 };
 

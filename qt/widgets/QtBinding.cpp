@@ -10,6 +10,7 @@
 #include "ScreenDrawers.h"
 #include "Widgets.h"
 #include "base/MainQueueOnQt.h"
+#include "base/ScreenTexts.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 
 // The binding's images live in a static library: their resource is registered by hand, from the
@@ -114,6 +115,10 @@ QWidget* present(const std::shared_ptr<BaseViewController>& screen) {
 
 QWidget* windowOf(const BaseViewController& screen) {
     return draw(screen, false).window;
+}
+
+bool setScreenLanguage(const QLocale& locale) {
+    return detail::useScreenLanguage(locale);
 }
 
 }  // namespace vanto::qt

@@ -2,12 +2,15 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
 #include "base/QtValues.h"
+#include "base/ScreenTexts.h"
 
 namespace vanto::qt::detail {
 namespace {
@@ -15,6 +18,15 @@ namespace {
 constexpr int kIndicatorSize = 40;
 constexpr int kIndicatorStepMs = 40;
 constexpr int kIndicatorStepDegrees = 24;
+
+// Room around a bar button's title, and the focus ring's width.
+constexpr int kTitleMarginX = 14;
+constexpr int kTitleMarginY = 8;
+constexpr int kFocusRing = 2;
+constexpr int kTitleFlags = Qt::AlignCenter | Qt::TextWordWrap;
+
+// The size an image is averaged at: enough to weigh every part of it.
+constexpr int kAverageSide = 16;
 
 // Where the binding's named images live: an SVG drawing, or else a PNG picture.
 std::optional<QByteArray> namedImage(const std::string& name) {
@@ -106,7 +118,7 @@ void ScreenWindow::closeEvent(QCloseEvent* event) {
 BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent) {
     setFixedSize(kIndicatorSize, kIndicatorSize);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAccessibleName(QStringLiteral("Procesando"));
+    setAccessibleName(ownText(OwnText::busy));
     timer_.setInterval(kIndicatorStepMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         angle_ = (angle_ + kIndicatorStepDegrees) % 360;
@@ -136,6 +148,73 @@ void BusyIndicator::paintEvent(QPaintEvent*) {
     painter.drawArc(ring, -angle_ * 16, 100 * 16);
 }
 
+BarButton::BarButton(QWidget* parent) : QPushButton(parent) {
+    setAutoDefault(true);
+    setCursor(Qt::PointingHandCursor);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void BarButton::setColors(const QColor& enabled, const QColor& disabled) {
+    enabled_ = enabled;
+    disabled_ = disabled;
+    update();
+}
+
+QRect BarButton::titleArea() const {
+    return rect().adjusted(kTitleMarginX, kTitleMarginY, -kTitleMarginX, -kTitleMarginY);
+}
+
+QSize BarButton::sizeHint() const {
+    const QSize title = fontMetrics().size(0, text());
+    return {title.width() + 2 * kTitleMarginX, title.height() + 2 * kTitleMarginY};
+}
+
+// As narrow as its longest word.
+QSize BarButton::minimumSizeHint() const {
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    for (const QString& word : text().split(QRegularExpression(QStringLiteral("\\s+")),
+                                            Qt::SkipEmptyParts)) {
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    }
+    return {widest + 2 * kTitleMarginX, metrics.height() + 2 * kTitleMarginY};
+}
+
+bool BarButton::hasHeightForWidth() const {
+    return true;
+}
+
+int BarButton::heightForWidth(int width) const {
+    const int titleWidth = std::max(1, width - 2 * kTitleMarginX);
+    const QRect needed =
+        fontMetrics().boundingRect(QRect(0, 0, titleWidth, 1 << 20), kTitleFlags, text());
+    return needed.height() + 2 * kTitleMarginY;
+}
+
+void BarButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor title = isEnabled() ? enabled_ : disabled_;
+    if (isDown()) {
+        QColor pressed = enabled_;
+        pressed.setAlpha(40);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(pressed);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
+    }
+    if (hasFocus()) {
+        painter.setPen(QPen(enabled_, kFocusRing));
+        painter.setBrush(Qt::NoBrush);
+        const qreal inset = kFocusRing / 2.0;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 8, 8);
+    }
+    painter.setPen(title);
+    painter.setFont(font());
+    painter.drawText(titleArea(), kTitleFlags, text());
+}
+
 ImageBox::ImageBox(Fit fit, QWidget* parent) : QWidget(parent), fit_(fit) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -159,6 +238,45 @@ bool ImageBox::setImage(const platform::ui::Image& image) {
 
 bool ImageBox::hasImage() const {
     return drawing_ || !picture_.isNull();
+}
+
+std::optional<QColor> ImageBox::averageColor() const {
+    if (!hasImage()) {
+        return std::nullopt;
+    }
+    QImage small(kAverageSide, kAverageSide, QImage::Format_ARGB32_Premultiplied);
+    small.fill(Qt::transparent);
+    {
+        QPainter painter(&small);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (drawing_) {
+            drawing_->render(&painter, QRectF(small.rect()));
+        } else {
+            painter.drawPixmap(QRectF(small.rect()), picture_, QRectF(picture_.rect()));
+        }
+    }
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+    double alpha = 0;
+    for (int y = 0; y < small.height(); ++y) {
+        for (int x = 0; x < small.width(); ++x) {
+            const QRgb pixel = small.pixel(x, y);  // premultiplied colours come back straight
+            const double weight = qAlpha(pixel) / 255.0;
+            red += qRed(pixel) * weight;
+            green += qGreen(pixel) * weight;
+            blue += qBlue(pixel) * weight;
+            alpha += weight;
+        }
+    }
+    if (alpha <= 0) {
+        return QColor(0, 0, 0, 0);
+    }
+    const double pixels = static_cast<double>(small.width()) * small.height();
+    return QColor::fromRgbF(static_cast<float>(red / alpha / 255.0),
+                            static_cast<float>(green / alpha / 255.0),
+                            static_cast<float>(blue / alpha / 255.0),
+                            static_cast<float>(alpha / pixels));
 }
 
 bool ImageBox::load(const QByteArray& bytes) {

@@ -2,10 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <QColor>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -68,6 +71,33 @@ class VANTO_QT_EXPORT BusyIndicator final : public QWidget {
     int angle_ = 0;
 };
 
+/// A button of a screen's top bar: a flat title in the colours it is given, which wraps onto
+/// more lines rather than lose a letter when the bar is narrow (its narrowest is its longest
+/// word), and a ring of two pixels in the title's colour while it has the keyboard focus. Return
+/// and Enter press it, as Space does.
+class VANTO_QT_EXPORT BarButton final : public QPushButton {
+    Q_OBJECT
+
+  public:
+    explicit BarButton(QWidget* parent = nullptr);
+    /// The title's colour while the button can be pressed, and while it cannot.
+    void setColors(const QColor& enabled, const QColor& disabled);
+    /// The rectangle of the button the title is drawn in, word-wrapped.
+    QRect titleArea() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QColor enabled_;
+    QColor disabled_;
+};
+
 /// An image, named (a resource of the binding, such as the library's logo "logoQuenta") or
 /// decoded from bytes (PNG, JPEG, SVG, ...), drawn at any size without distortion: whole inside
 /// the box, or filling it and cut at its edges.
@@ -84,6 +114,8 @@ class ImageBox final : public QWidget {
     /// read.
     bool setImage(const platform::ui::Image& image);
     bool hasImage() const;
+    /// The image's colours averaged, alpha included; none without an image.
+    std::optional<QColor> averageColor() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,12 +4,14 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 
 #include "PaymentWebView.h"
 #include "base/QtValues.h"
+#include "base/ScreenTexts.h"
 #include "web_base/PageOnWebEngine.h"
 #include "web_base/PaymentWebPage.h"
 #include "widgets/Widgets.h"
@@ -21,9 +23,11 @@ using Model = ui::PaymentPageViewModel;
 
 const QSize kWindowSize(480, 720);
 
+// Dark on light whatever the page beneath, with a ring of two pixels while it has the focus.
 const char* const kCloseButtonStyle =
-    "QPushButton { background: rgba(255, 255, 255, 230); color: #111827;"
-    " border: 1px solid #cbd5e1; border-radius: 8px; }"
+    "QPushButton { background: rgba(255, 255, 255, 235); color: #111827;"
+    " border: 1px solid #94a3b8; border-radius: 8px; }"
+    "QPushButton:focus { border: 2px solid #111827; }"
     "QPushButton:pressed { background: #e2e8f0; }";
 
 QMessageBox::ButtonRole roleOf(ui::AlertActionStyle style) {
@@ -61,9 +65,7 @@ PageWindow& PageWindow::of(const std::shared_ptr<Model>& model) {
 
 PageWindow::PageWindow(const std::shared_ptr<Model>& model) : model_(model) {
     build();
-    connectInputs();
-    changed(Model::Part::closeButton);
-    changed(Model::Part::busy);
+    makeView();
 }
 
 // The window lives on until the event loop deletes it: nothing it does may reach this any more.
@@ -71,19 +73,35 @@ PageWindow::~PageWindow() {
     if (!window_) {
         return;
     }
-    timeout_->stop();
-    QObject::disconnect(view_->paymentPage(), nullptr, window_, nullptr);
+    dropView();
     QObject::disconnect(timeout_, nullptr, window_, nullptr);
-    view_->paymentPage()->setDecision(nullptr);
-    view_->paymentPage()->triggerAction(QWebEnginePage::Stop);
+    QObject::disconnect(escape_, nullptr, window_, nullptr);
     window_->hide();
     window_->deleteLater();
 }
 
 void PageWindow::build() {
-    window_ = new ScreenWindow(QStringLiteral("Pago"));
+    window_ = new ScreenWindow(ownText(OwnText::pageWindowTitle));
     window_->resize(kWindowSize);
     window_->setMinimumSize(360, 480);
+    timeout_ = new QTimer(window_);
+    timeout_->setSingleShot(true);
+    QObject::connect(timeout_, &QTimer::timeout, window_, [this, model = model_] {
+        if (view_) {
+            view_->paymentPage()->triggerAction(QWebEnginePage::Stop);
+        }
+        toModel(model, &Model::navigationFailed)();
+    });
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
+    escape_->setContext(Qt::WindowShortcut);
+    escape_->setEnabled(false);
+    QObject::connect(escape_, &QShortcut::activated, window_,
+                     toModel(model_, &Model::pressCloseButton));
+    window_->setCloseRequestHandler(toModel(model_, &Model::requestClose));
+}
+
+// The view of a presentation, its page deciding every navigation through the model.
+void PageWindow::makeView() {
     view_ = new PaymentWebView();
     window_->setContent(view_);
     indicator_ = new BusyIndicator();
@@ -91,24 +109,40 @@ void PageWindow::build() {
     closeButton_ = new QPushButton();
     closeButton_->setStyleSheet(QLatin1String(kCloseButtonStyle));
     closeButton_->setCursor(Qt::PointingHandCursor);
+    closeButton_->setAccessibleName(ownText(OwnText::closeButton));
     view_->addOverlay(closeButton_, false);
-    timeout_ = new QTimer(window_);
-    timeout_->setSingleShot(true);
-}
-
-void PageWindow::connectInputs() {
-    view_->paymentPage()->setDecision([model = model_](const QUrl& address, bool submitsForm) {
+    PaymentWebPage* page = view_->paymentPage();
+    page->setDecision([model = model_](const QUrl& address, bool submitsForm) {
         return PageOnWebEngine::decideNavigation(model, address, submitsForm);
     });
-    QObject::connect(view_->paymentPage(), &QWebEnginePage::loadingChanged, window_,
+    QObject::connect(page, &QWebEnginePage::loadingChanged, window_,
                      [this](const QWebEngineLoadingInfo& loading) { loadingChanged(loading); });
-    QObject::connect(timeout_, &QTimer::timeout, window_, [this, model = model_] {
-        view_->paymentPage()->triggerAction(QWebEnginePage::Stop);
-        toModel(model, &Model::navigationFailed)();
-    });
     QObject::connect(closeButton_, &QPushButton::clicked, window_,
                      toModel(model_, &Model::pressCloseButton));
-    window_->setCloseRequestHandler(toModel(model_, &Model::requestClose));
+    if (const auto model = model_.lock()) {
+        drawCloseButton(*model);
+        drawBusy(*model);
+    }
+}
+
+// The view goes with its page and the page's profile once the event loop is back: this may run
+// inside one of the page's own signals.
+void PageWindow::dropView() {
+    timeout_->stop();
+    if (!view_) {
+        return;
+    }
+    PaymentWebView* view = view_;
+    view_ = nullptr;
+    indicator_ = nullptr;
+    closeButton_ = nullptr;
+    escape_->setEnabled(false);
+    PaymentWebPage* page = view->paymentPage();
+    QObject::disconnect(page, nullptr, window_, nullptr);
+    page->setDecision(nullptr);
+    page->triggerAction(QWebEnginePage::Stop);
+    view->hide();
+    view->deleteLater();
 }
 
 void PageWindow::loadingChanged(const QWebEngineLoadingInfo& loading) {
@@ -118,18 +152,28 @@ void PageWindow::loadingChanged(const QWebEngineLoadingInfo& loading) {
     PageOnWebEngine::loadingChanged(model_, loading);
 }
 
+// While the screen is not closed it has a view: a screen presented again gets a new one.
 void PageWindow::changed(Model::Part part) {
     const auto model = model_.lock();
     if (!window_ || !model) {
         return;
+    }
+    if (part == Model::Part::closed) {
+        window_->setVisible(!model->closed());
+        if (model->closed()) {
+            dropView();
+        }
+        return;
+    }
+    if (!view_ && !model->closed()) {
+        makeView();
     }
     switch (part) {
         case Model::Part::closeButton:
             drawCloseButton(*model);
             break;
         case Model::Part::busy:
-            indicator_->setSpinning(model->busy());
-            indicator_->setVisible(model->busy());
+            drawBusy(*model);
             break;
         case Model::Part::alert:
             drawAlert(*model);
@@ -145,17 +189,27 @@ void PageWindow::changed(Model::Part part) {
             }
             break;
         case Model::Part::closed:
-            window_->setVisible(!model->closed());
             break;
     }
 }
 
 void PageWindow::drawCloseButton(const Model& model) {
     const auto& button = model.closeButton();
-    closeButton_->setText(toQString(button.title));
+    escape_->setEnabled(view_ && button.visible);
+    if (!closeButton_) {
+        return;
+    }
+    closeButton_->setText(screenText(button.title));
     closeButton_->setFont(toQFont(button.font));
     closeButton_->setGeometry(toQRect(button.frame));
     closeButton_->setVisible(button.visible);
+}
+
+void PageWindow::drawBusy(const Model& model) {
+    if (indicator_) {
+        indicator_->setSpinning(model.busy());
+        indicator_->setVisible(model.busy());
+    }
 }
 
 // A window-modal message box over the window, which closes itself when one of its buttons is
@@ -171,13 +225,13 @@ void PageWindow::drawAlert(const Model& model) {
     alert_ = new QMessageBox(window_);
     alert_->setAttribute(Qt::WA_DeleteOnClose);
     alert_->setWindowModality(Qt::WindowModal);
-    alert_->setWindowTitle(toQString(alert.title));
+    alert_->setWindowTitle(screenText(alert.title));
     alert_->setTextFormat(Qt::PlainText);
-    alert_->setText(toQString(alert.title));
-    alert_->setInformativeText(toQString(alert.message));
+    alert_->setText(screenText(alert.title));
+    alert_->setInformativeText(screenText(alert.message));
     for (std::size_t index = 0; index < alert.actions.size(); ++index) {
         const auto& action = alert.actions[index];
-        auto* button = alert_->addButton(toQString(action.title), roleOf(action.style));
+        auto* button = alert_->addButton(screenText(action.title), roleOf(action.style));
         QObject::connect(
             button, &QAbstractButton::clicked, window_,
             [model = model_, index] {
@@ -191,11 +245,17 @@ void PageWindow::drawAlert(const Model& model) {
 }
 
 void PageWindow::load(const platform::URLRequest& page) {
+    if (!view_) {
+        return;
+    }
     timeout_->start(PageOnWebEngine::timeoutMilliseconds(page));
     view_->paymentPage()->load(PageOnWebEngine::request(page));
 }
 
 void PageWindow::run(const ui::PageScript& script) {
+    if (!view_) {
+        return;
+    }
     view_->paymentPage()->runJavaScript(PageOnWebEngine::scriptToRun(script),
                                         QWebEngineScript::MainWorld,
                                         [model = model_, id = script.id](const QVariant& answer) {

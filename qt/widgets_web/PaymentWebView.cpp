@@ -1,6 +1,8 @@
 #include "PaymentWebView.h"
 
+#include <QChildEvent>
 #include <QEvent>
+#include <QKeyEvent>
 
 #include "web_base/PaymentWebPage.h"
 
@@ -21,12 +23,23 @@ void PaymentWebView::addOverlay(QWidget* overlay, bool centred) {
 }
 
 // The view adds the widget it draws the page on when the page first renders, above what is
-// there.
+// there; that widget takes the keyboard focus for the page.
 bool PaymentWebView::event(QEvent* event) {
     if (event->type() == QEvent::ChildAdded) {
         QMetaObject::invokeMethod(this, &PaymentWebView::raiseOverlays, Qt::QueuedConnection);
+        static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
     }
     return QWebEngineView::event(event);
+}
+
+// The page's widget claims every key before the shortcuts (it accepts their ShortcutOverride);
+// Escape is left unclaimed, so that a shortcut of the window may take it.
+bool PaymentWebView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        return true;
+    }
+    return QWebEngineView::eventFilter(watched, event);
 }
 
 void PaymentWebView::resizeEvent(QResizeEvent* event) {

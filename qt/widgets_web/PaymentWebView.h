@@ -10,7 +10,8 @@ namespace vanto::qt::detail {
 class PaymentWebPage;
 
 /// The web view of the payment page, on a PaymentWebPage, which keeps the widgets placed over its
-/// page on top of it: at their own geometry, or in its middle.
+/// page on top of it: at their own geometry, or in its middle. Escape is offered to the window's
+/// shortcuts before the page sees it (the page gets it when no shortcut takes it).
 class PaymentWebView final : public QWebEngineView {
     Q_OBJECT
 
@@ -21,6 +22,7 @@ class PaymentWebView final : public QWebEngineView {
 
   protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:

@@ -103,4 +103,9 @@ VantInAppUIConfig& VantInAppUIConfig::setBackgroundImageView(
     return *this;
 }
 
+VantInAppUIConfig& VantInAppUIConfig::setSecurityCodeMasked(bool masked) {
+    securityCodeMasked_ = masked;
+    return *this;
+}
+
 }  // namespace vanto

@@ -284,6 +284,7 @@ void DirectPaymentViewController::setupUI() {
     look.expiryCaption = captionOf(config.expireDateLabel());
     look.securityCodeCaption = captionOf(config.cvvLabel());
     look.infoCaption = captionOf(config.infoPaymentLabel());
+    look.securityCodeMasked = config.securityCodeMasked();
     model.setAppearance(std::move(look));
     model.setButtonTitles(config.cancelButtonText(), config.continueButtonText());
 }

@@ -1,8 +1,10 @@
 // The card-entry screen on Qt Widgets, typed into as a cardholder types: key by key into the real
 // line edits, pasting through the clipboard, an input method's commit; paying through the
-// sandbox gateway on loopback.
+// sandbox gateway on loopback. What the fields hand the clipboard is read as another program on
+// the display reads it, with xclip.
 #include <utility>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -10,16 +12,23 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QLocale>
+#include <QMenu>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollArea>
 #include <QTest>
 
 #include "UiTest.h"
+#include "base/Contrast.h"
 #include "vanto/config/PaymentUILabel.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/TestCards.h"
+#include "widgets/Widgets.h"
 
 namespace vanto {
 namespace {
@@ -45,6 +54,47 @@ bool fadesIn(const QWidget* widget) {
     return effect == nullptr || testing::waitUntil(
                                     effect, &QGraphicsEffect::enabledChanged,
                                     [effect] { return !effect->isEnabled(); }, testing::kStepBound);
+}
+
+// What another program on the display reads from `selection` ("clipboard" or "primary"), through
+// xclip; the test's own event loop answers it meanwhile.
+std::string readByAnotherProgram(const QString& selection) {
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-o"), QStringLiteral("-selection"), selection});
+    EXPECT_TRUE(xclip.waitForStarted(testing::kStepBound))
+        << "xclip did not start (scripts/install-deps installs it)";
+    EXPECT_TRUE(testing::waitUntil(
+        &xclip, &QProcess::finished, [&] { return xclip.state() == QProcess::NotRunning; },
+        testing::kStepBound))
+        << "xclip did not answer";
+    return xclip.readAllStandardOutput().toStdString();
+}
+
+// The greatest contrast of any pixel of `widget` as drawn with the colour `behind` it: its text's
+// colour, where its text is drawn.
+double drawnContrast(QWidget& widget, const QColor& behind) {
+    const QImage drawn = widget.grab().toImage();
+    double most = 1;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            most = std::max(most, qt::detail::contrastRatio(drawn.pixelColor(x, y), behind));
+        }
+    }
+    return most;
+}
+
+// Whether `text`, word-wrapped in `metrics`, fits `area` whole: its longest word across, all its
+// lines down.
+bool fitsWrapped(const QFontMetrics& metrics, const QString& text, const QRect& area) {
+    int widest = 0;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    }
+    const QRect needed =
+        metrics.boundingRect(QRect(0, 0, area.width(), 1 << 20), Qt::TextWordWrap, text);
+    return widest <= area.width() && needed.height() <= area.height();
 }
 
 // An image as the bytes of a PNG file.
@@ -210,7 +260,7 @@ TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     EXPECT_EQ(shown.outcomes->count(), 1u) << "an outcome, then nothing more";
 }
 
-TEST_F(CardScreen, PastingCuttingAndAnInputMethodGoThroughTheSameRules) {
+TEST_F(CardScreen, PastingDeletingAndAnInputMethodGoThroughTheSameRules) {
     auto shown = show("UI-C0002");
     ASSERT_TRUE(complete(shown));
     typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
@@ -225,14 +275,31 @@ TEST_F(CardScreen, PastingCuttingAndAnInputMethodGoThroughTheSameRules) {
     EXPECT_EQ(shown.expiry->text(), QStringLiteral("12/26"));
     EXPECT_FALSE(shown.proceed->isEnabled());
 
+    // The context menu's paste, over a selection, goes through the same rule.
+    QApplication::clipboard()->setText(QStringLiteral("1227"));
+    shown.expiry->selectAll();
+    QContextMenuEvent opened(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                             shown.expiry->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(shown.expiry, &opened);
+    auto* menu = shown.expiry->findChild<QMenu*>();
+    ASSERT_TRUE(menu) << "no context menu";
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() == QStringLiteral("edit-paste")) {
+            action->trigger();
+        }
+    }
+    menu->close();
+    EXPECT_EQ(shown.expiry->text(), QStringLiteral("12/27"));
+
     // Typing over a selection replaces it.
     shown.expiry->selectAll();
     QTest::keyClicks(shown.expiry, futureExpiryDigits());
     EXPECT_EQ(shown.expiry->text().size(), 5);
     EXPECT_TRUE(shown.proceed->isEnabled());
 
-    shown.cvv->selectAll();
-    QTest::keyClick(shown.cvv, Qt::Key_X, Qt::ControlModifier);
+    // Deleting to the end of the line (Ctrl+K) takes nothing to the clipboard either.
+    shown.cvv->home(false);
+    QTest::keyClick(shown.cvv, Qt::Key_K, Qt::ControlModifier);
     EXPECT_TRUE(shown.cvv->text().isEmpty());
     EXPECT_FALSE(shown.proceed->isEnabled());
 
@@ -259,6 +326,93 @@ TEST_F(CardScreen, PastingCuttingAndAnInputMethodGoThroughTheSameRules) {
     EXPECT_EQ(shown.number->text(),
               grouped(QString::fromLatin1(sandbox::kAcceptedCard.data(), 16)));
     QApplication::clipboard()->clear();
+}
+
+// Copying, cutting, selecting with keys and the mouse, dragging and the context menu: another
+// program on the display reads no card digit from the clipboard or the primary selection, while
+// the screen is open and after it was cancelled. Input methods are told the text is sensitive.
+TEST_F(CardScreen, NoCardDigitReachesTheClipboardOrThePrimarySelection) {
+    const std::string untouched = "the application's own text";
+    QApplication::clipboard()->setText(QString::fromStdString(untouched), QClipboard::Clipboard);
+    QApplication::clipboard()->setText(QString::fromStdString(untouched), QClipboard::Selection);
+    auto shown = show("UI-C0014");
+    ASSERT_TRUE(complete(shown));
+    ASSERT_TRUE(fadesIn(shown.number));
+    typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    const auto noCardDigit = [&](const char* after) {
+        for (const QString& selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
+            EXPECT_EQ(readByAnotherProgram(selection), untouched)
+                << selection.toStdString() << " after " << after;
+        }
+    };
+
+    for (QLineEdit* field : {shown.number, shown.expiry, shown.cvv}) {
+        SCOPED_TRACE(field->accessibleName().toStdString());
+        const QString typed = field->text();
+        const Qt::InputMethodHints hints(field->inputMethodQuery(Qt::ImHints).toInt());
+        EXPECT_TRUE(hints.testFlags(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
+                                    Qt::ImhNoAutoUppercase));
+        for (const auto query : {Qt::ImSurroundingText, Qt::ImCurrentSelection,
+                                 Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor}) {
+            EXPECT_TRUE(field->inputMethodQuery(query).toString().isEmpty())
+                << "an input method was handed the text, query " << query;
+        }
+        QAccessibleInterface* readBack = QAccessible::queryAccessibleInterface(field);
+        ASSERT_TRUE(readBack);
+        EXPECT_EQ(readBack->text(QAccessible::Value), typed) << "what a screen reader reads back";
+
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_Insert, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_Delete, Qt::ShiftModifier);
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(field->text(), typed) << "cut or undo changed the field";
+        QTest::keyClick(field, Qt::Key_Home);
+        QTest::keyClick(field, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(field, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClick(field, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_TRUE(field->hasSelectedText()) << "selecting by keys still works";
+        QTest::keyClick(field, Qt::Key_Up, Qt::ControlModifier);
+        noCardDigit("keys");
+
+        // Selected with the mouse (a drag across it, a double and a triple click), then pulled
+        // from inside the selection as a drag would start.
+        const int middle = field->height() / 2;
+        QTest::mousePress(field, Qt::LeftButton, {}, QPoint(4, middle));
+        QTest::mouseMove(field, QPoint(field->width() - 4, middle));
+        QTest::mouseRelease(field, Qt::LeftButton, {}, QPoint(field->width() - 4, middle));
+        EXPECT_TRUE(field->hasSelectedText()) << "selecting with the mouse still works";
+        QTest::mouseDClick(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle));
+        QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle));
+        QTest::mousePress(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle));
+        QTest::mouseMove(field, QPoint(field->width() / 4, middle + 40));
+        QTest::mouseRelease(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle + 40));
+        noCardDigit("the mouse");
+
+        field->selectAll();
+        QContextMenuEvent opened(QContextMenuEvent::Keyboard, QPoint(4, middle),
+                                 field->mapToGlobal(QPoint(4, middle)));
+        QApplication::sendEvent(field, &opened);
+        auto* menu = field->findChild<QMenu*>();
+        ASSERT_TRUE(menu) << "no context menu";
+        // Whatever the menu offers, deleting aside.
+        for (QAction* action : menu->actions()) {
+            if (action->isEnabled() && action->objectName() != QStringLiteral("edit-delete")) {
+                action->trigger();
+            }
+        }
+        menu->close();
+        noCardDigit("the context menu");
+        EXPECT_EQ(field->text(), typed);
+    }
+
+    QTest::mouseClick(shown.cancel, Qt::LeftButton);
+    ASSERT_TRUE(shown.outcomes->waitForReport());
+    noCardDigit("the screen was cancelled");
+    QApplication::clipboard()->clear(QClipboard::Clipboard);
+    QApplication::clipboard()->clear(QClipboard::Selection);
 }
 
 TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
@@ -428,6 +582,185 @@ TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
     QTest::keyClicks(shown.number, QStringLiteral("4000000000000002"));
     QTest::keyClicks(shown.expiry, futureExpiryDigits());
     saveScreenshot(*shown.window, QStringLiteral("card-screen-custom"));
+}
+
+// From the keyboard alone: Return goes from field to field and pays from the last one, Escape
+// cancels, and the button with the focus wears a ring of two pixels that stands out from the
+// background.
+TEST_F(CardScreen, TheKeyboardPaysAndCancelsAndShowsWhereItIs) {
+    auto paid = show("UI-C0015");
+    ASSERT_TRUE(complete(paid));
+    ASSERT_TRUE(fadesIn(paid.number));
+    paid.number->setFocus();
+    QTest::keyClicks(paid.number, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    QTest::keyClick(paid.number, Qt::Key_Return);
+    EXPECT_TRUE(paid.expiry->hasFocus()) << "Return went nowhere";
+    QTest::keyClicks(paid.expiry, futureExpiryDigits());
+    QTest::keyClick(paid.expiry, Qt::Key_Return);
+    EXPECT_TRUE(paid.cvv->hasFocus());
+    QTest::keyClick(paid.cvv, Qt::Key_Return);
+    EXPECT_EQ(paid.outcomes->count(), 0u) << "paid while continue could not be pressed";
+    QTest::keyClicks(paid.cvv, QStringLiteral("123"));
+
+    const QColor background = paid.window->palette().color(QPalette::Window);
+    const QImage unfocused = paid.proceed->grab().toImage();
+    paid.proceed->setFocus(Qt::TabFocusReason);
+    const QImage focused = paid.proceed->grab().toImage();
+    ASSERT_EQ(focused.size(), unfocused.size());
+    const int middle = focused.height() / 2;
+    for (const int x : {0, 1, focused.width() - 2, focused.width() - 1}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(unfocused.pixelColor(x, middle), background) << "a ring without the focus";
+        EXPECT_GE(qt::detail::contrastRatio(focused.pixelColor(x, middle), background), 3.0)
+            << "no ring of two pixels that stands out";
+    }
+
+    paid.cvv->setFocus();
+    QTest::keyClick(paid.cvv, Qt::Key_Return);
+    ASSERT_TRUE(paid.outcomes->waitForReport()) << "Return on the last field did not pay";
+    EXPECT_EQ(paid.outcomes->told, std::vector<std::string>{"OK 0"});
+
+    // Return on continue itself.
+    auto byButton = show("UI-C0020");
+    ASSERT_TRUE(complete(byButton));
+    typeValidCard(byButton, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    byButton.proceed->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(byButton.proceed, Qt::Key_Return);
+    ASSERT_TRUE(byButton.outcomes->waitForReport()) << "Return on continue did not pay";
+    EXPECT_EQ(byButton.outcomes->told, std::vector<std::string>{"OK 0"});
+
+    auto cancelled = show("UI-C0016");
+    ASSERT_TRUE(complete(cancelled));
+    cancelled.number->setFocus();
+    QTest::keyClick(cancelled.window->windowHandle(), Qt::Key_Escape);
+    ASSERT_TRUE(cancelled.outcomes->waitForReport()) << "Escape did not cancel";
+    EXPECT_EQ(cancelled.outcomes->told,
+              std::vector<std::string>{"KO 78 Operación cancelada por el usuario."});
+}
+
+// A kiosk's screen on a dark background: the bar's titles and the captions, whose colours the
+// merchant did not set, stay readable (4.5:1), and the security code shows masked as it is typed,
+// to the eye and to assistive technologies, while the payment still gets it.
+TEST_F(CardScreen, OnADarkBackgroundTheTextsStayReadableAndTheCodeShowsMasked) {
+    const QColor navy = QColor::fromRgbF(0.06f, 0.09f, 0.24f);
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setBackgorundViewColor({0.06, 0.09, 0.24, 1.0}).setSecurityCodeMasked(true);
+    auto shown = show("UI-C0017", "REQUIRED", 19.99, look);
+    ASSERT_TRUE(complete(shown));
+    ASSERT_TRUE(fadesIn(shown.number));
+    typeValidCard(shown, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    for (QPushButton* button : {shown.cancel, shown.proceed}) {
+        EXPECT_GE(drawnContrast(*button, navy), qt::detail::kReadableContrast)
+            << button->text().toStdString();
+    }
+    for (const QLabel* label : shown.window->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            EXPECT_GE(qt::detail::contrastRatio(label->palette().color(QPalette::WindowText), navy),
+                      qt::detail::kReadableContrast)
+                << label->text().toStdString();
+        }
+    }
+
+    EXPECT_EQ(shown.cvv->text(), QStringLiteral("123")) << "what the rules and the payment get";
+    EXPECT_FALSE(shown.cvv->displayText().contains(QStringLiteral("123"))) << "shown in clear";
+    QAccessibleInterface* readBack = QAccessible::queryAccessibleInterface(shown.cvv);
+    ASSERT_TRUE(readBack);
+    EXPECT_FALSE(readBack->text(QAccessible::Value).contains(QStringLiteral("123")));
+    EXPECT_TRUE(Qt::InputMethodHints(shown.cvv->inputMethodQuery(Qt::ImHints).toInt())
+                    .testFlag(Qt::ImhHiddenText));
+    EXPECT_EQ(shown.number->echoMode(), QLineEdit::Normal) << "only the security code is masked";
+    saveScreenshot(*shown.window, QStringLiteral("card-screen-dark"));
+    QTest::mouseClick(shown.proceed, Qt::LeftButton);
+    ASSERT_TRUE(shown.outcomes->waitForReport());
+    EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{"OK 0"});
+}
+
+// Every text of the appearance half as long again as its default, in a large font, in the
+// smallest window the screen allows: each caption and bar title shows whole, wrapped where it
+// must be, inside the window's width.
+TEST_F(CardScreen, NothingTheMerchantSetsIsCutAtTheSmallestWindow) {
+    const auto longer = [](const std::string& text) {
+        return text + " " + text.substr(0, text.size() / 2);
+    };
+    const QFont applicationFont = QApplication::font();
+    QFont large = applicationFont;
+    large.setPixelSize(24);
+    QApplication::setFont(large);
+    const VantInAppUIConfig defaults;
+    const auto captionLike = [&](const std::shared_ptr<PaymentUILabelConfig>& caption,
+                                 std::string text) {
+        return PaymentUILabel::create(std::move(text), caption->textColor(),
+                                      platform::ui::Font::systemFont(24));
+    };
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setNumberCardLabel(captionLike(defaults.numberCardLabel(),
+                                         longer("Número de la tarjeta de crédito o débito")))
+        .setExpireDateLabel(
+            captionLike(defaults.expireDateLabel(), longer("Fecha de caducidad (MM/AA)")))
+        .setCVVLabel(captionLike(defaults.cvvLabel(), longer("Código de seguridad (CVV2)")))
+        .setInfoPaymentLabel(
+            captionLike(defaults.infoPaymentLabel(), longer(defaults.infoPaymentLabel()->text())))
+        .setContinueButtonText(longer("Pagar 1.234,56 € ahora"))
+        .setCancelButtonText(longer(defaults.cancelButtonText()));
+    auto shown = show("UI-C0018", "REQUIRED", 1234.56, look);
+    QApplication::setFont(applicationFont);
+    ASSERT_TRUE(complete(shown));
+    ASSERT_TRUE(fadesIn(shown.number));
+    shown.window->resize(shown.window->minimumSize());
+    QApplication::processEvents();
+    // What shows of the screen: the part of it that scrolls, as wide as it is shown.
+    const auto* scroll = shown.window->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    const QWidget* viewport = scroll->viewport();
+    const auto insideAcross = [viewport](const QWidget& widget) {
+        const int left = widget.mapTo(viewport, QPoint(0, 0)).x();
+        return left >= 0 && left + widget.width() <= viewport->width();
+    };
+    for (const QLabel* label : shown.window->findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) {
+            continue;
+        }
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_TRUE(fitsWrapped(label->fontMetrics(), label->text(), label->contentsRect()));
+        EXPECT_TRUE(insideAcross(*label));
+    }
+    for (const auto* button : shown.window->findChildren<qt::detail::BarButton*>()) {
+        SCOPED_TRACE(button->text().toStdString());
+        EXPECT_TRUE(fitsWrapped(button->fontMetrics(), button->text(), button->titleArea()));
+        EXPECT_TRUE(insideAcross(*button));
+    }
+    for (const QLineEdit* field : {shown.number, shown.expiry, shown.cvv}) {
+        EXPECT_TRUE(insideAcross(*field)) << field->accessibleName().toStdString();
+    }
+    saveScreenshot(*shown.window, QStringLiteral("card-screen-long-texts"));
+}
+
+// In English the library's own texts are translated (the defaults of the appearance, the
+// window's title and what assistive technologies are told); the merchant's own text stays as
+// set.
+TEST_F(CardScreen, InEnglishTheLibrarysOwnTextsAreTranslatedAndTheMerchantsKept) {
+    ASSERT_TRUE(qt::setScreenLanguage(QLocale(QLocale::English, QLocale::UnitedKingdom)));
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setContinueButtonText("Pagar ahora");
+    auto screen = DirectPaymentViewController::create("UI-C0019", 19.99, "Libro",
+                                                      TransactionType::normal, "REQUIRED", look);
+    auto outcomes = std::make_shared<testing::CardOutcomes>();
+    screen->setDelegate(outcomes);
+    QWidget* window = qt::present(screen);
+    EXPECT_TRUE(qt::setScreenLanguage(QLocale(QLocale::Spanish, QLocale::Spain)));
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Card payment"));
+    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Card number")));
+    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Expiry date")));
+    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Security code")));
+    EXPECT_TRUE(buttonTitled(*window, QStringLiteral("Pagar ahora"))) << "the merchant's title";
+    QPushButton* cancel = buttonTitled(*window, QStringLiteral("Cancel"));
+    ASSERT_TRUE(cancel);
+    saveScreenshot(*window, QStringLiteral("card-screen-english"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_TRUE(outcomes->waitForReport());
+    EXPECT_FALSE(qt::setScreenLanguage(QLocale(QLocale::Japanese))) << "no Japanese translation";
 }
 
 }  // namespace

@@ -11,11 +11,13 @@
 #include <QTest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "UiTest.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/platform/URLSession.h"
 #include "vanto/qt/PaymentPage.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/TestCards.h"
@@ -118,7 +120,8 @@ class WebPayment : public testing::UiTest {
         std::shared_ptr<WebViewPaymentController> screen;
         std::shared_ptr<testing::PageOutcomes> outcomes;
         QWidget* window = nullptr;
-        QWebEngineView* view = nullptr;
+        // The web view of this presentation, which goes when the screen closes.
+        QPointer<QWebEngineView> view;
         // The window and its close button shown or hidden, a message box over the window.
         std::shared_ptr<testing::Changes> changes = std::make_shared<testing::Changes>();
     };
@@ -256,7 +259,6 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
         EXPECT_TRUE(pathRequested("/sandbox/autenticacion")) << "no authentication step";
         EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
             << "the screen stayed";
-        ASSERT_TRUE(settledAt(shown, QStringLiteral("REDIR_URL_OK")));
         ASSERT_EQ(shown.outcomes->accepted.size(), 1u);
         EXPECT_EQ(shown.outcomes->refused.size(), 0u);
         EXPECT_EQ(shown.outcomes->accepted.front().Ds_Response, "0000");
@@ -271,12 +273,23 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
     }
 }
 
-TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
+TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenUntilItsCloseButtonOrEscape) {
     auto& configuration = VantoConfiguration::shared();
     configuration.setAppURLOK(gateway().baseUrl() + "/sandbox/TIENDA_OK");
     configuration.setAppURLKO(gateway().baseUrl() + "/sandbox/TIENDA_KO");
     auto shown = show("UI-W0003");
     ASSERT_TRUE(shown.view);
+    ASSERT_TRUE(cardFormShown(shown));
+    // The keys reach the window with the keyboard focus: this one, the page focused in it.
+    const auto focusOnPage = [&shown] {
+        shown.window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown.window));
+        shown.view->setFocus();
+        ASSERT_TRUE(shown.view->focusProxy() && shown.view->focusProxy()->hasFocus());
+    };
+    focusOnPage();
+    QTest::keyClick(shown.window->windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(shown.window->isVisible()) << "Escape closed the page with no close button shown";
     payOnPage(shown, sandbox::kAcceptedCard);
     ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound));
     ASSERT_TRUE(settledAt(shown, QStringLiteral("/sandbox/TIENDA_OK")));
@@ -285,10 +298,13 @@ TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenWithTheCloseButton) {
     QPushButton* close = closeButton(shown);
     ASSERT_TRUE(close);
     EXPECT_TRUE(close->isVisible());
+    EXPECT_EQ(close->accessibleName(), QStringLiteral("Cerrar")) << "what a screen reader says";
     EXPECT_TRUE(evaluate(*shown.view->page(), QStringLiteral("document.body.innerText"))
                     .toString()
                     .contains(QStringLiteral("Pago autorizado")));
-    QTest::mouseClick(close, Qt::LeftButton);
+    // The keyboard's way out, wherever the focus is in the page.
+    focusOnPage();
+    QTest::keyClick(shown.window->windowHandle(), Qt::Key_Escape);
     EXPECT_FALSE(shown.window->isVisible());
     shown.screen.reset();
     EXPECT_EQ(shown.outcomes->told, std::vector<std::string>{"OK 0"}) << "the outcome only";
@@ -395,6 +411,67 @@ TEST_F(WebPayment, TheApplicationMayLetGoOfTheScreenInsideAReport) {
     }
 }
 
+// What the cardholder typed into the gateway's page does not outlive the screen, though the
+// application keeps the screen: its page and the page's profile are destroyed as it closes, and
+// the next screen's page finds nothing of it.
+TEST_F(WebPayment, AClosedScreensPageGoesWithWhatWasTypedAndTheNextStartsClean) {
+    auto first = show("UI-W0015");
+    ASSERT_TRUE(first.view);
+    ASSERT_TRUE(cardFormShown(first));
+    fillCardForm(first, sandbox::kAcceptedCard);
+    // Kept where a later page of the same profile would find it.
+    EXPECT_TRUE(evaluate(*first.view->page(),
+                         QStringLiteral("localStorage.setItem('typed', "
+                                        "document.getElementById('card-number').value); true"))
+                    .toBool());
+    const QPointer<QWebEnginePage> page = first.view->page();
+    const QPointer<QWebEngineProfile> profile = page->profile();
+    EXPECT_TRUE(profile->isOffTheRecord());
+    EXPECT_NE(profile, QWebEngineProfile::defaultProfile());
+    first.window->close();
+    EXPECT_EQ(first.outcomes->told, std::vector<std::string>{"closed 0"});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(page) << "the page outlived its screen";
+    EXPECT_FALSE(profile) << "the page's profile outlived its screen";
+    ASSERT_TRUE(first.screen) << "the application still holds the screen";
+
+    auto second = show("UI-W0016");
+    ASSERT_TRUE(second.view);
+    ASSERT_TRUE(cardFormShown(second));
+    EXPECT_TRUE(
+        evaluate(*second.view->page(), QStringLiteral("localStorage.getItem('typed')")).isNull())
+        << "the next page found what was typed into the last one";
+}
+
+// The engine's decision on a certificate lasts no longer than its screen: once the application
+// withdrew the anchor that vouched for the gateway's page, the next screen refuses the page before
+// anything is sent to it.
+TEST_F(WebPayment, AScreenOpenedAfterItsAnchorWasWithdrawnRefusesThePage) {
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    sandbox::SandboxGateway pageHost(options);
+    ASSERT_TRUE(pageHost.start()) << pageHost.lastError();
+    const std::string pageAuthority = "127.0.0.1:" + std::to_string(pageHost.port());
+    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {gateway().certificatePem(), pageHost.certificatePem()};
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+    setWebViewPaymentService(std::make_shared<MovingRoad>(webViewPaymentService(), pageAuthority));
+
+    auto trusted = show("UI-W0017");
+    ASSERT_TRUE(trusted.view);
+    ASSERT_TRUE(cardFormShown(trusted)) << "the page of a trusted host did not load";
+    ASSERT_FALSE(pageHost.requests().empty());
+    trusted.window->close();
+
+    trustOnly(gateway().certificatePem());
+    ASSERT_TRUE(gateway().useAsTestEnvironment());  // the signature service stays trusted
+    pageHost.clearRequests();
+    auto withdrawn = show("UI-W0018");
+    ASSERT_TRUE(withdrawn.view);
+    expectAlertClosesWithoutOutcome(withdrawn, false);
+    EXPECT_TRUE(pageHost.requests().empty()) << "the page was asked from a host no longer trusted";
+}
+
 // What a result carried back to a return address becomes: a refusal, and each fault the gateway
 // can put in it or in the return page.
 class WebPaymentOutcomes : public WebPayment {};
@@ -443,7 +520,8 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
             QTest::mouseClick(close, Qt::LeftButton);
         } else {
             ASSERT_TRUE(shown.outcomes->waitForReport(testing::kPageBound)) << "no outcome";
-            ASSERT_TRUE(loaded(shown, [] { return true; }));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_FALSE(shown.view) << "the page outlived its screen";
             EXPECT_FALSE(shown.window->findChild<QMessageBox*>());
         }
         EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";

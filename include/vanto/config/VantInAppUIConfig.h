@@ -21,7 +21,8 @@ namespace vanto {
 ///   son exactamente los mismos que aparecen en la tarjeta." in black, in the system font of 16
 ///   points asked for in regular weight;
 /// - the field captions "N.º de tarjeta", "Caducidad" and "Cód. seguridad" in black, in the
-///   system font of 16 points in its default weight.
+///   system font of 16 points in its default weight;
+/// - the security code shown as it is typed.
 ///
 /// The object is shared (std::shared_ptr): the merchant application creates it, adjusts it and
 /// hands it to DirectPaymentViewController::create, which keeps it; the screen reads it when it
@@ -54,6 +55,9 @@ class VANTO_EXPORT VantInAppUIConfig {
         return expireDateLabel_;
     }
     const std::shared_ptr<PaymentUILabelConfig>& cvvLabel() const { return cvvLabel_; }
+    /// The security code shows as a row of dots as it is typed, for screens in public view (a
+    /// kiosk); off by default.
+    bool securityCodeMasked() const { return securityCodeMasked_; }
 
     /// Null clears the information caption.
     VantInAppUIConfig& setInfoPaymentLabel(std::shared_ptr<PaymentUILabelConfig> label);
@@ -68,6 +72,7 @@ class VANTO_EXPORT VantInAppUIConfig {
     VantInAppUIConfig& setBackgorundViewColor(platform::ui::Color color);
     /// None: no background image.
     VantInAppUIConfig& setBackgroundImageView(std::optional<platform::ui::Image> image);
+    VantInAppUIConfig& setSecurityCodeMasked(bool masked);
 
   private:
     std::optional<platform::ui::Image> logo_;
@@ -79,6 +84,7 @@ class VANTO_EXPORT VantInAppUIConfig {
     std::shared_ptr<PaymentUILabelConfig> numberCardLabel_;
     std::shared_ptr<PaymentUILabelConfig> expireDateLabel_;
     std::shared_ptr<PaymentUILabelConfig> cvvLabel_;
+    bool securityCodeMasked_ = false;
 };
 
 }  // namespace vanto

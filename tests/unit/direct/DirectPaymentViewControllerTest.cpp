@@ -130,7 +130,8 @@ TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
         .setInfoPaymentLabel(nullptr)
         .setNumberCardLabel(nullptr)
         .setCVVLabel(PaymentUILabel::create("CVV", {1, 0, 0, 1}, Font::named("Serif", 9)))
-        .setContinueButtonText("Pagar");
+        .setContinueButtonText("Pagar")
+        .setSecurityCodeMasked(true);
     show(1.0, "REQUIRED", config);
     const auto& look = model().appearance();
     EXPECT_EQ(look.logo, Image::fromData("logo"));
@@ -139,6 +140,7 @@ TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
     EXPECT_EQ(look.securityCodeCaption,
               (platform::ui::Caption{"CVV", Font::named("Serif", 9), Color{1, 0, 0, 1}}));
     EXPECT_EQ(model().continueButton().title, "Pagar");
+    EXPECT_TRUE(look.securityCodeMasked);
     EXPECT_EQ(look.infoCaption, platform::ui::Caption{})
         << "no information caption: no text, font or colour";
     EXPECT_EQ(look.numberCaption,

@@ -62,6 +62,8 @@ struct VANTO_EXPORT CardEntryAppearance {
     Caption securityCodeCaption;
     /// The information text above the fields.
     Caption infoCaption;
+    /// The security-code field shows its text as a row of dots (its text is the code still).
+    bool securityCodeMasked = false;
 
     friend bool operator==(const CardEntryAppearance&, const CardEntryAppearance&) = default;
 };

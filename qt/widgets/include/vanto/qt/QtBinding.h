@@ -4,6 +4,7 @@
 
 #include "vanto/qt/Export.h"
 
+class QLocale;
 class QWidget;
 
 namespace vanto {
@@ -25,7 +26,13 @@ namespace vanto::qt {
 ///
 /// Card data typed into the card-entry screen stay in its three line edits only: each edit goes to
 /// the screen's input rules as secret text and is decided before it shows, the undo history of the
-/// fields is cleared at every change, and every text a field lets go of is overwritten first.
+/// fields is cleared at every change, and every text a field lets go of (its text, and the copy
+/// the line edit draws from, each to the end of its buffer) is overwritten first, as is every
+/// string the binding makes of card data. Nothing typed goes to the clipboard, the X11 primary
+/// selection, drag and drop or an input method's prediction. What the binding cannot reach: the
+/// glyphs Qt lays out and caches to draw the digits (glyph indices, not characters), the window
+/// system's pixels, and, where an input method or a screen reader runs, what Qt hands those
+/// programs while the field is typed into (the field's text, masked where the field is).
 class VANTO_QT_EXPORT QtBinding {
   public:
     QtBinding();
@@ -51,5 +58,15 @@ VANTO_QT_EXPORT QWidget* present(const std::shared_ptr<BaseViewController>& scre
 /// The window of a screen that was presented; null otherwise. The card-entry screen's fields are
 /// its QLineEdits, which assistive technologies know by their captions.
 VANTO_QT_EXPORT QWidget* windowOf(const BaseViewController& screen);
+
+/// The language of the library's own texts on the screens drawn from now on: the defaults of the
+/// appearance (captions, button titles, the information text), the payment page's alert, the
+/// window titles and what assistive technologies are told. Spanish unless the application calls
+/// this; the library brings an English translation, embedded in it. Texts the merchant set are
+/// shown exactly as set, in whatever language they are. True when `locale`'s language is Spanish
+/// or English; false, and Spanish, for any other. Call on the Qt thread, after the QApplication
+/// is made. The translation is one of the application's translators
+/// (QCoreApplication::installTranslator) while it is in use.
+VANTO_QT_EXPORT bool setScreenLanguage(const QLocale& locale);
 
 }  // namespace vanto::qt
