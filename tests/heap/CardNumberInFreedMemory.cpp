@@ -3,8 +3,8 @@
 // body and the form body around it, the trace's masking) is secret text that wipes itself.
 //
 // The program replaces the global operator new and delete: every block is kept on a list while
-// it lives, and every block freed is searched for the card number first. Memory that libcurl and
-// OpenSSL take with malloc() directly is beyond this test, as it is beyond the library's reach.
+// it lives, and every block freed is searched for the card number first. Memory that libcurl
+// takes with malloc() is watched by the Qt card screen's heap test, which replaces malloc.
 // The sandbox runs in a child process, since it keeps what it receives.
 #include <malloc.h>
 #include <string.h>
