@@ -125,11 +125,11 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
 }
 
 std::string rawRequest(const std::string& method, const std::string& path, const std::string& body,
-                       const std::string& extraHeaders) {
+                       const std::string& extraHeaders, bool close) {
     return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders +
            (body.empty() ? "" : "Content-Type: " + std::string(kFormType) + "\r\n") +
-           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
+           "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+           (close ? "Connection: close\r\n" : "") + "\r\n" + body;
 }
 
 std::optional<Envelope> readEnvelope(const std::string& body) {

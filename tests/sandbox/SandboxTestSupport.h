@@ -50,9 +50,11 @@ int connectTo(int port);
 std::optional<std::string> rawExchange(int port, const std::string& pem,
                                        const std::string& request);
 
-/// A raw HTTP/1.1 request that closes its connection, with a form or other body.
+/// A raw HTTP/1.1 request with a form or other body that closes its connection, unless `close`
+/// is false.
 std::string rawRequest(const std::string& method, const std::string& path,
-                       const std::string& body = "", const std::string& extraHeaders = "");
+                       const std::string& body = "", const std::string& extraHeaders = "",
+                       bool close = true);
 
 /// The reply envelope of a JSON service taken apart.
 struct Envelope {

@@ -36,12 +36,9 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
         return found;
     };
     const std::string body = "datoEntrada=" + directRequest("4000000000000002", "PIPE01");
-    const std::string keptAlive = "POST " + std::string(kDirectPath) +
-                                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + kFormType +
-                                  "\r\nContent-Length: " + std::to_string(body.size()) +
-                                  "\r\n\r\n" + body;
     // A blank line after a body is allowed before the next request.
-    EXPECT_EQ(statuses(keptAlive + "\r\n" + rawRequest("GET", "/nowhere")),
+    EXPECT_EQ(statuses(rawRequest("POST", kDirectPath, body, "", false) + "\r\n" +
+                       rawRequest("GET", "/nowhere")),
               (std::vector<std::string>{"200", "404"}));
     ASSERT_EQ(gateway_->requests().size(), 2u);
     EXPECT_EQ(gateway_->requests()[0].body, body);
