@@ -19,9 +19,7 @@
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/journal/RefusalKind.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/sandbox/TestCards.h"
-#include "vanto/web/WebViewPaymentPresenter.h"
 
 namespace vanto {
 namespace {
@@ -40,15 +38,9 @@ class JournalOnTheWire : public testing::SandboxTest {
     }
 
     // A direct payment with `card`; the view it reported to.
-    std::shared_ptr<testing::RecordingDirectView> pay(std::string_view card,
-                                                      std::string_view order) {
-        auto view = std::make_shared<testing::RecordingDirectView>();
-        auto presenter =
-            std::make_shared<DirectPaymentPresenter<testing::RecordingDirectView>>(view);
-        presenter->makePaymentAction(card, kCvv, kExpiry, 19.99, order, "", TransactionType::normal,
-                                     "Libro");
-        EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
-        return view;
+    static std::shared_ptr<testing::RecordingDirectView> pay(std::string_view card,
+                                                             std::string_view order) {
+        return payDirectly(card, order, kCvv, kExpiry);
     }
 
     // The standing of `order`'s payment in the journal installed now.
@@ -93,23 +85,7 @@ TEST_F(JournalOnTheWire, RecordsTheAnswerBeforeItIsHandedToTheMainQueue) {
 TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     pay(sandbox::kAcceptedCard, "SECRET1");
     pay(sandbox::kDeclinedCard, "SECRET2");
-    auto view = std::make_shared<testing::RecordingWebView>();
-    auto presenter = std::make_shared<WebViewPaymentPresenter<testing::RecordingWebView>>(view);
-    std::optional<platform::URLRequest> page;
-    presenter->loadWebViewRequest(
-        "SECRET3", "", 19.99, TransactionType::normal, "Libro",
-        [&page](platform::URLRequest request) { page = std::move(request); });
-    ASSERT_TRUE(Manager::waitForCallsInFlight(30s));
-    ASSERT_TRUE(page);
-    sandbox::HeadlessBrowser browser(gateway().certificatePem());
-    sandbox::PageWalk walk;
-    walk.navigation = [&](const std::string& address) {
-        presenter->webViewNotifyUser(address);
-        return view->told.empty();
-    };
-    walk.finished = [](const sandbox::HeadlessBrowser::Page&) { return true; };
-    sandbox::walkPaymentPage(browser, *page, {std::string(sandbox::kAcceptedCard), "12/30", "7391"},
-                             walk);
+    const auto view = payOnPage(sandbox::kAcceptedCard, "SECRET3", kCvv);
     ASSERT_EQ(view->told, std::vector<std::string>{"OK 0 0"});
     EXPECT_EQ(standing("SECRET3"), PaymentStanding::delivered);
 

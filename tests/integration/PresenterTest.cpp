@@ -14,8 +14,6 @@
 #include "RecordingViews.h"
 #include "SandboxFixture.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
-#include "vanto/sandbox/HeadlessBrowser.h"
-#include "vanto/web/WebViewPaymentPresenter.h"
 
 namespace vanto {
 
@@ -37,12 +35,9 @@ class Presenters : public testing::SandboxTest {
     // A direct payment of `amount` with `card` for `order`; its one outcome.
     static DirectOutcome pay(std::string_view card, std::string_view order, double amount = 19.99,
                              std::string_view identifier = "") {
-        auto view = std::make_shared<DirectView>();
-        auto presenter = std::make_shared<DirectPaymentPresenter<DirectView>>(view);
         const bool stored = !identifier.empty() && identifier != "REQUIRED";
-        presenter->makePaymentAction(stored ? "" : card, stored ? "" : "123", stored ? "" : "3012",
-                                     amount, order, identifier, TransactionType::normal, "Libro");
-        EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
+        const auto view = payDirectly(stored ? "" : card, order, stored ? "" : "123",
+                                      stored ? "" : "3012", amount, identifier);
         EXPECT_EQ(view->outcomes.size(), 1u) << "exactly one report";
         return view->outcomes.empty() ? DirectOutcome(DirectPaymentResponseKO(-1, "none"))
                                       : view->outcomes.front();
@@ -53,31 +48,6 @@ class Presenters : public testing::SandboxTest {
         return std::holds_alternative<DirectPaymentResponseKO>(outcome)
                    ? std::get<DirectPaymentResponseKO>(outcome)
                    : DirectPaymentResponseKO(-1, "accepted");
-    }
-
-    // A web payment for `order`: the presenter's signature request, then the sandbox's page
-    // walked with `card`. What the view was told.
-    static std::shared_ptr<WebView> payOnPage(std::string_view card, std::string_view order) {
-        auto view = std::make_shared<WebView>();
-        auto presenter = std::make_shared<WebViewPaymentPresenter<WebView>>(view);
-        std::optional<platform::URLRequest> page;
-        presenter->loadWebViewRequest(
-            order, "", 19.99, TransactionType::normal, "Libro",
-            [&page](platform::URLRequest request) { page = std::move(request); });
-        EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
-        if (!page) {
-            return view;
-        }
-        sandbox::HeadlessBrowser browser(gateway().certificatePem());
-        sandbox::PageWalk walk;
-        const std::size_t before = view->told.size();
-        walk.navigation = [&](const std::string& address) {
-            presenter->webViewNotifyUser(address);
-            return view->told.size() == before;  // an outcome ends the walk, as the screen closes
-        };
-        walk.finished = [](const sandbox::HeadlessBrowser::Page&) { return true; };
-        sandbox::walkPaymentPage(browser, *page, {std::string(card), "12/30", "123"}, walk);
-        return view;
     }
 
     static nlohmann::json sentMessage() {

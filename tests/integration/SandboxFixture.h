@@ -7,15 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include "RecordingViews.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/platform/ProcessState.h"
 #include "vanto/platform/URLSession.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/Manager.h"
 #include "vanto/transport/Session.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
 
 namespace vanto::testing {
 
@@ -85,6 +89,45 @@ class SandboxTest : public ::testing::Test {
         EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
         EXPECT_EQ(outcome->deliveries, 1);
         return *outcome;
+    }
+
+    /// A direct payment through a new presenter; the view it reported to.
+    static std::shared_ptr<RecordingDirectView> payDirectly(
+        std::string_view card, std::string_view order, std::string_view cvv = "123",
+        std::string_view expiry = "3012", double amount = 19.99, std::string_view identifier = "") {
+        auto view = std::make_shared<RecordingDirectView>();
+        auto presenter = std::make_shared<DirectPaymentPresenter<RecordingDirectView>>(view);
+        presenter->makePaymentAction(card, cvv, expiry, amount, order, identifier,
+                                     TransactionType::normal, "Libro");
+        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
+        return view;
+    }
+
+    /// A web payment for `order`: the presenter's signature request, then the sandbox's page
+    /// walked with `card` and security code `cvv`. What the view was told.
+    static std::shared_ptr<RecordingWebView> payOnPage(std::string_view card,
+                                                       std::string_view order,
+                                                       std::string_view cvv = "123") {
+        auto view = std::make_shared<RecordingWebView>();
+        auto presenter = std::make_shared<WebViewPaymentPresenter<RecordingWebView>>(view);
+        std::optional<platform::URLRequest> page;
+        presenter->loadWebViewRequest(
+            order, "", 19.99, TransactionType::normal, "Libro",
+            [&page](platform::URLRequest request) { page = std::move(request); });
+        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
+        if (!page) {
+            return view;
+        }
+        sandbox::HeadlessBrowser browser(gateway().certificatePem());
+        sandbox::PageWalk walk;
+        walk.navigation = [&](const std::string& address) {
+            presenter->webViewNotifyUser(address);
+            return view->told.empty();  // an outcome ends the walk, as the screen closes
+        };
+        walk.finished = [](const sandbox::HeadlessBrowser::Page&) { return true; };
+        sandbox::walkPaymentPage(browser, *page, {std::string(card), "12/30", std::string(cvv)},
+                                 walk);
+        return view;
     }
 
   private:

@@ -238,11 +238,7 @@ TEST_F(RefusedRequestTest, EveryMemberOfTheMessageMustBeAText) {
     const auto message = nlohmann::ordered_json::parse(
         readEnvelope(directRequest("4000000000000002", "BAD0005"))->mensaje);
     EXPECT_EQ(refusal(signedEnvelope(message)).code, 0) << "the message as the library sends it";
-    std::vector<std::pair<std::string, std::string>> members = {
-        {"", "version"}, {"", "bundle"}, {"", "so"}, {"", "datosPeticion"}};
-    for (const auto& [key, value] : message["datosPeticion"].items()) {
-        members.emplace_back("datosPeticion", key);
-    }
+    const auto members = memberNames(message, "datosPeticion");
     ASSERT_EQ(members.size(), 4u + 17u);
     for (const auto& [parent, key] : members) {
         for (const bool remove : {true, false}) {

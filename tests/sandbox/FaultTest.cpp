@@ -71,9 +71,9 @@ class FaultTest : public SandboxTest {
             ADD_FAILURE() << "no payment page for " << order;
             return {};
         }
-        const std::string form = "pagina=" + inputValue(page->body, "pagina") +
-                                 "&numero=4000000000000002&caducidad=12%2F29&cvv=123&accion=pagar";
-        return exchange(rawRequest("POST", kCardFormPath, form, "Cookie: " + pageCookie_ + "\r\n"));
+        return exchange(rawRequest("POST", kCardFormPath,
+                                   cardForm(inputValue(page->body, "pagina"), "4000000000000002"),
+                                   "Cookie: " + pageCookie_ + "\r\n"));
     }
 
     /// The reply of the sandbox's return page after paying `order` on its page.

@@ -19,8 +19,8 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
-#include "vanto/platform/ProcessState.h"
 #include "vanto/encoding/Sha256.h"
+#include "vanto/platform/ProcessState.h"
 #include "vanto/text/UrlText.h"
 
 namespace vanto::sandbox::testing {
@@ -125,11 +125,11 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
 }
 
 std::string rawRequest(const std::string& method, const std::string& path, const std::string& body,
-                       const std::string& extraHeaders) {
+                       const std::string& extraHeaders, bool close) {
     return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders +
            (body.empty() ? "" : "Content-Type: " + std::string(kFormType) + "\r\n") +
-           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
+           "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+           (close ? "Connection: close\r\n" : "") + "\r\n" + body;
 }
 
 std::optional<Envelope> readEnvelope(const std::string& body) {
@@ -154,6 +154,18 @@ std::string signedText(const std::string& mensaje) {
     return envelope.dump();
 }
 
+std::vector<std::pair<std::string, std::string>> memberNames(const nlohmann::ordered_json& message,
+                                                             const std::string& nested) {
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const auto& [key, value] : message.items()) {
+        members.emplace_back("", key);
+    }
+    for (const auto& [key, value] : message[nested].items()) {
+        members.emplace_back(nested, key);
+    }
+    return members;
+}
+
 std::string hmacBase64(const std::string& key, const std::string& data) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -174,6 +186,18 @@ std::string inputValue(const std::string& html, const std::string& name) {
 
 std::string encoded(const std::string& text) {
     return safeAddingPercentEncoding(text, rfc3986Unreserved()).value_or("");
+}
+
+std::string pageForm(const datosPeticion& fields) {
+    return "Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
+           "&Ds_Signature=" + encoded(fields.Ds_Signature) +
+           "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters);
+}
+
+std::string cardForm(const std::string& pageId, const std::string& number,
+                     const std::string& action) {
+    return "pagina=" + pageId + "&numero=" + encoded(number) +
+           "&caducidad=12%2F29&cvv=123&accion=" + action;
 }
 
 void SandboxTest::SetUp() {
@@ -265,13 +289,8 @@ httplib::Result SandboxTest::openPage(const std::string& order, const std::strin
         ADD_FAILURE() << "the signature service did not sign order " << order;
         return client_->Get(kPagePath);
     }
-    const vanto::datosPeticion& fields = *signedParameters.datosPeticion;
     httplib::Result page =
-        client_->Post(kPagePath,
-                      "Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
-                          "&Ds_Signature=" + encoded(fields.Ds_Signature) +
-                          "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters),
-                      kFormType);
+        client_->Post(kPagePath, pageForm(*signedParameters.datosPeticion), kFormType);
     const std::string setCookie = page ? page->get_header_value("Set-Cookie") : "";
     if (!setCookie.empty()) {
         pageCookie_ = setCookie.substr(0, setCookie.find(';'));
@@ -290,8 +309,7 @@ httplib::Result SandboxTest::postForm(const std::string& path, const std::string
 
 httplib::Result SandboxTest::submitCard(const std::string& pageId, const std::string& number,
                                         const std::string& action) {
-    return postForm(kCardFormPath, "pagina=" + pageId + "&numero=" + encoded(number) +
-                                       "&caducidad=12%2F29&cvv=123&accion=" + action);
+    return postForm(kCardFormPath, cardForm(pageId, number, action));
 }
 
 httplib::Result SandboxTest::payOnPage(const std::string& order, const std::string& number,

@@ -4,6 +4,8 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -13,6 +15,7 @@
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/web/Parameters.h"
 #include "vanto/web/WebViewPaymentResponse.h"
+#include "vanto/web/datosPeticion.h"
 
 namespace vanto::sandbox::testing {
 
@@ -47,9 +50,11 @@ int connectTo(int port);
 std::optional<std::string> rawExchange(int port, const std::string& pem,
                                        const std::string& request);
 
-/// A raw HTTP/1.1 request that closes its connection, with a form or other body.
+/// A raw HTTP/1.1 request with a form or other body that closes its connection, unless `close`
+/// is false.
 std::string rawRequest(const std::string& method, const std::string& path,
-                       const std::string& body = "", const std::string& extraHeaders = "");
+                       const std::string& body = "", const std::string& extraHeaders = "",
+                       bool close = true);
 
 /// The reply envelope of a JSON service taken apart.
 struct Envelope {
@@ -62,6 +67,10 @@ std::optional<Envelope> readEnvelope(const std::string& body);
 std::string signedEnvelope(const nlohmann::ordered_json& message);
 /// The same around a message given as its text.
 std::string signedText(const std::string& mensaje);
+/// Every member of a service's message as (parent, name): its own, then those of its object
+/// `nested`.
+std::vector<std::pair<std::string, std::string>> memberNames(const nlohmann::ordered_json& message,
+                                                             const std::string& nested);
 
 /// Standard Base64 of HMAC-SHA256, computed here independently of the sandbox.
 std::string hmacBase64(const std::string& key, const std::string& data);
@@ -71,6 +80,11 @@ std::string inputValue(const std::string& html, const std::string& name);
 
 /// Percent-encodes everything outside the unreserved characters, as the library does.
 std::string encoded(const std::string& text);
+/// The payment page's form for the signed fields.
+std::string pageForm(const datosPeticion& fields);
+/// The card form of page `pageId` with `number`, expiry 12/29 and code 123.
+std::string cardForm(const std::string& pageId, const std::string& number,
+                     const std::string& action = "pagar");
 
 /// What either service echoes of an accepted payment of 19.99 by the default merchant, in a direct
 /// payment's answer or a page's result alike.

@@ -14,8 +14,8 @@
 
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 
+#include "Certificate.h"
 #include "SandboxTestSupport.h"
 
 namespace vanto::sandbox::testing {
@@ -36,12 +36,9 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
         return found;
     };
     const std::string body = "datoEntrada=" + directRequest("4000000000000002", "PIPE01");
-    const std::string keptAlive = "POST " + std::string(kDirectPath) +
-                                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + kFormType +
-                                  "\r\nContent-Length: " + std::to_string(body.size()) +
-                                  "\r\n\r\n" + body;
     // A blank line after a body is allowed before the next request.
-    EXPECT_EQ(statuses(keptAlive + "\r\n" + rawRequest("GET", "/nowhere")),
+    EXPECT_EQ(statuses(rawRequest("POST", kDirectPath, body, "", false) + "\r\n" +
+                       rawRequest("GET", "/nowhere")),
               (std::vector<std::string>{"200", "404"}));
     ASSERT_EQ(gateway_->requests().size(), 2u);
     EXPECT_EQ(gateway_->requests()[0].body, body);
@@ -213,39 +210,19 @@ TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
 
 /// A fresh key and a self-signed certificate for 127.0.0.1, in PEM.
 std::pair<std::string, std::string> makeCertificateAndKey() {
-    EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* certificate = X509_new();
-    X509_set_version(certificate, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 7);
-    X509_gmtime_adj(X509_getm_notBefore(certificate), -60);
-    X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
-    X509_set_pubkey(certificate, key);
-    X509_NAME_add_entry_by_txt(X509_get_subject_name(certificate), "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("sandbox test"), -1, -1, 0);
-    X509_set_issuer_name(certificate, X509_get_subject_name(certificate));
-    X509V3_CTX context;
-    X509V3_set_ctx_nodb(&context);
-    X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
-    X509_EXTENSION* names =
-        X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name, "IP:127.0.0.1");
-    X509_add_ext(certificate, names, -1);
-    X509_EXTENSION_free(names);
-    X509_sign(certificate, key, EVP_sha256());
-    BIO* certificateBio = BIO_new(BIO_s_mem());
-    BIO* keyBio = BIO_new(BIO_s_mem());
-    PEM_write_bio_X509(certificateBio, certificate);
-    PEM_write_bio_PrivateKey(keyBio, key, nullptr, nullptr, 0, nullptr, nullptr);
-    const auto text = [](BIO* bio) {
-        char* data = nullptr;
-        const long length = BIO_get_mem_data(bio, &data);
-        std::string pem(data, static_cast<std::size_t>(length));
-        BIO_free(bio);
-        return pem;
-    };
-    std::pair<std::string, std::string> result{text(certificateBio), text(keyBio)};
-    X509_free(certificate);
-    EVP_PKEY_free(key);
-    return result;
+    std::string error;
+    const auto made = detail::makeSelfSignedCredentials({"127.0.0.1"}, error);
+    if (!made) {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    BIO* bio = BIO_new(BIO_s_mem());
+    PEM_write_bio_PrivateKey(bio, made->key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio, &data);
+    std::string key(data, static_cast<std::size_t>(length));
+    BIO_free(bio);
+    return {made->certificatePem, key};
 }
 
 std::string writeFile(const std::string& name, const std::string& contents) {

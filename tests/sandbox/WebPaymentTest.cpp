@@ -45,13 +45,7 @@ TEST_F(WebPaymentTest, SignatureServiceRefusesAWrongSignatureAndIncompleteMessag
 
     const auto message =
         nlohmann::ordered_json::parse(readEnvelope(webRequest("WEB0003"))->mensaje);
-    std::vector<std::pair<std::string, std::string>> members;
-    for (const auto& [key, value] : message.items()) {
-        members.emplace_back("", key);
-    }
-    for (const auto& [key, value] : message["parametros"].items()) {
-        members.emplace_back("parametros", key);
-    }
+    const auto members = memberNames(message, "parametros");
     ASSERT_EQ(members.size(), 6u + 20u);
     for (const auto& [parent, key] : members) {
         nlohmann::ordered_json changed = message;
@@ -72,8 +66,7 @@ TEST_F(WebPaymentTest, PageRefusesTamperedUnreadableOrIncompleteData) {
     const vanto::datosPeticion& fields = *response.datosPeticion;
     const auto form = [](const std::string& version, const std::string& signature,
                          const std::string& parameters) {
-        return "Ds_SignatureVersion=" + encoded(version) + "&Ds_Signature=" + encoded(signature) +
-               "&Ds_MerchantParameters=" + encoded(parameters);
+        return pageForm({signature, parameters, version});
     };
     std::string otherSignature = fields.Ds_Signature;
     otherSignature[0] = otherSignature[0] == 'A' ? 'B' : 'A';
@@ -167,8 +160,7 @@ TEST_F(WebPaymentTest, CardFormWantsThePageCookieAsksAgainForAnInvalidCardAndPay
     const httplib::Result page = openPage("WEB0011");
     ASSERT_TRUE(page);
     const std::string pageId = inputValue(page->body, "pagina");
-    const std::string form =
-        "pagina=" + pageId + "&numero=4000000000000002&caducidad=12%2F29&cvv=123&accion=pagar";
+    const std::string form = cardForm(pageId, "4000000000000002");
     const std::string issued = pageCookie_;
     for (const std::string cookie : {"", "VANTOPAGE=00000000000000000000000000000000"}) {
         pageCookie_ = cookie;
@@ -197,8 +189,7 @@ TEST_F(WebPaymentTest, TwoClicksOnAPayButtonThatAnswersSlowlyPayOnceAndGoTheSame
     const std::string order = "PAGEFAULT_DELAY_300-DOBLE";
     const httplib::Result page = openPage(order);
     ASSERT_TRUE(page);
-    const std::string form = "pagina=" + inputValue(page->body, "pagina") +
-                             "&numero=4000000000000002&caducidad=12%2F29&cvv=123&accion=pagar";
+    const std::string form = cardForm(inputValue(page->body, "pagina"), "4000000000000002");
     const auto click = [&] {
         return std::async(std::launch::async, [&] {
             return trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem())
@@ -343,13 +334,9 @@ class HeadlessBrowserTest : public SandboxTest {
         if (!signedParameters.datosPeticion) {
             return "not signed";
         }
-        const vanto::datosPeticion& fields = *signedParameters.datosPeticion;
         platform::URLRequest request(gateway_->baseUrl() + kPagePath);
         request.httpMethod = "POST";
-        request.httpBody =
-            platform::SecretText("Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
-                                 "&Ds_Signature=" + encoded(fields.Ds_Signature) +
-                                 "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters));
+        request.httpBody = platform::SecretText(pageForm(*signedParameters.datosPeticion));
         request.allHTTPHeaderFields.set("Content-Type", kFormType);
         HeadlessBrowser browser(gateway_->certificatePem());
         PageWalk pageWalk{[](const std::string&) { return true; },

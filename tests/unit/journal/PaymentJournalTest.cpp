@@ -159,10 +159,12 @@ class DirectJournal : public JournalTest {
         JournalTest::TearDown();
     }
 
-    void pay(const std::string& order) {
+    // Pays `order` through `through`, the test's presenter unless another is given.
+    void pay(const std::string& order, DirectPaymentPresenter<WatchingView>* through = nullptr) {
         view->order = order;
-        presenter->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
-                                     TransactionType::normal, "Libro");
+        (through ? through : presenter.get())
+            ->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
+                                TransactionType::normal, "Libro");
     }
     void answerWith(const std::string& json) {
         service->answer(DirectPaymentResponse::fromJSON(json));
@@ -305,8 +307,7 @@ TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnA
     // The answer recorded where it arrived, and the screen gone before its hand-over.
     auto arriving = std::make_shared<ArrivingService>();
     auto racing = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
-    racing->makePaymentAction("4000000000000002", "123", "2612", 19.99, "RACE", "",
-                              TransactionType::normal, "Libro");
+    pay("RACE", racing.get());
     arriving->arrive(DirectPaymentResponse::fromJSON(kAccepted).value());
     racing->closedWithoutOutcome(true);
     racing->setView(std::weak_ptr<WatchingView>());
@@ -332,11 +333,6 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
         EXPECT_EQ(flushes.ofFile(), file) << "a checkpoint held a payment up";
         return flushes.ofLog() - log;
     };
-    const auto pay = [&](const std::string& order) {
-        view->order = order;
-        recorded->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
-                                    TransactionType::normal, "Libro");
-    };
     const auto accepted = DirectPaymentResponse::fromJSON(kAccepted);
     const int opened = flushes.ofFile();
     int waitedToDeliver = 0;
@@ -346,7 +342,8 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     // usual thousand.
     for (int payment = 0; payment < 150; ++payment) {
         const std::string order = "LOG" + std::to_string(payment);
-        ASSERT_EQ(flushesFor([&] { pay(order); }), folded ? 2 : 1) << order << ": prepared, sent";
+        ASSERT_EQ(flushesFor([&] { pay(order, recorded.get()); }), folded ? 2 : 1)
+            << order << ": prepared, sent";
         ASSERT_EQ(flushesFor([&] { arriving->arrive(*accepted); }), 1) << order << ": answered";
         const int log = flushes.ofLog();
         const int file = flushes.ofFile();
@@ -360,7 +357,7 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     EXPECT_EQ(entry("LOG149").standing, PaymentStanding::delivered);
     EXPECT_EQ(journal->payments().value().size(), 150u);
 
-    pay("CLOSED");
+    pay("CLOSED", recorded.get());
     const int beforeClosing = flushes.ofLog();
     recorded->closedWithoutOutcome(true);
     EXPECT_EQ(flushes.ofLog(), beforeClosing) << "closed without an outcome";
