@@ -1,0 +1,31 @@
+#include "vanto/quick/QuickBinding.h"
+
+#include <QtWebEngineQuick>
+
+#include "base/MainQueueOnQt.h"
+
+// Made by the QML module's build (qt_add_qml_module): registers the module's C++ types. The
+// module has no plugin to do it, so that a static library needs no plugin import.
+void qml_register_types_Vanto();
+
+namespace vanto::quick {
+
+struct QuickBinding::Private {
+    std::shared_ptr<qt::detail::MainQueueOnQt> mainQueue;
+};
+
+void QuickBinding::prepareApplication() {
+    QtWebEngineQuick::initialize();
+}
+
+QuickBinding::QuickBinding() : d_(std::make_unique<Private>()) {
+    static const bool registered = (qml_register_types_Vanto(), true);
+    (void)registered;
+    d_->mainQueue = qt::detail::MainQueueOnQt::install();
+}
+
+QuickBinding::~QuickBinding() {
+    d_->mainQueue->uninstall();
+}
+
+}  // namespace vanto::quick
