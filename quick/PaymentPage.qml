@@ -26,7 +26,14 @@ FocusScope {
     implicitWidth: 480
     implicitHeight: 720
 
-    Keys.onEscapePressed: drawing.requestClose()
+    // The web view takes every key it is given: Escape reaches the screen as a shortcut, while
+    // the keyboard's focus is within it.
+    Shortcut {
+        sequence: "Escape"
+        context: Qt.WindowShortcut
+        enabled: root.activeFocus && drawing.attached && !drawing.closed
+        onActivated: drawing.requestClose()
+    }
 
     PaymentPageDrawing {
         id: drawing
