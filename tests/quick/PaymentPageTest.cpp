@@ -3,7 +3,6 @@
 // the binding loads), the card form is filled and sent by script as a cardholder would, and each
 // outcome and way out gives exactly one report.
 #include <QAccessible>
-#include <QJSEngine>
 #include <QTest>
 
 #include "QuickTest.h"
@@ -25,23 +24,6 @@ const QByteArray kPage = "import QtQuick\nimport Vanto\nPaymentPage {}\n";
 constexpr std::string_view kPageUserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.22 (KHTML, like Gecko) "
     "Chrome/25.0.1364.97 Safari/537.22";
-
-// Takes the answer of a script the page ran.
-class Answer : public QObject {
-    Q_OBJECT
-
-  public:
-    Q_INVOKABLE void take(const QVariant& answer) {
-        value = answer;
-        given = true;
-        emit taken();
-    }
-    QVariant value;
-    bool given = false;
-
-  signals:
-    void taken();
-};
 
 // The road to the signature service, which moves the gateway's host to `authority` just before
 // the presenter reads its answer: the payment page is then asked from there.
@@ -88,20 +70,6 @@ class TamperingRoad final : public WebViewPaymentService {
     std::shared_ptr<WebViewPaymentService> road_;
 };
 
-// The item named `name` drawn under `item`, popups among them (which belong to the window's
-// overlay).
-QQuickItem* drawnItemNamed(QQuickItem* item, const char* name) {
-    if (item->objectName() == QLatin1String(name)) {
-        return item;
-    }
-    for (QQuickItem* child : item->childItems()) {
-        if (QQuickItem* found = drawnItemNamed(child, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 class QuickPaymentPage : public testing::QuickTest {
   protected:
     struct Shown {
@@ -133,51 +101,13 @@ class QuickPaymentPage : public testing::QuickTest {
         return made;
     }
 
-    // Runs `script` in the page and waits for its value.
-    static QVariant evaluate(QQuickItem* view, const QString& script) {
-        static QJSValue run = engine().evaluate(QStringLiteral(
-            "(function (view, source, answer) {"
-            "  view.runJavaScript(source, function (value) { answer.take(value); }); })"));
-        Answer answer;
-        run.call({engine().toScriptValue(static_cast<QObject*>(view)), QJSValue(script),
-                  engine().toScriptValue(static_cast<QObject*>(&answer))});
-        EXPECT_TRUE(testing::waitUntil(&answer, &Answer::taken, [&] { return answer.given; }))
-            << "the page ran no script";
-        return answer.value;
-    }
-
-    static QUrl urlOf(const QQuickItem* view) { return view->property("url").toUrl(); }
-
-    // Waits until the page has finished loading where `there` holds.
     template <typename Predicate>
     static bool loaded(const Shown& shown, Predicate there) {
-        const QQuickItem* view = shown.view;
-        return view &&
-               testing::waitForProperty(
-                   view, "loading", [&] { return !view->property("loading").toBool() && there(); },
-                   testing::kPageBound);
+        return pageLoaded(shown.view, there);
     }
-
-    static bool cardFormShown(const Shown& shown) {
-        return loaded(shown,
-                      [&] {
-                          return urlOf(shown.view).path() == QStringLiteral("/zel/realizarPago");
-                      }) &&
-               evaluate(shown.view, QStringLiteral("document.getElementById('card-form') !== null"))
-                   .toBool();
-    }
-
+    static bool cardFormShown(const Shown& shown) { return QuickTest::cardFormShown(shown.view); }
     static void payOnPage(const Shown& shown, std::string_view card) {
-        ASSERT_TRUE(cardFormShown(shown)) << "the card form never came";
-        const QString script =
-            QStringLiteral(
-                "document.getElementById('card-number').value = '%1';"
-                "document.getElementById('card-expiry').value = '%2';"
-                "document.getElementById('card-cvv').value = '123';"
-                "document.getElementById('pay-button').click(); true")
-                .arg(QString::fromLatin1(card.data(), static_cast<qsizetype>(card.size())),
-                     futureExpiryDigits().insert(2, QLatin1Char('/')));
-        EXPECT_TRUE(evaluate(shown.view, script).toBool());
+        QuickTest::payOnPage(shown.view, card);
     }
 
     static bool closeShown(const Shown& shown) {
@@ -192,7 +122,7 @@ class QuickPaymentPage : public testing::QuickTest {
             [&] { return shown.drawing->property("alertShown").toBool(); }, testing::kPageBound))
             << "no alert";
         EXPECT_EQ(shown.drawing->property("alertTitle").toString(), QStringLiteral("ERROR 404"));
-        QQuickItem* accept = drawnItemNamed(shown.window->contentItem(), "alertButton0");
+        QQuickItem* accept = testing::drawnItemNamed(shown.window->contentItem(), "alertButton0");
         ASSERT_TRUE(accept);
         ASSERT_TRUE(
             testing::waitForProperty(accept, "opacity", [&] { return accept->opacity() == 1.0; }));
@@ -335,5 +265,3 @@ TEST_F(QuickPaymentPage, ACertificateIsTakenOnlyWhileItChainsToAnAnchorOfTheAppl
 
 }  // namespace
 }  // namespace vanto
-
-#include "PaymentPageTest.moc"

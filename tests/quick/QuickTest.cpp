@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QJSEngine>
 #include <QMetaProperty>
 #include <QQmlComponent>
 #include <QTest>
@@ -152,6 +153,40 @@ QuickTest::Window QuickTest::show(const QByteArray& source, const QVariantMap& p
     return shown;
 }
 
+QVariant QuickTest::evaluate(QQuickItem* view, const QString& script) {
+    static QJSValue run = engine().evaluate(QStringLiteral(
+        "(function (view, source, answer) {"
+        "  view.runJavaScript(source, function (value) { answer.take(value); }); })"));
+    Answer answer;
+    run.call({engine().toScriptValue(static_cast<QObject*>(view)), QJSValue(script),
+              engine().toScriptValue(static_cast<QObject*>(&answer))});
+    EXPECT_TRUE(waitUntil(&answer, &Answer::taken, [&] { return answer.given; }))
+        << "the page ran no script";
+    return answer.value;
+}
+
+bool QuickTest::cardFormShown(QQuickItem* view) {
+    return pageLoaded(view,
+                      [&] {
+                          return view->property("url").toUrl().path() ==
+                                 QStringLiteral("/zel/realizarPago");
+                      }) &&
+           evaluate(view, QStringLiteral("document.getElementById('card-form') !== null")).toBool();
+}
+
+void QuickTest::payOnPage(QQuickItem* view, std::string_view card) {
+    ASSERT_TRUE(cardFormShown(view)) << "the card form never came";
+    const QString script =
+        QStringLiteral(
+            "document.getElementById('card-number').value = '%1';"
+            "document.getElementById('card-expiry').value = '%2';"
+            "document.getElementById('card-cvv').value = '123';"
+            "document.getElementById('pay-button').click(); true")
+            .arg(QString::fromLatin1(card.data(), static_cast<qsizetype>(card.size())),
+                 futureExpiryDigits().insert(2, QLatin1Char('/')));
+    EXPECT_TRUE(evaluate(view, script).toBool());
+}
+
 void QuickTest::saveScreenshot(QQuickWindow& window, const QString& name) {
     const QDir folder(QStringLiteral(VANTO_QUICK_SCREENSHOTS));
     ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
@@ -161,6 +196,18 @@ void QuickTest::saveScreenshot(QQuickWindow& window, const QString& name) {
 
 QQuickItem* itemNamed(const QQuickItem* root, const QString& name) {
     return root ? root->findChild<QQuickItem*>(name) : nullptr;
+}
+
+QQuickItem* drawnItemNamed(QQuickItem* item, const char* name) {
+    if (item->objectName() == QLatin1String(name)) {
+        return item;
+    }
+    for (QQuickItem* child : item->childItems()) {
+        if (QQuickItem* found = drawnItemNamed(child, name)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 QPoint middleOf(const QQuickItem* item) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,23 @@ class Notice : public QObject {
 
   signals:
     void told();
+};
+
+/// Takes the answer of a script a page ran.
+class Answer : public QObject {
+    Q_OBJECT
+
+  public:
+    Q_INVOKABLE void take(const QVariant& answer) {
+        value = answer;
+        given = true;
+        emit taken();
+    }
+    QVariant value;
+    bool given = false;
+
+  signals:
+    void taken();
 };
 
 /// Every report a screen's delegate received, in order, as "OK <code>", "KO <code> <desc>" or
@@ -122,6 +140,23 @@ class QuickTest : public ::testing::Test {
     };
     static Window show(const QByteArray& source, const QVariantMap& properties, int width,
                        int height);
+    /// Runs `script` in the page of the WebEngineView `view` and waits for its value.
+    static QVariant evaluate(QQuickItem* view, const QString& script);
+    /// Waits until the page of `view` has finished loading where `there` holds.
+    template <typename Predicate>
+    static bool pageLoaded(const QQuickItem* view, Predicate there) {
+        // The view goes with its screen, which may end meanwhile.
+        const QPointer<const QQuickItem> watched(view);
+        return watched &&
+               waitForProperty(
+                   view, "loading",
+                   [&] { return watched && !watched->property("loading").toBool() && there(); },
+                   kPageBound);
+    }
+    /// Waits until `view` shows the sandbox's card form.
+    static bool cardFormShown(QQuickItem* view);
+    /// Fills the sandbox's card form in `view` with `card` and sends it.
+    static void payOnPage(QQuickItem* view, std::string_view card);
     /// Saves a picture of `window` as <build>/tests/quick/screenshots/<name>.png.
     static void saveScreenshot(QQuickWindow& window, const QString& name);
 
@@ -134,6 +169,9 @@ class QuickTest : public ::testing::Test {
 
 /// The item named `name` under `root` (its objectName); null when there is none.
 QQuickItem* itemNamed(const QQuickItem* root, const QString& name);
+/// The item named `name` drawn under `item`, popups among them (which belong to the window's
+/// overlay, not to the item that opened them); null when there is none.
+QQuickItem* drawnItemNamed(QQuickItem* item, const char* name);
 /// The scene position of the middle of `item`.
 QPoint middleOf(const QQuickItem* item);
 /// Clicks `item` with the left button, as a cardholder taps it.
