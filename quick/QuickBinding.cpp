@@ -7,6 +7,11 @@
 // Made by the QML module's build (qt_add_qml_module): registers the module's C++ types. The
 // module has no plugin to do it, so that a static library needs no plugin import.
 void qml_register_types_Vanto();
+// The module's QML files, compiled, and its qmldir, as resources; registered once more here so
+// that a static library linked without its resources' object files brings them from the archive.
+int qInitResources_qmake_Vanto();
+int qInitResources_vanto_quick_raw_qml_0();
+int qInitResources_qmlcache_vanto_quick();
 
 namespace vanto::quick {
 
@@ -19,7 +24,9 @@ void QuickBinding::prepareApplication() {
 }
 
 QuickBinding::QuickBinding() : d_(std::make_unique<Private>()) {
-    static const bool registered = (qml_register_types_Vanto(), true);
+    static const bool registered =
+        (qInitResources_qmake_Vanto(), qInitResources_vanto_quick_raw_qml_0(),
+         qInitResources_qmlcache_vanto_quick(), qml_register_types_Vanto(), true);
     (void)registered;
     d_->mainQueue = qt::detail::MainQueueOnQt::install();
 }

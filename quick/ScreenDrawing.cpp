@@ -93,8 +93,9 @@ void ScreenDrawing::appearWhenShown() {
         this,
         [this, presentation = presentation_] {
             if (attached_ && presentation == presentation_) {
-                // The screen on screen takes the keyboard: its keys (Escape, Return) work at once.
-                if (QQuickItem* shown = parentItem()) {
+                // The screen on screen takes the keyboard: its keys (Escape, Return) work at once;
+                // a field the cardholder chose already keeps it.
+                if (QQuickItem* shown = parentItem(); shown && !shown->hasActiveFocus()) {
                     shown->forceActiveFocus(Qt::OtherFocusReason);
                 }
                 tellAppeared();

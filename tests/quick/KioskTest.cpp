@@ -46,8 +46,15 @@ TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale)
         ASSERT_TRUE(stageIs("card"));
         QQuickItem* number = item("numberInput");
         ASSERT_TRUE(number);
-        ASSERT_TRUE(
-            testing::waitForProperty(number, "enabled", [&] { return number->isEnabled(); }));
+        // The screen has appeared once it has faded in.
+        const QQuickItem* screen = item("cardEntryScreen");
+        const QQuickItem* elements = number;
+        while (elements && elements->parentItem() != screen) {
+            elements = elements->parentItem();
+        }
+        ASSERT_TRUE(elements);
+        ASSERT_TRUE(testing::waitForProperty(elements, "opacity",
+                                             [&] { return elements->opacity() == 1.0; }));
         tap(window, number);
         type(window, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
         tap(window, item("expiryInput"));
