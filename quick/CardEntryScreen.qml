@@ -72,6 +72,11 @@ FocusScope {
 
         RowLayout {
             id: bar
+
+            // The most each button may take: half the bar, less its margins and spacing. A title
+            // longer than that wraps, and the bar grows in height.
+            readonly property real buttonWidth: Math.max(48, (root.width - 2 * 8 - 2 * spacing) / 2)
+
             Layout.fillWidth: true
             Layout.margins: 8
             spacing: 8
@@ -79,7 +84,7 @@ FocusScope {
             BarButton {
                 id: cancelButton
                 objectName: "cancelButton"
-                Layout.maximumWidth: (bar.width - bar.spacing) / 2
+                Layout.preferredWidth: Math.min(implicitWidth, bar.buttonWidth)
                 text: drawing.cancelTitle
                 enabled: drawing.cancelEnabled
                 color: drawing.barColor
@@ -94,7 +99,7 @@ FocusScope {
             BarButton {
                 id: continueButton
                 objectName: "continueButton"
-                Layout.maximumWidth: (bar.width - bar.spacing) / 2
+                Layout.preferredWidth: Math.min(implicitWidth, bar.buttonWidth)
                 prominent: true
                 text: drawing.continueTitle
                 enabled: drawing.continueEnabled
@@ -121,6 +126,17 @@ FocusScope {
             clip: true
             boundsBehavior: Flickable.StopAtBounds
             interactive: contentHeight > height
+
+            // Scrolls so that `item` (a field taking the keyboard) shows whole.
+            function reveal(item) {
+                const top = item.mapToItem(form, 0, 0).y + form.y;
+                const bottom = top + item.height;
+                if (top < contentY) {
+                    contentY = Math.max(0, top - 8);
+                } else if (bottom > contentY + height) {
+                    contentY = Math.min(contentHeight - height, bottom - height + 8);
+                }
+            }
 
             ScrollBar.vertical: ScrollBar {
                 policy: scroller.interactive ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
@@ -158,6 +174,7 @@ FocusScope {
                 CardInput {
                     id: number
                     objectName: "number"
+                    onFocused: scroller.reveal(number)
                     Layout.fillWidth: true
                     caption: drawing.numberCaption
                     focusColor: drawing.focusColor
@@ -175,6 +192,7 @@ FocusScope {
                     CardInput {
                         id: expiry
                         objectName: "expiry"
+                        onFocused: scroller.reveal(expiry)
                         Layout.fillWidth: true
                         Layout.preferredWidth: 3
                         Layout.alignment: Qt.AlignBottom
@@ -188,6 +206,7 @@ FocusScope {
                     CardInput {
                         id: securityCode
                         objectName: "securityCode"
+                        onFocused: scroller.reveal(securityCode)
                         Layout.fillWidth: true
                         Layout.preferredWidth: 2
                         Layout.alignment: Qt.AlignBottom

@@ -15,6 +15,8 @@ ColumnLayout {
     property string placeholder
 
     signal returnPressed
+    /// The field took the keyboard: the screen shows it whole.
+    signal focused
 
     spacing: 6
 
@@ -65,6 +67,11 @@ ColumnLayout {
                               | Qt.ImhNoAutoUppercase | Qt.ImhNoEditMenu | Qt.ImhNoTextHandles
             Accessible.name: captionText.text
 
+            onActiveFocusChanged: {
+                if (activeFocus) {
+                    field.focused();
+                }
+            }
             Keys.onPressed: (event) => { event.accepted = field.refuses(event); }
             Keys.onReturnPressed: field.returnPressed()
             Keys.onEnterPressed: field.returnPressed()

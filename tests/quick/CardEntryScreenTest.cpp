@@ -1,6 +1,8 @@
 // The card-entry screen in Qt Quick, typed into as a cardholder types: key by key into the real
 // TextInput items, pasting through the clipboard, an input method's commit; paying through the
 // sandbox gateway on loopback.
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include <QClipboard>
@@ -70,6 +72,51 @@ class HeldRoad final : public DirectPaymentService {
     std::shared_ptr<DirectPaymentService> road_;
     std::function<void()> held_;
 };
+
+// The relative luminance of `color`, and the contrast of two colours, as accessibility
+// guidelines reckon them.
+double luminance(const QColor& color) {
+    const auto linear = [](double channel) {
+        return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+           0.0722 * linear(color.blueF());
+}
+
+double contrast(const QColor& one, const QColor& other) {
+    const double lighter = std::max(luminance(one), luminance(other));
+    const double darker = std::min(luminance(one), luminance(other));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+// `text` made half as long again, as a translation or a merchant's own wording may be.
+std::string longer(const std::string& text) {
+    const QString given = QString::fromStdString(text);
+    return (given + QLatin1Char(' ') + given.left(std::max<qsizetype>(1, given.size() / 2)))
+        .toStdString();
+}
+
+// Every text item drawn under `item` that shows less than its whole text: elided, cut by its
+// own size, or running out of the window's width.
+void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
+    if (!item->isVisible()) {
+        return;
+    }
+    if (item->inherits("QQuickText")) {
+        const QString text = item->property("text").toString();
+        const qreal contentWidth = item->property("contentWidth").toReal();
+        const qreal contentHeight = item->property("contentHeight").toReal();
+        const qreal right = item->mapToScene(QPointF(item->width(), 0)).x();
+        if (!text.isEmpty() &&
+            (item->property("truncated").toBool() || contentWidth > item->width() + 0.5 ||
+             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5)) {
+            cut.append(text);
+        }
+    }
+    for (const QQuickItem* child : item->childItems()) {
+        collectCut(child, windowWidth, cut);
+    }
+}
 
 class QuickCardScreen : public testing::QuickTest {
   protected:
@@ -407,6 +454,95 @@ TEST_F(QuickCardScreen, WhileThePaymentIsOnItsWayTheScreenIsBusyAndCannotBeLeft)
             return road->handedOn.count > answered;
         })) << "the gateway never answered";
         EXPECT_EQ(shown.reports->told, std::vector<std::string>{letGoOf ? "closed 1" : "OK 0"});
+    }
+}
+
+// Nothing the merchant sets is cut: every text half as long again as the default, in a large
+// font, at the smallest size the screen allows, wraps or scrolls into view; every target stays
+// touch-sized; and colours the merchant chose too close to the background are made readable.
+TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadable) {
+    const auto defaults = DirectPaymentViewController::create("QK-C0014", 1.0, "Libro",
+                                                              TransactionType::normal, "", nullptr);
+    defaults->loadViewIfNeeded();
+    const auto& model = *defaults->viewModel();
+    const auto large = platform::ui::Font::systemFont(30, platform::ui::FontWeight::semibold);
+    const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setCancelButtonText(longer(model.cancelButton().title))
+        .setContinueButtonText(longer(model.continueButton().title))
+        .setNumberCardLabel(
+            PaymentUILabel::create(longer(model.appearance().numberCaption.text), ink, large))
+        .setExpireDateLabel(
+            PaymentUILabel::create(longer(model.appearance().expiryCaption.text), ink, large))
+        .setCVVLabel(
+            PaymentUILabel::create(longer(model.appearance().securityCodeCaption.text), ink, large))
+        .setInfoPaymentLabel(
+            PaymentUILabel::create(longer(model.appearance().infoCaption.text.empty()
+                                              ? std::string("Pago seguro con tarjeta")
+                                              : model.appearance().infoCaption.text),
+                                   ink, large));
+    // The smallest size the screen allows.
+    const QSize smallest = [&] {
+        auto probe = show("QK-C0015");
+        return probe.shown.root->property("minimumSize").toSizeF().toSize();
+    }();
+    ASSERT_TRUE(smallest.isValid());
+
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        if (dark) {
+            // The merchant's dark background, with its captions in its own, too dark, ink.
+            look->setBackgorundViewColor({0.06, 0.09, 0.16, 1.0});
+        }
+        auto shown = show(dark ? "QK-C0016" : "QK-C0017", "REQUIRED", 19.99, look, smallest.width(),
+                          smallest.height());
+        ASSERT_TRUE(shown.complete());
+        ASSERT_TRUE(fadedIn(shown));
+        // Typed from the keyboard: each field that takes it scrolls into view.
+        tap(*shown.window, shown.number);
+        type(*shown.window, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+        press(*shown.window, Qt::Key_Return);
+        type(*shown.window, futureExpiryDigits());
+        press(*shown.window, Qt::Key_Tab);
+        type(*shown.window, QStringLiteral("123"));
+        const QRectF field = shown.cvv->parentItem()->mapRectToScene(
+            QRectF(0, 0, shown.cvv->parentItem()->width(), shown.cvv->parentItem()->height()));
+        EXPECT_TRUE(QRectF(0, 0, shown.window->width(), shown.window->height()).contains(field))
+            << "the field with the keyboard is out of sight";
+        EXPECT_TRUE(enabled(shown.proceed));
+        QStringList cut;
+        collectCut(shown.shown.root, shown.window->width(), cut);
+        EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
+        for (const QQuickItem* target : {shown.proceed, shown.cancel, shown.number->parentItem(),
+                                         shown.expiry->parentItem(), shown.cvv->parentItem()}) {
+            EXPECT_GE(target->height(), 48.0) << target->objectName().toStdString();
+            EXPECT_GE(target->width(), 48.0) << target->objectName().toStdString();
+            const QRectF place = target->mapRectToScene(QRectF(0, 0, target->width(), 0));
+            EXPECT_TRUE(place.left() >= 0 && place.right() <= shown.window->width())
+                << target->objectName().toStdString() << " runs out of the screen";
+        }
+
+        // Captions, titles and the focus frame against the background.
+        const QQuickItem* drawing = itemNamed(shown.shown.root, QStringLiteral("drawing"));
+        ASSERT_TRUE(drawing);
+        const QColor background = drawing->property("backgroundColor").value<QColor>();
+        for (const char* caption :
+             {"infoCaption", "numberCaption", "expiryCaption", "securityCodeCaption"}) {
+            const QColor shownColor =
+                drawing->property(caption).toMap().value(QStringLiteral("color")).value<QColor>();
+            EXPECT_GE(contrast(shownColor, background), 4.5) << caption;
+        }
+        for (const char* colour : {"barColor", "barDisabledColor", "focusColor"}) {
+            EXPECT_GE(contrast(drawing->property(colour).value<QColor>(), background), 4.5)
+                << colour;
+        }
+        // The keyboard's place shows: the field with the focus has a frame of its own.
+        const auto* frame = shown.cvv->parentItem();
+        EXPECT_TRUE(shown.cvv->hasActiveFocus());
+        EXPECT_GE(frame->property("border").value<QObject*>()->property("width").toReal(), 3.0);
+        if (dark) {
+            saveScreenshot(*shown.window, QStringLiteral("quick-card-screen-dark"));
+        }
     }
 }
 

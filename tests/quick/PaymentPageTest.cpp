@@ -161,6 +161,18 @@ TEST_F(QuickPaymentPage, AnAcceptedCardGivesOneOutcomeAndThePageGoesWithTheScree
                       [](const auto& request) { return request.path == "/zel/realizarPago"; }),
         1)
         << "the page was asked more than once";
+    // The web engine hands its first frame of the page over after the load.
+    EXPECT_TRUE(testing::waitUntil(shown.window, &QQuickWindow::frameSwapped, [&] {
+        const QImage shot = shown.window->grabWindow();
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                if (shot.pixel(x, y) != shot.pixel(0, 0)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    })) << "the page was never drawn";
     saveScreenshot(*shown.window, QStringLiteral("quick-payment-page"));
 
     payOnPage(shown, sandbox::kAcceptedCard);
