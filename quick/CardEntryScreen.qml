@@ -157,7 +157,7 @@ FocusScope {
                     sourceSize.height: 168
                     fillMode: Image.PreserveAspectFit
                     Accessible.role: Accessible.Graphic
-                    Accessible.name: qsTr("Logotipo")
+                    Accessible.name: drawing.texts.logo
                 }
 
                 Text {
@@ -198,7 +198,7 @@ FocusScope {
                         Layout.alignment: Qt.AlignBottom
                         caption: drawing.expiryCaption
                         focusColor: drawing.focusColor
-                        placeholder: qsTr("MM/AA")
+                        placeholder: drawing.texts.expiryPlaceholder
                         input.enabled: drawing.expiryEnabled
                         input.KeyNavigation.tab: securityCode.input
                         onReturnPressed: securityCode.input.forceActiveFocus(Qt.TabFocusReason)
@@ -227,6 +227,6 @@ FocusScope {
         anchors.centerIn: parent
         running: drawing.busy
         visible: running
-        Accessible.name: qsTr("Procesando")
+        Accessible.name: drawing.texts.busy
     }
 }

@@ -75,7 +75,7 @@ FocusScope {
             anchors.centerIn: parent
             running: drawing.busy
             visible: running
-            Accessible.name: qsTr("Procesando")
+            Accessible.name: drawing.texts.busy
         }
 
         Button {
@@ -89,7 +89,7 @@ FocusScope {
             text: drawing.closeTitle
             font: drawing.closeFont
             focusPolicy: Qt.StrongFocus
-            Accessible.name: qsTr("Cerrar")
+            Accessible.name: drawing.texts.close
             Keys.onReturnPressed: clicked()
             Keys.onEnterPressed: clicked()
             onClicked: drawing.pressCloseButton()

@@ -3,6 +3,7 @@
 #include <QQuickWindow>
 #include <QtDebug>
 
+#include "BindingTexts.h"
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/quick/ScreenHandle.h"
 
@@ -44,6 +45,10 @@ void ScreenDrawing::setScreen(QObject* handle) {
     appearancePending_ = true;
     emit attachedChanged();
     appearWhenShown();
+}
+
+QVariantMap ScreenDrawing::texts() const {
+    return bindingTexts();
 }
 
 void ScreenDrawing::screenGone() {

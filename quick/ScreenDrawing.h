@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QQuickItem>
+#include <QVariantMap>
 #include <QtQmlIntegration>
 
 namespace vanto {
@@ -29,6 +30,8 @@ class ScreenDrawing : public QQuickItem {
     Q_PROPERTY(bool attached READ attached NOTIFY attachedChanged)
     /// The screen has closed itself: its payment has ended.
     Q_PROPERTY(bool closed READ closed NOTIFY closedChanged)
+    /// The binding's own texts, by name (see BindingTexts.h).
+    Q_PROPERTY(QVariantMap texts READ texts CONSTANT)
     QML_ANONYMOUS
 
   public:
@@ -39,6 +42,7 @@ class ScreenDrawing : public QQuickItem {
     void setScreen(QObject* handle);
     bool attached() const { return attached_; }
     bool closed() const { return closed_; }
+    QVariantMap texts() const;
 
     /// The screen went, or its view model took another observer: nothing is drawn any more.
     void screenGone();
