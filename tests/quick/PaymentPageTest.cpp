@@ -155,6 +155,9 @@ TEST_F(QuickPaymentPage, AnAcceptedCardGivesOneOutcomeAndThePageGoesWithTheScree
     EXPECT_EQ(page->method, "POST");
     EXPECT_EQ(page->header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(page->header("User-Agent"), kPageUserAgent);
+    // Posted by a document loaded as text, whose origin is opaque.
+    EXPECT_EQ(page->header("Origin"), "null");
+    EXPECT_FALSE(page->header("Referer"));
     EXPECT_TRUE(page->body.starts_with("Ds_SignatureVersion=HMAC_SHA256_V1&Ds_Signature="));
     EXPECT_EQ(
         std::count_if(requests.begin(), requests.end(),
