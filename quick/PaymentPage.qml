@@ -137,6 +137,13 @@ FocusScope {
         contentItem: ColumnLayout {
             spacing: 12
 
+            // Escape answers an alert of one button with it, as a dialog's escape button.
+            Keys.onEscapePressed: {
+                if (alertButtons.count === 1) {
+                    drawing.pressAlertButton(0);
+                }
+            }
+
             Text {
                 objectName: "alertTitle"
                 Layout.fillWidth: true
