@@ -84,6 +84,21 @@ pkg-config: vanto-qt-web."
     PKGCONFIG_STATIC Qt6WebEngineWidgets
     DEPENDS "qt6-webengine-dev")
 
+vanto_component(quick TARGET vanto_quick
+    PACKAGE libvanto-quick-dev
+    SUMMARY "card payments through the card-payment gateway: Qt Quick binding of the screens"
+    DESCRIPTION "The card-entry screen and the payment web page as the QML module Vanto \
+(CardEntryScreen, PaymentPage), for kiosks and touch terminals, with the library's main queue on \
+the Qt event loop. CMake: COMPONENTS quick, target vanto::quick; pkg-config: vanto-quick."
+    USES qt_base qt_web_base
+    FIND "Qt6 6.4 COMPONENTS Core"
+    FIND_STATIC "Qt6 6.4 COMPONENTS Gui Qml Quick WebEngineQuick"
+    PKGCONFIG Qt6Core
+    PKGCONFIG_STATIC Qt6Gui Qt6Qml Qt6Quick Qt6WebEngineQuick
+    DEPENDS "qt6-declarative-dev, qt6-webengine-dev, qml6-module-qtquick, \
+qml6-module-qtquick-controls, qml6-module-qtquick-layouts, qml6-module-qtquick-templates, \
+qml6-module-qtqml-workerscript, qml6-module-qtwebengine, libqt6svg6")
+
 vanto_component(sandbox TARGET vanto_sandbox
     PACKAGE libvanto-sandbox-dev
     SUMMARY "card payments through the card-payment gateway: local sandbox gateway"

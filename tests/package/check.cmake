@@ -50,7 +50,7 @@ endfunction()
 
 # Sets `programs` to the consumer's programs for the caller's `components`, each with its source
 # in <program>_source and the pkg-config modules it needs in <program>_modules: the library's
-# consumer, the Qt screens, and those of the caller's `samples` (written to `samples_dir`) whose
+# consumer, the Qt screens (Widgets and Quick), and those of the caller's `samples` (written to `samples_dir`) whose
 # components are among them.
 macro(consumer_programs)
     set(programs consumer)
@@ -65,6 +65,11 @@ macro(consumer_programs)
         list(APPEND programs qt_web_consumer)
         set(qt_web_consumer_source ${CONSUMERS}/consumer/qt_web_main.cpp)
         set(qt_web_consumer_modules vanto-qt-web)
+    endif()
+    if("quick" IN_LIST components)
+        list(APPEND programs quick_consumer)
+        set(quick_consumer_source ${CONSUMERS}/consumer/quick_main.cpp)
+        set(quick_consumer_modules vanto-quick Qt6Gui Qt6Qml)
     endif()
     foreach(sample IN LISTS samples)
         set(needs ${VANTO_GUIDE_SAMPLE_${sample}_COMPONENTS})

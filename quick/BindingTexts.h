@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QVariantMap>
+
+namespace vanto::quick::detail {
+
+/// The texts the binding shows or announces of its own, beside those of the screens' view models
+/// (which the merchant sets): for QML, as the `texts` of each screen's drawing, by name:
+/// "logo" (the logo's accessible name), "busy" (the activity indicator's), "close" (the payment
+/// page's close button, as announced) and "expiryPlaceholder" (the expiry field's hint).
+/// The one place where they are looked up, so that the screens' translations reach both
+/// screens from here.
+QVariantMap bindingTexts();
+
+}  // namespace vanto::quick::detail

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <QColor>
+#include <QFont>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QVariantMap>
+#include <QtQmlIntegration>
+
+#include "ScreenDrawing.h"
+#include "vanto/platform/ui/CardEntryViewModel.h"
+
+namespace vanto::quick::detail {
+
+namespace ui = platform::ui;
+
+/// The card-entry screen's drawing for CardEntryScreen.qml: what the QML shows, from the view
+/// model of the DirectPaymentViewController set in `screen`, and what the cardholder does there,
+/// handed to the model.
+///
+/// The three card fields are TextInput items that the QML hands over (numberInput, expiryInput,
+/// securityCodeInput). Their texts never pass through JavaScript: each edit the cardholder makes
+/// is read here, put to the screen's input rules as the range it replaced and its replacement,
+/// and the field then shows what the model holds. A reference to the storage of each field's text
+/// is kept, so that the field cannot let go of a text before it has been overwritten here.
+///
+/// Captions and bar buttons are drawn in colours that stand out from the background by at least
+/// 4.5:1 (the merchant's colour, made darker or lighter where it does not).
+class CardEntryDrawing : public ScreenDrawing {
+    Q_OBJECT
+    QML_ELEMENT
+
+    Q_PROPERTY(QColor backgroundColor READ backgroundColor NOTIFY appearanceChanged)
+    Q_PROPERTY(QUrl backgroundImage READ backgroundImage NOTIFY appearanceChanged)
+    Q_PROPERTY(QUrl logo READ logo NOTIFY appearanceChanged)
+    /// Each caption as {text, font, color}.
+    Q_PROPERTY(QVariantMap infoCaption READ infoCaption NOTIFY appearanceChanged)
+    Q_PROPERTY(QVariantMap numberCaption READ numberCaption NOTIFY appearanceChanged)
+    Q_PROPERTY(QVariantMap expiryCaption READ expiryCaption NOTIFY appearanceChanged)
+    Q_PROPERTY(QVariantMap securityCodeCaption READ securityCodeCaption NOTIFY appearanceChanged)
+    /// The bar buttons' titles, enabled and disabled, and the focus indicator, readable on the
+    /// background.
+    Q_PROPERTY(QColor barColor READ barColor NOTIFY appearanceChanged)
+    Q_PROPERTY(QColor barDisabledColor READ barDisabledColor NOTIFY appearanceChanged)
+    Q_PROPERTY(QColor focusColor READ focusColor NOTIFY appearanceChanged)
+
+    Q_PROPERTY(qreal topSpacing READ topSpacing NOTIFY layoutChanged)
+    Q_PROPERTY(qreal fadeOpacity READ fadeOpacity NOTIFY fadeChanged)
+    /// Told before fadeOpacity, so that the fade to the new opacity takes the new duration.
+    Q_PROPERTY(int fadeMilliseconds READ fadeMilliseconds NOTIFY fadeDurationChanged)
+
+    Q_PROPERTY(bool numberEnabled READ numberEnabled NOTIFY fieldsChanged)
+    Q_PROPERTY(bool expiryEnabled READ expiryEnabled NOTIFY fieldsChanged)
+    Q_PROPERTY(bool securityCodeEnabled READ securityCodeEnabled NOTIFY fieldsChanged)
+    Q_PROPERTY(QString cancelTitle READ cancelTitle NOTIFY buttonsChanged)
+    Q_PROPERTY(bool cancelEnabled READ cancelEnabled NOTIFY buttonsChanged)
+    Q_PROPERTY(QString continueTitle READ continueTitle NOTIFY buttonsChanged)
+    Q_PROPERTY(bool continueEnabled READ continueEnabled NOTIFY buttonsChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+
+    Q_PROPERTY(QQuickItem* numberInput READ numberInput WRITE setNumberInput)
+    Q_PROPERTY(QQuickItem* expiryInput READ expiryInput WRITE setExpiryInput)
+    Q_PROPERTY(QQuickItem* securityCodeInput READ securityCodeInput WRITE setSecurityCodeInput)
+
+  public:
+    explicit CardEntryDrawing(QQuickItem* parent = nullptr);
+    ~CardEntryDrawing() override;
+
+    QColor backgroundColor() const;
+    QUrl backgroundImage() const;
+    QUrl logo() const;
+    QVariantMap infoCaption() const { return caption(&ui::CardEntryAppearance::infoCaption); }
+    QVariantMap numberCaption() const { return caption(&ui::CardEntryAppearance::numberCaption); }
+    QVariantMap expiryCaption() const { return caption(&ui::CardEntryAppearance::expiryCaption); }
+    QVariantMap securityCodeCaption() const {
+        return caption(&ui::CardEntryAppearance::securityCodeCaption);
+    }
+    QColor barColor() const;
+    QColor barDisabledColor() const;
+    QColor focusColor() const;
+    qreal topSpacing() const;
+    qreal fadeOpacity() const;
+    int fadeMilliseconds() const;
+    bool numberEnabled() const { return fieldEnabled(ui::CardField::number); }
+    bool expiryEnabled() const { return fieldEnabled(ui::CardField::expiry); }
+    bool securityCodeEnabled() const { return fieldEnabled(ui::CardField::securityCode); }
+    QString cancelTitle() const;
+    bool cancelEnabled() const;
+    QString continueTitle() const;
+    bool continueEnabled() const;
+    bool busy() const;
+
+    QQuickItem* numberInput() const { return input(ui::CardField::number); }
+    void setNumberInput(QQuickItem* item) { setInput(ui::CardField::number, item); }
+    QQuickItem* expiryInput() const { return input(ui::CardField::expiry); }
+    void setExpiryInput(QQuickItem* item) { setInput(ui::CardField::expiry, item); }
+    QQuickItem* securityCodeInput() const { return input(ui::CardField::securityCode); }
+    void setSecurityCodeInput(QQuickItem* item) { setInput(ui::CardField::securityCode, item); }
+
+    // What the cardholder does.
+    Q_INVOKABLE void pressContinue();
+    Q_INVOKABLE void pressCancel();
+    Q_INVOKABLE void tapOutside();
+    /// The screen's own way out, as a window closed by hand (Escape).
+    Q_INVOKABLE void requestClose();
+
+    /// From the view model's observer.
+    void changed(ui::CardEntryViewModel::Part part);
+
+  signals:
+    void appearanceChanged();
+    void layoutChanged();
+    void fadeDurationChanged();
+    void fadeChanged();
+    void fieldsChanged();
+    void buttonsChanged();
+    void busyChanged();
+
+  protected:
+    bool attach(const std::shared_ptr<BaseViewController>& screen) override;
+    void detach() override;
+    void tellAppeared() override;
+
+  private slots:
+    void numberEdited() { fieldEdited(ui::CardField::number); }
+    void expiryEdited() { fieldEdited(ui::CardField::expiry); }
+    void securityCodeEdited() { fieldEdited(ui::CardField::securityCode); }
+
+  private:
+    class Observer;
+
+    // A card field as drawn: its TextInput, and the text it shows, whose storage it shares.
+    struct Input {
+        QPointer<QQuickItem> item;
+        QString held;
+        QMetaObject::Connection edited;
+    };
+
+    QVariantMap caption(ui::Caption ui::CardEntryAppearance::*which) const;
+    bool fieldEnabled(ui::CardField field) const;
+    QQuickItem* input(ui::CardField field) const;
+    void setInput(ui::CardField field, QQuickItem* item);
+    void fieldEdited(ui::CardField field);
+    /// Shows in the field what the model holds, the insertion point at `cursor` (at the end when
+    /// negative).
+    void showField(ui::CardField field, qsizetype cursor = -1);
+    void showFields();
+    void emptyFields();
+    void endEditing();
+    template <typename Action>
+    void toModel(Action action);
+
+    std::weak_ptr<ui::CardEntryViewModel> model_;
+    // Owned by the view model: it goes with the model, and tells this when it does.
+    std::weak_ptr<Observer> observer_;
+    std::array<Input, 3> inputs_;
+};
+
+}  // namespace vanto::quick::detail

@@ -1,0 +1,232 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Vanto
+
+// The card-entry screen of a direct payment: the DirectPaymentViewController set in `screen`
+// (a ScreenHandle), drawn from its view model. A top bar with cancel and continue, the logo, the
+// information text and the three card fields with their captions, over the background; the
+// screen's logic decides every keystroke, every enabled state and the one report to its delegate.
+//
+// Nothing the merchant sets is cut: captions and button titles wrap, and the form scrolls when
+// it is taller than the screen. Return on the security code pays when continue is enabled, and
+// Escape takes the screen's way out (as a window closed by hand: cancel, but not while the payment
+// is on its way).
+FocusScope {
+    id: root
+
+    /// The DirectPaymentViewController to draw, in a ScreenHandle.
+    property QtObject screen
+    /// The screen has closed itself: its payment has ended, and it shows nothing any more.
+    readonly property bool closed: drawing.closed
+    /// The smallest size at which the screen shows everything, scrolling its form.
+    readonly property size minimumSize: Qt.size(320, 480)
+
+    implicitWidth: 420
+    implicitHeight: 680
+
+    Keys.onEscapePressed: drawing.requestClose()
+
+    CardEntryDrawing {
+        id: drawing
+        objectName: "drawing"
+        anchors.fill: parent
+        screen: root.screen
+        numberInput: number.input
+        expiryInput: expiry.input
+        securityCodeInput: securityCode.input
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: drawing.backgroundColor
+    }
+
+    Image {
+        anchors.fill: parent
+        source: drawing.backgroundImage
+        fillMode: Image.PreserveAspectCrop
+        visible: status === Image.Ready
+    }
+
+    // A tap outside the controls ends editing.
+    MouseArea {
+        anchors.fill: parent
+        onClicked: drawing.tapOutside()
+    }
+
+    ColumnLayout {
+        id: elements
+        anchors.fill: parent
+        spacing: 0
+        visible: drawing.attached && !drawing.closed
+        opacity: drawing.fadeOpacity
+
+        Behavior on opacity {
+            NumberAnimation { duration: drawing.fadeMilliseconds }
+        }
+
+        Item {
+            Layout.preferredHeight: drawing.topSpacing
+        }
+
+        RowLayout {
+            id: bar
+
+            // The most each button may take: half the bar, less its margins and spacing. A title
+            // longer than that wraps, and the bar grows in height.
+            readonly property real buttonWidth: Math.max(48, (root.width - 2 * 8 - 2 * spacing) / 2)
+
+            Layout.fillWidth: true
+            Layout.margins: 8
+            spacing: 8
+
+            BarButton {
+                id: cancelButton
+                objectName: "cancelButton"
+                Layout.preferredWidth: Math.min(implicitWidth, bar.buttonWidth)
+                text: drawing.cancelTitle
+                enabled: drawing.cancelEnabled
+                color: drawing.barColor
+                disabledColor: drawing.barDisabledColor
+                focusColor: drawing.focusColor
+                KeyNavigation.tab: number.input
+                onClicked: drawing.pressCancel()
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            BarButton {
+                id: continueButton
+                objectName: "continueButton"
+                Layout.preferredWidth: Math.min(implicitWidth, bar.buttonWidth)
+                prominent: true
+                text: drawing.continueTitle
+                enabled: drawing.continueEnabled
+                color: drawing.barColor
+                disabledColor: drawing.barDisabledColor
+                focusColor: drawing.focusColor
+                KeyNavigation.tab: cancelButton
+                onClicked: drawing.pressContinue()
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: 1
+            color: Qt.rgba(0.06, 0.09, 0.16, 0.11)
+        }
+
+        Flickable {
+            id: scroller
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            contentWidth: width
+            contentHeight: form.implicitHeight + 40
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            interactive: contentHeight > height
+
+            // Scrolls so that `item` (a field taking the keyboard) shows whole.
+            function reveal(item) {
+                const top = item.mapToItem(form, 0, 0).y + form.y;
+                const bottom = top + item.height;
+                if (top < contentY) {
+                    contentY = Math.max(0, top - 8);
+                } else if (bottom > contentY + height) {
+                    contentY = Math.min(contentHeight - height, bottom - height + 8);
+                }
+            }
+
+            ScrollBar.vertical: ScrollBar {
+                policy: scroller.interactive ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
+            }
+
+            ColumnLayout {
+                id: form
+                x: 24
+                y: 16
+                width: scroller.width - 48
+                spacing: 14
+
+                Image {
+                    objectName: "logo"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 84
+                    source: drawing.logo
+                    sourceSize.height: 168
+                    fillMode: Image.PreserveAspectFit
+                    Accessible.role: Accessible.Graphic
+                    Accessible.name: drawing.texts.logo
+                }
+
+                Text {
+                    objectName: "info"
+                    Layout.fillWidth: true
+                    text: drawing.infoCaption.text
+                    font: drawing.infoCaption.font
+                    color: drawing.infoCaption.color
+                    wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+                    horizontalAlignment: Text.AlignHCenter
+                    visible: text.length > 0
+                }
+
+                CardInput {
+                    id: number
+                    objectName: "number"
+                    onFocused: scroller.reveal(number)
+                    Layout.fillWidth: true
+                    caption: drawing.numberCaption
+                    focusColor: drawing.focusColor
+                    placeholder: "0000 0000 0000 0000"
+                    input.enabled: drawing.numberEnabled
+                    input.focus: true
+                    input.KeyNavigation.tab: expiry.input
+                    onReturnPressed: expiry.input.forceActiveFocus(Qt.TabFocusReason)
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 16
+
+                    CardInput {
+                        id: expiry
+                        objectName: "expiry"
+                        onFocused: scroller.reveal(expiry)
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 3
+                        Layout.alignment: Qt.AlignBottom
+                        caption: drawing.expiryCaption
+                        focusColor: drawing.focusColor
+                        placeholder: drawing.texts.expiryPlaceholder
+                        input.enabled: drawing.expiryEnabled
+                        input.KeyNavigation.tab: securityCode.input
+                        onReturnPressed: securityCode.input.forceActiveFocus(Qt.TabFocusReason)
+                    }
+                    CardInput {
+                        id: securityCode
+                        objectName: "securityCode"
+                        onFocused: scroller.reveal(securityCode)
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 2
+                        Layout.alignment: Qt.AlignBottom
+                        caption: drawing.securityCodeCaption
+                        focusColor: drawing.focusColor
+                        placeholder: "123"
+                        input.enabled: drawing.securityCodeEnabled
+                        input.KeyNavigation.tab: continueButton
+                        onReturnPressed: drawing.pressContinue()
+                    }
+                }
+            }
+        }
+    }
+
+    BusyIndicator {
+        objectName: "busyIndicator"
+        anchors.centerIn: parent
+        running: drawing.busy
+        visible: running
+        Accessible.name: drawing.texts.busy
+    }
+}

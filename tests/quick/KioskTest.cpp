@@ -1,0 +1,108 @@
+// The example kiosk, its sale and its QML as the kiosk shows them, against the sandbox gateway
+// on loopback with a payment journal of its own: it pays on either screen, shows the result, and
+// makes no sale while a payment left in doubt has not been reviewed.
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "Kiosk.h"
+#include "QuickTest.h"
+#include "vanto/journal/PaymentJournal.h"
+#include "vanto/sandbox/TestCards.h"
+
+namespace vanto {
+namespace {
+
+using testing::itemNamed;
+using testing::tap;
+using testing::type;
+
+class ExampleKiosk : public testing::QuickTest {};
+
+TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale) {
+    const QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    auto journal =
+        PaymentJournal::open(folder.filePath(QStringLiteral("kiosco.sqlite")).toStdString());
+    PaymentJournal::install(journal);
+    kiosk::Kiosk sale(journal);
+    auto shown = show("import QtQuick\nimport \"qrc:/kiosk\"\nKiosk {}\n",
+                      {{QStringLiteral("kiosk"), QVariant::fromValue<QObject*>(&sale)}}, 800, 600);
+    ASSERT_TRUE(shown.root);
+    QQuickWindow& window = *shown.window;
+    const auto stageIs = [&](const char* stage) {
+        return testing::waitUntil(
+            &sale, &kiosk::Kiosk::changed, [&] { return sale.stage() == QLatin1String(stage); },
+            testing::kPageBound);
+    };
+    const auto item = [&](const char* name) {
+        return itemNamed(shown.root, QString::fromLatin1(name));
+    };
+    ASSERT_TRUE(sale.canSell());
+    EXPECT_EQ(sale.order(), QStringLiteral("KIOSCO0001"));
+
+    // On the card-entry screen, typed key by key.
+    const auto payOnCardScreen = [&] {
+        tap(window, item("payByCardButton"));
+        ASSERT_TRUE(stageIs("card"));
+        QQuickItem* number = item("numberInput");
+        ASSERT_TRUE(number);
+        // The screen has appeared once it has faded in.
+        const QQuickItem* screen = item("cardEntryScreen");
+        const QQuickItem* elements = number;
+        while (elements && elements->parentItem() != screen) {
+            elements = elements->parentItem();
+        }
+        ASSERT_TRUE(elements);
+        ASSERT_TRUE(testing::waitForProperty(elements, "opacity",
+                                             [&] { return elements->opacity() == 1.0; }));
+        tap(window, number);
+        type(window, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+        tap(window, item("expiryInput"));
+        type(window, futureExpiryDigits());
+        tap(window, item("securityCodeInput"));
+        type(window, QStringLiteral("123"));
+        testing::press(window, Qt::Key_Return);
+        ASSERT_TRUE(stageIs("result"));
+    };
+    payOnCardScreen();
+    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago aceptado"));
+    EXPECT_TRUE(sale.detail().startsWith(QStringLiteral("Autorización ")));
+    ASSERT_TRUE(testing::waitUntil(&sale, &kiosk::Kiosk::changed, [&] { return !sale.screen(); }))
+        << "the kiosk kept the screen";
+    EXPECT_FALSE(item("cardEntryScreen")) << "the screen is still drawn";
+    tap(window, item("newSaleButton"));
+    ASSERT_TRUE(stageIs("order"));
+    EXPECT_EQ(sale.order(), QStringLiteral("KIOSCO0002"));
+
+    // The gateway drops the connection of the next one: in doubt, also for a kiosk opened
+    // again, and no sale before it has been reviewed with a note.
+    gateway().setFault("KIOSCO0002", sandbox::Fault::closeConnection());
+    payOnCardScreen();
+    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago rechazado"));
+    tap(window, item("newSaleButton"));
+    ASSERT_TRUE(stageIs("order"));
+    ASSERT_EQ(sale.unresolved().size(), 1);
+    EXPECT_TRUE(sale.unresolved().front().startsWith(QStringLiteral("KIOSCO0002 — en duda")));
+    EXPECT_EQ(kiosk::Kiosk(journal).unresolved(), sale.unresolved());
+    EXPECT_FALSE(item("payOnPageButton")->isEnabled()) << "a sale before the review";
+    EXPECT_FALSE(item("reviewedButton")->isEnabled()) << "a review without a note";
+    tap(window, item("reviewNote"));
+    type(window, QStringLiteral("sin cargo"));
+    tap(window, item("reviewedButton"));
+    EXPECT_TRUE(sale.unresolved().isEmpty());
+    ASSERT_TRUE(item("payOnPageButton")->isEnabled());
+    EXPECT_EQ(sale.order(), QStringLiteral("KIOSCO0003"));
+
+    // Paid on the page this time.
+    tap(window, item("payOnPageButton"));
+    ASSERT_TRUE(stageIs("page"));
+    payOnPage(item("paymentWebView"), sandbox::kAcceptedCard);
+    ASSERT_TRUE(stageIs("result"));
+    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago aceptado"));
+    saveScreenshot(window, QStringLiteral("quick-kiosk-result"));
+    ASSERT_TRUE(testing::waitUntil(&sale, &kiosk::Kiosk::changed, [&] { return !sale.screen(); }));
+    PaymentJournal::install(nullptr);
+}
+
+}  // namespace
+}  // namespace vanto

@@ -1,0 +1,231 @@
+#include "QuickTest.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QJSEngine>
+#include <QMetaProperty>
+#include <QQmlComponent>
+#include <QTest>
+
+#include "vanto/platform/ProcessState.h"
+#include "vanto/platform/URLSession.h"
+#include "vanto/transport/TraceSink.h"
+
+namespace vanto::testing {
+
+bool waitForProperty(const QObject* item, const char* property, const std::function<bool()>& done,
+                     int timeoutMs) {
+    const QMetaObject* type = item->metaObject();
+    const QMetaProperty watched = type->property(type->indexOfProperty(property));
+    if (!watched.hasNotifySignal()) {
+        ADD_FAILURE() << property << " tells no change";
+        return done();
+    }
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        QSignalSpy changed(item, watched.notifySignal());
+        if (deadline.hasExpired() || !changed.wait(static_cast<int>(deadline.remainingTime()))) {
+            return done();
+        }
+    }
+    return true;
+}
+
+void Reports::responseDirectPaymentOK(const DirectPaymentResponseOK& response) {
+    cardAccepted.push_back(response);
+    record("OK " + std::to_string(response.code));
+}
+
+void Reports::responseDirectPaymentKO(const DirectPaymentResponseKO& response) {
+    record("KO " + std::to_string(response.code) + " " + response.desc);
+}
+
+void Reports::responsePaymentOK(const WebViewPaymentResponseOK& response) {
+    pageAccepted.push_back(response);
+    record("OK " + std::to_string(response.code));
+}
+
+void Reports::responsePaymentKO(const WebViewPaymentResponseKO& response) {
+    record("KO " + std::to_string(response.code) + " " + response.desc);
+}
+
+void Reports::paymentScreenClosedWithoutOutcome(bool mayHavePaid) {
+    record("closed " + std::to_string(mayHavePaid));
+}
+
+bool Reports::waitForReport(int timeoutMs) const {
+    return waitUntil(
+        this, &Reports::reported, [this] { return count() > 0; }, timeoutMs);
+}
+
+void Reports::record(std::string report) {
+    told.push_back(std::move(report));
+    emit reported();
+    if (onReport) {
+        onReport();
+    }
+}
+
+void QuickTest::SetUpTestSuite() {
+    binding_ = new quick::QuickBinding();
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    gateway_ = new sandbox::SandboxGateway(options);
+    ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
+}
+
+void QuickTest::TearDownTestSuite() {
+    ProcessState::reset();
+    delete gateway_;
+    gateway_ = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete binding_;
+    binding_ = nullptr;
+}
+
+void QuickTest::SetUp() {
+    ProcessState::reset();
+    ASSERT_TRUE(gateway_->useAsTestEnvironment());
+    setTraceSink([](std::string_view block) {
+        const std::lock_guard lock(tracesMutex_);
+        traces_.emplace_back(block);
+    });
+    gateway_->clearRequests();
+    gateway_->setFaultForAll(std::nullopt);
+    const std::lock_guard lock(tracesMutex_);
+    traces_.clear();
+}
+
+// Screens dropped by the test have handed their items to the event loop for deletion.
+void QuickTest::TearDown() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ProcessState::reset();
+}
+
+QQmlEngine& QuickTest::engine() {
+    // Made once, after the binding has registered the module's types; it lives until the program
+    // ends, with the application.
+    static auto* made = new QQmlEngine(QCoreApplication::instance());
+    return *made;
+}
+
+std::vector<std::string> QuickTest::traces() {
+    const std::lock_guard lock(tracesMutex_);
+    return traces_;
+}
+
+void QuickTest::trustOnly(const std::string& anchor) {
+    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    session.additionalTrustAnchors = {anchor};
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+}
+
+QString QuickTest::futureExpiryDigits() {
+    const int year = (QDate::currentDate().year() + 3) % 100;
+    return QStringLiteral("12") + QStringLiteral("%1").arg(year, 2, 10, QLatin1Char('0'));
+}
+
+QuickTest::Window QuickTest::show(const QByteArray& source, const QVariantMap& properties,
+                                  int width, int height) {
+    Window shown;
+    QQmlComponent component(&engine());
+    component.setData(source, QUrl(QStringLiteral("qrc:/vanto-tests/Shown.qml")));
+    auto* root = qobject_cast<QQuickItem*>(component.createWithInitialProperties(properties));
+    EXPECT_TRUE(root) << component.errorString().toStdString();
+    if (!root) {
+        return shown;
+    }
+    shown.window = std::make_unique<QQuickWindow>();
+    shown.window->resize(width, height);
+    root->setParentItem(shown.window->contentItem());
+    root->setParent(shown.window.get());
+    root->setSize(QSizeF(width, height));
+    QObject::connect(shown.window.get(), &QWindow::widthChanged, root,
+                     [root](int changed) { root->setWidth(changed); });
+    QObject::connect(shown.window.get(), &QWindow::heightChanged, root,
+                     [root](int changed) { root->setHeight(changed); });
+    shown.root = root;
+    shown.window->show();
+    shown.window->requestActivate();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(shown.window.get()));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(shown.window.get()));
+    return shown;
+}
+
+QVariant QuickTest::evaluate(QQuickItem* view, const QString& script) {
+    static QJSValue run = engine().evaluate(QStringLiteral(
+        "(function (view, source, answer) {"
+        "  view.runJavaScript(source, function (value) { answer.take(value); }); })"));
+    Answer answer;
+    run.call({engine().toScriptValue(static_cast<QObject*>(view)), QJSValue(script),
+              engine().toScriptValue(static_cast<QObject*>(&answer))});
+    EXPECT_TRUE(waitUntil(&answer, &Answer::taken, [&] { return answer.given; }))
+        << "the page ran no script";
+    return answer.value;
+}
+
+bool QuickTest::cardFormShown(QQuickItem* view) {
+    return pageLoaded(view,
+                      [&] {
+                          return view->property("url").toUrl().path() ==
+                                 QStringLiteral("/zel/realizarPago");
+                      }) &&
+           evaluate(view, QStringLiteral("document.getElementById('card-form') !== null")).toBool();
+}
+
+void QuickTest::payOnPage(QQuickItem* view, std::string_view card) {
+    ASSERT_TRUE(cardFormShown(view)) << "the card form never came";
+    const QString script =
+        QStringLiteral(
+            "document.getElementById('card-number').value = '%1';"
+            "document.getElementById('card-expiry').value = '%2';"
+            "document.getElementById('card-cvv').value = '123';"
+            "document.getElementById('pay-button').click(); true")
+            .arg(QString::fromLatin1(card.data(), static_cast<qsizetype>(card.size())),
+                 futureExpiryDigits().insert(2, QLatin1Char('/')));
+    EXPECT_TRUE(evaluate(view, script).toBool());
+}
+
+void QuickTest::saveScreenshot(QQuickWindow& window, const QString& name) {
+    const QDir folder(QStringLiteral(VANTO_QUICK_SCREENSHOTS));
+    ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+    const QString file = folder.filePath(name + QStringLiteral(".png"));
+    EXPECT_TRUE(window.grabWindow().save(file)) << file.toStdString();
+}
+
+QQuickItem* itemNamed(const QQuickItem* root, const QString& name) {
+    return root ? root->findChild<QQuickItem*>(name) : nullptr;
+}
+
+QQuickItem* drawnItemNamed(QQuickItem* item, const char* name) {
+    if (item->objectName() == QLatin1String(name)) {
+        return item;
+    }
+    for (QQuickItem* child : item->childItems()) {
+        if (QQuickItem* found = drawnItemNamed(child, name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+QPoint middleOf(const QQuickItem* item) {
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+}
+
+void tap(QQuickWindow& window, const QQuickItem* item) {
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, middleOf(item));
+}
+
+void type(QQuickWindow& window, const QString& text) {
+    for (const QChar character : text) {
+        QTest::keyClick(&window, character.toLatin1());
+    }
+}
+
+void press(QQuickWindow& window, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(&window, key, modifiers);
+}
+
+}  // namespace vanto::testing

@@ -1,0 +1,184 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QVariantMap>
+
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
+#include "vanto/quick/QuickBinding.h"
+#include "vanto/quick/ScreenHandle.h"
+#include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
+
+namespace vanto::testing {
+
+/// Bounds of the tests' waits, in milliseconds: a step of a screen, which may need the sandbox or
+/// the web engine, and a whole page with everything it loads.
+inline constexpr int kStepBound = 20000;
+inline constexpr int kPageBound = 30000;
+
+/// Runs the event loop, never sleeping the thread (the web engine works on it too), until `done`
+/// holds: looked at first, then each time `sender` emits `signal`. False when `timeoutMs` passed
+/// first.
+template <typename Sender, typename Signal, typename Predicate>
+bool waitUntil(const Sender* sender, Signal signal, Predicate done, int timeoutMs = kStepBound) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        QSignalSpy emitted(sender, signal);
+        if (deadline.hasExpired() || !emitted.wait(static_cast<int>(deadline.remainingTime()))) {
+            return done();
+        }
+    }
+    return true;
+}
+
+/// The same, woken by any change of `item`'s property `property` (its notify signal).
+bool waitForProperty(const QObject* item, const char* property, const std::function<bool()>& done,
+                     int timeoutMs = kStepBound);
+
+/// A signal for the tests' waits, told by the test's own stand-ins, with how often it was told.
+class Notice : public QObject {
+    Q_OBJECT
+
+  public:
+    void tell() {
+        ++count;
+        emit told();
+    }
+    int count = 0;
+
+  signals:
+    void told();
+};
+
+/// Takes the answer of a script a page ran.
+class Answer : public QObject {
+    Q_OBJECT
+
+  public:
+    Q_INVOKABLE void take(const QVariant& answer) {
+        value = answer;
+        given = true;
+        emit taken();
+    }
+    QVariant value;
+    bool given = false;
+
+  signals:
+    void taken();
+};
+
+/// Every report a screen's delegate received, in order, as "OK <code>", "KO <code> <desc>" or
+/// "closed <mayHavePaid>", with the records of the outcomes. `reported` is emitted after each.
+class Reports : public QObject,
+                public DirectPaymentResponseDelegate,
+                public WebViewPaymentResponseDelegate {
+    Q_OBJECT
+
+  public:
+    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override;
+    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override;
+    void responsePaymentOK(const WebViewPaymentResponseOK& response) override;
+    void responsePaymentKO(const WebViewPaymentResponseKO& response) override;
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override;
+
+    std::size_t count() const { return told.size(); }
+    /// Waits for the first report.
+    bool waitForReport(int timeoutMs = kStepBound) const;
+
+    std::vector<std::string> told;
+    std::vector<DirectPaymentResponseOK> cardAccepted;
+    std::vector<WebViewPaymentResponseOK> pageAccepted;
+    /// Runs after each report (an application letting go of its screen there).
+    std::function<void()> onReport;
+
+  signals:
+    void reported();
+
+  private:
+    void record(std::string report);
+};
+
+/// The Qt Quick screens in a real Qt application, the Quick binding in place, against a sandbox
+/// gateway on loopback, which stands in for the test environment for a whole suite; the library's
+/// URL sessions, and so the web views, trust its certificate. One QML engine serves the whole
+/// program. The library's traces are kept for the test to read.
+class QuickTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    static sandbox::SandboxGateway& gateway() { return *gateway_; }
+    static QQmlEngine& engine();
+    /// The traces written since the test began.
+    static std::vector<std::string> traces();
+    /// Makes the library's sessions trust exactly `anchor`.
+    static void trustOnly(const std::string& anchor);
+    /// An expiry a month that has not come yet, as typed: "12" and two digits of a year to come.
+    static QString futureExpiryDigits();
+
+    /// A window of `width` by `height` showing the QML `source` (which imports what it uses), its
+    /// root item made with `properties`, filling the window; shown, exposed and active.
+    struct Window {
+        std::unique_ptr<QQuickWindow> window;
+        QPointer<QQuickItem> root;
+    };
+    static Window show(const QByteArray& source, const QVariantMap& properties, int width,
+                       int height);
+    /// Runs `script` in the page of the WebEngineView `view` and waits for its value.
+    static QVariant evaluate(QQuickItem* view, const QString& script);
+    /// Waits until the page of `view` has finished loading where `there` holds.
+    template <typename Predicate>
+    static bool pageLoaded(const QQuickItem* view, Predicate there) {
+        // The view goes with its screen, which may end meanwhile.
+        const QPointer<const QQuickItem> watched(view);
+        return watched &&
+               waitForProperty(
+                   view, "loading",
+                   [&] { return watched && !watched->property("loading").toBool() && there(); },
+                   kPageBound);
+    }
+    /// Waits until `view` shows the sandbox's card form.
+    static bool cardFormShown(QQuickItem* view);
+    /// Fills the sandbox's card form in `view` with `card` and sends it.
+    static void payOnPage(QQuickItem* view, std::string_view card);
+    /// Saves a picture of `window` as <build>/tests/quick/screenshots/<name>.png.
+    static void saveScreenshot(QQuickWindow& window, const QString& name);
+
+  private:
+    static inline sandbox::SandboxGateway* gateway_ = nullptr;
+    static inline quick::QuickBinding* binding_ = nullptr;
+    static inline std::mutex tracesMutex_;
+    static inline std::vector<std::string> traces_;
+};
+
+/// The item named `name` under `root` (its objectName); null when there is none.
+QQuickItem* itemNamed(const QQuickItem* root, const QString& name);
+/// The item named `name` drawn under `item`, popups among them (which belong to the window's
+/// overlay, not to the item that opened them); null when there is none.
+QQuickItem* drawnItemNamed(QQuickItem* item, const char* name);
+/// The scene position of the middle of `item`.
+QPoint middleOf(const QQuickItem* item);
+/// Clicks `item` with the left button, as a cardholder taps it.
+void tap(QQuickWindow& window, const QQuickItem* item);
+/// Types `text` into the window's focused item, key by key.
+void type(QQuickWindow& window, const QString& text);
+/// Sends the key `key` (with `modifiers`) to the window's focused item.
+void press(QQuickWindow& window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+}  // namespace vanto::testing
