@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
+#include <QLocale>
 #include <QTest>
 
 #include "QuickTest.h"
@@ -15,6 +16,7 @@
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/quick/QuickBinding.h"
 #include "vanto/sandbox/TestCards.h"
 
 namespace vanto {
@@ -460,6 +462,37 @@ TEST_F(QuickCardScreen, WhileThePaymentIsOnItsWayTheScreenIsBusyAndCannotBeLeft)
 // Nothing the merchant sets is cut: every text half as long again as the default, in a large
 // font, at the smallest size the screen allows, wraps or scrolls into view; every target stays
 // touch-sized; and colours the merchant chose too close to the background are made readable.
+// For screens in public view the security code shows as dots; and the library's own texts, not
+// the merchant's, follow the language the application chose.
+TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslated) {
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setSecurityCodeMasked(true).setCancelButtonText("Volver a la tienda");
+    struct English {
+        English() {
+            EXPECT_TRUE(quick::QuickBinding::setScreenLanguage(QLocale(QLocale::English)));
+        }
+        ~English() { quick::QuickBinding::setScreenLanguage(QLocale(QLocale::Spanish)); }
+    } english;
+    auto shown = show("QK-C0018", "REQUIRED", 19.99, look);
+    ASSERT_TRUE(shown.complete());
+    ASSERT_TRUE(fadedIn(shown));
+    tap(*shown.window, shown.cvv);
+    type(*shown.window, QStringLiteral("123"));
+    EXPECT_EQ(textOf(shown.cvv), QStringLiteral("123"));
+    const QString drawn = shown.cvv->property("displayText").toString();
+    EXPECT_EQ(drawn.size(), 3);
+    EXPECT_FALSE(drawn.contains(QLatin1Char('1')) || drawn.contains(QLatin1Char('2')))
+        << "the security code shows as typed";
+
+    const QQuickItem* drawing = itemNamed(shown.shown.root, QStringLiteral("drawing"));
+    ASSERT_TRUE(drawing);
+    EXPECT_EQ(drawing->property("continueTitle").toString(), QStringLiteral("Continue"));
+    EXPECT_EQ(drawing->property("cancelTitle").toString(), QStringLiteral("Volver a la tienda"))
+        << "a text the merchant set is shown as set";
+    EXPECT_EQ(drawing->property("texts").toMap().value(QStringLiteral("expiryPlaceholder")),
+              QStringLiteral("MM/YY"));
+}
+
 TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadable) {
     const auto defaults = DirectPaymentViewController::create("QK-C0014", 1.0, "Libro",
                                                               TransactionType::normal, "", nullptr);

@@ -4,6 +4,8 @@
 
 #include "vanto/quick/Export.h"
 
+class QLocale;
+
 namespace vanto::quick {
 
 /// The Qt Quick binding of the payment screens: the QML module `Vanto`, whose CardEntryScreen
@@ -28,6 +30,14 @@ class VANTO_QUICK_EXPORT QuickBinding {
     /// Sets up Qt WebEngine for Qt Quick (QtWebEngineQuick::initialize): call it in main()
     /// before the QGuiApplication is made.
     static void prepareApplication();
+
+    /// Makes the library's own texts on the screens drawn from now on (the appearance's default
+    /// captions and titles, the payment page's alert, the names given to screen readers) speak
+    /// the language of `locale`: Spanish, their own, or English, whose translation the library
+    /// embeds. False, and Spanish, for any other. A text the merchant set is shown as set. Call
+    /// on the Qt thread, with the QGuiApplication in place; the Widgets binding's
+    /// vanto::qt::setScreenLanguage sets the same language.
+    static bool setScreenLanguage(const QLocale& locale);
 
     QuickBinding();
     ~QuickBinding();

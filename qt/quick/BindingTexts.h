@@ -8,8 +8,8 @@ namespace vanto::quick::detail {
 /// (which the merchant sets): for QML, as the `texts` of each screen's drawing, by name:
 /// "logo" (the logo's accessible name), "busy" (the activity indicator's), "close" (the payment
 /// page's close button, as announced) and "expiryPlaceholder" (the expiry field's hint).
-/// The one place where they are looked up, so that the screens' translations reach both
-/// screens from here.
+/// In the language the application chose (QuickBinding::setScreenLanguage), as the Widgets
+/// binding shows them.
 QVariantMap bindingTexts();
 
 }  // namespace vanto::quick::detail

@@ -56,6 +56,8 @@ class CardEntryDrawing : public ScreenDrawing {
     Q_PROPERTY(bool numberEnabled READ numberEnabled NOTIFY fieldsChanged)
     Q_PROPERTY(bool expiryEnabled READ expiryEnabled NOTIFY fieldsChanged)
     Q_PROPERTY(bool securityCodeEnabled READ securityCodeEnabled NOTIFY fieldsChanged)
+    /// Whether the security code shows as dots while it is typed (the appearance's option).
+    Q_PROPERTY(bool securityCodeMasked READ securityCodeMasked NOTIFY appearanceChanged)
     Q_PROPERTY(QString cancelTitle READ cancelTitle NOTIFY buttonsChanged)
     Q_PROPERTY(bool cancelEnabled READ cancelEnabled NOTIFY buttonsChanged)
     Q_PROPERTY(QString continueTitle READ continueTitle NOTIFY buttonsChanged)
@@ -88,6 +90,7 @@ class CardEntryDrawing : public ScreenDrawing {
     bool numberEnabled() const { return fieldEnabled(ui::CardField::number); }
     bool expiryEnabled() const { return fieldEnabled(ui::CardField::expiry); }
     bool securityCodeEnabled() const { return fieldEnabled(ui::CardField::securityCode); }
+    bool securityCodeMasked() const;
     QString cancelTitle() const;
     bool cancelEnabled() const;
     QString continueTitle() const;

@@ -9,6 +9,7 @@
 #include <QtDebug>
 
 #include "base/QtValues.h"
+#include "base/ScreenTexts.h"
 #include "vanto/web/WebViewPaymentController.h"
 #include "web_base/PageOnWebEngine.h"
 #include "web_base/PaymentWebPage.h"
@@ -18,9 +19,9 @@ namespace {
 
 using Model = ui::PaymentPageViewModel;
 using qt::detail::PageOnWebEngine;
+using qt::detail::screenText;
 using qt::detail::toQFont;
 using qt::detail::toQRect;
-using qt::detail::toQString;
 
 // The launching document of a POST is text loaded as a data: address.
 bool isDataAddress(const QUrl& address) {
@@ -305,7 +306,7 @@ void PaymentPageDrawing::requestClose() {
 
 QString PaymentPageDrawing::closeTitle() const {
     const auto model = model_.lock();
-    return model ? toQString(model->closeButton().title) : QString();
+    return model ? screenText(model->closeButton().title) : QString();
 }
 
 QFont PaymentPageDrawing::closeFont() const {
@@ -335,19 +336,19 @@ bool PaymentPageDrawing::alertShown() const {
 
 QString PaymentPageDrawing::alertTitle() const {
     const auto model = model_.lock();
-    return model && model->alert() ? toQString(model->alert()->title) : QString();
+    return model && model->alert() ? screenText(model->alert()->title) : QString();
 }
 
 QString PaymentPageDrawing::alertMessage() const {
     const auto model = model_.lock();
-    return model && model->alert() ? toQString(model->alert()->message) : QString();
+    return model && model->alert() ? screenText(model->alert()->message) : QString();
 }
 
 QStringList PaymentPageDrawing::alertButtons() const {
     QStringList titles;
     if (const auto model = model_.lock(); model && model->alert()) {
         for (const auto& action : model->alert()->actions) {
-            titles.append(toQString(action.title));
+            titles.append(screenText(action.title));
         }
     }
     return titles;

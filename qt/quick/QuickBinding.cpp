@@ -3,6 +3,7 @@
 #include <QtWebEngineQuick>
 
 #include "base/MainQueueOnQt.h"
+#include "base/ScreenTexts.h"
 
 // Made by the QML module's build (qt_add_qml_module): registers the module's C++ types. The
 // module has no plugin to do it, so that a static library needs no plugin import.
@@ -21,6 +22,10 @@ struct QuickBinding::Private {
 
 void QuickBinding::prepareApplication() {
     QtWebEngineQuick::initialize();
+}
+
+bool QuickBinding::setScreenLanguage(const QLocale& locale) {
+    return qt::detail::useScreenLanguage(locale);
 }
 
 QuickBinding::QuickBinding() : d_(std::make_unique<Private>()) {

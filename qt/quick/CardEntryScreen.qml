@@ -214,6 +214,7 @@ FocusScope {
                         focusColor: drawing.focusColor
                         placeholder: "123"
                         input.enabled: drawing.securityCodeEnabled
+                        input.echoMode: drawing.securityCodeMasked ? TextInput.Password : TextInput.Normal
                         input.KeyNavigation.tab: continueButton
                         onReturnPressed: drawing.pressContinue()
                     }

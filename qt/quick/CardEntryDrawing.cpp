@@ -8,14 +8,16 @@
 
 #include "EditedRange.h"
 #include "ImageSource.h"
-#include "Readable.h"
+#include "base/Contrast.h"
 #include "base/QtValues.h"
+#include "base/ScreenTexts.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 
 namespace vanto::quick::detail {
 namespace {
 
 using Model = ui::CardEntryViewModel;
+using qt::detail::screenText;
 using qt::detail::toQColor;
 using qt::detail::toQFont;
 using qt::detail::toQString;
@@ -38,6 +40,13 @@ const std::array<ui::CardField, 3> kFields = {ui::CardField::number, ui::CardFie
 // The signals the fields are connected by, to the slot of each.
 const std::array<const char*, 3> kEditedSlots = {SLOT(numberEdited()), SLOT(expiryEdited()),
                                                  SLOT(securityCodeEdited())};
+
+// `color` as drawn on `background` (its alpha laid over it), made to stand out from it as much as
+// text must.
+QColor readableOn(const QColor& color, const QColor& background) {
+    const QColor ground = qt::detail::composedOver(background, Qt::white);
+    return qt::detail::readableOn(qt::detail::composedOver(color, ground), ground);
+}
 
 // A copy with storage of its own, which wiping the original leaves intact.
 QString deepCopy(const QString& text, qsizetype from, qsizetype length) {
@@ -204,9 +213,14 @@ QVariantMap CardEntryDrawing::caption(ui::Caption ui::CardEntryAppearance::*whic
     }
     const ui::Caption& shown = model->appearance().*which;
     const QColor color = shown.color ? toQColor(*shown.color) : kCaptionDefault;
-    return {{QStringLiteral("text"), toQString(shown.text)},
+    return {{QStringLiteral("text"), screenText(shown.text)},
             {QStringLiteral("font"), shown.font ? toQFont(*shown.font) : QGuiApplication::font()},
             {QStringLiteral("color"), readableOn(color, backgroundColor())}};
+}
+
+bool CardEntryDrawing::securityCodeMasked() const {
+    const auto model = model_.lock();
+    return model && model->appearance().securityCodeMasked;
 }
 
 QColor CardEntryDrawing::barColor() const {
@@ -248,7 +262,7 @@ bool CardEntryDrawing::fieldEnabled(ui::CardField field) const {
 
 QString CardEntryDrawing::cancelTitle() const {
     const auto model = model_.lock();
-    return model ? toQString(model->cancelButton().title) : QString();
+    return model ? screenText(model->cancelButton().title) : QString();
 }
 
 bool CardEntryDrawing::cancelEnabled() const {
@@ -258,7 +272,7 @@ bool CardEntryDrawing::cancelEnabled() const {
 
 QString CardEntryDrawing::continueTitle() const {
     const auto model = model_.lock();
-    return model ? toQString(model->continueButton().title) : QString();
+    return model ? screenText(model->continueButton().title) : QString();
 }
 
 bool CardEntryDrawing::continueEnabled() const {
