@@ -4,60 +4,19 @@
 //
 // Usage: vanto_example_kiosk [--windowed] [--journal PATH]; by default the journal is
 // vanto/kiosco.sqlite in $XDG_STATE_HOME, or in ~/.local/state.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <QGuiApplication>
 #include <QQuickView>
 
+#include "ExampleSetup.h"
 #include "Kiosk.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/quick/QuickBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
 
-namespace {
-
-// Chromium does not start as root with its sandbox; and the kiosk needs nothing off this machine.
-void prepareWebEngine() {
-    const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    std::string flags = given ? given : "";
-    flags += " --disable-background-networking --proxy-server=http://127.0.0.1:9";
-    if (::geteuid() == 0) {
-        flags += " --no-sandbox";
-        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    }
-    ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
-}
-
-// The journal's file: --journal's, or the kiosk's in the user's state folder, whose folders are
-// made for their owner only.
-std::string journalPath(const QStringList& arguments) {
-    const auto given = arguments.indexOf(QStringLiteral("--journal"));
-    if (given >= 0 && given + 1 < arguments.size()) {
-        return arguments[given + 1].toStdString();
-    }
-    const char* state = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    std::filesystem::path folder = state && *state == '/' ? std::filesystem::path(state)
-                                   : home ? std::filesystem::path(home) / ".local/state"
-                                          : std::filesystem::temp_directory_path();
-    folder /= "vanto";
-    std::filesystem::path made;
-    for (const auto& part : folder) {
-        made /= part;
-        ::mkdir(made.c_str(), 0700);
-    }
-    return (folder / "kiosco.sqlite").string();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    prepareWebEngine();
+    vanto::examples::prepareWebEngine();
     vanto::quick::QuickBinding::prepareApplication();
     QGuiApplication application(argc, argv);
 
@@ -72,7 +31,8 @@ int main(int argc, char** argv) {
 
     // Opened at the start, so that what a crash left in doubt is shown before the first sale; a
     // journal that cannot be opened refuses every payment, which the kiosk shows as it comes.
-    auto journal = vanto::PaymentJournal::open(journalPath(QCoreApplication::arguments()));
+    auto journal = vanto::PaymentJournal::open(
+        vanto::examples::journalPath(QCoreApplication::arguments(), "kiosco.sqlite"));
     vanto::PaymentJournal::install(journal);
 
     int status = 0;

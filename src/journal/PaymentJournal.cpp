@@ -1,6 +1,12 @@
 #include "vanto/journal/PaymentJournal.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #include "journal/JournalAccess.h"
 #include "journal/ProcessIdentity.h"
@@ -168,6 +174,35 @@ std::string PaymentJournal::refusalText() {
 PaymentJournal::PaymentJournal(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 PaymentJournal::~PaymentJournal() = default;
+
+JournalResult<std::string> PaymentJournal::defaultPath(std::string_view fileName) {
+    const auto fromEnvironment = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value != nullptr ? value : "");
+    };
+    // The XDG base directories: a relative $XDG_STATE_HOME is to be ignored.
+    std::filesystem::path state = fromEnvironment("XDG_STATE_HOME");
+    if (state.empty() || state.is_relative()) {
+        const std::string home = fromEnvironment("HOME");
+        if (home.empty()) {
+            return JournalProblem{JournalProblem::Kind::cannotOpen,
+                                  "no state folder for the journal ($XDG_STATE_HOME and $HOME "
+                                  "are not set)"};
+        }
+        state = std::filesystem::path(home) / ".local" / "state";
+    }
+    const auto folder = state / "vanto";
+    std::filesystem::path made;
+    for (const auto& part : folder) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+            return JournalProblem{
+                JournalProblem::Kind::cannotOpen,
+                "cannot make the folder " + made.string() + ": " + std::strerror(errno)};
+        }
+    }
+    return (folder / fileName).string();
+}
 
 std::shared_ptr<PaymentJournal> PaymentJournal::open(std::string path, JournalSettings settings) {
     auto journal = std::shared_ptr<PaymentJournal>(

@@ -248,6 +248,11 @@ class VANTO_EXPORT PaymentJournal {
     /// why with problem(), refuses every payment while installed, and tries again at the next
     /// one. The path ":memory:" keeps the journal in memory, for the life of the object.
     static std::shared_ptr<PaymentJournal> open(std::string path, JournalSettings settings = {});
+    /// Where an application keeps its journal by default: `fileName` in the folder "vanto" of
+    /// the user's state directory ($XDG_STATE_HOME when it is an absolute path, else
+    /// ~/.local/state), made (with any folder above it that is missing) for its owner only.
+    /// The problem cannotOpen when there is no such directory or it cannot be made.
+    static JournalResult<std::string> defaultPath(std::string_view fileName);
     ~PaymentJournal();
     PaymentJournal(const PaymentJournal&) = delete;
     PaymentJournal& operator=(const PaymentJournal&) = delete;
