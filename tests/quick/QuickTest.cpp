@@ -67,63 +67,11 @@ void Reports::record(std::string report) {
     }
 }
 
-void QuickTest::SetUpTestSuite() {
-    binding_ = new quick::QuickBinding();
-    sandbox::SandboxOptions options;
-    options.logRequests = false;
-    gateway_ = new sandbox::SandboxGateway(options);
-    ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
-}
-
-void QuickTest::TearDownTestSuite() {
-    ProcessState::reset();
-    delete gateway_;
-    gateway_ = nullptr;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete binding_;
-    binding_ = nullptr;
-}
-
-void QuickTest::SetUp() {
-    ProcessState::reset();
-    ASSERT_TRUE(gateway_->useAsTestEnvironment());
-    setTraceSink([](std::string_view block) {
-        const std::lock_guard lock(tracesMutex_);
-        traces_.emplace_back(block);
-    });
-    gateway_->clearRequests();
-    gateway_->setFaultForAll(std::nullopt);
-    const std::lock_guard lock(tracesMutex_);
-    traces_.clear();
-}
-
-// Screens dropped by the test have handed their items to the event loop for deletion.
-void QuickTest::TearDown() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ProcessState::reset();
-}
-
 QQmlEngine& QuickTest::engine() {
     // Made once, after the binding has registered the module's types; it lives until the program
     // ends, with the application.
     static auto* made = new QQmlEngine(QCoreApplication::instance());
     return *made;
-}
-
-std::vector<std::string> QuickTest::traces() {
-    const std::lock_guard lock(tracesMutex_);
-    return traces_;
-}
-
-void QuickTest::trustOnly(const std::string& anchor) {
-    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors = {anchor};
-    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-}
-
-QString QuickTest::futureExpiryDigits() {
-    const int year = (QDate::currentDate().year() + 3) % 100;
-    return QStringLiteral("12") + QStringLiteral("%1").arg(year, 2, 10, QLatin1Char('0'));
 }
 
 QuickTest::Window QuickTest::show(const QByteArray& source, const QVariantMap& properties,

@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QVariantMap>
 
+#include "SandboxScreenTest.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/quick/QuickBinding.h"
 #include "vanto/quick/ScreenHandle.h"
@@ -116,21 +117,9 @@ class Reports : public QObject,
 /// gateway on loopback, which stands in for the test environment for a whole suite; the library's
 /// URL sessions, and so the web views, trust its certificate. One QML engine serves the whole
 /// program. The library's traces are kept for the test to read.
-class QuickTest : public ::testing::Test {
+class QuickTest : public SandboxScreenTest<quick::QuickBinding> {
   protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-    void SetUp() override;
-    void TearDown() override;
-
-    static sandbox::SandboxGateway& gateway() { return *gateway_; }
     static QQmlEngine& engine();
-    /// The traces written since the test began.
-    static std::vector<std::string> traces();
-    /// Makes the library's sessions trust exactly `anchor`.
-    static void trustOnly(const std::string& anchor);
-    /// An expiry a month that has not come yet, as typed: "12" and two digits of a year to come.
-    static QString futureExpiryDigits();
 
     /// A window of `width` by `height` showing the QML `source` (which imports what it uses), its
     /// root item made with `properties`, filling the window; shown, exposed and active.
@@ -159,12 +148,6 @@ class QuickTest : public ::testing::Test {
     static void payOnPage(QQuickItem* view, std::string_view card);
     /// Saves a picture of `window` as <build>/tests/quick/screenshots/<name>.png.
     static void saveScreenshot(QQuickWindow& window, const QString& name);
-
-  private:
-    static inline sandbox::SandboxGateway* gateway_ = nullptr;
-    static inline quick::QuickBinding* binding_ = nullptr;
-    static inline std::mutex tracesMutex_;
-    static inline std::vector<std::string> traces_;
 };
 
 /// The item named `name` under `root` (its objectName); null when there is none.

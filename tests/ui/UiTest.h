@@ -15,6 +15,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "SandboxScreenTest.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/SandboxGateway.h"
@@ -129,29 +130,10 @@ class PageOutcomes final : public Reports<WebViewPaymentResponseOK, WebViewPayme
 /// loopback, which stands in for the test environment for a whole suite; the library's URL
 /// sessions, and so the web view, trust its certificate. The library's traces are kept for the test
 /// to read.
-class UiTest : public ::testing::Test {
+class UiTest : public SandboxScreenTest<qt::QtBinding> {
   protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-    void SetUp() override;
-    void TearDown() override;
-
-    static sandbox::SandboxGateway& gateway() { return *gateway_; }
-    /// Makes the library's sessions trust exactly `anchor`.
-    static void trustOnly(const std::string& anchor);
-    /// The traces written since the test began.
-    static std::vector<std::string> traces();
     /// Saves a picture of `widget` as <build>/tests/ui/screenshots/<name>.png.
     static void saveScreenshot(QWidget& widget, const QString& name);
-
-    /// An expiry a month that has not come yet, as typed: "12" and two digits of a year to come.
-    static QString futureExpiryDigits();
-
-  private:
-    static inline sandbox::SandboxGateway* gateway_ = nullptr;
-    static inline qt::QtBinding* binding_ = nullptr;
-    static inline std::mutex tracesMutex_;
-    static inline std::vector<std::string> traces_;
 };
 
 /// The window's line edit that assistive technologies know by `name`.
