@@ -17,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "PageBenchSetup.h"
 #include "RatioReport.h"
 
 #include <QEventLoop>
@@ -174,24 +175,8 @@ void BM_BareWebEngineViewLoadsThePost(benchmark::State& state) {
 }
 BENCHMARK(BM_BareWebEngineViewLoadsThePost)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Chromium does not start as root with its sandbox; nothing here needs more than loopback.
-void prepareWebEngine() {
-    const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    std::string flags = given ? given : "";
-    flags += " --disable-background-networking --proxy-server=http://127.0.0.1:9 --log-level=3";
-    if (::geteuid() == 0) {
-        flags += " --no-sandbox";
-        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    }
-    ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
-}
-
-struct Unseen : vanto::WebViewPaymentViewProtocol {
-    void notifyUserOK(const vanto::WebViewPaymentResponseOK&, bool) override {}
-    void notifyUserKO(const vanto::WebViewPaymentResponseKO&, bool) override {}
-    void showButtonDismiss() override {}
-    void showDidFailLoadWithError() override {}
-};
+using vanto::bench::prepareWebEngine;
+using vanto::bench::Unseen;
 
 // Signs the page's POST once, and loads it once so that the web engine has started before
 // anything is timed.
