@@ -14,8 +14,9 @@
 namespace vanto::journal {
 namespace {
 
-// The current layout. A change to it raises kSchemaVersion and adds its step to bringUpToDate().
-constexpr std::string_view kCreateV2 = R"sql(
+// The current layout: the payments, then their indexes and steps. A change to it raises
+// kSchemaVersion and adds its step to bringUpToDate().
+constexpr std::string_view kPaymentsTable = R"sql(
 CREATE TABLE payments (
     id INTEGER PRIMARY KEY,
     flow TEXT NOT NULL,
@@ -37,6 +38,9 @@ CREATE TABLE payments (
     reviewed_at TEXT,
     review_note TEXT
 );
+)sql";
+
+constexpr std::string_view kIndexesAndSteps = R"sql(
 CREATE INDEX payments_by_order ON payments(order_number);
 CREATE TABLE steps (
     payment_id INTEGER NOT NULL REFERENCES payments(id),
@@ -45,35 +49,20 @@ CREATE TABLE steps (
     detail TEXT NOT NULL
 );
 CREATE INDEX steps_by_payment ON steps(payment_id);
-PRAGMA user_version = 2;
 )sql";
+
+std::string layoutVersion() {
+    return "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
+}
+
+std::string currentLayout() {
+    return std::string(kPaymentsTable).append(kIndexesAndSteps).append(layoutVersion());
+}
 
 // Layout 1 kept one row per payment with its last state and the time of it, and wrote an
 // accepted payment's authorisation code as its outcome text (with code 0). The table is rebuilt
 // in the current layout; each payment's last state becomes its one known step.
-constexpr std::string_view kFromV1 = R"sql(
-ALTER TABLE payments RENAME TO payments_v1;
-CREATE TABLE payments (
-    id INTEGER PRIMARY KEY,
-    flow TEXT NOT NULL,
-    order_number TEXT NOT NULL,
-    amount TEXT NOT NULL,
-    currency TEXT NOT NULL,
-    transaction_type TEXT NOT NULL,
-    merchant TEXT NOT NULL,
-    terminal TEXT NOT NULL,
-    environment TEXT NOT NULL,
-    card_last_four TEXT,
-    state TEXT NOT NULL,
-    in_doubt INTEGER NOT NULL DEFAULT 0,
-    outcome_accepted INTEGER,
-    outcome_code INTEGER,
-    authorisation_code TEXT,
-    outcome_text TEXT,
-    writer TEXT NOT NULL,
-    reviewed_at TEXT,
-    review_note TEXT
-);
+constexpr std::string_view kCopyFromV1Payments = R"sql(
 INSERT INTO payments (id, flow, order_number, amount, currency, transaction_type, merchant,
                       terminal, environment, state, outcome_accepted, outcome_code,
                       authorisation_code, outcome_text, writer)
@@ -85,19 +74,22 @@ INSERT INTO payments (id, flow, order_number, amount, currency, transaction_type
            CASE WHEN outcome_code = 0 THEN '' ELSE outcome_text END,
            ''
     FROM payments_v1;
-CREATE INDEX payments_by_order ON payments(order_number);
-CREATE TABLE steps (
-    payment_id INTEGER NOT NULL REFERENCES payments(id),
-    step TEXT NOT NULL,
-    at TEXT NOT NULL,
-    detail TEXT NOT NULL
-);
-CREATE INDEX steps_by_payment ON steps(payment_id);
+)sql";
+
+constexpr std::string_view kCopyFromV1Steps = R"sql(
 INSERT INTO steps (payment_id, step, at, detail)
     SELECT id, state, updated_at, 'the last step an older journal kept' FROM payments_v1;
 DROP TABLE payments_v1;
-PRAGMA user_version = 2;
 )sql";
+
+std::string layoutFromV1() {
+    return std::string("ALTER TABLE payments RENAME TO payments_v1;\n")
+        .append(kPaymentsTable)
+        .append(kCopyFromV1Payments)
+        .append(kIndexesAndSteps)
+        .append(kCopyFromV1Steps)
+        .append(layoutVersion());
+}
 
 constexpr std::string_view kBeginWrite = "BEGIN IMMEDIATE";
 constexpr std::string_view kBeginRead = "BEGIN";
@@ -444,11 +436,11 @@ Expected<Recorded> JournalStore::bringUpToDate() {
         return undo(version ? tables.error() : version.error());
     }
     const auto found = std::stoll(version.value());
-    std::string_view steps;
+    std::string steps;
     if (found == 0 && tables.value() == "0") {
-        steps = kCreateV2;
+        steps = currentLayout();
     } else if (found == 1) {
-        steps = kFromV1;
+        steps = layoutFromV1();
     } else if (found == kSchemaVersion) {
         steps = "";
     } else {
