@@ -55,29 +55,9 @@ QString deepCopy(const QString& text, qsizetype from, qsizetype length) {
 
 }  // namespace
 
-/// Held by the view model; tells the drawing what changed, and that the model has gone when it
-/// goes.
-class CardEntryDrawing::Observer final : public Model::Observer {
+class CardEntryDrawing::Observer final : public DrawingObserver<CardEntryDrawing, Model> {
   public:
-    explicit Observer(CardEntryDrawing* drawing) : drawing_(drawing) {}
-    ~Observer() override {
-        if (drawing_) {
-            drawing_->screenGone();
-        }
-    }
-    Observer(const Observer&) = delete;
-    Observer& operator=(const Observer&) = delete;
-
-    void changed(Model::Part part) override {
-        if (drawing_) {
-            drawing_->changed(part);
-        }
-    }
-    /// The drawing lets go of the model itself: nothing more to tell it.
-    void forget() { drawing_ = nullptr; }
-
-  private:
-    QPointer<CardEntryDrawing> drawing_;
+    using DrawingObserver::DrawingObserver;
 };
 
 CardEntryDrawing::CardEntryDrawing(QQuickItem* parent) : ScreenDrawing(parent) {}

@@ -45,28 +45,9 @@ QQuickWebEngineProfile* profileOf(const QObject* view) {
 
 }  // namespace
 
-/// Held by the view model; tells the drawing what changed, and that the model has gone when it
-/// goes.
-class PaymentPageDrawing::Observer final : public Model::Observer {
+class PaymentPageDrawing::Observer final : public DrawingObserver<PaymentPageDrawing, Model> {
   public:
-    explicit Observer(PaymentPageDrawing* drawing) : drawing_(drawing) {}
-    ~Observer() override {
-        if (drawing_) {
-            drawing_->screenGone();
-        }
-    }
-    Observer(const Observer&) = delete;
-    Observer& operator=(const Observer&) = delete;
-
-    void changed(Model::Part part) override {
-        if (drawing_) {
-            drawing_->changed(part);
-        }
-    }
-    void forget() { drawing_ = nullptr; }
-
-  private:
-    QPointer<PaymentPageDrawing> drawing_;
+    using DrawingObserver::DrawingObserver;
 };
 
 PaymentPageDrawing::PaymentPageDrawing(QQuickItem* parent) : ScreenDrawing(parent) {

@@ -77,4 +77,30 @@ class ScreenDrawing : public QQuickItem {
     unsigned presentation_ = 0;
 };
 
+/// Held by a screen's view model (`Model`); tells its drawing what changed, and that the model has
+/// gone when it goes.
+template <typename Drawing, typename Model>
+class DrawingObserver : public Model::Observer {
+  public:
+    explicit DrawingObserver(Drawing* drawing) : drawing_(drawing) {}
+    ~DrawingObserver() override {
+        if (drawing_) {
+            drawing_->screenGone();
+        }
+    }
+    DrawingObserver(const DrawingObserver&) = delete;
+    DrawingObserver& operator=(const DrawingObserver&) = delete;
+
+    void changed(typename Model::Part part) override {
+        if (drawing_) {
+            drawing_->changed(part);
+        }
+    }
+    /// The drawing lets go of the model itself: nothing more to tell it.
+    void forget() { drawing_ = nullptr; }
+
+  private:
+    QPointer<Drawing> drawing_;
+};
+
 }  // namespace vanto::quick::detail
