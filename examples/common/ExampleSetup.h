@@ -1,6 +1,6 @@
 #pragma once
-// What both example applications do before they start: the web engine's set-up and the choice
-// of their payment journal's file.
+// What both example applications share: the web engine's set-up, the choice of their payment
+// journal's file, and how they name a payment that needs a review.
 
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include <QString>
 #include <QStringList>
 
 #include "vanto/journal/PaymentJournal.h"
@@ -37,6 +38,21 @@ inline std::string journalPath(const QStringList& arguments, const char* fileNam
     auto path = PaymentJournal::defaultPath(fileName);
     return path ? std::move(path).value()
                 : (std::filesystem::temp_directory_path() / fileName).string();
+}
+
+// A payment that needs a review, in one line: its order and why.
+inline QString reviewLine(const JournalEntry& entry) {
+    const QString what =
+        entry.standing == PaymentStanding::inDoubt
+            ? QStringLiteral(
+                  "en duda: la pasarela puede haber cobrado la tarjeta; compruebe el pedido antes "
+                  "de cobrarlo de nuevo")
+            : QStringLiteral("respondido pero no mostrado: %1")
+                  .arg(entry.outcome && entry.outcome->accepted
+                           ? QStringLiteral("aceptado, autorización %1")
+                                 .arg(QString::fromStdString(entry.outcome->authorisationCode))
+                           : QStringLiteral("rechazado"));
+    return QString::fromStdString(entry.order) + QStringLiteral(" — ") + what;
 }
 
 }  // namespace vanto::examples

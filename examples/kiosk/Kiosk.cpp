@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 
+#include "ExampleSetup.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/quick/ScreenHandle.h"
@@ -18,20 +19,6 @@ const char* const kLines[] = {"Café con leche — 1,80 €", "Bocadillo — 2,7
 constexpr double kAmount = 4.50;
 const char* const kTotal = "4,50 €";
 const char* const kDescription = "Café con leche y bocadillo";
-
-QString reviewLine(const vanto::JournalEntry& entry) {
-    const QString what =
-        entry.standing == vanto::PaymentStanding::inDoubt
-            ? QStringLiteral(
-                  "en duda: puede que se haya cobrado; compruébelo antes de cobrar "
-                  "de nuevo")
-            : QStringLiteral("respondido pero no mostrado: %1")
-                  .arg(entry.outcome && entry.outcome->accepted
-                           ? QStringLiteral("aceptado, autorización %1")
-                                 .arg(QString::fromStdString(entry.outcome->authorisationCode))
-                           : QStringLiteral("rechazado"));
-    return QString::fromStdString(entry.order) + QStringLiteral(" — ") + what;
-}
 
 }  // namespace
 
@@ -190,7 +177,7 @@ void Kiosk::readJournal() {
         return;
     }
     for (const auto& entry : unresolved.value()) {
-        unresolved_.append(reviewLine(entry));
+        unresolved_.append(vanto::examples::reviewLine(entry));
         unresolvedOrders_.push_back(entry.order);
     }
 }

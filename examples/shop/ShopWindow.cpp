@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ExampleSetup.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/journal/PaymentJournal.h"
@@ -67,21 +68,6 @@ class Receipt final : public vanto::DirectPaymentResponseDelegate,
 };
 
 namespace {
-
-// What the shop says of a payment that needs a review.
-QString reviewLine(const vanto::JournalEntry& entry) {
-    const QString what =
-        entry.standing == vanto::PaymentStanding::inDoubt
-            ? QStringLiteral(
-                  "en duda: la pasarela puede haber cobrado la tarjeta; compruebe el "
-                  "pedido antes de cobrarlo de nuevo")
-            : QStringLiteral("respondido pero no mostrado: %1")
-                  .arg(entry.outcome && entry.outcome->accepted
-                           ? QStringLiteral("aceptado, autorización %1")
-                                 .arg(QString::fromStdString(entry.outcome->authorisationCode))
-                           : QStringLiteral("rechazado"));
-    return QString::fromStdString(entry.order) + QStringLiteral(" — ") + what;
-}
 
 const std::pair<const char*, vanto::TransactionType> kTypes[] = {
     {"Pago (normal)", vanto::TransactionType::normal},
@@ -256,7 +242,7 @@ void ShopWindow::showUnresolved() {
                                  .arg(QString::fromStdString(unresolved.problem().text)));
     } else {
         for (const auto& entry : unresolved.value()) {
-            auto* item = new QListWidgetItem(reviewLine(entry), unresolved_);
+            auto* item = new QListWidgetItem(vanto::examples::reviewLine(entry), unresolved_);
             item->setData(Qt::UserRole, QString::fromStdString(entry.order));
         }
         if (unresolved_->count() > 0) {
