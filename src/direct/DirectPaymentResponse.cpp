@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "encoding/CodeAndTexts.h"
 #include "encoding/JsonRead.h"
 #include "vanto/direct/DatosRespuesta.h"
 #include "vanto/encoding/JsonWriter.h"
@@ -18,7 +19,7 @@ namespace {
 using OptionalText = std::optional<std::string>;
 
 // The details' JSON keys with their members, in declaration order.
-constexpr std::array<std::pair<std::string_view, OptionalText DatosRespuesta::*>, 17> kDatosFields{{
+constexpr std::array<detail::Field<DatosRespuesta, OptionalText>, 17> kDatosFields{{
     {"Ds_Card_Country", &DatosRespuesta::Ds_Card_Country},
     {"Ds_Amount", &DatosRespuesta::Ds_Amount},
     {"Ds_MerchantData", &DatosRespuesta::Ds_MerchantData},

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "encoding/JsonRead.h"
 #include "vanto/encoding/JsonWriter.h"
@@ -14,8 +13,15 @@
 // are all required.
 namespace vanto::detail {
 
+/// A JSON member's name with the record's member it is read into and written from.
+template <typename Record, typename Value>
+struct Field {
+    JsonWriter::Name key;
+    Value Record::*member;
+};
+
 template <typename Record, std::size_t N>
-using TextFields = std::array<std::pair<std::string_view, std::string Record::*>, N>;
+using TextFields = std::array<Field<Record, std::string>, N>;
 
 /// Fills `record` from a JSON object with "code" and every key of `fields`; none when one is
 /// missing or of another type.

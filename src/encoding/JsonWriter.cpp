@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 #include "vanto/text/Utf8.h"
 
@@ -29,16 +30,16 @@ constexpr std::array<char, 256> makeEscapeTable() {
 constexpr std::array<char, 256> kEscape = makeEscapeTable();
 
 // The bytes the writer must look at: those it escapes and those that start or continue a
-// multi-byte UTF-8 sequence. Every other byte is copied as it is.
-constexpr std::array<bool, 256> makeAttentionTable() {
-    std::array<bool, 256> table{};
+// multi-byte UTF-8 sequence (1 in the table). Every other byte is copied as it is.
+constexpr std::array<std::uint8_t, 256> makeAttentionTable() {
+    std::array<std::uint8_t, 256> table{};
     for (int c = 0; c < 256; ++c) {
-        table[c] = c >= 0x80 || kEscape[c] != 0;
+        table[c] = c >= 0x80 || kEscape[c] != 0 ? 1 : 0;
     }
     return table;
 }
 
-constexpr std::array<bool, 256> kAttention = makeAttentionTable();
+constexpr std::array<std::uint8_t, 256> kAttention = makeAttentionTable();
 constexpr char kHexDigits[] = "0123456789abcdef";
 
 // The state of an open object, one character a level.
@@ -126,16 +127,6 @@ bool appendEscaped(std::string_view text, Out& once, Out* twice) {
     }
     flush(at);
     return true;
-}
-
-// Whether `name` needs no escaping: every byte is looked at, with no early exit, for names are
-// short and a branch per byte costs more than the look.
-bool isPlainName(std::string_view name) {
-    bool attention = false;
-    for (const char c : name) {
-        attention |= kAttention[static_cast<unsigned char>(c)];
-    }
-    return !attention;
 }
 
 }  // namespace
@@ -247,13 +238,9 @@ void JsonWriter::endObject() {
     }
 }
 
-// Member names are the library's own, plain ASCII: they go in as they are, without the escaping
-// pass. A name that would need escaping is refused like a text that is not UTF-8.
-void JsonWriter::key(std::string_view name) {
+// A name needs no escaping (its type sees to that): it goes in as it is, without the escaping pass.
+void JsonWriter::key(Name name) {
     separateIfDue();
-    if (!isPlainName(name)) {
-        ok_ = false;
-    }
     text_.push_back('"');
     text_.append(name);
     text_.append("\":");
@@ -270,13 +257,13 @@ void JsonWriter::stringValue(std::string_view value) {
     appendString(value);
 }
 
-void JsonWriter::member(std::string_view name, std::string_view value) {
+void JsonWriter::member(Name name, std::string_view value) {
     key(name);
     appendString(value);
     afterKey_ = false;
 }
 
-void JsonWriter::member(std::string_view name, std::int64_t value) {
+void JsonWriter::member(Name name, std::int64_t value) {
     key(name);
     afterKey_ = false;
     char digits[24];

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "encoding/CodeAndTexts.h"
 #include "encoding/JsonRead.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/web/Parameters.h"
@@ -19,7 +20,7 @@ namespace {
 using OptionalText = std::optional<std::string>;
 
 // The result's JSON keys with their members, in declaration order.
-constexpr std::array<std::pair<std::string_view, OptionalText Parameters::*>, 19> kParameterFields{{
+constexpr std::array<detail::Field<Parameters, OptionalText>, 19> kParameterFields{{
     {"Ds_Date", &Parameters::Ds_Date},
     {"Ds_Hour", &Parameters::Ds_Hour},
     {"Ds_SecurePayment", &Parameters::Ds_SecurePayment},
@@ -41,7 +42,7 @@ constexpr std::array<std::pair<std::string_view, OptionalText Parameters::*>, 19
     {"Ds_Card_Number", &Parameters::Ds_Card_Number},
 }};
 
-constexpr std::array<std::pair<std::string_view, std::string datosPeticion::*>, 3> kSignedFields{{
+constexpr std::array<detail::Field<datosPeticion, std::string>, 3> kSignedFields{{
     {"Ds_Signature", &datosPeticion::Ds_Signature},
     {"Ds_MerchantParameters", &datosPeticion::Ds_MerchantParameters},
     {"Ds_SignatureVersion", &datosPeticion::Ds_SignatureVersion},
@@ -71,7 +72,7 @@ std::optional<datosPeticion> decodeSigned(const nlohmann::json& object) {
     }
     std::array<std::string, kSignedFields.size()> values;
     for (std::size_t i = 0; i < kSignedFields.size(); ++i) {
-        if (!detail::readText(object, kSignedFields[i].first, values[i])) {
+        if (!detail::readText(object, kSignedFields[i].key, values[i])) {
             return std::nullopt;
         }
     }

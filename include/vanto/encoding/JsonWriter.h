@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,40 @@ class VANTO_EXPORT JsonWriter {
   public:
     enum class Sensitive { no, yes };
 
+    /// A member name: plain ASCII that needs no escaping (no control character, quotation mark,
+    /// backslash, solidus or byte above 0x7F), so that the writer copies it as it is. A literal
+    /// is checked when the program is compiled, and one that would need escaping does not
+    /// compile; a name made at run time goes through `checked`.
+    class Name {
+      public:
+        template <std::size_t N>
+        consteval Name(const char (&literal)[N]) : text_(literal, N - 1) {
+            if (!isPlain(text_)) {
+                throw "a JSON member name must need no escaping";
+            }
+        }
+        /// The name, or none when it would need escaping.
+        static constexpr std::optional<Name> checked(std::string_view text) {
+            return isPlain(text) ? std::optional<Name>(Name(text, 0)) : std::nullopt;
+        }
+        constexpr std::string_view view() const { return text_; }
+        constexpr operator std::string_view() const { return text_; }
+
+      private:
+        constexpr Name(std::string_view text, int) : text_(text) {}
+        static constexpr bool isPlain(std::string_view text) {
+            for (const char c : text) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte < 0x20 || byte >= 0x80 || c == '"' || c == '\\' || c == '/') {
+                    return false;
+                }
+            }
+            return true;
+        }
+
+        std::string_view text_;
+    };
+
     explicit JsonWriter(std::size_t expectedSize = 256, Sensitive sensitive = Sensitive::no);
     ~JsonWriter();
     JsonWriter(const JsonWriter&) = delete;
@@ -41,12 +76,11 @@ class VANTO_EXPORT JsonWriter {
 
     void beginObject();
     void endObject();
-    /// Starts a member whose value is the next value written (an object, for nesting). Names are
-    /// plain ASCII needing no escaping; any other makes ok() false.
-    void key(std::string_view name);
+    /// Starts a member whose value is the next value written (an object, for nesting).
+    void key(Name name);
     void stringValue(std::string_view value);
-    void member(std::string_view name, std::string_view value);
-    void member(std::string_view name, std::int64_t value);
+    void member(Name name, std::string_view value);
+    void member(Name name, std::int64_t value);
 
     /// False once any text given to the writer was not well-formed UTF-8.
     bool ok() const { return ok_; }
