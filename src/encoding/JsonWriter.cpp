@@ -46,6 +46,36 @@ constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr char kNoMemberYet = 'n';
 constexpr char kHasMembers = 'm';
 
+// Where the first byte from `at` on that the writer must look at stands in `text`, or its size.
+// Plain text, by far the most common, goes by four bytes a step, then one at a time.
+std::size_t plainUntil(std::string_view text, std::size_t at) {
+    const auto attention = [&text](std::size_t i) {
+        return kAttention[static_cast<unsigned char>(text[i])];
+    };
+    while (at + 4 <= text.size() &&
+           !(attention(at) | attention(at + 1) | attention(at + 2) | attention(at + 3))) {
+        at += 4;
+    }
+    while (at < text.size() && !attention(at)) {
+        ++at;
+    }
+    return at;
+}
+
+// Writes the pieces one after the other into `out`, in one step: the text and the nested copy
+// take a member's pieces this way, with their own quotation marks (" and \").
+template <typename... Pieces>
+void putPieces(platform::SecretText& out, const Pieces&... pieces) {
+    char* at = out.extend((std::string_view(pieces).size() + ...));
+    ((at = std::char_traits<char>::copy(at, std::string_view(pieces).data(),
+                                        std::string_view(pieces).size()) +
+           std::string_view(pieces).size()),
+     ...);
+}
+
+constexpr std::string_view kQuote = "\"";
+constexpr std::string_view kNestedQuote = "\\\"";
+
 // The escape of `byte` written the way `how` says, once: \" or \n or \u001f.
 std::string_view escapedOnce(unsigned char byte, char how, char (&room)[6]) {
     room[0] = '\\';
@@ -92,17 +122,7 @@ bool appendEscaped(std::string_view text, Out& once, Out* twice) {
         }
     };
     while (at < text.size()) {
-        // Plain text, by far the most common, goes by four bytes a step, then one at a time.
-        const auto attention = [&text](std::size_t i) {
-            return kAttention[static_cast<unsigned char>(text[i])];
-        };
-        while (at + 4 <= text.size() &&
-               !(attention(at) | attention(at + 1) | attention(at + 2) | attention(at + 3))) {
-            at += 4;
-        }
-        while (at < text.size() && !attention(at)) {
-            ++at;
-        }
+        at = plainUntil(text, at);
         if (at == text.size()) {
             break;
         }
@@ -241,13 +261,9 @@ void JsonWriter::endObject() {
 // A name needs no escaping (its type sees to that): it goes in as it is, without the escaping pass.
 void JsonWriter::key(Name name) {
     separateIfDue();
-    text_.push_back('"');
-    text_.append(name);
-    text_.append("\":");
+    putPieces(text_, kQuote, name.view(), kQuote, ":");
     if (nesting_) {
-        nested_.append("\\\"");
-        nested_.append(name);
-        nested_.append("\\\":");
+        putPieces(nested_, kNestedQuote, name.view(), kNestedQuote, ":");
     }
     afterKey_ = true;
 }
@@ -258,9 +274,19 @@ void JsonWriter::stringValue(std::string_view value) {
 }
 
 void JsonWriter::member(Name name, std::string_view value) {
-    key(name);
-    appendString(value);
-    afterKey_ = false;
+    if (plainUntil(value, 0) != value.size()) {
+        key(name);
+        appendString(value);
+        afterKey_ = false;
+        return;
+    }
+    // A value that needs no escaping, by far the most common: the whole member goes in one piece.
+    separateIfDue();
+    putPieces(text_, kQuote, name.view(), kQuote, ":", kQuote, value, kQuote);
+    if (nesting_) {
+        putPieces(nested_, kNestedQuote, name.view(), kNestedQuote, ":", kNestedQuote, value,
+                  kNestedQuote);
+    }
 }
 
 void JsonWriter::member(Name name, std::int64_t value) {

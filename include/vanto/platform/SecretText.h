@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -59,6 +60,16 @@ class VANTO_EXPORT SecretText {
         } else {
             growAndAppend(std::string_view(&c, 1));
         }
+    }
+    /// Lengthens the text by `count` bytes and returns where they start, for the caller to write
+    /// every one of them in place; when the text must grow, it moves as append() does.
+    char* extend(std::size_t count) {
+        if (count > capacity_ - size_) {
+            reserve(std::max(size_ + count, 2 * capacity_));
+        }
+        char* at = bytes() + size_;
+        size_ += count;
+        return at;
     }
     /// Makes room for `capacity` bytes in all.
     void reserve(std::size_t capacity);
