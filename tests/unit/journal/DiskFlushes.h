@@ -77,59 +77,36 @@ class DiskFlushes {
     }
 
     // Each method hands the call to the default file system's file; xSync counts it first.
+    template <auto method>
+    static constexpr auto forward = [](sqlite3_file* f, auto... arguments) {
+        return (File::inner(f)->pMethods->*method)(File::inner(f), arguments...);
+    };
+    using M = sqlite3_io_methods;
     static constexpr sqlite3_io_methods kMethods = {
         3,
-        [](sqlite3_file* f) { return File::inner(f)->pMethods->xClose(File::inner(f)); },
-        [](sqlite3_file* f, void* data, int size, sqlite3_int64 at) {
-            return File::inner(f)->pMethods->xRead(File::inner(f), data, size, at);
-        },
-        [](sqlite3_file* f, const void* data, int size, sqlite3_int64 at) {
-            return File::inner(f)->pMethods->xWrite(File::inner(f), data, size, at);
-        },
-        [](sqlite3_file* f, sqlite3_int64 size) {
-            return File::inner(f)->pMethods->xTruncate(File::inner(f), size);
-        },
+        forward<&M::xClose>,
+        forward<&M::xRead>,
+        forward<&M::xWrite>,
+        forward<&M::xTruncate>,
         [](sqlite3_file* f, int flags) {
             if (auto* flushes = reinterpret_cast<File*>(f)->flushes) {
                 ++*flushes;
             }
             return File::inner(f)->pMethods->xSync(File::inner(f), flags);
         },
-        [](sqlite3_file* f, sqlite3_int64* size) {
-            return File::inner(f)->pMethods->xFileSize(File::inner(f), size);
-        },
-        [](sqlite3_file* f, int lock) {
-            return File::inner(f)->pMethods->xLock(File::inner(f), lock);
-        },
-        [](sqlite3_file* f, int lock) {
-            return File::inner(f)->pMethods->xUnlock(File::inner(f), lock);
-        },
-        [](sqlite3_file* f, int* reserved) {
-            return File::inner(f)->pMethods->xCheckReservedLock(File::inner(f), reserved);
-        },
-        [](sqlite3_file* f, int operation, void* argument) {
-            return File::inner(f)->pMethods->xFileControl(File::inner(f), operation, argument);
-        },
-        [](sqlite3_file* f) { return File::inner(f)->pMethods->xSectorSize(File::inner(f)); },
-        [](sqlite3_file* f) {
-            return File::inner(f)->pMethods->xDeviceCharacteristics(File::inner(f));
-        },
-        [](sqlite3_file* f, int region, int size, int extend, void volatile** memory) {
-            return File::inner(f)->pMethods->xShmMap(File::inner(f), region, size, extend, memory);
-        },
-        [](sqlite3_file* f, int offset, int count, int flags) {
-            return File::inner(f)->pMethods->xShmLock(File::inner(f), offset, count, flags);
-        },
-        [](sqlite3_file* f) { File::inner(f)->pMethods->xShmBarrier(File::inner(f)); },
-        [](sqlite3_file* f, int remove) {
-            return File::inner(f)->pMethods->xShmUnmap(File::inner(f), remove);
-        },
-        [](sqlite3_file* f, sqlite3_int64 at, int size, void** page) {
-            return File::inner(f)->pMethods->xFetch(File::inner(f), at, size, page);
-        },
-        [](sqlite3_file* f, sqlite3_int64 at, void* page) {
-            return File::inner(f)->pMethods->xUnfetch(File::inner(f), at, page);
-        },
+        forward<&M::xFileSize>,
+        forward<&M::xLock>,
+        forward<&M::xUnlock>,
+        forward<&M::xCheckReservedLock>,
+        forward<&M::xFileControl>,
+        forward<&M::xSectorSize>,
+        forward<&M::xDeviceCharacteristics>,
+        forward<&M::xShmMap>,
+        forward<&M::xShmLock>,
+        forward<&M::xShmBarrier>,
+        forward<&M::xShmUnmap>,
+        forward<&M::xFetch>,
+        forward<&M::xUnfetch>,
     };
 };
 
