@@ -25,15 +25,7 @@ using vanto::testing::ChildOptions;
 using vanto::testing::ChildProcess;
 using vanto::testing::Pipe;
 
-/// `vanto sandbox` with `arguments`, its certificate in a temporary file named `certificate`.
-struct Sandbox : vanto::testing::SandboxCommand {
-    explicit Sandbox(const std::string& certificate, std::vector<std::string> arguments = {})
-        : SandboxCommand(VANTO_CLI_PATH, temporaryPath(certificate), std::move(arguments)) {}
-    int port() const {
-        const std::string authority = field("authority");
-        return std::atoi(authority.substr(authority.rfind(':') + 1).c_str());
-    }
-};
+using Sandbox = vanto::testing::SandboxCommand;
 
 /// `vanto pay` through the sandbox with the accepted test card, the card data on standard input
 /// as a script gives them to any gateway but the built-in one; its exit status and its last line.
@@ -56,7 +48,7 @@ std::pair<std::optional<int>, std::string> payThrough(const Sandbox& sandbox,
 TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
     const std::string recordFile = temporaryPath("command-record.jsonl");
     std::remove(recordFile.c_str());
-    Sandbox sandbox("command-cert.pem", {"--record", recordFile});
+    Sandbox sandbox(VANTO_CLI_PATH, temporaryPath("command-cert.pem"), {"--record", recordFile});
     const auto started =
         nlohmann::json::parse(sandbox.printed.substr(0, sandbox.printed.find('\n')));
     EXPECT_TRUE(
@@ -89,7 +81,7 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
 }
 
 TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber) {
-    Sandbox sandbox("console-cert.pem", {"--record", "/dev/full"});
+    Sandbox sandbox(VANTO_CLI_PATH, temporaryPath("console-cert.pem"), {"--record", "/dev/full"});
     ASSERT_GT(sandbox.port(), 0) << sandbox.printed;
     auto client = trustingClient("127.0.0.1", sandbox.port(), sandbox.certificate());
     client->set_read_timeout(10);

@@ -45,6 +45,10 @@ struct SandboxCommand {
                    : "";
     }
     std::string certificate() const { return fileBytes(field("certificate_file")); }
+    int port() const {
+        const std::string authority = field("authority");
+        return std::atoi(authority.substr(authority.rfind(':') + 1).c_str());
+    }
     /// Ends it as Ctrl+C does: whether it then ended by itself, with status 0, within 30 seconds.
     bool stop() {
         child->signal(SIGTERM);
