@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ constexpr std::string_view kCvv = "7391";
 using vanto::testing::ChildOptions;
 using vanto::testing::ChildProcess;
 using vanto::testing::Fd;
+using vanto::testing::fileBytes;
 using vanto::testing::Pipe;
 using vanto::testing::readUntil;
 
@@ -45,22 +47,19 @@ struct Terminal {
             terminal = Fd(::open(::ptsname(keyboard.get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
         }
     }
+    /// A child reading from and prompting on the terminal, its standard output on `out`.
+    ChildOptions typingAt(int out) const {
+        return {.streams = {terminal.get(), out, terminal.get()}, .watched = keyboard.get()};
+    }
     bool echoes() const {
         termios settings{};
         return ::tcgetattr(terminal.get(), &settings) == 0 && (settings.c_lflag & ECHO) != 0;
     }
 };
 
-std::string readText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // The real user id of a process, from the first field of "Uid:" in its status.
 std::optional<uid_t> realUser(pid_t pid) {
-    std::istringstream status(readText("/proc/" + std::to_string(pid) + "/status"));
+    std::istringstream status(fileBytes("/proc/" + std::to_string(pid) + "/status"));
     for (std::string line; std::getline(status, line);) {
         if (line.starts_with("Uid:")) {
             return static_cast<uid_t>(std::stoul(line.substr(4)));
@@ -95,8 +94,9 @@ TEST(HeldPayment, ShowsNoCardDataInItsArgumentsAndCannotBeDumped) {
     // Run by root, the child runs as nobody, so that root's ownership of its /proc files tells
     // the undumpable flag; run by anyone else, it runs as that user.
     ChildProcess child(VANTO_PROGRAM, payArguments("FAULT_DELAY_120000-HELD1"),
-                       ChildOptions::onStreams(-1, nowhere.get(), traces.write.get(),
-                                               traces.read.get(), ::geteuid() == 0));
+                       {.streams = {-1, nowhere.get(), traces.write.get()},
+                        .watched = traces.read.get(),
+                        .asNobody = ::geteuid() == 0});
     ASSERT_TRUE(child.started());
     traces.write.reset();
     child.finishInput(std::string(kCard) + "\n" + std::string(kExpiry) + "\n" + std::string(kCvv) +
@@ -106,7 +106,7 @@ TEST(HeldPayment, ShowsNoCardDataInItsArgumentsAndCannotBeDumped) {
         << child.output();
 
     const std::string proc = "/proc/" + std::to_string(child.pid());
-    const std::string cmdline = readText(proc + "/cmdline");
+    const std::string cmdline = fileBytes(proc + "/cmdline");
     ASSERT_NE(cmdline.find("FAULT_DELAY_120000-HELD1"), std::string::npos) << cmdline;
     expectNoCardData(cmdline, "the command line");
 
@@ -126,9 +126,7 @@ TEST(TerminalEntry, AsksForEachLineWithoutEchoAndGivesTheEchoBack) {
     Terminal terminal;
     ASSERT_GE(terminal.terminal.get(), 0);
     Pipe outcome;
-    ChildProcess child(VANTO_PROGRAM, payArguments("TTY1"),
-                       ChildOptions::onStreams(terminal.terminal.get(), outcome.write.get(),
-                                               terminal.terminal.get(), terminal.keyboard.get()));
+    ChildProcess child(VANTO_PROGRAM, payArguments("TTY1"), terminal.typingAt(outcome.write.get()));
     ASSERT_TRUE(child.started());
     outcome.write.reset();
 
@@ -159,10 +157,7 @@ TEST(TerminalEntry, GivesTheEchoBackWhenASignalEndsIt) {
         SCOPED_TRACE(strsignal(signal));
         Terminal terminal;
         ASSERT_GE(terminal.terminal.get(), 0);
-        ChildProcess child(
-            VANTO_PROGRAM, payArguments("TTY2"),
-            ChildOptions::onStreams(terminal.terminal.get(), -1, terminal.terminal.get(),
-                                    terminal.keyboard.get()));
+        ChildProcess child(VANTO_PROGRAM, payArguments("TTY2"), terminal.typingAt(-1));
         ASSERT_TRUE(child.started());
         ASSERT_TRUE(child.readUntil("Card number: ", 30s)) << child.output();
         ASSERT_FALSE(terminal.echoes());

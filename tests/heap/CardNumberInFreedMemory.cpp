@@ -93,32 +93,14 @@ struct Receipt : vanto::DirectPaymentViewProtocol {
 
 }  // namespace
 
+// The array, sized and nothrow forms of libstdc++ end in these two.
 void* operator new(std::size_t size) {
     return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return operator new(size, std::nothrow);
 }
 void operator delete(void* data) noexcept {
     release(data);
 }
-void operator delete[](void* data) noexcept {
-    release(data);
-}
 void operator delete(void* data, std::size_t) noexcept {
-    release(data);
-}
-void operator delete[](void* data, std::size_t) noexcept {
     release(data);
 }
 

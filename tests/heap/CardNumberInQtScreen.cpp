@@ -41,39 +41,23 @@ namespace {
 constexpr char kCardNumber[] = "4000000000000002";
 constexpr char kGrouped[] = "4000 0000 0000 0002";
 
-// The card number as bytes, and as UTF-16 units.
-struct Pattern {
-    char bytes[2 * sizeof kGrouped];
-    std::size_t size;
-};
-
-Pattern oneByte(const char* text) {
-    Pattern pattern{};
-    pattern.size = strlen(text);
-    memcpy(pattern.bytes, text, pattern.size);
-    return pattern;
-}
-
-Pattern twoBytes(const char* text) {
-    Pattern pattern{};
-    const std::size_t length = strlen(text);
-    for (std::size_t i = 0; i < length; ++i) {
-        pattern.bytes[2 * i] = text[i];  // little-endian UTF-16
-    }
-    pattern.size = 2 * length;
-    return pattern;
-}
-
-const Pattern kPatterns[] = {oneByte(kCardNumber), oneByte(kGrouped), twoBytes(kCardNumber),
-                             twoBytes(kGrouped)};
+// The card number plain and in groups of four, as bytes and as UTF-16 units (x86 is
+// little-endian), none of them in a block of its own.
+constexpr char16_t kWide[] = u"4000000000000002";
+constexpr char16_t kWideGrouped[] = u"4000 0000 0000 0002";
+const std::string_view kPatterns[] = {
+    kCardNumber,
+    kGrouped,
+    {reinterpret_cast<const char*>(kWide), 2 * (std::size(kWide) - 1)},
+    {reinterpret_cast<const char*>(kWideGrouped), 2 * (std::size(kWideGrouped) - 1)}};
 
 std::atomic<bool> searching{false};
 std::atomic<int> freedWithCardNumber{0};
 thread_local bool inHook = false;
 
 bool holdsCardNumber(const void* data, std::size_t size) {
-    for (const Pattern& pattern : kPatterns) {
-        if (memmem(data, size, pattern.bytes, pattern.size) != nullptr) {
+    for (const std::string_view pattern : kPatterns) {
+        if (memmem(data, size, pattern.data(), pattern.size()) != nullptr) {
             return true;
         }
     }

@@ -1,6 +1,7 @@
 // The transport against the sandbox: the bytes on the wire, cookies across calls, every failure of
-// a reply, time-outs held by the server, https only, TLS verification, the callback queues and
-// many calls at once. Traces of real calls are checked for card data by the cli.demo test.
+// a reply, time-outs held by the server, https only, TLS verification, the callback queues, many
+// calls at once and a session going away; the check of a certificate no system trusts. Traces of
+// real calls are checked for card data by the cli.demo test.
 #include <atomic>
 #include <future>
 #include <limits>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "SandboxFixture.h"
+#include "vanto/platform/CertificateTrust.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/transport/TraceSink.h"
 
@@ -59,50 +61,45 @@ TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
     EXPECT_TRUE(requests[1].carriedSessionCookie);
 }
 
+// Each broken reply is asked for by its order number, so that the sandbox's switches are read
+// on the way: a switch the sandbox ignored would be paid normally.
 TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
+    using enum SDKError::Case;
+    using Lost = platform::PlatformError::Kind;
     const struct {
-        Fault fault;
+        const char* order;
         SDKError::Case expected;
+        std::optional<Lost> lost{};  // the platform error of a reply that did not come back whole
     } cases[] = {
-        {Fault::httpStatus(299), SDKError::Case::wrongJsonDecodeNames},  // decoded: no envelope
-        {Fault::httpStatus(300), SDKError::Case::wrongStatusCode},
-        {Fault::httpStatus(404), SDKError::Case::wrongStatusCode},
-        {Fault::httpStatus(500), SDKError::Case::wrongStatusCode},
-        {Fault::emptyBody(), SDKError::Case::wrongJsonDecodeNames},
-        {Fault::notJson(), SDKError::Case::wrongJsonDecodeNames},
-        {Fault::unexpectedMensaje(), SDKError::Case::wrongJsonDecodeNames},
-        {Fault::numericMensaje(), SDKError::Case::wrongJsonDecodeNames},
-        {Fault::closeConnection(), SDKError::Case::nonURLResponse},
-        {Fault::truncatedBody(), SDKError::Case::connectionError},
-        {Fault::oversizedBody(), SDKError::Case::connectionError},
+        {"FAULT_STATUS_299", wrongJsonDecodeNames},  // decoded: no envelope
+        {"FAULT_STATUS_300", wrongStatusCode},
+        {"FAULT_STATUS_500", wrongStatusCode},
+        {"FAULT_EMPTY", wrongJsonDecodeNames},
+        {"FAULT_NOTJSON", wrongJsonDecodeNames},
+        {"FAULT_BADMSG", wrongJsonDecodeNames},
+        {"FAULT_NUMMSG", wrongJsonDecodeNames},
+        {"FAULT_CLOSE", nonURLResponse, Lost::connectionLost},
+        {"FAULT_CUT", connectionError, Lost::connectionLost},
+        {"FAULT_HUGE", connectionError, Lost::invalidReply},  // refused, not read whole
     };
-    for (const auto& [fault, expected] : cases) {
-        SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault.kind)) + " status " +
-                     std::to_string(fault.status));
-        gateway().setFault("T0300", fault);
-        const auto outcome = send(payment("T0300"));
-        ASSERT_TRUE(outcome.error);
-        EXPECT_EQ(outcome.error->kind(), expected);
-        if (expected == SDKError::Case::wrongStatusCode) {
-            EXPECT_EQ(outcome.error->status(), fault.status);
+    for (const auto& [order, expected, lost] : cases) {
+        const auto outcome = send(payment(order));
+        ASSERT_TRUE(outcome.error) << order;
+        EXPECT_EQ(outcome.error->kind(), expected) << order;
+        if (expected == wrongStatusCode) {
+            EXPECT_EQ(outcome.error->status(), std::stoi(std::string(order).substr(13)));
         }
-        if (expected == SDKError::Case::nonURLResponse) {
+        if (expected == nonURLResponse) {
             EXPECT_EQ(outcome.error->response(), nullptr);
         }
-        if (fault.kind == Fault::Kind::oversizedBody) {  // refused, not read whole
-            ASSERT_NE(outcome.error->platformError(), nullptr);
-            EXPECT_EQ(outcome.error->platformError()->kind,
-                      platform::PlatformError::Kind::invalidReply);
-        } else if (expected == SDKError::Case::nonURLResponse ||
-                   expected == SDKError::Case::connectionError) {  // no whole reply came back
-            ASSERT_NE(outcome.error->platformError(), nullptr);
-            EXPECT_EQ(outcome.error->platformError()->kind,
-                      platform::PlatformError::Kind::connectionLost);
+        if (lost) {
+            ASSERT_NE(outcome.error->platformError(), nullptr) << order;
+            EXPECT_EQ(outcome.error->platformError()->kind, *lost) << order;
             EXPECT_TRUE(outcome.error->platformError()->requestSent)
-                << "the gateway read the request: it may have acted on it";
+                << order << ": the gateway read the request, it may have acted on it";
         }
     }
-    gateway().setFault("T0300", std::nullopt);
+    EXPECT_EQ(gateway().requests().size(), std::size(cases)) << "every fault is recorded";
 }
 
 TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
@@ -241,6 +238,80 @@ TEST_F(Transport, ManyPaymentsInFlightEachDeliverOnceAndKeepOneCookiePerName) {
     const auto cookies = Session::shared().cookies();
     ASSERT_EQ(cookies.size(), 1u) << "one entry per name, however many replies set it";
     EXPECT_EQ(cookies[0].name, sandbox::SandboxGateway::kSessionCookieName);
+}
+
+using Lifetime = testing::SandboxTest;
+
+TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
+    sandbox::SandboxOptions options;
+    options.logRequests = false;
+    sandbox::SandboxGateway slow(options);
+    ASSERT_TRUE(slow.start());
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, slow.authority()));
+    slow.setFaultForAll(Fault::delayed(100s));  // answers only when stopped
+    auto trustSlow = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    trustSlow.additionalTrustAnchors = {slow.certificatePem()};
+
+    const auto paymentRequest = [](std::string_view order) {
+        return DirectPaymentRequest(directPayment(sandbox::kAcceptedCard, order)).build().value();
+    };
+    std::promise<bool> ended;
+    auto session = std::make_unique<platform::URLSession>(trustSlow);
+    auto started = session->dataTask(paymentRequest("L0001"), [&ended](auto, auto response, auto) {
+        ended.set_value(response.has_value());
+    });
+    auto later = session->dataTask(paymentRequest("L0002"), [](auto, auto, auto) {});
+    started->resume();
+    auto outcome = ended.get_future();
+    session.reset();
+    EXPECT_NE(outcome.wait_for(0s), std::future_status::ready)
+        << "destroying the session waited for its transfer";
+    later->resume();  // a task of a session that is gone still runs (or fails) on its own
+
+    slow.stop();  // cuts the delay short: the transfer ends, with or without a reply
+    ASSERT_EQ(outcome.wait_for(30s), std::future_status::ready);
+}
+
+// The check a web view makes before it accepts a certificate the system does not trust: against
+// the sandbox's real certificates, which are self-signed and name localhost and 127.0.0.1.
+std::string certificateOf(sandbox::SandboxOptions options) {
+    options.logRequests = false;
+    sandbox::SandboxGateway gateway(std::move(options));
+    EXPECT_TRUE(gateway.start()) << gateway.lastError();
+    return gateway.certificatePem();
+}
+
+TEST(CertificateTrust, AcceptsOnlyTheAnchorItselfForTheNamesItCarries) {
+    const std::string sandbox = certificateOf({});
+    const std::string other = certificateOf({});  // the same names, another key
+    sandbox::SandboxOptions elsewhere;
+    elsewhere.certificateNames = {"shop.test"};
+    const std::string named = certificateOf(elsewhere);
+    ASSERT_FALSE(sandbox.empty());
+    const struct {
+        std::vector<std::string> chain;
+        std::vector<std::string> anchors;
+        const char* host;
+        bool trusted;
+    } cases[] = {
+        {{sandbox}, {sandbox}, "127.0.0.1", true},
+        {{sandbox}, {sandbox}, "localhost", true},
+        {{sandbox}, {other, sandbox}, "127.0.0.1", true},  // any of the anchors will do
+        {{named}, {named}, "shop.test", true},
+        {{other}, {sandbox}, "127.0.0.1", false},
+        {{sandbox}, {sandbox}, "127.0.0.2", false},
+        {{sandbox}, {sandbox}, "shop.example", false},
+        {{named}, {named}, "127.0.0.1", false},
+        {{}, {sandbox}, "127.0.0.1", false},
+        {{sandbox}, {}, "127.0.0.1", false},
+        {{sandbox}, {sandbox}, "", false},
+        {{"not a certificate"}, {sandbox}, "127.0.0.1", false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(platform::chainsToTrustAnchor(cases[i].chain, cases[i].anchors, cases[i].host),
+                  cases[i].trusted)
+            << "case " << i;
+    }
 }
 
 }  // namespace

@@ -6,21 +6,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <tuple>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "ChildProcess.h"
-#include "TempFolder.h"
+#include "SandboxCommand.h"
 #include "vanto/journal/PaymentJournal.h"
 
 namespace vanto {
@@ -41,39 +41,12 @@ struct Charge {
 };
 
 // `vanto sandbox` in a child process, recording every request to a file.
-class SandboxRun {
+class SandboxRun : public testing::SandboxCommand {
   public:
-    explicit SandboxRun(const testing::TempFolder& folder, const std::string& name)
-        : record_(folder.file(name + ".jsonl")),
-          certificate_(folder.file(name + ".pem")),
-          process_(VANTO_PROGRAM, {"sandbox", "--port", "0", "--record", record_}) {}
-
-    // Waits for the sandbox to describe itself; false when it did not within 30 s.
-    bool start() {
-        if (!process_.started() || !process_.readUntil("Stop with Ctrl+C.", 30s)) {
-            return false;
-        }
-        const std::string& told = process_.output();
-        constexpr std::string_view kAddress = "listening on https://";
-        const auto address = told.find(kAddress);
-        const auto begin = told.find("-----BEGIN CERTIFICATE-----");
-        const auto end = told.find("-----END CERTIFICATE-----");
-        if (address == std::string::npos || begin == std::string::npos ||
-            end == std::string::npos) {
-            return false;
-        }
-        authority_ = told.substr(address + kAddress.size(),
-                                 told.find('\n', address) - address - kAddress.size());
-        std::ofstream(certificate_) << told.substr(begin, end + 25 - begin) << '\n';
-        return true;
-    }
-
-    // Stops it; every request it read is then in its recording.
-    bool stop() {
-        process_.signal(SIGTERM);
-        const auto status = process_.waitForEnd(30s);
-        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-    }
+    SandboxRun(const testing::TempFolder& folder, const std::string& name)
+        : SandboxCommand(VANTO_PROGRAM, folder.file(name + ".pem"),
+                         {"--record", folder.file(name + ".jsonl")}),
+          record_(folder.file(name + ".jsonl")) {}
 
     // The direct payments it received.
     std::vector<Charge> charges() const {
@@ -93,18 +66,11 @@ class SandboxRun {
         }
         return charges;
     }
-
     // Everything it recorded, as written.
     std::string recorded() const { return testing::fileBytes(record_); }
 
-    const std::string& authority() const { return authority_; }
-    const std::string& certificate() const { return certificate_; }
-
   private:
     std::string record_;
-    std::string certificate_;
-    ChildProcess process_;
-    std::string authority_;
 };
 
 class JournalAcrossProcesses : public ::testing::Test {
@@ -116,9 +82,9 @@ class JournalAcrossProcesses : public ::testing::Test {
                                         const std::string& order) {
         return std::make_unique<ChildProcess>(
             VANTO_PAYER,
-            std::vector<std::string>{mode, journalPath(), sandbox.authority(),
-                                     sandbox.certificate(), order},
-            testing::ChildOptions{false, folder.file("payer-errors.txt")});
+            std::vector<std::string>{mode, journalPath(), sandbox.field("authority"),
+                                     sandbox.field("certificate_file"), order},
+            testing::ChildOptions{.errorFile = folder.file("payer-errors.txt")});
     }
 
     // The journal's payments whose order begins with `prefix`, read through a journal opened
@@ -139,29 +105,21 @@ class JournalAcrossProcesses : public ::testing::Test {
 };
 
 bool wasAnswered(const JournalEntry& entry) {
-    for (const auto& step : entry.steps) {
-        if (step.step == PaymentStep::answered) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(entry.steps,
+                               [](const auto& step) { return step.step == PaymentStep::answered; });
 }
 
-// What the sandbox answers for each test card it was sent.
+// What the sandbox answers for each test card it was sent: accepted with an authorisation code,
+// declined by the issuer, or the issuer unreachable.
 void expectTheSandboxsOutcome(const JournalEntry& entry, const std::string& cardLastFour) {
     ASSERT_TRUE(entry.outcome) << entry.order;
-    if (cardLastFour == "0002") {
-        EXPECT_TRUE(entry.outcome->accepted) << entry.order;
-        EXPECT_EQ(entry.outcome->authorisationCode.size(), 6u) << entry.order;
-    } else if (cardLastFour == "0010") {
-        EXPECT_FALSE(entry.outcome->accepted) << entry.order;
-        EXPECT_EQ(entry.outcome->code, 78) << entry.order;
-        EXPECT_EQ(entry.outcome->text, "0190") << entry.order;
-    } else {
-        EXPECT_EQ(cardLastFour, "0036") << entry.order;
-        EXPECT_FALSE(entry.outcome->accepted) << entry.order;
-        EXPECT_EQ(entry.outcome->code, 9909) << entry.order;
-    }
+    const std::map<std::string, std::tuple<bool, int, std::size_t>> outcomes = {
+        {"0002", {true, 0, 6}}, {"0010", {false, 78, 0}}, {"0036", {false, 9909, 0}}};
+    ASSERT_TRUE(outcomes.contains(cardLastFour)) << entry.order << " paid with " << cardLastFour;
+    const auto [accepted, code, authorisation] = outcomes.at(cardLastFour);
+    EXPECT_EQ(entry.outcome->accepted, accepted) << entry.order;
+    EXPECT_EQ(entry.outcome->code, code) << entry.order;
+    EXPECT_EQ(entry.outcome->authorisationCode.size(), authorisation) << entry.order;
 }
 
 // Every payment the sandbox received is in the journal, answered with what the sandbox gave or
@@ -204,7 +162,7 @@ TEST_F(JournalAcrossProcesses, EveryChargeIsAnsweredOrInDoubtWhereverTheProgramI
     for (int run = 0; run < kRuns; ++run) {
         const std::string prefix = "C" + std::to_string(run) + "-";
         SandboxRun sandbox(folder, "sandbox" + std::to_string(run));
-        ASSERT_TRUE(sandbox.start()) << "run " << run << ": the sandbox did not start";
+        ASSERT_NE(sandbox.field("authority"), "") << "run " << run << ": the sandbox did not start";
         auto paying = payer("eight", sandbox, "C" + std::to_string(run));
         ASSERT_TRUE(paying->readUntil("ready\n", 30s))
             << "run " << run << ": " << testing::fileBytes(folder.file("payer-errors.txt"));
@@ -221,7 +179,7 @@ TEST_F(JournalAcrossProcesses, EveryChargeIsAnsweredOrInDoubtWhereverTheProgramI
 
 TEST_F(JournalAcrossProcesses, AnOutcomeThatArrivesAsTheProgramEndsIsKept) {
     SandboxRun sandbox(folder, "sandbox");
-    ASSERT_TRUE(sandbox.start());
+    ASSERT_NE(sandbox.field("authority"), "");
     auto paying = payer("return", sandbox, "ENDING");
     const auto status = paying->waitForEnd(60s);
     ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
@@ -238,7 +196,7 @@ TEST_F(JournalAcrossProcesses, AnOutcomeThatArrivesAsTheProgramEndsIsKept) {
 // A payment another program has under way is no one's to review until that program ends.
 TEST_F(JournalAcrossProcesses, APaymentUnderWayElsewhereIsInDoubtOnlyOnceItsProgramIsGone) {
     SandboxRun sandbox(folder, "sandbox");
-    ASSERT_TRUE(sandbox.start());
+    ASSERT_NE(sandbox.field("authority"), "");
     auto paying = payer("hold", sandbox, "HELD");
     ASSERT_TRUE(paying->readUntil("ready\n", 30s));
     std::optional<JournalEntry> held;
@@ -271,13 +229,14 @@ TEST_F(JournalAcrossProcesses, AReadOnlyJournalRefusesThePaymentAndSendsNothing)
     ASSERT_EQ(::chmod(journalPath().c_str(), 0444), 0);
     const std::string before = testing::fileBytes(journalPath());
     SandboxRun sandbox(folder, "sandbox");
-    ASSERT_TRUE(sandbox.start());
+    ASSERT_NE(sandbox.field("authority"), "");
     ChildProcess pay(
         VANTO_PROGRAM,
         {"pay", "--card", "-", "--expiry", "-", "--cvv", "-", "--amount", "5", "--order",
-         "READONLY", "--environment", "test", "--gateway", sandbox.authority(), "--trust",
-         sandbox.certificate(), "--journal", journalPath()},
-        testing::ChildOptions{::geteuid() == 0, folder.file("pay-errors.txt")});
+         "READONLY", "--environment", "test", "--gateway", sandbox.field("authority"), "--trust",
+         sandbox.field("certificate_file"), "--journal", journalPath()},
+        testing::ChildOptions{.asNobody = ::geteuid() == 0,
+                              .errorFile = folder.file("pay-errors.txt")});
     pay.finishInput("4000000000000002\n12/30\n7391\n");
     const auto status = pay.waitForEnd(60s);
     const std::string errors = testing::fileBytes(folder.file("pay-errors.txt"));

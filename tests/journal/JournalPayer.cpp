@@ -16,14 +16,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "SandboxProcess.h"
+#include "TempFolder.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/MainQueue.h"
@@ -45,13 +44,6 @@ using Presenter = vanto::DirectPaymentPresenter<Counter>;
 int fail(const std::string& why) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 1;
-}
-
-bool pointAtGateway(const std::string& authority, const std::string& certificateFile) {
-    std::ifstream file(certificateFile);
-    std::stringstream pem;
-    pem << file.rdbuf();
-    return vanto::testing::payThroughSandboxAt(authority, pem.str());
 }
 
 void pay(Presenter& presenter, std::string_view card, const std::string& order) {
@@ -101,7 +93,7 @@ int main(int argc, char** argv) {
             "ORDER");
     }
     const std::string mode = argv[1];
-    if (!pointAtGateway(argv[3], argv[4])) {
+    if (!vanto::testing::payThroughSandboxAt(argv[3], vanto::testing::fileBytes(argv[4]))) {
         return fail("the gateway's address or certificate was not taken");
     }
     vanto::setTraceSink([](std::string_view) {});

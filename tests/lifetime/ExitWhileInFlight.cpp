@@ -18,14 +18,11 @@
 #include <vector>
 
 #include "SandboxProcess.h"
-#include "vanto/config/Constants.h"
-#include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/OperationQueue.h"
-#include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/transport/Manager.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <regex>
 #include <sstream>
 
-#include "ChildProcess.h"
+#include "SandboxCommand.h"
 #include "SandboxTestSupport.h"
 
 namespace vanto::sandbox::testing {
@@ -25,61 +25,20 @@ using vanto::testing::ChildOptions;
 using vanto::testing::ChildProcess;
 using vanto::testing::Pipe;
 
-/// Reads `fd` into `text` until it holds `marker`, for at most ten seconds.
-bool readUntil(int fd, std::string& text, const std::string& marker) {
-    return vanto::testing::readUntil(fd, text, marker, 10s);
-}
-
-/// The exit status of a child that ended by itself within `bound`.
-std::optional<int> exitStatus(ChildProcess& child, std::chrono::milliseconds bound) {
-    const auto status = child.waitForEnd(bound);
-    return status && WIFEXITED(*status) ? std::optional(WEXITSTATUS(*status)) : std::nullopt;
-}
-
-/// A `vanto sandbox` process and what its start-up line said. Its standard output is a pipe the
-/// test reads only when it chooses; waiting for its end reads its standard error.
-struct SandboxCommand {
-    Pipe out;
-    Pipe err;
-    std::unique_ptr<ChildProcess> child;
-    std::string printed;
-    nlohmann::json started;
-
-    explicit SandboxCommand(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), "sandbox");
-        child = std::make_unique<ChildProcess>(
-            VANTO_CLI_PATH, arguments,
-            ChildOptions::onStreams(-1, out.write.get(), err.write.get(), err.read.get()));
-        out.write.reset();
-        err.write.reset();
-        EXPECT_TRUE(readUntil(out.read.get(), printed, "\n")) << "no start-up line";
-        started = nlohmann::json::parse(printed.substr(0, printed.find('\n')), nullptr, false);
-    }
-    std::string field(const char* name) const {
-        const nlohmann::json::json_pointer at("/vanto_sandbox/" + std::string(name));
-        return started.contains(at) && started[at].is_string() ? started[at].get<std::string>()
-                                                               : "";
-    }
-    int port() const {
-        const std::string authority = field("authority");
-        return std::atoi(authority.substr(authority.rfind(':') + 1).c_str());
-    }
-    std::string certificate() const {
-        std::ifstream file(field("certificate_file"));
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-};
+using Sandbox = vanto::testing::SandboxCommand;
 
 /// `vanto pay` through the sandbox with the accepted test card, the card data on standard input
 /// as a script gives them to any gateway but the built-in one; its exit status and its last line.
-std::pair<std::optional<int>, std::string> payThrough(const SandboxCommand& sandbox,
+std::pair<std::optional<int>, std::string> payThrough(const Sandbox& sandbox,
                                                       const std::string& order) {
     ChildProcess pay(VANTO_CLI_PATH,
                      {"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
                       "--trust", sandbox.field("certificate_file"), "--card", "-", "--expiry", "-",
                       "--cvv", "-", "--amount", "1", "--order", order, "--no-journal"});
     pay.finishInput("4000000000000002\n12/30\n123\n");
-    const auto status = exitStatus(pay, 60s);
+    const auto ended = pay.waitForEnd(60s);
+    const auto status =
+        ended && WIFEXITED(*ended) ? std::optional(WEXITSTATUS(*ended)) : std::nullopt;
     const std::string& out = pay.output();
     const std::size_t end = out.find_last_not_of('\n');
     const std::size_t start = out.rfind('\n', end);
@@ -87,16 +46,17 @@ std::pair<std::optional<int>, std::string> payThrough(const SandboxCommand& sand
 }
 
 TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
-    const std::string certificateFile = temporaryPath("command-cert.pem");
     const std::string recordFile = temporaryPath("command-record.jsonl");
     std::remove(recordFile.c_str());
-    SandboxCommand sandbox({"--cert-out", certificateFile, "--record", recordFile});
+    Sandbox sandbox(VANTO_CLI_PATH, temporaryPath("command-cert.pem"), {"--record", recordFile});
+    const auto started =
+        nlohmann::json::parse(sandbox.printed.substr(0, sandbox.printed.find('\n')));
     EXPECT_TRUE(
         std::regex_match(sandbox.field("address"), std::regex(R"(https://127\.0\.0\.1:\d+)")));
     EXPECT_EQ(sandbox.field("address"), "https://" + sandbox.field("authority"));
-    EXPECT_EQ(sandbox.field("certificate_file"), certificateFile);
-    EXPECT_EQ(sandbox.started["vanto_sandbox"]["pid"], sandbox.child->pid());
-    ASSERT_TRUE(readUntil(sandbox.out.read.get(), sandbox.printed, "-----END CERTIFICATE-----\n"));
+    EXPECT_EQ(sandbox.field("certificate_file"), temporaryPath("command-cert.pem"));
+    EXPECT_EQ(started["vanto_sandbox"]["pid"], sandbox.child->pid());
+    ASSERT_TRUE(sandbox.readUntil("-----END CERTIFICATE-----\n"));
     EXPECT_NE(sandbox.printed.find(sandbox.certificate()), std::string::npos)
         << "the file holds the certificate printed";
     EXPECT_NE(sandbox.printed.find("ending in 0044"), std::string::npos);
@@ -108,9 +68,8 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
 
     auto held =
         std::async(std::launch::async, [&] { return payThrough(sandbox, "FAULT_DELAY_100000"); });
-    EXPECT_TRUE(readUntil(sandbox.out.read.get(), sandbox.printed, "answer held for 100000 ms"));
-    sandbox.child->signal(SIGTERM);
-    EXPECT_EQ(exitStatus(*sandbox.child, 10s), 0) << "ends at once, cleanly";
+    EXPECT_TRUE(sandbox.readUntil("answer held for 100000 ms"));
+    EXPECT_TRUE(sandbox.stop()) << "ends at once, cleanly";
     const auto [heldStatus, refused] = held.get();
     EXPECT_EQ(heldStatus, 4) << "in doubt: the request had reached the gateway";
     EXPECT_EQ(refused.find(R"("code":0,)"), std::string::npos) << refused;
@@ -122,15 +81,14 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
 }
 
 TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber) {
-    SandboxCommand sandbox(
-        {"--cert-out", temporaryPath("console-cert.pem"), "--record", "/dev/full"});
+    Sandbox sandbox(VANTO_CLI_PATH, temporaryPath("console-cert.pem"), {"--record", "/dev/full"});
     ASSERT_GT(sandbox.port(), 0) << sandbox.printed;
     auto client = trustingClient("127.0.0.1", sandbox.port(), sandbox.certificate());
     client->set_read_timeout(10);
     client->set_keep_alive(true);
     ASSERT_TRUE(client->Get("/tarjeta/4000000000000002/%1B%5B2J"));
     ASSERT_TRUE(client->Get("/otra"));
-    ASSERT_TRUE(readUntil(sandbox.out.read.get(), sandbox.printed, "GET /otra 404"));
+    ASSERT_TRUE(sandbox.readUntil("GET /otra 404"));
     EXPECT_NE(sandbox.printed.find("GET /tarjeta/************0002/\\x1B[2J 404"), std::string::npos)
         << sandbox.printed;
     EXPECT_EQ(sandbox.printed.find('\x1B'), std::string::npos) << "no control byte in clear";
@@ -140,8 +98,7 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
         const httplib::Result answer = client->Get("/nowhere");
         ASSERT_TRUE(answer && answer->status == 404) << "request " << i << " went unanswered";
     }
-    sandbox.child->signal(SIGTERM);
-    EXPECT_EQ(exitStatus(*sandbox.child, 10s), 0);
+    EXPECT_TRUE(sandbox.stop());
     const std::string& errors = sandbox.child->output();
     std::istringstream lines(errors);
     std::vector<std::string> errorLines;
@@ -154,11 +111,12 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
     EXPECT_NE(errorLines[1].find("3002 requests could not be written"), std::string::npos);
 
     Pipe reason;
-    ChildProcess unopenable(VANTO_CLI_PATH,
-                            {"sandbox", "--record", "/nonexistent-directory/record"},
-                            ChildOptions::onStreams(-1, -1, reason.write.get(), reason.read.get()));
+    ChildProcess unopenable(
+        VANTO_CLI_PATH, {"sandbox", "--record", "/nonexistent-directory/record"},
+        {.streams = {-1, -1, reason.write.get()}, .watched = reason.read.get()});
     reason.write.reset();
-    EXPECT_EQ(exitStatus(unopenable, 10s), 1);
+    const auto status = unopenable.waitForEnd(10s);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
     EXPECT_NE(unopenable.output().find("/nonexistent-directory/record"), std::string::npos);
 }
 

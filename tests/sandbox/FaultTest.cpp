@@ -1,51 +1,81 @@
-// Faults: FAULT_ switches and in-process faults on the JSON services, PAGEFAULT_ switches on the
-// card form and RETURNFAULT_ switches on the sandbox's return pages.
+// Faults: how order numbers are read as switches; FAULT_ switches and in-process faults on the
+// JSON services, PAGEFAULT_ switches on the card form and RETURNFAULT_ switches on the sandbox's
+// return pages. What each FAULT_ switch does
+// to the body of an answer is read by the transport's tests (integration/TransportTest).
 
 #include <chrono>
 #include <future>
 #include <regex>
 
 #include "SandboxTestSupport.h"
+#include "vanto/sandbox/Switches.h"
 
 namespace vanto::sandbox::testing {
 namespace {
 
 using namespace std::chrono_literals;
 
-/// What came back on a connection: its status, or that it closed before or within the answer.
-struct Reply {
-    enum class Kind { answered, closedWithoutAnswer, cutAfterHead } kind;
-    int status = 0;
-
-    friend bool operator==(const Reply&, const Reply&) = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Reply& reply) {
-    return out << static_cast<int>(reply.kind) << "/" << reply.status;
-}
-
-constexpr Reply kClosed{Reply::Kind::closedWithoutAnswer};
-constexpr Reply kCut{Reply::Kind::cutAfterHead, 200};
-constexpr Reply answered(int status) {
-    return {Reply::Kind::answered, status};
-}
-
-Reply classify(const std::optional<std::string>& received) {
-    if (!received || received->empty()) {
-        return kClosed;
+TEST(OrderSwitches, NumbersEndAtTheFirstOtherCharacterAndHaveExactlyTheirDigits) {
+    EXPECT_EQ(Fault::fromOrderNumber("FAULT_STATUS_503"), Fault::httpStatus(503));
+    EXPECT_EQ(Fault::fromOrderNumber("FAULT_STATUS_299x"), Fault::httpStatus(299));
+    EXPECT_EQ(Fault::fromOrderNumber("FAULT_DELAY_120000"), Fault::delayed(120000ms));
+    EXPECT_EQ(Fault::fromOrderNumber("FAULT_DELAY_0"), Fault::delayed(0ms));
+    EXPECT_EQ(readOrderSwitches("PAGEFAULT_DELAY_40A").pageFault, Fault::delayed(40ms));
+    EXPECT_EQ(readOrderSwitches("RETURNFAULT_500X").returnFault, Fault::httpStatus(500));
+    EXPECT_EQ(readOrderSwitches("OUTCOME_0099B").outcome, Outcome::response0099);
+    for (const char* none :
+         {"FAULT_STATUS_5031", "FAULT_STATUS_100", "FAULT_STATUS_199", "FAULT_STATUS_600",
+          "FAULT_STATUS_50", "FAULT_STATUS_0503", "FAULT_STATUS_", "FAULT_DELAY_",
+          "FAULT_DELAY_120001", "FAULT_DELAY_0000001", "PAGEFAULT_5000", "PAGEFAULT_403",
+          "RETURNFAULT_4044", "OUTCOME_00991", "OUTCOME_OTHER", "RESULT_OTHER", "ORDER_FAULT_CLOSE",
+          "fault_close", "1234"}) {
+        EXPECT_EQ(readOrderSwitches(none), OrderSwitches{}) << none;
     }
+}
+
+TEST(OrderSwitches, PartsSeparatedByDashesCombineAndTheFirstOfAFamilyDecides) {
+    OrderSwitches expected;
+    expected.authenticationStep = true;
+    expected.outcome = Outcome::response0100;
+    expected.result.acceptedToUrlKo = true;
+    expected.result.parametersFirst = true;
+    expected.result.encoding = ResultShape::Encoding::urlSafeBase64;
+    expected.pageFault = Fault::closeConnection();
+    expected.pageFault->delay = 20ms;
+    expected.returnFault = Fault::httpStatus(404);
+    expected.fault = Fault::notJson();
+    EXPECT_EQ(readOrderSwitches("7-AUTHSTEP-OUTCOME_0100-OUTCOME_0099-RESULT_OKTOKO-"
+                                "RESULT_PARAMSFIRST-RESULT_URLSAFE-RESULT_BADBASE64-"
+                                "PAGEFAULT_DELAY_20-PAGEFAULT_CLOSE-PAGEFAULT_500-RETURNFAULT_404-"
+                                "FAULT_NOTJSON-FAULT_EMPTY"),
+              expected);
+
+    Fault delayedStatus = Fault::httpStatus(503);
+    delayedStatus.delay = 500ms;
+    EXPECT_EQ(Fault::fromOrderNumber("FAULT_STATUS_503-FAULT_DELAY_500"), delayedStatus);
+    EXPECT_EQ(readOrderSwitches("X-RESULT_NOPARAMS").result.encoding,
+              ResultShape::Encoding::absent);
+    EXPECT_EQ(readOrderSwitches("RESULT_BADBASE64").result.encoding,
+              ResultShape::Encoding::notBase64);
+    EXPECT_EQ(readOrderSwitches("OUTCOME_NODATOS").outcome, Outcome::noDatosRespuesta);
+}
+
+/// What came back on a connection: "closed" before any answer, "cut <status>" within one, or
+/// its status.
+std::string classify(const std::optional<std::string>& received) {
     std::smatch head;
     std::smatch length;
+    if (!received || received->empty()) {
+        return "closed";
+    }
     if (!std::regex_search(*received, head,
                            std::regex(R"(^HTTP/1\.1 (\d{3}) [^\r]*((\r\n[^\r]+)*)\r\n\r\n)")) ||
         !std::regex_search(head[2].first, head[2].second, length,
                            std::regex(R"(\r\nContent-Length: (\d+))"))) {
-        ADD_FAILURE() << "no readable answer head: " << received->substr(0, 200);
-        return kClosed;
+        return "no readable answer head: " + received->substr(0, 200);
     }
     const std::size_t bodySize = received->size() - static_cast<std::size_t>(head.length(0));
-    const bool whole = bodySize == std::stoul(length[1].str());
-    return {whole ? Reply::Kind::answered : Reply::Kind::cutAfterHead, std::stoi(head[1].str())};
+    return (bodySize == std::stoul(length[1].str()) ? "" : "cut ") + head[1].str();
 }
 
 class FaultTest : public SandboxTest {
@@ -54,22 +84,21 @@ class FaultTest : public SandboxTest {
         return postService(kDirectPath, directRequest("4000000000000002", order));
     }
 
-    Reply exchange(const std::string& request) {
+    std::string exchange(const std::string& request) {
         return classify(rawExchange(gateway_->port(), gateway_->certificatePem(), request));
     }
 
     /// The reply to a direct payment for `order`, on a connection of its own.
-    Reply directReply(const std::string& order) {
+    std::string directReply(const std::string& order) {
         return exchange(rawRequest("POST", kDirectPath,
                                    "datoEntrada=" + directRequest("4000000000000002", order)));
     }
 
     /// The reply to the card form of a new page for `order`, paid with the accepted card.
-    Reply cardFormReply(const std::string& order) {
+    std::string cardFormReply(const std::string& order) {
         const httplib::Result page = openPage(order);
         if (!page || page->status != 200) {
-            ADD_FAILURE() << "no payment page for " << order;
-            return {};
+            return "no payment page";
         }
         return exchange(rawRequest("POST", kCardFormPath,
                                    cardForm(inputValue(page->body, "pagina"), "4000000000000002"),
@@ -77,7 +106,7 @@ class FaultTest : public SandboxTest {
     }
 
     /// The reply of the sandbox's return page after paying `order` on its page.
-    Reply returnReply(const std::string& order) {
+    std::string returnReply(const std::string& order) {
         const std::string location = locationOf(payOnPage(order, "4000000000000002"));
         return exchange(rawRequest("GET", location.substr(location.find("/sandbox/"))));
     }
@@ -85,63 +114,36 @@ class FaultTest : public SandboxTest {
 
 TEST_F(FaultTest, EachFamilyOfSwitchesBreaksTheAnswerOfItsOwnStep) {
     const struct {
-        Reply (FaultTest::*reply)(const std::string&);
+        std::string (FaultTest::*reply)(const std::string&);
         const char* order;
-        Reply expected;
+        const char* expected;
         std::chrono::milliseconds atLeast{};
     } cases[] = {
-        {&FaultTest::directReply, "FAULT_STATUS_503", answered(503)},
-        {&FaultTest::directReply, "FAULT_STATUS_5031", answered(200)},  // not a switch
-        {&FaultTest::directReply, "FAULT_CLOSE", kClosed},
-        {&FaultTest::directReply, "FAULT_CUT", kCut},
-        {&FaultTest::directReply, "FAULT_HUGE", answered(200)},
-        {&FaultTest::directReply, "FAULT_DELAY_400", answered(200), 400ms},
-        {&FaultTest::directReply, "NORMAL01", answered(200)},
-        {&FaultTest::cardFormReply, "PAGEFAULT_404", answered(404)},
-        {&FaultTest::cardFormReply, "PAGEFAULT_500-7", answered(500)},
-        {&FaultTest::cardFormReply, "PAGEFAULT_CLOSE", kClosed},
-        {&FaultTest::cardFormReply, "PAGEFAULT_CUT", kCut},
-        {&FaultTest::cardFormReply, "PAGEFAULT_DELAY_300", answered(303), 300ms},
-        {&FaultTest::returnReply, "RETURNFAULT_404", answered(404)},
-        {&FaultTest::returnReply, "RETURNFAULT_500", answered(500)},
-        {&FaultTest::returnReply, "RETURNFAULT_CLOSE", kClosed},
-        {&FaultTest::returnReply, "RETURNFAULT_CUT", kCut},
-        {&FaultTest::returnReply, "RETURNFAULT_DELAY_300", answered(200), 300ms},
+        {&FaultTest::directReply, "FAULT_STATUS_503", "503"},
+        {&FaultTest::directReply, "FAULT_STATUS_5031", "200"},  // not a switch
+        {&FaultTest::directReply, "FAULT_CLOSE", "closed"},
+        {&FaultTest::directReply, "FAULT_CUT", "cut 200"},
+        {&FaultTest::directReply, "FAULT_HUGE", "200"},
+        {&FaultTest::directReply, "FAULT_DELAY_400", "200", 400ms},
+        {&FaultTest::directReply, "NORMAL01", "200"},
+        {&FaultTest::cardFormReply, "PAGEFAULT_404", "404"},
+        {&FaultTest::cardFormReply, "PAGEFAULT_500-7", "500"},
+        {&FaultTest::cardFormReply, "PAGEFAULT_CLOSE", "closed"},
+        {&FaultTest::cardFormReply, "PAGEFAULT_CUT", "cut 200"},
+        {&FaultTest::cardFormReply, "PAGEFAULT_DELAY_300", "303", 300ms},
+        {&FaultTest::returnReply, "RETURNFAULT_404", "404"},
+        {&FaultTest::returnReply, "RETURNFAULT_500", "500"},
+        {&FaultTest::returnReply, "RETURNFAULT_CLOSE", "closed"},
+        {&FaultTest::returnReply, "RETURNFAULT_CUT", "cut 200"},
+        {&FaultTest::returnReply, "RETURNFAULT_DELAY_300", "200", 300ms},
         // The order is found in a URL-safe result too.
-        {&FaultTest::returnReply, "RESULT_URLSAFE-RETURNFAULT_500", answered(500)},
+        {&FaultTest::returnReply, "RESULT_URLSAFE-RETURNFAULT_500", "500"},
     };
     for (const auto& [reply, order, expected, atLeast] : cases) {
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ((this->*reply)(order), expected) << order;
         EXPECT_GE(std::chrono::steady_clock::now() - started, atLeast) << order;
     }
-}
-
-TEST_F(FaultTest, ServiceFaultsAreRecordedAndAnswerWhatTheLibraryCannotRead) {
-    const httplib::Result status = payOrder("FAULT_STATUS_503");
-    ASSERT_TRUE(status);
-    EXPECT_EQ(status->get_header_value("Set-Cookie").rfind("VANTOSANDBOX=", 0), 0u);
-    EXPECT_FALSE(status->body.empty());
-    EXPECT_FALSE(payOrder("FAULT_CLOSE")) << "a client sees no answer at all";
-
-    const httplib::Result empty = payOrder("FAULT_EMPTY");
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->status, 200);
-    EXPECT_EQ(empty->body, "");
-    const httplib::Result notJson = payOrder("FAULT_NOTJSON");
-    ASSERT_TRUE(notJson);
-    EXPECT_EQ(notJson->status, 200);
-    EXPECT_TRUE(nlohmann::json::parse(notJson->body, nullptr, false).is_discarded());
-    const httplib::Result unrelated = payOrder("FAULT_BADMSG");
-    ASSERT_TRUE(unrelated);
-    const std::optional<Envelope> envelope = readEnvelope(unrelated->body);
-    ASSERT_TRUE(envelope);
-    EXPECT_FALSE(DirectPaymentResponse::fromJSON(envelope->mensaje));
-    EXPECT_FALSE(WebViewPaymentResponse::fromJSON(envelope->mensaje));
-    const httplib::Result numeric = payOrder("FAULT_NUMMSG");
-    ASSERT_TRUE(numeric);
-    EXPECT_TRUE(nlohmann::json::parse(numeric->body, nullptr, false)["mensaje"].is_number());
-    EXPECT_EQ(gateway_->requests().size(), 6u);
 }
 
 TEST_F(FaultTest, DelaysHoldOnlyTheirOwnAnswerAndAStopDropsThem) {
@@ -176,7 +178,7 @@ TEST_F(FaultTest, InProcessFaultsOverrideTheSwitchesAndCanBeRemoved) {
     EXPECT_EQ(postService(kDirectPath, "not an envelope")->status, 502);
     EXPECT_EQ(postService(kSignaturePath, "{}")->status, 502);
     gateway_->setFaultForAll(Fault::httpStatus(101));
-    EXPECT_EQ(directReply("ORDER02"), answered(500)) << "a 1xx would leave the client waiting";
+    EXPECT_EQ(directReply("ORDER02"), "500") << "a 1xx would leave the client waiting";
     gateway_->setFaultForAll(std::nullopt);
     EXPECT_EQ(payOrder("ORDER02")->status, 200);
 }

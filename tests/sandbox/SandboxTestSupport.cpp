@@ -16,13 +16,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
-#include "vanto/config/VantoConfiguration.h"
-#include "vanto/encoding/Encode.h"
-#include "vanto/encoding/IAClientServiceSSM.h"
-#include "vanto/encoding/Sha256.h"
-#include "vanto/platform/ProcessState.h"
-#include "vanto/text/UrlText.h"
-
 namespace vanto::sandbox::testing {
 
 namespace {
@@ -67,10 +60,6 @@ bool readToEnd(SSL* ssl, int sock, std::string& received) {
 }
 
 }  // namespace
-
-std::string temporaryPath(const std::string& name) {
-    return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
-}
 
 std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
                                                    const std::string& pem) {
@@ -124,48 +113,6 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
     return received;
 }
 
-std::string rawRequest(const std::string& method, const std::string& path, const std::string& body,
-                       const std::string& extraHeaders, bool close) {
-    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders +
-           (body.empty() ? "" : "Content-Type: " + std::string(kFormType) + "\r\n") +
-           "Content-Length: " + std::to_string(body.size()) + "\r\n" +
-           (close ? "Connection: close\r\n" : "") + "\r\n" + body;
-}
-
-std::optional<Envelope> readEnvelope(const std::string& body) {
-    const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
-    const auto text = [&json](const char* key) {
-        return json.is_object() && json.contains(key) && json[key].is_string();
-    };
-    if (!text("mensaje") || !text("firma")) {
-        return std::nullopt;
-    }
-    return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
-}
-
-std::string signedEnvelope(const nlohmann::ordered_json& message) {
-    return signedText(message.dump());
-}
-
-std::string signedText(const std::string& mensaje) {
-    nlohmann::ordered_json envelope;
-    envelope["mensaje"] = mensaje;
-    envelope["firma"] = sha256(mensaje + SandboxGateway::defaultMerchant().signingCredential);
-    return envelope.dump();
-}
-
-std::vector<std::pair<std::string, std::string>> memberNames(const nlohmann::ordered_json& message,
-                                                             const std::string& nested) {
-    std::vector<std::pair<std::string, std::string>> members;
-    for (const auto& [key, value] : message.items()) {
-        members.emplace_back("", key);
-    }
-    for (const auto& [key, value] : message[nested].items()) {
-        members.emplace_back(nested, key);
-    }
-    return members;
-}
-
 std::string hmacBase64(const std::string& key, const std::string& data) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -175,66 +122,6 @@ std::string hmacBase64(const std::string& key, const std::string& data) {
     EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()), digest,
                     static_cast<int>(length));
     return base64;
-}
-
-std::string inputValue(const std::string& html, const std::string& name) {
-    std::smatch match;
-    return std::regex_search(html, match, std::regex("name=\"" + name + "\" value=\"([^\"]*)\""))
-               ? match[1].str()
-               : "";
-}
-
-std::string encoded(const std::string& text) {
-    return safeAddingPercentEncoding(text, rfc3986Unreserved()).value_or("");
-}
-
-std::string pageForm(const datosPeticion& fields) {
-    return "Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
-           "&Ds_Signature=" + encoded(fields.Ds_Signature) +
-           "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters);
-}
-
-std::string cardForm(const std::string& pageId, const std::string& number,
-                     const std::string& action) {
-    return "pagina=" + pageId + "&numero=" + encoded(number) +
-           "&caducidad=12%2F29&cvv=123&accion=" + action;
-}
-
-void SandboxTest::SetUp() {
-    ProcessState::reset();
-    auto& configuration = VantoConfiguration::shared();
-    const Merchant merchant = SandboxGateway::defaultMerchant();
-    configuration.setAppFuc(merchant.merchantCode);
-    configuration.setAppTerminal(merchant.terminal);
-    configuration.setAppLicense(merchant.signingCredential);
-    configuration.setAppMerchantData("datos del comercio");
-    IAClientServiceSSM::setVerSDK("1.0");
-    IAClientServiceSSM::setAppBundle("SandboxTests");
-
-    gateway_ = std::make_unique<SandboxGateway>(options());
-    ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
-    client_ = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
-}
-
-void SandboxTest::TearDown() {
-    client_.reset();
-    gateway_.reset();
-    ProcessState::reset();
-}
-
-httplib::Result SandboxTest::postService(const char* path, const std::string& envelope,
-                                         const httplib::Headers& headers) {
-    return client_->Post(path, headers, "datoEntrada=" + envelope, kFormType);
-}
-
-std::string SandboxTest::directRequest(const std::string& pan, const std::string& order,
-                                       const std::string& identifier,
-                                       const std::string& description) {
-    const bool withCard = !pan.empty();
-    return std::string(Encode::encodeStringDirectPayment(pan, withCard ? "123" : "",
-                                                         withCard ? "2912" : "", "1999", order,
-                                                         identifier, "true", "0", description)
-                           .view());
 }
 
 DirectPaymentResponse SandboxTest::pay(const std::string& pan, const std::string& order,
@@ -253,17 +140,22 @@ DirectPaymentResponse SandboxTest::pay(const std::string& pan, const std::string
     return *response;
 }
 
-std::optional<DirectPaymentResponse> SandboxTest::serviceAnswer(const httplib::Result& result) {
-    if (!result || result->status != 200) {
-        return std::nullopt;
+void SandboxTest::expectEveryMemberRequired(const char* path, const std::string& request,
+                                            const std::string& nested, std::size_t members) {
+    const auto message = nlohmann::ordered_json::parse(readEnvelope(request)->mensaje);
+    EXPECT_EQ(serviceAnswer(postService(path, signedEnvelope(message)))->code, 0);
+    EXPECT_EQ(message.size() + message.at(nested).size(), members);
+    for (const std::string& parent : {std::string(), nested}) {
+        for (const auto& [key, value] : (parent.empty() ? message : message.at(parent)).items()) {
+            for (const bool remove : {true, false}) {
+                nlohmann::ordered_json changed = message;
+                auto& holder = parent.empty() ? changed : changed[parent];
+                remove ? void(holder.erase(key)) : void(holder[key] = nullptr);
+                const auto answer = serviceAnswer(postService(path, signedEnvelope(changed)));
+                EXPECT_EQ(answer ? answer->code : -1, 9901) << key << (remove ? " out" : " null");
+            }
+        }
     }
-    const std::optional<Envelope> envelope = readEnvelope(result->body);
-    return envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
-}
-
-std::string SandboxTest::webRequest(const std::string& order, const std::string& identifier,
-                                    const std::string& description) {
-    return Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0", description);
 }
 
 WebViewPaymentResponse SandboxTest::signWebPayment(const std::string& order,
@@ -298,20 +190,6 @@ httplib::Result SandboxTest::openPage(const std::string& order, const std::strin
     return page;
 }
 
-httplib::Result SandboxTest::postForm(const std::string& path, const std::string& form,
-                                      bool withCookie) {
-    httplib::Headers headers;
-    if (withCookie) {
-        headers.emplace("Cookie", pageCookie_);
-    }
-    return client_->Post(path, headers, form, kFormType);
-}
-
-httplib::Result SandboxTest::submitCard(const std::string& pageId, const std::string& number,
-                                        const std::string& action) {
-    return postForm(kCardFormPath, cardForm(pageId, number, action));
-}
-
 httplib::Result SandboxTest::payOnPage(const std::string& order, const std::string& number,
                                        const std::string& identifier, const std::string& action) {
     httplib::Result page = openPage(order, identifier);
@@ -320,20 +198,6 @@ httplib::Result SandboxTest::payOnPage(const std::string& order, const std::stri
         return page;
     }
     return submitCard(inputValue(page->body, "pagina"), number, action);
-}
-
-std::string SandboxTest::locationOf(const httplib::Result& answer) {
-    if (!answer || answer->status != 303) {
-        ADD_FAILURE() << "the card form did not redirect: "
-                      << (answer ? std::to_string(answer->status) : "no answer");
-        return "";
-    }
-    return answer->get_header_value("Location");
-}
-
-std::string SandboxTest::placeholderPage(bool ok) const {
-    return "https://" + gateway_->authority() + "/sandbox/" +
-           (ok ? "REDIR_URL_OK" : "REDIR_URL_KO");
 }
 
 Parameters SandboxTest::resultAt(const std::string& location, const std::string& expectedStart) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <memory>
 #include <optional>
 #include <regex>
@@ -11,8 +13,14 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentResponse.h"
+#include "vanto/encoding/Encode.h"
+#include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/encoding/Sha256.h"
+#include "vanto/platform/ProcessState.h"
 #include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/web/Parameters.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 #include "vanto/web/datosPeticion.h"
@@ -35,7 +43,9 @@ inline SandboxOptions quietOptions() {
 
 /// A path for a temporary file of this process: test programs of other builds may run at the
 /// same time and share the temporary directory.
-std::string temporaryPath(const std::string& name);
+inline std::string temporaryPath(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
+}
 
 /// An HTTPS client that trusts only `pem` and checks the host name against it.
 std::unique_ptr<httplib::SSLClient> trustingClient(const std::string& host, int port,
@@ -52,39 +62,70 @@ std::optional<std::string> rawExchange(int port, const std::string& pem,
 
 /// A raw HTTP/1.1 request with a form or other body that closes its connection, unless `close`
 /// is false.
-std::string rawRequest(const std::string& method, const std::string& path,
-                       const std::string& body = "", const std::string& extraHeaders = "",
-                       bool close = true);
+inline std::string rawRequest(const std::string& method, const std::string& path,
+                              const std::string& body = "", const std::string& extraHeaders = "",
+                              bool close = true) {
+    return method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders +
+           (body.empty() ? "" : "Content-Type: " + std::string(kFormType) + "\r\n") +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+           (close ? "Connection: close\r\n" : "") + "\r\n" + body;
+}
 
 /// The reply envelope of a JSON service taken apart.
 struct Envelope {
     std::string mensaje;
     std::string firma;
 };
-std::optional<Envelope> readEnvelope(const std::string& body);
+inline std::optional<Envelope> readEnvelope(const std::string& body) {
+    const nlohmann::json json = nlohmann::json::parse(body, nullptr, false);
+    const auto text = [&json](const char* key) {
+        return json.is_object() && json.contains(key) && json[key].is_string();
+    };
+    if (!text("mensaje") || !text("firma")) {
+        return std::nullopt;
+    }
+    return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
+}
 
-/// A request envelope around `message`, signed with the default merchant's credential.
-std::string signedEnvelope(const nlohmann::ordered_json& message);
-/// The same around a message given as its text.
-std::string signedText(const std::string& mensaje);
-/// Every member of a service's message as (parent, name): its own, then those of its object
-/// `nested`.
-std::vector<std::pair<std::string, std::string>> memberNames(const nlohmann::ordered_json& message,
-                                                             const std::string& nested);
+/// A request envelope around `mensaje`, signed with the default merchant's credential.
+inline std::string signedText(const std::string& mensaje) {
+    nlohmann::ordered_json envelope;
+    envelope["mensaje"] = mensaje;
+    envelope["firma"] = sha256(mensaje + SandboxGateway::defaultMerchant().signingCredential);
+    return envelope.dump();
+}
+/// The same around `message`.
+inline std::string signedEnvelope(const nlohmann::ordered_json& message) {
+    return signedText(message.dump());
+}
 
 /// Standard Base64 of HMAC-SHA256, computed here independently of the sandbox.
 std::string hmacBase64(const std::string& key, const std::string& data);
 
 /// The value of the input named `name` in an HTML page, or "".
-std::string inputValue(const std::string& html, const std::string& name);
+inline std::string inputValue(const std::string& html, const std::string& name) {
+    std::smatch match;
+    return std::regex_search(html, match, std::regex("name=\"" + name + "\" value=\"([^\"]*)\""))
+               ? match[1].str()
+               : "";
+}
 
 /// Percent-encodes everything outside the unreserved characters, as the library does.
-std::string encoded(const std::string& text);
+inline std::string encoded(const std::string& text) {
+    return safeAddingPercentEncoding(text, rfc3986Unreserved()).value_or("");
+}
 /// The payment page's form for the signed fields.
-std::string pageForm(const datosPeticion& fields);
+inline std::string pageForm(const datosPeticion& fields) {
+    return "Ds_SignatureVersion=" + encoded(fields.Ds_SignatureVersion) +
+           "&Ds_Signature=" + encoded(fields.Ds_Signature) +
+           "&Ds_MerchantParameters=" + encoded(fields.Ds_MerchantParameters);
+}
 /// The card form of page `pageId` with `number`, expiry 12/29 and code 123.
-std::string cardForm(const std::string& pageId, const std::string& number,
-                     const std::string& action = "pagar");
+inline std::string cardForm(const std::string& pageId, const std::string& number,
+                            const std::string& action = "pagar") {
+    return "pagina=" + pageId + "&numero=" + encoded(number) +
+           "&caducidad=12%2F29&cvv=123&accion=" + action;
+}
 
 /// What either service echoes of an accepted payment of 19.99 by the default merchant, in a direct
 /// payment's answer or a page's result alike.
@@ -110,27 +151,60 @@ void expectAcceptedEcho(const Fields& fields, const std::string& order) {
 /// that keeps the page's cookie.
 class SandboxTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ProcessState::reset();
+        gateway_ = std::make_unique<SandboxGateway>(options());
+        ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
+        ASSERT_TRUE(gateway_->useAsTestEnvironment());
+        VantoConfiguration::shared().setAppMerchantData("datos del comercio");
+        IAClientServiceSSM::setVerSDK("1.0");
+        IAClientServiceSSM::setAppBundle("SandboxTests");
+        client_ = trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem());
+    }
+    void TearDown() override {
+        client_.reset();
+        gateway_.reset();
+        ProcessState::reset();
+    }
     /// The options the sandbox starts with.
     virtual SandboxOptions options() const { return quietOptions(); }
 
     /// POSTs "datoEntrada=" followed by `envelope` to a JSON service.
     httplib::Result postService(const char* path, const std::string& envelope,
-                                const httplib::Headers& headers = {});
+                                const httplib::Headers& headers = {}) {
+        return client_->Post(path, headers, "datoEntrada=" + envelope, kFormType);
+    }
     /// A signed direct-payment request of 19.99 from the library's own encoder.
     static std::string directRequest(const std::string& pan, const std::string& order,
                                      const std::string& identifier = "",
-                                     const std::string& description = "Libro");
+                                     const std::string& description = "Libro") {
+        const bool withCard = !pan.empty();
+        return std::string(Encode::encodeStringDirectPayment(pan, withCard ? "123" : "",
+                                                             withCard ? "2912" : "", "1999", order,
+                                                             identifier, "true", "0", description)
+                               .view());
+    }
     /// Sends a direct payment and decodes the answer, checking the envelope's signature.
     DirectPaymentResponse pay(const std::string& pan, const std::string& order,
                               const std::string& identifier = "",
                               const std::string& description = "Libro");
     /// The answer of a JSON service decoded as a direct payment's, for refusals.
-    std::optional<DirectPaymentResponse> serviceAnswer(const httplib::Result& result);
+    std::optional<DirectPaymentResponse> serviceAnswer(const httplib::Result& result) {
+        const auto envelope =
+            result && result->status == 200 ? readEnvelope(result->body) : std::nullopt;
+        return envelope ? DirectPaymentResponse::fromJSON(envelope->mensaje) : std::nullopt;
+    }
+    /// The service at `path` takes the signed message of `request` as it is, and refuses it with
+    /// 9901 once any of its `members` (its own and those of its object `nested`) is taken out or
+    /// made null.
+    void expectEveryMemberRequired(const char* path, const std::string& request,
+                                   const std::string& nested, std::size_t members);
     /// A signed web-payment request of 19.99 from the library's own encoder.
     static std::string webRequest(const std::string& order, const std::string& identifier = "",
-                                  const std::string& description = "Libro de pruebas");
+                                  const std::string& description = "Libro de pruebas") {
+        return Encode::encodeStringWebViewPayment(order, identifier, 19.99, "false", "0",
+                                                  description);
+    }
     /// Asks the signature service to sign a web payment of 19.99 and decodes the answer.
     WebViewPaymentResponse signWebPayment(const std::string& order,
                                           const std::string& identifier = "",
@@ -141,18 +215,36 @@ class SandboxTest : public ::testing::Test {
                              const std::string& description = "Libro de pruebas");
     /// POSTs a form to the page's addresses with the kept cookie, or without any.
     httplib::Result postForm(const std::string& path, const std::string& form,
-                             bool withCookie = true);
+                             bool withCookie = true) {
+        httplib::Headers headers;
+        if (withCookie) {
+            headers.emplace("Cookie", pageCookie_);
+        }
+        return client_->Post(path, headers, form, kFormType);
+    }
     /// Submits the card form of page `pageId` with `number`, expiry 12/29 and code 123.
     httplib::Result submitCard(const std::string& pageId, const std::string& number,
-                               const std::string& action = "pagar");
+                               const std::string& action = "pagar") {
+        return postForm(kCardFormPath, cardForm(pageId, number, action));
+    }
     /// Opens the page of a new order and submits `number`: the answer to the card form.
     httplib::Result payOnPage(const std::string& order, const std::string& number,
                               const std::string& identifier = "",
                               const std::string& action = "pagar");
     /// The return address of a card form's redirection.
-    static std::string locationOf(const httplib::Result& answer);
+    static std::string locationOf(const httplib::Result& answer) {
+        if (!answer || answer->status != 303) {
+            ADD_FAILURE() << "the card form did not redirect: "
+                          << (answer ? std::to_string(answer->status) : "no answer");
+            return "";
+        }
+        return answer->get_header_value("Location");
+    }
     /// "https://<authority>/sandbox/REDIR_URL_OK" or "..._KO": the placeholders' pages.
-    std::string placeholderPage(bool ok) const;
+    std::string placeholderPage(bool ok) const {
+        return "https://" + gateway_->authority() + "/sandbox/" +
+               (ok ? "REDIR_URL_OK" : "REDIR_URL_KO");
+    }
     /// Checks the shape and signature of a return address and reads its result the way the
     /// library's presenter does.
     static Parameters resultAt(const std::string& location, const std::string& expectedStart);

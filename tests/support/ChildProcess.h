@@ -25,25 +25,22 @@ namespace vanto::testing {
 /// A file descriptor that closes itself.
 class Fd {
   public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
+    explicit Fd(int fd = -1) : fd_(fd) {}
     Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     Fd& operator=(Fd&& other) noexcept {
-        reset();
-        fd_ = std::exchange(other.fd_, -1);
+        std::swap(fd_, other.fd_);
         return *this;
     }
     ~Fd() { reset(); }
     int get() const { return fd_; }
     void reset() {
         if (fd_ >= 0) {
-            ::close(fd_);
+            ::close(std::exchange(fd_, -1));
         }
-        fd_ = -1;
     }
 
   private:
-    int fd_ = -1;
+    int fd_;
 };
 
 /// A pipe of the test's own, to hand one end to a child.
@@ -83,29 +80,18 @@ inline bool readUntil(int fd, std::string& seen, std::string_view wanted,
 
 /// How a child runs.
 struct ChildOptions {
-    /// Run as the user nobody (only when the test runs as root).
-    bool asNobody = false;
-    /// Where standard error goes; /dev/null when empty.
-    std::string errorFile;
     /// Descriptors of the test's own for the child's standard input, output and error, in place
-    /// of the input pipe, the output pipe and the error file; -1 keeps those.
+    /// of the input pipe, the output pipe and `errorFile`; -1 keeps those.
     int streams[3] = {-1, -1, -1};
     /// A descriptor of the test's that output() reads instead of the output pipe: the other end
     /// of a terminal or pipe given in `streams`.
     int watched = -1;
-
-    /// A child whose standard streams are `in`, `out` and `err` (-1 keeps the pipe or the file),
-    /// output() reading `watched`.
-    static ChildOptions onStreams(int in, int out, int err, int watched, bool asNobody = false) {
-        ChildOptions options;
-        options.asNobody = asNobody;
-        options.streams[0] = in;
-        options.streams[1] = out;
-        options.streams[2] = err;
-        options.watched = watched;
-        return options;
-    }
+    /// Run as the user nobody (only when the test runs as root).
+    bool asNobody = false;
+    /// Where standard error goes; /dev/null when empty.
+    std::string errorFile{};
 };
+
 class ChildProcess {
   public:
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,

@@ -4,14 +4,14 @@
 // their own process (the sandbox keeps its own copies of what it receives). The child dies with
 // the process that started it.
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <optional>
 #include <string>
+
+#include "ChildProcess.h"
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -19,69 +19,6 @@
 #include "vanto/sandbox/SandboxGateway.h"
 
 namespace vanto::testing {
-
-/// Where the sandbox of a child process listens, and the certificate to trust.
-struct SandboxProcess {
-    std::string port;
-    std::string certificatePem;
-};
-
-/// Forks the child (call before any thread is started) and waits, at most 30 seconds, for it to
-/// announce its port and certificate; none when it does not.
-inline std::optional<SandboxProcess> startSandboxProcess() {
-    int channel[2];
-    if (pipe(channel) != 0) {
-        return std::nullopt;
-    }
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0) {
-        return std::nullopt;
-    }
-    if (child == 0) {
-        close(channel[0]);
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(0);
-        }
-        sandbox::SandboxOptions options;
-        options.logRequests = false;
-        auto* gateway = new sandbox::SandboxGateway(options);  // ends with the process
-        if (!gateway->start()) {
-            _exit(1);
-        }
-        const std::string announcement =
-            std::to_string(gateway->port()) + "\n" + gateway->certificatePem();
-        if (write(channel[1], announcement.data(), announcement.size()) < 0) {
-            _exit(1);
-        }
-        close(channel[1]);
-        for (;;) {
-            pause();
-        }
-    }
-    close(channel[1]);
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        pollfd ready{channel[0], POLLIN, 0};
-        if (poll(&ready, 1, 30000) != 1) {
-            close(channel[0]);
-            return std::nullopt;
-        }
-        const ssize_t count = read(channel[0], buffer, sizeof buffer);
-        if (count <= 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    close(channel[0]);
-    const auto newline = text.find('\n');
-    if (newline == std::string::npos) {
-        return std::nullopt;
-    }
-    return SandboxProcess{text.substr(0, newline), text.substr(newline + 1)};
-}
 
 /// Points the library at the sandbox at `authority`: the test environment's host, `certificatePem`
 /// trusted by every session made from now on, the sandbox's default merchant in the shared
@@ -102,11 +39,38 @@ inline bool payThroughSandboxAt(const std::string& authority, const std::string&
     return true;
 }
 
-/// Starts the sandbox's process and points the library at it. False, with a line on standard
-/// error, when the sandbox does not start.
+/// Starts the sandbox in a child process (call before any thread is started) and points the
+/// library at it. False, with a line on standard error, when it does not announce its port and
+/// certificate within 30 seconds.
 inline bool payThroughSandboxProcess() {
-    const auto sandbox = startSandboxProcess();
-    if (!sandbox || !payThroughSandboxAt("127.0.0.1:" + sandbox->port, sandbox->certificatePem)) {
+    Pipe channel;
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        channel.read.reset();
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(0);
+        }
+        sandbox::SandboxOptions options;
+        options.logRequests = false;
+        auto* gateway = new sandbox::SandboxGateway(options);  // ends with the process
+        const std::string announcement =
+            gateway->start() ? gateway->authority() + "\n" + gateway->certificatePem() : "";
+        if (announcement.empty() ||
+            write(channel.write.get(), announcement.data(), announcement.size()) < 0) {
+            _exit(1);
+        }
+        for (;;) {
+            pause();
+        }
+    }
+    channel.write.reset();
+    std::string text;
+    if (child < 0 ||
+        !readUntil(channel.read.get(), text, "-----END CERTIFICATE-----\n",
+                   std::chrono::seconds(30)) ||
+        !payThroughSandboxAt(text.substr(0, text.find('\n')), text.substr(text.find('\n') + 1))) {
         std::fprintf(stderr, "the sandbox did not start\n");
         return false;
     }
