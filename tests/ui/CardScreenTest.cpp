@@ -406,6 +406,9 @@ TEST_F(CardScreen, TheKeyboardPaysAndCancelsAndShowsWhereItIs) {
 
     auto cancelled = show("UI-C0016");
     ASSERT_TRUE(cancelled.complete());
+    // Escape is the window's shortcut: it reaches only the active window.
+    cancelled.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(cancelled.window));
     cancelled.number->setFocus();
     QTest::keyClick(cancelled.window->windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(cancelled.reports->waitForReport()) << "Escape did not cancel";
