@@ -1,16 +1,11 @@
 #include "QuickTest.h"
 
 #include <QCoreApplication>
-#include <QDate>
 #include <QDir>
 #include <QJSEngine>
 #include <QMetaProperty>
 #include <QQmlComponent>
 #include <QTest>
-
-#include "vanto/platform/ProcessState.h"
-#include "vanto/platform/URLSession.h"
-#include "vanto/transport/TraceSink.h"
 
 namespace vanto::testing {
 
@@ -22,49 +17,7 @@ bool waitForProperty(const QObject* item, const char* property, const std::funct
         ADD_FAILURE() << property << " tells no change";
         return done();
     }
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        QSignalSpy changed(item, watched.notifySignal());
-        if (deadline.hasExpired() || !changed.wait(static_cast<int>(deadline.remainingTime()))) {
-            return done();
-        }
-    }
-    return true;
-}
-
-void Reports::responseDirectPaymentOK(const DirectPaymentResponseOK& response) {
-    cardAccepted.push_back(response);
-    record("OK " + std::to_string(response.code));
-}
-
-void Reports::responseDirectPaymentKO(const DirectPaymentResponseKO& response) {
-    record("KO " + std::to_string(response.code) + " " + response.desc);
-}
-
-void Reports::responsePaymentOK(const WebViewPaymentResponseOK& response) {
-    pageAccepted.push_back(response);
-    record("OK " + std::to_string(response.code));
-}
-
-void Reports::responsePaymentKO(const WebViewPaymentResponseKO& response) {
-    record("KO " + std::to_string(response.code) + " " + response.desc);
-}
-
-void Reports::paymentScreenClosedWithoutOutcome(bool mayHavePaid) {
-    record("closed " + std::to_string(mayHavePaid));
-}
-
-bool Reports::waitForReport(int timeoutMs) const {
-    return waitUntil(
-        this, &Reports::reported, [this] { return count() > 0; }, timeoutMs);
-}
-
-void Reports::record(std::string report) {
-    told.push_back(std::move(report));
-    emit reported();
-    if (onReport) {
-        onReport();
-    }
+    return waitUntil(item, watched.notifySignal(), done, timeoutMs);
 }
 
 QQmlEngine& QuickTest::engine() {

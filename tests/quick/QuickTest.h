@@ -2,68 +2,26 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QPointer>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSignalSpy>
 #include <QVariantMap>
 
 #include "SandboxScreenTest.h"
-#include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/quick/QuickBinding.h"
 #include "vanto/quick/ScreenHandle.h"
-#include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto::testing {
 
-/// Bounds of the tests' waits, in milliseconds: a step of a screen, which may need the sandbox or
-/// the web engine, and a whole page with everything it loads.
-inline constexpr int kStepBound = 20000;
-inline constexpr int kPageBound = 30000;
-
-/// Runs the event loop, never sleeping the thread (the web engine works on it too), until `done`
-/// holds: looked at first, then each time `sender` emits `signal`. False when `timeoutMs` passed
-/// first.
-template <typename Sender, typename Signal, typename Predicate>
-bool waitUntil(const Sender* sender, Signal signal, Predicate done, int timeoutMs = kStepBound) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        QSignalSpy emitted(sender, signal);
-        if (deadline.hasExpired() || !emitted.wait(static_cast<int>(deadline.remainingTime()))) {
-            return done();
-        }
-    }
-    return true;
-}
-
-/// The same, woken by any change of `item`'s property `property` (its notify signal).
+/// Runs the event loop until `done` holds, woken by any change of `item`'s property `property`
+/// (its notify signal); see waitUntil().
 bool waitForProperty(const QObject* item, const char* property, const std::function<bool()>& done,
                      int timeoutMs = kStepBound);
-
-/// A signal for the tests' waits, told by the test's own stand-ins, with how often it was told.
-class Notice : public QObject {
-    Q_OBJECT
-
-  public:
-    void tell() {
-        ++count;
-        emit told();
-    }
-    int count = 0;
-
-  signals:
-    void told();
-};
 
 /// Takes the answer of a script a page ran.
 class Answer : public QObject {
@@ -80,37 +38,6 @@ class Answer : public QObject {
 
   signals:
     void taken();
-};
-
-/// Every report a screen's delegate received, in order, as "OK <code>", "KO <code> <desc>" or
-/// "closed <mayHavePaid>", with the records of the outcomes. `reported` is emitted after each.
-class Reports : public QObject,
-                public DirectPaymentResponseDelegate,
-                public WebViewPaymentResponseDelegate {
-    Q_OBJECT
-
-  public:
-    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override;
-    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override;
-    void responsePaymentOK(const WebViewPaymentResponseOK& response) override;
-    void responsePaymentKO(const WebViewPaymentResponseKO& response) override;
-    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override;
-
-    std::size_t count() const { return told.size(); }
-    /// Waits for the first report.
-    bool waitForReport(int timeoutMs = kStepBound) const;
-
-    std::vector<std::string> told;
-    std::vector<DirectPaymentResponseOK> cardAccepted;
-    std::vector<WebViewPaymentResponseOK> pageAccepted;
-    /// Runs after each report (an application letting go of its screen there).
-    std::function<void()> onReport;
-
-  signals:
-    void reported();
-
-  private:
-    void record(std::string report);
 };
 
 /// The Qt Quick screens in a real Qt application, the Quick binding in place, against a sandbox

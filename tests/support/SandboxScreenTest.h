@@ -1,23 +1,185 @@
 #pragma once
 // What the screen tests of both Qt bindings share: one binding and one sandbox gateway for the
-// whole suite, the library's process state reset around each test, and the traces it wrote.
+// whole suite, the library's process state reset around each test, the traces it wrote, the
+// reports a screen's delegate received, and the card-entry screen's cases both bindings pass.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QObject>
+#include <QSignalSpy>
 #include <QString>
 
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
+#include "vanto/direct/DirectPaymentService.h"
 #include "vanto/platform/ProcessState.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
+#include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto::testing {
+
+/// Bounds of the tests' waits, in milliseconds: a step of a screen, which may need the sandbox or
+/// the web engine, and a whole page with everything it loads.
+inline constexpr int kStepBound = 20000;
+inline constexpr int kPageBound = 30000;
+
+/// Runs the event loop, never sleeping the thread (the web engine works on it too), until `done`
+/// holds: looked at first, then each time `sender` emits `signal`. False when `timeoutMs` passed
+/// first.
+template <typename Sender, typename Signal, typename Predicate>
+bool waitUntil(const Sender* sender, Signal signal, Predicate done, int timeoutMs = kStepBound) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        QSignalSpy emitted(sender, signal);
+        if (deadline.hasExpired() || !emitted.wait(static_cast<int>(deadline.remainingTime()))) {
+            return done();
+        }
+    }
+    return true;
+}
+
+/// A signal for the tests' waits, with how often it was emitted: emitted when told, and when a
+/// watched object is shown or hidden or gains a child (a message box over a window).
+class Changes : public QObject {
+    Q_OBJECT
+
+  public:
+    void notify() {
+        ++count;
+        emit changed();
+    }
+    void watch(QObject* object) { object->installEventFilter(this); }
+    template <typename Predicate>
+    bool waitFor(Predicate done, int timeoutMs = kStepBound) const {
+        return waitUntil(this, &Changes::changed, done, timeoutMs);
+    }
+    int count = 0;
+
+  signals:
+    void changed();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto type = event->type();
+        if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::ChildAdded) {
+            notify();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+/// Every report a screen's delegate received, in order, as "OK <code>", "KO <code> <desc>" or
+/// "closed <mayHavePaid>", with the records of the outcomes. `onReport` runs after each (an
+/// application letting go of its screen there).
+class Reports : public Changes,
+                public DirectPaymentResponseDelegate,
+                public WebViewPaymentResponseDelegate {
+  public:
+    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
+        cardAccepted.push_back(response);
+        record("OK " + std::to_string(response.code));
+    }
+    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
+        record("KO " + std::to_string(response.code) + " " + response.desc);
+    }
+    void responsePaymentOK(const WebViewPaymentResponseOK& response) override {
+        pageAccepted.push_back(response);
+        record("OK " + std::to_string(response.code));
+    }
+    void responsePaymentKO(const WebViewPaymentResponseKO& response) override {
+        record("KO " + std::to_string(response.code) + " " + response.desc);
+    }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
+        record("closed " + std::to_string(mayHavePaid));
+    }
+
+    std::size_t count() const { return told.size(); }
+    /// Waits for the first report.
+    bool waitForReport(int timeoutMs = kStepBound) const {
+        return waitFor([this] { return count() > 0; }, timeoutMs);
+    }
+
+    std::vector<std::string> told;
+    std::vector<DirectPaymentResponseOK> cardAccepted;
+    std::vector<WebViewPaymentResponseOK> pageAccepted;
+    std::function<void()> onReport;
+
+  private:
+    void record(std::string report) {
+        told.push_back(std::move(report));
+        notify();
+        if (onReport) {
+            onReport();
+        }
+    }
+};
+
+/// The road to the direct-payment service, which holds each payment until the test lets it go,
+/// and tells `handedOn` when the gateway's answer has been handed on.
+class HeldRoad final : public DirectPaymentService {
+  public:
+    explicit HeldRoad(std::shared_ptr<DirectPaymentService> road) : road_(std::move(road)) {}
+    void send(std::shared_ptr<DirectPaymentRequest> request, Success success,
+              Failure failure) override {
+        held_ = [this, request = std::move(request), success = std::move(success),
+                 failure = std::move(failure)] {
+            road_->send(
+                request,
+                [this, success](std::optional<DirectPaymentResponse> answer) {
+                    success(std::move(answer));
+                    handedOn.notify();
+                },
+                [this, failure](SDKError error) {
+                    failure(std::move(error));
+                    handedOn.notify();
+                });
+        };
+    }
+    bool holding() const { return static_cast<bool>(held_); }
+    void letGo() { std::exchange(held_, nullptr)(); }
+
+    Changes handedOn;
+
+  private:
+    std::shared_ptr<DirectPaymentService> road_;
+    std::function<void()> held_;
+};
+
+/// `digits` as the card-number field shows them, in groups of four.
+inline QString grouped(const QString& digits) {
+    QString shown;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        shown += (i > 0 && i % 4 == 0 ? QStringLiteral(" ") : QString()) + digits[i];
+    }
+    return shown;
+}
+
+/// What `server` recorded of the requests to `path`, in order.
+inline std::vector<sandbox::RecordedRequest> requestsTo(const sandbox::SandboxGateway& server,
+                                                        std::string_view path) {
+    auto requests = server.requests();
+    std::erase_if(requests, [&](const auto& request) { return request.path != path; });
+    return requests;
+}
+
+inline QString cardOf(std::string_view card) {
+    return QString::fromLatin1(card.data(), static_cast<qsizetype>(card.size()));
+}
 
 /// `Binding` is the binding's object (QtBinding, QuickBinding), made once for the suite after
 /// the application and gone before it.
@@ -76,10 +238,232 @@ class SandboxScreenTest : public ::testing::Test {
         return traces_;
     }
 
+    /// The payment page's request, asked once: a form POST signed as the presenter signs it, from
+    /// the page's own user agent.
+    static sandbox::RecordedRequest pagePost(std::string_view userAgent) {
+        const auto posts = requestsTo(gateway(), "/zel/realizarPago");
+        EXPECT_EQ(posts.size(), 1u) << "the page was not asked once";
+        if (posts.empty()) {
+            return {};
+        }
+        const auto& page = posts.front();
+        EXPECT_EQ(page.method, "POST");
+        EXPECT_EQ(page.header("Content-Type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(page.header("User-Agent"), userAgent);
+        EXPECT_TRUE(page.body.starts_with("Ds_SignatureVersion=HMAC_SHA256_V1&Ds_Signature="));
+        return page;
+    }
+
     /// An expiry a month that has not come yet, as typed: "12" and two digits of a year to come.
     static QString futureExpiryDigits() {
         const int year = (QDate::currentDate().year() + 3) % 100;
         return QStringLiteral("12") + QStringLiteral("%1").arg(year, 2, 10, QLatin1Char('0'));
+    }
+
+    // The card-entry screen's cases both bindings pass. `Screen` is the binding's fixture: its
+    // static show(order, identifier, amount) presents a screen and gives its Shown, whose fields
+    // (number, expiry, cvv) and buttons (proceed, cancel) the case works through the Shown's own
+    // hands: focus(field), type(text), key(key, modifiers), text(field), setCursor(field, at),
+    // clear(field), enabled(item), tap(item), leave() (the window's own way out), closed(),
+    // busy(), and gone() once the screen was let go of.
+
+    /// Typed key by key, the number shows in groups of four and takes 19 digits, a deleted
+    /// separator comes back, no undo brings back what was typed; the expiry shows as MM/YY and
+    /// the security code takes four characters. Paid once valid: one outcome, the expiry sent as
+    /// year then month, the screen closed and its fields (the field's own storage too) wiped.
+    template <typename Screen>
+    static void typedKeyByKeyPaysOnce(const std::string& order) {
+        auto shown = Screen::show(order);
+        ASSERT_TRUE(shown.complete());
+        ASSERT_TRUE(shown.fadedIn()) << "the screen never appeared";
+        EXPECT_FALSE(shown.enabled(shown.proceed));
+        const QString card = cardOf(sandbox::kAcceptedCard);
+        shown.focus(shown.number);
+        for (qsizetype typed = 1; typed <= card.size(); ++typed) {
+            shown.type(card.mid(typed - 1, 1));
+            ASSERT_EQ(shown.text(shown.number), grouped(card.left(typed))) << "key " << typed;
+        }
+        shown.type(QStringLiteral("0001"));
+        EXPECT_EQ(shown.text(shown.number), grouped(card + QStringLiteral("000"))) << "19 digits";
+        for (int i = 0; i < 3; ++i) {
+            shown.key(Qt::Key_Backspace);
+        }
+        shown.setCursor(shown.number, 5);
+        shown.key(Qt::Key_Backspace);
+        EXPECT_EQ(shown.text(shown.number), grouped(card)) << "a deleted separator stays gone";
+        shown.key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(shown.text(shown.number), grouped(card));
+
+        const QString expiry = futureExpiryDigits();
+        shown.focus(shown.expiry);
+        shown.type(expiry);
+        EXPECT_EQ(shown.text(shown.expiry), expiry.left(2) + QLatin1Char('/') + expiry.mid(2));
+        EXPECT_FALSE(shown.enabled(shown.proceed));
+        shown.focus(shown.cvv);
+        shown.type(QStringLiteral("123"));
+        EXPECT_TRUE(shown.enabled(shown.proceed));
+        shown.type(QStringLiteral("45"));
+        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("1234")) << "a fifth character is taken";
+        shown.screenshot("card-screen-default");
+
+        // Shares the field's own storage, which must be overwritten before it is let go.
+        const QString typedNumber = shown.text(shown.number);
+        shown.tap(shown.proceed);
+        EXPECT_FALSE(shown.enabled(shown.cancel) || shown.enabled(shown.number));
+        ASSERT_TRUE(shown.reports->waitForReport()) << "no outcome";
+        ASSERT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"});
+        EXPECT_EQ(shown.reports->cardAccepted.front().Ds_ExpiryDate,
+                  (expiry.mid(2) + expiry.left(2)).toStdString());
+        EXPECT_TRUE(shown.closed()) << "the screen stayed";
+        EXPECT_TRUE(shown.text(shown.number).isEmpty() && shown.text(shown.expiry).isEmpty() &&
+                    shown.text(shown.cvv).isEmpty())
+            << "the card data stayed in the fields";
+        EXPECT_EQ(typedNumber, QString(typedNumber.size(), QChar(0))) << "the card number lingers";
+        shown.screen.reset();
+        EXPECT_EQ(shown.reports->count(), 1u) << "an outcome, then nothing more";
+    }
+
+    /// Pasting and an input method's commits go through the typing rules: a pasted expiry is
+    /// checked before it is regrouped, a character of two UTF-16 units is deleted as one, and a
+    /// paste that would make the number too long is refused whole.
+    template <typename Screen>
+    static void pastedAndCommittedTextFollowsTheRules(const std::string& order) {
+        auto shown = Screen::show(order);
+        ASSERT_TRUE(shown.complete());
+        const QString card = cardOf(sandbox::kAcceptedCard);
+        shown.typeValidCard(card);
+        ASSERT_TRUE(shown.enabled(shown.proceed));
+        const auto paste = [&](const QString& text) {
+            QGuiApplication::clipboard()->setText(text);
+            shown.key(Qt::Key_V, Qt::ControlModifier);
+        };
+        shown.clear(shown.expiry);
+        paste(QStringLiteral("1226"));
+        EXPECT_EQ(shown.text(shown.expiry), QStringLiteral("12/26"));
+        EXPECT_FALSE(shown.enabled(shown.proceed));
+
+        shown.clear(shown.cvv);
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("987"));
+        QCoreApplication::sendEvent(shown.cvv, &commit);
+        QInputMethodEvent correction;
+        correction.setCommitString(QStringLiteral("5"), -1, 1);  // replaces the character before
+        QCoreApplication::sendEvent(shown.cvv, &correction);
+        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985"));
+        paste(QStringLiteral("\U0001F600"));
+        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985\U0001F600"));
+        shown.key(Qt::Key_Backspace);
+        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985"));
+
+        shown.focus(shown.number);
+        shown.setCursor(shown.number, shown.text(shown.number).size());
+        paste(QStringLiteral("00000000"));
+        EXPECT_EQ(shown.text(shown.number), grouped(card));
+        QGuiApplication::clipboard()->clear();
+    }
+
+    /// A stored card's screen shows masks in fields that take nothing and pays with the
+    /// reference the first payment gave.
+    template <typename Screen>
+    static void storedCardPaysWithItsReference(const std::string& first,
+                                               const std::string& second) {
+        auto paying = Screen::show(first);
+        ASSERT_TRUE(paying.complete());
+        paying.typeValidCard(cardOf(sandbox::kReferenceCard));
+        paying.tap(paying.proceed);
+        ASSERT_TRUE(paying.reports->waitForReport());
+        ASSERT_EQ(paying.reports->cardAccepted.size(), 1u);
+        const std::string reference = paying.reports->cardAccepted.front().Ds_Merchant_Identifier;
+        ASSERT_FALSE(reference.empty());
+
+        auto stored = Screen::show(second, reference);
+        ASSERT_TRUE(stored.complete());
+        EXPECT_EQ(stored.text(stored.number), QStringLiteral("**** **** **** ****"));
+        EXPECT_EQ(stored.text(stored.expiry), QStringLiteral("**/**"));
+        EXPECT_EQ(stored.text(stored.cvv), QStringLiteral("***"));
+        EXPECT_FALSE(stored.enabled(stored.number) || stored.enabled(stored.expiry) ||
+                     stored.enabled(stored.cvv));
+        stored.tap(stored.proceed);
+        ASSERT_TRUE(stored.reports->waitForReport());
+        EXPECT_EQ(stored.reports->told, std::vector<std::string>{"OK 0"});
+    }
+
+    /// Each way the screen can end, then the screen let go of: one report, and nothing of the
+    /// screen left.
+    template <typename Screen>
+    static void eachWayTheScreenEndsGivesOneReport(const std::string& prefix) {
+        using Shown = decltype(Screen::show(""));
+        const QString card = cardOf(sandbox::kAcceptedCard);
+        const auto pay = [&](Shown& shown) {
+            shown.typeValidCard(card);
+            shown.tap(shown.proceed);
+        };
+        const std::string cancelled = "KO 78 Operación cancelada por el usuario.";
+        const struct {
+            std::string order;
+            double amount;
+            std::function<void(Shown&)> end;
+            std::string told;
+        } ways[] = {
+            {"-C0005", 19.99, [](Shown& shown) { shown.tap(shown.cancel); }, cancelled},
+            {"-C0006", 19.99, [](Shown& shown) { shown.leave(); }, cancelled},
+            {"-C0007", -0.01, [](Shown&) {},
+             "KO 5548 El importe tiene que ser igual o mayor de 0,00"},
+            {"-C0010-FAULT_CLOSE", 19.99, pay, "KO 5550 Error de conexión."},
+            {"-C0011", 19.99, [](Shown& shown) { shown.screen.reset(); }, "closed 0"},
+            // The application lets go of the screen inside its outcome.
+            {"-C0013", 19.99,
+             [&](Shown& shown) {
+                 shown.reports->onReport = [&shown] { shown.screen.reset(); };
+                 pay(shown);
+             },
+             "OK 0"},
+        };
+        for (const auto& way : ways) {
+            SCOPED_TRACE(way.order);
+            gateway().clearRequests();
+            auto shown = Screen::show(prefix + way.order, "REQUIRED", way.amount);
+            ASSERT_TRUE(shown.complete());
+            way.end(shown);
+            ASSERT_TRUE(shown.reports->waitForReport());
+            EXPECT_TRUE(!shown.screen || shown.closed());
+            shown.screen.reset();
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{way.told});
+            EXPECT_TRUE(shown.gone()) << "the screen outlived its controller";
+            if (way.amount < 0) {
+                EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
+            }
+        }
+    }
+
+    /// While the payment is on its way the screen is busy and cannot be left: it reports the
+    /// outcome, or, let go of meanwhile, that the cardholder may have paid, and nothing after.
+    template <typename Screen>
+    static void whileThePaymentIsOnItsWayTheScreenStays(const std::string& prefix) {
+        const auto road = std::make_shared<HeldRoad>(directPaymentService());
+        setDirectPaymentService(road);
+        for (const bool letGoOf : {false, true}) {
+            SCOPED_TRACE(letGoOf ? "let go of" : "kept");
+            auto shown = Screen::show(prefix + (letGoOf ? "-C0012" : "-C0008"));
+            ASSERT_TRUE(shown.complete());
+            shown.typeValidCard(cardOf(sandbox::kAcceptedCard));
+            shown.tap(shown.proceed);
+            ASSERT_TRUE(road->holding());
+            EXPECT_TRUE(shown.busy());
+            shown.leave();
+            shown.tap(shown.cancel);
+            EXPECT_FALSE(shown.closed()) << "left in the middle of a payment";
+            EXPECT_FALSE(shown.enabled(shown.proceed) || shown.enabled(shown.cancel));
+            EXPECT_EQ(shown.reports->count(), 0u);
+            if (letGoOf) {
+                shown.screen.reset();
+            }
+            const int answered = road->handedOn.count;
+            road->letGo();
+            ASSERT_TRUE(road->handedOn.waitFor([&] { return road->handedOn.count > answered; }))
+                << "the gateway never answered";
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{letGoOf ? "closed 1" : "OK 0"});
+        }
     }
 
   private:

@@ -1,6 +1,5 @@
 // The binding's window of the payment web page as the screen's view model sees it: what a page
-// request sends, what a navigation decision does, what scripts give back, time-outs and
-// certificates.
+// request sends, what a navigation decision does, what scripts give back, time-outs.
 #include "UiTest.h"
 #include "widgets/Widgets.h"
 #include "widgets_web/PageWindow.h"
@@ -135,26 +134,6 @@ TEST_F(PageWindow, APageSlowerThanItsTimeOutFails) {
     model->load(std::move(request));
     ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kStepBound));
     EXPECT_EQ(log->events.back(), "fail");
-}
-
-TEST_F(PageWindow, ACertificateIsTakenOnlyWhenItChainsToAnAnchorOfTheApplication) {
-    sandbox::SandboxOptions options;
-    options.logRequests = false;
-    sandbox::SandboxGateway stranger(options);
-    ASSERT_TRUE(stranger.start()) << stranger.lastError();
-    const std::string address = stranger.baseUrl() + "/sandbox/REDIR_URL_OK";
-
-    model->load(platform::URLRequest(address));  // the anchors are the suite's own sandbox's only
-    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
-    EXPECT_EQ(log->events.back(), "fail");
-    EXPECT_TRUE(stranger.requests().empty()) << "a request went to an untrusted server";
-
-    trustOnly(stranger.certificatePem());
-    log->events.clear();
-    model->load(platform::URLRequest(address));
-    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
-    EXPECT_EQ(log->events.back(), "finish");
-    EXPECT_EQ(stranger.requests().size(), 1u);
 }
 
 }  // namespace

@@ -1,25 +1,9 @@
 #include "UiTest.h"
 
-#include <QCoreApplication>
-#include <QDate>
 #include <QDir>
 #include <QPixmap>
 
-#include "vanto/config/Constants.h"
-#include "vanto/config/VantoConfiguration.h"
-#include "vanto/platform/ProcessState.h"
-#include "vanto/platform/URLSession.h"
-#include "vanto/transport/TraceSink.h"
-
 namespace vanto::testing {
-
-bool Changes::eventFilter(QObject* watched, QEvent* event) {
-    const auto type = event->type();
-    if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::ChildAdded) {
-        notify();
-    }
-    return QObject::eventFilter(watched, event);
-}
 
 void UiTest::saveScreenshot(QWidget& widget, const QString& name) {
     const QDir folder(QStringLiteral(VANTO_UI_SCREENSHOTS));
