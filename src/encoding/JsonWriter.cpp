@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "vanto/text/Utf8.h"
 
@@ -62,15 +63,30 @@ std::size_t plainUntil(std::string_view text, std::size_t at) {
     return at;
 }
 
-// Writes the pieces one after the other into `out`, in one step: the text and the nested copy
-// take a member's pieces this way, with their own quotation marks (" and \").
-template <typename... Pieces>
-void putPieces(platform::SecretText& out, const Pieces&... pieces) {
-    char* at = out.extend((std::string_view(pieces).size() + ...));
-    ((at = std::char_traits<char>::copy(at, std::string_view(pieces).data(),
-                                        std::string_view(pieces).size()) +
-           std::string_view(pieces).size()),
-     ...);
+// Writes `"name":`, and `"value"` after it when `kWithValue`, into `out` in one step, with
+// `kQuote` for each quotation mark: " in the text, \" in the nested copy. The quotation marks are
+// of a size known here, so only the name and the value are copied by a call.
+template <const std::string_view& kQuote, bool kWithValue>
+void putMember(platform::SecretText& out, std::string_view name, std::string_view value) {
+    const std::size_t size =
+        2 * kQuote.size() + name.size() + 1 + (kWithValue ? 2 * kQuote.size() + value.size() : 0);
+    char* at = out.extend(size);
+    const auto quote = [&at] {
+        std::memcpy(at, kQuote.data(), kQuote.size());
+        at += kQuote.size();
+    };
+    const auto copy = [&at](std::string_view piece) {
+        at = std::char_traits<char>::copy(at, piece.data(), piece.size()) + piece.size();
+    };
+    quote();
+    copy(name);
+    quote();
+    *at++ = ':';
+    if constexpr (kWithValue) {
+        quote();
+        copy(value);
+        quote();
+    }
 }
 
 constexpr std::string_view kQuote = "\"";
@@ -261,9 +277,9 @@ void JsonWriter::endObject() {
 // A name needs no escaping (its type sees to that): it goes in as it is, without the escaping pass.
 void JsonWriter::key(Name name) {
     separateIfDue();
-    putPieces(text_, kQuote, name.view(), kQuote, ":");
+    putMember<kQuote, false>(text_, name.view(), {});
     if (nesting_) {
-        putPieces(nested_, kNestedQuote, name.view(), kNestedQuote, ":");
+        putMember<kNestedQuote, false>(nested_, name.view(), {});
     }
     afterKey_ = true;
 }
@@ -282,10 +298,9 @@ void JsonWriter::member(Name name, std::string_view value) {
     }
     // A value that needs no escaping, by far the most common: the whole member goes in one piece.
     separateIfDue();
-    putPieces(text_, kQuote, name.view(), kQuote, ":", kQuote, value, kQuote);
+    putMember<kQuote, true>(text_, name.view(), value);
     if (nesting_) {
-        putPieces(nested_, kNestedQuote, name.view(), kNestedQuote, ":", kNestedQuote, value,
-                  kNestedQuote);
+        putMember<kNestedQuote, true>(nested_, name.view(), value);
     }
 }
 

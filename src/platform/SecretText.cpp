@@ -35,6 +35,8 @@ SecretText SecretText::adopt(std::unique_ptr<char[]> bytes, std::size_t size,
         text.heap_ = std::move(bytes);
         text.capacity_ = capacity;
         text.size_ = std::min(size, capacity);
+        // Whatever the block held past the text goes now, so that only the text needs wiping.
+        secureWipe(text.heap_.get() + text.size_, capacity - text.size_);
     }
     return text;
 }
@@ -64,15 +66,17 @@ void SecretText::reserve(std::size_t capacity) {
     capacity_ = capacity;
 }
 
+// A text only grows at its end and is wiped whenever it is emptied, so no byte past its end ever
+// held any of it: wiping the text itself is enough.
 void SecretText::clear() noexcept {
-    secureWipe(bytes(), capacity_);
+    secureWipe(bytes(), size_);
     size_ = 0;
 }
 
-// Wipes everything the text ever held (the inline bytes too) and frees its block.
+// Wipes everything the text holds (the inline bytes whole) and frees its block.
 void SecretText::release() noexcept {
     if (heap_) {
-        secureWipe(heap_.get(), capacity_);
+        secureWipe(heap_.get(), size_);
         heap_.reset();
     }
     secureWipe(inline_, kInlineCapacity);
