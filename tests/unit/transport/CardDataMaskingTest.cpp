@@ -138,10 +138,11 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
 
 // The payment result of a return address, Base64 of JSON, however it is written.
 TEST(CardDataMaskingExamples, PaymentResultsAreDecodedMaskedAndEncodedAgain) {
-    const std::string json =
-        R"({"Ds_Response":"0000","Ds_ExpiryDate":"2912","Ds_Card_Number":"454881******0004"})";
-    const std::string masked =
-        R"({"Ds_Response":"0000","Ds_ExpiryDate":"****","Ds_Card_Number":"************0004"})";
+    // The merchant's data makes the Base64 hold both + and / (- and _ in the URL-safe alphabet).
+    const std::string json = R"({"Ds_Response":"0000","Ds_MerchantData":"??>>",)"
+                             R"("Ds_ExpiryDate":"2912","Ds_Card_Number":"454881******0004"})";
+    const std::string masked = R"({"Ds_Response":"0000","Ds_MerchantData":"??>>",)"
+                               R"("Ds_ExpiryDate":"****","Ds_Card_Number":"************0004"})";
     const std::string address(kReturnAddress);
     for (std::size_t variant = 0; variant < 3; ++variant) {
         EXPECT_EQ(maskCardData(address + resultSpelling(json, variant) + "&Ds_Signature=x"),
