@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CardDataWatch.h"
 #include "ChildProcess.h"
 #include "TempFolder.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CardDataWatch.h"
 #include "RecordingViews.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -29,7 +32,10 @@ class SandboxTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         sandbox::SandboxOptions options;
-        options.logRequests = false;
+        // Its console and recording are watched for card data with everything else.
+        options.recordFile = ::testing::TempDir() + "sandbox-" + std::to_string(::getpid()) +
+                             ".jsonl";
+        cardDataWatch().watchFile(options.recordFile, true);
         gateway_ = new sandbox::SandboxGateway(options);
         ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
     }
@@ -95,6 +101,8 @@ class SandboxTest : public ::testing::Test {
     static std::shared_ptr<RecordingDirectView> payDirectly(
         std::string_view card, std::string_view order, std::string_view cvv = "123",
         std::string_view expiry = "3012", double amount = 19.99, std::string_view identifier = "") {
+        cardDataWatch().secret(cvv);
+        cardDataWatch().expiry(expiry);
         auto view = std::make_shared<RecordingDirectView>();
         auto presenter = std::make_shared<DirectPaymentPresenter<RecordingDirectView>>(view);
         presenter->makePaymentAction(card, cvv, expiry, amount, order, identifier,
@@ -108,6 +116,8 @@ class SandboxTest : public ::testing::Test {
     static std::shared_ptr<RecordingWebView> payOnPage(std::string_view card,
                                                        std::string_view order,
                                                        std::string_view cvv = "123") {
+        cardDataWatch().secret(cvv);
+        cardDataWatch().expiry("12/30");
         auto view = std::make_shared<RecordingWebView>();
         auto presenter = std::make_shared<WebViewPaymentPresenter<RecordingWebView>>(view);
         std::optional<platform::URLRequest> page;

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "CardDataWatch.h"
 #include "SandboxCommand.h"
 #include "vanto/journal/PaymentJournal.h"
 
@@ -66,6 +67,8 @@ class SandboxRun : public testing::SandboxCommand {
         }
         return charges;
     }
+    ~SandboxRun() { testing::cardDataWatch().keepFile(record_); }
+
     // Everything it recorded, as written.
     std::string recorded() const { return testing::fileBytes(record_); }
 
@@ -75,6 +78,9 @@ class SandboxRun : public testing::SandboxCommand {
 
 class JournalAcrossProcesses : public ::testing::Test {
   protected:
+    // The journal is watched for card data with everything the test saw, before its folder goes.
+    void TearDown() override { testing::cardDataWatch().keepFile(journalPath()); }
+
     std::string journalPath() const { return folder.file("journal.sqlite"); }
 
     // The payer in `mode`, for orders beginning with `order`.

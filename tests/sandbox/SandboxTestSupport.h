@@ -13,6 +13,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "CardDataWatch.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/encoding/Encode.h"
@@ -33,13 +34,6 @@ inline constexpr const char* kPagePath = "/zel/realizarPago";
 inline constexpr const char* kCardFormPath = "/sandbox/pago";
 inline constexpr const char* kFormType = "application/x-www-form-urlencoded";
 inline const std::regex kAuthorisationCode("[0-9A-Z]{6}");
-
-/// The default options without request lines.
-inline SandboxOptions quietOptions() {
-    SandboxOptions options;
-    options.logRequests = false;
-    return options;
-}
 
 /// A path for a temporary file of this process: test programs of other builds may run at the
 /// same time and share the temporary directory.
@@ -153,6 +147,8 @@ class SandboxTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ProcessState::reset();
+        // The expiry date of the requests and card forms below.
+        vanto::testing::cardDataWatch().expiry("2912");
         gateway_ = std::make_unique<SandboxGateway>(options());
         ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
         ASSERT_TRUE(gateway_->useAsTestEnvironment());
@@ -166,8 +162,9 @@ class SandboxTest : public ::testing::Test {
         gateway_.reset();
         ProcessState::reset();
     }
-    /// The options the sandbox starts with.
-    virtual SandboxOptions options() const { return quietOptions(); }
+    /// The options the sandbox starts with. Its request lines go to standard output, where the
+    /// card-data watch reads them with the rest of what the test printed.
+    virtual SandboxOptions options() const { return SandboxOptions(); }
 
     /// POSTs "datoEntrada=" followed by `envelope` to a JSON service.
     httplib::Result postService(const char* path, const std::string& envelope,

@@ -159,7 +159,7 @@ TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequest
 }
 
 TEST(SandboxLifecycle, StopsServingAndARestartKeepsTheCertificate) {
-    SandboxGateway gateway(quietOptions());
+    SandboxGateway gateway;
     ASSERT_TRUE(gateway.start());
     const int port = gateway.port();
     const std::string pem = gateway.certificatePem();
@@ -171,7 +171,7 @@ TEST(SandboxLifecycle, StopsServingAndARestartKeepsTheCertificate) {
 }
 
 TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
-    SandboxOptions options = quietOptions();
+    SandboxOptions options;
     SandboxGateway first(options);
     ASSERT_TRUE(first.start()) << first.lastError();
 
@@ -221,7 +221,7 @@ std::string writeFile(const std::string& name, const std::string& contents) {
 
 TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
     const auto [certificate, key] = makeCertificateAndKey();
-    SandboxOptions options = quietOptions();
+    SandboxOptions options;
     options.certificateFile = writeFile("sandbox-cert.pem", certificate);
     options.keyFile = writeFile("sandbox-key.pem", key);
     SandboxGateway gateway(options);

@@ -14,6 +14,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +81,13 @@ inline bool readUntil(int fd, std::string& seen, std::string_view wanted,
     return true;
 }
 
+/// Where what each child printed goes when its ChildProcess does: the card-data watch reads it
+/// there. The text read of its standard output, and its standard error's file.
+inline std::function<void(const std::string& where, std::string printed)>& childOutputReader() {
+    static std::function<void(const std::string&, std::string)> reader;
+    return reader;
+}
+
 /// How a child runs.
 struct ChildOptions {
     /// Descriptors of the test's own for the child's standard input, output and error, in place
@@ -111,6 +121,8 @@ class ChildProcess {
         for (auto& text : texts) {
             argv.push_back(text.data());
         }
+        program_ = program;
+        errorFile_ = options.errorFile;
         argv.push_back(nullptr);
         const int streams[3] = {input[0], output[1], error};
         pid_ = ::fork();
@@ -146,6 +158,14 @@ class ChildProcess {
         if (pid_ > 0 && !status_) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
+        }
+        if (const auto& reader = childOutputReader()) {
+            reader("the standard output of " + program_, std::move(output_text_));
+            if (!errorFile_.empty()) {
+                std::ifstream file(errorFile_, std::ios::binary);
+                reader("the standard error of " + program_,
+                       {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
+            }
         }
         for (const int fd : {input_, output_, exitWatch_}) {
             if (fd >= 0) {
@@ -228,6 +248,8 @@ class ChildProcess {
     int output_ = -1;
     int exitWatch_ = -1;
     std::string output_text_;
+    std::string program_;
+    std::string errorFile_;
     std::optional<int> status_;
 };
 

@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QString>
 
+#include "CardDataWatch.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/platform/ProcessState.h"
@@ -188,8 +189,25 @@ class SandboxScreenTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         binding_ = new Binding();
+        // The card-data watch reads, besides the program's output (the sandbox's request lines
+        // among it), the sandbox's recording, the traces and the X clipboard and selection.
         sandbox::SandboxOptions options;
-        options.logRequests = false;
+        options.recordFile =
+            ::testing::TempDir() + "screens-" + std::to_string(QCoreApplication::applicationPid());
+        cardDataWatch().watchFile(options.recordFile, true);
+        cardDataWatch().watch("the traces", [] {
+            std::string all;
+            for (const auto& block : traces()) {
+                all += block + "\n";
+            }
+            return all;
+        }, true);
+        for (const auto& [where, mode] : {std::pair{"the clipboard", QClipboard::Clipboard},
+                                          std::pair{"the primary selection", QClipboard::Selection}}) {
+            cardDataWatch().watch(where, [mode = mode] {
+                return QGuiApplication::clipboard()->text(mode).toStdString();
+            }, true);
+        }
         gateway_ = new sandbox::SandboxGateway(options);
         ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
     }
@@ -205,6 +223,10 @@ class SandboxScreenTest : public ::testing::Test {
 
     void SetUp() override {
         ProcessState::reset();
+        // What the cases below type besides the sandbox's cards.
+        cardDataWatch().secret("1234");
+        const QString expiry = futureExpiryDigits();
+        cardDataWatch().expiry((expiry.left(2) + QLatin1Char('/') + expiry.mid(2)).toStdString());
         ASSERT_TRUE(gateway_->useAsTestEnvironment());
         setTraceSink([](std::string_view block) {
             const std::lock_guard lock(tracesMutex_);

@@ -1,0 +1,36 @@
+# The card-data watch of the command line checks: every text a check saw (what a command printed,
+# the journal's files) is looked through for the sandbox's test cards, in digits and grouped the
+# way they are typed, and for the security codes and expiry dates in CARD_DATA_SECRETS, as words
+# of their own. A hit ends the check, naming where it was found.
+
+set(CARD_DATA_CARDS 4000000000000002 4000000000000010 4000000000000028 4000000000000036
+                    4000000000000044)
+
+function(watch_card_data where text)
+    foreach(card ${CARD_DATA_CARDS})
+        string(REGEX REPLACE "^(....)(....)(....)(....)$" "\\1 \\2 \\3 \\4" spaced "${card}")
+        string(REGEX REPLACE "^(....)(....)(....)(....)$" "\\1-\\2-\\3-\\4" dashed "${card}")
+        foreach(spelling ${card} "${spaced}" ${dashed})
+            string(FIND "${text}" "${spelling}" at)
+            if(NOT at EQUAL -1)
+                message(FATAL_ERROR "card data in clear in ${where}: the card number ${spelling}\n${text}")
+            endif()
+        endforeach()
+    endforeach()
+    foreach(secret ${CARD_DATA_SECRETS})
+        string(REGEX REPLACE "([/.])" "\\\\\\1" pattern "${secret}")
+        if("${text}" MATCHES "(^|[^0-9A-Za-z])${pattern}($|[^0-9A-Za-z])")
+            message(FATAL_ERROR "card data in clear in ${where}: the security code or expiry date ${secret}\n${text}")
+        endif()
+    endforeach()
+endfunction()
+
+# A journal and its -wal and -shm files, as the printable runs of their bytes.
+function(watch_card_data_in_journal path)
+    foreach(file "${path}" "${path}-wal" "${path}-shm")
+        if(EXISTS "${file}")
+            file(STRINGS "${file}" runs)
+            watch_card_data("${file}" "${runs}")
+        endif()
+    endforeach()
+endfunction()
