@@ -128,6 +128,10 @@ foreach(component IN LISTS vanto_installed)
         message(FATAL_ERROR "Files are installed as component \"${component}\", which no "
                             "package holds: declare it in cmake/VantoComponents.cmake")
     endif()
+    # Every package says under which licence it comes, where Debian looks for it.
+    install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian-copyright
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
+            RENAME copyright COMPONENT ${component})
     list(APPEND CPACK_COMPONENTS_ALL ${component})
 endforeach()
 
