@@ -143,6 +143,8 @@ run("" web --amount 1 --order CLI7)
 if(NOT status EQUAL 3 OR NOT stderr MATCHES "no display")
     message(FATAL_ERROR "web with a window and no display: status ${status}\n${stderr}")
 endif()
+expect_usage("--license takes no credential as an argument outside the built-in sandbox" ""
+             web --license LICENCIA-SECRETA --amount 1 --order CLI7 --environment test --gateway 127.0.0.1:1)
 
 # A stored card: asked for with REQUIRED, then used without card data.
 run("${typed}" pay ${from_input} --amount 5 --order CLI8 --identifier REQUIRED)
