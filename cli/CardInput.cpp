@@ -126,17 +126,18 @@ void makeUndumpable() {
 CardInput::CardInput(int fd, int promptFd)
     : fd_(fd), promptFd_(promptFd), terminal_(isatty(fd) == 1) {}
 
-CardInput::Status CardInput::readLine(std::string_view prompt, platform::SecretText& line) {
+CardInput::Status CardInput::readLine(std::string_view prompt, platform::SecretText& line,
+                                      std::size_t longest) {
     line.clear();
     if (!terminal_) {
-        return readBytes(line);
+        return readBytes(line, longest);
     }
     Status status = Status::failed;
     {
         // Quiet before the prompt shows: whatever is typed once it shows is not echoed.
         const QuietTerminal quiet(fd_);
         writeAll(promptFd_, prompt);
-        status = readBytes(line);
+        status = readBytes(line, longest);
     }
     // The line break typed was not echoed either.
     writeAll(promptFd_, "\n");
@@ -144,7 +145,7 @@ CardInput::Status CardInput::readLine(std::string_view prompt, platform::SecretT
 }
 
 // One byte at a time, so that nothing of the next line is read ahead into a buffer of ours.
-CardInput::Status CardInput::readBytes(platform::SecretText& line) {
+CardInput::Status CardInput::readBytes(platform::SecretText& line, std::size_t longest) {
     char byte = 0;
     bool any = false;
     bool carriageReturn = false;
@@ -173,7 +174,7 @@ CardInput::Status CardInput::readBytes(platform::SecretText& line) {
         if (!carriageReturn) {
             line.append(std::string_view(&byte, 1));
         }
-        if (line.size() > kMaxLine) {
+        if (line.size() > longest) {
             status = Status::tooLong;
             break;
         }

@@ -11,10 +11,11 @@ namespace vanto::cli {
 /// for the rest of the process's life. Called before any card data is read.
 void makeUndumpable();
 
-/// Reads card data one line at a time from a file descriptor, standard input in the tool, without
-/// buffering beyond the line: every byte goes straight into a wiping text. On a terminal each line
-/// is asked for with a prompt on `promptFd` and typed without echo; the terminal's settings come
-/// back when the line is read, and also when a signal ends or stops the process meanwhile.
+/// Reads card data (and the signing credential) one line at a time from a file descriptor, standard
+/// input in the tool, without buffering beyond the line: every byte goes straight into a wiping
+/// text. On a terminal each line is asked for with a prompt on `promptFd` and typed without echo;
+/// the terminal's settings come back when the line is read, and also when a signal ends or stops
+/// the process meanwhile.
 class CardInput {
   public:
     /// The longest line taken; card data are far shorter.
@@ -24,7 +25,7 @@ class CardInput {
         read,
         /// The input ended before the line began.
         ended,
-        /// The line was longer than kMaxLine.
+        /// The line was longer than it may be.
         tooLong,
         /// Reading failed.
         failed,
@@ -32,12 +33,13 @@ class CardInput {
 
     CardInput(int fd, int promptFd);
 
-    /// Reads one line into `line` (without its line break or a carriage return before it); on a
-    /// terminal, after writing `prompt`.
-    Status readLine(std::string_view prompt, platform::SecretText& line);
+    /// Reads one line of at most `longest` bytes into `line` (without its line break or a
+    /// carriage return before it); on a terminal, after writing `prompt`.
+    Status readLine(std::string_view prompt, platform::SecretText& line,
+                    std::size_t longest = kMaxLine);
 
   private:
-    Status readBytes(platform::SecretText& line);
+    Status readBytes(platform::SecretText& line, std::size_t longest);
 
     int fd_;
     int promptFd_;

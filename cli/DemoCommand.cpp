@@ -6,6 +6,7 @@
 #include "PaymentOptions.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/sandbox/TestCards.h"
+#include "vanto/transport/Trace.h"
 #include "vanto/transport/TraceSink.h"
 
 namespace vanto::cli {
@@ -34,7 +35,8 @@ std::string summary(const DirectOutcome& outcome) {
                accepted->Ds_Response;
     }
     const auto& refused = std::get<DirectPaymentResponseKO>(outcome);
-    return "REFUSED   code " + std::to_string(refused.code) + ", \"" + refused.desc + "\"";
+    return "REFUSED   code " + std::to_string(refused.code) + ", \"" + maskCardData(refused.desc) +
+           "\"";
 }
 
 std::string summary(const WebOutcome& outcome) {
@@ -43,7 +45,8 @@ std::string summary(const WebOutcome& outcome) {
                accepted->Ds_Response;
     }
     const auto& refused = std::get<WebViewPaymentResponseKO>(outcome);
-    return "REFUSED   code " + std::to_string(refused.code) + ", \"" + refused.desc + "\"";
+    return "REFUSED   code " + std::to_string(refused.code) + ", \"" + maskCardData(refused.desc) +
+           "\"";
 }
 
 // The presenters alone, as a program without screens pays.
@@ -77,11 +80,11 @@ int runDemo(bool traces, const JournalChoice& journalChoice, const DemoScreens& 
     const auto gateway =
         journal ? GatewayForRun::start(GatewayChoice{}, options, problem) : nullptr;
     if (!gateway) {
-        err << "vanto demo: " << problem << '\n';
+        err << "vanto demo: " << maskCardData(problem) << '\n';
         return kExitCannotRun;
     }
     if (const auto cannot = journal->problem(); !cannot.empty()) {
-        err << "vanto demo: " << cannot << '\n';
+        err << "vanto demo: " << maskCardData(cannot) << '\n';
     }
     if (!traces) {
         setTraceSink([](std::string_view) {});

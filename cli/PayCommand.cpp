@@ -33,7 +33,8 @@ std::string refusalJson(std::int64_t code, std::string_view desc) {
     writer.member("code", code);
     writer.member("desc", desc);
     writer.endObject();
-    return writer.take();
+    // The gateway's text may quote the request it was sent, card data and all.
+    return maskCardData(writer.take());
 }
 
 std::optional<DirectOutcome> directPayment(Payment& payment) {
@@ -71,11 +72,11 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
         journal ? GatewayForRun::start(checked->gateway, options, problem) : nullptr;
     if (!gateway) {
         checked->payment.wipeCardData();
-        err << "vanto pay: " << problem << '\n';
+        err << "vanto pay: " << maskCardData(problem) << '\n';
         return kExitCannotRun;
     }
     if (const auto cannot = journal->problem(); !cannot.empty()) {
-        err << "vanto pay: " << cannot << '\n';
+        err << "vanto pay: " << maskCardData(cannot) << '\n';
     }
     const auto outcome = directPayment(checked->payment);
     if (!outcome) {

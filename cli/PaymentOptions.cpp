@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -25,7 +26,12 @@
 namespace vanto::cli {
 namespace {
 
-constexpr std::array<std::string_view, 3> kCardOptions = {"--card", "--expiry", "--cvv"};
+// The options whose values the parser keeps and that are wiped once read.
+constexpr std::array<std::string_view, 4> kSecretOptions = {"--card", "--expiry", "--cvv",
+                                                            "--license"};
+
+// Far longer than any signing credential; a line beyond it is not one.
+constexpr std::size_t kLongestCredential = 1024;
 
 std::optional<TransactionType> transactionType(const std::string& name) {
     static const std::pair<std::string_view, TransactionType> kTypes[] = {
@@ -197,7 +203,6 @@ void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
     const auto merchant = sandbox::SandboxGateway::defaultMerchant();
     options.merchant = merchant.merchantCode;
     options.terminal = merchant.terminal;
-    options.license = merchant.signingCredential;
     command.add_option("--card", options.card,
                        "Card number: - to read it from standard input (typed without echo on a "
                        "terminal); as an argument only against the built-in sandbox");
@@ -221,7 +226,13 @@ void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
                        "A stored-card reference (then no card data), or REQUIRED to ask for one");
     command.add_option("--merchant", options.merchant, "Merchant code")->capture_default_str();
     command.add_option("--terminal", options.terminal, "Terminal number")->capture_default_str();
-    command.add_option("--license", options.license, "The application's signing credential");
+    command.add_option("--license", options.license,
+                       "The application's signing credential: - to read it from standard input "
+                       "(its line before the card data's); as an argument only against the "
+                       "built-in sandbox. Without it and --license-file, the environment "
+                       "variable VANTO_LICENSE, else the sandbox's");
+    command.add_option("--license-file", options.licenseFile,
+                       "A file whose first line is the signing credential");
     command.add_option("--environment", options.environment,
                        "test, integration or real: pay through that environment's gateway "
                        "instead of the built-in sandbox; card data then come from standard "
@@ -238,7 +249,7 @@ void addPaymentOptions(CLI::App& command, PaymentOptions& options) {
 }
 
 void wipeCardArguments(CLI::App& command) {
-    for (const std::string_view name : kCardOptions) {
+    for (const std::string_view name : kSecretOptions) {
         if (CLI::Option* option = command.get_option_no_throw(std::string(name))) {
             // The parser's own copies of the values; the option is ours, not const.
             for (std::string& value : const_cast<CLI::results_t&>(option->results())) {
@@ -288,6 +299,10 @@ bool isLoopbackAuthority(std::string_view text) {
 
 std::optional<GatewayChoice> checkGateway(const PaymentOptions& options, std::string& problem) {
     GatewayChoice choice;
+    if (!options.license.empty() && !options.licenseFile.empty()) {
+        problem = "--license and --license-file both give the credential: give one of them";
+        return std::nullopt;
+    }
     if (options.environment.empty()) {
         if (!options.gateway.empty() || !options.trust.empty()) {
             problem = "--gateway and --trust go with --environment";
@@ -298,6 +313,16 @@ std::optional<GatewayChoice> checkGateway(const PaymentOptions& options, std::st
     choice.environment = environment(options.environment);
     if (!choice.environment) {
         problem = "--environment must be test, integration or real";
+        return std::nullopt;
+    }
+    // Any user of the machine reads a process's arguments: only the sandbox's public credential
+    // may be one.
+    if (!options.license.empty() && options.license != "-") {
+        problem = std::string(
+                      "--license takes no credential as an argument outside the built-in "
+                      "sandbox: give --license - and write it on standard input, "
+                      "--license-file FILE, or set ") +
+                  kLicenseVariable;
         return std::nullopt;
     }
     if (!options.gateway.empty() && !parseAuthority(options.gateway)) {
@@ -321,6 +346,58 @@ std::optional<GatewayChoice> checkGateway(const PaymentOptions& options, std::st
         choice.trustAnchor = *pem;
     }
     return choice;
+}
+
+bool takeCredential(PaymentOptions& options, CardInput& input, std::string& problem) {
+    if (options.license == "-") {
+        platform::SecretText line;
+        switch (input.readLine("Signing credential: ", line, kLongestCredential)) {
+            case CardInput::Status::read:
+                break;
+            case CardInput::Status::ended:
+                problem = "--license: standard input ended before its line";
+                return false;
+            case CardInput::Status::tooLong:
+                problem = "--license: its line on standard input is too long";
+                return false;
+            case CardInput::Status::failed:
+                problem = "--license: standard input could not be read";
+                return false;
+        }
+        platform::secureWipe(options.license);
+        options.license = std::string(line.view());
+        if (options.license.empty()) {
+            problem = "--license: its line on standard input is empty";
+            return false;
+        }
+        return true;
+    }
+    if (!options.licenseFile.empty()) {
+        auto contents = readFile(options.licenseFile);
+        if (!contents) {
+            problem = "--license-file names a file that cannot be read";
+            return false;
+        }
+        std::string_view firstLine = std::string_view(*contents).substr(0, contents->find('\n'));
+        if (firstLine.ends_with('\r')) {
+            firstLine.remove_suffix(1);
+        }
+        options.license = std::string(firstLine);
+        platform::secureWipe(*contents);
+        if (options.license.empty()) {
+            problem = "--license-file: the file's first line is empty";
+            return false;
+        }
+        return true;
+    }
+    if (!options.license.empty()) {
+        return true;
+    }
+    const char* fromEnvironment = std::getenv(kLicenseVariable);
+    options.license = fromEnvironment != nullptr && *fromEnvironment != '\0'
+                          ? std::string(fromEnvironment)
+                          : sandbox::SandboxGateway::defaultMerchant().signingCredential;
+    return true;
 }
 
 bool hasCardOptions(const PaymentOptions& options) {
@@ -364,8 +441,8 @@ bool gatherCardData(std::array<CardField, 3>& fields, const GatewayChoice& gatew
                 break;
             case CardInput::Status::ended:
                 problem = std::string(field.option) +
-                          ": standard input ended before its line (one line for each card option "
-                          "given as -, in the order --card, --expiry, --cvv)";
+                          ": standard input ended before its line (one line for each option "
+                          "given as -, in the order --license, --card, --expiry, --cvv)";
                 return false;
             case CardInput::Status::tooLong:
                 problem = std::string(field.option) + ": its line on standard input is too long";
@@ -436,7 +513,7 @@ std::optional<CheckedPayment> checkPayment(PaymentOptions& options, CardInput& i
     std::optional<CheckedPayment> checked;
     auto order = checkOrder(options, problem);
     auto gateway = order ? checkGateway(options, problem) : std::nullopt;
-    if (gateway) {
+    if (gateway && takeCredential(options, input, problem)) {
         auto payment = readCard(std::move(*order), options, *gateway, input, problem);
         if (payment) {
             checked = CheckedPayment{std::move(*payment), std::move(*gateway)};

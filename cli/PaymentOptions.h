@@ -23,8 +23,12 @@ namespace vanto::cli {
 
 class CardInput;
 
+/// The environment variable that holds the signing credential when no option gives it.
+inline constexpr const char* kLicenseVariable = "VANTO_LICENSE";
+
 /// The options that `vanto pay` and `vanto web` share: the card as a cardholder types it (or "-"
-/// to read it from standard input), the order, and where the gateway is.
+/// to read it from standard input), the order, the merchant and its signing credential, and where
+/// the gateway is.
 struct PaymentOptions {
     std::string card;
     std::string expiry;
@@ -36,7 +40,10 @@ struct PaymentOptions {
     std::string identifier;
     std::string merchant;
     std::string terminal;
+    /// The credential as given by --license ("-": a line of standard input), or, once
+    /// takeCredential() has run, the credential of the run.
     std::string license;
+    std::string licenseFile;
     std::string environment;
     std::string gateway;
     std::string trust;
@@ -76,15 +83,18 @@ struct GatewayChoice {
 /// Adds the shared options to `command`, the journal's among them.
 void addPaymentOptions(CLI::App& command, PaymentOptions& options);
 
-/// Wipes what the option parser kept of the card options' values: the values given as arguments.
+/// Wipes what the option parser kept of the card options' and --license's values: the values
+/// given as arguments.
 void wipeCardArguments(CLI::App& command);
 
 /// Checks the order options (amount, order, type, identifier), leaving the card aside; on a
 /// problem, returns none and sets `problem` to one line that names the option.
 std::optional<Payment> checkOrder(const PaymentOptions& options, std::string& problem);
 
-/// Checks where the payment goes (--environment, --gateway, --trust, --allow-network) without
-/// contacting anything; on a problem, returns none and sets `problem`.
+/// Checks where the payment goes (--environment, --gateway, --trust, --allow-network) and how the
+/// credential comes (--license as an argument only against the built-in sandbox, not with
+/// --license-file) without contacting or reading anything; on a problem, returns none and sets
+/// `problem`, which never holds the credential.
 std::optional<GatewayChoice> checkGateway(const PaymentOptions& options, std::string& problem);
 
 /// Whether "host[:port]" names this machine by its numbers (127.0.0.0/8, [::1]) or as
@@ -97,13 +107,20 @@ struct CheckedPayment {
     GatewayChoice gateway;
 };
 
-/// Checks the order and the gateway options, then the card data: taken from the options where
+/// Puts the signing credential of the run in `options.license`: a line read from `input` for
+/// --license -, the first line of --license-file, the value of --license, else the environment
+/// variable kLicenseVariable, else the built-in sandbox's. On a problem, returns false and sets
+/// `problem` to one line that names the option, never the credential.
+bool takeCredential(PaymentOptions& options, CardInput& input, std::string& problem);
+
+/// Checks the order and the gateway options, takes the credential, then the card data: taken
+/// from the options where
 /// they are given as arguments (against the built-in sandbox only: elsewhere they must come from
 /// standard input), read from `input` in the order card, expiry, security code for each option
-/// given as "-", and checked as the card-entry screen checks what a cardholder types. Nothing is
-/// read when the order or the gateway is wrong. On a problem, returns none and sets `problem` to
-/// one line that names the option, never its value. Either way, the card options are wiped: from
-/// then on the card data live in the payment only.
+/// given as "-" (after the credential's line for --license -), and checked as the card-entry screen
+/// checks what a cardholder types. Nothing is read when the order or the gateway is wrong. On a
+/// problem, returns none and sets `problem` to one line that names the option, never its value.
+/// Either way, the card options are wiped: from then on the card data live in the payment only.
 std::optional<CheckedPayment> checkPayment(PaymentOptions& options, CardInput& input,
                                            std::string& problem);
 

@@ -1,38 +1,48 @@
 // vanto-screens: the commands of `vanto` that show the library's Qt screens. `vanto` checks their
 // options and becomes this program, so that `vanto` itself links no Qt.
+#include <unistd.h>
+
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "CardInput.h"
 #include "Commands.h"
 #include "PaymentOptions.h"
 #include "QtScreens.h"
 #include "ScreensProgram.h"
 #include "UsageErrors.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
+#include "vanto/transport/Trace.h"
 
 namespace vanto::cli {
 namespace {
 
 // The payment page in a window, where the cardholder types the card data.
-int runWebWindow(const PaymentOptions& options, std::ostream& out, std::ostream& err) {
+int runWebWindow(PaymentOptions& options, std::ostream& out, std::ostream& err) {
     std::optional<CheckedPayment> checked;
     std::string problem;
     if (const int status = checkWindowOptions(options, checked, problem); status != kExitOk) {
         err << "vanto web: " << problem << '\n';
         return status;
     }
+    // Read here, not by `vanto` before it became this program: standard input is still whole.
+    CardInput standardInput(STDIN_FILENO, STDERR_FILENO);
+    if (!takeCredential(options, standardInput, problem)) {
+        err << "vanto web: " << problem << '\n';
+        return kExitBadInput;
+    }
     const auto journal = JournalForRun::start(options.journal, problem);
     const auto gateway =
         journal ? GatewayForRun::start(checked->gateway, options, problem) : nullptr;
     if (!gateway) {
-        err << "vanto web: " << problem << '\n';
+        err << "vanto web: " << maskCardData(problem) << '\n';
         return kExitCannotRun;
     }
     if (const auto cannot = journal->problem(); !cannot.empty()) {
-        err << "vanto web: " << cannot << '\n';
+        err << "vanto web: " << maskCardData(cannot) << '\n';
     }
     std::optional<WebOutcome> outcome;
     {

@@ -131,7 +131,7 @@ int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string
         return kExitInDoubt;
     }
     if (!outcome) {
-        err << "vanto web: no outcome: " << problem << '\n';
+        err << "vanto web: no outcome: " << maskCardData(problem) << '\n';
         return kExitCannotRun;
     }
     return kExitFailure;
@@ -171,11 +171,11 @@ int runHeadlessWeb(PaymentOptions& options, CardInput& input, std::ostream& out,
         journal ? GatewayForRun::start(checked->gateway, options, problem) : nullptr;
     if (!gateway) {
         checked->payment.wipeCardData();
-        err << "vanto web: " << problem << '\n';
+        err << "vanto web: " << maskCardData(problem) << '\n';
         return kExitCannotRun;
     }
     if (const auto cannot = journal->problem(); !cannot.empty()) {
-        err << "vanto web: " << cannot << '\n';
+        err << "vanto web: " << maskCardData(cannot) << '\n';
     }
     const auto outcome = webPayment(checked->payment, gateway->trustAnchor(), problem);
     return reportWebOutcome(outcome, problem, journal->journal(), checked->payment.order, out, err);

@@ -68,13 +68,15 @@ std::string maskedBody(std::string_view body) {
 }
 
 nlohmann::ordered_json recordedJson(const RecordedRequest& request) {
+    // A client may put anything in a header field or the path: a Referer with a card number in
+    // its query, say.
     Json headers = Json::array();
     for (const auto& [name, value] : request.headers) {
-        headers.push_back(Json::array({name, value}));
+        headers.push_back(Json::array({name, vanto::maskCardData(value)}));
     }
     Json record;
-    record["method"] = request.method;
-    record["path"] = request.path;
+    record["method"] = vanto::maskCardData(request.method);
+    record["path"] = vanto::maskCardData(request.path);
     record["headers"] = std::move(headers);
     record["carriedSessionCookie"] = request.carriedSessionCookie;
     record["body"] = maskedBody(request.body);

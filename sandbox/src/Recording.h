@@ -21,7 +21,8 @@ namespace vanto::sandbox::detail {
 std::string maskedBody(std::string_view body);
 
 /// A request as one JSON object: "method", "path", "headers" (an array of [name, value] pairs
-/// in arrival order), "carriedSessionCookie" and "body" (card data masked).
+/// in arrival order), "carriedSessionCookie" and "body", card data masked in all but the header
+/// fields' names.
 nlohmann::ordered_json recordedJson(const RecordedRequest& request);
 
 /// A file to which every request is appended as one line of recordedJson. A line that cannot be

@@ -206,7 +206,7 @@ struct SandboxGateway::Impl : detail::HttpService {
         if (options.logRequests) {
             detail::ConsoleLog::shared().write(
                 detail::ConsoleLog::Stream::output,
-                "sandbox: " + detail::printable(request.method) + " " +
+                "sandbox: " + detail::printable(maskCardData(request.method)) + " " +
                     detail::printable(maskCardData(request.path)) + " " + what);
         }
     }

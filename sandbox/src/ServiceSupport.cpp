@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kHtml = "text/html; charset=utf-8";
 constexpr std::size_t kOversizedBodyBytes = 2 * 1024 * 1024;
+constexpr int kEchoedRefusalCode = 9999;
 
 /// A final status: anything else is answered as 500, since a 1xx would leave the client
 /// waiting for an answer that never comes.
@@ -47,6 +48,20 @@ void answerUnreadableEnvelope(Exchange& exchange, const Fault& fault) {
     exchange.response.setContent(compactJson(envelope), "application/json");
 }
 
+// A refusal that quotes the whole request, card data and all: what a gateway may send back when
+// it cannot take a request, and what the client must never print as it came.
+void answerEchoingRefusal(Exchange& exchange) {
+    nlohmann::ordered_json refusal;
+    refusal["code"] = kEchoedRefusalCode;
+    refusal["desc"] = exchange.request.body;
+    const std::string mensaje = compactJson(refusal);
+    nlohmann::ordered_json envelope;
+    envelope["mensaje"] = mensaje;
+    envelope["firma"] = sha256(mensaje);
+    exchange.response.status = 200;
+    exchange.response.setContent(compactJson(envelope), "application/json");
+}
+
 }  // namespace
 
 bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target) {
@@ -69,9 +84,12 @@ bool answerWithFault(Exchange& exchange, const Fault& fault, FaultTarget target)
             return true;
         case Fault::Kind::unexpectedMensaje:
         case Fault::Kind::numericMensaje:
+        case Fault::Kind::echoRequest:
             if (target == FaultTarget::page) {
                 response.status = 200;
                 response.setContent(dataErrorPage(), kHtml);
+            } else if (fault.kind == Fault::Kind::echoRequest) {
+                answerEchoingRefusal(exchange);
             } else {
                 answerUnreadableEnvelope(exchange, fault);
             }

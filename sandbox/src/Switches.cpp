@@ -62,7 +62,7 @@ std::optional<Fault> jsonServiceFault(std::string_view part) {
     if (part.starts_with("FAULT_DELAY_")) {
         return delayAfter(part, "FAULT_DELAY_");
     }
-    static const std::array<std::pair<std::string_view, Fault>, 7> kNamed{{
+    static const std::array<std::pair<std::string_view, Fault>, 8> kNamed{{
         {"FAULT_EMPTY", Fault::emptyBody()},
         {"FAULT_NOTJSON", Fault::notJson()},
         {"FAULT_BADMSG", Fault::unexpectedMensaje()},
@@ -70,6 +70,7 @@ std::optional<Fault> jsonServiceFault(std::string_view part) {
         {"FAULT_CLOSE", Fault::closeConnection()},
         {"FAULT_CUT", Fault::truncatedBody()},
         {"FAULT_HUGE", Fault::oversizedBody()},
+        {"FAULT_ECHO", Fault::echoRequest()},
     }};
     for (const auto& [name, fault] : kNamed) {
         if (startsWithName(part, name)) {

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "journal/Timestamp.h"
+#include "vanto/transport/Trace.h"
 
 namespace vanto::journal {
 namespace {
@@ -565,7 +566,8 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
         update.bind(4, std::int64_t{step.outcome->accepted ? 1 : 0});
         update.bind(5, step.outcome->code);
         update.bind(6, step.outcome->authorisationCode);
-        update.bind(7, step.outcome->text);
+        // The gateway's text may quote the request, card data and all: stored masked.
+        update.bind(7, maskCardData(step.outcome->text));
     }
     update.bind(8, step.cardLastFour);
     update.bind(9, std::int64_t{step.step == PaymentStep::closedWithoutOutcome ? 1 : 0});

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "encoding/CodeAndTexts.h"
+#include "vanto/transport/Trace.h"
 
 namespace vanto {
 
@@ -20,7 +21,10 @@ std::optional<WebViewPaymentResponseKO> WebViewPaymentResponseKO::fromJSON(std::
 }
 
 std::string WebViewPaymentResponseKO::toJSON() const {
-    return detail::encodeCodeAndTexts(*this, kTextFields, 128, JsonWriter::Sensitive::no);
+    // A refusal's text may quote what the gateway was sent, card data and all: what an
+    // application prints of the record shows the card data as the traces do.
+    return maskCardData(
+        detail::encodeCodeAndTexts(*this, kTextFields, 128, JsonWriter::Sensitive::no));
 }
 
 }  // namespace vanto

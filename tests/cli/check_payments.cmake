@@ -9,6 +9,10 @@ set(expiry 11/31)
 set(cvv 918)
 set(typed "${card}\n${expiry}\n${cvv}\n")
 set(from_input --card - --expiry - --cvv -)
+# A card member's value in clear, in any escaping of the JSON around it.
+set(clear_member "DS_MERCHANT_(PAN|CVV2|EXPIRYDATE)[\\\"]*:[\\\"]*[0-9]")
+set(license_file ${WORK_DIR}/license.txt)
+file(WRITE ${license_file} "sandbox-signing-credential\nnot the credential\n")
 
 # Runs the tool with `input` on standard input and the arguments that follow; sets status, out
 # (the last line of standard output), stdout and stderr.
@@ -22,12 +26,15 @@ function(run input)
     set(out "${last}" PARENT_SCOPE)
     set(stdout "${stdout}" PARENT_SCOPE)
     set(stderr "${stderr}" PARENT_SCOPE)
-    foreach(secret ${card} ${declined} ${expiry} "\"3111" "\\\\\"3111" "CVV2\\\\\":\\\\\"${cvv}" "\"${cvv}\"")
+    foreach(secret ${card} ${declined} ${expiry} "\"3111" "\"${cvv}\"")
         string(FIND "${stdout}${stderr}" "${secret}" at)
         if(NOT at EQUAL -1)
             message(FATAL_ERROR "vanto ${ARGN} printed card data in clear (${secret}):\n${stdout}\n${stderr}")
         endif()
     endforeach()
+    if("${stdout}${stderr}" MATCHES "${clear_member}")
+        message(FATAL_ERROR "vanto ${ARGN} printed card data in clear (${CMAKE_MATCH_0}):\n${stdout}\n${stderr}")
+    endif()
 endfunction()
 
 function(expect what expected_status expected_out)
@@ -46,7 +53,7 @@ function(expect_usage text input)
     if(NOT status EQUAL 2 OR NOT stdout STREQUAL "" OR NOT line_count EQUAL 1 OR text_at EQUAL -1)
         message(FATAL_ERROR "vanto ${ARGN} should say \"${text}\": status ${status}\nstdout: ${stdout}\nstderr: ${stderr}")
     endif()
-    foreach(value 4000000000000003 13/31 12 ${cvv})
+    foreach(value 4000000000000003 13/31 12 ${cvv} LICENCIA-SECRETA)
         string(FIND "${stderr}" "${value}" value_at)
         if(NOT value_at EQUAL -1)
             message(FATAL_ERROR "vanto ${ARGN} repeated a card value (${value}): ${stderr}")
@@ -109,6 +116,9 @@ foreach(command "pay" "web;--headless")
                  ${command} --card 4000000000000003 --expiry - --cvv - ${pay_to_loopback})
     expect_usage("--cvv takes no card data as an argument outside the built-in sandbox" "${typed}"
                  ${command} --card - --expiry - --cvv 12 ${pay_to_loopback})
+    # Nor the signing credential.
+    expect_usage("--license takes no credential as an argument outside the built-in sandbox" "${typed}"
+                 ${command} ${from_input} --license LICENCIA-SECRETA ${pay_to_loopback})
 
     run("${typed}" ${command} ${from_input} --amount 1 --order CLI5 --unknown ${card})
     if(NOT status EQUAL 2)
@@ -119,7 +129,8 @@ endforeach()
 # A gateway on this machine by its numbers, or localhost, needs no --allow-network: the payment
 # goes there (nothing listens on port 1: a connection error).
 foreach(gateway "127.0.0.1:1" "127.9.8.7:1" "[::1]:1" "localhost:1")
-    run("${typed}" pay ${from_input} --amount 1 --order CLI6 --environment test --gateway ${gateway})
+    run("${typed}" pay ${from_input} --amount 1 --order CLI6 --environment test --gateway ${gateway}
+        --license-file ${license_file})
     expect("pay through ${gateway}" 1 "^\\{\"code\":5550,")
 endforeach()
 
@@ -132,6 +143,8 @@ run("" web --amount 1 --order CLI7)
 if(NOT status EQUAL 3 OR NOT stderr MATCHES "no display")
     message(FATAL_ERROR "web with a window and no display: status ${status}\n${stderr}")
 endif()
+expect_usage("--license takes no credential as an argument outside the built-in sandbox" ""
+             web --license LICENCIA-SECRETA --amount 1 --order CLI7 --environment test --gateway 127.0.0.1:1)
 
 # A stored card: asked for with REQUIRED, then used without card data.
 run("${typed}" pay ${from_input} --amount 5 --order CLI8 --identifier REQUIRED)
@@ -147,3 +160,36 @@ run("" pay --help)
 if(NOT status EQUAL 0 OR NOT stdout MATCHES "standard input")
     message(FATAL_ERROR "pay --help does not say how card data are given:\n${stdout}")
 endif()
+
+# The signing credential comes from --license-file (its first line), from standard input before
+# the card data (--license -), or from VANTO_LICENSE, which the options outrank. A wrong one is
+# refused by the sandbox (9903 "Firma incorrecta"): each run shows which credential signed.
+set(ENV{VANTO_LICENSE} "LICENCIA-EQUIVOCADA")
+run("${typed}" pay ${from_input} --amount 1 --order CLI11)
+expect("pay signed with VANTO_LICENSE" 1 "^\\{\"code\":9903,")
+run("${typed}" pay ${from_input} --amount 1 --order CLI12 --license-file ${license_file})
+expect("pay signed with --license-file" 0 "^\\{\"code\":0,")
+run("sandbox-signing-credential\n${typed}" pay --license - ${from_input} --amount 1 --order CLI13)
+expect("pay signed with --license -" 0 "^\\{\"code\":0,")
+unset(ENV{VANTO_LICENSE})
+
+# A refusal whose text quotes the request, card data and all (FAULT_ECHO): the record prints it
+# masked (run checks both streams), and the journal keeps it masked, in what it shows and in its
+# files.
+set(echo_journal ${WORK_DIR}/echo.sqlite)
+file(REMOVE ${echo_journal} ${echo_journal}-wal ${echo_journal}-shm)
+run("${typed}" pay ${from_input} --amount 1 --order CLI14-FAULT_ECHO --journal ${echo_journal})
+expect("pay refused with the request quoted" 1 "^\\{\"code\":9999,\"desc\":\"datoEntrada=.*DS_MERCHANT_PAN")
+run("" journal show CLI14-FAULT_ECHO --json --journal ${echo_journal})
+string(JSON text ERROR_VARIABLE no_text GET "${stdout}" outcome text)
+if(NOT status EQUAL 0 OR NOT text MATCHES "DS_MERCHANT_PAN")
+    message(FATAL_ERROR "journal show of the refusal that quotes the request:\n${stdout}\n${stderr}")
+endif()
+foreach(file ${echo_journal} ${echo_journal}-wal)
+    if(EXISTS ${file})
+        file(STRINGS ${file} clear REGEX "${card}|${clear_member}")
+        if(clear)
+            message(FATAL_ERROR "${file} holds card data in clear: ${clear}")
+        endif()
+    endif()
+endforeach()

@@ -73,18 +73,24 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
     const std::string escaped =
         R"({"mensaje":"{\"datosPeticion\":{\"DS_MERCHANT_\\u0050AN\":\"4000000000000010\"}}",)"
         R"("firma":"0"})";
-    postService(kDirectPath, escaped);
-    ASSERT_EQ(gateway_->requests().size(), 6u);
+    // A header field and a path may carry card data too.
+    postService(kDirectPath, escaped,
+                {{"Referer", "https://tienda.example/?pan=4000000000000028"}});
+    client_->Get("/sandbox/4000000000000036");
+    ASSERT_EQ(gateway_->requests().size(), 7u);
 
     const httplib::Result listed = client_->Get("/sandbox/recorded");
     ASSERT_TRUE(listed);
     EXPECT_EQ(listed->status, 200);
-    EXPECT_EQ(gateway_->requests().size(), 6u) << "reading the recording is not recorded";
+    EXPECT_EQ(gateway_->requests().size(), 7u) << "reading the recording is not recorded";
     const nlohmann::json endpoint = nlohmann::json::parse(listed->body, nullptr, false);
     ASSERT_TRUE(endpoint.is_array());
     EXPECT_EQ(endpoint, nlohmann::json(fileRecords()));
 
-    ASSERT_EQ(endpoint.size(), 6u);
+    ASSERT_EQ(endpoint.size(), 7u);
+    for (const char* clear : {"4000000000000028", "4000000000000036"}) {
+        EXPECT_EQ(listed->body.find(clear), std::string::npos) << clear << " in " << listed->body;
+    }
     for (const nlohmann::json& record : endpoint) {
         const std::string body = record["body"];
         for (const char* clear :

@@ -20,8 +20,9 @@ struct VANTO_EXPORT WebViewPaymentResponseKO {
     /// ignored.
     static std::optional<WebViewPaymentResponseKO> fromJSON(std::string_view json);
 
-    /// Compact JSON of "code" and "desc". Returns the empty text when `desc` is not well-formed
-    /// UTF-8.
+    /// Compact JSON of "code" and "desc", card data in `desc` masked as in the traces (a
+    /// gateway's text may quote the request). Returns the empty text when `desc` is not
+    /// well-formed UTF-8.
     std::string toJSON() const;
 
     friend bool operator==(const WebViewPaymentResponseKO&,

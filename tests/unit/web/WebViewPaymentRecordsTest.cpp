@@ -140,6 +140,11 @@ TEST(WebViewPaymentResponseKORecord, NeedsBothKeysAndRoundTrips) {
 
     testing::expectEveryMemberRequired<WebViewPaymentResponseKO>({{"code", "0"}, {"desc", "\"\""}});
     EXPECT_EQ(WebViewPaymentResponseKO(1, "\xc3").toJSON(), "");
+    // A gateway's text that quotes the request prints with the card data masked.
+    const std::string echoed =
+        WebViewPaymentResponseKO(9999, R"({"DS_MERCHANT_PAN":"4000000000000028"})").toJSON();
+    EXPECT_TRUE(echoed.starts_with(R"({"code":9999,"desc":)")) << echoed;
+    EXPECT_EQ(echoed.find("4000000000000028"), std::string::npos) << echoed;
 }
 
 }  // namespace

@@ -35,6 +35,10 @@ struct Fault {
         truncatedBody,
         /// Answer 200 with a body of 2 MiB, larger than any answer of the gateway.
         oversizedBody,
+        /// Answer 200 with a refusal, code 9999, whose "desc" quotes the request's body as it
+        /// arrived, card data in clear, as a gateway does that quotes a request it cannot take
+        /// (the payment page: the "Error en datos enviados" page).
+        echoRequest,
     };
 
     Kind kind = Kind::none;
@@ -53,12 +57,13 @@ struct Fault {
     static Fault closeConnection() { return {Kind::closeConnection, 503, {}}; }
     static Fault truncatedBody() { return {Kind::truncatedBody, 503, {}}; }
     static Fault oversizedBody() { return {Kind::oversizedBody, 503, {}}; }
+    static Fault echoRequest() { return {Kind::echoRequest, 503, {}}; }
 
     /// The FAULT_ switch of an order number (see OrderSwitches in Switches.h), so that faults
     /// can be triggered from outside the process: "FAULT_STATUS_<200-599>",
     /// "FAULT_DELAY_<milliseconds, at most 120000>", "FAULT_EMPTY", "FAULT_NOTJSON",
-    /// "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE", "FAULT_CUT" and "FAULT_HUGE". nullopt when
-    /// the order number holds none.
+    /// "FAULT_BADMSG", "FAULT_NUMMSG", "FAULT_CLOSE", "FAULT_CUT", "FAULT_HUGE" and "FAULT_ECHO".
+    /// nullopt when the order number holds none.
     static std::optional<Fault> fromOrderNumber(std::string_view orderNumber);
 
     friend bool operator==(const Fault&, const Fault&) = default;

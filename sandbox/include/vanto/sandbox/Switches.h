@@ -60,7 +60,8 @@ struct ResultShape {
 struct OrderSwitches {
     /// FAULT_STATUS_<200-599, three digits>, FAULT_DELAY_<milliseconds: up to six digits, at
     /// most 120000>, FAULT_EMPTY, FAULT_NOTJSON, FAULT_BADMSG, FAULT_NUMMSG, FAULT_CLOSE,
-    /// FAULT_CUT: on the two JSON services and the entry of the payment page.
+    /// FAULT_CUT, FAULT_HUGE, FAULT_ECHO: on the two JSON services and the entry of the payment
+    /// page.
     std::optional<Fault> fault;
     /// OUTCOME_*: on the direct payment and on the payment page's result.
     std::optional<Outcome> outcome;
