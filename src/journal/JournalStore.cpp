@@ -459,10 +459,21 @@ Expected<Recorded> JournalStore::bringUpToDate() {
     return Recorded{};
 }
 
-Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std::string& writer,
-                                            const std::vector<StepWrite>& steps) {
+Expected<JournalStore::Inserted> JournalStore::insert(const NewPayment& payment,
+                                                      const std::string& writer,
+                                                      const std::vector<StepWrite>& steps,
+                                                      const Admission& admit) {
     if (auto begun = run(kBeginWrite, "recording a payment"); !begun) {
         return begun.error();
+    }
+    auto earlier = readWithin(payment.order);
+    if (!earlier) {
+        rollBack();
+        return earlier.error();
+    }
+    if (auto heldBy = admit(std::move(earlier).value())) {
+        rollBack();
+        return Inserted{0, std::move(heldBy)};
     }
     auto& insertion = cached(kInsertPayment);
     insertion.bind(1, paymentFlowName(payment.flow));
@@ -492,7 +503,7 @@ Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std
         rollBack();
         return committed.error();
     }
-    return id;
+    return Inserted{id, std::nullopt};
 }
 
 Expected<Recorded> JournalStore::append(std::int64_t id, const StepWrite& step) {
@@ -580,6 +591,17 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
     if (auto begun = run(kBeginRead, "reading the journal"); !begun) {
         return begun.error();
     }
+    auto payments = readWithin(order);
+    if (!payments) {
+        rollBack();
+        return payments;
+    }
+    run(kCommit, "reading the journal");
+    return payments;
+}
+
+Expected<std::vector<StoredPayment>> JournalStore::readWithin(
+    std::optional<std::string_view> order) {
     std::vector<StoredPayment> payments;
     auto& rows = cached(kSelectPayments);
     rows.bind(1, order);
@@ -629,11 +651,8 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
     rows.reset();
     steps.reset();
     if (code != SQLITE_DONE) {
-        auto error = failure(sqlite3_extended_errcode(db_), "reading the journal");
-        rollBack();
-        return error;
+        return failure(sqlite3_extended_errcode(db_), "reading the journal");
     }
-    run(kCommit, "reading the journal");
     return payments;
 }
 

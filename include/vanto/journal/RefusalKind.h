@@ -34,10 +34,14 @@ enum class RefusalKind {
     inDoubt,
     /// The journal could not record the payment (PaymentJournal::kRefusalCode): nothing was sent.
     notRecorded,
+    /// The journal holds an earlier payment of the same order that may have charged it
+    /// (PaymentJournal::kDuplicateOrderCode): nothing was sent. Review the earlier payment
+    /// before charging the order again.
+    duplicateOrder,
 };
 
-/// "refusedByIssuer", "cancelled", "invalidData", "transportFailure", "inDoubt" or
-/// "notRecorded".
+/// "refusedByIssuer", "cancelled", "invalidData", "transportFailure", "inDoubt", "notRecorded"
+/// or "duplicateOrder".
 VANTO_EXPORT std::string refusalKindName(RefusalKind kind);
 
 /// What a refusal with `code` and `desc` says, from the record alone: never inDoubt, which
