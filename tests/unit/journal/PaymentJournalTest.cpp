@@ -338,15 +338,15 @@ TEST_F(DirectJournal, AnOrderPaysOnceUntilItsEarlierPaymentIsReviewed) {
     const auto sent = [&](const std::string& order) {
         const auto calls = service->calls.size();
         pay(order);
-        EXPECT_EQ(service->calls.size(), calls + 1) << order << " was not sent";
+        return service->calls.size() == calls + 1;
     };
-    sent("TWICE");
+    ASSERT_TRUE(sent("TWICE"));
     refusedUnsent("TWICE");  // under way
     service->fail(SDKError::connectionError(
         {platform::PlatformError::Kind::connectionLost, "cut", "", true}));
     refusedUnsent("TWICE");  // in doubt
     ASSERT_TRUE(journal->markReviewed("TWICE", "sin cargo en el extracto").ok());
-    sent("TWICE");
+    ASSERT_TRUE(sent("TWICE")) << "reviewed";
     answerWith(kAccepted);
     refusedUnsent("TWICE");  // accepted and delivered
     {
@@ -358,12 +358,12 @@ TEST_F(DirectJournal, AnOrderPaysOnceUntilItsEarlierPaymentIsReviewed) {
     const auto reviewed = journal->markReviewed("TWICE", "cobrado una vez; se cobra de nuevo");
     ASSERT_TRUE(reviewed.ok());
     EXPECT_EQ(reviewed.value().size(), 1u) << "the accepted one is closed too";
-    sent("TWICE");
+    ASSERT_TRUE(sent("TWICE")) << "reviewed";
     answerWith(kDeclined);
-    sent("TWICE");  // after a refusal
+    ASSERT_TRUE(sent("TWICE")) << "after a refusal";
     service->fail(SDKError::requestError(
         {platform::PlatformError::Kind::couldNotConnect, "refused", "", false}));
-    sent("TWICE");  // after one that never left
+    ASSERT_TRUE(sent("TWICE")) << "after one that never left";
     ASSERT_TRUE(journal->payments("TWICE").ok());
     EXPECT_EQ(journal->payments("TWICE").value().size(), 5u) << "the refused ones left no entry";
 }
