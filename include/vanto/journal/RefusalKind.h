@@ -49,7 +49,9 @@ VANTO_EXPORT std::string refusalKindName(RefusalKind kind);
 VANTO_EXPORT RefusalKind classifyRefusal(std::int64_t code, std::string_view desc);
 
 /// The same, told more exactly by the journal's entry of the payment: inDoubt when the journal
-/// holds the payment in doubt, whatever the code says.
+/// holds the payment in doubt, whatever the code says, except for the journal's own refusals
+/// (notRecorded, duplicateOrder), which sent nothing: the entry found for their order is an
+/// earlier payment's.
 VANTO_EXPORT RefusalKind classifyRefusal(std::int64_t code, std::string_view desc,
                                          const JournalEntry& entry);
 
