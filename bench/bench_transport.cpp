@@ -30,19 +30,33 @@ namespace {
 
 vanto::sandbox::SandboxGateway* gateway = nullptr;
 
-// The request text of the benchmark's payment, in clear: the bare POST sends these very bytes.
-std::string signedPayment() {
+// The request text of a payment of `order`, in clear: the bare POST sends these very bytes.
+std::string signedPayment(const std::string& order = "BENCH0001") {
     return std::string(vanto::Encode::encodeStringDirectPayment("4000000000000002", "123", "3012",
-                                                                "1999", "BENCH0001", "", "true",
-                                                                "0", "Libro")
+                                                                "1999", order, "", "true", "0",
+                                                                "Libro")
                            .view());
+}
+
+// The order of a run's next payment: the gateway pays an order once.
+std::string nextOrder() {
+    static int paid = 0;
+    return "BENCH" + std::to_string(++paid);
+}
+
+// The next payment's request, made outside the timed part of the iteration.
+std::string untimedPayment(benchmark::State& state) {
+    state.PauseTiming();
+    std::string payment = signedPayment(nextOrder());
+    state.ResumeTiming();
+    return payment;
 }
 
 void BM_ManagerDirectPayment(benchmark::State& state) {
     auto configuration = vanto::platform::URLSessionConfiguration::defaultSessionConfiguration();
     configuration.additionalTrustAnchors = {gateway->certificatePem()};
-    const std::string envelope = signedPayment();
     for (auto _ : state) {
+        const std::string envelope = untimedPayment(state);
         std::mutex mutex;
         std::condition_variable done;
         bool delivered = false;
@@ -87,7 +101,7 @@ void BM_PresenterDirectPayment(benchmark::State& state) {
     auto presenter = std::make_shared<vanto::DirectPaymentPresenter<Receipt>>(receipt);
     for (auto _ : state) {
         receipt->ended = receipt->accepted = false;
-        presenter->makePaymentAction("4000000000000002", "123", "3012", 19.99, "BENCH0001", "",
+        presenter->makePaymentAction("4000000000000002", "123", "3012", 19.99, nextOrder(), "",
                                      vanto::TransactionType::normal, "Libro");
         vanto::platform::MainQueue::runUntil([&] { return receipt->ended; },
                                              std::chrono::seconds(30));
@@ -107,9 +121,9 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
 
 void BM_BareCurlPost(benchmark::State& state) {
     const std::string url = vanto::Constants::getURLDirectPayment(vanto::EnviromentType::test);
-    const std::string body = "datoEntrada=" + signedPayment();
     const std::string pem = gateway->certificatePem();
     for (auto _ : state) {
+        const std::string body = "datoEntrada=" + untimedPayment(state);
         CURL* handle = curl_easy_init();
         std::string reply;
         curl_blob anchors{const_cast<char*>(pem.data()), pem.size(), CURL_BLOB_COPY};

@@ -77,6 +77,10 @@ bool leftInDoubt(const PaymentJournal& journal, const std::string& order);
 /// The line that says a payment of `order` is in doubt, for standard error.
 std::string inDoubtLine(const std::string& command, const std::string& order);
 
+/// The line that says a payment of `order` was not sent because the journal holds an earlier one
+/// that may have charged it, for standard error.
+std::string duplicateOrderLine(const std::string& command, const std::string& order);
+
 /// What `vanto journal` does.
 enum class JournalAction { list, show, unresolved, review };
 

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <iostream>
 #include <string>
 #include <variant>
@@ -26,6 +27,16 @@ Payment samplePayment(std::string_view card, std::string order) {
     payment.order = std::move(order);
     payment.description = "Libro de ejemplo";
     return payment;
+}
+
+// The demo's orders, of this run alone: an order pays once, and the journal keeps the orders of
+// every earlier run.
+std::string demoOrder(int index) {
+    static const auto run = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count() %
+                            100'000'000'000;
+    return std::to_string(run) + std::to_string(index);
 }
 
 // One line a person reads at a glance.
@@ -106,12 +117,12 @@ int runDemo(bool traces, const JournalChoice& journalChoice, const DemoScreens& 
         return outcome ? summary(*outcome) : "no outcome: " + problem;
     };
     out << "  Direct payment, card ending in " << lastFour(sandbox::kAcceptedCard) << ":  "
-        << direct(sandbox::kAcceptedCard, "DEMO0001") << '\n'
+        << direct(sandbox::kAcceptedCard, demoOrder(1)) << '\n'
         << std::flush;
     out << "  Direct payment, card ending in " << lastFour(sandbox::kDeclinedCard) << ":  "
-        << direct(sandbox::kDeclinedCard, "DEMO0002") << '\n'
+        << direct(sandbox::kDeclinedCard, demoOrder(2)) << '\n'
         << std::flush;
-    auto webSample = samplePayment(sandbox::kAcceptedCard, "DEMO0003");
+    auto webSample = samplePayment(sandbox::kAcceptedCard, demoOrder(3));
     const auto onPage = payments->web(webSample, problem);
     out << "  Web payment on the payment page, card ending in " << lastFour(sandbox::kAcceptedCard)
         << ":  " << (onPage ? summary(*onPage) : "no outcome: " + problem) << "\n\n";

@@ -219,19 +219,24 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
             return kExitOk;
         }
         case JournalAction::show: {
-            const auto entry = journal->payment(order);
-            if (!entry) {
-                return cannotRead(entry.problem(), err);
+            // Every attempt of the order, oldest first: a later one never hides an earlier charge.
+            const auto entries = journal->payments(order);
+            if (!entries) {
+                return cannotRead(entries.problem(), err);
             }
-            if (!entry.value()) {
+            if (entries.value().empty()) {
                 err << "vanto journal: no payment of order " << order << " in " << journal->path()
                     << '\n';
                 return kExitFailure;
             }
             if (asJson) {
-                out << toJson(*entry.value()).dump(2) << '\n';
-            } else {
-                details(*entry.value(), out);
+                out << toJson(entries.value()).dump(2) << '\n';
+                return kExitOk;
+            }
+            for (std::size_t index = 0; index < entries.value().size(); ++index) {
+                out << (index > 0 ? "\n" : "") << "Attempt      " << index + 1 << " of "
+                    << entries.value().size() << '\n';
+                details(entries.value()[index], out);
             }
             return kExitOk;
         }

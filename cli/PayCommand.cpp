@@ -60,6 +60,12 @@ std::string inDoubtLine(const std::string& command, const std::string& order) {
            order + " before charging it again (vanto journal show " + order + ")";
 }
 
+std::string duplicateOrderLine(const std::string& command, const std::string& order) {
+    return "vanto " + command + ": not sent: the journal holds a payment of order " + order +
+           " that was sent or accepted; check it (vanto journal show " + order +
+           ") and review it (vanto journal review " + order + ") before charging the order again";
+}
+
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err) {
     std::string problem;
     auto checked = checkPayment(options, input, problem);
@@ -91,6 +97,10 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
     }
     const auto& refused = std::get<DirectPaymentResponseKO>(*outcome);
     out << refusalJson(refused.code, refused.desc) << '\n';
+    if (refused.code == PaymentJournal::kDuplicateOrderCode) {
+        err << duplicateOrderLine("pay", checked->payment.order) << '\n';
+        return kExitFailure;
+    }
     if (leftInDoubt(journal->journal(), checked->payment.order)) {
         err << inDoubtLine("pay", checked->payment.order) << '\n';
         return kExitInDoubt;

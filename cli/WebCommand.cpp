@@ -125,6 +125,10 @@ int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string
         }
         const auto& refused = std::get<WebViewPaymentResponseKO>(*outcome);
         out << refusalJson(refused.code, refused.desc) << '\n';
+        if (refused.code == PaymentJournal::kDuplicateOrderCode) {
+            err << duplicateOrderLine("web", order) << '\n';
+            return kExitFailure;
+        }
     }
     if (leftInDoubt(journal, order)) {
         err << inDoubtLine("web", order) << '\n';

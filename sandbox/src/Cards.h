@@ -21,6 +21,8 @@ inline constexpr GatewayError kBadExpiryDate{9906, "Fecha de caducidad incorrect
 inline constexpr GatewayError kBadAmount{9907, "Importe incorrecto"};
 inline constexpr GatewayError kBadSecurityCode{9908, "Código de seguridad incorrecto"};
 inline constexpr GatewayError kIssuerUnavailable{9909, "Emisor de la tarjeta no disponible"};
+/// An order number the merchant's terminal has already decided (accepted or declined).
+inline constexpr GatewayError kRepeatedOrder{9910, "Pedido repetido"};
 
 /// Ds_Response values.
 inline constexpr std::string_view kAuthorised = "0000";

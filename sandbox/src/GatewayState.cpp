@@ -149,6 +149,21 @@ std::unique_lock<std::mutex> GatewayState::lockPageDecisions() {
     return std::unique_lock(pageDecisions_);
 }
 
+void GatewayState::noteDecidedOrder(const Merchant& merchant, const std::string& orderNumber,
+                                    DecidedOrder decided) {
+    std::lock_guard lock(mutex_);
+    decidedOrders_.try_emplace({merchant.merchantCode, merchant.terminal, orderNumber},
+                               std::move(decided));
+}
+
+std::optional<DecidedOrder> GatewayState::decidedOrder(const Merchant& merchant,
+                                                       const std::string& orderNumber) const {
+    std::lock_guard lock(mutex_);
+    const auto found = decidedOrders_.find({merchant.merchantCode, merchant.terminal, orderNumber});
+    return found == decidedOrders_.end() ? std::nullopt
+                                         : std::optional<DecidedOrder>(found->second);
+}
+
 void GatewayState::notePayment(DecidedPayment payment) {
     std::lock_guard lock(mutex_);
     payments_.push_back(std::move(payment));

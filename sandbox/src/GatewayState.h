@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -46,6 +47,14 @@ struct PageOrder {
     /// Where the page sent the cardholder once the payment was decided; a later post of the
     /// same page (a second click) is sent there too.
     std::optional<std::string> decidedLocation;
+};
+
+/// An order number a merchant's terminal has decided (accepted or declined), in either flow.
+struct DecidedOrder {
+    /// The payment page that decided it and the parameters it was opened with; an empty id for
+    /// a direct payment.
+    std::string pageId;
+    nlohmann::ordered_json parameters;
 };
 
 /// How much of the recording stays in memory: the newest requests, within both limits.
@@ -88,9 +97,16 @@ class GatewayState {
     void awaitAuthentication(const std::string& id, PendingAuthentication authentication);
     /// Notes where the page sent the cardholder once its payment was decided.
     void settlePage(const std::string& id, std::string location);
-    /// Held while a post of the card form or of the authentication page reads its page and
-    /// decides it, so that two posts of one page (a double click) decide it once.
+    /// Held while a payment is decided: by a direct payment, and by a post of the card form or
+    /// of the authentication page while it reads its page and decides it, so that two posts of
+    /// one page (a double click), or two payments of one order, decide it once.
     std::unique_lock<std::mutex> lockPageDecisions();
+
+    /// Notes that `merchant` decided `orderNumber`; its first decision is kept.
+    void noteDecidedOrder(const Merchant& merchant, const std::string& orderNumber,
+                          DecidedOrder decided);
+    std::optional<DecidedOrder> decidedOrder(const Merchant& merchant,
+                                             const std::string& orderNumber) const;
 
     void notePayment(DecidedPayment payment);
     std::vector<DecidedPayment> payments() const;
@@ -119,6 +135,8 @@ class GatewayState {
     std::map<std::string, StoredCard> storedCards_;
     std::map<std::string, PageOrder> openPages_;
     std::deque<DecidedPayment> payments_;
+    /// By merchant code, terminal and order number.
+    std::map<std::tuple<std::string, std::string, std::string>, DecidedOrder> decidedOrders_;
     std::deque<std::shared_ptr<const RecordedRequest>> recorded_;
     std::size_t recordedBytes_ = 0;
     std::size_t droppedRecorded_ = 0;

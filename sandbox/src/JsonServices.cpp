@@ -195,10 +195,16 @@ void serveDirectPayment(Exchange& exchange) {
         answerRefusal(exchange, kBadAmount, merchant->signingCredential);
         return;
     }
+    // The order is looked up and decided under one lock: two payments of it decide it once.
+    const auto deciding = exchange.state.lockPageDecisions();
+    if (exchange.state.decidedOrder(*merchant, order.order)) {
+        answerRefusal(exchange, kRepeatedOrder, merchant->signingCredential);
+        return;
+    }
     const std::optional<Outcome> forced = readOrderSwitches(order.order).outcome;
     const PaymentOutcome outcome =
         decidePayment(exchange.state, *merchant, order.card, order.identifier, forced);
-    notePayment(exchange.state, order.order, order.amount, outcome);
+    notePayment(exchange.state, *merchant, order.order, order.amount, outcome);
     if (outcome.error) {
         answerRefusal(exchange, *outcome.error, merchant->signingCredential);
     } else if (forced == Outcome::noDatosRespuesta) {
@@ -248,6 +254,11 @@ void serveSignature(Exchange& exchange) {
     }
     if (!isDigits(text(*parameters, "Ds_Merchant_Amount"))) {
         answerRefusal(exchange, kBadAmount, merchant->signingCredential);
+        return;
+    }
+    // No page opens for an order that can no longer be paid.
+    if (exchange.state.decidedOrder(*merchant, order)) {
+        answerRefusal(exchange, kRepeatedOrder, merchant->signingCredential);
         return;
     }
     const std::string merchantParameters = base64Encode(compactJson(*parameters));

@@ -1,5 +1,6 @@
 #include "Pages.h"
 
+#include "Cards.h"
 #include "Text.h"
 
 namespace vanto::sandbox::detail {
@@ -94,6 +95,14 @@ std::string cardFormPage(const CardFormView& view, std::string_view formAction) 
 std::string dataErrorPage() {
     return document("Error",
                     "<h1>Error</h1>\n<p id=\"error-text\">" + std::string(kDataErrorText) + "</p>");
+}
+
+std::string repeatedOrderPage() {
+    return document("Pedido repetido",
+                    "<h1>Pedido repetido</h1>\n<p id=\"error-text\">Error " +
+                        std::to_string(kRepeatedOrder.code) + ": " +
+                        std::string(kRepeatedOrder.desc) +
+                        ". Este pedido ya se ha pagado o denegado; vuelva a la tienda.</p>");
 }
 
 std::string expiredPage() {

@@ -34,6 +34,10 @@ std::string cardFormPage(const CardFormView& view, std::string_view formAction);
 /// The page that refuses the posted data; it contains kDataErrorText.
 std::string dataErrorPage();
 
+/// The page that refuses an order the merchant's terminal has already decided; it shows the
+/// code and text of kRepeatedOrder.
+std::string repeatedOrderPage();
+
 /// The page for a card form whose page id is unknown or expired.
 std::string expiredPage();
 

@@ -117,9 +117,10 @@ PaymentOutcome decidePayment(GatewayState& state, const Merchant& merchant, cons
     return outcome;
 }
 
-void notePayment(GatewayState& state, const std::string& orderNumber, const std::string& amount,
-                 const PaymentOutcome& outcome) {
+void notePayment(GatewayState& state, const Merchant& merchant, const std::string& orderNumber,
+                 const std::string& amount, const PaymentOutcome& outcome, DecidedOrder decided) {
     if (!outcome.error) {
+        state.noteDecidedOrder(merchant, orderNumber, std::move(decided));
         state.notePayment({orderNumber, amount, outcome.response, outcome.authorisationCode,
                            acceptedByGatewayRule(outcome.response, outcome.authorisationCode)});
     }

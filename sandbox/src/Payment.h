@@ -21,9 +21,11 @@ namespace vanto::sandbox::detail {
 PaymentOutcome decidePayment(GatewayState& state, const Merchant& merchant, const CardData& card,
                              const std::string& identifier, std::optional<Outcome> forced);
 
-/// Adds a decided payment to the sandbox's list; one refused before it was processed (an
-/// outcome with an error) is none.
-void notePayment(GatewayState& state, const std::string& orderNumber, const std::string& amount,
-                 const PaymentOutcome& outcome);
+/// Adds a decided payment to the sandbox's list, and its order to the merchant's decided orders
+/// (`decided` says how it was decided); one refused before it was processed (an outcome with an
+/// error) is none.
+void notePayment(GatewayState& state, const Merchant& merchant, const std::string& orderNumber,
+                 const std::string& amount, const PaymentOutcome& outcome,
+                 DecidedOrder decided = {});
 
 }  // namespace vanto::sandbox::detail

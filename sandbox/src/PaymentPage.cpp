@@ -302,6 +302,27 @@ bool answerDecided(Exchange& exchange, const std::string& pageId, const PageOrde
     return false;
 }
 
+/// Answers the signed entry of an order the merchant has decided: the same parameters posted
+/// again (Back, then Refresh, after paying) get the decision already taken, any other post the
+/// refusal of a repeated order. False when the order is not decided.
+bool answerDecidedOrder(Exchange& exchange, const Merchant& merchant, const Json& parameters) {
+    // Read and answered under the lock of the decisions, as a post of the card form would be.
+    const auto deciding = exchange.state.lockPageDecisions();
+    const auto decided =
+        exchange.state.decidedOrder(merchant, text(parameters, "Ds_Merchant_Order"));
+    if (!decided) {
+        return false;
+    }
+    if (!decided->pageId.empty() && decided->parameters == parameters) {
+        if (const auto page = exchange.state.openedPage(decided->pageId);
+            page && answerDecided(exchange, decided->pageId, *page)) {
+            return true;
+        }
+    }
+    answerPage(exchange, repeatedOrderPage());
+    return true;
+}
+
 }  // namespace
 
 void servePaymentPage(Exchange& exchange) {
@@ -332,6 +353,9 @@ void servePaymentPage(Exchange& exchange) {
                               hmacSha256Base64(merchant->pageSecret, merchantParameters)) ||
         !acceptableOrder(exchange, *merchant, *parameters)) {
         answerPage(exchange, dataErrorPage());
+        return;
+    }
+    if (answerDecidedOrder(exchange, *merchant, *parameters)) {
         return;
     }
     // The page's own session: the card form's posts must bring this cookie back.
@@ -365,6 +389,12 @@ void serveCardForm(Exchange& exchange) {
         finishPayment(exchange, pageId, order, cancelledPayment());
         return;
     }
+    // Another page of the same order (opened before either was paid) decided it already.
+    const std::string orderNumber = text(order.parameters, "Ds_Merchant_Order");
+    if (exchange.state.decidedOrder(order.merchant, orderNumber)) {
+        answerPage(exchange, repeatedOrderPage());
+        return;
+    }
     const CardData card = typedCard(fields);
     // An order with a card reference pays with the stored card when the cardholder types no
     // number, and with the typed card otherwise.
@@ -384,8 +414,8 @@ void serveCardForm(Exchange& exchange) {
         answerCardPage(exchange, cardFormPage(view, kCardFormPath));
         return;
     }
-    notePayment(exchange.state, text(order.parameters, "Ds_Merchant_Order"),
-                text(order.parameters, "Ds_Merchant_Amount"), outcome);
+    notePayment(exchange.state, order.merchant, orderNumber,
+                text(order.parameters, "Ds_Merchant_Amount"), outcome, {pageId, order.parameters});
     if (needsAuthentication(outcome, switches)) {
         const std::string token = randomHex(16);
         exchange.state.awaitAuthentication(pageId, {std::move(outcome), token});

@@ -137,16 +137,15 @@ void DirectPaymentFlow::makePayment(std::string_view pan, std::string_view cvv2,
     payment.cardLastFour = journal::lastFour(pan);
     journal::StepWrite prepared{PaymentStep::prepared};
     prepared.at = preparedAt;
-    auto trail = journal::PaymentTrail::begin(std::move(payment), {prepared, {PaymentStep::sent}});
-    if (!trail) {
+    auto begun = journal::PaymentTrail::begin(std::move(payment), {prepared, {PaymentStep::sent}});
+    if (begun.refusal) {
         request->wipeBody();
-        report(view_, DirectPaymentResponseKO(PaymentJournal::kRefusalCode,
-                                              journal::notRecorded(trail.error()).text));
+        report(view_, DirectPaymentResponseKO(begun.refusal->code, begun.refusal->text));
         return;
     }
-    if (trail.value()) {
-        current_->trail = trail.value();
-        sendRecorded(*service_, std::move(request), std::move(trail).value(), view_,
+    if (begun.trail) {
+        current_->trail = begun.trail;
+        sendRecorded(*service_, std::move(request), std::move(begun.trail), view_,
                      std::move(keepAlive));
         return;
     }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "journal/JournalStore.h"
 #include "vanto/journal/PaymentJournal.h"
@@ -21,6 +22,8 @@ struct PaymentJournal::Impl {
     // Opens the store if it is not open; the problem when it cannot be.
     std::optional<JournalProblem> ensureOpen();
     JournalProblem problemOf(const platform::PlatformError& error) const;
+    // The first of an order's payments that holds the order (JournalEntry::holdsOrder()).
+    std::optional<JournalEntry> holdingOrder(std::vector<journal::StoredPayment> stored) const;
 
     const std::string path;
     const JournalSettings settings;

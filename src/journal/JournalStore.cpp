@@ -147,6 +147,21 @@ FROM steps JOIN payments ON payments.id = steps.payment_id
 WHERE ?1 IS NULL OR payments.order_number = ?1 ORDER BY steps.payment_id, steps.rowid
 )sql";
 
+// The same for one order, which SQLite finds through the indexes: the form above, whose order
+// may be null, scans both tables, and every payment reads its order's earlier payments.
+constexpr std::string_view kSelectPaymentsOfOrder = R"sql(
+SELECT id, flow, order_number, amount, currency, transaction_type, merchant, terminal,
+       environment, card_last_four, state, in_doubt, outcome_accepted, outcome_code,
+       authorisation_code, outcome_text, writer, reviewed_at, review_note
+FROM payments WHERE order_number = ?1 ORDER BY id
+)sql";
+
+constexpr std::string_view kSelectStepsOfOrder = R"sql(
+SELECT steps.payment_id, steps.step, steps.at, steps.detail
+FROM steps JOIN payments ON payments.id = steps.payment_id
+WHERE payments.order_number = ?1 ORDER BY steps.payment_id, steps.rowid
+)sql";
+
 constexpr std::string_view kReview = R"sql(
 UPDATE payments SET reviewed_at = ?2, review_note = ?3 WHERE id = ?1
 )sql";
@@ -460,10 +475,21 @@ Expected<Recorded> JournalStore::bringUpToDate() {
     return Recorded{};
 }
 
-Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std::string& writer,
-                                            const std::vector<StepWrite>& steps) {
+Expected<JournalStore::Inserted> JournalStore::insert(const NewPayment& payment,
+                                                      const std::string& writer,
+                                                      const std::vector<StepWrite>& steps,
+                                                      const Admission& admit) {
     if (auto begun = run(kBeginWrite, "recording a payment"); !begun) {
         return begun.error();
+    }
+    auto earlier = readWithin(payment.order);
+    if (!earlier) {
+        rollBack();
+        return earlier.error();
+    }
+    if (auto heldBy = admit(std::move(earlier).value())) {
+        rollBack();
+        return Inserted{0, std::move(heldBy)};
     }
     auto& insertion = cached(kInsertPayment);
     insertion.bind(1, paymentFlowName(payment.flow));
@@ -493,7 +519,7 @@ Expected<std::int64_t> JournalStore::insert(const NewPayment& payment, const std
         rollBack();
         return committed.error();
     }
-    return id;
+    return Inserted{id, std::nullopt};
 }
 
 Expected<Recorded> JournalStore::append(std::int64_t id, const StepWrite& step) {
@@ -582,8 +608,19 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
     if (auto begun = run(kBeginRead, "reading the journal"); !begun) {
         return begun.error();
     }
+    auto payments = readWithin(order);
+    if (!payments) {
+        rollBack();
+        return payments;
+    }
+    run(kCommit, "reading the journal");
+    return payments;
+}
+
+Expected<std::vector<StoredPayment>> JournalStore::readWithin(
+    std::optional<std::string_view> order) {
     std::vector<StoredPayment> payments;
-    auto& rows = cached(kSelectPayments);
+    auto& rows = cached(order ? kSelectPaymentsOfOrder : kSelectPayments);
     rows.bind(1, order);
     int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
     for (; code == SQLITE_ROW; code = rows.step()) {
@@ -611,7 +648,7 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
         }
         payments.push_back(std::move(stored));
     }
-    auto& steps = cached(kSelectSteps);
+    auto& steps = cached(order ? kSelectStepsOfOrder : kSelectSteps);
     steps.bind(1, order);
     if (code == SQLITE_DONE) {
         code = steps.prepared() == SQLITE_OK ? steps.step() : steps.prepared();
@@ -631,11 +668,8 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
     rows.reset();
     steps.reset();
     if (code != SQLITE_DONE) {
-        auto error = failure(sqlite3_extended_errcode(db_), "reading the journal");
-        rollBack();
-        return error;
+        return failure(sqlite3_extended_errcode(db_), "reading the journal");
     }
-    run(kCommit, "reading the journal");
     return payments;
 }
 

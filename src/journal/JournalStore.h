@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -82,9 +83,19 @@ class JournalStore {
     // that is not a journal, a damaged one, or one of a newer layout is refused and left as it is.
     Expected<Recorded> open();
 
-    // Records a new payment with its first steps, in one transaction; returns its id.
-    Expected<std::int64_t> insert(const NewPayment& payment, const std::string& writer,
-                                  const std::vector<StepWrite>& steps);
+    // The payment of the same order that keeps a new one from being recorded, if any, chosen
+    // from the order's payments as the file holds them.
+    using Admission = std::function<std::optional<JournalEntry>(std::vector<StoredPayment>)>;
+    // A new payment recorded (its id), or the payment of its order that kept it out.
+    struct Inserted {
+        std::int64_t id = 0;
+        std::optional<JournalEntry> heldBy;
+    };
+    // Records a new payment with its first steps, in one transaction, unless `admit` finds a
+    // payment of its order that keeps it out. The order's payments are read inside that
+    // transaction, which holds the file for writing: two connections cannot both be admitted.
+    Expected<Inserted> insert(const NewPayment& payment, const std::string& writer,
+                              const std::vector<StepWrite>& steps, const Admission& admit);
     Expected<Recorded> append(std::int64_t id, const StepWrite& step);
     // Folds the write-ahead log back into the file once it has grown past its size; for when a
     // payment has ended and nothing waits on the journal.
@@ -112,6 +123,8 @@ class JournalStore {
     Expected<std::string> pragma(std::string_view sql, std::string_view doing);
     Expected<Recorded> setUp();
     Expected<Recorded> bringUpToDate();
+    // read() within a transaction already begun.
+    Expected<std::vector<StoredPayment>> readWithin(std::optional<std::string_view> order);
     Expected<Recorded> writeStep(std::int64_t id, const StepWrite& step);
     Expected<Recorded> commitStep(std::int64_t id, const StepWrite& step);
     // SQLite's call after each commit: notes the log's size, and folds it back should it grow

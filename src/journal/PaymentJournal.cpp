@@ -150,6 +150,22 @@ bool JournalEntry::unresolved() const {
            (standing == PaymentStanding::inDoubt || standing == PaymentStanding::answered);
 }
 
+bool JournalEntry::holdsOrder() const {
+    if (review) {
+        return false;
+    }
+    switch (standing) {
+        case PaymentStanding::inFlight:
+        case PaymentStanding::inDoubt:
+            return true;
+        case PaymentStanding::answered:
+        case PaymentStanding::delivered:
+            return outcome && outcome->accepted;
+        default:
+            return false;
+    }
+}
+
 std::optional<JournalProblem> PaymentJournal::Impl::ensureOpen() {
     if (store.isOpen()) {
         return std::nullopt;
@@ -169,6 +185,20 @@ JournalProblem PaymentJournal::Impl::problemOf(const platform::PlatformError& er
 
 std::string PaymentJournal::refusalText() {
     return "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.";
+}
+
+std::string PaymentJournal::duplicateOrderText() {
+    return "El pedido ya tiene un pago enviado o aceptado: revíselo antes de cobrarlo de nuevo.";
+}
+
+std::optional<JournalEntry> PaymentJournal::Impl::holdingOrder(
+    std::vector<journal::StoredPayment> stored) const {
+    for (auto& entry : entriesOf(*this, std::move(stored))) {
+        if (entry.holdsOrder()) {
+            return std::move(entry);
+        }
+    }
+    return std::nullopt;
 }
 
 PaymentJournal::PaymentJournal(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -234,19 +264,27 @@ JournalResult<std::vector<JournalEntry>> PaymentJournal::payments() const {
 }
 
 JournalResult<std::optional<JournalEntry>> PaymentJournal::payment(std::string_view order) const {
-    const std::lock_guard lock(impl_->mutex);
-    if (auto problem = impl_->ensureOpen()) {
-        return readFailure<std::optional<JournalEntry>>(*problem);
+    auto all = payments(order);
+    if (!all) {
+        return readFailure<std::optional<JournalEntry>>(std::move(all).problem());
     }
-    auto stored = impl_->store.read(order);
-    if (!stored) {
-        return readFailure<std::optional<JournalEntry>>(impl_->problemOf(stored.error()));
-    }
-    auto entries = entriesOf(*impl_, std::move(stored).value());
+    auto entries = std::move(all).value();
     if (entries.empty()) {
         return std::optional<JournalEntry>();
     }
     return std::optional<JournalEntry>(std::move(entries.back()));
+}
+
+JournalResult<std::vector<JournalEntry>> PaymentJournal::payments(std::string_view order) const {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::vector<JournalEntry>>(*problem);
+    }
+    auto stored = impl_->store.read(order);
+    if (!stored) {
+        return readFailure<std::vector<JournalEntry>>(impl_->problemOf(stored.error()));
+    }
+    return entriesOf(*impl_, std::move(stored).value());
 }
 
 JournalResult<std::vector<JournalEntry>> PaymentJournal::unresolved() const {
@@ -272,7 +310,9 @@ JournalResult<std::vector<JournalEntry>> PaymentJournal::markReviewed(std::strin
     }
     std::vector<std::int64_t> ids;
     for (const auto& entry : entriesOf(*impl_, stored.value())) {
-        if (entry.unresolved()) {
+        // One still under way may yet be charged: it waits for its outcome.
+        if (entry.unresolved() ||
+            (entry.holdsOrder() && entry.standing != PaymentStanding::inFlight)) {
             ids.push_back(entry.id);
         }
     }

@@ -42,24 +42,29 @@ bool mayHaveLeft(const SDKError& error) {
 
 }  // namespace
 
-Expected<std::shared_ptr<PaymentTrail>> PaymentTrail::begin(NewPayment payment,
-                                                            std::vector<StepWrite> steps) {
+PaymentTrail::Beginning PaymentTrail::begin(NewPayment payment, std::vector<StepWrite> steps) {
     auto journal = PaymentJournal::installed();
     if (!journal) {
-        return std::shared_ptr<PaymentTrail>();
+        return {};
     }
     auto& impl = internal::JournalAccess::of(*journal);
     const std::lock_guard lock(impl.mutex);
     if (auto problem = impl.ensureOpen()) {
-        return platform::PlatformError{platform::PlatformError::Kind::other, problem->text, ""};
+        return {nullptr, notRecorded({platform::PlatformError::Kind::other, problem->text, ""})};
     }
-    auto id = impl.store.insert(payment, thisProcess(), steps);
-    if (!id) {
-        return id.error();
+    auto inserted = impl.store.insert(payment, thisProcess(), steps, [&impl](auto earlier) {
+        return impl.holdingOrder(std::move(earlier));
+    });
+    if (!inserted) {
+        return {nullptr, notRecorded(inserted.error())};
     }
-    impl.began.insert(id.value());
-    impl.underWay.insert(id.value());
-    return std::shared_ptr<PaymentTrail>(new PaymentTrail(std::move(journal), id.value()));
+    if (const auto& heldBy = inserted.value().heldBy) {
+        return {nullptr, duplicateOrder(*heldBy)};
+    }
+    const auto id = inserted.value().id;
+    impl.began.insert(id);
+    impl.underWay.insert(id);
+    return {std::shared_ptr<PaymentTrail>(new PaymentTrail(std::move(journal), id)), std::nullopt};
 }
 
 PaymentTrail::PaymentTrail(std::shared_ptr<PaymentJournal> journal, std::int64_t id)
@@ -135,6 +140,14 @@ JournalOutcome notRecorded(const platform::PlatformError& problem) {
                problem.localizedDescription +
                (problem.detail.empty() ? std::string() : " (" + problem.detail + ")"));
     return JournalOutcome{false, PaymentJournal::kRefusalCode, "", PaymentJournal::refusalText()};
+}
+
+JournalOutcome duplicateOrder(const JournalEntry& earlier) {
+    writeTrace("The payment journal holds payment " + std::to_string(earlier.id) +
+               " of the same order (" + paymentStandingName(earlier.standing) +
+               "): the payment is not sent until it is reviewed");
+    return JournalOutcome{false, PaymentJournal::kDuplicateOrderCode, "",
+                          PaymentJournal::duplicateOrderText()};
 }
 
 std::optional<std::string> lastFour(std::string_view digits) {

@@ -19,11 +19,17 @@ namespace vanto::journal {
 // payment has ended, delivered or not.
 class PaymentTrail {
   public:
+    // How a payment begins: with its trail, or with the refusal its view gets instead.
+    struct Beginning {
+        // Null when no journal is installed (the payment goes as it always did) or when refused.
+        std::shared_ptr<PaymentTrail> trail;
+        // Set when the payment must not go ahead: the journal cannot record it (notRecorded()),
+        // or it holds a payment of the same order (duplicateOrder()).
+        std::optional<JournalOutcome> refusal;
+    };
     // Records a new payment with its first steps in the installed journal, committed before this
-    // returns. Null when no journal is installed (the payment goes as it always did); a failure
-    // when the journal cannot record it (the payment must not go ahead).
-    static Expected<std::shared_ptr<PaymentTrail>> begin(NewPayment payment,
-                                                         std::vector<StepWrite> steps);
+    // returns, unless a payment of its order holds the order.
+    static Beginning begin(NewPayment payment, std::vector<StepWrite> steps);
     ~PaymentTrail();
     PaymentTrail(const PaymentTrail&) = delete;
     PaymentTrail& operator=(const PaymentTrail&) = delete;
@@ -54,6 +60,10 @@ StepWrite afterFailure(const SDKError& error, const JournalOutcome& refusal);
 // The refusal a payment gets when the journal cannot record it: PaymentJournal::kRefusalCode and
 // its text. The journal's problem goes to the traces.
 JournalOutcome notRecorded(const platform::PlatformError& problem);
+
+// The refusal a payment gets when the journal holds `earlier`, a payment of the same order that
+// holds it: PaymentJournal::kDuplicateOrderCode and its text. Which payment goes to the traces.
+JournalOutcome duplicateOrder(const JournalEntry& earlier);
 
 // The last four characters of `digits` when they are four digits; none otherwise.
 std::optional<std::string> lastFour(std::string_view digits);

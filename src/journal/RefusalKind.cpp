@@ -28,6 +28,8 @@ std::string refusalKindName(RefusalKind kind) {
             return "inDoubt";
         case RefusalKind::notRecorded:
             return "notRecorded";
+        case RefusalKind::duplicateOrder:
+            return "duplicateOrder";
     }
     return "";
 }
@@ -46,13 +48,18 @@ RefusalKind classifyRefusal(std::int64_t code, std::string_view desc) {
             return RefusalKind::transportFailure;
         case PaymentJournal::kRefusalCode:
             return RefusalKind::notRecorded;
+        case PaymentJournal::kDuplicateOrderCode:
+            return RefusalKind::duplicateOrder;
         default:
             return RefusalKind::invalidData;
     }
 }
 
 RefusalKind classifyRefusal(std::int64_t code, std::string_view desc, const JournalEntry& entry) {
-    if (entry.standing == PaymentStanding::inDoubt) {
+    // The journal's own refusals sent nothing, whatever the entry found for their order says.
+    const bool byTheJournal =
+        code == PaymentJournal::kRefusalCode || code == PaymentJournal::kDuplicateOrderCode;
+    if (entry.standing == PaymentStanding::inDoubt && !byTheJournal) {
         return RefusalKind::inDoubt;
     }
     return classifyRefusal(code, desc);

@@ -1,6 +1,8 @@
 #include "vanto/web/WebViewPaymentPresenter.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "flow/Acceptance.h"
 #include "journal/PaymentTrail.h"
@@ -87,6 +89,53 @@ std::string pageForm(const datosPeticion& signedParameters) {
            "&Ds_MerchantParameters=" + encoded(signedParameters.Ds_MerchantParameters);
 }
 
+// The value of a percent-encoded text, when every "%" starts two hexadecimal digits; "+" stays
+// as it is, being a Base64 character. Our own: the library has no URL decoder outside platform/.
+std::optional<std::string> percentDecoded(std::string_view text) {
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        return -1;
+    };
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '%') {
+            decoded.push_back(text[at]);
+            continue;
+        }
+        const int high = at + 2 < text.size() ? digit(text[at + 1]) : -1;
+        const int low = high >= 0 ? digit(text[at + 2]) : -1;
+        if (low < 0) {
+            return std::nullopt;
+        }
+        decoded.push_back(static_cast<char>(high * 16 + low));
+        at += 2;
+    }
+    return decoded;
+}
+
+// The JSON text of a result's Ds_MerchantParameters: as it stands, or else percent-decoded, for
+// a return address that carries it percent-encoded ("%2B", "%2F", "%3D"). An accepted payment is
+// never reported refused for how its address was written.
+std::optional<std::string> resultJson(std::string_view merchantParameters) {
+    if (auto json = parseJsonString(merchantParameters)) {
+        return json;
+    }
+    if (merchantParameters.find('%') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto decoded = percentDecoded(merchantParameters);
+    return decoded ? parseJsonString(*decoded) : std::nullopt;
+}
+
 }  // namespace
 
 namespace {
@@ -121,15 +170,14 @@ void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view ide
         reportKO(view_, error.code(), error.errorDescription(), false);
         return;
     }
-    auto trail = journal::PaymentTrail::begin(
+    auto begun = journal::PaymentTrail::begin(
         journal::paymentOf(PaymentFlowKind::web, orderNumber, amount, transactionType),
         {{PaymentStep::signatureRequested}});
-    if (!trail) {
-        reportKO(view_, PaymentJournal::kRefusalCode, journal::notRecorded(trail.error()).text,
-                 false);
+    if (begun.refusal) {
+        reportKO(view_, begun.refusal->code, begun.refusal->text, false);
         return;
     }
-    auto payment = std::make_shared<UnderWay>(UnderWay{trail.value()});
+    auto payment = std::make_shared<UnderWay>(UnderWay{std::move(begun.trail)});
     current_->payment = payment;
     auto request = std::make_shared<WebViewPaymentRequest>(Encode::encodeStringWebViewPayment(
         orderNumber, identifier, amount, "false", code, productDescription));
@@ -211,7 +259,7 @@ void WebViewPaymentFlow::navigated(std::string_view fullURL) const {
                "the return address holds no result: the cardholder may have paid");
         return;
     }
-    const auto json = parseJsonString(merchantParameters->second);
+    const auto json = resultJson(merchantParameters->second);
     const auto result = json ? Parameters::fromJSON(*json) : std::nullopt;
     if (!result || !result->Ds_Response) {
         refuse(acceptance::kLibraryError, kMappingError,

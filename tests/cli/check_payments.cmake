@@ -61,13 +61,18 @@ function(expect_usage text input)
     endforeach()
 endfunction()
 
+# A journal of this run's own: an order pays once, and each payment below has an order of its own.
+set(ENV{XDG_STATE_HOME} ${WORK_DIR}/state-payments)
+file(REMOVE_RECURSE ${WORK_DIR}/state-payments)
+
 foreach(command "pay" "web;--headless")
+    string(REGEX REPLACE ";.*" "" flow "${command}")
     # All three lines from standard input, in the order card, expiry, security code.
-    run("${typed}" ${command} ${from_input} --amount 19.99 --order CLI1)
+    run("${typed}" ${command} ${from_input} --amount 19.99 --order CLI1-${flow})
     expect("${command} accepted" 0 "^\\{\"code\":0,\"desc\":\"[^\"]*\",.*\"Ds_Amount\":\"1999\",.*\\}$")
     # Against the built-in sandbox, card data may be arguments; the lines go to the options given
     # as -, in order.
-    run("${expiry}\n${cvv}\n" ${command} --card ${declined} --expiry - --cvv - --amount 0.29 --order CLI2)
+    run("${expiry}\n${cvv}\n" ${command} --card ${declined} --expiry - --cvv - --amount 0.29 --order CLI2-${flow})
     expect("${command} declined" 1 "^\\{\"code\":78,\"desc\":\"0?190\"\\}$")
     run("${typed}" ${command} ${from_input} --amount -1 --order CLI3)
     expect("${command} negative amount" 1 "^\\{\"code\":5548,\"desc\":\"El importe tiene que ser igual o mayor de 0,00\"\\}$")

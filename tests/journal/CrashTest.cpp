@@ -13,8 +13,8 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -218,12 +218,29 @@ TEST_F(JournalAcrossProcesses, APaymentUnderWayElsewhereIsInDoubtOnlyOnceItsProg
     ASSERT_TRUE(held) << "the payment was not sent within 30 s";
     EXPECT_EQ(held->standing, PaymentStanding::inFlight);
     EXPECT_FALSE(held->unresolved());
+    // The order paid again by another program: not sent, while the payment is under way and
+    // once it is in doubt.
+    const auto payAgain = [&] {
+        ChildProcess pay(
+            VANTO_PROGRAM,
+            {"pay", "--card", "-", "--expiry", "-", "--cvv", "-", "--amount", "5", "--order",
+             held->order, "--environment", "test", "--gateway", sandbox.field("authority"),
+             "--trust", sandbox.field("certificate_file"), "--journal", journalPath()},
+            testing::ChildOptions{.errorFile = folder.file("again-errors.txt")});
+        pay.finishInput("4000000000000002\n12/30\n7391\n");
+        const auto status = pay.waitForEnd(60s);
+        EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1)
+            << testing::fileBytes(folder.file("again-errors.txt"));
+        EXPECT_NE(pay.output().find("{\"code\":5553,"), std::string::npos) << pay.output();
+    };
+    payAgain();
 
     paying->signal(SIGKILL);
     ASSERT_TRUE(paying->waitForEnd(30s));
     const auto after = paymentsOf("HELD");
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].standing, PaymentStanding::inDoubt);
+    payAgain();
     EXPECT_TRUE(sandbox.stop());
 }
 

@@ -28,7 +28,9 @@ TEST_F(DirectPaymentTest, EachCardGetsItsOwnAnswerAndAnAuthorisedOneEchoesThePay
     };
     for (const auto& card : cases) {
         SCOPED_TRACE(card.pan);
-        const DirectPaymentResponse response = pay(card.pan, "DIR0002");
+        // An order pays once: each card pays an order of its own.
+        const std::string order = "DIR" + std::string(card.pan).substr(12);
+        const DirectPaymentResponse response = pay(card.pan, order);
         EXPECT_EQ(response.code, card.code);
         EXPECT_FALSE(response.desc.empty());
         ASSERT_EQ(response.datosRespuesta.has_value(), card.response != nullptr);
@@ -42,7 +44,7 @@ TEST_F(DirectPaymentTest, EachCardGetsItsOwnAnswerAndAnAuthorisedOneEchoesThePay
             continue;
         }
         EXPECT_EQ(response.desc, "Operación autorizada");
-        expectAcceptedEcho(details, "DIR0002");
+        expectAcceptedEcho(details, order);
         EXPECT_EQ(details.Ds_CardNumber, card.maskedPan);
     }
 }
@@ -104,7 +106,7 @@ TEST_F(DirectPaymentTest, OutcomeSwitchesReplaceTheAnswerOfBothServicesWhateverT
     };
     for (const auto& expected : cases) {
         SCOPED_TRACE(expected.order);
-        const auto expectOutcome = [&](const auto& fields) {
+        const auto expectOutcome = [&](const auto& fields, const std::string& order) {
             EXPECT_EQ(fields.Ds_Response, expected.response);
             if (expected.authorisation == "code") {
                 EXPECT_TRUE(
@@ -112,22 +114,27 @@ TEST_F(DirectPaymentTest, OutcomeSwitchesReplaceTheAnswerOfBothServicesWhateverT
             } else {
                 EXPECT_EQ(fields.Ds_AuthorisationCode, expected.authorisation);
             }
-            EXPECT_EQ(fields.Ds_Order, expected.order);
+            EXPECT_EQ(fields.Ds_Order, order);
         };
-        // The declined card too: the switch decides, not the card.
-        for (const char* pan : {"4000000000000002", "4000000000000010"}) {
-            const DirectPaymentResponse response = pay(pan, expected.order);
-            ASSERT_TRUE(response.datosRespuesta) << pan;
-            expectOutcome(*response.datosRespuesta);
+        // The declined card too: the switch decides, not the card. An order pays once: each
+        // payment has an order of its own.
+        for (const std::string suffix : {"-A", "-B"}) {
+            const std::string order = expected.order + suffix;
+            const DirectPaymentResponse response =
+                pay(suffix == "-A" ? "4000000000000002" : "4000000000000010", order);
+            ASSERT_TRUE(response.datosRespuesta) << order;
+            expectOutcome(*response.datosRespuesta, order);
         }
-        expectOutcome(resultAt(locationOf(payOnPage(expected.order, "4000000000000002")),
-                               placeholderPage(expected.toUrlOk)));
+        const std::string onPage = expected.order + std::string("-W");
+        expectOutcome(resultAt(locationOf(payOnPage(onPage, "4000000000000002")),
+                               placeholderPage(expected.toUrlOk)),
+                      onPage);
     }
     const DirectPaymentResponse noDetails = pay("4000000000000002", "OUTCOME_NODATOS");
     EXPECT_EQ(noDetails.code, 0);
     EXPECT_FALSE(noDetails.desc.empty());
     EXPECT_FALSE(noDetails.datosRespuesta);
-    EXPECT_EQ(resultAt(locationOf(payOnPage("OUTCOME_NODATOS", "4000000000000002")),
+    EXPECT_EQ(resultAt(locationOf(payOnPage("OUTCOME_NODATOS-W", "4000000000000002")),
                        placeholderPage(true))
                   .Ds_Response,
               "0000")
@@ -195,7 +202,8 @@ TEST_F(RefusedRequestTest, OnlyAFormBodyWithASignedMessageIsRead) {
     // Form characters and a body beyond eight kilobytes are no reason to refuse.
     for (const std::string& description :
          {std::string("Libro+CD & DVD=50% /oferta"), std::string(10000, 'x')}) {
-        EXPECT_EQ(refusal(directRequest("4000000000000002", "DIR0004", "", description)).code, 0);
+        const std::string order = "DIR" + std::to_string(description.size());
+        EXPECT_EQ(refusal(directRequest("4000000000000002", order, "", description)).code, 0);
     }
 }
 

@@ -195,6 +195,51 @@ TEST_F(WebPaymentTest, TwoClicksOnAPayButtonThatAnswersSlowlyPayOnceAndGoTheSame
     EXPECT_TRUE(payments.back().accepted);
 }
 
+// An order decided once, accepted or declined, in either flow, is never decided again: the same
+// signed page posted again (Back, then Refresh, after paying) gets the decision already taken, and
+// anything else that would pay the order is refused as a repeated order.
+TEST_F(WebPaymentTest, AnOrderIsDecidedOnceWhicheverFlowAsksAgain) {
+    const WebViewPaymentResponse signedOnce = signWebPayment("ONCE1");
+    ASSERT_TRUE(signedOnce.datosPeticion);
+    const std::string entry = pageForm(*signedOnce.datosPeticion);
+    const httplib::Result page = client_->Post(kPagePath, entry, kFormType);
+    ASSERT_TRUE(page && page->status == 200);
+    pageCookie_ = page->get_header_value("Set-Cookie")
+                      .substr(0, page->get_header_value("Set-Cookie").find(';'));
+    const httplib::Result secondPage =
+        client_->Post(kPagePath, {{"Cookie", pageCookie_}}, entry, kFormType);
+    ASSERT_TRUE(secondPage && secondPage->status == 200) << "not decided yet: a page opens";
+    const std::string paid =
+        locationOf(submitCard(inputValue(page->body, "pagina"), "4000000000000002"));
+    EXPECT_EQ(locationOf(client_->Post(kPagePath, entry, kFormType)), paid) << "re-posted";
+    const auto repeated = [](const httplib::Result& answer) {
+        return answer && answer->status == 200 &&
+               answer->body.find("Error 9910: Pedido repetido") != std::string::npos;
+    };
+    EXPECT_TRUE(repeated(submitCard(inputValue(secondPage->body, "pagina"), "4000000000000002")))
+        << "a page of the order opened before it was decided";
+    // The same order with another description, signed as the signature service would.
+    std::string parameters = *base64Decode(signedOnce.datosPeticion->Ds_MerchantParameters);
+    parameters.replace(parameters.find("Libro de pruebas"), 5, "Disco");
+    datosPeticion other = *signedOnce.datosPeticion;
+    other.Ds_MerchantParameters = base64Encode(parameters);
+    other.Ds_Signature =
+        hmacBase64(SandboxGateway::defaultMerchant().pageSecret, other.Ds_MerchantParameters);
+    EXPECT_TRUE(repeated(client_->Post(kPagePath, pageForm(other), kFormType)));
+    EXPECT_EQ(pay("4000000000000002", "ONCE1").code, 9910);
+    EXPECT_EQ(signWebPayment("ONCE1").code, 9910);
+
+    EXPECT_EQ(pay("4000000000000010", "ONCE2").datosRespuesta->Ds_Response, "0190");
+    const DirectPaymentResponse again = pay("4000000000000002", "ONCE2");
+    EXPECT_EQ(again.code, 9910);
+    EXPECT_EQ(again.desc, "Pedido repetido");
+    EXPECT_EQ(signWebPayment("ONCE2").code, 9910);
+    EXPECT_EQ(pay("4000000000000003", "ONCE3").code, 9905);
+    EXPECT_EQ(pay("4000000000000002", "ONCE3").code, 0) << "refused for its data: not decided";
+    const auto payments = gateway_->payments();
+    EXPECT_EQ(payments.size(), 3u) << "ONCE1, ONCE2 and ONCE3, once each";
+}
+
 TEST_F(WebPaymentTest, PageKeepsACardOnRequestAndPaysWithItLater) {
     const std::string& required = VantoConfiguration::shared().REQUEST_REFERENCE();
     const std::string first = locationOf(payOnPage("WEB0012", "4000000000000002", required));

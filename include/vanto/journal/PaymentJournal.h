@@ -148,6 +148,10 @@ struct VANTO_EXPORT JournalEntry {
     /// Whether the payment needs the application's attention: in doubt, or answered and never
     /// delivered, and not yet reviewed.
     bool unresolved() const;
+    /// Whether the payment keeps a new payment of its order from being sent: under way, in
+    /// doubt, or accepted by the gateway (answered or delivered), and not yet reviewed. A refused
+    /// payment, or one that was never sent, does not.
+    bool holdsOrder() const;
 };
 
 /// Why the journal could not do what was asked.
@@ -220,6 +224,12 @@ struct VANTO_EXPORT JournalSettings {
 /// refusalText(), which no gateway gives. Where it cannot record a later step, the outcome still
 /// reaches the view, and the failure goes to the traces.
 ///
+/// An order pays once: a payment whose order the journal holds as under way, in doubt or
+/// accepted (JournalEntry::holdsOrder()) is not sent, and the view receives a refusal with code
+/// kDuplicateOrderCode and duplicateOrderText(), until the application reviews the earlier
+/// payment. The journal looks and records in one transaction, so that two processes sharing the
+/// file cannot both send a payment of the same order.
+///
 /// After a crash, unresolved() lists the payments sent but never answered (in doubt: the gateway
 /// may have charged the card; check the order before charging it again) and those answered but
 /// never delivered (their outcome is recovered from the journal); the application marks each one
@@ -242,6 +252,12 @@ class VANTO_EXPORT PaymentJournal {
     static constexpr std::int64_t kRefusalCode = 5552;
     /// "No se ha podido anotar el pago en el diario de pagos: no se ha enviado."
     static std::string refusalText();
+    /// The code of the refusal a payment gets when the journal holds a payment of the same order
+    /// that may have charged it (JournalEntry::holdsOrder()): nothing was sent. No gateway gives
+    /// it. It goes once the application has reviewed the earlier payment (markReviewed()).
+    static constexpr std::int64_t kDuplicateOrderCode = 5553;
+    /// "El pedido ya tiene un pago enviado o aceptado: revíselo antes de cobrarlo de nuevo."
+    static std::string duplicateOrderText();
 
     /// Opens the journal at `path`, creating the file (and nothing else: the folder must exist)
     /// or bringing an older one up to date. Never null: a journal that could not be opened says
@@ -265,11 +281,13 @@ class VANTO_EXPORT PaymentJournal {
     JournalResult<std::vector<JournalEntry>> payments() const;
     /// The latest payment made for `order`; none when there is none.
     JournalResult<std::optional<JournalEntry>> payment(std::string_view order) const;
+    /// Every payment made for `order`, oldest first.
+    JournalResult<std::vector<JournalEntry>> payments(std::string_view order) const;
     /// The payments that need the application's attention (JournalEntry::unresolved()), oldest
     /// first.
     JournalResult<std::vector<JournalEntry>> unresolved() const;
-    /// Marks every unresolved payment of `order` reviewed, with `note`, and returns them; the
-    /// problem notFound when there is none.
+    /// Marks every payment of `order` reviewed that is unresolved, or holds the order and is no
+    /// longer under way, with `note`, and returns them; the problem notFound when there is none.
     JournalResult<std::vector<JournalEntry>> markReviewed(std::string_view order,
                                                           std::string_view note);
 

@@ -34,10 +34,14 @@ enum class RefusalKind {
     inDoubt,
     /// The journal could not record the payment (PaymentJournal::kRefusalCode): nothing was sent.
     notRecorded,
+    /// The journal holds an earlier payment of the same order that may have charged it
+    /// (PaymentJournal::kDuplicateOrderCode): nothing was sent. Review the earlier payment
+    /// before charging the order again.
+    duplicateOrder,
 };
 
-/// "refusedByIssuer", "cancelled", "invalidData", "transportFailure", "inDoubt" or
-/// "notRecorded".
+/// "refusedByIssuer", "cancelled", "invalidData", "transportFailure", "inDoubt", "notRecorded"
+/// or "duplicateOrder".
 VANTO_EXPORT std::string refusalKindName(RefusalKind kind);
 
 /// What a refusal with `code` and `desc` says, from the record alone: never inDoubt, which
@@ -45,7 +49,9 @@ VANTO_EXPORT std::string refusalKindName(RefusalKind kind);
 VANTO_EXPORT RefusalKind classifyRefusal(std::int64_t code, std::string_view desc);
 
 /// The same, told more exactly by the journal's entry of the payment: inDoubt when the journal
-/// holds the payment in doubt, whatever the code says.
+/// holds the payment in doubt, whatever the code says, except for the journal's own refusals
+/// (notRecorded, duplicateOrder), which sent nothing: the entry found for their order is an
+/// earlier payment's.
 VANTO_EXPORT RefusalKind classifyRefusal(std::int64_t code, std::string_view desc,
                                          const JournalEntry& entry);
 

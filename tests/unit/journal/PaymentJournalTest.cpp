@@ -318,6 +318,56 @@ TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnA
     EXPECT_EQ(raced.standing, PaymentStanding::answered) << "the answer read still decides";
 }
 
+// An order pays once: while the journal holds a payment of it under way, in doubt or accepted,
+// another is not sent, until that one is reviewed. A refused one, or one never sent, holds
+// nothing. Another journal object on the same file, as another process would, sees the same.
+TEST_F(DirectJournal, AnOrderPaysOnceUntilItsEarlierPaymentIsReviewed) {
+    install();
+    const auto refusedUnsent = [&](const std::string& order) {
+        const auto calls = service->calls.size();
+        pay(order);
+        EXPECT_EQ(service->calls.size(), calls) << order << " was sent";
+        ASSERT_FALSE(view->outcomes.empty());
+        EXPECT_EQ(view->outcomes.back().code, PaymentJournal::kDuplicateOrderCode) << order;
+        EXPECT_EQ(view->outcomes.back().desc,
+                  "El pedido ya tiene un pago enviado o aceptado: revíselo antes de cobrarlo de "
+                  "nuevo.");
+        EXPECT_EQ(classifyRefusal(view->outcomes.back(), entry(order)),
+                  RefusalKind::duplicateOrder);
+    };
+    const auto sent = [&](const std::string& order) {
+        const auto calls = service->calls.size();
+        pay(order);
+        return service->calls.size() == calls + 1;
+    };
+    ASSERT_TRUE(sent("TWICE"));
+    refusedUnsent("TWICE");  // under way
+    service->fail(SDKError::connectionError(
+        {platform::PlatformError::Kind::connectionLost, "cut", "", true}));
+    refusedUnsent("TWICE");  // in doubt
+    ASSERT_TRUE(journal->markReviewed("TWICE", "sin cargo en el extracto").ok());
+    ASSERT_TRUE(sent("TWICE")) << "reviewed";
+    answerWith(kAccepted);
+    refusedUnsent("TWICE");  // accepted and delivered
+    {
+        // Another journal on the same file, installed as another process would have it.
+        PaymentJournal::install(PaymentJournal::open(path()));
+        refusedUnsent("TWICE");
+        PaymentJournal::install(journal);
+    }
+    const auto reviewed = journal->markReviewed("TWICE", "cobrado una vez; se cobra de nuevo");
+    ASSERT_TRUE(reviewed.ok());
+    EXPECT_EQ(reviewed.value().size(), 1u) << "the accepted one is closed too";
+    ASSERT_TRUE(sent("TWICE")) << "reviewed";
+    answerWith(kDeclined);
+    ASSERT_TRUE(sent("TWICE")) << "after a refusal";
+    service->fail(SDKError::requestError(
+        {platform::PlatformError::Kind::couldNotConnect, "refused", "", false}));
+    ASSERT_TRUE(sent("TWICE")) << "after one that never left";
+    ASSERT_TRUE(journal->payments("TWICE").ok());
+    EXPECT_EQ(journal->payments("TWICE").value().size(), 5u) << "the refused ones left no entry";
+}
+
 // A power cut must not lose a payment the gateway may have charged, nor an answer no view has
 // received yet; a delivery, or a screen closed, it may: the payment then comes back for review.
 // Folding the log back into the file waits for the disk too: never with a payment on its way.
@@ -507,6 +557,18 @@ TEST_F(WebJournal, DoesNotOpenAPageItCannotRecord) {
               "KO 5552 No se ha podido anotar el pago en el diario de pagos: no se ha enviado. 0");
 }
 
+TEST_F(WebJournal, OpensNoSecondPageForAnOrderInDoubt) {
+    install();
+    load("PAGEAGAIN");
+    sign();
+    presenter->closedWithoutOutcome(true);
+    load("PAGEAGAIN");
+    EXPECT_TRUE(service->calls.empty()) << "the signature was asked for";
+    EXPECT_EQ(view->told.back(),
+              "KO 5553 El pedido ya tiene un pago enviado o aceptado: "
+              "revíselo antes de cobrarlo de nuevo. 0");
+}
+
 TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
     const struct {
         std::int64_t code;
@@ -525,12 +587,20 @@ TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
         {5551, "Sin parámetros en la respuesta", RefusalKind::transportFailure},
         {5552, "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.",
          RefusalKind::notRecorded},
+        {5553,
+         "El pedido ya tiene un pago enviado o aceptado: revíselo antes de cobrarlo de nuevo.",
+         RefusalKind::duplicateOrder},
     };
     JournalEntry inDoubt;
     inDoubt.standing = PaymentStanding::inDoubt;
     for (const auto& [code, desc, kind] : cases) {
         EXPECT_EQ(classifyRefusal(code, desc), kind) << code << " " << desc;
-        EXPECT_EQ(classifyRefusal(code, desc, inDoubt), RefusalKind::inDoubt) << code;
+        // The journal's own refusals sent nothing: an earlier payment of the order in doubt
+        // does not make them so.
+        const bool byTheJournal =
+            kind == RefusalKind::notRecorded || kind == RefusalKind::duplicateOrder;
+        EXPECT_EQ(classifyRefusal(code, desc, inDoubt), byTheJournal ? kind : RefusalKind::inDoubt)
+            << code;
     }
 }
 

@@ -145,6 +145,11 @@ TEST_F(WebPresenter, ReadsThePaymentResultAtTheReturnAddresses) {
         {result(R"({"Ds_Response":0})"), mappingError.c_str()},
         {"Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAifQ", mappingError.c_str()},  // unpadded
         {"Ds_MerchantParameters=-_-_", mappingError.c_str()},
+        // Percent-encoded in the address: read once decoded.
+        {"Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAiLCJEc19BdXRob3Jpc2F0aW9uQ29kZSI6IjE%2"
+         "FPn4%2BIn0%3D",
+         "OK 0 0"},
+        {"Ds_MerchantParameters=e30%3", mappingError.c_str()},
         {"Ds_SignatureVersion=x&Ds_Signature=y", "KO 5551 Sin parámetros en la respuesta 0"},
     };
     for (const auto& [query, told] : cases) {
