@@ -1,9 +1,12 @@
 #include "CardEntryDrawing.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QGuiApplication>
 #include <QInputMethod>
+#include <QInputMethodQueryEvent>
+#include <QKeyEvent>
 #include <QQuickWindow>
 
 #include "EditedRange.h"
@@ -66,6 +69,7 @@ CardEntryDrawing::~CardEntryDrawing() {
     screenGone();
     for (auto& input : inputs_) {
         wipeInPlace(input.held);
+        wipeInPlace(input.drawn);
     }
 }
 
@@ -276,18 +280,59 @@ void CardEntryDrawing::setInput(ui::CardField field, QQuickItem* item) {
     }
     QObject::disconnect(input.edited);
     if (input.item) {
+        input.item->removeEventFilter(this);
         wipeInPlace(input.held);
+        wipeInPlace(input.drawn);
         input.item->setProperty("text", QString());
     }
     input.held = QString();
+    input.drawn = QString();
     input.item = item;
     if (item) {
         input.edited = connect(item, SIGNAL(textEdited()), this, kEditedSlots[indexOf(field)]);
         if (!input.edited) {
             qWarning("Vanto: a card field must be a TextInput");
         }
+        item->installEventFilter(this);
         showField(field);
     }
+}
+
+// The text input would copy what it deletes to the end of the line or whole to the clipboard
+// (where it lingers, overwritten once the field is wiped), and hands an input method the text
+// around the insertion point: the card data stays here.
+bool CardEntryDrawing::eventFilter(QObject* watched, QEvent* event) {
+    const auto field = std::find_if(inputs_.begin(), inputs_.end(), [watched](const Input& input) {
+        return input.item == watched;
+    });
+    if (field == inputs_.end()) {
+        return ScreenDrawing::eventFilter(watched, event);
+    }
+    const auto which = kFields[static_cast<std::size_t>(field - inputs_.begin())];
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::DeleteEndOfLine) ||
+            key->matches(QKeySequence::DeleteCompleteLine)) {
+            deleteLine(which, key->matches(QKeySequence::DeleteCompleteLine));
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::InputMethodQuery) {
+        auto* query = static_cast<QInputMethodQueryEvent*>(event);
+        for (unsigned bit = 0; bit < 32; ++bit) {
+            const auto asked =
+                static_cast<Qt::InputMethodQuery>(query->queries().toInt() & (1u << bit));
+            if (asked == Qt::ImSurroundingText || asked == Qt::ImCurrentSelection ||
+                asked == Qt::ImTextBeforeCursor || asked == Qt::ImTextAfterCursor) {
+                query->setValue(asked, QString());
+            } else if (asked != 0) {
+                query->setValue(asked, field->item->inputMethodQuery(asked));
+            }
+        }
+        query->accept();
+        return true;
+    }
+    return ScreenDrawing::eventFilter(watched, event);
 }
 
 // The field has applied the cardholder's edit already: it is read, taken back to what the model
@@ -299,20 +344,40 @@ void CardEntryDrawing::fieldEdited(ui::CardField field) {
     }
     const QString edited = input.item->property("text").toString();
     const auto cursor = input.item->property("cursorPosition").value<qsizetype>();
-    const Edit edit = editBetween(input.held, edited, cursor);
-    QString replacement =
-        deepCopy(edited, static_cast<qsizetype>(edit.range.location), edit.replacementLength);
-    // The text before the edit, which the field has let go of: only this holds it now.
-    wipeInPlace(input.held);
-    input.held = QString();
+    const Edit change = editBetween(input.held, edited, cursor);
+    // The texts before the edit, which the field has let go of: only this holds them now.
+    hold(input, true);
+    edit(field, change.range,
+         deepCopy(edited, static_cast<qsizetype>(change.range.location), change.replacementLength));
+}
+
+void CardEntryDrawing::edit(ui::CardField field, ui::TextRange range, QString replacement) {
     bool asProposed = false;
     if (const auto model = model_.lock()) {
-        asProposed = model->editField(field, edit.range, toSecretText(replacement));
+        asProposed = model->editField(field, range, toSecretText(replacement));
     }
-    showField(field, asProposed
-                         ? static_cast<qsizetype>(edit.range.location) + edit.replacementLength
-                         : -1);
+    showField(field, asProposed ? static_cast<qsizetype>(range.location) + replacement.size() : -1);
     wipeInPlace(replacement);
+}
+
+void CardEntryDrawing::deleteLine(ui::CardField field, bool whole) {
+    const Input& input = inputs_[indexOf(field)];
+    if (!input.item || input.item->property("readOnly").toBool()) {
+        return;
+    }
+    const auto size = static_cast<std::size_t>(input.held.size());
+    const auto from =
+        whole ? 0u : std::min(size, input.item->property("cursorPosition").value<std::size_t>());
+    edit(field, {from, size - from}, QString());
+}
+
+void CardEntryDrawing::hold(Input& input, bool wipe) {
+    if (wipe) {
+        wipeInPlace(input.held);
+        wipeInPlace(input.drawn);
+    }
+    input.held = input.item ? input.item->property("text").toString() : QString();
+    input.drawn = input.item ? input.item->property("displayText").toString() : QString();
 }
 
 void CardEntryDrawing::showField(ui::CardField field, qsizetype cursor) {
@@ -322,17 +387,17 @@ void CardEntryDrawing::showField(ui::CardField field, qsizetype cursor) {
     }
     const auto model = model_.lock();
     QString shown = model ? toQString(model->field(field).text.view()) : QString();
-    QString current = input.item->property("text").toString();
-    // Setting a text moves the insertion point: it is set only when it differs.
-    if (current != shown) {
-        wipeInPlace(current);
+    // Setting a text moves the insertion point: it is set only when it differs. The text and its
+    // drawn copy the field lets go of are overwritten first.
+    const bool differs = input.item->property("text").toString() != shown;
+    if (differs) {
+        hold(input, true);
         input.item->setProperty("text", shown);
     } else {
         wipeInPlace(shown);
     }
     shown = QString();
-    current = QString();
-    input.held = input.item->property("text").toString();
+    hold(input, false);
     if (cursor >= 0 && cursor <= input.held.size()) {
         input.item->setProperty("cursorPosition", cursor);
     }
@@ -346,11 +411,12 @@ void CardEntryDrawing::showFields() {
 
 void CardEntryDrawing::emptyFields() {
     for (auto& input : inputs_) {
-        wipeInPlace(input.held);
-        input.held = QString();
+        hold(input, true);
         if (input.item) {
             input.item->setProperty("text", QString());
         }
+        input.held = QString();
+        input.drawn = QString();
     }
 }
 

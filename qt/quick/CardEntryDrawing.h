@@ -26,7 +26,10 @@ namespace ui = platform::ui;
 /// securityCodeInput). Their texts never pass through JavaScript: each edit the cardholder makes
 /// is read here, put to the screen's input rules as the range it replaced and its replacement,
 /// and the field then shows what the model holds. A reference to the storage of each field's text
-/// is kept, so that the field cannot let go of a text before it has been overwritten here.
+/// and of the copy it draws is kept, so that the field cannot let go of either before it has been
+/// overwritten here. The keys that would delete through the clipboard (to the end of the line,
+/// the whole line) delete here without it, and an input method is handed none of the fields'
+/// texts.
 ///
 /// Captions and bar buttons are drawn in colours that stand out from the background by at least
 /// 4.5:1 (the merchant's colour, made darker or lighter where it does not).
@@ -127,6 +130,7 @@ class CardEntryDrawing : public ScreenDrawing {
     bool attach(const std::shared_ptr<BaseViewController>& screen) override;
     void detach() override;
     void tellAppeared() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
     void numberEdited() { fieldEdited(ui::CardField::number); }
@@ -136,10 +140,12 @@ class CardEntryDrawing : public ScreenDrawing {
   private:
     class Observer;
 
-    // A card field as drawn: its TextInput, and the text it shows, whose storage it shares.
+    // A card field as drawn: its TextInput, and the text it holds and the copy it draws (its
+    // display text), whose storage they share.
     struct Input {
         QPointer<QQuickItem> item;
         QString held;
+        QString drawn;
         QMetaObject::Connection edited;
     };
 
@@ -148,6 +154,13 @@ class CardEntryDrawing : public ScreenDrawing {
     QQuickItem* input(ui::CardField field) const;
     void setInput(ui::CardField field, QQuickItem* item);
     void fieldEdited(ui::CardField field);
+    /// Puts the edit of `range` by `replacement` to the screen's rules, and shows what the model
+    /// holds then.
+    void edit(ui::CardField field, ui::TextRange range, QString replacement);
+    void deleteLine(ui::CardField field, bool whole);
+    /// Takes the references of the field's text and display text anew; `wipe`: overwrites the
+    /// ones held before, which the field has let go of.
+    void hold(Input& input, bool wipe);
     /// Shows in the field what the model holds, the insertion point at `cursor` (at the end when
     /// negative).
     void showField(ui::CardField field, qsizetype cursor = -1);

@@ -11,7 +11,8 @@ import Vanto
 //
 // The web view is made for the screen, in a profile of its own that keeps nothing and is thrown
 // away with it, so that a certificate accepted for one page is not remembered for another: the
-// view and its profile go when the screen goes. Escape takes the screen's way out, as a window
+// view and its profile go as soon as the screen closes, with what the cardholder typed into the
+// page; a screen presented again gets a new one. Escape takes the screen's way out, as a window
 // closed by hand.
 FocusScope {
     id: root
@@ -55,7 +56,7 @@ FocusScope {
         Loader {
             id: page
             anchors.fill: parent
-            active: drawing.attached
+            active: drawing.attached && !drawing.closed
             focus: true
             sourceComponent: WebEngineView {
                 objectName: "paymentWebView"

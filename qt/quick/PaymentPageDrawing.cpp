@@ -2,6 +2,7 @@
 
 #include <QMetaMethod>
 #include <QQuickWebEngineProfile>
+#include <QQuickWindow>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
@@ -13,6 +14,7 @@
 #include "vanto/web/WebViewPaymentController.h"
 #include "web_base/PageOnWebEngine.h"
 #include "web_base/PaymentWebPage.h"
+#include "web_base/SelectionGuard.h"
 
 namespace vanto::quick::detail {
 namespace {
@@ -119,6 +121,7 @@ void PaymentPageDrawing::setView(QObject* view) {
             profile->setUrlRequestInterceptor(nullptr);
         }
     }
+    delete guard_;
     view_ = view;
     if (view_) {
         connectView();
@@ -148,7 +151,20 @@ void PaymentPageDrawing::connectView() {
     }
     if (auto* profile = profileOf(view_)) {
         profile->setUrlRequestInterceptor(&launch_);
+        // Its collection's type is private to Qt: reached as its QML has it.
+        auto* scripts = profile->property("userScripts").value<QObject*>();
+        if (!scripts ||
+            !QMetaObject::invokeMethod(
+                scripts, "insert", Q_ARG(QWebEngineScript, qt::detail::selectionGuardScript()))) {
+            qWarning("Vanto: the payment page's profile takes no script");
+        }
     }
+    guard_ = new qt::detail::SelectionGuard(this, [view = QPointer<QObject>(view_)] {
+        const auto* item = qobject_cast<const QQuickItem*>(view.data());
+        const QQuickItem* focused =
+            item && item->window() ? item->window()->activeFocusItem() : nullptr;
+        return focused && (focused == item || item->isAncestorOf(focused));
+    });
 }
 
 void PaymentPageDrawing::changed(Model::Part part) {

@@ -33,8 +33,10 @@ namespace ui = platform::ui;
 /// decided at once by the model (through PageOnWebEngine, as in every Qt binding), each start,
 /// finish and failure of a load goes to the model, certificates are decided against the
 /// application's trust anchors, and the page gets no context menu and writes no console lines
-/// to the application's output. Pages are loaded as PageLaunch says; a page slower than its
-/// request's time-out is stopped, as a failed navigation. Scripts are run by the QML
+/// to the application's output. The view's profile runs the guard script of every payment page
+/// (selectionGuardScript), and while the view is there a SelectionGuard takes back what its page
+/// hands the clipboard or the primary selection. Pages are loaded as PageLaunch says; a page slower
+/// than its request's time-out is stopped, as a failed navigation. Scripts are run by the QML
 /// (scriptRequested), which hands their answers back (scriptAnswered).
 class PaymentPageDrawing : public ScreenDrawing {
     Q_OBJECT
@@ -113,6 +115,9 @@ class PaymentPageDrawing : public ScreenDrawing {
     // Owned by the view model: it goes with the model, and tells this when it does.
     std::weak_ptr<Observer> observer_;
     QPointer<QObject> view_;
+    // Takes back what the view's page hands the clipboard or the primary selection; made with the
+    // view, and gone with it.
+    QPointer<QObject> guard_;
     PageLaunch launch_;
     // The address of the launching document of a POST, once the view has named it.
     QUrl launchAddress_;

@@ -5,10 +5,12 @@
 
 #include <QSslCertificate>
 #include <QWebEngineProfile>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
 #include "vanto/platform/CertificateTrust.h"
 #include "vanto/platform/URLSession.h"
+#include "web_base/SelectionGuard.h"
 
 namespace vanto::qt::detail {
 
@@ -38,6 +40,7 @@ PaymentWebPage::PaymentWebPage(QObject* parent) : QWebEnginePage(new QWebEngineP
     profile()->setParent(this);
     settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    profile()->scripts()->insert(selectionGuardScript());
     connect(this, &QWebEnginePage::certificateError, this, &decideCertificate);
 }
 

@@ -27,7 +27,8 @@ VANTO_QT_WEB_BASE_EXPORT void decideCertificate(const QWebEngineCertificateError
 /// Every navigation goes through a decision made at once; certificates are decided by
 /// decideCertificate(). It fetches no icon behind the page's back and shows no browser error page
 /// in place of a page that failed (the screen says that itself); the page's console messages stay
-/// out of the application's output.
+/// out of the application's output. Its documents run selectionGuardScript(): nothing typed into
+/// them is copied, cut, dragged or selected.
 class VANTO_QT_WEB_BASE_EXPORT PaymentWebPage final : public QWebEnginePage {
     Q_OBJECT
 

@@ -1,15 +1,23 @@
 #include "PaymentWebView.h"
 
+#include <QApplication>
 #include <QChildEvent>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMenu>
 
 #include "web_base/PaymentWebPage.h"
+#include "web_base/SelectionGuard.h"
 
 namespace vanto::qt::detail {
 
 PaymentWebView::PaymentWebView() : page_(new PaymentWebPage(this)) {
     setPage(page_);
+    new SelectionGuard(this, [this] {
+        const QWidget* focused = QApplication::focusWidget();
+        return focused && (focused == this || isAncestorOf(focused));
+    });
 }
 
 void PaymentWebView::addOverlay(QWidget* overlay, bool centred) {
@@ -40,6 +48,23 @@ bool PaymentWebView::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWebEngineView::eventFilter(watched, event);
+}
+
+// The engine's own menu, but for the entries that would hand what was typed to the clipboard or
+// select it.
+void PaymentWebView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu();
+    for (const auto action :
+         {QWebEnginePage::Cut, QWebEnginePage::Copy, QWebEnginePage::SelectAll,
+          QWebEnginePage::CopyLinkToClipboard, QWebEnginePage::CopyImageToClipboard,
+          QWebEnginePage::CopyImageUrlToClipboard, QWebEnginePage::CopyMediaUrlToClipboard}) {
+        menu->removeAction(page_->action(action));
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->popup(event->globalPos());
 }
 
 void PaymentWebView::resizeEvent(QResizeEvent* event) {

@@ -11,7 +11,9 @@ class PaymentWebPage;
 
 /// The web view of the payment page, on a PaymentWebPage, which keeps the widgets placed over its
 /// page on top of it: at their own geometry, or in its middle. Escape is offered to the window's
-/// shortcuts before the page sees it (the page gets it when no shortcut takes it).
+/// shortcuts before the page sees it (the page gets it when no shortcut takes it). Its context menu
+/// offers neither copying nor cutting nor selecting, and while it lives a SelectionGuard takes
+/// back what the page hands the clipboard or the primary selection.
 class PaymentWebView final : public QWebEngineView {
     Q_OBJECT
 
@@ -23,6 +25,7 @@ class PaymentWebView final : public QWebEngineView {
   protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:

@@ -1,7 +1,8 @@
-// A card typed into the real card-entry screen of the Qt Widgets binding, on a display, key by
-// key: corrected, paid through a sandbox gateway, typed again and cancelled. No block freed
-// meanwhile may hold the whole card number, plain or in its groups of four, in the one-byte form
-// of the core or the two-byte form of Qt's strings.
+// A card typed into the real card-entry screen of a Qt binding, on a display, key by key:
+// corrected, paid through a sandbox gateway, typed again and cancelled. No block freed meanwhile
+// may hold the whole card number, plain or in its groups of four, in the one-byte form of the core
+// or the two-byte form of Qt's strings. Built once for the Widgets binding and, with
+// VANTO_HEAP_QUICK, once for the Qt Quick one.
 //
 // The program replaces malloc and its family (operator new ends there too), so that the blocks
 // of Qt's own strings and of libcurl are watched as well as the library's: each block freed or
@@ -16,17 +17,29 @@
 #include <memory>
 #include <string_view>
 
-#include <QApplication>
 #include <QDate>
 #include <QDeadlineTimer>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include "SandboxProcess.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#if defined(VANTO_HEAP_QUICK)
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+
+#include "vanto/quick/QuickBinding.h"
+#include "vanto/quick/ScreenHandle.h"
+#else
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include "vanto/qt/QtBinding.h"
+#endif
 
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -101,6 +114,78 @@ bool waitFor(Predicate done) {
     return done();
 }
 
+const int kNextYear = (QDate::currentDate().year() + 1) % 100;
+const QString kExpiry = QStringLiteral("12%1").arg(kNextYear, 2, 10, QLatin1Char('0'));
+
+#if defined(VANTO_HEAP_QUICK)
+using Application = QGuiApplication;
+using Binding = vanto::quick::QuickBinding;
+
+// The card-entry screen in a window of its own, its items by name.
+struct Screen {
+    std::shared_ptr<vanto::DirectPaymentViewController> controller;
+    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+    std::unique_ptr<vanto::quick::ScreenHandle> handle;
+    std::unique_ptr<QQuickWindow> window;
+    QQuickItem* number = nullptr;
+    QQuickItem* expiry = nullptr;
+    QQuickItem* cvv = nullptr;
+    QQuickItem* proceed = nullptr;
+    QQuickItem* cancel = nullptr;
+
+    bool enabled(const QQuickItem* item) const { return item->isEnabled(); }
+    void tap(const QQuickItem* item) const {
+        QTest::mouseClick(
+            window.get(), Qt::LeftButton, {},
+            item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+    }
+    void key(QQuickItem* field, int key) const {
+        field->forceActiveFocus();
+        QTest::keyClick(window.get(), static_cast<Qt::Key>(key));
+    }
+    void keys(QQuickItem* field, const QString& text) const {
+        for (const QChar character : text) {
+            key(field, character.toLatin1());
+        }
+    }
+};
+
+QQmlEngine& engine() {
+    static auto* made = new QQmlEngine(QCoreApplication::instance());
+    return *made;
+}
+
+bool show(Screen& screen) {
+    screen.handle = std::make_unique<vanto::quick::ScreenHandle>(screen.controller);
+    QQmlComponent component(&engine());
+    component.setData("import QtQuick\nimport Vanto\nCardEntryScreen {}\n", QUrl());
+    auto* root = qobject_cast<QQuickItem*>(component.createWithInitialProperties(
+        {{QStringLiteral("screen"), QVariant::fromValue<QObject*>(screen.handle.get())}}));
+    if (!root) {
+        return false;
+    }
+    screen.window = std::make_unique<QQuickWindow>();
+    screen.window->resize(420, 680);
+    root->setParentItem(screen.window->contentItem());
+    root->setParent(screen.window.get());
+    root->setSize(QSizeF(420, 680));
+    screen.window->show();
+    screen.window->requestActivate();
+    const auto named = [root](const char* name) {
+        return root->findChild<QQuickItem*>(QString::fromLatin1(name));
+    };
+    screen.number = named("numberInput");
+    screen.expiry = named("expiryInput");
+    screen.cvv = named("securityCodeInput");
+    screen.proceed = named("continueButton");
+    screen.cancel = named("cancelButton");
+    return QTest::qWaitForWindowExposed(screen.window.get()) &&
+           QTest::qWaitForWindowActive(screen.window.get());
+}
+#else
+using Application = QApplication;
+using Binding = vanto::qt::QtBinding;
+
 struct Screen {
     std::shared_ptr<vanto::DirectPaymentViewController> controller;
     std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
@@ -109,6 +194,11 @@ struct Screen {
     QLineEdit* cvv = nullptr;
     QPushButton* proceed = nullptr;
     QPushButton* cancel = nullptr;
+
+    bool enabled(const QWidget* widget) const { return widget->isEnabled(); }
+    void tap(QWidget* widget) const { QTest::mouseClick(widget, Qt::LeftButton); }
+    void key(QLineEdit* field, int key) const { QTest::keyClick(field, static_cast<Qt::Key>(key)); }
+    void keys(QLineEdit* field, const QString& text) const { QTest::keyClicks(field, text); }
 };
 
 QPushButton* titled(const QWidget& window, const char* title) {
@@ -120,11 +210,8 @@ QPushButton* titled(const QWidget& window, const char* title) {
     return nullptr;
 }
 
-// The card-entry screen on the display, its fields in the order they are made.
-bool present(Screen& screen, const char* order) {
-    screen.controller = vanto::DirectPaymentViewController::create(
-        order, 19.99, "Libro", vanto::TransactionType::normal, "REQUIRED", nullptr);
-    screen.controller->setDelegate(screen.outcome);
+// The fields go by their captions, as assistive technologies read them.
+bool show(Screen& screen) {
     QWidget* window = vanto::qt::present(screen.controller);
     if (!window || !QTest::qWaitForWindowExposed(window)) {
         return false;
@@ -136,28 +223,36 @@ bool present(Screen& screen, const char* order) {
          : name == QStringLiteral("Cód. seguridad") ? screen.cvv
                                                     : field) = field;
     }
+    screen.proceed = titled(*window, "Continuar");
+    screen.cancel = titled(*window, "Cancelar");
+    return true;
+}
+#endif
+
+// The card-entry screen on the display, taking what is typed.
+bool present(Screen& screen, const char* order) {
+    screen.controller = vanto::DirectPaymentViewController::create(
+        order, 19.99, "Libro", vanto::TransactionType::normal, "REQUIRED", nullptr);
+    screen.controller->setDelegate(screen.outcome);
     // The screen takes what is typed once it has appeared.
-    if (!screen.number || !screen.expiry || !screen.cvv ||
-        !waitFor([&] { return screen.number->isEnabled(); })) {
+    if (!show(screen) || !screen.number || !screen.expiry || !screen.cvv || !screen.proceed ||
+        !screen.cancel || !waitFor([&] { return screen.enabled(screen.number); })) {
         return false;
     }
     QCoreApplication::processEvents();
-    screen.proceed = titled(*window, "Continuar");
-    screen.cancel = titled(*window, "Cancelar");
-    return screen.proceed && screen.cancel;
+    return true;
 }
 
 // The card number typed key by key (the test makes no string of it), its last digit taken back
 // and typed again; an expiry and a code.
 void typeCard(Screen& screen) {
     for (const char digit : std::string_view(kCardNumber)) {
-        QTest::keyClick(screen.number, digit);
+        screen.key(screen.number, digit);
     }
-    QTest::keyClick(screen.number, Qt::Key_Backspace);
-    QTest::keyClick(screen.number, kCardNumber[sizeof kCardNumber - 2]);
-    const int nextYear = (QDate::currentDate().year() + 1) % 100;
-    QTest::keyClicks(screen.expiry, QStringLiteral("12%1").arg(nextYear, 2, 10, QLatin1Char('0')));
-    QTest::keyClicks(screen.cvv, QStringLiteral("123"));
+    screen.key(screen.number, Qt::Key_Backspace);
+    screen.key(screen.number, kCardNumber[sizeof kCardNumber - 2]);
+    screen.keys(screen.expiry, kExpiry);
+    screen.keys(screen.cvv, QStringLiteral("123"));
 }
 
 int fail(const char* what) {
@@ -207,8 +302,11 @@ int main(int argc, char** argv) {
     if (!vanto::testing::payThroughSandboxProcess()) {
         return 1;
     }
-    QApplication application(argc, argv);
-    vanto::qt::QtBinding binding;
+#if defined(VANTO_HEAP_QUICK)
+    Binding::prepareApplication();
+#endif
+    Application application(argc, argv);
+    Binding binding;
     void* frames[1];
     backtrace(frames, 1);  // loads what backtrace needs before it is called inside free
 
@@ -219,10 +317,10 @@ int main(int argc, char** argv) {
             return fail("the card-entry screen did not show");
         }
         typeCard(paid);
-        if (!paid.proceed->isEnabled()) {
+        if (!paid.enabled(paid.proceed)) {
             return fail("the card typed was not taken as valid");
         }
-        QTest::mouseClick(paid.proceed, Qt::LeftButton);
+        paid.tap(paid.proceed);
         if (!waitFor([&] { return !paid.outcome->told.empty(); }) || paid.outcome->told != "OK") {
             return fail("the payment did not go through");
         }
@@ -232,7 +330,7 @@ int main(int argc, char** argv) {
             return fail("the second card-entry screen did not show");
         }
         typeCard(cancelled);
-        QTest::mouseClick(cancelled.cancel, Qt::LeftButton);
+        cancelled.tap(cancelled.cancel);
         if (!waitFor([&] { return !cancelled.outcome->told.empty(); })) {
             return fail("the cancel gave no outcome");
         }

@@ -191,7 +191,8 @@ TEST_F(QuickCardScreen, WhileThePaymentIsOnItsWayTheScreenIsBusyAndCannotBeLeft)
 }
 
 // What the cardholder typed stays in the field: no copy, no cut, no selection (which X11 would
-// copy), nothing for an input method to learn from, no undo.
+// copy), nothing for an input method to learn from or read back, no undo; the keys that delete
+// through the clipboard delete without it.
 TEST_F(QuickCardScreen, CardDataNeverLeavesTheFields) {
     auto shown = show("QK-C0003");
     ASSERT_TRUE(shown.complete());
@@ -236,15 +237,31 @@ TEST_F(QuickCardScreen, CardDataNeverLeavesTheFields) {
 
     // What an input method (an on-screen keyboard among them) is told of each field: card data,
     // to be neither learnt nor predicted.
+    const Qt::InputMethodQueries texts = Qt::ImSurroundingText | Qt::ImCurrentSelection |
+                                         Qt::ImTextBeforeCursor | Qt::ImTextAfterCursor;
     for (QQuickItem* field : {shown.number, shown.expiry, shown.cvv}) {
         tap(*shown.window, field);
-        QInputMethodQueryEvent query(Qt::ImHints);
+        QInputMethodQueryEvent query(Qt::ImHints | texts);
         QGuiApplication::sendEvent(QGuiApplication::focusObject(), &query);
         const auto hints = static_cast<Qt::InputMethodHints>(query.value(Qt::ImHints).toInt());
         EXPECT_TRUE(hints.testFlags(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
                                     Qt::ImhDigitsOnly | Qt::ImhNoEditMenu))
             << field->objectName().toStdString();
+        for (const auto text : {Qt::ImSurroundingText, Qt::ImCurrentSelection,
+                                Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor}) {
+            EXPECT_TRUE(query.value(text).toString().isEmpty())
+                << field->objectName().toStdString() << " handed its text, query " << text;
+        }
     }
+
+    // Deleting to the end of the line and the whole line edit as keys do, without the clipboard.
+    tap(*shown.window, shown.number);
+    Shown::setCursor(shown.number, 5);
+    press(*shown.window, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(Shown::text(shown.number), card.left(4));
+    press(*shown.window, Qt::Key_U, Qt::ControlModifier);
+    EXPECT_TRUE(Shown::text(shown.number).isEmpty());
+    EXPECT_EQ(clipboard->text(), untouched);
     clipboard->clear();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the screen tests of both Qt bindings share: one binding and one sandbox gateway for the
 // whole suite, the library's process state reset around each test, the traces it wrote, the
-// reports a screen's delegate received, and the card-entry screen's cases both bindings pass.
+// reports a screen's delegate received, and the cases both bindings pass.
 
 #include <functional>
 #include <mutex>
@@ -19,6 +19,8 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QString>
 
@@ -180,6 +182,31 @@ inline std::vector<sandbox::RecordedRequest> requestsTo(const sandbox::SandboxGa
 
 inline QString cardOf(std::string_view card) {
     return QString::fromLatin1(card.data(), static_cast<qsizetype>(card.size()));
+}
+
+/// What another program on the display reads from `selection` ("clipboard" or "primary"), through
+/// xclip; the test's own event loop answers it meanwhile.
+inline std::string readByAnotherProgram(const QString& selection) {
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-o"), QStringLiteral("-selection"), selection});
+    EXPECT_TRUE(xclip.waitForStarted(kStepBound))
+        << "xclip did not start (scripts/install-deps installs it)";
+    EXPECT_TRUE(waitUntil(&xclip, &QProcess::finished, [&] {
+        return xclip.state() == QProcess::NotRunning;
+    })) << "xclip did not answer";
+    return xclip.readAllStandardOutput().toStdString();
+}
+
+/// Fails the test where another program on the display reads a digit from the clipboard or the
+/// primary selection (which the test filled with a text of none).
+inline void expectNoDigitInSelections(const char* after) {
+    for (const QString& selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
+        const std::string read = readByAnotherProgram(selection);
+        EXPECT_FALSE(
+            QString::fromStdString(read).contains(QRegularExpression(QStringLiteral("\\d"))))
+            << selection.toStdString() << " after " << after << ": " << read;
+    }
 }
 
 /// `Binding` is the binding's object (QtBinding, QuickBinding), made once for the suite after
@@ -486,6 +513,76 @@ class SandboxScreenTest : public ::testing::Test {
                 << "the gateway never answered";
             EXPECT_EQ(shown.reports->told, std::vector<std::string>{letGoOf ? "closed 1" : "OK 0"});
         }
+    }
+
+    // The payment page's case both bindings pass. `Page` is the binding's fixture: its static
+    // show(order) presents a page screen and gives its Shown, which works the page through its own
+    // hands: cardFormShown(), evaluate(script), click(id, clicks) (on the middle of the element
+    // with that id), key(key, modifiers), type(text), menuOffersCopying() (true where the page's
+    // context menu offers to copy, cut or select), leave() (the window's own way out) and
+    // pageGone() (the web view and its profile were destroyed).
+
+    /// A card number typed into the gateway's page reaches no selection: copied, cut, selected
+    /// whole, by a double click or by the context menu, or dragged, another program on the display
+    /// reads nothing of it, and what the clipboard held stays. What the application itself
+    /// hands the clipboard while the page has the focus is taken back. A closed page goes at once
+    /// with its profile, and the keys that would copy its card number then find nothing.
+    template <typename Page>
+    static void thePageGivesNoSelectionTheCardNumber(const std::string& order) {
+        auto* clipboard = QGuiApplication::clipboard();
+        const QString untouched = QStringLiteral("the application's own text");
+        clipboard->setText(untouched, QClipboard::Clipboard);
+        clipboard->setText(untouched, QClipboard::Selection);
+        auto shown = Page::show(order);
+        ASSERT_TRUE(shown.cardFormShown());
+        const QString card = cardOf(sandbox::kAuthenticationCard);
+        shown.click(QStringLiteral("card-number"));
+        shown.type(card);
+        const QString typed = QStringLiteral("document.getElementById('card-number').value");
+        // The page takes the keys on its own time: asked until it has them all.
+        const QDeadlineTimer deadline(kStepBound);
+        while (shown.evaluate(typed).toString() != card && !deadline.hasExpired()) {
+        }
+        ASSERT_EQ(shown.evaluate(typed).toString(), card) << "the keys did not reach the field";
+
+        for (const auto& [key, modifiers] :
+             {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_C, Qt::ControlModifier},
+              std::pair{Qt::Key_X, Qt::ControlModifier},
+              std::pair{Qt::Key_Insert, Qt::ControlModifier},
+              std::pair{Qt::Key_Delete, Qt::ShiftModifier}}) {
+            shown.key(key, modifiers);
+        }
+        shown.click(QStringLiteral("card-number"), 2);
+        EXPECT_FALSE(shown.menuOffersCopying());
+        EXPECT_EQ(shown.evaluate(typed).toString(), card) << "a cut took the card number";
+        EXPECT_TRUE(shown
+                        .evaluate(QStringLiteral(
+                            "(function (field) { return field.selectionStart === "
+                            "field.selectionEnd && ['copy', 'cut', 'dragstart'].every(type => "
+                            "!field.dispatchEvent(new Event(type, {bubbles: true, cancelable: "
+                            "true}))); })(document.getElementById('card-number'))"))
+                        .toBool())
+            << "the field's text was left selected, or copying or dragging it was not refused";
+        for (const QString& selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
+            EXPECT_EQ(readByAnotherProgram(selection), untouched.toStdString())
+                << "the page's keys, mouse or menu took the " << selection.toStdString();
+        }
+
+        // As the web engine would hand it, while the page has the focus.
+        clipboard->setText(card, QClipboard::Clipboard);
+        clipboard->setText(card, QClipboard::Selection);
+        expectNoDigitInSelections("a text handed over from the page");
+
+        shown.leave();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(shown.pageGone()) << "the page or its profile outlived the screen's close";
+        shown.key(Qt::Key_A, Qt::ControlModifier);
+        shown.key(Qt::Key_C, Qt::ControlModifier);
+        shown.screen.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        expectNoDigitInSelections("the screen was closed and let go of");
+        clipboard->clear(QClipboard::Clipboard);
+        clipboard->clear(QClipboard::Selection);
     }
 
   private:

@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QTest>
@@ -34,6 +33,7 @@ namespace {
 using testing::buttonTitled;
 using testing::cardOf;
 using testing::fieldNamed;
+using testing::readByAnotherProgram;
 
 const QString kCard = cardOf(sandbox::kAcceptedCard);
 
@@ -43,20 +43,6 @@ bool fadesIn(const QWidget* widget) {
     const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(widget->graphicsEffect());
     return effect == nullptr || testing::waitUntil(effect, &QGraphicsEffect::enabledChanged,
                                                    [effect] { return !effect->isEnabled(); });
-}
-
-// What another program on the display reads from `selection` ("clipboard" or "primary"), through
-// xclip; the test's own event loop answers it meanwhile.
-std::string readByAnotherProgram(const QString& selection) {
-    QProcess xclip;
-    xclip.start(QStringLiteral("xclip"),
-                {QStringLiteral("-o"), QStringLiteral("-selection"), selection});
-    EXPECT_TRUE(xclip.waitForStarted(testing::kStepBound))
-        << "xclip did not start (scripts/install-deps installs it)";
-    EXPECT_TRUE(testing::waitUntil(&xclip, &QProcess::finished, [&] {
-        return xclip.state() == QProcess::NotRunning;
-    })) << "xclip did not answer";
-    return xclip.readAllStandardOutput().toStdString();
 }
 
 // The greatest contrast of any pixel of `widget` as drawn with the colour `behind` it: its text's
