@@ -62,15 +62,18 @@ std::string JournalForRun::problem() const {
     return problem ? problem->text : "";
 }
 
-std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice,
-                                                  std::string& problem) {
+std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice, JournalOpenMode mode,
+                                                  std::string& problem, bool& missing) {
     const auto path = chosenPath(choice, problem);
     if (!path) {
         return nullptr;
     }
-    auto journal = PaymentJournal::open(*path);
+    JournalSettings settings;
+    settings.mode = mode;
+    auto journal = PaymentJournal::open(*path, settings);
     if (const auto cannot = journal->problem()) {
         problem = cannot->text;
+        missing = cannot->kind == JournalProblem::Kind::missing;
         return nullptr;
     }
     return journal;

@@ -10,7 +10,8 @@ class App;
 
 namespace vanto {
 class PaymentJournal;
-}
+enum class JournalOpenMode;
+}  // namespace vanto
 
 namespace vanto::cli {
 
@@ -50,9 +51,10 @@ class JournalForRun {
     std::shared_ptr<PaymentJournal> journal_;
 };
 
-/// Opens the journal a `vanto journal` command reads: the chosen one, as JournalForRun does, but
-/// not installed. None, with `problem` set, when it cannot be opened.
-std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice,
-                                                  std::string& problem);
+/// Opens the journal a `vanto journal` command reads: the chosen one, as `mode` allows (never
+/// created), not installed. None, with `problem` set, when it cannot be opened; `missing` says
+/// whether that is because there is no file.
+std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice, JournalOpenMode mode,
+                                                  std::string& problem, bool& missing);
 
 }  // namespace vanto::cli

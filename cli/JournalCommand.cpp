@@ -198,10 +198,14 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                const std::string& order, const std::string& note, std::ostream& out,
                std::ostream& err) {
     std::string problem;
-    const auto journal = openJournalToRead(choice, problem);
+    bool missing = false;
+    // Only a review writes; no command creates a journal that is not there.
+    const auto mode =
+        action == JournalAction::review ? JournalOpenMode::existing : JournalOpenMode::readOnly;
+    const auto journal = openJournalToRead(choice, mode, problem, missing);
     if (!journal) {
         err << "vanto journal: " << problem << '\n';
-        return kExitCannotRun;
+        return missing ? kExitBadInput : kExitCannotRun;
     }
     switch (action) {
         case JournalAction::list:

@@ -1,5 +1,7 @@
-// The card data of `vanto pay` as a running process shows them: its arguments and dumpability
-// while a payment is held open by the sandbox, and the terminal while the card data are typed.
+// `vanto` as a running process: the card data of `vanto pay` as it shows them (its arguments and
+// dumpability while a payment is held open by the sandbox, the terminal while the card data are
+// typed), its outcome when the reader of its output has gone, and the journal read by a user who
+// may only read it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -166,6 +168,65 @@ TEST(TerminalEntry, GivesTheEchoBackWhenASignalEndsIt) {
         ASSERT_TRUE(status.has_value()) << "vanto pay did not end within 30 s";
         EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal);
         EXPECT_TRUE(terminal.echoes());
+    }
+}
+
+// Runs `vanto` to its end (within a minute) with `input` on standard input; its wait status and
+// standard output.
+std::pair<std::optional<int>, std::string> runToEnd(const std::vector<std::string>& arguments,
+                                                    std::string_view input = {},
+                                                    const ChildOptions& options = {}) {
+    ChildProcess child(VANTO_PROGRAM, arguments, options);
+    child.finishInput(input);
+    const auto status = child.waitForEnd(60s);
+    return {status, child.output()};
+}
+
+std::string typedCard() {
+    return std::string(kCard) + "\n" + std::string(kExpiry) + "\n" + std::string(kCvv) + "\n";
+}
+
+bool exitedWith(const std::optional<int>& status, int code) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+// A reader of standard output or error that has gone makes a write fail and never ends the
+// payment by a signal. An outcome whose line could not be written reached nobody: exit status 5,
+// and the journal holds it answered, not delivered. With standard error gone, the outcome is out
+// and delivered.
+TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
+    const vanto::testing::TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const std::string errors = folder.file("errors.txt");
+    struct Case {
+        std::string order;
+        int gone;
+        int status;
+        std::string_view standing;
+    };
+    for (const auto& [order, gone, status, standing] :
+         {Case{"GONEOUT1", STDOUT_FILENO, 5, "\"standing\": \"answered\""},
+          Case{"GONEERR1", STDERR_FILENO, 0, "\"standing\": \"delivered\""}}) {
+        SCOPED_TRACE(order);
+        Pipe readerGone;
+        readerGone.read.reset();
+        ChildOptions options{.errorFile = errors};
+        options.streams[gone] = readerGone.write.get();
+        auto arguments = kPayFromInput;
+        arguments.back() = "--journal=" + journal;
+        arguments.insert(arguments.end(), {"--order", order});
+        const auto [paid, ignored] = runToEnd(arguments, typedCard(), options);
+        ASSERT_TRUE(paid.has_value()) << "vanto pay did not end within a minute";
+        EXPECT_FALSE(WIFSIGNALED(*paid)) << "ended by signal " << WTERMSIG(*paid);
+        EXPECT_TRUE(exitedWith(paid, status)) << fileBytes(errors);
+        if (gone == STDOUT_FILENO) {
+            EXPECT_NE(fileBytes(errors).find("could not be written"), std::string::npos)
+                << fileBytes(errors);
+        }
+        const auto [shown, json] =
+            runToEnd({"journal", "show", order, "--json", "--journal", journal});
+        EXPECT_TRUE(exitedWith(shown, 0));
+        EXPECT_NE(json.find(standing), std::string::npos) << json;
     }
 }
 
