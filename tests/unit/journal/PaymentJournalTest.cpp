@@ -411,6 +411,9 @@ TEST_F(DirectJournal, ReadersOnlyReadTheFileAndItsLog) {
     ASSERT_TRUE(std::filesystem::exists(path() + "-wal"));
     journal = PaymentJournal::open(path(), reading);
     EXPECT_EQ(entry("LOGGED").standing, PaymentStanding::delivered);
+    PaymentJournal::install(journal);
+    pay("NOTLOGGED");
+    EXPECT_EQ(view->outcomes.back().code, PaymentJournal::kRefusalCode);
 }
 
 // The first layout kept one row per payment with its last state; an accepted payment kept its
