@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -228,6 +229,33 @@ TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
         EXPECT_TRUE(exitedWith(shown, 0));
         EXPECT_NE(json.find(standing), std::string::npos) << json;
     }
+}
+
+// A user who may only read the journal (its file 0444, its folder 0555; run as nobody when the
+// test runs as root, whom permissions do not stop) lists what is unresolved in it; a review, which
+// writes, is refused, and nothing is created beside the journal.
+TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
+    const vanto::testing::TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const std::string order = "READONLY1-FAULT_CLOSE";
+    auto arguments = kPayFromInput;
+    arguments.back() = "--journal=" + journal;
+    arguments.insert(arguments.end(), {"--order", order});
+    ASSERT_TRUE(exitedWith(runToEnd(arguments, typedCard()).first, 4)) << "not in doubt";
+    ASSERT_EQ(::chmod(journal.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0555), 0);
+    const ChildOptions reader{.asNobody = ::geteuid() == 0};
+    const auto [listed, json] =
+        runToEnd({"journal", "unresolved", "--json", "--journal", journal}, {}, reader);
+    EXPECT_TRUE(exitedWith(listed, 0));
+    EXPECT_NE(json.find(order), std::string::npos) << json;
+    const auto reviewed =
+        runToEnd({"journal", "review", order, "--note", "x", "--journal", journal}, {}, reader);
+    EXPECT_TRUE(exitedWith(reviewed.first, 3));
+    const auto files = std::distance(std::filesystem::directory_iterator(folder.path()),
+                                     std::filesystem::directory_iterator());
+    EXPECT_EQ(files, 1) << "a file was created beside the journal";
+    ::chmod(folder.path().c_str(), 0700);
 }
 
 }  // namespace
