@@ -9,6 +9,7 @@
 #include "Commands.h"
 #include "JournalChoice.h"
 #include "vanto/journal/PaymentJournal.h"
+#include "vanto/text/Utf8.h"
 
 namespace vanto::cli {
 namespace {
@@ -21,6 +22,63 @@ constexpr std::string_view kRecoveredAdvice =
     "answered but never delivered: the outcome was recovered from the journal";
 constexpr std::string_view kAbandonedAdvice =
     "abandoned: the screen closed before the cardholder could pay; nothing was charged";
+
+// A text of the journal as a terminal may show it: the backslash, control characters (C1 ones
+// included) and bytes that are not UTF-8 as escapes (\\, \n, \r, \t, \xHH), so that no order
+// number or note can forge a line or reach the terminal as a command. The journal keeps them as
+// given.
+std::string printable(std::string_view text) {
+    constexpr std::string_view kHex = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    const auto escape = [&](unsigned char byte) {
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0xf];
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const std::size_t length = utf8SequenceLength(text, at);
+        if (length == 2 && byte == 0xc2 && static_cast<unsigned char>(text[at + 1]) < 0xa0) {
+            escape(byte);  // U+0080 to U+009F: C1 controls, such as the one-byte CSI
+            escape(static_cast<unsigned char>(text[at + 1]));
+        } else if (length > 1) {
+            shown.append(text.substr(at, length));
+        } else if (length == 0 || byte < 0x20 || byte == 0x7f) {
+            switch (byte) {
+                case '\n':
+                    shown += "\\n";
+                    break;
+                case '\r':
+                    shown += "\\r";
+                    break;
+                case '\t':
+                    shown += "\\t";
+                    break;
+                default:
+                    escape(byte);
+            }
+        } else if (byte == '\\') {
+            shown += "\\\\";
+        } else {
+            shown += static_cast<char>(byte);
+        }
+        at += std::max<std::size_t>(length, 1);
+    }
+    return shown;
+}
+
+// The characters a printable text takes on a terminal: its code points.
+std::size_t widthOf(std::string_view shown) {
+    return static_cast<std::size_t>(std::ranges::count_if(
+        shown, [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
+}
+
+// JSON for a program: bytes that are not UTF-8 become U+FFFD (nlohmann would throw on them);
+// control characters are escaped as JSON escapes them.
+std::string jsonText(const json& value) {
+    return value.dump(2, ' ', false, json::error_handler_t::replace);
+}
 
 // To the second, for a person.
 std::string timeText(std::chrono::system_clock::time_point at) {
@@ -134,15 +192,15 @@ void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream
         const std::string last = entry.steps.empty() ? "-"
                                                      : paymentStepName(entry.steps.back().step) +
                                                            " " + timeText(entry.steps.back().at);
-        rows.push_back({entry.order, paymentFlowName(entry.flow),
-                        inUnits(entry.amount) + " " + entry.currency,
+        rows.push_back({printable(entry.order), paymentFlowName(entry.flow),
+                        printable(inUnits(entry.amount) + " " + entry.currency),
                         paymentStandingName(entry.standing) + (entry.review ? " (reviewed)" : ""),
-                        outcomeText(entry), last});
+                        printable(outcomeText(entry)), last});
     }
     std::vector<std::size_t> widths(rows.front().size(), 0);
     for (const auto& row : rows) {
         for (std::size_t column = 0; column < row.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
+            widths[column] = std::max(widths[column], widthOf(row[column]));
         }
     }
     for (std::size_t index = 0; index < rows.size(); ++index) {
@@ -150,7 +208,7 @@ void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream
         for (std::size_t column = 0; column < rows[index].size(); ++column) {
             line += rows[index][column];
             if (column + 1 < rows[index].size()) {
-                line += std::string(widths[column] - rows[index][column].size() + 2, ' ');
+                line += std::string(widths[column] - widthOf(rows[index][column]) + 2, ' ');
             }
         }
         out << line << '\n';
@@ -161,34 +219,36 @@ void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream
 }
 
 void details(const JournalEntry& entry, std::ostream& out) {
-    out << "Order        " << entry.order << '\n'
+    out << "Order        " << printable(entry.order) << '\n'
         << "Flow         " << paymentFlowName(entry.flow) << '\n'
-        << "Amount       " << inUnits(entry.amount) << " (currency " << entry.currency << ")\n"
-        << "Type         " << entry.transactionType << '\n'
-        << "Merchant     " << entry.merchant << ", terminal " << entry.terminal << ", environment "
-        << entry.environment << '\n'
-        << "Card         " << (entry.cardLastFour ? "ending in " + *entry.cardLastFour : "-")
-        << '\n'
+        << "Amount       " << printable(inUnits(entry.amount)) << " (currency "
+        << printable(entry.currency) << ")\n"
+        << "Type         " << printable(entry.transactionType) << '\n'
+        << "Merchant     " << printable(entry.merchant) << ", terminal "
+        << printable(entry.terminal) << ", environment " << printable(entry.environment) << '\n'
+        << "Card         "
+        << (entry.cardLastFour ? "ending in " + printable(*entry.cardLastFour) : "-") << '\n'
         << "Standing     " << paymentStandingName(entry.standing) << '\n';
     if (const auto what = advice(entry); !what.empty()) {
         out << "             " << what << '\n';
     }
-    out << "Outcome      " << outcomeText(entry) << '\n';
+    out << "Outcome      " << printable(outcomeText(entry)) << '\n';
     if (entry.review) {
-        out << "Reviewed     " << timeText(entry.review->at) << ": " << entry.review->note << '\n';
+        out << "Reviewed     " << timeText(entry.review->at) << ": "
+            << printable(entry.review->note) << '\n';
     }
     out << "Steps\n";
     for (const auto& step : entry.steps) {
         out << "  " << timeText(step.at) << "  " << paymentStepName(step.step);
         if (!step.detail.empty()) {
-            out << "  " << step.detail;
+            out << "  " << printable(step.detail);
         }
         out << '\n';
     }
 }
 
 int cannotRead(const JournalProblem& problem, std::ostream& err) {
-    err << "vanto journal: " << problem.text << '\n';
+    err << "vanto journal: " << printable(problem.text) << '\n';
     return problem.kind == JournalProblem::Kind::notFound ? kExitFailure : kExitCannotRun;
 }
 
@@ -204,7 +264,7 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
         action == JournalAction::review ? JournalOpenMode::existing : JournalOpenMode::readOnly;
     const auto journal = openJournalToRead(choice, mode, problem, missing);
     if (!journal) {
-        err << "vanto journal: " << problem << '\n';
+        err << "vanto journal: " << printable(problem) << '\n';
         return missing ? kExitBadInput : kExitCannotRun;
     }
     switch (action) {
@@ -216,7 +276,7 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(entries.problem(), err);
             }
             if (asJson) {
-                out << toJson(entries.value()).dump(2) << '\n';
+                out << jsonText(toJson(entries.value())) << '\n';
             } else {
                 table(entries.value(), action == JournalAction::unresolved, out);
             }
@@ -228,12 +288,12 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(entry.problem(), err);
             }
             if (!entry.value()) {
-                err << "vanto journal: no payment of order " << order << " in " << journal->path()
-                    << '\n';
+                err << "vanto journal: no payment of order " << printable(order) << " in "
+                    << printable(journal->path()) << '\n';
                 return kExitFailure;
             }
             if (asJson) {
-                out << toJson(*entry.value()).dump(2) << '\n';
+                out << jsonText(toJson(*entry.value())) << '\n';
             } else {
                 details(*entry.value(), out);
             }
@@ -245,7 +305,7 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(reviewed.problem(), err);
             }
             if (asJson) {
-                out << toJson(reviewed.value()).dump(2) << '\n';
+                out << jsonText(toJson(reviewed.value())) << '\n';
             } else {
                 table(reviewed.value(), false, out);
             }

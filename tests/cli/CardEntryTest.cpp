@@ -258,4 +258,45 @@ TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
     ::chmod(folder.path().c_str(), 0700);
 }
 
+// Order numbers and notes are kept as given, and every listing shows them escaped: no newline that
+// forges a row, no escape sequence or byte that is not UTF-8 reaching the terminal, and JSON that
+// never aborts on such a byte.
+TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
+    const vanto::testing::TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const std::string forged = "\nFORGED  direct  9.99 978  delivered\x1b[2J\xff";
+    const std::string refused = "TXT1" + forged;     // refused by the sandbox, delivered
+    const std::string inDoubt = "TXT2-FAULT_CLOSE";  // in doubt, reviewed with the note
+    for (const auto& order : {refused, inDoubt}) {
+        auto arguments = kPayFromInput;
+        arguments.back() = "--journal=" + journal;
+        arguments.insert(arguments.end(), {"--order", order});
+        ASSERT_TRUE(runToEnd(arguments, typedCard()).first.has_value());
+    }
+    ASSERT_TRUE(exitedWith(
+        runToEnd({"journal", "review", inDoubt, "--note", "nota" + forged, "--journal", journal})
+            .first,
+        0));
+    const std::vector<std::vector<std::string>> listings = {
+        {"list"}, {"show", refused}, {"show", inDoubt}};
+    for (const auto& listing : listings) {
+        for (const bool asJson : {false, true}) {
+            auto arguments = listing;
+            arguments.insert(arguments.begin(), "journal");
+            arguments.insert(arguments.end(), {"--journal", journal});
+            if (asJson) {
+                arguments.push_back("--json");
+            }
+            const auto [status, output] = runToEnd(arguments);
+            SCOPED_TRACE(arguments[1] + (asJson ? " --json" : "") + ":\n" + output);
+            EXPECT_TRUE(exitedWith(status, 0));
+            EXPECT_EQ(output.find_first_of("\x1b\xff"), std::string::npos) << "a raw byte";
+            EXPECT_EQ(output.find("\nFORGED"), std::string::npos) << "a forged line";
+            EXPECT_NE(output.find(asJson ? "\\nFORGED  direct  9.99 978  delivered\\u001b[2J"
+                                         : "\\nFORGED  direct  9.99 978  delivered\\x1b[2J\\xff"),
+                      std::string::npos);
+        }
+    }
+}
+
 }  // namespace
