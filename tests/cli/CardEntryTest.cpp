@@ -299,4 +299,37 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
     }
 }
 
+// On a disk with no room left the operator still lists what is unresolved (a reader writes
+// nothing), and a review, which writes, names the disk full rather than an I/O error. The disk is
+// a small one of the test's own, in a mount namespace of its own: only where the test may mount.
+TEST(FullDisk, ListsWhatIsUnresolvedAndNamesTheDiskFull) {
+    if (::geteuid() != 0 || ::access("/usr/bin/unshare", X_OK) != 0) {
+        GTEST_SKIP() << "mounting a small disk takes root and unshare";
+    }
+    const vanto::testing::TempFolder folder;
+    const std::string script = R"(
+        mkdir "$2" && mount -t tmpfs -o size=256k tmpfs "$2" || exit 99
+        "$1" pay --card - --expiry - --cvv - --amount 1 --order FULL1-FAULT_CLOSE \
+            --journal "$2/journal.sqlite" > /dev/null 2>&1
+        echo "pay $?"
+        dd if=/dev/zero of="$2/filler" bs=4k > /dev/null 2>&1
+        "$1" journal unresolved --journal "$2/journal.sqlite"
+        echo "unresolved $?"
+        "$1" journal review FULL1-FAULT_CLOSE --note x --journal "$2/journal.sqlite" 2>&1
+        echo "review $?")";
+    ChildProcess child("/usr/bin/unshare",
+                       {"-m", "sh", "-c", script, "sh", VANTO_PROGRAM, folder.file("disk")});
+    child.finishInput(typedCard());
+    const auto status = child.waitForEnd(60s);
+    ASSERT_TRUE(status.has_value());
+    if (exitedWith(status, 99)) {
+        GTEST_SKIP() << "no small disk could be mounted here";
+    }
+    const std::string& output = child.output();
+    for (const std::string_view expected :
+         {"pay 4", "FULL1-FAULT_CLOSE", "unresolved 0", "journal is full", "review 3"}) {
+        EXPECT_NE(output.find(expected), std::string::npos) << expected << " in:\n" << output;
+    }
+}
+
 }  // namespace
