@@ -404,11 +404,16 @@ TEST_F(DirectJournal, ReadersOnlyReadTheFileAndItsLog) {
     EXPECT_FALSE(companions());
     EXPECT_EQ(testing::fileBytes(path()), before) << "a reader wrote to the file";
 
+    // The reader opened the file without its log as unchanging: once a writer has changed it,
+    // it reads it again, through the log.
+    const auto early = journal;
     const auto writer = PaymentJournal::open(path());
     PaymentJournal::install(writer);
     pay("LOGGED");
     answerWith(kAccepted);
     ASSERT_TRUE(std::filesystem::exists(path() + "-wal"));
+    const auto seenEarly = early->payment("LOGGED");
+    EXPECT_TRUE(seenEarly.ok() && seenEarly.value()) << "a reader missed what a writer logged";
     journal = PaymentJournal::open(path(), reading);
     EXPECT_EQ(entry("LOGGED").standing, PaymentStanding::delivered);
     PaymentJournal::install(journal);
