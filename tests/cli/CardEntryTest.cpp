@@ -202,13 +202,15 @@ TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
     const std::string errors = folder.file("errors.txt");
     struct Case {
         std::string order;
+        bool web;
         int gone;
         int status;
         std::string_view standing;
     };
-    for (const auto& [order, gone, status, standing] :
-         {Case{"GONEOUT1", STDOUT_FILENO, 5, "\"standing\": \"answered\""},
-          Case{"GONEERR1", STDERR_FILENO, 0, "\"standing\": \"delivered\""}}) {
+    for (const auto& [order, web, gone, status, standing] :
+         {Case{"GONEOUT1", false, STDOUT_FILENO, 5, "\"standing\": \"answered\""},
+          Case{"GONEOUT2", true, STDOUT_FILENO, 5, "\"standing\": \"answered\""},
+          Case{"GONEERR1", false, STDERR_FILENO, 0, "\"standing\": \"delivered\""}}) {
         SCOPED_TRACE(order);
         Pipe readerGone;
         readerGone.read.reset();
@@ -217,8 +219,12 @@ TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
         auto arguments = kPayFromInput;
         arguments.back() = "--journal=" + journal;
         arguments.insert(arguments.end(), {"--order", order});
+        if (web) {
+            arguments.front() = "web";
+            arguments.insert(arguments.begin() + 1, "--headless");
+        }
         const auto [paid, ignored] = runToEnd(arguments, typedCard(), options);
-        ASSERT_TRUE(paid.has_value()) << "vanto pay did not end within a minute";
+        ASSERT_TRUE(paid.has_value()) << "the payment did not end within a minute";
         EXPECT_FALSE(WIFSIGNALED(*paid)) << "ended by signal " << WTERMSIG(*paid);
         EXPECT_TRUE(exitedWith(paid, status)) << fileBytes(errors);
         if (gone == STDOUT_FILENO) {
