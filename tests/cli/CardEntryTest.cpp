@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -309,6 +310,17 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
             EXPECT_TRUE(exitedWith(status, 0));
             EXPECT_EQ(output.find_first_of("\x1b\xff"), std::string::npos) << "a raw byte";
             EXPECT_EQ(output.find("\nFORGED"), std::string::npos) << "a forged line";
+            if (!asJson && listing.front() == "list") {
+                // Columns line up by characters: "conexión" takes as much room as "conexion".
+                std::istringstream lines(output);
+                std::set<std::size_t> lastStepColumns;
+                for (std::string line; std::getline(lines, line);) {
+                    const auto at = std::min(line.find("LAST STEP"), line.find("delivered 2"));
+                    lastStepColumns.insert(static_cast<std::size_t>(std::ranges::count_if(
+                        line.substr(0, at), [](char c) { return (c & 0xc0) != 0x80; })));
+                }
+                EXPECT_EQ(lastStepColumns.size(), 1u);
+            }
             EXPECT_NE(output.find(asJson ? "\\nFORGED  direct  9.99 978  delivered\\u001b[2J"
                                          : "\\nFORGED  direct  9.99 978  delivered\\x1b[2J\\xff"),
                       std::string::npos);
