@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace CLI {
 class App;
@@ -56,5 +57,10 @@ class JournalForRun {
 /// whether that is because there is no file.
 std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice, JournalOpenMode mode,
                                                   std::string& problem, bool& missing);
+
+/// A text as a terminal may show it: the backslash, control characters (C1 ones included) and
+/// bytes that are not UTF-8 as escapes (\\, \n, \r, \t, \xHH), so that no order number or note
+/// can forge a line or reach the terminal as a command. The journal keeps them as given.
+std::string printable(std::string_view text);
 
 }  // namespace vanto::cli

@@ -61,7 +61,7 @@ bool writeOutcomeLine(const DirectOutcome& outcome, std::ostream& out) {
 
 std::string notToldLine(const std::string& command, const std::string& order) {
     return "vanto " + command + ": the outcome could not be written to standard output; the " +
-           "journal keeps it (vanto journal show " + order + ")";
+           "journal keeps it (vanto journal show " + printable(order) + ")";
 }
 
 std::optional<DirectOutcome> directPayment(Payment& payment,
@@ -85,7 +85,8 @@ bool leftInDoubt(const PaymentJournal& journal, const std::string& order) {
 
 std::string inDoubtLine(const std::string& command, const std::string& order) {
     return "vanto " + command + ": in doubt: the gateway may have charged the card; check order " +
-           order + " before charging it again (vanto journal show " + order + ")";
+           printable(order) + " before charging it again (vanto journal show " + printable(order) +
+           ")";
 }
 
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err) {
