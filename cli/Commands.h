@@ -21,6 +21,9 @@ inline constexpr int kExitCannotRun = 3;
 /// In doubt: the request left (or the payment page opened) and no decision of the gateway was
 /// read, so the gateway may have charged the card. Never a refusal.
 inline constexpr int kExitInDoubt = 4;
+/// The outcome line could not be written whole to standard output (its reader had gone): the
+/// journal holds the payment answered (or in doubt), never delivered, and lists it as unresolved.
+inline constexpr int kExitNotTold = 5;
 
 class CardInput;
 
@@ -65,11 +68,24 @@ int checkWindowOptions(const PaymentOptions& options, std::optional<CheckedPayme
                        std::string& problem);
 
 /// The outcome of a web payment as one JSON line on `out`, card data masked, and the exit status
-/// it stands for: kExitInDoubt, with a line on `err`, when the journal holds the payment of
-/// `order` in doubt; with no outcome otherwise, `problem` on `err` and kExitCannotRun.
+/// webStatus() gives it.
 int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
                      const PaymentJournal& journal, const std::string& order, std::ostream& out,
                      std::ostream& err);
+
+/// The exit status a web payment's outcome stands for, once its line was written (`written`) or
+/// not: kExitNotTold, with a line on `err`, when an outcome's line could not be written;
+/// kExitInDoubt, with a line on `err`, when the journal holds the payment of `order` in doubt;
+/// with no outcome otherwise, `problem` on `err` and kExitCannotRun.
+int webStatus(const std::optional<WebOutcome>& outcome, bool written, const std::string& problem,
+              const PaymentJournal& journal, const std::string& order, std::ostream& err);
+
+/// An outcome as one JSON line on `out`, card data masked, whole and flushed; whether it was.
+bool writeOutcomeLine(const DirectOutcome& outcome, std::ostream& out);
+bool writeOutcomeLine(const WebOutcome& outcome, std::ostream& out);
+
+/// The line that says the outcome of `order` could not be written, for standard error.
+std::string notToldLine(const std::string& command, const std::string& order);
 
 /// Whether `journal` holds the latest payment of `order` in doubt.
 bool leftInDoubt(const PaymentJournal& journal, const std::string& order);
@@ -86,7 +102,8 @@ enum class JournalAction { list, show, unresolved, review };
 
 /// `vanto journal list|show ORDER|unresolved|review ORDER --note NOTE`, as a table on `out` or,
 /// with `json`, as JSON. kExitOk; kExitFailure when `show` or `review` finds no payment to act on;
-/// kExitCannotRun when the journal cannot be read.
+/// kExitBadInput when there is no journal at the chosen path (none is created); kExitCannotRun
+/// when the journal cannot be read. Only `review` opens the journal to write.
 int runJournal(JournalAction action, const JournalChoice& journal, bool json,
                const std::string& order, const std::string& note, std::ostream& out,
                std::ostream& err);

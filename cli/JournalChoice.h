@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace CLI {
 class App;
@@ -10,7 +11,8 @@ class App;
 
 namespace vanto {
 class PaymentJournal;
-}
+enum class JournalOpenMode;
+}  // namespace vanto
 
 namespace vanto::cli {
 
@@ -50,9 +52,15 @@ class JournalForRun {
     std::shared_ptr<PaymentJournal> journal_;
 };
 
-/// Opens the journal a `vanto journal` command reads: the chosen one, as JournalForRun does, but
-/// not installed. None, with `problem` set, when it cannot be opened.
-std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice,
-                                                  std::string& problem);
+/// Opens the journal a `vanto journal` command reads: the chosen one, as `mode` allows (never
+/// created), not installed. None, with `problem` set, when it cannot be opened; `missing` says
+/// whether that is because there is no file.
+std::shared_ptr<PaymentJournal> openJournalToRead(const JournalChoice& choice, JournalOpenMode mode,
+                                                  std::string& problem, bool& missing);
+
+/// A text as a terminal may show it: the backslash, control characters (C1 ones included) and
+/// bytes that are not UTF-8 as escapes (\\, \n, \r, \t, \xHH), so that no order number or note
+/// can forge a line or reach the terminal as a command. The journal keeps them as given.
+std::string printable(std::string_view text);
 
 }  // namespace vanto::cli

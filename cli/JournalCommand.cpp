@@ -9,6 +9,7 @@
 #include "Commands.h"
 #include "JournalChoice.h"
 #include "vanto/journal/PaymentJournal.h"
+#include "vanto/text/Utf8.h"
 
 namespace vanto::cli {
 namespace {
@@ -21,6 +22,18 @@ constexpr std::string_view kRecoveredAdvice =
     "answered but never delivered: the outcome was recovered from the journal";
 constexpr std::string_view kAbandonedAdvice =
     "abandoned: the screen closed before the cardholder could pay; nothing was charged";
+
+// The characters a printable text takes on a terminal: its code points.
+std::size_t widthOf(std::string_view shown) {
+    return static_cast<std::size_t>(std::ranges::count_if(
+        shown, [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
+}
+
+// JSON for a program: bytes that are not UTF-8 become U+FFFD (nlohmann would throw on them);
+// control characters are escaped as JSON escapes them.
+std::string jsonText(const json& value) {
+    return value.dump(2, ' ', false, json::error_handler_t::replace);
+}
 
 // To the second, for a person.
 std::string timeText(std::chrono::system_clock::time_point at) {
@@ -134,15 +147,15 @@ void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream
         const std::string last = entry.steps.empty() ? "-"
                                                      : paymentStepName(entry.steps.back().step) +
                                                            " " + timeText(entry.steps.back().at);
-        rows.push_back({entry.order, paymentFlowName(entry.flow),
-                        inUnits(entry.amount) + " " + entry.currency,
+        rows.push_back({printable(entry.order), paymentFlowName(entry.flow),
+                        printable(inUnits(entry.amount) + " " + entry.currency),
                         paymentStandingName(entry.standing) + (entry.review ? " (reviewed)" : ""),
-                        outcomeText(entry), last});
+                        printable(outcomeText(entry)), last});
     }
     std::vector<std::size_t> widths(rows.front().size(), 0);
     for (const auto& row : rows) {
         for (std::size_t column = 0; column < row.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
+            widths[column] = std::max(widths[column], widthOf(row[column]));
         }
     }
     for (std::size_t index = 0; index < rows.size(); ++index) {
@@ -150,7 +163,7 @@ void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream
         for (std::size_t column = 0; column < rows[index].size(); ++column) {
             line += rows[index][column];
             if (column + 1 < rows[index].size()) {
-                line += std::string(widths[column] - rows[index][column].size() + 2, ' ');
+                line += std::string(widths[column] - widthOf(rows[index][column]) + 2, ' ');
             }
         }
         out << line << '\n';
@@ -161,34 +174,36 @@ void table(const std::vector<JournalEntry>& entries, bool advising, std::ostream
 }
 
 void details(const JournalEntry& entry, std::ostream& out) {
-    out << "Order        " << entry.order << '\n'
+    out << "Order        " << printable(entry.order) << '\n'
         << "Flow         " << paymentFlowName(entry.flow) << '\n'
-        << "Amount       " << inUnits(entry.amount) << " (currency " << entry.currency << ")\n"
-        << "Type         " << entry.transactionType << '\n'
-        << "Merchant     " << entry.merchant << ", terminal " << entry.terminal << ", environment "
-        << entry.environment << '\n'
-        << "Card         " << (entry.cardLastFour ? "ending in " + *entry.cardLastFour : "-")
-        << '\n'
+        << "Amount       " << printable(inUnits(entry.amount)) << " (currency "
+        << printable(entry.currency) << ")\n"
+        << "Type         " << printable(entry.transactionType) << '\n'
+        << "Merchant     " << printable(entry.merchant) << ", terminal "
+        << printable(entry.terminal) << ", environment " << printable(entry.environment) << '\n'
+        << "Card         "
+        << (entry.cardLastFour ? "ending in " + printable(*entry.cardLastFour) : "-") << '\n'
         << "Standing     " << paymentStandingName(entry.standing) << '\n';
     if (const auto what = advice(entry); !what.empty()) {
         out << "             " << what << '\n';
     }
-    out << "Outcome      " << outcomeText(entry) << '\n';
+    out << "Outcome      " << printable(outcomeText(entry)) << '\n';
     if (entry.review) {
-        out << "Reviewed     " << timeText(entry.review->at) << ": " << entry.review->note << '\n';
+        out << "Reviewed     " << timeText(entry.review->at) << ": "
+            << printable(entry.review->note) << '\n';
     }
     out << "Steps\n";
     for (const auto& step : entry.steps) {
         out << "  " << timeText(step.at) << "  " << paymentStepName(step.step);
         if (!step.detail.empty()) {
-            out << "  " << step.detail;
+            out << "  " << printable(step.detail);
         }
         out << '\n';
     }
 }
 
 int cannotRead(const JournalProblem& problem, std::ostream& err) {
-    err << "vanto journal: " << problem.text << '\n';
+    err << "vanto journal: " << printable(problem.text) << '\n';
     return problem.kind == JournalProblem::Kind::notFound ? kExitFailure : kExitCannotRun;
 }
 
@@ -198,10 +213,14 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                const std::string& order, const std::string& note, std::ostream& out,
                std::ostream& err) {
     std::string problem;
-    const auto journal = openJournalToRead(choice, problem);
+    bool missing = false;
+    // Only a review writes; no command creates a journal that is not there.
+    const auto mode =
+        action == JournalAction::review ? JournalOpenMode::existing : JournalOpenMode::readOnly;
+    const auto journal = openJournalToRead(choice, mode, problem, missing);
     if (!journal) {
-        err << "vanto journal: " << problem << '\n';
-        return kExitCannotRun;
+        err << "vanto journal: " << printable(problem) << '\n';
+        return missing ? kExitBadInput : kExitCannotRun;
     }
     switch (action) {
         case JournalAction::list:
@@ -212,7 +231,7 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(entries.problem(), err);
             }
             if (asJson) {
-                out << toJson(entries.value()).dump(2) << '\n';
+                out << jsonText(toJson(entries.value())) << '\n';
             } else {
                 table(entries.value(), action == JournalAction::unresolved, out);
             }
@@ -225,12 +244,12 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(entries.problem(), err);
             }
             if (entries.value().empty()) {
-                err << "vanto journal: no payment of order " << order << " in " << journal->path()
-                    << '\n';
+                err << "vanto journal: no payment of order " << printable(order) << " in "
+                    << printable(journal->path()) << '\n';
                 return kExitFailure;
             }
             if (asJson) {
-                out << toJson(entries.value()).dump(2) << '\n';
+                out << jsonText(toJson(entries.value())) << '\n';
                 return kExitOk;
             }
             for (std::size_t index = 0; index < entries.value().size(); ++index) {
@@ -246,7 +265,7 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(reviewed.problem(), err);
             }
             if (asJson) {
-                out << toJson(reviewed.value()).dump(2) << '\n';
+                out << jsonText(toJson(reviewed.value())) << '\n';
             } else {
                 table(reviewed.value(), false, out);
             }

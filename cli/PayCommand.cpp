@@ -17,12 +17,23 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The view of a payment without a screen: it keeps the one outcome.
+// The view of a payment without a screen: it keeps the one outcome and passes it on, if told to,
+// before the journal records it delivered.
 class OutcomeView : public DirectPaymentViewProtocol {
   public:
-    void notifyUserOK(const DirectPaymentResponseOK& response) override { outcome = response; }
-    void notifyUserKO(const DirectPaymentResponseKO& response) override { outcome = response; }
+    explicit OutcomeView(const OutcomeTeller<DirectOutcome>& tell) : tell_(tell) {}
+    void notifyUserOK(const DirectPaymentResponseOK& response) override { keep(response); }
+    void notifyUserKO(const DirectPaymentResponseKO& response) override { keep(response); }
+    bool outcomeReached() const override { return reached_; }
     std::optional<DirectOutcome> outcome;
+
+  private:
+    void keep(DirectOutcome given) {
+        outcome = std::move(given);
+        reached_ = !tell_ || tell_(*outcome);
+    }
+    OutcomeTeller<DirectOutcome> tell_;
+    bool reached_ = false;
 };
 
 }  // namespace
@@ -37,8 +48,26 @@ std::string refusalJson(std::int64_t code, std::string_view desc) {
     return maskCardData(writer.take());
 }
 
-std::optional<DirectOutcome> directPayment(Payment& payment) {
-    auto view = std::make_shared<OutcomeView>();
+bool writeOutcomeLine(const DirectOutcome& outcome, std::ostream& out) {
+    if (const auto* accepted = std::get_if<DirectPaymentResponseOK>(&outcome)) {
+        // The record carries the card's masked number and its expiry date as the gateway sent
+        // them: neither is printed in clear.
+        out << maskCardData(accepted->toJSON()) << '\n';
+    } else {
+        const auto& refused = std::get<DirectPaymentResponseKO>(outcome);
+        out << refusalJson(refused.code, refused.desc) << '\n';
+    }
+    return out.flush().good();
+}
+
+std::string notToldLine(const std::string& command, const std::string& order) {
+    return "vanto " + command + ": the outcome could not be written to standard output; the " +
+           "journal keeps it (vanto journal show " + printable(order) + ")";
+}
+
+std::optional<DirectOutcome> directPayment(Payment& payment,
+                                           const OutcomeTeller<DirectOutcome>& tell) {
+    auto view = std::make_shared<OutcomeView>(tell);
     auto presenter = std::make_shared<DirectPaymentPresenter<OutcomeView>>(view);
     presenter->makePaymentAction(payment.pan.view(), payment.cvv.view(), payment.expiryDate.view(),
                                  payment.amount, payment.order, payment.identifier, payment.type,
@@ -57,13 +86,15 @@ bool leftInDoubt(const PaymentJournal& journal, const std::string& order) {
 
 std::string inDoubtLine(const std::string& command, const std::string& order) {
     return "vanto " + command + ": in doubt: the gateway may have charged the card; check order " +
-           order + " before charging it again (vanto journal show " + order + ")";
+           printable(order) + " before charging it again (vanto journal show " + printable(order) +
+           ")";
 }
 
 std::string duplicateOrderLine(const std::string& command, const std::string& order) {
-    return "vanto " + command + ": not sent: the journal holds a payment of order " + order +
-           " that was sent or accepted; check it (vanto journal show " + order +
-           ") and review it (vanto journal review " + order + ") before charging the order again";
+    return "vanto " + command + ": not sent: the journal holds a payment of order " +
+           printable(order) + " that was sent or accepted; check it (vanto journal show " +
+           printable(order) + ") and review it (vanto journal review " + printable(order) +
+           ") before charging the order again";
 }
 
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err) {
@@ -84,20 +115,23 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
     if (const auto cannot = journal->problem(); !cannot.empty()) {
         err << "vanto pay: " << maskCardData(cannot) << '\n';
     }
-    const auto outcome = directPayment(checked->payment);
+    bool written = false;
+    const auto outcome = directPayment(checked->payment, [&](const DirectOutcome& received) {
+        written = writeOutcomeLine(received, out);
+        return written;
+    });
     if (!outcome) {
         err << "vanto pay: no outcome within three minutes\n";
         return kExitCannotRun;
     }
-    if (const auto* accepted = std::get_if<DirectPaymentResponseOK>(&*outcome)) {
-        // The record carries the card's masked number and its expiry date as the gateway sent
-        // them: neither is printed in clear.
-        out << maskCardData(accepted->toJSON()) << '\n';
+    if (!written) {
+        err << notToldLine("pay", checked->payment.order) << '\n';
+        return kExitNotTold;
+    }
+    if (std::holds_alternative<DirectPaymentResponseOK>(*outcome)) {
         return kExitOk;
     }
-    const auto& refused = std::get<DirectPaymentResponseKO>(*outcome);
-    out << refusalJson(refused.code, refused.desc) << '\n';
-    if (refused.code == PaymentJournal::kDuplicateOrderCode) {
+    if (std::get<DirectPaymentResponseKO>(*outcome).code == PaymentJournal::kDuplicateOrderCode) {
         err << duplicateOrderLine("pay", checked->payment.order) << '\n';
         return kExitFailure;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -153,14 +154,22 @@ class GatewayForRun {
 using DirectOutcome = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
 using WebOutcome = std::variant<WebViewPaymentResponseOK, WebViewPaymentResponseKO>;
 
+/// Passes an outcome on as the view receives it; whether it reached its reader. Until it has,
+/// the journal holds the payment answered, not delivered.
+template <typename Outcome>
+using OutcomeTeller = std::function<bool(const Outcome&)>;
+
 /// Runs a direct payment through the direct-payment presenter and waits for its outcome (none
-/// after three minutes). Wipes the payment's card data.
-std::optional<DirectOutcome> directPayment(Payment& payment);
+/// after three minutes), which `tell`, when given, passes on as the view receives it. Wipes the
+/// payment's card data.
+std::optional<DirectOutcome> directPayment(Payment& payment,
+                                           const OutcomeTeller<DirectOutcome>& tell = {});
 
 /// Runs a web payment through the web-payment presenter, filling the sandbox's card form with a
 /// minimal browser, and waits for its outcome; none, with `problem` set, when the page ended
-/// without one. Wipes the payment's card data.
+/// without one. `tell` as for directPayment. Wipes the payment's card data.
 std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustAnchor,
-                                     std::string& problem);
+                                     std::string& problem,
+                                     const OutcomeTeller<WebOutcome>& tell = {});
 
 }  // namespace vanto::cli

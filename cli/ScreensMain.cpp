@@ -2,6 +2,7 @@
 // options and becomes this program, so that `vanto` itself links no Qt.
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -71,6 +72,9 @@ std::optional<DemoPayments> onScreens(const GatewayForRun&) {
 
 int main(int argc, char** argv) {
     using namespace vanto::cli;
+    // A reader that has gone (a closed pipe or socket) makes a write fail, which the commands
+    // handle, instead of ending the process in the middle of a payment or of serving one.
+    std::signal(SIGPIPE, SIG_IGN);
     // Its payments are the command line's: the gateway knows the client by the name `vanto`.
     vanto::IAClientServiceSSM::setAppBundle("vanto");
     CLI::App app{

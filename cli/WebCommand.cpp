@@ -22,25 +22,31 @@ using namespace std::chrono_literals;
 
 constexpr std::string_view kRefusedData = "Error en datos enviados. Contacte con su comercio";
 
-// The view of a web payment without a screen: it keeps the one outcome, and notes when the page
-// could not go on.
+// The view of a web payment without a screen: it keeps the one outcome and passes it on, if told
+// to, before the journal records it delivered, and notes when the page could not go on.
 class OutcomeView : public WebViewPaymentViewProtocol {
   public:
-    void notifyUserOK(const WebViewPaymentResponseOK& response, bool) override {
-        if (!outcome) {
-            outcome = response;
-        }
-    }
-    void notifyUserKO(const WebViewPaymentResponseKO& response, bool) override {
-        if (!outcome) {
-            outcome = response;
-        }
-    }
+    explicit OutcomeView(const OutcomeTeller<WebOutcome>& tell) : tell_(tell) {}
+    void notifyUserOK(const WebViewPaymentResponseOK& response, bool) override { keep(response); }
+    void notifyUserKO(const WebViewPaymentResponseKO& response, bool) override { keep(response); }
+    bool outcomeReached() const override { return reached_; }
     void showButtonDismiss() override { stuck = true; }
     void showDidFailLoadWithError() override { stuck = true; }
 
     std::optional<WebOutcome> outcome;
     bool stuck = false;
+
+  private:
+    void keep(WebOutcome given) {
+        if (outcome) {
+            reached_ = false;  // a second outcome is not passed on
+            return;
+        }
+        outcome = std::move(given);
+        reached_ = !tell_ || tell_(*outcome);
+    }
+    OutcomeTeller<WebOutcome> tell_;
+    bool reached_ = false;
 };
 
 using Presenter = WebViewPaymentPresenter<OutcomeView>;
@@ -94,8 +100,8 @@ void browse(const platform::URLRequest& pageRequest, const Payment& payment,
 }  // namespace
 
 std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustAnchor,
-                                     std::string& problem) {
-    auto view = std::make_shared<OutcomeView>();
+                                     std::string& problem, const OutcomeTeller<WebOutcome>& tell) {
+    auto view = std::make_shared<OutcomeView>(tell);
     auto presenter = std::make_shared<Presenter>(view);
     std::optional<platform::URLRequest> pageRequest;
     presenter->loadWebViewRequest(
@@ -115,20 +121,36 @@ std::optional<WebOutcome> webPayment(Payment& payment, const std::string& trustA
     return view->outcome;
 }
 
+bool writeOutcomeLine(const WebOutcome& outcome, std::ostream& out) {
+    if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&outcome)) {
+        out << maskCardData(accepted->toJSON()) << '\n';
+    } else {
+        const auto& refused = std::get<WebViewPaymentResponseKO>(outcome);
+        out << refusalJson(refused.code, refused.desc) << '\n';
+    }
+    return out.flush().good();
+}
+
 int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
                      const PaymentJournal& journal, const std::string& order, std::ostream& out,
                      std::ostream& err) {
-    if (outcome) {
-        if (const auto* accepted = std::get_if<WebViewPaymentResponseOK>(&*outcome)) {
-            out << maskCardData(accepted->toJSON()) << '\n';
-            return kExitOk;
-        }
-        const auto& refused = std::get<WebViewPaymentResponseKO>(*outcome);
-        out << refusalJson(refused.code, refused.desc) << '\n';
-        if (refused.code == PaymentJournal::kDuplicateOrderCode) {
-            err << duplicateOrderLine("web", order) << '\n';
-            return kExitFailure;
-        }
+    const bool written = outcome && writeOutcomeLine(*outcome, out);
+    return webStatus(outcome, written, problem, journal, order, err);
+}
+
+int webStatus(const std::optional<WebOutcome>& outcome, bool written, const std::string& problem,
+              const PaymentJournal& journal, const std::string& order, std::ostream& err) {
+    if (outcome && !written) {
+        err << notToldLine("web", order) << '\n';
+        return kExitNotTold;
+    }
+    if (outcome && std::holds_alternative<WebViewPaymentResponseOK>(*outcome)) {
+        return kExitOk;
+    }
+    if (outcome && std::get<WebViewPaymentResponseKO>(*outcome).code ==
+                       PaymentJournal::kDuplicateOrderCode) {
+        err << duplicateOrderLine("web", order) << '\n';
+        return kExitFailure;
     }
     if (leftInDoubt(journal, order)) {
         err << inDoubtLine("web", order) << '\n';
@@ -181,8 +203,13 @@ int runHeadlessWeb(PaymentOptions& options, CardInput& input, std::ostream& out,
     if (const auto cannot = journal->problem(); !cannot.empty()) {
         err << "vanto web: " << maskCardData(cannot) << '\n';
     }
-    const auto outcome = webPayment(checked->payment, gateway->trustAnchor(), problem);
-    return reportWebOutcome(outcome, problem, journal->journal(), checked->payment.order, out, err);
+    bool written = false;
+    const auto outcome = webPayment(checked->payment, gateway->trustAnchor(), problem,
+                                    [&](const WebOutcome& received) {
+                                        written = writeOutcomeLine(received, out);
+                                        return written;
+                                    });
+    return webStatus(outcome, written, problem, journal->journal(), checked->payment.order, err);
 }
 
 }  // namespace vanto::cli

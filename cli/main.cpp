@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 #include <string>
 
@@ -25,7 +26,8 @@ constexpr const char* kPayHelp =
     "with code 5552 and nothing is sent. Prints the outcome record as JSON on the last line; "
     "exit status 0 accepted, 1 refused (nothing charged), 2 bad usage, 3 could not run, 4 in "
     "doubt: the request left and no answer of the gateway was read, so the gateway may have "
-    "charged the card (see vanto journal unresolved)";
+    "charged the card (see vanto journal unresolved), 5 the outcome line could not be written to "
+    "standard output (the journal keeps the payment answered)";
 
 constexpr const char* kWebHelp =
     "A web payment through the gateway's payment page, against the built-in sandbox gateway "
@@ -70,6 +72,9 @@ int runDemoHere(bool traces, const JournalChoice& journal, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace vanto::cli;
+    // A reader that has gone (a closed pipe or socket) makes a write fail, which the commands
+    // handle, instead of ending the process in the middle of a payment or of serving one.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"vanto: card payments through the gateway, from the command line"};
     app.set_version_flag("--version", VANTO_VERSION);
     app.require_subcommand(1);

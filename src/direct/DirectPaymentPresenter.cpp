@@ -14,7 +14,7 @@ namespace {
 
 using Decision = std::variant<DirectPaymentResponseOK, DirectPaymentResponseKO>;
 
-// Tells `view` the outcome, unless it has gone away; whether it was told.
+// Tells `view` the outcome, unless it has gone away; whether it reached the view's user.
 bool report(const ViewSource<DirectPaymentViewProtocol>& view, const Decision& decision) {
     auto shown = view();
     if (!shown) {
@@ -25,7 +25,7 @@ bool report(const ViewSource<DirectPaymentViewProtocol>& view, const Decision& d
     } else {
         shown->notifyUserKO(std::get<DirectPaymentResponseKO>(decision));
     }
-    return true;
+    return shown->outcomeReached();
 }
 
 DirectPaymentResponseKO refusalOf(const SDKError& error) {

@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include "journal/Timestamp.h"
@@ -166,7 +169,17 @@ constexpr std::string_view kReview = R"sql(
 UPDATE payments SET reviewed_at = ?2, review_note = ?3 WHERE id = ?1
 )sql";
 
-JournalProblem::Kind problemOf(int code) {
+}  // namespace
+
+JournalProblem::Kind problemOf(int code, int systemError) {
+    // SQLite names a write the disk had no room for an I/O error (or, for a companion file it
+    // could not make, a failure to open); the system's error tells it.
+    if (systemError == ENOSPC || systemError == EDQUOT) {
+        const int primary = code & 0xff;
+        if (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN) {
+            return JournalProblem::Kind::full;
+        }
+    }
     switch (code & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
@@ -187,6 +200,8 @@ JournalProblem::Kind problemOf(int code) {
     }
 }
 
+namespace {
+
 std::string sentenceFor(JournalProblem::Kind kind) {
     switch (kind) {
         case JournalProblem::Kind::locked:
@@ -203,8 +218,45 @@ std::string sentenceFor(JournalProblem::Kind kind) {
         case JournalProblem::Kind::newerVersion:
             return "the payment journal was written by a newer version of the library; it is "
                    "left as it is";
+        case JournalProblem::Kind::missing:
+            return "there is no payment journal at this path";
         default:
             return "the payment journal failed";
+    }
+}
+
+bool exists(const std::string& path) {
+    struct stat file {};
+    return ::stat(path.c_str(), &file) == 0;
+}
+
+// The path as an SQLite URI that opens the file read-only as a file nothing changes.
+std::string asUnchangingUri(const std::string& path) {
+    std::string uri = path.starts_with('/') ? "file://" : "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            constexpr std::string_view kHex = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0xf];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?mode=ro&immutable=1";
+}
+
+// Puts the name of a file just linked into its folder on the disk, as a commit is.
+void syncFolderOf(const std::string& path) {
+    auto folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
     }
 }
 
@@ -219,6 +271,17 @@ std::optional<PaymentStep> stepFromName(std::string_view name) {
 }
 
 }  // namespace
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{
+        static_cast<std::uint64_t>(file.st_dev), static_cast<std::uint64_t>(file.st_ino),
+        static_cast<std::int64_t>(file.st_size),
+        static_cast<std::int64_t>(file.st_mtim.tv_sec) * 1'000'000'000 + file.st_mtim.tv_nsec};
+}
 
 // A prepared statement that finalises itself; binds and reads by position (1-based binds,
 // 0-based columns, as SQLite counts them).
@@ -318,7 +381,7 @@ void JournalStore::rollBack() {
 
 platform::PlatformError JournalStore::failure(int code, std::string_view doing,
                                               std::optional<JournalProblem::Kind> kind) {
-    lastProblem_ = kind.value_or(problemOf(code));
+    lastProblem_ = kind.value_or(problemOf(code, db_ != nullptr ? sqlite3_system_errno(db_) : 0));
     std::string detail(doing);
     if (code != SQLITE_OK) {
         detail += ": SQLite " + std::to_string(code);
@@ -345,33 +408,112 @@ Expected<Recorded> JournalStore::open() {
         return Recorded{};
     }
     lastProblem_ = JournalProblem::Kind::other;
+    unchanging_.reset();
     const bool inMemory = path_ == ":memory:";
-    if (!inMemory) {
-        // Created here, for its owner only: SQLite gives its write-ahead log and index the same
-        // permissions. An existing file is left as it is.
-        const int created = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (created >= 0) {
-            ::close(created);
-        } else if (const int why = errno; why != EEXIST) {
-            return failure(
-                SQLITE_OK, "creating the file: " + std::string(std::strerror(why)),
-                why == EROFS ? JournalProblem::Kind::readOnly : JournalProblem::Kind::cannotOpen);
+    std::string name = path_;
+    int flags = SQLITE_OPEN_NOMUTEX;
+    if (inMemory) {
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    } else if (auto found = findFile(); !found) {
+        return found;
+    } else if (settings_.mode != JournalOpenMode::readOnly) {
+        flags |= SQLITE_OPEN_READWRITE;
+    } else {
+        flags |= SQLITE_OPEN_READONLY;
+        // Without a write-ahead log, every commit is in the file, and SQLite, which reads such a
+        // file through its log, would create one (and its index) to read it, or fail where it
+        // cannot. It reads the file as unchanging instead; read() checks that it stayed so.
+        if (!exists(path_ + "-wal")) {
+            unchanging_ = identityOf(path_);
+            name = asUnchangingUri(path_);
+            flags |= SQLITE_OPEN_URI;
         }
     }
-    const int flags =
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (inMemory ? SQLITE_OPEN_CREATE : 0);
-    const int code = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+    const int code = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     if (code != SQLITE_OK) {
         auto error = failure(code, "opening the file");
         close();
         return error;
     }
     sqlite3_extended_result_codes(db_, 1);
-    auto ready = setUp();
+    // A journal in memory is made afresh, whatever the mode.
+    auto ready = settings_.mode == JournalOpenMode::readOnly && !inMemory ? setUpToRead() : setUp();
     if (!ready) {
         close();
     }
     return ready;
+}
+
+Expected<Recorded> JournalStore::findFile() {
+    struct stat file {};
+    if (::stat(path_.c_str(), &file) != 0) {
+        const int why = errno;
+        if (why != ENOENT) {
+            return failure(SQLITE_OK, "finding the file: " + std::string(std::strerror(why)),
+                           JournalProblem::Kind::cannotOpen);
+        }
+        if (settings_.mode != JournalOpenMode::create) {
+            return failure(SQLITE_OK, "the file does not exist", JournalProblem::Kind::missing);
+        }
+        return createFile();
+    }
+    if (file.st_size == 0) {
+        return failure(SQLITE_OK,
+                       "the file is empty: a journal never is, so its payments were lost",
+                       JournalProblem::Kind::corrupt);
+    }
+    return Recorded{};
+}
+
+// The new journal is made whole under a name of its own and then linked into place, so that no
+// process ever finds the journal's file empty.
+Expected<Recorded> JournalStore::createFile() {
+    std::string made = path_ + ".new-XXXXXX";
+    // For its owner only: SQLite gives its write-ahead log and index the same permissions.
+    const int descriptor = ::mkostemp(made.data(), O_CLOEXEC);
+    if (descriptor < 0) {
+        const int why = errno;
+        return failure(SQLITE_OK, "creating the file: " + std::string(std::strerror(why)),
+                       why == EROFS                       ? JournalProblem::Kind::readOnly
+                       : (why == ENOSPC || why == EDQUOT) ? JournalProblem::Kind::full
+                                                          : JournalProblem::Kind::cannotOpen);
+    }
+    ::close(descriptor);
+    auto written = writeLayout(made);
+    const int linked = written ? ::link(made.c_str(), path_.c_str()) : 0;
+    const int why = errno;
+    ::unlink(made.c_str());
+    if (!written) {
+        return written;
+    }
+    if (linked != 0 && why != EEXIST) {  // EEXIST: another process made it meanwhile
+        return failure(SQLITE_OK, "creating the file: " + std::string(std::strerror(why)),
+                       JournalProblem::Kind::cannotOpen);
+    }
+    syncFolderOf(path_);
+    return Recorded{};
+}
+
+Expected<Recorded> JournalStore::writeLayout(const std::string& file) {
+    sqlite3* fresh = nullptr;
+    int code =
+        sqlite3_open_v2(file.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::string detail = "creating the file";
+    if (code == SQLITE_OK) {
+        sqlite3_extended_result_codes(fresh, 1);
+        const std::string script = "BEGIN IMMEDIATE;\n" + currentLayout() + "COMMIT;\n";
+        code = sqlite3_exec(fresh, script.c_str(), nullptr, nullptr, nullptr);
+    }
+    if (code != SQLITE_OK) {
+        detail += ": SQLite " + std::to_string(code) + " " +
+                  (fresh != nullptr ? sqlite3_errmsg(fresh) : sqlite3_errstr(code));
+    }
+    const int system = fresh != nullptr ? sqlite3_system_errno(fresh) : 0;
+    sqlite3_close_v2(fresh);
+    if (code != SQLITE_OK) {
+        return failure(SQLITE_OK, detail, problemOf(code, system));
+    }
+    return Recorded{};
 }
 
 Expected<std::string> JournalStore::pragma(std::string_view sql, std::string_view doing) {
@@ -382,11 +524,7 @@ Expected<std::string> JournalStore::pragma(std::string_view sql, std::string_vie
     return statement.text(0);
 }
 
-Expected<Recorded> JournalStore::setUp() {
-    sqlite3_busy_timeout(db_, static_cast<int>(settings_.busyWait.count()));
-    if (sqlite3_db_readonly(db_, "main") == 1) {
-        return failure(SQLITE_READONLY, "opening the file");
-    }
+Expected<std::int64_t> JournalStore::checkedVersion() {
     const auto version = pragma("PRAGMA user_version", "reading the layout's version");
     if (!version) {
         return version.error();
@@ -403,6 +541,38 @@ Expected<Recorded> JournalStore::setUp() {
                            JournalProblem::Kind::corrupt);
         }
     }
+    return found;
+}
+
+Expected<Recorded> JournalStore::setUpToRead() {
+    sqlite3_busy_timeout(db_, static_cast<int>(settings_.busyWait.count()));
+    const auto found = checkedVersion();
+    if (!found) {
+        return found.error();
+    }
+    if (found.value() != kSchemaVersion) {
+        // Only a journal in the current layout can be read; bringing one up to date writes.
+        return failure(
+            SQLITE_OK,
+            found.value() == 0 ? "the file holds no payment journal"
+                               : "the file was written by an older version of the "
+                                 "library: record a payment in it to bring it up to "
+                                 "date",
+            found.value() == 0 ? JournalProblem::Kind::corrupt : JournalProblem::Kind::other);
+    }
+    return Recorded{};
+}
+
+Expected<Recorded> JournalStore::setUp() {
+    sqlite3_busy_timeout(db_, static_cast<int>(settings_.busyWait.count()));
+    if (sqlite3_db_readonly(db_, "main") == 1) {
+        return failure(SQLITE_READONLY, "opening the file");
+    }
+    const auto checked = checkedVersion();
+    if (!checked) {
+        return checked.error();
+    }
+    const auto found = checked.value();
     // The write-ahead log lets readers in other processes go on while a step is written, and a
     // synchronous commit puts each step on the disk before the call returns.
     const auto mode = pragma("PRAGMA journal_mode = WAL", "choosing the write-ahead log");
@@ -604,6 +774,26 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
 }
 
 Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::string_view> order) {
+    // A file read as unchanging that a writer changed meanwhile is read again, through its log
+    // when it has one now; a few times at most.
+    constexpr int kReadings = 3;
+    for (int reading = 1;; ++reading) {
+        auto payments = readOnce(order);
+        if (!unchanging_ || (!exists(path_ + "-wal") && identityOf(path_) == unchanging_)) {
+            return payments;
+        }
+        close();
+        if (reading == kReadings) {
+            return failure(SQLITE_OK, "reading the journal, which kept changing meanwhile",
+                           JournalProblem::Kind::locked);
+        }
+        if (auto opened = open(); !opened) {
+            return opened.error();
+        }
+    }
+}
+
+Expected<std::vector<StoredPayment>> JournalStore::readOnce(std::optional<std::string_view> order) {
     // One read transaction: the payments and their steps from the same moment.
     if (auto begun = run(kBeginRead, "reading the journal"); !begun) {
         return begun.error();

@@ -54,6 +54,22 @@ struct StepWrite {
     std::optional<std::string> cardLastFour;
 };
 
+// What tells whether a file changed: where it is, its size and the time it was last written.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file at `path`; none when there is none.
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// The kind of problem an SQLite result code stands for, told apart by the system's error of the
+// call that failed (0 when none): a disk with no room left is full, whatever SQLite names it.
+JournalProblem::Kind problemOf(int code, int systemError);
+
 // A payment as the file holds it: the entry without its standing, which depends on who still
 // runs, and what the standing is worked out from.
 struct StoredPayment {
@@ -79,8 +95,10 @@ class JournalStore {
     JournalStore& operator=(const JournalStore&) = delete;
 
     bool isOpen() const { return db_ != nullptr; }
-    // Opens the file, creating it (owner-only) or bringing an older layout up to date. A file
-    // that is not a journal, a damaged one, or one of a newer layout is refused and left as it is.
+    // Opens the file as the settings' mode allows: creating it (owner-only, whole) or bringing an
+    // older layout up to date, or only to read it. A missing file where none may be created, an
+    // empty file, one that is not a journal, a damaged one, or one of a newer layout is refused
+    // and left as it is.
     Expected<Recorded> open();
 
     // The payment of the same order that keeps a new one from being recorded, if any, chosen
@@ -121,7 +139,16 @@ class JournalStore {
     Expected<Recorded> execute(std::string_view sql, std::string_view doing);
     // The first column of the first row of a query that gives one, such as a pragma's value.
     Expected<std::string> pragma(std::string_view sql, std::string_view doing);
+    // Whether the file is there and not empty; creates it when missing, if the mode allows.
+    Expected<Recorded> findFile();
+    Expected<Recorded> createFile();
+    // Writes the current layout into the empty SQLite file `file`, in one transaction.
+    Expected<Recorded> writeLayout(const std::string& file);
+    // The layout's version, once the file is checked; a refusal of a newer one.
+    Expected<std::int64_t> checkedVersion();
     Expected<Recorded> setUp();
+    Expected<Recorded> setUpToRead();
+    Expected<std::vector<StoredPayment>> readOnce(std::optional<std::string_view> order);
     Expected<Recorded> bringUpToDate();
     // read() within a transaction already begun.
     Expected<std::vector<StoredPayment>> readWithin(std::optional<std::string_view> order);
@@ -139,6 +166,8 @@ class JournalStore {
     JournalProblem::Kind lastProblem_ = JournalProblem::Kind::other;
     // The pages in the write-ahead log after the last commit.
     int logPages_ = 0;
+    // The file's identity when it was opened to be read as unchanging (it had no log).
+    std::optional<FileIdentity> unchanging_;
 };
 
 }  // namespace vanto::journal

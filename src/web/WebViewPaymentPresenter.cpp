@@ -27,14 +27,14 @@ constexpr std::string_view kUserAgent =
 
 using View = ViewSource<WebViewPaymentViewProtocol>;
 
-// Tells `view` a refusal, unless it has gone away; whether it was told.
+// Tells `view` a refusal, unless it has gone away; whether it reached the view's user.
 bool reportKO(const View& view, std::int64_t code, std::string desc, bool redirect) {
     auto shown = view();
     if (!shown) {
         return false;
     }
     shown->notifyUserKO(WebViewPaymentResponseKO(code, std::move(desc)), redirect);
-    return true;
+    return shown->outcomeReached();
 }
 
 using Trail = std::shared_ptr<journal::PaymentTrail>;
@@ -287,7 +287,7 @@ void WebViewPaymentFlow::navigated(std::string_view fullURL) const {
     if (accepted) {
         if (auto shown = view_()) {
             shown->notifyUserOK(WebViewPaymentResponseOK(*result, *number), redirectsOK());
-            told = true;
+            told = shown->outcomeReached();
         }
     } else {
         told = reportKO(view_, acceptance::kRefused, text, redirectsKO());

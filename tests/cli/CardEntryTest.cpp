@@ -1,16 +1,21 @@
-// The card data of `vanto pay` as a running process shows them: its arguments and dumpability
-// while a payment is held open by the sandbox, and the terminal while the card data are typed.
+// `vanto` as a running process: the card data of `vanto pay` as it shows them (its arguments and
+// dumpability while a payment is held open by the sandbox, the terminal while the card data are
+// typed), its outcome when the reader of its output has gone, and the journal read by a user who
+// may only read it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,6 +172,193 @@ TEST(TerminalEntry, GivesTheEchoBackWhenASignalEndsIt) {
         ASSERT_TRUE(status.has_value()) << "vanto pay did not end within 30 s";
         EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal);
         EXPECT_TRUE(terminal.echoes());
+    }
+}
+
+// Runs `vanto` to its end (within a minute) with `input` on standard input; its wait status and
+// standard output.
+std::pair<std::optional<int>, std::string> runToEnd(const std::vector<std::string>& arguments,
+                                                    std::string_view input = {},
+                                                    const ChildOptions& options = {}) {
+    ChildProcess child(VANTO_PROGRAM, arguments, options);
+    child.finishInput(input);
+    const auto status = child.waitForEnd(60s);
+    return {status, child.output()};
+}
+
+std::string typedCard() {
+    return std::string(kCard) + "\n" + std::string(kExpiry) + "\n" + std::string(kCvv) + "\n";
+}
+
+bool exitedWith(const std::optional<int>& status, int code) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+// A reader of standard output or error that has gone makes a write fail and never ends the
+// payment by a signal. An outcome whose line could not be written reached nobody: exit status 5,
+// and the journal holds it answered, not delivered. With standard error gone, the outcome is out
+// and delivered.
+TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
+    const vanto::testing::TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const std::string errors = folder.file("errors.txt");
+    struct Case {
+        std::string order;
+        bool web;
+        int gone;
+        int status;
+        std::string_view standing;
+    };
+    for (const auto& [order, web, gone, status, standing] :
+         {Case{"GONEOUT1", false, STDOUT_FILENO, 5, "\"standing\": \"answered\""},
+          Case{"GONEOUT2", true, STDOUT_FILENO, 5, "\"standing\": \"answered\""},
+          Case{"GONEERR1", false, STDERR_FILENO, 0, "\"standing\": \"delivered\""}}) {
+        SCOPED_TRACE(order);
+        Pipe readerGone;
+        readerGone.read.reset();
+        ChildOptions options{.errorFile = errors};
+        options.streams[gone] = readerGone.write.get();
+        auto arguments = kPayFromInput;
+        arguments.back() = "--journal=" + journal;
+        arguments.insert(arguments.end(), {"--order", order});
+        if (web) {
+            arguments.front() = "web";
+            arguments.insert(arguments.begin() + 1, "--headless");
+        }
+        const auto [paid, ignored] = runToEnd(arguments, typedCard(), options);
+        ASSERT_TRUE(paid.has_value()) << "the payment did not end within a minute";
+        EXPECT_FALSE(WIFSIGNALED(*paid)) << "ended by signal " << WTERMSIG(*paid);
+        EXPECT_TRUE(exitedWith(paid, status)) << fileBytes(errors);
+        if (gone == STDOUT_FILENO) {
+            EXPECT_NE(fileBytes(errors).find("could not be written"), std::string::npos)
+                << fileBytes(errors);
+        }
+        const auto [shown, json] =
+            runToEnd({"journal", "show", order, "--json", "--journal", journal});
+        EXPECT_TRUE(exitedWith(shown, 0));
+        EXPECT_NE(json.find(standing), std::string::npos) << json;
+    }
+}
+
+// A user who may only read the journal (its file 0444, its folder 0555; run as nobody when the
+// test runs as root, whom permissions do not stop) lists what is unresolved in it; a review, which
+// writes, is refused, and nothing is created beside the journal.
+TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
+    const vanto::testing::TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const std::string order = "READONLY1-FAULT_CLOSE";
+    auto arguments = kPayFromInput;
+    arguments.back() = "--journal=" + journal;
+    arguments.insert(arguments.end(), {"--order", order});
+    ASSERT_TRUE(exitedWith(runToEnd(arguments, typedCard()).first, 4)) << "not in doubt";
+    // The journal's files: the log and its index too, when the payment's process left them.
+    const auto files = [&] {
+        std::vector<std::string> names;
+        for (const auto& file : std::filesystem::directory_iterator(folder.path())) {
+            names.push_back(file.path().string());
+        }
+        std::ranges::sort(names);
+        return names;
+    };
+    const auto written = files();
+    for (const auto& name : written) {
+        ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
+    }
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0555), 0);
+    const ChildOptions reader{.asNobody = ::geteuid() == 0};
+    const auto [listed, json] =
+        runToEnd({"journal", "unresolved", "--json", "--journal", journal}, {}, reader);
+    EXPECT_TRUE(exitedWith(listed, 0));
+    EXPECT_NE(json.find(order), std::string::npos) << json;
+    const auto reviewed =
+        runToEnd({"journal", "review", order, "--note", "x", "--journal", journal}, {}, reader);
+    EXPECT_TRUE(exitedWith(reviewed.first, 3));
+    EXPECT_EQ(files(), written) << "a file was created beside the journal";
+    ::chmod(folder.path().c_str(), 0700);
+}
+
+// Order numbers and notes are kept as given, and every listing shows them escaped: no newline that
+// forges a row, no escape sequence or byte that is not UTF-8 reaching the terminal, and JSON that
+// never aborts on such a byte.
+TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
+    const vanto::testing::TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const std::string forged = "\nFORGED  direct  9.99 978  delivered\x1b[2J\xff";
+    const std::string refused = "TXT1" + forged;     // refused by the sandbox, delivered
+    const std::string inDoubt = "TXT2-FAULT_CLOSE";  // in doubt, reviewed with the note
+    for (const auto& order : {refused, inDoubt}) {
+        auto arguments = kPayFromInput;
+        arguments.back() = "--journal=" + journal;
+        arguments.insert(arguments.end(), {"--order", order});
+        ASSERT_TRUE(runToEnd(arguments, typedCard()).first.has_value());
+    }
+    ASSERT_TRUE(exitedWith(
+        runToEnd({"journal", "review", inDoubt, "--note", "nota" + forged, "--journal", journal})
+            .first,
+        0));
+    const std::vector<std::vector<std::string>> listings = {
+        {"list"}, {"show", refused}, {"show", inDoubt}};
+    for (const auto& listing : listings) {
+        for (const bool asJson : {false, true}) {
+            auto arguments = listing;
+            arguments.insert(arguments.begin(), "journal");
+            arguments.insert(arguments.end(), {"--journal", journal});
+            if (asJson) {
+                arguments.push_back("--json");
+            }
+            const auto [status, output] = runToEnd(arguments);
+            SCOPED_TRACE(arguments[1] + (asJson ? " --json" : "") + ":\n" + output);
+            EXPECT_TRUE(exitedWith(status, 0));
+            EXPECT_EQ(output.find_first_of("\x1b\xff"), std::string::npos) << "a raw byte";
+            EXPECT_EQ(output.find("\nFORGED"), std::string::npos) << "a forged line";
+            if (!asJson && listing.front() == "list") {
+                // Columns line up by characters: "conexión" takes as much room as "conexion".
+                std::istringstream lines(output);
+                std::set<std::size_t> lastStepColumns;
+                for (std::string line; std::getline(lines, line);) {
+                    const auto at = std::min(line.find("LAST STEP"), line.find("delivered 2"));
+                    lastStepColumns.insert(static_cast<std::size_t>(std::ranges::count_if(
+                        line.substr(0, at), [](char c) { return (c & 0xc0) != 0x80; })));
+                }
+                EXPECT_EQ(lastStepColumns.size(), 1u);
+            }
+            EXPECT_NE(output.find(asJson ? "\\nFORGED  direct  9.99 978  delivered\\u001b[2J"
+                                         : "\\nFORGED  direct  9.99 978  delivered\\x1b[2J\\xff"),
+                      std::string::npos);
+        }
+    }
+}
+
+// On a disk with no room left the operator still lists what is unresolved (a reader writes
+// nothing), and a review, which writes, names the disk full rather than an I/O error. The disk is
+// a small one of the test's own, in a mount namespace of its own: only where the test may mount.
+TEST(FullDisk, ListsWhatIsUnresolvedAndNamesTheDiskFull) {
+    if (::geteuid() != 0 || ::access("/usr/bin/unshare", X_OK) != 0) {
+        GTEST_SKIP() << "mounting a small disk takes root and unshare";
+    }
+    const vanto::testing::TempFolder folder;
+    const std::string script = R"(
+        mkdir "$2" && mount -t tmpfs -o size=256k tmpfs "$2" || exit 99
+        "$1" pay --card - --expiry - --cvv - --amount 1 --order FULL1-FAULT_CLOSE \
+            --journal "$2/journal.sqlite" > /dev/null 2>&1
+        echo "pay $?"
+        dd if=/dev/zero of="$2/filler" bs=4k > /dev/null 2>&1
+        "$1" journal unresolved --journal "$2/journal.sqlite"
+        echo "unresolved $?"
+        "$1" journal review FULL1-FAULT_CLOSE --note x --journal "$2/journal.sqlite" 2>&1
+        echo "review $?")";
+    ChildProcess child("/usr/bin/unshare",
+                       {"-m", "sh", "-c", script, "sh", VANTO_PROGRAM, folder.file("disk")});
+    child.finishInput(typedCard());
+    const auto status = child.waitForEnd(60s);
+    ASSERT_TRUE(status.has_value());
+    if (exitedWith(status, 99)) {
+        GTEST_SKIP() << "no small disk could be mounted here";
+    }
+    const std::string& output = child.output();
+    for (const std::string_view expected :
+         {"pay 4", "FULL1-FAULT_CLOSE", "unresolved 0", "journal is full", "review 3"}) {
+        EXPECT_NE(output.find(expected), std::string::npos) << expected << " in:\n" << output;
     }
 }
 

@@ -3,8 +3,9 @@
 # declined card is still refused (1); a web payment whose run ends after its card form was posted
 # is in doubt, its journal entry closed without an outcome; the journal lists, shows and closes
 # what is in doubt, in a table and as JSON; --no-journal writes nothing and still tells a payment
-# in doubt; the default journal lives in $XDG_STATE_HOME, for its owner only; a damaged journal
-# refuses the payment (5552) and is left as it was. No card data ever reach the journal's files.
+# in doubt; the default journal lives in $XDG_STATE_HOME, for its owner only; a damaged or empty
+# journal refuses the payment (5552) and is left as it was; a missing one is never created by the
+# readers. No card data ever reach the journal's files.
 
 set(card 4000000000000002)
 set(declined 4000000000000010)
@@ -164,18 +165,39 @@ endif()
 run("" journal show JDEFAULT)
 expect("journal show with the default journal" 0 "")
 
-# A damaged journal refuses the payment and is never written to.
-set(damaged ${WORK_DIR}/damaged.sqlite)
+# A damaged journal, or an empty one (a journal is never empty: its payments were lost), refuses
+# the payment and is never written to.
 string(REPEAT "no es un diario de pagos " 300 garbage)
-file(WRITE ${damaged} "${garbage}")
-run("${typed}" pay ${from_input} --amount 5 --order JDAMAGED --journal ${damaged})
-expect("pay with a damaged journal" 1 "^\\{\"code\":5552,\"desc\":\"No se ha podido anotar el pago")
-if(NOT stderr MATCHES "damaged")
-    message(FATAL_ERROR "pay with a damaged journal did not say why:\n${stderr}")
-endif()
-file(READ ${damaged} after)
-if(NOT after STREQUAL garbage OR EXISTS ${damaged}-wal)
-    message(FATAL_ERROR "the damaged journal was written to")
-endif()
-run("" journal list --journal ${damaged})
-expect("journal list of a damaged journal" 3 "")
+foreach(case "damaged.sqlite;damaged;${garbage}" "empty.sqlite;empty;")
+    list(GET case 0 name)
+    list(GET case 1 why)
+    list(LENGTH case fields)
+    set(content "")
+    if(fields GREATER 2)
+        list(GET case 2 content)
+    endif()
+    set(damaged ${WORK_DIR}/${name})
+    file(REMOVE ${damaged}-wal ${damaged}-shm)
+    file(WRITE ${damaged} "${content}")
+    run("${typed}" pay ${from_input} --amount 5 --order JDAMAGED --journal ${damaged})
+    expect("pay with ${name}" 1 "^\\{\"code\":5552,\"desc\":\"No se ha podido anotar el pago")
+    if(NOT stderr MATCHES "${why}")
+        message(FATAL_ERROR "pay with ${name} did not say why:\n${stderr}")
+    endif()
+    file(READ ${damaged} after)
+    if(NOT after STREQUAL content OR EXISTS ${damaged}-wal)
+        message(FATAL_ERROR "${name} was written to")
+    endif()
+    run("" journal list --journal ${damaged})
+    expect("journal list of ${name}" 3 "")
+endforeach()
+
+# The commands that read never create a journal: one not there is bad usage, named.
+set(missing ${WORK_DIR}/no-such-journal.sqlite)
+file(REMOVE ${missing})
+foreach(command "list" "unresolved" "show;JCUT-FAULT_CUT" "review;JCUT-FAULT_CUT;--note;x")
+    run("" journal ${command} --journal ${missing})
+    if(NOT status EQUAL 2 OR NOT stderr MATCHES "${missing}" OR EXISTS ${missing})
+        message(FATAL_ERROR "journal ${command} of a missing journal: status ${status}\n${stderr}")
+    endif()
+endforeach()

@@ -173,6 +173,9 @@ struct VANTO_EXPORT JournalProblem {
         notFound,
         /// Anything else.
         other,
+        /// The file does not exist, and the journal was opened to read it or to review, which
+        /// never create one.
+        missing,
     };
 
     Kind kind = Kind::other;
@@ -201,6 +204,19 @@ class JournalResult {
     std::variant<T, JournalProblem> result_;
 };
 
+/// What a journal may do with its file.
+enum class JournalOpenMode {
+    /// Read and write it, creating it when it is missing: for payments.
+    create,
+    /// Read and write it only if it exists (the problem `missing` otherwise): for reviews.
+    existing,
+    /// Only read it: the file and its companions are never created, written or brought up to
+    /// date, so that a user who may only read the file, or a copy on a read-only disk, can list
+    /// its payments. Recording a payment or a review fails (the problem readOnly). A missing file
+    /// is the problem `missing`.
+    readOnly,
+};
+
 /// How a journal uses its file.
 struct VANTO_EXPORT JournalSettings {
     /// How long a step waits for another connection (another process sharing the file) that
@@ -209,6 +225,7 @@ struct VANTO_EXPORT JournalSettings {
     /// The size, in bytes, past which the journal does not grow: a step that would need more is
     /// not recorded (as on a full disk). None: no limit of its own.
     std::optional<std::uint64_t> largestSize;
+    JournalOpenMode mode = JournalOpenMode::create;
 };
 
 /// A durable record of each payment's steps and outcome, in one SQLite file, so that no outcome
@@ -239,9 +256,10 @@ struct VANTO_EXPORT JournalSettings {
 /// Several processes of the same machine may share one file: a write waits for another's for up
 /// to JournalSettings::busyWait. A payment of another process that still runs is in flight until
 /// that process ends. The journal keeps no card number, security code, expiry date, signing
-/// credential or signature. The file is created readable and writable by its owner only. A file
-/// written by an older version of the library is brought up to date when opened; a damaged file,
-/// or one of a newer version, is never written to.
+/// credential or signature. The file is created readable and writable by its owner only, whole:
+/// no process ever finds it empty, so an empty file is a journal whose content was lost, and is
+/// refused like a damaged one. A file written by an older version of the library is brought up to
+/// date when opened; a damaged file, an empty one, or one of a newer version, is never written to.
 ///
 /// The object is thread-safe: the flows record from the main queue and from the transport's
 /// threads.
@@ -260,9 +278,10 @@ class VANTO_EXPORT PaymentJournal {
     static std::string duplicateOrderText();
 
     /// Opens the journal at `path`, creating the file (and nothing else: the folder must exist)
-    /// or bringing an older one up to date. Never null: a journal that could not be opened says
-    /// why with problem(), refuses every payment while installed, and tries again at the next
-    /// one. The path ":memory:" keeps the journal in memory, for the life of the object.
+    /// or bringing an older one up to date, or only as `settings.mode` allows. Never null: a
+    /// journal that could not be opened says why with problem(), refuses every payment while
+    /// installed, and tries again at the next one. The path ":memory:" keeps the journal in memory,
+    /// for the life of the object.
     static std::shared_ptr<PaymentJournal> open(std::string path, JournalSettings settings = {});
     /// Where an application keeps its journal by default: `fileName` in the folder "vanto" of
     /// the user's state directory ($XDG_STATE_HOME when it is an absolute path, else

@@ -3,6 +3,7 @@
 // point, through SQLite.
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -386,7 +387,8 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     const auto accepted = DirectPaymentResponse::fromJSON(kAccepted);
     const int opened = flushes.ofFile();
     int waitedToDeliver = 0;
-    bool folded = false;
+    // A journal just opened has no log yet: its first payment writes the log's header too.
+    bool folded = true;
     // Each payment follows a delivery, which did not wait: it waits again, and, when the log was
     // folded back, for the new log's header as well. Ten pages of log a payment: past SQLite's
     // usual thousand.
@@ -413,6 +415,60 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     EXPECT_EQ(flushes.ofLog(), beforeClosing) << "closed without an outcome";
     EXPECT_EQ(entry("CLOSED").standing, PaymentStanding::inDoubt);
     arriving->calls.clear();
+}
+
+// A reader only reads: it never creates the file, its log or its index (which a read of SQLite's
+// own would), so it works on a file or folder it may only read, and what it is asked to record is
+// refused. A file with its log, held by a writer, is read through the log.
+TEST_F(DirectJournal, ReadersOnlyReadTheFileAndItsLog) {
+    install();
+    pay("KEPT");
+    answerWith(kAccepted);
+    PaymentJournal::install(nullptr);
+    journal.reset();  // the last connection folds the log back and removes it
+    const auto companions = [&] {
+        return std::filesystem::exists(path() + "-wal") || std::filesystem::exists(path() + "-shm");
+    };
+    ASSERT_FALSE(companions());
+    const std::string before = testing::fileBytes(path());
+    JournalSettings reading;
+    reading.mode = JournalOpenMode::readOnly;
+    JournalSettings reviewing;
+    reviewing.mode = JournalOpenMode::existing;
+    for (const auto& settings : {reading, reviewing}) {
+        const auto missing = PaymentJournal::open(folder.file("missing.sqlite"), settings);
+        ASSERT_TRUE(missing->problem());
+        EXPECT_EQ(missing->problem()->kind, JournalProblem::Kind::missing);
+        EXPECT_NE(missing->problem()->text.find(folder.file("missing.sqlite")), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("missing.sqlite")));
+
+    journal = PaymentJournal::open(path(), reading);
+    ASSERT_FALSE(journal->problem()) << journal->problem()->text;
+    EXPECT_EQ(entry("KEPT").standing, PaymentStanding::delivered);
+    PaymentJournal::install(journal);
+    pay("NOTKEPT");
+    ASSERT_EQ(view->outcomes.size(), 2u);
+    EXPECT_EQ(view->outcomes.back().code, PaymentJournal::kRefusalCode);
+    EXPECT_TRUE(service->calls.empty());
+    EXPECT_FALSE(companions());
+    EXPECT_EQ(testing::fileBytes(path()), before) << "a reader wrote to the file";
+
+    // The reader opened the file without its log as unchanging: once a writer has changed it,
+    // it reads it again, through the log.
+    const auto early = journal;
+    const auto writer = PaymentJournal::open(path());
+    PaymentJournal::install(writer);
+    pay("LOGGED");
+    answerWith(kAccepted);
+    ASSERT_TRUE(std::filesystem::exists(path() + "-wal"));
+    const auto seenEarly = early->payment("LOGGED");
+    EXPECT_TRUE(seenEarly.ok() && seenEarly.value()) << "a reader missed what a writer logged";
+    journal = PaymentJournal::open(path(), reading);
+    EXPECT_EQ(entry("LOGGED").standing, PaymentStanding::delivered);
+    PaymentJournal::install(journal);
+    pay("NOTLOGGED");
+    EXPECT_EQ(view->outcomes.back().code, PaymentJournal::kRefusalCode);
 }
 
 // The first layout kept one row per payment with its last state; an accepted payment kept its
