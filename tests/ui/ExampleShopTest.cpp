@@ -15,6 +15,7 @@
 #include "ShopWindow.h"
 #include "TempFolder.h"
 #include "UiTest.h"
+#include "vanto/config/VantoConfiguration.h"
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/qt/QtBinding.h"
@@ -29,6 +30,13 @@ class ExampleShop : public testing::UiTest {
   protected:
     void SetUp() override {
         UiTest::SetUp();
+        // Each case sells from a terminal of its own: the shop numbers its orders from its
+        // journal, new in each case, and the sandbox pays an order of a terminal once.
+        static int terminals = 1;
+        auto merchant = sandbox::SandboxGateway::defaultMerchant();
+        merchant.terminal = std::to_string(++terminals);
+        gateway().addMerchant(merchant);
+        VantoConfiguration::shared().setAppTerminal(merchant.terminal);
         journal = PaymentJournal::open(folder.file("tienda.sqlite"));
         PaymentJournal::install(journal);
     }
