@@ -229,14 +229,18 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
                                     sandbox::kReferenceCard, sandbox::kGatewayErrorCard,
                                     sandbox::kAuthenticationCard}) {
                 for (const auto& spelling : cardNumberSpellings(card)) {
+                    // Named by its last four digits: the report is printed, and read in turn.
                     if (text.find(spelling) != std::string::npos) {
-                        found.push_back(where + ": the card number " + spelling);
+                        found.push_back(where + ": the card number ending in " +
+                                        std::string(card.substr(card.size() - 4)) +
+                                        (spelling.size() > card.size() ? ", grouped" : ""));
                     }
                 }
             }
-            for (const auto& secret : secrets) {
-                if (holdsToken(text, secret)) {
-                    found.push_back(where + ": the security code or expiry date " + secret);
+            for (std::size_t i = 0; i < secrets.size(); ++i) {
+                if (holdsToken(text, secrets[i])) {
+                    found.push_back(where + ": the security code or expiry date number " +
+                                    std::to_string(i + 1) + " the test typed");
                 }
             }
         }
