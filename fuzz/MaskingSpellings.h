@@ -127,7 +127,8 @@ inline std::string decodedOnce(std::string_view text) {
                                                                  : 0;
         std::uint32_t code = length == 3 ? lead & 0x0F : lead & 0x1F;
         for (std::size_t i = 1; length > 0 && i < length && at + i < out.size(); ++i) {
-            code = code << 6 | (static_cast<unsigned char>(out[at + i]) & 0x3F);
+            const auto next = static_cast<unsigned char>(out[at + i]);
+            code = (next & 0xC0) == 0x80 ? code << 6 | (next & 0x3F) : 0;
         }
         const auto zero = std::find_if(std::begin(kDigitZeros), std::end(kDigitZeros),
                                        [&](std::uint32_t z) { return code >= z && code < z + 10; });

@@ -707,7 +707,9 @@ void Masker::scanTable(const Layer& layer, int index) {
         const std::size_t header = row.find_first_of(",;\t");
         // The cells of the line: [begin, end) each, quotation marks left out.
         std::vector<std::pair<std::size_t, std::size_t>> cells;
-        const char split = header == std::string_view::npos ? delimiter : row[header];
+        // (Within a table, its own delimiter: a cell may hold another.)
+        const char split =
+            header == std::string_view::npos || !columns.empty() ? delimiter : row[header];
         for (std::size_t at = 0; at <= row.size();) {
             std::size_t cellEnd = at;
             for (bool quoted = false; cellEnd < row.size() && (quoted || row[cellEnd] != split);
@@ -877,33 +879,25 @@ void Masker::scanDigits(const Layer& layer, int index) {
     }
 }
 
-// The bytes of Base64 in either alphabet, blanks and padding passed over; none for a text that
-// is not Base64.
+// The bytes of Base64 in either alphabet, whatever else passed over, as a reader would try: a
+// result cut short or spelled loosely may still carry card data.
 std::optional<SecretText> base64Bytes(std::string_view text) {
     constexpr std::string_view kAlphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::size_t padding = text.size() - std::min(text.find_last_not_of('=') + 1, text.size());
-    if (padding > 2 || text.size() - padding < 4) {
-        return std::nullopt;
-    }
     SecretText bytes;
     std::uint32_t bits = 0;
     int count = 0;
-    for (char c : text.substr(0, text.size() - padding)) {
+    for (char c : text) {
         c = c == '-' ? '+' : c == '_' ? '/' : c;
         const std::size_t value = kAlphabet.find(c);
-        if (value == std::string_view::npos && !isBlank(c)) {
-            return std::nullopt;
-        }
-        bits = value == std::string_view::npos
-                   ? bits
-                   : (bits << 6 | static_cast<std::uint32_t>(value)) & 0xFFFFFF;
-        count += value == std::string_view::npos ? 0 : 6;
-        if (count >= 8) {
-            bytes.push_back(static_cast<char>(bits >> (count -= 8) & 0xFF));
+        if (value != std::string_view::npos) {
+            bits = (bits << 6 | static_cast<std::uint32_t>(value)) & 0xFFFFFF;
+            if ((count += 6) >= 8) {
+                bytes.push_back(static_cast<char>(bits >> (count -= 8) & 0xFF));
+            }
         }
     }
-    return bytes;
+    return bytes.empty() ? std::nullopt : std::optional(std::move(bytes));
 }
 
 // The text with every mark made and every payment result masked as a text of its own. `atoms`
