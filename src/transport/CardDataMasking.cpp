@@ -967,7 +967,8 @@ std::string Masker::masked() {
     // The gateway's requests are a form with one field whose value is the JSON.
     constexpr std::string_view kFormKey = "datoEntrada=";
     const std::size_t body = raw_.starts_with(kFormKey) ? kFormKey.size() : 0;
-    json_ = nlohmann::json::accept(raw_.substr(body));
+    // (The parser stops at a zero byte as at the end of the text.)
+    json_ = raw_.find('\0') == std::string_view::npos && nlohmann::json::accept(raw_.substr(body));
     if (json_) {
         stringOf_.assign(raw_.size(), 0);
         std::uint32_t strings = 0;
