@@ -295,8 +295,10 @@ Layer nextLayer(const Layer& layer) {
         }
         const std::uint32_t begin = layer.begins[at];
         const std::uint32_t end = layer.ends[at + length - 1];
-        next.begins.resize(next.text.size(), begin);
-        next.ends.resize(next.text.size(), end);
+        while (next.begins.size() < next.text.size()) {
+            next.begins.push_back(begin);
+            next.ends.push_back(end);
+        }
         at += length;
     }
     return next;
