@@ -368,42 +368,24 @@ std::string flat(const DocumentWriter& writer, Echo echo, std::size_t variant) {
     return echo == Echo::csv ? out.substr(1) + "\n" + row.substr(1) + "\n" : out + pattern[2];
 }
 
-// The body that carries a JSON document echoed as `echo`.
+// The body that carries a JSON document echoed as `echo`: in a gateway's error text, or by turns
+// as the body itself for the spellings a body may have.
 std::string echoed(const std::string& document, const DocumentWriter& writer, Echo echo,
                    std::size_t variant, const Spelling& spelling) {
-    std::string inText;
-    switch (echo) {
-        case Echo::none:
-            return document;
-        case Echo::afterPrefix:
-            inText = "Bad request: " + document;
-            break;
-        case Echo::htmlEscaped:
-            inText = "Bad request: " + htmlEscaped(document, variant);
-            break;
-        case Echo::percentEncoded:
-            if (variant % 2 == 0) {
-                return "datoEntrada=" + percentEncoded(document);
-            }
-            inText = percentEncoded(document);
-            break;
-        case Echo::singleQuoted: {
-            std::string quoted = document;
-            std::replace(quoted.begin(), quoted.end(), '"', '\'');
-            if (variant % 2 == 0) {
-                return quoted;
-            }
-            inText = quoted;
-            break;
-        }
-        case Echo::returnAddress:
-            return std::string(kReturnAddress) + resultSpelling(document, variant) +
-                   "&Ds_Signature=abcd";
-        default:
-            inText = flat(writer, echo, variant);
-            if (variant % 2 == 0) {
-                return inText;
-            }
+    std::string inText = echo >= Echo::form ? flat(writer, echo, variant) : document;
+    if (echo == Echo::singleQuoted) {
+        std::replace(inText.begin(), inText.end(), '"', '\'');
+    } else if (echo == Echo::afterPrefix || echo == Echo::htmlEscaped) {
+        inText =
+            "Bad request: " + (echo == Echo::afterPrefix ? inText : htmlEscaped(inText, variant));
+    } else if (echo == Echo::percentEncoded) {
+        inText = (variant % 2 == 0 ? "datoEntrada=" : "") + percentEncoded(inText);
+    } else if (echo == Echo::returnAddress) {
+        return std::string(kReturnAddress) + resultSpelling(document, variant) +
+               "&Ds_Signature=abcd";
+    }
+    if (echo == Echo::none || (variant % 2 == 0 && echo >= Echo::percentEncoded)) {
+        return inText;
     }
     std::string body = "{\"code\":400,\"desc\":";
     writeString(body, inText, spelling);
