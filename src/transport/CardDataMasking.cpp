@@ -838,13 +838,14 @@ void Masker::scanDigits(const Layer& layer, int index) {
         if (found.empty()) {
             return;
         }
-        std::vector<bool> masked(all.size(), false);
+        // The whole run is masked but for the last four digits of its last card number: digits
+        // left around a masked one would make runs of their own, which a reader could take for
+        // another card number (a security code after the number is masked so too).
         std::size_t lastEnd = 0;
-        for (const auto& [first, last] : found) {
-            std::fill(masked.begin() + static_cast<std::ptrdiff_t>(first),
-                      masked.begin() + static_cast<std::ptrdiff_t>(last), true);
-            lastEnd = std::max(lastEnd, last);
+        for (const auto& window : found) {
+            lastEnd = std::max(lastEnd, window.second);
         }
+        std::vector<bool> masked(all.size(), true);
         std::fill(masked.begin() + static_cast<std::ptrdiff_t>(lastEnd - 4),
                   masked.begin() + static_cast<std::ptrdiff_t>(lastEnd), false);
         bool outsideText = false;

@@ -408,19 +408,19 @@ std::string seenByReader(std::string text) {
     return text;
 }
 
-// Digits from 5 to 9 that a reader sees, apart from the last four of a masked card number: the
+// Digits from 5 to 9 that a reader sees, apart from up to four after a masked card number: the
 // property test's card data alone use them.
 std::string cardDigitsShown(std::string_view view) {
     std::string shown;
     for (std::size_t at = 0; at < view.size(); ++at) {
-        // The last four digits, which separators may stand among.
+        // The last digits, four at most, which separators may stand among.
         std::size_t end = at + 1;
         std::size_t digits = 0;
         while (view[at] == '*' && end < view.size() && digits <= 4 &&
                std::string_view("0123456789 \t\r\n./-+").find(view[end]) != std::string::npos) {
             digits += isDigit(view[end++]);
         }
-        if (digits == 4) {
+        if (digits > 0 && digits <= 4) {
             at = end - 1;
         } else if (view[at] >= '5' && view[at] <= '9') {
             shown += view[at];
