@@ -929,7 +929,8 @@ std::string Masker::assembled(const std::vector<Atom>& atoms) {
                                        : Masker(json->view(), resultDepth_ + 1).masked();
         if (masked != json->view()) {
             std::fill(inResult.begin() + begin, inResult.begin() + end, true);
-            edits.push_back({begin, end, base64Encode(masked)});
+            // (Its Base64 may by chance spell a run of digits that reads as a card number.)
+            edits.push_back({begin, end, Masker(base64Encode(masked), kDeepestResult).masked()});
         }
     }
     // The marks of one character make one edit: an asterisk, or the character, with what goes
