@@ -88,7 +88,10 @@ void expectTheCodeRule(const Members& members) {
         const auto record = decodeWith(code, "\"\"");
         return record ? std::optional(record->code) : std::nullopt;
     };
-    for (const auto& row : readTestRows("record-codes.txt")) {
+    for (const auto& row : readTestRows("record-cases.txt")) {
+        if (row.at(0) != "code") {
+            continue;
+        }
         const std::optional<std::int64_t> value =
             row.at(2) ? std::optional(std::stoll(*row[2])) : std::nullopt;
         EXPECT_EQ(codeOf(*row.at(1)), value) << *row[1];
@@ -147,30 +150,12 @@ void expectOptionalTextMembers(const Members& accepted, const std::string& membe
 /// throws.
 template <Decodable... Records>
 void expectOnlyOneJsonObjectDecodes() {
-    // A control character must be escaped inside a JSON string, the NUL byte too.
-    constexpr char kRawNul[] = "{\"code\":0,\"desc\":\"a\0b\"}";
-    const std::vector<std::string> broken{
-        "",
-        "0",
-        "null",
-        "[]",
-        R"([{"code":0,"desc":"OK"}])",
-        R"("{\"code\":0,\"desc\":\"OK\"}")",
-        R"({"code":0,"desc":"OK")",
-        R"({"code":0,"desc":"OK"} {})",
-        R"({"code":0,"desc":"OK"}x)",
-        R"({"code":0,"desc":"OK",})",
-        "{\"code\":0,\"desc\":\"\xff\"}",
-        "{\"code\":0,\"desc\":\"\xc3\"}",
-        "{\"code\":0,\"desc\":\"\xc0\xaf\"}",
-        "{\"code\":0,\"desc\":\"\xed\xa0\x80\"}",
-        "{\"code\":0,\"desc\":\"\xf4\x90\x80\x80\"}",
-        R"({"code":0,"desc":"\ud800"})",
-        std::string(kRawNul, sizeof kRawNul - 1),
-        std::string("\x89PNG\r\n\x1a\n\0\0", 10),
-        std::string(100000, '['),
-        std::string(100000, '{'),
-    };
+    std::vector<std::string> broken{std::string(100000, '['), std::string(100000, '{')};
+    for (const auto& row : readTestRows("record-cases.txt")) {
+        if (row.at(0) == "broken") {
+            broken.push_back(*row.at(1));
+        }
+    }
     for (const std::string& text : broken) {
         SCOPED_TRACE(text.substr(0, 40));
         EXPECT_NO_THROW(([&text] { EXPECT_FALSE(Records::fromJSON(text)); }(), ...));
