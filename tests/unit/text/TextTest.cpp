@@ -82,6 +82,10 @@ TEST_F(TextHelpers, AnswerEveryRowOfTheirTable) {
     for (const auto& row : rows) {
         checkRow(row);
     }
+    // A card number of any length, longer than a row would hold.
+    const std::string zeros(100000, '0');
+    EXPECT_TRUE(lunhsTest(zeros + "18"));
+    EXPECT_FALSE(lunhsTest(zeros + "19"));
 }
 
 TEST(CardTextExpiry, CurrentMonthAndYearTextsDescribeTodayInTheLocalCalendar) {
