@@ -62,38 +62,15 @@ TEST_F(DirectPresenter, SendsTheAmountInHundredthsAndTheTransactionCode) {
 }
 
 TEST_F(DirectPresenter, ClassifiesTheGatewaysAnswer) {
-    const auto details = [](const std::string& json) {
-        return R"({"code":0,"desc":"ok","datosRespuesta":)" + json + "}";
-    };
-    const struct {
-        std::string answer;
-        std::optional<std::int64_t> refusedWith;  // none: accepted
-        std::string desc;
-    } cases[] = {
-        {details(R"({"Ds_Response":"0000","Ds_AuthorisationCode":"123456"})"), std::nullopt, "ok"},
-        {details(R"({"Ds_Response":"0099","Ds_AuthorisationCode":"1"})"), std::nullopt, "ok"},
-        {details(R"({"Ds_Response":"0000"})"), std::nullopt, "ok"},
-        {details(R"({"Ds_Response":"+7","Ds_AuthorisationCode":"1"})"), std::nullopt, "ok"},
-        {details(R"({"Ds_Response":"0100","Ds_AuthorisationCode":"1"})"), 78, "0100"},
-        {details(R"({"Ds_Response":"-1","Ds_AuthorisationCode":"1"})"), 78, "-1"},
-        {details(R"({"Ds_Response":"0000","Ds_AuthorisationCode":""})"), 78, "0000"},
-        {R"({"code":0,"desc":"denegada","datosRespuesta":{"Ds_Response":"0190","Ds_AuthorisationCode":""}})",
-         78, "0190"},
-        {R"({"code":9999,"desc":"x","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"1"}})",
-         9999, "x"},
-        {R"({"code":0,"desc":"ok"})", 78, ""},
-        {details(R"({"Ds_AuthorisationCode":"1"})"), 78, ""},
-        {details(R"({"Ds_Response":"OK"})"), 78, "OK"},
-        {details(R"({"Ds_Response":" 0"})"), 78, " 0"},
-        {details(R"({"Ds_Response":"99999999999999999999"})"), 78, "99999999999999999999"},
-    };
-    for (const auto& [answer, refusedWith, desc] : cases) {
+    for (const auto& row : testing::readTestRows("direct-answers.txt")) {
+        const std::string& answer = *row.at(0);
+        const std::string& desc = *row.at(2);
         view->outcomes.clear();
         pay(1.0);
         answerWith(answer);
         ASSERT_EQ(view->outcomes.size(), 1u) << answer;
-        if (refusedWith) {
-            EXPECT_EQ(refusal(), DirectPaymentResponseKO(*refusedWith, desc)) << answer;
+        if (row.at(1)) {
+            EXPECT_EQ(refusal(), DirectPaymentResponseKO(std::stoll(*row[1]), desc)) << answer;
         } else {
             const auto* ok = std::get_if<DirectPaymentResponseOK>(&view->outcomes[0]);
             ASSERT_NE(ok, nullptr) << answer;

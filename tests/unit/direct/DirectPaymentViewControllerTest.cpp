@@ -150,30 +150,18 @@ TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
 
 TEST_F(CardScreen, LaysTheBarOutBelowTheStatusBarOnlyOnOlderPhones) {
     using platform::ui::UserInterfaceIdiom;
-    const struct {
-        UserInterfaceIdiom idiom;
-        int height;
-        int version;
-        std::optional<double> spacing;
-        bool unknown;
-    } cases[] = {
-        {UserInterfaceIdiom::other, 1334, 10, std::nullopt, false},  // the layout's own stays
-        {UserInterfaceIdiom::phone, 1334, 10, 24.0, false},
-        {UserInterfaceIdiom::phone, 2208, 10, 24.0, false},
-        {UserInterfaceIdiom::phone, 2436, 10, 0.0, false},
-        {UserInterfaceIdiom::phone, 1334, 11, 0.0, false},
-        {UserInterfaceIdiom::phone, 1920, 17, 0.0, false},
-        {UserInterfaceIdiom::phone, 2532, 10, 24.0, true},
-        {UserInterfaceIdiom::phone, 2532, 12, 0.0, true},
-    };
-    for (const auto& expected : cases) {
+    for (const auto& row : testing::readTestRows("card-screen-layout.txt")) {
+        const int height = std::stoi(*row.at(1));
+        const auto idiom =
+            row.at(0) == "phone" ? UserInterfaceIdiom::phone : UserInterfaceIdiom::other;
         traces.clear();
         show(19.99, "REQUIRED", nullptr,
-             platform::ui::DeviceMetrics{expected.idiom, expected.height, 24.0, expected.version});
-        EXPECT_EQ(model().navigationTopSpacing(), expected.spacing) << expected.height;
-        EXPECT_EQ(traces, expected.unknown ? std::vector<std::string>{"unknown DEVICE"}
-                                           : std::vector<std::string>{})
-            << expected.height;
+             platform::ui::DeviceMetrics{idiom, height, 24.0, std::stoi(*row.at(2))});
+        const auto spacing = row.at(3) ? std::optional(std::stod(*row[3])) : std::nullopt;
+        EXPECT_EQ(model().navigationTopSpacing(), spacing) << height;
+        EXPECT_EQ(traces, row.at(4) == "yes" ? std::vector<std::string>{"unknown DEVICE"}
+                                             : std::vector<std::string>{})
+            << height;
     }
 }
 

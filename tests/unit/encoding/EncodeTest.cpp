@@ -62,19 +62,6 @@ TEST_F(EncodeTest, SignatureCoversMessageTextFollowedByTheCredential) {
     EXPECT_EQ(sampleDirectOrder().find("sq7HjrUOBfKmC576ILgskD5srU870gJ7"), std::string::npos);
 }
 
-TEST_F(EncodeTest, TextsAreEscapedOnceInTheMessageAndAgainInTheEnvelope) {
-    const std::string envelope =
-        std::string(Encode::encodeStringDirectPayment("4000000000001234", "123", "2912", "1999",
-                                                      "1/2\"x\\", "", "true", "0", "Añadir\ttab")
-                        .view());
-    const auto [message, firma] = split(envelope);
-    EXPECT_NE(message.find(R"("DS_MERCHANT_ORDER":"1\/2\"x\\")"), std::string::npos) << message;
-    EXPECT_NE(message.find("\"Añadir\\ttab\""), std::string::npos) << "non-ASCII stays UTF-8";
-    EXPECT_NE(envelope.find(R"(1\\\/2\\\"x\\\\)"), std::string::npos) << envelope;
-    EXPECT_EQ(json::parse(message)["datosPeticion"]["DS_MERCHANT_ORDER"], "1/2\"x\\");
-    EXPECT_EQ(firma, sha256(message));
-}
-
 TEST_F(EncodeTest, TextThatIsNotUtf8GivesNoRequest) {
     EXPECT_EQ(
         std::string(Encode::encodeStringDirectPayment("4000000000001234", "123", "2912", "1999",

@@ -626,36 +626,18 @@ TEST_F(WebJournal, OpensNoSecondPageForAnOrderInDoubt) {
 }
 
 TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
-    const struct {
-        std::int64_t code;
-        std::string desc;
-        RefusalKind kind;
-    } cases[] = {
-        {78, "0190", RefusalKind::refusedByIssuer},
-        {78, "190", RefusalKind::refusedByIssuer},
-        {78, "Operación cancelada por el usuario.", RefusalKind::cancelled},
-        {78, "9915", RefusalKind::cancelled},
-        {5548, "El importe tiene que ser igual o mayor de 0,00", RefusalKind::invalidData},
-        {9905, "Número de tarjeta incorrecto", RefusalKind::invalidData},
-        {5550, "Error de conexión.", RefusalKind::transportFailure},
-        {5548, "Error interno de la librería.", RefusalKind::transportFailure},
-        {5548, "Mapping Error", RefusalKind::transportFailure},
-        {5551, "Sin parámetros en la respuesta", RefusalKind::transportFailure},
-        {5552, "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.",
-         RefusalKind::notRecorded},
-        {5553,
-         "El pedido ya tiene un pago enviado o aceptado: revíselo antes de cobrarlo de nuevo.",
-         RefusalKind::duplicateOrder},
-    };
     JournalEntry inDoubt;
     inDoubt.standing = PaymentStanding::inDoubt;
-    for (const auto& [code, desc, kind] : cases) {
-        EXPECT_EQ(classifyRefusal(code, desc), kind) << code << " " << desc;
+    for (const auto& row : testing::readTestRows("refusal-kinds.txt")) {
+        const auto code = std::stoll(*row.at(0));
+        const std::string& desc = *row.at(1);
+        const std::string& kind = *row.at(2);
+        EXPECT_EQ(refusalKindName(classifyRefusal(code, desc)), kind) << code << " " << desc;
         // The journal's own refusals sent nothing: an earlier payment of the order in doubt
         // does not make them so.
-        const bool byTheJournal =
-            kind == RefusalKind::notRecorded || kind == RefusalKind::duplicateOrder;
-        EXPECT_EQ(classifyRefusal(code, desc, inDoubt), byTheJournal ? kind : RefusalKind::inDoubt)
+        const bool byTheJournal = kind == "notRecorded" || kind == "duplicateOrder";
+        EXPECT_EQ(refusalKindName(classifyRefusal(code, desc, inDoubt)),
+                  byTheJournal ? kind : "inDoubt")
             << code;
     }
 }

@@ -130,31 +130,10 @@ TEST_F(WebPresenter, ReadsThePaymentResultAtTheReturnAddresses) {
     EXPECT_EQ(view->accepted[0].desc, "");
     EXPECT_EQ(view->accepted[0].Ds_Order, "ORDER1");
     EXPECT_EQ(view->accepted[0].Ds_Card_Number, "");
-    const std::string mappingError = "KO 5548 Mapping Error 0";
-    const struct {
-        std::string query;
-        const char* told;  // "" for nothing
-    } cases[] = {
-        {result(R"({"Ds_Response":"0000"})"), "OK 0 0"},
-        {result(R"({"Ds_Response":"0042","Ds_AuthorisationCode":"1"})"), "OK 42 0"},
-        {result(R"({"Ds_Response":"0100","Ds_AuthorisationCode":"1"})"), "KO 78 100 0"},
-        {result(R"({"Ds_Response":"0099","Ds_AuthorisationCode":""})"), "KO 78 99 0"},
-        {result(R"({"Ds_Response":"-1"})"), "KO 78 -1 0"},
-        {result(R"({"Ds_Response":"OK"})"), ""},
-        {result(R"({"Ds_Order":"1"})"), mappingError.c_str()},
-        {result(R"({"Ds_Response":0})"), mappingError.c_str()},
-        {"Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAifQ", mappingError.c_str()},  // unpadded
-        {"Ds_MerchantParameters=-_-_", mappingError.c_str()},
-        // Percent-encoded in the address: read once decoded.
-        {"Ds_MerchantParameters=eyJEc19SZXNwb25zZSI6IjAwMDAiLCJEc19BdXRob3Jpc2F0aW9uQ29kZSI6IjE%2"
-         "FPn4%2BIn0%3D",
-         "OK 0 0"},
-        {"Ds_MerchantParameters=e30%3", mappingError.c_str()},
-        {"Ds_SignatureVersion=x&Ds_Signature=y", "KO 5551 Sin parámetros en la respuesta 0"},
-    };
-    for (const auto& [query, told] : cases) {
+    for (const auto& row : testing::readTestRows("web-results.txt")) {
+        const std::string query = row.at(0) == "result" ? result(*row.at(1)) : *row.at(1);
         EXPECT_EQ(navigate(ko, query),
-                  *told ? std::vector<std::string>{told} : std::vector<std::string>{})
+                  row.at(2) ? std::vector<std::string>{*row[2]} : std::vector<std::string>{})
             << query;
     }
     EXPECT_TRUE(navigate("https://gw.example/zel/realizarPago", result(R"({"Ds_Response":"0000"})"))
