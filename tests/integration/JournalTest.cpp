@@ -36,6 +36,10 @@ class JournalOnTheWire : public testing::SandboxTest {
         journal = PaymentJournal::open(folder.file("journal.sqlite"), settings);
         PaymentJournal::install(journal);
     }
+    void TearDown() override {
+        testing::cardDataWatch().keepFile(journal->path());
+        SandboxTest::TearDown();
+    }
 
     // A direct payment with `card`; the view it reported to.
     static std::shared_ptr<testing::RecordingDirectView> pay(std::string_view card,
@@ -91,12 +95,8 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
 
     // The signatures the gateway received: of the direct requests, and of the page's parameters
     // (percent-encoded in the page's form, as they came from the signature service).
-    std::vector<std::string> secrets = {std::string(sandbox::kAcceptedCard),
-                                        std::string(sandbox::kDeclinedCard),
-                                        std::string(kCvv),
-                                        std::string(kExpiry),
-                                        "12/30",
-                                        VantoConfiguration::shared().appLicense()};
+    // Card data are the watch's, which reads the journal as the test ends.
+    std::vector<std::string> secrets = {VantoConfiguration::shared().appLicense()};
     for (const auto& request : gateway().requests()) {
         for (const std::string_view key : {"\"firma\":\"", "Ds_Signature="}) {
             if (const auto at = request.body.find(key); at != std::string::npos) {
@@ -106,7 +106,7 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
             }
         }
     }
-    ASSERT_GE(secrets.size(), 6u + 4u) << "the signatures of three requests and of the page";
+    ASSERT_GE(secrets.size(), 1u + 4u) << "the signatures of three requests and of the page";
     for (const auto& name : {journal->path(), journal->path() + "-wal", journal->path() + "-shm"}) {
         const std::string bytes = testing::fileBytes(name);
         for (const auto& secret : secrets) {
