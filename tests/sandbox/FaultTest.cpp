@@ -53,11 +53,6 @@ TEST(OrderSwitches, PartsSeparatedByDashesCombineAndTheFirstOfAFamilyDecides) {
     Fault delayedStatus = Fault::httpStatus(503);
     delayedStatus.delay = 500ms;
     EXPECT_EQ(Fault::fromOrderNumber("FAULT_STATUS_503-FAULT_DELAY_500"), delayedStatus);
-    EXPECT_EQ(readOrderSwitches("X-RESULT_NOPARAMS").result.encoding,
-              ResultShape::Encoding::absent);
-    EXPECT_EQ(readOrderSwitches("RESULT_BADBASE64").result.encoding,
-              ResultShape::Encoding::notBase64);
-    EXPECT_EQ(readOrderSwitches("OUTCOME_NODATOS").outcome, Outcome::noDatosRespuesta);
 }
 
 /// What came back on a connection: "closed" before any answer, "cut <status>" within one, or
