@@ -115,28 +115,6 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     }
 }
 
-// An order pays once: a retry of a payment left in doubt, or of one paid on the page, never
-// reaches the gateway.
-TEST_F(JournalOnTheWire, ARetryOfAnOrderInDoubtOrPaidIsNotSent) {
-    const std::string duplicate =
-        "KO 5553 El pedido ya tiene un pago enviado o aceptado: revíselo antes de cobrarlo de "
-        "nuevo. 0";
-    pay(sandbox::kAcceptedCard, "RETRY-FAULT_CUT");
-    ASSERT_EQ(standing("RETRY-FAULT_CUT"), PaymentStanding::inDoubt);
-    ASSERT_EQ(payOnPage(sandbox::kAcceptedCard, "PAGED", kCvv)->told,
-              std::vector<std::string>{"OK 0 0"});
-    gateway().clearRequests();
-    const auto view = pay(sandbox::kAcceptedCard, "RETRY-FAULT_CUT");
-    ASSERT_EQ(view->outcomes.size(), 1u);
-    const auto refusal = std::get<DirectPaymentResponseKO>(view->outcomes[0]);
-    EXPECT_EQ(refusal.code, PaymentJournal::kDuplicateOrderCode);
-    EXPECT_EQ(classifyRefusal(refusal), RefusalKind::duplicateOrder);
-    EXPECT_EQ(payOnPage(sandbox::kAcceptedCard, "PAGED", kCvv)->told,
-              std::vector<std::string>{duplicate});
-    EXPECT_TRUE(gateway().requests().empty()) << "a retry reached the gateway";
-    EXPECT_EQ(journal->payments("RETRY-FAULT_CUT").value().size(), 1u);
-}
-
 // Where the journal cannot record the payment, nothing reaches the gateway, and a file that is
 // not this version's journal (an empty one included) is never written to.
 TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
