@@ -86,10 +86,19 @@ void expectNoCardData(const std::string& text, const std::string& where) {
 const std::vector<std::string> kPayFromInput = {"pay", "--card",   "-", "--expiry",    "-", "--cvv",
                                                 "-",   "--amount", "1", "--no-journal"};
 
-std::vector<std::string> payArguments(const std::string& order) {
+// With `journal`, the payment is kept in that file.
+std::vector<std::string> payArguments(const std::string& order, const std::string& journal = "") {
     auto arguments = kPayFromInput;
+    if (!journal.empty()) {
+        arguments.back() = "--journal=" + journal;
+    }
     arguments.insert(arguments.end(), {"--order", order});
     return arguments;
+}
+
+// The card data as typed, a line each.
+std::string typedCard() {
+    return std::string(kCard) + "\n" + std::string(kExpiry) + "\n" + std::string(kCvv) + "\n";
 }
 
 // While the sandbox holds the payment's answer back, the process is alive with the card data in
@@ -105,8 +114,7 @@ TEST(HeldPayment, ShowsNoCardDataInItsArgumentsAndCannotBeDumped) {
                         .asNobody = ::geteuid() == 0});
     ASSERT_TRUE(child.started());
     traces.write.reset();
-    child.finishInput(std::string(kCard) + "\n" + std::string(kExpiry) + "\n" + std::string(kCvv) +
-                      "\n");
+    child.finishInput(typedCard());
     ASSERT_TRUE(child.readUntil("====== REQUEST ======", 60s))
         << "no request traced within a minute:\n"
         << child.output();
@@ -186,10 +194,6 @@ std::pair<std::optional<int>, std::string> runToEnd(const std::vector<std::strin
     return {status, child.output()};
 }
 
-std::string typedCard() {
-    return std::string(kCard) + "\n" + std::string(kExpiry) + "\n" + std::string(kCvv) + "\n";
-}
-
 bool exitedWith(const std::optional<int>& status, int code) {
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
 }
@@ -218,9 +222,7 @@ TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
         readerGone.read.reset();
         ChildOptions options{.errorFile = errors};
         options.streams[gone] = readerGone.write.get();
-        auto arguments = kPayFromInput;
-        arguments.back() = "--journal=" + journal;
-        arguments.insert(arguments.end(), {"--order", order});
+        auto arguments = payArguments(order, journal);
         if (web) {
             arguments.front() = "web";
             arguments.insert(arguments.begin() + 1, "--headless");
@@ -247,10 +249,8 @@ TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
     const vanto::testing::TempFolder folder;
     const std::string journal = folder.file("journal.sqlite");
     const std::string order = "READONLY1-FAULT_CLOSE";
-    auto arguments = kPayFromInput;
-    arguments.back() = "--journal=" + journal;
-    arguments.insert(arguments.end(), {"--order", order});
-    ASSERT_TRUE(exitedWith(runToEnd(arguments, typedCard()).first, 4)) << "not in doubt";
+    ASSERT_TRUE(exitedWith(runToEnd(payArguments(order, journal), typedCard()).first, 4))
+        << "not in doubt";
     // The journal's files: the log and its index too, when the payment's process left them.
     const auto files = [&] {
         std::vector<std::string> names;
@@ -287,10 +287,7 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
     const std::string refused = "TXT1" + forged;     // refused by the sandbox, delivered
     const std::string inDoubt = "TXT2-FAULT_CLOSE";  // in doubt, reviewed with the note
     for (const auto& order : {refused, inDoubt}) {
-        auto arguments = kPayFromInput;
-        arguments.back() = "--journal=" + journal;
-        arguments.insert(arguments.end(), {"--order", order});
-        ASSERT_TRUE(runToEnd(arguments, typedCard()).first.has_value());
+        ASSERT_TRUE(runToEnd(payArguments(order, journal), typedCard()).first.has_value());
     }
     ASSERT_TRUE(exitedWith(
         runToEnd({"journal", "review", inDoubt, "--note", "nota" + forged, "--journal", journal})
