@@ -23,6 +23,21 @@ const QByteArray kPage = "import QtQuick\nimport Vanto\nPaymentPage {}\n";
 
 class QuickPaymentPage : public testing::QuickTest {
   public:
+    // The web engine hands its first frame of the page over after the load.
+    static bool pageDrawn(QQuickWindow& window) {
+        return testing::waitUntil(&window, &QQuickWindow::frameSwapped, [&] {
+            const QImage shot = window.grabWindow();
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    if (shot.pixel(x, y) != shot.pixel(0, 0)) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        });
+    }
+
     // A presented page, and the hands the case both bindings pass work it with.
     struct Shown {
         std::shared_ptr<WebViewPaymentController> screen;
@@ -36,7 +51,10 @@ class QuickPaymentPage : public testing::QuickTest {
         QPointer<QObject> profile;
 
         // The hands of the page's case both bindings pass: as a cardholder, on the window.
-        bool cardFormShown() const { return view && QuickTest::cardFormShown(view); }
+        // The page takes keys and clicks once the web engine has drawn it.
+        bool cardFormShown() const {
+            return view && QuickTest::cardFormShown(view) && pageDrawn(*window);
+        }
         QVariant evaluate(const QString& script) const { return QuickTest::evaluate(view, script); }
         void click(const QString& id, int clicks = 1) const {
             const QVariantList middle =
@@ -140,18 +158,7 @@ TEST_F(QuickPaymentPage, AnAcceptedCardGivesOneOutcomeAndThePageGoesWithTheScree
     // Posted by a document loaded as text, whose origin is opaque.
     EXPECT_EQ(page.header("Origin"), "null");
     EXPECT_FALSE(page.header("Referer"));
-    // The web engine hands its first frame of the page over after the load.
-    EXPECT_TRUE(testing::waitUntil(shown.window, &QQuickWindow::frameSwapped, [&] {
-        const QImage shot = shown.window->grabWindow();
-        for (int y = 0; y < shot.height(); ++y) {
-            for (int x = 0; x < shot.width(); ++x) {
-                if (shot.pixel(x, y) != shot.pixel(0, 0)) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    })) << "the page was never drawn";
+    EXPECT_TRUE(pageDrawn(*shown.window)) << "the page was never drawn";
     saveScreenshot(*shown.window, QStringLiteral("quick-payment-page"));
 
     payOnPage(shown.view, sandbox::kAcceptedCard);
