@@ -583,7 +583,8 @@ class SandboxScreenTest : public ::testing::Test {
     /// whole, by a double click or by the context menu, or dragged, another program on the display
     /// reads nothing of it, and what the clipboard held stays. What the application itself
     /// hands the clipboard while the page has the focus is taken back. A closed page goes at once
-    /// with its profile, and the keys that would copy its card number then find nothing.
+    /// with its profile and a notice that nothing was paid, and the keys that would copy its card
+    /// number then find nothing.
     template <typename Page>
     static void thePageGivesNoSelectionTheCardNumber(const std::string& order) {
         auto* clipboard = QGuiApplication::clipboard();
@@ -631,6 +632,7 @@ class SandboxScreenTest : public ::testing::Test {
         expectNoDigitInSelections("a text handed over from the page");
 
         shown.leave();
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{"closed 0"});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(shown.pageGone()) << "the page or its profile outlived the screen's close";
         // What the keys left in the clipboard and the selection, the card-data watch reads.
