@@ -6,9 +6,7 @@
 #include <QTest>
 
 #include "QuickTest.h"
-#include "SignatureRoads.h"
 #include "vanto/config/Constants.h"
-#include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/web/WebViewPaymentController.h"
 #include "vanto/web/WebViewPaymentService.h"
@@ -18,15 +16,28 @@ namespace {
 
 using testing::itemNamed;
 using testing::kPageUserAgent;
-using testing::MovingRoad;
 using testing::press;
-using testing::TamperingRoad;
 using testing::tap;
 
 const QByteArray kPage = "import QtQuick\nimport Vanto\nPaymentPage {}\n";
 
 class QuickPaymentPage : public testing::QuickTest {
   public:
+    // The web engine hands its first frame of the page over after the load.
+    static bool pageDrawn(QQuickWindow& window) {
+        return testing::waitUntil(&window, &QQuickWindow::frameSwapped, [&] {
+            const QImage shot = window.grabWindow();
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x) {
+                    if (shot.pixel(x, y) != shot.pixel(0, 0)) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        });
+    }
+
     // A presented page, and the hands the case both bindings pass work it with.
     struct Shown {
         std::shared_ptr<WebViewPaymentController> screen;
@@ -40,7 +51,10 @@ class QuickPaymentPage : public testing::QuickTest {
         QPointer<QObject> profile;
 
         // The hands of the page's case both bindings pass: as a cardholder, on the window.
-        bool cardFormShown() const { return view && QuickTest::cardFormShown(view); }
+        // The page takes keys and clicks once the web engine has drawn it.
+        bool cardFormShown() const {
+            return view && QuickTest::cardFormShown(view) && pageDrawn(*window);
+        }
         QVariant evaluate(const QString& script) const { return QuickTest::evaluate(view, script); }
         void click(const QString& id, int clicks = 1) const {
             const QVariantList middle =
@@ -63,6 +77,52 @@ class QuickPaymentPage : public testing::QuickTest {
         void type(const QString& text) const { testing::type(*window, text); }
         // The page's context menu is refused before it shows.
         static bool menuOffersCopying() { return false; }
+        void pay(std::string_view card) const { payOnPage(view, card); }
+        QString pageText() const {
+            return pageLoaded(view, [] { return true; })
+                       ? evaluate(QStringLiteral("document.body.innerText")).toString()
+                       : QString();
+        }
+        bool closeVisible() const { return close->isVisible(); }
+        bool closeShown() const {
+            return testing::waitForProperty(
+                close, "visible", [this] { return close->isVisible(); }, testing::kPageBound);
+        }
+        void tapClose() const { tap(*window, close); }
+        // Named, whole and of a finger's size.
+        void expectCloseAnnounced() const {
+            QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(close);
+            ASSERT_TRUE(announced);
+            EXPECT_EQ(announced->text(QAccessible::Name), QStringLiteral("Cerrar"));
+            const auto* title = itemNamed(shown.root, QStringLiteral("closeButtonTitle"));
+            ASSERT_TRUE(title);
+            EXPECT_FALSE(title->property("truncated").toBool());
+            EXPECT_GE(close->width(), 48.0);
+            EXPECT_GE(close->height(), 48.0);
+        }
+        // The alert of a page that did not load, "ERROR 404": its "Aceptar", tapped or taken by
+        // Escape, closes the screen.
+        void acceptAlert(bool byEscape = false) const {
+            ASSERT_TRUE(testing::waitForProperty(
+                drawing, "alertShown", [this] { return drawing->property("alertShown").toBool(); },
+                testing::kPageBound))
+                << "no alert";
+            EXPECT_EQ(drawing->property("alertTitle").toString(), QStringLiteral("ERROR 404"));
+            QQuickItem* accept = testing::drawnItemNamed(window->contentItem(), "alertButton0");
+            ASSERT_TRUE(accept);
+            ASSERT_TRUE(testing::waitForProperty(accept, "opacity",
+                                                 [&] { return accept->opacity() == 1.0; }));
+            EXPECT_EQ(accept->property("text").toString(), QStringLiteral("Aceptar"));
+            EXPECT_TRUE(accept->hasActiveFocus());
+            if (byEscape) {
+                press(*window, Qt::Key_Escape);
+            } else {
+                tap(*window, accept);
+            }
+            ASSERT_TRUE(reports->waitForReport());
+            EXPECT_TRUE(closed()) << "the screen stayed";
+        }
+        bool closed() const { return shown.root->property("closed").toBool(); }
         void leave() const { press(*window, Qt::Key_Escape); }
         bool pageGone() const { return !view && !profile; }
     };
@@ -87,34 +147,6 @@ class QuickPaymentPage : public testing::QuickTest {
         }
         return made;
     }
-
-    static bool closeShown(const Shown& shown) {
-        return testing::waitForProperty(
-            shown.close, "visible", [&] { return shown.close->isVisible(); }, testing::kPageBound);
-    }
-
-    // The alert of a page that did not load, "ERROR 404": its "Aceptar", tapped or taken by
-    // Escape, closes the screen.
-    static void acceptAlert(const Shown& shown, bool byEscape = false) {
-        ASSERT_TRUE(testing::waitForProperty(
-            shown.drawing, "alertShown",
-            [&] { return shown.drawing->property("alertShown").toBool(); }, testing::kPageBound))
-            << "no alert";
-        EXPECT_EQ(shown.drawing->property("alertTitle").toString(), QStringLiteral("ERROR 404"));
-        QQuickItem* accept = testing::drawnItemNamed(shown.window->contentItem(), "alertButton0");
-        ASSERT_TRUE(accept);
-        ASSERT_TRUE(
-            testing::waitForProperty(accept, "opacity", [&] { return accept->opacity() == 1.0; }));
-        EXPECT_EQ(accept->property("text").toString(), QStringLiteral("Aceptar"));
-        EXPECT_TRUE(accept->hasActiveFocus());
-        if (byEscape) {
-            press(*shown.window, Qt::Key_Escape);
-        } else {
-            tap(*shown.window, accept);
-        }
-        ASSERT_TRUE(shown.reports->waitForReport());
-        EXPECT_TRUE(shown.shown.root->property("closed").toBool()) << "the screen stayed";
-    }
 };
 
 // The page is asked as the presenter asks it, paid, reported once, and goes with its screen.
@@ -126,18 +158,7 @@ TEST_F(QuickPaymentPage, AnAcceptedCardGivesOneOutcomeAndThePageGoesWithTheScree
     // Posted by a document loaded as text, whose origin is opaque.
     EXPECT_EQ(page.header("Origin"), "null");
     EXPECT_FALSE(page.header("Referer"));
-    // The web engine hands its first frame of the page over after the load.
-    EXPECT_TRUE(testing::waitUntil(shown.window, &QQuickWindow::frameSwapped, [&] {
-        const QImage shot = shown.window->grabWindow();
-        for (int y = 0; y < shot.height(); ++y) {
-            for (int x = 0; x < shot.width(); ++x) {
-                if (shot.pixel(x, y) != shot.pixel(0, 0)) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    })) << "the page was never drawn";
+    EXPECT_TRUE(pageDrawn(*shown.window)) << "the page was never drawn";
     saveScreenshot(*shown.window, QStringLiteral("quick-payment-page"));
 
     payOnPage(shown.view, sandbox::kAcceptedCard);
@@ -153,52 +174,17 @@ TEST_F(QuickPaymentPage, AnAcceptedCardGivesOneOutcomeAndThePageGoesWithTheScree
     EXPECT_EQ(shown.reports->count(), 1u) << "an outcome, then nothing more";
 }
 
-TEST_F(QuickPaymentPage, ARefusalAndTheGatewaysErrorTextEachGiveOneReport) {
-    auto refused = show("QK-W0002");
-    ASSERT_TRUE(refused.view);
-    payOnPage(refused.view, sandbox::kDeclinedCard);
-    ASSERT_TRUE(refused.reports->waitForReport(testing::kPageBound)) << "no outcome";
-    EXPECT_TRUE(refused.shown.root->property("closed").toBool());
-    refused.screen.reset();
-    EXPECT_EQ(refused.reports->told, std::vector<std::string>{"KO 78 190"});
-
-    // Tampered parameters: the gateway's error text, and the close button to leave it.
-    setWebViewPaymentService(std::make_shared<TamperingRoad>(webViewPaymentService()));
-    auto tampered = show("QK-W0003");
-    ASSERT_TRUE(tampered.view);
-    EXPECT_FALSE(tampered.close->isVisible());
-    ASSERT_TRUE(closeShown(tampered)) << "no way out";
-    ASSERT_TRUE(pageLoaded(tampered.view, [] { return true; }));
-    EXPECT_TRUE(evaluate(tampered.view, QStringLiteral("document.body.innerText"))
-                    .toString()
-                    .contains(QStringLiteral("Error en datos enviados. Contacte con su comercio")));
-    QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(tampered.close);
-    ASSERT_TRUE(announced);
-    EXPECT_EQ(announced->text(QAccessible::Name), QStringLiteral("Cerrar"));
-    const auto* title = itemNamed(tampered.shown.root, QStringLiteral("closeButtonTitle"));
-    ASSERT_TRUE(title);
-    EXPECT_FALSE(title->property("truncated").toBool());
-    EXPECT_GE(tampered.close->width(), 48.0);
-    EXPECT_GE(tampered.close->height(), 48.0);
-    EXPECT_EQ(tampered.reports->count(), 0u);
-    tap(*tampered.window, tampered.close);
-    EXPECT_TRUE(tampered.shown.root->property("closed").toBool());
-    EXPECT_EQ(tampered.reports->told, std::vector<std::string>{"closed 0"}) << "nothing was paid";
+TEST_F(QuickPaymentPage, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
+    tamperedParametersShowTheRefusalAndAWayOut<QuickPaymentPage>("QK-W0003");
 }
 
-// A page that fails raises the alert; Escape and a screen let go of end without an outcome.
+// A page that fails raises the alert, taken by Escape; a screen let go of ends without an outcome.
 TEST_F(QuickPaymentPage, EveryOtherWayOutEndsWithOneNoticeWithoutAnOutcome) {
     auto failed = show("QK-W0004-PAGEFAULT_404");
     ASSERT_TRUE(failed.view);
-    payOnPage(failed.view, sandbox::kAcceptedCard);
-    acceptAlert(failed);
+    failed.pay(sandbox::kAcceptedCard);
+    failed.acceptAlert(true);
     EXPECT_EQ(failed.reports->told, std::vector<std::string>{"closed 1"});
-
-    auto escaped = show("QK-W0005");
-    ASSERT_TRUE(cardFormShown(escaped.view));
-    press(*escaped.window, Qt::Key_Escape);
-    EXPECT_TRUE(escaped.shown.root->property("closed").toBool());
-    EXPECT_EQ(escaped.reports->told, std::vector<std::string>{"closed 0"});
 
     auto dropped = show("QK-W0006");
     ASSERT_TRUE(cardFormShown(dropped.view));
@@ -212,37 +198,8 @@ TEST_F(QuickPaymentPage, TheCardNumberTypedIntoThePageReachesNoSelection) {
     thePageGivesNoSelectionTheCardNumber<QuickPaymentPage>("QK-W0009");
 }
 
-// Each page has a profile of its own, which remembers no certificate decision: a server is
-// reached only while its certificate chains to an anchor the application trusts.
-TEST_F(QuickPaymentPage, ACertificateIsTakenOnlyWhileItChainsToAnAnchorOfTheApplication) {
-    sandbox::SandboxOptions options;
-    options.logRequests = false;
-    sandbox::SandboxGateway stranger(options);
-    ASSERT_TRUE(stranger.start()) << stranger.lastError();
-    const auto own = webViewPaymentService();
-
-    trustOnly(gateway().certificatePem());
-    auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    session.additionalTrustAnchors.push_back(stranger.certificatePem());
-    platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
-    setWebViewPaymentService(std::make_shared<MovingRoad>(own, stranger.authority()));
-    auto trusted = show("QK-W0007");
-    ASSERT_TRUE(trusted.view);
-    ASSERT_TRUE(pageLoaded(trusted.view, [&] {
-        return !testing::requestsTo(stranger, "/zel/realizarPago").empty();
-    })) << "the trusted server was never reached";
-    trusted.screen.reset();
-
-    ASSERT_TRUE(gateway().useAsTestEnvironment());
-    trustOnly(gateway().certificatePem());
-    stranger.clearRequests();
-    setWebViewPaymentService(std::make_shared<MovingRoad>(own, stranger.authority()));
-    auto untrusted = show("QK-W0008");
-    ASSERT_TRUE(untrusted.view);
-    acceptAlert(untrusted, true);
-    EXPECT_EQ(untrusted.reports->told, std::vector<std::string>{"closed 0"});
-    EXPECT_TRUE(stranger.requests().empty()) << "a request went to a server no longer trusted";
-    setWebViewPaymentService(own);
+TEST_F(QuickPaymentPage, AScreenOpenedAfterItsAnchorWasWithdrawnRefusesThePage) {
+    aWithdrawnAnchorRefusesThePage<QuickPaymentPage>("QK-W0007", "QK-W0008");
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include <QString>
 
 #include "CardDataWatch.h"
+#include "SignatureRoads.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/platform/ProcessState.h"
@@ -33,6 +34,7 @@
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
+#include "vanto/web/WebViewPaymentService.h"
 
 namespace vanto::testing {
 
@@ -222,18 +224,23 @@ class SandboxScreenTest : public ::testing::Test {
         options.recordFile =
             ::testing::TempDir() + "screens-" + std::to_string(QCoreApplication::applicationPid());
         cardDataWatch().watchFile(options.recordFile, true);
-        cardDataWatch().watch("the traces", [] {
-            std::string all;
-            for (const auto& block : traces()) {
-                all += block + "\n";
-            }
-            return all;
-        }, true);
-        for (const auto& [where, mode] : {std::pair{"the clipboard", QClipboard::Clipboard},
-                                          std::pair{"the primary selection", QClipboard::Selection}}) {
-            cardDataWatch().watch(where, [mode = mode] {
-                return QGuiApplication::clipboard()->text(mode).toStdString();
-            }, true);
+        cardDataWatch().watch(
+            "the traces",
+            [] {
+                std::string all;
+                for (const auto& block : traces()) {
+                    all += block + "\n";
+                }
+                return all;
+            },
+            true);
+        for (const auto& [where, mode] :
+             {std::pair{"the clipboard", QClipboard::Clipboard},
+              std::pair{"the primary selection", QClipboard::Selection}}) {
+            cardDataWatch().watch(
+                where,
+                [mode = mode] { return QGuiApplication::clipboard()->text(mode).toStdString(); },
+                true);
         }
         gateway_ = new sandbox::SandboxGateway(options);
         ASSERT_TRUE(gateway_->start()) << gateway_->lastError();
@@ -515,18 +522,69 @@ class SandboxScreenTest : public ::testing::Test {
         }
     }
 
-    // The payment page's case both bindings pass. `Page` is the binding's fixture: its static
-    // show(order) presents a page screen and gives its Shown, which works the page through its own
-    // hands: cardFormShown(), evaluate(script), click(id, clicks) (on the middle of the element
-    // with that id), key(key, modifiers), type(text), menuOffersCopying() (true where the page's
-    // context menu offers to copy, cut or select), leave() (the window's own way out) and
+    // The payment page's cases both bindings pass. `Page` is the binding's fixture: its static
+    // show(order) presents a page screen and gives its Shown, with its reports, which works the
+    // page through its own hands: cardFormShown(), evaluate(script), pageText() (once loaded),
+    // click(id, clicks) (on the middle of the element with that id), key(key, modifiers),
+    // type(text), menuOffersCopying() (true where the page's context menu offers to copy, cut or
+    // select), closeVisible(), closeShown() (waited for), tapClose(), expectCloseAnnounced() (what
+    // assistive technologies are told of it), acceptAlert() (the "ERROR 404" alert of a page that
+    // did not load, waited for and accepted), closed(), leave() (the window's own way out) and
     // pageGone() (the web view and its profile were destroyed).
+
+    /// Tampered parameters: the gateway's error text, and the close button to leave it.
+    template <typename Page>
+    static void tamperedParametersShowTheRefusalAndAWayOut(const std::string& order) {
+        setWebViewPaymentService(std::make_shared<TamperingRoad>(webViewPaymentService()));
+        auto shown = Page::show(order);
+        EXPECT_FALSE(shown.closeVisible());
+        ASSERT_TRUE(shown.closeShown()) << "no way out";
+        EXPECT_TRUE(shown.pageText().contains(
+            QStringLiteral("Error en datos enviados. Contacte con su comercio")));
+        shown.expectCloseAnnounced();
+        EXPECT_EQ(shown.reports->count(), 0u);
+        shown.tapClose();
+        EXPECT_TRUE(shown.closed());
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{"closed 0"}) << "nothing was paid";
+    }
+
+    /// The engine's decision on a certificate lasts no longer than its screen: a page host is
+    /// reached while the application trusts its anchor, and once the anchor was withdrawn the
+    /// next screen refuses the page before anything is sent to it.
+    template <typename Page>
+    static void aWithdrawnAnchorRefusesThePage(const std::string& trustedOrder,
+                                               const std::string& withdrawnOrder) {
+        sandbox::SandboxOptions options;
+        options.logRequests = false;
+        sandbox::SandboxGateway pageHost(options);
+        ASSERT_TRUE(pageHost.start()) << pageHost.lastError();
+        const auto own = webViewPaymentService();
+        auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
+        session.additionalTrustAnchors = {gateway().certificatePem(), pageHost.certificatePem()};
+        platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
+        setWebViewPaymentService(std::make_shared<MovingRoad>(own, pageHost.authority()));
+        auto trusted = Page::show(trustedOrder);
+        ASSERT_TRUE(trusted.cardFormShown()) << "the page of a trusted host did not load";
+        ASSERT_FALSE(requestsTo(pageHost, "/zel/realizarPago").empty());
+        trusted.screen.reset();
+
+        trustOnly(gateway().certificatePem());
+        ASSERT_TRUE(gateway().useAsTestEnvironment());  // the signature service stays trusted
+        pageHost.clearRequests();
+        auto withdrawn = Page::show(withdrawnOrder);
+        withdrawn.acceptAlert();
+        EXPECT_EQ(withdrawn.reports->told, std::vector<std::string>{"closed 0"});
+        EXPECT_TRUE(pageHost.requests().empty())
+            << "the page was asked from a host no longer trusted";
+        setWebViewPaymentService(own);
+    }
 
     /// A card number typed into the gateway's page reaches no selection: copied, cut, selected
     /// whole, by a double click or by the context menu, or dragged, another program on the display
     /// reads nothing of it, and what the clipboard held stays. What the application itself
     /// hands the clipboard while the page has the focus is taken back. A closed page goes at once
-    /// with its profile, and the keys that would copy its card number then find nothing.
+    /// with its profile and a notice that nothing was paid, and the keys that would copy its card
+    /// number then find nothing.
     template <typename Page>
     static void thePageGivesNoSelectionTheCardNumber(const std::string& order) {
         auto* clipboard = QGuiApplication::clipboard();
@@ -574,15 +632,14 @@ class SandboxScreenTest : public ::testing::Test {
         expectNoDigitInSelections("a text handed over from the page");
 
         shown.leave();
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{"closed 0"});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(shown.pageGone()) << "the page or its profile outlived the screen's close";
+        // What the keys left in the clipboard and the selection, the card-data watch reads.
         shown.key(Qt::Key_A, Qt::ControlModifier);
         shown.key(Qt::Key_C, Qt::ControlModifier);
         shown.screen.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        expectNoDigitInSelections("the screen was closed and let go of");
-        clipboard->clear(QClipboard::Clipboard);
-        clipboard->clear(QClipboard::Selection);
     }
 
   private:

@@ -72,16 +72,30 @@ class ExampleShop : public testing::UiTest {
     std::shared_ptr<PaymentJournal> journal;
 };
 
-TEST_F(ExampleShop, PaysOnEitherScreenAndShowsTheRecordWithTheCardMasked) {
+// One payment at a time: pressing pay again while a payment is under way must not put a second
+// screen in its place, where the first would go on at the gateway with no screen left to tell
+// the shop its outcome.
+TEST_F(ExampleShop, PaysOnEitherScreenOneAtATimeAndShowsTheRecordWithTheCardMasked) {
     shop::ShopWindow checkout(gateway(), journal);
     checkout.show();
     QLabel* verdict = verdictOf(checkout);
     auto* record = checkout.findChild<QPlainTextEdit*>();
     ASSERT_TRUE(verdict && record);
 
-    QTest::mouseClick(buttonTitled(checkout, QStringLiteral("Pagar con tarjeta")), Qt::LeftButton);
+    auto* pay = buttonTitled(checkout, QStringLiteral("Pagar con tarjeta"));
+    QTest::mouseClick(pay, Qt::LeftButton);
+    const auto first = checkout.screen();
+    ASSERT_TRUE(first);
+    QTest::mouseClick(pay, Qt::LeftButton);
+    QTest::mouseClick(buttonTitled(checkout, QStringLiteral("Pagar en la pasarela")),
+                      Qt::LeftButton);
+    EXPECT_EQ(checkout.screen().get(), first.get())
+        << "a second payment took the first one's place";
     payOnCardScreen(checkout, QStringLiteral("4000000000000002"));
-    EXPECT_EQ(verdict->text(), QStringLiteral("Pago aceptado"));
+    EXPECT_EQ(verdict->text(), QStringLiteral("Pago aceptado"))
+        << "the first payment's outcome never reached the shop";
+    EXPECT_TRUE(pay->isEnabled()) << "the next sale may start";
+    EXPECT_EQ(gateway().requests().size(), 1u);
     EXPECT_TRUE(record->toPlainText().contains(QStringLiteral("\"Ds_Response\": \"0000\"")));
     EXPECT_FALSE(record->toPlainText().contains(QStringLiteral("4000000000000002")));
     EXPECT_FALSE(record->toPlainText().contains(futureExpiryDigits().mid(2) + QStringLiteral("12")))
@@ -111,30 +125,6 @@ TEST_F(ExampleShop, PaysOnEitherScreenAndShowsTheRecordWithTheCardMasked) {
     EXPECT_TRUE(record->toPlainText().contains(QStringLiteral("\"code\": 78")));
     EXPECT_TRUE(page->isVisible()) << "the shop's own return page stays";
     saveScreenshot(checkout, QStringLiteral("example-shop"));
-}
-
-// Pressing pay again while a payment is under way must not put a second screen in its place: the
-// first payment would go on at the gateway with no screen left to tell the shop its outcome.
-TEST_F(ExampleShop, TakesOnePaymentAtATime) {
-    shop::ShopWindow checkout(gateway(), journal);
-    checkout.show();
-    QLabel* verdict = verdictOf(checkout);
-    ASSERT_TRUE(verdict);
-    auto* pay = buttonTitled(checkout, QStringLiteral("Pagar con tarjeta"));
-    QTest::mouseClick(pay, Qt::LeftButton);
-    const auto first = checkout.screen();
-    ASSERT_TRUE(first);
-    QTest::mouseClick(pay, Qt::LeftButton);
-    QTest::mouseClick(buttonTitled(checkout, QStringLiteral("Pagar en la pasarela")),
-                      Qt::LeftButton);
-    EXPECT_EQ(checkout.screen().get(), first.get())
-        << "a second payment took the first one's place";
-
-    payOnCardScreen(checkout, QStringLiteral("4000000000000002"));
-    EXPECT_EQ(verdict->text(), QStringLiteral("Pago aceptado"))
-        << "the first payment's outcome never reached the shop";
-    EXPECT_TRUE(pay->isEnabled()) << "the next sale may start";
-    EXPECT_EQ(gateway().requests().size(), 1u);
 }
 
 // A payment whose answer was cut is in doubt: the shop shows it, also when it opens again, and
