@@ -989,8 +989,8 @@ std::string Masker::assembled(const std::vector<Atom>& atoms) {
 bool isJsonDocument(std::string_view text) {
     std::size_t at = 0;
     const auto blanks = [&] {
-        while (at < text.size() &&
-               (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r')) {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' ||
+                                    text[at] == '\r')) {
             ++at;
         }
     };
@@ -1081,12 +1081,11 @@ bool isJsonDocument(std::string_view text) {
                 }
                 continue;
             }
-            const bool read = c == '"'                 ? string()
-                              : c == '-' || isDigit(c) ? number()
+            const bool read = c == '"'                   ? string()
+                              : c == '-' || isDigit(c)   ? number()
                               : text.substr(at, 4) == "true" || text.substr(at, 4) == "null"
                                   ? (at += 4, true)
-                              : text.substr(at, 5) == "false" ? (at += 5, true)
-                                                              : false;
+                                  : text.substr(at, 5) == "false" ? (at += 5, true) : false;
             if (!read) {
                 return false;
             }
