@@ -15,9 +15,10 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "vanto/platform/SecretText.h"
 #include "vanto/text/Base64.h"
-#include "vanto/text/Utf8.h"
 #include "vanto/transport/Trace.h"
 
 namespace vanto {
@@ -335,9 +336,6 @@ struct Edit {
     std::string text;
 };
 
-// The gateway's requests are a form with one field whose value is the JSON.
-constexpr std::string_view kFormKey = "datoEntrada=";
-
 class Masker {
   public:
     Masker(std::string_view text, int resultDepth) : raw_(text), resultDepth_(resultDepth) {}
@@ -358,7 +356,6 @@ class Masker {
     void mark(const Layer& layer, int index, std::size_t at, bool star);
     void quoteToken(std::size_t begin, std::size_t end, int index);
     std::string assembled(const std::vector<Atom>& atoms);
-    std::string everyDigitMasked(const Layer& last) const;
 
     std::string_view raw_;
     int resultDepth_;
@@ -983,134 +980,12 @@ std::string Masker::assembled(const std::vector<Atom>& atoms) {
     return out;
 }
 
-// Whether `text` is one JSON document (RFC 8259), read without a copy of any of it: a parser's
-// token buffers would free copies of the card data unwiped. Containers are tracked by their
-// brackets, so no depth of nesting is too deep.
-bool isJsonDocument(std::string_view text) {
-    std::size_t at = 0;
-    const auto blanks = [&] {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' ||
-                                    text[at] == '\r')) {
-            ++at;
-        }
-    };
-    const auto digits = [&] {
-        const std::size_t from = at;
-        while (at < text.size() && isDigit(text[at])) {
-            ++at;
-        }
-        return at > from;
-    };
-    const auto string = [&] {
-        if (at >= text.size() || text[at] != '"') {
-            return false;
-        }
-        for (++at; at < text.size(); ++at) {
-            const auto c = static_cast<unsigned char>(text[at]);
-            if (c == '"') {
-                ++at;
-                return true;
-            }
-            if (c < 0x20) {
-                return false;
-            }
-            if (c == '\\') {
-                const char escape = at + 1 < text.size() ? text[at + 1] : '\0';
-                if (escape == 'u') {
-                    for (std::size_t k = 2; k < 6; ++k) {
-                        if (at + k >= text.size() || hexValue(text[at + k]) < 0) {
-                            return false;
-                        }
-                    }
-                    at += 5;
-                } else if (escape != '\0' &&
-                           std::string_view("\"\\/bfnrt").find(escape) != std::string_view::npos) {
-                    ++at;
-                } else {
-                    return false;
-                }
-            }
-        }
-        return false;
-    };
-    const auto number = [&] {
-        at += text[at] == '-' ? 1 : 0;
-        if (at < text.size() && text[at] == '0') {
-            ++at;
-        } else if (!digits()) {
-            return false;
-        }
-        if (at < text.size() && text[at] == '.' && (++at, !digits())) {
-            return false;
-        }
-        if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-            ++at;
-            at += at < text.size() && (text[at] == '+' || text[at] == '-') ? 1 : 0;
-            return digits();
-        }
-        return true;
-    };
-    // A member's name and its colon, after an object's opening brace or a comma.
-    const auto memberName = [&] {
-        blanks();
-        if (!string()) {
-            return false;
-        }
-        blanks();
-        return at < text.size() && text[at++] == ':';
-    };
-    std::vector<char> open;
-    bool value = true;
-    for (;;) {
-        blanks();
-        if (value) {
-            if (at >= text.size()) {
-                return false;
-            }
-            const char c = text[at];
-            if (c == '{' || c == '[') {
-                open.push_back(c);
-                ++at;
-                blanks();
-                if (at < text.size() && text[at] == (c == '{' ? '}' : ']')) {
-                    ++at;
-                    open.pop_back();
-                    value = false;
-                } else if (c == '{' && !memberName()) {
-                    return false;
-                }
-                continue;
-            }
-            const bool read = c == '"'                   ? string()
-                              : c == '-' || isDigit(c)   ? number()
-                              : text.substr(at, 4) == "true" || text.substr(at, 4) == "null"
-                                  ? (at += 4, true)
-                                  : text.substr(at, 5) == "false" ? (at += 5, true) : false;
-            if (!read) {
-                return false;
-            }
-            value = false;
-        } else if (open.empty()) {
-            return at == text.size() && isValidUtf8(text);
-        } else if (at < text.size() && text[at] == ',') {
-            ++at;
-            if (open.back() == '{' && !memberName()) {
-                return false;
-            }
-            value = true;
-        } else if (at < text.size() && text[at] == (open.back() == '{' ? '}' : ']')) {
-            ++at;
-            open.pop_back();
-        } else {
-            return false;
-        }
-    }
-}
-
 std::string Masker::masked() {
+    // The gateway's requests are a form with one field whose value is the JSON.
+    constexpr std::string_view kFormKey = "datoEntrada=";
     const std::size_t body = raw_.starts_with(kFormKey) ? kFormKey.size() : 0;
     // (The parser stops at a zero byte as at the end of the text.)
-    json_ = raw_.find('\0') == std::string_view::npos && isJsonDocument(raw_.substr(body));
+    json_ = raw_.find('\0') == std::string_view::npos && nlohmann::json::accept(raw_.substr(body));
     if (json_) {
         stringOf_.assign(raw_.size(), 0);
         std::uint32_t strings = 0;
@@ -1166,50 +1041,7 @@ std::string Masker::masked() {
         mark.end = atoms[mark.begin].end;
         mark.begin = atoms[mark.begin].begin;
     }
-    std::string out = assembled(atoms);
-    const std::size_t outBody = out.starts_with(kFormKey) ? kFormKey.size() : 0;
-    if (json_ && !isJsonDocument(std::string_view(out).substr(outBody))) {
-        return everyDigitMasked(last);
-    }
-    return out;
-}
-
-// The safe way out where the marks of a JSON document broke its structure (values that run on
-// past their strings, in a text spelled in many ways at once): every character that reads as a
-// digit, however it is written, becomes an asterisk in its string, and every number outside the
-// strings becomes 0. The trace stays JSON and shows no digit of what it carried.
-std::string Masker::everyDigitMasked(const Layer& last) const {
-    // 1 where a masked character's bytes start, 2 over the rest of them.
-    std::vector<char> masked(raw_.size(), 0);
-    for (std::size_t i = 0; i < last.begins.size(); ++i) {
-        const std::uint32_t begin = last.begins[i];
-        const std::uint32_t end = last.ends[i];
-        if (isDigit(last.view()[i]) && stringOf_[begin] != 0 &&
-            stringOf_[end - 1] == stringOf_[begin] && masked[begin] == 0) {
-            std::fill(masked.begin() + begin, masked.begin() + end, 2);
-            masked[begin] = 1;
-        }
-    }
-    std::string out;
-    out.reserve(raw_.size());
-    const std::size_t body = raw_.starts_with(kFormKey) ? kFormKey.size() : 0;
-    for (std::size_t at = 0; at < raw_.size();) {
-        const char c = raw_[at];
-        if (masked[at] != 0) {
-            out += masked[at] == 1 ? "*" : "";
-            ++at;
-        } else if (at >= body && stringOf_[at] == 0 && (isDigit(c) || c == '-')) {
-            out += '0';
-            while (at < raw_.size() &&
-                   std::string_view("0123456789+-.eE").find(raw_[at]) != std::string_view::npos) {
-                ++at;
-            }
-        } else {
-            out += c;
-            ++at;
-        }
-    }
-    return out;
+    return assembled(atoms);
 }
 
 }  // namespace
