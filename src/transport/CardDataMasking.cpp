@@ -903,20 +903,6 @@ std::optional<SecretText> base64Bytes(std::string_view text) {
     return bytes.empty() ? std::nullopt : std::optional(std::move(bytes));
 }
 
-// A masked payment result in standard Base64. Its Base64 may by chance spell a run of digits
-// that reads as a card number: then the result is written after one or two spaces, which JSON
-// passes over and which shift every Base64 character, and only where every shift spells one are
-// those digits masked (the Base64 then reads no longer).
-std::string reencoded(const std::string& masked) {
-    for (const std::string lead : {"", " ", "  "}) {
-        std::string encoded = base64Encode(lead + masked);
-        if (Masker(encoded, kDeepestResult).masked() == encoded) {
-            return encoded;
-        }
-    }
-    return Masker(base64Encode(masked), kDeepestResult).masked();
-}
-
 // The text with every mark made and every payment result masked as a text of its own. `atoms`
 // gives for each byte of the text the character of the last layer that holds it.
 std::string Masker::assembled(const std::vector<Atom>& atoms) {
@@ -943,7 +929,8 @@ std::string Masker::assembled(const std::vector<Atom>& atoms) {
                                        : Masker(json->view(), resultDepth_ + 1).masked();
         if (masked != json->view()) {
             std::fill(inResult.begin() + begin, inResult.begin() + end, true);
-            edits.push_back({begin, end, reencoded(masked)});
+            // (Its Base64 may by chance spell a run of digits that reads as a card number.)
+            edits.push_back({begin, end, Masker(base64Encode(masked), kDeepestResult).masked()});
         }
     }
     // The marks of one character make one edit: an asterisk, or the character, with what goes
@@ -1047,17 +1034,7 @@ std::string Masker::masked() {
 }  // namespace
 
 std::string maskCardData(std::string_view text) {
-    // The last four digits a mask keeps may join digits of another layer (an escape) into a
-    // number of their own: the masked text is read again until a reading changes nothing.
-    std::string masked = Masker(text, 0).masked();
-    for (int reading = 0; reading < 3 && masked != text; ++reading) {
-        std::string again = Masker(masked, 0).masked();
-        if (again == masked) {
-            break;
-        }
-        masked = std::move(again);
-    }
-    return masked;
+    return Masker(text, 0).masked();
 }
 
 }  // namespace vanto
