@@ -1,13 +1,14 @@
 // The masking of card data in what is printed, on the input and on texts made of it:
-// - the input as a trace's body: what the shared oracle checks (no escape cut, JSON still JSON,
-//   no card number a reader sees by the Luhn check), and for JSON (after the form key of the
-//   requests) every card member, also in JSON carried as a text (whole, or after a prefix), holds
-//   a masked value and no text holds a card number of a card member;
-// - the input echoed in a gateway's error text after a prefix: as above;
+// - the input as a trace's body. JSON (after the form key of the requests): the masked text
+//   still parses, every card member, also in JSON carried as a text (whole, or after a prefix),
+//   holds a masked value, and no text or number holds a card number of the input or one that
+//   passes the Luhn check. Not JSON: no run of digits that could be a card number is left;
+// - either way no escape is cut (a percent escape, a \u escape, a character reference);
+// - the input echoed in a gateway's error text after a prefix: as JSON above;
 // - the input as the Base64 payment result of a return address: what the traced address carries
-//   decodes to the input masked as above.
-// (The accepted payment records print masked under the answer_records fuzzer; the card form's
-// fields, masked only when shaped as card data, under the property test.)
+//   decodes to the input masked as above;
+// - pieces of the input (one a line) as the sandbox page's card form: the card fields show as
+//   masked. (The accepted payment records print masked under the answer_records fuzzer.)
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -34,9 +35,15 @@ enum class Field { none, number, hidden };
 
 Field fieldNamed(std::string_view name) {
     static constexpr std::pair<std::string_view, Field> kMembers[] = {
-        {"ds_merchant_pan", Field::number},        {"ds_cardnumber", Field::number},
-        {"ds_card_number", Field::number},         {"ds_merchant_cvv2", Field::hidden},
-        {"ds_merchant_expirydate", Field::hidden}, {"ds_expirydate", Field::hidden},
+        {"ds_merchant_pan", Field::number},
+        {"ds_cardnumber", Field::number},
+        {"ds_card_number", Field::number},
+        {"ds_merchant_cvv2", Field::hidden},
+        {"ds_merchant_expirydate", Field::hidden},
+        {"ds_expirydate", Field::hidden},
+        {"numero", Field::number},
+        {"caducidad", Field::hidden},
+        {"cvv", Field::hidden},
     };
     std::string lower(name);
     for (char& c : lower) {
@@ -71,7 +78,7 @@ struct Reading {
 // Whether a masked text, once decoded, shows no letter, digit or character outside ASCII, but
 // for the last four digits of a masked card number.
 bool showsNothing(std::string_view value, bool cardNumber) {
-    std::string shown = readersView(std::string(value));
+    std::string shown = readersView(std::string(value), false);
     const std::size_t digits = shown.find_last_not_of("0123456789");
     if (cardNumber && shown.size() >= 5 && digits == shown.size() - 5 && shown[digits] == '*') {
         shown.resize(digits);
@@ -83,7 +90,8 @@ bool showsNothing(std::string_view value, bool cardNumber) {
     });
 }
 
-bool read(std::string_view text, unsigned level, bool echoed, Reading& into);
+bool read(std::string_view text, unsigned level, bool echoed, Reading& into,
+          bool* syntaxError = nullptr);
 
 // Reads the JSON a text may carry: the whole text, or the document at its first bracket.
 void readCarried(const std::string& text, unsigned level, bool echoed, Reading& into) {
@@ -149,9 +157,14 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     bool start_array(std::size_t) override { return open(); }
     bool end_object() override { return close(); }
     bool end_array() override { return close(); }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& error) override {
+        // A number too large for a double is refused here too, though its syntax is JSON's.
+        syntaxError = error.id < 400;
         return false;
     }
+
+    bool syntaxError = false;
 
   private:
     void found(CardValue value) {
@@ -202,22 +215,27 @@ class CardValueCollector : public nlohmann::json_sax<json> {
 };
 
 // Reads `text` as one document (a document after a prefix may be followed by anything).
-bool read(std::string_view text, unsigned level, bool echoed, Reading& into) {
+bool read(std::string_view text, unsigned level, bool echoed, Reading& into, bool* syntaxError) {
     CardValueCollector collector(level, echoed, into);
-    return json::sax_parse(text, &collector, json::input_format_t::json, !echoed);
+    if (!json::sax_parse(text, &collector, json::input_format_t::json, !echoed)) {
+        if (syntaxError != nullptr) {
+            *syntaxError = collector.syntaxError;
+        }
+        return false;
+    }
+    return true;
 }
 
-// Asterisks, with the separators of a card number kept, and for a card number perhaps its last
-// four digits.
+// Asterisks, with the separators of a card number written in groups kept, and for a card number
+// perhaps its last four digits.
 bool isMasked(Field field, std::string_view text) {
-    std::string shown = readersView(std::string(text));
-    std::erase_if(shown, [](char c) {
-        return std::string_view(" \t\r\n\f\b./-+").find(c) != std::string_view::npos;
-    });
-    const std::size_t digits =
-        shown.size() - std::min(shown.find_last_not_of("0123456789") + 1, shown.size());
-    return shown.find_first_not_of('*') >= shown.size() - digits &&
-           (digits == 0 || (field == Field::number && digits == 4 && shown.size() > 4));
+    const std::size_t shown = text.find_first_not_of("* -+");
+    if (shown == std::string_view::npos) {
+        return true;
+    }
+    const std::string_view rest = text.substr(shown);
+    return field == Field::number && shown > 0 && text[shown - 1] == '*' && rest.size() == 4 &&
+           std::all_of(rest.begin(), rest.end(), isDigit);
 }
 
 // A masked text; for a request echoed in a text, where the masking keeps the brackets of an
@@ -226,7 +244,44 @@ bool isMasked(const CardValue& value, bool echoed) {
     return value.isText ? isMasked(value.field, value.text) : echoed && value.maskedWithin;
 }
 
-// No text shows a card number found in a card member.
+// The runs of digits of `text`, single spaces, dashes or plus signs allowed between digits, each
+// as its groups of digits.
+std::vector<std::vector<std::string>> digitRuns(std::string_view text) {
+    std::vector<std::vector<std::string>> runs;
+    std::vector<std::string> run;
+    for (std::size_t at = 0; at <= text.size(); ++at) {
+        const char c = at < text.size() ? text[at] : '\0';
+        if (isDigit(c)) {
+            if (run.empty()) {
+                run.emplace_back();
+            }
+            run.back() += c;
+        } else if ((c == ' ' || c == '-' || c == '+') && !run.empty() && at + 1 < text.size() &&
+                   isDigit(text[at + 1])) {
+            run.emplace_back();
+        } else if (!run.empty()) {
+            runs.push_back(std::move(run));
+            run.clear();
+        }
+    }
+    return runs;
+}
+
+// Whether consecutive groups of `run` hold 13 to 19 digits that pass the Luhn check.
+bool holdsLuhnNumber(const std::vector<std::string>& run) {
+    for (std::size_t first = 0; first < run.size(); ++first) {
+        std::string digits;
+        for (std::size_t last = first; last < run.size() && digits.size() <= 19; ++last) {
+            digits += run[last];
+            if (digits.size() >= 13 && digits.size() <= 19 && passesLuhn(digits)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// No text shows a card number found in a card member, nor one by the Luhn check.
 void checkTexts(const Reading& before, const Reading& after) {
     std::vector<std::string> cardNumbers;
     for (const auto* values : {&before.values, &before.echoed}) {
@@ -238,18 +293,16 @@ void checkTexts(const Reading& before, const Reading& after) {
             }
         }
     }
-    // (Its digits as a reader joins them: blanks, dots, slashes, dashes and plus signs between.)
     for (const std::string& text : after.texts) {
-        std::string digits;
-        for (const char c : text + '\0') {
-            if (isDigit(c) || std::string_view(" \t\r\n./-+").find(c) != std::string_view::npos) {
-                digits += isDigit(c) ? std::string(1, c) : "";
-                continue;
+        for (const auto& run : digitRuns(text)) {
+            std::string digits;
+            for (const auto& group : run) {
+                digits += group;
             }
+            FUZZ_CHECK(!holdsLuhnNumber(run));
             for (const std::string& card : cardNumbers) {
                 FUZZ_CHECK(digits.find(card) == std::string::npos);
             }
-            digits.clear();
         }
     }
 }
@@ -258,14 +311,32 @@ std::string_view withoutFormKey(std::string_view text) {
     return text.starts_with(kFormKey) ? text.substr(kFormKey.size()) : text;
 }
 
+// The most digits in a run where single spaces or dashes may stand between digits.
+std::size_t longestDigitRun(std::string_view text) {
+    std::size_t longest = 0;
+    for (const auto& run : digitRuns(text)) {
+        std::size_t digits = 0;
+        for (const auto& group : run) {
+            digits += group.size();
+        }
+        longest = std::max(longest, digits);
+    }
+    return longest;
+}
+
 // The properties of a trace's body: `output` is what the masking made of `input`.
 void checkMasking(std::string_view input, std::string_view output) {
-    FUZZ_CHECK(maskingFault(input, output).empty());
+    FUZZ_CHECK(brokenEscapes(output) <= brokenEscapes(input));
     // The parser here takes a zero byte for the end of the text: such input is checked as text
     // that does not parse.
+    const bool hasZeroByte = input.find('\0') != std::string_view::npos;
+    bool syntaxError = hasZeroByte;
     Reading before;
-    if (input.find('\0') != std::string_view::npos ||
-        !read(withoutFormKey(input), 0, false, before)) {
+    if (hasZeroByte || !read(withoutFormKey(input), 0, false, before, &syntaxError)) {
+        // (Traces mask only UTF-8 text; the masking reads JSON without checking its UTF-8.)
+        if (syntaxError && vanto::isValidUtf8(input)) {
+            FUZZ_CHECK(longestDigitRun(output) < kShortestCardNumber);
+        }
         return;
     }
     Reading after;
@@ -298,8 +369,30 @@ void checkReturnAddress(std::string_view input) {
                                                    resultSpelling(input, input.size()) + "&x=1");
     FUZZ_CHECK(traced.starts_with(kReturnAddress) && traced.ends_with("&x=1"));
     const std::string shown = base64Bytes(readersView(
-        traced.substr(kReturnAddress.size(), traced.size() - kReturnAddress.size() - 4)));
+        traced.substr(kReturnAddress.size(), traced.size() - kReturnAddress.size() - 4), false));
     checkMasking(input, shown);
+}
+
+// The pieces as the sandbox page's card form, its other field first.
+void checkCardForm(const std::vector<std::string_view>& pieces) {
+    static constexpr std::string_view kFields[] = {"pagina", "numero", "caducidad", "cvv"};
+    std::string form;
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        form += (i > 0 ? "&" : "") + std::string(kFields[i]) + "=" +
+                formEncoded((i + 3) % 4 < pieces.size() ? pieces[(i + 3) % 4] : "");
+    }
+    const std::string masked = vanto::maskCardData(form);
+    // Every field after the first holds card data. A card value that runs on (a string left
+    // open, say) masks the fields after it too, names and "&" included.
+    const auto fields = vanto::fuzz::split(masked, '&');
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        const std::size_t equals = fields[i].find('=');
+        const std::string_view name = fields[i].substr(0, equals);
+        const bool named =
+            equals != std::string_view::npos &&
+            std::find(std::begin(kFields), std::end(kFields), name) != std::end(kFields);
+        FUZZ_CHECK(showsNothing(fields[i].substr(named ? equals + 1 : 0), name == "numero"));
+    }
 }
 
 }  // namespace
@@ -315,6 +408,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A result that reads as JSON is the card data of its Base64.
     if (text && (input.starts_with('{') || input.starts_with('['))) {
         checkReturnAddress(input);
+    }
+    const auto pieces = vanto::fuzz::split(input, '\n');
+    if (vanto::isValidUtf8(input)) {
+        checkCardForm(pieces);
     }
     return 0;
 }

@@ -26,23 +26,23 @@ VANTO_EXPORT std::string responseTrace(const platform::HTTPURLResponse& response
                                        const std::optional<std::string>& data);
 
 /// `text` with card data masked: a card number becomes asterisks and its last four digits, a
-/// security code or expiry date becomes asterisks. `text` may be a request or reply body, a
-/// header value, an address, a form, a record's JSON or any other text that is printed.
+/// security code or expiry date becomes asterisks. `text` may be a request or reply body, an
+/// address, a form, a record's JSON or any other text that is printed.
 ///
-/// The text is read as a reader finally sees it, however many times it was escaped (JSON
-/// backslash escapes, percent escapes, HTML character references with or without ";"), with
-/// Unicode decimal digits read as ASCII digits and Unicode spaces and dashes as separators. A card
-/// number is 13 to 19 digits that pass the Luhn check, in consecutive groups that up to two
-/// separators (blanks, dots, slashes, hyphens, dashes, plus signs, zero-width spaces) may part, or
-/// the digits of a card number found after a name. After a card member's name, in any notation
-/// (JSON or single-quoted members, namespaced too, form fields, XML elements with their CDATA,
-/// attributes, input tags, multipart parts, name/value pairs, table columns), the value is masked
-/// whatever it holds; after the card form's field names, which are ordinary words too ("numero",
-/// "pan", "cvv", "caducidad"), only a value shaped as that card datum is. A payment result
-/// ("Ds_MerchantParameters", Base64 of JSON in either alphabet) is decoded, masked and, where that
-/// changed it, written again in standard Base64. Numbers that are no card number, and words, stay
-/// as they are. An escape is never cut, and a JSON text stays JSON: a number or literal masked
-/// outside a string becomes a string.
+/// The card members are found by their decoded names wherever they stand in the JSON (after the
+/// form key "datoEntrada=" of a request), also inside JSON carried as a text member, after a
+/// prefix too, and their values are masked whatever their JSON type. A card number found so is
+/// masked wherever it is repeated, however its digits are escaped, and any text holding a card
+/// number by the Luhn check (13 to 19 digits, also split by spaces, dashes or plus signs) has it
+/// masked. A request echoed in another spelling (HTML character references, percent or form
+/// encoding, XML elements or attributes, single quotes) is masked by the same names, and so are
+/// the fields of the sandbox payment page's card form ("numero", "caducidad", "cvv"). A payment
+/// result ("Ds_MerchantParameters", Base64 of JSON in either alphabet, percent-encoded or not) in
+/// an address, a form or a member is decoded, masked and written again in standard Base64.
+/// Text that does not parse is masked leniently: after any spelling of a card member's name,
+/// every value up to the next member's name, however the first was closed, and every run of
+/// twelve or more digits, as read or as written. An escape is never cut. Everything else is left
+/// exactly as it stands, and a JSON text stays JSON.
 VANTO_EXPORT std::string maskCardData(std::string_view text);
 
 }  // namespace vanto
