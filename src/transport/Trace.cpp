@@ -8,13 +8,15 @@
 namespace vanto {
 namespace {
 
+// Header values are masked one by one: a reply may echo the request in any of them (a cookie, a
+// return address with a payment result), and a value never runs into the next field.
 std::string dictionary(const platform::HeaderFields& fields) {
     std::string text = "[";
     for (const auto& [name, value] : fields.fields()) {
         if (text.size() > 1) {
             text += ", ";
         }
-        text += name + ": " + value;
+        text += name + ": " + maskCardData(value);
     }
     return text + "]";
 }

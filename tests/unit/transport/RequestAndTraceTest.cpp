@@ -126,6 +126,15 @@ TEST(Traces, PrintTheBannersLabelsAndPlaceholders) {
               "HEADERS: [Content-Type: text/plain, Cookie: A=1]\nBODY: NOT DEFINED");
 
     platform::HTTPURLResponse response{"https://gateway.example/zel/x", 404, {}};
+    response.allHeaderFields.add("Location", "/ko?numero=4548812049400004&cvv=123");
+    response.allHeaderFields.add("Set-Cookie", "tarjeta=4548812049400004; Path=/");
+    request.allHTTPHeaderFields.set("Cookie", "caducidad=1229");
+    EXPECT_NE(requestTrace(request).find("Cookie: caducidad=****]"), std::string::npos);
+    EXPECT_EQ(responseTrace(response, std::string()),
+              "====== RESPONSE ======\nSTATUS CODE: 404\nHEADERS: [Location: "
+              "/ko?numero=************0004&cvv=***, Set-Cookie: tarjeta=************0004; "
+              "Path=/]\nBODY: ");
+    response.allHeaderFields = {};
     response.allHeaderFields.add("Server", "sandbox");
     EXPECT_EQ(responseTrace(response, std::string()),
               "====== RESPONSE ======\nSTATUS CODE: 404\nHEADERS: [Server: sandbox]\nBODY: ");
