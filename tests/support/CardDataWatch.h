@@ -248,8 +248,14 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
     }
 
     void OnTestProgramStart(const ::testing::UnitTest&) override {
-        tees_.emplace_back("standard output", new OutputTee(STDOUT_FILENO));
-        tees_.emplace_back("standard error", new OutputTee(STDERR_FILENO));
+        // The tees live as long as the process, their threads reading until it ends: they are
+        // held where nothing frees them, the listener being deleted before the process ends.
+        static auto* const held = new std::vector<OutputTee*>();
+        for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+            held->push_back(new OutputTee(fd));
+            tees_.emplace_back(fd == STDOUT_FILENO ? "standard output" : "standard error",
+                               held->back());
+        }
     }
 
     // The summary goes straight to the console.
@@ -286,7 +292,6 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
     std::vector<std::pair<std::string, std::function<std::string()>>> sources_;
     std::vector<std::pair<std::string, std::function<std::string()>>> always_;
     std::vector<std::string> secrets_;
-    // The tees live as long as the process: their threads read until it ends.
     std::vector<std::pair<std::string, OutputTee*>> tees_;
 };
 
