@@ -90,9 +90,15 @@ class OutputTee {
         std::fflush(nullptr);
         std::cout.flush();
         std::cerr.flush();
-        std::unique_lock lock(mutex_);
-        const std::string marker = "\x01vanto-watch-" + std::to_string(++markers_) + "\x01";
+        std::string marker;
+        {
+            const std::lock_guard lock(mutex_);
+            marker = "\x01vanto-watch-" + std::to_string(++markers_) + "\x01";
+        }
+        // Written without the lock, which the thread takes after each read: a pipe that others
+        // filled meanwhile cannot hold the marker back while the thread waits for the lock.
         (void)!::write(fd_, marker.data(), marker.size());
+        std::unique_lock lock(mutex_);
         // Bounded: the marker is in the pipe and the thread reads until it sees it.
         passed_.wait_for(lock, std::chrono::seconds(30), [&] {
             return seen_.find(marker) != std::string::npos;
