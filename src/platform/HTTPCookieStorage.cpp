@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/CookieMatch.h"
 #include "platform/CurlGlobal.h"
 #include "platform/StatePart.h"
 
@@ -171,7 +172,31 @@ std::optional<ParsedURL> parseURL(std::string_view url) {
     return parsed;
 }
 
+bool applies(const HTTPCookie& cookie, const ParsedURL& url) {
+    return domainMatches(cookie, url.host) && pathMatches(cookie.path, url.path) &&
+           (!cookie.secure || url.scheme == "https") && !expired(cookie);
+}
+
 }  // namespace
+
+std::vector<HTTPCookie> cookiesApplyingTo(const std::vector<HTTPCookie>& cookies,
+                                          std::string_view url) {
+    std::vector<HTTPCookie> matching;
+    if (cookies.empty()) {
+        return matching;
+    }
+    const auto parsed = parseURL(url);
+    for (const auto& cookie : cookies) {
+        if (cookie.domain.empty() || (parsed && applies(cookie, *parsed))) {
+            matching.push_back(cookie);
+        }
+    }
+    return matching;
+}
+
+bool sameCookie(const HTTPCookie& a, const HTTPCookie& b) {
+    return a.name == b.name && a.domain == b.domain && a.path == b.path;
+}
 
 HeaderFields requestHeaderFieldsWithCookies(const std::vector<HTTPCookie>& cookies) {
     HeaderFields fields;
@@ -266,8 +291,7 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookiesForURL(std::string_view url) c
         return matching;
     }
     for (auto& cookie : jar_->all()) {
-        if (domainMatches(cookie, parsed->host) && pathMatches(cookie.path, parsed->path) &&
-            (!cookie.secure || parsed->scheme == "https")) {
+        if (applies(cookie, *parsed)) {
             matching.push_back(std::move(cookie));
         }
     }

@@ -48,7 +48,7 @@ Expected<platform::URLRequest> RequestService::build() const {
     for (const auto& [name, value] : fields.fields()) {
         request.allHTTPHeaderFields.set(name, value);
     }
-    addCookies(request, Session::shared().cookies());
+    addCookies(request, Session::shared().cookiesForURL(request.url));
     request.httpBody = std::move(body).value();
     return request;
 }

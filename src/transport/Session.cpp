@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/CookieMatch.h"
 #include "platform/StatePart.h"
 
 namespace vanto {
@@ -33,13 +34,18 @@ void Session::setCookies(std::vector<platform::HTTPCookie> cookies) {
     state_->cookies = std::move(cookies);
 }
 
+std::vector<platform::HTTPCookie> Session::cookiesForURL(std::string_view url) const {
+    return platform::cookiesApplyingTo(cookies(), url);
+}
+
 void Session::updateCookies(const std::vector<platform::HTTPCookie>& received) {
     const std::lock_guard lock(state_->mutex);
     for (const auto& cookie : received) {
-        const bool stored = std::any_of(state_->cookies.begin(), state_->cookies.end(),
-                                        [&](const auto& kept) { return kept.name == cookie.name; });
-        if (stored) {
-            update(state_->cookies, cookie);
+        const auto kept =
+            std::find_if(state_->cookies.begin(), state_->cookies.end(),
+                         [&](const auto& stored) { return platform::sameCookie(stored, cookie); });
+        if (kept != state_->cookies.end()) {
+            *kept = cookie;
         } else {
             state_->cookies.push_back(cookie);
         }

@@ -59,6 +59,15 @@ TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
     EXPECT_EQ(requests[1].header("Cookie"), "first=1; " + issued[0].name + "=" + issued[0].value)
         << "stored cookies go in store order";
     EXPECT_TRUE(requests[1].carriedSessionCookie);
+
+    // The same server under another host name is another gateway to the cookie store: the
+    // cookie the first one set stays with it.
+    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test,
+                                          "localhost:" + std::to_string(gateway().port())));
+    send(std::make_shared<DirectPaymentRequest>(envelope.copy()));
+    ASSERT_EQ(gateway().requests().size(), 3u);
+    EXPECT_EQ(gateway().requests()[2].header("Cookie"), "first=1")
+        << "only the cookie put in without a host goes to another host";
 }
 
 // Each broken reply is asked for by its order number, so that the sandbox's switches are read

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "vanto/Export.h"
@@ -8,17 +9,21 @@
 
 namespace vanto {
 
-/// The library's cookie store: the cookies it adds to every request it builds, in order, at most
-/// one per name. One instance for the process; safe to read and update from several threads.
+/// The library's cookie store: the cookies it adds to the requests it builds, in order. Each
+/// cookie goes only to the hosts and paths it belongs to, so a cookie one gateway set never
+/// reaches another. One instance for the process; safe to read and update from several threads.
 class VANTO_EXPORT Session {
   public:
     static Session& shared();
 
     /// A snapshot of the stored cookies, in order.
     std::vector<platform::HTTPCookie> cookies() const;
+    /// The stored cookies that a request to `url` carries, in store order: those whose domain
+    /// and path match it (RFC 6265) and that have not expired, and those put in without a domain.
+    std::vector<platform::HTTPCookie> cookiesForURL(std::string_view url) const;
     void setCookies(std::vector<platform::HTTPCookie> cookies);
-    /// Takes in `received` in one step: a cookie whose name is stored replaces it at its
-    /// position; a cookie with a new name is appended.
+    /// Takes in `received` in one step: a cookie stored with the same name, domain and path is
+    /// replaced at its position; any other cookie is appended.
     void updateCookies(const std::vector<platform::HTTPCookie>& received);
 
   private:

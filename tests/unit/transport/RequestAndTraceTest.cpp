@@ -1,4 +1,6 @@
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include "vanto/transport/SDKError.h"
 #include "vanto/transport/Session.h"
 #include "vanto/transport/Trace.h"
+#include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
@@ -49,19 +52,44 @@ TEST_F(RequestBuilding, ReadsTheEnvironmentWhenBuiltNotWhenMade) {
     EXPECT_EQ(built(request).url, Constants::getURLParameters(EnviromentType::real));
 }
 
-TEST(CookieStore, ReplacesByNameInPlaceAndAppendsNewNames) {
+TEST(CookieStore, ReplacesTheSameCookieInPlaceAndScopesEachToItsHost) {
     auto& session = Session::shared();
-    session.setCookies({{.name = "A", .value = "1"}, {.name = "B", .value = "2"}});
-    session.updateCookies({{.name = "A", .value = "9", .domain = "other.example"},
-                           {.name = "C", .value = "3"},
-                           {.name = "a", .value = "lower"}});
+    session.setCookies({{.name = "A", .value = "1", .domain = "pay.example"},
+                        {.name = "B", .value = "2", .domain = "pay.example", .path = "/zel"}});
+    session.updateCookies({{.name = "A", .value = "9", .domain = "pay.example"},
+                           {.name = "A", .value = "other", .domain = "other.example"},
+                           {.name = "B", .value = "root", .domain = "pay.example"},
+                           {.name = "a", .value = "lower", .domain = "pay.example"}});
     const auto cookies = session.cookies();
-    ASSERT_EQ(cookies.size(), 4u);
-    EXPECT_EQ(cookies[0].name, "A");
-    EXPECT_EQ(cookies[0].value, "9") << "domain and path are not compared";
-    EXPECT_EQ(cookies[1].name, "B");
-    EXPECT_EQ(cookies[2].name, "C");
-    EXPECT_EQ(cookies[3].name, "a") << "names compare case-sensitively";
+    ASSERT_EQ(cookies.size(), 5u);
+    EXPECT_EQ(cookies[0].value, "9") << "same name, domain and path: replaced in place";
+    EXPECT_EQ(cookies[1].value, "2");
+    EXPECT_EQ(cookies[2].value, "other") << "another host's cookie of that name is its own";
+    EXPECT_EQ(cookies[3].value, "root") << "another path's cookie of that name is its own";
+    EXPECT_EQ(cookies[4].name, "a") << "names compare case-sensitively";
+
+    const auto values = [&](std::string_view url) {
+        std::string joined;
+        for (const auto& cookie : session.cookiesForURL(url)) {
+            joined += cookie.value + " ";
+        }
+        return joined;
+    };
+    EXPECT_EQ(values("https://pay.example/zel/x"), "9 2 root lower ");
+    EXPECT_EQ(values("https://pay.example/zelda"), "9 root lower ") << "paths end at a slash";
+    EXPECT_EQ(values("https://OTHER.example:444/"), "other ") << "hosts compare without case";
+    EXPECT_EQ(values("https://sub.pay.example/"), "") << "host-only cookies";
+    EXPECT_EQ(values("not an address"), "");
+    session.setCookies({{.name = "S", .value = "sub", .domain = "pay.example",
+                         .includesSubdomains = true},
+                        {.name = "T", .value = "tls", .domain = "pay.example", .secure = true},
+                        {.name = "E", .value = "gone", .domain = "pay.example",
+                         .expiresDate = std::chrono::system_clock::time_point{}},
+                        {.name = "U", .value = "unscoped"}});
+    EXPECT_EQ(values("https://sub.pay.example/"), "sub unscoped ");
+    EXPECT_EQ(values("http://pay.example/"), "sub unscoped ") << "secure-only cookies need TLS";
+    EXPECT_EQ(values("https://elsewhere.example/"), "unscoped ")
+        << "a cookie put in without a domain goes everywhere";
     std::vector<HTTPCookie> list = cookies;
     update(list, {.name = "Z", .value = "0"});
     EXPECT_EQ(list, cookies) << "update leaves a list without the name unchanged";
@@ -141,6 +169,30 @@ TEST(Traces, PrintTheBannersLabelsAndPlaceholders) {
     EXPECT_EQ(responseTrace(response, std::nullopt),
               "====== RESPONSE ======\nSTATUS CODE: 404\nHEADERS: [Server: sandbox]\nBODY: EMPTY "
               "RESPONSE");
+}
+
+TEST(TraceSink, RunsWithNoLockHeldSoItMayTraceAndChooseAnotherSink) {
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    setTraceSink([&](std::string_view block) {
+        first.emplace_back(block);
+        if (block == "outer") {
+            writeTrace("inner");
+            setTraceSink([&](std::string_view later) { second.emplace_back(later); });
+            writeTrace("after");
+        }
+    });
+    writeTrace("outer");
+    writeTrace("last");
+    EXPECT_EQ(first, (std::vector<std::string>{"outer", "inner"}))
+        << "a block the sink writes follows the one it is handling";
+    EXPECT_EQ(second, (std::vector<std::string>{"after", "last"}));
+    setTraceSink([](std::string_view) { throw std::runtime_error("sink failed"); });
+    writeTrace("lost");
+    setTraceSink([&](std::string_view block) { second.emplace_back(block); });
+    writeTrace("kept");
+    EXPECT_EQ(second.back(), "kept") << "a throwing sink loses its block, not the traces after";
+    setTraceSink(nullptr);
 }
 
 }  // namespace
