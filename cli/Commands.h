@@ -16,7 +16,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitBadInput = 2;
 /// What a run needs could not be had: the built-in sandbox did not start, no display for a
-/// window, no outcome came, no place for the journal.
+/// window, no payment page came, no place for the journal.
 inline constexpr int kExitCannotRun = 3;
 /// In doubt: the request left (or the payment page opened) and no decision of the gateway was
 /// read, so the gateway may have charged the card. Never a refusal.
@@ -53,7 +53,7 @@ int runDemo(bool traces, const JournalChoice& journal, const DemoScreens& screen
 /// card data read from `input` where the options say "-", recorded in the chosen journal. Writes
 /// the outcome record as one JSON object on the last line of `out` (traces go to standard error)
 /// and returns kExitOk for an accepted payment, kExitFailure for a refused one, kExitInDoubt for
-/// one the journal holds in doubt.
+/// one the journal holds in doubt or whose answer did not come whole within three minutes.
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err);
 
 /// `vanto web --headless`: a web payment through the web-payment presenter, with a minimal

@@ -121,8 +121,11 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
         return written;
     });
     if (!outcome) {
-        err << "vanto pay: no outcome within three minutes\n";
-        return kExitCannotRun;
+        // The request left when the payment began: an answer still trickling in, or never
+        // coming, may carry a charge.
+        err << "vanto pay: no outcome within three minutes\n"
+            << inDoubtLine("pay", checked->payment.order) << '\n';
+        return kExitInDoubt;
     }
     if (!written) {
         err << notToldLine("pay", checked->payment.order) << '\n';
