@@ -20,6 +20,9 @@ constexpr std::string_view kInDoubtAdvice =
     "in doubt: the gateway may have charged the card; check this order before charging again";
 constexpr std::string_view kRecoveredAdvice =
     "answered but never delivered: the outcome was recovered from the journal";
+constexpr std::string_view kDamagedAdvice =
+    "damaged: this payment's row in the journal's file is damaged, so its order, amount and "
+    "outcome may be wrong; check the gateway's records";
 constexpr std::string_view kAbandonedAdvice =
     "abandoned: the screen closed before the cardholder could pay; nothing was charged";
 
@@ -89,6 +92,8 @@ std::string advice(const JournalEntry& entry) {
             return std::string(kRecoveredAdvice);
         case PaymentStanding::abandoned:
             return std::string(kAbandonedAdvice);
+        case PaymentStanding::damaged:
+            return std::string(kDamagedAdvice);
         default:
             return "";
     }

@@ -43,7 +43,9 @@ inline std::string journalPath(const QStringList& arguments, const char* fileNam
 // A payment that needs a review, in one line: its order and why.
 inline QString reviewLine(const JournalEntry& entry) {
     const QString what =
-        entry.standing == PaymentStanding::inDoubt
+        entry.standing == PaymentStanding::damaged
+            ? QStringLiteral("dañado en el diario: compruebe el pedido con la pasarela")
+        : entry.standing == PaymentStanding::inDoubt
             ? QStringLiteral(
                   "en duda: la pasarela puede haber cobrado la tarjeta; compruebe el pedido antes "
                   "de cobrarlo de nuevo")

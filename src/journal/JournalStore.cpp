@@ -44,7 +44,21 @@ CREATE TABLE payments (
 );
 )sql";
 
-constexpr std::string_view kIndexesAndSteps = R"sql(
+// The payments that may need a review (JournalEntry::unresolved() decides): those not reviewed
+// that are in doubt, did not end as delivered or not sent, or whose row is damaged (the form
+// readWithin() expects). The partial index payments_open holds exactly these, so an operator's
+// look at them costs what they are, not the journal; a journal made before it gets it when next
+// opened for payments. The steps are read through them (CROSS JOIN keeps that order: without
+// table statistics SQLite would rather scan every step).
+#define VANTO_OPEN_PAYMENTS                                                               \
+    "reviewed_at IS NULL AND (in_doubt <> 0 OR state NOT IN ('notSent', 'delivered') OR " \
+    "flow NOT IN ('direct', 'web') OR amount GLOB '*[^0-9]*' OR currency GLOB '*[^0-9]*')"
+
+constexpr std::string_view kOpenIndex =
+    "CREATE INDEX IF NOT EXISTS payments_open ON payments(id) WHERE " VANTO_OPEN_PAYMENTS;
+
+constexpr std::string_view kIndexesAndSteps =
+    R"sql(
 CREATE INDEX payments_by_order ON payments(order_number);
 CREATE TABLE steps (
     payment_id INTEGER NOT NULL REFERENCES payments(id),
@@ -53,7 +67,12 @@ CREATE TABLE steps (
     detail TEXT NOT NULL
 );
 CREATE INDEX steps_by_payment ON steps(payment_id);
-)sql";
+)sql"
+    "CREATE INDEX payments_open ON payments(id) WHERE " VANTO_OPEN_PAYMENTS ";\n";
+
+bool allDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 std::string layoutVersion() {
     return "PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";\n";
@@ -164,6 +183,19 @@ SELECT steps.payment_id, steps.step, steps.at, steps.detail
 FROM steps JOIN payments ON payments.id = steps.payment_id
 WHERE payments.order_number = ?1 ORDER BY steps.payment_id, steps.rowid
 )sql";
+
+constexpr std::string_view kSelectOpenPayments = R"sql(
+SELECT id, flow, order_number, amount, currency, transaction_type, merchant, terminal,
+       environment, card_last_four, state, in_doubt, outcome_accepted, outcome_code,
+       authorisation_code, outcome_text, writer, reviewed_at, review_note
+FROM payments WHERE )sql" VANTO_OPEN_PAYMENTS " ORDER BY id";
+
+constexpr std::string_view kSelectOpenSteps = R"sql(
+SELECT steps.payment_id, steps.step, steps.at, steps.detail
+FROM payments CROSS JOIN steps ON steps.payment_id = payments.id
+WHERE payments.)sql" VANTO_OPEN_PAYMENTS " ORDER BY steps.payment_id, steps.rowid";
+
+#undef VANTO_OPEN_PAYMENTS
 
 constexpr std::string_view kReview = R"sql(
 UPDATE payments SET reviewed_at = ?2, review_note = ?3 WHERE id = ?1
@@ -351,6 +383,7 @@ JournalStore::~JournalStore() {
 
 void JournalStore::close() {
     cache_.clear();
+    wholeChecked_ = false;
     sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -535,13 +568,32 @@ Expected<std::int64_t> JournalStore::checkedVersion() {
                        JournalProblem::Kind::newerVersion);
     }
     if (found == kSchemaVersion) {
-        const auto check = pragma("PRAGMA quick_check", "checking the file");
-        if (!check || check.value() != "ok") {
+        // A bounded check, whatever the journal's size: the path from each table's root to its
+        // newest rows, which every payment and every reader of unresolved payments walks. The
+        // whole file is checked by the first read of every payment (checkWhole()).
+        const auto newest = pragma(
+            "SELECT (SELECT max(id) FROM payments) IS NULL, "
+            "(SELECT max(rowid) FROM steps) IS NULL",
+            "checking the file");
+        if (!newest) {
             return failure(sqlite3_extended_errcode(db_), "checking the file",
                            JournalProblem::Kind::corrupt);
         }
     }
     return found;
+}
+
+Expected<Recorded> JournalStore::checkWhole() {
+    if (wholeChecked_) {
+        return Recorded{};
+    }
+    const auto check = pragma("PRAGMA quick_check", "checking the file");
+    if (!check || check.value() != "ok") {
+        return failure(sqlite3_extended_errcode(db_), "checking the file",
+                       JournalProblem::Kind::corrupt);
+    }
+    wholeChecked_ = true;
+    return Recorded{};
 }
 
 Expected<Recorded> JournalStore::setUpToRead() {
@@ -602,7 +654,12 @@ Expected<Recorded> JournalStore::setUp() {
             return limit;
         }
     }
-    return found == kSchemaVersion ? Expected<Recorded>(Recorded{}) : bringUpToDate();
+    if (found != kSchemaVersion) {
+        if (auto brought = bringUpToDate(); !brought) {
+            return brought;
+        }
+    }
+    return execute(kOpenIndex, "indexing the unresolved payments");
 }
 
 // Creates the layout in a fresh file, or rebuilds an older one, in one transaction: a crash
@@ -773,12 +830,18 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
     return Recorded{};
 }
 
-Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::string_view> order) {
+Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::string_view> order,
+                                                        bool openOnly) {
+    if (!order && !openOnly) {
+        if (auto checked = checkWhole(); !checked) {
+            return checked.error();
+        }
+    }
     // A file read as unchanging that a writer changed meanwhile is read again, through its log
     // when it has one now; a few times at most.
     constexpr int kReadings = 3;
     for (int reading = 1;; ++reading) {
-        auto payments = readOnce(order);
+        auto payments = readOnce(order, openOnly);
         if (!unchanging_ || (!exists(path_ + "-wal") && identityOf(path_) == unchanging_)) {
             return payments;
         }
@@ -793,12 +856,13 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
     }
 }
 
-Expected<std::vector<StoredPayment>> JournalStore::readOnce(std::optional<std::string_view> order) {
+Expected<std::vector<StoredPayment>> JournalStore::readOnce(std::optional<std::string_view> order,
+                                                            bool openOnly) {
     // One read transaction: the payments and their steps from the same moment.
     if (auto begun = run(kBeginRead, "reading the journal"); !begun) {
         return begun.error();
     }
-    auto payments = readWithin(order);
+    auto payments = readWithin(order, openOnly);
     if (!payments) {
         rollBack();
         return payments;
@@ -807,17 +871,22 @@ Expected<std::vector<StoredPayment>> JournalStore::readOnce(std::optional<std::s
     return payments;
 }
 
-Expected<std::vector<StoredPayment>> JournalStore::readWithin(
-    std::optional<std::string_view> order) {
+Expected<std::vector<StoredPayment>> JournalStore::readWithin(std::optional<std::string_view> order,
+                                                              bool openOnly) {
     std::vector<StoredPayment> payments;
-    auto& rows = cached(order ? kSelectPaymentsOfOrder : kSelectPayments);
-    rows.bind(1, order);
+    auto& rows = cached(openOnly ? kSelectOpenPayments
+                        : order  ? kSelectPaymentsOfOrder
+                                 : kSelectPayments);
+    if (!openOnly) {
+        rows.bind(1, order);
+    }
     int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
     for (; code == SQLITE_ROW; code = rows.step()) {
         StoredPayment stored;
         JournalEntry& entry = stored.entry;
         entry.id = rows.number(0);
-        entry.flow = rows.text(1) == "web" ? PaymentFlowKind::web : PaymentFlowKind::direct;
+        const std::string flow = rows.text(1);
+        entry.flow = flow == "web" ? PaymentFlowKind::web : PaymentFlowKind::direct;
         entry.order = rows.text(2);
         entry.amount = rows.text(3);
         entry.currency = rows.text(4);
@@ -826,8 +895,13 @@ Expected<std::vector<StoredPayment>> JournalStore::readWithin(
         entry.terminal = rows.text(7);
         entry.environment = rows.text(8);
         entry.cardLastFour = rows.optionalText(9);
-        stored.state = stepFromName(rows.text(10)).value_or(PaymentStep::sent);
+        const auto state = stepFromName(rows.text(10));
+        stored.state = state.value_or(PaymentStep::sent);
         stored.inDoubt = rows.number(11) != 0;
+        // What the library writes has a known form; a row that lost it was damaged in the file.
+        stored.damaged = (flow != "web" && flow != "direct") || !state ||
+                         (rows.number(11) != 0 && rows.number(11) != 1) ||
+                         !allDigits(entry.amount) || !allDigits(entry.currency);
         if (!rows.isNull(12)) {
             entry.outcome =
                 JournalOutcome{rows.number(12) != 0, rows.number(13), rows.text(14), rows.text(15)};
@@ -838,8 +912,10 @@ Expected<std::vector<StoredPayment>> JournalStore::readWithin(
         }
         payments.push_back(std::move(stored));
     }
-    auto& steps = cached(order ? kSelectStepsOfOrder : kSelectSteps);
-    steps.bind(1, order);
+    auto& steps = cached(openOnly ? kSelectOpenSteps : order ? kSelectStepsOfOrder : kSelectSteps);
+    if (!openOnly) {
+        steps.bind(1, order);
+    }
     if (code == SQLITE_DONE) {
         code = steps.prepared() == SQLITE_OK ? steps.step() : steps.prepared();
     }
@@ -849,10 +925,11 @@ Expected<std::vector<StoredPayment>> JournalStore::readWithin(
         while (payment != payments.end() && payment->entry.id < id) {
             ++payment;
         }
-        if (payment != payments.end() && payment->entry.id == id) {
+        // A step whose name was damaged in the file is left out rather than shown as another.
+        if (const auto step = stepFromName(steps.text(1));
+            step && payment != payments.end() && payment->entry.id == id) {
             payment->entry.steps.push_back(
-                JournalStep{stepFromName(steps.text(1)).value_or(PaymentStep::sent),
-                            parseTimestamp(steps.text(2)), steps.text(3)});
+                JournalStep{*step, parseTimestamp(steps.text(2)), steps.text(3)});
         }
     }
     rows.reset();

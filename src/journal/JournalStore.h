@@ -76,6 +76,9 @@ struct StoredPayment {
     JournalEntry entry;
     PaymentStep state = PaymentStep::prepared;
     bool inDoubt = false;
+    // Whether the row lost the form the library writes (an unknown state, a flow, amount or
+    // currency it never writes, an in-doubt mark other than 0 or 1): the file was damaged there.
+    bool damaged = false;
     // The process that made the payment (ProcessIdentity.h).
     std::string writer;
 };
@@ -118,8 +121,10 @@ class JournalStore {
     // Folds the write-ahead log back into the file once it has grown past its size; for when a
     // payment has ended and nothing waits on the journal.
     void checkpointIfDue();
-    // Every payment (or those of `order`), oldest first.
-    Expected<std::vector<StoredPayment>> read(std::optional<std::string_view> order);
+    // Every payment (or those of `order`, or with `openOnly` those that may be unresolved),
+    // oldest first. Reading every payment checks the whole file first, once per opening.
+    Expected<std::vector<StoredPayment>> read(std::optional<std::string_view> order,
+                                              bool openOnly = false);
     Expected<Recorded> review(const std::vector<std::int64_t>& ids, std::string_view note);
 
     // What kind of problem the last failure was.
@@ -148,10 +153,14 @@ class JournalStore {
     Expected<std::int64_t> checkedVersion();
     Expected<Recorded> setUp();
     Expected<Recorded> setUpToRead();
-    Expected<std::vector<StoredPayment>> readOnce(std::optional<std::string_view> order);
+    Expected<std::vector<StoredPayment>> readOnce(std::optional<std::string_view> order,
+                                                  bool openOnly);
+    // SQLite's quick check of the whole file, once per opening; the file refused as damaged.
+    Expected<Recorded> checkWhole();
     Expected<Recorded> bringUpToDate();
     // read() within a transaction already begun.
-    Expected<std::vector<StoredPayment>> readWithin(std::optional<std::string_view> order);
+    Expected<std::vector<StoredPayment>> readWithin(std::optional<std::string_view> order,
+                                                    bool openOnly = false);
     Expected<Recorded> writeStep(std::int64_t id, const StepWrite& step);
     Expected<Recorded> commitStep(std::int64_t id, const StepWrite& step);
     // SQLite's call after each commit: notes the log's size, and folds it back should it grow
@@ -168,6 +177,7 @@ class JournalStore {
     int logPages_ = 0;
     // The file's identity when it was opened to be read as unchanging (it had no log).
     std::optional<FileIdentity> unchanging_;
+    bool wholeChecked_ = false;
 };
 
 }  // namespace vanto::journal

@@ -47,6 +47,9 @@ bool wasSent(const JournalEntry& entry) {
 }
 
 PaymentStanding standingOf(const journal::StoredPayment& stored, bool inFlight) {
+    if (stored.damaged) {
+        return PaymentStanding::damaged;
+    }
     // A request that left without a readable decision stays in doubt, whatever follows.
     if (stored.inDoubt) {
         return PaymentStanding::inDoubt;
@@ -137,6 +140,8 @@ std::string paymentStandingName(PaymentStanding standing) {
             return "answered";
         case PaymentStanding::delivered:
             return "delivered";
+        case PaymentStanding::damaged:
+            return "damaged";
     }
     return "";
 }
@@ -147,7 +152,8 @@ std::string paymentFlowName(PaymentFlowKind flow) {
 
 bool JournalEntry::unresolved() const {
     return !review &&
-           (standing == PaymentStanding::inDoubt || standing == PaymentStanding::answered);
+           (standing == PaymentStanding::inDoubt || standing == PaymentStanding::answered ||
+            standing == PaymentStanding::damaged);
 }
 
 bool JournalEntry::holdsOrder() const {
@@ -157,6 +163,7 @@ bool JournalEntry::holdsOrder() const {
     switch (standing) {
         case PaymentStanding::inFlight:
         case PaymentStanding::inDoubt:
+        case PaymentStanding::damaged:
             return true;
         case PaymentStanding::answered:
         case PaymentStanding::delivered:
@@ -288,14 +295,17 @@ JournalResult<std::vector<JournalEntry>> PaymentJournal::payments(std::string_vi
 }
 
 JournalResult<std::vector<JournalEntry>> PaymentJournal::unresolved() const {
-    auto all = payments();
-    if (!all) {
-        return all;
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::vector<JournalEntry>>(*problem);
     }
-    std::vector<JournalEntry> needing;
-    std::ranges::copy_if(all.value(), std::back_inserter(needing),
-                         [](const JournalEntry& entry) { return entry.unresolved(); });
-    return needing;
+    auto stored = impl_->store.read(std::nullopt, true);
+    if (!stored) {
+        return readFailure<std::vector<JournalEntry>>(impl_->problemOf(stored.error()));
+    }
+    auto entries = entriesOf(*impl_, std::move(stored).value());
+    std::erase_if(entries, [](const JournalEntry& entry) { return !entry.unresolved(); });
+    return entries;
 }
 
 JournalResult<std::vector<JournalEntry>> PaymentJournal::markReviewed(std::string_view order,

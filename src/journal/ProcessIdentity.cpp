@@ -36,15 +36,17 @@ std::string startOf(pid_t pid) {
     return "";
 }
 
-std::string bootId() {
-    return firstLine("/proc/sys/kernel/random/boot_id");
+// Read once: it is asked for each payment a listing finds under way.
+const std::string& bootId() {
+    static const std::string boot = firstLine("/proc/sys/kernel/random/boot_id");
+    return boot;
 }
 
 }  // namespace
 
 const std::string& thisProcess() {
     static const std::string identity = [] {
-        const std::string boot = bootId();
+        const std::string& boot = bootId();
         const std::string start = startOf(::getpid());
         if (boot.empty() || start.empty()) {
             return std::string();

@@ -81,12 +81,16 @@ enum class PaymentStanding {
     answered,
     /// The view received the outcome.
     delivered,
+    /// The payment's row in the file is damaged: its order, amount, steps and outcome may be
+    /// wrong. It needs a review (check the order with the gateway), and keeps its order from
+    /// being paid again until then.
+    damaged,
 };
 
 /// "prepared", "sent", "answered", "unanswered", "notSent", "delivered", "signatureRequested",
 /// "pageOpened", "resultRead" or "closedWithoutOutcome".
 VANTO_EXPORT std::string paymentStepName(PaymentStep step);
-/// "inFlight", "notSent", "abandoned", "inDoubt", "answered" or "delivered".
+/// "inFlight", "notSent", "abandoned", "inDoubt", "answered", "delivered" or "damaged".
 VANTO_EXPORT std::string paymentStandingName(PaymentStanding standing);
 /// "direct" or "web".
 VANTO_EXPORT std::string paymentFlowName(PaymentFlowKind flow);
@@ -145,8 +149,8 @@ struct VANTO_EXPORT JournalEntry {
     /// The application's review, once made.
     std::optional<JournalReview> review;
 
-    /// Whether the payment needs the application's attention: in doubt, or answered and never
-    /// delivered, and not yet reviewed.
+    /// Whether the payment needs the application's attention: in doubt, answered and never
+    /// delivered, or damaged, and not yet reviewed.
     bool unresolved() const;
     /// Whether the payment keeps a new payment of its order from being sent: under way, in
     /// doubt, or accepted by the gateway (answered or delivered), and not yet reviewed. A refused

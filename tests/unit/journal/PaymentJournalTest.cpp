@@ -642,5 +642,73 @@ TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
     }
 }
 
+// Unresolved payments are read through an index of their own, never the whole journal: whatever
+// a row holds, that reading must agree with judging every payment. Rows the library could not
+// have written are damaged payments that need a review.
+TEST(JournalReading, UnresolvedAgreesWithEveryPaymentJudgedAndDamagedRowsAreCalledSo) {
+    const testing::TempFolder folder;
+    const std::string path = folder.file("journal.sqlite");
+    ASSERT_FALSE(PaymentJournal::open(path)->problem());
+    Sqlite file(path);
+    ASSERT_TRUE(file.run("BEGIN"));
+    int id = 0;
+    const auto insert = [&](std::string_view flow, std::string_view amount, std::string_view state,
+                            int inDoubt, bool reviewed, bool outcome, std::string_view step) {
+        ++id;
+        const std::string values =
+            std::to_string(id) + ", '" + std::string(flow) + "', 'R" + std::to_string(id) +
+            "', '" + std::string(amount) + "', '978', '0', '999008881', '1', 'test', '" +
+            std::string(state) + "', " + std::to_string(inDoubt) + ", " +
+            (outcome ? "1, 0, '123456', ''" : "NULL, NULL, NULL, NULL") + ", '', " +
+            (reviewed ? "'2026-12-08T10:00:00.000Z', 'checked'" : "NULL, NULL");
+        ASSERT_TRUE(file.run(
+            "INSERT INTO payments (id, flow, order_number, amount, currency, transaction_type, "
+            "merchant, terminal, environment, state, in_doubt, outcome_accepted, outcome_code, "
+            "authorisation_code, outcome_text, writer, reviewed_at, review_note) VALUES (" +
+            values + "); INSERT INTO steps VALUES (" + std::to_string(id) + ", '" +
+            std::string(step) + "', '2026-12-08T10:00:00.000Z', '')"));
+    };
+    for (const char* state : {"prepared", "sent", "answered", "unanswered", "notSent", "delivered",
+                              "signatureRequested", "pageOpened", "resultRead",
+                              "closedWithoutOutcome", "sent\x01\x9b"}) {
+        for (const int inDoubt : {0, 1}) {
+            for (const bool reviewed : {false, true}) {
+                for (const bool outcome : {false, true}) {
+                    insert("direct", "1999", state, inDoubt, reviewed, outcome, "sent");
+                }
+            }
+        }
+    }
+    const int wellFormed = id - 8;
+    insert("direkt", "1999", "delivered", 0, false, true, "delivered");
+    insert("direct", "19\xff" "9", "delivered", 0, false, true, "delivered");
+    insert("direct", "1999", "delivered", 7, false, true, "delivered");
+    insert("web", "19.99", "notSent", 0, true, true, "notSent");  // reviewed: settled
+    ASSERT_TRUE(file.run("COMMIT"));
+
+    const auto journal = PaymentJournal::open(path);
+    const auto all = journal->payments();
+    const auto unresolved = journal->unresolved();
+    ASSERT_TRUE(all.ok() && unresolved.ok());
+    std::vector<std::int64_t> expected;
+    std::vector<std::int64_t> found;
+    for (const auto& entry : all.value()) {
+        if (entry.unresolved()) {
+            expected.push_back(entry.id);
+        }
+        EXPECT_EQ(entry.standing == PaymentStanding::damaged, entry.id > wellFormed) << entry.id;
+    }
+    for (const auto& entry : unresolved.value()) {
+        found.push_back(entry.id);
+    }
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(std::ranges::count_if(unresolved.value(),
+                                    [](const JournalEntry& entry) {
+                                        return entry.standing == PaymentStanding::damaged;
+                                    }),
+              4 + 3)
+        << "each damaged row not reviewed: 4 with an unknown state, and 3 of other kinds";
+}
+
 }  // namespace
 }  // namespace vanto
