@@ -43,12 +43,17 @@ inline bool initialize(int argc, char** argv, std::vector<std::string> extra, in
 /// set, the process's peak resident memory.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    /// Whether a benchmark stopped with an error (SkipWithError): its figures mean nothing, and
+    /// the program says so in its exit status.
+    bool failed() const { return failed_; }
+
     RatioReporter(bool peakMemory,
                   std::vector<std::pair<std::string, std::string>> measuredAndBaseline)
         : pairs_(std::move(measuredAndBaseline)), peakMemory_(peakMemory) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
+            failed_ = failed_ || run.error_occurred;
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             const std::string name = run.run_name.function_name;
             if (median || (run.run_type == Run::RT_Iteration && !medians_.contains(name))) {
@@ -83,6 +88,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   private:
     std::vector<std::pair<std::string, std::string>> pairs_;
     bool peakMemory_;
+    bool failed_ = false;
     std::map<std::string, double> nanoseconds_;
     std::set<std::string> medians_;
 };

@@ -114,5 +114,5 @@ int main(int argc, char** argv) {
                                           {"BM_EncodeWebViewPayment", "BM_Sha256WebMessage"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return reporter.failed() ? 1 : 0;
 }

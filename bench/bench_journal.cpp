@@ -35,9 +35,15 @@
 
 namespace {
 
-// The order numbers: an ordinary one, and one whose answer the sandbox holds 250 ms.
-constexpr const char* kLoopbackOrder = "BENCH0001";
-constexpr const char* kGatewayOrder = "BENCH0002-FAULT_DELAY_250";
+// The order numbers: ordinary ones, and ones whose answer the sandbox holds 250 ms. An order
+// pays once, so each payment takes the next number.
+constexpr const char* kLoopbackOrder = "";
+constexpr const char* kGatewayOrder = "-FAULT_DELAY_250";
+
+std::string nextOrder(const std::string& switches) {
+    static int paid = 0;
+    return "BENCH" + std::to_string(++paid) + switches;
+}
 
 struct Receipt : vanto::DirectPaymentViewProtocol {
     void notifyUserOK(const vanto::DirectPaymentResponseOK&) override { accepted = ended = true; }
@@ -50,14 +56,14 @@ std::shared_ptr<vanto::PaymentJournal> onDisk;
 std::shared_ptr<vanto::PaymentJournal> inMemoryFs;
 
 void pay(benchmark::State& state, std::shared_ptr<vanto::PaymentJournal> journal,
-         const std::string& order) {
+         const std::string& switches) {
     vanto::PaymentJournal::install(journal);
     auto receipt = std::make_shared<Receipt>();
     auto presenter = std::make_shared<vanto::DirectPaymentPresenter<Receipt>>(receipt);
     for (auto _ : state) {
         receipt->ended = receipt->accepted = false;
-        presenter->makePaymentAction("4000000000000002", "123", "3012", 19.99, order, "",
-                                     vanto::TransactionType::normal, "Libro");
+        presenter->makePaymentAction("4000000000000002", "123", "3012", 19.99, nextOrder(switches),
+                                     "", vanto::TransactionType::normal, "Libro");
         vanto::platform::MainQueue::runUntil([&] { return receipt->ended; },
                                              std::chrono::seconds(30));
         if (!receipt->accepted) {
@@ -159,5 +165,5 @@ int main(int argc, char** argv) {
     vanto::setTraceSink(nullptr);
     removeJournal(onDisk);
     removeJournal(inMemoryFs);
-    return 0;
+    return reporter.failed() ? 1 : 0;
 }

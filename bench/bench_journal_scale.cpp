@@ -136,5 +136,5 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     removeFiles();
-    return 0;
+    return reporter.failed() ? 1 : 0;
 }

@@ -204,6 +204,7 @@ int main(int argc, char** argv) {
             vanto::bench::RatioReporter reporter(
                 false, {{"BM_ScreenUntilPageLoaded", "BM_WebEngineLoadsThePost"}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
+            status = reporter.failed() ? 1 : 0;
         }
         letGo();
     }

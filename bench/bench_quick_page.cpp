@@ -227,6 +227,7 @@ int main(int argc, char** argv) {
             vanto::bench::RatioReporter reporter(
                 false, {{"BM_QuickPageUntilLoaded", "BM_BareWebEngineViewLoadsThePost"}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
+            status = reporter.failed() ? 1 : 0;
         }
         letGo();
         engine = nullptr;
