@@ -1,7 +1,7 @@
 #pragma once
 
 // The spellings card data may travel in, as the masking of traces must see through them, for the
-// masking's property test and its fuzzer alike.
+// masking's checks (TraceMaskingOracle.h).
 #include <algorithm>
 #include <cstddef>
 #include <string>
