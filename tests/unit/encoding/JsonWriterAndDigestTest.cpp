@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "JsonWriterOracle.h"
 #include "TestSupport.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/encoding/Sha256.h"
@@ -97,50 +98,13 @@ TEST(HexEncoding, WritesTwoDigitsPerByteInTheChosenCase) {
     EXPECT_EQ(hexEncodedString(std::span<const std::uint8_t>{}), "");
 }
 
-// The nested copy must be exactly the finished text escaped once more, for any text: compare it
-// with escaping the text afterwards, over many generated strings that mix every kind of byte.
-TEST(JsonWriter, NestedCopyEqualsTheTextEscapedAgain) {
-    const std::string pieces[] = {"a",    "/",    "\"", "\\", "\b", "\n", "\t",        "\x01",
-                                  "\x1f", "\x7f", "ñ",  "€",  "😀",  "0",  "Libro 1/2", ""};
-    const std::string names[] = {"a", "Ds_Order", "DS_MERCHANT_PAN", "x1", ""};
-    std::uint32_t seed = 12345;
-    const auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
-    };
-    for (int round = 0; round < 500; ++round) {
-        for (const auto sensitive : {JsonWriter::Sensitive::no, JsonWriter::Sensitive::yes}) {
-            JsonWriter writer(4, sensitive);
-            writer.keepNestedCopy("prefix:");
-            writer.beginObject();
-            const int members = static_cast<int>(next() % 6);
-            for (int m = 0; m < members; ++m) {
-                std::string key;
-                std::string value;
-                for (unsigned i = next() % 3; i > 0; --i) {
-                    key += names[next() % std::size(names)];
-                }
-                for (unsigned i = next() % 40; i > 0; --i) {
-                    value += pieces[next() % std::size(pieces)];
-                }
-                const auto name = *JsonWriter::Name::checked(key);
-                if (m == 2) {
-                    writer.key(name);
-                    writer.beginObject();
-                    writer.member("n", std::int64_t{m} - 7);
-                    writer.member(name, value);
-                    writer.endObject();
-                } else {
-                    writer.member(name, value);
-                }
-            }
-            writer.endObject();
-            ASSERT_TRUE(writer.ok());
-            std::string expected = "prefix:";
-            ASSERT_TRUE(appendJsonEscaped(expected, writer.text()));
-            ASSERT_EQ(writer.takeNestedCopy(), expected) << "round " << round;
-        }
-    }
+// What the writer writes reads back as the same members, and its nested copy as the same text
+// carried as a string, on the fuzzer's seeds: either writer, growing from its smallest size,
+// every byte that needs escaping, integers and nested objects.
+TEST(JsonWriter, HoldsItsFuzzersPropertiesOnEverySeed) {
+    const auto seeds = testing::fuzzSeeds("json_writer");
+    ASSERT_GE(seeds.size(), 4u);
+    testing::expectFuzzChecksHold(seeds, fuzz::checkJsonWriter);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Card data never show in clear in a trace, however the text that carries them is spelled.
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,30 +51,15 @@ TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
 // The inputs the fuzzer starts from, the tests' data and the examples, masked and unmasked,
 // under the fuzzer's own checks.
 TEST(CardDataMaskingProperty, HoldsForEverySeedAndExample) {
-    std::vector<std::string> inputs;
+    std::vector<std::string> inputs = testing::fuzzSeeds("trace_masking");
     for (const auto& row : testing::readTestRows("masking-cases.txt")) {
         inputs.insert(inputs.end(), {*row.at(0), *row.at(1)});
     }
-    const std::filesystem::path data(VANTO_TEST_DATA_DIR);
-    for (const auto& folder : {data, data / "../../fuzz/corpus/trace_masking"}) {
-        for (const auto& file : std::filesystem::directory_iterator(folder)) {
-            inputs.push_back(testing::fileBytes(file.path().string()));
-        }
+    for (const auto& file : std::filesystem::directory_iterator(VANTO_TEST_DATA_DIR)) {
+        inputs.push_back(testing::fileBytes(file.path().string()));
     }
     ASSERT_GT(inputs.size(), 80u);
-    const auto failed = fuzz::propertyFailed;
-    fuzz::propertyFailed = [](const char* property, const char* file, int line) {
-        throw std::runtime_error(std::string(property) + " (" + file + ":" + std::to_string(line) +
-                                 ")");
-    };
-    for (const auto& input : inputs) {
-        try {
-            checkTraceMasking(input);
-        } catch (const std::runtime_error& error) {
-            ADD_FAILURE() << error.what() << " for " << input;
-        }
-    }
-    fuzz::propertyFailed = failed;
+    testing::expectFuzzChecksHold(inputs, checkTraceMasking);
 }
 
 }  // namespace
