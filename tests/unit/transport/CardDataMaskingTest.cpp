@@ -42,6 +42,8 @@ TEST_F(CardDataMasking, ChangesOnlyTheCardDataOfTheLibrarysOwnRequest) {
     ASSERT_NE(expected.find(R"(Libro 1\\\/2)"), std::string::npos);
     EXPECT_EQ(maskCardData(body), expected);
 }
+
+// The examples, each a row of masking-cases.txt.
 TEST(CardDataMaskingExamples, MaskValuesWhereTheyStandAndNothingElse) {
     for (const auto& row : testing::readTestRows("masking-cases.txt")) {
         EXPECT_EQ(maskCardData(*row.at(0)), *row.at(1)) << *row[0];
