@@ -1,7 +1,7 @@
 #pragma once
 
 // The spellings card data may travel in, as the masking of traces must see through them, for the
-// masking's property test and its fuzzer alike.
+// masking's checks (TraceMaskingOracle.h).
 #include <algorithm>
 #include <cstddef>
 #include <string>
@@ -26,9 +26,8 @@ inline bool isHex(char c) {
 }
 
 /// `text` as a reader sees it: percent escapes and HTML character references undone however many
-/// times they were applied (one to a character outside ASCII as "?"); with `jsonEscapes`, \u
-/// escapes undone too, backslashes left out and the digits of an escape cut short with them.
-inline std::string readersView(std::string text, bool jsonEscapes) {
+/// times they were applied (one to a character outside ASCII as "?").
+inline std::string readersView(std::string text) {
     static constexpr std::pair<std::string_view, char> kNamed[] = {
         {"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}};
     const auto hex = [](std::string_view two) {
@@ -48,11 +47,7 @@ inline std::string readersView(std::string text, bool jsonEscapes) {
                    (hexReference ? isHex(rest[digits]) : isDigit(rest[digits]))) {
                 ++digits;
             }
-            if (jsonEscapes && rest.starts_with("\\u00") && rest.size() >= 6 && isHex(rest[4]) &&
-                isHex(rest[5])) {
-                out += hex(rest.substr(4));
-                at += 5;
-            } else if (rest[0] == '%' && rest.size() >= 3 && isHex(rest[1]) && isHex(rest[2])) {
+            if (rest[0] == '%' && rest.size() >= 3 && isHex(rest[1]) && isHex(rest[2])) {
                 out += hex(rest.substr(1));
                 at += 2;
             } else if (named != std::end(kNamed)) {
@@ -64,12 +59,7 @@ inline std::string readersView(std::string text, bool jsonEscapes) {
                 const long code = std::stol(number, nullptr, hexReference ? 16 : 10);
                 out += code < 0x80 && digits - first <= 7 ? static_cast<char>(code) : '?';
                 at += digits;
-            } else if (jsonEscapes && (rest.starts_with("\\u") || rest[0] == '%')) {
-                at += rest[0] == '%' ? 0 : 1;  // an escape cut short: its digits are no text
-                while (at + 1 < text.size() && isHex(text[at + 1])) {
-                    ++at;
-                }
-            } else if (!jsonEscapes || rest[0] != '\\') {
+            } else {
                 out += rest[0];
             }
         }

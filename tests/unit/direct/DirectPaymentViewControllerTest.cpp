@@ -1,6 +1,8 @@
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -8,6 +10,7 @@
 
 #include "FakeUi.h"
 #include "RecordingViews.h"
+#include "TestSupport.h"
 #include "vanto/config/PaymentUILabel.h"
 #include "vanto/direct/DirectPaymentService.h"
 #include "vanto/direct/DirectPaymentViewController.h"
@@ -165,100 +168,60 @@ TEST_F(CardScreen, LaysTheBarOutBelowTheStatusBarOnlyOnOlderPhones) {
     }
 }
 
-TEST_F(CardScreen, GroupsTheCardNumberAndChecksItAtEveryKeystroke) {
-    show();
-    const std::string digits = "1818181818181818181";
-    for (std::size_t typed = 1; typed <= digits.size(); ++typed) {
-        EXPECT_FALSE(number().paste(digits.substr(typed - 1, 1)));
-        EXPECT_EQ(screen->isCardNumberCorrect(), typed % 2 == 0) << typed << " digits";
+// The cardholder's edits, a row each of card-entry-edits.txt.
+TEST_F(CardScreen, ShowsEachFieldAsTypedAndChecksItAtEveryKeystroke) {
+    const std::string year = nextDecember().substr(2);
+    const auto expanded = [&year](std::string text) {
+        for (const auto& [token, value] : {std::pair<std::string, std::string>{"{YY}", year},
+                                           {"{Y1}", year.substr(0, 1)},
+                                           {"{Y2}", year.substr(1)}}) {
+            for (auto at = text.find(token); at != std::string::npos; at = text.find(token)) {
+                text.replace(at, token.size(), value);
+            }
+        }
+        return text;
+    };
+    for (const auto& row : testing::readTestRows("card-entry-edits.txt")) {
+        const std::string& edit = *row.at(1);
+        const std::string text = expanded(*row.at(2));
+        SCOPED_TRACE(*row[0] + " " + edit + " " + ::testing::PrintToString(text));
+        if (edit == "show") {
+            show();
+            continue;
+        }
+        const CardField field = row[0] == "number"   ? CardField::number
+                                : row[0] == "expiry" ? CardField::expiry
+                                                     : CardField::securityCode;
+        const testing::CardholderAt at{model(), field};
+        std::optional<bool> accepted;
+        if (edit == "type") {
+            at.type(text);
+        } else if (edit == "paste") {
+            accepted = at.paste(text);
+        } else if (edit == "delete") {
+            accepted = at.deleteBackward();
+        } else {
+            const auto comma = edit.find(',');
+            ASSERT_TRUE(edit.starts_with("edit@") && comma != std::string::npos);
+            accepted = at.edit(
+                {std::stoul(edit.substr(5, comma - 5)), std::stoul(edit.substr(comma + 1))}, text);
+        }
+        const bool valid = field == CardField::number   ? screen->isCardNumberCorrect()
+                           : field == CardField::expiry ? screen->isDateCorrect()
+                                                        : screen->isCVVCorrect();
+        if (row.at(3) != "-") {
+            EXPECT_EQ(accepted, row[3] == "yes");
+        }
+        if (row.at(4) != "-") {
+            EXPECT_EQ(at.shown(), expanded(*row[4]));
+        }
+        if (row.at(5) != "-") {
+            EXPECT_EQ(valid, row[5] == "yes");
+        }
+        if (row.at(6) != "-") {
+            EXPECT_EQ(model().continueButton().enabled, row[6] == "yes");
+        }
     }
-    EXPECT_EQ(number().shown(), "1818 1818 1818 1818 181") << "19 digits, 23 characters";
-    EXPECT_FALSE(number().paste("8"));
-    EXPECT_EQ(number().shown(), "1818 1818 1818 1818 181") << "a 20th digit is refused";
-    EXPECT_FALSE(screen->isCardNumberCorrect());
-
-    for (int i = 0; i < 11; ++i) {
-        number().deleteBackward();
-    }
-    ASSERT_EQ(number().shown(), "1818 1818");
-    EXPECT_FALSE(number().edit({4, 1}, ""));
-    EXPECT_EQ(number().shown(), "1818 1818") << "a deleted separator comes back";
-    EXPECT_TRUE(screen->isCardNumberCorrect());
-    EXPECT_FALSE(number().edit({2, 0}, "a"));
-    EXPECT_EQ(number().shown(), "18a1 8181 8");
-    EXPECT_FALSE(screen->isCardNumberCorrect()) << "a pasted letter is not a valid number";
-}
-
-TEST_F(CardScreen, ChecksTheExpiryAsTypedBeforeRegroupingIt) {
-    show();
-    const std::string december = nextDecember();
-    std::vector<std::string> shown;
-    std::vector<bool> flags;
-    for (const char key : december) {
-        expiry().paste(std::string(1, key));
-        shown.push_back(expiry().shown());
-        flags.push_back(screen->isDateCorrect());
-    }
-    const std::string year = december.substr(2);
-    EXPECT_EQ(shown,
-              (std::vector<std::string>{"1", "12", "12/" + year.substr(0, 1), "12/" + year}));
-    EXPECT_EQ(flags, (std::vector<bool>{false, false, false, true}));
-    EXPECT_FALSE(expiry().paste("1")) << "a sixth character";
-    EXPECT_EQ(expiry().shown(), "12/" + year);
-
-    expiry().deleteBackward();
-    EXPECT_FALSE(screen->isDateCorrect());
-    expiry().deleteBackward();
-    EXPECT_EQ(expiry().shown(), "12") << "the separator goes with the year";
-
-    expiry().edit({0, 2}, "");
-    expiry().paste(december);
-    EXPECT_EQ(expiry().shown(), "12/" + year);
-    EXPECT_FALSE(screen->isDateCorrect()) << "the pasted text had no separator";
-    expiry().edit({0, 5}, "");
-    expiry().type("1220");
-    EXPECT_FALSE(screen->isDateCorrect()) << "a month long past";
-}
-
-TEST_F(CardScreen, EnablesContinueOnlyWhileAllThreeFieldsAreValid) {
-    show();
-    number().type("4000000000000002");
-    expiry().type(nextDecember());
-    EXPECT_FALSE(model().continueButton().enabled);
-    cvv().type("12");
-    EXPECT_FALSE(screen->isCVVCorrect());
-    EXPECT_TRUE(cvv().paste("3")) << "the field applies the security code's edits";
-    EXPECT_TRUE(screen->isCVVCorrect());
-    EXPECT_TRUE(model().continueButton().enabled);
-    EXPECT_TRUE(cvv().paste("4"));
-    EXPECT_FALSE(cvv().paste("5"));
-    EXPECT_EQ(cvv().shown(), "1234");
-    EXPECT_TRUE(model().continueButton().enabled);
-
-    number().deleteBackward();
-    EXPECT_FALSE(model().continueButton().enabled);
-    number().paste("2");
-    EXPECT_TRUE(model().continueButton().enabled);
-    cvv().edit({0, 2}, "");
-    EXPECT_FALSE(model().continueButton().enabled);
-}
-
-TEST_F(CardScreen, CountsEditRangesInUtf16Units) {
-    show();
-    const std::string emoji = "\xF0\x9F\x98\x80";  // one character, two UTF-16 units
-    EXPECT_TRUE(cvv().paste("1" + emoji));
-    EXPECT_FALSE(screen->isCVVCorrect());
-    EXPECT_TRUE(cvv().edit({3, 0}, "2")) << "after the pair";
-    EXPECT_EQ(cvv().shown(), "1" + emoji + "2");
-    EXPECT_TRUE(screen->isCVVCorrect()) << "three characters";
-    EXPECT_FALSE(cvv().edit({2, 0}, "3")) << "inside the pair";
-    EXPECT_FALSE(cvv().edit({5, 0}, "3")) << "past the end";
-    EXPECT_EQ(cvv().shown(), "1" + emoji + "2");
-
-    number().paste("4000" + emoji);
-    EXPECT_EQ(number().shown(), "4000 " + emoji);
-    EXPECT_FALSE(number().edit({5, 2}, ""));
-    EXPECT_EQ(number().shown(), "4000");
 }
 
 TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "JsonWriterOracle.h"
 #include "TestSupport.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/encoding/Sha256.h"
@@ -13,12 +14,6 @@
 
 namespace vanto {
 namespace {
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    EXPECT_TRUE(appendJsonEscaped(out, text));
-    return out;
-}
 
 TEST(RequestEncoding, AnswersEveryRowOfItsTable) {
     for (const auto& row : testing::readTestRows("encoding-cases.txt")) {
@@ -39,22 +34,6 @@ TEST(RequestEncoding, AnswersEveryRowOfItsTable) {
                       expected ? std::optional(std::stoll(*expected)) : std::nullopt);
         } else {
             ADD_FAILURE() << "no such case";
-        }
-    }
-}
-
-TEST(JsonEscaping, FindsASpecialByteAtAnyPositionOfALongText) {
-    // Plain text is skipped a word at a time; a byte needing care must be caught wherever it falls.
-    const std::pair<std::string, std::string> specials[] = {{"/", R"(\/)"},  {"\"", R"(\")"},
-                                                            {"\\", R"(\\)"}, {"\x1f", R"(\u001f)"},
-                                                            {"\n", R"(\n)"}, {"ñ", "ñ"}};
-    for (const auto& [special, expected] : specials) {
-        for (std::size_t at = 0; at <= 24; ++at) {
-            std::string text(24, 'a');
-            text.insert(at, special);
-            std::string wanted(24, 'a');
-            wanted.insert(at, expected);
-            EXPECT_EQ(escaped(text), wanted) << "at " << at;
         }
     }
 }
@@ -97,50 +76,13 @@ TEST(HexEncoding, WritesTwoDigitsPerByteInTheChosenCase) {
     EXPECT_EQ(hexEncodedString(std::span<const std::uint8_t>{}), "");
 }
 
-// The nested copy must be exactly the finished text escaped once more, for any text: compare it
-// with escaping the text afterwards, over many generated strings that mix every kind of byte.
-TEST(JsonWriter, NestedCopyEqualsTheTextEscapedAgain) {
-    const std::string pieces[] = {"a",    "/",    "\"", "\\", "\b", "\n", "\t",        "\x01",
-                                  "\x1f", "\x7f", "ñ",  "€",  "😀",  "0",  "Libro 1/2", ""};
-    const std::string names[] = {"a", "Ds_Order", "DS_MERCHANT_PAN", "x1", ""};
-    std::uint32_t seed = 12345;
-    const auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
-    };
-    for (int round = 0; round < 500; ++round) {
-        for (const auto sensitive : {JsonWriter::Sensitive::no, JsonWriter::Sensitive::yes}) {
-            JsonWriter writer(4, sensitive);
-            writer.keepNestedCopy("prefix:");
-            writer.beginObject();
-            const int members = static_cast<int>(next() % 6);
-            for (int m = 0; m < members; ++m) {
-                std::string key;
-                std::string value;
-                for (unsigned i = next() % 3; i > 0; --i) {
-                    key += names[next() % std::size(names)];
-                }
-                for (unsigned i = next() % 40; i > 0; --i) {
-                    value += pieces[next() % std::size(pieces)];
-                }
-                const auto name = *JsonWriter::Name::checked(key);
-                if (m == 2) {
-                    writer.key(name);
-                    writer.beginObject();
-                    writer.member("n", std::int64_t{m} - 7);
-                    writer.member(name, value);
-                    writer.endObject();
-                } else {
-                    writer.member(name, value);
-                }
-            }
-            writer.endObject();
-            ASSERT_TRUE(writer.ok());
-            std::string expected = "prefix:";
-            ASSERT_TRUE(appendJsonEscaped(expected, writer.text()));
-            ASSERT_EQ(writer.takeNestedCopy(), expected) << "round " << round;
-        }
-    }
+// What the writer writes reads back as the same members, and its nested copy as the same text
+// carried as a string, on the fuzzer's seeds: either writer, growing from its smallest size,
+// every byte that needs escaping, integers and nested objects.
+TEST(JsonWriter, HoldsItsFuzzersPropertiesOnEverySeed) {
+    const auto seeds = testing::fuzzSeeds("json_writer");
+    ASSERT_GE(seeds.size(), 4u);
+    testing::expectFuzzChecksHold(seeds, fuzz::checkJsonWriter);
 }
 
 }  // namespace
