@@ -98,12 +98,13 @@ std::string inDoubtLine(const std::string& command, const std::string& order);
 std::string duplicateOrderLine(const std::string& command, const std::string& order);
 
 /// What `vanto journal` does.
-enum class JournalAction { list, show, unresolved, review };
+enum class JournalAction { list, show, unresolved, review, backup };
 
-/// `vanto journal list|show ORDER|unresolved|review ORDER --note NOTE`, as a table on `out` or,
-/// with `json`, as JSON. kExitOk; kExitFailure when `show` or `review` finds no payment to act on;
-/// kExitBadInput when there is no journal at the chosen path (none is created); kExitCannotRun
-/// when the journal cannot be read. Only `review` opens the journal to write.
+/// `vanto journal list|show ORDER|unresolved|review ORDER --note NOTE|backup FILE`, as a table on
+/// `out` or, with `json`, as JSON (`order` holds FILE for a backup). kExitOk; kExitFailure when
+/// `show` or `review` finds no payment to act on; kExitBadInput when there is no journal at the
+/// chosen path (none is created) or FILE exists; kExitCannotRun when the journal cannot be read.
+/// Only `review` opens the journal to write.
 int runJournal(JournalAction action, const JournalChoice& journal, bool json,
                const std::string& order, const std::string& note, std::ostream& out,
                std::ostream& err);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -262,6 +263,20 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                     << entries.value().size() << '\n';
                 details(entries.value()[index], out);
             }
+            return kExitOk;
+        }
+        case JournalAction::backup: {
+            // `order` holds the copy's path here.
+            if (std::error_code ignored; std::filesystem::exists(order, ignored)) {
+                err << "vanto journal: " << printable(order)
+                    << " exists: a copy never replaces a file\n";
+                return kExitBadInput;
+            }
+            const auto copied = journal->backUpTo(order);
+            if (!copied) {
+                return cannotRead(copied.problem(), err);
+            }
+            out << "copied " << copied.value() << " payments to " << printable(order) << '\n';
             return kExitOk;
         }
         case JournalAction::review: {

@@ -147,8 +147,8 @@ int webStatus(const std::optional<WebOutcome>& outcome, bool written, const std:
     if (outcome && std::holds_alternative<WebViewPaymentResponseOK>(*outcome)) {
         return kExitOk;
     }
-    if (outcome && std::get<WebViewPaymentResponseKO>(*outcome).code ==
-                       PaymentJournal::kDuplicateOrderCode) {
+    if (outcome &&
+        std::get<WebViewPaymentResponseKO>(*outcome).code == PaymentJournal::kDuplicateOrderCode) {
         err << duplicateOrderLine("web", order) << '\n';
         return kExitFailure;
     }

@@ -149,7 +149,13 @@ int main(int argc, char** argv) {
         journal->add_subcommand("review", "Mark an order's unresolved payments reviewed");
     journalReview->add_option("order", journalOrder, "The order number")->required();
     journalReview->add_option("--note", journalNote, "What was found and done")->required();
-    for (auto* action : {journalList, journalShow, journalUnresolved, journalReview}) {
+    std::string journalCopy;
+    auto* journalBackup = journal->add_subcommand(
+        "backup", "Copy the journal, its write-ahead log folded in, into one new file");
+    journalBackup->add_option("file", journalCopy, "Where the copy goes; must not exist")
+        ->required();
+    for (auto* action :
+         {journalList, journalShow, journalUnresolved, journalReview, journalBackup}) {
         action->fallthrough();  // --json and --journal may follow the action
     }
 
@@ -182,9 +188,11 @@ int main(int argc, char** argv) {
         const JournalAction action = journalShow->parsed()         ? JournalAction::show
                                      : journalUnresolved->parsed() ? JournalAction::unresolved
                                      : journalReview->parsed()     ? JournalAction::review
+                                     : journalBackup->parsed()     ? JournalAction::backup
                                                                    : JournalAction::list;
-        return runJournal(action, journalChoice, journalJson, journalOrder, journalNote, std::cout,
-                          std::cerr);
+        return runJournal(action, journalChoice, journalJson,
+                          action == JournalAction::backup ? journalCopy : journalOrder, journalNote,
+                          std::cout, std::cerr);
     }
     if (sandbox->parsed()) {
         return runSandbox(sandboxSettings, std::cout, std::cerr);

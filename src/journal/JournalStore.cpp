@@ -527,6 +527,60 @@ Expected<Recorded> JournalStore::createFile() {
     return Recorded{};
 }
 
+// The copy is made whole under a name of its own with SQLite's backup, which reads the file and
+// its log as one moment, and is then linked into place: a reader never finds half a copy, and a
+// file already at `target` is never replaced.
+Expected<std::int64_t> JournalStore::backUpTo(const std::string& target) {
+    std::string made = target + ".new-XXXXXX";
+    const int descriptor = ::mkostemp(made.data(), O_CLOEXEC);  // for its owner only
+    if (descriptor < 0) {
+        const int why = errno;
+        return failure(SQLITE_OK, "creating the copy: " + std::string(std::strerror(why)),
+                       (why == ENOSPC || why == EDQUOT) ? JournalProblem::Kind::full
+                                                        : JournalProblem::Kind::cannotOpen);
+    }
+    ::close(descriptor);
+    sqlite3* copy = nullptr;
+    int code =
+        sqlite3_open_v2(made.c_str(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (code == SQLITE_OK) {
+        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db_, "main");
+        code = backup == nullptr ? sqlite3_errcode(copy) : sqlite3_backup_step(backup, -1);
+        const int finished = sqlite3_backup_finish(backup);
+        code = code == SQLITE_DONE ? finished : code;
+    }
+    // One file, without a log of its own, whatever the journal's mode.
+    if (code == SQLITE_OK) {
+        code = sqlite3_exec(copy, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    }
+    std::int64_t payments = 0;
+    if (code == SQLITE_OK) {
+        sqlite3_stmt* count = nullptr;
+        code = sqlite3_prepare_v2(copy, "SELECT count(*) FROM payments", -1, &count, nullptr);
+        if (code == SQLITE_OK && sqlite3_step(count) == SQLITE_ROW) {
+            payments = sqlite3_column_int64(count, 0);
+        }
+        sqlite3_finalize(count);
+    }
+    const int system = copy != nullptr ? sqlite3_system_errno(copy) : 0;
+    sqlite3_close_v2(copy);
+    const int linked = code == SQLITE_OK ? ::link(made.c_str(), target.c_str()) : 0;
+    const int why = errno;
+    ::unlink(made.c_str());
+    if (code != SQLITE_OK) {
+        return failure(SQLITE_OK, "copying the journal: SQLite " + std::to_string(code),
+                       problemOf(code, system));
+    }
+    if (linked != 0) {
+        return failure(SQLITE_OK,
+                       why == EEXIST ? target + " exists: a copy never replaces a file"
+                                     : "placing the copy: " + std::string(std::strerror(why)),
+                       JournalProblem::Kind::cannotOpen);
+    }
+    syncFolderOf(target);
+    return payments;
+}
+
 Expected<Recorded> JournalStore::writeLayout(const std::string& file) {
     sqlite3* fresh = nullptr;
     int code =

@@ -126,6 +126,9 @@ class JournalStore {
     Expected<std::vector<StoredPayment>> read(std::optional<std::string_view> order,
                                               bool openOnly = false);
     Expected<Recorded> review(const std::vector<std::int64_t>& ids, std::string_view note);
+    // Writes a consistent copy of the journal, log included, as the single file `target`, which
+    // must not exist; the number of payments it holds.
+    Expected<std::int64_t> backUpTo(const std::string& target);
 
     // What kind of problem the last failure was.
     JournalProblem::Kind lastProblem() const { return lastProblem_; }

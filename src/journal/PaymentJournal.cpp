@@ -308,6 +308,18 @@ JournalResult<std::vector<JournalEntry>> PaymentJournal::unresolved() const {
     return entries;
 }
 
+JournalResult<std::int64_t> PaymentJournal::backUpTo(const std::string& target) const {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::int64_t>(*problem);
+    }
+    auto copied = impl_->store.backUpTo(target);
+    if (!copied) {
+        return readFailure<std::int64_t>(impl_->problemOf(copied.error()));
+    }
+    return copied.value();
+}
+
 JournalResult<std::vector<JournalEntry>> PaymentJournal::markReviewed(std::string_view order,
                                                                       std::string_view note) {
     const std::lock_guard lock(impl_->mutex);

@@ -147,6 +147,22 @@ foreach(file ${journal} ${journal}-wal ${journal}-shm)
     endif()
 endforeach()
 
+# A backup is one file, log folded in, that lists what the journal lists; it never replaces one.
+set(copy ${WORK_DIR}/journal-copy.sqlite)
+file(REMOVE ${copy})
+run("" journal backup ${copy} --journal ${journal})
+expect("journal backup" 0 "^copied [0-9]+ payments to ")
+run("" journal list --json --journal ${journal})
+set(listed "${stdout}")
+run("" journal list --json --journal ${copy})
+execute_process(COMMAND stat -c %a ${copy} OUTPUT_VARIABLE mode)
+if(NOT stdout STREQUAL listed OR EXISTS ${copy}-wal OR NOT mode STREQUAL "600\n")
+    message(FATAL_ERROR "the backup (mode ${mode}) lists otherwise:\n${stdout}\n${listed}")
+endif()
+run("" journal backup ${copy} --journal ${journal})
+expect("journal backup onto a file" 2 "")
+watch_card_data_in_journal(${copy})
+
 # Without a journal on disk, a payment in doubt is still told, and nothing is written.
 set(ENV{XDG_STATE_HOME} ${WORK_DIR}/state-none)
 run("${typed}" pay ${from_input} --amount 5 --order JNONE-FAULT_CLOSE --no-journal)

@@ -314,6 +314,11 @@ class VANTO_EXPORT PaymentJournal {
     JournalResult<std::vector<JournalEntry>> markReviewed(std::string_view order,
                                                           std::string_view note);
 
+    /// Writes a consistent copy of the journal as the single file `target` (its write-ahead log
+    /// folded in, for its owner only) while payments may go on, and returns how many payments
+    /// it holds. A file already at `target` is never replaced (the problem cannotOpen).
+    JournalResult<std::int64_t> backUpTo(const std::string& target) const;
+
     /// Makes `journal` the one the flows record payments in, from the next payment on; null
     /// turns the journal off. ProcessState::reset() turns it off too.
     static void install(std::shared_ptr<PaymentJournal> journal);
