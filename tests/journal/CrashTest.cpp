@@ -93,6 +93,21 @@ class JournalAcrossProcesses : public ::testing::Test {
             testing::ChildOptions{.errorFile = folder.file("payer-errors.txt")});
     }
 
+    // `vanto pay` of 5.00 for `order` through `sandbox` with this test's journal, the card data
+    // typed; its standard error goes to the file `errors`.
+    std::unique_ptr<ChildProcess> cliPay(const SandboxRun& sandbox, const std::string& order,
+                                         const std::string& errors, bool asNobody = false) {
+        auto pay = std::make_unique<ChildProcess>(
+            VANTO_PROGRAM,
+            std::vector<std::string>{"pay", "--card", "-", "--expiry", "-", "--cvv", "-",
+                                     "--amount", "5", "--order", order, "--environment", "test",
+                                     "--gateway", sandbox.field("authority"), "--trust",
+                                     sandbox.field("certificate_file"), "--journal", journalPath()},
+            testing::ChildOptions{.asNobody = asNobody, .errorFile = folder.file(errors)});
+        pay->finishInput("4000000000000002\n12/30\n7391\n");
+        return pay;
+    }
+
     // The journal's payments whose order begins with `prefix`, read through a journal opened
     // afresh, as an application does after a crash.
     std::vector<JournalEntry> paymentsOf(const std::string& prefix) const {
@@ -221,17 +236,11 @@ TEST_F(JournalAcrossProcesses, APaymentUnderWayElsewhereIsInDoubtOnlyOnceItsProg
     // The order paid again by another program: not sent, while the payment is under way and
     // once it is in doubt.
     const auto payAgain = [&] {
-        ChildProcess pay(
-            VANTO_PROGRAM,
-            {"pay", "--card", "-", "--expiry", "-", "--cvv", "-", "--amount", "5", "--order",
-             held->order, "--environment", "test", "--gateway", sandbox.field("authority"),
-             "--trust", sandbox.field("certificate_file"), "--journal", journalPath()},
-            testing::ChildOptions{.errorFile = folder.file("again-errors.txt")});
-        pay.finishInput("4000000000000002\n12/30\n7391\n");
-        const auto status = pay.waitForEnd(60s);
+        const auto pay = cliPay(sandbox, held->order, "again-errors.txt");
+        const auto status = pay->waitForEnd(60s);
         EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1)
             << testing::fileBytes(folder.file("again-errors.txt"));
-        EXPECT_NE(pay.output().find("{\"code\":5553,"), std::string::npos) << pay.output();
+        EXPECT_NE(pay->output().find("{\"code\":5553,"), std::string::npos) << pay->output();
     };
     payAgain();
 
@@ -253,19 +262,12 @@ TEST_F(JournalAcrossProcesses, AReadOnlyJournalRefusesThePaymentAndSendsNothing)
     const std::string before = testing::fileBytes(journalPath());
     SandboxRun sandbox(folder, "sandbox");
     ASSERT_NE(sandbox.field("authority"), "");
-    ChildProcess pay(
-        VANTO_PROGRAM,
-        {"pay", "--card", "-", "--expiry", "-", "--cvv", "-", "--amount", "5", "--order",
-         "READONLY", "--environment", "test", "--gateway", sandbox.field("authority"), "--trust",
-         sandbox.field("certificate_file"), "--journal", journalPath()},
-        testing::ChildOptions{.asNobody = ::geteuid() == 0,
-                              .errorFile = folder.file("pay-errors.txt")});
-    pay.finishInput("4000000000000002\n12/30\n7391\n");
-    const auto status = pay.waitForEnd(60s);
+    const auto pay = cliPay(sandbox, "READONLY", "pay-errors.txt", ::geteuid() == 0);
+    const auto status = pay->waitForEnd(60s);
     const std::string errors = testing::fileBytes(folder.file("pay-errors.txt"));
     ASSERT_TRUE(status && WIFEXITED(*status)) << errors;
     EXPECT_EQ(WEXITSTATUS(*status), 1) << errors;
-    EXPECT_NE(pay.output().find("{\"code\":5552,"), std::string::npos) << pay.output() << errors;
+    EXPECT_NE(pay->output().find("{\"code\":5552,"), std::string::npos) << pay->output() << errors;
     EXPECT_NE(errors.find("cannot be written"), std::string::npos) << errors;
     ASSERT_TRUE(sandbox.stop());
     EXPECT_EQ(sandbox.recorded(), "") << "the gateway received the payment";

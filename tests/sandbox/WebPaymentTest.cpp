@@ -17,25 +17,6 @@ using WebPaymentTest = SandboxTest;
 
 constexpr const char* kDataError = "Error en datos enviados. Contacte con su comercio";
 
-TEST_F(WebPaymentTest, SignatureServiceSignsTheOrderParametersWithThePageSecret) {
-    const WebViewPaymentResponse response = signWebPayment("WEB0001");
-    ASSERT_EQ(response.code, 0) << response.desc;
-    ASSERT_TRUE(response.datosPeticion);
-    const vanto::datosPeticion& fields = *response.datosPeticion;
-    EXPECT_EQ(fields.Ds_SignatureVersion, "HMAC_SHA256_V1");
-    EXPECT_EQ(fields.Ds_Signature, hmacBase64(SandboxGateway::defaultMerchant().pageSecret,
-                                              fields.Ds_MerchantParameters));
-    const std::optional<std::string> decoded = base64Decode(fields.Ds_MerchantParameters);
-    ASSERT_TRUE(decoded);
-    const nlohmann::json parameters = nlohmann::json::parse(*decoded, nullptr, false);
-    ASSERT_TRUE(parameters.is_object());
-    EXPECT_EQ(parameters.value("Ds_Merchant_Order", ""), "WEB0001");
-    EXPECT_EQ(parameters.value("Ds_Merchant_Amount", ""), "1999");
-    EXPECT_EQ(parameters.value("Ds_Merchant_MerchantCode", ""), "999008881");
-    EXPECT_EQ(parameters.value("Ds_Merchant_UrlOK", ""), "REDIR_URL_OK");
-    EXPECT_EQ(parameters.value("Ds_Merchant_ProductDescription", ""), "Libro de pruebas");
-}
-
 TEST_F(WebPaymentTest, SignatureServiceRefusesAWrongSignatureAndIncompleteMessages) {
     VantoConfiguration::shared().setAppLicense("not-the-credential");
     const WebViewPaymentResponse wrong = signWebPayment("WEB0002");
