@@ -93,8 +93,8 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
     // spellings and the three-digit code it does not look for.
     for (const nlohmann::json& record : endpoint) {
         const std::string body = record["body"];
-        for (const char* clear : {"4000%200000", "4000+0000", R"(CVV2\":\"123)", "caducidad=12",
-                                  "12%2F29", "vv=123"}) {
+        for (const char* clear :
+             {"4000%200000", "4000+0000", R"(CVV2\":\"123)", "caducidad=12", "12%2F29", "vv=123"}) {
             EXPECT_EQ(body.find(clear), std::string::npos) << clear << " in " << body;
         }
     }
