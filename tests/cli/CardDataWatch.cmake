@@ -39,3 +39,25 @@ function(watch_card_data_in_journal path)
         endif()
     endforeach()
 endfunction()
+
+# Runs the tool with `input` on standard input and the arguments that follow, watching what it
+# printed; sets status, out (the last line of standard output), stdout and stderr.
+function(run input)
+    get_filename_component(script "${CMAKE_SCRIPT_MODE_FILE}" NAME_WE)
+    file(WRITE ${WORK_DIR}/${script}-input.txt "${input}")
+    execute_process(COMMAND ${VANTO} ${ARGN} INPUT_FILE ${WORK_DIR}/${script}-input.txt
+                    RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 120)
+    string(STRIP "${stdout}" stripped)
+    string(REGEX REPLACE ".*\n" "" last "${stripped}")
+    set(status "${status}" PARENT_SCOPE)
+    set(out "${last}" PARENT_SCOPE)
+    set(stdout "${stdout}" PARENT_SCOPE)
+    set(stderr "${stderr}" PARENT_SCOPE)
+    watch_card_data("what vanto ${ARGN} printed" "${stdout}${stderr}")
+endfunction()
+
+function(expect what expected_status expected_out)
+    if(NOT status EQUAL expected_status OR NOT out MATCHES "${expected_out}")
+        message(FATAL_ERROR "${what}: status ${status}, last line ${out}\n${stdout}\n${stderr}")
+    endif()
+endfunction()

@@ -14,27 +14,6 @@ set(CARD_DATA_SECRETS ${cvv} ${expiry} 3111 1131)
 set(license_file ${WORK_DIR}/license.txt)
 file(WRITE ${license_file} "sandbox-signing-credential\nnot the credential\n")
 
-# Runs the tool with `input` on standard input and the arguments that follow; sets status, out
-# (the last line of standard output), stdout and stderr.
-function(run input)
-    file(WRITE ${WORK_DIR}/input.txt "${input}")
-    execute_process(COMMAND ${VANTO} ${ARGN} INPUT_FILE ${WORK_DIR}/input.txt
-                    RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 120)
-    string(STRIP "${stdout}" stripped)
-    string(REGEX REPLACE ".*\n" "" last "${stripped}")
-    set(status "${status}" PARENT_SCOPE)
-    set(out "${last}" PARENT_SCOPE)
-    set(stdout "${stdout}" PARENT_SCOPE)
-    set(stderr "${stderr}" PARENT_SCOPE)
-    watch_card_data("what vanto ${ARGN} printed" "${stdout}${stderr}")
-endfunction()
-
-function(expect what expected_status expected_out)
-    if(NOT status EQUAL expected_status OR NOT out MATCHES "${expected_out}")
-        message(FATAL_ERROR "${what}: status ${status}, last line ${out}\n${stderr}")
-    endif()
-endfunction()
-
 # Bad usage: status 2, nothing on standard output, and one line on standard error that says
 # `text` (naming the option) and repeats no card value given, as argument or on standard input.
 function(expect_usage text input)
