@@ -1,13 +1,15 @@
 // The transport against the sandbox: the bytes on the wire, cookies across calls, every failure of
 // a reply, time-outs held by the server, https only, TLS verification, the callback queues, many
 // calls at once and a session going away; the check of a certificate no system trusts. Traces of
-// real calls are checked for card data by the cli.demo test.
+// real calls are checked for card data by the cli.demo test. How the presenters read each answer
+// is their unit tests'; the presenters on the real road, the command line's (cli.payments).
 #include <atomic>
 #include <future>
 #include <limits>
 #include <map>
 #include <sstream>
 #include <thread>
+#include <variant>
 
 #include <gtest/gtest.h>
 
@@ -173,7 +175,19 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     EXPECT_TRUE(gateway().requests().empty());
 }
 
-// A server nobody trusts is refused by the presenters' tests; this one is trusted but misnamed.
+// A server the session cannot verify ends the payment unsent, a refusal for the presenter.
+TEST_F(Transport, AServerNobodyTrustsIsARefusalAndReceivesNothing) {
+    platform::URLSessionConfiguration::setDefaultSessionConfiguration(std::nullopt);
+    const auto view = payDirectly(sandbox::kAcceptedCard, "T0600");
+    ASSERT_EQ(view->outcomes.size(), 1u);
+    ASSERT_TRUE(std::holds_alternative<DirectPaymentResponseKO>(view->outcomes[0]));
+    const auto& refusal = std::get<DirectPaymentResponseKO>(view->outcomes[0]);
+    EXPECT_EQ(refusal.code, 5550);
+    EXPECT_EQ(refusal.desc, "Error de conexión.");
+    EXPECT_TRUE(gateway().requests().empty());
+}
+
+// This one is trusted but misnamed.
 TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnything) {
     sandbox::SandboxOptions options;
     options.certificateNames = {"gateway.example"};
