@@ -1,7 +1,8 @@
 # The card-data watch of the command line checks: every text a check saw (what a command printed,
 # the journal's files) is looked through for the sandbox's test cards, in digits and grouped the
 # way they are typed, and for the security codes and expiry dates in CARD_DATA_SECRETS, as words
-# of their own. A hit ends the check, naming where it was found.
+# of their own. A hit ends the check, naming where it was found. The checks run vanto through
+# run() below, which watches what it printed.
 
 set(CARD_DATA_CARDS 4000000000000002 4000000000000010 4000000000000028 4000000000000036
                     4000000000000044)
