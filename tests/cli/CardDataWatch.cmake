@@ -1,7 +1,8 @@
 # The card-data watch of the command line checks: every text a check saw (what a command printed,
 # the journal's files) is looked through for the sandbox's test cards, in digits and grouped the
 # way they are typed, and for the security codes and expiry dates in CARD_DATA_SECRETS, as words
-# of their own. A hit ends the check, naming where it was found.
+# of their own. A hit ends the check, naming where it was found. The checks run vanto through
+# run() below, which watches what it printed.
 
 set(CARD_DATA_CARDS 4000000000000002 4000000000000010 4000000000000028 4000000000000036
                     4000000000000044)
@@ -38,4 +39,26 @@ function(watch_card_data_in_journal path)
             watch_card_data("${file}" "${runs}")
         endif()
     endforeach()
+endfunction()
+
+# Runs the tool with `input` on standard input and the arguments that follow, watching what it
+# printed; sets status, out (the last line of standard output), stdout and stderr.
+function(run input)
+    get_filename_component(script "${CMAKE_SCRIPT_MODE_FILE}" NAME_WE)
+    file(WRITE ${WORK_DIR}/${script}-input.txt "${input}")
+    execute_process(COMMAND ${VANTO} ${ARGN} INPUT_FILE ${WORK_DIR}/${script}-input.txt
+                    RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 120)
+    string(STRIP "${stdout}" stripped)
+    string(REGEX REPLACE ".*\n" "" last "${stripped}")
+    set(status "${status}" PARENT_SCOPE)
+    set(out "${last}" PARENT_SCOPE)
+    set(stdout "${stdout}" PARENT_SCOPE)
+    set(stderr "${stderr}" PARENT_SCOPE)
+    watch_card_data("what vanto ${ARGN} printed" "${stdout}${stderr}")
+endfunction()
+
+function(expect what expected_status expected_out)
+    if(NOT status EQUAL expected_status OR NOT out MATCHES "${expected_out}")
+        message(FATAL_ERROR "${what}: status ${status}, last line ${out}\n${stdout}\n${stderr}")
+    endif()
 endfunction()

@@ -17,26 +17,6 @@ set(journal ${WORK_DIR}/journal-check.sqlite)
 file(REMOVE ${journal} ${journal}-wal ${journal}-shm)
 file(REMOVE_RECURSE ${WORK_DIR}/state-default ${WORK_DIR}/state-none)
 
-# Runs the tool; sets status, out (the last line of standard output), stdout and stderr.
-function(run input)
-    file(WRITE ${WORK_DIR}/journal-input.txt "${input}")
-    execute_process(COMMAND ${VANTO} ${ARGN} INPUT_FILE ${WORK_DIR}/journal-input.txt
-                    RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 120)
-    string(STRIP "${stdout}" stripped)
-    string(REGEX REPLACE ".*\n" "" last "${stripped}")
-    set(status "${status}" PARENT_SCOPE)
-    set(out "${last}" PARENT_SCOPE)
-    set(stdout "${stdout}" PARENT_SCOPE)
-    set(stderr "${stderr}" PARENT_SCOPE)
-    watch_card_data("what vanto ${ARGN} printed" "${stdout}${stderr}")
-endfunction()
-
-function(expect what expected_status expected_out)
-    if(NOT status EQUAL expected_status OR NOT out MATCHES "${expected_out}")
-        message(FATAL_ERROR "${what}: status ${status}, last line ${out}\n${stdout}\n${stderr}")
-    endif()
-endfunction()
-
 # The bytes of a file as hexadecimal digits, and of a text.
 function(hex_of_file path variable)
     if(EXISTS ${path})

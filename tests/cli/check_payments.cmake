@@ -14,27 +14,6 @@ set(CARD_DATA_SECRETS ${cvv} ${expiry} 3111 1131)
 set(license_file ${WORK_DIR}/license.txt)
 file(WRITE ${license_file} "sandbox-signing-credential\nnot the credential\n")
 
-# Runs the tool with `input` on standard input and the arguments that follow; sets status, out
-# (the last line of standard output), stdout and stderr.
-function(run input)
-    file(WRITE ${WORK_DIR}/input.txt "${input}")
-    execute_process(COMMAND ${VANTO} ${ARGN} INPUT_FILE ${WORK_DIR}/input.txt
-                    RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 120)
-    string(STRIP "${stdout}" stripped)
-    string(REGEX REPLACE ".*\n" "" last "${stripped}")
-    set(status "${status}" PARENT_SCOPE)
-    set(out "${last}" PARENT_SCOPE)
-    set(stdout "${stdout}" PARENT_SCOPE)
-    set(stderr "${stderr}" PARENT_SCOPE)
-    watch_card_data("what vanto ${ARGN} printed" "${stdout}${stderr}")
-endfunction()
-
-function(expect what expected_status expected_out)
-    if(NOT status EQUAL expected_status OR NOT out MATCHES "${expected_out}")
-        message(FATAL_ERROR "${what}: status ${status}, last line ${out}\n${stderr}")
-    endif()
-endfunction()
-
 # Bad usage: status 2, nothing on standard output, and one line on standard error that says
 # `text` (naming the option) and repeats no card value given, as argument or on standard input.
 function(expect_usage text input)
@@ -57,6 +36,9 @@ endfunction()
 set(ENV{XDG_STATE_HOME} ${WORK_DIR}/state-payments)
 file(REMOVE_RECURSE ${WORK_DIR}/state-payments)
 
+# The cases of bad usage, read as rows.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../data/cli-usage.txt usage_rows REGEX "^[^#]")
+
 foreach(command "pay" "web;--headless")
     string(REGEX REPLACE ";.*" "" flow "${command}")
     # All three lines from standard input, in the order card, expiry, security code.
@@ -69,53 +51,13 @@ foreach(command "pay" "web;--headless")
     run("${typed}" ${command} ${from_input} --amount -1 --order CLI3)
     expect("${command} negative amount" 1 "^\\{\"code\":5548,\"desc\":\"El importe tiene que ser igual o mayor de 0,00\"\\}$")
 
-    set(order --order CLI4)
-    expect_usage("--card is not a valid card number" "4000000000000003\n${expiry}\n${cvv}\n"
-                 ${command} ${from_input} --amount 1 ${order})
-    expect_usage("--expiry must be a month to come" "${card}\n13/31\n${cvv}\n"
-                 ${command} ${from_input} --amount 1 ${order})
-    expect_usage("--cvv must be 3 or 4 digits" "${card}\n${expiry}\n12\n"
-                 ${command} ${from_input} --amount 1 ${order})
-    expect_usage("--card: standard input ended before its line" ""
-                 ${command} ${from_input} --amount 1 ${order})
-    expect_usage("--cvv: standard input ended before its line" "${card}\n${expiry}\n"
-                 ${command} ${from_input} --amount 1 ${order})
-    expect_usage("--card is missing" "${expiry}\n${cvv}\n"
-                 ${command} --expiry - --cvv - --amount 1 ${order})
-    foreach(case "diez;--amount is not a number"
-                 "nan;--amount must be a finite number" "Infinity;--amount must be a finite number"
-                 "1e300;--amount is too large" "99999999999999999999;--amount is too large"
-                 "92233720368547758.08;--amount is too large"
-                 "19.999;--amount has more than two decimals")
-        list(GET case 0 amount)
-        list(GET case 1 text)
-        expect_usage("${text}" "${typed}" ${command} ${from_input} --amount=${amount} ${order})
+    foreach(row IN LISTS usage_rows)
+        string(CONFIGURE "${row}" row)
+        string(REPLACE "\\n" "\n" row "${row}")
+        string(REGEX MATCH "^([^|]*)[|]([^|]*)[|](.*)$" parts "${row}")
+        separate_arguments(arguments UNIX_COMMAND "${CMAKE_MATCH_2}")
+        expect_usage("${CMAKE_MATCH_3}" "${CMAKE_MATCH_1}" ${command} ${arguments})
     endforeach()
-    expect_usage("--type must be" "${typed}" ${command} ${from_input} --amount 1 --type cash ${order})
-
-    # Where the payment goes: checked before any card data is read.
-    set(pay_to_loopback --amount 1 ${order} --environment test --gateway 127.0.0.1:1)
-    expect_usage("--environment must be test, integration or real" "${typed}"
-                 ${command} ${from_input} --amount 1 ${order} --environment TEST)
-    expect_usage("--gateway and --trust go with --environment" "${typed}"
-                 ${command} ${from_input} --amount 1 ${order} --gateway 127.0.0.1:1)
-    foreach(gateway "https://127.0.0.1:1" "127.0.0.1:1/zel" "127.0.0.1:0" "user@127.0.0.1")
-        expect_usage("--gateway must be host or host:port" "${typed}"
-                     ${command} ${from_input} --amount 1 ${order} --environment test --gateway ${gateway})
-    endforeach()
-    foreach(gateway "--gateway;127.attacker.example:1" "--gateway;localhost.example:1"
-                    "--gateway;[::2]:1" "--gateway;128.0.0.1:1" "--gateway;127.1:1" "")
-        expect_usage("add --allow-network" "${typed}"
-                     ${command} ${from_input} --amount 1 ${order} --environment real ${gateway})
-    endforeach()
-    # Elsewhere than the built-in sandbox, card data come from standard input only.
-    expect_usage("--card takes no card data as an argument outside the built-in sandbox" "${expiry}\n${cvv}\n"
-                 ${command} --card 4000000000000003 --expiry - --cvv - ${pay_to_loopback})
-    expect_usage("--cvv takes no card data as an argument outside the built-in sandbox" "${typed}"
-                 ${command} --card - --expiry - --cvv 12 ${pay_to_loopback})
-    # Nor the signing credential.
-    expect_usage("--license takes no credential as an argument outside the built-in sandbox" "${typed}"
-                 ${command} ${from_input} --license LICENCIA-SECRETA ${pay_to_loopback})
 
     run("${typed}" ${command} ${from_input} --amount 1 --order CLI5 --unknown ${card})
     if(NOT status EQUAL 2)

@@ -5,9 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,10 +13,8 @@
 #include "RecordingViews.h"
 #include "SandboxFixture.h"
 #include "TempFolder.h"
-#include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/journal/RefusalKind.h"
-#include "vanto/platform/MainQueue.h"
 #include "vanto/sandbox/TestCards.h"
 
 namespace vanto {
@@ -58,33 +54,6 @@ class JournalOnTheWire : public testing::SandboxTest {
     JournalSettings settings;
     std::shared_ptr<PaymentJournal> journal;
 };
-
-// The answer is in the journal as soon as it has arrived, on the transport's thread: before the
-// main queue, which nobody pumps here, could deliver it.
-TEST_F(JournalOnTheWire, RecordsTheAnswerBeforeItIsHandedToTheMainQueue) {
-    auto view = std::make_shared<testing::RecordingDirectView>();
-    auto presenter = std::make_shared<DirectPaymentPresenter<testing::RecordingDirectView>>(view);
-    presenter->makePaymentAction(sandbox::kAcceptedCard, kCvv, kExpiry, 19.99, "ARRIVED", "",
-                                 TransactionType::normal, "Libro");
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    std::optional<JournalEntry> entry;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto found = journal->payment("ARRIVED");
-        ASSERT_TRUE(found.ok());
-        entry = found.value();
-        if (entry && entry->outcome) {
-            break;
-        }
-        std::this_thread::sleep_for(5ms);  // a look at the file every few milliseconds
-    }
-    ASSERT_TRUE(entry && entry->outcome) << "no answer recorded within 30 s";
-    EXPECT_TRUE(entry->outcome->accepted);
-    EXPECT_EQ(entry->steps.back().step, PaymentStep::answered);
-    EXPECT_TRUE(view->outcomes.empty());
-    EXPECT_TRUE(Manager::waitForCallsInFlight(30s));
-    EXPECT_EQ(view->outcomes.size(), 1u);
-    EXPECT_EQ(standing("ARRIVED"), PaymentStanding::delivered);
-}
 
 TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     pay(sandbox::kAcceptedCard, "SECRET1");

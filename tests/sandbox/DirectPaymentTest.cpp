@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "SandboxTestSupport.h"
+#include "TestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/text/Base64.h"
 
@@ -13,39 +14,28 @@ namespace {
 using DirectPaymentTest = SandboxTest;
 
 TEST_F(DirectPaymentTest, EachCardGetsItsOwnAnswerAndAnAuthorisedOneEchoesThePayment) {
-    const struct {
-        const char* pan;
-        std::int64_t code;
-        const char* response;   // nullptr: no payment details
-        const char* maskedPan;  // of an authorised payment
-    } cases[] = {
-        {"4000000000000002", 0, "0000", "400000******0002"},
-        {"4000000000000044", 0, "0000", "400000******0044"},  // no authentication without a page
-        {"4000000000000010", 0, "0190", nullptr},
-        {"4111111111111111", 0, "0180", nullptr},
-        {"4000000000000036", 9909, nullptr, nullptr},
-        {"4000000000000003", 9905, nullptr, nullptr},
-    };
-    for (const auto& card : cases) {
-        SCOPED_TRACE(card.pan);
+    for (const auto& row : vanto::testing::readTestRows("sandbox-cards.txt")) {
+        const std::string& pan = *row.at(0);
+        const std::optional<std::string>& masked = row.at(3);
+        SCOPED_TRACE(pan);
         // An order pays once: each card pays an order of its own.
-        const std::string order = "DIR" + std::string(card.pan).substr(12);
-        const DirectPaymentResponse response = pay(card.pan, order);
-        EXPECT_EQ(response.code, card.code);
+        const std::string order = "DIR" + pan.substr(12);
+        const DirectPaymentResponse response = pay(pan, order);
+        EXPECT_EQ(response.code, std::stoll(*row.at(1)));
         EXPECT_FALSE(response.desc.empty());
-        ASSERT_EQ(response.datosRespuesta.has_value(), card.response != nullptr);
-        if (card.response == nullptr) {
+        ASSERT_EQ(response.datosRespuesta.has_value(), row.at(2).has_value());
+        if (!row[2]) {
             continue;
         }
         const DatosRespuesta& details = *response.datosRespuesta;
-        EXPECT_EQ(details.Ds_Response, card.response);
-        if (card.maskedPan == nullptr) {
+        EXPECT_EQ(details.Ds_Response, *row[2]);
+        if (!masked) {
             EXPECT_EQ(details.Ds_AuthorisationCode, "");
             continue;
         }
         EXPECT_EQ(response.desc, "Operación autorizada");
         expectAcceptedEcho(details, order);
-        EXPECT_EQ(details.Ds_CardNumber, card.maskedPan);
+        EXPECT_EQ(details.Ds_CardNumber, *masked);
     }
 }
 
@@ -90,44 +80,32 @@ TEST_F(DirectPaymentTest, UnknownReferenceOrOneOfAnotherMerchantIsRefused) {
 }
 
 TEST_F(DirectPaymentTest, OutcomeSwitchesReplaceTheAnswerOfBothServicesWhateverTheCard) {
-    const struct {
-        const char* order;
-        std::optional<std::string> response;
-        std::optional<std::string> authorisation;  // "code": six characters; nullopt: no member
-        bool toUrlOk;
-    } cases[] = {
-        {"OUTCOME_0099-1", "0099", "code", true},
-        {"OUTCOME_0100-1", "0100", "code", false},
-        {"OUTCOME_MINUS1-1", "-1", "code", false},
-        {"OUTCOME_EMPTYAUTH-1", "0000", "", false},
-        {"OUTCOME_NOAUTH-1", "0000", std::nullopt, false},
-        {"OUTCOME_NOTNUMERIC-1", "OK", "code", false},
-        {"OUTCOME_NORESPONSE-1", std::nullopt, "code", false},
-    };
-    for (const auto& expected : cases) {
-        SCOPED_TRACE(expected.order);
+    for (const auto& row : vanto::testing::readTestRows("sandbox-outcomes.txt")) {
+        const std::string& switched = *row.at(0);
+        const std::optional<std::string>& authorisation = row.at(2);
+        SCOPED_TRACE(switched);
         const auto expectOutcome = [&](const auto& fields, const std::string& order) {
-            EXPECT_EQ(fields.Ds_Response, expected.response);
-            if (expected.authorisation == "code") {
+            EXPECT_EQ(fields.Ds_Response, row.at(1));
+            if (authorisation == "code") {
                 EXPECT_TRUE(
                     std::regex_match(fields.Ds_AuthorisationCode.value_or(""), kAuthorisationCode));
             } else {
-                EXPECT_EQ(fields.Ds_AuthorisationCode, expected.authorisation);
+                EXPECT_EQ(fields.Ds_AuthorisationCode, authorisation);
             }
             EXPECT_EQ(fields.Ds_Order, order);
         };
         // The declined card too: the switch decides, not the card. An order pays once: each
         // payment has an order of its own.
         for (const std::string suffix : {"-A", "-B"}) {
-            const std::string order = expected.order + suffix;
+            const std::string order = switched + suffix;
             const DirectPaymentResponse response =
                 pay(suffix == "-A" ? "4000000000000002" : "4000000000000010", order);
             ASSERT_TRUE(response.datosRespuesta) << order;
             expectOutcome(*response.datosRespuesta, order);
         }
-        const std::string onPage = expected.order + std::string("-W");
+        const std::string onPage = switched + "-W";
         expectOutcome(resultAt(locationOf(payOnPage(onPage, "4000000000000002")),
-                               placeholderPage(expected.toUrlOk)),
+                               placeholderPage(row.at(3) == "ok")),
                       onPage);
     }
     const DirectPaymentResponse noDetails = pay("4000000000000002", "OUTCOME_NODATOS");

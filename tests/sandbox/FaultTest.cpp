@@ -5,9 +5,11 @@
 
 #include <chrono>
 #include <future>
+#include <map>
 #include <regex>
 
 #include "SandboxTestSupport.h"
+#include "TestSupport.h"
 #include "vanto/sandbox/Switches.h"
 
 namespace vanto::sandbox::testing {
@@ -108,31 +110,17 @@ class FaultTest : public SandboxTest {
 };
 
 TEST_F(FaultTest, EachFamilyOfSwitchesBreaksTheAnswerOfItsOwnStep) {
-    const struct {
-        std::string (FaultTest::*reply)(const std::string&);
-        const char* order;
-        const char* expected;
-        std::chrono::milliseconds atLeast{};
-    } cases[] = {
-        {&FaultTest::directReply, "FAULT_DELAY_400", "200", 400ms},
-        {&FaultTest::directReply, "NORMAL01", "200"},
-        {&FaultTest::cardFormReply, "PAGEFAULT_404", "404"},
-        {&FaultTest::cardFormReply, "PAGEFAULT_500-7", "500"},
-        {&FaultTest::cardFormReply, "PAGEFAULT_CLOSE", "closed"},
-        {&FaultTest::cardFormReply, "PAGEFAULT_CUT", "cut 200"},
-        {&FaultTest::cardFormReply, "PAGEFAULT_DELAY_300", "303", 300ms},
-        {&FaultTest::returnReply, "RETURNFAULT_404", "404"},
-        {&FaultTest::returnReply, "RETURNFAULT_500", "500"},
-        {&FaultTest::returnReply, "RETURNFAULT_CLOSE", "closed"},
-        {&FaultTest::returnReply, "RETURNFAULT_CUT", "cut 200"},
-        {&FaultTest::returnReply, "RETURNFAULT_DELAY_300", "200", 300ms},
-        // The order is found in a URL-safe result too.
-        {&FaultTest::returnReply, "RESULT_URLSAFE-RETURNFAULT_500", "500"},
-    };
-    for (const auto& [reply, order, expected, atLeast] : cases) {
+    const std::map<std::string, std::string (FaultTest::*)(const std::string&)> steps = {
+        {"direct", &FaultTest::directReply},
+        {"cardForm", &FaultTest::cardFormReply},
+        {"return", &FaultTest::returnReply}};
+    for (const auto& row : vanto::testing::readTestRows("sandbox-faults.txt")) {
+        const std::string& order = *row.at(1);
         const auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ((this->*reply)(order), expected) << order;
-        EXPECT_GE(std::chrono::steady_clock::now() - started, atLeast) << order;
+        EXPECT_EQ((this->*steps.at(*row.at(0)))(order), *row.at(2)) << order;
+        EXPECT_GE(std::chrono::steady_clock::now() - started,
+                  std::chrono::milliseconds(row.size() > 3 ? std::stoi(*row[3]) : 0))
+            << order;
     }
 }
 

@@ -37,6 +37,7 @@ class OutsideRecordingTest : public SandboxTest {
   protected:
     void SetUp() override {
         std::remove(recordPath_.c_str());
+        vanto::testing::cardDataWatch().watchFile(recordPath_);
         SandboxTest::SetUp();
     }
     SandboxOptions options() const override {
@@ -88,14 +89,12 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
     EXPECT_EQ(endpoint, nlohmann::json(fileRecords()));
 
     ASSERT_EQ(endpoint.size(), 7u);
-    for (const char* clear : {"4000000000000028", "4000000000000036"}) {
-        EXPECT_EQ(listed->body.find(clear), std::string::npos) << clear << " in " << listed->body;
-    }
+    // The card numbers as such are the card-data watch's, which reads the file; here, the
+    // spellings and the three-digit code it does not look for.
     for (const nlohmann::json& record : endpoint) {
         const std::string body = record["body"];
         for (const char* clear :
-             {"4000000000000002", "4000%200000", "4000+0000", "4000000000000010",
-              R"(EXPIRYDATE\":\"2912)", R"(CVV2\":\"123)", "caducidad=12", "12%2F29", "vv=123"}) {
+             {"4000%200000", "4000+0000", R"(CVV2\":\"123)", "caducidad=12", "12%2F29", "vv=123"}) {
             EXPECT_EQ(body.find(clear), std::string::npos) << clear << " in " << body;
         }
     }
