@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "SandboxFixture.h"
-#include "TestSupport.h"
+#include "TestRows.h"
 #include "vanto/platform/CertificateTrust.h"
 #include "vanto/platform/DispatchQueue.h"
 #include "vanto/transport/TraceSink.h"

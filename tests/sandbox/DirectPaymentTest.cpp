@@ -4,7 +4,7 @@
 #include <regex>
 
 #include "SandboxTestSupport.h"
-#include "TestSupport.h"
+#include "TestRows.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/text/Base64.h"
 

@@ -9,7 +9,7 @@
 #include <regex>
 
 #include "SandboxTestSupport.h"
-#include "TestSupport.h"
+#include "TestRows.h"
 #include "vanto/sandbox/Switches.h"
 
 namespace vanto::sandbox::testing {
