@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -756,10 +757,31 @@ Expected<Recorded> JournalStore::bringUpToDate() {
     return Recorded{};
 }
 
+// A payment goes only while the steps after its request left (answered, delivered) surely fit:
+// once the request has left, a step that cannot be written loses the outcome to the journal.
+Expected<Recorded> JournalStore::checkReserve() {
+    if (path_ == ":memory:" || settings_.reserve == 0) {
+        return Recorded{};
+    }
+    const std::string folder = std::filesystem::path(path_).parent_path().string();
+    struct statvfs disk {};
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) == 0 &&
+        static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize < settings_.reserve) {
+        return failure(SQLITE_OK,
+                       "keeping room for the payment's later steps: fewer than " +
+                           std::to_string(settings_.reserve) + " bytes are free on its disk",
+                       JournalProblem::Kind::full);
+    }
+    return Recorded{};
+}
+
 Expected<JournalStore::Inserted> JournalStore::insert(const NewPayment& payment,
                                                       const std::string& writer,
                                                       const std::vector<StepWrite>& steps,
                                                       const Admission& admit) {
+    if (auto room = checkReserve(); !room) {
+        return room.error();
+    }
     if (auto begun = run(kBeginWrite, "recording a payment"); !begun) {
         return begun.error();
     }

@@ -118,6 +118,8 @@ class JournalStore {
     Expected<Inserted> insert(const NewPayment& payment, const std::string& writer,
                               const std::vector<StepWrite>& steps, const Admission& admit);
     Expected<Recorded> append(std::int64_t id, const StepWrite& step);
+    // The refusal of a new payment when less than the settings' reserve is free on the disk.
+    Expected<Recorded> checkReserve();
     // Folds the write-ahead log back into the file once it has grown past its size; for when a
     // payment has ended and nothing waits on the journal.
     void checkpointIfDue();

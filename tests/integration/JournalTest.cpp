@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,6 +118,11 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     PaymentJournal::install(PaymentJournal::open(folder.file("full.sqlite"), settings));
     ASSERT_FALSE(PaymentJournal::installed()->problem());
     refusedUnsent(std::string(6000, 'F'));
+    // A disk with less free than the payment's later steps need: refused before it is sent.
+    settings.largestSize.reset();
+    settings.reserve = std::numeric_limits<std::uint64_t>::max();
+    PaymentJournal::install(PaymentJournal::open(folder.file("locked.sqlite"), settings));
+    refusedUnsent("NEARLYFULL");
 
     std::ofstream(folder.file("damaged.sqlite")) << std::string(8192, 'x');
     std::ofstream(folder.file("empty.sqlite")).flush();  // a journal whose payments were lost

@@ -229,6 +229,10 @@ struct VANTO_EXPORT JournalSettings {
     /// The size, in bytes, past which the journal does not grow: a step that would need more is
     /// not recorded (as on a full disk). None: no limit of its own.
     std::optional<std::uint64_t> largestSize;
+    /// The free space, in bytes, a payment needs on the journal's disk before its request
+    /// leaves, so that its later steps (answered, delivered) still fit: with less, it is refused
+    /// (5552) and nothing is sent. 0: no check.
+    std::uint64_t reserve = 1024 * 1024;
     JournalOpenMode mode = JournalOpenMode::create;
 };
 
