@@ -355,7 +355,8 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
     }
     // What the handle points at is declared first, so that it outlives the handle.
     Transfer transfer;
-    transfer.idleLimit = idleLimit(request.timeoutInterval);
+    transfer.idleLimit =
+        idleLimit(configuration.timeoutIntervalForRequest.value_or(request.timeoutInterval));
     char errorText[CURL_ERROR_SIZE] = {};
     HeaderList headers(nullptr, &curl_slist_free_all);
     const Handle handle(curl_easy_init(), &curl_easy_cleanup);
@@ -403,6 +404,15 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
             "more than " + std::to_string(URLSession::kLargestReplyBytes) + " bytes"};
     } else if (result != CURLE_OK) {
         outcome.error = failure(result, errorText);
+        if (outcome.error->kind == PlatformError::Kind::timedOut) {
+            // libcurl names the way it was ended ("aborted by an application callback"); what
+            // happened is that the time-out passed.
+            outcome.error->localizedDescription =
+                "the time-out passed: nothing was sent or received for " +
+                std::to_string(
+                    std::chrono::duration_cast<std::chrono::seconds>(transfer.idleLimit).count()) +
+                " s";
+        }
     }
     if (outcome.error) {
         long sent = 0;

@@ -119,7 +119,18 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
     ASSERT_NE(silent.error->platformError(), nullptr);
     EXPECT_EQ(silent.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
+    EXPECT_EQ(silent.error->platformError()->localizedDescription,
+              "the time-out passed: nothing was sent or received for 1 s");
     EXPECT_TRUE(silent.error->platformError()->requestSent);
+    // The session's time-out takes the place of the request's own.
+    auto configuration = trusting();
+    configuration.timeoutIntervalForRequest = 1.0;
+    gateway().setFault("T0402", Fault::delayed(100s));
+    const auto sessionLimit =
+        send(std::make_shared<DirectPaymentRequest>(directPayment(sandbox::kAcceptedCard, "T0402")),
+             configuration);
+    ASSERT_TRUE(sessionLimit.error && sessionLimit.error->platformError());
+    EXPECT_EQ(sessionLimit.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
 
     gateway().setFault("T0401", Fault::delayed(300ms));
     constexpr double kEndless = std::numeric_limits<double>::infinity();
@@ -132,6 +143,7 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
                     .record);
     gateway().setFault("T0400", std::nullopt);
     gateway().setFault("T0401", std::nullopt);
+    gateway().setFault("T0402", std::nullopt);
 }
 
 TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {

@@ -35,6 +35,10 @@ struct VANTO_EXPORT URLSessionConfiguration {
     std::optional<std::string> pinnedPublicKey;
     /// Where the cookies that replies set are kept; none when null.
     HTTPCookieStorage* httpCookieStorage = &HTTPCookieStorage::shared();
+    /// When set, every request's time-out in seconds, in place of the request's own (the
+    /// gateway's calls take 50 s): how long a transfer may go with nothing sent or received
+    /// before it ends as timedOut. The connection must also be made within it.
+    std::optional<double> timeoutIntervalForRequest;
 };
 
 /// One transfer, started with resume().
