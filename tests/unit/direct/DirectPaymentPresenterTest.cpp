@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <memory>
 #include <variant>
 #include <vector>
@@ -123,6 +124,9 @@ TEST_F(DirectPresenter, AnAmountOrTypeThatCannotBeSentIsRefusedAndNothingLeaves)
     pay(1.0, static_cast<TransactionType>(42));
     EXPECT_EQ(refusal(), DirectPaymentResponseKO(5548, "Error interno de la librería."));
     EXPECT_TRUE(service->calls.empty());
+    // A test answering the call that never left fails with a message, not by reading past.
+    EXPECT_THROW(service->answer(std::nullopt), std::logic_error);
+    EXPECT_THROW(service->fail(SDKError::internalError()), std::logic_error);
 }
 
 TEST_F(DirectPresenter, OutlivesItsScreenWhileAPaymentIsInFlightAndTellsNoOne) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -57,7 +58,12 @@ class FakeGatewayService : public GatewayService<Request> {
     }
 
     /// The message of the last request sent (see messageOf).
-    std::string lastMessage() const { return messageOf(*calls.back().request); }
+    std::string lastMessage() const {
+        if (calls.empty()) {
+            throw std::logic_error("FakeGatewayService: lastMessage() with no call waiting");
+        }
+        return messageOf(*calls.back().request);
+    }
 
     /// Answers the oldest call not answered yet with the gateway's answer (nullopt: an empty one).
     void answer(std::optional<Answer> answer) { take().success(std::move(answer)); }
@@ -69,7 +75,14 @@ class FakeGatewayService : public GatewayService<Request> {
     std::vector<Call> calls;
 
   private:
+    // A test that answers a call the flow never made fails at once, with a message, instead of
+    // reading past the list.
     Call take() {
+        if (calls.empty()) {
+            throw std::logic_error(
+                "FakeGatewayService: answer() or fail() with no call waiting for an answer (the "
+                "flow made no call, or every call was answered already)");
+        }
         Call call = std::move(calls.front());
         calls.erase(calls.begin());
         return call;
