@@ -28,7 +28,6 @@ logic of the payment screens, behind small UI ports. CMake: find_package(VantoIn
 vanto::vanto; pkg-config: vanto."
     FIND_STATIC "OpenSSL 3 COMPONENTS Crypto SSL" "CURL" "SQLite3"
     PKGCONFIG_STATIC libcurl openssl sqlite3
-    CFLAGS -std=c++20
     LIBS -pthread
     DEPENDS "libcurl4-openssl-dev, libssl-dev, libsqlite3-dev"
     SUGGESTS "vanto-doc")

@@ -130,7 +130,9 @@ function(check_consumers name prefix components)
     run(${CMAKE_COMMAND} --build ${work}/cmake -j 2 --target ${programs})
     run_programs(${work}/cmake ${lib_dir} "${programs}")
 
-    set(ninja "rule cxx\n  command = c++ $in $$(pkg-config --cflags --libs $modules) -o $out\n")
+    # The standard is the compiler call's to give: the pkg-config files do not force one.
+    set(ninja "rule cxx\n  command = c++ -std=c++20 $in $$(pkg-config --cflags --libs $modules)")
+    string(APPEND ninja " -o $out\n")
     foreach(program IN LISTS programs)
         list(JOIN ${program}_modules " " modules)
         string(APPEND ninja "build ${program}: cxx ${${program}_source}\n  modules = ${modules}\n")
