@@ -377,13 +377,16 @@ bool DirectPaymentViewController::textField(CardField field, TextRange shouldCha
             d_->model->setFieldText(field, grouping(*edited, 4, " "));
             break;
         }
-        case CardField::expiry:
+        case CardField::expiry: {
             if (length >= kExpiryTooLong) {
                 return false;
             }
-            d_->isDateCorrect = expireDateIsCorrect(edited->view());
-            d_->model->setFieldText(field, grouping(*edited, 2, "/"));
+            // Checked as the field shows it: a pasted "1229" is as valid as 1, 2, 2, 9 typed.
+            SecretText shown = grouping(*edited, 2, "/");
+            d_->isDateCorrect = expireDateIsCorrect(shown.view());
+            d_->model->setFieldText(field, std::move(shown));
             break;
+        }
     }
     isCorrectData();
     return false;

@@ -35,8 +35,8 @@ namespace vanto {
 /// - card number: refused when the new text would have 24 characters or more, separators
 ///   included (so 19 digits at most); otherwise the digits without spaces are checked with
 ///   lunhsTest() and the field shows the new text regrouped in fours;
-/// - expiry: refused at 6 characters or more; otherwise the new text as it stands (before it is
-///   regrouped) is checked with expireDateIsCorrect() and the field shows it regrouped as MM/YY;
+/// - expiry: refused at 6 characters or more; otherwise the field shows the new text regrouped
+///   as MM/YY, and that is checked with expireDateIsCorrect() (so a pasted "1229" is valid);
 /// - security code: refused at 5 characters or more; valid with 3 or 4.
 /// After each accepted edit continue is enabled exactly when all three are valid. An edit whose
 /// range does not fit the text is refused.
