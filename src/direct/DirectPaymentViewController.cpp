@@ -358,6 +358,16 @@ bool DirectPaymentViewController::textField(CardField field, TextRange shouldCha
     if (!edited) {
         return false;
     }
+    // The fields take digits and their own separator only: an edit that brings a letter, another
+    // sign or an emoji is refused whole, so the field never shows what cannot be valid.
+    const char separator = field == CardField::number   ? ' '
+                           : field == CardField::expiry ? '/'
+                                                        : '0';
+    for (const char c : replacementString.view()) {
+        if ((c < '0' || c > '9') && c != separator) {
+            return false;
+        }
+    }
     const std::size_t length = characterCount(edited->view());
     switch (field) {
         case CardField::securityCode:

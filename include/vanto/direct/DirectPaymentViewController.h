@@ -31,7 +31,8 @@ namespace vanto {
 /// edited, continue is enabled at once and the payment is sent with empty card data.
 ///
 /// Input rules, for each edit of a field (ranges in UTF-16 units; lengths in characters, which
-/// are Unicode code points as in grouping()):
+/// are Unicode code points as in grouping()). An edit that brings anything but digits (and the
+/// number's space, the expiry's "/") is refused whole.
 /// - card number: refused when the new text would have 24 characters or more, separators
 ///   included (so 19 digits at most); otherwise the digits without spaces are checked with
 ///   lunhsTest() and the field shows the new text regrouped in fours;
