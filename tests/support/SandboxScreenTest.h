@@ -380,8 +380,8 @@ class SandboxScreenTest : public ::testing::Test {
     }
 
     /// Pasting and an input method's commits go through the typing rules: a pasted expiry is
-    /// checked before it is regrouped, a character of two UTF-16 units is deleted as one, and a
-    /// paste that would make the number too long is refused whole.
+    /// checked as it shows, regrouped; anything but digits is refused whole, and so is a paste
+    /// that would make the number too long.
     template <typename Screen>
     static void pastedAndCommittedTextFollowsTheRules(const std::string& order) {
         auto shown = Screen::show(order);
@@ -394,9 +394,11 @@ class SandboxScreenTest : public ::testing::Test {
             shown.key(Qt::Key_V, Qt::ControlModifier);
         };
         shown.clear(shown.expiry);
-        paste(QStringLiteral("1226"));
-        EXPECT_EQ(shown.text(shown.expiry), QStringLiteral("12/26"));
         EXPECT_FALSE(shown.enabled(shown.proceed));
+        const QString expiry = futureExpiryDigits();
+        paste(expiry);
+        EXPECT_EQ(shown.text(shown.expiry), expiry.left(2) + QLatin1Char('/') + expiry.mid(2));
+        EXPECT_TRUE(shown.enabled(shown.proceed)) << "a pasted date is as valid as a typed one";
 
         shown.clear(shown.cvv);
         QInputMethodEvent commit;
@@ -407,9 +409,7 @@ class SandboxScreenTest : public ::testing::Test {
         QCoreApplication::sendEvent(shown.cvv, &correction);
         EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985"));
         paste(QStringLiteral("\U0001F600"));
-        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985\U0001F600"));
-        shown.key(Qt::Key_Backspace);
-        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985"));
+        EXPECT_EQ(shown.text(shown.cvv), QStringLiteral("985")) << "only digits go in";
 
         shown.focus(shown.number);
         shown.setCursor(shown.number, shown.text(shown.number).size());
