@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 
 #include "SignatureRoads.h"
+#include "TestRows.h"
 #include "UiTest.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -376,38 +377,21 @@ TEST_F(WebPayment, AScreenOpenedAfterItsAnchorWasWithdrawnRefusesThePage) {
 class WebPaymentOutcomes : public WebPayment {};
 
 TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
-    struct Case {
-        std::string order;
-        std::string_view card;
-        bool merchantAddresses;
-        // The one report: "OK <code>", "KO <code> <desc>", or "closed 1" for no outcome and
-        // the close button, pressed once the card form was posted.
-        std::string expected;
-    };
-    const auto accepted = sandbox::kAcceptedCard;
-    const Case cases[] = {
-        {"UI-R0001", sandbox::kDeclinedCard, false, "KO 78 190"},
-        {"UI-R0002-RESULT_NOPARAMS", accepted, false, "KO 5551 Sin parámetros en la respuesta"},
-        {"UI-R0003-RESULT_URLSAFE", accepted, false, "KO 5548 Mapping Error"},
-        {"UI-R0004-RESULT_BADBASE64", accepted, false, "KO 5548 Mapping Error"},
-        {"UI-R0005-OUTCOME_NORESPONSE", accepted, false, "KO 5548 Mapping Error"},
-        {"UI-R0006-RESULT_PARAMSFIRST", accepted, true, "KO 5551 Sin parámetros en la respuesta"},
-        {"UI-R0007-RESULT_OKTOKO", accepted, false, "OK 0"},
-        // The return page fails after the outcome is out: no alert over a closed screen.
-        {"UI-R0008-RETURNFAULT_404", accepted, false, "OK 0"},
-        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, "closed 1"},
-    };
-    for (const Case& result : cases) {
-        SCOPED_TRACE(result.order);
+    for (const auto& row : testing::readTestRows("page-results.txt")) {
+        ASSERT_EQ(row.size(), 4u);
+        const std::string& order = *row[0];
+        const std::string& expected = *row[3];
+        SCOPED_TRACE(order);
+        const bool merchantAddresses = row[2] == "merchant";
         auto& configuration = VantoConfiguration::shared();
         configuration.setAppURLOK(
-            result.merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK" : "REDIR_URL_OK");
+            merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK" : "REDIR_URL_OK");
         configuration.setAppURLKO(
-            result.merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO" : "REDIR_URL_KO");
-        auto shown = show(result.order);
+            merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO" : "REDIR_URL_KO");
+        auto shown = show(order);
         ASSERT_TRUE(shown.view);
-        payOnPage(shown, result.card);
-        if (result.expected.starts_with("closed")) {
+        payOnPage(shown, row[1] == "declined" ? sandbox::kDeclinedCard : sandbox::kAcceptedCard);
+        if (expected.starts_with("closed")) {
             QPushButton* close = closeButton(shown);
             ASSERT_TRUE(close);
             ASSERT_TRUE(
@@ -425,7 +409,7 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         }
         EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";
         shown.screen.reset();
-        EXPECT_EQ(shown.reports->told, std::vector<std::string>{result.expected});
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{expected});
     }
 }
 
