@@ -56,14 +56,14 @@ class WebPayment : public testing::UiTest {
         // The hands of the page's case both bindings pass: as a cardholder, on the page's own
         // widget, which takes the keys and the mouse.
         bool cardFormShown() const { return WebPayment::cardFormShown(*this); }
+        void pay(std::string_view card) const { payOnPage(*this, card); }
+        void screenshot(const char* name) const {
+            saveScreenshot(*window, QStringLiteral("web-") + QString::fromLatin1(name));
+        }
         QVariant evaluate(const QString& script) const { return vanto::evaluate(*page, script); }
         QWidget* input() const { return view ? view->focusProxy() : window; }
         QPoint middleOf(const QString& id) const {
-            const QVariantList middle =
-                evaluate(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])("
-                                        "document.getElementById('%1').getBoundingClientRect())")
-                             .arg(id))
-                    .toList();
+            const QVariantList middle = evaluate(testing::middleOfScript(id)).toList();
             return middle.size() == 2 ? QPoint(middle[0].toInt(), middle[1].toInt()) : QPoint();
         }
         void click(const QString& id, int clicks = 1) const {
@@ -169,15 +169,7 @@ class WebPayment : public testing::UiTest {
 
     // Fills the card form with `card`, and sends it when `send`.
     static void fillCardForm(const Shown& shown, std::string_view card, bool send = false) {
-        const QString script =
-            QStringLiteral(
-                "document.getElementById('card-number').value = '%1';"
-                "document.getElementById('card-expiry').value = '%2';"
-                "document.getElementById('card-cvv').value = '123'; %3 true")
-                .arg(testing::cardOf(card), futureExpiryDigits().insert(2, QLatin1Char('/')),
-                     send ? QStringLiteral("document.getElementById('pay-button').click();")
-                          : QString());
-        EXPECT_TRUE(evaluate(*shown.view->page(), script).toBool());
+        EXPECT_TRUE(evaluate(*shown.view->page(), testing::cardFormScript(card, send)).toBool());
     }
 
     static void payOnPage(const Shown& shown, std::string_view card) {
@@ -209,32 +201,13 @@ class WebPayment : public testing::UiTest {
 };
 
 TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutcome) {
-    struct Case {
-        std::string order;
-        std::string_view card;
-    };
-    for (const Case& payment : {Case{"UI-W0001-AUTHSTEP", sandbox::kAcceptedCard},
-                                Case{"UI-W0002", sandbox::kAuthenticationCard}}) {
-        SCOPED_TRACE(payment.order);
+    for (const auto& [order, card] : {std::pair{"UI-W0001-AUTHSTEP", sandbox::kAcceptedCard},
+                                      std::pair{"UI-W0002", sandbox::kAuthenticationCard}}) {
+        SCOPED_TRACE(order);
         gateway().clearRequests();
-        auto shown = show(payment.order);
-        ASSERT_TRUE(shown.view);
-        ASSERT_TRUE(cardFormShown(shown));
-
-        pagePost(kPageUserAgent);
-        if (payment.card == sandbox::kAcceptedCard) {
-            saveScreenshot(*shown.window, QStringLiteral("web-payment-page"));
-        }
-        fillCardForm(shown, payment.card, true);
-        ASSERT_TRUE(shown.reports->waitForReport(testing::kPageBound)) << "no outcome";
+        aCardPaidOnThePageGivesOneOutcome<WebPayment>(order, card);
         EXPECT_FALSE(testing::requestsTo(gateway(), "/sandbox/autenticacion").empty())
             << "no authentication step";
-        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
-            << "the screen stayed";
-        shown.screen.reset();
-        ASSERT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"}) << "one outcome only";
-        EXPECT_EQ(shown.reports->pageAccepted.front().Ds_Order, payment.order);
-
         const auto traced = traces();
         EXPECT_TRUE(std::any_of(traced.begin(), traced.end(), [](const std::string& line) {
             return line.find("/sandbox/REDIR_URL_OK?") != std::string::npos;
