@@ -194,17 +194,19 @@ inline QString futureExpiryDigits() {
 /// A script for the sandbox's card form: fills it with `card`, an expiry to come and a code, and
 /// sends it when `send`; its value is true.
 inline QString cardFormScript(std::string_view card, bool send = true) {
-    return QStringLiteral("document.getElementById('card-number').value = '%1';"
-                          "document.getElementById('card-expiry').value = '%2';"
-                          "document.getElementById('card-cvv').value = '123'; %3 true")
+    return QStringLiteral(
+               "document.getElementById('card-number').value = '%1';"
+               "document.getElementById('card-expiry').value = '%2';"
+               "document.getElementById('card-cvv').value = '123'; %3 true")
         .arg(cardOf(card), futureExpiryDigits().insert(2, QLatin1Char('/')),
              send ? QStringLiteral("document.getElementById('pay-button').click();") : QString());
 }
 
 /// A script whose value is the page position of the middle of the element with the id `id`.
 inline QString middleOfScript(const QString& id) {
-    return QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])("
-                          "document.getElementById('%1').getBoundingClientRect())")
+    return QStringLiteral(
+               "(r => [r.left + r.width / 2, r.top + r.height / 2])("
+               "document.getElementById('%1').getBoundingClientRect())")
         .arg(id);
 }
 

@@ -357,10 +357,10 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         SCOPED_TRACE(order);
         const bool merchantAddresses = row[2] == "merchant";
         auto& configuration = VantoConfiguration::shared();
-        configuration.setAppURLOK(
-            merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK" : "REDIR_URL_OK");
-        configuration.setAppURLKO(
-            merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO" : "REDIR_URL_KO");
+        configuration.setAppURLOK(merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK"
+                                                    : "REDIR_URL_OK");
+        configuration.setAppURLKO(merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO"
+                                                    : "REDIR_URL_KO");
         auto shown = show(order);
         ASSERT_TRUE(shown.view);
         payOnPage(shown, row[1] == "declined" ? sandbox::kDeclinedCard : sandbox::kAcceptedCard);
