@@ -534,13 +534,12 @@ class SandboxScreenTest : public ::testing::Test {
     // The payment page's cases both bindings pass. `Page` is the binding's fixture: its static
     // show(order) presents a page screen and gives its Shown, with its reports, which works the
     // page through its own hands: cardFormShown(), pay(card), screenshot(name), evaluate(script),
-    // pageText() (once loaded),
-    // click(id, clicks) (on the middle of the element with that id), key(key, modifiers),
-    // type(text), menuOffersCopying() (true where the page's context menu offers to copy, cut or
-    // select), closeVisible(), closeShown() (waited for), tapClose(), expectCloseAnnounced() (what
-    // assistive technologies are told of it), acceptAlert() (the "ERROR 404" alert of a page that
-    // did not load, waited for and accepted), closed(), leave() (the window's own way out) and
-    // pageGone() (the web view and its profile were destroyed).
+    // pageText() (once loaded), click(id, clicks) (on the middle of the element with that id),
+    // key(key, modifiers), type(text), menuOffersCopying() (true where the page's context menu
+    // offers to copy, cut or select), closeVisible(), closeShown() (waited for), tapClose(),
+    // expectCloseAnnounced() (what assistive technologies are told of it), acceptAlert() (the
+    // "ERROR 404" alert of a page that did not load, waited for and accepted), closed(), leave()
+    // (the window's own way out) and pageGone() (the web view and its profile were destroyed).
 
     /// A card paid on the page asked as the presenter asks it: one outcome, and the page goes
     /// with its screen.
