@@ -19,6 +19,7 @@
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/qt/QtBinding.h"
+#include "vanto/sandbox/TestCards.h"
 
 namespace vanto {
 namespace {
@@ -115,12 +116,7 @@ TEST_F(ExampleShop, PaysOnEitherScreenOneAtATimeAndShowsTheRecordWithTheCardMask
             [&] { return !view->page()->isLoading() && there(); }, testing::kPageBound);
     };
     ASSERT_TRUE(loaded([&] { return view->url().path() == QStringLiteral("/zel/realizarPago"); }));
-    view->page()->runJavaScript(
-        QStringLiteral("document.getElementById('card-number').value = '4000000000000010';"
-                       "document.getElementById('card-expiry').value = '%1';"
-                       "document.getElementById('card-cvv').value = '123';"
-                       "document.getElementById('pay-button').click();")
-            .arg(futureExpiryDigits().insert(2, QLatin1Char('/'))));
+    view->page()->runJavaScript(testing::cardFormScript(sandbox::kDeclinedCard));
     ASSERT_TRUE(loaded([&] { return verdict->text() == QStringLiteral("Pago rechazado"); }));
     EXPECT_TRUE(record->toPlainText().contains(QStringLiteral("\"code\": 78")));
     EXPECT_TRUE(page->isVisible()) << "the shop's own return page stays";

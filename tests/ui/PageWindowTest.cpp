@@ -114,19 +114,6 @@ TEST_F(PageWindow, LoadPostsTheRequestAndEveryNavigationIsDecidedStartedAndFinis
     EXPECT_NE(thrown.error->description.find("TypeError"), std::string::npos);
 }
 
-TEST_F(PageWindow, ACancelledNavigationNeverLeaves) {
-    log->policy = NavigationActionPolicy::cancel;
-    model->load(pagePost("a=b"));
-    ASSERT_TRUE(log->waitFor([&] { return !log->events.empty(); }, testing::kStepBound));
-    // Loaded next, an allowed page shows that the first went nowhere meanwhile.
-    log->policy = NavigationActionPolicy::allow;
-    model->load(pagePost("c=d"));
-    ASSERT_TRUE(log->waitFor([&] { return log->ended(); }, testing::kPageBound));
-    const auto requests = gateway().requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests.front().body, "c=d");
-}
-
 TEST_F(PageWindow, APageSlowerThanItsTimeOutFails) {
     gateway().setFaultForAll(sandbox::Fault::delayed(20s));
     auto request = pagePost("a=b");

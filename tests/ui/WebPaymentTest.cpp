@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 
 #include "SignatureRoads.h"
+#include "TestRows.h"
 #include "UiTest.h"
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -55,14 +56,14 @@ class WebPayment : public testing::UiTest {
         // The hands of the page's case both bindings pass: as a cardholder, on the page's own
         // widget, which takes the keys and the mouse.
         bool cardFormShown() const { return WebPayment::cardFormShown(*this); }
+        void pay(std::string_view card) const { payOnPage(*this, card); }
+        void screenshot(const char* name) const {
+            saveScreenshot(*window, QStringLiteral("web-") + QString::fromLatin1(name));
+        }
         QVariant evaluate(const QString& script) const { return vanto::evaluate(*page, script); }
         QWidget* input() const { return view ? view->focusProxy() : window; }
         QPoint middleOf(const QString& id) const {
-            const QVariantList middle =
-                evaluate(QStringLiteral("(r => [r.left + r.width / 2, r.top + r.height / 2])("
-                                        "document.getElementById('%1').getBoundingClientRect())")
-                             .arg(id))
-                    .toList();
+            const QVariantList middle = evaluate(testing::middleOfScript(id)).toList();
             return middle.size() == 2 ? QPoint(middle[0].toInt(), middle[1].toInt()) : QPoint();
         }
         void click(const QString& id, int clicks = 1) const {
@@ -168,15 +169,7 @@ class WebPayment : public testing::UiTest {
 
     // Fills the card form with `card`, and sends it when `send`.
     static void fillCardForm(const Shown& shown, std::string_view card, bool send = false) {
-        const QString script =
-            QStringLiteral(
-                "document.getElementById('card-number').value = '%1';"
-                "document.getElementById('card-expiry').value = '%2';"
-                "document.getElementById('card-cvv').value = '123'; %3 true")
-                .arg(testing::cardOf(card), futureExpiryDigits().insert(2, QLatin1Char('/')),
-                     send ? QStringLiteral("document.getElementById('pay-button').click();")
-                          : QString());
-        EXPECT_TRUE(evaluate(*shown.view->page(), script).toBool());
+        EXPECT_TRUE(evaluate(*shown.view->page(), testing::cardFormScript(card, send)).toBool());
     }
 
     static void payOnPage(const Shown& shown, std::string_view card) {
@@ -208,32 +201,13 @@ class WebPayment : public testing::UiTest {
 };
 
 TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutcome) {
-    struct Case {
-        std::string order;
-        std::string_view card;
-    };
-    for (const Case& payment : {Case{"UI-W0001-AUTHSTEP", sandbox::kAcceptedCard},
-                                Case{"UI-W0002", sandbox::kAuthenticationCard}}) {
-        SCOPED_TRACE(payment.order);
+    for (const auto& [order, card] : {std::pair{"UI-W0001-AUTHSTEP", sandbox::kAcceptedCard},
+                                      std::pair{"UI-W0002", sandbox::kAuthenticationCard}}) {
+        SCOPED_TRACE(order);
         gateway().clearRequests();
-        auto shown = show(payment.order);
-        ASSERT_TRUE(shown.view);
-        ASSERT_TRUE(cardFormShown(shown));
-
-        pagePost(kPageUserAgent);
-        if (payment.card == sandbox::kAcceptedCard) {
-            saveScreenshot(*shown.window, QStringLiteral("web-payment-page"));
-        }
-        fillCardForm(shown, payment.card, true);
-        ASSERT_TRUE(shown.reports->waitForReport(testing::kPageBound)) << "no outcome";
+        aCardPaidOnThePageGivesOneOutcome<WebPayment>(order, card);
         EXPECT_FALSE(testing::requestsTo(gateway(), "/sandbox/autenticacion").empty())
             << "no authentication step";
-        EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
-            << "the screen stayed";
-        shown.screen.reset();
-        ASSERT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"}) << "one outcome only";
-        EXPECT_EQ(shown.reports->pageAccepted.front().Ds_Order, payment.order);
-
         const auto traced = traces();
         EXPECT_TRUE(std::any_of(traced.begin(), traced.end(), [](const std::string& line) {
             return line.find("/sandbox/REDIR_URL_OK?") != std::string::npos;
@@ -376,38 +350,21 @@ TEST_F(WebPayment, AScreenOpenedAfterItsAnchorWasWithdrawnRefusesThePage) {
 class WebPaymentOutcomes : public WebPayment {};
 
 TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
-    struct Case {
-        std::string order;
-        std::string_view card;
-        bool merchantAddresses;
-        // The one report: "OK <code>", "KO <code> <desc>", or "closed 1" for no outcome and
-        // the close button, pressed once the card form was posted.
-        std::string expected;
-    };
-    const auto accepted = sandbox::kAcceptedCard;
-    const Case cases[] = {
-        {"UI-R0001", sandbox::kDeclinedCard, false, "KO 78 190"},
-        {"UI-R0002-RESULT_NOPARAMS", accepted, false, "KO 5551 Sin parámetros en la respuesta"},
-        {"UI-R0003-RESULT_URLSAFE", accepted, false, "KO 5548 Mapping Error"},
-        {"UI-R0004-RESULT_BADBASE64", accepted, false, "KO 5548 Mapping Error"},
-        {"UI-R0005-OUTCOME_NORESPONSE", accepted, false, "KO 5548 Mapping Error"},
-        {"UI-R0006-RESULT_PARAMSFIRST", accepted, true, "KO 5551 Sin parámetros en la respuesta"},
-        {"UI-R0007-RESULT_OKTOKO", accepted, false, "OK 0"},
-        // The return page fails after the outcome is out: no alert over a closed screen.
-        {"UI-R0008-RETURNFAULT_404", accepted, false, "OK 0"},
-        {"UI-R0009-OUTCOME_NOTNUMERIC", accepted, false, "closed 1"},
-    };
-    for (const Case& result : cases) {
-        SCOPED_TRACE(result.order);
+    for (const auto& row : testing::readTestRows("page-results.txt")) {
+        ASSERT_EQ(row.size(), 4u);
+        const std::string& order = *row[0];
+        const std::string& expected = *row[3];
+        SCOPED_TRACE(order);
+        const bool merchantAddresses = row[2] == "merchant";
         auto& configuration = VantoConfiguration::shared();
-        configuration.setAppURLOK(
-            result.merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK" : "REDIR_URL_OK");
-        configuration.setAppURLKO(
-            result.merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO" : "REDIR_URL_KO");
-        auto shown = show(result.order);
+        configuration.setAppURLOK(merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_OK"
+                                                    : "REDIR_URL_OK");
+        configuration.setAppURLKO(merchantAddresses ? gateway().baseUrl() + "/sandbox/TIENDA_KO"
+                                                    : "REDIR_URL_KO");
+        auto shown = show(order);
         ASSERT_TRUE(shown.view);
-        payOnPage(shown, result.card);
-        if (result.expected.starts_with("closed")) {
+        payOnPage(shown, row[1] == "declined" ? sandbox::kDeclinedCard : sandbox::kAcceptedCard);
+        if (expected.starts_with("closed")) {
             QPushButton* close = closeButton(shown);
             ASSERT_TRUE(close);
             ASSERT_TRUE(
@@ -425,7 +382,7 @@ TEST_F(WebPaymentOutcomes, ARefusalAndEachFaultOfTheResultGiveTheirOwnOutcome) {
         }
         EXPECT_FALSE(shown.window->isVisible()) << "the screen stayed";
         shown.screen.reset();
-        EXPECT_EQ(shown.reports->told, std::vector<std::string>{result.expected});
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{expected});
     }
 }
 
