@@ -337,14 +337,15 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
 
 // On a disk with no room left the operator still lists what is unresolved (a reader writes
 // nothing), and a review, which writes, names the disk full rather than an I/O error. The disk is
-// a small one of the test's own, in a mount namespace of its own: only where the test may mount.
+// a small one of the test's own (room for the journal's reserve, then filled), in a mount
+// namespace of its own: only where the test may mount.
 TEST(FullDisk, ListsWhatIsUnresolvedAndNamesTheDiskFull) {
     if (::geteuid() != 0 || ::access("/usr/bin/unshare", X_OK) != 0) {
         GTEST_SKIP() << "mounting a small disk takes root and unshare";
     }
     const vanto::testing::TempFolder folder;
     const std::string script = R"(
-        mkdir "$2" && mount -t tmpfs -o size=256k tmpfs "$2" || exit 99
+        mkdir "$2" && mount -t tmpfs -o size=2m tmpfs "$2" || exit 99
         "$1" pay --card - --expiry - --cvv - --amount 1 --order FULL1-FAULT_CLOSE \
             --journal "$2/journal.sqlite" > /dev/null 2>&1
         echo "pay $?"
