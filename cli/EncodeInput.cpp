@@ -7,7 +7,7 @@
 
 #include "vanto/encoding/Encode.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
-#include "vanto/text/Amount.h"
+#include "vanto/text/CardText.h"
 
 namespace vanto::cli {
 namespace {

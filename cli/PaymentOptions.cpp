@@ -19,7 +19,6 @@
 #include "vanto/platform/SecureWipe.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
-#include "vanto/text/Amount.h"
 #include "vanto/text/CardText.h"
 #include "vanto/transport/TraceSink.h"
 

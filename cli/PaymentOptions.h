@@ -8,13 +8,10 @@
 #include <variant>
 
 #include "JournalChoice.h"
-#include "vanto/config/EnviromentType.h"
-#include "vanto/config/TransactionType.h"
-#include "vanto/direct/DirectPaymentResponseKO.h"
-#include "vanto/direct/DirectPaymentResponseOK.h"
+#include "vanto/config/CodeTables.h"
+#include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/platform/SecretText.h"
-#include "vanto/web/WebViewPaymentResponseKO.h"
-#include "vanto/web/WebViewPaymentResponseOK.h"
+#include "vanto/web/WebViewPaymentResponse.h"
 
 namespace CLI {
 class App;

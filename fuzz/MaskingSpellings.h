@@ -8,7 +8,6 @@
 #include <string_view>
 #include <utility>
 
-#include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
 
 namespace vanto::masking {

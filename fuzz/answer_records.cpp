@@ -4,15 +4,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "vanto/direct/DatosRespuesta.h"
 #include "vanto/direct/DirectPaymentResponse.h"
-#include "vanto/direct/DirectPaymentResponseOK.h"
 #include "vanto/transport/Response.h"
-#include "vanto/web/Parameters.h"
 #include "vanto/web/WebViewPaymentResponse.h"
-#include "vanto/web/WebViewPaymentResponseKO.h"
-#include "vanto/web/WebViewPaymentResponseOK.h"
-#include "vanto/web/datosPeticion.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
 #include "vanto/text/Utf8.h"
 

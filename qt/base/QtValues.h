@@ -8,9 +8,7 @@
 #include <QString>
 
 #include "vanto/platform/SecretText.h"
-#include "vanto/platform/ui/Color.h"
-#include "vanto/platform/ui/Font.h"
-#include "vanto/platform/ui/Rect.h"
+#include "vanto/platform/ui/Graphics.h"
 #include "vanto/qt/BaseExport.h"
 
 namespace vanto::qt::detail {

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "vanto/platform/ui/TextRange.h"
+#include "vanto/platform/ui/CardEntryViewModel.h"
 
 namespace vanto::quick::detail {
 

@@ -2,7 +2,7 @@
 
 #include <QUrl>
 
-#include "vanto/platform/ui/Image.h"
+#include "vanto/platform/ui/Graphics.h"
 
 namespace vanto::quick::detail {
 

@@ -8,7 +8,6 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
-#include "vanto/platform/CertificateTrust.h"
 #include "vanto/platform/URLSession.h"
 #include "web_base/SelectionGuard.h"
 

@@ -4,7 +4,7 @@
 
 #include <QLineEdit>
 
-#include "vanto/platform/ui/TextRange.h"
+#include "vanto/platform/ui/CardEntryViewModel.h"
 
 class QKeyEvent;
 

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "vanto/platform/ui/Image.h"
+#include "vanto/platform/ui/Graphics.h"
 #include "vanto/qt/Export.h"
 
 class QSvgRenderer;

@@ -11,7 +11,7 @@
 #include <openssl/rand.h>
 
 #include "vanto/encoding/Sha256.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 
 namespace vanto::sandbox::detail {
 

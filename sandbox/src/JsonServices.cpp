@@ -9,7 +9,7 @@
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/encoding/Sha256.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto::sandbox::detail {

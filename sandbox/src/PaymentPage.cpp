@@ -10,9 +10,8 @@
 #include "Payment.h"
 #include "Services.h"
 #include "Text.h"
-#include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
-#include "vanto/web/Parameters.h"
+#include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto::sandbox::detail {
 

@@ -1,5 +1,3 @@
-#include "vanto/config/PaymentUILabel.h"
-#include "vanto/config/PaymentUILabelConfig.h"
 #include "vanto/config/VantInAppUIConfig.h"
 
 namespace vanto {

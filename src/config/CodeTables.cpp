@@ -1,6 +1,4 @@
-#include "vanto/config/EnviromentType.h"
-#include "vanto/config/PaymentMethod.h"
-#include "vanto/config/TransactionType.h"
+#include "vanto/config/CodeTables.h"
 
 namespace vanto {
 

@@ -10,7 +10,6 @@
 
 #include "encoding/CodeAndTexts.h"
 #include "encoding/JsonRead.h"
-#include "vanto/direct/DatosRespuesta.h"
 #include "vanto/encoding/JsonWriter.h"
 
 namespace vanto {

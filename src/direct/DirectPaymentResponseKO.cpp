@@ -1,4 +1,4 @@
-#include "vanto/direct/DirectPaymentResponseKO.h"
+#include "vanto/direct/DirectPaymentResponse.h"
 
 #include <utility>
 

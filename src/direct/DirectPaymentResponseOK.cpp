@@ -1,4 +1,4 @@
-#include "vanto/direct/DirectPaymentResponseOK.h"
+#include "vanto/direct/DirectPaymentResponse.h"
 
 #include <array>
 #include <cstddef>

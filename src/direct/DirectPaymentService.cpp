@@ -1,4 +1,4 @@
-#include "vanto/direct/DirectPaymentService.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 
 #include "transport/ServiceSlot.h"
 

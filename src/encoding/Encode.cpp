@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <optional>
 
+#include "encoding/RequestMessages.h"
+#include "platform/Digest.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/encoding/Sha256.h"
-#include "vanto/encoding/objetoPeticionJSONDTO.h"
-#include "vanto/encoding/pedirURLDTO.h"
-#include "vanto/platform/Digest.h"
-#include "vanto/text/Amount.h"
+#include "vanto/text/CardText.h"
 
 namespace vanto {
 namespace {

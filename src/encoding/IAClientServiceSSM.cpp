@@ -2,9 +2,9 @@
 
 #include <mutex>
 
+#include "platform/Bundle.h"
 #include "platform/StatePart.h"
 #include "vanto/Version.h"
-#include "vanto/platform/Bundle.h"
 
 namespace vanto {
 namespace {

@@ -1,10 +1,7 @@
 #include <utility>
 
-#include "vanto/encoding/IAVantVirtualPetitionJSON.h"
+#include "encoding/RequestMessages.h"
 #include "vanto/encoding/JsonWriter.h"
-#include "vanto/encoding/objetoPeticionJSONDTO.h"
-#include "vanto/encoding/parametrosPeticionDTO.h"
-#include "vanto/encoding/pedirURLDTO.h"
 
 namespace vanto {
 

@@ -1,6 +1,6 @@
 #include "vanto/encoding/Sha256.h"
 
-#include "vanto/platform/Digest.h"
+#include "platform/Digest.h"
 
 namespace vanto {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "vanto/text/Amount.h"
+#include "vanto/text/CardText.h"
 
 namespace vanto::acceptance {
 

@@ -3,7 +3,7 @@
 #include "journal/JournalAccess.h"
 #include "journal/ProcessIdentity.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/text/Amount.h"
+#include "vanto/text/CardText.h"
 #include "vanto/transport/TraceSink.h"
 
 namespace vanto::journal {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "journal/JournalStore.h"
-#include "vanto/config/TransactionType.h"
+#include "vanto/config/CodeTables.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/Expected.h"
 #include "vanto/transport/SDKError.h"

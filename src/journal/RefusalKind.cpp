@@ -1,4 +1,4 @@
-#include "vanto/journal/RefusalKind.h"
+#include "vanto/journal/PaymentJournal.h"
 
 namespace vanto {
 namespace {

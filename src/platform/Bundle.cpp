@@ -1,4 +1,4 @@
-#include "vanto/platform/Bundle.h"
+#include "platform/Bundle.h"
 
 #include <filesystem>
 #include <system_error>

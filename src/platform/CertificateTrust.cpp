@@ -1,4 +1,4 @@
-#include "vanto/platform/CertificateTrust.h"
+#include "vanto/platform/URLSession.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "vanto/platform/Digest.h"
+#include "platform/Digest.h"
 
 #include <openssl/evp.h>
 

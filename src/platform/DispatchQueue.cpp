@@ -1,4 +1,4 @@
-#include "vanto/platform/DispatchQueue.h"
+#include "platform/DispatchQueue.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "vanto/platform/OperationQueue.h"
+#include "platform/OperationQueue.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/CurlGlobal.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Lifetime.h"
 #include "platform/StatePart.h"
 #include "vanto/platform/SecureWipe.h"

@@ -1,4 +1,4 @@
-#include "vanto/text/Amount.h"
+#include "vanto/text/CardText.h"
 
 #include <cmath>
 

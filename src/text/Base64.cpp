@@ -1,4 +1,4 @@
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 
 #include <array>
 #include <cstdint>

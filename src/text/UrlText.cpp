@@ -2,7 +2,6 @@
 
 #include "text/RemoveAll.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/text/Base64.h"
 #include "vanto/text/Utf8.h"
 
 namespace vanto {

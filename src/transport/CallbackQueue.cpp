@@ -1,5 +1,7 @@
-#include "vanto/transport/CallbackQueue.h"
+#include "vanto/transport/Manager.h"
 
+#include "platform/DispatchQueue.h"
+#include "platform/OperationQueue.h"
 #include "vanto/platform/MainQueue.h"
 
 namespace vanto {

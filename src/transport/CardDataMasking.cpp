@@ -21,7 +21,7 @@
 
 #include "transport/CardData.h"
 #include "transport/DocumentScan.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/text/Utf8.h"
 #include "vanto/transport/Trace.h"
 

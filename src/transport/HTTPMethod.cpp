@@ -1,4 +1,4 @@
-#include "vanto/transport/HTTPMethod.h"
+#include "vanto/transport/RequestService.h"
 
 #include <array>
 #include <utility>

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "platform/StatePart.h"
-#include "vanto/transport/GatewayService.h"
+#include "vanto/transport/Manager.h"
 
 namespace vanto {
 

@@ -6,7 +6,7 @@
 #include "vanto/platform/MainQueue.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 

@@ -11,8 +11,6 @@
 #include "encoding/CodeAndTexts.h"
 #include "encoding/JsonRead.h"
 #include "vanto/encoding/JsonWriter.h"
-#include "vanto/web/Parameters.h"
-#include "vanto/web/datosPeticion.h"
 
 namespace vanto {
 namespace {

@@ -1,4 +1,4 @@
-#include "vanto/web/WebViewPaymentResponseKO.h"
+#include "vanto/web/WebViewPaymentResponse.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "vanto/web/WebViewPaymentResponseOK.h"
+#include "vanto/web/WebViewPaymentResponse.h"
 
 #include <array>
 #include <cstddef>

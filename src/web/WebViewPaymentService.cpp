@@ -1,4 +1,4 @@
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 #include "transport/ServiceSlot.h"
 

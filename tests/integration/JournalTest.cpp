@@ -15,7 +15,6 @@
 #include "SandboxFixture.h"
 #include "TempFolder.h"
 #include "vanto/journal/PaymentJournal.h"
-#include "vanto/journal/RefusalKind.h"
 #include "vanto/sandbox/TestCards.h"
 
 namespace vanto {

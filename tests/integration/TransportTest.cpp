@@ -15,8 +15,8 @@
 
 #include "SandboxFixture.h"
 #include "TestRows.h"
-#include "vanto/platform/CertificateTrust.h"
-#include "vanto/platform/DispatchQueue.h"
+#include "platform/DispatchQueue.h"
+#include "vanto/platform/URLSession.h"
 #include "vanto/transport/TraceSink.h"
 
 namespace vanto {

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "SandboxProcess.h"
+#include "platform/DispatchQueue.h"
+#include "platform/OperationQueue.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/Encode.h"
-#include "vanto/platform/DispatchQueue.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/platform/OperationQueue.h"
 #include "vanto/transport/Manager.h"
 
 namespace {

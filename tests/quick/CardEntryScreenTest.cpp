@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include "QuickTest.h"
-#include "vanto/config/PaymentUILabel.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/quick/QuickBinding.h"

@@ -9,7 +9,7 @@
 #include "vanto/config/Constants.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/web/WebViewPaymentController.h"
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 namespace {

@@ -6,7 +6,7 @@
 #include "SandboxTestSupport.h"
 #include "TestRows.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 
 namespace vanto::sandbox::testing {
 namespace {

@@ -22,9 +22,7 @@
 #include "vanto/platform/ProcessState.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/text/UrlText.h"
-#include "vanto/web/Parameters.h"
 #include "vanto/web/WebViewPaymentResponse.h"
-#include "vanto/web/datosPeticion.h"
 
 namespace vanto::sandbox::testing {
 

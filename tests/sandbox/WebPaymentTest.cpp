@@ -7,7 +7,6 @@
 #include "SandboxTestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/sandbox/HeadlessBrowser.h"
-#include "vanto/text/Base64.h"
 #include "vanto/text/UrlText.h"
 
 namespace vanto::sandbox::testing {

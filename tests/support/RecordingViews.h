@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "vanto/direct/DirectPaymentViewProtocol.h"
-#include "vanto/web/WebViewPaymentViewProtocol.h"
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto::testing {
 

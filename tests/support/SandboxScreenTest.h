@@ -25,15 +25,15 @@
 
 #include "CardDataWatch.h"
 #include "SignatureRoads.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
-#include "vanto/direct/DirectPaymentService.h"
 #include "vanto/platform/ProcessState.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
-#include "vanto/web/WebViewPaymentService.h"
 
 namespace vanto::testing {
 

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "vanto/config/Constants.h"
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto::testing {
 

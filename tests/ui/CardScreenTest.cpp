@@ -20,7 +20,6 @@
 
 #include "UiTest.h"
 #include "base/Contrast.h"
-#include "vanto/config/PaymentUILabel.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentViewController.h"
 #include "vanto/qt/QtBinding.h"

@@ -19,7 +19,7 @@
 #include "vanto/qt/QtBinding.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/web/WebViewPaymentController.h"
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 namespace {

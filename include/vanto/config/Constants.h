@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "vanto/Export.h"
-#include "vanto/config/EnviromentType.h"
+#include "vanto/config/CodeTables.h"
 
 namespace vanto {
 

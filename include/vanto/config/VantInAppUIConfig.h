@@ -5,11 +5,46 @@
 #include <string>
 
 #include "vanto/Export.h"
-#include "vanto/config/PaymentUILabelConfig.h"
-#include "vanto/platform/ui/Color.h"
-#include "vanto/platform/ui/Image.h"
+#include "vanto/platform/ui/Graphics.h"
 
 namespace vanto {
+
+/// The text and style of one caption of the card-entry screen. Shared: the appearance object and
+/// the merchant application hold the same object (std::shared_ptr), and a change made to it shows
+/// wherever the screen reads it again. Made with PaymentUILabel::create or the constructor.
+class VANTO_EXPORT PaymentUILabelConfig {
+  public:
+    PaymentUILabelConfig(std::string text, platform::ui::Color textColor,
+                         platform::ui::Font textFont);
+
+    const std::string& text() const { return text_; }
+    PaymentUILabelConfig& setText(std::string text);
+
+    const platform::ui::Color& textColor() const { return textColor_; }
+    PaymentUILabelConfig& setTextColor(platform::ui::Color textColor);
+
+    const platform::ui::Font& textFont() const { return textFont_; }
+    PaymentUILabelConfig& setTextFont(platform::ui::Font textFont);
+
+  private:
+    std::string text_;
+    platform::ui::Color textColor_;
+    platform::ui::Font textFont_;
+};
+
+/// Makes caption configurations for the card-entry screen.
+class VANTO_EXPORT PaymentUILabel {
+  public:
+    PaymentUILabel() = delete;
+
+    /// A new caption configuration with the given text, colour and font.
+    static std::shared_ptr<PaymentUILabelConfig> create(std::string text,
+                                                        platform::ui::Color textColor,
+                                                        platform::ui::Font textFont);
+    /// The same in black, the colour a caption has unless given one.
+    static std::shared_ptr<PaymentUILabelConfig> create(std::string text,
+                                                        platform::ui::Font textFont);
+};
 
 /// How the card-entry screen looks: the merchant application's colours, images, button texts and
 /// captions. A new object holds the library's own Spanish defaults, so an object left as it is

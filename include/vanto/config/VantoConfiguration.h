@@ -4,8 +4,7 @@
 #include <utility>
 
 #include "vanto/Export.h"
-#include "vanto/config/EnviromentType.h"
-#include "vanto/config/PaymentMethod.h"
+#include "vanto/config/CodeTables.h"
 
 namespace vanto {
 

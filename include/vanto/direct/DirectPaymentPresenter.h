@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "vanto/Export.h"
-#include "vanto/config/TransactionType.h"
-#include "vanto/direct/DirectPaymentService.h"
-#include "vanto/direct/DirectPaymentViewProtocol.h"
+#include "vanto/config/CodeTables.h"
+#include "vanto/direct/DirectPaymentRequest.h"
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/flow/BasePresenter.h"
 
 namespace vanto {

@@ -4,10 +4,9 @@
 #include <string>
 
 #include "vanto/Export.h"
-#include "vanto/config/TransactionType.h"
+#include "vanto/config/CodeTables.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
-#include "vanto/direct/DirectPaymentViewProtocol.h"
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/platform/SecretText.h"
 #include "vanto/platform/ui/CardEntryViewModel.h"

@@ -3,7 +3,7 @@
 #include <utility>
 #include <variant>
 
-#include "vanto/platform/PlatformError.h"
+#include "vanto/platform/URLRequest.h"
 
 namespace vanto {
 

@@ -8,14 +8,45 @@
 #include <optional>
 
 #include "vanto/Export.h"
-#include "vanto/platform/HTTPURLResponse.h"
+#include "vanto/platform/URLRequest.h"
 #include "vanto/platform/URLSession.h"
-#include "vanto/transport/CallbackQueue.h"
 #include "vanto/transport/RequestService.h"
-#include "vanto/transport/Result.h"
 #include "vanto/transport/SDKError.h"
 
 namespace vanto {
+
+// The library's own queues; the transport delivers onto one that a caller hands it.
+namespace platform {
+class DispatchQueue;
+class OperationQueue;
+}  // namespace platform
+
+/// Where the transport delivers an outcome.
+class VANTO_EXPORT CallbackQueue {
+  public:
+    enum class Kind { operationQueue, dispatchQueue, main, current };
+
+    /// Adds the closure to an operation queue.
+    static CallbackQueue operationQueue(std::shared_ptr<platform::OperationQueue> queue);
+    /// Submits the closure to a serial dispatch queue.
+    static CallbackQueue dispatchQueue(std::shared_ptr<platform::DispatchQueue> queue);
+    /// Submits the closure to the library's main queue (platform::MainQueue).
+    static CallbackQueue main();
+    /// Runs the closure at once, on the calling thread.
+    static CallbackQueue current();
+
+    Kind kind() const { return kind_; }
+    /// Runs `closure` as the kind says; all but `current` return at once.
+    void execute(std::function<void()> closure) const;
+
+  private:
+    CallbackQueue(Kind kind, std::shared_ptr<platform::OperationQueue> operations,
+                  std::shared_ptr<platform::DispatchQueue> dispatch);
+
+    Kind kind_;
+    std::shared_ptr<platform::OperationQueue> operations_;
+    std::shared_ptr<platform::DispatchQueue> dispatch_;
+};
 
 /// A request description with a decodable answer record.
 template <typename T>
@@ -103,6 +134,68 @@ class VANTO_EXPORT Manager : public std::enable_shared_from_this<Manager> {
 
     std::unique_ptr<platform::URLSession> session_;
     CallbackQueue queue_;
+};
+
+/// The road of one request description to the gateway, as a payment flow sees it: send it, and
+/// receive exactly one outcome, the decoded answer or an error, on the main queue.
+///
+/// The library's own road is ManagerGatewayService (a new Manager with its defaults for every
+/// call). The flows take theirs from a replaceable slot (setDirectPaymentService,
+/// setWebViewPaymentService), so that tests, and applications with needs of their own, can put
+/// another in its place.
+template <typename Request>
+class GatewayService {
+  public:
+    using Answer = typename Request::Response;
+    using Success = std::function<void(std::optional<Answer>)>;
+    using Failure = std::function<void(SDKError)>;
+    using Arrived = std::function<void(const Result<Answer>&)>;
+
+    virtual ~GatewayService() = default;
+
+    /// Sends `request`; `success` or `failure` runs once, later, on the main queue.
+    virtual void send(std::shared_ptr<Request> request, Success success, Failure failure) = 0;
+
+    /// Sends `request` as send() does, and hands the outcome to `arrived` first, as soon as it is
+    /// known, before `success` or `failure` is handed to the main queue: what `arrived` does is
+    /// done even if the outcome is never delivered. The payment journal records the gateway's
+    /// answer this way. A road without a thread of its own tells `arrived` on the main queue, just
+    /// before the callback, which is what this default does.
+    virtual void sendNotingArrival(std::shared_ptr<Request> request, Arrived arrived,
+                                   Success success, Failure failure) {
+        send(
+            std::move(request),
+            [arrived, success = std::move(success)](std::optional<Answer> answer) {
+                arrived(Result<Answer>::success(answer));
+                success(std::move(answer));
+            },
+            [arrived, failure = std::move(failure)](SDKError error) {
+                arrived(Result<Answer>::error(error));
+                failure(std::move(error));
+            });
+    }
+};
+
+/// Sends each request through a new Manager with the default session configuration and the main
+/// queue, as every payment does.
+template <typename Request>
+class ManagerGatewayService final : public GatewayService<Request> {
+  public:
+    using typename GatewayService<Request>::Success;
+    using typename GatewayService<Request>::Failure;
+    using typename GatewayService<Request>::Arrived;
+
+    void send(std::shared_ptr<Request> request, Success success, Failure failure) override {
+        Manager::create()->send(std::move(request), std::nullopt, std::move(success),
+                                std::move(failure));
+    }
+
+    /// `arrived` runs on the transport's thread, before the hand-over to the main queue.
+    void sendNotingArrival(std::shared_ptr<Request> request, Arrived arrived, Success success,
+                           Failure failure) override {
+        Manager::create()->send(std::move(request), std::nullopt, std::move(success),
+                                std::move(failure), std::move(arrived));
+    }
 };
 
 }  // namespace vanto

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "vanto/Export.h"
-#include "vanto/platform/HTTPURLResponse.h"
-#include "vanto/platform/PlatformError.h"
+#include "vanto/platform/URLRequest.h"
 
 namespace vanto {
 
@@ -74,6 +74,26 @@ class VANTO_EXPORT SDKError {
     Case kind_;
     Payload payload_;
     std::optional<platform::PlatformError> cause_;
+};
+
+/// The outcome of decoding a reply: a success with an (optional) answer record, or an error.
+template <typename T>
+class Result {
+  public:
+    static Result success(std::optional<T> value) { return Result(std::move(value)); }
+    static Result error(SDKError error) { return Result(std::move(error)); }
+
+    bool isSuccess() const { return std::holds_alternative<std::optional<T>>(outcome_); }
+    /// The success's payload; only valid when isSuccess().
+    const std::optional<T>& value() const { return std::get<std::optional<T>>(outcome_); }
+    /// The error; only valid when !isSuccess().
+    const SDKError& error() const { return std::get<SDKError>(outcome_); }
+
+  private:
+    explicit Result(std::optional<T> value) : outcome_(std::move(value)) {}
+    explicit Result(SDKError error) : outcome_(std::move(error)) {}
+
+    std::variant<std::optional<T>, SDKError> outcome_;
 };
 
 }  // namespace vanto

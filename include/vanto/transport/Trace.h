@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "vanto/Export.h"
-#include "vanto/platform/HTTPURLResponse.h"
 #include "vanto/platform/URLRequest.h"
 
 namespace vanto {

@@ -4,11 +4,10 @@
 #include <string>
 
 #include "vanto/Export.h"
-#include "vanto/config/TransactionType.h"
+#include "vanto/config/CodeTables.h"
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/platform/ui/PaymentPageViewModel.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
-#include "vanto/web/WebViewPaymentViewProtocol.h"
 
 namespace vanto {
 

@@ -6,11 +6,11 @@
 #include <string_view>
 
 #include "vanto/Export.h"
-#include "vanto/config/TransactionType.h"
+#include "vanto/config/CodeTables.h"
 #include "vanto/flow/BasePresenter.h"
 #include "vanto/platform/URLRequest.h"
-#include "vanto/web/WebViewPaymentService.h"
-#include "vanto/web/WebViewPaymentViewProtocol.h"
+#include "vanto/web/WebViewPaymentRequest.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto {
 

@@ -1,4 +1,4 @@
-#include "vanto/platform/ui/TextRange.h"
+#include "vanto/platform/ui/CardEntryViewModel.h"
 
 #include <cstdint>
 

@@ -4,17 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "vanto/config/CodeTables.h"
 #include "vanto/config/Constants.h"
-#include "vanto/config/EnviromentType.h"
-#include "vanto/config/PaymentMethod.h"
-#include "vanto/config/TransactionType.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/direct/DirectPaymentService.h"
+#include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
 #include "vanto/platform/URLSession.h"
 #include "vanto/transport/Session.h"
 #include "vanto/transport/TraceSink.h"
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 namespace {

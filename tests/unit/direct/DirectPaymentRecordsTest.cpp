@@ -7,10 +7,7 @@
 
 #include "RecordTestSupport.h"
 
-#include "vanto/direct/DatosRespuesta.h"
 #include "vanto/direct/DirectPaymentResponse.h"
-#include "vanto/direct/DirectPaymentResponseKO.h"
-#include "vanto/direct/DirectPaymentResponseOK.h"
 
 namespace vanto {
 namespace {

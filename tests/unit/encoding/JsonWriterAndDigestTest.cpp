@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "vanto/encoding/JsonWriter.h"
 #include "vanto/encoding/Sha256.h"
-#include "vanto/text/Amount.h"
+#include "vanto/text/CardText.h"
 
 namespace vanto {
 namespace {

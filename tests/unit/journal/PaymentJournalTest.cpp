@@ -19,10 +19,9 @@
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/journal/PaymentJournal.h"
-#include "vanto/journal/RefusalKind.h"
 #include "vanto/platform/ProcessState.h"
 #include "vanto/testing/FakeGatewayService.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 
 namespace vanto {

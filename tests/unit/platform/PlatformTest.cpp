@@ -9,7 +9,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include "vanto/platform/DispatchQueue.h"
+#include "platform/DispatchQueue.h"
 #include "vanto/platform/HTTPCookieStorage.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/SecretText.h"

@@ -10,7 +10,6 @@
 
 #include "TestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
-#include "vanto/text/Base64.h"
 #include "vanto/text/CardText.h"
 #include "vanto/text/UrlText.h"
 #include "vanto/text/Utf8.h"

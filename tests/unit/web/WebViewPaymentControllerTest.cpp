@@ -7,10 +7,10 @@
 
 #include "FakeUi.h"
 #include "vanto/platform/MainQueue.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/web/WebViewPaymentController.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
-#include "vanto/web/WebViewPaymentService.h"
+#include "vanto/web/WebViewPaymentRequest.h"
 
 namespace vanto {
 namespace {

@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "vanto/config/Constants.h"
 #include "vanto/testing/FakeGatewayService.h"
-#include "vanto/text/Base64.h"
+#include "vanto/text/UrlText.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
 

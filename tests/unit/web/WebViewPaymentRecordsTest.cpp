@@ -8,11 +8,7 @@
 
 #include "RecordTestSupport.h"
 
-#include "vanto/web/Parameters.h"
 #include "vanto/web/WebViewPaymentResponse.h"
-#include "vanto/web/WebViewPaymentResponseKO.h"
-#include "vanto/web/WebViewPaymentResponseOK.h"
-#include "vanto/web/datosPeticion.h"
 
 namespace vanto {
 namespace {

@@ -1,19 +1,54 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "vanto/Export.h"
 #include "vanto/platform/SecretText.h"
-#include "vanto/platform/ui/Color.h"
-#include "vanto/platform/ui/DeviceMetrics.h"
-#include "vanto/platform/ui/Font.h"
-#include "vanto/platform/ui/Image.h"
-#include "vanto/platform/ui/TextRange.h"
+#include "vanto/platform/ui/Graphics.h"
 
 namespace vanto::platform::ui {
+
+/// A range of a text counted in UTF-16 code units, the way text fields of the common toolkits
+/// count (QString, NSString): a character outside the Basic Multilingual Plane, such as most
+/// emoji, is two units.
+struct VANTO_EXPORT TextRange {
+    std::size_t location = 0;
+    std::size_t length = 0;
+
+    friend bool operator==(const TextRange&, const TextRange&) = default;
+};
+
+/// The length of UTF-8 `text` in UTF-16 code units. A byte that does not start a well-formed
+/// UTF-8 sequence counts as one unit, as it would once replaced by U+FFFD.
+VANTO_EXPORT std::size_t utf16Length(std::string_view text);
+
+/// UTF-8 `text` with the characters in `range` (UTF-16 units) replaced by `replacement`: the
+/// preview of an edit, as secret text since it is mostly card data. None when the range ends past
+/// the text or either of its ends falls inside a character, splitting a pair of UTF-16 units.
+VANTO_EXPORT std::optional<SecretText> replacingCharacters(std::string_view text, TextRange range,
+                                                           std::string_view replacement);
+
+/// The kind of device the screens run on.
+enum class UserInterfaceIdiom {
+    phone,
+    other,
+};
+
+/// What the card-entry screen needs to know of the device for its layout.
+struct VANTO_EXPORT DeviceMetrics {
+    UserInterfaceIdiom idiom = UserInterfaceIdiom::other;
+    /// Height of the main screen in physical pixels.
+    int nativeScreenHeight = 0;
+    /// Height of the system's status bar in points; 0 when there is none.
+    double statusBarHeight = 0.0;
+    /// Major version of the operating system (a phone system's version; 0 elsewhere).
+    int systemMajorVersion = 0;
+};
 
 /// The three card-data fields of the card-entry screen.
 enum class CardField {

@@ -12,8 +12,8 @@
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/testing/Export.h"
-#include "vanto/transport/EnvelopeRequest.h"
-#include "vanto/transport/GatewayService.h"
+#include "vanto/transport/Manager.h"
+#include "vanto/transport/RequestService.h"
 #include "vanto/web/WebViewPaymentRequest.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 
