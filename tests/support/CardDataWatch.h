@@ -100,9 +100,8 @@ class OutputTee {
         (void)!::write(fd_, marker.data(), marker.size());
         std::unique_lock lock(mutex_);
         // Bounded: the marker is in the pipe and the thread reads until it sees it.
-        passed_.wait_for(lock, std::chrono::seconds(30), [&] {
-            return seen_.find(marker) != std::string::npos;
-        });
+        passed_.wait_for(lock, std::chrono::seconds(30),
+                         [&] { return seen_.find(marker) != std::string::npos; });
         std::string written = std::move(seen_);
         seen_.clear();
         const auto at = written.find(marker);
@@ -180,9 +179,9 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
     /// An expiry date the running test typed, "YYMM" or "MM/YY": looked for as YYMM, MMYY and
     /// MM/YY.
     void expiry(std::string_view date) {
-        const std::string digits = date.size() == 5 ? std::string(date.substr(3, 2)) +
-                                                          std::string(date.substr(0, 2))
-                                                    : std::string(date);
+        const std::string digits =
+            date.size() == 5 ? std::string(date.substr(3, 2)) + std::string(date.substr(0, 2))
+                             : std::string(date);
         if (digits.size() != 4) {
             return secret(date);
         }
@@ -201,7 +200,8 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
     /// A file read at the end of the running test, with a journal's -wal and -shm beside it.
     void watchFile(const std::string& path, bool always = false) {
         for (const std::string suffix : {"", "-wal", "-shm"}) {
-            watch(path + suffix, [file = path + suffix] { return contents(file); }, always);
+            watch(
+                path + suffix, [file = path + suffix] { return contents(file); }, always);
         }
     }
 
@@ -231,9 +231,9 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
         }
         std::vector<std::string> found;
         for (const auto& [where, text] : seen) {
-            for (const auto card : {sandbox::kAcceptedCard, sandbox::kDeclinedCard,
-                                    sandbox::kReferenceCard, sandbox::kGatewayErrorCard,
-                                    sandbox::kAuthenticationCard}) {
+            for (const auto card :
+                 {sandbox::kAcceptedCard, sandbox::kDeclinedCard, sandbox::kReferenceCard,
+                  sandbox::kGatewayErrorCard, sandbox::kAuthenticationCard}) {
                 for (const auto& spelling : cardNumberSpellings(card)) {
                     // Named by its last four digits: the report is printed, and read in turn.
                     if (text.find(spelling) != std::string::npos) {

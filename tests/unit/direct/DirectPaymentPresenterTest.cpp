@@ -1,7 +1,7 @@
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <variant>
 #include <vector>
 

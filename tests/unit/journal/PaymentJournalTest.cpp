@@ -655,8 +655,8 @@ TEST(JournalReading, UnresolvedAgreesWithEveryPaymentJudgedAndDamagedRowsAreCall
                             int inDoubt, bool reviewed, bool outcome, std::string_view step) {
         ++id;
         const std::string values =
-            std::to_string(id) + ", '" + std::string(flow) + "', 'R" + std::to_string(id) +
-            "', '" + std::string(amount) + "', '978', '0', '999008881', '1', 'test', '" +
+            std::to_string(id) + ", '" + std::string(flow) + "', 'R" + std::to_string(id) + "', '" +
+            std::string(amount) + "', '978', '0', '999008881', '1', 'test', '" +
             std::string(state) + "', " + std::to_string(inDoubt) + ", " +
             (outcome ? "1, 0, '123456', ''" : "NULL, NULL, NULL, NULL") + ", '', " +
             (reviewed ? "'2026-12-08T10:00:00.000Z', 'checked'" : "NULL, NULL");
@@ -680,7 +680,10 @@ TEST(JournalReading, UnresolvedAgreesWithEveryPaymentJudgedAndDamagedRowsAreCall
     }
     const int wellFormed = id - 8;
     insert("direkt", "1999", "delivered", 0, false, true, "delivered");
-    insert("direct", "19\xff" "9", "delivered", 0, false, true, "delivered");
+    insert("direct",
+           "19\xff"
+           "9",
+           "delivered", 0, false, true, "delivered");
     insert("direct", "1999", "delivered", 7, false, true, "delivered");
     insert("web", "19.99", "notSent", 0, true, true, "notSent");  // reviewed: settled
     ASSERT_TRUE(file.run("COMMIT"));

@@ -80,12 +80,14 @@ TEST(CookieStore, ReplacesTheSameCookieInPlaceAndScopesEachToItsHost) {
     EXPECT_EQ(values("https://OTHER.example:444/"), "other ") << "hosts compare without case";
     EXPECT_EQ(values("https://sub.pay.example/"), "") << "host-only cookies";
     EXPECT_EQ(values("not an address"), "");
-    session.setCookies({{.name = "S", .value = "sub", .domain = "pay.example",
-                         .includesSubdomains = true},
-                        {.name = "T", .value = "tls", .domain = "pay.example", .secure = true},
-                        {.name = "E", .value = "gone", .domain = "pay.example",
-                         .expiresDate = std::chrono::system_clock::time_point{}},
-                        {.name = "U", .value = "unscoped"}});
+    session.setCookies(
+        {{.name = "S", .value = "sub", .domain = "pay.example", .includesSubdomains = true},
+         {.name = "T", .value = "tls", .domain = "pay.example", .secure = true},
+         {.name = "E",
+          .value = "gone",
+          .domain = "pay.example",
+          .expiresDate = std::chrono::system_clock::time_point{}},
+         {.name = "U", .value = "unscoped"}});
     EXPECT_EQ(values("https://sub.pay.example/"), "sub unscoped ");
     EXPECT_EQ(values("http://pay.example/"), "sub unscoped ") << "secure-only cookies need TLS";
     EXPECT_EQ(values("https://elsewhere.example/"), "unscoped ")
