@@ -6,6 +6,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vanto)
 set(CPACK_PACKAGE_VENDOR "VantoInLibrary")
 set(CPACK_PACKAGE_CONTACT "VantoInLibrary developers <vanto@localhost>")
+
+include(${CMAKE_CURRENT_LIST_DIR}/DebianChangelog.cmake)
+set(VANTO_DEBIAN_CHANGELOG ${PROJECT_BINARY_DIR}/debian/changelog.gz)
+vanto_debian_changelog(${PROJECT_SOURCE_DIR}/CHANGELOG.md "${CPACK_PACKAGE_CONTACT}"
+                       ${VANTO_DEBIAN_CHANGELOG})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 # Each package's first line is its part's own summary, not the project's.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -19,7 +25,7 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 
 # The package of a part, and in a shared build the runtime package of a library part: the -dev
-# package's name with the library's SOVERSION for its "-dev" (libvanto-dev: libvanto0.1).
+# package's name with the library's SOVERSION for its "-dev" (libvanto-dev: libvanto0.2).
 function(vanto_runtime_package out component)
     vanto_component_get(package ${component} PACKAGE)
     vanto_component_get(target ${component} TARGET)
@@ -128,10 +134,13 @@ foreach(component IN LISTS vanto_installed)
         message(FATAL_ERROR "Files are installed as component \"${component}\", which no "
                             "package holds: declare it in cmake/VantoComponents.cmake")
     endif()
-    # Every package says under which licence it comes, where Debian looks for it.
+    # Every package says under which licence it comes, and what changed, where Debian looks.
     install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian-copyright
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
             RENAME copyright COMPONENT ${component})
+    install(FILES ${VANTO_DEBIAN_CHANGELOG}
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
+            COMPONENT ${component})
     list(APPEND CPACK_COMPONENTS_ALL ${component})
 endforeach()
 
