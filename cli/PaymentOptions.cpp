@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -70,9 +71,10 @@ bool equalsIgnoringCase(std::string_view text, std::string_view lower) {
     });
 }
 
-// An amount as a person writes one: digits with a decimal point and at most two decimals (zeros
-// past them change nothing), a sign allowed. The library rounds finer amounts by its own rule; a
-// command line that rounded silently would charge what was not written.
+// An amount as a person writes one (Amount::fromText()); the library rounds finer amounts by its
+// own rule, and a command line that rounded silently would charge what was not written. Which
+// rule a text breaks is said as a person would see it: "nan" is no finite number, "1e300" too
+// large rather than oddly written.
 std::optional<double> amountValue(std::string_view text, std::string& problem) {
     const std::string_view unsigned_ =
         text.starts_with('-') || text.starts_with('+') ? text.substr(1) : text;
@@ -90,29 +92,23 @@ std::optional<double> amountValue(std::string_view text, std::string& problem) {
         problem = "--amount is not a number";
         return std::nullopt;
     }
+    Amount::Problem why{};
+    if (const auto amount = Amount::fromText(text, &why)) {
+        return amount->units();
+    }
     // Out of range the other way, "1e-400", is no amount as a person writes one either.
     const bool tiny = unsigned_.find("e-") != std::string_view::npos ||
                       unsigned_.find("E-") != std::string_view::npos;
-    if ((error == std::errc::result_out_of_range && !tiny) || !amountInHundredths(value)) {
-        problem = "--amount is too large: its hundredths must fit a signed 64-bit integer";
-        return std::nullopt;
-    }
-    const auto point = unsigned_.find('.');
-    const std::string_view whole = unsigned_.substr(0, point);
-    std::string_view decimals =
-        point == std::string_view::npos ? std::string_view() : unsigned_.substr(point + 1);
-    if ((!whole.empty() && !allDigits(whole)) || (!decimals.empty() && !allDigits(decimals))) {
-        problem = "--amount must be written as plain digits, such as 19.99";
-        return std::nullopt;
-    }
-    while (!decimals.empty() && decimals.back() == '0') {
-        decimals.remove_suffix(1);
-    }
-    if (decimals.size() > 2) {
+    const bool huge =
+        error == std::errc::result_out_of_range ? !tiny : std::fabs(value) * 100.0 >= 0x1p51;
+    if (why == Amount::Problem::tooLarge || huge) {
+        problem = "--amount is too large to be charged exactly";
+    } else if (why == Amount::Problem::tooManyDecimals) {
         problem = "--amount has more than two decimals";
-        return std::nullopt;
+    } else {
+        problem = "--amount must be written as plain digits, such as 19.99";
     }
-    return value;
+    return std::nullopt;
 }
 
 struct Authority {

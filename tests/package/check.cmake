@@ -233,6 +233,9 @@ if(SHARED_TOO)
     list(REMOVE_ITEM shared_components sandbox)
     check_consumers(shared ${prefix} "${shared_components}")
     check_shared_packages(${build} "${shared_components}")
+    # The shared libraries keep the last release's interface unless the version says otherwise.
+    run(${VANTO_SOURCE_DIR}/scripts/check-abi ${build})
+    message(STATUS "${output}")
 endif()
 
 if(PREFIX AND MISSING)

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "vanto/Export.h"
 #include "vanto/config/CodeTables.h"
@@ -10,6 +11,7 @@
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/platform/SecretText.h"
 #include "vanto/platform/ui/CardEntryViewModel.h"
+#include "vanto/text/CardText.h"
 
 namespace vanto {
 
@@ -57,6 +59,14 @@ class VANTO_EXPORT DirectPaymentViewController final
         std::string orderNumber, double amount, std::string productDescription,
         TransactionType transactionType, std::string identifier,
         std::shared_ptr<const VantInAppUIConfig> uiViewConfig);
+    /// The same with an exact amount, which charges exactly its hundredths.
+    static std::shared_ptr<DirectPaymentViewController> create(
+        std::string orderNumber, Amount amount, std::string productDescription,
+        TransactionType transactionType, std::string identifier,
+        std::shared_ptr<const VantInAppUIConfig> uiViewConfig) {
+        return create(std::move(orderNumber), amount.units(), std::move(productDescription),
+                      transactionType, std::move(identifier), std::move(uiViewConfig));
+    }
     ~DirectPaymentViewController() override;
 
     /// What the screen shows and takes from the cardholder, for the binding that draws it.
@@ -67,6 +77,7 @@ class VANTO_EXPORT DirectPaymentViewController final
     void setOrderNumber(std::string orderNumber);
     double amount() const;
     void setAmount(double amount);
+    void setAmount(Amount amount) { setAmount(amount.units()); }
     const std::string& productDescription() const;
     void setProductDescription(std::string productDescription);
     TransactionType transactionType() const;

@@ -61,4 +61,36 @@ VANTO_EXPORT std::optional<std::int64_t> amountInHundredths(double amount);
 /// The hundredths of amountInHundredths() as decimal digits, "-" first only when negative.
 VANTO_EXPORT std::optional<std::string> amountText(double amount);
 
+/// An amount exactly as it is charged: whole hundredths of the currency unit (1999 is 19.99),
+/// made from an integer or from decimal text without floating-point arithmetic. The screens'
+/// create() and setAmount() take one besides a double and charge exactly its hundredths.
+class VANTO_EXPORT Amount {
+  public:
+    /// Why a text is no amount.
+    enum class Problem {
+        notPlainDigits,   ///< not digits with at most one '.', an optional sign first
+        tooManyDecimals,  ///< a third decimal that is not zero: "19.999"
+        tooLarge,         ///< hundredths beyond what a payment carries exactly (see fromHundredths)
+    };
+
+    /// None for hundredths whose amount in currency units a double does not hold closely enough
+    /// to give them back (beyond about ±2^51, some 22 trillion units).
+    static std::optional<Amount> fromHundredths(std::int64_t hundredths);
+    /// An amount as a person writes one: "19.99", "19.9", "19", ".5", "-5.00", "+3"; zeros past
+    /// the second decimal change nothing ("1.500"). No spaces, thousands separators, exponents or
+    /// infinities. Sets `problem`, when given, for a text that is none.
+    static std::optional<Amount> fromText(std::string_view text, Problem* problem = nullptr);
+
+    std::int64_t hundredths() const { return hundredths_; }
+    /// In currency units, as the calls that take a double take it: amountInHundredths() of it is
+    /// hundredths() again.
+    double units() const { return static_cast<double>(hundredths_) / 100.0; }
+
+    friend bool operator==(Amount, Amount) = default;
+
+  private:
+    explicit Amount(std::int64_t hundredths) : hundredths_(hundredths) {}
+    std::int64_t hundredths_;
+};
+
 }  // namespace vanto

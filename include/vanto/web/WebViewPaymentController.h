@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "vanto/Export.h"
 #include "vanto/config/CodeTables.h"
 #include "vanto/flow/BaseViewController.h"
 #include "vanto/platform/ui/PaymentPageViewModel.h"
+#include "vanto/text/CardText.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto {
@@ -49,6 +51,14 @@ class VANTO_EXPORT WebViewPaymentController final
                                                             std::string productDescription,
                                                             TransactionType transactionType,
                                                             std::string identifier);
+    /// The same with an exact amount, which charges exactly its hundredths.
+    static std::shared_ptr<WebViewPaymentController> create(std::string orderNumber, Amount amount,
+                                                            std::string productDescription,
+                                                            TransactionType transactionType,
+                                                            std::string identifier) {
+        return create(std::move(orderNumber), amount.units(), std::move(productDescription),
+                      transactionType, std::move(identifier));
+    }
     ~WebViewPaymentController() override;
 
     /// What the screen shows and takes from its web view and the cardholder, for the binding
@@ -64,6 +74,7 @@ class VANTO_EXPORT WebViewPaymentController final
     void setOrderNumber(std::string orderNumber);
     double amount() const;
     void setAmount(double amount);
+    void setAmount(Amount amount) { setAmount(amount.units()); }
     const std::string& productDescription() const;
     void setProductDescription(std::string productDescription);
     TransactionType transactionType() const;

@@ -68,6 +68,19 @@ void checkRow(const std::vector<Field>& row) {
             params[*row[key]] = *row[key + 1];
         }
         EXPECT_EQ(getUrlParams(*row.at(2)), params) << *row[2];
+    } else if (helper == "amount") {
+        Amount::Problem problem{};
+        const auto amount = Amount::fromText(text, &problem);
+        const auto problems = {std::pair{Amount::Problem::notPlainDigits, "notPlainDigits"},
+                               std::pair{Amount::Problem::tooManyDecimals, "tooManyDecimals"},
+                               std::pair{Amount::Problem::tooLarge, "tooLarge"}};
+        for (const auto& [kind, name] : problems) {
+            EXPECT_EQ(!amount && problem == kind, expected == name);
+        }
+        if (amount) {
+            EXPECT_EQ(std::to_string(amount->hundredths()), expected);
+            EXPECT_EQ(amountInHundredths(amount->units()), amount->hundredths());
+        }
     } else {
         ADD_FAILURE() << "no such helper";
     }
