@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <fstream>
 #include <mutex>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "vanto/config/Constants.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -337,9 +341,13 @@ std::string SandboxGateway::certificatePem() const {
 }
 
 bool SandboxGateway::useAsTestEnvironment() const {
-    const std::string pem = certificatePem();
-    if (!running() || pem.empty() ||
-        !Constants::setGatewayHost(EnviromentType::test, authority())) {
+    return running() && sandbox::useAsTestEnvironment(authority(), certificatePem());
+}
+
+bool useAsTestEnvironment(std::string_view authority, std::string_view certificatePem) {
+    const std::string pem(certificatePem);
+    if (pem.find("-----BEGIN CERTIFICATE-----") == std::string::npos ||
+        !Constants::setGatewayHost(EnviromentType::test, authority)) {
         return false;
     }
     auto session = platform::URLSessionConfiguration::defaultSessionConfiguration();
@@ -349,11 +357,47 @@ bool SandboxGateway::useAsTestEnvironment() const {
     }
     platform::URLSessionConfiguration::setDefaultSessionConfiguration(session);
     auto& configuration = VantoConfiguration::shared();
-    const Merchant merchant = defaultMerchant();
+    const Merchant merchant = SandboxGateway::defaultMerchant();
     configuration.setAppEnviroment(EnviromentType::test);
     configuration.setAppFuc(merchant.merchantCode);
     configuration.setAppTerminal(merchant.terminal);
     configuration.setAppLicense(merchant.signingCredential);
+    return true;
+}
+
+bool useAsTestEnvironment(std::string_view startLine, std::string* problem) {
+    const auto refuse = [problem](std::string why) {
+        if (problem != nullptr) {
+            *problem = std::move(why);
+        }
+        return false;
+    };
+    const auto line = nlohmann::json::parse(startLine, nullptr, false);
+    const auto text = [&line](const char* key) -> std::optional<std::string> {
+        if (!line.is_object() || !line.contains("vanto_sandbox") ||
+            !line["vanto_sandbox"].is_object() || !line["vanto_sandbox"].contains(key) ||
+            !line["vanto_sandbox"][key].is_string()) {
+            return std::nullopt;
+        }
+        return line["vanto_sandbox"][key].get<std::string>();
+    };
+    const auto authority = text("authority");
+    if (!authority) {
+        return refuse("not the sandbox's start line: no vanto_sandbox.authority");
+    }
+    const auto file = text("certificate_file");
+    if (!file) {
+        return refuse("the sandbox wrote no certificate file: start it with --cert-out FILE");
+    }
+    std::ifstream in(*file, std::ios::binary);
+    std::ostringstream pem;
+    pem << in.rdbuf();
+    if (!in || pem.str().empty()) {
+        return refuse("cannot read the certificate file " + *file);
+    }
+    if (!useAsTestEnvironment(*authority, pem.str())) {
+        return refuse("the start line's authority or certificate file is not usable");
+    }
     return true;
 }
 

@@ -12,8 +12,10 @@
 #include <regex>
 #include <sstream>
 
+#include "RecordingViews.h"
 #include "SandboxCommand.h"
 #include "SandboxTestSupport.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
 
 namespace vanto::sandbox::testing {
 namespace {
@@ -61,6 +63,23 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
     const auto [acceptedStatus, accepted] = payThrough(sandbox, "CMD1");
     EXPECT_EQ(acceptedStatus, 0);
     EXPECT_NE(accepted.find(R"({"code":0,)"), std::string::npos) << accepted;
+
+    // An application's own test points the library at it with the start line alone.
+    std::string problem;
+    EXPECT_FALSE(useAsTestEnvironment(
+        R"({"vanto_sandbox":{"authority":"127.0.0.1:1","certificate_file":null}})", &problem));
+    EXPECT_NE(problem.find("--cert-out"), std::string::npos) << problem;
+    ASSERT_TRUE(
+        useAsTestEnvironment(sandbox.printed.substr(0, sandbox.printed.find('\n')), &problem))
+        << problem;
+    auto view = std::make_shared<vanto::testing::RecordingDirectView>();
+    std::make_shared<DirectPaymentPresenter<vanto::testing::RecordingDirectView>>(view)
+        ->makePaymentAction("4000000000000002", "123", "3012", 1.0, "CMD2", "",
+                            TransactionType::normal, "Libro");
+    ASSERT_TRUE(Manager::waitForCallsInFlight(30s));
+    ASSERT_EQ(view->outcomes.size(), 1u);
+    EXPECT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(view->outcomes.front()));
+    ProcessState::reset();
 
     auto held =
         std::async(std::launch::async, [&] { return payThrough(sandbox, "FAULT_DELAY_100000"); });

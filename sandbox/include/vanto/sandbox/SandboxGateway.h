@@ -175,4 +175,17 @@ class SandboxGateway {
     std::unique_ptr<Impl> impl_;
 };
 
+/// What SandboxGateway::useAsTestEnvironment() does, for a sandbox that runs in another process
+/// (`vanto sandbox`, or one a test harness started): the test environment's host becomes
+/// `authority`, the certificate `certificatePem` joins the trust anchors of the default session
+/// configuration (the payment page's included), and the shared configuration takes the test
+/// environment and SandboxGateway::defaultMerchant(). False, changing nothing, for an authority
+/// that is not host[:port] or a text with no certificate.
+bool useAsTestEnvironment(std::string_view authority, std::string_view certificatePem);
+
+/// The same from the line `vanto sandbox --cert-out FILE` prints first, which names the authority
+/// and the certificate's file. False, changing nothing and saying why in `problem` (when given),
+/// for a line that is not that JSON or a certificate file that cannot be read.
+bool useAsTestEnvironment(std::string_view startLine, std::string* problem = nullptr);
+
 }  // namespace vanto::sandbox
