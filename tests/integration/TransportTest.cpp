@@ -9,9 +9,6 @@
 #include <map>
 #include <sstream>
 #include <thread>
-#include <variant>
-
-#include <gtest/gtest.h>
 
 #include "SandboxFixture.h"
 #include "TestRows.h"
@@ -115,9 +112,8 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     gateway().setFault("T0400", Fault::delayed(100s));
     const auto silent = send(
         std::make_shared<RequestWithTimeout<1.0>>(directPayment(sandbox::kAcceptedCard, "T0400")));
-    ASSERT_TRUE(silent.error);
+    ASSERT_TRUE(silent.error && silent.error->platformError());
     EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
-    ASSERT_NE(silent.error->platformError(), nullptr);
     EXPECT_EQ(silent.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
     EXPECT_EQ(silent.error->platformError()->localizedDescription,
               "the time-out passed: nothing was sent or received for 1 s");
@@ -141,9 +137,9 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<1e300>>(
                          directPayment(sandbox::kAcceptedCard, "T0401")))
                     .record);
-    gateway().setFault("T0400", std::nullopt);
-    gateway().setFault("T0401", std::nullopt);
-    gateway().setFault("T0402", std::nullopt);
+    for (const char* order : {"T0400", "T0401", "T0402"}) {
+        gateway().setFault(order, std::nullopt);
+    }
 }
 
 TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
@@ -207,9 +203,8 @@ TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnyt
     std::vector<std::string> traces;
     setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
     const auto mismatch = send(payment("T0601"), trustingMisnamed);
-    ASSERT_TRUE(mismatch.error);
+    ASSERT_TRUE(mismatch.error && mismatch.error->platformError());
     EXPECT_EQ(mismatch.error->kind(), SDKError::Case::nonURLResponse);
-    ASSERT_NE(mismatch.error->platformError(), nullptr);
     EXPECT_EQ(mismatch.error->platformError()->kind, platform::PlatformError::Kind::tlsRefused);
     EXPECT_FALSE(mismatch.error->platformError()->requestSent);
     EXPECT_TRUE(misnamed.requests().empty());

@@ -46,12 +46,11 @@ TEST_F(DirectPaymentTest, ReferencesComeWithTheReferenceCardOrOnRequestAndPayWit
     const std::string reference = first.datosRespuesta->Ds_Merchant_Identifier.value_or("");
     ASSERT_FALSE(reference.empty());
     const DirectPaymentResponse second = pay("", "REF0002", reference);
-    ASSERT_EQ(second.code, 0) << second.desc;
-    ASSERT_TRUE(second.datosRespuesta);
-    EXPECT_EQ(second.datosRespuesta->Ds_Response, "0000");
-    EXPECT_EQ(second.datosRespuesta->Ds_Merchant_Identifier, reference);
-    EXPECT_EQ(second.datosRespuesta->Ds_CardNumber, "400000******0028");
-    EXPECT_FALSE(second.datosRespuesta->Ds_AuthorisationCode.value_or("").empty());
+    ASSERT_TRUE(second.code == 0 && second.datosRespuesta) << second.desc;
+    const DatosRespuesta& paid = *second.datosRespuesta;
+    EXPECT_EQ(std::tie(paid.Ds_Response, paid.Ds_Merchant_Identifier, paid.Ds_CardNumber),
+              std::tie("0000", reference, "400000******0028"));
+    EXPECT_FALSE(paid.Ds_AuthorisationCode.value_or("").empty());
 
     // Asked for, a reference comes only with an accepted payment.
     const std::string& required = VantoConfiguration::shared().REQUEST_REFERENCE();

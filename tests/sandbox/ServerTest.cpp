@@ -92,8 +92,7 @@ TEST_F(ServerTest, AnswersWhileManyConnectionsIdleMidHandshakeOrTrickle) {
     idle.open(gateway_->port(), 200);
     ASSERT_FALSE(HasFatalFailure());
     const httplib::Result page = client_->Get("/sandbox/REDIR_URL_OK");
-    ASSERT_TRUE(page) << "no answer while 200 connections waited";
-    EXPECT_EQ(page->status, 200);
+    ASSERT_TRUE(page && page->status == 200) << "no answer while 200 connections waited";
     // The answer did not wait for the idle ones to time out and make room: all still wait.
     EXPECT_TRUE(std::all_of(idle.sockets.begin(), idle.sockets.end(), heldOpen));
 }
@@ -129,8 +128,7 @@ TEST_F(SmallSandboxTest, ClosesConnectionsBeyondItsLimitAtOnceInsteadOfQueueingT
 TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequests) {
     const std::string large(512 * 1024, 'x');
     const httplib::Result unknown = client_->Post("/nowhere", large, kFormType);
-    ASSERT_TRUE(unknown);
-    EXPECT_EQ(unknown->status, 404);
+    ASSERT_TRUE(unknown && unknown->status == 404);
     EXPECT_EQ(gateway_->requests().at(0).header("Content-Length"), std::to_string(large.size()));
     EXPECT_TRUE(gateway_->requests().at(0).body.empty()) << "an unknown address's body is kept";
 
@@ -178,8 +176,7 @@ TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
     // The port the first one holds: taken on its address, free on another loopback address.
     options.port = first.port();
     SandboxGateway busy(options);
-    EXPECT_FALSE(busy.start());
-    EXPECT_FALSE(busy.lastError().empty());
+    EXPECT_FALSE(busy.start() || busy.lastError().empty());
     options.host = "127.0.0.2";
     options.certificateNames = {"127.0.0.2"};
     SandboxGateway fixed(options);
@@ -191,8 +188,7 @@ TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
         options.host = host;
         options.port = 0;
         SandboxGateway exposed(options);
-        EXPECT_FALSE(exposed.start()) << host;
-        EXPECT_FALSE(exposed.lastError().empty());
+        EXPECT_FALSE(exposed.start() || exposed.lastError().empty()) << host;
     }
 }
 
@@ -231,8 +227,7 @@ TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
 
     options.keyFile = writeFile("sandbox-other-key.pem", makeCertificateAndKey().second);
     SandboxGateway mismatched(options);
-    EXPECT_FALSE(mismatched.start());
-    EXPECT_FALSE(mismatched.lastError().empty());
+    EXPECT_FALSE(mismatched.start() || mismatched.lastError().empty());
     options.keyFile.clear();
     EXPECT_FALSE(SandboxGateway(options).start()) << "a certificate without its key";
 }
