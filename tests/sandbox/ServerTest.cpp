@@ -34,13 +34,24 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
         }
         return found;
     };
-    const std::string body = "datoEntrada=" + directRequest("4000000000000002", "PIPE01");
+    const std::string body =
+        "datoEntrada=" + directRequest("4000000000000002", "PIPE01", "", "x+y&z=%20");
     // A blank line after a body is allowed before the next request.
-    EXPECT_EQ(statuses(rawRequest("POST", kDirectPath, body, "", false) + "\r\n" +
-                       rawRequest("GET", "/nowhere")),
+    EXPECT_EQ(statuses(rawRequest("POST", kDirectPath, body, "Z-Last: 1\r\nA-First: 2\r\n", false) +
+                       "\r\n" + rawRequest("GET", "/nowhere")),
               (std::vector<std::string>{"200", "404"}));
     ASSERT_EQ(gateway_->requests().size(), 2u);
-    EXPECT_EQ(gateway_->requests()[0].body, body);
+    // Recorded as received: the body verbatim, the header fields in arrival order.
+    const RecordedRequest recorded = gateway_->requests()[0];
+    EXPECT_EQ(std::tie(recorded.method, recorded.path, recorded.body),
+              std::tie("POST", kDirectPath, body));
+    EXPECT_EQ(recorded.headers, (std::vector<std::pair<std::string, std::string>>{
+                                    {"Host", "127.0.0.1"},
+                                    {"Z-Last", "1"},
+                                    {"A-First", "2"},
+                                    {"Content-Type", kFormType},
+                                    {"Content-Length", std::to_string(body.size())}}));
+    EXPECT_EQ(recorded.header("content-type"), kFormType);
 
     EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
     EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
