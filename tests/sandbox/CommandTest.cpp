@@ -10,7 +10,6 @@
 #include <chrono>
 #include <future>
 #include <regex>
-#include <sstream>
 
 #include "SandboxCommand.h"
 #include "SandboxTestSupport.h"
@@ -83,16 +82,11 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
         ASSERT_TRUE(answer && answer->status == 404) << "request " << i << " went unanswered";
     }
     EXPECT_TRUE(sandbox.stop());
-    const std::string& errors = sandbox.child->output();
-    std::istringstream lines(errors);
-    std::vector<std::string> errorLines;
-    for (std::string line; std::getline(lines, line);) {
-        errorLines.push_back(line);
-    }
     // The record file is full: reported once for the kind of failure, then counted.
-    ASSERT_EQ(errorLines.size(), 2u) << errors;
-    EXPECT_NE(errorLines[0].find("/dev/full: No space left on device"), std::string::npos);
-    EXPECT_NE(errorLines[1].find("3002 requests could not be written"), std::string::npos);
+    EXPECT_TRUE(std::regex_match(sandbox.child->output(),
+                                 std::regex("[^\n]*/dev/full: No space left on device[^\n]*\n"
+                                            "[^\n]*3002 requests could not be written[^\n]*\n")))
+        << sandbox.child->output();
 
     Pipe reason;
     ChildProcess unopenable(
