@@ -220,23 +220,21 @@ TEST_F(WebPaymentTest, PageKeepsACardOnRequestAndPaysWithItLater) {
     EXPECT_EQ(result.Ds_Merchant_Identifier, reference);
 }
 
-class AuthenticationStepTest : public SandboxTest {
-  protected:
-    /// The authentication page's form: its action and its hidden fields as a form body.
-    static std::pair<std::string, std::string> authenticationForm(const std::string& html) {
-        std::smatch action;
-        EXPECT_TRUE(std::regex_search(
-            html, action,
-            std::regex(R"re(<form id="auth-form" method="post" action="([^"]+)")re")));
-        std::string body;
-        const std::regex hidden(R"re(<input type="hidden" name="([^"]+)" value="([^"]*)")re");
-        for (auto field = std::sregex_iterator(html.begin(), html.end(), hidden);
-             field != std::sregex_iterator(); ++field) {
-            body += (body.empty() ? "" : "&") + (*field)[1].str() + "=" + (*field)[2].str();
-        }
-        return {action.size() > 1 ? action[1].str() : "", body};
+/// The authentication page's form: its action and its hidden fields as a form body.
+std::pair<std::string, std::string> authenticationForm(const std::string& html) {
+    std::smatch action;
+    EXPECT_TRUE(std::regex_search(
+        html, action, std::regex(R"re(<form id="auth-form" method="post" action="([^"]+)")re")));
+    std::string body;
+    const std::regex hidden(R"re(<input type="hidden" name="([^"]+)" value="([^"]*)")re");
+    for (auto field = std::sregex_iterator(html.begin(), html.end(), hidden);
+         field != std::sregex_iterator(); ++field) {
+        body += (body.empty() ? "" : "&") + (*field)[1].str() + "=" + (*field)[2].str();
     }
-};
+    return {action.size() > 1 ? action[1].str() : "", body};
+}
+
+using AuthenticationStepTest = SandboxTest;
 
 TEST_F(AuthenticationStepTest, PageSubmitsItselfByScriptAndCanBePostedAsItStands) {
     const httplib::Result step = payOnPage("AUTH0001", "4000000000000044");
@@ -306,28 +304,23 @@ TEST_F(PageOutcomeTest, ResultSwitchesShapeTheReturnAddress) {
     EXPECT_EQ(Parameters::fromJSON(*decoded)->Ds_Response, "0000");
 }
 
-class HeadlessBrowserTest : public SandboxTest {
-  protected:
-    /// Walks the payment page of a new order with the accepted card, loading every page; why the
-    /// walk ended.
-    std::string walk(const std::string& order, const std::string& description = "Libro") {
-        const WebViewPaymentResponse signedParameters = signWebPayment(order, "", description);
-        if (!signedParameters.datosPeticion) {
-            return "not signed";
-        }
+using HeadlessBrowserTest = SandboxTest;
+
+TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
+    // Walks the page of a new order with the accepted card, loading every page: why it ended.
+    const auto walk = [this](const std::string& order, const std::string& description) {
+        const auto signedParameters = signWebPayment(order, "", description).datosPeticion;
         platform::URLRequest request(gateway_->baseUrl() + kPagePath);
         request.httpMethod = "POST";
-        request.httpBody = platform::SecretText(pageForm(*signedParameters.datosPeticion));
+        request.httpBody =
+            platform::SecretText(signedParameters ? pageForm(*signedParameters) : "");
         request.allHTTPHeaderFields.set("Content-Type", kFormType);
         HeadlessBrowser browser(gateway_->certificatePem());
         PageWalk pageWalk{[](const std::string&) { return true; },
                           [](const HeadlessBrowser::Page&) { return true; }};
         return walkPaymentPage(browser, request, {"4000000000000002", "12/30", "123"}, pageWalk);
-    }
-};
-
-TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
-    const std::string failed = walk("PAGEFAULT_500-1");
+    };
+    const std::string failed = walk("PAGEFAULT_500-1", "Libro");
     EXPECT_NE(failed.find("status 500, \"Error 500\""), std::string::npos) << failed;
 
     // Each "&" of the description takes five bytes on the page: some 1.2 MB in all.
