@@ -2,16 +2,9 @@
 // gateway on loopback. What the sandbox received is the truth of what could have been charged.
 #include <sqlite3.h>
 
-#include <chrono>
 #include <fstream>
 #include <limits>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
-
-#include "RecordingViews.h"
 #include "SandboxFixture.h"
 #include "TempFolder.h"
 #include "vanto/journal/PaymentJournal.h"
@@ -91,9 +84,11 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
         const auto view = pay(sandbox::kAcceptedCard, order);
         ASSERT_EQ(view->outcomes.size(), 1u) << order;
         const auto refusal = std::get<DirectPaymentResponseKO>(view->outcomes[0]);
-        EXPECT_EQ(refusal.code, PaymentJournal::kRefusalCode) << order;
-        EXPECT_EQ(refusal.desc,
-                  "No se ha podido anotar el pago en el diario de pagos: no se ha enviado.");
+        EXPECT_EQ(
+            std::tie(refusal.code, refusal.desc),
+            std::tuple(PaymentJournal::kRefusalCode,
+                       "No se ha podido anotar el pago en el diario de pagos: no se ha enviado."))
+            << order;
         EXPECT_EQ(classifyRefusal(refusal), RefusalKind::notRecorded);
         EXPECT_TRUE(gateway().requests().empty()) << order << " reached the gateway";
     };

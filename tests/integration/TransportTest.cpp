@@ -9,9 +9,6 @@
 #include <map>
 #include <sstream>
 #include <thread>
-#include <variant>
-
-#include <gtest/gtest.h>
 
 #include "SandboxFixture.h"
 #include "TestRows.h"
@@ -31,6 +28,21 @@ class Transport : public testing::SandboxTest {
         return std::make_shared<DirectPaymentRequest>(directPayment(sandbox::kAcceptedCard, order));
     }
 };
+
+// Another sandbox, quiet, that the library now pays through; `trust` is set to trust it alone.
+std::unique_ptr<sandbox::SandboxGateway> payThrough(platform::URLSessionConfiguration& trust,
+                                                    std::vector<std::string> names = {
+                                                        "localhost", "127.0.0.1"}) {
+    sandbox::SandboxOptions options;
+    options.certificateNames = std::move(names);
+    options.logRequests = false;
+    auto other = std::make_unique<sandbox::SandboxGateway>(std::move(options));
+    EXPECT_TRUE(other->start() &&
+                Constants::setGatewayHost(EnviromentType::test, other->authority()));
+    trust = platform::URLSessionConfiguration::defaultSessionConfiguration();
+    trust.additionalTrustAnchors = {other->certificatePem()};
+    return other;
+}
 
 // A direct-payment description with its own idle limit in seconds.
 template <double Seconds>
@@ -115,9 +127,8 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     gateway().setFault("T0400", Fault::delayed(100s));
     const auto silent = send(
         std::make_shared<RequestWithTimeout<1.0>>(directPayment(sandbox::kAcceptedCard, "T0400")));
-    ASSERT_TRUE(silent.error);
+    ASSERT_TRUE(silent.error && silent.error->platformError());
     EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
-    ASSERT_NE(silent.error->platformError(), nullptr);
     EXPECT_EQ(silent.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
     EXPECT_EQ(silent.error->platformError()->localizedDescription,
               "the time-out passed: nothing was sent or received for 1 s");
@@ -141,9 +152,9 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<1e300>>(
                          directPayment(sandbox::kAcceptedCard, "T0401")))
                     .record);
-    gateway().setFault("T0400", std::nullopt);
-    gateway().setFault("T0401", std::nullopt);
-    gateway().setFault("T0402", std::nullopt);
+    for (const char* order : {"T0400", "T0401", "T0402"}) {
+        gateway().setFault(order, std::nullopt);
+    }
 }
 
 TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
@@ -196,23 +207,16 @@ TEST_F(Transport, AServerNobodyTrustsIsARefusalAndReceivesNothing) {
 
 // This one is trusted but misnamed.
 TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnything) {
-    sandbox::SandboxOptions options;
-    options.certificateNames = {"gateway.example"};
-    options.logRequests = false;
-    sandbox::SandboxGateway misnamed(options);
-    ASSERT_TRUE(misnamed.start());
-    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, misnamed.authority()));
-    auto trustingMisnamed = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    trustingMisnamed.additionalTrustAnchors = {misnamed.certificatePem()};
+    platform::URLSessionConfiguration trustingMisnamed;
+    const auto misnamed = payThrough(trustingMisnamed, {"gateway.example"});
     std::vector<std::string> traces;
     setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
     const auto mismatch = send(payment("T0601"), trustingMisnamed);
-    ASSERT_TRUE(mismatch.error);
+    ASSERT_TRUE(mismatch.error && mismatch.error->platformError());
     EXPECT_EQ(mismatch.error->kind(), SDKError::Case::nonURLResponse);
-    ASSERT_NE(mismatch.error->platformError(), nullptr);
     EXPECT_EQ(mismatch.error->platformError()->kind, platform::PlatformError::Kind::tlsRefused);
     EXPECT_FALSE(mismatch.error->platformError()->requestSent);
-    EXPECT_TRUE(misnamed.requests().empty());
+    EXPECT_TRUE(misnamed->requests().empty());
     ASSERT_EQ(traces.size(), 2u) << "the request, then the failure: no reply trace";
     EXPECT_TRUE(traces[1].starts_with("====== NO RESPONSE ======\nERROR: "));
     EXPECT_NE(traces[1].find("libcurl code 60"), std::string::npos)
@@ -270,14 +274,9 @@ TEST_F(Transport, ManyPaymentsInFlightEachDeliverOnceAndKeepOneCookiePerName) {
 using Lifetime = testing::SandboxTest;
 
 TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
-    sandbox::SandboxOptions options;
-    options.logRequests = false;
-    sandbox::SandboxGateway slow(options);
-    ASSERT_TRUE(slow.start());
-    ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test, slow.authority()));
-    slow.setFaultForAll(Fault::delayed(100s));  // answers only when stopped
-    auto trustSlow = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    trustSlow.additionalTrustAnchors = {slow.certificatePem()};
+    platform::URLSessionConfiguration trustSlow;
+    const auto slow = payThrough(trustSlow);
+    slow->setFaultForAll(Fault::delayed(100s));  // answers only when stopped
 
     const auto paymentRequest = [](std::string_view order) {
         return DirectPaymentRequest(directPayment(sandbox::kAcceptedCard, order)).build().value();
@@ -295,7 +294,7 @@ TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
         << "destroying the session waited for its transfer";
     later->resume();  // a task of a session that is gone still runs (or fails) on its own
 
-    slow.stop();  // cuts the delay short: the transfer ends, with or without a reply
+    slow->stop();  // cuts the delay short: the transfer ends, with or without a reply
     ASSERT_EQ(outcome.wait_for(30s), std::future_status::ready);
 }
 

@@ -4,18 +4,11 @@
 // the truth of what it could have charged.
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <chrono>
 #include <csignal>
-#include <fstream>
 #include <map>
-#include <optional>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "CardDataWatch.h"
@@ -33,12 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ChildProcess;
 
-// A request to the direct-payment service that the sandbox read.
-struct Charge {
-    std::string order;
-    std::string cardLastFour;
-};
-
 // `vanto sandbox` in a child process, recording every request to a file.
 class SandboxRun : public testing::SandboxCommand {
   public:
@@ -47,9 +34,9 @@ class SandboxRun : public testing::SandboxCommand {
                          {"--record", folder.file(name + ".jsonl")}),
           record_(folder.file(name + ".jsonl")) {}
 
-    // The direct payments it received.
-    std::vector<Charge> charges() const {
-        std::vector<Charge> charges;
+    // The direct payments it received: the last four digits of the card of each order.
+    std::map<std::string, std::string> charges() const {
+        std::map<std::string, std::string> charges;
         std::ifstream lines(record_);
         for (std::string line; std::getline(lines, line);) {
             const auto request = nlohmann::json::parse(line);
@@ -61,7 +48,7 @@ class SandboxRun : public testing::SandboxCommand {
             const auto data = nlohmann::json::parse(envelope.at("mensaje").get<std::string>())
                                   .at("datosPeticion");
             const std::string pan = data.at("DS_MERCHANT_PAN");
-            charges.push_back({data.at("DS_MERCHANT_ORDER"), pan.substr(pan.size() - 4)});
+            charges[data.at("DS_MERCHANT_ORDER")] = pan.substr(pan.size() - 4);
         }
         return charges;
     }
@@ -88,21 +75,6 @@ class JournalAcrossProcesses : public ::testing::Test {
             testing::ChildOptions{.errorFile = folder.file("payer-errors.txt")});
     }
 
-    // `vanto pay` of 5.00 for `order` through `sandbox` with this test's journal, the card data
-    // typed; its standard error goes to the file `errors`.
-    std::unique_ptr<ChildProcess> cliPay(const SandboxRun& sandbox, const std::string& order,
-                                         const std::string& errors) {
-        auto pay = std::make_unique<ChildProcess>(
-            VANTO_PROGRAM,
-            std::vector<std::string>{"pay", "--card", "-", "--expiry", "-", "--cvv", "-",
-                                     "--amount", "5", "--order", order, "--environment", "test",
-                                     "--gateway", sandbox.field("authority"), "--trust",
-                                     sandbox.field("certificate_file"), "--journal", journalPath()},
-            testing::ChildOptions{.errorFile = folder.file(errors)});
-        pay->finishInput("4000000000000002\n12/30\n7391\n");
-        return pay;
-    }
-
     // The journal's payments whose order begins with `prefix`, read through a journal opened
     // afresh, as an application does after a crash.
     std::vector<JournalEntry> paymentsOf(const std::string& prefix) const {
@@ -120,11 +92,6 @@ class JournalAcrossProcesses : public ::testing::Test {
     testing::TempFolder folder;
 };
 
-bool wasAnswered(const JournalEntry& entry) {
-    return std::ranges::any_of(entry.steps,
-                               [](const auto& step) { return step.step == PaymentStep::answered; });
-}
-
 // What the sandbox answers for each test card it was sent: accepted with an authorisation code,
 // declined by the issuer, or the issuer unreachable.
 void expectTheSandboxsOutcome(const JournalEntry& entry, const std::string& cardLastFour) {
@@ -140,27 +107,26 @@ void expectTheSandboxsOutcome(const JournalEntry& entry, const std::string& card
 
 // Every payment the sandbox received is in the journal, answered with what the sandbox gave or
 // in doubt; every payment the journal holds as answered was received; none is left in flight.
-void expectNoChargeUnknown(const std::vector<Charge>& charges,
+void expectNoChargeUnknown(const std::map<std::string, std::string>& charged,
                            const std::vector<JournalEntry>& entries, int run) {
     std::map<std::string, const JournalEntry*> byOrder;
     for (const auto& entry : entries) {
         byOrder[entry.order] = &entry;
         EXPECT_NE(entry.standing, PaymentStanding::inFlight) << "run " << run << " " << entry.order;
     }
-    std::map<std::string, std::string> charged;
-    for (const auto& charge : charges) {
-        charged[charge.order] = charge.cardLastFour;
-        const auto found = byOrder.find(charge.order);
-        ASSERT_NE(found, byOrder.end()) << "run " << run << ": " << charge.order
-                                        << " was charged and is missing from the journal";
+    for (const auto& [order, card] : charged) {
+        const auto found = byOrder.find(order);
+        ASSERT_NE(found, byOrder.end())
+            << "run " << run << ": " << order << " was charged and is missing from the journal";
         const auto standing = found->second->standing;
         EXPECT_TRUE(standing == PaymentStanding::answered ||
                     standing == PaymentStanding::delivered || standing == PaymentStanding::inDoubt)
-            << "run " << run << " " << charge.order << " " << paymentStandingName(standing);
+            << "run " << run << " " << order << " " << paymentStandingName(standing);
         EXPECT_EQ(found->second->unresolved(), standing != PaymentStanding::delivered);
     }
     for (const auto& entry : entries) {
-        if (!wasAnswered(entry)) {
+        if (std::ranges::none_of(
+                entry.steps, [](const auto& step) { return step.step == PaymentStep::answered; })) {
             continue;
         }
         const auto found = charged.find(entry.order);
@@ -197,15 +163,11 @@ TEST_F(JournalAcrossProcesses, AnOutcomeThatArrivesAsTheProgramEndsIsKept) {
     SandboxRun sandbox(folder, "sandbox");
     ASSERT_NE(sandbox.field("authority"), "");
     auto paying = payer("return", sandbox, "ENDING");
-    const auto status = paying->waitForEnd(60s);
-    ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
-        << testing::fileBytes(folder.file("payer-errors.txt"));
+    ASSERT_EQ(paying->exitCode(60s), 0) << testing::fileBytes(folder.file("payer-errors.txt"));
     const auto entries = paymentsOf("ENDING");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].standing, PaymentStanding::answered) << "answered, never delivered";
-    ASSERT_TRUE(entries[0].outcome);
-    EXPECT_TRUE(entries[0].outcome->accepted);
-    EXPECT_TRUE(entries[0].unresolved());
+    EXPECT_TRUE(entries[0].outcome && entries[0].outcome->accepted && entries[0].unresolved());
     EXPECT_TRUE(sandbox.stop());
 }
 
@@ -229,10 +191,9 @@ TEST_F(JournalAcrossProcesses, APaymentUnderWayElsewhereIsInDoubtOnlyOnceItsProg
     EXPECT_EQ(held->standing, PaymentStanding::inFlight);
     EXPECT_FALSE(held->unresolved());
     // The order paid again by another program while the payment is under way: not sent.
-    const auto again = cliPay(sandbox, held->order, "again-errors.txt");
-    const auto status = again->waitForEnd(60s);
-    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1)
-        << testing::fileBytes(folder.file("again-errors.txt"));
+    const auto again = sandbox.pay(held->order, "--journal=" + journalPath(),
+                                   {.errorFile = folder.file("again-errors.txt")});
+    EXPECT_EQ(again->exitCode(60s), 1) << testing::fileBytes(folder.file("again-errors.txt"));
     EXPECT_NE(again->output().find("{\"code\":5553,"), std::string::npos) << again->output();
 
     paying->signal(SIGKILL);

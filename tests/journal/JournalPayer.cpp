@@ -1,18 +1,13 @@
 // A merchant program that records its payments in a journal, for the tests that end it in every
-// way a program ends: killed at any moment, or returning from main() with an outcome not yet
-// delivered. It pays against a gateway that runs in another process (`vanto sandbox`).
+// way a program ends, paying through a gateway in another process (`vanto sandbox`).
 //
-// Usage: vanto_journal_payer MODE JOURNAL GATEWAY CERTIFICATE ORDER
-//   MODE         eight: eight payments at once, answered over 0.3 s, until every outcome is in;
-//                hold: one payment the gateway holds for two minutes;
-//                return: one payment, then return from main() once its answer is in the journal
-//                and before the main queue could deliver it
-//   JOURNAL      the journal's file
-//   GATEWAY      host:port of the gateway, standing in for the test environment's
-//   CERTIFICATE  the gateway's certificate, in a PEM file
-//   ORDER        the start of every order number
-// Writes "ready" once the journal is open, then "done" when the mode's work is done. Exit status
-// 0, or 1 with a line on standard error.
+// Usage: vanto_journal_payer MODE JOURNAL GATEWAY(host:port) CERTIFICATE(PEM file) ORDER(prefix)
+//   MODE  eight: eight payments at once, answered over 0.3 s, until every outcome is in;
+//         hold: one payment the gateway holds for two minutes;
+//         return: one payment, then return from main() once its answer is in the journal and
+//         before the main queue could deliver it
+// Writes "ready" once the journal is open, then "done". Exit status 0, or 1 with a line on
+// standard error.
 
 #include <chrono>
 #include <cstdio>
@@ -89,8 +84,7 @@ int returnOnceAnswered(const std::string& order, vanto::PaymentJournal& journal)
 int main(int argc, char** argv) {
     if (argc != 6) {
         return fail(
-            "usage: vanto_journal_payer eight|hold|return JOURNAL GATEWAY CERTIFICATE "
-            "ORDER");
+            "usage: vanto_journal_payer eight|hold|return JOURNAL GATEWAY CERTIFICATE ORDER");
     }
     const std::string mode = argv[1];
     if (!vanto::testing::payThroughSandboxAt(argv[3], vanto::testing::fileBytes(argv[4]))) {

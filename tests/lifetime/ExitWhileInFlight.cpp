@@ -44,18 +44,14 @@ void record(std::string outcome) {
 }
 
 vanto::CallbackQueue queueFor(int payment) {
-    switch (payment % 4) {
-        case 0:
-            return vanto::CallbackQueue::main();
-        case 1:
-            return vanto::CallbackQueue::current();
-        case 2:
-            return vanto::CallbackQueue::dispatchQueue(
-                std::make_shared<vanto::platform::DispatchQueue>("outcomes"));
-        default:
-            return vanto::CallbackQueue::operationQueue(
-                std::make_shared<vanto::platform::OperationQueue>(1));
-    }
+    using vanto::CallbackQueue;
+    const int kind = payment % 4;
+    return kind == 0   ? CallbackQueue::main()
+           : kind == 1 ? CallbackQueue::current()
+           : kind == 2 ? CallbackQueue::dispatchQueue(
+                             std::make_shared<vanto::platform::DispatchQueue>("outcomes"))
+                       : CallbackQueue::operationQueue(
+                             std::make_shared<vanto::platform::OperationQueue>(1));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <future>
 #include <regex>
-#include <sstream>
 
 #include "RecordingViews.h"
 #include "SandboxCommand.h"
@@ -28,19 +27,12 @@ using vanto::testing::Pipe;
 
 using Sandbox = vanto::testing::SandboxCommand;
 
-/// `vanto pay` through the sandbox with the accepted test card, the card data on standard input
-/// as a script gives them to any gateway but the built-in one; its exit status and its last line.
+/// `vanto pay` through the sandbox: its exit status and its last line.
 std::pair<std::optional<int>, std::string> payThrough(const Sandbox& sandbox,
                                                       const std::string& order) {
-    ChildProcess pay(VANTO_CLI_PATH,
-                     {"pay", "--environment", "test", "--gateway", sandbox.field("authority"),
-                      "--trust", sandbox.field("certificate_file"), "--card", "-", "--expiry", "-",
-                      "--cvv", "-", "--amount", "1", "--order", order, "--no-journal"});
-    pay.finishInput("4000000000000002\n12/30\n123\n");
-    const auto ended = pay.waitForEnd(60s);
-    const auto status =
-        ended && WIFEXITED(*ended) ? std::optional(WEXITSTATUS(*ended)) : std::nullopt;
-    const std::string& out = pay.output();
+    const auto pay = sandbox.pay(order);
+    const auto status = pay->exitCode(60s);
+    const std::string& out = pay->output();
     const std::size_t end = out.find_last_not_of('\n');
     const std::size_t start = out.rfind('\n', end);
     return {status, out.substr(start == std::string::npos ? 0 : start + 1)};
@@ -109,24 +101,18 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
         ASSERT_TRUE(answer && answer->status == 404) << "request " << i << " went unanswered";
     }
     EXPECT_TRUE(sandbox.stop());
-    const std::string& errors = sandbox.child->output();
-    std::istringstream lines(errors);
-    std::vector<std::string> errorLines;
-    for (std::string line; std::getline(lines, line);) {
-        errorLines.push_back(line);
-    }
     // The record file is full: reported once for the kind of failure, then counted.
-    ASSERT_EQ(errorLines.size(), 2u) << errors;
-    EXPECT_NE(errorLines[0].find("/dev/full: No space left on device"), std::string::npos);
-    EXPECT_NE(errorLines[1].find("3002 requests could not be written"), std::string::npos);
+    EXPECT_TRUE(std::regex_match(sandbox.child->output(),
+                                 std::regex("[^\n]*/dev/full: No space left on device[^\n]*\n"
+                                            "[^\n]*3002 requests could not be written[^\n]*\n")))
+        << sandbox.child->output();
 
     Pipe reason;
     ChildProcess unopenable(
         VANTO_CLI_PATH, {"sandbox", "--record", "/nonexistent-directory/record"},
         {.streams = {-1, -1, reason.write.get()}, .watched = reason.read.get()});
     reason.write.reset();
-    const auto status = unopenable.waitForEnd(10s);
-    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1);
+    EXPECT_EQ(unopenable.exitCode(10s), 1);
     EXPECT_NE(unopenable.output().find("/nonexistent-directory/record"), std::string::npos);
 }
 

@@ -36,16 +36,15 @@ TEST(OrderSwitches, NumbersEndAtTheFirstOtherCharacterAndHaveExactlyTheirDigits)
 }
 
 TEST(OrderSwitches, PartsSeparatedByDashesCombineAndTheFirstOfAFamilyDecides) {
-    OrderSwitches expected;
-    expected.authenticationStep = true;
-    expected.outcome = Outcome::response0100;
-    expected.result.acceptedToUrlKo = true;
-    expected.result.parametersFirst = true;
-    expected.result.encoding = ResultShape::Encoding::urlSafeBase64;
-    expected.pageFault = Fault::closeConnection();
+    OrderSwitches expected{.fault = Fault::notJson(),
+                           .outcome = Outcome::response0100,
+                           .result = {.encoding = ResultShape::Encoding::urlSafeBase64,
+                                      .parametersFirst = true,
+                                      .acceptedToUrlKo = true},
+                           .authenticationStep = true,
+                           .pageFault = Fault::closeConnection(),
+                           .returnFault = Fault::httpStatus(404)};
     expected.pageFault->delay = 20ms;
-    expected.returnFault = Fault::httpStatus(404);
-    expected.fault = Fault::notJson();
     EXPECT_EQ(readOrderSwitches("7-AUTHSTEP-OUTCOME_0100-OUTCOME_0099-RESULT_OKTOKO-"
                                 "RESULT_PARAMSFIRST-RESULT_URLSAFE-RESULT_BADBASE64-"
                                 "PAGEFAULT_DELAY_20-PAGEFAULT_CLOSE-PAGEFAULT_500-RETURNFAULT_404-"
@@ -147,8 +146,7 @@ TEST_F(FaultTest, InProcessFaultsOverrideTheSwitchesAndCanBeRemoved) {
     EXPECT_EQ(payOrder("FAULT_EMPTY")->status, 502);
     gateway_->setFault("ORDER01", std::nullopt);
     const httplib::Result normal = payOrder("ORDER01");
-    ASSERT_TRUE(normal);
-    EXPECT_EQ(normal->status, 200);
+    ASSERT_TRUE(normal && normal->status == 200);
     EXPECT_TRUE(readEnvelope(normal->body));
 
     // For all: before the request is read, on both services, and only with final statuses.
@@ -162,9 +160,7 @@ TEST_F(FaultTest, InProcessFaultsOverrideTheSwitchesAndCanBeRemoved) {
 }
 
 TEST_F(FaultTest, AFaultyCardFormLeavesThePageOpenAndTheOtherServicesAlone) {
-    const httplib::Result page = openPage("PAGEFAULT_500-8");
-    ASSERT_TRUE(page);
-    const std::string pageId = inputValue(page->body, "pagina");
+    const std::string pageId = inputValue(openPage("PAGEFAULT_500-8")->body, "pagina");
     EXPECT_EQ(submitCard(pageId, "4000000000000002")->status, 500);
     EXPECT_EQ(submitCard(pageId, "4000000000000002")->status, 500) << "still open, still faulty";
     EXPECT_EQ(signWebPayment("PAGEFAULT_CLOSE-9").code, 0);

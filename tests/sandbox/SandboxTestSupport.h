@@ -73,20 +73,18 @@ inline std::optional<Envelope> readEnvelope(const std::string& body) {
     const auto text = [&json](const char* key) {
         return json.is_object() && json.contains(key) && json[key].is_string();
     };
-    if (!text("mensaje") || !text("firma")) {
-        return std::nullopt;
-    }
-    return Envelope{json["mensaje"].get<std::string>(), json["firma"].get<std::string>()};
+    return text("mensaje") && text("firma")
+               ? std::optional(Envelope{json["mensaje"], json["firma"]})
+               : std::nullopt;
 }
 
 /// A request envelope around `mensaje`, signed with the default merchant's credential.
 inline std::string signedText(const std::string& mensaje) {
-    nlohmann::ordered_json envelope;
-    envelope["mensaje"] = mensaje;
-    envelope["firma"] = sha256(mensaje + SandboxGateway::defaultMerchant().signingCredential);
-    return envelope.dump();
+    return nlohmann::ordered_json{
+        {"mensaje", mensaje},
+        {"firma", sha256(mensaje + SandboxGateway::defaultMerchant().signingCredential)}}
+        .dump();
 }
-/// The same around `message`.
 inline std::string signedEnvelope(const nlohmann::ordered_json& message) {
     return signedText(message.dump());
 }
@@ -217,7 +215,6 @@ class SandboxTest : public ::testing::Test {
         }
         return client_->Post(path, headers, form, kFormType);
     }
-    /// Submits the card form of page `pageId` with `number`, expiry 12/29 and code 123.
     httplib::Result submitCard(const std::string& pageId, const std::string& number,
                                const std::string& action = "pagar") {
         return postForm(kCardFormPath, cardForm(pageId, number, action));

@@ -34,13 +34,24 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
         }
         return found;
     };
-    const std::string body = "datoEntrada=" + directRequest("4000000000000002", "PIPE01");
+    const std::string body =
+        "datoEntrada=" + directRequest("4000000000000002", "PIPE01", "", "x+y&z=%20");
     // A blank line after a body is allowed before the next request.
-    EXPECT_EQ(statuses(rawRequest("POST", kDirectPath, body, "", false) + "\r\n" +
-                       rawRequest("GET", "/nowhere")),
+    EXPECT_EQ(statuses(rawRequest("POST", kDirectPath, body, "Z-Last: 1\r\nA-First: 2\r\n", false) +
+                       "\r\n" + rawRequest("GET", "/nowhere")),
               (std::vector<std::string>{"200", "404"}));
     ASSERT_EQ(gateway_->requests().size(), 2u);
-    EXPECT_EQ(gateway_->requests()[0].body, body);
+    // Recorded as received: the body verbatim, the header fields in arrival order.
+    const RecordedRequest recorded = gateway_->requests()[0];
+    EXPECT_EQ(std::tie(recorded.method, recorded.path, recorded.body),
+              std::tie("POST", kDirectPath, body));
+    EXPECT_EQ(recorded.headers, (std::vector<std::pair<std::string, std::string>>{
+                                    {"Host", "127.0.0.1"},
+                                    {"Z-Last", "1"},
+                                    {"A-First", "2"},
+                                    {"Content-Type", kFormType},
+                                    {"Content-Length", std::to_string(body.size())}}));
+    EXPECT_EQ(recorded.header("content-type"), kFormType);
 
     EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
     EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
@@ -92,8 +103,7 @@ TEST_F(ServerTest, AnswersWhileManyConnectionsIdleMidHandshakeOrTrickle) {
     idle.open(gateway_->port(), 200);
     ASSERT_FALSE(HasFatalFailure());
     const httplib::Result page = client_->Get("/sandbox/REDIR_URL_OK");
-    ASSERT_TRUE(page) << "no answer while 200 connections waited";
-    EXPECT_EQ(page->status, 200);
+    ASSERT_TRUE(page && page->status == 200) << "no answer while 200 connections waited";
     // The answer did not wait for the idle ones to time out and make room: all still wait.
     EXPECT_TRUE(std::all_of(idle.sockets.begin(), idle.sockets.end(), heldOpen));
 }
@@ -129,8 +139,7 @@ TEST_F(SmallSandboxTest, ClosesConnectionsBeyondItsLimitAtOnceInsteadOfQueueingT
 TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequests) {
     const std::string large(512 * 1024, 'x');
     const httplib::Result unknown = client_->Post("/nowhere", large, kFormType);
-    ASSERT_TRUE(unknown);
-    EXPECT_EQ(unknown->status, 404);
+    ASSERT_TRUE(unknown && unknown->status == 404);
     EXPECT_EQ(gateway_->requests().at(0).header("Content-Length"), std::to_string(large.size()));
     EXPECT_TRUE(gateway_->requests().at(0).body.empty()) << "an unknown address's body is kept";
 
@@ -178,8 +187,7 @@ TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
     // The port the first one holds: taken on its address, free on another loopback address.
     options.port = first.port();
     SandboxGateway busy(options);
-    EXPECT_FALSE(busy.start());
-    EXPECT_FALSE(busy.lastError().empty());
+    EXPECT_FALSE(busy.start() || busy.lastError().empty());
     options.host = "127.0.0.2";
     options.certificateNames = {"127.0.0.2"};
     SandboxGateway fixed(options);
@@ -191,8 +199,7 @@ TEST(SandboxLifecycle, ListensOnAGivenPortAndOnlyOnLoopback) {
         options.host = host;
         options.port = 0;
         SandboxGateway exposed(options);
-        EXPECT_FALSE(exposed.start()) << host;
-        EXPECT_FALSE(exposed.lastError().empty());
+        EXPECT_FALSE(exposed.start() || exposed.lastError().empty()) << host;
     }
 }
 
@@ -231,8 +238,7 @@ TEST(SandboxLifecycle, ServesGivenPemFilesAndRefusesAKeyOfAnotherCertificate) {
 
     options.keyFile = writeFile("sandbox-other-key.pem", makeCertificateAndKey().second);
     SandboxGateway mismatched(options);
-    EXPECT_FALSE(mismatched.start());
-    EXPECT_FALSE(mismatched.lastError().empty());
+    EXPECT_FALSE(mismatched.start() || mismatched.lastError().empty());
     options.keyFile.clear();
     EXPECT_FALSE(SandboxGateway(options).start()) << "a certificate without its key";
 }

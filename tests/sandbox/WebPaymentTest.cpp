@@ -19,8 +19,7 @@ constexpr const char* kDataError = "Error en datos enviados. Contacte con su com
 TEST_F(WebPaymentTest, SignatureServiceRefusesAWrongSignatureAndIncompleteMessages) {
     VantoConfiguration::shared().setAppLicense("not-the-credential");
     const WebViewPaymentResponse wrong = signWebPayment("WEB0002");
-    EXPECT_EQ(wrong.code, 9903);
-    EXPECT_FALSE(wrong.datosPeticion);
+    EXPECT_TRUE(wrong.code == 9903 && !wrong.datosPeticion);
     VantoConfiguration::shared().setAppLicense(SandboxGateway::defaultMerchant().signingCredential);
 
     expectEveryMemberRequired(kSignaturePath, webRequest("WEB0003"), "parametros", 6 + 20);
@@ -54,25 +53,22 @@ TEST_F(WebPaymentTest, PageRefusesTamperedUnreadableOrIncompleteData) {
         form(fields.Ds_SignatureVersion, fields.Ds_Signature, "no es base64"),
         "",
     };
+    const auto refused = [this](const std::string& body, const char* type) {
+        const httplib::Result page = client_->Post(kPagePath, body, type);
+        EXPECT_TRUE(page && page->body.find(kDataError) != std::string::npos &&
+                    page->body.find("card-number") == std::string::npos)
+            << type << " " << body;
+    };
     for (const std::string& body : forms) {
-        const httplib::Result page = client_->Post(kPagePath, body, kFormType);
-        ASSERT_TRUE(page);
-        EXPECT_NE(page->body.find(kDataError), std::string::npos) << body;
-        EXPECT_EQ(page->body.find("card-number"), std::string::npos) << body;
+        refused(body, kFormType);
     }
-    const httplib::Result otherType = client_->Post(
-        kPagePath,
-        form(fields.Ds_SignatureVersion, fields.Ds_Signature, fields.Ds_MerchantParameters),
-        "text/plain");
-    ASSERT_TRUE(otherType);
-    EXPECT_NE(otherType->body.find(kDataError), std::string::npos);
+    refused(pageForm(fields), "text/plain");
 }
 
 TEST_F(WebPaymentTest, PageShowsASpanishCardFormThatNoCacheFrameOrReferrerKeeps) {
     const std::string description = "Descripción larga " + std::string(9000, 'x');
     const httplib::Result page = openPage("WEB0005", "", description);
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, 200);
+    ASSERT_TRUE(page && page->status == 200);
     EXPECT_NE(page->get_header_value("Content-Type").find("charset=utf-8"), std::string::npos);
     for (const std::string expected :
          {"<meta charset=\"utf-8\">", "id=\"card-number\"", "id=\"card-expiry\"", "id=\"card-cvv\"",
@@ -100,15 +96,10 @@ TEST_F(WebPaymentTest, TheSignedResultGoesToUrlOkWhenAcceptedAndToUrlKoOtherwise
     EXPECT_TRUE(std::regex_match(accepted.Ds_Date.value_or(""), std::regex(R"(\d\d/\d\d/\d{4})")));
     EXPECT_TRUE(std::regex_match(accepted.Ds_Hour.value_or(""), std::regex(R"(\d\d:\d\d)")));
 
-    const struct {
-        const char* order;
-        const char* card;
-        const char* action;
-        const char* response;
-    } failed[] = {{"WEB0007", "4000000000000010", "pagar", "0190"},
-                  {"WEB0008", "4000000000000036", "pagar", "0909"},
-                  {"WEB0009", "", "cancelar", "9915"}};
-    for (const auto& [order, card, action, response] : failed) {
+    for (const auto& [order, card, action, response] :
+         {std::tuple{"WEB0007", "4000000000000010", "pagar", "0190"},
+          {"WEB0008", "4000000000000036", "pagar", "0909"},
+          {"WEB0009", "", "cancelar", "9915"}}) {
         const Parameters result = resultAt(locationOf(payOnPage(order, card, "", action)),
                                            "https://tienda.example/ko?tienda=1");
         EXPECT_EQ(result.Ds_Response, response) << order;
@@ -125,15 +116,13 @@ TEST_F(WebPaymentTest, CardFormWantsThePageCookieAsksAgainForAnInvalidCardAndPay
     for (const std::string cookie : {"", "VANTOPAGE=00000000000000000000000000000000"}) {
         pageCookie_ = cookie;
         const httplib::Result refused = postForm(kCardFormPath, form, !cookie.empty());
-        ASSERT_TRUE(refused);
-        EXPECT_EQ(refused->status, 403) << cookie;
+        ASSERT_TRUE(refused && refused->status == 403) << cookie;
         EXPECT_NE(refused->body.find("Sesión no válida"), std::string::npos);
     }
     pageCookie_ = issued;
 
     const httplib::Result retry = submitCard(pageId, "4000000000000003");
-    ASSERT_TRUE(retry);
-    EXPECT_EQ(retry->status, 200);
+    ASSERT_TRUE(retry && retry->status == 200);
     EXPECT_NE(retry->body.find("id=\"form-problem\""), std::string::npos);
     EXPECT_EQ(retry->body.find("4000000000000003"), std::string::npos);
     EXPECT_EQ(inputValue(retry->body, "pagina"), pageId);
@@ -146,8 +135,7 @@ TEST_F(WebPaymentTest, CardFormWantsThePageCookieAsksAgainForAnInvalidCardAndPay
 
     // The placeholder return address leads to a page of the sandbox.
     const httplib::Result shown = client_->Get(paid.substr(paid.find("/sandbox/")));
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->status, 200);
+    ASSERT_TRUE(shown && shown->status == 200);
     EXPECT_NE(shown->body.find("Pago autorizado"), std::string::npos);
     EXPECT_NE(shown->body.find("400000******0002"), std::string::npos);
 }
@@ -182,10 +170,8 @@ TEST_F(WebPaymentTest, AnOrderIsDecidedOnceWhicheverFlowAsksAgain) {
     const WebViewPaymentResponse signedOnce = signWebPayment("ONCE1");
     ASSERT_TRUE(signedOnce.datosPeticion);
     const std::string entry = pageForm(*signedOnce.datosPeticion);
-    const httplib::Result page = client_->Post(kPagePath, entry, kFormType);
+    const httplib::Result page = openPage("ONCE1");
     ASSERT_TRUE(page && page->status == 200);
-    pageCookie_ = page->get_header_value("Set-Cookie")
-                      .substr(0, page->get_header_value("Set-Cookie").find(';'));
     const httplib::Result secondPage =
         client_->Post(kPagePath, {{"Cookie", pageCookie_}}, entry, kFormType);
     ASSERT_TRUE(secondPage && secondPage->status == 200) << "not decided yet: a page opens";
@@ -211,8 +197,7 @@ TEST_F(WebPaymentTest, AnOrderIsDecidedOnceWhicheverFlowAsksAgain) {
 
     EXPECT_EQ(pay("4000000000000010", "ONCE2").datosRespuesta->Ds_Response, "0190");
     const DirectPaymentResponse again = pay("4000000000000002", "ONCE2");
-    EXPECT_EQ(again.code, 9910);
-    EXPECT_EQ(again.desc, "Pedido repetido");
+    EXPECT_TRUE(again.code == 9910 && again.desc == "Pedido repetido") << again.desc;
     EXPECT_EQ(signWebPayment("ONCE2").code, 9910);
     EXPECT_EQ(pay("4000000000000003", "ONCE3").code, 9905);
     EXPECT_EQ(pay("4000000000000002", "ONCE3").code, 0) << "refused for its data: not decided";
@@ -228,36 +213,32 @@ TEST_F(WebPaymentTest, PageKeepsACardOnRequestAndPaysWithItLater) {
     ASSERT_FALSE(reference.empty());
 
     const httplib::Result stored = openPage("WEB0013", reference);
-    ASSERT_TRUE(stored);
-    EXPECT_NE(stored->body.find("400000******0002"), std::string::npos);
+    ASSERT_TRUE(stored && stored->body.find("400000******0002") != std::string::npos);
     const Parameters result = resultAt(
         locationOf(submitCard(inputValue(stored->body, "pagina"), "")), placeholderPage(true));
     EXPECT_EQ(result.Ds_Response, "0000");
     EXPECT_EQ(result.Ds_Merchant_Identifier, reference);
 }
 
-class AuthenticationStepTest : public SandboxTest {
-  protected:
-    /// The authentication page's form: its action and its hidden fields as a form body.
-    static std::pair<std::string, std::string> authenticationForm(const std::string& html) {
-        std::smatch action;
-        EXPECT_TRUE(std::regex_search(
-            html, action,
-            std::regex(R"re(<form id="auth-form" method="post" action="([^"]+)")re")));
-        std::string body;
-        const std::regex hidden(R"re(<input type="hidden" name="([^"]+)" value="([^"]*)")re");
-        for (auto field = std::sregex_iterator(html.begin(), html.end(), hidden);
-             field != std::sregex_iterator(); ++field) {
-            body += (body.empty() ? "" : "&") + (*field)[1].str() + "=" + (*field)[2].str();
-        }
-        return {action.size() > 1 ? action[1].str() : "", body};
+/// The authentication page's form: its action and its hidden fields as a form body.
+std::pair<std::string, std::string> authenticationForm(const std::string& html) {
+    std::smatch action;
+    EXPECT_TRUE(std::regex_search(
+        html, action, std::regex(R"re(<form id="auth-form" method="post" action="([^"]+)")re")));
+    std::string body;
+    const std::regex hidden(R"re(<input type="hidden" name="([^"]+)" value="([^"]*)")re");
+    for (auto field = std::sregex_iterator(html.begin(), html.end(), hidden);
+         field != std::sregex_iterator(); ++field) {
+        body += (body.empty() ? "" : "&") + (*field)[1].str() + "=" + (*field)[2].str();
     }
-};
+    return {action.size() > 1 ? action[1].str() : "", body};
+}
+
+using AuthenticationStepTest = SandboxTest;
 
 TEST_F(AuthenticationStepTest, PageSubmitsItselfByScriptAndCanBePostedAsItStands) {
     const httplib::Result step = payOnPage("AUTH0001", "4000000000000044");
-    ASSERT_TRUE(step);
-    ASSERT_EQ(step->status, 200);
+    ASSERT_TRUE(step && step->status == 200);
     // Without a script engine the visible button, which has no name, posts the same fields that
     // the page's script submits on load in a browser.
     EXPECT_NE(step->body.find(R"(<button id="auth-continue" type="submit">)"), std::string::npos);
@@ -282,8 +263,7 @@ TEST_F(AuthenticationStepTest, OrderSwitchSendsAcceptedCardsThroughItAndCombines
 
     const httplib::Result step =
         payOnPage("AUTHSTEP-OUTCOME_0099-RESULT_OKTOKO", "4000000000000002");
-    ASSERT_TRUE(step);
-    ASSERT_EQ(step->status, 200);
+    ASSERT_TRUE(step && step->status == 200);
     const auto [action, fields] = authenticationForm(step->body);
     const Parameters result =
         resultAt(locationOf(postForm(action, fields)), placeholderPage(false));
@@ -322,35 +302,25 @@ TEST_F(PageOutcomeTest, ResultSwitchesShapeTheReturnAddress) {
     const auto decoded = base64Decode(standard);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(Parameters::fromJSON(*decoded)->Ds_Response, "0000");
-
-    const Parameters toKo = resultAt(locationOf(payOnPage("RESULT_OKTOKO", "4000000000000002")),
-                                     placeholderPage(false));
-    EXPECT_EQ(toKo.Ds_Response, "0000");
-    EXPECT_FALSE(toKo.Ds_AuthorisationCode.value_or("").empty());
 }
 
-class HeadlessBrowserTest : public SandboxTest {
-  protected:
-    /// Walks the payment page of a new order with the accepted card, loading every page; why the
-    /// walk ended.
-    std::string walk(const std::string& order, const std::string& description = "Libro") {
-        const WebViewPaymentResponse signedParameters = signWebPayment(order, "", description);
-        if (!signedParameters.datosPeticion) {
-            return "not signed";
-        }
+using HeadlessBrowserTest = SandboxTest;
+
+TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
+    // Walks the page of a new order with the accepted card, loading every page: why it ended.
+    const auto walk = [this](const std::string& order, const std::string& description) {
+        const auto signedParameters = signWebPayment(order, "", description).datosPeticion;
         platform::URLRequest request(gateway_->baseUrl() + kPagePath);
         request.httpMethod = "POST";
-        request.httpBody = platform::SecretText(pageForm(*signedParameters.datosPeticion));
+        request.httpBody =
+            platform::SecretText(signedParameters ? pageForm(*signedParameters) : "");
         request.allHTTPHeaderFields.set("Content-Type", kFormType);
         HeadlessBrowser browser(gateway_->certificatePem());
         PageWalk pageWalk{[](const std::string&) { return true; },
                           [](const HeadlessBrowser::Page&) { return true; }};
         return walkPaymentPage(browser, request, {"4000000000000002", "12/30", "123"}, pageWalk);
-    }
-};
-
-TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
-    const std::string failed = walk("PAGEFAULT_500-1");
+    };
+    const std::string failed = walk("PAGEFAULT_500-1", "Libro");
     EXPECT_NE(failed.find("status 500, \"Error 500\""), std::string::npos) << failed;
 
     // Each "&" of the description takes five bytes on the page: some 1.2 MB in all.

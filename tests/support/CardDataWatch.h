@@ -38,18 +38,16 @@ namespace vanto::testing {
 /// The spellings in which a card number of the suite would show if it escaped: its digits, and
 /// grouped in fours the way a cardholder types it.
 inline std::vector<std::string> cardNumberSpellings(std::string_view number) {
-    std::vector<std::string> spellings{std::string(number)};
-    for (const char separator : {' ', '-'}) {
-        std::string grouped;
-        for (std::size_t i = 0; i < number.size(); ++i) {
-            if (i > 0 && i % 4 == 0) {
-                grouped += separator;
-            }
-            grouped += number[i];
+    std::string spaced, dashed;
+    for (std::size_t i = 0; i < number.size(); ++i) {
+        if (i > 0 && i % 4 == 0) {
+            spaced += ' ';
+            dashed += '-';
         }
-        spellings.push_back(grouped);
+        spaced += number[i];
+        dashed += number[i];
     }
-    return spellings;
+    return {std::string(number), spaced, dashed};
 }
 
 /// Whether `token` stands in `text` on its own, not as part of a longer word or number.

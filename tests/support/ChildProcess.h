@@ -241,6 +241,11 @@ class ChildProcess {
         }
         return status_;
     }
+    /// The exit status once the child has ended by itself within `bound`; none otherwise.
+    std::optional<int> exitCode(std::chrono::milliseconds bound) {
+        const auto status = waitForEnd(bound);
+        return status && WIFEXITED(*status) ? std::optional(WEXITSTATUS(*status)) : std::nullopt;
+    }
 
   private:
     pid_t pid_ = -1;
@@ -252,5 +257,16 @@ class ChildProcess {
     std::string errorFile_;
     std::optional<int> status_;
 };
+
+/// Runs `program` to its end, within a minute, with `input` on its standard input: its exit
+/// status (none when it did not end by itself) and its standard output.
+inline std::pair<std::optional<int>, std::string> runToEnd(
+    const std::string& program, const std::vector<std::string>& arguments,
+    std::string_view input = {}, const ChildOptions& options = {}) {
+    ChildProcess child(program, arguments, options);
+    child.finishInput(input);
+    const auto code = child.exitCode(std::chrono::minutes(1));
+    return {code, child.output()};
+}
 
 }  // namespace vanto::testing
