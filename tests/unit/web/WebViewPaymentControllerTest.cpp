@@ -113,7 +113,11 @@ TEST_F(WebScreen, AllowsTracesAndReportsEachNavigationAndTellsTheOutcomeOnce) {
     EXPECT_EQ(traces[0], WebViewPaymentFlow::traceableAddress(back));
     EXPECT_EQ(traces[0].find(base64Encode(kAccepted)), std::string::npos)
         << "the card data of the result are not traced";
-    // One outcome, and no alert over it when the return page then fails: the Qt screens' cases.
+
+    EXPECT_EQ(navigate(back), NavigationActionPolicy::allow);
+    model().navigationFailed();
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"}) << "one outcome per payment";
+    EXPECT_EQ(binding->count(Part::alert), 0u) << "no alert over the outcome";
 }
 
 TEST_F(WebScreen, OffersTheWayOutWhereAPaymentEndsWithoutAnOutcome) {
