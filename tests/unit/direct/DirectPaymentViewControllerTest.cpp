@@ -84,16 +84,19 @@ TEST_F(CardScreen, FadesInOnlyOnceOnScreen) {
     EXPECT_FALSE(screen->shouldAutorotate());
 }
 
-// Colours, captions and titles as drawn are the Qt screens' tests; here, what is left out.
+// Colours, captions and titles as drawn are the Qt screens' tests; here, the images and what is
+// left out.
 TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
     auto config = std::make_shared<VantInAppUIConfig>();
     config->setLogo(Image::fromData("logo"))
+        .setBackgroundImageView(Image::named("fondo"))
         .setInfoPaymentLabel(nullptr)
         .setNumberCardLabel(nullptr)
         .setSecurityCodeMasked(true);
     show(1.0, "REQUIRED", config);
     const auto& look = model().appearance();
     EXPECT_EQ(look.logo, Image::fromData("logo"));
+    EXPECT_EQ(look.backgroundImage, Image::named("fondo"));
     EXPECT_TRUE(look.securityCodeMasked);
     EXPECT_EQ(look.infoCaption, platform::ui::Caption{})
         << "no information caption: no text, font or colour";
