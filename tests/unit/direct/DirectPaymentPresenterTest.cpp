@@ -51,17 +51,6 @@ class DirectPresenter : public testing::ConfiguredTest {
     }
 };
 
-// The amount's rounding and the transaction codes have their own tables, and the card screen's
-// test reads every field the presenter sends; here, what the presenter itself converts.
-TEST_F(DirectPresenter, SendsTheAmountInHundredthsAndTheTransactionCode) {
-    pay(0.105, TransactionType::traditional);
-    const auto data = sentMessage(*service)["datosPeticion"];
-    EXPECT_EQ(data["DS_MERCHANT_AMOUNT"], "11");
-    EXPECT_EQ(data["DS_MERCHANT_TRANSACTIONTYPE"], "A");
-    EXPECT_EQ(data["DS_MERCHANT_DIRECTPAYMENT"], "true");
-    EXPECT_TRUE(view->outcomes.empty()) << "nothing is reported before the gateway answers";
-}
-
 TEST_F(DirectPresenter, ClassifiesTheGatewaysAnswer) {
     for (const auto& row : testing::readTestRows("direct-answers.txt")) {
         const std::string& answer = *row.at(0);

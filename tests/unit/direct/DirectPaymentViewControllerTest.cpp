@@ -182,19 +182,19 @@ TEST_F(CardScreen, ShowsEachFieldAsTypedAndChecksItAtEveryKeystroke) {
 // screens' tests, through both bindings. Here, what the screen hands the presenter, and the ends
 // those tests cannot reach.
 TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {
-    show(19.99);
+    show(0.105);  // 10.4999... hundredths as a double: rounded half away from zero
     fillValidCard();
     const std::size_t editingEndedBefore = binding->count(Part::editingEnded);
     model().pressContinue();
     ASSERT_EQ(service->calls.size(), 1u);
     const auto sent = sentMessage(*service)["datosPeticion"];
-    EXPECT_EQ(
-        nlohmann::json::array(
-            {sent["DS_MERCHANT_PAN"], sent["DS_MERCHANT_EXPIRYDATE"], sent["DS_MERCHANT_CVV2"],
-             sent["DS_MERCHANT_AMOUNT"], sent["DS_MERCHANT_ORDER"], sent["DS_MERCHANT_IDENTIFIER"],
-             sent["DS_MERCHANT_TRANSACTIONTYPE"], sent["DS_MERCHANT_PRODUCTDESCRIPTION"]}),
-        nlohmann::json::array({"4000000000000002", nextDecember().substr(2) + "12", "123", "1999",
-                               "ORDER1", "REQUIRED", "1", "Libro 1/2"}))
+    EXPECT_EQ(nlohmann::json::array(
+                  {sent["DS_MERCHANT_PAN"], sent["DS_MERCHANT_EXPIRYDATE"],
+                   sent["DS_MERCHANT_CVV2"], sent["DS_MERCHANT_AMOUNT"], sent["DS_MERCHANT_ORDER"],
+                   sent["DS_MERCHANT_IDENTIFIER"], sent["DS_MERCHANT_TRANSACTIONTYPE"],
+                   sent["DS_MERCHANT_PRODUCTDESCRIPTION"], sent["DS_MERCHANT_DIRECTPAYMENT"]}),
+              nlohmann::json::array({"4000000000000002", nextDecember().substr(2) + "12", "123",
+                                     "11", "ORDER1", "REQUIRED", "1", "Libro 1/2", "true"}))
         << "the number without spaces, the expiry as YYMM";
     EXPECT_EQ(binding->count(Part::editingEnded), editingEndedBefore + 1);
     EXPECT_FALSE(number().paste("1")) << "a disabled field takes no edit";
