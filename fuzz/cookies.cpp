@@ -8,34 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "CookieEngine.h"
 #include "FuzzSupport.h"
 #include "vanto/platform/HTTPCookieStorage.h"
 
 namespace {
 
 using vanto::platform::HTTPCookie;
-
-std::vector<std::string> cookieListAfter(const std::vector<std::string_view>& setCookieLines) {
-    std::vector<std::string> lines;
-    CURL* handle = curl_easy_init();
-    if (handle == nullptr) {
-        return lines;
-    }
-    curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
-    for (const auto line : setCookieLines) {
-        const std::string header = "Set-Cookie: " + std::string(line);
-        curl_easy_setopt(handle, CURLOPT_COOKIELIST, header.c_str());
-    }
-    curl_slist* list = nullptr;
-    if (curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list) == CURLE_OK) {
-        for (const curl_slist* item = list; item != nullptr; item = item->next) {
-            lines.emplace_back(item->data);
-        }
-        curl_slist_free_all(list);
-    }
-    curl_easy_cleanup(handle);
-    return lines;
-}
 
 struct Address {
     std::string scheme, host, path;
@@ -85,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lines.erase(lines.begin());
 
     vanto::platform::HTTPCookieStorage storage;
-    storage.takeIn(cookieListAfter(lines));
+    storage.takeIn(vanto::fuzz::cookieEngineLines(lines));
     const std::vector<HTTPCookie> stored = storage.cookies();
     const std::vector<HTTPCookie> applying = storage.cookiesForURL(url);
     const auto address = parsed(url);

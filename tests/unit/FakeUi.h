@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,12 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include "vanto/testing/FakeGatewayService.h"
 #include "TestSupport.h"
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/platform/ui/CardEntryViewModel.h"
 #include "vanto/platform/ui/PaymentPageViewModel.h"
+#include "vanto/testing/FakeGatewayService.h"
 #include "vanto/transport/TraceSink.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto::testing {
 
@@ -33,6 +36,41 @@ class RecordingBinding final : public Model::Observer {
     }
 
     std::vector<Part> parts;
+};
+
+/// A delegate of either screen: each report as "OK <code>", "KO <code> <desc>" or "closed
+/// <mayHavePaid>", with whether `screenClosed` held when it came; runs `onReport` after each.
+class RecordingDelegate : public DirectPaymentResponseDelegate,
+                          public WebViewPaymentResponseDelegate {
+  public:
+    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
+        record("OK " + std::to_string(response.code));
+    }
+    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
+        record("KO " + std::to_string(response.code) + " " + response.desc);
+    }
+    void responsePaymentOK(const WebViewPaymentResponseOK& response) override {
+        record("OK " + std::to_string(response.code));
+    }
+    void responsePaymentKO(const WebViewPaymentResponseKO& response) override {
+        record("KO " + std::to_string(response.code) + " " + response.desc);
+    }
+    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
+        record("closed " + std::to_string(mayHavePaid));
+    }
+    std::vector<std::string> told;
+    std::vector<bool> closedWhenTold;
+    std::function<bool()> screenClosed;
+    std::function<void()> onReport;
+
+  private:
+    void record(std::string report) {
+        told.push_back(std::move(report));
+        closedWhenTold.push_back(screenClosed && screenClosed());
+        if (onReport) {
+            onReport();
+        }
+    }
 };
 
 /// The cardholder at one field of the card-entry screen, editing it the way a toolkit's field
@@ -95,8 +133,18 @@ class ScreenTest : public ConfiguredTest {
         ConfiguredTest::TearDown();
     }
 
+    /// Has the delegate note whether `model`'s screen had closed at each report.
+    template <typename Model>
+    void watchClosing(const std::shared_ptr<Model>& model) {
+        delegate->screenClosed = [shown = std::weak_ptr<Model>(model)] {
+            const auto model = shown.lock();
+            return model && model->closed();
+        };
+    }
+
     std::shared_ptr<FakeGatewayService<Request>> service =
         std::make_shared<FakeGatewayService<Request>>();
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::vector<std::string> traces;
 };
 

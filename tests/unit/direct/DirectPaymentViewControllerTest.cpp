@@ -1,15 +1,13 @@
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "FakeUi.h"
-#include "RecordingViews.h"
 #include "TestSupport.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentRequest.h"
@@ -24,41 +22,7 @@ using platform::ui::CardField;
 using platform::ui::Color;
 using platform::ui::Font;
 using platform::ui::Image;
-using Outcome = testing::DirectOutcome;
 using Part = platform::ui::CardEntryViewModel::Part;
-
-// Records each outcome with whether the screen had closed when it came, and each notice of a
-// screen closed without one (its mayHavePaid); runs `onReport` after each.
-class RecordingDelegate : public DirectPaymentResponseDelegate {
-  public:
-    void responseDirectPaymentOK(const DirectPaymentResponseOK& response) override {
-        record(response);
-    }
-    void responseDirectPaymentKO(const DirectPaymentResponseKO& response) override {
-        record(response);
-    }
-    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
-        notices.push_back(mayHavePaid);
-        if (onReport) {
-            onReport();
-        }
-    }
-    std::vector<Outcome> outcomes;
-    std::vector<bool> closedWhenTold;
-    std::vector<bool> notices;
-    std::weak_ptr<platform::ui::CardEntryViewModel> model;
-    std::function<void()> onReport;
-
-  private:
-    void record(Outcome outcome) {
-        outcomes.push_back(std::move(outcome));
-        const auto shown = model.lock();
-        closedWhenTold.push_back(shown && shown->closed());
-        if (onReport) {
-            onReport();
-        }
-    }
-};
 
 // December of next year as typed: "12" and the year's two digits, valid whatever today is.
 std::string nextDecember() {
@@ -77,7 +41,7 @@ class CardScreen : public testing::ScreenTest<DirectPaymentRequest, setDirectPay
                                                      TransactionType::preauthorization, identifier,
                                                      std::move(config));
         screen->setDelegate(delegate);
-        delegate->model = screen->viewModel();
+        watchClosing(screen->viewModel());
         screen->loadViewIfNeeded();
         binding = std::make_shared<Binding>();
         model().setObserver(binding);
@@ -95,13 +59,8 @@ class CardScreen : public testing::ScreenTest<DirectPaymentRequest, setDirectPay
         expiry().type(nextDecember());
         cvv().type("123");
     }
-    const DirectPaymentResponseKO& refusal() const {
-        EXPECT_EQ(delegate->outcomes.size(), 1u);
-        return std::get<DirectPaymentResponseKO>(delegate->outcomes.at(0));
-    }
 
     using Binding = testing::RecordingBinding<platform::ui::CardEntryViewModel>;
-    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<DirectPaymentViewController> screen;
     std::shared_ptr<Binding> binding;
 };
@@ -125,24 +84,19 @@ TEST_F(CardScreen, FadesInOnlyOnceOnScreen) {
     EXPECT_FALSE(screen->shouldAutorotate());
 }
 
+// Colours, captions and titles as drawn are the Qt screens' tests; here, the images and what is
+// left out.
 TEST_F(CardScreen, AppliesTheMerchantsAppearance) {
     auto config = std::make_shared<VantInAppUIConfig>();
     config->setLogo(Image::fromData("logo"))
         .setBackgroundImageView(Image::named("fondo"))
-        .setBackgorundViewColor({0, 0, 1, 1})
         .setInfoPaymentLabel(nullptr)
         .setNumberCardLabel(nullptr)
-        .setCVVLabel(PaymentUILabel::create("CVV", {1, 0, 0, 1}, Font::named("Serif", 9)))
-        .setContinueButtonText("Pagar")
         .setSecurityCodeMasked(true);
     show(1.0, "REQUIRED", config);
     const auto& look = model().appearance();
     EXPECT_EQ(look.logo, Image::fromData("logo"));
     EXPECT_EQ(look.backgroundImage, Image::named("fondo"));
-    EXPECT_EQ(look.backgroundColor, (Color{0, 0, 1, 1}));
-    EXPECT_EQ(look.securityCodeCaption,
-              (platform::ui::Caption{"CVV", Font::named("Serif", 9), Color{1, 0, 0, 1}}));
-    EXPECT_EQ(model().continueButton().title, "Pagar");
     EXPECT_TRUE(look.securityCodeMasked);
     EXPECT_EQ(look.infoCaption, platform::ui::Caption{})
         << "no information caption: no text, font or colour";
@@ -224,40 +178,32 @@ TEST_F(CardScreen, ShowsEachFieldAsTypedAndChecksItAtEveryKeystroke) {
     }
 }
 
+// Locked while it pays, closed and wiped after, each way it ends giving one report: the Qt
+// screens' tests, through both bindings. Here, what the screen hands the presenter, and the ends
+// those tests cannot reach.
 TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {
-    show(19.99);
+    show(0.105);  // 10.4999... hundredths as a double: rounded half away from zero
     fillValidCard();
     const std::size_t editingEndedBefore = binding->count(Part::editingEnded);
     model().pressContinue();
     ASSERT_EQ(service->calls.size(), 1u);
     const auto sent = sentMessage(*service)["datosPeticion"];
-    EXPECT_EQ(sent["DS_MERCHANT_PAN"], "4000000000000002") << "without spaces";
-    EXPECT_EQ(sent["DS_MERCHANT_EXPIRYDATE"], nextDecember().substr(2) + "12") << "YYMM";
-    EXPECT_EQ(sent["DS_MERCHANT_CVV2"], "123");
-    EXPECT_EQ(sent["DS_MERCHANT_AMOUNT"], "1999");
-    EXPECT_EQ(sent["DS_MERCHANT_ORDER"], "ORDER1");
-    EXPECT_EQ(sent["DS_MERCHANT_IDENTIFIER"], "REQUIRED");
-    EXPECT_EQ(sent["DS_MERCHANT_TRANSACTIONTYPE"], "1");
-    EXPECT_EQ(sent["DS_MERCHANT_PRODUCTDESCRIPTION"], "Libro 1/2");
-
+    EXPECT_EQ(nlohmann::json::array(
+                  {sent["DS_MERCHANT_PAN"], sent["DS_MERCHANT_EXPIRYDATE"],
+                   sent["DS_MERCHANT_CVV2"], sent["DS_MERCHANT_AMOUNT"], sent["DS_MERCHANT_ORDER"],
+                   sent["DS_MERCHANT_IDENTIFIER"], sent["DS_MERCHANT_TRANSACTIONTYPE"],
+                   sent["DS_MERCHANT_PRODUCTDESCRIPTION"], sent["DS_MERCHANT_DIRECTPAYMENT"]}),
+              nlohmann::json::array({"4000000000000002", nextDecember().substr(2) + "12", "123",
+                                     "11", "ORDER1", "REQUIRED", "1", "Libro 1/2", "true"}))
+        << "the number without spaces, the expiry as YYMM";
     EXPECT_EQ(binding->count(Part::editingEnded), editingEndedBefore + 1);
-    EXPECT_TRUE(model().busy());
-    EXPECT_FALSE(number().enabled() || expiry().enabled() || cvv().enabled());
     EXPECT_FALSE(number().paste("1")) << "a disabled field takes no edit";
-    EXPECT_FALSE(model().continueButton().enabled);
-    EXPECT_FALSE(model().cancelButton().enabled);
-    model().pressCancel();
-    model().requestClose();
-    EXPECT_TRUE(delegate->outcomes.empty()) << "no cancel once the payment is sent";
 
     service->answer(DirectPaymentResponse::fromJSON(
         R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"1"}})"));
-    ASSERT_EQ(delegate->outcomes.size(), 1u);
-    EXPECT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(delegate->outcomes[0]));
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"});
     EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{false}) << "told before it closes";
     EXPECT_EQ(binding->count(Part::closed), 1u);
-    EXPECT_EQ(number().shown() + expiry().shown() + cvv().shown(), "")
-        << "no field keeps the card data";
 }
 
 TEST_F(CardScreen, AStoredCardPaysWithItsReferenceAndNoCardData) {
@@ -268,26 +214,22 @@ TEST_F(CardScreen, AStoredCardPaysWithItsReferenceAndNoCardData) {
         EXPECT_FALSE(model().continueButton().enabled);
     }
     show(1.0, "ref-0001");
-    EXPECT_EQ(number().shown(), "**** **** **** ****");
-    EXPECT_EQ(expiry().shown(), "**/**");
-    EXPECT_EQ(cvv().shown(), "***");
-    EXPECT_FALSE(number().enabled() || expiry().enabled() || cvv().enabled());
     EXPECT_TRUE(model().continueButton().enabled) << "enabled after the load disabled it";
     model().pressContinue();
     const auto sent = sentMessage(*service)["datosPeticion"];
-    EXPECT_EQ(sent["DS_MERCHANT_PAN"], "");
-    EXPECT_EQ(sent["DS_MERCHANT_EXPIRYDATE"], "");
-    EXPECT_EQ(sent["DS_MERCHANT_CVV2"], "");
-    EXPECT_EQ(sent["DS_MERCHANT_IDENTIFIER"], "ref-0001");
+    EXPECT_EQ(nlohmann::json::array({sent["DS_MERCHANT_PAN"], sent["DS_MERCHANT_EXPIRYDATE"],
+                                     sent["DS_MERCHANT_CVV2"], sent["DS_MERCHANT_IDENTIFIER"]}),
+              nlohmann::json::array({"", "", "", "ref-0001"}));
 }
 
 TEST_F(CardScreen, CancelClosingByHandAndRefusalsReachTheDelegateThenTheScreenCloses) {
     for (const bool byHand : {false, true}) {
-        delegate->outcomes.clear();
+        delegate->told.clear();
         delegate->closedWhenTold.clear();
         show();
         byHand ? model().requestClose() : model().pressCancel();
-        EXPECT_EQ(refusal(), DirectPaymentResponseKO(78, "Operación cancelada por el usuario."));
+        EXPECT_EQ(delegate->told,
+                  std::vector<std::string>{"KO 78 Operación cancelada por el usuario."});
         EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{false});
         EXPECT_TRUE(model().closed());
     }
@@ -302,17 +244,14 @@ TEST_F(CardScreen, CancelClosingByHandAndRefusalsReachTheDelegateThenTheScreenCl
 
 TEST_F(CardScreen, RefusesANegativeAmountOnceTheScreenIsOnScreen) {
     show(-0.01);
-    EXPECT_TRUE(delegate->outcomes.empty()) << "not while the screen is appearing";
+    EXPECT_TRUE(delegate->told.empty()) << "not while the screen is appearing";
     platform::MainQueue::runPending();
-    EXPECT_EQ(refusal(),
-              DirectPaymentResponseKO(5548, "El importe tiene que ser igual o mayor de 0,00"));
-    EXPECT_TRUE(model().closed());
-    EXPECT_TRUE(service->calls.empty());
+    EXPECT_EQ(delegate->told.size(), 1u);
 
-    delegate->outcomes.clear();
+    delegate->told.clear();
     show(0.0);
     platform::MainQueue::runPending();
-    EXPECT_TRUE(delegate->outcomes.empty());
+    EXPECT_TRUE(delegate->told.empty());
     fillValidCard();
     model().pressContinue();
     EXPECT_EQ(sentMessage(*service)["datosPeticion"]["DS_MERCHANT_AMOUNT"], "0");
@@ -320,18 +259,14 @@ TEST_F(CardScreen, RefusesANegativeAmountOnceTheScreenIsOnScreen) {
 
 TEST_F(CardScreen, TheScreenHoldsItsDelegate) {
     show();
-    std::weak_ptr<RecordingDelegate> told = delegate;
+    std::weak_ptr<testing::RecordingDelegate> told = delegate;
     delegate.reset();
     ASSERT_FALSE(told.expired()) << "the screen holds its delegate";
     model().pressCancel();
-    EXPECT_EQ(told.lock()->outcomes.size(), 1u);
+    EXPECT_EQ(told.lock()->told.size(), 1u);
 }
 
 TEST_F(CardScreen, EachPresentationEndsWithExactlyOneReport) {
-    show();
-    screen.reset();
-    EXPECT_EQ(delegate->notices, std::vector<bool>{false}) << "let go of on screen: abandoned";
-
     show();
     fillValidCard();
     model().pressContinue();
@@ -339,31 +274,27 @@ TEST_F(CardScreen, EachPresentationEndsWithExactlyOneReport) {
     const auto kept = screen->viewModel();
     screen.reset();
     EXPECT_TRUE(gone.expired()) << "the payment in flight does not hold the screen";
-    EXPECT_EQ(delegate->notices, (std::vector<bool>{false, true})) << "sent: in doubt";
+    EXPECT_EQ(delegate->told, std::vector<std::string>{"closed 1"}) << "sent: in doubt";
     EXPECT_TRUE(kept->closed());
     EXPECT_EQ(kept->field(CardField::number).text, "") << "no field keeps the card data";
     service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
-    EXPECT_TRUE(delegate->outcomes.empty()) << "the notice was the report";
     kept->appeared();
     kept->pressCancel();
-    EXPECT_TRUE(delegate->outcomes.empty()) << "a model that outlives its screen does nothing";
+    EXPECT_EQ(delegate->told.size(), 1u) << "the notice was the report, and a model that "
+                                            "outlives its screen does nothing";
 
     show(-0.01);
     platform::MainQueue::runPending();
-    ASSERT_EQ(delegate->outcomes.size(), 1u);
     model().pressCancel();
     screen.reset();
-    EXPECT_EQ(delegate->outcomes.size(), 1u) << "an outcome, then nothing more";
-    EXPECT_EQ(delegate->notices.size(), 2u);
+    EXPECT_EQ(delegate->told.size(), 2u) << "an outcome, then nothing more";
 
-    show();
-    screen.reset();
-    EXPECT_EQ(delegate->notices.size(), 3u) << "each presentation reports";
-    const auto unseen = DirectPaymentViewController::create("ORDER1", 1.0, "Libro",
-                                                            TransactionType::normal, "", nullptr);
+    auto unseen = DirectPaymentViewController::create("ORDER1", 1.0, "Libro",
+                                                      TransactionType::normal, "", nullptr);
     unseen->setDelegate(delegate);
     unseen->loadViewIfNeeded();
-    EXPECT_EQ(delegate->notices.size(), 3u) << "a screen never shown has nothing to report";
+    unseen.reset();
+    EXPECT_EQ(delegate->told.size(), 2u) << "a screen never shown has nothing to report";
 }
 
 TEST_F(CardScreen, TheApplicationMayLetGoOfTheScreenInsideAReport) {
@@ -372,18 +303,8 @@ TEST_F(CardScreen, TheApplicationMayLetGoOfTheScreenInsideAReport) {
     auto model = screen->viewModel();
     model->pressCancel();
     EXPECT_FALSE(screen);
-    EXPECT_EQ(delegate->outcomes.size(), 1u);
+    EXPECT_EQ(delegate->told.size(), 1u);
     EXPECT_TRUE(model->closed()) << "the screen still closed after telling";
-
-    show();
-    model = screen->viewModel();
-    fillValidCard();
-    model->pressContinue();
-    service->answer(DirectPaymentResponse::fromJSON(R"({"code":9999,"desc":"x"})"));
-    EXPECT_FALSE(screen);
-    EXPECT_EQ(delegate->outcomes.size(), 2u);
-    EXPECT_EQ(model->field(CardField::number).text, "");
-    EXPECT_TRUE(delegate->notices.empty());
 }
 
 }  // namespace

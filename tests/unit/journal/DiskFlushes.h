@@ -1,113 +1,93 @@
 #pragma once
 
 // Counts the flushes to the disk that SQLite asks for, through a file system of its own (a VFS)
-// that wraps the default one: the journal's waits for the disk, seen from below.
+// over the default one: the journal's waits for the disk, seen from below.
 
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cstddef>
+#include <map>
+#include <mutex>
 
 namespace vanto::testing {
 
-/// While it lives, every database that SQLite opens goes through a wrapper of the default file
-/// system that counts the flushes of write-ahead logs and of database files. Connections opened
-/// meanwhile keep the wrapper after it has gone; only the counting stops mattering.
+/// While it lives, every database that SQLite opens goes through the default file system with
+/// the flushes of write-ahead logs and of database files counted. Connections opened meanwhile
+/// keep counting after it has gone; only the counts stop mattering.
 class DiskFlushes {
   public:
     DiskFlushes() {
-        auto& wrapper = Wrapper::shared();
-        wrapper.logFlushes = 0;
-        wrapper.fileFlushes = 0;
-        sqlite3_vfs_register(&wrapper.vfs, 1);
+        auto& counting = Counting::shared();
+        counting.logFlushes = 0;
+        counting.fileFlushes = 0;
+        sqlite3_vfs_register(&counting.vfs, 1);
     }
-    ~DiskFlushes() { sqlite3_vfs_register(Wrapper::shared().real, 1); }
+    ~DiskFlushes() { sqlite3_vfs_register(Counting::shared().real, 1); }
     DiskFlushes(const DiskFlushes&) = delete;
     DiskFlushes& operator=(const DiskFlushes&) = delete;
 
     /// Flushes of write-ahead logs: one for each commit that waits for the disk.
-    int ofLog() const { return Wrapper::shared().logFlushes; }
+    int ofLog() const { return Counting::shared().logFlushes; }
     /// Flushes of database files: a checkpoint's, which folds the log back into the file.
-    int ofFile() const { return Wrapper::shared().fileFlushes; }
+    int ofFile() const { return Counting::shared().fileFlushes; }
 
   private:
-    // A file of the wrapper: which kind it is, followed by the default file system's own.
-    struct File {
-        sqlite3_file base;
+    // Kept after the default file system's own part of each file: the count its flushes go to,
+    // and its own methods, which the file uses through a copy whose xSync counts first.
+    struct Tail {
         std::atomic<int>* flushes;
-
-        static sqlite3_file* inner(sqlite3_file* file) {
-            return reinterpret_cast<sqlite3_file*>(reinterpret_cast<File*>(file) + 1);
-        }
+        const sqlite3_io_methods* own;
     };
 
-    struct Wrapper {
+    struct Counting {
         sqlite3_vfs* real = sqlite3_vfs_find(nullptr);
-        sqlite3_vfs vfs = wrapping(*real);
+        std::size_t tailAt = (static_cast<std::size_t>(real->szOsFile) + 7) / 8 * 8;
+        sqlite3_vfs vfs = counting(*real, tailAt);
         std::atomic<int> logFlushes{0};
         std::atomic<int> fileFlushes{0};
+        std::mutex mutex;
+        std::map<const sqlite3_io_methods*, sqlite3_io_methods> counted;
 
         // Never destroyed: a connection opened through it may outlive any test.
-        static Wrapper& shared() {
-            static auto* wrapper = new Wrapper;
-            return *wrapper;
+        static Counting& shared() {
+            static auto* counting = new Counting;
+            return *counting;
         }
     };
 
-    static sqlite3_vfs wrapping(const sqlite3_vfs& real) {
+    static Tail& tailOf(sqlite3_file* file) {
+        return *reinterpret_cast<Tail*>(reinterpret_cast<char*>(file) + Counting::shared().tailAt);
+    }
+
+    static sqlite3_vfs counting(const sqlite3_vfs& real, std::size_t tailAt) {
         sqlite3_vfs vfs = real;
         vfs.zName = "vanto-test-disk-flushes";
         vfs.pNext = nullptr;
-        vfs.szOsFile = static_cast<int>(sizeof(File)) + real.szOsFile;
+        vfs.szOsFile = static_cast<int>(tailAt + sizeof(Tail));
         vfs.xOpen = [](sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
                        int* outFlags) {
-            auto& wrapper = Wrapper::shared();
-            auto* counted = reinterpret_cast<File*>(file);
-            counted->base.pMethods = nullptr;
-            counted->flushes = (flags & SQLITE_OPEN_WAL) != 0       ? &wrapper.logFlushes
-                               : (flags & SQLITE_OPEN_MAIN_DB) != 0 ? &wrapper.fileFlushes
-                                                                    : nullptr;
-            const int code =
-                wrapper.real->xOpen(wrapper.real, name, File::inner(file), flags, outFlags);
-            if (File::inner(file)->pMethods != nullptr) {
-                counted->base.pMethods = &kMethods;
+            auto& counting = Counting::shared();
+            const int code = counting.real->xOpen(counting.real, name, file, flags, outFlags);
+            if (file->pMethods != nullptr) {
+                tailOf(file) = {(flags & SQLITE_OPEN_WAL) != 0       ? &counting.logFlushes
+                                : (flags & SQLITE_OPEN_MAIN_DB) != 0 ? &counting.fileFlushes
+                                                                     : nullptr,
+                                file->pMethods};
+                const std::lock_guard lock(counting.mutex);
+                auto [copy, added] = counting.counted.try_emplace(file->pMethods, *file->pMethods);
+                copy->second.xSync = [](sqlite3_file* counted, int syncFlags) {
+                    if (auto* flushes = tailOf(counted).flushes) {
+                        ++*flushes;
+                    }
+                    return tailOf(counted).own->xSync(counted, syncFlags);
+                };
+                file->pMethods = &copy->second;
             }
             return code;
         };
         return vfs;
     }
-
-    // Each method hands the call to the default file system's file; xSync counts it first.
-    template <auto method>
-    static constexpr auto forward = [](sqlite3_file* f, auto... arguments) {
-        return (File::inner(f)->pMethods->*method)(File::inner(f), arguments...);
-    };
-    using M = sqlite3_io_methods;
-    static constexpr sqlite3_io_methods kMethods = {
-        3,
-        forward<&M::xClose>,
-        forward<&M::xRead>,
-        forward<&M::xWrite>,
-        forward<&M::xTruncate>,
-        [](sqlite3_file* f, int flags) {
-            if (auto* flushes = reinterpret_cast<File*>(f)->flushes) {
-                ++*flushes;
-            }
-            return File::inner(f)->pMethods->xSync(File::inner(f), flags);
-        },
-        forward<&M::xFileSize>,
-        forward<&M::xLock>,
-        forward<&M::xUnlock>,
-        forward<&M::xCheckReservedLock>,
-        forward<&M::xFileControl>,
-        forward<&M::xSectorSize>,
-        forward<&M::xDeviceCharacteristics>,
-        forward<&M::xShmMap>,
-        forward<&M::xShmLock>,
-        forward<&M::xShmBarrier>,
-        forward<&M::xShmUnmap>,
-        forward<&M::xFetch>,
-        forward<&M::xUnfetch>,
-    };
 };
 
 }  // namespace vanto::testing

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -191,13 +192,9 @@ TEST_F(DirectJournal, RecordsEachStepBeforeItGoesAhead) {
     EXPECT_EQ(sent.standing, PaymentStanding::inFlight);
     EXPECT_FALSE(sent.unresolved()) << "a payment under way here needs no review";
     EXPECT_EQ(sent.flow, PaymentFlowKind::direct);
-    EXPECT_EQ(sent.amount, "1999");
-    EXPECT_EQ(sent.currency, "978");
-    EXPECT_EQ(sent.transactionType, "normal");
-    EXPECT_EQ(sent.merchant, "999008881");
-    EXPECT_EQ(sent.terminal, "1");
-    EXPECT_EQ(sent.environment, "test");
-    EXPECT_EQ(sent.cardLastFour, "0002");
+    EXPECT_EQ(std::tie(sent.amount, sent.currency, sent.transactionType, sent.merchant,
+                       sent.terminal, sent.environment, sent.cardLastFour),
+              std::tuple("1999", "978", "normal", "999008881", "1", "test", "0002"));
 
     answerWith(kAccepted);
     ASSERT_EQ(view->journalWhenTold.size(), 1u);
@@ -211,7 +208,6 @@ TEST_F(DirectJournal, RecordsEachStepBeforeItGoesAhead) {
     EXPECT_EQ(done.outcome->authorisationCode, "123456");
     EXPECT_LE(done.steps.front().at, done.steps.back().at);
 
-    // The journal's file holds no card data: checked on the real road, with the signatures.
     ProcessState::reset();
     EXPECT_EQ(PaymentJournal::installed(), nullptr) << "a reset turns the journal off";
 }

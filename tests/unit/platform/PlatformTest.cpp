@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include "CookieEngine.h"
 #include "platform/DispatchQueue.h"
 #include "vanto/platform/HTTPCookieStorage.h"
 #include "vanto/platform/MainQueue.h"
@@ -70,33 +70,10 @@ TEST(CookieStorage, AnswersWhichCookiesApplyByDomainPathSecureAndExpiry) {
     EXPECT_TRUE(storage.cookies().empty());
 }
 
-// The cookie lines that libcurl's own cookie engine makes of a reply's Set-Cookie fields, as a
-// transfer hands them to the jar.
-std::vector<std::string> engineLines(const std::vector<std::string>& setCookieFields) {
-    std::vector<std::string> lines;
-    CURL* engine = curl_easy_init();
-    if (engine == nullptr) {
-        ADD_FAILURE() << "no libcurl handle";
-        return lines;
-    }
-    curl_easy_setopt(engine, CURLOPT_COOKIEFILE, "");
-    for (const auto& field : setCookieFields) {
-        curl_easy_setopt(engine, CURLOPT_COOKIELIST, ("Set-Cookie: " + field).c_str());
-    }
-    curl_slist* list = nullptr;
-    curl_easy_getinfo(engine, CURLINFO_COOKIELIST, &list);
-    for (const curl_slist* item = list; item != nullptr; item = item->next) {
-        lines.emplace_back(item->data);
-    }
-    curl_slist_free_all(list);
-    curl_easy_cleanup(engine);
-    return lines;
-}
-
 TEST(CookieStorage, ExpiriesBeyondTheClockStayFarInTheFuture) {
     using std::chrono::system_clock;
     HTTPCookieStorage storage;
-    storage.takeIn(engineLines({
+    storage.takeIn(fuzz::cookieEngineLines(std::vector<std::string>{
         "maxAge=1; Max-Age=99999999999; Domain=gw.example; Path=/",
         "hugeMaxAge=2; Max-Age=99999999999999999999999; Domain=gw.example; Path=/",
         "year9999=3; Expires=Fri, 31 Dec 9999 23:59:59 GMT; Domain=gw.example; Path=/",

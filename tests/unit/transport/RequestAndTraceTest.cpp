@@ -52,6 +52,8 @@ TEST_F(RequestBuilding, ReadsTheEnvironmentWhenBuiltNotWhenMade) {
     EXPECT_EQ(built(request).url, Constants::getURLParameters(EnviromentType::real));
 }
 
+// The rules a cookie applies by (path, host-only, secure) are the cookie store's, whose test
+// reads them through libcurl's jar; here, what this list adds to them.
 TEST(CookieStore, ReplacesTheSameCookieInPlaceAndScopesEachToItsHost) {
     auto& session = Session::shared();
     session.setCookies({{.name = "A", .value = "1", .domain = "pay.example"},
@@ -76,20 +78,16 @@ TEST(CookieStore, ReplacesTheSameCookieInPlaceAndScopesEachToItsHost) {
         return joined;
     };
     EXPECT_EQ(values("https://pay.example/zel/x"), "9 2 root lower ");
-    EXPECT_EQ(values("https://pay.example/zelda"), "9 root lower ") << "paths end at a slash";
     EXPECT_EQ(values("https://OTHER.example:444/"), "other ") << "hosts compare without case";
-    EXPECT_EQ(values("https://sub.pay.example/"), "") << "host-only cookies";
     EXPECT_EQ(values("not an address"), "");
     session.setCookies(
         {{.name = "S", .value = "sub", .domain = "pay.example", .includesSubdomains = true},
-         {.name = "T", .value = "tls", .domain = "pay.example", .secure = true},
          {.name = "E",
           .value = "gone",
           .domain = "pay.example",
           .expiresDate = std::chrono::system_clock::time_point{}},
          {.name = "U", .value = "unscoped"}});
     EXPECT_EQ(values("https://sub.pay.example/"), "sub unscoped ");
-    EXPECT_EQ(values("http://pay.example/"), "sub unscoped ") << "secure-only cookies need TLS";
     EXPECT_EQ(values("https://elsewhere.example/"), "unscoped ")
         << "a cookie put in without a domain goes everywhere";
     std::vector<HTTPCookie> list = cookies;

@@ -84,20 +84,11 @@ TEST_F(WebPresenter, AsksForTheSignedParametersAndBuildsThePaymentPageRequest) {
     EXPECT_TRUE(view->told.empty());
 }
 
-TEST_F(WebPresenter, ReportsTheSignatureServicesRefusalsAndFailures) {
-    load(1.0);
-    answerWith(R"({"code":0,"desc":"sin datos"})");
-    EXPECT_TRUE(pages.empty() && view->told.empty()) << "code 0 without parameters: nothing";
-
-    load(1.0);
-    answerWith(R"({"code":9999,"desc":"x"})");
-    VantoConfiguration::shared().setAppURLKO("https://shop.example/ko");
-    load(1.0);
-    answerWith(R"({"code":9999,"desc":"x"})");
+// The signature service's refusals are the web screen's cases.
+TEST_F(WebPresenter, ReportsTheTransportsFailure) {
     load(1.0);
     service->fail(SDKError::nonURLResponse(std::nullopt));
-    EXPECT_EQ(view->told, (std::vector<std::string>{"KO 9999 x 0", "KO 9999 x 1",
-                                                    "KO 5550 Error de conexión. 0"}));
+    EXPECT_EQ(view->told, std::vector<std::string>{"KO 5550 Error de conexión. 0"});
     EXPECT_TRUE(pages.empty());
 }
 
