@@ -24,6 +24,9 @@ inline constexpr int kExitInDoubt = 4;
 /// The outcome line could not be written whole to standard output (its reader had gone): the
 /// journal holds the payment answered (or in doubt), never delivered, and lists it as unresolved.
 inline constexpr int kExitNotTold = 5;
+/// The outcome was told, but the journal could not record the payment's last steps even when
+/// tried again at the end: it holds the payment unresolved (answered or in doubt), to be checked.
+inline constexpr int kExitNotRecorded = 6;
 
 class CardInput;
 
@@ -70,15 +73,16 @@ int checkWindowOptions(const PaymentOptions& options, std::optional<CheckedPayme
 /// The outcome of a web payment as one JSON line on `out`, card data masked, and the exit status
 /// webStatus() gives it.
 int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
-                     const PaymentJournal& journal, const std::string& order, std::ostream& out,
+                     PaymentJournal& journal, const std::string& order, std::ostream& out,
                      std::ostream& err);
 
 /// The exit status a web payment's outcome stands for, once its line was written (`written`) or
 /// not: kExitNotTold, with a line on `err`, when an outcome's line could not be written;
+/// kExitNotRecorded, with a line on `err`, when steps of the payment still wait to be recorded;
 /// kExitInDoubt, with a line on `err`, when the journal holds the payment of `order` in doubt;
 /// with no outcome otherwise, `problem` on `err` and kExitCannotRun.
 int webStatus(const std::optional<WebOutcome>& outcome, bool written, const std::string& problem,
-              const PaymentJournal& journal, const std::string& order, std::ostream& err);
+              PaymentJournal& journal, const std::string& order, std::ostream& err);
 
 /// An outcome as one JSON line on `out`, card data masked, whole and flushed; whether it was.
 bool writeOutcomeLine(const DirectOutcome& outcome, std::ostream& out);
@@ -86,6 +90,8 @@ bool writeOutcomeLine(const WebOutcome& outcome, std::ostream& out);
 
 /// The line that says the outcome of `order` could not be written, for standard error.
 std::string notToldLine(const std::string& command, const std::string& order);
+/// The line for kExitNotRecorded.
+std::string notRecordedLine(const std::string& command, const std::string& order);
 
 /// Whether `journal` holds the latest payment of `order` in doubt.
 bool leftInDoubt(const PaymentJournal& journal, const std::string& order);

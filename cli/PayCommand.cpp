@@ -65,6 +65,12 @@ std::string notToldLine(const std::string& command, const std::string& order) {
            "journal keeps it (vanto journal show " + printable(order) + ")";
 }
 
+std::string notRecordedLine(const std::string& command, const std::string& order) {
+    return "vanto " + command + ": the outcome above is told, but the journal could not record " +
+           "the payment's last steps: it holds it unresolved; check order " + printable(order) +
+           " (vanto journal show " + printable(order) + ")";
+}
+
 std::optional<DirectOutcome> directPayment(Payment& payment,
                                            const OutcomeTeller<DirectOutcome>& tell) {
     auto view = std::make_shared<OutcomeView>(tell);
@@ -130,6 +136,10 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
     if (!written) {
         err << notToldLine("pay", checked->payment.order) << '\n';
         return kExitNotTold;
+    }
+    if (journal->journal().recordWaitingSteps() > 0) {
+        err << notRecordedLine("pay", checked->payment.order) << '\n';
+        return kExitNotRecorded;
     }
     if (std::holds_alternative<DirectPaymentResponseOK>(*outcome)) {
         return kExitOk;

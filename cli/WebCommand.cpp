@@ -132,17 +132,21 @@ bool writeOutcomeLine(const WebOutcome& outcome, std::ostream& out) {
 }
 
 int reportWebOutcome(const std::optional<WebOutcome>& outcome, const std::string& problem,
-                     const PaymentJournal& journal, const std::string& order, std::ostream& out,
+                     PaymentJournal& journal, const std::string& order, std::ostream& out,
                      std::ostream& err) {
     const bool written = outcome && writeOutcomeLine(*outcome, out);
     return webStatus(outcome, written, problem, journal, order, err);
 }
 
 int webStatus(const std::optional<WebOutcome>& outcome, bool written, const std::string& problem,
-              const PaymentJournal& journal, const std::string& order, std::ostream& err) {
+              PaymentJournal& journal, const std::string& order, std::ostream& err) {
     if (outcome && !written) {
         err << notToldLine("web", order) << '\n';
         return kExitNotTold;
+    }
+    if (outcome && journal.recordWaitingSteps() > 0) {
+        err << notRecordedLine("web", order) << '\n';
+        return kExitNotRecorded;
     }
     if (outcome && std::holds_alternative<WebViewPaymentResponseOK>(*outcome)) {
         return kExitOk;

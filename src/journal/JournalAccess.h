@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "journal/JournalStore.h"
@@ -34,6 +35,11 @@ struct PaymentJournal::Impl {
     // closures have not all gone.
     std::set<std::int64_t> began;
     std::set<std::int64_t> underWay;
+    // Steps that could not be recorded when they happened, oldest first, with their payments.
+    std::vector<std::pair<std::int64_t, journal::StepWrite>> waiting;
+
+    // Records the waiting steps in order, stopping at the first that still fails (its failure).
+    std::optional<platform::PlatformError> recordWaiting();
 };
 
 namespace internal {

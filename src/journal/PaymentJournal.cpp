@@ -210,7 +210,31 @@ std::optional<JournalEntry> PaymentJournal::Impl::holdingOrder(
 
 PaymentJournal::PaymentJournal(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-PaymentJournal::~PaymentJournal() = default;
+// Letting go of the journal is the waiting steps' last chance.
+PaymentJournal::~PaymentJournal() {
+    const std::lock_guard lock(impl_->mutex);
+    impl_->recordWaiting();
+}
+
+std::optional<platform::PlatformError> PaymentJournal::Impl::recordWaiting() {
+    while (!waiting.empty()) {
+        if (auto problem = ensureOpen()) {
+            return platform::PlatformError{platform::PlatformError::Kind::other, problem->text, ""};
+        }
+        auto recorded = store.append(waiting.front().first, waiting.front().second);
+        if (!recorded) {
+            return recorded.error();
+        }
+        waiting.erase(waiting.begin());
+    }
+    return std::nullopt;
+}
+
+std::size_t PaymentJournal::recordWaitingSteps() {
+    const std::lock_guard lock(impl_->mutex);
+    impl_->recordWaiting();
+    return impl_->waiting.size();
+}
 
 JournalResult<std::string> PaymentJournal::defaultPath(std::string_view fileName) {
     const auto fromEnvironment = [](const char* name) {

@@ -49,6 +49,7 @@ PaymentTrail::Beginning PaymentTrail::begin(NewPayment payment, std::vector<Step
     }
     auto& impl = internal::JournalAccess::of(*journal);
     const std::lock_guard lock(impl.mutex);
+    impl.recordWaiting();
     if (auto problem = impl.ensureOpen()) {
         return {nullptr, notRecorded({platform::PlatformError::Kind::other, problem->text, ""})};
     }
@@ -75,6 +76,7 @@ PaymentTrail::~PaymentTrail() {
     auto& impl = internal::JournalAccess::of(*journal_);
     const std::lock_guard lock(impl.mutex);
     impl.underWay.erase(id_);
+    impl.recordWaiting();
     impl.store.checkpointIfDue();
 }
 
@@ -88,10 +90,19 @@ Expected<Recorded> PaymentTrail::record(const StepWrite& step) {
 }
 
 void PaymentTrail::note(const StepWrite& step) {
-    if (auto recorded = record(step); !recorded) {
+    auto& impl = internal::JournalAccess::of(*journal_);
+    std::optional<platform::PlatformError> failure;
+    {
+        const std::lock_guard lock(impl.mutex);
+        // Behind any step still waiting, so that every payment's steps keep their order.
+        impl.waiting.emplace_back(id_, step);
+        failure = impl.recordWaiting();
+    }
+    if (failure) {
         writeTrace("The payment journal did not record the step " + paymentStepName(step.step) +
-                   ": " + recorded.error().localizedDescription + " (" + recorded.error().detail +
-                   ")");
+                   ": " + failure->localizedDescription + " (" + failure->detail +
+                   "); it waits in memory and is tried again at the journal's next payment, when "
+                   "this payment ends and when the journal is let go");
     }
 }
 

@@ -248,7 +248,8 @@ struct VANTO_EXPORT JournalSettings {
 /// that guards the payment (the steps before the request leaves, or before the payment page opens),
 /// the payment is not sent and the view receives a refusal with code kRefusalCode and
 /// refusalText(), which no gateway gives. Where it cannot record a later step, the outcome still
-/// reaches the view, and the failure goes to the traces.
+/// reaches the view, the failure goes to the traces, and the step waits to be recorded
+/// (recordWaitingSteps()).
 ///
 /// An order pays once: a payment whose order the journal holds as under way, in doubt or
 /// accepted (JournalEntry::holdsOrder()) is not sent, and the view receives a refusal with code
@@ -318,6 +319,14 @@ class VANTO_EXPORT PaymentJournal {
     /// longer under way, with `note`, and returns them; the problem notFound when there is none.
     JournalResult<std::vector<JournalEntry>> markReviewed(std::string_view order,
                                                           std::string_view note);
+
+    /// A step that cannot be recorded when it happens, after the request left (the disk full,
+    /// the file held by another process past busyWait), waits in memory, in order behind the
+    /// payment's earlier waiting steps, and is tried again at the journal's next payment, when
+    /// its payment ends, and when the journal is let go; the traces say so. This tries them now
+    /// and returns how many still wait: an application that ends while some do leaves their
+    /// payments unresolved in the file (answered or in doubt), to be checked.
+    std::size_t recordWaitingSteps();
 
     /// Writes a consistent copy of the journal as the single file `target` (its write-ahead log
     /// folded in, for its owner only) while payments may go on, and returns how many payments

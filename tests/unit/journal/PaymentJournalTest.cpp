@@ -412,6 +412,26 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     arriving->calls.clear();
 }
 
+// A step that cannot be recorded once the request left (another process holds the file past the
+// wait) does not stop the outcome: it waits, in order, and lands once the file is free again.
+TEST_F(DirectJournal, AStepThatCannotBeRecordedWaitsInOrderAndLandsLater) {
+    JournalSettings settings;
+    settings.busyWait = std::chrono::milliseconds(20);
+    install(settings);
+    pay("HELD");
+    Sqlite other(path());
+    ASSERT_TRUE(other.run("BEGIN EXCLUSIVE"));
+    answerWith(kAccepted);
+    ASSERT_EQ(view->outcomes.size(), 1u) << "the view is told all the same";
+    EXPECT_EQ(journal->recordWaitingSteps(), 2u) << "answered and delivered wait";
+    EXPECT_EQ(stepsOf(entry("HELD")), (Steps{prepared, PaymentStep::sent}));
+    ASSERT_TRUE(other.run("COMMIT"));
+    pay("NEXT");
+    EXPECT_EQ(journal->recordWaitingSteps(), 0u) << "the next payment recorded them first";
+    EXPECT_EQ(stepsOf(entry("HELD")), (Steps{prepared, PaymentStep::sent, answered, delivered}));
+    EXPECT_EQ(entry("HELD").standing, PaymentStanding::delivered);
+}
+
 // A reader only reads: it never creates the file, its log or its index (which a read of SQLite's
 // own would), so it works on a file or folder it may only read, and what it is asked to record is
 // refused. A file with its log, held by a writer, is read through the log.
