@@ -1,6 +1,7 @@
 #include "CardWindow.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 #include <QApplication>
@@ -214,6 +215,18 @@ void CardWindow::build() {
 
     indicator_ = new BusyIndicator();
     form->addWidget(indicator_, 0, Qt::AlignHCenter);
+    // The names an application's own UI tests find them by, the same in both bindings.
+    const std::array<QString, 3> names = {QStringLiteral("number"), QStringLiteral("expiry"),
+                                          QStringLiteral("securityCode")};
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        fields_[index]->setObjectName(names[index]);
+        captions_[index]->setObjectName(names[index] + QStringLiteral("Caption"));
+    }
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
+    proceed_->setObjectName(QStringLiteral("continueButton"));
+    indicator_->setObjectName(QStringLiteral("busyIndicator"));
+    logo_->setObjectName(QStringLiteral("logo"));
+    info_->setObjectName(QStringLiteral("info"));
     form->addStretch();
     column->addWidget(body, 1);
     scroll->setWidget(content_);

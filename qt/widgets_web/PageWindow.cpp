@@ -103,10 +103,13 @@ void PageWindow::build() {
 // The view of a presentation, its page deciding every navigation through the model.
 void PageWindow::makeView() {
     view_ = new PaymentWebView();
+    view_->setObjectName(QStringLiteral("paymentWebView"));
     window_->setContent(view_);
     indicator_ = new BusyIndicator();
+    indicator_->setObjectName(QStringLiteral("busyIndicator"));
     view_->addOverlay(indicator_, true);
     closeButton_ = new QPushButton();
+    closeButton_->setObjectName(QStringLiteral("closeButton"));
     closeButton_->setStyleSheet(QLatin1String(kCloseButtonStyle));
     closeButton_->setCursor(Qt::PointingHandCursor);
     closeButton_->setAccessibleName(ownText(OwnText::closeButton));
@@ -223,6 +226,7 @@ void PageWindow::drawAlert(const Model& model) {
     }
     const auto& alert = *model.alert();
     alert_ = new QMessageBox(window_);
+    alert_->setObjectName(QStringLiteral("alert"));
     alert_->setAttribute(Qt::WA_DeleteOnClose);
     alert_->setWindowModality(Qt::WindowModal);
     alert_->setWindowTitle(screenText(alert.title));
@@ -232,6 +236,7 @@ void PageWindow::drawAlert(const Model& model) {
     for (std::size_t index = 0; index < alert.actions.size(); ++index) {
         const auto& action = alert.actions[index];
         auto* button = alert_->addButton(screenText(action.title), roleOf(action.style));
+        button->setObjectName(QStringLiteral("alertButton") + QString::number(index));
         QObject::connect(
             button, &QAbstractButton::clicked, window_,
             [model = model_, index] {
