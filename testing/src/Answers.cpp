@@ -1,6 +1,7 @@
 #include <nlohmann/json.hpp>
 
 #include "vanto/testing/FakeGatewayService.h"
+#include "vanto/text/UrlText.h"
 
 namespace vanto::testing {
 
@@ -36,6 +37,32 @@ WebViewPaymentResponse signedPaymentPage() {
     return WebViewPaymentResponse(
         datosPeticion("c2lnbmF0dXJl", "eyJEc19NZXJjaGFudF9PcmRlciI6IjEifQ==", "HMAC_SHA256_V1"), 0,
         "", std::nullopt);
+}
+
+std::string returnAddress(std::string_view base, PageResult result, std::string_view order,
+                          std::string_view amount) {
+    std::string parameters = "!not-base64!";
+    if (result != PageResult::malformed) {
+        const bool accepted = result == PageResult::accepted;
+        const nlohmann::ordered_json fields = {
+            {"Ds_Amount", amount},
+            {"Ds_Currency", "978"},
+            {"Ds_Order", order},
+            {"Ds_MerchantCode", "999008881"},
+            {"Ds_Terminal", "1"},
+            {"Ds_Response", accepted                          ? "0000"
+                            : result == PageResult::cancelled ? "9915"
+                                                              : "0190"},
+            {"Ds_AuthorisationCode", accepted ? "123456" : ""},
+            {"Ds_TransactionType", "0"},
+            {"Ds_SecurePayment", "1"},
+            {"Ds_Card_Number", accepted ? "************0002" : ""},
+        };
+        parameters = base64Encode(fields.dump());
+    }
+    return std::string(base) + (base.find('?') == std::string_view::npos ? "?" : "&") +
+           "Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=" + parameters +
+           "&Ds_Signature=c2lnbmF0dXJl";
 }
 
 }  // namespace vanto::testing

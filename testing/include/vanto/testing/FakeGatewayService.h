@@ -104,4 +104,21 @@ VANTO_TESTING_EXPORT DirectPaymentResponse directPaymentError(std::int64_t code,
 /// The signature service's answer with the payment page's three signed values.
 VANTO_TESTING_EXPORT WebViewPaymentResponse signedPaymentPage();
 
+/// How a web payment ended, for a return address made by returnAddress().
+enum class PageResult {
+    accepted,   ///< Ds_Response "0000" with an authorisation code, the card masked
+    declined,   ///< Ds_Response "0190", the issuer's refusal
+    cancelled,  ///< Ds_Response "9915", the cardholder pressed cancel on the page
+    malformed,  ///< Ds_MerchantParameters that is not Base64 of JSON
+};
+
+/// The address the payment page sends the cardholder back to after `result`, as the screen reads
+/// it: `base` (the configuration's appURLOK or appURLKO, "REDIR_URL_OK" by default) followed by
+/// the gateway's query, its Ds_MerchantParameters the Base64 of the result for `order` and
+/// `amount` (hundredths, as the gateway writes them). Hand it to the web payment presenter's
+/// webViewNotifyUser(), or to the screen's navigation decision, as a page would.
+VANTO_TESTING_EXPORT std::string returnAddress(std::string_view base, PageResult result,
+                                               std::string_view order = "ORDER1",
+                                               std::string_view amount = "1999");
+
 }  // namespace vanto::testing
