@@ -164,6 +164,9 @@ class HeldRoad final : public DirectPaymentService {
     std::function<void()> held_;
 };
 
+/// A key and the modifiers held with it.
+using KeyPress = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+
 /// `digits` as the card-number field shows them, in groups of four.
 inline QString grouped(const QString& digits) {
     QString shown;
@@ -425,6 +428,70 @@ class SandboxScreenTest : public ::testing::Test {
         paste(QStringLiteral("00000000"));
         EXPECT_EQ(shown.text(shown.number), grouped(card));
         QGuiApplication::clipboard()->clear();
+    }
+
+    /// What the cardholder typed stays in its field: input methods are told it is sensitive and
+    /// are handed none of it; copied, cut, selected by keys or the mouse (mouseSelect(field)),
+    /// undone, or through whatever else the binding's field offers (`alsoOn`), another program
+    /// on the display reads nothing of it from the clipboard or the primary selection, while the
+    /// screen is open and after it was cancelled. Where the binding's fields let their text be
+    /// selected (kSelects), keys select it still.
+    template <typename Screen, typename AlsoOn>
+    static void cardDataNeverLeavesTheFields(const std::string& order, AlsoOn alsoOn) {
+        auto* clipboard = QGuiApplication::clipboard();
+        const QString untouched = QStringLiteral("the application's own text");
+        clipboard->setText(untouched, QClipboard::Clipboard);
+        clipboard->setText(untouched, QClipboard::Selection);
+        auto shown = Screen::show(order);
+        ASSERT_TRUE(shown.complete());
+        ASSERT_TRUE(shown.fadedIn());
+        shown.typeValidCard(cardOf(sandbox::kAcceptedCard));
+        const Qt::InputMethodQueries texts = Qt::ImSurroundingText | Qt::ImCurrentSelection |
+                                             Qt::ImTextBeforeCursor | Qt::ImTextAfterCursor;
+        for (auto* field : {shown.number, shown.expiry, shown.cvv}) {
+            const QString typed = shown.text(field);
+            SCOPED_TRACE(typed.size());
+            shown.focus(field);
+            QInputMethodQueryEvent query(Qt::ImHints | texts);
+            QCoreApplication::sendEvent(field, &query);
+            EXPECT_TRUE(Qt::InputMethodHints(query.value(Qt::ImHints).toInt())
+                            .testFlags(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
+                                       Qt::ImhNoAutoUppercase | Qt::ImhDigitsOnly));
+            for (const auto text : {Qt::ImSurroundingText, Qt::ImCurrentSelection,
+                                    Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor}) {
+                EXPECT_TRUE(query.value(text).toString().isEmpty())
+                    << "an input method was handed the text, query " << text;
+            }
+            for (const auto& [key, modifiers] : std::initializer_list<KeyPress>{
+                     {Qt::Key_A, Qt::ControlModifier},
+                     {Qt::Key_C, Qt::ControlModifier},
+                     {Qt::Key_Insert, Qt::ControlModifier},
+                     {Qt::Key_X, Qt::ControlModifier},
+                     {Qt::Key_Delete, Qt::ShiftModifier},
+                     {Qt::Key_Z, Qt::ControlModifier},
+                     {Qt::Key_Home, Qt::NoModifier},
+                     {Qt::Key_Right, Qt::ShiftModifier},
+                     {Qt::Key_End, Qt::ShiftModifier},
+                     {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier}}) {
+                shown.key(key, modifiers);
+            }
+            EXPECT_EQ(shown.text(field), typed) << "cut or undo changed the field";
+            EXPECT_EQ(shown.selected(field).isEmpty(), !decltype(shown)::kSelects)
+                << "selecting by keys";
+            shown.key(Qt::Key_Up, Qt::ControlModifier);
+            shown.mouseSelect(field);
+            EXPECT_EQ(shown.text(field), typed);
+            alsoOn(shown, field);
+        }
+        shown.tap(shown.cancel);
+        ASSERT_TRUE(shown.reports->waitForReport());
+        // Nothing above puts the application's text back: what any step took would show here.
+        for (const QString& selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
+            EXPECT_EQ(readByAnotherProgram(selection), untouched.toStdString())
+                << selection.toStdString();
+        }
+        clipboard->clear(QClipboard::Clipboard);
+        clipboard->clear(QClipboard::Selection);
     }
 
     /// A stored card's screen shows masks in fields that take nothing and pays with the
