@@ -628,6 +628,76 @@ class SandboxScreenTest : public ::testing::Test {
         EXPECT_EQ(shown.reports->count(), 1u) << "an outcome, then nothing more";
     }
 
+    /// Every other way the page's screen ends gives one report: a card form whose post fails
+    /// raises the alert, whose button (or Escape) closes the screen; a screen let go of while the
+    /// card form is posted may have paid, one let go of before has not; the application may let
+    /// go of the screen inside the outcome or the notice. Nothing of a screen let go of stays.
+    template <typename Page>
+    static void eachOtherWayThePageEndsGivesOneReport(const std::string& prefix) {
+        using Shown = decltype(Page::show(""));
+        const auto pay = [](Shown& shown) { shown.pay(sandbox::kAcceptedCard); };
+        const auto letGoInReport = [](Shown& shown) {
+            shown.reports->onReport = [&shown] { shown.screen.reset(); };
+        };
+        const struct {
+            std::string order;
+            std::function<void(Shown&)> end;
+            std::string told;
+        } ways[] = {
+            {"-W0020-PAGEFAULT_CLOSE",
+             [&](Shown& shown) {
+                 pay(shown);
+                 shown.acceptAlert();
+             },
+             "closed 1"},
+            {"-W0021-PAGEFAULT_CUT",
+             [&](Shown& shown) {
+                 pay(shown);
+                 shown.acceptAlert();
+             },
+             "closed 1"},
+            {"-W0022-PAGEFAULT_404",
+             [&](Shown& shown) {
+                 pay(shown);
+                 shown.acceptAlert(true);
+             },
+             "closed 1"},
+            // The sandbox holds the card form's answer back while the screen goes.
+            {"-W0023-PAGEFAULT_DELAY_10000",
+             [&](Shown& shown) {
+                 pay(shown);
+                 ASSERT_TRUE(shown.posting()) << "the card form was not sent";
+             },
+             "closed 1"},
+            {"-W0024", [](Shown& shown) { ASSERT_TRUE(shown.cardFormShown()); }, "closed 0"},
+            {"-W0025",
+             [&](Shown& shown) {
+                 letGoInReport(shown);
+                 pay(shown);
+             },
+             "OK 0"},
+            {"-W0026",
+             [&](Shown& shown) {
+                 letGoInReport(shown);
+                 ASSERT_TRUE(shown.cardFormShown());
+                 shown.leave();
+             },
+             "closed 0"},
+        };
+        for (const auto& way : ways) {
+            SCOPED_TRACE(way.order);
+            auto shown = Page::show(prefix + way.order);
+            way.end(shown);
+            if (way.told == "OK 0") {
+                ASSERT_TRUE(shown.reports->waitForReport(kPageBound)) << "no outcome";
+            }
+            shown.screen.reset();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_TRUE(shown.screenGone()) << "the screen's window or view outlived it";
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{way.told});
+        }
+    }
+
     /// Tampered parameters: the gateway's error text, and the close button to leave it.
     template <typename Page>
     static void tamperedParametersShowTheRefusalAndAWayOut(const std::string& order) {
