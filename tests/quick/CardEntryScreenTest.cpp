@@ -144,15 +144,6 @@ class QuickCardScreen : public testing::QuickTest {
         void screenshot(const char* name) const {
             saveScreenshot(*window, QStringLiteral("quick-") + QString::fromLatin1(name));
         }
-        // Types a valid card, expiry and security code key by key.
-        void typeValidCard(const QString& card) const {
-            focus(number);
-            type(card);
-            focus(expiry);
-            type(futureExpiryDigits());
-            focus(cvv);
-            type(QStringLiteral("123"));
-        }
     };
 
     static Shown show(std::string order, std::string identifier = "REQUIRED", double amount = 19.99,

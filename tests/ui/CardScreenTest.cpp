@@ -33,6 +33,7 @@ using testing::buttonTitled;
 using testing::cardOf;
 using testing::fieldNamed;
 using testing::readByAnotherProgram;
+using testing::typeValidCard;
 
 const QString kCard = cardOf(sandbox::kAcceptedCard);
 
@@ -149,12 +150,6 @@ class CardScreen : public testing::UiTest {
         }
         void screenshot(const char* name) const {
             saveScreenshot(*window, QString::fromLatin1(name));
-        }
-        // Types a valid card, expiry and security code key by key.
-        void typeValidCard(const QString& card) const {
-            QTest::keyClicks(number, card);
-            QTest::keyClicks(expiry, futureExpiryDigits());
-            QTest::keyClicks(cvv, QStringLiteral("123"));
         }
     };
 
@@ -283,19 +278,18 @@ TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
     ASSERT_TRUE(shown.complete()) << "captions, field names and button titles are the merchant's";
     EXPECT_EQ(shown.window->palette().color(QPalette::Window),
               QColor::fromRgbF(0.99f, 0.96f, 0.89f));
-    const QLabel* numberCaption = nullptr;
-    for (const auto* label : shown.window->findChildren<QLabel*>()) {
-        if (label->text() == QStringLiteral("Número de la tarjeta")) {
-            numberCaption = label;
-        }
-    }
-    ASSERT_TRUE(numberCaption);
+    const auto labels = shown.window->findChildren<QLabel*>();
+    const auto found = std::find_if(labels.begin(), labels.end(), [](auto* label) {
+        return label->text() == QStringLiteral("Número de la tarjeta");
+    });
+    ASSERT_NE(found, labels.end());
+    const QLabel* numberCaption = *found;
     EXPECT_EQ(numberCaption->palette().color(QPalette::WindowText),
               QColor::fromRgbF(0.55f, 0.2f, 0.05f));
     EXPECT_EQ(numberCaption->font().pixelSize(), 18);
     EXPECT_EQ(numberCaption->font().family(), QStringLiteral("DejaVu Serif"));
     ASSERT_TRUE(fadesIn(shown.number));
-    shown.typeValidCard(kCard);
+    typeValidCard(shown, kCard);
     saveScreenshot(*shown.window, QStringLiteral("card-screen-custom"));
 }
 
@@ -338,7 +332,7 @@ TEST_F(CardScreen, TheKeyboardPaysAndCancelsAndShowsWhereItIs) {
     // Return on continue itself.
     auto byButton = show("UI-C0020");
     ASSERT_TRUE(byButton.complete());
-    byButton.typeValidCard(kCard);
+    typeValidCard(byButton, kCard);
     byButton.proceed->setFocus(Qt::TabFocusReason);
     QTest::keyClick(byButton.proceed, Qt::Key_Return);
     ASSERT_TRUE(byButton.reports->waitForReport()) << "Return on continue did not pay";
@@ -366,7 +360,7 @@ TEST_F(CardScreen, OnADarkBackgroundTheTextsStayReadableAndTheCodeShowsMasked) {
     auto shown = show("UI-C0017", "REQUIRED", 19.99, look);
     ASSERT_TRUE(shown.complete());
     ASSERT_TRUE(fadesIn(shown.number));
-    shown.typeValidCard(kCard);
+    typeValidCard(shown, kCard);
     for (QPushButton* button : {shown.cancel, shown.proceed}) {
         EXPECT_GE(drawnContrast(*button, navy), qt::detail::kReadableContrast)
             << button->text().toStdString();
@@ -460,24 +454,19 @@ TEST_F(CardScreen, InEnglishTheLibrarysOwnTextsAreTranslatedAndTheMerchantsKept)
     ASSERT_TRUE(qt::setScreenLanguage(QLocale(QLocale::English, QLocale::UnitedKingdom)));
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setContinueButtonText("Pagar ahora");
-    auto screen = DirectPaymentViewController::create("UI-C0019", 19.99, "Libro",
-                                                      TransactionType::normal, "REQUIRED", look);
-    auto reports = std::make_shared<testing::Reports>();
-    screen->setDelegate(reports);
-    QWidget* window = qt::present(screen);
+    auto shown = show("UI-C0019", "REQUIRED", 19.99, look);
     EXPECT_TRUE(qt::setScreenLanguage(QLocale(QLocale::Spanish, QLocale::Spain)));
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Card payment"));
-    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Card number")));
-    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Expiry date")));
-    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Security code")));
-    EXPECT_TRUE(buttonTitled(*window, QStringLiteral("Pagar ahora"))) << "the merchant's title";
-    QPushButton* cancel = buttonTitled(*window, QStringLiteral("Cancel"));
+    ASSERT_TRUE(shown.window);
+    EXPECT_EQ(shown.window->windowTitle(), QStringLiteral("Card payment"));
+    for (const char* name : {"Card number", "Expiry date", "Security code"}) {
+        EXPECT_TRUE(fieldNamed(*shown.window, QString::fromLatin1(name))) << name;
+    }
+    EXPECT_TRUE(shown.proceed) << "the merchant's title";
+    QPushButton* cancel = buttonTitled(*shown.window, QStringLiteral("Cancel"));
     ASSERT_TRUE(cancel);
-    saveScreenshot(*window, QStringLiteral("card-screen-english"));
+    saveScreenshot(*shown.window, QStringLiteral("card-screen-english"));
     QTest::mouseClick(cancel, Qt::LeftButton);
-    ASSERT_TRUE(reports->waitForReport());
+    ASSERT_TRUE(shown.reports->waitForReport());
     EXPECT_FALSE(qt::setScreenLanguage(QLocale(QLocale::Japanese))) << "no Japanese translation";
 }
 
