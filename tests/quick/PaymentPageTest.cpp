@@ -130,6 +130,7 @@ class QuickPaymentPage : public testing::QuickTest {
         bool closed() const { return shown.root->property("closed").toBool(); }
         void leave() const { press(*window, Qt::Key_Escape); }
         bool pageGone() const { return !view && !profile; }
+        bool offTheRecord() const { return profile->property("offTheRecord").toBool(); }
     };
 
     static Shown show(std::string order) {
