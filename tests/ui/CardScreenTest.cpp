@@ -137,12 +137,10 @@ class CardScreen : public testing::UiTest {
         void leave() const { window->close(); }
         bool closed() const { return !window || !window->isVisible(); }
         bool busy() const {
-            for (const auto* child : window->findChildren<QWidget*>()) {
-                if (child->accessibleName() == QStringLiteral("Procesando")) {
-                    return child->isVisible();
-                }
-            }
-            return false;
+            const auto* indicator = testing::childWhere<QWidget>(*window, [](auto* child) {
+                return child->accessibleName() == QStringLiteral("Procesando");
+            });
+            return indicator && indicator->isVisible();
         }
         bool gone() const {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -278,12 +276,10 @@ TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
     ASSERT_TRUE(shown.complete()) << "captions, field names and button titles are the merchant's";
     EXPECT_EQ(shown.window->palette().color(QPalette::Window),
               QColor::fromRgbF(0.99f, 0.96f, 0.89f));
-    const auto labels = shown.window->findChildren<QLabel*>();
-    const auto found = std::find_if(labels.begin(), labels.end(), [](auto* label) {
+    const auto* numberCaption = testing::childWhere<QLabel>(*shown.window, [](auto* label) {
         return label->text() == QStringLiteral("Número de la tarjeta");
     });
-    ASSERT_NE(found, labels.end());
-    const QLabel* numberCaption = *found;
+    ASSERT_TRUE(numberCaption);
     EXPECT_EQ(numberCaption->palette().color(QPalette::WindowText),
               QColor::fromRgbF(0.55f, 0.2f, 0.05f));
     EXPECT_EQ(numberCaption->font().pixelSize(), 18);
