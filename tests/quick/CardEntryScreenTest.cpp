@@ -91,15 +91,7 @@ class QuickCardScreen : public testing::QuickTest {
 
         bool complete() const { return number && expiry && cvv && proceed && cancel; }
         // The screen faded in: it was told it appeared, and its elements are opaque.
-        bool fadedIn() const {
-            const QQuickItem* elements = number;
-            while (elements && elements->parentItem() != host.root) {
-                elements = elements->parentItem();
-            }
-            return elements && testing::waitForProperty(elements, "opacity", [elements] {
-                       return elements->opacity() == 1.0;
-                   });
-        }
+        bool fadedIn() const { return testing::fadedIn(host.root, number); }
         void focus(const QQuickItem* field) const { testing::tap(*window, field); }
         void type(const QString& text) const { testing::type(*window, text); }
         void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const {
