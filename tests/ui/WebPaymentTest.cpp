@@ -263,16 +263,16 @@ TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
     tamperedParametersShowTheRefusalAndAWayOut<WebPayment>("UI-W0005");
 }
 
-TEST_F(WebPayment, EveryOtherWayOutEndsWithOneReport) {
-    eachOtherWayThePageEndsGivesOneReport<WebPayment>("UI");
-}
-
 TEST_F(WebPayment, TheCardNumberTypedIntoThePageReachesNoSelection) {
     thePageGivesNoSelectionTheCardNumber<WebPayment>("UI-W0019");
 }
 
 TEST_F(WebPayment, AScreenOpenedAfterItsAnchorWasWithdrawnRefusesThePage) {
     aWithdrawnAnchorRefusesThePage<WebPayment>("UI-W0017", "UI-W0018");
+}
+
+TEST_F(WebPayment, EveryOtherWayOutEndsWithOneReport) {
+    eachOtherWayThePageEndsGivesOneReport<WebPayment>("UI");
 }
 
 // What a result carried back to a return address becomes: a refusal, and each fault the gateway
