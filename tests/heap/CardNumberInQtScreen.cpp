@@ -35,7 +35,6 @@
 #include "vanto/quick/ScreenHandle.h"
 #else
 #include <QApplication>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "vanto/qt/QtBinding.h"
@@ -120,140 +119,120 @@ const QString kExpiry = QStringLiteral("12%1").arg(kNextYear, 2, 10, QLatin1Char
 #if defined(VANTO_HEAP_QUICK)
 using Application = QGuiApplication;
 using Binding = vanto::quick::QuickBinding;
+using Item = QQuickItem;
 
-// The card-entry screen in a window of its own, its items by name.
-struct Screen {
-    std::shared_ptr<vanto::DirectPaymentViewController> controller;
-    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+// The card-entry screen in a window of its own; its items go by their names.
+struct Window {
     std::unique_ptr<vanto::quick::ScreenHandle> handle;
     std::unique_ptr<QQuickWindow> window;
-    QQuickItem* number = nullptr;
-    QQuickItem* expiry = nullptr;
-    QQuickItem* cvv = nullptr;
-    QQuickItem* proceed = nullptr;
-    QQuickItem* cancel = nullptr;
+    QQuickItem* root = nullptr;
 
-    bool enabled(const QQuickItem* item) const { return item->isEnabled(); }
-    void tap(const QQuickItem* item) const {
+    bool show(const std::shared_ptr<vanto::DirectPaymentViewController>& controller) {
+        static auto* engine = new QQmlEngine(QCoreApplication::instance());
+        handle = std::make_unique<vanto::quick::ScreenHandle>(controller);
+        QQmlComponent component(engine);
+        component.setData("import QtQuick\nimport Vanto\nCardEntryScreen {}\n", QUrl());
+        root = qobject_cast<QQuickItem*>(component.createWithInitialProperties(
+            {{QStringLiteral("screen"), QVariant::fromValue<QObject*>(handle.get())}}));
+        if (!root) {
+            return false;
+        }
+        window = std::make_unique<QQuickWindow>();
+        window->resize(420, 680);
+        root->setParentItem(window->contentItem());
+        root->setParent(window.get());
+        root->setSize(QSizeF(420, 680));
+        window->show();
+        window->requestActivate();
+        return QTest::qWaitForWindowExposed(window.get()) &&
+               QTest::qWaitForWindowActive(window.get());
+    }
+    Item* item(const char* name, const char*) const {
+        return root->findChild<QQuickItem*>(QLatin1String(name));
+    }
+    void key(Item* field, int key) const {
+        field->forceActiveFocus();
+        QTest::keyClick(window.get(), static_cast<Qt::Key>(key));
+    }
+    void tap(const Item* item) const {
         QTest::mouseClick(
             window.get(), Qt::LeftButton, {},
             item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
     }
-    void key(QQuickItem* field, int key) const {
-        field->forceActiveFocus();
-        QTest::keyClick(window.get(), static_cast<Qt::Key>(key));
-    }
-    void keys(QQuickItem* field, const QString& text) const {
-        for (const QChar character : text) {
-            key(field, character.toLatin1());
-        }
-    }
 };
-
-QQmlEngine& engine() {
-    static auto* made = new QQmlEngine(QCoreApplication::instance());
-    return *made;
-}
-
-bool show(Screen& screen) {
-    screen.handle = std::make_unique<vanto::quick::ScreenHandle>(screen.controller);
-    QQmlComponent component(&engine());
-    component.setData("import QtQuick\nimport Vanto\nCardEntryScreen {}\n", QUrl());
-    auto* root = qobject_cast<QQuickItem*>(component.createWithInitialProperties(
-        {{QStringLiteral("screen"), QVariant::fromValue<QObject*>(screen.handle.get())}}));
-    if (!root) {
-        return false;
-    }
-    screen.window = std::make_unique<QQuickWindow>();
-    screen.window->resize(420, 680);
-    root->setParentItem(screen.window->contentItem());
-    root->setParent(screen.window.get());
-    root->setSize(QSizeF(420, 680));
-    screen.window->show();
-    screen.window->requestActivate();
-    const auto named = [root](const char* name) {
-        return root->findChild<QQuickItem*>(QString::fromLatin1(name));
-    };
-    screen.number = named("numberInput");
-    screen.expiry = named("expiryInput");
-    screen.cvv = named("securityCodeInput");
-    screen.proceed = named("continueButton");
-    screen.cancel = named("cancelButton");
-    return QTest::qWaitForWindowExposed(screen.window.get()) &&
-           QTest::qWaitForWindowActive(screen.window.get());
-}
 #else
 using Application = QApplication;
 using Binding = vanto::qt::QtBinding;
+using Item = QWidget;
 
-struct Screen {
-    std::shared_ptr<vanto::DirectPaymentViewController> controller;
-    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-    QLineEdit* number = nullptr;
-    QLineEdit* expiry = nullptr;
-    QLineEdit* cvv = nullptr;
-    QPushButton* proceed = nullptr;
-    QPushButton* cancel = nullptr;
+// The card-entry screen's window; its fields go by their captions, as assistive technologies
+// read them, its buttons by their titles.
+struct Window {
+    QWidget* window = nullptr;
 
-    bool enabled(const QWidget* widget) const { return widget->isEnabled(); }
-    void tap(QWidget* widget) const { QTest::mouseClick(widget, Qt::LeftButton); }
-    void key(QLineEdit* field, int key) const { QTest::keyClick(field, static_cast<Qt::Key>(key)); }
-    void keys(QLineEdit* field, const QString& text) const { QTest::keyClicks(field, text); }
-};
-
-QPushButton* titled(const QWidget& window, const char* title) {
-    for (auto* button : window.findChildren<QPushButton*>()) {
-        if (button->text() == QLatin1String(title)) {
-            return button;
+    bool show(const std::shared_ptr<vanto::DirectPaymentViewController>& controller) {
+        window = vanto::qt::present(controller);
+        return window && QTest::qWaitForWindowExposed(window);
+    }
+    Item* item(const char*, const char* name) const {
+        for (auto* widget : window->findChildren<QWidget*>()) {
+            const auto* button = qobject_cast<QPushButton*>(widget);
+            if ((button ? button->text() : widget->accessibleName()) == QString::fromUtf8(name)) {
+                return widget;
+            }
         }
+        return nullptr;
     }
-    return nullptr;
-}
-
-// The fields go by their captions, as assistive technologies read them.
-bool show(Screen& screen) {
-    QWidget* window = vanto::qt::present(screen.controller);
-    if (!window || !QTest::qWaitForWindowExposed(window)) {
-        return false;
-    }
-    for (auto* field : window->findChildren<QLineEdit*>()) {
-        const QString name = field->accessibleName();
-        (name == QStringLiteral("N.º de tarjeta")   ? screen.number
-         : name == QStringLiteral("Caducidad")      ? screen.expiry
-         : name == QStringLiteral("Cód. seguridad") ? screen.cvv
-                                                    : field) = field;
-    }
-    screen.proceed = titled(*window, "Continuar");
-    screen.cancel = titled(*window, "Cancelar");
-    return true;
-}
+    void key(Item* field, int key) const { QTest::keyClick(field, static_cast<Qt::Key>(key)); }
+    void tap(Item* item) const { QTest::mouseClick(item, Qt::LeftButton); }
+};
 #endif
 
-// The card-entry screen on the display, taking what is typed.
-bool present(Screen& screen, const char* order) {
-    screen.controller = vanto::DirectPaymentViewController::create(
-        order, 19.99, "Libro", vanto::TransactionType::normal, "REQUIRED", nullptr);
-    screen.controller->setDelegate(screen.outcome);
-    // The screen takes what is typed once it has appeared.
-    if (!show(screen) || !screen.number || !screen.expiry || !screen.cvv || !screen.proceed ||
-        !screen.cancel || !waitFor([&] { return screen.enabled(screen.number); })) {
-        return false;
-    }
-    QCoreApplication::processEvents();
-    return true;
-}
+// A card-entry screen on the display, taking what is typed.
+struct Screen : Window {
+    std::shared_ptr<vanto::DirectPaymentViewController> controller;
+    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+    Item* number = nullptr;
+    Item* expiry = nullptr;
+    Item* cvv = nullptr;
+    Item* proceed = nullptr;
+    Item* cancel = nullptr;
 
-// The card number typed key by key (the test makes no string of it), its last digit taken back
-// and typed again; an expiry and a code.
-void typeCard(Screen& screen) {
-    for (const char digit : std::string_view(kCardNumber)) {
-        screen.key(screen.number, digit);
+    bool present(const char* order) {
+        controller = vanto::DirectPaymentViewController::create(
+            order, 19.99, "Libro", vanto::TransactionType::normal, "REQUIRED", nullptr);
+        controller->setDelegate(outcome);
+        if (!show(controller)) {
+            return false;
+        }
+        number = item("numberInput", "N.º de tarjeta");
+        expiry = item("expiryInput", "Caducidad");
+        cvv = item("securityCodeInput", "Cód. seguridad");
+        proceed = item("continueButton", "Continuar");
+        cancel = item("cancelButton", "Cancelar");
+        // The screen takes what is typed once it has appeared.
+        const bool shown = number && expiry && cvv && proceed && cancel &&
+                           waitFor([&] { return number->isEnabled(); });
+        QCoreApplication::processEvents();
+        return shown;
     }
-    screen.key(screen.number, Qt::Key_Backspace);
-    screen.key(screen.number, kCardNumber[sizeof kCardNumber - 2]);
-    screen.keys(screen.expiry, kExpiry);
-    screen.keys(screen.cvv, QStringLiteral("123"));
-}
+
+    // The card number typed key by key (the test makes no string of it), its last digit taken
+    // back and typed again; an expiry and a code.
+    void typeCard() const {
+        for (const char digit : std::string_view(kCardNumber)) {
+            key(number, digit);
+        }
+        key(number, Qt::Key_Backspace);
+        key(number, kCardNumber[sizeof kCardNumber - 2]);
+        for (const QChar digit : kExpiry) {
+            key(expiry, digit.toLatin1());
+        }
+        for (const char digit : {'1', '2', '3'}) {
+            key(cvv, digit);
+        }
+    }
+};
 
 int fail(const char* what) {
     std::fprintf(stderr, "%s\n", what);
@@ -313,11 +292,11 @@ int main(int argc, char** argv) {
     searching = true;
     {
         Screen paid;
-        if (!present(paid, "HEAPQT01")) {
+        if (!paid.present("HEAPQT01")) {
             return fail("the card-entry screen did not show");
         }
-        typeCard(paid);
-        if (!paid.enabled(paid.proceed)) {
+        paid.typeCard();
+        if (!paid.proceed->isEnabled()) {
             return fail("the card typed was not taken as valid");
         }
         paid.tap(paid.proceed);
@@ -326,10 +305,10 @@ int main(int argc, char** argv) {
         }
 
         Screen cancelled;
-        if (!present(cancelled, "HEAPQT02")) {
+        if (!cancelled.present("HEAPQT02")) {
             return fail("the second card-entry screen did not show");
         }
-        typeCard(cancelled);
+        cancelled.typeCard();
         cancelled.tap(cancelled.cancel);
         if (!waitFor([&] { return !cancelled.outcome->told.empty(); })) {
             return fail("the cancel gave no outcome");

@@ -47,14 +47,7 @@ TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale)
         QQuickItem* number = item("numberInput");
         ASSERT_TRUE(number);
         // The screen has appeared once it has faded in.
-        const QQuickItem* screen = item("cardEntryScreen");
-        const QQuickItem* elements = number;
-        while (elements && elements->parentItem() != screen) {
-            elements = elements->parentItem();
-        }
-        ASSERT_TRUE(elements);
-        ASSERT_TRUE(testing::waitForProperty(elements, "opacity",
-                                             [&] { return elements->opacity() == 1.0; }));
+        ASSERT_TRUE(testing::fadedIn(item("cardEntryScreen"), number));
         tap(window, number);
         type(window, QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
         tap(window, item("expiryInput"));

@@ -103,6 +103,13 @@ QQuickItem* drawnItemNamed(QQuickItem* item, const char* name) {
     return nullptr;
 }
 
+bool fadedIn(const QQuickItem* root, const QQuickItem* item) {
+    while (item && item->parentItem() != root) {
+        item = item->parentItem();
+    }
+    return item && waitForProperty(item, "opacity", [item] { return item->opacity() == 1.0; });
+}
+
 QPoint middleOf(const QQuickItem* item) {
     return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
 }

@@ -82,6 +82,9 @@ QQuickItem* itemNamed(const QQuickItem* root, const QString& name);
 /// The item named `name` drawn under `item`, popups among them (which belong to the window's
 /// overlay, not to the item that opened them); null when there is none.
 QQuickItem* drawnItemNamed(QQuickItem* item, const char* name);
+/// Waits until the screen drawn by `root` has faded in: its elements, the child of `root` that
+/// holds `item`, are opaque.
+bool fadedIn(const QQuickItem* root, const QQuickItem* item);
 /// The scene position of the middle of `item`.
 QPoint middleOf(const QQuickItem* item);
 /// Clicks `item` with the left button, as a cardholder taps it.

@@ -3,6 +3,7 @@
 // whole suite, the library's process state reset around each test, the traces it wrote, the
 // reports a screen's delegate received, and the cases both bindings pass.
 
+#include <array>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -164,6 +165,9 @@ class HeldRoad final : public DirectPaymentService {
     std::function<void()> held_;
 };
 
+/// A key and the modifiers held with it.
+using KeyPress = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+
 /// `digits` as the card-number field shows them, in groups of four.
 inline QString grouped(const QString& digits) {
     QString shown;
@@ -191,15 +195,26 @@ inline QString futureExpiryDigits() {
     return QStringLiteral("12") + QStringLiteral("%1").arg(year, 2, 10, QLatin1Char('0'));
 }
 
+/// Types into the screen `shown` a valid card `card`, an expiry to come and a code, key by key.
+template <typename Shown>
+void typeValidCard(Shown& shown, const QString& card) {
+    const std::pair<decltype(shown.number), QString> typed[] = {
+        {shown.number, card}, {shown.expiry, futureExpiryDigits()}, {shown.cvv, "123"}};
+    for (const auto& [field, text] : typed) {
+        shown.focus(field);
+        shown.type(text);
+    }
+}
+
 /// A script for the sandbox's card form: fills it with `card`, an expiry to come and a code, and
-/// sends it when `send`; its value is true.
-inline QString cardFormScript(std::string_view card, bool send = true) {
+/// sends it; its value is true.
+inline QString cardFormScript(std::string_view card) {
     return QStringLiteral(
                "document.getElementById('card-number').value = '%1';"
                "document.getElementById('card-expiry').value = '%2';"
-               "document.getElementById('card-cvv').value = '123'; %3 true")
-        .arg(cardOf(card), futureExpiryDigits().insert(2, QLatin1Char('/')),
-             send ? QStringLiteral("document.getElementById('pay-button').click();") : QString());
+               "document.getElementById('card-cvv').value = '123';"
+               "document.getElementById('pay-button').click(); true")
+        .arg(cardOf(card), futureExpiryDigits().insert(2, QLatin1Char('/')));
 }
 
 /// A script whose value is the page position of the middle of the element with the id `id`.
@@ -396,7 +411,7 @@ class SandboxScreenTest : public ::testing::Test {
         auto shown = Screen::show(order);
         ASSERT_TRUE(shown.complete());
         const QString card = cardOf(sandbox::kAcceptedCard);
-        shown.typeValidCard(card);
+        typeValidCard(shown, card);
         ASSERT_TRUE(shown.enabled(shown.proceed));
         const auto paste = [&](const QString& text) {
             QGuiApplication::clipboard()->setText(text);
@@ -427,6 +442,70 @@ class SandboxScreenTest : public ::testing::Test {
         QGuiApplication::clipboard()->clear();
     }
 
+    /// What the cardholder typed stays in its field: input methods are told it is sensitive and
+    /// are handed none of it; copied, cut, selected by keys or the mouse (mouseSelect(field)),
+    /// undone, or through whatever else the binding's field offers (`alsoOn`), another program
+    /// on the display reads nothing of it from the clipboard or the primary selection, while the
+    /// screen is open and after it was cancelled. Where the binding's fields let their text be
+    /// selected (kSelects), keys select it still.
+    template <typename Screen, typename AlsoOn>
+    static void cardDataNeverLeavesTheFields(const std::string& order, AlsoOn alsoOn) {
+        auto* clipboard = QGuiApplication::clipboard();
+        const QString untouched = QStringLiteral("the application's own text");
+        clipboard->setText(untouched, QClipboard::Clipboard);
+        clipboard->setText(untouched, QClipboard::Selection);
+        auto shown = Screen::show(order);
+        ASSERT_TRUE(shown.complete());
+        ASSERT_TRUE(shown.fadedIn());
+        typeValidCard(shown, cardOf(sandbox::kAcceptedCard));
+        const Qt::InputMethodQueries texts = Qt::ImSurroundingText | Qt::ImCurrentSelection |
+                                             Qt::ImTextBeforeCursor | Qt::ImTextAfterCursor;
+        for (auto* field : {shown.number, shown.expiry, shown.cvv}) {
+            const QString typed = shown.text(field);
+            SCOPED_TRACE(typed.size());
+            shown.focus(field);
+            QInputMethodQueryEvent query(Qt::ImHints | texts);
+            QCoreApplication::sendEvent(field, &query);
+            EXPECT_TRUE(Qt::InputMethodHints(query.value(Qt::ImHints).toInt())
+                            .testFlags(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
+                                       Qt::ImhNoAutoUppercase | Qt::ImhDigitsOnly));
+            for (const auto text : {Qt::ImSurroundingText, Qt::ImCurrentSelection,
+                                    Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor}) {
+                EXPECT_TRUE(query.value(text).toString().isEmpty())
+                    << "an input method was handed the text, query " << text;
+            }
+            for (const auto& [key, modifiers] : std::initializer_list<KeyPress>{
+                     {Qt::Key_A, Qt::ControlModifier},
+                     {Qt::Key_C, Qt::ControlModifier},
+                     {Qt::Key_Insert, Qt::ControlModifier},
+                     {Qt::Key_X, Qt::ControlModifier},
+                     {Qt::Key_Delete, Qt::ShiftModifier},
+                     {Qt::Key_Z, Qt::ControlModifier},
+                     {Qt::Key_Home, Qt::NoModifier},
+                     {Qt::Key_Right, Qt::ShiftModifier},
+                     {Qt::Key_End, Qt::ShiftModifier},
+                     {Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier}}) {
+                shown.key(key, modifiers);
+            }
+            EXPECT_EQ(shown.text(field), typed) << "cut or undo changed the field";
+            EXPECT_EQ(shown.selected(field).isEmpty(), !decltype(shown)::kSelects)
+                << "selecting by keys";
+            shown.key(Qt::Key_Up, Qt::ControlModifier);
+            shown.mouseSelect(field);
+            EXPECT_EQ(shown.text(field), typed);
+            alsoOn(shown, field);
+        }
+        shown.tap(shown.cancel);
+        ASSERT_TRUE(shown.reports->waitForReport());
+        // Nothing above puts the application's text back: what any step took would show here.
+        for (const QString& selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
+            EXPECT_EQ(readByAnotherProgram(selection), untouched.toStdString())
+                << selection.toStdString();
+        }
+        clipboard->clear(QClipboard::Clipboard);
+        clipboard->clear(QClipboard::Selection);
+    }
+
     /// A stored card's screen shows masks in fields that take nothing and pays with the
     /// reference the first payment gave.
     template <typename Screen>
@@ -434,7 +513,7 @@ class SandboxScreenTest : public ::testing::Test {
                                                const std::string& second) {
         auto paying = Screen::show(first);
         ASSERT_TRUE(paying.complete());
-        paying.typeValidCard(cardOf(sandbox::kReferenceCard));
+        typeValidCard(paying, cardOf(sandbox::kReferenceCard));
         paying.tap(paying.proceed);
         ASSERT_TRUE(paying.reports->waitForReport());
         ASSERT_EQ(paying.reports->cardAccepted.size(), 1u);
@@ -443,9 +522,9 @@ class SandboxScreenTest : public ::testing::Test {
 
         auto stored = Screen::show(second, reference);
         ASSERT_TRUE(stored.complete());
-        EXPECT_EQ(stored.text(stored.number), QStringLiteral("**** **** **** ****"));
-        EXPECT_EQ(stored.text(stored.expiry), QStringLiteral("**/**"));
-        EXPECT_EQ(stored.text(stored.cvv), QStringLiteral("***"));
+        EXPECT_EQ(QStringList({stored.text(stored.number), stored.text(stored.expiry),
+                               stored.text(stored.cvv)}),
+                  QStringList({"**** **** **** ****", "**/**", "***"}));
         EXPECT_FALSE(stored.enabled(stored.number) || stored.enabled(stored.expiry) ||
                      stored.enabled(stored.cvv));
         stored.tap(stored.proceed);
@@ -460,7 +539,7 @@ class SandboxScreenTest : public ::testing::Test {
         using Shown = decltype(Screen::show(""));
         const QString card = cardOf(sandbox::kAcceptedCard);
         const auto pay = [&](Shown& shown) {
-            shown.typeValidCard(card);
+            typeValidCard(shown, card);
             shown.tap(shown.proceed);
         };
         const std::string cancelled = "KO 78 Operación cancelada por el usuario.";
@@ -511,7 +590,7 @@ class SandboxScreenTest : public ::testing::Test {
             SCOPED_TRACE(letGoOf ? "let go of" : "kept");
             auto shown = Screen::show(prefix + (letGoOf ? "-C0012" : "-C0008"));
             ASSERT_TRUE(shown.complete());
-            shown.typeValidCard(cardOf(sandbox::kAcceptedCard));
+            typeValidCard(shown, cardOf(sandbox::kAcceptedCard));
             shown.tap(shown.proceed);
             ASSERT_TRUE(road->holding());
             EXPECT_TRUE(shown.busy());
@@ -559,6 +638,49 @@ class SandboxScreenTest : public ::testing::Test {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(shown.pageGone()) << "the page outlived its screen";
         EXPECT_EQ(shown.reports->count(), 1u) << "an outcome, then nothing more";
+    }
+
+    /// Every other way the page's screen ends gives one report: a card form whose post fails
+    /// raises the alert, whose button (or Escape) closes the screen; a screen let go of while the
+    /// card form is posted may have paid, one let go of before has not; the application may let
+    /// go of the screen inside the outcome or the notice. Nothing of a screen let go of stays.
+    template <typename Page>
+    static void eachOtherWayThePageEndsGivesOneReport(const std::string& prefix) {
+        // The order, what is done (the application letting go of the screen "inside" its
+        // report), the report. The sandbox holds the answer of a DELAY back while the screen goes.
+        const std::array<std::string_view, 3> ways[] = {
+            {"-W0020-PAGEFAULT_CLOSE", "alert", "closed 1"},
+            {"-W0021-PAGEFAULT_CUT", "alert", "closed 1"},
+            {"-W0022-PAGEFAULT_404", "escape", "closed 1"},
+            {"-W0023-PAGEFAULT_DELAY_10000", "posting", "closed 1"},
+            {"-W0024", "shown", "closed 0"},
+            {"-W0025", "paid inside", "OK 0"},
+            {"-W0026", "left inside", "closed 0"},
+        };
+        for (const auto& [order, way, told] : ways) {
+            SCOPED_TRACE(order);
+            auto shown = Page::show(prefix + std::string(order));
+            if (way.ends_with("inside")) {
+                shown.reports->onReport = [&shown] { shown.screen.reset(); };
+            }
+            if (way == "shown" || way == "left inside") {
+                ASSERT_TRUE(shown.cardFormShown());
+            } else {
+                shown.pay(sandbox::kAcceptedCard);
+            }
+            if (way == "alert" || way == "escape") {
+                shown.acceptAlert(way == "escape");
+            }
+            ASSERT_TRUE(way != "posting" || shown.posting()) << "the card form was not sent";
+            ASSERT_TRUE(way != "paid inside" || shown.reports->waitForReport(kPageBound));
+            if (way == "left inside") {
+                shown.leave();
+            }
+            shown.screen.reset();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_TRUE(shown.screenGone()) << "the screen's window or view outlived it";
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{std::string(told)});
+        }
     }
 
     /// Tampered parameters: the gateway's error text, and the close button to leave it.
@@ -612,8 +734,8 @@ class SandboxScreenTest : public ::testing::Test {
     /// whole, by a double click or by the context menu, or dragged, another program on the display
     /// reads nothing of it, and what the clipboard held stays. What the application itself
     /// hands the clipboard while the page has the focus is taken back. A closed page goes at once
-    /// with its profile and a notice that nothing was paid, and the keys that would copy its card
-    /// number then find nothing.
+    /// with its profile (its own, off the record) and a notice that nothing was paid, and the
+    /// keys that would copy its card number then find nothing.
     template <typename Page>
     static void thePageGivesNoSelectionTheCardNumber(const std::string& order) {
         auto* clipboard = QGuiApplication::clipboard();
@@ -631,6 +753,9 @@ class SandboxScreenTest : public ::testing::Test {
         while (shown.evaluate(typed).toString() != card && !deadline.hasExpired()) {
         }
         ASSERT_EQ(shown.evaluate(typed).toString(), card) << "the keys did not reach the field";
+        EXPECT_TRUE(shown.offTheRecord()) << "what the page keeps may reach the disk";
+        // Kept where a later page of the same profile would find it.
+        ASSERT_TRUE(shown.evaluate("localStorage.setItem('typed', " + typed + "); true").toBool());
 
         for (const auto& [key, modifiers] :
              {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_C, Qt::ControlModifier},
@@ -667,6 +792,11 @@ class SandboxScreenTest : public ::testing::Test {
         // What the keys left in the clipboard and the selection, the card-data watch reads.
         shown.key(Qt::Key_A, Qt::ControlModifier);
         shown.key(Qt::Key_C, Qt::ControlModifier);
+        // Though the application keeps the screen, the next one's page finds nothing of it.
+        auto next = Page::show(order + "B");
+        ASSERT_TRUE(next.cardFormShown());
+        EXPECT_TRUE(next.evaluate(QStringLiteral("localStorage.getItem('typed')")).isNull())
+            << "the next page found what was typed into the last one";
         shown.screen.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -33,6 +33,7 @@ using testing::buttonTitled;
 using testing::cardOf;
 using testing::fieldNamed;
 using testing::readByAnotherProgram;
+using testing::typeValidCard;
 
 const QString kCard = cardOf(sandbox::kAcceptedCard);
 
@@ -113,17 +114,33 @@ class CardScreen : public testing::UiTest {
             field->home(false);
             key(Qt::Key_K, Qt::ControlModifier);
         }
+        // Selected with the mouse (a drag across it, a double and a triple click), then pulled
+        // from inside the selection as a drag would start.
+        static void mouseSelect(QLineEdit* field) {
+            const int middle = field->height() / 2;
+            const QPoint start(4, middle), end(field->width() - 4, middle);
+            const QPoint inside(field->width() / 4, middle), below(field->width() / 4, middle + 40);
+            QTest::mousePress(field, Qt::LeftButton, {}, start);
+            QTest::mouseMove(field, end);
+            QTest::mouseRelease(field, Qt::LeftButton, {}, end);
+            EXPECT_TRUE(field->hasSelectedText()) << "selecting with the mouse still works";
+            QTest::mouseDClick(field, Qt::LeftButton, {}, inside);
+            QTest::mouseClick(field, Qt::LeftButton, {}, inside);
+            QTest::mousePress(field, Qt::LeftButton, {}, inside);
+            QTest::mouseMove(field, below);
+            QTest::mouseRelease(field, Qt::LeftButton, {}, below);
+        }
+        static constexpr bool kSelects = true;
+        static QString selected(const QLineEdit* field) { return field->selectedText(); }
         static bool enabled(const QWidget* widget) { return widget->isEnabled(); }
         static void tap(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
         void leave() const { window->close(); }
         bool closed() const { return !window || !window->isVisible(); }
         bool busy() const {
-            for (const auto* child : window->findChildren<QWidget*>()) {
-                if (child->accessibleName() == QStringLiteral("Procesando")) {
-                    return child->isVisible();
-                }
-            }
-            return false;
+            const auto* indicator = testing::childWhere<QWidget>(*window, [](auto* child) {
+                return child->accessibleName() == QStringLiteral("Procesando");
+            });
+            return indicator && indicator->isVisible();
         }
         bool gone() const {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -131,12 +148,6 @@ class CardScreen : public testing::UiTest {
         }
         void screenshot(const char* name) const {
             saveScreenshot(*window, QString::fromLatin1(name));
-        }
-        // Types a valid card, expiry and security code key by key.
-        void typeValidCard(const QString& card) const {
-            QTest::keyClicks(number, card);
-            QTest::keyClicks(expiry, futureExpiryDigits());
-            QTest::keyClicks(cvv, QStringLiteral("123"));
         }
     };
 
@@ -204,68 +215,20 @@ TEST_F(CardScreen, PastingAndAnInputMethodGoThroughTheSameRules) {
     QApplication::clipboard()->clear();
 }
 
-// Copying, cutting, selecting with keys and the mouse, dragging and the context menu: another
-// program on the display reads no card digit from the clipboard or the primary selection, while
-// the screen is open and after it was cancelled. Input methods are told the text is sensitive.
+// Besides, what a screen reader reads back of each field is what it shows, and whatever the
+// context menu offers, deleting aside, takes nothing.
 TEST_F(CardScreen, NoCardDigitReachesTheClipboardOrThePrimarySelection) {
-    const std::string untouched = "the application's own text";
-    QApplication::clipboard()->setText(QString::fromStdString(untouched), QClipboard::Clipboard);
-    QApplication::clipboard()->setText(QString::fromStdString(untouched), QClipboard::Selection);
-    auto shown = show("UI-C0014");
-    ASSERT_TRUE(shown.complete());
-    ASSERT_TRUE(fadesIn(shown.number));
-    shown.typeValidCard(kCard);
-
-    for (QLineEdit* field : {shown.number, shown.expiry, shown.cvv}) {
-        SCOPED_TRACE(field->accessibleName().toStdString());
+    cardDataNeverLeavesTheFields<CardScreen>("UI-C0014", [](Shown&, QLineEdit* field) {
         const QString typed = field->text();
-        const Qt::InputMethodHints hints(field->inputMethodQuery(Qt::ImHints).toInt());
-        EXPECT_TRUE(hints.testFlags(Qt::ImhSensitiveData | Qt::ImhNoPredictiveText |
-                                    Qt::ImhNoAutoUppercase));
-        for (const auto query : {Qt::ImSurroundingText, Qt::ImCurrentSelection,
-                                 Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor}) {
-            EXPECT_TRUE(field->inputMethodQuery(query).toString().isEmpty())
-                << "an input method was handed the text, query " << query;
-        }
         QAccessibleInterface* readBack = QAccessible::queryAccessibleInterface(field);
         ASSERT_TRUE(readBack);
         EXPECT_EQ(readBack->text(QAccessible::Value), typed) << "what a screen reader reads back";
-
-        field->setFocus();
-        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
-        QTest::keyClick(field, Qt::Key_Insert, Qt::ControlModifier);
-        QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
-        QTest::keyClick(field, Qt::Key_Delete, Qt::ShiftModifier);
-        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_EQ(field->text(), typed) << "cut or undo changed the field";
-        QTest::keyClick(field, Qt::Key_Home);
-        QTest::keyClick(field, Qt::Key_Right, Qt::ShiftModifier);
-        QTest::keyClick(field, Qt::Key_End, Qt::ShiftModifier);
-        QTest::keyClick(field, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
-        EXPECT_TRUE(field->hasSelectedText()) << "selecting by keys still works";
-        QTest::keyClick(field, Qt::Key_Up, Qt::ControlModifier);
-
-        // Selected with the mouse (a drag across it, a double and a triple click), then pulled
-        // from inside the selection as a drag would start.
-        const int middle = field->height() / 2;
-        QTest::mousePress(field, Qt::LeftButton, {}, QPoint(4, middle));
-        QTest::mouseMove(field, QPoint(field->width() - 4, middle));
-        QTest::mouseRelease(field, Qt::LeftButton, {}, QPoint(field->width() - 4, middle));
-        EXPECT_TRUE(field->hasSelectedText()) << "selecting with the mouse still works";
-        QTest::mouseDClick(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle));
-        QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle));
-        QTest::mousePress(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle));
-        QTest::mouseMove(field, QPoint(field->width() / 4, middle + 40));
-        QTest::mouseRelease(field, Qt::LeftButton, {}, QPoint(field->width() / 4, middle + 40));
-
         field->selectAll();
-        QContextMenuEvent opened(QContextMenuEvent::Keyboard, QPoint(4, middle),
-                                 field->mapToGlobal(QPoint(4, middle)));
+        QContextMenuEvent opened(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                                 field->mapToGlobal(QPoint(4, 4)));
         QApplication::sendEvent(field, &opened);
         auto* menu = field->findChild<QMenu*>();
         ASSERT_TRUE(menu) << "no context menu";
-        // Whatever the menu offers, deleting aside.
         for (QAction* action : menu->actions()) {
             if (action->isEnabled() && action->objectName() != QStringLiteral("edit-delete")) {
                 action->trigger();
@@ -273,16 +236,7 @@ TEST_F(CardScreen, NoCardDigitReachesTheClipboardOrThePrimarySelection) {
         }
         menu->close();
         EXPECT_EQ(field->text(), typed);
-    }
-
-    QTest::mouseClick(shown.cancel, Qt::LeftButton);
-    ASSERT_TRUE(shown.reports->waitForReport());
-    // Nothing above puts the application's text back: what any step took would show here.
-    for (const QString& selection : {QStringLiteral("clipboard"), QStringLiteral("primary")}) {
-        EXPECT_EQ(readByAnotherProgram(selection), untouched) << selection.toStdString();
-    }
-    QApplication::clipboard()->clear(QClipboard::Clipboard);
-    QApplication::clipboard()->clear(QClipboard::Selection);
+    });
 }
 
 TEST_F(CardScreen, AStoredCardShowsTheMasksAndPaysWithItsReference) {
@@ -322,19 +276,16 @@ TEST_F(CardScreen, TheMerchantsAppearanceIsWhatTheScreenShows) {
     ASSERT_TRUE(shown.complete()) << "captions, field names and button titles are the merchant's";
     EXPECT_EQ(shown.window->palette().color(QPalette::Window),
               QColor::fromRgbF(0.99f, 0.96f, 0.89f));
-    const QLabel* numberCaption = nullptr;
-    for (const auto* label : shown.window->findChildren<QLabel*>()) {
-        if (label->text() == QStringLiteral("Número de la tarjeta")) {
-            numberCaption = label;
-        }
-    }
+    const auto* numberCaption = testing::childWhere<QLabel>(*shown.window, [](auto* label) {
+        return label->text() == QStringLiteral("Número de la tarjeta");
+    });
     ASSERT_TRUE(numberCaption);
     EXPECT_EQ(numberCaption->palette().color(QPalette::WindowText),
               QColor::fromRgbF(0.55f, 0.2f, 0.05f));
     EXPECT_EQ(numberCaption->font().pixelSize(), 18);
     EXPECT_EQ(numberCaption->font().family(), QStringLiteral("DejaVu Serif"));
     ASSERT_TRUE(fadesIn(shown.number));
-    shown.typeValidCard(kCard);
+    typeValidCard(shown, kCard);
     saveScreenshot(*shown.window, QStringLiteral("card-screen-custom"));
 }
 
@@ -377,7 +328,7 @@ TEST_F(CardScreen, TheKeyboardPaysAndCancelsAndShowsWhereItIs) {
     // Return on continue itself.
     auto byButton = show("UI-C0020");
     ASSERT_TRUE(byButton.complete());
-    byButton.typeValidCard(kCard);
+    typeValidCard(byButton, kCard);
     byButton.proceed->setFocus(Qt::TabFocusReason);
     QTest::keyClick(byButton.proceed, Qt::Key_Return);
     ASSERT_TRUE(byButton.reports->waitForReport()) << "Return on continue did not pay";
@@ -405,7 +356,7 @@ TEST_F(CardScreen, OnADarkBackgroundTheTextsStayReadableAndTheCodeShowsMasked) {
     auto shown = show("UI-C0017", "REQUIRED", 19.99, look);
     ASSERT_TRUE(shown.complete());
     ASSERT_TRUE(fadesIn(shown.number));
-    shown.typeValidCard(kCard);
+    typeValidCard(shown, kCard);
     for (QPushButton* button : {shown.cancel, shown.proceed}) {
         EXPECT_GE(drawnContrast(*button, navy), qt::detail::kReadableContrast)
             << button->text().toStdString();
@@ -499,24 +450,19 @@ TEST_F(CardScreen, InEnglishTheLibrarysOwnTextsAreTranslatedAndTheMerchantsKept)
     ASSERT_TRUE(qt::setScreenLanguage(QLocale(QLocale::English, QLocale::UnitedKingdom)));
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setContinueButtonText("Pagar ahora");
-    auto screen = DirectPaymentViewController::create("UI-C0019", 19.99, "Libro",
-                                                      TransactionType::normal, "REQUIRED", look);
-    auto reports = std::make_shared<testing::Reports>();
-    screen->setDelegate(reports);
-    QWidget* window = qt::present(screen);
+    auto shown = show("UI-C0019", "REQUIRED", 19.99, look);
     EXPECT_TRUE(qt::setScreenLanguage(QLocale(QLocale::Spanish, QLocale::Spain)));
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Card payment"));
-    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Card number")));
-    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Expiry date")));
-    EXPECT_TRUE(fieldNamed(*window, QStringLiteral("Security code")));
-    EXPECT_TRUE(buttonTitled(*window, QStringLiteral("Pagar ahora"))) << "the merchant's title";
-    QPushButton* cancel = buttonTitled(*window, QStringLiteral("Cancel"));
+    ASSERT_TRUE(shown.window);
+    EXPECT_EQ(shown.window->windowTitle(), QStringLiteral("Card payment"));
+    for (const char* name : {"Card number", "Expiry date", "Security code"}) {
+        EXPECT_TRUE(fieldNamed(*shown.window, QString::fromLatin1(name))) << name;
+    }
+    EXPECT_TRUE(shown.proceed) << "the merchant's title";
+    QPushButton* cancel = buttonTitled(*shown.window, QStringLiteral("Cancel"));
     ASSERT_TRUE(cancel);
-    saveScreenshot(*window, QStringLiteral("card-screen-english"));
+    saveScreenshot(*shown.window, QStringLiteral("card-screen-english"));
     QTest::mouseClick(cancel, Qt::LeftButton);
-    ASSERT_TRUE(reports->waitForReport());
+    ASSERT_TRUE(shown.reports->waitForReport());
     EXPECT_FALSE(qt::setScreenLanguage(QLocale(QLocale::Japanese))) << "no Japanese translation";
 }
 

@@ -42,15 +42,6 @@ class ExampleShop : public testing::UiTest {
         PaymentJournal::install(journal);
     }
 
-    static QLabel* verdictOf(const QWidget& checkout) {
-        for (auto* label : checkout.findChildren<QLabel*>()) {
-            if (label->text() == QStringLiteral("Ningún pago todavía.")) {
-                return label;
-            }
-        }
-        return nullptr;
-    }
-
     // Types a card into the card-entry screen of the payment under way, presses continue and
     // waits until the screen has closed with the payment's outcome.
     static void payOnCardScreen(const shop::ShopWindow& checkout, const QString& number) {
@@ -79,7 +70,9 @@ class ExampleShop : public testing::UiTest {
 TEST_F(ExampleShop, PaysOnEitherScreenOneAtATimeAndShowsTheRecordWithTheCardMasked) {
     shop::ShopWindow checkout(gateway(), journal);
     checkout.show();
-    QLabel* verdict = verdictOf(checkout);
+    QLabel* verdict = testing::childWhere<QLabel>(checkout, [](auto* label) {
+        return label->text() == QStringLiteral("Ningún pago todavía.");
+    });
     auto* record = checkout.findChild<QPlainTextEdit*>();
     ASSERT_TRUE(verdict && record);
 
@@ -129,12 +122,8 @@ TEST_F(ExampleShop, ShowsWhatIsInDoubtBeforeTheNextSale) {
     {
         shop::ShopWindow checkout(gateway(), journal);
         checkout.show();
-        QLineEdit* order = nullptr;
-        for (auto* field : checkout.findChildren<QLineEdit*>()) {
-            if (field->text() == QStringLiteral("TIENDA0001")) {
-                order = field;
-            }
-        }
+        auto* order = testing::childWhere<QLineEdit>(
+            checkout, [](auto* field) { return field->text() == QStringLiteral("TIENDA0001"); });
         ASSERT_TRUE(order);
         order->setText(QStringLiteral("TIENDA0001-FAULT_CLOSE"));
         QTest::mouseClick(buttonTitled(checkout, QStringLiteral("Pagar con tarjeta")),
@@ -159,10 +148,7 @@ TEST_F(ExampleShop, ShowsWhatIsInDoubtBeforeTheNextSale) {
     EXPECT_FALSE(pay->isEnabled());
     saveScreenshot(reopened, QStringLiteral("example-shop-in-doubt"));
 
-    QLineEdit* note = nullptr;
-    for (auto* field : toReview->findChildren<QLineEdit*>()) {
-        note = field;
-    }
+    auto* note = testing::childWhere<QLineEdit>(*toReview, [](auto*) { return true; });
     ASSERT_TRUE(note);
     QTest::mouseClick(buttonTitled(reopened, QStringLiteral("Marcar como revisado")),
                       Qt::LeftButton);

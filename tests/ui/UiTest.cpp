@@ -13,21 +13,12 @@ void UiTest::saveScreenshot(QWidget& widget, const QString& name) {
 }
 
 QLineEdit* fieldNamed(const QWidget& window, const QString& name) {
-    for (auto* field : window.findChildren<QLineEdit*>()) {
-        if (field->accessibleName() == name) {
-            return field;
-        }
-    }
-    return nullptr;
+    return childWhere<QLineEdit>(window,
+                                 [&](auto* field) { return field->accessibleName() == name; });
 }
 
 QPushButton* buttonTitled(const QWidget& window, const QString& title) {
-    for (auto* button : window.findChildren<QPushButton*>()) {
-        if (button->text() == title) {
-            return button;
-        }
-    }
-    return nullptr;
+    return childWhere<QPushButton>(window, [&](auto* button) { return button->text() == title; });
 }
 
 }  // namespace vanto::testing

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
@@ -19,6 +21,14 @@ class UiTest : public SandboxScreenTest<qt::QtBinding> {
     /// Saves a picture of `widget` as <build>/tests/ui/screenshots/<name>.png.
     static void saveScreenshot(QWidget& widget, const QString& name);
 };
+
+/// The first of the window's children of type `Widget` for which `is` holds; null when none does.
+template <typename Widget, typename Predicate>
+Widget* childWhere(const QWidget& window, Predicate is) {
+    const auto children = window.findChildren<Widget*>();
+    const auto found = std::find_if(children.begin(), children.end(), is);
+    return found == children.end() ? nullptr : *found;
+}
 
 /// The window's line edit that assistive technologies know by `name`.
 QLineEdit* fieldNamed(const QWidget& window, const QString& name);

@@ -45,7 +45,7 @@ class WebPayment : public testing::UiTest {
     struct Shown {
         std::shared_ptr<WebViewPaymentController> screen;
         std::shared_ptr<testing::Reports> reports = std::make_shared<testing::Reports>();
-        QWidget* window = nullptr;
+        QPointer<QWidget> window;
         // The web view of this presentation, which goes when the screen closes.
         QPointer<QWebEngineView> view;
         // The window and its close button shown or hidden, a message box over the window.
@@ -61,7 +61,7 @@ class WebPayment : public testing::UiTest {
             saveScreenshot(*window, QStringLiteral("web-") + QString::fromLatin1(name));
         }
         QVariant evaluate(const QString& script) const { return vanto::evaluate(*page, script); }
-        QWidget* input() const { return view ? view->focusProxy() : window; }
+        QWidget* input() const { return view ? view->focusProxy() : window.get(); }
         QPoint middleOf(const QString& id) const {
             const QVariantList middle = evaluate(testing::middleOfScript(id)).toList();
             return middle.size() == 2 ? QPoint(middle[0].toInt(), middle[1].toInt()) : QPoint();
@@ -115,10 +115,19 @@ class WebPayment : public testing::UiTest {
         void expectCloseAnnounced() const {
             EXPECT_EQ(closeButton(*this)->accessibleName(), QStringLiteral("Cerrar"));
         }
-        void acceptAlert() const { WebPayment::acceptAlert(*this); }
+        void acceptAlert(bool byEscape = false) const { WebPayment::acceptAlert(*this, byEscape); }
+        // The card form's post is on its way.
+        bool posting() const {
+            return testing::waitUntil(page.get(), &QWebEnginePage::loadingChanged,
+                                      [this] { return page->isLoading(); });
+        }
+        bool screenGone() const { return !window; }
         bool closed() const { return !window->isVisible(); }
         void leave() const { window->close(); }
         bool pageGone() const { return !view && !page && !profile; }
+        bool offTheRecord() const {
+            return profile->isOffTheRecord() && profile != QWebEngineProfile::defaultProfile();
+        }
     };
 
     static QPushButton* closeButton(const Shown& shown) {
@@ -167,14 +176,9 @@ class WebPayment : public testing::UiTest {
                    .toBool();
     }
 
-    // Fills the card form with `card`, and sends it when `send`.
-    static void fillCardForm(const Shown& shown, std::string_view card, bool send = false) {
-        EXPECT_TRUE(evaluate(*shown.view->page(), testing::cardFormScript(card, send)).toBool());
-    }
-
     static void payOnPage(const Shown& shown, std::string_view card) {
         ASSERT_TRUE(cardFormShown(shown)) << "the card form never came";
-        fillCardForm(shown, card, true);
+        EXPECT_TRUE(evaluate(*shown.view->page(), testing::cardFormScript(card)).toBool());
     }
 
     // Waits until the page at an address containing `part` has loaded.
@@ -182,8 +186,9 @@ class WebPayment : public testing::UiTest {
         return loaded(shown, [&] { return shown.view->url().toString().contains(part); });
     }
 
-    // The "ERROR 404" alert of a page that did not load: its "Aceptar" closes the screen.
-    static void acceptAlert(const Shown& shown) {
+    // The "ERROR 404" alert of a page that did not load: its "Aceptar", pressed or taken by
+    // Escape, closes the screen.
+    static void acceptAlert(const Shown& shown, bool byEscape = false) {
         QMessageBox* alert = nullptr;
         ASSERT_TRUE(shown.changes->waitFor(
             [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; },
@@ -194,7 +199,11 @@ class WebPayment : public testing::UiTest {
         ASSERT_EQ(alert->buttons().size(), 1);
         QAbstractButton* accept = alert->buttons().front();
         EXPECT_EQ(accept->text(), QStringLiteral("Aceptar"));
-        QTest::mouseClick(accept, Qt::LeftButton);
+        if (byEscape) {
+            QTest::keyClick(alert, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(accept, Qt::LeftButton);
+        }
         EXPECT_TRUE(shown.changes->waitFor([&] { return !shown.window->isVisible(); }))
             << "the screen stayed";
     }
@@ -254,95 +263,16 @@ TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {
     tamperedParametersShowTheRefusalAndAWayOut<WebPayment>("UI-W0005");
 }
 
-TEST_F(WebPayment, APageThatCannotBeReachedRaisesTheAlertAndEndsWithoutAnOutcome) {
-    // The card form's post: its connection dropped, cut, or an error page.
-    for (const char* order :
-         {"UI-W0006-PAGEFAULT_CLOSE", "UI-W0009-PAGEFAULT_CUT", "UI-W0007-PAGEFAULT_404"}) {
-        SCOPED_TRACE(order);
-        auto shown = show(order);
-        ASSERT_TRUE(shown.view);
-        payOnPage(shown, sandbox::kAcceptedCard);
-        acceptAlert(shown);
-        EXPECT_EQ(shown.reports->told, std::vector<std::string>{"closed 1"});
-    }
-}
-
-// A screen let go of while the card form is posted: the cardholder may have paid.
-TEST_F(WebPayment, AScreenLetGoOfWhileThePaymentIsOnItsWayMayHavePaid) {
-    // The sandbox holds the card form's answer back, so that the screen goes while the payment
-    // is on its way.
-    auto released = show("UI-W0012-PAGEFAULT_DELAY_10000");
-    ASSERT_TRUE(released.view);
-    payOnPage(released, sandbox::kAcceptedCard);
-    QWebEnginePage* page = released.view->page();
-    ASSERT_TRUE(testing::waitUntil(
-        page, &QWebEnginePage::loadingChanged, [&] { return page->isLoading(); },
-        testing::kStepBound))
-        << "the card form was not sent";
-    const QPointer<QWidget> window = released.window;
-    released.screen.reset();
-    EXPECT_EQ(released.reports->told, std::vector<std::string>{"closed 1"})
-        << "the card form was posted";
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(window) << "the window outlived its screen";
-}
-
-TEST_F(WebPayment, TheApplicationMayLetGoOfTheScreenInsideAReport) {
-    // The outcome, and the notice of a screen closed by hand.
-    for (const bool paying : {true, false}) {
-        SCOPED_TRACE(paying ? "outcome" : "notice");
-        auto shown = show(paying ? "UI-W0013" : "UI-W0014");
-        ASSERT_TRUE(shown.view);
-        shown.reports->onReport = [&] { shown.screen.reset(); };
-        const QPointer<QWidget> window = shown.window;
-        if (paying) {
-            payOnPage(shown, sandbox::kAcceptedCard);
-            ASSERT_TRUE(shown.reports->waitForReport(testing::kPageBound));
-        } else {
-            ASSERT_TRUE(cardFormShown(shown));
-            shown.window->close();
-        }
-        EXPECT_FALSE(shown.screen);
-        EXPECT_EQ(shown.reports->told, std::vector<std::string>{paying ? "OK 0" : "closed 0"});
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_FALSE(window) << "the window outlived its screen";
-    }
-}
-
-// What the cardholder typed into the gateway's page does not outlive the screen, though the
-// application keeps the screen: its page's profile is its own, and the next screen's page finds
-// nothing of it (the page and its profile going as the screen closes is a case of both bindings).
-TEST_F(WebPayment, AClosedScreensPageGoesWithWhatWasTypedAndTheNextStartsClean) {
-    auto first = show("UI-W0015");
-    ASSERT_TRUE(first.view);
-    ASSERT_TRUE(cardFormShown(first));
-    fillCardForm(first, sandbox::kAcceptedCard);
-    // Kept where a later page of the same profile would find it.
-    EXPECT_TRUE(evaluate(*first.view->page(),
-                         QStringLiteral("localStorage.setItem('typed', "
-                                        "document.getElementById('card-number').value); true"))
-                    .toBool());
-    EXPECT_TRUE(first.profile->isOffTheRecord());
-    EXPECT_NE(first.profile, QWebEngineProfile::defaultProfile());
-    first.window->close();
-    EXPECT_EQ(first.reports->told, std::vector<std::string>{"closed 0"});
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_TRUE(first.screen) << "the application still holds the screen";
-
-    auto second = show("UI-W0016");
-    ASSERT_TRUE(second.view);
-    ASSERT_TRUE(cardFormShown(second));
-    EXPECT_TRUE(
-        evaluate(*second.view->page(), QStringLiteral("localStorage.getItem('typed')")).isNull())
-        << "the next page found what was typed into the last one";
-}
-
 TEST_F(WebPayment, TheCardNumberTypedIntoThePageReachesNoSelection) {
     thePageGivesNoSelectionTheCardNumber<WebPayment>("UI-W0019");
 }
 
 TEST_F(WebPayment, AScreenOpenedAfterItsAnchorWasWithdrawnRefusesThePage) {
     aWithdrawnAnchorRefusesThePage<WebPayment>("UI-W0017", "UI-W0018");
+}
+
+TEST_F(WebPayment, EveryOtherWayOutEndsWithOneReport) {
+    eachOtherWayThePageEndsGivesOneReport<WebPayment>("UI");
 }
 
 // What a result carried back to a return address becomes: a refusal, and each fault the gateway
