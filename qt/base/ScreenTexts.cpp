@@ -39,6 +39,9 @@ constexpr std::array kCoreTexts = {
                       "escrita, un enlace obsoleto, o una actualización de los contenidos de "
                       "nuestra Web."),
     QT_TRANSLATE_NOOP("vanto", "Aceptar"),
+    QT_TRANSLATE_NOOP("vanto", "Número de tarjeta no válido"),
+    QT_TRANSLATE_NOOP("vanto", "Fecha de caducidad no válida"),
+    QT_TRANSLATE_NOOP("vanto", "Código de seguridad no válido"),
 };
 
 const char* sourceOf(OwnText text) {

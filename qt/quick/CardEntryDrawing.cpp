@@ -31,6 +31,7 @@ using qt::detail::wipeInPlace;
 // readable on the merchant's background.
 const QColor kAccent(0x0f, 0x76, 0x6e);
 const QColor kDisabled(0x6b, 0x72, 0x80);
+const QColor kProblem(0xb9, 0x1c, 0x1c);
 const QColor kCaptionDefault(Qt::black);
 
 std::size_t indexOf(ui::CardField field) {
@@ -124,6 +125,15 @@ void CardEntryDrawing::toModel(Action action) {
 
 void CardEntryDrawing::pressContinue() {
     toModel([](Model& model) { model.pressContinue(); });
+}
+
+void CardEntryDrawing::leave(QQuickItem* input) {
+    for (const ui::CardField field :
+         {ui::CardField::number, ui::CardField::expiry, ui::CardField::securityCode}) {
+        if (input && input == this->input(field)) {
+            toModel([field](Model& model) { model.leaveField(field); });
+        }
+    }
 }
 
 void CardEntryDrawing::pressCancel() {
@@ -242,6 +252,15 @@ int CardEntryDrawing::fadeMilliseconds() const {
 bool CardEntryDrawing::fieldEnabled(ui::CardField field) const {
     const auto model = model_.lock();
     return model && model->field(field).enabled;
+}
+
+QString CardEntryDrawing::fieldProblem(ui::CardField field) const {
+    const auto model = model_.lock();
+    return model ? screenText(model->fieldProblem(field)) : QString();
+}
+
+QColor CardEntryDrawing::problemColor() const {
+    return readableOn(kProblem, backgroundColor());
 }
 
 QString CardEntryDrawing::cancelTitle() const {

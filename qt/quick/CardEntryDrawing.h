@@ -59,6 +59,12 @@ class CardEntryDrawing : public ScreenDrawing {
     Q_PROPERTY(bool numberEnabled READ numberEnabled NOTIFY fieldsChanged)
     Q_PROPERTY(bool expiryEnabled READ expiryEnabled NOTIFY fieldsChanged)
     Q_PROPERTY(bool securityCodeEnabled READ securityCodeEnabled NOTIFY fieldsChanged)
+    /// Why a field's content is not valid, once the cardholder left it ("" nothing to say).
+    Q_PROPERTY(QString numberProblem READ numberProblem NOTIFY fieldsChanged)
+    Q_PROPERTY(QString expiryProblem READ expiryProblem NOTIFY fieldsChanged)
+    Q_PROPERTY(QString securityCodeProblem READ securityCodeProblem NOTIFY fieldsChanged)
+    /// The colour the problems are written in, readable on the background.
+    Q_PROPERTY(QColor problemColor READ problemColor NOTIFY appearanceChanged)
     /// Whether the security code shows as dots while it is typed (the appearance's option).
     Q_PROPERTY(bool securityCodeMasked READ securityCodeMasked NOTIFY appearanceChanged)
     Q_PROPERTY(QString cancelTitle READ cancelTitle NOTIFY buttonsChanged)
@@ -93,6 +99,10 @@ class CardEntryDrawing : public ScreenDrawing {
     bool numberEnabled() const { return fieldEnabled(ui::CardField::number); }
     bool expiryEnabled() const { return fieldEnabled(ui::CardField::expiry); }
     bool securityCodeEnabled() const { return fieldEnabled(ui::CardField::securityCode); }
+    QString numberProblem() const { return fieldProblem(ui::CardField::number); }
+    QString expiryProblem() const { return fieldProblem(ui::CardField::expiry); }
+    QString securityCodeProblem() const { return fieldProblem(ui::CardField::securityCode); }
+    QColor problemColor() const;
     bool securityCodeMasked() const;
     QString cancelTitle() const;
     bool cancelEnabled() const;
@@ -111,6 +121,8 @@ class CardEntryDrawing : public ScreenDrawing {
     Q_INVOKABLE void pressContinue();
     Q_INVOKABLE void pressCancel();
     Q_INVOKABLE void tapOutside();
+    /// The cardholder left the field whose input is `input`.
+    Q_INVOKABLE void leave(QQuickItem* input);
     /// The screen's own way out, as a window closed by hand (Escape).
     Q_INVOKABLE void requestClose();
 
@@ -151,6 +163,7 @@ class CardEntryDrawing : public ScreenDrawing {
 
     QVariantMap caption(ui::Caption ui::CardEntryAppearance::*which) const;
     bool fieldEnabled(ui::CardField field) const;
+    QString fieldProblem(ui::CardField field) const;
     QQuickItem* input(ui::CardField field) const;
     void setInput(ui::CardField field, QQuickItem* item);
     void fieldEdited(ui::CardField field);

@@ -27,6 +27,15 @@ FocusScope {
 
     Keys.onEscapePressed: drawing.requestClose()
 
+    // Why a field's content is not valid, written under it once the cardholder left it.
+    component ProblemText: Text {
+        Layout.fillWidth: true
+        color: drawing.problemColor
+        font.pixelSize: Math.max(14, Qt.application.font.pixelSize)
+        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+        visible: text.length > 0
+    }
+
     CardEntryDrawing {
         id: drawing
         objectName: "drawing"
@@ -177,12 +186,21 @@ FocusScope {
                     onFocused: scroller.reveal(number)
                     Layout.fillWidth: true
                     caption: drawing.numberCaption
+                    problem: drawing.numberProblem
+                    problemColor: drawing.problemColor
+                    onGaveUp: drawing.leave(number.input)
                     focusColor: drawing.focusColor
                     placeholder: "0000 0000 0000 0000"
                     input.enabled: drawing.numberEnabled
                     input.focus: true
                     input.KeyNavigation.tab: expiry.input
                     onReturnPressed: expiry.input.forceActiveFocus(Qt.TabFocusReason)
+                }
+                // The problems under the fields: the expiry's and the code's under their row, so
+                // that a message never moves one field of the row off the other's level.
+                ProblemText {
+                    objectName: "numberProblem"
+                    text: drawing.numberProblem
                 }
 
                 RowLayout {
@@ -197,6 +215,9 @@ FocusScope {
                         Layout.preferredWidth: 3
                         Layout.alignment: Qt.AlignBottom
                         caption: drawing.expiryCaption
+                        problem: drawing.expiryProblem
+                        problemColor: drawing.problemColor
+                        onGaveUp: drawing.leave(expiry.input)
                         focusColor: drawing.focusColor
                         placeholder: drawing.texts.expiryPlaceholder
                         input.enabled: drawing.expiryEnabled
@@ -211,6 +232,9 @@ FocusScope {
                         Layout.preferredWidth: 2
                         Layout.alignment: Qt.AlignBottom
                         caption: drawing.securityCodeCaption
+                        problem: drawing.securityCodeProblem
+                        problemColor: drawing.problemColor
+                        onGaveUp: drawing.leave(securityCode.input)
                         focusColor: drawing.focusColor
                         placeholder: "123"
                         input.enabled: drawing.securityCodeEnabled
@@ -218,6 +242,15 @@ FocusScope {
                         input.KeyNavigation.tab: continueButton
                         onReturnPressed: drawing.pressContinue()
                     }
+                }
+
+                ProblemText {
+                    objectName: "expiryProblem"
+                    text: drawing.expiryProblem
+                }
+                ProblemText {
+                    objectName: "securityCodeProblem"
+                    text: drawing.securityCodeProblem
                 }
             }
         }

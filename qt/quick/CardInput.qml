@@ -13,10 +13,16 @@ ColumnLayout {
     property var caption
     property color focusColor
     property string placeholder
+    /// Why the content is not valid, once left: the field is marked, and assistive technologies
+    /// read it as its description (the screen writes it under the field).
+    property string problem
+    property color problemColor
 
     signal returnPressed
     /// The field took the keyboard: the screen shows it whole.
     signal focused
+    /// The field gave the keyboard up.
+    signal gaveUp
 
     spacing: 6
 
@@ -47,8 +53,9 @@ ColumnLayout {
         implicitHeight: Math.max(48, input.implicitHeight + 20)
         radius: 8
         color: input.enabled ? "#ffffff" : "#f1f5f9"
-        border.width: input.activeFocus ? 3 : 1
-        border.color: input.activeFocus ? field.focusColor : "#64748b"
+        border.width: input.activeFocus ? 3 : field.problem.length > 0 ? 2 : 1
+        border.color: input.activeFocus ? field.focusColor
+                                        : field.problem.length > 0 ? field.problemColor : "#64748b"
 
         TextInput {
             id: input
@@ -66,10 +73,13 @@ ColumnLayout {
             inputMethodHints: Qt.ImhDigitsOnly | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
                               | Qt.ImhNoAutoUppercase | Qt.ImhNoEditMenu | Qt.ImhNoTextHandles
             Accessible.name: captionText.text
+            Accessible.description: field.problem
 
             onActiveFocusChanged: {
                 if (activeFocus) {
                     field.focused();
+                } else {
+                    field.gaveUp();
                 }
             }
             Keys.onPressed: (event) => { event.accepted = field.refuses(event); }

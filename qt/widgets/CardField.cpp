@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -186,6 +187,15 @@ void CardLineEdit::mouseReleaseEvent(QMouseEvent* event) {
 
 // A menu of the line edit's own entries but cut and copy (Qt names none of its entries, so the
 // menu is made here): paste and delete edit as keys do.
+// Another window coming forward or a menu opening is no leaving of the field.
+void CardLineEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    if (left_ && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+        left_();
+    }
+}
+
 void CardLineEdit::contextMenuEvent(QContextMenuEvent* event) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);

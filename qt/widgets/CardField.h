@@ -43,6 +43,8 @@ class CardLineEdit final : public QLineEdit {
     ~CardLineEdit() override;
 
     void setEditRule(EditRule rule) { rule_ = std::move(rule); }
+    /// Called each time the field loses the focus.
+    void setLeaveHandler(std::function<void()> left) { left_ = std::move(left); }
     /// Shows exactly `text`, the insertion point at its end, without asking the rule.
     void showText(const QString& text);
     /// Shows the text as a row of dots (the input methods are told it is hidden) or as it is.
@@ -55,6 +57,7 @@ class CardLineEdit final : public QLineEdit {
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     // The field as it was before the event being handled.
@@ -73,6 +76,7 @@ class CardLineEdit final : public QLineEdit {
     void wipeShownText();
 
     EditRule rule_;
+    std::function<void()> left_;
     Before before_;
     bool deciding_ = false;
 };

@@ -49,7 +49,10 @@ const char* const kFieldStyle =
     " background: #ffffff; color: #111827; selection-background-color: #99f6e4;"
     " selection-color: #111827; }"
     "QLineEdit:focus { border: 2px solid #0f766e; padding: 7px 9px; }"
-    "QLineEdit:disabled { background: #f1f5f9; color: #475569; }";
+    "QLineEdit:disabled { background: #f1f5f9; color: #475569; }"
+    "QLineEdit[invalid=\"true\"] { border: 2px solid #b91c1c; padding: 7px 9px; }";
+// A field's problem: a red that reads on white, darker or lighter where the background asks.
+const QColor kProblem(0xb9, 0x1c, 0x1c);
 
 constexpr std::array<CardField, 3> kFields = {CardField::number, CardField::expiry,
                                               CardField::securityCode};
@@ -206,12 +209,21 @@ void CardWindow::build() {
     fields_ = {cardField(QStringLiteral("0000 0000 0000 0000")),
                cardField(ownText(OwnText::expiryPlaceholder)), cardField(QStringLiteral("123"))};
     captions_ = {caption(), caption(), caption()};
+    // The problems go under the fields, the expiry's and the code's under their row, so that a
+    // message never moves one field of the row off the other's level.
+    problems_ = {caption(), caption(), caption()};
     form->addLayout(captioned(captions_[0], fields_[0]));
+    form->addWidget(problems_[0]);
     auto* row = new QHBoxLayout();
     row->setSpacing(16);
     row->addLayout(captioned(captions_[1], fields_[1]), 3);
     row->addLayout(captioned(captions_[2], fields_[2]), 2);
     form->addLayout(row);
+    form->addWidget(problems_[1]);
+    form->addWidget(problems_[2]);
+    for (QLabel* problem : problems_) {
+        problem->hide();
+    }
 
     indicator_ = new BusyIndicator();
     form->addWidget(indicator_, 0, Qt::AlignHCenter);
@@ -221,6 +233,7 @@ void CardWindow::build() {
     for (std::size_t index = 0; index < names.size(); ++index) {
         fields_[index]->setObjectName(names[index]);
         captions_[index]->setObjectName(names[index] + QStringLiteral("Caption"));
+        problems_[index]->setObjectName(names[index] + QStringLiteral("Problem"));
     }
     cancel_->setObjectName(QStringLiteral("cancelButton"));
     proceed_->setObjectName(QStringLiteral("continueButton"));
@@ -269,6 +282,13 @@ void CardWindow::connectInputs() {
                 const auto shown = model.lock();
                 return shown && shown->editField(field, range, toSecretText(replacement));
             });
+    }
+    for (const CardField field : kFields) {
+        fields_[static_cast<std::size_t>(field)]->setLeaveHandler([model = model_, field] {
+            if (const auto shown = model.lock()) {
+                shown->leaveField(field);
+            }
+        });
     }
     QObject::connect(fields_[0], &QLineEdit::returnPressed, fields_[1],
                      [next = fields_[1]] { next->setFocus(Qt::TabFocusReason); });
@@ -323,6 +343,12 @@ void CardWindow::drawAppearance(const Model& model) {
     QColor behind = chosen;
     if (look.backgroundImage && background_->setImage(*look.backgroundImage)) {
         behind = composedOver(background_->averageColor().value_or(chosen), chosen);
+    }
+    behind_ = behind;
+    for (QLabel* problem : problems_) {
+        QPalette colours = problem->palette();
+        colours.setColor(QPalette::WindowText, readableOn(kProblem, behind));
+        problem->setPalette(colours);
     }
     logo_->setImage(look.logo);
     drawCaption(*info_, look.infoCaption, behind);
@@ -379,6 +405,17 @@ void CardWindow::drawFields(const Model& model) {
             wipeInPlace(shown);
         }
         edit.setEnabled(state.enabled);
+        // The problem under the field, also its description for assistive technologies.
+        const QString problem = screenText(model.fieldProblem(field));
+        QLabel& label = *problems_[static_cast<std::size_t>(field)];
+        if (label.text() != problem) {
+            label.setText(problem);
+            label.setVisible(!problem.isEmpty());
+            edit.setAccessibleDescription(problem);
+            edit.setProperty("invalid", !problem.isEmpty());
+            edit.style()->unpolish(&edit);
+            edit.style()->polish(&edit);
+        }
     }
 }
 

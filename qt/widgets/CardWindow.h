@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include <QColor>
 #include <QPointer>
 
 #include "vanto/platform/ui/CardEntryViewModel.h"
@@ -68,6 +69,9 @@ class CardWindow final : public ui::CardEntryViewModel::Observer {
     QLabel* info_ = nullptr;
     std::array<QLabel*, 3> captions_{};
     std::array<CardLineEdit*, 3> fields_{};
+    // Under the fields: why a field's content is not valid, once left.
+    std::array<QLabel*, 3> problems_{};
+    QColor behind_ = Qt::white;
     BarButton* cancel_ = nullptr;
     BarButton* proceed_ = nullptr;
     BusyIndicator* indicator_ = nullptr;

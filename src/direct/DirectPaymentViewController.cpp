@@ -29,6 +29,10 @@ constexpr std::size_t kNumberTooLong = 24;
 constexpr std::size_t kExpiryTooLong = 6;
 constexpr std::size_t kCvvLongest = 4;
 constexpr std::size_t kCvvShortest = 3;
+// What a field shows under it when the cardholder left it with content that cannot be valid.
+constexpr const char* kNumberProblem = "Número de tarjeta no válido";
+constexpr const char* kExpiryProblem = "Fecha de caducidad no válida";
+constexpr const char* kCvvProblem = "Código de seguridad no válido";
 
 constexpr double kFadeInSeconds = 0.4;
 
@@ -403,7 +407,11 @@ bool DirectPaymentViewController::textField(CardField field, TextRange shouldCha
 }
 
 void DirectPaymentViewController::isCorrectData() {
-    d_->model->setContinueEnabled(d_->isCardNumberCorrect && d_->isDateCorrect && d_->isCVVCorrect);
+    auto& model = *d_->model;
+    model.setFieldProblem(CardField::number, d_->isCardNumberCorrect ? "" : kNumberProblem);
+    model.setFieldProblem(CardField::expiry, d_->isDateCorrect ? "" : kExpiryProblem);
+    model.setFieldProblem(CardField::securityCode, d_->isCVVCorrect ? "" : kCvvProblem);
+    model.setContinueEnabled(d_->isCardNumberCorrect && d_->isDateCorrect && d_->isCVVCorrect);
 }
 
 void DirectPaymentViewController::notifyUserOK(const DirectPaymentResponseOK& response) {

@@ -90,6 +90,7 @@ class QuickCardScreen : public testing::QuickTest {
         QQuickItem* cancel = nullptr;
 
         bool complete() const { return number && expiry && cvv && proceed && cancel; }
+        QObject* root() const { return host.root; }
         // The screen faded in: it was told it appeared, and its elements are opaque.
         bool fadedIn() const { return testing::fadedIn(host.root, number); }
         void focus(const QQuickItem* field) const { testing::tap(*window, field); }
@@ -105,7 +106,7 @@ class QuickCardScreen : public testing::QuickTest {
         void clear(QQuickItem* field) const {
             focus(field);
             setCursor(field, text(field).size());
-            for (int i = 0; i < 8 && !text(field).isEmpty(); ++i) {
+            for (int i = 0; i < 24 && !text(field).isEmpty(); ++i) {
                 key(Qt::Key_Backspace);
             }
             EXPECT_TRUE(text(field).isEmpty());
@@ -165,6 +166,10 @@ class QuickCardScreen : public testing::QuickTest {
 
 TEST_F(QuickCardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     typedKeyByKeyPaysOnce<QuickCardScreen>("QK-C0001");
+}
+
+TEST_F(QuickCardScreen, AFieldLeftInvalidSaysWhy) {
+    aFieldLeftInvalidSaysWhy<QuickCardScreen>("QK-C0030");
 }
 
 TEST_F(QuickCardScreen, PastingAndAnInputMethodGoThroughTheSameRules) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDate>
@@ -32,6 +33,7 @@
 #include "vanto/platform/URLSession.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/sandbox/TestCards.h"
+#include "vanto/testing/CardScreenDriver.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentRequest.h"
 #include "vanto/web/WebViewPaymentResponseDelegate.h"
@@ -578,6 +580,42 @@ class SandboxScreenTest : public ::testing::Test {
                 EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
             }
         }
+    }
+
+    /// A field left with content that cannot be valid says why under it, also to assistive
+    /// technologies, and is quiet while it is typed into again; continue cannot be pressed
+    /// meanwhile. Once all three are valid, the screen pays. Driven through the published
+    /// helpers an application's own UI test calls (typeCard, pressContinue, shownErrors).
+    template <typename Screen>
+    static void aFieldLeftInvalidSaysWhy(const std::string& order) {
+        auto shown = Screen::show(order);
+        ASSERT_TRUE(shown.complete());
+        ASSERT_TRUE(shown.fadedIn());
+        QString wrongNumber = cardOf(sandbox::kAcceptedCard);
+        wrongNumber.back() = QChar(u'0' + (wrongNumber.back().digitValue() + 1) % 10);
+        ASSERT_TRUE(
+            typeCard(shown.root(), wrongNumber, QStringLiteral("0120"), QStringLiteral("12")));
+        const QStringList problems = {QStringLiteral("Número de tarjeta no válido"),
+                                      QStringLiteral("Fecha de caducidad no válida"),
+                                      QStringLiteral("Código de seguridad no válido")};
+        EXPECT_EQ(shownErrors(shown.root()), problems);
+        QAccessibleInterface* number = QAccessible::queryAccessibleInterface(shown.number);
+        ASSERT_TRUE(number);
+        EXPECT_EQ(number->text(QAccessible::Description), problems.front());
+        EXPECT_FALSE(pressContinue(shown.root()));
+
+        shown.clear(shown.number);
+        shown.type(cardOf(sandbox::kAcceptedCard).left(6));
+        EXPECT_EQ(shownErrors(shown.root()), problems.mid(1)) << "quiet while typed into";
+        shown.clear(shown.expiry);
+        shown.clear(shown.cvv);
+        ASSERT_TRUE(typeCard(shown.root(), cardOf(sandbox::kAcceptedCard).mid(6),
+                             futureExpiryDigits(), QStringLiteral("123")));
+        EXPECT_TRUE(shownErrors(shown.root()).isEmpty());
+        EXPECT_NE(number->text(QAccessible::Description), problems.front());
+        ASSERT_TRUE(pressContinue(shown.root()));
+        ASSERT_TRUE(shown.reports->waitForReport()) << "no outcome";
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"});
     }
 
     /// While the payment is on its way the screen is busy and cannot be left: it reports the

@@ -95,6 +95,7 @@ class CardScreen : public testing::UiTest {
         QLineEdit* focused = nullptr;
 
         bool complete() const { return number && expiry && cvv && proceed && cancel; }
+        QObject* root() const { return window; }
         bool fadedIn() const { return fadesIn(number); }
         void focus(QLineEdit* field) {
             field->setFocus();
@@ -198,6 +199,10 @@ class CardScreen : public testing::UiTest {
 
 TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     typedKeyByKeyPaysOnce<CardScreen>("UI-C0001");
+}
+
+TEST_F(CardScreen, AFieldLeftInvalidSaysWhy) {
+    aFieldLeftInvalidSaysWhy<CardScreen>("UI-C0030");
 }
 
 TEST_F(CardScreen, PastingAndAnInputMethodGoThroughTheSameRules) {

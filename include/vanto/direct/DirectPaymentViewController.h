@@ -41,7 +41,9 @@ namespace vanto {
 ///   as MM/YY, and that is checked with expireDateIsCorrect() (so a pasted "1229" is valid);
 /// - security code: refused at 5 characters or more; valid with 3 or 4.
 /// After each accepted edit continue is enabled exactly when all three are valid. An edit whose
-/// range does not fit the text is refused.
+/// range does not fit the text is refused. A field the cardholder leaves with content that is not
+/// valid shows why under it ("Número de tarjeta no válido", "Fecha de caducidad no válida",
+/// "Código de seguridad no válido": CardEntryViewModel::fieldProblem) until it is edited again.
 ///
 /// Ownership: the application owns the screen (std::shared_ptr); the screen holds its delegate
 /// strongly, owns its presenter and its view model; the presenter holds the screen weakly. The

@@ -67,5 +67,17 @@
         <source>MM/AA</source>
         <translation>MM/YY</translation>
     </message>
+    <message>
+        <source>Número de tarjeta no válido</source>
+        <translation>Card number not valid</translation>
+    </message>
+    <message>
+        <source>Fecha de caducidad no válida</source>
+        <translation>Expiry date not valid</translation>
+    </message>
+    <message>
+        <source>Código de seguridad no válido</source>
+        <translation>Security code not valid</translation>
+    </message>
 </context>
 </TS>

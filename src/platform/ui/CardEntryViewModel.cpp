@@ -24,7 +24,12 @@ const CardEntryViewModel::FieldState& CardEntryViewModel::field(CardField which)
 
 bool CardEntryViewModel::editField(CardField which, TextRange range, SecretText replacement) {
     FieldState& edited = fields_.at(indexOf(which));
-    if (!edited.enabled || !inputs_->shouldChange(which, range, replacement)) {
+    if (!edited.enabled) {
+        return false;
+    }
+    // Being typed into again: quiet until left.
+    left_.at(indexOf(which)) = false;
+    if (!inputs_->shouldChange(which, range, replacement)) {
         return false;
     }
     auto applied = replacingCharacters(edited.text.view(), range, replacement.view());
@@ -34,6 +39,19 @@ bool CardEntryViewModel::editField(CardField which, TextRange range, SecretText 
     edited.text = std::move(*applied);
     notify(Part::fields);
     return true;
+}
+
+const std::string& CardEntryViewModel::fieldProblem(CardField which) const {
+    static const std::string none;
+    const std::size_t index = indexOf(which);
+    return left_.at(index) && !fields_.at(index).text.view().empty() ? problems_.at(index) : none;
+}
+
+void CardEntryViewModel::leaveField(CardField which) {
+    if (!left_.at(indexOf(which))) {
+        left_.at(indexOf(which)) = true;
+        notify(Part::fields);
+    }
 }
 
 void CardEntryViewModel::pressContinue() {
@@ -88,6 +106,13 @@ void CardEntryViewModel::setFieldText(CardField which, SecretText text) {
 void CardEntryViewModel::setFieldEnabled(CardField which, bool enabled) {
     fields_.at(indexOf(which)).enabled = enabled;
     notify(Part::fields);
+}
+
+void CardEntryViewModel::setFieldProblem(CardField which, std::string problem) {
+    if (problems_.at(indexOf(which)) != problem) {
+        problems_.at(indexOf(which)) = std::move(problem);
+        notify(Part::fields);
+    }
 }
 
 void CardEntryViewModel::setButtonTitles(std::string cancel, std::string proceed) {

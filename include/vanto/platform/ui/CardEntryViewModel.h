@@ -183,6 +183,10 @@ class VANTO_EXPORT CardEntryViewModel {
     std::optional<double> navigationTopSpacing() const { return navigationTopSpacing_; }
     const Fade& fade() const { return fade_; }
     const FieldState& field(CardField which) const;
+    /// Why the field's content is not valid, in a few words shown under it, once the cardholder
+    /// has left the field with that content; "" while there is nothing to say (valid, empty,
+    /// still being typed).
+    const std::string& fieldProblem(CardField which) const;
     const ButtonState& cancelButton() const { return cancel_; }
     const ButtonState& continueButton() const { return continue_; }
     /// The activity indicator spins.
@@ -195,6 +199,8 @@ class VANTO_EXPORT CardEntryViewModel {
     /// the field's text) replaced by `replacement`. True when the edit shows as proposed; in any
     /// case the field shows field(which).text afterwards. A disabled field takes no edit.
     bool editField(CardField which, TextRange range, SecretText replacement);
+    /// The field lost the focus: from now on its problem shows, until it is edited again.
+    void leaveField(CardField which);
     /// A disabled button does nothing.
     void pressContinue();
     void pressCancel();
@@ -213,6 +219,8 @@ class VANTO_EXPORT CardEntryViewModel {
     void setFade(Fade fade);
     void setFieldText(CardField which, SecretText text);
     void setFieldEnabled(CardField which, bool enabled);
+    /// Why the field's content would be invalid, or "" when it is valid.
+    void setFieldProblem(CardField which, std::string problem);
     void setButtonTitles(std::string cancel, std::string proceed);
     void setCancelEnabled(bool enabled);
     void setContinueEnabled(bool enabled);
@@ -229,6 +237,8 @@ class VANTO_EXPORT CardEntryViewModel {
     std::optional<double> navigationTopSpacing_;
     Fade fade_;
     std::array<FieldState, 3> fields_;
+    std::array<std::string, 3> problems_;
+    std::array<bool, 3> left_{};
     ButtonState cancel_;
     ButtonState continue_;
     bool busy_ = false;
