@@ -46,11 +46,10 @@ namespace {
 using Steps = std::vector<PaymentStep>;
 using enum PaymentStep;
 
-// Counts the flushes to the disk that SQLite asks for, through a file system of its own (a VFS)
-// over the default one: the journal's waits for the disk, seen from below.
-/// While it lives, every database that SQLite opens goes through the default file system with
-/// the flushes of write-ahead logs and of database files counted. Connections opened meanwhile
-/// keep counting after it has gone; only the counts stop mattering.
+// The journal's waits for the disk, seen from below: while it lives, every database that SQLite
+// opens goes through a file system of its own (a VFS) over the default one, which counts the
+// flushes of write-ahead logs and of database files. Connections opened meanwhile keep counting
+// after it has gone; only the counts stop mattering.
 class DiskFlushes {
   public:
     DiskFlushes() {
