@@ -46,8 +46,6 @@ class EncodeTest : public testing::ConfiguredTest {
 TEST_F(EncodeTest, WritesBothSampleOrdersByteForByte) {
     EXPECT_EQ(sampleDirectOrder(), readTestData("direct-example.envelope"));
     EXPECT_EQ(sampleWebOrder(), readTestData("web-example.envelope"));
-    EXPECT_EQ(split(sampleDirectOrder()).first, readTestData("direct-example.message"));
-    EXPECT_EQ(split(sampleWebOrder()).first, readTestData("web-example.message"));
 }
 
 TEST_F(EncodeTest, SignatureCoversMessageTextFollowedByTheCredential) {

@@ -3,17 +3,21 @@
 // point, through SQLite.
 #include <sqlite3.h>
 
+#include <atomic>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "DiskFlushes.h"
 #include "RecordingViews.h"
 #include "TempFolder.h"
 #include "TestSupport.h"
@@ -41,6 +45,85 @@ namespace {
 
 using Steps = std::vector<PaymentStep>;
 using enum PaymentStep;
+
+// The journal's waits for the disk, seen from below: while it lives, every database that SQLite
+// opens goes through a file system of its own (a VFS) over the default one, which counts the
+// flushes of write-ahead logs and of database files. Connections opened meanwhile keep counting
+// after it has gone; only the counts stop mattering.
+class DiskFlushes {
+  public:
+    DiskFlushes() {
+        auto& counting = Counting::shared();
+        counting.logFlushes = 0;
+        counting.fileFlushes = 0;
+        sqlite3_vfs_register(&counting.vfs, 1);
+    }
+    ~DiskFlushes() { sqlite3_vfs_register(Counting::shared().real, 1); }
+    DiskFlushes(const DiskFlushes&) = delete;
+    DiskFlushes& operator=(const DiskFlushes&) = delete;
+
+    /// Flushes of write-ahead logs: one for each commit that waits for the disk.
+    int ofLog() const { return Counting::shared().logFlushes; }
+    /// Flushes of database files: a checkpoint's, which folds the log back into the file.
+    int ofFile() const { return Counting::shared().fileFlushes; }
+
+  private:
+    // Kept after the default file system's own part of each file: the count its flushes go to,
+    // and its own methods, which the file uses through a copy whose xSync counts first.
+    struct Tail {
+        std::atomic<int>* flushes;
+        const sqlite3_io_methods* own;
+    };
+
+    struct Counting {
+        sqlite3_vfs* real = sqlite3_vfs_find(nullptr);
+        std::size_t tailAt = (static_cast<std::size_t>(real->szOsFile) + 7) / 8 * 8;
+        sqlite3_vfs vfs = counting(*real, tailAt);
+        std::atomic<int> logFlushes{0};
+        std::atomic<int> fileFlushes{0};
+        std::mutex mutex;
+        std::map<const sqlite3_io_methods*, sqlite3_io_methods> counted;
+
+        // Never destroyed: a connection opened through it may outlive any test.
+        static Counting& shared() {
+            static auto* counting = new Counting;
+            return *counting;
+        }
+    };
+
+    static Tail& tailOf(sqlite3_file* file) {
+        return *reinterpret_cast<Tail*>(reinterpret_cast<char*>(file) + Counting::shared().tailAt);
+    }
+
+    static sqlite3_vfs counting(const sqlite3_vfs& real, std::size_t tailAt) {
+        sqlite3_vfs vfs = real;
+        vfs.zName = "vanto-test-disk-flushes";
+        vfs.pNext = nullptr;
+        vfs.szOsFile = static_cast<int>(tailAt + sizeof(Tail));
+        vfs.xOpen = [](sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
+                       int* outFlags) {
+            auto& counting = Counting::shared();
+            const int code = counting.real->xOpen(counting.real, name, file, flags, outFlags);
+            if (file->pMethods != nullptr) {
+                tailOf(file) = {(flags & SQLITE_OPEN_WAL) != 0       ? &counting.logFlushes
+                                : (flags & SQLITE_OPEN_MAIN_DB) != 0 ? &counting.fileFlushes
+                                                                     : nullptr,
+                                file->pMethods};
+                const std::lock_guard lock(counting.mutex);
+                auto [copy, added] = counting.counted.try_emplace(file->pMethods, *file->pMethods);
+                copy->second.xSync = [](sqlite3_file* counted, int syncFlags) {
+                    if (auto* flushes = tailOf(counted).flushes) {
+                        ++*flushes;
+                    }
+                    return tailOf(counted).own->xSync(counted, syncFlags);
+                };
+                file->pMethods = &copy->second;
+            }
+            return code;
+        };
+        return vfs;
+    }
+};
 
 // A connection of the test's own to a journal's file.
 class Sqlite {
@@ -76,6 +159,11 @@ Steps stepsOf(const JournalEntry& entry) {
     return steps;
 }
 
+constexpr const char* kAccepted =
+    R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"123456"}})";
+constexpr const char* kDeclined =
+    R"({"code":0,"desc":"denegada","datosRespuesta":{"Ds_Response":"0190","Ds_AuthorisationCode":""}})";
+
 // A view that notes, each time it is told an outcome, the steps the journal held at that moment.
 class WatchingView : public DirectPaymentViewProtocol {
   public:
@@ -106,9 +194,12 @@ class ArrivingService : public testing::FakeDirectPaymentService {
         arrivals.push_back(std::move(arrived));
         send(std::move(request), std::move(success), std::move(failure));
     }
-    void arrive(const DirectPaymentResponse& answer) {
-        arrivals.front()(Result<DirectPaymentResponse>::success(answer));
+    void arrive(const Result<DirectPaymentResponse>& result) {
+        arrivals.front()(result);
         arrivals.erase(arrivals.begin());
+    }
+    void arrive(const DirectPaymentResponse& answer) {
+        arrive(Result<DirectPaymentResponse>::success(answer));
     }
 
     std::vector<Arrived> arrivals;
@@ -171,11 +262,6 @@ class DirectJournal : public JournalTest {
         service->answer(DirectPaymentResponse::fromJSON(json));
     }
 
-    static constexpr const char* kAccepted =
-        R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"123456"}})";
-    static constexpr const char* kDeclined =
-        R"({"code":0,"desc":"denegada","datosRespuesta":{"Ds_Response":"0190","Ds_AuthorisationCode":""}})";
-
     std::shared_ptr<WatchingView> view = std::make_shared<WatchingView>();
     std::shared_ptr<testing::FakeGatewayService<DirectPaymentRequest>> service =
         std::make_shared<testing::FakeGatewayService<DirectPaymentRequest>>();
@@ -183,135 +269,160 @@ class DirectJournal : public JournalTest {
         std::make_shared<DirectPaymentPresenter<WatchingView>>(view, service);
 };
 
-TEST_F(DirectJournal, RecordsEachStepBeforeItGoesAhead) {
-    install();
-    pay("ORDER1");
-    ASSERT_EQ(service->calls.size(), 1u);
-    const auto sent = entry("ORDER1");
-    EXPECT_EQ(stepsOf(sent), (Steps{prepared, PaymentStep::sent}));
-    EXPECT_EQ(sent.standing, PaymentStanding::inFlight);
-    EXPECT_FALSE(sent.unresolved()) << "a payment under way here needs no review";
-    EXPECT_EQ(sent.flow, PaymentFlowKind::direct);
-    EXPECT_EQ(std::tie(sent.amount, sent.currency, sent.transactionType, sent.merchant,
-                       sent.terminal, sent.environment, sent.cardLastFour),
-              std::tuple("1999", "978", "normal", "999008881", "1", "test", "0002"));
-
-    answerWith(kAccepted);
-    ASSERT_EQ(view->journalWhenTold.size(), 1u);
-    EXPECT_EQ(view->journalWhenTold[0], (Steps{prepared, PaymentStep::sent, answered}))
-        << "the answer is recorded before the view hears of it";
-    const auto done = entry("ORDER1");
-    EXPECT_EQ(stepsOf(done), (Steps{prepared, PaymentStep::sent, answered, delivered}));
-    EXPECT_EQ(done.standing, PaymentStanding::delivered);
-    ASSERT_TRUE(done.outcome);
-    EXPECT_TRUE(done.outcome->accepted);
-    EXPECT_EQ(done.outcome->authorisationCode, "123456");
-    EXPECT_LE(done.steps.front().at, done.steps.back().at);
-
-    ProcessState::reset();
-    EXPECT_EQ(PaymentJournal::installed(), nullptr) << "a reset turns the journal off";
+std::string namesOf(const std::optional<Steps>& steps) {
+    std::string names;
+    for (const auto step : steps.value_or(Steps{})) {
+        names += (names.empty() ? "" : ",") + paymentStepName(step);
+    }
+    return names.empty() ? "-" : names;
 }
 
-// A failure after bytes of the request left may be a payment the gateway charged; one before
-// they left is not.
-TEST_F(DirectJournal, TellsAPaymentInDoubtFromOneNeverSent) {
-    install();
+// Each row of journal-scenarios.txt: a payment of its own order through the row's events, then
+// what the journal holds of it; at the end, the payments left for a review are exactly those the
+// rows left in doubt or answered without a view.
+TEST_F(JournalTest, EveryScenarioLeavesItsStepsStandingAndOutcome) {
+    install(JournalSettings{std::chrono::milliseconds(20), std::nullopt});
     using platform::PlatformError;
     const PlatformError cut{PlatformError::Kind::connectionLost, "cut", "", true};
     const PlatformError refused{PlatformError::Kind::couldNotConnect, "refused", "", false};
-    const struct {
-        std::string order;
-        SDKError error;
-        PaymentStanding standing;
-        PaymentStep step;
-    } cases[] = {
-        {"CUT", SDKError::nonURLResponse(std::nullopt, cut), PaymentStanding::inDoubt, unanswered},
-        {"HEAD", SDKError::connectionError(cut), PaymentStanding::inDoubt, unanswered},
-        {"STATUS", SDKError::wrongStatusCode(502), PaymentStanding::inDoubt, unanswered},
-        {"REFUSED", SDKError::nonURLResponse(std::nullopt, refused), PaymentStanding::delivered,
-         notSent},
-        {"UNBUILT", SDKError::requestError(refused), PaymentStanding::delivered, notSent},
-    };
-    for (const auto& [order, error, standing, step] : cases) {
-        pay(order);
-        service->fail(error);
-        const auto payment = entry(order);
-        EXPECT_EQ(stepsOf(payment), (Steps{prepared, PaymentStep::sent, step, delivered})) << order;
-        EXPECT_EQ(payment.standing, standing) << order;
-        ASSERT_TRUE(payment.outcome) << order;
-        EXPECT_EQ(payment.outcome->code, 5550) << order;
-        EXPECT_EQ(classifyRefusal(view->outcomes.back(), payment),
-                  standing == PaymentStanding::inDoubt ? RefusalKind::inDoubt
-                                                       : RefusalKind::transportFailure)
-            << order;
+    const std::pair<const char*, SDKError> failures[] = {
+        {"cut", SDKError::nonURLResponse(std::nullopt, cut)},
+        {"lost", SDKError::connectionError(cut)},
+        {"502", SDKError::wrongStatusCode(502)},
+        {"refused", SDKError::nonURLResponse(std::nullopt, refused)},
+        {"unbuilt", SDKError::requestError(refused)}};
+    const auto accepted = DirectPaymentResponse::fromJSON(kAccepted);
+    std::vector<std::function<void()>> forgetCalls;  // the roads, kept with their calls under way
+    std::vector<std::string> needingReview;
+    int count = 0;
+    for (const auto& row : testing::readTestRows("journal-scenarios.txt")) {
+        const std::string order = "R" + std::to_string(++count);
+        const bool direct = row.at(0) == "direct";
+        SCOPED_TRACE(order + " " + *row[0] + " " + *row.at(1));
+        auto view = std::make_shared<WatchingView>();
+        view->order = order;
+        auto road = std::make_shared<ArrivingService>();
+        auto presenter = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, road);
+        auto webView = std::make_shared<testing::RecordingWebView>();
+        auto webRoad = std::make_shared<testing::FakeGatewayService<WebViewPaymentRequest>>();
+        auto web =
+            std::make_shared<WebViewPaymentPresenter<testing::RecordingWebView>>(webView, webRoad);
+        forgetCalls.push_back([road, webRoad] {
+            road->calls.clear();
+            webRoad->calls.clear();
+        });
+        auto opened = std::make_shared<std::vector<Steps>>();
+        std::optional<Sqlite> other;
+
+        std::map<std::string_view, std::function<void()>> events = {
+            {"lock", [&] { ASSERT_TRUE(other.emplace(path()).run("BEGIN IMMEDIATE")); }},
+            {"unlock", [&] { other.reset(); }},
+            {"pay",
+             [&] {
+                 presenter->makePaymentAction("4000000000000002", "123", "2612", 19.99, order, "",
+                                              TransactionType::normal, "Libro");
+             }},
+            {"accept", [&] { road->arrive(*accepted), road->answer(accepted); }},
+            {"decline",
+             [&] {
+                 const auto declined = DirectPaymentResponse::fromJSON(kDeclined);
+                 road->arrive(*declined), road->answer(declined);
+             }},
+            {"arrive", [&] { road->arrive(*accepted); }},
+            {"deliver", [&] { road->answer(accepted); }},
+            {"gone", [&] { presenter->setView(std::weak_ptr<WatchingView>()); }},
+            {"close0",
+             [&] {
+                 direct ? presenter->closedWithoutOutcome(false) : web->closedWithoutOutcome(false);
+             }},
+            {"close1",
+             [&] {
+                 direct ? presenter->closedWithoutOutcome(true) : web->closedWithoutOutcome(true);
+             }},
+            {"drop", [&] { web.reset(); }},
+            {"sign",
+             [&] {
+                 webRoad->answer(WebViewPaymentResponse::fromJSON(
+                     R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"s","Ds_MerchantParameters":"e30="}})"));
+             }},
+            {"refuse",
+             [&] {
+                 webRoad->answer(
+                     WebViewPaymentResponse::fromJSON(R"({"code":9901,"desc":"Datos"})"));
+             }},
+            {"paid",
+             [&] {
+                 web->webViewNotifyUser(
+                     "https://sandbox/REDIR_URL_OK?Ds_SignatureVersion=HMAC_SHA256_V1&"
+                     "Ds_MerchantParameters=" +
+                     base64Encode(R"({"Ds_Response":"0000","Ds_AuthorisationCode":"A1B2C3",)"
+                                  R"("Ds_Card_Number":"400000******0002"})"));
+             }},
+            {"noresult",
+             [&] {
+                 web->webViewNotifyUser(
+                     "https://sandbox/REDIR_URL_OK?Ds_SignatureVersion=HMAC_SHA256_V1");
+             }},
+        };
+        events["load"] = events["again"] = [&] {
+            web->loadWebViewRequest(order, "", 5.0, TransactionType::normal, "Libro",
+                                    [this, order, opened](platform::URLRequest) {
+                                        opened->push_back(stepsOf(entry(order)));
+                                    });
+        };
+        for (const auto& [name, error] : failures) {
+            events[name] = [&road, error] {
+                road->arrive(Result<DirectPaymentResponse>::error(error));
+                road->fail(error);
+            };
+        }
+        for (const auto event : fuzz::split(*row.at(1), ',')) {
+            ASSERT_TRUE(events.contains(event)) << event;
+            events[event]();
+        }
+
+        const auto found = journal->payment(order);
+        ASSERT_TRUE(found.ok());
+        const auto payment = found.value() ? std::optional(*found.value()) : std::nullopt;
+        const auto& seen = direct ? view->journalWhenTold : *opened;
+        EXPECT_EQ(namesOf(seen.empty() ? std::nullopt : std::optional(seen.front())), row.at(2));
+        EXPECT_EQ(namesOf(payment ? std::optional(stepsOf(*payment)) : std::nullopt), row.at(3));
+        if (!payment) {
+            continue;
+        }
+        EXPECT_EQ(paymentStandingName(payment->standing), row.at(4));
+        EXPECT_EQ(!payment->outcome            ? "-"
+                  : payment->outcome->accepted ? "ok:" + payment->outcome->authorisationCode
+                                               : "ko:" + std::to_string(payment->outcome->code),
+                  row.at(5));
+        std::string heard = "-";
+        if (direct && !view->outcomes.empty()) {
+            const auto& last = view->outcomes.back();
+            heard = last.desc == "accepted" ? last.desc
+                                            : refusalKindName(classifyRefusal(last, *payment));
+        } else if (!direct && !webView->told.empty()) {
+            heard = webView->told.back();
+        }
+        EXPECT_EQ(heard, row.at(6));
+        EXPECT_LE(payment->steps.front().at, payment->steps.back().at);
+        EXPECT_EQ(payment->flow, direct ? PaymentFlowKind::direct : PaymentFlowKind::web);
+        if (direct || row[1]->ends_with("paid")) {
+            EXPECT_EQ(std::tie(payment->amount, payment->currency, payment->transactionType,
+                               payment->merchant, payment->terminal, payment->environment,
+                               payment->cardLastFour),
+                      std::tuple(direct ? "1999" : "500", "978", "normal", "999008881", "1", "test",
+                                 "0002"));
+        }
+        if (row[4] == "inDoubt" || row[4] == "answered") {
+            needingReview.push_back(order);
+        }
     }
-    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"CUT", "HEAD", "STATUS"}));
-
-    pay("DECLINED");
-    answerWith(kDeclined);
-    EXPECT_EQ(entry("DECLINED").standing, PaymentStanding::delivered);
-    EXPECT_EQ(classifyRefusal(view->outcomes.back(), entry("DECLINED")),
-              RefusalKind::refusedByIssuer);
-}
-
-// The journal holds a direct payment from the moment its request leaves: a screen that closes
-// then leaves it in doubt, whatever the screen believed, until an answer is read. One closed
-// before any payment left has nothing to record.
-TEST_F(DirectJournal, AScreenClosedWithThePaymentOnItsWayLeavesItInDoubtUntilAnAnswerIsRead) {
-    install();
-    presenter->closedWithoutOutcome(false);
-    EXPECT_TRUE(journal->payments().value().empty());
-    for (const bool mayHavePaid : {false, true}) {
-        const std::string order = mayHavePaid ? "MAYHAVEPAID" : "BELIEVEDNOT";
-        pay(order);
-        presenter->closedWithoutOutcome(mayHavePaid);
-        const auto closed = entry(order);
-        EXPECT_EQ(stepsOf(closed), (Steps{prepared, PaymentStep::sent, closedWithoutOutcome}));
-        EXPECT_EQ(closed.standing, PaymentStanding::inDoubt) << order;
+    EXPECT_EQ(unresolvedOrders(), needingReview);
+    for (const auto& forget : forgetCalls) {
+        forget();
     }
-    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"BELIEVEDNOT", "MAYHAVEPAID"}))
-        << "still on their way, and already in doubt";
-
-    presenter->setView(std::weak_ptr<WatchingView>());  // the screen has gone
-    answerWith(kAccepted);
-    service->fail(SDKError::connectionError(
-        {platform::PlatformError::Kind::connectionLost, "cut", "", true}));
-    const auto answered = entry("BELIEVEDNOT");
-    EXPECT_EQ(stepsOf(answered),
-              (Steps{prepared, PaymentStep::sent, closedWithoutOutcome, PaymentStep::answered}));
-    EXPECT_EQ(answered.standing, PaymentStanding::answered) << "its outcome is recovered";
-    ASSERT_TRUE(answered.outcome);
-    EXPECT_TRUE(answered.outcome->accepted);
-    EXPECT_EQ(answered.outcome->authorisationCode, "123456");
-    EXPECT_EQ(entry("MAYHAVEPAID").standing, PaymentStanding::inDoubt);
-    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"BELIEVEDNOT", "MAYHAVEPAID"}))
-        << "an outcome no view received stays until it is reviewed";
-
-    const auto reviewed = journal->markReviewed("BELIEVEDNOT", "cobrado; pedido entregado");
-    ASSERT_TRUE(reviewed.ok());
-    ASSERT_EQ(reviewed.value().size(), 1u);
-    ASSERT_TRUE(reviewed.value()[0].review);
-    EXPECT_EQ(reviewed.value()[0].review->note, "cobrado; pedido entregado");
-    EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"MAYHAVEPAID"});
-    const auto again = journal->markReviewed("BELIEVEDNOT", "otra vez");
-    ASSERT_FALSE(again.ok());
-    EXPECT_EQ(again.problem().kind, JournalProblem::Kind::notFound);
-
-    presenter->closedWithoutOutcome(true);
-    EXPECT_EQ(stepsOf(entry("MAYHAVEPAID")).size(), 4u) << "nothing was under way any more";
-
-    // The answer recorded where it arrived, and the screen gone before its hand-over.
-    auto arriving = std::make_shared<ArrivingService>();
-    auto racing = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
-    pay("RACE", racing.get());
-    arriving->arrive(DirectPaymentResponse::fromJSON(kAccepted).value());
-    racing->closedWithoutOutcome(true);
-    racing->setView(std::weak_ptr<WatchingView>());
-    arriving->answer(DirectPaymentResponse::fromJSON(kAccepted));
-    const auto raced = entry("RACE");
-    EXPECT_EQ(stepsOf(raced),
-              (Steps{prepared, PaymentStep::sent, PaymentStep::answered, closedWithoutOutcome}));
-    EXPECT_EQ(raced.standing, PaymentStanding::answered) << "the answer read still decides";
+    ProcessState::reset();
+    EXPECT_EQ(PaymentJournal::installed(), nullptr) << "a reset turns the journal off";
 }
 
 // An order pays once: while the journal holds a payment of it under way, in doubt or accepted,
@@ -353,7 +464,12 @@ TEST_F(DirectJournal, AnOrderPaysOnceUntilItsEarlierPaymentIsReviewed) {
     }
     const auto reviewed = journal->markReviewed("TWICE", "cobrado una vez; se cobra de nuevo");
     ASSERT_TRUE(reviewed.ok());
-    EXPECT_EQ(reviewed.value().size(), 1u) << "the accepted one is closed too";
+    ASSERT_EQ(reviewed.value().size(), 1u) << "the accepted one is closed too";
+    ASSERT_TRUE(reviewed.value()[0].review);
+    EXPECT_EQ(reviewed.value()[0].review->note, "cobrado una vez; se cobra de nuevo");
+    const auto again = journal->markReviewed("TWICE", "otra vez");
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.problem().kind, JournalProblem::Kind::notFound);
     ASSERT_TRUE(sent("TWICE")) << "reviewed";
     answerWith(kDeclined);
     ASSERT_TRUE(sent("TWICE")) << "after a refusal";
@@ -368,7 +484,7 @@ TEST_F(DirectJournal, AnOrderPaysOnceUntilItsEarlierPaymentIsReviewed) {
 // received yet; a delivery, or a screen closed, it may: the payment then comes back for review.
 // Folding the log back into the file waits for the disk too: never with a payment on its way.
 TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswerIsHandedOver) {
-    testing::DiskFlushes flushes;
+    DiskFlushes flushes;
     install();
     auto arriving = std::make_shared<ArrivingService>();
     auto recorded = std::make_shared<DirectPaymentPresenter<WatchingView>>(view, arriving);
@@ -520,124 +636,6 @@ TEST_F(JournalTest, BringsAFileOfTheFirstLayoutUpToDate) {
     EXPECT_EQ(entry("OLD2").standing, PaymentStanding::inDoubt)
         << "sent and never answered by a process long gone";
     EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"OLD2"});
-}
-
-class WebJournal : public JournalTest {
-  protected:
-    void TearDown() override {
-        service->calls.clear();
-        JournalTest::TearDown();
-    }
-    void load(const std::string& order) {
-        presenter->loadWebViewRequest(
-            order, "", 5.0, TransactionType::normal, "Libro",
-            [this, order](platform::URLRequest) { opened.push_back(stepsOf(entry(order))); });
-    }
-    void sign() {
-        service->answer(WebViewPaymentResponse::fromJSON(
-            R"({"code":0,"desc":"","datosPeticion":{"Ds_SignatureVersion":"v1","Ds_Signature":"s","Ds_MerchantParameters":"e30="}})"));
-    }
-    void returnWith(const std::string& query) {
-        presenter->webViewNotifyUser("https://sandbox/REDIR_URL_OK?" + query);
-    }
-
-    std::shared_ptr<testing::RecordingWebView> view = std::make_shared<testing::RecordingWebView>();
-    std::shared_ptr<testing::FakeGatewayService<WebViewPaymentRequest>> service =
-        std::make_shared<testing::FakeGatewayService<WebViewPaymentRequest>>();
-    std::shared_ptr<WebViewPaymentPresenter<testing::RecordingWebView>> presenter =
-        std::make_shared<WebViewPaymentPresenter<testing::RecordingWebView>>(view, service);
-    // The journal's steps each time the page was about to open.
-    std::vector<Steps> opened;
-};
-
-TEST_F(WebJournal, RecordsThePageOpeningBeforeItOpensAndTheResultBeforeItIsTold) {
-    install();
-    load("WEB1");
-    EXPECT_EQ(stepsOf(entry("WEB1")), Steps{signatureRequested});
-    sign();
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], (Steps{signatureRequested, pageOpened}));
-    EXPECT_EQ(entry("WEB1").standing, PaymentStanding::inFlight);
-
-    returnWith("Ds_SignatureVersion=HMAC_SHA256_V1&Ds_MerchantParameters=" +
-               base64Encode(R"({"Ds_Response":"0000","Ds_AuthorisationCode":"A1B2C3",)"
-                            R"("Ds_Card_Number":"400000******0002"})"));
-    ASSERT_EQ(view->told.size(), 1u);
-    const auto paid = entry("WEB1");
-    EXPECT_EQ(stepsOf(paid), (Steps{signatureRequested, pageOpened, resultRead, delivered}));
-    EXPECT_EQ(paid.flow, PaymentFlowKind::web);
-    EXPECT_EQ(paid.amount, "500");
-    EXPECT_EQ(paid.cardLastFour, "0002");
-    ASSERT_TRUE(paid.outcome);
-    EXPECT_TRUE(paid.outcome->accepted);
-    EXPECT_EQ(paid.outcome->authorisationCode, "A1B2C3");
-    EXPECT_EQ(paid.standing, PaymentStanding::delivered);
-}
-
-// Once the page is open the cardholder may have paid: a page left without a result that can be
-// read, or closed after it posted a form, is in doubt. Before, nothing was charged.
-TEST_F(WebJournal, APageLeftWithoutAReadableResultOrClosedAfterAFormIsInDoubt) {
-    install();
-    load("NORESULT");
-    sign();
-    returnWith("Ds_SignatureVersion=HMAC_SHA256_V1");
-    EXPECT_EQ(view->told.back(), "KO 5551 Sin parámetros en la respuesta 0");
-    EXPECT_EQ(entry("NORESULT").standing, PaymentStanding::inDoubt);
-
-    load("REFUSED");
-    service->answer(WebViewPaymentResponse::fromJSON(R"({"code":9901,"desc":"Datos"})"));
-    EXPECT_EQ(stepsOf(entry("REFUSED")), (Steps{signatureRequested, notSent, delivered}));
-    EXPECT_EQ(entry("REFUSED").standing, PaymentStanding::delivered);
-
-    for (const bool mayHavePaid : {true, false}) {
-        const std::string order = mayHavePaid ? "POSTED" : "LOOKED";
-        load(order);
-        sign();
-        presenter->closedWithoutOutcome(mayHavePaid);
-        const auto closed = entry(order);
-        EXPECT_EQ(stepsOf(closed), (Steps{signatureRequested, pageOpened, closedWithoutOutcome}));
-        EXPECT_EQ(closed.standing,
-                  mayHavePaid ? PaymentStanding::inDoubt : PaymentStanding::abandoned);
-        EXPECT_EQ(view->told.back(), "closed " + std::to_string(mayHavePaid));
-    }
-
-    load("EARLY");
-    presenter->closedWithoutOutcome(false);
-    const auto pagesOpened = opened.size();
-    sign();
-    EXPECT_EQ(opened.size(), pagesOpened) << "the page of a closed screen opened";
-    EXPECT_EQ(stepsOf(entry("EARLY")), (Steps{signatureRequested, closedWithoutOutcome}));
-    EXPECT_EQ(entry("EARLY").standing, PaymentStanding::abandoned);
-
-    load("LEFT");
-    sign();
-    presenter.reset();  // let go of with the page open, without a word
-    EXPECT_EQ(entry("LEFT").standing, PaymentStanding::inDoubt);
-    EXPECT_EQ(unresolvedOrders(), (std::vector<std::string>{"NORESULT", "POSTED", "LEFT"}));
-}
-
-TEST_F(WebJournal, DoesNotOpenAPageItCannotRecord) {
-    install(JournalSettings{std::chrono::milliseconds(20), std::nullopt});
-    load("LOCKED");
-    Sqlite other(path());
-    ASSERT_TRUE(other.run("BEGIN IMMEDIATE"));
-    sign();
-    EXPECT_TRUE(opened.empty());
-    ASSERT_EQ(view->told.size(), 1u);
-    EXPECT_EQ(view->told[0],
-              "KO 5552 No se ha podido anotar el pago en el diario de pagos: no se ha enviado. 0");
-}
-
-TEST_F(WebJournal, OpensNoSecondPageForAnOrderInDoubt) {
-    install();
-    load("PAGEAGAIN");
-    sign();
-    presenter->closedWithoutOutcome(true);
-    load("PAGEAGAIN");
-    EXPECT_TRUE(service->calls.empty()) << "the signature was asked for";
-    EXPECT_EQ(view->told.back(),
-              "KO 5553 El pedido ya tiene un pago enviado o aceptado: "
-              "revíselo antes de cobrarlo de nuevo. 0");
 }
 
 TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
