@@ -1,6 +1,11 @@
-# `paragraph` as lines of at most 80 columns (a longer word stands alone), the first led by
-# `first` and the others by `next`, each ended by a newline, appended to the variable `out`.
+# `paragraph` as lines of at most 80 columns, or as many as a fifth argument says (a longer word
+# stands alone), the first led by `first` and the others by `next`, each ended by a newline,
+# appended to the variable `out`.
 function(vanto_wrap paragraph first next out)
+    set(columns 80)
+    if(ARGC GREATER 4)
+        set(columns ${ARGV4})
+    endif()
     string(ASCII 31 semicolon)  # one column, like the ";" it stands for in the list of words
     string(REPLACE ";" "${semicolon}" paragraph "${paragraph}")
     string(REGEX REPLACE " +" ";" words "${paragraph}")
@@ -11,7 +16,7 @@ function(vanto_wrap paragraph first next out)
         string(LENGTH "${line} ${word}" width)
         if(line STREQUAL lead)
             string(APPEND line "${word}")
-        elseif(width GREATER 80)
+        elseif(width GREATER columns)
             string(APPEND wrapped "${line}\n")
             set(line "${next}${word}")
             set(lead "${next}")
@@ -26,11 +31,13 @@ endfunction()
 
 # Writes CHANGELOG.md as a Debian changelog, gzipped, to `output`: one entry per version, its
 # sections as "[ Added ]" headings and its points as "*" items wrapped at 80 columns, signed by
-# the packages' contact on the version's date. Every package installs it as
+# the packages' contact on the version's date (at noon, a minute earlier for each newer version:
+# versions of one day stay in order). Every package installs it as
 # /usr/share/doc/<package>/changelog.gz.
 function(vanto_debian_changelog markdown contact output)
     file(STRINGS ${markdown} lines ENCODING UTF-8)
     set(text "")
+    set(newer 0)
     set(entry "")
     set(signature "")
     set(item "")
@@ -41,8 +48,9 @@ function(vanto_debian_changelog markdown contact output)
         endif()
         if(line MATCHES "^## \\[([0-9.]+)\\] - ([0-9-]+)$")
             string(APPEND text "${entry}${signature}")
-            execute_process(COMMAND date -u -R -d "${CMAKE_MATCH_2} 12:00:00"
+            execute_process(COMMAND date -u -R -d "${CMAKE_MATCH_2} 12:00:00 ${newer} minutes ago"
                             OUTPUT_VARIABLE when OUTPUT_STRIP_TRAILING_WHITESPACE)
+            math(EXPR newer "${newer} + 1")
             set(entry "vanto (${CMAKE_MATCH_1}) unstable; urgency=medium\n\n")
             set(signature "\n -- ${contact}  ${when}\n\n")
         elseif(entry STREQUAL "")

@@ -45,7 +45,7 @@ vanto::qt_base; pkg-config: vanto-qt-base."
 
 vanto_component(qt_web_base TARGET vanto_qt_web_base
     PACKAGE libvanto-qt-web-base-dev
-    SUMMARY "card payments through the card-payment gateway: payment page on Qt WebEngine Core"
+    SUMMARY "card payments through the card-payment gateway: payment page, Qt WebEngine Core"
     DESCRIPTION "What the Qt bindings' payment pages share, on Qt WebEngine Core: the decision on a \
 page's certificate against the application's trust anchors, navigation decisions, loading, page \
 requests and scripts. It has no headers of its own: the bindings' packages bring it. CMake: \
@@ -112,8 +112,8 @@ vanto_component(testing TARGET vanto_testing
     PACKAGE libvanto-testing-dev
     SUMMARY "card payments through the card-payment gateway: fake gateway for unit tests"
     DESCRIPTION "A fake of the gateway services that drives the presenters and the screens \
-without sockets, for an application's own unit tests. CMake: COMPONENTS testing, target \
-vanto::testing; pkg-config: vanto-testing.")
+without sockets, for an application's own unit tests, and a driver of the Qt card screens for its \
+UI tests. CMake: COMPONENTS testing, target vanto::testing; pkg-config: vanto-testing.")
 
 vanto_component(cli
     PACKAGE vanto

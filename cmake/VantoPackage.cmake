@@ -5,7 +5,11 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vanto)
 set(CPACK_PACKAGE_VENDOR "VantoInLibrary")
-set(CPACK_PACKAGE_CONTACT "VantoInLibrary developers <vanto@localhost>")
+# Whoever builds the packages for distribution names themselves here; the default address's
+# reserved domain (.invalid) says that no one answers it.
+set(VANTO_PACKAGE_CONTACT "VantoInLibrary developers <packages@vantoinlibrary.invalid>"
+    CACHE STRING "The Maintainer of the Debian packages, as \"Name <address>\"")
+set(CPACK_PACKAGE_CONTACT "${VANTO_PACKAGE_CONTACT}")
 
 include(${CMAKE_CURRENT_LIST_DIR}/DebianChangelog.cmake)
 set(VANTO_DEBIAN_CHANGELOG ${PROJECT_BINARY_DIR}/debian/changelog.gz)
@@ -25,7 +29,7 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 
 # The package of a part, and in a shared build the runtime package of a library part: the -dev
-# package's name with the library's SOVERSION for its "-dev" (libvanto-dev: libvanto0.2).
+# package's name with the library's SOVERSION for its "-dev" (libvanto-dev: libvanto0.3).
 function(vanto_runtime_package out component)
     vanto_component_get(package ${component} PACKAGE)
     vanto_component_get(target ${component} TARGET)
@@ -113,6 +117,10 @@ foreach(component IN LISTS vanto_installed)
         vanto_component_get(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${component} PACKAGE)
         vanto_component_get(summary ${component} SUMMARY)
         vanto_component_get(description ${component} DESCRIPTION)
+        # Debian's tools read the description in 80 columns, each line led by a space.
+        set(lines "")
+        vanto_wrap("${description}" "" "" lines 79)
+        string(STRIP "${lines}" description)
         set(CPACK_DEBIAN_${upper}_DESCRIPTION "${summary}\n${description}")
         vanto_package_depends(CPACK_DEBIAN_${upper}_PACKAGE_DEPENDS ${component})
         vanto_component_get(CPACK_DEBIAN_${upper}_PACKAGE_RECOMMENDS ${component} RECOMMENDS)
