@@ -1,11 +1,14 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.VirtualKeyboard
 import Vanto
 
 // The kiosk: the order with its two ways to pay, the payment screen of the one under way, and
 // its result. What is left unresolved in the journal is shown above the order, and must be
-// reviewed before the next sale.
+// reviewed before the next sale. A kiosk has no keyboard: the on-screen one rises under what is
+// typed into (the program asks Qt for it, QT_IM_MODULE=qtvirtualkeyboard), and the stages keep
+// above it.
 Rectangle {
     id: root
 
@@ -42,6 +45,7 @@ Rectangle {
     ColumnLayout {
         objectName: "orderStage"
         anchors.fill: parent
+        anchors.bottomMargin: 32 + root.height - keyboard.y
         anchors.margins: 32
         spacing: 16
         visible: root.kiosk.stage === "order"
@@ -146,10 +150,14 @@ Rectangle {
         }
     }
 
-    // The payment under way: its screen fills the kiosk, and goes when it has ended.
+    // The payment under way: its screen fills the kiosk above the keyboard, and goes when it has
+    // ended.
     Loader {
         objectName: "paymentStage"
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: keyboard.top
         focus: true
         sourceComponent: root.kiosk.stage === "card" ? cardScreen
                          : root.kiosk.stage === "page" ? paymentPage : null
@@ -208,5 +216,14 @@ Rectangle {
             text: qsTr("Nueva venta")
             onClicked: root.kiosk.newSale()
         }
+    }
+
+    // Out of sight below the kiosk until something takes text.
+    InputPanel {
+        id: keyboard
+        objectName: "keyboard"
+        x: 0
+        y: active ? root.height - height : root.height
+        width: root.width
     }
 }

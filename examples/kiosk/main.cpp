@@ -16,6 +16,10 @@
 #include "vanto/sandbox/SandboxGateway.h"
 
 int main(int argc, char** argv) {
+    // The on-screen keyboard, unless the system brings its own input method.
+    if (!qEnvironmentVariableIsSet("QT_IM_MODULE")) {
+        qputenv("QT_IM_MODULE", QByteArrayLiteral("qtvirtualkeyboard"));
+    }
     vanto::examples::prepareWebEngine();
     vanto::quick::QuickBinding::prepareApplication();
     QGuiApplication application(argc, argv);

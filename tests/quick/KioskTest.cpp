@@ -17,6 +17,23 @@ using testing::tap;
 using testing::type;
 
 class ExampleKiosk : public testing::QuickTest {};
+// Its own process, with the on-screen keyboard as the input method (QT_IM_MODULE), as the kiosk
+// program asks for it.
+class ExampleKioskKeyboard : public testing::QuickTest {};
+
+// The visible key of the on-screen keyboard `panel` that types `key`; null when none shows.
+QQuickItem* keyOf(QQuickItem* item, int key) {
+    if (item->isVisible() && item->width() > 0 && item->property("key").toInt() == key &&
+        item->property("enabled").toBool()) {
+        return item;
+    }
+    for (QQuickItem* child : item->childItems()) {
+        if (QQuickItem* found = child->isVisible() ? keyOf(child, key) : nullptr) {
+            return found;
+        }
+    }
+    return nullptr;
+}
 
 TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale) {
     const QTemporaryDir folder;
@@ -95,6 +112,51 @@ TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale)
     saveScreenshot(window, QStringLiteral("quick-kiosk-result"));
     ASSERT_TRUE(testing::waitUntil(&sale, &kiosk::Kiosk::changed, [&] { return !sale.screen(); }));
     PaymentJournal::install(nullptr);
+}
+
+TEST_F(ExampleKioskKeyboard, ACardTypedOnTheOnScreenKeyboardPays) {
+    ASSERT_EQ(qgetenv("QT_IM_MODULE"), QByteArrayLiteral("qtvirtualkeyboard"));
+    const QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    auto journal =
+        PaymentJournal::open(folder.filePath(QStringLiteral("kiosco.sqlite")).toStdString());
+    kiosk::Kiosk sale(journal);
+    auto shown = show("import QtQuick\nimport \"qrc:/kiosk\"\nKiosk {}\n",
+                      {{QStringLiteral("kiosk"), QVariant::fromValue<QObject*>(&sale)}}, 800, 480);
+    ASSERT_TRUE(shown.root);
+    QQuickWindow& window = *shown.window;
+    const auto item = [&](const char* name) {
+        return itemNamed(shown.root, QString::fromLatin1(name));
+    };
+    QQuickItem* keyboard = item("keyboard");
+    ASSERT_TRUE(keyboard);
+    tap(window, item("payByCardButton"));
+    ASSERT_TRUE(testing::waitUntil(&sale, &kiosk::Kiosk::changed,
+                                   [&] { return sale.stage() == QLatin1String("card"); }));
+    ASSERT_TRUE(testing::fadedIn(item("cardEntryScreen"), item("numberInput")));
+    // Each field is tapped, and its digits are tapped on the keyboard that rises under it.
+    const auto typeOnKeyboard = [&](const char* field, const QString& digits) {
+        tap(window, item(field));
+        ASSERT_TRUE(testing::waitForProperty(keyboard, "active",
+                                             [&] { return keyboard->property("active").toBool(); }))
+            << "no keyboard for " << field;
+        for (const QChar digit : digits) {
+            QQuickItem* key = keyOf(keyboard, Qt::Key_0 + digit.digitValue());
+            ASSERT_TRUE(key) << "no key " << digit.toLatin1();
+            tap(window, key);
+        }
+    };
+    typeOnKeyboard("numberInput", QString::fromLatin1(sandbox::kAcceptedCard.data(), 16));
+    EXPECT_EQ(item("numberInput")->property("text").toString(),
+              QStringLiteral("4000 0000 0000 0002"));
+    typeOnKeyboard("expiryInput", futureExpiryDigits());
+    typeOnKeyboard("securityCodeInput", QStringLiteral("123"));
+    saveScreenshot(window, QStringLiteral("quick-kiosk-keyboard"));
+    tap(window, item("continueButton"));
+    ASSERT_TRUE(testing::waitUntil(
+        &sale, &kiosk::Kiosk::changed, [&] { return sale.stage() == QLatin1String("result"); },
+        testing::kPageBound));
+    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago aceptado"));
 }
 
 }  // namespace
