@@ -22,7 +22,9 @@ namespace vanto::qt {
 /// too, whichever of their overloads is called. The QtBinding (<vanto/qt/QtBinding.h>) must be in
 /// place, as for the card-entry screen.
 ///
-/// The payment pages run in Qt WebEngine's default profile, which keeps nothing on disk. A server
+/// Each payment page runs in an off-the-record Qt WebEngine profile of its own, which keeps nothing
+/// on disk and goes with the page: what one page stored (cookies, cache) never reaches the next
+/// page nor the application's own web views. A server
 /// certificate that the system does not trust is accepted only when it chains to one of the
 /// trust anchors the application gave its URL sessions
 /// (platform::URLSessionConfiguration::defaultSessionConfiguration().additionalTrustAnchors), for
