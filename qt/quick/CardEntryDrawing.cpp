@@ -20,6 +20,8 @@ namespace vanto::quick::detail {
 namespace {
 
 using Model = ui::CardEntryViewModel;
+using qt::detail::afterDigits;
+using qt::detail::digitsIn;
 using qt::detail::screenText;
 using qt::detail::toQColor;
 using qt::detail::toQFont;
@@ -372,10 +374,21 @@ void CardEntryDrawing::fieldEdited(ui::CardField field) {
 
 void CardEntryDrawing::edit(ui::CardField field, ui::TextRange range, QString replacement) {
     bool asProposed = false;
+    // Where the insertion point belongs when the screen regroups the text: after as many digits
+    // as stood before the edit's end (the field's texts are digits and separators only).
+    qsizetype digits = -1;
     if (const auto model = model_.lock()) {
+        const std::string_view before = model->field(field).text.view();
+        const qsizetype digitsBefore = digitsIn(before);
+        digits = digitsIn(before.substr(0, std::min<std::size_t>(range.location, before.size())));
         asProposed = model->editField(field, range, toSecretText(replacement));
+        // A refused edit leaves as many digits: the insertion point stays where it was.
+        if (digitsIn(model->field(field).text.view()) != digitsBefore) {
+            digits += digitsIn(QStringView(replacement));
+        }
     }
-    showField(field, asProposed ? static_cast<qsizetype>(range.location) + replacement.size() : -1);
+    showField(field, asProposed ? static_cast<qsizetype>(range.location) + replacement.size() : -1,
+              digits);
     wipeInPlace(replacement);
 }
 
@@ -399,7 +412,7 @@ void CardEntryDrawing::hold(Input& input, bool wipe) {
     input.drawn = input.item ? input.item->property("displayText").toString() : QString();
 }
 
-void CardEntryDrawing::showField(ui::CardField field, qsizetype cursor) {
+void CardEntryDrawing::showField(ui::CardField field, qsizetype cursor, qsizetype afterDigit) {
     Input& input = inputs_[indexOf(field)];
     if (!input.item) {
         return;
@@ -417,6 +430,9 @@ void CardEntryDrawing::showField(ui::CardField field, qsizetype cursor) {
     }
     shown = QString();
     hold(input, false);
+    if (cursor < 0 && afterDigit >= 0) {
+        cursor = afterDigits(input.held, afterDigit);
+    }
     if (cursor >= 0 && cursor <= input.held.size()) {
         input.item->setProperty("cursorPosition", cursor);
     }

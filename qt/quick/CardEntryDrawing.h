@@ -176,7 +176,9 @@ class CardEntryDrawing : public ScreenDrawing {
     void hold(Input& input, bool wipe);
     /// Shows in the field what the model holds, the insertion point at `cursor` (at the end when
     /// negative).
-    void showField(ui::CardField field, qsizetype cursor = -1);
+    /// Shows the model's text of `field`, the insertion point at `cursor`, or else right after its
+    /// `afterDigit`-th digit; -1: where setting the text puts it.
+    void showField(ui::CardField field, qsizetype cursor = -1, qsizetype afterDigit = -1);
     void showFields();
     void emptyFields();
     void endEditing();

@@ -276,9 +276,21 @@ void CardLineEdit::putToRule(const QString& edited) {
                                    replacementEnd - static_cast<qsizetype>(range.location));
     // Back to the text before the edit, which is what the rule reads as the field's text.
     showText(before_.text);
+    // Where the insertion point belongs should the screen regroup the text: after what was
+    // typed, behind as many digits as before (where a refused edit left it, when the digits are
+    // as many as before). Counted now: the text before is wiped once left.
+    const QStringView before(before_.text);
+    const qsizetype digitsBefore = digitsIn(before);
+    const qsizetype upToEdit = digitsIn(before.left(static_cast<qsizetype>(range.location)));
+    const qsizetype typed = digitsIn(QStringView(replacement));
     if (rule_ && rule_(range, replacement)) {
         setCursorPosition(
             static_cast<int>(static_cast<qsizetype>(range.location) + replacement.size()));
+    } else {
+        const QString shown = text();
+        const qsizetype behind =
+            digitsIn(QStringView(shown)) != digitsBefore ? upToEdit + typed : upToEdit;
+        setCursorPosition(static_cast<int>(afterDigits(shown, behind)));
     }
     wipeInPlace(replacement);
     deciding_ = false;

@@ -102,6 +102,9 @@ class QuickCardScreen : public testing::QuickTest {
         static void setCursor(QQuickItem* field, qsizetype at) {
             field->setProperty("cursorPosition", at);
         }
+        static qsizetype cursor(const QQuickItem* field) {
+            return field->property("cursorPosition").value<qsizetype>();
+        }
         // Nothing can be selected: backspaced away from the end.
         void clear(QQuickItem* field) const {
             focus(field);

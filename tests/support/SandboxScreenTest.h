@@ -373,6 +373,20 @@ class SandboxScreenTest : public ::testing::Test {
         shown.setCursor(shown.number, 5);
         shown.key(Qt::Key_Backspace);
         EXPECT_EQ(shown.text(shown.number), grouped(card)) << "a deleted separator stays gone";
+        // A digit put in the middle and taken out again: the insertion point stays behind it.
+        shown.setCursor(shown.number, 2);
+        shown.type(QStringLiteral("9"));
+        EXPECT_EQ(shown.text(shown.number), grouped(card.left(2) + u'9' + card.mid(2)));
+        EXPECT_EQ(Screen::Shown::cursor(shown.number), 3);
+        shown.setCursor(shown.number, 4);
+        shown.type(QStringLiteral("9"));
+        EXPECT_EQ(Screen::Shown::cursor(shown.number), 6) << "past the separator";
+        shown.key(Qt::Key_Backspace);
+        EXPECT_EQ(Screen::Shown::cursor(shown.number), 4);
+        shown.setCursor(shown.number, 3);
+        shown.key(Qt::Key_Backspace);
+        EXPECT_EQ(shown.text(shown.number), grouped(card));
+        EXPECT_EQ(Screen::Shown::cursor(shown.number), 2);
         shown.key(Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(shown.text(shown.number), grouped(card));
 

@@ -109,6 +109,7 @@ class CardScreen : public testing::UiTest {
         static void setCursor(QLineEdit* field, qsizetype at) {
             field->setCursorPosition(static_cast<int>(at));
         }
+        static qsizetype cursor(const QLineEdit* field) { return field->cursorPosition(); }
         // Deleting to the end of the line (Ctrl+K) takes nothing to the clipboard either.
         void clear(QLineEdit* field) {
             focus(field);
