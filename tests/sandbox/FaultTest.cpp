@@ -4,7 +4,6 @@
 // (integration/TransportTest), which tell every one apart.
 
 #include <chrono>
-#include <future>
 #include <map>
 #include <regex>
 
