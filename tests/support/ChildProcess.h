@@ -14,14 +14,14 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "TempFolder.h"
 
 namespace vanto::testing {
 
@@ -149,9 +149,7 @@ class ChildProcess {
         if (const auto& reader = childOutputReader()) {
             reader("the standard output of " + program_, std::move(output_text_));
             if (!errorFile_.empty()) {
-                std::ifstream file(errorFile_, std::ios::binary);
-                reader("the standard error of " + program_,
-                       {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
+                reader("the standard error of " + program_, fileBytes(errorFile_));
             }
         }
     }
