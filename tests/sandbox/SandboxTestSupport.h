@@ -146,6 +146,21 @@ void expectAcceptedEcho(const Fields& fields, const std::string& order) {
 /// the default merchant and put back afterwards. The payment-page helpers behave like a browser
 /// that keeps the page's cookie.
 class SandboxTest : public ::testing::Test {
+  public:
+    /// A direct payment through a new presenter; the view it reported to.
+    static std::shared_ptr<vanto::testing::RecordingDirectView> payDirectly(
+        std::string_view card, std::string_view order, std::string_view cvv = "123",
+        std::string_view expiry = "3012") {
+        vanto::testing::cardDataWatch().secret(cvv);
+        vanto::testing::cardDataWatch().expiry(expiry);
+        auto view = std::make_shared<vanto::testing::RecordingDirectView>();
+        std::make_shared<DirectPaymentPresenter<vanto::testing::RecordingDirectView>>(view)
+            ->makePaymentAction(card, cvv, expiry, 19.99, order, "", TransactionType::normal,
+                                "Libro");
+        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
+        return view;
+    }
+
   protected:
     void SetUp() override {
         ProcessState::reset();
@@ -283,19 +298,6 @@ class SandboxTest : public ::testing::Test {
         EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
         EXPECT_EQ(outcome->deliveries, 1);
         return *outcome;
-    }
-    /// A direct payment through a new presenter; the view it reported to.
-    static std::shared_ptr<vanto::testing::RecordingDirectView> payDirectly(
-        std::string_view card, std::string_view order, std::string_view cvv = "123",
-        std::string_view expiry = "3012") {
-        vanto::testing::cardDataWatch().secret(cvv);
-        vanto::testing::cardDataWatch().expiry(expiry);
-        auto view = std::make_shared<vanto::testing::RecordingDirectView>();
-        std::make_shared<DirectPaymentPresenter<vanto::testing::RecordingDirectView>>(view)
-            ->makePaymentAction(card, cvv, expiry, 19.99, order, "", TransactionType::normal,
-                                "Libro");
-        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
-        return view;
     }
     /// A web payment for `order`: the presenter's signature request, then the sandbox's page
     /// walked with `card` and security code `cvv`. What the view was told.
