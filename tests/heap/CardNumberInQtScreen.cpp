@@ -26,7 +26,6 @@
 #include "vanto/quick/ScreenHandle.h"
 #else
 #include <QApplication>
-#include <QPushButton>
 
 #include "vanto/qt/QtBinding.h"
 #endif
@@ -89,8 +88,9 @@ struct Window {
         return QTest::qWaitForWindowExposed(window.get()) &&
                QTest::qWaitForWindowActive(window.get());
     }
-    Item* item(const char* name, const char*) const {
-        return root->findChild<QQuickItem*>(QLatin1String(name));
+    // The text inputs are named after their fields, with "Input".
+    Item* item(const QString& name, const char* input = "Input") const {
+        return root->findChild<QQuickItem*>(name + QLatin1String(input));
     }
     void key(Item* field, int key) const {
         field->forceActiveFocus();
@@ -107,8 +107,7 @@ using Application = QApplication;
 using Binding = vanto::qt::QtBinding;
 using Item = QWidget;
 
-// The card-entry screen's window; its fields go by their captions, as assistive technologies
-// read them, its buttons by their titles.
+// The card-entry screen's window.
 struct Window {
     QWidget* window = nullptr;
 
@@ -116,14 +115,8 @@ struct Window {
         window = vanto::qt::present(controller);
         return window && QTest::qWaitForWindowExposed(window);
     }
-    Item* item(const char*, const char* name) const {
-        for (auto* widget : window->findChildren<QWidget*>()) {
-            const auto* button = qobject_cast<QPushButton*>(widget);
-            if ((button ? button->text() : widget->accessibleName()) == QString::fromUtf8(name)) {
-                return widget;
-            }
-        }
-        return nullptr;
+    Item* item(const QString& name, const char* = "") const {
+        return window->findChild<QWidget*>(name);
     }
     void key(Item* field, int key) const { QTest::keyClick(field, static_cast<Qt::Key>(key)); }
     void tap(Item* item) const { QTest::mouseClick(item, Qt::LeftButton); }
@@ -147,11 +140,11 @@ struct Screen : Window {
         if (!show(controller)) {
             return false;
         }
-        number = item("numberInput", "N.º de tarjeta");
-        expiry = item("expiryInput", "Caducidad");
-        cvv = item("securityCodeInput", "Cód. seguridad");
-        proceed = item("continueButton", "Continuar");
-        cancel = item("cancelButton", "Cancelar");
+        number = item(QStringLiteral("number"));
+        expiry = item(QStringLiteral("expiry"));
+        cvv = item(QStringLiteral("securityCode"));
+        proceed = item(QStringLiteral("continueButton"), "");
+        cancel = item(QStringLiteral("cancelButton"), "");
         // The screen takes what is typed once it has appeared.
         const bool shown = number && expiry && cvv && proceed && cancel &&
                            waitFor([&] { return number->isEnabled(); });
