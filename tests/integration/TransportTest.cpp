@@ -35,21 +35,6 @@ class Transport : public sandbox::testing::SandboxTest {
     }
 };
 
-// Another sandbox, quiet, that the library now pays through; `trust` is set to trust it alone.
-std::unique_ptr<sandbox::SandboxGateway> payThrough(platform::URLSessionConfiguration& trust,
-                                                    std::vector<std::string> names = {
-                                                        "localhost", "127.0.0.1"}) {
-    sandbox::SandboxOptions options;
-    options.certificateNames = std::move(names);
-    options.logRequests = false;
-    auto other = std::make_unique<sandbox::SandboxGateway>(std::move(options));
-    EXPECT_TRUE(other->start() &&
-                Constants::setGatewayHost(EnviromentType::test, other->authority()));
-    trust = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    trust.additionalTrustAnchors = {other->certificatePem()};
-    return other;
-}
-
 // A direct-payment description with its own idle limit in seconds.
 template <double Seconds>
 class RequestWithTimeout : public DirectPaymentRequest {
@@ -203,18 +188,24 @@ TEST_F(Transport, AServerNobodyTrustsIsARefusalAndReceivesNothing) {
     EXPECT_TRUE(gateway_->requests().empty());
 }
 
-// This one is trusted but misnamed.
-TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnything) {
-    platform::URLSessionConfiguration trustingMisnamed;
-    const auto misnamed = payThrough(trustingMisnamed, {"gateway.example"});
+// A sandbox whose certificate, trusted, names another host.
+class MisnamedServer : public Transport {
+    sandbox::SandboxOptions options() const override {
+        auto options = Transport::options();
+        options.certificateNames = {"gateway.example"};
+        return options;
+    }
+};
+
+TEST_F(MisnamedServer, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnything) {
     std::vector<std::string> traces;
     setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
-    const auto mismatch = send(payment("T0601"), trustingMisnamed);
+    const auto mismatch = send(payment("T0601"));
     ASSERT_TRUE(mismatch.error && mismatch.error->platformError());
     EXPECT_EQ(mismatch.error->kind(), SDKError::Case::nonURLResponse);
     EXPECT_EQ(mismatch.error->platformError()->kind, platform::PlatformError::Kind::tlsRefused);
     EXPECT_FALSE(mismatch.error->platformError()->requestSent);
-    EXPECT_TRUE(misnamed->requests().empty());
+    EXPECT_TRUE(gateway_->requests().empty());
     ASSERT_EQ(traces.size(), 2u) << "the request, then the failure: no reply trace";
     EXPECT_TRUE(traces[1].starts_with("====== NO RESPONSE ======\nERROR: "));
     EXPECT_NE(traces[1].find("libcurl code 60"), std::string::npos)
@@ -272,15 +263,13 @@ TEST_F(Transport, ManyPaymentsInFlightEachDeliverOnceAndKeepOneCookiePerName) {
 using Lifetime = Transport;
 
 TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
-    platform::URLSessionConfiguration trustSlow;
-    const auto slow = payThrough(trustSlow);
-    slow->setFaultForAll(Fault::delayed(100s));  // answers only when stopped
+    gateway_->setFaultForAll(Fault::delayed(100s));  // answers only when stopped
 
     const auto paymentRequest = [](const std::string& order) {
         return DirectPaymentRequest(envelope(order)).build().value();
     };
     std::promise<bool> ended;
-    auto session = std::make_unique<platform::URLSession>(trustSlow);
+    auto session = std::make_unique<platform::URLSession>(trusting());
     auto started = session->dataTask(paymentRequest("L0001"), [&ended](auto, auto response, auto) {
         ended.set_value(response.has_value());
     });
@@ -292,7 +281,7 @@ TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
         << "destroying the session waited for its transfer";
     later->resume();  // a task of a session that is gone still runs (or fails) on its own
 
-    slow->stop();  // cuts the delay short: the transfer ends, with or without a reply
+    gateway_->stop();  // cuts the delay short: the transfer ends, with or without a reply
     ASSERT_EQ(outcome.wait_for(30s), std::future_status::ready);
 }
 
