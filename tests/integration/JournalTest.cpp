@@ -78,7 +78,7 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
 }
 
 // Where the journal cannot record the payment, nothing reaches the gateway, and a file that is
-// not this version's journal (an empty one included) is never written to.
+// not this version's journal is never written to (an empty one: cli.journal).
 TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     const auto refusedUnsent = [this](const std::string& order) {
         const auto view = pay(sandbox::kAcceptedCard, order);
@@ -119,7 +119,6 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     refusedUnsent("NEARLYFULL");
 
     std::ofstream(folder.file("damaged.sqlite")) << std::string(8192, 'x');
-    std::ofstream(folder.file("empty.sqlite")).flush();  // a journal whose payments were lost
     {
         sqlite3* newer = nullptr;
         ASSERT_EQ(sqlite3_open(folder.file("newer.sqlite").c_str(), &newer), SQLITE_OK);
@@ -130,7 +129,6 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     }
     for (const auto& [name, kind] :
          {std::pair{"damaged.sqlite", JournalProblem::Kind::corrupt},
-          std::pair{"empty.sqlite", JournalProblem::Kind::corrupt},
           std::pair{"newer.sqlite", JournalProblem::Kind::newerVersion}}) {
         const std::string before = testing::fileBytes(folder.file(name));
         PaymentJournal::install(PaymentJournal::open(folder.file(name)));
