@@ -1,18 +1,8 @@
 // A card typed into the real card-entry screen of a Qt binding, on a display, key by key:
 // corrected, paid through a sandbox gateway, typed again and cancelled. No block freed meanwhile
-// may hold the whole card number, plain or in its groups of four, in the one-byte form of the core
-// or the two-byte form of Qt's strings. Built once for the Widgets binding and, with
-// VANTO_HEAP_QUICK, once for the Qt Quick one.
-//
-// The program replaces malloc and its family (operator new ends there too), so that the blocks
-// of Qt's own strings and of libcurl are watched as well as the library's: each block freed or
-// moved by realloc, on any thread, is searched first. Where one is found, its caller's stack goes
-// to standard error. The sandbox runs in a child process, since it keeps what it receives.
-#include <execinfo.h>
-#include <malloc.h>
-#include <string.h>
-
-#include <atomic>
+// may hold the card number, Qt's own strings included. Built once for the Widgets binding and,
+// with VANTO_HEAP_QUICK, once for the Qt Quick one. The sandbox runs in a child process, since it
+// keeps what it receives.
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -21,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QTest>
 
+#include "FreedBlockSearch.h"
 #include "SandboxProcess.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentViewController.h"
@@ -35,63 +26,13 @@
 #include "vanto/quick/ScreenHandle.h"
 #else
 #include <QApplication>
-#include <QPushButton>
 
 #include "vanto/qt/QtBinding.h"
 #endif
 
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* data, size_t size);
-void* __libc_memalign(size_t alignment, size_t size);
-void __libc_free(void* data);
-}
-
 namespace {
 
-constexpr char kCardNumber[] = "4000000000000002";
-constexpr char kGrouped[] = "4000 0000 0000 0002";
-
-// The card number plain and in groups of four, as bytes and as UTF-16 units (x86 is
-// little-endian), none of them in a block of its own.
-constexpr char16_t kWide[] = u"4000000000000002";
-constexpr char16_t kWideGrouped[] = u"4000 0000 0000 0002";
-const std::string_view kPatterns[] = {
-    kCardNumber,
-    kGrouped,
-    {reinterpret_cast<const char*>(kWide), 2 * (std::size(kWide) - 1)},
-    {reinterpret_cast<const char*>(kWideGrouped), 2 * (std::size(kWideGrouped) - 1)}};
-
-std::atomic<bool> searching{false};
-std::atomic<int> freedWithCardNumber{0};
-thread_local bool inHook = false;
-
-bool holdsCardNumber(const void* data, std::size_t size) {
-    for (const std::string_view pattern : kPatterns) {
-        if (memmem(data, size, pattern.data(), pattern.size()) != nullptr) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A block about to be let go of: counted, and its caller shown, when it holds the card number.
-void search(void* data) {
-    if (data == nullptr || !searching || inHook) {
-        return;
-    }
-    inHook = true;
-    if (holdsCardNumber(data, malloc_usable_size(data))) {
-        const int found = ++freedWithCardNumber;
-        if (found <= 5) {
-            std::fprintf(stderr, "freed with the card number, from:\n");
-            void* frames[32];
-            backtrace_symbols_fd(frames, backtrace(frames, 32), 2);
-        }
-    }
-    inHook = false;
-}
+using vanto::testing::heap::kCardNumber;
 
 class Outcome final : public vanto::DirectPaymentResponseDelegate {
   public:
@@ -147,8 +88,9 @@ struct Window {
         return QTest::qWaitForWindowExposed(window.get()) &&
                QTest::qWaitForWindowActive(window.get());
     }
-    Item* item(const char* name, const char*) const {
-        return root->findChild<QQuickItem*>(QLatin1String(name));
+    // The text inputs are named after their fields, with "Input".
+    Item* item(const QString& name, const char* input = "Input") const {
+        return root->findChild<QQuickItem*>(name + QLatin1String(input));
     }
     void key(Item* field, int key) const {
         field->forceActiveFocus();
@@ -165,8 +107,7 @@ using Application = QApplication;
 using Binding = vanto::qt::QtBinding;
 using Item = QWidget;
 
-// The card-entry screen's window; its fields go by their captions, as assistive technologies
-// read them, its buttons by their titles.
+// The card-entry screen's window.
 struct Window {
     QWidget* window = nullptr;
 
@@ -174,14 +115,8 @@ struct Window {
         window = vanto::qt::present(controller);
         return window && QTest::qWaitForWindowExposed(window);
     }
-    Item* item(const char*, const char* name) const {
-        for (auto* widget : window->findChildren<QWidget*>()) {
-            const auto* button = qobject_cast<QPushButton*>(widget);
-            if ((button ? button->text() : widget->accessibleName()) == QString::fromUtf8(name)) {
-                return widget;
-            }
-        }
-        return nullptr;
+    Item* item(const QString& name, const char* = "") const {
+        return window->findChild<QWidget*>(name);
     }
     void key(Item* field, int key) const { QTest::keyClick(field, static_cast<Qt::Key>(key)); }
     void tap(Item* item) const { QTest::mouseClick(item, Qt::LeftButton); }
@@ -205,11 +140,11 @@ struct Screen : Window {
         if (!show(controller)) {
             return false;
         }
-        number = item("numberInput", "N.º de tarjeta");
-        expiry = item("expiryInput", "Caducidad");
-        cvv = item("securityCodeInput", "Cód. seguridad");
-        proceed = item("continueButton", "Continuar");
-        cancel = item("cancelButton", "Cancelar");
+        number = item(QStringLiteral("number"));
+        expiry = item(QStringLiteral("expiry"));
+        cvv = item(QStringLiteral("securityCode"));
+        proceed = item(QStringLiteral("continueButton"), "");
+        cancel = item(QStringLiteral("cancelButton"), "");
         // The screen takes what is typed once it has appeared.
         const bool shown = number && expiry && cvv && proceed && cancel &&
                            waitFor([&] { return number->isEnabled(); });
@@ -241,42 +176,6 @@ int fail(const char* what) {
 
 }  // namespace
 
-extern "C" {
-
-void* malloc(size_t size) {
-    return __libc_malloc(size);
-}
-
-void* calloc(size_t count, size_t size) {
-    return __libc_calloc(count, size);
-}
-
-void free(void* data) {
-    search(data);
-    __libc_free(data);
-}
-
-// A block that may move is searched first: the old one would be let go of unseen.
-void* realloc(void* data, size_t size) {
-    search(data);
-    return __libc_realloc(data, size);
-}
-
-void* memalign(size_t alignment, size_t size) {
-    return __libc_memalign(alignment, size);
-}
-
-void* aligned_alloc(size_t alignment, size_t size) {
-    return __libc_memalign(alignment, size);
-}
-
-int posix_memalign(void** data, size_t alignment, size_t size) {
-    *data = __libc_memalign(alignment, size);
-    return *data == nullptr ? ENOMEM : 0;
-}
-
-}  // extern "C"
-
 int main(int argc, char** argv) {
     if (!vanto::testing::payThroughSandboxProcess()) {
         return 1;
@@ -286,10 +185,7 @@ int main(int argc, char** argv) {
 #endif
     Application application(argc, argv);
     Binding binding;
-    void* frames[1];
-    backtrace(frames, 1);  // loads what backtrace needs before it is called inside free
-
-    searching = true;
+    vanto::testing::heap::startSearching();
     {
         Screen paid;
         if (!paid.present("HEAPQT01")) {
@@ -316,11 +212,5 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
-    searching = false;
-    if (freedWithCardNumber > 0) {
-        std::fprintf(stderr, "%d freed blocks held the card number\n", freedWithCardNumber.load());
-        return 1;
-    }
-    std::puts("no freed block held the card number");
-    return 0;
+    return vanto::testing::heap::noneFound() ? 0 : 1;
 }

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <limits>
 
-#include "SandboxFixture.h"
+#include "SandboxTestSupport.h"
 #include "TempFolder.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/sandbox/TestCards.h"
@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 constexpr std::string_view kCvv = "7391";
 constexpr std::string_view kExpiry = "3012";
 
-class JournalOnTheWire : public testing::SandboxTest {
+class JournalOnTheWire : public sandbox::testing::SandboxTest {
   protected:
     void SetUp() override {
         SandboxTest::SetUp();
@@ -51,7 +51,7 @@ class JournalOnTheWire : public testing::SandboxTest {
 TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     pay(sandbox::kAcceptedCard, "SECRET1");
     pay(sandbox::kDeclinedCard, "SECRET2");
-    const auto view = payOnPage(sandbox::kAcceptedCard, "SECRET3", kCvv);
+    const auto view = payWebPayment(sandbox::kAcceptedCard, "SECRET3", kCvv);
     ASSERT_EQ(view->told, std::vector<std::string>{"OK 0 0"});
     EXPECT_EQ(standing("SECRET3"), PaymentStanding::delivered);
 
@@ -59,7 +59,7 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
     // (percent-encoded in the page's form, as they came from the signature service).
     // Card data are the watch's, which reads the journal as the test ends.
     std::vector<std::string> secrets = {VantoConfiguration::shared().appLicense()};
-    for (const auto& request : gateway().requests()) {
+    for (const auto& request : gateway_->requests()) {
         for (const std::string_view key : {"\"firma\":\"", "Ds_Signature="}) {
             if (const auto at = request.body.find(key); at != std::string::npos) {
                 const auto value = request.body.substr(at + key.size());
@@ -78,7 +78,7 @@ TEST_F(JournalOnTheWire, KeepsNoCardDataNoCredentialAndNoSignature) {
 }
 
 // Where the journal cannot record the payment, nothing reaches the gateway, and a file that is
-// not this version's journal (an empty one included) is never written to.
+// not this version's journal is never written to (an empty one: cli.journal).
 TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     const auto refusedUnsent = [this](const std::string& order) {
         const auto view = pay(sandbox::kAcceptedCard, order);
@@ -90,7 +90,7 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
                        "No se ha podido anotar el pago en el diario de pagos: no se ha enviado."))
             << order;
         EXPECT_EQ(classifyRefusal(refusal), RefusalKind::notRecorded);
-        EXPECT_TRUE(gateway().requests().empty()) << order << " reached the gateway";
+        EXPECT_TRUE(gateway_->requests().empty()) << order << " reached the gateway";
     };
     settings.busyWait = 20ms;
     PaymentJournal::install(PaymentJournal::open(folder.file("locked.sqlite"), settings));
@@ -104,7 +104,7 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     }
     pay(sandbox::kAcceptedCard, "UNLOCKED");
     EXPECT_EQ(standing("UNLOCKED"), PaymentStanding::delivered) << "the lock gone, payments go";
-    gateway().clearRequests();
+    gateway_->clearRequests();
 
     // Made first, then held to the size it has: as a disk that has since filled up.
     ASSERT_FALSE(PaymentJournal::open(folder.file("full.sqlite"))->problem());
@@ -119,7 +119,6 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     refusedUnsent("NEARLYFULL");
 
     std::ofstream(folder.file("damaged.sqlite")) << std::string(8192, 'x');
-    std::ofstream(folder.file("empty.sqlite")).flush();  // a journal whose payments were lost
     {
         sqlite3* newer = nullptr;
         ASSERT_EQ(sqlite3_open(folder.file("newer.sqlite").c_str(), &newer), SQLITE_OK);
@@ -130,7 +129,6 @@ TEST_F(JournalOnTheWire, SendsNothingWhenTheJournalIsLockedFullDamagedOrNewer) {
     }
     for (const auto& [name, kind] :
          {std::pair{"damaged.sqlite", JournalProblem::Kind::corrupt},
-          std::pair{"empty.sqlite", JournalProblem::Kind::corrupt},
           std::pair{"newer.sqlite", JournalProblem::Kind::newerVersion}}) {
         const std::string before = testing::fileBytes(folder.file(name));
         PaymentJournal::install(PaymentJournal::open(folder.file(name)));

@@ -10,10 +10,12 @@
 #include <sstream>
 #include <thread>
 
-#include "SandboxFixture.h"
+#include "SandboxTestSupport.h"
 #include "TestRows.h"
 #include "platform/DispatchQueue.h"
+#include "vanto/config/Constants.h"
 #include "vanto/platform/URLSession.h"
+#include "vanto/transport/Session.h"
 #include "vanto/transport/TraceSink.h"
 
 namespace vanto {
@@ -22,27 +24,16 @@ namespace {
 using namespace std::chrono_literals;
 using sandbox::Fault;
 
-class Transport : public testing::SandboxTest {
+class Transport : public sandbox::testing::SandboxTest {
   protected:
-    static std::shared_ptr<DirectPaymentRequest> payment(std::string_view order) {
-        return std::make_shared<DirectPaymentRequest>(directPayment(sandbox::kAcceptedCard, order));
+    /// A signed direct payment of 19.99 with the accepted card for `order`.
+    static platform::SecretText envelope(const std::string& order) {
+        return platform::SecretText(directRequest(std::string(sandbox::kAcceptedCard), order));
+    }
+    static std::shared_ptr<DirectPaymentRequest> payment(const std::string& order) {
+        return std::make_shared<DirectPaymentRequest>(envelope(order));
     }
 };
-
-// Another sandbox, quiet, that the library now pays through; `trust` is set to trust it alone.
-std::unique_ptr<sandbox::SandboxGateway> payThrough(platform::URLSessionConfiguration& trust,
-                                                    std::vector<std::string> names = {
-                                                        "localhost", "127.0.0.1"}) {
-    sandbox::SandboxOptions options;
-    options.certificateNames = std::move(names);
-    options.logRequests = false;
-    auto other = std::make_unique<sandbox::SandboxGateway>(std::move(options));
-    EXPECT_TRUE(other->start() &&
-                Constants::setGatewayHost(EnviromentType::test, other->authority()));
-    trust = platform::URLSessionConfiguration::defaultSessionConfiguration();
-    trust.additionalTrustAnchors = {other->certificatePem()};
-    return other;
-}
 
 // A direct-payment description with its own idle limit in seconds.
 template <double Seconds>
@@ -53,22 +44,22 @@ class RequestWithTimeout : public DirectPaymentRequest {
 };
 
 TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
-    const platform::SecretText envelope = directPayment(sandbox::kAcceptedCard, "T0100");
-    gateway().setFaultForAll(Fault::httpStatus(500));
-    EXPECT_TRUE(send(std::make_shared<DirectPaymentRequest>(envelope.copy())).error);
+    const platform::SecretText body = envelope("T0100");
+    gateway_->setFaultForAll(Fault::httpStatus(500));
+    EXPECT_TRUE(send(std::make_shared<DirectPaymentRequest>(body.copy())).error);
     const auto issued = Session::shared().cookies();
     ASSERT_EQ(issued.size(), 1u) << "a reply's cookie is taken in whatever its status";
-    gateway().setFaultForAll(std::nullopt);
+    gateway_->setFaultForAll(std::nullopt);
     Session::shared().setCookies({{.name = "first", .value = "1"}, issued[0]});
-    send(std::make_shared<DirectPaymentRequest>(envelope.copy()));
+    send(std::make_shared<DirectPaymentRequest>(body.copy()));
 
-    const auto requests = gateway().requests();
+    const auto requests = gateway_->requests();
     ASSERT_EQ(requests.size(), 2u);
     for (const auto& request : requests) {
         EXPECT_EQ(request.method, "POST");
         EXPECT_EQ(request.path, "/zel/virtualControllerV2/pagoVirtual");
         EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
-        EXPECT_EQ(request.body, "datoEntrada=" + std::string(envelope.view()))
+        EXPECT_EQ(request.body, "datoEntrada=" + std::string(body.view()))
             << "the body goes verbatim";
         EXPECT_EQ(request.header("Expect"), std::nullopt);
     }
@@ -80,10 +71,10 @@ TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
     // The same server under another host name is another gateway to the cookie store: the
     // cookie the first one set stays with it.
     ASSERT_TRUE(Constants::setGatewayHost(EnviromentType::test,
-                                          "localhost:" + std::to_string(gateway().port())));
-    send(std::make_shared<DirectPaymentRequest>(envelope.copy()));
-    ASSERT_EQ(gateway().requests().size(), 3u);
-    EXPECT_EQ(gateway().requests()[2].header("Cookie"), "first=1")
+                                          "localhost:" + std::to_string(gateway_->port())));
+    send(std::make_shared<DirectPaymentRequest>(body.copy()));
+    ASSERT_EQ(gateway_->requests().size(), 3u);
+    EXPECT_EQ(gateway_->requests()[2].header("Cookie"), "first=1")
         << "only the cookie put in without a host goes to another host";
 }
 
@@ -119,14 +110,13 @@ TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
                 << order << ": the gateway read the request, it may have acted on it";
         }
     }
-    EXPECT_EQ(gateway().requests().size(), rows.size()) << "every fault is recorded";
+    EXPECT_EQ(gateway_->requests().size(), rows.size()) << "every fault is recorded";
 }
 
 TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     // The server holds its answer past the wait of send(): only the idle limit ends the call.
-    gateway().setFault("T0400", Fault::delayed(100s));
-    const auto silent = send(
-        std::make_shared<RequestWithTimeout<1.0>>(directPayment(sandbox::kAcceptedCard, "T0400")));
+    gateway_->setFault("T0400", Fault::delayed(100s));
+    const auto silent = send(std::make_shared<RequestWithTimeout<1.0>>(envelope("T0400")));
     ASSERT_TRUE(silent.error && silent.error->platformError());
     EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
     EXPECT_EQ(silent.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
@@ -136,38 +126,31 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     // The session's time-out takes the place of the request's own.
     auto configuration = trusting();
     configuration.timeoutIntervalForRequest = 1.0;
-    gateway().setFault("T0402", Fault::delayed(100s));
+    gateway_->setFault("T0402", Fault::delayed(100s));
     const auto sessionLimit =
-        send(std::make_shared<DirectPaymentRequest>(directPayment(sandbox::kAcceptedCard, "T0402")),
-             configuration);
+        send(std::make_shared<DirectPaymentRequest>(envelope("T0402")), configuration);
     ASSERT_TRUE(sessionLimit.error && sessionLimit.error->platformError());
     EXPECT_EQ(sessionLimit.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
 
-    gateway().setFault("T0401", Fault::delayed(300ms));
+    gateway_->setFault("T0401", Fault::delayed(300ms));
     constexpr double kEndless = std::numeric_limits<double>::infinity();
-    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<kEndless>>(
-                         directPayment(sandbox::kAcceptedCard, "T0401")))
-                    .record)
+    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<kEndless>>(envelope("T0401"))).record)
         << "an endless time-out is the longest limit, not none";
-    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<1e300>>(
-                         directPayment(sandbox::kAcceptedCard, "T0401")))
-                    .record);
-    for (const char* order : {"T0400", "T0401", "T0402"}) {
-        gateway().setFault(order, std::nullopt);
-    }
+    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<1e300>>(envelope("T0401"))).record);
 }
 
 TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     // Card data go over TLS only: a plain http address of the very same server is not even tried.
-    class PlainHttpRequest : public DirectPaymentRequest {
-      public:
-        using DirectPaymentRequest::DirectPaymentRequest;
+    struct PlainHttpRequest : DirectPaymentRequest {
+        PlainHttpRequest(platform::SecretText body, std::string authority)
+            : DirectPaymentRequest(std::move(body)), authority(std::move(authority)) {}
         std::string baseURL() const override {
-            return "http://" + gateway().authority() + "/zel/virtualControllerV2/pagoVirtual";
+            return "http://" + authority + "/zel/virtualControllerV2/pagoVirtual";
         }
+        std::string authority;
     };
     const auto plain =
-        send(std::make_shared<PlainHttpRequest>(directPayment(sandbox::kAcceptedCard, "T0450")));
+        send(std::make_shared<PlainHttpRequest>(envelope("T0450"), gateway_->authority()));
     ASSERT_TRUE(plain.error);
     EXPECT_EQ(plain.error->kind(), SDKError::Case::requestError);
     EXPECT_EQ(plain.error->platformError()->kind, platform::PlatformError::Kind::notHttps);
@@ -175,7 +158,7 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     // The session itself refuses, whatever the case of the scheme.
     std::promise<std::optional<platform::PlatformError>> failed;
     platform::URLSession session(trusting());
-    platform::URLRequest request("HTTP://" + gateway().authority() + "/");
+    platform::URLRequest request("HTTP://" + gateway_->authority() + "/");
     request.httpMethod = "POST";
     request.httpBody = platform::SecretText("datoEntrada=");
     session
@@ -190,7 +173,7 @@ TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
     const auto platformError = error.get();
     ASSERT_TRUE(platformError);
     EXPECT_EQ(platformError->kind, platform::PlatformError::Kind::notHttps);
-    EXPECT_TRUE(gateway().requests().empty());
+    EXPECT_TRUE(gateway_->requests().empty());
 }
 
 // A server the session cannot verify ends the payment unsent, a refusal for the presenter.
@@ -202,21 +185,27 @@ TEST_F(Transport, AServerNobodyTrustsIsARefusalAndReceivesNothing) {
     const auto& refusal = std::get<DirectPaymentResponseKO>(view->outcomes[0]);
     EXPECT_EQ(refusal.code, 5550);
     EXPECT_EQ(refusal.desc, "Error de conexión.");
-    EXPECT_TRUE(gateway().requests().empty());
+    EXPECT_TRUE(gateway_->requests().empty());
 }
 
-// This one is trusted but misnamed.
-TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnything) {
-    platform::URLSessionConfiguration trustingMisnamed;
-    const auto misnamed = payThrough(trustingMisnamed, {"gateway.example"});
+// A sandbox whose certificate, trusted, names another host.
+class MisnamedServer : public Transport {
+    sandbox::SandboxOptions options() const override {
+        auto options = Transport::options();
+        options.certificateNames = {"gateway.example"};
+        return options;
+    }
+};
+
+TEST_F(MisnamedServer, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnything) {
     std::vector<std::string> traces;
     setTraceSink([&traces](std::string_view block) { traces.emplace_back(block); });
-    const auto mismatch = send(payment("T0601"), trustingMisnamed);
+    const auto mismatch = send(payment("T0601"));
     ASSERT_TRUE(mismatch.error && mismatch.error->platformError());
     EXPECT_EQ(mismatch.error->kind(), SDKError::Case::nonURLResponse);
     EXPECT_EQ(mismatch.error->platformError()->kind, platform::PlatformError::Kind::tlsRefused);
     EXPECT_FALSE(mismatch.error->platformError()->requestSent);
-    EXPECT_TRUE(misnamed->requests().empty());
+    EXPECT_TRUE(gateway_->requests().empty());
     ASSERT_EQ(traces.size(), 2u) << "the request, then the failure: no reply trace";
     EXPECT_TRUE(traces[1].starts_with("====== NO RESPONSE ======\nERROR: "));
     EXPECT_NE(traces[1].find("libcurl code 60"), std::string::npos)
@@ -225,7 +214,7 @@ TEST_F(Transport, RefusesATrustedCertificateIssuedToAnotherNameBeforeSendingAnyt
 }
 
 TEST_F(Transport, DeliversOnTheQueueChosenForTheCall) {
-    const auto deliveredOn = [](CallbackQueue queue) {
+    const auto deliveredOn = [this](CallbackQueue queue) {
         auto ranOn = std::make_shared<std::thread::id>();
         const auto note = [ranOn](auto&&...) { *ranOn = std::this_thread::get_id(); };
         Manager::create(trusting())->send(payment("T0700"), queue, note, note);
@@ -245,7 +234,7 @@ TEST_F(Transport, DeliversOnTheQueueChosenForTheCall) {
 
 TEST_F(Transport, ManyPaymentsInFlightEachDeliverOnceAndKeepOneCookiePerName) {
     constexpr int kPayments = 32;
-    gateway().setFaultForAll(Fault::delayed(300ms));  // keeps them in flight together
+    gateway_->setFaultForAll(Fault::delayed(300ms));  // keeps them in flight together
     std::atomic<int> deliveries[kPayments] = {};
     std::atomic<int> accepted = 0;
     for (int i = 0; i < kPayments; ++i) {
@@ -271,18 +260,16 @@ TEST_F(Transport, ManyPaymentsInFlightEachDeliverOnceAndKeepOneCookiePerName) {
     EXPECT_EQ(cookies[0].name, sandbox::SandboxGateway::kSessionCookieName);
 }
 
-using Lifetime = testing::SandboxTest;
+using Lifetime = Transport;
 
 TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
-    platform::URLSessionConfiguration trustSlow;
-    const auto slow = payThrough(trustSlow);
-    slow->setFaultForAll(Fault::delayed(100s));  // answers only when stopped
+    gateway_->setFaultForAll(Fault::delayed(100s));  // answers only when stopped
 
-    const auto paymentRequest = [](std::string_view order) {
-        return DirectPaymentRequest(directPayment(sandbox::kAcceptedCard, order)).build().value();
+    const auto paymentRequest = [](const std::string& order) {
+        return DirectPaymentRequest(envelope(order)).build().value();
     };
     std::promise<bool> ended;
-    auto session = std::make_unique<platform::URLSession>(trustSlow);
+    auto session = std::make_unique<platform::URLSession>(trusting());
     auto started = session->dataTask(paymentRequest("L0001"), [&ended](auto, auto response, auto) {
         ended.set_value(response.has_value());
     });
@@ -294,7 +281,7 @@ TEST_F(Lifetime, ASessionGoesAwayWithoutWaitingAndItsTransfersStillEnd) {
         << "destroying the session waited for its transfer";
     later->resume();  // a task of a session that is gone still runs (or fails) on its own
 
-    slow->stop();  // cuts the delay short: the transfer ends, with or without a reply
+    gateway_->stop();  // cuts the delay short: the transfer ends, with or without a reply
     ASSERT_EQ(outcome.wait_for(30s), std::future_status::ready);
 }
 

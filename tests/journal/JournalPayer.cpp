@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "SandboxProcess.h"
 #include "TempFolder.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/MainQueue.h"
+#include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/sandbox/TestCards.h"
 #include "vanto/transport/TraceSink.h"
 
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
             "usage: vanto_journal_payer eight|hold|return JOURNAL GATEWAY CERTIFICATE ORDER");
     }
     const std::string mode = argv[1];
-    if (!vanto::testing::payThroughSandboxAt(argv[3], vanto::testing::fileBytes(argv[4]))) {
+    if (!vanto::sandbox::useAsTestEnvironment(argv[3], vanto::testing::fileBytes(argv[4]))) {
         return fail("the gateway's address or certificate was not taken");
     }
     vanto::setTraceSink([](std::string_view) {});

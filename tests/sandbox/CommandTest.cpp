@@ -11,10 +11,8 @@
 #include <future>
 #include <regex>
 
-#include "RecordingViews.h"
 #include "SandboxCommand.h"
 #include "SandboxTestSupport.h"
-#include "vanto/direct/DirectPaymentPresenter.h"
 
 namespace vanto::sandbox::testing {
 namespace {
@@ -64,11 +62,7 @@ TEST(SandboxCommand, ScriptsReadItsStartLineAndAPaymentHeldAtTheStopFails) {
     ASSERT_TRUE(
         useAsTestEnvironment(sandbox.printed.substr(0, sandbox.printed.find('\n')), &problem))
         << problem;
-    auto view = std::make_shared<vanto::testing::RecordingDirectView>();
-    std::make_shared<DirectPaymentPresenter<vanto::testing::RecordingDirectView>>(view)
-        ->makePaymentAction("4000000000000002", "123", "3012", 1.0, "CMD2", "",
-                            TransactionType::normal, "Libro");
-    ASSERT_TRUE(Manager::waitForCallsInFlight(30s));
+    const auto view = SandboxTest::payDirectly("4000000000000002", "CMD2");
     ASSERT_EQ(view->outcomes.size(), 1u);
     EXPECT_TRUE(std::holds_alternative<DirectPaymentResponseOK>(view->outcomes.front()));
     ProcessState::reset();

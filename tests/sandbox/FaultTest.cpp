@@ -4,7 +4,6 @@
 // (integration/TransportTest), which tell every one apart.
 
 #include <chrono>
-#include <future>
 #include <map>
 #include <regex>
 
@@ -121,22 +120,6 @@ TEST_F(FaultTest, EachFamilyOfSwitchesBreaksTheAnswerOfItsOwnStep) {
                   std::chrono::milliseconds(row.size() > 3 ? std::stoi(*row[3]) : 0))
             << order;
     }
-}
-
-TEST_F(FaultTest, DelaysHoldOnlyTheirOwnAnswerAndAStopDropsThem) {
-    gateway_->setFault("SLOW01", Fault::delayed(100s));
-    auto caller = std::async(std::launch::async, [this] {
-        // A client of its own: one client sends one request at a time.
-        return trustingClient("127.0.0.1", gateway_->port(), gateway_->certificatePem())
-            ->Post(kDirectPath, "datoEntrada=" + directRequest("4000000000000002", "SLOW01"),
-                   kFormType);
-    });
-    ASSERT_TRUE(gateway_->waitForRequests(1, 10s)) << "the request never arrived";
-    EXPECT_EQ(payOrder("QUICK01")->status, 200) << "answered while the other is held";
-    auto stopping = std::async(std::launch::async, [this] { gateway_->stop(); });
-    EXPECT_EQ(stopping.wait_for(30s), std::future_status::ready) << "stop waited for the delay";
-    ASSERT_EQ(caller.wait_for(30s), std::future_status::ready) << "the client still waits";
-    EXPECT_FALSE(caller.get()) << "a held answer is never sent: the client sees no answer";
 }
 
 TEST_F(FaultTest, InProcessFaultsOverrideTheSwitchesAndCanBeRemoved) {

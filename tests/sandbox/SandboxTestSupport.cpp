@@ -223,4 +223,31 @@ Parameters SandboxTest::resultAt(const std::string& location, const std::string&
     return *parameters;
 }
 
+std::shared_ptr<vanto::testing::RecordingWebView> SandboxTest::payWebPayment(std::string_view card,
+                                                                             std::string_view order,
+                                                                             std::string_view cvv) {
+    vanto::testing::cardDataWatch().secret(cvv);
+    vanto::testing::cardDataWatch().expiry("12/30");
+    auto view = std::make_shared<vanto::testing::RecordingWebView>();
+    auto presenter =
+        std::make_shared<WebViewPaymentPresenter<vanto::testing::RecordingWebView>>(view);
+    std::optional<platform::URLRequest> page;
+    presenter->loadWebViewRequest(
+        order, "", 19.99, TransactionType::normal, "Libro",
+        [&page](platform::URLRequest request) { page = std::move(request); });
+    EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
+    if (!page) {
+        return view;
+    }
+    HeadlessBrowser browser(gateway_->certificatePem());
+    PageWalk walk;
+    walk.navigation = [&](const std::string& address) {
+        presenter->webViewNotifyUser(address);
+        return view->told.empty();  // an outcome ends the walk, as the screen closes
+    };
+    walk.finished = [](const HeadlessBrowser::Page&) { return true; };
+    walkPaymentPage(browser, *page, {std::string(card), "12/30", std::string(cvv)}, walk);
+    return view;
+}
+
 }  // namespace vanto::sandbox::testing

@@ -14,14 +14,20 @@
 #include <nlohmann/json.hpp>
 
 #include "CardDataWatch.h"
+#include "RecordingViews.h"
 #include "vanto/config/VantoConfiguration.h"
+#include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/encoding/Encode.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
 #include "vanto/encoding/Sha256.h"
 #include "vanto/platform/ProcessState.h"
+#include "vanto/platform/URLSession.h"
+#include "vanto/sandbox/HeadlessBrowser.h"
 #include "vanto/sandbox/SandboxGateway.h"
 #include "vanto/text/UrlText.h"
+#include "vanto/transport/Manager.h"
+#include "vanto/web/WebViewPaymentPresenter.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto::sandbox::testing {
@@ -140,6 +146,21 @@ void expectAcceptedEcho(const Fields& fields, const std::string& order) {
 /// the default merchant and put back afterwards. The payment-page helpers behave like a browser
 /// that keeps the page's cookie.
 class SandboxTest : public ::testing::Test {
+  public:
+    /// A direct payment through a new presenter; the view it reported to.
+    static std::shared_ptr<vanto::testing::RecordingDirectView> payDirectly(
+        std::string_view card, std::string_view order, std::string_view cvv = "123",
+        std::string_view expiry = "3012") {
+        vanto::testing::cardDataWatch().secret(cvv);
+        vanto::testing::cardDataWatch().expiry(expiry);
+        auto view = std::make_shared<vanto::testing::RecordingDirectView>();
+        std::make_shared<DirectPaymentPresenter<vanto::testing::RecordingDirectView>>(view)
+            ->makePaymentAction(card, cvv, expiry, 19.99, order, "", TransactionType::normal,
+                                "Libro");
+        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
+        return view;
+    }
+
   protected:
     void SetUp() override {
         ProcessState::reset();
@@ -240,6 +261,49 @@ class SandboxTest : public ::testing::Test {
     /// Checks the shape and signature of a return address and reads its result the way the
     /// library's presenter does.
     static Parameters resultAt(const std::string& location, const std::string& expectedStart);
+
+    // The library's own road to the sandbox: its sessions, its manager and its presenters.
+
+    /// A session configuration that trusts the sandbox's certificate.
+    platform::URLSessionConfiguration trusting() const {
+        auto configuration = platform::URLSessionConfiguration::defaultSessionConfiguration();
+        configuration.additionalTrustAnchors = {gateway_->certificatePem()};
+        return configuration;
+    }
+    /// The outcome of one call, filled by the callbacks.
+    template <typename Record>
+    struct Outcome {
+        int deliveries = 0;
+        std::optional<Record> record;
+        std::optional<SDKError> error;
+    };
+    /// Sends `request` with a new manager and waits, pumping the main queue, for its outcome.
+    template <typename T>
+    Outcome<typename T::Response> send(
+        std::shared_ptr<T> request, std::optional<platform::URLSessionConfiguration> trust = {}) {
+        auto outcome = std::make_shared<Outcome<typename T::Response>>();
+        Manager::create(trust.value_or(trusting()))
+            ->send(
+                request, std::nullopt,
+                [outcome](std::optional<typename T::Response> record) {
+                    ++outcome->deliveries;
+                    outcome->record = std::move(record);
+                },
+                [outcome](SDKError error) {
+                    ++outcome->deliveries;
+                    outcome->error = std::move(error);
+                });
+        // A call stops being in flight once its handler and its delivery are gone, so a second
+        // delivery would have happened by then.
+        EXPECT_TRUE(Manager::waitForCallsInFlight(std::chrono::seconds(30)));
+        EXPECT_EQ(outcome->deliveries, 1);
+        return *outcome;
+    }
+    /// A web payment for `order`: the presenter's signature request, then the sandbox's page
+    /// walked with `card` and security code `cvv`. What the view was told.
+    std::shared_ptr<vanto::testing::RecordingWebView> payWebPayment(std::string_view card,
+                                                                    std::string_view order,
+                                                                    std::string_view cvv);
 
     std::unique_ptr<SandboxGateway> gateway_;
     std::unique_ptr<httplib::SSLClient> client_;

@@ -16,12 +16,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -31,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "TempFolder.h"
 #include "vanto/sandbox/TestCards.h"
 
 namespace vanto::testing {
@@ -111,12 +109,11 @@ class OutputTee {
     }
 
     /// Puts the stream back where it went before, once what was written has passed.
-    std::string restore() {
-        std::string written = takeWritten();
+    void restore() {
+        takeWritten();
         if (reader_ >= 0) {
             ::dup2(original_, fd_);
         }
-        return written;
     }
 
   private:
@@ -169,8 +166,10 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
     /// Three digits are too common a word to look for (a length, a status, a port): the suites
     /// type four-digit codes where the watch is to see them.
     void secret(std::string_view value) {
-        if (value.size() >= 4) {
-            add(secrets_, std::string(value));
+        const std::lock_guard lock(mutex_);
+        if (value.size() >= 4 &&
+            std::find(secrets_.begin(), secrets_.end(), value) == secrets_.end()) {
+            secrets_.emplace_back(value);
         }
     }
 
@@ -199,14 +198,14 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
     void watchFile(const std::string& path, bool always = false) {
         for (const std::string suffix : {"", "-wal", "-shm"}) {
             watch(
-                path + suffix, [file = path + suffix] { return contents(file); }, always);
+                path + suffix, [file = path + suffix] { return fileBytes(file); }, always);
         }
     }
 
     /// What a file and its -wal and -shm hold now, for a file the test removes before it ends.
     void keepFile(const std::string& path) {
         for (const std::string suffix : {"", "-wal", "-shm"}) {
-            watch(path + suffix, [held = contents(path + suffix)] { return held; });
+            watch(path + suffix, [held = fileBytes(path + suffix)] { return held; });
         }
     }
 
@@ -279,19 +278,7 @@ class CardDataWatch : public ::testing::EmptyTestEventListener {
         secrets_.clear();
     }
 
-    static std::string contents(const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    }
-
   private:
-    void add(std::vector<std::string>& list, std::string value) {
-        const std::lock_guard lock(mutex_);
-        if (!value.empty() && std::find(list.begin(), list.end(), value) == list.end()) {
-            list.push_back(std::move(value));
-        }
-    }
-
     std::mutex mutex_;
     std::vector<std::pair<std::string, std::function<std::string()>>> sources_;
     std::vector<std::pair<std::string, std::function<std::string()>>> always_;

@@ -14,14 +14,14 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "TempFolder.h"
 
 namespace vanto::testing {
 
@@ -105,26 +105,20 @@ struct ChildOptions {
 class ChildProcess {
   public:
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                 const ChildOptions& options = ChildOptions()) {
-        int input[2] = {-1, -1};
-        int output[2] = {-1, -1};
-        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) {
-            return;
-        }
-        const int error =
-            ::open(options.errorFile.empty() ? "/dev/null" : options.errorFile.c_str(),
-                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const int executable = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
+                 const ChildOptions& options = ChildOptions())
+        : program_(program), errorFile_(options.errorFile) {
+        Pipe input, output;
+        const Fd error(::open(options.errorFile.empty() ? "/dev/null" : options.errorFile.c_str(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        const Fd executable(::open(program.c_str(), O_RDONLY | O_CLOEXEC));
         std::vector<std::string> texts = {program};
         texts.insert(texts.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (auto& text : texts) {
             argv.push_back(text.data());
         }
-        program_ = program;
-        errorFile_ = options.errorFile;
         argv.push_back(nullptr);
-        const int streams[3] = {input[0], output[1], error};
+        const int streams[3] = {input.read.get(), output.write.get(), error.get()};
         pid_ = ::fork();
         if (pid_ == 0) {
             for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
@@ -137,20 +131,13 @@ class ChildProcess {
                 ::_exit(126);
             }
             // By descriptor: the build tree's folders need not be open to nobody.
-            ::fexecve(executable, argv.data(), environ);
+            ::fexecve(executable.get(), argv.data(), environ);
             ::_exit(127);
         }
-        for (const int fd : {input[0], output[1], error, executable}) {
-            ::close(fd);
-        }
-        input_ = input[1];
-        output_ = output[0];
-        if (options.watched >= 0) {
-            ::close(output_);
-            output_ = ::dup(options.watched);
-        }
+        input_ = std::move(input.write);
+        output_ = options.watched >= 0 ? Fd(::dup(options.watched)) : std::move(output.read);
         if (pid_ > 0) {
-            exitWatch_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+            exitWatch_ = Fd(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
         }
     }
 
@@ -162,42 +149,32 @@ class ChildProcess {
         if (const auto& reader = childOutputReader()) {
             reader("the standard output of " + program_, std::move(output_text_));
             if (!errorFile_.empty()) {
-                std::ifstream file(errorFile_, std::ios::binary);
-                reader("the standard error of " + program_,
-                       {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
-            }
-        }
-        for (const int fd : {input_, output_, exitWatch_}) {
-            if (fd >= 0) {
-                ::close(fd);
+                reader("the standard error of " + program_, fileBytes(errorFile_));
             }
         }
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid_ > 0 && exitWatch_ >= 0; }
+    bool started() const { return pid_ > 0 && exitWatch_.get() >= 0; }
     pid_t pid() const { return pid_; }
 
     /// Writes `text` to the child's standard input and closes it.
     void finishInput(std::string_view text) {
-        while (!text.empty() && input_ >= 0) {
-            const ssize_t written = ::write(input_, text.data(), text.size());
+        while (!text.empty()) {
+            const ssize_t written = ::write(input_.get(), text.data(), text.size());
             if (written <= 0) {
                 break;
             }
             text.remove_prefix(static_cast<std::size_t>(written));
         }
-        if (input_ >= 0) {
-            ::close(input_);
-            input_ = -1;
-        }
+        input_.reset();
     }
 
     /// Reads standard output until it holds `wanted` (true), or the child closed it or `bound`
     /// passed (false). What was read is in output().
     bool readUntil(std::string_view wanted, std::chrono::milliseconds bound) {
-        return testing::readUntil(output_, output_text_, wanted, bound);
+        return testing::readUntil(output_.get(), output_text_, wanted, bound);
     }
     const std::string& output() const { return output_text_; }
 
@@ -218,19 +195,18 @@ class ChildProcess {
             if (left.count() < 0) {
                 break;
             }
-            pollfd watched[2] = {{exitWatch_, POLLIN, 0}, {output_, POLLIN, 0}};
+            pollfd watched[2] = {{exitWatch_.get(), POLLIN, 0}, {output_.get(), POLLIN, 0}};
             if (::poll(watched, 2, static_cast<int>(left.count())) <= 0) {
                 break;
             }
             if ((watched[1].revents & (POLLIN | POLLHUP)) != 0) {
                 char buffer[4096];
-                const ssize_t count = ::read(output_, buffer, sizeof buffer);
+                const ssize_t count = ::read(output_.get(), buffer, sizeof buffer);
                 if (count > 0) {
                     output_text_.append(buffer, static_cast<std::size_t>(count));
                     continue;
                 }
-                ::close(output_);
-                output_ = -1;
+                output_.reset();
             }
             if ((watched[0].revents & POLLIN) != 0) {
                 int status = 0;
@@ -248,13 +224,13 @@ class ChildProcess {
     }
 
   private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
-    int exitWatch_ = -1;
-    std::string output_text_;
     std::string program_;
     std::string errorFile_;
+    pid_t pid_ = -1;
+    Fd input_;
+    Fd output_;
+    Fd exitWatch_;
+    std::string output_text_;
     std::optional<int> status_;
 };
 

@@ -5,20 +5,18 @@
 #include <algorithm>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 namespace vanto::testing {
 
 /// Contents of a file under tests/data, without its final line break.
 inline std::string readTestData(const std::string& name) {
-    std::ifstream file(std::string(VANTO_TEST_DATA_DIR) + "/" + name, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    std::string text = contents.str();
+    std::string text = fileBytes(std::string(VANTO_TEST_DATA_DIR) + "/" + name);
     if (!text.empty() && text.back() == '\n') {
         text.pop_back();
     }
