@@ -45,8 +45,8 @@ const QColor kMuted(0x6b, 0x72, 0x80);
 const QColor kBehindTransparent(Qt::white);
 
 const char* const kFieldStyle =
-    "QLineEdit { padding: 8px 10px; border: 1px solid #94a3b8; border-radius: 8px;"
-    " background: #ffffff; color: #111827; selection-background-color: #99f6e4;"
+    "QLineEdit { padding: 8px 10px; border: 1px solid #64748b; border-radius: 8px;"
+    " background: #ffffff; selection-background-color: #99f6e4;"
     " selection-color: #111827; }"
     "QLineEdit:focus { border: 2px solid #0f766e; padding: 7px 9px; }"
     "QLineEdit:disabled { background: #f1f5f9; color: #475569; }"
@@ -78,6 +78,13 @@ CardLineEdit* cardField(const QString& placeholder) {
     auto* field = new CardLineEdit();
     field->setPlaceholderText(placeholder);
     field->setStyleSheet(QLatin1String(kFieldStyle));
+    // The text's colour is the palette's, not the style sheet's: a style sheet's colour makes
+    // the placeholder that colour at half strength, 3.4:1 on the field's white; this grey reads
+    // at 4.8:1.
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Text, QColor(0x11, 0x18, 0x27));
+    palette.setColor(QPalette::PlaceholderText, kMuted);
+    field->setPalette(palette);
     field->setFont(readableFont(kLeastDigitPixels));
     return field;
 }

@@ -29,22 +29,6 @@ using testing::type;
 
 const QByteArray kScreen = "import QtQuick\nimport Vanto\nCardEntryScreen {}\n";
 
-// The relative luminance of `color`, and the contrast of two colours, as accessibility
-// guidelines reckon them.
-double luminance(const QColor& color) {
-    const auto linear = [](double channel) {
-        return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
-           0.0722 * linear(color.blueF());
-}
-
-double contrast(const QColor& one, const QColor& other) {
-    const double lighter = std::max(luminance(one), luminance(other));
-    const double darker = std::min(luminance(one), luminance(other));
-    return (lighter + 0.05) / (darker + 0.05);
-}
-
 // `text` made half as long again, as a translation or a merchant's own wording may be.
 std::string longer(const std::string& text) {
     const QString given = QString::fromStdString(text);
@@ -91,6 +75,14 @@ class QuickCardScreen : public testing::QuickTest {
 
         bool complete() const { return number && expiry && cvv && proceed && cancel; }
         QObject* root() const { return host.root; }
+        QImage picture() const { return window->grabWindow(); }
+        // The field's text input lies inside the frame that draws its border.
+        static const QObject* frameOf(const QQuickItem* field) { return field->parentItem(); }
+        static QRect placeOf(const QObject* control) {
+            const auto* item = qobject_cast<const QQuickItem*>(control);
+            return item ? item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).toRect()
+                        : QRect();
+        }
         // The screen faded in: it was told it appeared, and its elements are opaque.
         bool fadedIn() const { return testing::fadedIn(host.root, number); }
         void focus(const QQuickItem* field) const { testing::tap(*window, field); }
@@ -173,6 +165,10 @@ TEST_F(QuickCardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
 
 TEST_F(QuickCardScreen, AFieldLeftInvalidSaysWhy) {
     aFieldLeftInvalidSaysWhy<QuickCardScreen>("QK-C0030");
+}
+
+TEST_F(QuickCardScreen, EveryTextAndBorderStandsOutOnScreen) {
+    everyTextAndBorderStandsOut<QuickCardScreen>("QK-C0031");
 }
 
 TEST_F(QuickCardScreen, PastingAndAnInputMethodGoThroughTheSameRules) {
@@ -310,10 +306,11 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
              {"infoCaption", "numberCaption", "expiryCaption", "securityCodeCaption"}) {
             const QColor shownColor =
                 drawing->property(caption).toMap().value(QStringLiteral("color")).value<QColor>();
-            EXPECT_GE(contrast(shownColor, background), 4.5) << caption;
+            EXPECT_GE(testing::contrastRatio(shownColor, background), 4.5) << caption;
         }
         for (const char* colour : {"barColor", "barDisabledColor", "focusColor"}) {
-            EXPECT_GE(contrast(drawing->property(colour).value<QColor>(), background), 4.5)
+            EXPECT_GE(testing::contrastRatio(drawing->property(colour).value<QColor>(), background),
+                      4.5)
                 << colour;
         }
         // The keyboard's place shows: the field with the focus has a frame of its own.

@@ -3,7 +3,9 @@
 // whole suite, the library's process state reset around each test, the traces it wrote, the
 // reports a screen's delegate received, and the cases both bindings pass.
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -14,11 +16,13 @@
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QClipboard>
+#include <QColor>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QObject>
 #include <QProcess>
@@ -27,6 +31,7 @@
 
 #include "CardDataWatch.h"
 #include "SignatureRoads.h"
+#include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/platform/ProcessState.h"
@@ -44,6 +49,20 @@ namespace vanto::testing {
 /// the web engine, and a whole page with everything it loads.
 inline constexpr int kStepBound = 20000;
 inline constexpr int kPageBound = 30000;
+
+/// The contrast of two colours as accessibility guidelines reckon it, from 1 to 21.
+inline double contrastRatio(const QColor& one, const QColor& other) {
+    const auto luminance = [](const QColor& color) {
+        const auto linear = [](double channel) {
+            return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+               0.0722 * linear(color.blueF());
+    };
+    const double lighter = std::max(luminance(one), luminance(other));
+    const double darker = std::min(luminance(one), luminance(other));
+    return (lighter + 0.05) / (darker + 0.05);
+}
 
 /// Runs the event loop, never sleeping the thread (the web engine works on it too), until `done`
 /// holds: looked at first, then each time `sender` emits `signal`. False when `timeoutMs` passed
@@ -630,6 +649,50 @@ class SandboxScreenTest : public ::testing::Test {
         ASSERT_TRUE(pressContinue(shown.root()));
         ASSERT_TRUE(shown.reports->waitForReport()) << "no outcome";
         EXPECT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"});
+    }
+
+    /// On rendered pixels, on the default and a dark background: every text of the screen (the
+    /// captions, the bar's titles, a field's problem, the placeholders) stands out 4.5:1 from
+    /// what is behind it, and the fields' borders 3:1.
+    template <typename Screen>
+    static void everyTextAndBorderStandsOut(const std::string& order) {
+        auto dark = std::make_shared<VantInAppUIConfig>();
+        dark->setBackgorundViewColor({0.06, 0.09, 0.24, 1.0});
+        for (const auto& look : {std::shared_ptr<VantInAppUIConfig>(), dark}) {
+            SCOPED_TRACE(look ? "dark" : "default");
+            auto shown = Screen::show(order + (look ? "D" : "L"), "REQUIRED", 19.99, look);
+            ASSERT_TRUE(shown.complete());
+            ASSERT_TRUE(shown.fadedIn());
+            ASSERT_TRUE(typeCard(shown.root(), QStringLiteral("4"), {}, {}));
+            const QImage picture = shown.picture();
+            // The most any pixel of `place` stands out from `behind`: its text's or border's own.
+            const auto most = [&](const QRect& place, const QColor& behind) {
+                double found = 1;
+                for (int y = place.top(); y <= place.bottom(); ++y) {
+                    for (int x = place.left(); x <= place.right(); ++x) {
+                        found = std::max(found, contrastRatio(picture.pixelColor(x, y), behind));
+                    }
+                }
+                return found;
+            };
+            const QColor background = picture.pixelColor(1, picture.height() - 2);
+            for (const char* name :
+                 {"info", "numberCaption", "expiryCaption", "securityCodeCaption", "numberProblem",
+                  "continueButton", "cancelButton"}) {
+                const QRect place =
+                    shown.placeOf(detail::control(shown.root(), QLatin1String(name)));
+                ASSERT_FALSE(place.isEmpty()) << name;
+                EXPECT_GE(most(place, background), 4.5) << name;
+            }
+            for (auto* field : {shown.expiry, shown.cvv}) {
+                // The placeholder inside the border, on the field's own white.
+                const QRect inside = shown.placeOf(field).adjusted(6, 6, -6, -6);
+                EXPECT_GE(most(inside, picture.pixelColor(inside.topLeft())), 4.5) << "placeholder";
+                const QRect frame = shown.placeOf(Screen::Shown::frameOf(field));
+                const QRect border(frame.left() - 2, frame.center().y(), 6, 1);
+                EXPECT_GE(most(border, background), 3.0) << "border";
+            }
+        }
     }
 
     /// While the payment is on its way the screen is busy and cannot be left: it reports the

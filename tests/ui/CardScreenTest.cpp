@@ -96,6 +96,12 @@ class CardScreen : public testing::UiTest {
 
         bool complete() const { return number && expiry && cvv && proceed && cancel; }
         QObject* root() const { return window; }
+        QImage picture() const { return window->grab().toImage(); }
+        static const QObject* frameOf(const QLineEdit* field) { return field; }
+        QRect placeOf(const QObject* control) const {
+            const auto* widget = qobject_cast<const QWidget*>(control);
+            return widget ? QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()) : QRect();
+        }
         bool fadedIn() const { return fadesIn(number); }
         void focus(QLineEdit* field) {
             field->setFocus();
@@ -204,6 +210,10 @@ TEST_F(CardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
 
 TEST_F(CardScreen, AFieldLeftInvalidSaysWhy) {
     aFieldLeftInvalidSaysWhy<CardScreen>("UI-C0030");
+}
+
+TEST_F(CardScreen, EveryTextAndBorderStandsOutOnScreen) {
+    everyTextAndBorderStandsOut<CardScreen>("UI-C0031");
 }
 
 TEST_F(CardScreen, PastingAndAnInputMethodGoThroughTheSameRules) {
