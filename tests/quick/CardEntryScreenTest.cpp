@@ -246,8 +246,9 @@ TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslat
     EXPECT_EQ(drawing->property("continueTitle").toString(), QStringLiteral("Continue"));
     EXPECT_EQ(drawing->property("cancelTitle").toString(), QStringLiteral("Volver a la tienda"))
         << "a text the merchant set is shown as set";
-    EXPECT_EQ(drawing->property("texts").toMap().value(QStringLiteral("expiryPlaceholder")),
-              QStringLiteral("MM/YY"));
+    const QVariantMap texts = drawing->property("texts").toMap();
+    EXPECT_EQ(texts.value(QStringLiteral("expiryPlaceholder")), QStringLiteral("MM/YY"));
+    EXPECT_EQ(texts.value(QStringLiteral("page")), QStringLiteral("Payment page"));
 }
 
 TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadable) {
