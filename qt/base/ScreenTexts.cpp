@@ -56,6 +56,8 @@ const char* sourceOf(OwnText text) {
             return QT_TRANSLATE_NOOP("vanto", "Logotipo");
         case OwnText::closeButton:
             return QT_TRANSLATE_NOOP("vanto", "Cerrar");
+        case OwnText::paymentPage:
+            return QT_TRANSLATE_NOOP("vanto", "Página de pago");
         case OwnText::expiryPlaceholder:
             return QT_TRANSLATE_NOOP("vanto", "MM/AA");
     }

@@ -20,6 +20,8 @@ enum class OwnText {
     logo,
     /// The payment page's close button, whose title is a mere "X".
     closeButton,
+    /// The web view the gateway's payment page runs in.
+    paymentPage,
     /// The expiry field's placeholder, "MM/AA".
     expiryPlaceholder,
 };

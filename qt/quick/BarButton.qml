@@ -11,6 +11,8 @@ Button {
     property color disabledColor
     property color focusColor
     property bool prominent: false
+    /// Read by assistive technologies as drawn, disabled included (AccessibleButton).
+    readonly property bool readsAsDrawn: true
 
     padding: 12
     implicitWidth: Math.max(48, implicitContentWidth + leftPadding + rightPadding)

@@ -10,6 +10,7 @@ QVariantMap bindingTexts() {
     return {{QStringLiteral("logo"), ownText(OwnText::logo)},
             {QStringLiteral("busy"), ownText(OwnText::busy)},
             {QStringLiteral("close"), ownText(OwnText::closeButton)},
+            {QStringLiteral("page"), ownText(OwnText::paymentPage)},
             {QStringLiteral("expiryPlaceholder"), ownText(OwnText::expiryPlaceholder)}};
 }
 

@@ -123,8 +123,7 @@ class CardEntryDrawing : public ScreenDrawing {
     Q_INVOKABLE void tapOutside();
     /// The cardholder left the field whose input is `input`.
     Q_INVOKABLE void leave(QQuickItem* input);
-    /// The screen's own way out, as a window closed by hand (Escape).
-    Q_INVOKABLE void requestClose();
+    void requestClose() override;
 
     /// From the view model's observer.
     void changed(ui::CardEntryViewModel::Part part);

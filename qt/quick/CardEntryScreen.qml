@@ -27,6 +27,19 @@ FocusScope {
 
     Keys.onEscapePressed: drawing.requestClose()
 
+    // The keyboard starts on the card number, or on continue where a stored card leaves nothing
+    // to type.
+    function focusFirstUseful() {
+        if (drawing.attached) {
+            (drawing.numberEnabled ? number.input : continueButton).focus = true;
+        }
+    }
+    Component.onCompleted: focusFirstUseful()
+    Connections {
+        target: drawing
+        function onAttachedChanged() { root.focusFirstUseful(); }
+    }
+
     // Why a field's content is not valid, written under it once the cardholder left it.
     component ProblemText: Text {
         Layout.fillWidth: true
@@ -252,15 +265,22 @@ FocusScope {
                     objectName: "securityCodeProblem"
                     text: drawing.securityCodeProblem
                 }
+
+                // Below the fields and their problems, never over them; it goes with the screen.
+                BusyIndicator {
+                    id: busy
+                    objectName: "busyIndicator"
+                    Layout.alignment: Qt.AlignHCenter
+                    running: drawing.busy && drawing.attached && !drawing.closed
+                    visible: running
+                    Accessible.name: drawing.texts.busy
+                    onRunningChanged: {
+                        if (running) {
+                            Qt.callLater(scroller.reveal, busy);
+                        }
+                    }
+                }
             }
         }
-    }
-
-    BusyIndicator {
-        objectName: "busyIndicator"
-        anchors.centerIn: parent
-        running: drawing.busy
-        visible: running
-        Accessible.name: drawing.texts.busy
     }
 }

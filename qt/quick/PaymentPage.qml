@@ -12,8 +12,8 @@ import Vanto
 // The web view is made for the screen, in a profile of its own that keeps nothing and is thrown
 // away with it, so that a certificate accepted for one page is not remembered for another: the
 // view and its profile go as soon as the screen closes, with what the cardholder typed into the
-// page; a screen presented again gets a new one. Escape takes the screen's way out, as a window
-// closed by hand.
+// page; a screen presented again gets a new one. Escape presses the close button while it is
+// shown, and does nothing before: the page is left through that button or the window's close.
 FocusScope {
     id: root
 
@@ -32,8 +32,8 @@ FocusScope {
     Shortcut {
         sequence: "Escape"
         context: Qt.WindowShortcut
-        enabled: root.activeFocus && drawing.attached && !drawing.closed
-        onActivated: drawing.requestClose()
+        enabled: root.activeFocus && drawing.attached && !drawing.closed && drawing.closeVisible
+        onActivated: drawing.pressCloseButton()
     }
 
     PaymentPageDrawing {
@@ -58,6 +58,10 @@ FocusScope {
             anchors.fill: parent
             active: drawing.attached && !drawing.closed
             focus: true
+            // The web view tells assistive technologies nothing of its own: the pane holding it
+            // names the page.
+            Accessible.role: Accessible.Pane
+            Accessible.name: drawing.texts.page
             sourceComponent: WebEngineView {
                 objectName: "paymentWebView"
                 focus: true
@@ -74,7 +78,7 @@ FocusScope {
         BusyIndicator {
             objectName: "busyIndicator"
             anchors.centerIn: parent
-            running: drawing.busy
+            running: drawing.busy && drawing.attached && !drawing.closed
             visible: running
             Accessible.name: drawing.texts.busy
         }

@@ -75,8 +75,7 @@ class PaymentPageDrawing : public ScreenDrawing {
     /// The alert's button at `index`; the model hears of it on the next turn, once the press has
     /// been handled.
     Q_INVOKABLE void pressAlertButton(int index);
-    /// The screen's own way out, as a window closed by hand (Escape).
-    Q_INVOKABLE void requestClose();
+    void requestClose() override;
     /// The answer of the script `id` of scriptRequested, as runJavaScript gives it.
     Q_INVOKABLE void scriptAnswered(double id, const QVariant& answer);
 

@@ -1,6 +1,9 @@
 #include "vanto/quick/QuickBinding.h"
 
+#include <QAccessible>
 #include <QtWebEngineQuick>
+
+#include "AccessibleButton.h"
 
 #include "base/MainQueueOnQt.h"
 #include "base/ScreenTexts.h"
@@ -31,7 +34,8 @@ bool QuickBinding::setScreenLanguage(const QLocale& locale) {
 QuickBinding::QuickBinding() : d_(std::make_unique<Private>()) {
     static const bool registered =
         (qInitResources_qmake_Vanto(), qInitResources_vanto_quick_raw_qml_0(),
-         qInitResources_qmlcache_vanto_quick(), qml_register_types_Vanto(), true);
+         qInitResources_qmlcache_vanto_quick(), qml_register_types_Vanto(),
+         QAccessible::installFactory(&detail::AccessibleButton::factory), true);
     (void)registered;
     d_->mainQueue = qt::detail::MainQueueOnQt::install();
 }

@@ -15,6 +15,9 @@ ScreenDrawing::ScreenDrawing(QQuickItem* parent) : QQuickItem(parent) {}
 // this only stops watching the window.
 ScreenDrawing::~ScreenDrawing() {
     QObject::disconnect(windowShown_);
+    if (watchedWindow_) {
+        watchedWindow_->removeEventFilter(this);
+    }
 }
 
 void ScreenDrawing::setScreen(QObject* handle) {
@@ -77,14 +80,32 @@ void ScreenDrawing::itemChange(ItemChange change, const ItemChangeData& value) {
     QQuickItem::itemChange(change, value);
     if (change == ItemSceneChange) {
         QObject::disconnect(windowShown_);
+        if (watchedWindow_) {
+            watchedWindow_->removeEventFilter(this);
+        }
+        watchedWindow_ = value.window;
         if (value.window) {
             windowShown_ = connect(value.window, &QWindow::visibleChanged, this,
                                    &ScreenDrawing::appearWhenShown);
+            value.window->installEventFilter(this);
         }
     }
     if (change == ItemSceneChange || change == ItemVisibleHasChanged) {
         appearWhenShown();
     }
+}
+
+// A close of the window asked for by hand, while a screen shows in it, is the screen's own way
+// out instead: the window stays (the screen may refuse, with its payment on its way), as a
+// screen's own window does in every binding.
+bool ScreenDrawing::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched == watchedWindow_ && attached_ && !closed_ &&
+        isVisible()) {
+        event->ignore();
+        requestClose();
+        return true;
+    }
+    return QQuickItem::eventFilter(watched, event);
 }
 
 // On the next turn, as a toolkit says a screen appeared once it is on screen; a screen replaced

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QVariantMap>
 #include <QtQmlIntegration>
 
@@ -20,7 +21,8 @@ namespace vanto::quick::detail {
 /// lets go of everything it showed when the screen goes or another takes its place. The screen
 /// is told that it appeared once for each time it is set, on the turn of the event loop after
 /// the item is first shown in a visible window; the item it draws for (its parent) takes the
-/// keyboard focus then.
+/// keyboard focus then. A close of that window asked for by hand is, while the screen shows, the
+/// screen's own way out instead, as a screen's own window has it in every binding.
 ///
 /// A screen is drawn by one item at a time: set on a second item, it leaves the first.
 class ScreenDrawing : public QQuickItem {
@@ -47,6 +49,9 @@ class ScreenDrawing : public QQuickItem {
     /// The screen went, or its view model took another observer: nothing is drawn any more.
     void screenGone();
 
+    /// The screen's own way out, as a window closed by hand.
+    Q_INVOKABLE virtual void requestClose() = 0;
+
   signals:
     void screenChanged();
     void attachedChanged();
@@ -63,6 +68,7 @@ class ScreenDrawing : public QQuickItem {
 
     void setClosed(bool closed);
     void itemChange(ItemChange change, const ItemChangeData& value) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void release();
@@ -70,6 +76,8 @@ class ScreenDrawing : public QQuickItem {
 
     QPointer<QObject> handle_;
     QMetaObject::Connection windowShown_;
+    // The window whose close by hand this watches.
+    QPointer<QQuickWindow> watchedWindow_;
     bool attached_ = false;
     bool closed_ = false;
     bool appearancePending_ = false;

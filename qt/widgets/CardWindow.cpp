@@ -154,6 +154,19 @@ CardWindow::CardWindow(const std::shared_ptr<Model>& model) : model_(model) {
                             Model::Part::fields, Model::Part::buttons, Model::Part::busy}) {
         changed(part);
     }
+    focusFirstUseful();
+}
+
+// The keyboard starts on the first field to type into, or on continue where a stored card needs
+// nothing typed.
+void CardWindow::focusFirstUseful() {
+    const auto field = std::find_if(fields_.begin(), fields_.end(),
+                                    [](const CardLineEdit* edit) { return edit->isEnabled(); });
+    if (field != fields_.end()) {
+        (*field)->setFocus();
+    } else if (proceed_->isEnabled()) {
+        proceed_->setFocus();
+    }
 }
 
 CardWindow::~CardWindow() {
@@ -175,6 +188,8 @@ void CardWindow::build() {
     auto* scroll = scroll_;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of the Tab chain: the fields it holds are, and it scrolls to show them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->viewport()->setAutoFillBackground(false);
     content_ = new QWidget();
@@ -264,7 +279,6 @@ void CardWindow::build() {
     QWidget::setTabOrder(fields_[1], fields_[2]);
     QWidget::setTabOrder(fields_[2], proceed_);
     QWidget::setTabOrder(proceed_, cancel_);
-    fields_[0]->setFocus();
 }
 
 // Each input holds the model for its call only: the screen behind it may go meanwhile.
@@ -335,6 +349,7 @@ void CardWindow::changed(Model::Part part) {
             break;
         case Model::Part::closed:
             window_->setVisible(!model->closed());
+            drawBusy(*model);
             break;
     }
 }
@@ -434,9 +449,11 @@ void CardWindow::drawButtons(const Model& model) {
     fitWindowToContent();
 }
 
+// The indicator stops with the screen it spins for.
 void CardWindow::drawBusy(const Model& model) {
-    indicator_->setSpinning(model.busy());
-    indicator_->setVisible(model.busy());
+    const bool busy = model.busy() && !model.closed();
+    indicator_->setSpinning(busy);
+    indicator_->setVisible(busy);
 }
 
 void CardWindow::endEditing() {

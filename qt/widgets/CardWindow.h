@@ -29,8 +29,9 @@ class ScreenWindow;
 ///
 /// Nothing the merchant sets is cut: captions and button titles wrap, the window is never
 /// narrower than their longest words, and what does not fit its height scrolls. Captions and bar
-/// buttons keep 4.5:1 contrast with the background (readableOn). From the keyboard: Tab goes
-/// through the fields, continue and cancel; Return in a field goes to the next one and in the
+/// buttons keep 4.5:1 contrast with the background (readableOn). From the keyboard: it starts on
+/// the card number (on continue for a stored card), Tab goes through the fields, continue and
+/// cancel and nothing else; Return in a field goes to the next one and in the
 /// last one pays, as Return on a button presses it; Escape cancels. The library's own texts
 /// follow the language the application chose (screenText, ownText).
 class CardWindow final : public ui::CardEntryViewModel::Observer {
@@ -47,6 +48,7 @@ class CardWindow final : public ui::CardEntryViewModel::Observer {
   private:
     explicit CardWindow(const std::shared_ptr<ui::CardEntryViewModel>& model);
     void build();
+    void focusFirstUseful();
     void connectInputs();
     void drawAppearance(const ui::CardEntryViewModel& model);
     void drawFade(const ui::CardEntryViewModel& model);

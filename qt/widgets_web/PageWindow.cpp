@@ -104,6 +104,7 @@ void PageWindow::build() {
 void PageWindow::makeView() {
     view_ = new PaymentWebView();
     view_->setObjectName(QStringLiteral("paymentWebView"));
+    view_->setAccessibleName(ownText(OwnText::paymentPage));
     window_->setContent(view_);
     indicator_ = new BusyIndicator();
     indicator_->setObjectName(QStringLiteral("busyIndicator"));

@@ -90,6 +90,7 @@ class QuickCardScreen : public testing::QuickTest {
         void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const {
             press(*window, key, modifiers);
         }
+        QQuickItem* focusedControl() const { return window->activeFocusItem(); }
         static QString text(const QQuickItem* input) { return input->property("text").toString(); }
         static void setCursor(QQuickItem* field, qsizetype at) {
             field->setProperty("cursorPosition", at);
@@ -121,9 +122,17 @@ class QuickCardScreen : public testing::QuickTest {
         void tap(const QQuickItem* item) const { testing::tap(*window, item); }
         void leave() const { key(Qt::Key_Escape); }
         bool closed() const { return !host.root || host.root->property("closed").toBool(); }
-        bool busy() const {
-            const QQuickItem* busy = itemNamed(host.root, QStringLiteral("busyIndicator"));
-            return busy && busy->isVisible();
+        QQuickItem* busyIndicator() const {
+            return itemNamed(host.root, QStringLiteral("busyIndicator"));
+        }
+        bool busy() const { return busyIndicator() && busyIndicator()->isVisible(); }
+        bool spinning() const {
+            return busyIndicator() && busyIndicator()->property("running").toBool();
+        }
+        static QRectF placeOf(const QObject* element) {
+            const auto* item = qobject_cast<const QQuickItem*>(element);
+            return item ? item->mapRectToScene(QRectF(0, 0, item->width(), item->height()))
+                        : QRectF();
         }
         bool gone() const {
             const QQuickItem* drawing = itemNamed(host.root, QStringLiteral("drawing"));
@@ -161,6 +170,10 @@ class QuickCardScreen : public testing::QuickTest {
 
 TEST_F(QuickCardScreen, TypedKeyByKeyTheCardShowsInGroupsAndPaysOnceValid) {
     typedKeyByKeyPaysOnce<QuickCardScreen>("QK-C0001");
+}
+
+TEST_F(QuickCardScreen, EveryTabStopShowsAndReadsAsItLooks) {
+    everyTabStopShowsAndReadsAsItLooks<QuickCardScreen>("QK-C0031");
 }
 
 TEST_F(QuickCardScreen, AFieldLeftInvalidSaysWhy) {
@@ -232,8 +245,9 @@ TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslat
     EXPECT_EQ(drawing->property("continueTitle").toString(), QStringLiteral("Continue"));
     EXPECT_EQ(drawing->property("cancelTitle").toString(), QStringLiteral("Volver a la tienda"))
         << "a text the merchant set is shown as set";
-    EXPECT_EQ(drawing->property("texts").toMap().value(QStringLiteral("expiryPlaceholder")),
-              QStringLiteral("MM/YY"));
+    const QVariantMap texts = drawing->property("texts").toMap();
+    EXPECT_EQ(texts.value(QStringLiteral("expiryPlaceholder")), QStringLiteral("MM/YY"));
+    EXPECT_EQ(texts.value(QStringLiteral("page")), QStringLiteral("Payment page"));
 }
 
 TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadable) {

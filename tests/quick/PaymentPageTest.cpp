@@ -128,7 +128,12 @@ class QuickPaymentPage : public testing::QuickTest {
         }
         bool screenGone() const { return !view; }
         bool closed() const { return shown.root->property("closed").toBool(); }
-        void leave() const { press(*window, Qt::Key_Escape); }
+        void leave() const { window->close(); }
+        void escape() const { press(*window, Qt::Key_Escape); }
+        bool settledAt(const QString& part) const {
+            return pageLoaded(view,
+                              [&] { return view->property("url").toString().contains(part); });
+        }
         bool pageGone() const { return !view && !profile; }
         bool offTheRecord() const { return profile->property("offTheRecord").toBool(); }
     };
@@ -162,6 +167,10 @@ TEST_F(QuickPaymentPage, AnAcceptedCardGivesOneOutcomeAndThePageGoesWithTheScree
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts.front().header("Origin"), "null");
     EXPECT_FALSE(posts.front().header("Referer"));
+}
+
+TEST_F(QuickPaymentPage, AMerchantsReturnPageStaysOnScreenUntilItsCloseButton) {
+    aReturnPageStaysUntilItsCloseButton<QuickPaymentPage>("QK-W0010");
 }
 
 TEST_F(QuickPaymentPage, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {

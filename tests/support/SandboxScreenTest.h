@@ -26,12 +26,14 @@
 #include <QInputMethodEvent>
 #include <QObject>
 #include <QProcess>
+#include <QRectF>
 #include <QSignalSpy>
 #include <QString>
 
 #include "CardDataWatch.h"
 #include "SignatureRoads.h"
 #include "vanto/config/VantInAppUIConfig.h"
+#include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/platform/ProcessState.h"
@@ -364,9 +366,11 @@ class SandboxScreenTest : public ::testing::Test {
     // The card-entry screen's cases both bindings pass. `Screen` is the binding's fixture: its
     // static show(order, identifier, amount) presents a screen and gives its Shown, whose fields
     // (number, expiry, cvv) and buttons (proceed, cancel) the case works through the Shown's own
-    // hands: focus(field), type(text), key(key, modifiers), text(field), setCursor(field, at),
-    // clear(field), enabled(item), tap(item), leave() (the window's own way out), closed(),
-    // busy(), and gone() once the screen was let go of.
+    // hands: focus(field), type(text), key(key, modifiers) (to the control with the keyboard),
+    // focusedControl(), text(field), setCursor(field, at), clear(field), enabled(item), tap(item),
+    // leave() (the window's own way out), closed(), busy() (the activity indicator shows),
+    // spinning() (it runs, shown or not), busyIndicator(), placeOf(element) (in the window), and
+    // gone() once the screen was let go of.
 
     /// Typed key by key, the number shows in groups of four and takes 19 digits, a deleted
     /// separator comes back, no undo brings back what was typed; the expiry shows as MM/YY and
@@ -542,7 +546,7 @@ class SandboxScreenTest : public ::testing::Test {
     }
 
     /// A stored card's screen shows masks in fields that take nothing and pays with the
-    /// reference the first payment gave.
+    /// reference the first payment gave, from the keyboard alone.
     template <typename Screen>
     static void storedCardPaysWithItsReference(const std::string& first,
                                                const std::string& second) {
@@ -562,7 +566,9 @@ class SandboxScreenTest : public ::testing::Test {
                   QStringList({"**** **** **** ****", "**/**", "***"}));
         EXPECT_FALSE(stored.enabled(stored.number) || stored.enabled(stored.expiry) ||
                      stored.enabled(stored.cvv));
-        stored.tap(stored.proceed);
+        // Nothing to type: the keyboard starts on continue, and Return pays.
+        EXPECT_EQ(stored.focusedControl(), stored.proceed);
+        stored.key(Qt::Key_Return);
         ASSERT_TRUE(stored.reports->waitForReport());
         EXPECT_EQ(stored.reports->told, std::vector<std::string>{"OK 0"});
     }
@@ -613,6 +619,51 @@ class SandboxScreenTest : public ::testing::Test {
                 EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
             }
         }
+    }
+
+    /// The keyboard starts on the card number, and Tab goes round the three fields, continue and
+    /// cancel, each a control that shows and has a name; assistive technologies read every
+    /// control as enabled or not as it is drawn (continue disabled until the card is valid).
+    template <typename Screen>
+    static void everyTabStopShowsAndReadsAsItLooks(const std::string& order) {
+        auto shown = Screen::show(order);
+        ASSERT_TRUE(shown.complete());
+        ASSERT_TRUE(shown.fadedIn());
+        EXPECT_EQ(shown.focusedControl(), shown.number) << "the keyboard starts elsewhere";
+        const auto readsAsItLooks = [&shown](auto* control) {
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(control);
+            ASSERT_TRUE(read) << "not there for assistive technologies";
+            EXPECT_EQ(read->state().disabled, !shown.enabled(control))
+                << read->text(QAccessible::Name).toStdString();
+        };
+        for (const bool valid : {false, true}) {
+            SCOPED_TRACE(valid ? "valid" : "empty");
+            if (valid) {
+                typeValidCard(shown, cardOf(sandbox::kAcceptedCard));
+            }
+            EXPECT_EQ(shown.enabled(shown.proceed), valid);
+            readsAsItLooks(shown.number);
+            readsAsItLooks(shown.expiry);
+            readsAsItLooks(shown.cvv);
+            readsAsItLooks(shown.proceed);
+            readsAsItLooks(shown.cancel);
+        }
+        shown.focus(shown.number);
+        const std::vector<QObject*> round = {shown.expiry, shown.cvv, shown.proceed, shown.cancel,
+                                             shown.number};
+        std::vector<QObject*> stops;
+        for (std::size_t tab = 0; tab < round.size(); ++tab) {
+            shown.key(Qt::Key_Tab);
+            QObject* stop = shown.focusedControl();
+            ASSERT_TRUE(stop) << "the keyboard went nowhere";
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(stop);
+            ASSERT_TRUE(read) << stop->metaObject()->className();
+            EXPECT_FALSE(read->state().invisible) << stop->metaObject()->className();
+            EXPECT_FALSE(read->text(QAccessible::Name).isEmpty())
+                << stop->metaObject()->className() << " has no name";
+            stops.push_back(stop);
+        }
+        EXPECT_EQ(stops, round);
     }
 
     /// A field left with content that cannot be valid says why under it, also to assistive
@@ -695,8 +746,9 @@ class SandboxScreenTest : public ::testing::Test {
         }
     }
 
-    /// While the payment is on its way the screen is busy and cannot be left: it reports the
-    /// outcome, or, let go of meanwhile, that the cardholder may have paid, and nothing after.
+    /// While the payment is on its way the screen is busy and cannot be left: its activity
+    /// indicator covers no field or caption, and stops when the screen closes on the outcome; let
+    /// go of meanwhile, the screen reports that the cardholder may have paid, and nothing after.
     template <typename Screen>
     static void whileThePaymentIsOnItsWayTheScreenStays(const std::string& prefix) {
         const auto road = std::make_shared<HeldRoad>(directPaymentService());
@@ -709,6 +761,17 @@ class SandboxScreenTest : public ::testing::Test {
             shown.tap(shown.proceed);
             ASSERT_TRUE(road->holding());
             EXPECT_TRUE(shown.busy());
+            const QRectF indicator = shown.placeOf(shown.busyIndicator());
+            for (const char* name : {"numberCaption", "expiryCaption", "securityCodeCaption"}) {
+                const QObject* root = shown.root();
+                EXPECT_FALSE(indicator.intersects(
+                    shown.placeOf(root->findChild<QObject*>(QLatin1String(name)))))
+                    << "the activity indicator covers " << name;
+            }
+            for (const auto* field : {shown.number, shown.expiry, shown.cvv}) {
+                EXPECT_FALSE(indicator.intersects(shown.placeOf(field)))
+                    << "the activity indicator covers a field";
+            }
             shown.leave();
             shown.tap(shown.cancel);
             EXPECT_FALSE(shown.closed()) << "left in the middle of a payment";
@@ -722,6 +785,10 @@ class SandboxScreenTest : public ::testing::Test {
             ASSERT_TRUE(road->handedOn.waitFor([&] { return road->handedOn.count > answered; }))
                 << "the gateway never answered";
             EXPECT_EQ(shown.reports->told, std::vector<std::string>{letGoOf ? "closed 1" : "OK 0"});
+            if (!letGoOf) {
+                EXPECT_TRUE(shown.closed());
+                EXPECT_FALSE(shown.spinning()) << "the activity indicator outlived its screen";
+            }
         }
     }
 
@@ -733,7 +800,9 @@ class SandboxScreenTest : public ::testing::Test {
     // offers to copy, cut or select), closeVisible(), closeShown() (waited for), tapClose(),
     // expectCloseAnnounced() (what assistive technologies are told of it), acceptAlert() (the
     // "ERROR 404" alert of a page that did not load, waited for and accepted), closed(), leave()
-    // (the window's own way out) and pageGone() (the web view and its profile were destroyed).
+    // (the window's own way out), escape() (the key, with the page focused), settledAt(part) (the
+    // page at an address containing `part` has loaded), pageGone() (the web view and its profile
+    // were destroyed) and view (the web view).
 
     /// A card paid on the page asked as the presenter asks it: one outcome, and the page goes
     /// with its screen.
@@ -753,6 +822,39 @@ class SandboxScreenTest : public ::testing::Test {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(shown.pageGone()) << "the page outlived its screen";
         EXPECT_EQ(shown.reports->count(), 1u) << "an outcome, then nothing more";
+    }
+
+    /// A merchant's return page stays on screen with the close button until the cardholder
+    /// closes it: Escape presses that button while it shows, and does nothing before. The page
+    /// has a name for assistive technologies.
+    template <typename Page>
+    static void aReturnPageStaysUntilItsCloseButton(const std::string& order) {
+        auto& configuration = VantoConfiguration::shared();
+        configuration.setAppURLOK(gateway().baseUrl() + "/sandbox/TIENDA_OK");
+        configuration.setAppURLKO(gateway().baseUrl() + "/sandbox/TIENDA_KO");
+        auto shown = Page::show(order);
+        ASSERT_TRUE(shown.cardFormShown());
+        QAccessibleInterface* view = QAccessible::queryAccessibleInterface(shown.view.data());
+        ASSERT_TRUE(view);
+        // Named itself, or, where the toolkit's web view tells nothing of its own, by the pane
+        // that holds it alone.
+        QAccessibleInterface* named = view->text(QAccessible::Name).isEmpty() && view->parent() &&
+                                              view->parent()->childCount() == 1
+                                          ? view->parent()
+                                          : view;
+        EXPECT_EQ(named->text(QAccessible::Name), QStringLiteral("Página de pago"));
+        shown.escape();
+        EXPECT_FALSE(shown.closed()) << "Escape closed the page with no close button shown";
+        shown.pay(sandbox::kAcceptedCard);
+        ASSERT_TRUE(shown.reports->waitForReport(kPageBound));
+        ASSERT_TRUE(shown.settledAt(QStringLiteral("/sandbox/TIENDA_OK")));
+        ASSERT_TRUE(shown.closeShown());
+        EXPECT_FALSE(shown.closed());
+        EXPECT_TRUE(shown.pageText().contains(QStringLiteral("Pago autorizado")));
+        shown.escape();
+        EXPECT_TRUE(shown.closed());
+        shown.screen.reset();
+        EXPECT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"}) << "the outcome only";
     }
 
     /// Every other way the page's screen ends gives one report: a card form whose post fails

@@ -124,6 +124,15 @@ class WebPayment : public testing::UiTest {
         bool screenGone() const { return !window; }
         bool closed() const { return !window->isVisible(); }
         void leave() const { window->close(); }
+        // The keys reach the window with the keyboard focus: this one, the page focused in it.
+        void escape() const {
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+            view->setFocus();
+            ASSERT_TRUE(view->focusProxy() && view->focusProxy()->hasFocus());
+            QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+        }
+        bool settledAt(const QString& part) const { return WebPayment::settledAt(*this, part); }
         bool pageGone() const { return !view && !page && !profile; }
         bool offTheRecord() const {
             return profile->isOffTheRecord() && profile != QWebEngineProfile::defaultProfile();
@@ -224,39 +233,8 @@ TEST_F(WebPayment, TheCardFormLeadsThroughTheAuthenticationStepToOneAcceptedOutc
     }
 }
 
-TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenUntilItsCloseButtonOrEscape) {
-    auto& configuration = VantoConfiguration::shared();
-    configuration.setAppURLOK(gateway().baseUrl() + "/sandbox/TIENDA_OK");
-    configuration.setAppURLKO(gateway().baseUrl() + "/sandbox/TIENDA_KO");
-    auto shown = show("UI-W0003");
-    ASSERT_TRUE(shown.view);
-    ASSERT_TRUE(cardFormShown(shown));
-    // The keys reach the window with the keyboard focus: this one, the page focused in it.
-    const auto focusOnPage = [&shown] {
-        shown.window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(shown.window));
-        shown.view->setFocus();
-        ASSERT_TRUE(shown.view->focusProxy() && shown.view->focusProxy()->hasFocus());
-    };
-    focusOnPage();
-    QTest::keyClick(shown.window->windowHandle(), Qt::Key_Escape);
-    EXPECT_TRUE(shown.window->isVisible()) << "Escape closed the page with no close button shown";
-    payOnPage(shown, sandbox::kAcceptedCard);
-    ASSERT_TRUE(shown.reports->waitForReport(testing::kPageBound));
-    ASSERT_TRUE(settledAt(shown, QStringLiteral("/sandbox/TIENDA_OK")));
-    EXPECT_TRUE(shown.window->isVisible());
-    QPushButton* close = closeButton(shown);
-    ASSERT_TRUE(close);
-    EXPECT_TRUE(close->isVisible());
-    EXPECT_TRUE(evaluate(*shown.view->page(), QStringLiteral("document.body.innerText"))
-                    .toString()
-                    .contains(QStringLiteral("Pago autorizado")));
-    // The keyboard's way out, wherever the focus is in the page.
-    focusOnPage();
-    QTest::keyClick(shown.window->windowHandle(), Qt::Key_Escape);
-    EXPECT_FALSE(shown.window->isVisible());
-    shown.screen.reset();
-    EXPECT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"}) << "the outcome only";
+TEST_F(WebPayment, AMerchantsReturnPageStaysOnScreenUntilItsCloseButton) {
+    aReturnPageStaysUntilItsCloseButton<WebPayment>("UI-W0003");
 }
 
 TEST_F(WebPayment, TamperedParametersShowTheGatewaysRefusalAndTheCloseButton) {

@@ -64,6 +64,10 @@
         <translation>Close</translation>
     </message>
     <message>
+        <source>Página de pago</source>
+        <translation>Payment page</translation>
+    </message>
+    <message>
         <source>MM/AA</source>
         <translation>MM/YY</translation>
     </message>
