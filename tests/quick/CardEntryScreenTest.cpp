@@ -129,11 +129,6 @@ class QuickCardScreen : public testing::QuickTest {
         bool spinning() const {
             return busyIndicator() && busyIndicator()->property("running").toBool();
         }
-        static QRectF placeOf(const QObject* element) {
-            const auto* item = qobject_cast<const QQuickItem*>(element);
-            return item ? item->mapRectToScene(QRectF(0, 0, item->width(), item->height()))
-                        : QRectF();
-        }
         bool gone() const {
             const QQuickItem* drawing = itemNamed(host.root, QStringLiteral("drawing"));
             return drawing && !drawing->property("attached").toBool() && text(number).isEmpty();

@@ -369,8 +369,9 @@ class SandboxScreenTest : public ::testing::Test {
     // hands: focus(field), type(text), key(key, modifiers) (to the control with the keyboard),
     // focusedControl(), text(field), setCursor(field, at), clear(field), enabled(item), tap(item),
     // leave() (the window's own way out), closed(), busy() (the activity indicator shows),
-    // spinning() (it runs, shown or not), busyIndicator(), placeOf(element) (in the window), and
-    // gone() once the screen was let go of.
+    // spinning() (it runs, shown or not), busyIndicator(), placeOf(element) (in the window),
+    // cursor(field), root() (what an application's UI test drives), picture() (the window as
+    // drawn), frameOf(field) (what draws its border), and gone() once the screen was let go of.
 
     /// Typed key by key, the number shows in groups of four and takes 19 digits, a deleted
     /// separator comes back, no undo brings back what was typed; the expiry shows as MM/YY and

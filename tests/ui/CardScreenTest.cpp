@@ -153,11 +153,6 @@ class CardScreen : public testing::UiTest {
         }
         bool busy() const { return busyIndicator() && busyIndicator()->isVisible(); }
         bool spinning() const { return busyIndicator() && busyIndicator()->isSpinning(); }
-        QRectF placeOf(const QObject* element) const {
-            const auto* widget = qobject_cast<const QWidget*>(element);
-            return widget ? QRectF(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()))
-                          : QRectF();
-        }
         bool gone() const {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return !window;
