@@ -200,8 +200,8 @@ void WebViewPaymentFlow::load(std::string_view orderNumber, std::string_view ide
             // From here on the cardholder may pay: the journal must know before the page opens.
             if (trail) {
                 if (auto opened = trail->record({PaymentStep::pageOpened}); !opened) {
-                    reportKO(view, PaymentJournal::kRefusalCode,
-                             journal::notRecorded(opened.error()).text, false);
+                    refuseUnopened(view, trail, PaymentJournal::kRefusalCode,
+                                   journal::notRecorded(opened.error()).text, false);
                     return;
                 }
             }
