@@ -684,6 +684,7 @@ class SandboxScreenTest : public ::testing::Test {
                                       QStringLiteral("Fecha de caducidad no válida"),
                                       QStringLiteral("Código de seguridad no válido")};
         EXPECT_EQ(shownErrors(shown.root()), problems);
+        shown.screenshot("card-screen-problems");
         QAccessibleInterface* number = QAccessible::queryAccessibleInterface(shown.number);
         ASSERT_TRUE(number);
         EXPECT_EQ(number->text(QAccessible::Description), problems.front());
