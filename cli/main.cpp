@@ -27,7 +27,8 @@ constexpr const char* kPayHelp =
     "exit status 0 accepted, 1 refused (nothing charged), 2 bad usage, 3 could not run, 4 in "
     "doubt: the request left and no answer of the gateway was read, so the gateway may have "
     "charged the card (see vanto journal unresolved), 5 the outcome line could not be written to "
-    "standard output (the journal keeps the payment answered)";
+    "standard output (the journal keeps the payment answered), 6 the outcome was told but the "
+    "journal could not record the payment's last steps (it holds the payment unresolved)";
 
 constexpr const char* kWebHelp =
     "A web payment through the gateway's payment page, against the built-in sandbox gateway "
