@@ -6,8 +6,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "PaymentOptions.h"
+#include "vanto/flow/PaymentOutcome.h"
 
 namespace vanto::cli {
 
@@ -99,9 +101,23 @@ bool leftInDoubt(const PaymentJournal& journal, const std::string& order);
 /// The line that says a payment of `order` is in doubt, for standard error.
 std::string inDoubtLine(const std::string& command, const std::string& order);
 
-/// The line that says a payment of `order` was not sent because the journal holds an earlier one
-/// that may have charged it, for standard error.
-std::string duplicateOrderLine(const std::string& command, const std::string& order);
+/// A payment's outcome as one value, told by what `journal` holds of the order's latest payment.
+template <typename Outcome>
+PaymentOutcome outcomeOf(const Outcome& outcome, const PaymentJournal& journal,
+                         const std::string& order) {
+    const auto latest = journal.payment(order);
+    const JournalEntry* entry = latest.ok() && latest.value() ? &*latest.value() : nullptr;
+    return std::visit(
+        [&](const auto& record) {
+            return paymentOutcome(record, order, entry ? entry->amount : "", entry);
+        },
+        outcome);
+}
+
+/// The exit status of a payment that had `outcome`: kExitOk when paid, kExitInDoubt (with its
+/// line on `err`) when the journal holds it in doubt, kExitFailure otherwise (with a line on
+/// `err` when the journal holds an earlier payment of the order).
+int outcomeStatus(const PaymentOutcome& outcome, const std::string& command, std::ostream& err);
 
 /// What `vanto journal` does.
 enum class JournalAction { list, show, unresolved, review, backup };

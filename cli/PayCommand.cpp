@@ -96,11 +96,21 @@ std::string inDoubtLine(const std::string& command, const std::string& order) {
            ")";
 }
 
-std::string duplicateOrderLine(const std::string& command, const std::string& order) {
-    return "vanto " + command + ": not sent: the journal holds a payment of order " +
-           printable(order) + " that was sent or accepted; check it (vanto journal show " +
-           printable(order) + ") and review it (vanto journal review " + printable(order) +
-           ") before charging the order again";
+int outcomeStatus(const PaymentOutcome& outcome, const std::string& command, std::ostream& err) {
+    const std::string& order = outcome.order;
+    if (outcome.verdict == PaymentVerdict::paid) {
+        return kExitOk;
+    }
+    if (outcome.refusal == RefusalKind::duplicateOrder) {
+        err << "vanto " << command << ": not sent: the journal holds a payment of order "
+            << printable(order) << " that was sent or accepted; check it (vanto journal show "
+            << printable(order) << ") and review it (vanto journal review " << printable(order)
+            << ") before charging the order again\n";
+    } else if (outcome.standing == PaymentStanding::inDoubt) {
+        err << inDoubtLine(command, order) << '\n';
+        return kExitInDoubt;
+    }
+    return kExitFailure;
 }
 
 int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::ostream& err) {
@@ -141,18 +151,8 @@ int runPay(PaymentOptions& options, CardInput& input, std::ostream& out, std::os
         err << notRecordedLine("pay", checked->payment.order) << '\n';
         return kExitNotRecorded;
     }
-    if (std::holds_alternative<DirectPaymentResponseOK>(*outcome)) {
-        return kExitOk;
-    }
-    if (std::get<DirectPaymentResponseKO>(*outcome).code == PaymentJournal::kDuplicateOrderCode) {
-        err << duplicateOrderLine("pay", checked->payment.order) << '\n';
-        return kExitFailure;
-    }
-    if (leftInDoubt(journal->journal(), checked->payment.order)) {
-        err << inDoubtLine("pay", checked->payment.order) << '\n';
-        return kExitInDoubt;
-    }
-    return kExitFailure;
+    return outcomeStatus(outcomeOf(*outcome, journal->journal(), checked->payment.order), "pay",
+                         err);
 }
 
 }  // namespace vanto::cli

@@ -148,23 +148,15 @@ int webStatus(const std::optional<WebOutcome>& outcome, bool written, const std:
         err << notRecordedLine("web", order) << '\n';
         return kExitNotRecorded;
     }
-    if (outcome && std::holds_alternative<WebViewPaymentResponseOK>(*outcome)) {
-        return kExitOk;
-    }
-    if (outcome &&
-        std::get<WebViewPaymentResponseKO>(*outcome).code == PaymentJournal::kDuplicateOrderCode) {
-        err << duplicateOrderLine("web", order) << '\n';
-        return kExitFailure;
+    if (outcome) {
+        return outcomeStatus(outcomeOf(*outcome, journal, order), "web", err);
     }
     if (leftInDoubt(journal, order)) {
         err << inDoubtLine("web", order) << '\n';
         return kExitInDoubt;
     }
-    if (!outcome) {
-        err << "vanto web: no outcome: " << maskCardData(problem) << '\n';
-        return kExitCannotRun;
-    }
-    return kExitFailure;
+    err << "vanto web: no outcome: " << maskCardData(problem) << '\n';
+    return kExitCannotRun;
 }
 
 int checkWindowOptions(const PaymentOptions& options, std::optional<CheckedPayment>& checked,

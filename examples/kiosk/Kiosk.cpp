@@ -22,40 +22,37 @@ const char* const kDescription = "Café con leche y bocadillo";
 
 }  // namespace
 
-/// Receives the end of either screen: its outcome, or that it closed without one.
+/// Receives the end of either screen as one outcome.
 class Receipt final : public vanto::DirectPaymentResponseDelegate,
                       public vanto::WebViewPaymentResponseDelegate {
   public:
     using Told = std::function<void(bool accepted, QString verdict, QString detail)>;
     explicit Receipt(Told told) : told_(std::move(told)) {}
 
-    void responseDirectPaymentOK(const vanto::DirectPaymentResponseOK& response) override {
-        acceptedWith(response.Ds_AuthorisationCode);
-    }
-    void responseDirectPaymentKO(const vanto::DirectPaymentResponseKO& response) override {
-        refused(response.desc);
-    }
-    void responsePaymentOK(const vanto::WebViewPaymentResponseOK& response) override {
-        acceptedWith(response.Ds_AuthorisationCode);
-    }
-    void responsePaymentKO(const vanto::WebViewPaymentResponseKO& response) override {
-        refused(response.desc);
-    }
-    void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
-        told_(false, QStringLiteral("Pago sin resultado"),
-              mayHavePaid ? QStringLiteral("Puede que se haya cobrado: el pago queda por revisar.")
-                          : QStringLiteral("No se ha cobrado nada."));
+    void paymentEnded(const vanto::PaymentOutcome& outcome) override {
+        const QString text = QString::fromStdString(outcome.text);
+        switch (outcome.verdict) {
+            case vanto::PaymentVerdict::paid:
+                told_(true, QStringLiteral("Pago aceptado"),
+                      QStringLiteral("Autorización %1")
+                          .arg(QString::fromStdString(outcome.authorisationCode)));
+                return;
+            case vanto::PaymentVerdict::inDoubt:
+                told_(false, QStringLiteral("Pago en duda"),
+                      QStringLiteral("Puede que se haya cobrado: el pago queda por revisar."));
+                return;
+            case vanto::PaymentVerdict::cancelled:
+                told_(false, QStringLiteral("Pago cancelado"),
+                      QStringLiteral("No se ha cobrado nada."));
+                return;
+            case vanto::PaymentVerdict::declined:
+            case vanto::PaymentVerdict::failedBeforeSending:
+                told_(false, QStringLiteral("Pago rechazado"), text);
+                return;
+        }
     }
 
   private:
-    void acceptedWith(const std::string& authorisation) {
-        told_(true, QStringLiteral("Pago aceptado"),
-              QStringLiteral("Autorización %1").arg(QString::fromStdString(authorisation)));
-    }
-    void refused(const std::string& desc) {
-        told_(false, QStringLiteral("Pago rechazado"), QString::fromStdString(desc));
-    }
-
     Told told_;
 };
 

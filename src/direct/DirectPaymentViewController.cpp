@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "flow/ThisPayment.h"
 #include "text/RemoveAll.h"
 #include "vanto/direct/DirectPaymentPresenter.h"
 #include "vanto/platform/MainQueue.h"
@@ -139,6 +140,8 @@ struct DirectPaymentViewController::Private {
     bool isCVVCorrect = false;
     // The payment of this presentation has gone to the gateway.
     bool paymentSent = false;
+    // When the screen came on screen: the journal's entries of its payment are from then on.
+    std::chrono::system_clock::time_point began;
     std::shared_ptr<const VantInAppUIConfig> uiViewConfig;
     std::shared_ptr<DirectPaymentResponseDelegate> delegate;
     std::shared_ptr<DirectPaymentPresenter<DirectPaymentViewController>> presenter;
@@ -183,8 +186,12 @@ DirectPaymentViewController::~DirectPaymentViewController() {
         d_->presenter->closedWithoutOutcome(mayHavePaid);
     }
     finishPayment();
-    if (d_->delegate) {
-        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    if (const auto delegate = d_->delegate) {
+        delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began, [&](auto&&... payment) {
+                return closedOutcome(PaymentFlowKind::direct, mayHavePaid, payment...);
+            });
     }
 }
 
@@ -296,6 +303,7 @@ void DirectPaymentViewController::setupUI() {
 void DirectPaymentViewController::viewDidAppear(bool animated) {
     BaseViewController::viewDidAppear(animated);
     d_->paymentSent = false;
+    d_->began = std::chrono::system_clock::now();
     if (d_->amount < 0) {
         // After this returns, so that the screen is on screen when it closes.
         platform::MainQueue::async([screen = weak_from_this()] {
@@ -418,8 +426,11 @@ void DirectPaymentViewController::notifyUserOK(const DirectPaymentResponseOK& re
     if (!takeReport()) {
         return;
     }
-    if (d_->delegate) {
-        d_->delegate->responseDirectPaymentOK(response);
+    if (const auto delegate = d_->delegate) {
+        delegate->responseDirectPaymentOK(response);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began,
+            [&](auto&&... payment) { return paymentOutcome(response, payment...); });
     }
     finishPayment();
 }
@@ -428,8 +439,11 @@ void DirectPaymentViewController::notifyUserKO(const DirectPaymentResponseKO& re
     if (!takeReport()) {
         return;
     }
-    if (d_->delegate) {
-        d_->delegate->responseDirectPaymentKO(response);
+    if (const auto delegate = d_->delegate) {
+        delegate->responseDirectPaymentKO(response);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began,
+            [&](auto&&... payment) { return paymentOutcome(response, payment...); });
     }
     finishPayment();
 }
@@ -439,8 +453,12 @@ void DirectPaymentViewController::notifyUserClosedWithoutOutcome(bool mayHavePai
         return;
     }
     finishPayment();
-    if (d_->delegate) {
-        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    if (const auto delegate = d_->delegate) {
+        delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began, [&](auto&&... payment) {
+                return closedOutcome(PaymentFlowKind::direct, mayHavePaid, payment...);
+            });
     }
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "flow/ThisPayment.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/transport/TraceSink.h"
 #include "vanto/web/WebViewPaymentPresenter.h"
@@ -137,6 +138,8 @@ struct WebViewPaymentController::Private {
     bool failureAlertShown = false;
     // The page has posted a form: the cardholder may have paid.
     bool formPosted = false;
+    // When the screen came on screen: the journal's entries of its payment are from then on.
+    std::chrono::system_clock::time_point began;
 };
 
 std::shared_ptr<WebViewPaymentController> WebViewPaymentController::create(
@@ -169,8 +172,12 @@ WebViewPaymentController::~WebViewPaymentController() {
         d_->presenter->closedWithoutOutcome(d_->formPosted);
     }
     d_->model->close();
-    if (d_->delegate) {
-        d_->delegate->paymentScreenClosedWithoutOutcome(d_->formPosted);
+    if (const auto delegate = d_->delegate) {
+        delegate->paymentScreenClosedWithoutOutcome(d_->formPosted);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began, [&](auto&&... payment) {
+                return closedOutcome(PaymentFlowKind::web, d_->formPosted, payment...);
+            });
     }
 }
 
@@ -238,6 +245,7 @@ void WebViewPaymentController::viewDidAppear(bool animated) {
     d_->awaitingPage = false;
     d_->failureAlertShown = false;
     d_->formPosted = false;
+    d_->began = std::chrono::system_clock::now();
     d_->model->setBusy(true);
     if (d_->amount < 0) {
         // After this returns, so that the screen is on screen when it closes.
@@ -279,8 +287,11 @@ void WebViewPaymentController::notifyUserOK(const WebViewPaymentResponseOK& resp
     if (!takeReport()) {
         return;
     }
-    if (d_->delegate) {
-        d_->delegate->responsePaymentOK(response);
+    if (const auto delegate = d_->delegate) {
+        delegate->responsePaymentOK(response);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began,
+            [&](auto&&... payment) { return paymentOutcome(response, payment...); });
     }
     closeOrOfferWayOut(redirect);
 }
@@ -290,8 +301,11 @@ void WebViewPaymentController::notifyUserKO(const WebViewPaymentResponseKO& resp
     if (!takeReport()) {
         return;
     }
-    if (d_->delegate) {
-        d_->delegate->responsePaymentKO(response);
+    if (const auto delegate = d_->delegate) {
+        delegate->responsePaymentKO(response);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began,
+            [&](auto&&... payment) { return paymentOutcome(response, payment...); });
     }
     closeOrOfferWayOut(redirect);
 }
@@ -301,8 +315,12 @@ void WebViewPaymentController::notifyUserClosedWithoutOutcome(bool mayHavePaid) 
         return;
     }
     d_->model->close();
-    if (d_->delegate) {
-        d_->delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+    if (const auto delegate = d_->delegate) {
+        delegate->paymentScreenClosedWithoutOutcome(mayHavePaid);
+        flow::tellPaymentEnded(
+            *delegate, d_->orderNumber, d_->amount, d_->began, [&](auto&&... payment) {
+                return closedOutcome(PaymentFlowKind::web, mayHavePaid, payment...);
+            });
     }
 }
 

@@ -88,7 +88,7 @@ TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale)
     // again, and no sale before it has been reviewed with a note.
     gateway().setFault("KIOSCO0002", sandbox::Fault::closeConnection());
     payOnCardScreen();
-    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago rechazado"));
+    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago en duda"));
     tap(window, item("newSaleButton"));
     ASSERT_TRUE(stageIs("order"));
     ASSERT_EQ(sale.unresolved().size(), 1);

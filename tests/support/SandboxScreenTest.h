@@ -31,6 +31,7 @@
 #include <QString>
 
 #include "CardDataWatch.h"
+#include "OutcomeAgreement.h"
 #include "SignatureRoads.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/config/VantoConfiguration.h"
@@ -135,6 +136,7 @@ class Reports : public Changes,
     void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
         record("closed " + std::to_string(mayHavePaid));
     }
+    void paymentEnded(const PaymentOutcome& outcome) override { agreement.ended(outcome); }
 
     std::size_t count() const { return told.size(); }
     /// Waits for the first report.
@@ -145,10 +147,12 @@ class Reports : public Changes,
     std::vector<std::string> told;
     std::vector<DirectPaymentResponseOK> cardAccepted;
     std::vector<WebViewPaymentResponseOK> pageAccepted;
+    OutcomeAgreement agreement;
     std::function<void()> onReport;
 
   private:
     void record(std::string report) {
+        agreement.reported(report);
         told.push_back(std::move(report));
         notify();
         if (onReport) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "OutcomeAgreement.h"
 #include "TestSupport.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/platform/MainQueue.h"
@@ -58,13 +59,16 @@ class RecordingDelegate : public DirectPaymentResponseDelegate,
     void paymentScreenClosedWithoutOutcome(bool mayHavePaid) override {
         record("closed " + std::to_string(mayHavePaid));
     }
+    void paymentEnded(const PaymentOutcome& outcome) override { agreement.ended(outcome); }
     std::vector<std::string> told;
+    OutcomeAgreement agreement;
     std::vector<bool> closedWhenTold;
     std::function<bool()> screenClosed;
     std::function<void()> onReport;
 
   private:
     void record(std::string report) {
+        agreement.reported(report);
         told.push_back(std::move(report));
         closedWhenTold.push_back(screenClosed && screenClosed());
         if (onReport) {

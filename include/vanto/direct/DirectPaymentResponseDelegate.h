@@ -3,6 +3,7 @@
 #include "vanto/Export.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/flow/BasePresenter.h"
+#include "vanto/flow/PaymentOutcome.h"
 
 namespace vanto {
 
@@ -21,22 +22,31 @@ class VANTO_EXPORT DirectPaymentViewProtocol : public BaseViewProtocol {
 
 /// What the merchant application implements to receive the outcome of a direct payment from the
 /// card-entry screen. Called on the main queue: each time the screen comes on screen, exactly one
-/// of the three is called, the outcome just before the screen closes. The application may let go
-/// of the screen inside any of them.
+/// of the three reports is called, the outcome just before the screen closes, and right after it
+/// paymentEnded() with the same outcome as one value. The application
+/// may let go of the screen inside any of them.
 class VANTO_EXPORT DirectPaymentResponseDelegate {
   public:
     virtual ~DirectPaymentResponseDelegate() = default;
 
-    /// The payment was accepted.
-    virtual void responseDirectPaymentOK(const DirectPaymentResponseOK& response) = 0;
+    /// The payment was accepted. Does nothing unless overridden.
+    virtual void responseDirectPaymentOK(const DirectPaymentResponseOK& response) {
+        (void)response;
+    }
     /// The payment did not succeed: refused, failed, cancelled by the cardholder, or its amount
-    /// was negative.
-    virtual void responseDirectPaymentKO(const DirectPaymentResponseKO& response) = 0;
+    /// was negative. Does nothing unless overridden.
+    virtual void responseDirectPaymentKO(const DirectPaymentResponseKO& response) {
+        (void)response;
+    }
     /// The screen went without an outcome: the application let go of it while it was on screen.
     /// `mayHavePaid`: the payment had been sent and its outcome had not come, so whether the
     /// cardholder paid is in doubt (the gateway's records tell); false: nothing was sent, the
     /// payment was abandoned. Does nothing unless overridden.
     virtual void paymentScreenClosedWithoutOutcome(bool mayHavePaid) { (void)mayHavePaid; }
+    /// Right after each of the three: the same outcome as one value, with the screen's order
+    /// and amount and, where a journal is installed, the journal's standing of the payment. An
+    /// application may handle every outcome here alone. Does nothing unless overridden.
+    virtual void paymentEnded(const PaymentOutcome& outcome) { (void)outcome; }
 
   protected:
     DirectPaymentResponseDelegate() = default;

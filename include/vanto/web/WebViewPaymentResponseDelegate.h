@@ -2,6 +2,7 @@
 
 #include "vanto/Export.h"
 #include "vanto/flow/BasePresenter.h"
+#include "vanto/flow/PaymentOutcome.h"
 #include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto {
@@ -27,15 +28,17 @@ class VANTO_EXPORT WebViewPaymentViewProtocol : public BaseViewProtocol {
 
 /// What the merchant application implements to receive the outcome of a web payment from the
 /// payment web page. Called on the main queue: each time the screen comes on screen, exactly one
-/// of the three is called. The application may let go of the screen inside any of them.
+/// of the three reports is called, and right after it paymentEnded() with the same outcome as one
+/// value. The application may let go of the screen inside any of them.
 class VANTO_EXPORT WebViewPaymentResponseDelegate {
   public:
     virtual ~WebViewPaymentResponseDelegate() = default;
 
-    /// The payment was accepted.
-    virtual void responsePaymentOK(const WebViewPaymentResponseOK& response) = 0;
-    /// The payment did not succeed: refused, failed, unreadable, or its amount was negative.
-    virtual void responsePaymentKO(const WebViewPaymentResponseKO& response) = 0;
+    /// The payment was accepted. Does nothing unless overridden.
+    virtual void responsePaymentOK(const WebViewPaymentResponseOK& response) { (void)response; }
+    /// The payment did not succeed: refused, failed, unreadable, or its amount was negative. Does
+    /// nothing unless overridden.
+    virtual void responsePaymentKO(const WebViewPaymentResponseKO& response) { (void)response; }
     /// The screen closed without an outcome: by its close button, by the "Aceptar" of its
     /// "ERROR 404" alert, by hand, or because the application let go of it while it was on
     /// screen. `mayHavePaid`: the page had posted a form (the card form, most likely) and no
@@ -43,6 +46,10 @@ class VANTO_EXPORT WebViewPaymentResponseDelegate {
     /// tell); false: the payment was abandoned before anything was sent. Does nothing unless
     /// overridden.
     virtual void paymentScreenClosedWithoutOutcome(bool mayHavePaid) { (void)mayHavePaid; }
+    /// Right after each of the three: the same outcome as one value, with the screen's order
+    /// and amount and, where a journal is installed, the journal's standing of the payment. An
+    /// application may handle every outcome here alone. Does nothing unless overridden.
+    virtual void paymentEnded(const PaymentOutcome& outcome) { (void)outcome; }
 
   protected:
     WebViewPaymentResponseDelegate() = default;
