@@ -98,9 +98,6 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
         << cardForm["body"];
     EXPECT_NE(endpoint[4]["body"].get<std::string>().find("&accion=pagar"), std::string::npos)
         << "the other fields stay";
-
-    EXPECT_NE(gateway_->requests()[0].body.find("4000000000000002"), std::string::npos)
-        << "in process, the body stays as received";
 }
 
 }  // namespace

@@ -271,39 +271,6 @@ TEST_F(AuthenticationStepTest, OrderSwitchSendsAcceptedCardsThroughItAndCombines
     EXPECT_FALSE(result.Ds_AuthorisationCode.value_or("").empty());
 }
 
-using PageOutcomeTest = SandboxTest;
-
-TEST_F(PageOutcomeTest, ResultSwitchesShapeTheReturnAddress) {
-    const auto query = [this](const char* order) {
-        const std::string location = locationOf(payOnPage(order, "4000000000000002"));
-        EXPECT_EQ(location.rfind(placeholderPage(true) + "?", 0), 0u) << location;
-        return location.substr(location.find('?') + 1);
-    };
-    const std::string version = "Ds_SignatureVersion=HMAC_SHA256_V1";
-    for (const auto& [order, shape] :
-         {std::pair{"RESULT_NOPARAMS", version},
-          {"RESULT_PARAMSFIRST", "Ds_MerchantParameters=[A-Za-z0-9+/]+={0,2}&" + version},
-          // "!" belongs to no Base64 alphabet.
-          {"RESULT_BADBASE64", version + "&Ds_MerchantParameters=[^&]*[^A-Za-z0-9+/=&][^&]*"}}) {
-        const std::string found = query(order);
-        EXPECT_TRUE(
-            std::regex_match(found, std::regex(shape + "&Ds_Signature=[A-Za-z0-9+/]+={0,2}")))
-            << order << ": " << found;
-    }
-
-    std::smatch urlSafe;
-    const std::string found = query("RESULT_URLSAFE");
-    ASSERT_TRUE(std::regex_search(found, urlSafe, std::regex("Ds_MerchantParameters=([^&]+)&")));
-    std::string standard = urlSafe[1].str();
-    EXPECT_NE(standard.find_first_of("-_"), std::string::npos) << standard;
-    EXPECT_FALSE(base64Decode(standard)) << "the library's strict decoding refuses it";
-    std::replace(standard.begin(), standard.end(), '-', '+');
-    std::replace(standard.begin(), standard.end(), '_', '/');
-    const auto decoded = base64Decode(standard);
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(Parameters::fromJSON(*decoded)->Ds_Response, "0000");
-}
-
 using HeadlessBrowserTest = SandboxTest;
 
 TEST_F(HeadlessBrowserTest, SaysWhichPageStoppedItAndRefusesAPageOverOneMebibyte) {
