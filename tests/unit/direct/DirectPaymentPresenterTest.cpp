@@ -110,14 +110,5 @@ TEST_F(DirectPresenter, OutlivesItsScreenWhileAPaymentIsInFlightAndTellsNoOne) {
     EXPECT_TRUE(alive.expired()) << "and lets go of it once the outcome is out";
 }
 
-TEST_F(DirectPresenter, ReportsOfAPaymentInFlightFollowTheViewSetLast) {
-    pay(1.0);
-    auto replacement = std::make_shared<RecordingView>();
-    presenter->setView(replacement);
-    answerWith(R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000"}})");
-    EXPECT_TRUE(view->outcomes.empty()) << "the first view no longer hears of the payment";
-    EXPECT_EQ(replacement->outcomes.size(), 1u);
-}
-
 }  // namespace
 }  // namespace vanto
