@@ -292,6 +292,7 @@ TEST_F(JournalTest, EveryScenarioLeavesItsStepsStandingAndOutcome) {
         {"refused", SDKError::nonURLResponse(std::nullopt, refused)},
         {"unbuilt", SDKError::requestError(refused)}};
     const auto accepted = DirectPaymentResponse::fromJSON(kAccepted);
+    const auto declined = DirectPaymentResponse::fromJSON(kDeclined);
     std::vector<std::function<void()>> forgetCalls;  // the roads, kept with their calls under way
     std::vector<std::string> needingReview;
     int count = 0;
@@ -323,22 +324,10 @@ TEST_F(JournalTest, EveryScenarioLeavesItsStepsStandingAndOutcome) {
                                               TransactionType::normal, "Libro");
              }},
             {"accept", [&] { road->arrive(*accepted), road->answer(accepted); }},
-            {"decline",
-             [&] {
-                 const auto declined = DirectPaymentResponse::fromJSON(kDeclined);
-                 road->arrive(*declined), road->answer(declined);
-             }},
+            {"decline", [&] { road->arrive(*declined), road->answer(declined); }},
             {"arrive", [&] { road->arrive(*accepted); }},
             {"deliver", [&] { road->answer(accepted); }},
             {"gone", [&] { presenter->setView(std::weak_ptr<WatchingView>()); }},
-            {"close0",
-             [&] {
-                 direct ? presenter->closedWithoutOutcome(false) : web->closedWithoutOutcome(false);
-             }},
-            {"close1",
-             [&] {
-                 direct ? presenter->closedWithoutOutcome(true) : web->closedWithoutOutcome(true);
-             }},
             {"drop", [&] { web.reset(); }},
             {"sign",
              [&] {
@@ -370,6 +359,12 @@ TEST_F(JournalTest, EveryScenarioLeavesItsStepsStandingAndOutcome) {
                                         opened->push_back(stepsOf(entry(order)));
                                     });
         };
+        for (const bool mayHavePaid : {false, true}) {
+            events[mayHavePaid ? "close1" : "close0"] = [&, mayHavePaid] {
+                direct ? presenter->closedWithoutOutcome(mayHavePaid)
+                       : web->closedWithoutOutcome(mayHavePaid);
+            };
+        }
         for (const auto& [name, error] : failures) {
             events[name] = [&road, error] {
                 road->arrive(Result<DirectPaymentResponse>::error(error));
