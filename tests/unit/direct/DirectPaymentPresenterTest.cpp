@@ -1,4 +1,3 @@
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -81,8 +80,8 @@ TEST_F(DirectPresenter, EveryOtherEndIsOneRefusalWithItsCode) {
 }
 
 TEST_F(DirectPresenter, AnAmountOrTypeThatCannotBeSentIsRefusedAndNothingLeaves) {
-    for (const double amount : {-0.01, std::nan(""), std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::infinity(), 1e17}) {
+    // Which amounts have no hundredths to send is the amount helper's table.
+    for (const double amount : {-0.01, std::numeric_limits<double>::infinity()}) {
         view->outcomes.clear();
         pay(amount);
         EXPECT_EQ(refusal(),
