@@ -1,7 +1,7 @@
 // `vanto` as a running process: the card data of `vanto pay` as it shows them (its arguments and
 // dumpability while a payment is held open by the sandbox, the terminal while the card data are
-// typed), its outcome when the reader of its output has gone, and the journal read by a user who
-// may only read it.
+// typed), its outcome when the reader of its output has gone, the journal read by a user who may
+// only read it, and its texts and damaged rows as the listings and the export show them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "CardDataWatch.h"
 #include "ChildProcess.h"
@@ -265,6 +266,27 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
                       std::string::npos);
         }
     }
+}
+
+// A payment whose row was damaged in the file is exported marked damaged, every one of its events,
+// never as a sound payment.
+TEST(JournalText, ExportsADamagedRowMarkedDamaged) {
+    const TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    ASSERT_EQ(run(payArguments("DAMAGED1", journal), kTyped).first, 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(journal.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE payments SET amount = '1x0'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const auto [status, lines] = run({"journal", "export", "--journal", journal});
+    EXPECT_EQ(status, 0);
+    std::istringstream stream(lines);
+    int events = 0;
+    for (std::string line; std::getline(stream, line); ++events) {
+        EXPECT_NE(line.find(R"("damaged":true)"), std::string::npos) << line;
+    }
+    EXPECT_EQ(events, 4) << lines;  // prepared, sent, answered, delivered
 }
 
 // On a disk with no room left the operator still lists what is unresolved (a reader writes
