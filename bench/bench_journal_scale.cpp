@@ -65,13 +65,6 @@ WHERE payments.state = 'delivered' OR s.step IN ('prepared', 'sent')
 ORDER BY id;
 COMMIT;
 )sql");
-    sqlite3_stmt* last = nullptr;
-    filled = filled &&
-             sqlite3_prepare_v2(db, "SELECT max(rowid) - 100 FROM steps", -1, &last, nullptr) ==
-                 SQLITE_OK &&
-             sqlite3_step(last) == SQLITE_ROW;
-    recentCursor = filled ? sqlite3_column_int64(last, 0) : 0;
-    sqlite3_finalize(last);
     sqlite3_close(db);
     return filled;
 }
@@ -172,6 +165,11 @@ int main(int argc, char** argv) {
     if (vanto::PaymentJournal::open(journalPath)->problem() || !fill(journalPath)) {
         removeFiles();
         return 1;
+    }
+    // A shipper's cursor: the one of the hundred-and-first event from the end.
+    if (const auto events = vanto::PaymentJournal::open(journalPath)->events(std::nullopt);
+        events && events.value().size() > 100) {
+        recentCursor = events.value()[events.value().size() - 101].cursor;
     }
     benchmark::RegisterBenchmark("BM_SqliteCountsPayments", BM_SqliteCountsPayments)
         ->Unit(benchmark::kMillisecond)

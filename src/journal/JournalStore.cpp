@@ -202,16 +202,36 @@ constexpr std::string_view kReview = R"sql(
 UPDATE payments SET reviewed_at = ?2, review_note = ?3 WHERE id = ?1
 )sql";
 
-// Each step and review with its payment, from the rowid on: SQLite walks the steps from there
+// An event's cursor is twice its row's rowid among the steps; a review made before reviews had
+// rows of their own takes the odd cursor after the last step its payment had when it was made.
+// Both keep their place as events are added, and a prune never lets SQLite give a rowid again.
+//
+// Each step and review with its payment, from the cursor on: SQLite walks the steps from there
 // (the outer table of a LEFT JOIN), so a shipper's later export costs what it reads. A step whose
 // payment row is gone is still an event, marked damaged.
 constexpr std::string_view kSelectEvents = R"sql(
-SELECT steps.rowid, steps.payment_id, steps.step, steps.at, steps.detail, payments.id,
+SELECT 2 * steps.rowid, steps.payment_id, steps.step, steps.at, steps.detail, payments.id,
        payments.flow, payments.order_number, payments.amount, payments.currency, payments.state,
        payments.in_doubt, payments.outcome_accepted, payments.outcome_code,
        payments.authorisation_code, payments.outcome_text
 FROM steps LEFT JOIN payments ON payments.id = steps.payment_id
-WHERE steps.rowid > ?1 ORDER BY steps.rowid
+WHERE steps.rowid > ?1 / 2 ORDER BY steps.rowid
+)sql";
+
+// The reviews without a row of their own, looked for only among the payments with a step at or
+// after the cursor (a review's place is at most its payment's last step).
+constexpr std::string_view kSelectRowlessReviews = R"sql(
+SELECT * FROM (
+    SELECT 2 * (SELECT coalesce(max(CASE WHEN s.at <= p.reviewed_at THEN s.rowid END),
+                                min(s.rowid))
+                FROM steps AS s WHERE s.payment_id = p.id) + 1 AS cursor,
+           p.id, p.reviewed_at, p.review_note, p.flow, p.order_number, p.amount, p.currency,
+           p.state, p.in_doubt
+    FROM payments AS p
+    WHERE p.id IN (SELECT payment_id FROM steps WHERE rowid > (?1 - 1) / 2)
+      AND p.reviewed_at IS NOT NULL
+      AND NOT EXISTS (SELECT 1 FROM steps AS s WHERE s.payment_id = p.id AND s.step = 'reviewed'))
+WHERE cursor > ?1 ORDER BY cursor
 )sql";
 
 // The payments whose ids a prune keeps: the newest, and the one of the newest event.
@@ -1098,6 +1118,11 @@ Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since)
     if (auto begun = run(kBeginRead, "reading the journal's events"); !begun) {
         return begun.error();
     }
+    auto reviews = rowlessReviews(since);
+    if (!reviews) {
+        rollBack();
+        return reviews.error();
+    }
     std::vector<JournalEvent> events;
     auto& rows = cached(kSelectEvents);
     rows.bind(1, since);
@@ -1134,7 +1159,40 @@ Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since)
         return error;
     }
     run(kCommit, "reading the journal's events");
+    if (!reviews.value().empty()) {
+        const auto steps = static_cast<std::ptrdiff_t>(events.size());
+        events.insert(events.end(), std::make_move_iterator(reviews.value().begin()),
+                      std::make_move_iterator(reviews.value().end()));
+        std::ranges::inplace_merge(events, events.begin() + steps, {}, &JournalEvent::cursor);
+    }
     return events;
+}
+
+Expected<std::vector<JournalEvent>> JournalStore::rowlessReviews(std::int64_t since) {
+    std::vector<JournalEvent> reviews;
+    auto& rows = cached(kSelectRowlessReviews);
+    rows.bind(1, since);
+    int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
+    for (; code == SQLITE_ROW; code = rows.step()) {
+        JournalEvent review;
+        review.cursor = rows.number(0);
+        review.paymentId = rows.number(1);
+        review.at = parseTimestamp(rows.text(2));
+        review.detail = rows.text(3);
+        const std::string flow = rows.text(4);
+        review.flow = flow == "web" ? PaymentFlowKind::web : PaymentFlowKind::direct;
+        review.order = rows.text(5);
+        review.amount = rows.text(6);
+        review.currency = rows.text(7);
+        review.damaged = damagedRow(flow, stepFromName(rows.text(8)).has_value(), rows.number(9),
+                                    review.amount, review.currency);
+        reviews.push_back(std::move(review));
+    }
+    rows.reset();
+    if (code != SQLITE_DONE) {
+        return failure(sqlite3_extended_errcode(db_), "reading the journal's events");
+    }
+    return reviews;
 }
 
 Expected<std::int64_t> JournalStore::prune(const Pick& pick) {

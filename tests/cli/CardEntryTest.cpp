@@ -268,25 +268,48 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
     }
 }
 
-// A payment whose row was damaged in the file is exported marked damaged, every one of its events,
-// never as a sound payment.
-TEST(JournalText, ExportsADamagedRowMarkedDamaged) {
+// The export as a journal an older version wrote it, and damaged: a review recorded without a row
+// of its own is exported all the same, after the steps its payment had then, and a later export
+// --since its cursor goes on from there; a payment whose row was damaged in the file is exported
+// marked damaged, every one of its events.
+TEST(JournalText, ExportsOldReviewsInPlaceAndDamagedRowsMarked) {
     const TempFolder folder;
     const std::string journal = folder.file("journal.sqlite");
+    const auto inJournal = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"--journal", journal});
+        return run(arguments);
+    };
+    const auto sql = [&](const char* statement) {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open(journal.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK) << statement;
+        sqlite3_close(db);
+    };
+    ASSERT_EQ(run(payArguments("OLD1-FAULT_CLOSE", journal), kTyped).first, 4);
+    ASSERT_EQ(inJournal({"journal", "review", "OLD1-FAULT_CLOSE", "--note", "visto"}).first, 0);
+    sql("DELETE FROM steps WHERE step = 'reviewed'");
     ASSERT_EQ(run(payArguments("DAMAGED1", journal), kTyped).first, 0);
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(journal.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "UPDATE payments SET amount = '1x0'", nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    const auto [status, lines] = run({"journal", "export", "--journal", journal});
+    sql("UPDATE payments SET amount = '1x0' WHERE order_number = 'DAMAGED1'");
+
+    const auto [status, exported] = inJournal({"journal", "export"});
     EXPECT_EQ(status, 0);
-    std::istringstream stream(lines);
-    int events = 0;
-    for (std::string line; std::getline(stream, line); ++events) {
-        EXPECT_NE(line.find(R"("damaged":true)"), std::string::npos) << line;
+    std::vector<std::string> lines;
+    std::istringstream stream(exported);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
     }
-    EXPECT_EQ(events, 4) << lines;  // prepared, sent, answered, delivered
+    ASSERT_EQ(lines.size(), 9u) << exported;  // four steps each, and the review between them
+    EXPECT_NE(lines[4].find(R"("step":"reviewed",)"), std::string::npos) << lines[4];
+    EXPECT_NE(lines[4].find(R"("note":"visto")"), std::string::npos) << lines[4];
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        EXPECT_NE(lines[index].find(index < 5 ? R"("damaged":false)" : R"("damaged":true)"),
+                  std::string::npos)
+            << lines[index];
+    }
+    const auto cursorAt = lines[4].find(R"("cursor":")") + 10;
+    const std::string cursor = lines[4].substr(cursorAt, lines[4].find('"', cursorAt) - cursorAt);
+    EXPECT_EQ(inJournal({"journal", "export", "--since", cursor}).second,
+              exported.substr(exported.find(lines[5])));
 }
 
 // On a disk with no room left the operator still lists what is unresolved (a reader writes

@@ -363,8 +363,8 @@ class VANTO_EXPORT PaymentJournal {
     JournalResult<std::int64_t> backUpTo(const std::string& target) const;
 
     /// The events recorded after the one at `since` (every event when none), oldest first: each
-    /// step of each payment, and each review. Reviews made before this version of the library
-    /// recorded them as events are not among them.
+    /// step of each payment, and each review. A review recorded by an older version of the
+    /// library stands after the last step its payment had then.
     JournalResult<std::vector<JournalEvent>> events(std::optional<std::int64_t> since) const;
 
     /// Deletes, in one transaction, the payments that are resolved and whose last step and
