@@ -177,8 +177,9 @@ TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
 }
 
 // A user who may only read the journal (its file 0444, its folder 0555; run as nobody when the
-// test runs as root, whom permissions do not stop) lists what is unresolved in it; a review or a
-// payment, which write, are refused, and nothing is created beside the journal.
+// test runs as root, whom permissions do not stop) lists what is unresolved in it and exports its
+// events; a review or a payment, which write, are refused, and nothing is created beside the
+// journal.
 TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
     const TempFolder folder;
     const std::string journal = folder.file("journal.sqlite");
@@ -204,6 +205,9 @@ TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
         run({"journal", "unresolved", "--json", "--journal", journal}, {}, reader);
     EXPECT_EQ(listed, 0);
     EXPECT_NE(json.find(order), std::string::npos) << json;
+    const auto [exported, lines] = run({"journal", "export", "--journal", journal}, {}, reader);
+    EXPECT_EQ(exported, 0);
+    EXPECT_NE(lines.find(order), std::string::npos) << lines;
     EXPECT_EQ(
         run({"journal", "review", order, "--note", "x", "--journal", journal}, {}, reader).first,
         3);

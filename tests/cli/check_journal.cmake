@@ -2,7 +2,8 @@
 # a request the built-in sandbox cuts or drops is in doubt (exit status 4), never a refusal; a
 # declined card is still refused (1); a web payment whose run ends after its card form was posted
 # is in doubt, its journal entry closed without an outcome; the journal lists, shows and closes
-# what is in doubt, in a table and as JSON; --no-journal writes nothing and still tells a payment
+# what is in doubt, in a table and as JSON, exports its events as JSON Lines from a cursor, and
+# prunes only resolved payments; --no-journal writes nothing and still tells a payment
 # in doubt; the default journal lives in $XDG_STATE_HOME, for its owner only; a damaged or empty
 # journal refuses the payment (5552) and is left as it was; a missing one is never created by the
 # readers. No card data ever reach the journal's files (nor the credential: JournalOnTheWire).
@@ -256,7 +257,8 @@ endforeach()
 # The commands that read never create a journal: one not there is bad usage, named.
 set(missing ${WORK_DIR}/no-such-journal.sqlite)
 file(REMOVE ${missing})
-foreach(command "list" "unresolved" "show;JCUT-FAULT_CUT" "review;JCUT-FAULT_CUT;--note;x")
+foreach(command "list" "unresolved" "show;JCUT-FAULT_CUT" "review;JCUT-FAULT_CUT;--note;x" "export"
+        "prune;--resolved-before;2026-01-01")
     run("" journal ${command} --journal ${missing})
     if(NOT status EQUAL 2 OR NOT stderr MATCHES "${missing}" OR EXISTS ${missing})
         message(FATAL_ERROR "journal ${command} of a missing journal: status ${status}\n${stderr}")
