@@ -380,12 +380,21 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
             return kExitOk;
         }
         case JournalAction::exportEvents: {
-            const auto events = journal->events(since);
-            if (!events) {
-                return cannotRead(events.problem(), err);
-            }
-            for (const auto& event : events.value()) {
-                out << exportLine(event) << '\n';
+            // A batch at a time, each after the last cursor written: a large journal never sits
+            // whole in memory.
+            constexpr std::size_t kBatch = 1000;
+            for (std::size_t got = kBatch; got == kBatch && out;) {
+                const auto events = journal->events(since, kBatch);
+                if (!events) {
+                    return cannotRead(events.problem(), err);
+                }
+                for (const auto& event : events.value()) {
+                    out << exportLine(event) << '\n';
+                }
+                got = events.value().size();
+                if (got > 0) {
+                    since = events.value().back().cursor;
+                }
             }
             out.flush();
             return out ? kExitOk : kExitCannotRun;

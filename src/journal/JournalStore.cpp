@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 #include "journal/Timestamp.h"
@@ -215,11 +216,11 @@ SELECT 2 * steps.rowid, steps.payment_id, steps.step, steps.at, steps.detail, pa
        payments.in_doubt, payments.outcome_accepted, payments.outcome_code,
        payments.authorisation_code, payments.outcome_text
 FROM steps LEFT JOIN payments ON payments.id = steps.payment_id
-WHERE steps.rowid > ?1 / 2 ORDER BY steps.rowid
+WHERE steps.rowid > ?1 / 2 ORDER BY steps.rowid LIMIT ?2
 )sql";
 
-// The reviews without a row of their own, looked for only among the payments with a step at or
-// after the cursor (a review's place is at most its payment's last step).
+// The reviews without a row of their own between two cursors, looked for only among the
+// payments with a step between them (a review's place is one of its payment's steps).
 constexpr std::string_view kSelectRowlessReviews = R"sql(
 SELECT * FROM (
     SELECT 2 * (SELECT coalesce(max(CASE WHEN s.at <= p.reviewed_at THEN s.rowid END),
@@ -228,10 +229,10 @@ SELECT * FROM (
            p.id, p.reviewed_at, p.review_note, p.flow, p.order_number, p.amount, p.currency,
            p.state, p.in_doubt
     FROM payments AS p
-    WHERE p.id IN (SELECT payment_id FROM steps WHERE rowid > (?1 - 1) / 2)
+    WHERE p.id IN (SELECT payment_id FROM steps WHERE rowid > (?1 - 1) / 2 AND rowid <= ?2 / 2)
       AND p.reviewed_at IS NOT NULL
       AND NOT EXISTS (SELECT 1 FROM steps AS s WHERE s.payment_id = p.id AND s.step = 'reviewed'))
-WHERE cursor > ?1 ORDER BY cursor
+WHERE cursor > ?1 AND cursor < ?2 ORDER BY cursor
 )sql";
 
 // The payments whose ids a prune keeps: the newest, and the one of the newest event.
@@ -1110,22 +1111,22 @@ Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
     return committed;
 }
 
-Expected<std::vector<JournalEvent>> JournalStore::events(std::optional<std::int64_t> since) {
-    return steadily([&] { return eventsOnce(since.value_or(0)); });
+Expected<std::vector<JournalEvent>> JournalStore::events(std::optional<std::int64_t> since,
+                                                         std::size_t most) {
+    const auto limit = static_cast<std::int64_t>(
+        std::min<std::size_t>(most, std::numeric_limits<std::int64_t>::max()));
+    return steadily([&] { return eventsOnce(since.value_or(0), limit); });
 }
 
-Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since) {
+Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since,
+                                                             std::int64_t most) {
     if (auto begun = run(kBeginRead, "reading the journal's events"); !begun) {
         return begun.error();
-    }
-    auto reviews = rowlessReviews(since);
-    if (!reviews) {
-        rollBack();
-        return reviews.error();
     }
     std::vector<JournalEvent> events;
     auto& rows = cached(kSelectEvents);
     rows.bind(1, since);
+    rows.bind(2, most);
     int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
     for (; code == SQLITE_ROW; code = rows.step()) {
         JournalEvent event;
@@ -1158,20 +1159,34 @@ Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since)
         rollBack();
         return error;
     }
+    // With as many steps as asked for, the reviews that stand before the last of them; with
+    // fewer, every later one.
+    const bool full = static_cast<std::int64_t>(events.size()) == most;
+    auto reviews = rowlessReviews(
+        since, full ? events.back().cursor : std::numeric_limits<std::int64_t>::max());
+    if (!reviews) {
+        rollBack();
+        return reviews.error();
+    }
     run(kCommit, "reading the journal's events");
     if (!reviews.value().empty()) {
         const auto steps = static_cast<std::ptrdiff_t>(events.size());
         events.insert(events.end(), std::make_move_iterator(reviews.value().begin()),
                       std::make_move_iterator(reviews.value().end()));
         std::ranges::inplace_merge(events, events.begin() + steps, {}, &JournalEvent::cursor);
+        if (static_cast<std::int64_t>(events.size()) > most) {
+            events.resize(static_cast<std::size_t>(most));
+        }
     }
     return events;
 }
 
-Expected<std::vector<JournalEvent>> JournalStore::rowlessReviews(std::int64_t since) {
+Expected<std::vector<JournalEvent>> JournalStore::rowlessReviews(std::int64_t since,
+                                                                 std::int64_t before) {
     std::vector<JournalEvent> reviews;
     auto& rows = cached(kSelectRowlessReviews);
     rows.bind(1, since);
+    rows.bind(2, before);
     int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
     for (; code == SQLITE_ROW; code = rows.step()) {
         JournalEvent review;

@@ -133,8 +133,8 @@ class JournalStore {
     // Marks the payments reviewed with `note`, and records each review as an event of its own
     // (a row among the steps named kReviewEvent, which readers of the steps leave out).
     Expected<Recorded> review(const std::vector<std::int64_t>& ids, std::string_view note);
-    // The events after the one at `since` (all when none), oldest first.
-    Expected<std::vector<JournalEvent>> events(std::optional<std::int64_t> since);
+    // The `most` events after the one at `since` (all when none), oldest first.
+    Expected<std::vector<JournalEvent>> events(std::optional<std::int64_t> since, std::size_t most);
     // The payments `pick` chooses among all of them, read inside the transaction that deletes
     // them with their steps: how many went. The newest payment, and the one of the newest event,
     // are never deleted, so that SQLite never gives their ids (and cursors) again.
@@ -176,10 +176,10 @@ class JournalStore {
     // writer changed meanwhile is read again, through its log when it has one now.
     template <typename Read>
     auto steadily(Read once) -> decltype(once());
-    Expected<std::vector<JournalEvent>> eventsOnce(std::int64_t since);
-    // The reviews after `since` that an older version recorded without a row, within a
-    // transaction already begun.
-    Expected<std::vector<JournalEvent>> rowlessReviews(std::int64_t since);
+    Expected<std::vector<JournalEvent>> eventsOnce(std::int64_t since, std::int64_t most);
+    // The reviews after `since` and before `before` that an older version recorded without a
+    // row, within a transaction already begun.
+    Expected<std::vector<JournalEvent>> rowlessReviews(std::int64_t since, std::int64_t before);
     // SQLite's quick check of the whole file, once per opening; the file refused as damaged.
     Expected<Recorded> checkWhole();
     Expected<Recorded> bringUpToDate();

@@ -358,13 +358,16 @@ JournalResult<std::int64_t> PaymentJournal::backUpTo(const std::string& target) 
     return copied.value();
 }
 
-JournalResult<std::vector<JournalEvent>> PaymentJournal::events(
-    std::optional<std::int64_t> since) const {
+JournalResult<std::vector<JournalEvent>> PaymentJournal::events(std::optional<std::int64_t> since,
+                                                                std::size_t most) const {
     const std::lock_guard lock(impl_->mutex);
     if (auto problem = impl_->ensureOpen()) {
         return readFailure<std::vector<JournalEvent>>(*problem);
     }
-    auto events = impl_->store.events(since);
+    if (most == 0) {
+        return std::vector<JournalEvent>();
+    }
+    auto events = impl_->store.events(since, most);
     if (!events) {
         return readFailure<std::vector<JournalEvent>>(impl_->problemOf(events.error()));
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <concepts>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -362,10 +363,13 @@ class VANTO_EXPORT PaymentJournal {
     /// it holds. A file already at `target` is never replaced (the problem cannotOpen).
     JournalResult<std::int64_t> backUpTo(const std::string& target) const;
 
-    /// The events recorded after the one at `since` (every event when none), oldest first: each
-    /// step of each payment, and each review. A review recorded by an older version of the
-    /// library stands after the last step its payment had then.
-    JournalResult<std::vector<JournalEvent>> events(std::optional<std::int64_t> since) const;
+    /// The oldest `most` of the events recorded after the one at `since` (of every event when
+    /// none): each step of each payment, and each review. A review recorded by an older version
+    /// of the library stands after the last step its payment had then. A reader of a large
+    /// journal asks for a bounded number at a time, each time after the last cursor it got.
+    JournalResult<std::vector<JournalEvent>> events(
+        std::optional<std::int64_t> since,
+        std::size_t most = std::numeric_limits<std::size_t>::max()) const;
 
     /// Deletes, in one transaction, the payments that are resolved and whose last step and
     /// review are before `before`, with their steps, and returns how many went. Resolved: not
