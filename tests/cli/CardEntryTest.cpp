@@ -273,9 +273,9 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
 }
 
 // The export as a journal an older version wrote it, and damaged: a review recorded without a row
-// of its own is exported all the same, after the steps its payment had then, and a later export
-// --since its cursor goes on from there; a payment whose row was damaged in the file is exported
-// marked damaged, every one of its events.
+// of its own is exported all the same, after the steps its payment had then (not after a later
+// one), and a later export --since its cursor goes on from there; a payment whose row was damaged
+// in the file is exported marked damaged, every one of its events.
 TEST(JournalText, ExportsOldReviewsInPlaceAndDamagedRowsMarked) {
     const TempFolder folder;
     const std::string journal = folder.file("journal.sqlite");
@@ -292,6 +292,8 @@ TEST(JournalText, ExportsOldReviewsInPlaceAndDamagedRowsMarked) {
     ASSERT_EQ(run(payArguments("OLD1-FAULT_CLOSE", journal), kTyped).first, 4);
     ASSERT_EQ(inJournal({"journal", "review", "OLD1-FAULT_CLOSE", "--note", "visto"}).first, 0);
     sql("DELETE FROM steps WHERE step = 'reviewed'");
+    sql("INSERT INTO steps SELECT payment_id, 'answered', '2999-01-01T00:00:00.000Z', 'late' "
+        "FROM steps WHERE rowid = 1");  // an answer that came after the review
     ASSERT_EQ(run(payArguments("DAMAGED1", journal), kTyped).first, 0);
     sql("UPDATE payments SET amount = '1x0' WHERE order_number = 'DAMAGED1'");
 
@@ -302,11 +304,11 @@ TEST(JournalText, ExportsOldReviewsInPlaceAndDamagedRowsMarked) {
     for (std::string line; std::getline(stream, line);) {
         lines.push_back(line);
     }
-    ASSERT_EQ(lines.size(), 9u) << exported;  // four steps each, and the review between them
+    ASSERT_EQ(lines.size(), 10u) << exported;  // four steps each, the review and the late answer
     EXPECT_NE(lines[4].find(R"("step":"reviewed",)"), std::string::npos) << lines[4];
     EXPECT_NE(lines[4].find(R"("note":"visto")"), std::string::npos) << lines[4];
     for (std::size_t index = 0; index < lines.size(); ++index) {
-        EXPECT_NE(lines[index].find(index < 5 ? R"("damaged":false)" : R"("damaged":true)"),
+        EXPECT_NE(lines[index].find(index < 6 ? R"("damaged":false)" : R"("damaged":true)"),
                   std::string::npos)
             << lines[index];
     }
