@@ -1,5 +1,6 @@
-// The payment journal at 100,000 payments: what an operator's `unresolved` and a payment's
-// opening of the journal cost, against SQLite reading the same file bare.
+// The payment journal at 100,000 payments: what an operator's `unresolved` and `prune`, a log
+// shipper's export of the latest events, and a payment's opening of the journal cost, against
+// SQLite reading the same file bare.
 //
 // The journal is made by the library (an empty one), then filled with SQL: 100,000 payments of
 // four steps each, one in a hundred left in doubt, the rest delivered. The baseline opens the
@@ -9,6 +10,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -24,6 +27,8 @@ namespace {
 
 constexpr int kPayments = 100000;
 std::string journalPath;
+// The cursor a hundred events before the journal's last one.
+std::int64_t recentCursor = 0;
 
 bool execute(sqlite3* db, const char* sql) {
     char* message = nullptr;
@@ -102,6 +107,46 @@ void BM_OpenForAPayment(benchmark::State& state) {
     }
 }
 
+// A log shipper's export: the events after a recent cursor (the last hundred), read-only.
+void BM_ExportLast100(benchmark::State& state) {
+    vanto::JournalSettings reading;
+    reading.mode = vanto::JournalOpenMode::readOnly;
+    for (auto _ : state) {
+        const auto journal = vanto::PaymentJournal::open(journalPath, reading);
+        const auto events = journal->events(recentCursor);
+        if (!events || events.value().size() != 100) {
+            state.SkipWithError("export did not give the last hundred events");
+        }
+    }
+}
+
+// The operator's prune, on a copy of the journal each time: with a day before every payment
+// (nothing goes: the cost of looking), and with a later one (every delivered payment but the
+// newest goes, the ones in doubt stay).
+void BM_Prune(benchmark::State& state) {
+    const bool everything = state.range(0) != 0;
+    const std::string copy = journalPath + "-pruned";
+    const auto day = std::chrono::sys_days(std::chrono::year_month_day(
+        std::chrono::year(2026), std::chrono::month(12), std::chrono::day(everything ? 9 : 8)));
+    const std::int64_t expected = everything ? kPayments - kPayments / 100 : 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(copy + suffix);
+        }
+        std::filesystem::copy_file(journalPath, copy);
+        state.ResumeTiming();
+        const auto journal = vanto::PaymentJournal::open(copy);
+        const auto pruned = journal->pruneResolvedBefore(day);
+        if (!pruned || pruned.value() != expected) {
+            state.SkipWithError("prune did not remove the delivered payments");
+        }
+    }
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(copy + suffix);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +166,11 @@ int main(int argc, char** argv) {
         removeFiles();
         return 1;
     }
+    // A shipper's cursor: the one of the hundred-and-first event from the end.
+    if (const auto events = vanto::PaymentJournal::open(journalPath)->events(std::nullopt);
+        events && events.value().size() > 100) {
+        recentCursor = events.value()[events.value().size() - 101].cursor;
+    }
     benchmark::RegisterBenchmark("BM_SqliteCountsPayments", BM_SqliteCountsPayments)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
@@ -130,9 +180,18 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_OpenForAPayment", BM_OpenForAPayment)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    vanto::bench::RatioReporter reporter(false,
-                                         {{"BM_Unresolved", "BM_SqliteCountsPayments"},
-                                          {"BM_OpenForAPayment", "BM_SqliteCountsPayments"}});
+    benchmark::RegisterBenchmark("BM_ExportLast100", BM_ExportLast100)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_Prune", BM_Prune)
+        ->ArgName("everything")
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    vanto::bench::RatioReporter reporter(false, {{"BM_Unresolved", "BM_SqliteCountsPayments"},
+                                                 {"BM_OpenForAPayment", "BM_SqliteCountsPayments"},
+                                                 {"BM_ExportLast100", "BM_SqliteCountsPayments"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     removeFiles();

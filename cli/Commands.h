@@ -120,13 +120,15 @@ PaymentOutcome outcomeOf(const Outcome& outcome, const PaymentJournal& journal,
 int outcomeStatus(const PaymentOutcome& outcome, const std::string& command, std::ostream& err);
 
 /// What `vanto journal` does.
-enum class JournalAction { list, show, unresolved, review, backup };
+enum class JournalAction { list, show, unresolved, review, backup, exportEvents, prune };
 
-/// `vanto journal list|show ORDER|unresolved|review ORDER --note NOTE|backup FILE`, as a table on
-/// `out` or, with `json`, as JSON (`order` holds FILE for a backup). kExitOk; kExitFailure when
-/// `show` or `review` finds no payment to act on; kExitBadInput when there is no journal at the
-/// chosen path (none is created) or FILE exists; kExitCannotRun when the journal cannot be read.
-/// Only `review` opens the journal to write.
+/// `vanto journal list|show ORDER|unresolved|review ORDER --note NOTE|backup FILE|export
+/// [--since CURSOR]|prune --resolved-before DATE`, as a table on `out` or, with `json`, as JSON;
+/// export always writes JSON Lines. `order` holds FILE for a backup, CURSOR for an export (empty:
+/// none) and DATE for a prune. kExitOk; kExitFailure when `show` or `review` finds no payment to
+/// act on; kExitBadInput when there is no journal at the chosen path (none is created), FILE
+/// exists, or CURSOR or DATE is not one; kExitCannotRun when the journal cannot be read. Only
+/// `review` and `prune` open the journal to write.
 int runJournal(JournalAction action, const JournalChoice& journal, bool json,
                const std::string& order, const std::string& note, std::ostream& out,
                std::ostream& err);

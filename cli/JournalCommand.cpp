@@ -1,7 +1,11 @@
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "JournalChoice.h"
 #include "vanto/journal/PaymentJournal.h"
 #include "vanto/text/Utf8.h"
+#include "vanto/transport/Trace.h"
 
 namespace vanto::cli {
 namespace {
@@ -75,6 +80,12 @@ std::string isoTime(std::chrono::system_clock::time_point at) {
     return std::string(text) + "." + std::to_string(1000 + millis % 1000).substr(1) + "Z";
 }
 
+// A text that came from outside (a gateway's outcome text, an operator's note, what the file
+// holds): card data masked, as wherever the library prints such a text.
+std::string fromOutside(std::string_view text) {
+    return maskCardData(text);
+}
+
 std::string outcomeText(const JournalEntry& entry) {
     if (!entry.outcome) {
         return "-";
@@ -82,7 +93,8 @@ std::string outcomeText(const JournalEntry& entry) {
     if (entry.outcome->accepted) {
         return "accepted " + entry.outcome->authorisationCode;
     }
-    return "refused " + std::to_string(entry.outcome->code) + " \"" + entry.outcome->text + "\"";
+    return "refused " + std::to_string(entry.outcome->code) + " \"" +
+           fromOutside(entry.outcome->text) + "\"";
 }
 
 std::string advice(const JournalEntry& entry) {
@@ -112,11 +124,11 @@ json toJson(const JournalEntry& entry) {
         outcome = {{"accepted", entry.outcome->accepted},
                    {"code", entry.outcome->code},
                    {"authorisationCode", entry.outcome->authorisationCode},
-                   {"text", entry.outcome->text}};
+                   {"text", fromOutside(entry.outcome->text)}};
     }
     json review = nullptr;
     if (entry.review) {
-        review = {{"at", isoTime(entry.review->at)}, {"note", entry.review->note}};
+        review = {{"at", isoTime(entry.review->at)}, {"note", fromOutside(entry.review->note)}};
     }
     return {{"id", entry.id},
             {"flow", paymentFlowName(entry.flow)},
@@ -196,7 +208,7 @@ void details(const JournalEntry& entry, std::ostream& out) {
     out << "Outcome      " << printable(outcomeText(entry)) << '\n';
     if (entry.review) {
         out << "Reviewed     " << timeText(entry.review->at) << ": "
-            << printable(entry.review->note) << '\n';
+            << printable(fromOutside(entry.review->note)) << '\n';
     }
     out << "Steps\n";
     for (const auto& step : entry.steps) {
@@ -206,6 +218,80 @@ void details(const JournalEntry& entry, std::ostream& out) {
         }
         out << '\n';
     }
+}
+
+// The version of the export's lines; a later one only adds members.
+constexpr int kExportSchema = 1;
+
+// One line of `journal export`: what happened, to which payment, when. Its texts are masked and
+// written as JSON writes them (control characters escaped, bytes that are not UTF-8 as U+FFFD),
+// so that one line is one event whatever the journal holds.
+std::string exportLine(const JournalEvent& event) {
+    // Members in the order a person reads them.
+    nlohmann::ordered_json line = {
+        {"schema", kExportSchema},
+        {"cursor", std::to_string(event.cursor)},
+        {"payment", event.paymentId},
+        {"order", fromOutside(event.order)},
+        {"flow", paymentFlowName(event.flow)},
+        {"amount", fromOutside(event.amount)},
+        {"currency", fromOutside(event.currency)},
+        {"step", event.step                      ? paymentStepName(*event.step)
+                 : event.damagedStepName.empty() ? std::string("reviewed")
+                                                 : fromOutside(event.damagedStepName)},
+        {"at", isoTime(event.at)},
+        {"damaged", event.damaged}};
+    line[event.isReview() ? "note" : "detail"] = fromOutside(event.detail);
+    if (event.outcome) {
+        line["outcome"] = {{"accepted", event.outcome->accepted},
+                           {"code", event.outcome->code},
+                           {"authorisationCode", event.outcome->authorisationCode},
+                           {"text", fromOutside(event.outcome->text)}};
+    }
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// A cursor as export prints it: digits, no sign.
+std::optional<std::int64_t> cursorFrom(std::string_view text) {
+    std::int64_t cursor = 0;
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), cursor);
+    if (text.empty() || text.front() == '-' || problem != std::errc() ||
+        end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return cursor;
+}
+
+// "YYYY-MM-DD" as that day's first moment in UTC; none for any other text or a day that is not.
+std::optional<std::chrono::system_clock::time_point> dayFrom(std::string_view text) {
+    const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-' &&
+                        std::ranges::all_of(text, [](char c) {
+                            return c == '-' || std::isdigit(static_cast<unsigned char>(c));
+                        });
+    if (!shaped) {
+        return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) {
+        int value = 0;
+        std::from_chars(text.data() + at, text.data() + at + length, value);
+        return value;
+    };
+    const std::chrono::year_month_day day{std::chrono::year(number(0, 4)),
+                                          std::chrono::month(static_cast<unsigned>(number(5, 2))),
+                                          std::chrono::day(static_cast<unsigned>(number(8, 2)))};
+    if (!day.ok() || number(0, 4) == 0) {
+        return std::nullopt;
+    }
+    // The clock counts nanoseconds, which run out in 2262: a later day takes every payment.
+    using Clock = std::chrono::system_clock;
+    const auto days = std::chrono::sys_days(day);
+    if (days >= std::chrono::floor<std::chrono::days>(Clock::time_point::max())) {
+        return Clock::time_point::max();
+    }
+    if (days <= std::chrono::ceil<std::chrono::days>(Clock::time_point::min())) {
+        return Clock::time_point::min();
+    }
+    return std::chrono::time_point_cast<Clock::duration>(days);
 }
 
 int cannotRead(const JournalProblem& problem, std::ostream& err) {
@@ -218,11 +304,25 @@ int cannotRead(const JournalProblem& problem, std::ostream& err) {
 int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                const std::string& order, const std::string& note, std::ostream& out,
                std::ostream& err) {
+    // `order` holds the cursor of an export (empty: none) and the day of a prune.
+    std::optional<std::int64_t> since;
+    std::optional<std::chrono::system_clock::time_point> before;
+    if (action == JournalAction::exportEvents && !order.empty() && !(since = cursorFrom(order))) {
+        err << "vanto journal export: --since takes a cursor that an earlier export printed, not "
+            << printable(order) << '\n';
+        return kExitBadInput;
+    }
+    if (action == JournalAction::prune && !(before = dayFrom(order))) {
+        err << "vanto journal prune: --resolved-before takes a day as YYYY-MM-DD (UTC), not "
+            << printable(order) << '\n';
+        return kExitBadInput;
+    }
     std::string problem;
     bool missing = false;
-    // Only a review writes; no command creates a journal that is not there.
-    const auto mode =
-        action == JournalAction::review ? JournalOpenMode::existing : JournalOpenMode::readOnly;
+    // Only a review and a prune write; no command creates a journal that is not there.
+    const auto mode = action == JournalAction::review || action == JournalAction::prune
+                          ? JournalOpenMode::existing
+                          : JournalOpenMode::readOnly;
     const auto journal = openJournalToRead(choice, mode, problem, missing);
     if (!journal) {
         err << "vanto journal: " << printable(problem) << '\n';
@@ -277,6 +377,35 @@ int runJournal(JournalAction action, const JournalChoice& choice, bool asJson,
                 return cannotRead(copied.problem(), err);
             }
             out << "copied " << copied.value() << " payments to " << printable(order) << '\n';
+            return kExitOk;
+        }
+        case JournalAction::exportEvents: {
+            // A batch at a time, each after the last cursor written: a large journal never sits
+            // whole in memory.
+            constexpr std::size_t kBatch = 1000;
+            for (std::size_t got = kBatch; got == kBatch && out;) {
+                const auto events = journal->events(since, kBatch);
+                if (!events) {
+                    return cannotRead(events.problem(), err);
+                }
+                for (const auto& event : events.value()) {
+                    out << exportLine(event) << '\n';
+                }
+                got = events.value().size();
+                if (got > 0) {
+                    since = events.value().back().cursor;
+                }
+            }
+            out.flush();
+            return out ? kExitOk : kExitCannotRun;
+        }
+        case JournalAction::prune: {
+            const auto pruned = journal->pruneResolvedBefore(*before);
+            if (!pruned) {
+                return cannotRead(pruned.problem(), err);
+            }
+            out << "pruned " << pruned.value() << " resolved payments last changed before " << order
+                << '\n';
             return kExitOk;
         }
         case JournalAction::review: {

@@ -155,8 +155,26 @@ int main(int argc, char** argv) {
         "backup", "Copy the journal, its write-ahead log folded in, into one new file");
     journalBackup->add_option("file", journalCopy, "Where the copy goes; must not exist")
         ->required();
-    for (auto* action :
-         {journalList, journalShow, journalUnresolved, journalReview, journalBackup}) {
+    std::string journalSince;
+    auto* journalExport = journal->add_subcommand(
+        "export",
+        "Write the journal's events (each payment's steps and each review), oldest first, as JSON "
+        "Lines for a log shipper: one object per line, with its schema version and a cursor");
+    journalExport->add_option("--since", journalSince,
+                              "Only the events after the one with this cursor, as an earlier "
+                              "export printed it");
+    std::string journalBefore;
+    auto* journalPrune = journal->add_subcommand(
+        "prune",
+        "Delete the resolved payments whose last step (and review) is before DATE, with their "
+        "steps; never one unresolved, in doubt, damaged or under way. A pruned accepted payment "
+        "no longer keeps its order from being paid again (5553)");
+    journalPrune
+        ->add_option("--resolved-before", journalBefore,
+                     "A day as YYYY-MM-DD: the payments last changed before its start (UTC) go")
+        ->required();
+    for (auto* action : {journalList, journalShow, journalUnresolved, journalReview, journalBackup,
+                         journalExport, journalPrune}) {
         action->fallthrough();  // --json and --journal may follow the action
     }
 
@@ -190,10 +208,15 @@ int main(int argc, char** argv) {
                                      : journalUnresolved->parsed() ? JournalAction::unresolved
                                      : journalReview->parsed()     ? JournalAction::review
                                      : journalBackup->parsed()     ? JournalAction::backup
+                                     : journalExport->parsed()     ? JournalAction::exportEvents
+                                     : journalPrune->parsed()      ? JournalAction::prune
                                                                    : JournalAction::list;
-        return runJournal(action, journalChoice, journalJson,
-                          action == JournalAction::backup ? journalCopy : journalOrder, journalNote,
-                          std::cout, std::cerr);
+        const std::string& argument = action == JournalAction::backup         ? journalCopy
+                                      : action == JournalAction::exportEvents ? journalSince
+                                      : action == JournalAction::prune        ? journalBefore
+                                                                              : journalOrder;
+        return runJournal(action, journalChoice, journalJson, argument, journalNote, std::cout,
+                          std::cerr);
     }
     if (sandbox->parsed()) {
         return runSandbox(sandboxSettings, std::cout, std::cerr);

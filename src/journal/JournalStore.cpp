@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 #include "journal/Timestamp.h"
@@ -201,6 +202,61 @@ WHERE payments.)sql" VANTO_OPEN_PAYMENTS " ORDER BY steps.payment_id, steps.rowi
 constexpr std::string_view kReview = R"sql(
 UPDATE payments SET reviewed_at = ?2, review_note = ?3 WHERE id = ?1
 )sql";
+
+// An event's cursor is twice its row's rowid among the steps; a review made before reviews had
+// rows of their own takes the odd cursor after the last step its payment had when it was made.
+// Both keep their place as events are added, and a prune never lets SQLite give a rowid again.
+//
+// Each step and review with its payment, from the cursor on: SQLite walks the steps from there
+// (the outer table of a LEFT JOIN), so a shipper's later export costs what it reads. A step whose
+// payment row is gone is still an event, marked damaged.
+constexpr std::string_view kSelectEvents = R"sql(
+SELECT 2 * steps.rowid, steps.payment_id, steps.step, steps.at, steps.detail, payments.id,
+       payments.flow, payments.order_number, payments.amount, payments.currency, payments.state,
+       payments.in_doubt, payments.outcome_accepted, payments.outcome_code,
+       payments.authorisation_code, payments.outcome_text
+FROM steps LEFT JOIN payments ON payments.id = steps.payment_id
+WHERE steps.rowid > ?1 / 2 ORDER BY steps.rowid LIMIT ?2
+)sql";
+
+// The reviews without a row of their own between two cursors, looked for only among the
+// payments with a step between them (a review's place is one of its payment's steps).
+constexpr std::string_view kSelectRowlessReviews = R"sql(
+SELECT * FROM (
+    SELECT 2 * (SELECT coalesce(max(CASE WHEN s.at <= p.reviewed_at THEN s.rowid END),
+                                min(s.rowid))
+                FROM steps AS s WHERE s.payment_id = p.id) + 1 AS cursor,
+           p.id, p.reviewed_at, p.review_note, p.flow, p.order_number, p.amount, p.currency,
+           p.state, p.in_doubt
+    FROM payments AS p
+    WHERE p.id IN (SELECT payment_id FROM steps WHERE rowid > (?1 - 1) / 2 AND rowid <= ?2 / 2)
+      AND p.reviewed_at IS NOT NULL
+      AND NOT EXISTS (SELECT 1 FROM steps AS s WHERE s.payment_id = p.id AND s.step = 'reviewed'))
+WHERE cursor > ?1 AND cursor < ?2 ORDER BY cursor
+)sql";
+
+// The payments whose ids a prune keeps: the newest, and the one of the newest event.
+constexpr std::string_view kNewestPayments = R"sql(
+SELECT max(id) FROM payments
+UNION ALL SELECT payment_id FROM (SELECT payment_id FROM steps ORDER BY rowid DESC LIMIT 1)
+)sql";
+
+constexpr std::string_view kDeleteSteps = "DELETE FROM steps WHERE payment_id = ?1";
+constexpr std::string_view kDeletePayment = "DELETE FROM payments WHERE id = ?1";
+
+// Whether a payment's row lost the form the library writes: the file was damaged there.
+bool damagedRow(std::string_view flow, bool knownState, std::int64_t inDoubt,
+                std::string_view amount, std::string_view currency) {
+    return (flow != "web" && flow != "direct") || !knownState || (inDoubt != 0 && inDoubt != 1) ||
+           !allDigits(amount) || !allDigits(currency);
+}
+
+// The steps on which an event carries its payment's outcome.
+bool carriesOutcome(PaymentStep step) {
+    return step == PaymentStep::answered || step == PaymentStep::unanswered ||
+           step == PaymentStep::notSent || step == PaymentStep::resultRead ||
+           step == PaymentStep::delivered;
+}
 
 }  // namespace
 
@@ -913,13 +969,17 @@ Expected<std::vector<StoredPayment>> JournalStore::read(std::optional<std::strin
             return checked.error();
         }
     }
-    // A file read as unchanging that a writer changed meanwhile is read again, through its log
-    // when it has one now; a few times at most.
+    return steadily([&] { return readOnce(order, openOnly); });
+}
+
+template <typename Read>
+auto JournalStore::steadily(Read once) -> decltype(once()) {
+    // A few times at most.
     constexpr int kReadings = 3;
     for (int reading = 1;; ++reading) {
-        auto payments = readOnce(order, openOnly);
+        auto read = once();
         if (!unchanging_ || (!exists(path_ + "-wal") && identityOf(path_) == unchanging_)) {
-            return payments;
+            return read;
         }
         close();
         if (reading == kReadings) {
@@ -974,10 +1034,8 @@ Expected<std::vector<StoredPayment>> JournalStore::readWithin(std::optional<std:
         const auto state = stepFromName(rows.text(10));
         stored.state = state.value_or(PaymentStep::sent);
         stored.inDoubt = rows.number(11) != 0;
-        // What the library writes has a known form; a row that lost it was damaged in the file.
-        stored.damaged = (flow != "web" && flow != "direct") || !state ||
-                         (rows.number(11) != 0 && rows.number(11) != 1) ||
-                         !allDigits(entry.amount) || !allDigits(entry.currency);
+        stored.damaged =
+            damagedRow(flow, state.has_value(), rows.number(11), entry.amount, entry.currency);
         if (!rows.isNull(12)) {
             entry.outcome =
                 JournalOutcome{rows.number(12) != 0, rows.number(13), rows.text(14), rows.text(15)};
@@ -1001,7 +1059,8 @@ Expected<std::vector<StoredPayment>> JournalStore::readWithin(std::optional<std:
         while (payment != payments.end() && payment->entry.id < id) {
             ++payment;
         }
-        // A step whose name was damaged in the file is left out rather than shown as another.
+        // A step whose name was damaged in the file is left out rather than shown as another;
+        // so are reviews, which the payment's row holds.
         if (const auto step = stepFromName(steps.text(1));
             step && payment != payments.end() && payment->entry.id == id) {
             payment->entry.steps.push_back(
@@ -1022,12 +1081,24 @@ Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
         return begun;
     }
     const std::string at = timestamp(std::chrono::system_clock::now());
+    // An operator may quote what the cardholder or the gateway said, card number and all: the
+    // journal keeps no card data, so the note is stored masked, as an outcome's text is.
+    const std::string masked = maskCardData(note);
     for (const auto id : ids) {
         Statement update(db_, kReview);
         update.bind(1, id);
         update.bind(2, at);
-        update.bind(3, note);
-        if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
+        update.bind(3, masked);
+        bool done = update.prepared() == SQLITE_OK && update.step() == SQLITE_DONE;
+        if (done) {
+            auto& event = cached(kInsertStep);
+            event.bind(1, id);
+            event.bind(2, kReviewEvent);
+            event.bind(3, at);
+            event.bind(4, masked);
+            done = event.prepared() == SQLITE_OK && event.step() == SQLITE_DONE;
+        }
+        if (!done) {
             auto error = failure(sqlite3_extended_errcode(db_), "recording a review");
             rollBack();
             return error;
@@ -1038,6 +1109,148 @@ Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
         rollBack();
     }
     return committed;
+}
+
+Expected<std::vector<JournalEvent>> JournalStore::events(std::optional<std::int64_t> since,
+                                                         std::size_t most) {
+    const auto limit = static_cast<std::int64_t>(
+        std::min<std::size_t>(most, std::numeric_limits<std::int64_t>::max()));
+    return steadily([&] { return eventsOnce(since.value_or(0), limit); });
+}
+
+Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since,
+                                                             std::int64_t most) {
+    if (auto begun = run(kBeginRead, "reading the journal's events"); !begun) {
+        return begun.error();
+    }
+    std::vector<JournalEvent> events;
+    auto& rows = cached(kSelectEvents);
+    rows.bind(1, since);
+    rows.bind(2, most);
+    int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
+    for (; code == SQLITE_ROW; code = rows.step()) {
+        JournalEvent event;
+        event.cursor = rows.number(0);
+        event.paymentId = rows.number(1);
+        const std::string name = rows.text(2);
+        event.step = stepFromName(name);
+        if (!event.step && name != kReviewEvent) {
+            event.damagedStepName = name;
+        }
+        event.at = parseTimestamp(rows.text(3));
+        event.detail = rows.text(4);
+        const std::string flow = rows.text(6);
+        event.flow = flow == "web" ? PaymentFlowKind::web : PaymentFlowKind::direct;
+        event.order = rows.text(7);
+        event.amount = rows.text(8);
+        event.currency = rows.text(9);
+        event.damaged = rows.isNull(5) || !event.damagedStepName.empty() ||
+                        damagedRow(flow, stepFromName(rows.text(10)).has_value(), rows.number(11),
+                                   event.amount, event.currency);
+        if (event.step && carriesOutcome(*event.step) && !rows.isNull(12)) {
+            event.outcome =
+                JournalOutcome{rows.number(12) != 0, rows.number(13), rows.text(14), rows.text(15)};
+        }
+        events.push_back(std::move(event));
+    }
+    rows.reset();
+    if (code != SQLITE_DONE) {
+        auto error = failure(sqlite3_extended_errcode(db_), "reading the journal's events");
+        rollBack();
+        return error;
+    }
+    // With as many steps as asked for, the reviews that stand before the last of them; with
+    // fewer, every later one.
+    const bool full = static_cast<std::int64_t>(events.size()) == most;
+    auto reviews = rowlessReviews(
+        since, full ? events.back().cursor : std::numeric_limits<std::int64_t>::max());
+    if (!reviews) {
+        rollBack();
+        return reviews.error();
+    }
+    run(kCommit, "reading the journal's events");
+    if (!reviews.value().empty()) {
+        const auto steps = static_cast<std::ptrdiff_t>(events.size());
+        events.insert(events.end(), std::make_move_iterator(reviews.value().begin()),
+                      std::make_move_iterator(reviews.value().end()));
+        std::ranges::inplace_merge(events, events.begin() + steps, {}, &JournalEvent::cursor);
+        if (static_cast<std::int64_t>(events.size()) > most) {
+            events.resize(static_cast<std::size_t>(most));
+        }
+    }
+    return events;
+}
+
+Expected<std::vector<JournalEvent>> JournalStore::rowlessReviews(std::int64_t since,
+                                                                 std::int64_t before) {
+    std::vector<JournalEvent> reviews;
+    auto& rows = cached(kSelectRowlessReviews);
+    rows.bind(1, since);
+    rows.bind(2, before);
+    int code = rows.prepared() == SQLITE_OK ? rows.step() : rows.prepared();
+    for (; code == SQLITE_ROW; code = rows.step()) {
+        JournalEvent review;
+        review.cursor = rows.number(0);
+        review.paymentId = rows.number(1);
+        review.at = parseTimestamp(rows.text(2));
+        review.detail = rows.text(3);
+        const std::string flow = rows.text(4);
+        review.flow = flow == "web" ? PaymentFlowKind::web : PaymentFlowKind::direct;
+        review.order = rows.text(5);
+        review.amount = rows.text(6);
+        review.currency = rows.text(7);
+        review.damaged = damagedRow(flow, stepFromName(rows.text(8)).has_value(), rows.number(9),
+                                    review.amount, review.currency);
+        reviews.push_back(std::move(review));
+    }
+    rows.reset();
+    if (code != SQLITE_DONE) {
+        return failure(sqlite3_extended_errcode(db_), "reading the journal's events");
+    }
+    return reviews;
+}
+
+Expected<std::int64_t> JournalStore::prune(const Pick& pick) {
+    // A damaged file is never written to.
+    if (auto checked = checkWhole(); !checked) {
+        return checked.error();
+    }
+    if (auto begun = run(kBeginWrite, "pruning the journal"); !begun) {
+        return begun.error();
+    }
+    const auto undo = [this](platform::PlatformError error) {
+        rollBack();
+        return error;
+    };
+    auto payments = readWithin(std::nullopt);
+    if (!payments) {
+        return undo(payments.error());
+    }
+    auto ids = pick(std::move(payments).value());
+    auto& newest = cached(kNewestPayments);
+    int code = newest.prepared() == SQLITE_OK ? newest.step() : newest.prepared();
+    for (; code == SQLITE_ROW; code = newest.step()) {
+        if (!newest.isNull(0)) {
+            std::erase(ids, newest.number(0));
+        }
+    }
+    newest.reset();
+    if (code != SQLITE_DONE) {
+        return undo(failure(sqlite3_extended_errcode(db_), "pruning the journal"));
+    }
+    for (const auto id : ids) {
+        for (const auto sql : {kDeleteSteps, kDeletePayment}) {
+            auto& deletion = cached(sql);
+            deletion.bind(1, id);
+            if (deletion.prepared() != SQLITE_OK || deletion.step() != SQLITE_DONE) {
+                return undo(failure(sqlite3_extended_errcode(db_), "pruning the journal"));
+            }
+        }
+    }
+    if (auto committed = run(kCommit, "pruning the journal"); !committed) {
+        return undo(committed.error());
+    }
+    return static_cast<std::int64_t>(ids.size());
 }
 
 }  // namespace vanto::journal

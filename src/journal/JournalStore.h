@@ -70,6 +70,9 @@ std::optional<FileIdentity> identityOf(const std::string& path);
 // call that failed (0 when none): a disk with no room left is full, whatever SQLite names it.
 JournalProblem::Kind problemOf(int code, int systemError);
 
+// The name of a review's row among the steps: no step of a payment has it.
+inline constexpr std::string_view kReviewEvent = "reviewed";
+
 // A payment as the file holds it: the entry without its standing, which depends on who still
 // runs, and what the standing is worked out from.
 struct StoredPayment {
@@ -127,7 +130,16 @@ class JournalStore {
     // oldest first. Reading every payment checks the whole file first, once per opening.
     Expected<std::vector<StoredPayment>> read(std::optional<std::string_view> order,
                                               bool openOnly = false);
+    // Marks the payments reviewed with `note`, and records each review as an event of its own
+    // (a row among the steps named kReviewEvent, which readers of the steps leave out).
     Expected<Recorded> review(const std::vector<std::int64_t>& ids, std::string_view note);
+    // The `most` events after the one at `since` (all when none), oldest first.
+    Expected<std::vector<JournalEvent>> events(std::optional<std::int64_t> since, std::size_t most);
+    // The payments `pick` chooses among all of them, read inside the transaction that deletes
+    // them with their steps: how many went. The newest payment, and the one of the newest event,
+    // are never deleted, so that SQLite never gives their ids (and cursors) again.
+    using Pick = std::function<std::vector<std::int64_t>(std::vector<StoredPayment>)>;
+    Expected<std::int64_t> prune(const Pick& pick);
     // Writes a consistent copy of the journal, log included, as the single file `target`, which
     // must not exist; the number of payments it holds.
     Expected<std::int64_t> backUpTo(const std::string& target);
@@ -160,6 +172,14 @@ class JournalStore {
     Expected<Recorded> setUpToRead();
     Expected<std::vector<StoredPayment>> readOnce(std::optional<std::string_view> order,
                                                   bool openOnly);
+    // Runs `once` (a read in a transaction of its own) so that a file read as unchanging that a
+    // writer changed meanwhile is read again, through its log when it has one now.
+    template <typename Read>
+    auto steadily(Read once) -> decltype(once());
+    Expected<std::vector<JournalEvent>> eventsOnce(std::int64_t since, std::int64_t most);
+    // The reviews after `since` and before `before` that an older version recorded without a
+    // row, within a transaction already begun.
+    Expected<std::vector<JournalEvent>> rowlessReviews(std::int64_t since, std::int64_t before);
     // SQLite's quick check of the whole file, once per opening; the file refused as damaged.
     Expected<Recorded> checkWhole();
     Expected<Recorded> bringUpToDate();

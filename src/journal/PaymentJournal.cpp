@@ -93,6 +93,20 @@ std::vector<JournalEntry> entriesOf(const PaymentJournal::Impl& impl,
     return entries;
 }
 
+// Whether a prune may delete the payment: resolved, and last touched (a step or its review)
+// before `before`. One in doubt stays even once reviewed: its charge was never read.
+bool resolvedBefore(const JournalEntry& entry, std::chrono::system_clock::time_point before) {
+    if (entry.unresolved() || entry.steps.empty() || entry.standing == PaymentStanding::inFlight ||
+        entry.standing == PaymentStanding::inDoubt || entry.standing == PaymentStanding::damaged) {
+        return false;
+    }
+    auto last = entry.steps.back().at;
+    if (entry.review) {
+        last = std::max(last, entry.review->at);
+    }
+    return last < before;
+}
+
 template <typename T>
 JournalResult<T> readFailure(const JournalProblem& problem) {
     return JournalResult<T>(problem);
@@ -342,6 +356,44 @@ JournalResult<std::int64_t> PaymentJournal::backUpTo(const std::string& target) 
         return readFailure<std::int64_t>(impl_->problemOf(copied.error()));
     }
     return copied.value();
+}
+
+JournalResult<std::vector<JournalEvent>> PaymentJournal::events(std::optional<std::int64_t> since,
+                                                                std::size_t most) const {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::vector<JournalEvent>>(*problem);
+    }
+    if (most == 0) {
+        return std::vector<JournalEvent>();
+    }
+    auto events = impl_->store.events(since, most);
+    if (!events) {
+        return readFailure<std::vector<JournalEvent>>(impl_->problemOf(events.error()));
+    }
+    return std::move(events).value();
+}
+
+JournalResult<std::int64_t> PaymentJournal::pruneResolvedBefore(
+    std::chrono::system_clock::time_point before) {
+    const std::lock_guard lock(impl_->mutex);
+    if (auto problem = impl_->ensureOpen()) {
+        return readFailure<std::int64_t>(*problem);
+    }
+    auto pruned = impl_->store.prune([&](std::vector<journal::StoredPayment> stored) {
+        std::vector<std::int64_t> ids;
+        for (const auto& entry : entriesOf(*impl_, std::move(stored))) {
+            if (resolvedBefore(entry, before)) {
+                ids.push_back(entry.id);
+            }
+        }
+        return ids;
+    });
+    if (!pruned) {
+        return readFailure<std::int64_t>(impl_->problemOf(pruned.error()));
+    }
+    impl_->store.checkpointIfDue();
+    return pruned.value();
 }
 
 JournalResult<std::vector<JournalEntry>> PaymentJournal::markReviewed(std::string_view order,

@@ -1,7 +1,7 @@
 // `vanto` as a running process: the card data of `vanto pay` as it shows them (its arguments and
 // dumpability while a payment is held open by the sandbox, the terminal while the card data are
-// typed), its outcome when the reader of its output has gone, and the journal read by a user who
-// may only read it.
+// typed), its outcome when the reader of its output has gone, the journal read by a user who may
+// only read it, and its texts and damaged rows as the listings and the export show them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "CardDataWatch.h"
 #include "ChildProcess.h"
@@ -176,8 +177,9 @@ TEST(GoneReader, FailsTheWriteAndKeepsAnOutcomeNobodyReadAnswered) {
 }
 
 // A user who may only read the journal (its file 0444, its folder 0555; run as nobody when the
-// test runs as root, whom permissions do not stop) lists what is unresolved in it; a review or a
-// payment, which write, are refused, and nothing is created beside the journal.
+// test runs as root, whom permissions do not stop) lists what is unresolved in it and exports its
+// events; a review or a payment, which write, are refused, and nothing is created beside the
+// journal.
 TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
     const TempFolder folder;
     const std::string journal = folder.file("journal.sqlite");
@@ -203,6 +205,9 @@ TEST(ReadOnlyJournal, ListsForAUserWhoMayOnlyReadIt) {
         run({"journal", "unresolved", "--json", "--journal", journal}, {}, reader);
     EXPECT_EQ(listed, 0);
     EXPECT_NE(json.find(order), std::string::npos) << json;
+    const auto [exported, lines] = run({"journal", "export", "--journal", journal}, {}, reader);
+    EXPECT_EQ(exported, 0);
+    EXPECT_NE(lines.find(order), std::string::npos) << lines;
     EXPECT_EQ(
         run({"journal", "review", order, "--note", "x", "--journal", journal}, {}, reader).first,
         3);
@@ -265,6 +270,52 @@ TEST(JournalText, IsKeptAsGivenAndShownEscaped) {
                       std::string::npos);
         }
     }
+}
+
+// The export as a journal an older version wrote it, and damaged: a review recorded without a row
+// of its own is exported all the same, after the steps its payment had then (not after a later
+// one), and a later export --since its cursor goes on from there; a payment whose row was damaged
+// in the file is exported marked damaged, every one of its events.
+TEST(JournalText, ExportsOldReviewsInPlaceAndDamagedRowsMarked) {
+    const TempFolder folder;
+    const std::string journal = folder.file("journal.sqlite");
+    const auto inJournal = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"--journal", journal});
+        return run(arguments);
+    };
+    const auto sql = [&](const char* statement) {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open(journal.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK) << statement;
+        sqlite3_close(db);
+    };
+    ASSERT_EQ(run(payArguments("OLD1-FAULT_CLOSE", journal), kTyped).first, 4);
+    ASSERT_EQ(inJournal({"journal", "review", "OLD1-FAULT_CLOSE", "--note", "visto"}).first, 0);
+    sql("DELETE FROM steps WHERE step = 'reviewed'");
+    sql("INSERT INTO steps SELECT payment_id, 'answered', '2999-01-01T00:00:00.000Z', 'late' "
+        "FROM steps WHERE rowid = 1");  // an answer that came after the review
+    ASSERT_EQ(run(payArguments("DAMAGED1", journal), kTyped).first, 0);
+    sql("UPDATE payments SET amount = '1x0' WHERE order_number = 'DAMAGED1'");
+
+    const auto [status, exported] = inJournal({"journal", "export"});
+    EXPECT_EQ(status, 0);
+    std::vector<std::string> lines;
+    std::istringstream stream(exported);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 10u) << exported;  // four steps each, the review and the late answer
+    EXPECT_NE(lines[4].find(R"("step":"reviewed",)"), std::string::npos) << lines[4];
+    EXPECT_NE(lines[4].find(R"("note":"visto")"), std::string::npos) << lines[4];
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        EXPECT_NE(lines[index].find(index < 6 ? R"("damaged":false)" : R"("damaged":true)"),
+                  std::string::npos)
+            << lines[index];
+    }
+    const auto cursorAt = lines[4].find(R"("cursor":")") + 10;
+    const std::string cursor = lines[4].substr(cursorAt, lines[4].find('"', cursorAt) - cursorAt);
+    EXPECT_EQ(inJournal({"journal", "export", "--since", cursor}).second,
+              exported.substr(exported.find(lines[5])));
 }
 
 // On a disk with no room left the operator still lists what is unresolved (a reader writes

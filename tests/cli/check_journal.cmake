@@ -2,7 +2,8 @@
 # a request the built-in sandbox cuts or drops is in doubt (exit status 4), never a refusal; a
 # declined card is still refused (1); a web payment whose run ends after its card form was posted
 # is in doubt, its journal entry closed without an outcome; the journal lists, shows and closes
-# what is in doubt, in a table and as JSON; --no-journal writes nothing and still tells a payment
+# what is in doubt, in a table and as JSON, exports its events as JSON Lines from a cursor, and
+# prunes only resolved payments; --no-journal writes nothing and still tells a payment
 # in doubt; the default journal lives in $XDG_STATE_HOME, for its owner only; a damaged or empty
 # journal refuses the payment (5552) and is left as it was; a missing one is never created by the
 # readers. No card data ever reach the journal's files (nor the credential: JournalOnTheWire).
@@ -122,6 +123,89 @@ run("" journal backup ${copy} --journal ${journal})
 expect("journal backup onto a file" 2 "")
 watch_card_data_in_journal(${copy})
 
+# The events for a log shipper, as JSON Lines: each step and each review, oldest first, one
+# object a line with its schema version and a cursor that grows; a note's escape sequence and
+# byte that is not UTF-8 come out escaped. --since a cursor gives only the events after it.
+string(ASCII 27 escape)
+string(ASCII 255 not_utf8)
+run("" journal review JCLOSE-FAULT_CLOSE --note "nota${escape}c${not_utf8} 4000000000000028"
+    --journal ${journal})
+expect("journal review with raw bytes and a card number" 0 "")
+watch_card_data_in_journal(${journal})
+run("" journal list --json --journal ${journal})
+string(JSON payments LENGTH "${stdout}")
+set(events 0)
+math(EXPR last "${payments} - 1")
+foreach(index RANGE ${last})
+    string(JSON steps LENGTH "${stdout}" ${index} steps)
+    string(JSON review TYPE "${stdout}" ${index} review)
+    if(review STREQUAL "OBJECT")
+        math(EXPR steps "${steps} + 1")
+    endif()
+    math(EXPR events "${events} + ${steps}")
+endforeach()
+run("" journal export --journal ${journal})
+expect("journal export" 0 "")
+set(exported "${stdout}")
+string(REPLACE ";" "," lines "${exported}")  # a ';' stands only inside a JSON text
+string(REGEX REPLACE "\n$" "" lines "${lines}")
+string(REPLACE "\n" ";" lines "${lines}")
+list(LENGTH lines count)
+set(cursor 0)
+set(firsts "")
+foreach(line IN LISTS lines)
+    string(JSON schema GET "${line}" schema)
+    string(JSON next GET "${line}" cursor)
+    string(JSON step GET "${line}" step)
+    if(NOT schema EQUAL 1 OR NOT next GREATER cursor OR line MATCHES "[${escape}${not_utf8}]")
+        message(FATAL_ERROR "journal export, after cursor ${cursor}:\n${line}")
+    endif()
+    if(NOT firsts)
+        set(firsts ${next})
+    endif()
+    set(cursor ${next})
+    if(step STREQUAL "reviewed")
+        string(JSON note GET "${line}" note)
+    endif()
+endforeach()
+# The note read back: the escape (a terminal's reset) as it was, the other byte as U+FFFD, the
+# card number masked. (No "[" in an argument: run() passes its arguments as a list, which a
+# bracket would hold together.)
+if(NOT count EQUAL events OR NOT note STREQUAL "nota${escape}c� ************0028")
+    message(FATAL_ERROR "journal export: ${count} lines for ${events} events:\n${exported}")
+endif()
+run("" journal export --since ${cursor} --journal ${journal})
+expect("journal export --since the last cursor" 0 "^$")
+run("" journal export --since ${firsts} --journal ${journal})
+string(FIND "${exported}" "\n" end)
+math(EXPR end "${end} + 1")
+string(SUBSTRING "${exported}" ${end} -1 later)
+if(NOT status EQUAL 0 OR NOT stdout STREQUAL later)
+    message(FATAL_ERROR "journal export --since ${firsts}: status ${status}\n${stdout}")
+endif()
+foreach(since "x" "-1" "3x")
+    run("" journal export --since ${since} --journal ${journal})
+    expect("journal export --since ${since}" 2 "")
+endforeach()
+
+# A prune removes the resolved payments last changed before the day: here the declined one,
+# never those in doubt (reviewed or not); a day that is not one is bad usage.
+foreach(day "2000-01-01;0" "2999-01-01;1")
+    list(GET day 0 before)
+    list(GET day 1 pruned)
+    run("" journal prune --resolved-before ${before} --journal ${copy})
+    expect("journal prune --resolved-before ${before}" 0 "^pruned ${pruned} ")
+endforeach()
+run("" journal list --json --journal ${copy})
+string(JSON payments LENGTH "${stdout}")
+if(NOT payments EQUAL 5 OR stdout MATCHES "JDECLINED")
+    message(FATAL_ERROR "the prune removed other payments than the declined one:\n${stdout}")
+endif()
+foreach(day "2026-02-30" "2026-1-01" "yesterday")
+    run("" journal prune --resolved-before ${day} --journal ${copy})
+    expect("journal prune --resolved-before ${day}" 2 "")
+endforeach()
+
 # Without a journal on disk, a payment in doubt is still told, and nothing is written.
 set(ENV{XDG_STATE_HOME} ${WORK_DIR}/state-none)
 run("${typed}" pay ${from_input} --amount 5 --order JNONE-FAULT_CLOSE --no-journal)
@@ -173,7 +257,8 @@ endforeach()
 # The commands that read never create a journal: one not there is bad usage, named.
 set(missing ${WORK_DIR}/no-such-journal.sqlite)
 file(REMOVE ${missing})
-foreach(command "list" "unresolved" "show;JCUT-FAULT_CUT" "review;JCUT-FAULT_CUT;--note;x")
+foreach(command "list" "unresolved" "show;JCUT-FAULT_CUT" "review;JCUT-FAULT_CUT;--note;x" "export"
+        "prune;--resolved-before;2026-01-01")
     run("" journal ${command} --journal ${missing})
     if(NOT status EQUAL 2 OR NOT stderr MATCHES "${missing}" OR EXISTS ${missing})
         message(FATAL_ERROR "journal ${command} of a missing journal: status ${status}\n${stderr}")

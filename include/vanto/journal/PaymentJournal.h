@@ -3,6 +3,7 @@
 #include <chrono>
 #include <concepts>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -157,6 +158,34 @@ struct VANTO_EXPORT JournalEntry {
     /// doubt, or accepted by the gateway (answered or delivered), and not yet reviewed. A refused
     /// payment, or one that was never sent, does not.
     bool holdsOrder() const;
+};
+
+/// One event of the journal, as a log shipper forwards it: a step of a payment, or its review.
+struct VANTO_EXPORT JournalEvent {
+    /// Where the event stands among the journal's events: greater for every event recorded
+    /// later, and never given again, also after a prune. Keep it to ask for the later ones
+    /// (PaymentJournal::events()).
+    std::int64_t cursor = 0;
+    /// The payment's id, order, flow, amount (in hundredths) and currency, as its entry has them.
+    std::int64_t paymentId = 0;
+    PaymentFlowKind flow = PaymentFlowKind::direct;
+    std::string order;
+    std::string amount;
+    std::string currency;
+    /// The step; none for a review, and for a step whose name was damaged in the file.
+    std::optional<PaymentStep> step;
+    /// The step's name as the file holds it, when it is not one the library writes.
+    std::string damagedStepName;
+    std::chrono::system_clock::time_point at;
+    /// What the library added to the step (may be empty); the note, for a review.
+    std::string detail;
+    /// The payment's outcome as the journal holds it now, on the steps that record one
+    /// (answered, unanswered, notSent, resultRead, delivered).
+    std::optional<JournalOutcome> outcome;
+    /// The payment's row, or the step's, is damaged in the file: what it says may be wrong.
+    bool damaged = false;
+
+    bool isReview() const { return !step && damagedStepName.empty(); }
 };
 
 /// Why the journal could not do what was asked.
@@ -316,7 +345,8 @@ class VANTO_EXPORT PaymentJournal {
     /// first.
     JournalResult<std::vector<JournalEntry>> unresolved() const;
     /// Marks every payment of `order` reviewed that is unresolved, or holds the order and is no
-    /// longer under way, with `note`, and returns them; the problem notFound when there is none.
+    /// longer under way, with `note` (kept with card data masked), and returns them; the problem
+    /// notFound when there is none.
     JournalResult<std::vector<JournalEntry>> markReviewed(std::string_view order,
                                                           std::string_view note);
 
@@ -332,6 +362,23 @@ class VANTO_EXPORT PaymentJournal {
     /// folded in, for its owner only) while payments may go on, and returns how many payments
     /// it holds. A file already at `target` is never replaced (the problem cannotOpen).
     JournalResult<std::int64_t> backUpTo(const std::string& target) const;
+
+    /// The oldest `most` of the events recorded after the one at `since` (of every event when
+    /// none): each step of each payment, and each review. A review recorded by an older version
+    /// of the library stands after the last step its payment had then. A reader of a large
+    /// journal asks for a bounded number at a time, each time after the last cursor it got.
+    JournalResult<std::vector<JournalEvent>> events(
+        std::optional<std::int64_t> since,
+        std::size_t most = std::numeric_limits<std::size_t>::max()) const;
+
+    /// Deletes, in one transaction, the payments that are resolved and whose last step and
+    /// review are before `before`, with their steps, and returns how many went. Resolved: not
+    /// unresolved(), and neither under way, in doubt (even once reviewed) nor damaged. The
+    /// journal's newest payment, and the payment of its newest event, are always kept, so that
+    /// ids and event cursors are never given again. A
+    /// pruned accepted payment no longer keeps its order from being paid again
+    /// (kDuplicateOrderCode). The journal must be open to write.
+    JournalResult<std::int64_t> pruneResolvedBefore(std::chrono::system_clock::time_point before);
 
     /// Makes `journal` the one the flows record payments in, from the next payment on; null
     /// turns the journal off. ProcessState::reset() turns it off too.
