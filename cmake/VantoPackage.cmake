@@ -29,7 +29,7 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 
 # The package of a part, and in a shared build the runtime package of a library part: the -dev
-# package's name with the library's SOVERSION for its "-dev" (libvanto-dev: libvanto0.3).
+# package's name with the library's SOVERSION for its "-dev" (libvanto-dev: libvanto0.4).
 function(vanto_runtime_package out component)
     vanto_component_get(package ${component} PACKAGE)
     vanto_component_get(target ${component} TARGET)

@@ -375,9 +375,8 @@ class VANTO_EXPORT PaymentJournal {
     /// review are before `before`, with their steps, and returns how many went. Resolved: not
     /// unresolved(), and neither under way, in doubt (even once reviewed) nor damaged. The
     /// journal's newest payment, and the payment of its newest event, are always kept, so that
-    /// ids and event cursors are never given again. A
-    /// pruned accepted payment no longer keeps its order from being paid again
-    /// (kDuplicateOrderCode). The journal must be open to write.
+    /// ids and event cursors are never given again. A pruned accepted payment no longer keeps its
+    /// order from being paid again (kDuplicateOrderCode). The journal must be open to write.
     JournalResult<std::int64_t> pruneResolvedBefore(std::chrono::system_clock::time_point before);
 
     /// Makes `journal` the one the flows record payments in, from the next payment on; null
