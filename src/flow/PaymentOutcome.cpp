@@ -1,8 +1,12 @@
 #include "vanto/flow/PaymentOutcome.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include <nlohmann/json.hpp>
 
 #include "flow/ThisPayment.h"
+#include "journal/JournalAccess.h"
 #include "vanto/transport/Trace.h"
 
 namespace vanto {
@@ -126,6 +130,7 @@ std::string PaymentOutcome::toJSON() const {
         {"authorisationCode", authorisationCode},
         {"refusal", nameOrNull(refusal, refusalKindName)},
         {"standing", nameOrNull(standing, paymentStandingName)},
+        {"stepsWaiting", stepsWaiting},
     };
     return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -186,6 +191,16 @@ std::optional<JournalEntry> journalEntrySince(std::string_view order,
         }
     }
     return std::nullopt;
+}
+
+bool stepsWaitFor(std::int64_t id) {
+    const auto journal = PaymentJournal::installed();
+    if (!journal) {
+        return false;
+    }
+    auto& state = internal::JournalAccess::of(*journal);
+    const std::lock_guard lock(state.mutex);
+    return std::ranges::any_of(state.waiting, [id](const auto& step) { return step.first == id; });
 }
 
 }  // namespace flow

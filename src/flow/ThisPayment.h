@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,14 +18,22 @@ namespace vanto::flow {
 std::optional<JournalEntry> journalEntrySince(std::string_view order,
                                               std::chrono::system_clock::time_point began);
 
+// Whether steps of the installed journal's payment `id` wait in memory to be recorded.
+bool stepsWaitFor(std::int64_t id);
+
 // Tells `delegate` the outcome `make` gives (from the order, the amount as sent and the journal's
 // entry of the payment, or null) for the payment of `order` and `amount` shown since `began`.
 template <typename Delegate, typename Make>
 void tellPaymentEnded(Delegate& delegate, const std::string& order, double amount,
                       std::chrono::system_clock::time_point began, Make make) {
     const auto entry = journalEntrySince(order, began);
-    delegate.paymentEnded(
-        make(order, acceptance::payableAmount(amount).value_or(""), entry ? &*entry : nullptr));
+    auto outcome =
+        make(order, acceptance::payableAmount(amount).value_or(""), entry ? &*entry : nullptr);
+    if (entry && stepsWaitFor(entry->id)) {
+        outcome.stepsWaiting = true;
+        outcome.standing = entry->outcome ? PaymentStanding::answered : PaymentStanding::inDoubt;
+    }
+    delegate.paymentEnded(outcome);
 }
 
 }  // namespace vanto::flow

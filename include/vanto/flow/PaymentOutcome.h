@@ -59,6 +59,12 @@ struct VANTO_EXPORT PaymentOutcome {
     /// installed journal, or when the journal holds no entry of this payment (one refused before
     /// it was recorded).
     std::optional<PaymentStanding> standing;
+    /// Steps of this payment that the journal could not record when they happened (the file held
+    /// by another process, a full disk) and that wait in memory to be recorded
+    /// (PaymentJournal::recordWaitingSteps()). Until they land, the file holds the payment
+    /// unresolved, and `standing` says how: in doubt, or answered and never delivered. Set by the
+    /// screens; false from the functions below.
+    bool stepsWaiting = false;
 
     /// Whether the card was, or may have been, charged: paid or in doubt.
     bool mayHaveCharged() const {

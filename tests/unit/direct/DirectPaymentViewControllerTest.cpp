@@ -4,14 +4,18 @@
 #include <utility>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "FakeUi.h"
+#include "TempFolder.h"
 #include "TestSupport.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/direct/DirectPaymentRequest.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/journal/PaymentJournal.h"
 #include "vanto/platform/MainQueue.h"
 #include "vanto/text/CardText.h"
 
@@ -204,6 +208,45 @@ TEST_F(CardScreen, ContinueSendsTheCardDataAndLocksTheScreenUntilTheOutcome) {
     EXPECT_EQ(delegate->told, std::vector<std::string>{"OK 0"});
     EXPECT_EQ(delegate->closedWhenTold, std::vector<bool>{false}) << "told before it closes";
     EXPECT_EQ(binding->count(Part::closed), 1u);
+}
+
+// The outcome the delegate gets says what the journal holds of this payment: delivered, or, while
+// a step the journal could not record (the file held by another process) waits in memory, the
+// standing the file gives it until the step lands.
+TEST_F(CardScreen, TheOutcomeTellsTheJournalsStandingAndStepsThatWait) {
+    const testing::TempFolder folder;
+    JournalSettings settings;
+    settings.busyWait = std::chrono::milliseconds(20);
+    const auto journal = PaymentJournal::open(folder.file("journal.sqlite"), settings);
+    PaymentJournal::install(journal);
+    const auto& ended = delegate->agreement.outcomes;
+    show();
+    fillValidCard();
+    model().pressContinue();
+    service->answer(DirectPaymentResponse::fromJSON(R"({"code":78,"desc":"0190"})"));
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].verdict, PaymentVerdict::declined);
+    EXPECT_EQ(ended[0].standing, PaymentStanding::delivered);
+    EXPECT_EQ(ended[0].amount, "1999");
+    EXPECT_FALSE(ended[0].stepsWaiting);
+
+    show();  // the same order: a declined payment does not hold it
+    fillValidCard();
+    model().pressContinue();
+    sqlite3* other = nullptr;
+    sqlite3_open(folder.file("journal.sqlite").c_str(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    service->answer(DirectPaymentResponse::fromJSON(
+        R"({"code":0,"desc":"ok","datosRespuesta":{"Ds_Response":"0000","Ds_AuthorisationCode":"1"}})"));
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[1].verdict, PaymentVerdict::paid);
+    EXPECT_TRUE(ended[1].stepsWaiting);
+    EXPECT_EQ(ended[1].standing, PaymentStanding::inDoubt) << "sent, its answer not recorded";
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(journal->recordWaitingSteps(), 0u);
+    EXPECT_EQ(journal->payment("ORDER1").value()->standing, PaymentStanding::delivered);
+    PaymentJournal::install(nullptr);
 }
 
 TEST_F(CardScreen, AStoredCardPaysWithItsReferenceAndNoCardData) {
