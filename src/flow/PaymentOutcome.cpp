@@ -64,16 +64,23 @@ std::optional<PaymentStanding> standingAfter(const JournalEntry* entry, PaymentV
     return entry->standing;
 }
 
-PaymentOutcome paid(PaymentFlowKind flow, std::int64_t code, std::string_view text,
-                    std::string authorisation, std::string order, std::string amount,
-                    const JournalEntry* entry) {
+// An outcome of `flow` with its payment's order and amount, and a record's code and text.
+PaymentOutcome recorded(PaymentFlowKind flow, std::string order, std::string amount,
+                        std::int64_t code, std::string_view text) {
     PaymentOutcome outcome;
-    outcome.verdict = PaymentVerdict::paid;
     outcome.flow = flow;
     outcome.order = std::move(order);
     outcome.amount = std::move(amount);
     outcome.code = code;
     outcome.text = maskCardData(text);
+    return outcome;
+}
+
+PaymentOutcome paid(PaymentFlowKind flow, std::int64_t code, std::string_view text,
+                    std::string authorisation, std::string order, std::string amount,
+                    const JournalEntry* entry) {
+    auto outcome = recorded(flow, std::move(order), std::move(amount), code, text);
+    outcome.verdict = PaymentVerdict::paid;
     outcome.authorisationCode = std::move(authorisation);
     outcome.standing = standingAfter(entry, outcome.verdict, false);
     return outcome;
@@ -85,14 +92,9 @@ PaymentOutcome refused(PaymentFlowKind flow, std::int64_t code, std::string_view
     if (code == PaymentJournal::kRefusalCode || code == PaymentJournal::kDuplicateOrderCode) {
         entry = nullptr;
     }
-    PaymentOutcome outcome;
+    auto outcome = recorded(flow, std::move(order), std::move(amount), code, text);
     outcome.refusal = entry ? classifyRefusal(code, text, *entry) : classifyRefusal(code, text);
     outcome.verdict = verdictOf(*outcome.refusal, code, entry);
-    outcome.flow = flow;
-    outcome.order = std::move(order);
-    outcome.amount = std::move(amount);
-    outcome.code = code;
-    outcome.text = maskCardData(text);
     outcome.standing = standingAfter(entry, outcome.verdict, false);
     return outcome;
 }
@@ -161,11 +163,8 @@ PaymentOutcome paymentOutcome(const WebViewPaymentResponseKO& record, std::strin
 
 PaymentOutcome closedOutcome(PaymentFlowKind flow, bool mayHavePaid, std::string order,
                              std::string amount, const JournalEntry* entry) {
-    PaymentOutcome outcome;
+    auto outcome = recorded(flow, std::move(order), std::move(amount), 0, "");
     outcome.verdict = mayHavePaid ? PaymentVerdict::inDoubt : PaymentVerdict::cancelled;
-    outcome.flow = flow;
-    outcome.order = std::move(order);
-    outcome.amount = std::move(amount);
     outcome.standing = standingAfter(entry, outcome.verdict, true);
     return outcome;
 }
