@@ -36,6 +36,12 @@ FocusScope {
         }
     }
     Component.onCompleted: focusFirstUseful()
+
+    // How wide the widest word of `text` is in the font `metrics` measures.
+    function widestWord(metrics, text) {
+        return (text || "").split(/\s+/).reduce(
+                    (widest, word) => Math.max(widest, metrics.advanceWidth(word)), 0);
+    }
     Connections {
         target: drawing
         function onAttachedChanged() { root.focusFirstUseful(); }
@@ -200,9 +206,29 @@ FocusScope {
                         text: drawing.numberProblem
                     }
 
-                    RowLayout {
+                    // Side by side where each caption's longest word fits its column, one above the
+                    // other where one does not.
+                    GridLayout {
+                        readonly property real across: root.width - 2 * 24 - columnSpacing
+                        readonly property bool sideBySide:
+                            root.widestWord(expiryMetrics, drawing.expiryCaption.text)
+                                <= across * 3 / 5
+                            && root.widestWord(codeMetrics, drawing.securityCodeCaption.text)
+                                <= across * 2 / 5
+
                         Layout.fillWidth: true
-                        spacing: 16
+                        columns: sideBySide ? 2 : 1
+                        columnSpacing: 16
+                        rowSpacing: 14
+
+                        FontMetrics {
+                            id: expiryMetrics
+                            font: drawing.expiryCaption.font
+                        }
+                        FontMetrics {
+                            id: codeMetrics
+                            font: drawing.securityCodeCaption.font
+                        }
 
                         CardInput {
                             id: expiry
@@ -281,24 +307,42 @@ FocusScope {
         spacing: 0
 
         // Placed by hand, not by a row layout: a title that wraps makes its button taller once
-        // the button has its width, which a layout caught in the middle of arranging ignores.
+        // the button has its width, which a layout caught in the middle of arranging ignores. The
+        // buttons stand one above the other where a title's longest word would not fit half the
+        // bar.
         Item {
             id: bar
 
-            // The most each button may take: half the bar, less its margins and the gap between
+            readonly property real fullWidth: root.width - 2 * 8
+            // The most each button may take side by side: half the bar, less the gap between
             // them. A title longer than that wraps, and the bar grows in height.
-            readonly property real buttonWidth: Math.max(48, (root.width - 2 * 8 - 8) / 2)
+            readonly property real buttonWidth: Math.max(48, (fullWidth - 8) / 2)
+            readonly property bool stacked:
+                root.widestWord(cancelMetrics, cancelButton.text) + 2 * cancelButton.padding
+                    > buttonWidth
+                || root.widestWord(continueMetrics, continueButton.text)
+                    + 2 * continueButton.padding > buttonWidth
 
             Layout.fillWidth: true
             Layout.margins: 8
-            implicitHeight: Math.max(cancelButton.implicitHeight, continueButton.implicitHeight)
+            implicitHeight: stacked
+                            ? cancelButton.implicitHeight + 8 + continueButton.implicitHeight
+                            : Math.max(cancelButton.implicitHeight, continueButton.implicitHeight)
+
+            FontMetrics {
+                id: cancelMetrics
+                font: cancelButton.font
+            }
+            FontMetrics {
+                id: continueMetrics
+                font: continueButton.font
+            }
 
             BarButton {
                 id: cancelButton
                 objectName: "cancelButton"
-                width: Math.min(implicitWidth, bar.buttonWidth)
-                anchors.left: parent.left
-                anchors.verticalCenter: parent.verticalCenter
+                width: bar.stacked ? bar.fullWidth : Math.min(implicitWidth, bar.buttonWidth)
+                y: bar.stacked ? 0 : (bar.height - height) / 2
                 text: drawing.cancelTitle
                 enabled: drawing.cancelEnabled
                 color: drawing.barColor
@@ -311,9 +355,9 @@ FocusScope {
             BarButton {
                 id: continueButton
                 objectName: "continueButton"
-                width: Math.min(implicitWidth, bar.buttonWidth)
-                anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
+                width: bar.stacked ? bar.fullWidth : Math.min(implicitWidth, bar.buttonWidth)
+                x: bar.fullWidth - width
+                y: bar.stacked ? cancelButton.height + 8 : (bar.height - height) / 2
                 prominent: true
                 text: drawing.continueTitle
                 enabled: drawing.continueEnabled

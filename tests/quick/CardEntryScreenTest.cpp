@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLocale>
@@ -35,7 +36,7 @@ std::string thrice(const std::string& text) {
 }
 
 // Every text item drawn under `item` that shows less than its whole text: elided, cut by its
-// own size, or running out of the window's width.
+// own size, running out of the window's width, or with a word broken across lines.
 void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
     if (!item->isVisible()) {
         return;
@@ -45,9 +46,15 @@ void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
         const qreal contentWidth = item->property("contentWidth").toReal();
         const qreal contentHeight = item->property("contentHeight").toReal();
         const qreal right = item->mapToScene(QPointF(item->width(), 0)).x();
+        const QFontMetricsF metrics(item->property("font").value<QFont>());
+        qreal widestWord = 0;
+        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            widestWord = std::max(widestWord, metrics.horizontalAdvance(word));
+        }
         if (!text.isEmpty() &&
             (item->property("truncated").toBool() || contentWidth > item->width() + 0.5 ||
-             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5)) {
+             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5 ||
+             widestWord > item->width() + 0.5)) {
             cut.append(text);
         }
     }
@@ -252,7 +259,7 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
     const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setCancelButtonText(thrice(model.cancelButton().title))
-        .setContinueButtonText(thrice(model.continueButton().title))
+        .setContinueButtonText(thrice("Pagar 12.345,67 € ahora"))
         .setNumberCardLabel(
             PaymentUILabel::create(thrice(model.appearance().numberCaption.text), ink, large))
         .setExpireDateLabel(
