@@ -8,11 +8,12 @@ import Vanto
 // information text and the three card fields with their captions, over the background; the
 // screen's logic decides every keystroke, every enabled state and the one report to its delegate.
 //
-// Nothing the merchant sets is cut: captions and button titles wrap, and everything but the
-// background scrolls when it is taller than the screen, the bar too, as a bar grown tall with
-// long titles in a large font would leave a small screen no room for the fields. Return on the
-// security code pays when continue is enabled, and Escape takes the screen's way out (as a window
-// closed by hand: cancel, but not while the payment is on its way).
+// Nothing the merchant sets is cut: captions and button titles wrap, the bar's buttons and the
+// expiry and code go one above the other where a longest word would not fit beside the other,
+// and everything but the background scrolls when it is taller than the screen, the bar too once
+// it would take more than a third of the screen's height. Return on the security code pays when
+// continue is enabled, and Escape takes the screen's way out (as a window closed by hand: cancel,
+// but not while the payment is on its way).
 FocusScope {
     id: root
 
