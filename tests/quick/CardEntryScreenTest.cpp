@@ -216,10 +216,10 @@ TEST_F(QuickCardScreen, CardDataNeverLeavesTheFields) {
 }
 
 // Nothing the merchant sets is cut: every text three times as long as the default, in a 30 px
-// font, in a phone's window of 320 by 480, wraps or scrolls whole into view; every target stays
-// touch-sized; and colours the merchant chose too close to the background are made readable.
-// For screens in public view the security code shows as dots; and the library's own texts, not
-// the merchant's, follow the language the application chose.
+// font, in a phone's window of 320 by 480 (and, dark, a kiosk's of 800 by 480), wraps or scrolls
+// whole into view; every target stays touch-sized; and colours the merchant chose too close to
+// the background are made readable. For screens in public view the security code shows as dots;
+// and the library's own texts, not the merchant's, follow the language the application chose.
 TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslated) {
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setSecurityCodeMasked(true).setCancelButtonText("Volver a la tienda");
@@ -287,7 +287,8 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
             // The merchant's dark background, with its captions in its own, too dark, ink.
             look->setBackgorundViewColor({0.06, 0.09, 0.16, 1.0});
         }
-        auto shown = show(dark ? "QK-C0016" : "QK-C0017", "REQUIRED", 19.99, look, 320, 480);
+        auto shown =
+            show(dark ? "QK-C0016" : "QK-C0017", "REQUIRED", 19.99, look, dark ? 800 : 320, 480);
         ASSERT_TRUE(shown.complete());
         ASSERT_TRUE(shown.fadedIn());
         // Typed from the keyboard: each field that takes it scrolls into view.
