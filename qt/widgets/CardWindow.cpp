@@ -316,19 +316,17 @@ void CardWindow::build() {
     scroll->setWidget(content_);
     window_->setElements(scroll);
     form_ = form;
-    // A caption, title or font that changes may ask for more width, and a window resized for
-    // the buttons or the fields side by side or one above the other. The window may outlive
-    // this: the watch reaches only what goes with it.
-    auto* watch = new LayoutWatch(
+    // A caption, title or font that changes may ask for more width, and a window resized (the
+    // content follows its width) for the buttons or the fields side by side or one above the
+    // other. The window may outlive this: the watch reaches only what goes with it.
+    content_->installEventFilter(new LayoutWatch(
         window_,
         [window = QPointer<QWidget>(window_), scroll = QPointer(scroll), bar = QPointer(barRow_),
          form = QPointer<QBoxLayout>(form), pair = QPointer(pair_)] {
             if (window && scroll && scroll->widget() && bar && form && pair) {
                 fitToContent(*window, *scroll, *bar, *form, *pair);
             }
-        });
-    content_->installEventFilter(watch);
-    window_->installEventFilter(watch);
+        }));
 
     QWidget::setTabOrder(fields_[0], fields_[1]);
     QWidget::setTabOrder(fields_[1], fields_[2]);
