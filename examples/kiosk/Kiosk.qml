@@ -125,7 +125,8 @@ Rectangle {
                     Layout.fillWidth: true
                     implicitHeight: 56
                     font.pixelSize: 18
-                    placeholderText: qsTr("Qué se comprobó (por ejemplo, el cargo en el extracto)")
+                    placeholderText:
+                        qsTr("Qué se comprobó (por ejemplo, el cargo en el extracto)")
                 }
                 KioskButton {
                     objectName: "reviewedButton"

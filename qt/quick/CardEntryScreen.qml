@@ -200,8 +200,9 @@ FocusScope {
                         input.KeyNavigation.tab: expiry.input
                         onReturnPressed: expiry.input.forceActiveFocus(Qt.TabFocusReason)
                     }
-                    // The problems under the fields: the expiry's and the code's under their row, so
-                    // that a message never moves one field of the row off the other's level.
+                    // The problems under the fields: the expiry's and the code's under their
+                    // row, so that a message never moves one field of the row off the other's
+                    // level.
                     ProblemText {
                         objectName: "numberProblem"
                         text: drawing.numberProblem
@@ -262,7 +263,8 @@ FocusScope {
                             focusColor: drawing.focusColor
                             placeholder: "123"
                             input.enabled: drawing.securityCodeEnabled
-                            input.echoMode: drawing.securityCodeMasked ? TextInput.Password : TextInput.Normal
+                            input.echoMode: drawing.securityCodeMasked ? TextInput.Password
+                                                                       : TextInput.Normal
                             input.KeyNavigation.tab: continueButton
                             onReturnPressed: drawing.pressContinue()
                         }
@@ -277,7 +279,8 @@ FocusScope {
                         text: drawing.securityCodeProblem
                     }
 
-                    // Below the fields and their problems, never over them; it goes with the screen.
+                    // Below the fields and their problems, never over them; it goes with the
+                    // screen.
                     BusyIndicator {
                         id: busy
                         objectName: "busyIndicator"
