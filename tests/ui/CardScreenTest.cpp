@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTest>
 
@@ -477,6 +478,19 @@ TEST_F(CardScreen, NothingTheMerchantSetsIsCutOnSmallScreens) {
         }
     }
     saveScreenshot(*shown.window, QStringLiteral("card-screen-long-texts"));
+}
+
+// A title of one word wider than the screen: the window grows no wider than its screen leaves
+// room for.
+TEST_F(CardScreen, TheWindowNeverGrowsPastItsScreen) {
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setCancelButtonText(std::string(400, 'W'));
+    auto shown = show("UI-C0020", "REQUIRED", 1.0, look);
+    ASSERT_TRUE(shown.complete());
+    QApplication::processEvents();
+    const int room = shown.window->screen()->availableGeometry().width();
+    EXPECT_LE(shown.window->minimumWidth(), room);
+    EXPECT_LE(shown.window->width(), room);
 }
 
 // In English the library's own texts are translated (the defaults of the appearance, the
