@@ -3,6 +3,8 @@
 #include <functional>
 
 #include <QMetaObject>
+#include <QScreen>
+#include <QWindow>
 
 #include "ExampleSetup.h"
 #include "vanto/direct/DirectPaymentViewController.h"
@@ -177,6 +179,18 @@ void Kiosk::readJournal() {
         unresolved_.append(vanto::examples::reviewLine(entry));
         unresolvedOrders_.push_back(entry.order);
     }
+}
+
+void showFillingScreen(QWindow& window) {
+    QScreen* screen = window.screen();
+    if (!screen) {
+        window.showFullScreen();
+        return;
+    }
+    window.setGeometry(screen->availableGeometry());
+    QObject::connect(screen, &QScreen::availableGeometryChanged, &window,
+                     [&window](const QRect& room) { window.setGeometry(room); });
+    window.showFullScreen();
 }
 
 }  // namespace kiosk

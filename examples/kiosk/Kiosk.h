@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWindow;
+
 namespace vanto {
 class BaseViewController;
 class PaymentJournal;
@@ -83,5 +85,9 @@ class Kiosk final : public QObject {
     QStringList unresolved_;
     std::vector<std::string> unresolvedOrders_;
 };
+
+/// Shows `window` over all its screen leaves to windows, and keeps it there as that changes.
+/// Full screen alone is a request to a window manager, which a kiosk often runs without.
+void showFillingScreen(QWindow& window);
 
 }  // namespace kiosk

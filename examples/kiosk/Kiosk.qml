@@ -41,111 +41,130 @@ Rectangle {
         }
     }
 
-    // The order, and what the journal holds unresolved.
-    ColumnLayout {
+    // The order, and what the journal holds unresolved, above the keyboard; it scrolls where the
+    // screen is too small for it.
+    Flickable {
+        id: orderStage
         objectName: "orderStage"
         anchors.fill: parent
-        anchors.bottomMargin: 32 + root.height - keyboard.y
-        anchors.margins: 32
-        spacing: 16
+        anchors.bottomMargin: root.height - keyboard.y
+        contentWidth: width
+        contentHeight: orderColumn.height + 64
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        interactive: contentHeight > height
         visible: root.kiosk.stage === "order"
 
-        Text {
-            Layout.fillWidth: true
-            text: qsTr("Pedido %1").arg(root.kiosk.order)
-            font.pixelSize: 30
-            font.weight: Font.DemiBold
-            color: "#0f172a"
-            wrapMode: Text.WordWrap
-        }
-        Repeater {
-            model: root.kiosk.lines
-            Text {
-                required property string modelData
-                Layout.fillWidth: true
-                text: modelData
-                font.pixelSize: 22
-                color: "#1e293b"
-                wrapMode: Text.WordWrap
-            }
-        }
-        Text {
-            Layout.fillWidth: true
-            text: qsTr("Total: %1").arg(root.kiosk.total)
-            font.pixelSize: 26
-            font.weight: Font.DemiBold
-            color: "#0f172a"
+        ScrollBar.vertical: ScrollBar {
+            policy: orderStage.interactive ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
         }
 
         ColumnLayout {
-            objectName: "toReview"
-            Layout.fillWidth: true
-            spacing: 8
-            visible: root.kiosk.unresolved.length > 0
+            id: orderColumn
+            x: 32
+            y: 32
+            width: orderStage.width - 64
+            height: Math.max(orderStage.height - 64, implicitHeight)
+            spacing: 16
 
             Text {
                 Layout.fillWidth: true
-                text: qsTr("Pagos por revisar antes de la próxima venta")
-                font.pixelSize: 20
+                text: qsTr("Pedido %1").arg(root.kiosk.order)
+                font.pixelSize: 30
                 font.weight: Font.DemiBold
-                color: "#9a3412"
+                color: "#0f172a"
                 wrapMode: Text.WordWrap
             }
             Repeater {
-                model: root.kiosk.unresolved
+                model: root.kiosk.lines
                 Text {
                     required property string modelData
                     Layout.fillWidth: true
                     text: modelData
-                    font.pixelSize: 18
-                    color: "#7c2d12"
+                    font.pixelSize: 22
+                    color: "#1e293b"
                     wrapMode: Text.WordWrap
                 }
             }
-            TextField {
-                id: note
-                objectName: "reviewNote"
+            Text {
                 Layout.fillWidth: true
-                implicitHeight: 56
-                font.pixelSize: 18
-                placeholderText: qsTr("Qué se comprobó (por ejemplo, el cargo en el extracto)")
+                text: qsTr("Total: %1").arg(root.kiosk.total)
+                font.pixelSize: 26
+                font.weight: Font.DemiBold
+                color: "#0f172a"
             }
-            KioskButton {
-                objectName: "reviewedButton"
+
+            ColumnLayout {
+                objectName: "toReview"
                 Layout.fillWidth: true
-                text: qsTr("Marcar como revisado")
-                enabled: note.text.trim().length > 0
-                onClicked: {
-                    if (root.kiosk.markReviewed(note.text)) {
-                        note.clear();
+                spacing: 8
+                visible: root.kiosk.unresolved.length > 0
+
+                Text {
+                    Layout.fillWidth: true
+                    text: qsTr("Pagos por revisar antes de la próxima venta")
+                    font.pixelSize: 20
+                    font.weight: Font.DemiBold
+                    color: "#9a3412"
+                    wrapMode: Text.WordWrap
+                }
+                Repeater {
+                    model: root.kiosk.unresolved
+                    Text {
+                        required property string modelData
+                        Layout.fillWidth: true
+                        text: modelData
+                        font.pixelSize: 18
+                        color: "#7c2d12"
+                        wrapMode: Text.WordWrap
+                    }
+                }
+                TextField {
+                    id: note
+                    objectName: "reviewNote"
+                    Layout.fillWidth: true
+                    implicitHeight: 56
+                    font.pixelSize: 18
+                    placeholderText:
+                        qsTr("Qué se comprobó (por ejemplo, el cargo en el extracto)")
+                }
+                KioskButton {
+                    objectName: "reviewedButton"
+                    Layout.fillWidth: true
+                    text: qsTr("Marcar como revisado")
+                    enabled: note.text.trim().length > 0
+                    onClicked: {
+                        if (root.kiosk.markReviewed(note.text)) {
+                            note.clear();
+                        }
                     }
                 }
             }
-        }
 
-        Item {
-            Layout.fillHeight: true
-        }
-
-        RowLayout {
-            Layout.fillWidth: true
-            spacing: 16
-
-            KioskButton {
-                objectName: "payByCardButton"
-                Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                text: qsTr("Pagar con tarjeta")
-                enabled: root.kiosk.canSell
-                onClicked: root.kiosk.payByCard()
+            Item {
+                Layout.fillHeight: true
             }
-            KioskButton {
-                objectName: "payOnPageButton"
+
+            RowLayout {
                 Layout.fillWidth: true
-                Layout.preferredWidth: 1
-                text: qsTr("Pagar en la pasarela")
-                enabled: root.kiosk.canSell
-                onClicked: root.kiosk.payOnPage()
+                spacing: 16
+
+                KioskButton {
+                    objectName: "payByCardButton"
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    text: qsTr("Pagar con tarjeta")
+                    enabled: root.kiosk.canSell
+                    onClicked: root.kiosk.payByCard()
+                }
+                KioskButton {
+                    objectName: "payOnPageButton"
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    text: qsTr("Pagar en la pasarela")
+                    enabled: root.kiosk.canSell
+                    onClicked: root.kiosk.payOnPage()
+                }
             }
         }
     }

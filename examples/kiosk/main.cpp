@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
             view.resize(800, 600);
             view.show();
         } else {
-            view.showFullScreen();
+            kiosk::showFillingScreen(view);
         }
         status = QGuiApplication::exec();
     }

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QInputMethod>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -89,7 +90,7 @@ CardLineEdit* cardField(const QString& placeholder) {
     return field;
 }
 
-// Calls `changed` each time the widget it watches lays its children out anew.
+// Calls `changed` each time the widget it watches lays its children out anew or changes size.
 class LayoutWatch final : public QObject {
   public:
     LayoutWatch(QObject* parent, std::function<void()> changed)
@@ -97,7 +98,7 @@ class LayoutWatch final : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::LayoutRequest) {
+        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize) {
             changed_();
         }
         return QObject::eventFilter(watched, event);
@@ -107,14 +108,59 @@ class LayoutWatch final : public QObject {
     std::function<void()> changed_;
 };
 
-// The window is never narrower than its content at its narrowest, where every caption and title
-// has wrapped down to its longest word, with room for the scroll bar beside it.
-void fitToContent(QWidget& window, QScrollArea& scroll) {
-    QWidget* content = scroll.widget();
-    content->layout()->activate();
-    const int scrollBar = scroll.verticalScrollBar()->sizeHint().width();
-    const int narrowest = content->minimumSizeHint().width() + scrollBar + 2 * scroll.frameWidth();
-    window.setMinimumWidth(std::max(kSmallestWindow.width(), narrowest));
+// What the window may take of its screen: what the screen leaves to windows.
+QSize roomOnScreen(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    return screen ? screen->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+int across(const QMargins& margins) {
+    return margins.left() + margins.right();
+}
+
+// The least width of `row` with its items side by side.
+int leastSideBySide(QBoxLayout& row) {
+    int sum = row.spacing() * std::max(0, row.count() - 1);
+    for (int index = 0; index < row.count(); ++index) {
+        sum += row.itemAt(index)->minimumSize().width();
+    }
+    return sum + across(row.contentsMargins());
+}
+
+// The least width of `row` with its items one above the other.
+int leastStacked(QBoxLayout& row) {
+    int widest = 0;
+    for (int index = 0; index < row.count(); ++index) {
+        widest = std::max(widest, row.itemAt(index)->minimumSize().width());
+    }
+    return widest + across(row.contentsMargins());
+}
+
+// The window is never wider than its screen leaves room for, and within that never narrower
+// than its content at its narrowest, with room for the scroll bar beside it: what is too tall
+// scrolls, and nothing scrolls across. The bar's buttons, and the expiry and the code, stand
+// side by side where the window is wide enough for them, one above the other where it is not;
+// the content is at its narrowest with both one above the other, every caption and title wrapped
+// down to its longest word.
+void fitToContent(QWidget& window, QScrollArea& scroll, QBoxLayout& bar, QBoxLayout& form,
+                  QBoxLayout& pair) {
+    const int beside = scroll.verticalScrollBar()->sizeHint().width() + 2 * scroll.frameWidth();
+    const int formMargins = across(form.contentsMargins());
+    const auto arrange = [&](QBoxLayout& row, int around) {
+        const bool sideBySide = leastSideBySide(row) + around + beside <= window.width();
+        row.setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    };
+    arrange(bar, 0);
+    arrange(pair, formMargins);
+    int narrowest = leastStacked(bar);
+    for (int index = 0; index < form.count(); ++index) {
+        QLayoutItem* item = form.itemAt(index);
+        const int least =
+            item->layout() == &pair ? leastStacked(pair) : item->minimumSize().width();
+        narrowest = std::max(narrowest, least + formMargins);
+    }
+    window.setMinimumWidth(std::min(roomOnScreen(window).width(),
+                                    std::max(kSmallestWindow.width(), narrowest + beside)));
 }
 
 QLabel* caption() {
@@ -179,8 +225,10 @@ CardWindow::~CardWindow() {
 // Everything but the background scrolls, should the window be too small for it.
 void CardWindow::build() {
     window_ = new ScreenWindow(ownText(OwnText::cardWindowTitle));
-    window_->resize(kWindowSize);
-    window_->setMinimumSize(kSmallestWindow);
+    // Never larger than the screen leaves room for, however small the screen.
+    const QSize room = roomOnScreen(*window_);
+    window_->resize(kWindowSize.boundedTo(room));
+    window_->setMinimumSize(kSmallestWindow.boundedTo(room));
     background_ = new ImageBox(ImageBox::Fit::fill);
     window_->setBackground(background_);
 
@@ -201,7 +249,8 @@ void CardWindow::build() {
     column->addWidget(topSpacing_);
 
     bar_ = new QWidget();
-    auto* barRow = new QHBoxLayout(bar_);
+    barRow_ = new QBoxLayout(QBoxLayout::LeftToRight, bar_);
+    auto* barRow = barRow_;
     barRow->setContentsMargins(8, 6, 8, 6);
     barRow->setSpacing(8);
     cancel_ = barButton(false);
@@ -236,11 +285,11 @@ void CardWindow::build() {
     problems_ = {caption(), caption(), caption()};
     form->addLayout(captioned(captions_[0], fields_[0]));
     form->addWidget(problems_[0]);
-    auto* row = new QHBoxLayout();
-    row->setSpacing(16);
-    row->addLayout(captioned(captions_[1], fields_[1]), 3);
-    row->addLayout(captioned(captions_[2], fields_[2]), 2);
-    form->addLayout(row);
+    pair_ = new QBoxLayout(QBoxLayout::LeftToRight);
+    pair_->setSpacing(16);
+    pair_->addLayout(captioned(captions_[1], fields_[1]), 3);
+    pair_->addLayout(captioned(captions_[2], fields_[2]), 2);
+    form->addLayout(pair_);
     form->addWidget(problems_[1]);
     form->addWidget(problems_[2]);
     for (QLabel* problem : problems_) {
@@ -266,12 +315,16 @@ void CardWindow::build() {
     column->addWidget(body, 1);
     scroll->setWidget(content_);
     window_->setElements(scroll);
-    // A caption or title that changes, or a font, may ask for more width.
-    // The window may outlive this: the watch reaches only what goes with it.
-    content_->installEventFilter(
-        new LayoutWatch(window_, [window = QPointer<QWidget>(window_), scroll = QPointer(scroll)] {
-            if (window && scroll && scroll->widget()) {
-                fitToContent(*window, *scroll);
+    form_ = form;
+    // A caption, title or font that changes may ask for more width, and a window resized (the
+    // content follows its width) for the buttons or the fields side by side or one above the
+    // other. The window may outlive this: the watch reaches only what goes with it.
+    content_->installEventFilter(new LayoutWatch(
+        window_,
+        [window = QPointer<QWidget>(window_), scroll = QPointer(scroll), bar = QPointer(barRow_),
+         form = QPointer<QBoxLayout>(form), pair = QPointer(pair_)] {
+            if (window && scroll && scroll->widget() && bar && form && pair) {
+                fitToContent(*window, *scroll, *bar, *form, *pair);
             }
         }));
 
@@ -401,7 +454,7 @@ void CardWindow::drawCaption(QLabel& label, const ui::Caption& caption, const QC
 }
 
 void CardWindow::fitWindowToContent() {
-    fitToContent(*window_, *scroll_);
+    fitToContent(*window_, *scroll_, *barRow_, *form_, *pair_);
 }
 
 void CardWindow::drawFade(const Model& model) {

@@ -8,6 +8,7 @@
 
 #include "vanto/platform/ui/CardEntryViewModel.h"
 
+class QBoxLayout;
 class QLabel;
 class QScrollArea;
 class QWidget;
@@ -27,13 +28,15 @@ class ScreenWindow;
 /// model, which it observes and which owns it; the widgets hand what the cardholder does to the
 /// model. The window goes when this does.
 ///
-/// Nothing the merchant sets is cut: captions and button titles wrap, the window is never
-/// narrower than their longest words, and what does not fit its height scrolls. Captions and bar
-/// buttons keep 4.5:1 contrast with the background (readableOn). From the keyboard: it starts on
-/// the card number (on continue for a stored card), Tab goes through the fields, continue and
-/// cancel and nothing else; Return in a field goes to the next one and in the
-/// last one pays, as Return on a button presses it; Escape cancels. The library's own texts
-/// follow the language the application chose (screenText, ownText).
+/// Nothing the merchant sets is cut: captions and button titles wrap, the bar's buttons and the
+/// expiry and the code go one above the other where the window is too narrow for them, the window
+/// is never narrower than the longest words nor wider than its screen leaves room for, and what
+/// does not fit its height scrolls. Captions and bar buttons keep 4.5:1 contrast with the
+/// background (readableOn). From the keyboard: it starts on the card number (on continue for a
+/// stored card), Tab goes through the fields, continue and cancel and nothing else; Return in a
+/// field goes to the next one and in the last one pays, as Return on a button presses it; Escape
+/// cancels. The library's own texts follow the language the application chose (screenText,
+/// ownText).
 class CardWindow final : public ui::CardEntryViewModel::Observer {
   public:
     /// The window drawing `model`, made and set as its observer when it has none.
@@ -66,6 +69,11 @@ class CardWindow final : public ui::CardEntryViewModel::Observer {
     QWidget* content_ = nullptr;
     QWidget* topSpacing_ = nullptr;
     QWidget* bar_ = nullptr;
+    // The bar's buttons: side by side, or one above the other in a narrow window.
+    QBoxLayout* barRow_ = nullptr;
+    QBoxLayout* form_ = nullptr;
+    // The expiry and the security code: side by side, or one above the other in a narrow window.
+    QBoxLayout* pair_ = nullptr;
     ImageBox* background_ = nullptr;
     ImageBox* logo_ = nullptr;
     QLabel* info_ = nullptr;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLocale>
@@ -29,15 +30,13 @@ using testing::type;
 
 const QByteArray kScreen = "import QtQuick\nimport Vanto\nCardEntryScreen {}\n";
 
-// `text` made half as long again, as a translation or a merchant's own wording may be.
-std::string longer(const std::string& text) {
-    const QString given = QString::fromStdString(text);
-    return (given + QLatin1Char(' ') + given.left(std::max<qsizetype>(1, given.size() / 2)))
-        .toStdString();
+// `text` three times as long, as a translation or a merchant's own wording may be.
+std::string thrice(const std::string& text) {
+    return text + " " + text + " " + text;
 }
 
 // Every text item drawn under `item` that shows less than its whole text: elided, cut by its
-// own size, or running out of the window's width.
+// own size, running out of the window's width, or with a word broken across lines.
 void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
     if (!item->isVisible()) {
         return;
@@ -47,9 +46,15 @@ void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
         const qreal contentWidth = item->property("contentWidth").toReal();
         const qreal contentHeight = item->property("contentHeight").toReal();
         const qreal right = item->mapToScene(QPointF(item->width(), 0)).x();
+        const QFontMetricsF metrics(item->property("font").value<QFont>());
+        qreal widestWord = 0;
+        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            widestWord = std::max(widestWord, metrics.horizontalAdvance(word));
+        }
         if (!text.isEmpty() &&
             (item->property("truncated").toBool() || contentWidth > item->width() + 0.5 ||
-             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5)) {
+             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5 ||
+             widestWord > item->width() + 0.5)) {
             cut.append(text);
         }
     }
@@ -210,11 +215,11 @@ TEST_F(QuickCardScreen, CardDataNeverLeavesTheFields) {
     });
 }
 
-// Nothing the merchant sets is cut: every text half as long again as the default, in a large
-// font, at the smallest size the screen allows, wraps or scrolls into view; every target stays
-// touch-sized; and colours the merchant chose too close to the background are made readable.
-// For screens in public view the security code shows as dots; and the library's own texts, not
-// the merchant's, follow the language the application chose.
+// Nothing the merchant sets is cut: every text three times as long as the default, in a 30 px
+// font, in a phone's window of 320 by 480 (and, dark, a kiosk's of 800 by 480), wraps or scrolls
+// whole into view; every target stays touch-sized; and colours the merchant chose too close to
+// the background are made readable. For screens in public view the security code shows as dots;
+// and the library's own texts, not the merchant's, follow the language the application chose.
 TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslated) {
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setSecurityCodeMasked(true).setCancelButtonText("Volver a la tienda");
@@ -253,34 +258,37 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
     const auto large = platform::ui::Font::systemFont(30, platform::ui::FontWeight::semibold);
     const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
     auto look = std::make_shared<VantInAppUIConfig>();
-    look->setCancelButtonText(longer(model.cancelButton().title))
-        .setContinueButtonText(longer(model.continueButton().title))
+    look->setCancelButtonText(thrice(model.cancelButton().title))
+        .setContinueButtonText(thrice("Pagar 12.345,67 € ahora"))
         .setNumberCardLabel(
-            PaymentUILabel::create(longer(model.appearance().numberCaption.text), ink, large))
+            PaymentUILabel::create(thrice(model.appearance().numberCaption.text), ink, large))
         .setExpireDateLabel(
-            PaymentUILabel::create(longer(model.appearance().expiryCaption.text), ink, large))
+            PaymentUILabel::create(thrice(model.appearance().expiryCaption.text), ink, large))
         .setCVVLabel(
-            PaymentUILabel::create(longer(model.appearance().securityCodeCaption.text), ink, large))
+            PaymentUILabel::create(thrice(model.appearance().securityCodeCaption.text), ink, large))
         .setInfoPaymentLabel(
-            PaymentUILabel::create(longer(model.appearance().infoCaption.text.empty()
+            PaymentUILabel::create(thrice(model.appearance().infoCaption.text.empty()
                                               ? std::string("Pago seguro con tarjeta")
                                               : model.appearance().infoCaption.text),
                                    ink, large));
-    // The smallest size the screen allows.
-    const QSize smallest = [&] {
-        auto probe = show("QK-C0015");
-        return probe.host.root->property("minimumSize").toSizeF().toSize();
-    }();
-    ASSERT_TRUE(smallest.isValid());
-
+    // The application's font too: the bar's titles and the problems follow it.
+    struct LargeFont {
+        QFont before = QGuiApplication::font();
+        LargeFont() {
+            QFont large = before;
+            large.setPixelSize(30);
+            QGuiApplication::setFont(large);
+        }
+        ~LargeFont() { QGuiApplication::setFont(before); }
+    } largeFont;
     for (const bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
         if (dark) {
             // The merchant's dark background, with its captions in its own, too dark, ink.
             look->setBackgorundViewColor({0.06, 0.09, 0.16, 1.0});
         }
-        auto shown = show(dark ? "QK-C0016" : "QK-C0017", "REQUIRED", 19.99, look, smallest.width(),
-                          smallest.height());
+        auto shown =
+            show(dark ? "QK-C0016" : "QK-C0017", "REQUIRED", 19.99, look, dark ? 800 : 320, 480);
         ASSERT_TRUE(shown.complete());
         ASSERT_TRUE(shown.fadedIn());
         // Typed from the keyboard: each field that takes it scrolls into view.
@@ -295,18 +303,26 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
         EXPECT_TRUE(QRectF(0, 0, shown.window->width(), shown.window->height()).contains(field))
             << "the field with the keyboard is out of sight";
         EXPECT_TRUE(shown.proceed->isEnabled());
+        // Drawn, and so laid out anew.
+        shown.picture();
         QStringList cut;
         collectCut(shown.host.root, shown.window->width(), cut);
         EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
-        for (const QQuickItem* target : {shown.proceed, shown.cancel, shown.number->parentItem(),
-                                         shown.expiry->parentItem(), shown.cvv->parentItem()}) {
+        // Each target scrolled whole into view, as a cardholder flicks to it.
+        QQuickItem* scroller = itemNamed(shown.host.root, QStringLiteral("scroller"));
+        ASSERT_TRUE(scroller);
+        const QRectF window(0, 0, shown.window->width(), shown.window->height());
+        for (QQuickItem* target : {shown.proceed, shown.cancel, shown.number->parentItem(),
+                                   shown.expiry->parentItem(), shown.cvv->parentItem()}) {
+            QMetaObject::invokeMethod(scroller, "reveal",
+                                      Q_ARG(QVariant, QVariant::fromValue(target)));
+            const QRectF place =
+                target->mapRectToScene(QRectF(0, 0, target->width(), target->height()));
+            EXPECT_TRUE(window.contains(place))
+                << target->objectName().toStdString() << " out of sight";
             EXPECT_GE(target->height(), 48.0) << target->objectName().toStdString();
             EXPECT_GE(target->width(), 48.0) << target->objectName().toStdString();
-            const QRectF place = target->mapRectToScene(QRectF(0, 0, target->width(), 0));
-            EXPECT_TRUE(place.left() >= 0 && place.right() <= shown.window->width())
-                << target->objectName().toStdString() << " runs out of the screen";
         }
-
         // Captions, titles and the focus frame against the background.
         const QQuickItem* drawing = itemNamed(shown.host.root, QStringLiteral("drawing"));
         ASSERT_TRUE(drawing);

@@ -1,6 +1,8 @@
 // The example kiosk, its sale and its QML as the kiosk shows them, against the sandbox gateway
 // on loopback with a payment journal of its own: it pays on either screen, shows the result, and
 // makes no sale while a payment left in doubt has not been reviewed.
+#include <QQuickView>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +22,12 @@ class ExampleKiosk : public testing::QuickTest {};
 // Its own process, with the on-screen keyboard as the input method (QT_IM_MODULE), as the kiosk
 // program asks for it.
 class ExampleKioskKeyboard : public testing::QuickTest {};
+
+// Whether `item` lies whole inside its window.
+bool insideWindow(const QQuickItem* item) {
+    const QRectF place = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    return QRectF(0, 0, item->window()->width(), item->window()->height()).contains(place);
+}
 
 // The visible key of the on-screen keyboard `panel` that types `key`; null when none shows.
 QQuickItem* keyOf(QQuickItem* item, int key) {
@@ -114,6 +122,24 @@ TEST_F(ExampleKiosk, PaysOnEitherScreenAndReviewsWhatIsInDoubtBeforeTheNextSale)
     PaymentJournal::install(nullptr);
 }
 
+// Without a window manager, as a kiosk often runs, the kiosk fills what its screen leaves to
+// windows.
+TEST_F(ExampleKiosk, FillsItsScreenWithoutAWindowManager) {
+    const QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    kiosk::Kiosk sale(
+        PaymentJournal::open(folder.filePath(QStringLiteral("kiosco.sqlite")).toStdString()));
+    QQuickView view(&engine(), nullptr);
+    view.setResizeMode(QQuickView::SizeRootObjectToView);
+    view.setInitialProperties({{QStringLiteral("kiosk"), QVariant::fromValue<QObject*>(&sale)}});
+    view.setSource(QUrl(QStringLiteral("qrc:/kiosk/Kiosk.qml")));
+    ASSERT_EQ(view.status(), QQuickView::Ready);
+    kiosk::showFillingScreen(view);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(view.geometry(), view.screen()->availableGeometry());
+    EXPECT_EQ(view.rootObject()->size(), view.size());
+}
+
 TEST_F(ExampleKioskKeyboard, ACardTypedOnTheOnScreenKeyboardPays) {
     ASSERT_EQ(qgetenv("QT_IM_MODULE"), QByteArrayLiteral("qtvirtualkeyboard"));
     const QTemporaryDir folder;
@@ -130,6 +156,8 @@ TEST_F(ExampleKioskKeyboard, ACardTypedOnTheOnScreenKeyboardPays) {
     };
     QQuickItem* keyboard = item("keyboard");
     ASSERT_TRUE(keyboard);
+    EXPECT_TRUE(insideWindow(item("payByCardButton")) && insideWindow(item("payOnPageButton")))
+        << "a pay button off a small screen";
     tap(window, item("payByCardButton"));
     ASSERT_TRUE(testing::waitUntil(&sale, &kiosk::Kiosk::changed,
                                    [&] { return sale.stage() == QLatin1String("card"); }));

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTest>
 
@@ -409,64 +410,87 @@ TEST_F(CardScreen, OnADarkBackgroundTheTextsStayReadableAndTheCodeShowsMasked) {
     EXPECT_EQ(shown.reports->told, std::vector<std::string>{"OK 0"});
 }
 
-// Every text of the appearance half as long again as its default, in a large font, in the
-// smallest window the screen allows: each caption and bar title shows whole, wrapped where it
-// must be, inside the window's width.
-TEST_F(CardScreen, NothingTheMerchantSetsIsCutAtTheSmallestWindow) {
-    const auto longer = [](const std::string& text) {
-        return text + " " + text.substr(0, text.size() / 2);
-    };
+// Every text of the appearance three times as long as its default, in a 30 px font, in a
+// kiosk's window of 800 by 480 and a phone's of 320 by 480: the window grows no larger, each
+// caption and bar title shows whole, wrapped where it must be, and each field and button scrolls
+// whole into view.
+TEST_F(CardScreen, NothingTheMerchantSetsIsCutOnSmallScreens) {
+    const auto thrice = [](const std::string& text) { return text + " " + text + " " + text; };
     const QFont applicationFont = QApplication::font();
     QFont large = applicationFont;
-    large.setPixelSize(24);
+    large.setPixelSize(30);
     QApplication::setFont(large);
     const VantInAppUIConfig defaults;
     const auto captionLike = [&](const std::shared_ptr<PaymentUILabelConfig>& caption,
                                  std::string text) {
         return PaymentUILabel::create(std::move(text), caption->textColor(),
-                                      platform::ui::Font::systemFont(24));
+                                      platform::ui::Font::systemFont(30));
     };
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setNumberCardLabel(captionLike(defaults.numberCardLabel(),
-                                         longer("Número de la tarjeta de crédito o débito")))
+                                         thrice("Número de la tarjeta de crédito o débito")))
         .setExpireDateLabel(
-            captionLike(defaults.expireDateLabel(), longer("Fecha de caducidad (MM/AA)")))
-        .setCVVLabel(captionLike(defaults.cvvLabel(), longer("Código de seguridad (CVV2)")))
+            captionLike(defaults.expireDateLabel(), thrice("Fecha de caducidad (MM/AA)")))
+        .setCVVLabel(captionLike(defaults.cvvLabel(), thrice("Código de seguridad (CVV2)")))
         .setInfoPaymentLabel(
-            captionLike(defaults.infoPaymentLabel(), longer(defaults.infoPaymentLabel()->text())))
-        .setContinueButtonText(longer("Pagar 1.234,56 € ahora"))
-        .setCancelButtonText(longer(defaults.cancelButtonText()));
+            captionLike(defaults.infoPaymentLabel(), thrice(defaults.infoPaymentLabel()->text())))
+        .setContinueButtonText(thrice("Pagar 1.234,56 € ahora"))
+        .setCancelButtonText(thrice(defaults.cancelButtonText()));
     auto shown = show("UI-C0018", "REQUIRED", 1234.56, look);
     QApplication::setFont(applicationFont);
     ASSERT_TRUE(shown.complete());
     ASSERT_TRUE(fadesIn(shown.number));
-    shown.window->resize(shown.window->minimumSize());
-    QApplication::processEvents();
     // What shows of the screen: the part of it that scrolls, as wide as it is shown.
-    const auto* scroll = shown.window->findChild<QScrollArea*>();
+    auto* scroll = shown.window->findChild<QScrollArea*>();
     ASSERT_TRUE(scroll);
     const QWidget* viewport = scroll->viewport();
     const auto insideAcross = [viewport](const QWidget& widget) {
         const int left = widget.mapTo(viewport, QPoint(0, 0)).x();
         return left >= 0 && left + widget.width() <= viewport->width();
     };
-    for (const QLabel* label : shown.window->findChildren<QLabel*>()) {
-        if (label->text().isEmpty()) {
-            continue;
+    for (const QSize size : {QSize(800, 480), QSize(320, 480)}) {
+        SCOPED_TRACE(size.width());
+        shown.window->resize(size);
+        // The layouts settle over a few rounds of posted events.
+        for (int round = 0; round < 3; ++round) {
+            QApplication::processEvents();
         }
-        SCOPED_TRACE(label->text().toStdString());
-        EXPECT_TRUE(fitsWrapped(label->fontMetrics(), label->text(), label->contentsRect()));
-        EXPECT_TRUE(insideAcross(*label));
-    }
-    for (const auto* button : shown.window->findChildren<qt::detail::BarButton*>()) {
-        SCOPED_TRACE(button->text().toStdString());
-        EXPECT_TRUE(fitsWrapped(button->fontMetrics(), button->text(), button->titleArea()));
-        EXPECT_TRUE(insideAcross(*button));
-    }
-    for (const QLineEdit* field : {shown.number, shown.expiry, shown.cvv}) {
-        EXPECT_TRUE(insideAcross(*field)) << field->accessibleName().toStdString();
+        EXPECT_EQ(shown.window->size(), size) << "the window grew past the screen";
+        for (const QLabel* label : shown.window->findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) {
+                continue;
+            }
+            SCOPED_TRACE(label->text().toStdString());
+            EXPECT_TRUE(fitsWrapped(label->fontMetrics(), label->text(), label->contentsRect()));
+            EXPECT_TRUE(insideAcross(*label));
+        }
+        for (const auto* button : shown.window->findChildren<qt::detail::BarButton*>()) {
+            SCOPED_TRACE(button->text().toStdString());
+            EXPECT_TRUE(fitsWrapped(button->fontMetrics(), button->text(), button->titleArea()));
+        }
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 shown.number, shown.expiry, shown.cvv, shown.proceed, shown.cancel}) {
+            const QPoint middle = control->mapTo(scroll->widget(), control->rect().center());
+            scroll->ensureVisible(middle.x(), middle.y(), control->width() / 2 + 1,
+                                  control->height() / 2 + 1);
+            const QRect place(control->mapTo(viewport, QPoint(0, 0)), control->size());
+            EXPECT_TRUE(viewport->rect().contains(place)) << control->objectName().toStdString();
+        }
     }
     saveScreenshot(*shown.window, QStringLiteral("card-screen-long-texts"));
+}
+
+// A title of one word wider than the screen: the window grows no wider than its screen leaves
+// room for.
+TEST_F(CardScreen, TheWindowNeverGrowsPastItsScreen) {
+    auto look = std::make_shared<VantInAppUIConfig>();
+    look->setCancelButtonText(std::string(400, 'W'));
+    auto shown = show("UI-C0020", "REQUIRED", 1.0, look);
+    ASSERT_TRUE(shown.complete());
+    QApplication::processEvents();
+    const int room = shown.window->screen()->availableGeometry().width();
+    EXPECT_LE(shown.window->minimumWidth(), room);
+    EXPECT_LE(shown.window->width(), room);
 }
 
 // In English the library's own texts are translated (the defaults of the appearance, the
