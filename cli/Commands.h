@@ -9,7 +9,8 @@
 #include <variant>
 
 #include "PaymentOptions.h"
-#include "vanto/flow/PaymentOutcome.h"
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto::cli {
 

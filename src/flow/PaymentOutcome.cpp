@@ -76,9 +76,15 @@ PaymentOutcome recorded(PaymentFlowKind flow, std::string order, std::string amo
     return outcome;
 }
 
-PaymentOutcome paid(PaymentFlowKind flow, std::int64_t code, std::string_view text,
-                    std::string authorisation, std::string order, std::string amount,
-                    const JournalEntry* entry) {
+nlohmann::json nameOrNull(const auto& value, auto name) {
+    return value ? nlohmann::json(name(*value)) : nlohmann::json(nullptr);
+}
+
+}  // namespace
+
+PaymentOutcome paidOutcome(PaymentFlowKind flow, std::int64_t code, std::string_view text,
+                           std::string authorisation, std::string order, std::string amount,
+                           const JournalEntry* entry) {
     auto outcome = recorded(flow, std::move(order), std::move(amount), code, text);
     outcome.verdict = PaymentVerdict::paid;
     outcome.authorisationCode = std::move(authorisation);
@@ -86,8 +92,8 @@ PaymentOutcome paid(PaymentFlowKind flow, std::int64_t code, std::string_view te
     return outcome;
 }
 
-PaymentOutcome refused(PaymentFlowKind flow, std::int64_t code, std::string_view text,
-                       std::string order, std::string amount, const JournalEntry* entry) {
+PaymentOutcome refusedOutcome(PaymentFlowKind flow, std::int64_t code, std::string_view text,
+                              std::string order, std::string amount, const JournalEntry* entry) {
     // The journal's own refusals sent nothing: the entry of their order is an earlier payment's.
     if (code == PaymentJournal::kRefusalCode || code == PaymentJournal::kDuplicateOrderCode) {
         entry = nullptr;
@@ -98,12 +104,6 @@ PaymentOutcome refused(PaymentFlowKind flow, std::int64_t code, std::string_view
     outcome.standing = standingAfter(entry, outcome.verdict, false);
     return outcome;
 }
-
-nlohmann::json nameOrNull(const auto& value, auto name) {
-    return value ? nlohmann::json(name(*value)) : nlohmann::json(nullptr);
-}
-
-}  // namespace
 
 std::string paymentVerdictName(PaymentVerdict verdict) {
     switch (verdict) {
@@ -135,30 +135,6 @@ std::string PaymentOutcome::toJSON() const {
         {"stepsWaiting", stepsWaiting},
     };
     return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-PaymentOutcome paymentOutcome(const DirectPaymentResponseOK& record, std::string order,
-                              std::string amount, const JournalEntry* entry) {
-    return paid(PaymentFlowKind::direct, record.code, record.desc, record.Ds_AuthorisationCode,
-                std::move(order), std::move(amount), entry);
-}
-
-PaymentOutcome paymentOutcome(const WebViewPaymentResponseOK& record, std::string order,
-                              std::string amount, const JournalEntry* entry) {
-    return paid(PaymentFlowKind::web, record.code, record.desc, record.Ds_AuthorisationCode,
-                std::move(order), std::move(amount), entry);
-}
-
-PaymentOutcome paymentOutcome(const DirectPaymentResponseKO& record, std::string order,
-                              std::string amount, const JournalEntry* entry) {
-    return refused(PaymentFlowKind::direct, record.code, record.desc, std::move(order),
-                   std::move(amount), entry);
-}
-
-PaymentOutcome paymentOutcome(const WebViewPaymentResponseKO& record, std::string order,
-                              std::string amount, const JournalEntry* entry) {
-    return refused(PaymentFlowKind::web, record.code, record.desc, std::move(order),
-                   std::move(amount), entry);
 }
 
 PaymentOutcome closedOutcome(PaymentFlowKind flow, bool mayHavePaid, std::string order,

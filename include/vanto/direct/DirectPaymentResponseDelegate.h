@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "vanto/Export.h"
 #include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/flow/BasePresenter.h"
@@ -53,5 +56,19 @@ class VANTO_EXPORT DirectPaymentResponseDelegate {
     DirectPaymentResponseDelegate(const DirectPaymentResponseDelegate&) = default;
     DirectPaymentResponseDelegate& operator=(const DirectPaymentResponseDelegate&) = default;
 };
+
+/// The outcome of an accepted record, for the payment of `order` and `amount` (hundredths);
+/// `entry`: the journal's entry of this payment, when there is one.
+inline PaymentOutcome paymentOutcome(const DirectPaymentResponseOK& record, std::string order,
+                                     std::string amount, const JournalEntry* entry = nullptr) {
+    return paidOutcome(PaymentFlowKind::direct, record.code, record.desc,
+                       record.Ds_AuthorisationCode, std::move(order), std::move(amount), entry);
+}
+/// The outcome of a refusal record, told by `entry` as refusedOutcome() tells it.
+inline PaymentOutcome paymentOutcome(const DirectPaymentResponseKO& record, std::string order,
+                                     std::string amount, const JournalEntry* entry = nullptr) {
+    return refusedOutcome(PaymentFlowKind::direct, record.code, record.desc, std::move(order),
+                          std::move(amount), entry);
+}
 
 }  // namespace vanto

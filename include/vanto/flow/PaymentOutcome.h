@@ -6,9 +6,7 @@
 #include <string_view>
 
 #include "vanto/Export.h"
-#include "vanto/direct/DirectPaymentResponse.h"
 #include "vanto/journal/PaymentJournal.h"
-#include "vanto/web/WebViewPaymentResponse.h"
 
 namespace vanto {
 
@@ -77,20 +75,18 @@ struct VANTO_EXPORT PaymentOutcome {
     friend bool operator==(const PaymentOutcome&, const PaymentOutcome&) = default;
 };
 
-/// The outcome of an accepted record, for the payment of `order` and `amount` (hundredths).
-/// `entry`: the journal's entry of this payment, when there is one.
-VANTO_EXPORT PaymentOutcome paymentOutcome(const DirectPaymentResponseOK& record, std::string order,
-                                           std::string amount, const JournalEntry* entry = nullptr);
-VANTO_EXPORT PaymentOutcome paymentOutcome(const WebViewPaymentResponseOK& record,
-                                           std::string order, std::string amount,
-                                           const JournalEntry* entry = nullptr);
+/// The outcome of an accepted record of `flow` with `code`, `text` and `authorisationCode`, for
+/// the payment of `order` and `amount` (hundredths). `entry`: the journal's entry of this
+/// payment, when there is one. Each flow's delegate header has paymentOutcome() for its records.
+VANTO_EXPORT PaymentOutcome paidOutcome(PaymentFlowKind flow, std::int64_t code,
+                                        std::string_view text, std::string authorisationCode,
+                                        std::string order, std::string amount,
+                                        const JournalEntry* entry = nullptr);
 /// The outcome of a refusal record of `flow`: its verdict from classifyRefusal(), told by
 /// `entry`, the journal's entry of this payment, when there is one.
-VANTO_EXPORT PaymentOutcome paymentOutcome(const DirectPaymentResponseKO& record, std::string order,
+VANTO_EXPORT PaymentOutcome refusedOutcome(PaymentFlowKind flow, std::int64_t code,
+                                           std::string_view text, std::string order,
                                            std::string amount, const JournalEntry* entry = nullptr);
-VANTO_EXPORT PaymentOutcome paymentOutcome(const WebViewPaymentResponseKO& record,
-                                           std::string order, std::string amount,
-                                           const JournalEntry* entry = nullptr);
 /// The outcome of a screen that closed without one: in doubt when `mayHavePaid`, cancelled
 /// otherwise.
 VANTO_EXPORT PaymentOutcome closedOutcome(PaymentFlowKind flow, bool mayHavePaid, std::string order,

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "vanto/Export.h"
 #include "vanto/flow/BasePresenter.h"
 #include "vanto/flow/PaymentOutcome.h"
@@ -56,5 +59,19 @@ class VANTO_EXPORT WebViewPaymentResponseDelegate {
     WebViewPaymentResponseDelegate(const WebViewPaymentResponseDelegate&) = default;
     WebViewPaymentResponseDelegate& operator=(const WebViewPaymentResponseDelegate&) = default;
 };
+
+/// The outcome of an accepted record, for the payment of `order` and `amount` (hundredths);
+/// `entry`: the journal's entry of this payment, when there is one.
+inline PaymentOutcome paymentOutcome(const WebViewPaymentResponseOK& record, std::string order,
+                                     std::string amount, const JournalEntry* entry = nullptr) {
+    return paidOutcome(PaymentFlowKind::web, record.code, record.desc, record.Ds_AuthorisationCode,
+                       std::move(order), std::move(amount), entry);
+}
+/// The outcome of a refusal record, told by `entry` as refusedOutcome() tells it.
+inline PaymentOutcome paymentOutcome(const WebViewPaymentResponseKO& record, std::string order,
+                                     std::string amount, const JournalEntry* entry = nullptr) {
+    return refusedOutcome(PaymentFlowKind::web, record.code, record.desc, std::move(order),
+                          std::move(amount), entry);
+}
 
 }  // namespace vanto

@@ -2,7 +2,8 @@
 #include <nlohmann/json.hpp>
 
 #include "TestRows.h"
-#include "vanto/flow/PaymentOutcome.h"
+#include "vanto/direct/DirectPaymentResponseDelegate.h"
+#include "vanto/web/WebViewPaymentResponseDelegate.h"
 
 namespace vanto {
 namespace {
