@@ -2,7 +2,8 @@
 // payment page has finished loading in it (the signature request, the window, the web view and
 // the page), against Qt WebEngine loading the same POST itself into a fresh view of the same
 // size. Both run in the same process, against the same sandbox on loopback, after a first load
-// has started the web engine. The report ends with the ratio screen / bare load from this run.
+// has started the web engine. The report ends with the ratio screen / bare load from this run,
+// held to 1.5 (the program exits non-zero above 2.25).
 // Needs a display: xvfb-run -a vanto_bench_qt_page.
 #include <unistd.h>
 
@@ -201,10 +202,13 @@ int main(int argc, char** argv) {
             std::cerr << "the payment page could not be loaded once before the run\n";
             status = 1;
         } else {
-            vanto::bench::RatioReporter reporter(
-                false, {{"BM_ScreenUntilPageLoaded", "BM_WebEngineLoadsThePost"}});
+            // The screen, with its signature request and its window, is held to 1.5 times the
+            // bare load; the program fails above 2.25.
+            vanto::bench::RatioReporter reporter(false, {{.measured = "BM_ScreenUntilPageLoaded",
+                                                          .baseline = "BM_WebEngineLoadsThePost",
+                                                          .bound = 1.5}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
-            status = reporter.failed() ? 1 : 0;
+            status = reporter.status();
         }
         letGo();
     }

@@ -4,7 +4,8 @@
 // of the same size loading the same POST the only way QML can: a form that submits itself. Both
 // run in the same process, with one QML engine, against the same sandbox on loopback, after a
 // first load has started the web engine. The report ends with the ratio screen / bare load from
-// this run. Needs a display: xvfb-run -a vanto_bench_quick_page.
+// this run, held to 1.5 (the program exits non-zero above 2.25). Needs a display: xvfb-run -a
+// vanto_bench_quick_page.
 #include <unistd.h>
 
 #include <chrono>
@@ -224,10 +225,14 @@ int main(int argc, char** argv) {
             std::cerr << "the payment page could not be loaded once before the run\n";
             status = 1;
         } else {
-            vanto::bench::RatioReporter reporter(
-                false, {{"BM_QuickPageUntilLoaded", "BM_BareWebEngineViewLoadsThePost"}});
+            // The screen, with its signature request and its window, is held to 1.5 times the
+            // bare load; the program fails above 2.25.
+            vanto::bench::RatioReporter reporter(false,
+                                                 {{.measured = "BM_QuickPageUntilLoaded",
+                                                   .baseline = "BM_BareWebEngineViewLoadsThePost",
+                                                   .bound = 1.5}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
-            status = reporter.failed() ? 1 : 0;
+            status = reporter.status();
         }
         letGo();
         engine = nullptr;
