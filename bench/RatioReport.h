@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,9 +41,19 @@ struct Ratio {
     /// The ratio above which the program exits non-zero; 0 for bound × kMargin.
     double failAbove = 0;
     bool perItem = false;
+    /// The repetitions' aggregate compared: "median", or "min" (with the aggregate registered by
+    /// the benchmark, see minimum()) where the time is mostly waiting that a loaded machine
+    /// stretches unevenly, since load only ever adds to a time.
+    std::string statistic = "median";
 
     double limit() const { return failAbove > 0 ? failAbove : bound * kMargin; }
 };
+
+/// The repetitions' minimum, an aggregate for ratios compared by it:
+/// `BENCHMARK(X)->ComputeStatistics("min", vanto::bench::minimum)`.
+inline double minimum(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+}
 
 /// Initializes Google Benchmark with repeated, interleaved runs compared by their medians (timings
 /// on a shared machine drift; medians of interleaved runs keep the ratios steady), then `extra`
@@ -65,8 +76,8 @@ inline bool initialize(int argc, char** argv, std::vector<std::string> extra, in
     return !benchmark::ReportUnrecognizedArguments(count, arguments.data());
 }
 
-/// The console report, followed by one line for each ratio, from the medians (or from the single
-/// runs when there are no repetitions):
+/// The console report, followed by one line for each ratio, from the medians or minimums (or from
+/// the single runs when there are no repetitions):
 ///
 ///     ratio <measured> / <baseline> = <r> bound <b> fail <f> verdict <v>
 ///
@@ -101,20 +112,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
             failed_ = failed_ || run.error_occurred;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             const std::string name = keyOf(run);
             if (run.error_occurred) {
                 stopped_.insert(name);
             }
-            if (median || (run.run_type == Run::RT_Iteration && !medians_.contains(name))) {
-                nanoseconds_[name] = run.GetAdjustedRealTime() * nanosecondsPer(run.time_unit);
-                const auto items = run.counters.find("items_per_second");
-                if (items != run.counters.end() && items->second.value > 0) {
-                    nanosecondsPerItem_[name] = 1e9 / items->second.value;
-                }
-                if (median) {
-                    medians_.insert(name);
-                }
+            // An aggregate's figures under its name ("median", "min"), a single run's under "".
+            std::string statistic;
+            if (run.run_type == Run::RT_Aggregate) {
+                statistic = run.aggregate_name;
+            } else if (run.run_type != Run::RT_Iteration) {
+                continue;
+            }
+            nanoseconds_[statistic][name] =
+                run.GetAdjustedRealTime() * nanosecondsPer(run.time_unit);
+            const auto items = run.counters.find("items_per_second");
+            if (items != run.counters.end() && items->second.value > 0) {
+                nanosecondsPerItem_[statistic][name] = 1e9 / items->second.value;
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -126,8 +139,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
             GetOutputStream() << verdictLine(ratio);
         }
         char line[256];
-        for (const auto& [name, nanoseconds] : nanosecondsPerItem_) {
-            if (!stopped_.contains(name)) {
+        std::set<std::string> counted;
+        for (const auto& [statistic, figures] : nanosecondsPerItem_) {
+            for (const auto& [name, nanoseconds] : figures) {
+                counted.insert(name);
+            }
+        }
+        for (const auto& name : counted) {
+            if (const double nanoseconds = figureOf(name, true, "median"); nanoseconds > 0) {
                 std::snprintf(line, sizeof line, "throughput %s = %.1f per second\n", name.c_str(),
                               1e9 / nanoseconds);
                 GetOutputStream() << line;
@@ -182,19 +201,28 @@ class RatioReporter : public benchmark::ConsoleReporter {
         return value > 0 ? value * scale : 0;
     }
 
-    double figureOf(const std::string& name, bool perItem) const {
+    // The figure of `name` for `statistic`; a single run's when there were no repetitions.
+    double figureOf(const std::string& name, bool perItem, const std::string& statistic) const {
         if (stopped_.contains(name)) {
             return 0;
         }
         const auto& figures = perItem ? nanosecondsPerItem_ : nanoseconds_;
-        const auto found = figures.find(name);
-        return found != figures.end() ? found->second : 0;
+        for (const std::string& kind : {statistic, std::string()}) {
+            const auto set = figures.find(kind);
+            if (set != figures.end()) {
+                if (const auto found = set->second.find(name); found != set->second.end()) {
+                    return found->second;
+                }
+            }
+        }
+        return 0;
     }
 
     std::string verdictLine(const Ratio& ratio) {
-        const double a = figureOf(ratio.measured, ratio.perItem);
+        const double a = figureOf(ratio.measured, ratio.perItem, ratio.statistic);
         const double target = targetNanoseconds(ratio.baseline);
-        const double b = target > 0 ? target : figureOf(ratio.baseline, ratio.perItem);
+        const double b =
+            target > 0 ? target : figureOf(ratio.baseline, ratio.perItem, ratio.statistic);
         char bound[32] = "-";
         char limit[32] = "-";
         if (ratio.bound > 0) {
@@ -225,9 +253,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     bool peakMemory_;
     bool failed_ = false;
     bool overLimit_ = false;
-    std::map<std::string, double> nanoseconds_;
-    std::map<std::string, double> nanosecondsPerItem_;
-    std::set<std::string> medians_;
+    std::map<std::string, std::map<std::string, double>> nanoseconds_;
+    std::map<std::string, std::map<std::string, double>> nanosecondsPerItem_;
     std::set<std::string> stopped_;
 };
 
