@@ -6,7 +6,7 @@
 //   the outcome is handed over), and this ratio shows them whole against almost nothing else;
 // - the sandbox holding its answer 250 ms (FAULT_DELAY_250 in the order number), as a gateway
 //   takes hundreds of milliseconds to authorise a card payment: the case a shop meets, and the
-//   ratio held to 1.05 at most.
+//   ratio held to 1.05 at most; the program exits non-zero above 1.15.
 //
 // The journal lives in the temporary folder, a disk (VANTO_BENCH_JOURNAL_DIR names another
 // folder). For diagnosis only, the loopback payment is also measured with the journal on
@@ -108,7 +108,8 @@ class JournalReport : public vanto::bench::RatioReporter {
         RatioReporter::Finalize();
         GetOutputStream()
             << "BM_Gateway250ms*: a gateway that takes 250 ms to authorise, as card payments take "
-               "hundreds of milliseconds: the realistic case, held to a ratio of 1.05 at most.\n"
+               "hundreds of milliseconds: the realistic case, held to a ratio of 1.05 at most (the "
+               "program fails above 1.15).\n"
                "BM_Loopback*: the bare loopback sandbox, answering in about 2 ms: the ratio shows "
                "the journal's two flushes of the disk whole, against almost nothing else; no "
                "target.\n"
@@ -151,12 +152,19 @@ int main(int argc, char** argv) {
     registerPayment("BM_LoopbackJournalOnDisk", &onDisk, kLoopbackOrder);
     registerPayment("BM_Gateway250msJournalOff", nullptr, kGatewayOrder);
     registerPayment("BM_Gateway250msJournalOnDisk", &onDisk, kGatewayOrder);
-    std::vector<std::pair<std::string, std::string>> pairs = {
-        {"BM_Gateway250msJournalOnDisk", "BM_Gateway250msJournalOff"},
-        {"BM_LoopbackJournalOnDisk", "BM_LoopbackJournalOff"}};
+    // The 250 ms gateway's ratio is held to 1.05; the program fails above 1.15, where the journal
+    // costs three times the 5 % it may (a ratio this close to 1 would hide a journal twice as
+    // slow inside a margin of its own size). The loopback ratios have no bound.
+    std::vector<vanto::bench::Ratio> pairs = {
+        {.measured = "BM_Gateway250msJournalOnDisk",
+         .baseline = "BM_Gateway250msJournalOff",
+         .bound = 1.05,
+         .failAbove = 1.15},
+        {.measured = "BM_LoopbackJournalOnDisk", .baseline = "BM_LoopbackJournalOff"}};
     if (inMemoryFs) {
         registerPayment("BM_LoopbackJournalInMemoryFs", &inMemoryFs, kLoopbackOrder);
-        pairs.emplace_back("BM_LoopbackJournalInMemoryFs", "BM_LoopbackJournalOff");
+        pairs.push_back(
+            {.measured = "BM_LoopbackJournalInMemoryFs", .baseline = "BM_LoopbackJournalOff"});
     }
 
     JournalReport reporter(false, pairs);
@@ -165,5 +173,5 @@ int main(int argc, char** argv) {
     vanto::setTraceSink(nullptr);
     removeJournal(onDisk);
     removeJournal(inMemoryFs);
-    return reporter.failed() ? 1 : 0;
+    return reporter.status();
 }

@@ -2,7 +2,8 @@
 // payment page has finished loading in it (the signature request, the window, the web view and
 // the page), against Qt WebEngine loading the same POST itself into a fresh view of the same
 // size. Both run in the same process, against the same sandbox on loopback, after a first load
-// has started the web engine. The report ends with the ratio screen / bare load from this run.
+// has started the web engine. The report ends with the ratio screen / bare load from this run,
+// held to 1.5 by the fastest repetitions (the program exits non-zero above 2.25).
 // Needs a display: xvfb-run -a vanto_bench_qt_page.
 #include <unistd.h>
 
@@ -96,7 +97,10 @@ void BM_ScreenUntilPageLoaded(benchmark::State& state) {
         letGo();
     }
 }
-BENCHMARK(BM_ScreenUntilPageLoaded)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenUntilPageLoaded)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", vanto::bench::minimum);
 
 QWebEngineHttpRequest bareRequest() {
     QWebEngineHttpRequest request(QUrl(QString::fromStdString(pagePost->url)),
@@ -143,7 +147,10 @@ void BM_WebEngineLoadsThePost(benchmark::State& state) {
         letGo();
     }
 }
-BENCHMARK(BM_WebEngineLoadsThePost)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WebEngineLoadsThePost)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", vanto::bench::minimum);
 
 using vanto::bench::prepareWebEngine;
 using vanto::bench::Unseen;
@@ -201,10 +208,16 @@ int main(int argc, char** argv) {
             std::cerr << "the payment page could not be loaded once before the run\n";
             status = 1;
         } else {
-            vanto::bench::RatioReporter reporter(
-                false, {{"BM_ScreenUntilPageLoaded", "BM_WebEngineLoadsThePost"}});
+            // The screen, with its signature request and its window, is held to 1.5 times the
+            // bare load; the program fails above 2.25. Compared by the fastest repetition of
+            // each: both mostly wait on the web engine's processes, which a loaded machine
+            // delays unevenly (medians of 1.3 to 2.3 were seen from one build under load).
+            vanto::bench::RatioReporter reporter(false, {{.measured = "BM_ScreenUntilPageLoaded",
+                                                          .baseline = "BM_WebEngineLoadsThePost",
+                                                          .bound = 1.5,
+                                                          .statistic = "min"}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
-            status = reporter.failed() ? 1 : 0;
+            status = reporter.status();
         }
         letGo();
     }

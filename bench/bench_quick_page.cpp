@@ -4,7 +4,8 @@
 // of the same size loading the same POST the only way QML can: a form that submits itself. Both
 // run in the same process, with one QML engine, against the same sandbox on loopback, after a
 // first load has started the web engine. The report ends with the ratio screen / bare load from
-// this run. Needs a display: xvfb-run -a vanto_bench_quick_page.
+// this run, held to 1.5 by the fastest repetitions (the program exits non-zero above 2.25). Needs a
+// display: xvfb-run -a vanto_bench_quick_page.
 #include <unistd.h>
 
 #include <chrono>
@@ -132,7 +133,10 @@ void BM_QuickPageUntilLoaded(benchmark::State& state) {
         letGo();
     }
 }
-BENCHMARK(BM_QuickPageUntilLoaded)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickPageUntilLoaded)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", vanto::bench::minimum);
 
 // The POST as a document whose form submits itself, its fields the body's pairs.
 QString selfSubmittingPost() {
@@ -173,7 +177,10 @@ void BM_BareWebEngineViewLoadsThePost(benchmark::State& state) {
         state.SetIterationTime(secondsSince(started));
     }
 }
-BENCHMARK(BM_BareWebEngineViewLoadsThePost)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareWebEngineViewLoadsThePost)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", vanto::bench::minimum);
 
 using vanto::bench::prepareWebEngine;
 using vanto::bench::Unseen;
@@ -224,10 +231,17 @@ int main(int argc, char** argv) {
             std::cerr << "the payment page could not be loaded once before the run\n";
             status = 1;
         } else {
-            vanto::bench::RatioReporter reporter(
-                false, {{"BM_QuickPageUntilLoaded", "BM_BareWebEngineViewLoadsThePost"}});
+            // The screen, with its signature request and its window, is held to 1.5 times the
+            // bare load; the program fails above 2.25. Compared by the fastest repetition of
+            // each: both mostly wait on the web engine's processes, which a loaded machine
+            // delays unevenly (medians of 1.3 to 2.3 were seen from one build under load).
+            vanto::bench::RatioReporter reporter(false,
+                                                 {{.measured = "BM_QuickPageUntilLoaded",
+                                                   .baseline = "BM_BareWebEngineViewLoadsThePost",
+                                                   .bound = 1.5,
+                                                   .statistic = "min"}});
             benchmark::RunSpecifiedBenchmarks(&reporter);
-            status = reporter.failed() ? 1 : 0;
+            status = reporter.status();
         }
         letGo();
         engine = nullptr;
