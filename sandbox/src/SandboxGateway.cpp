@@ -155,8 +155,12 @@ struct SandboxGateway::Impl : detail::HttpService {
         std::optional<std::string> pageCookie = issuedCookie(
             request, kPageCookieName,
             [this](const std::string& value) { return state.issuedPageCookie(value); });
-        RecordedRequest recorded{request.method, request.path, request.headers, request.body,
-                                 sessionCookie.has_value() || pageCookie.has_value()};
+        RecordedRequest recorded{request.method,
+                                 request.path,
+                                 request.headers,
+                                 request.body,
+                                 sessionCookie.has_value() || pageCookie.has_value(),
+                                 request.resumedTls};
         recordFile.append(recorded);
         state.record(std::move(recorded));
         Exchange exchange{state,

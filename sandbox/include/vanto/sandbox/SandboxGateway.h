@@ -40,6 +40,8 @@ struct RecordedRequest {
     /// Whether the request carried a session cookie that this sandbox had issued: the JSON
     /// services' VANTOSANDBOX or the payment page's VANTOPAGE.
     bool carriedSessionCookie = false;
+    /// Whether the connection resumed an earlier TLS session instead of a full handshake.
+    bool resumedTls = false;
 
     /// The value of the first header field with this name (compared without regard to case).
     std::optional<std::string> header(std::string_view name) const;
