@@ -40,8 +40,6 @@ struct RecordedRequest {
     /// Whether the request carried a session cookie that this sandbox had issued: the JSON
     /// services' VANTOSANDBOX or the payment page's VANTOPAGE.
     bool carriedSessionCookie = false;
-    /// Whether the connection resumed an earlier TLS session instead of a full handshake.
-    bool resumedTls = false;
 
     /// The value of the first header field with this name (compared without regard to case).
     std::optional<std::string> header(std::string_view name) const;
@@ -162,6 +160,9 @@ class SandboxGateway {
     /// Empties the list that requests() and GET /sandbox/recorded return; the record file keeps
     /// what it has.
     void clearRequests();
+    /// How many of the requests since the start or the last clearRequests() came on a connection
+    /// that resumed an earlier TLS session instead of making a full handshake.
+    std::size_t resumedTlsRequests() const;
 
     /// The payments decided so far, oldest first (at most SandboxOptions::recordedRequestsKept).
     std::vector<DecidedPayment> payments() const;
