@@ -142,6 +142,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             return;  // the handshake failed or timed out: nothing to answer
         }
         request_ = HttpRequest();
+        request_.resumedTls = SSL_session_reused(stream_.native_handle()) == 1;
         response_ = HttpResponse();
         // Blank lines before a request are allowed (some clients end a body with one more).
         while (buffer_.size() > 0 && (*static_cast<const char*>(buffer_.data().data()) == '\r' ||

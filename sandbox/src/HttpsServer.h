@@ -28,6 +28,8 @@ struct HttpRequest {
     /// The body is longer than the server keeps: `body` is empty and the connection closes after
     /// the answer.
     bool bodyTooLarge = false;
+    /// The connection's TLS session was resumed from an earlier one, not made by a full handshake.
+    bool resumedTls = false;
 
     /// The values of every field with this name (compared without regard to case), in order.
     std::vector<std::string> headerValues(std::string_view name) const;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <exception>
 #include <fstream>
@@ -155,6 +156,9 @@ struct SandboxGateway::Impl : detail::HttpService {
         std::optional<std::string> pageCookie = issuedCookie(
             request, kPageCookieName,
             [this](const std::string& value) { return state.issuedPageCookie(value); });
+        if (request.resumedTls) {
+            ++resumedTls;
+        }
         RecordedRequest recorded{request.method, request.path, request.headers, request.body,
                                  sessionCookie.has_value() || pageCookie.has_value()};
         recordFile.append(recorded);
@@ -238,6 +242,8 @@ struct SandboxGateway::Impl : detail::HttpService {
     detail::GatewayState state;
     detail::RecordFile recordFile;
     bool recordFileOpen = false;
+    // Requests on a connection that resumed a TLS session, since the start or the last clear.
+    std::atomic<std::size_t> resumedTls = 0;
     std::optional<detail::ServerCredentials> credentials;
     std::unique_ptr<detail::HttpsServer> server;
     int boundPort = 0;
@@ -427,6 +433,11 @@ bool SandboxGateway::waitForRequests(std::size_t count, std::chrono::millisecond
 
 void SandboxGateway::clearRequests() {
     impl_->state.clearRecorded();
+    impl_->resumedTls = 0;
+}
+
+std::size_t SandboxGateway::resumedTlsRequests() const {
+    return impl_->resumedTls;
 }
 
 std::vector<DecidedPayment> SandboxGateway::payments() const {

@@ -6,6 +6,7 @@
 #include <openssl/x509.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -150,6 +151,71 @@ std::shared_ptr<X509_STORE> sharedTrustStore(const std::vector<std::string>& anc
         store = makeTrustStore(anchors);
     }
     return store;
+}
+
+// The TLS sessions of one trust configuration (its anchors and pinned key), kept for the transfers
+// that come after: each transfer still has a connection of its own, but resumes the session an
+// earlier one made with the same host instead of a full handshake. libcurl keys the sessions by
+// host and port; another configuration has sessions of its own, so a session made under one trust
+// is never resumed under another.
+class TlsSessions {
+  public:
+    TlsSessions() : share_(curl_share_init()) {
+        if (share_ != nullptr) {
+            curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &lock);
+            curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &unlock);
+            curl_share_setopt(share_, CURLSHOPT_USERDATA, static_cast<void*>(this));
+            curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        }
+    }
+    ~TlsSessions() {
+        if (share_ != nullptr) {
+            curl_share_cleanup(share_);
+        }
+    }
+    TlsSessions(const TlsSessions&) = delete;
+    TlsSessions& operator=(const TlsSessions&) = delete;
+
+    // Null when libcurl could not make one: every transfer then makes a full handshake.
+    CURLSH* share() const { return share_; }
+
+  private:
+    static std::mutex& mutexOf(void* user, curl_lock_data data) {
+        auto& mutexes = static_cast<TlsSessions*>(user)->mutexes_;
+        return mutexes[static_cast<std::size_t>(data) % mutexes.size()];
+    }
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+        mutexOf(user, data).lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* user) { mutexOf(user, data).unlock(); }
+
+    CURLSH* share_;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes_;
+};
+
+// What a session's transfers trust, and the TLS sessions they share.
+struct Trust {
+    std::shared_ptr<X509_STORE> store;
+    std::shared_ptr<TlsSessions> sessions;
+};
+
+std::shared_ptr<Trust> sharedTrust(const URLSessionConfiguration& configuration) {
+    struct Sessions : internal::StatePart {
+        std::mutex mutex;
+        std::map<std::pair<std::vector<std::string>, std::string>, std::shared_ptr<TlsSessions>>
+            byTrust;
+    };
+    auto trust = std::make_shared<Trust>();
+    trust->store = sharedTrustStore(configuration.additionalTrustAnchors);
+    auto& sessions = internal::processPart<Sessions>();
+    const std::lock_guard lock(sessions.mutex);
+    auto& kept = sessions.byTrust[{configuration.additionalTrustAnchors,
+                                   configuration.pinnedPublicKey.value_or("")}];
+    if (!kept) {
+        kept = std::make_shared<TlsSessions>();
+    }
+    trust->sessions = kept;
+    return trust;
 }
 
 // Gives the transfer's TLS context the session's trust store.
@@ -300,7 +366,7 @@ bool append(HeaderList& list, const std::string& line) {
 }
 
 void setUp(Options& options, const URLRequest& request,
-           const URLSessionConfiguration& configuration, X509_STORE* trust, Transfer& transfer,
+           const URLSessionConfiguration& configuration, const Trust& trust, Transfer& transfer,
            char* errorText) {
     options.set(CURLOPT_ERRORBUFFER, errorText);
     options.set(CURLOPT_URL, request.url.c_str());
@@ -312,7 +378,10 @@ void setUp(Options& options, const URLRequest& request,
     options.set(CURLOPT_CAINFO, static_cast<const char*>(nullptr));
     options.set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
     options.set(CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
-    options.set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(trust));
+    options.set(CURLOPT_SSL_CTX_DATA, static_cast<void*>(trust.store.get()));
+    if (trust.sessions->share() != nullptr) {
+        options.set(CURLOPT_SHARE, trust.sessions->share());
+    }
     if (configuration.pinnedPublicKey) {
         options.set(CURLOPT_PINNEDPUBLICKEY, configuration.pinnedPublicKey->c_str());
     }
@@ -347,7 +416,7 @@ void setUp(Options& options, const URLRequest& request,
 }
 
 Outcome perform(const URLRequest& request, const URLSessionConfiguration& configuration,
-                X509_STORE* trust) {
+                const Trust& trust) {
     Outcome outcome;
     if (!isHttpsAddress(request.url)) {
         outcome.error =
@@ -465,7 +534,7 @@ void URLSessionDataTask::resume() {
 
 URLSession::URLSession(URLSessionConfiguration configuration)
     : configuration_(std::make_shared<const URLSessionConfiguration>(std::move(configuration))),
-      trust_(sharedTrustStore(configuration_->additionalTrustAnchors)),
+      trust_(sharedTrust(*configuration_)),
       delegateQueue_(std::make_shared<DispatchQueue>("vanto.urlsession.delegate")) {
     ensureCurlGlobalInit();
 }
@@ -485,7 +554,7 @@ std::shared_ptr<URLSessionDataTask> URLSession::dataTask(URLRequest request,
             // outcome is dropped.
             lifetime::runUnlessEnding([&] {
                 Outcome outcome =
-                    perform(*shared, *configuration, static_cast<X509_STORE*>(trust.get()));
+                    perform(*shared, *configuration, *static_cast<const Trust*>(trust.get()));
                 handler(std::move(outcome.data), std::move(outcome.response),
                         std::move(outcome.error));
             });

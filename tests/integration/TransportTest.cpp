@@ -1,8 +1,9 @@
-// The transport against the sandbox: the bytes on the wire, cookies across calls, every failure of
-// a reply, time-outs held by the server, https only, TLS verification, the callback queues, many
-// calls at once and a session going away; the check of a certificate no system trusts. Traces of
-// real calls are checked for card data by the cli.demo test. How the presenters read each answer
-// is their unit tests'; the presenters on the real road, the command line's (cli.payments).
+// The transport against the sandbox: the bytes on the wire, cookies and TLS sessions across calls,
+// every failure of a reply, time-outs held by the server, https only, TLS verification, the
+// callback queues, many calls at once and a session going away; the check of a certificate no
+// system trusts. Traces of real calls are checked for card data by the cli.demo test. How the
+// presenters read each answer is their unit tests'; the presenters on the real road, the command
+// line's (cli.payments).
 #include <atomic>
 #include <future>
 #include <limits>
@@ -67,6 +68,8 @@ TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
     EXPECT_EQ(requests[1].header("Cookie"), "first=1; " + issued[0].name + "=" + issued[0].value)
         << "stored cookies go in store order";
     EXPECT_TRUE(requests[1].carriedSessionCookie);
+    // Each call has a connection of its own, and resumes the TLS session of the one before.
+    EXPECT_EQ(gateway_->resumedTlsRequests(), 1u);
 
     // The same server under another host name is another gateway to the cookie store: the
     // cookie the first one set stays with it.
@@ -76,6 +79,7 @@ TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
     ASSERT_EQ(gateway_->requests().size(), 3u);
     EXPECT_EQ(gateway_->requests()[2].header("Cookie"), "first=1")
         << "only the cookie put in without a host goes to another host";
+    EXPECT_EQ(gateway_->resumedTlsRequests(), 1u) << "a TLS session stays with its host";
 }
 
 // Each broken reply is asked for by its order number, so that the sandbox's switches are read

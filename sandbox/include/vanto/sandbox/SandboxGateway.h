@@ -160,6 +160,9 @@ class SandboxGateway {
     /// Empties the list that requests() and GET /sandbox/recorded return; the record file keeps
     /// what it has.
     void clearRequests();
+    /// How many of the requests since the start or the last clearRequests() came on a connection
+    /// that resumed an earlier TLS session instead of making a full handshake.
+    std::size_t resumedTlsRequests() const;
 
     /// The payments decided so far, oldest first (at most SandboxOptions::recordedRequestsKept).
     std::vector<DecidedPayment> payments() const;
