@@ -1,5 +1,7 @@
 #include "Widgets.h"
 
+#include <cmath>
+
 #include <QCloseEvent>
 #include <QFile>
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "base/QtValues.h"
@@ -27,6 +30,30 @@ constexpr int kTitleFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
 // The size an image is averaged at: enough to weigh every part of it.
 constexpr int kAverageSide = 16;
+
+// `text` laid out in lines `width` wide: at word boundaries, and inside a word only where the
+// word is wider than a whole line. Each line's text range, the layout drawing them.
+struct Wrapped {
+    QTextLayout layout;
+    qreal height = 0;
+};
+void wrap(Wrapped& wrapped, const QString& text, const QFont& font, int width,
+          Qt::Alignment alignment) {
+    QTextOption option(alignment & Qt::AlignHorizontal_Mask);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    wrapped.layout.setText(text);
+    wrapped.layout.setFont(font);
+    wrapped.layout.setTextOption(option);
+    wrapped.layout.beginLayout();
+    const qreal leading = QFontMetricsF(font).leading();
+    for (QTextLine line = wrapped.layout.createLine(); line.isValid();
+         line = wrapped.layout.createLine()) {
+        line.setLineWidth(std::max(1, width));
+        line.setPosition(QPointF(0, wrapped.height));
+        wrapped.height += line.height() + leading;
+    }
+    wrapped.layout.endLayout();
+}
 
 // Where the binding's named images live: an SVG drawing, or else a PNG picture.
 std::optional<QByteArray> namedImage(const std::string& name) {
@@ -175,8 +202,8 @@ QSize BarButton::sizeHint() const {
 QSize BarButton::minimumSizeHint() const {
     const QFontMetrics metrics = fontMetrics();
     int widest = 0;
-    for (const QString& word : text().split(QRegularExpression(QStringLiteral("\\s+")),
-                                            Qt::SkipEmptyParts)) {
+    for (const QString& word :
+         text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
         widest = std::max(widest, metrics.horizontalAdvance(word));
     }
     return {widest + 2 * kTitleMarginX, metrics.height() + 2 * kTitleMarginY};
@@ -213,6 +240,71 @@ void BarButton::paintEvent(QPaintEvent*) {
     painter.setPen(title);
     painter.setFont(font());
     painter.drawText(titleArea(), kTitleFlags, text());
+}
+
+WrappedLabel::WrappedLabel(QWidget* parent) : QLabel(parent) {
+    setWordWrap(true);
+    setTextFormat(Qt::PlainText);
+}
+
+void WrappedLabel::setWidestUnbroken(int width) {
+    if (width != widestUnbroken_) {
+        widestUnbroken_ = width;
+        updateGeometry();
+    }
+}
+
+QStringList WrappedLabel::lines(int width) const {
+    Wrapped wrapped;
+    wrap(wrapped, text(), font(), width, alignment());
+    QStringList lines;
+    for (int index = 0; index < wrapped.layout.lineCount(); ++index) {
+        const QTextLine line = wrapped.layout.lineAt(index);
+        lines.append(text().mid(line.textStart(), line.textLength()));
+    }
+    return lines;
+}
+
+QSize WrappedLabel::sizeHint() const {
+    const int width = QLabel::sizeHint().width();
+    return {width, heightForWidth(width)};
+}
+
+QSize WrappedLabel::minimumSizeHint() const {
+    int widest = 0;
+    for (const QString& word :
+         text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        widest = std::max(widest, fontMetrics().horizontalAdvance(word));
+    }
+    const QMargins margins = contentsMargins();
+    const int width = std::min(widest, widestUnbroken_) + margins.left() + margins.right();
+    return {width, heightForWidth(width)};
+}
+
+bool WrappedLabel::hasHeightForWidth() const {
+    return true;
+}
+
+int WrappedLabel::heightForWidth(int width) const {
+    const QMargins margins = contentsMargins();
+    Wrapped wrapped;
+    wrap(wrapped, text(), font(), width - margins.left() - margins.right(), alignment());
+    return static_cast<int>(std::ceil(wrapped.height)) + margins.top() + margins.bottom();
+}
+
+void WrappedLabel::paintEvent(QPaintEvent*) {
+    const QRect area = contentsRect();
+    Wrapped wrapped;
+    wrap(wrapped, text(), font(), area.width(), alignment());
+    qreal top = area.top();
+    if (alignment() & Qt::AlignBottom) {
+        top = area.bottom() + 1 - wrapped.height;
+    } else if (alignment() & Qt::AlignVCenter) {
+        top = area.top() + (area.height() - wrapped.height) / 2;
+    }
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    wrapped.layout.draw(&painter, QPointF(area.left(), top));
 }
 
 ImageBox::ImageBox(Fit fit, QWidget* parent) : QWidget(parent), fit_(fit) {
@@ -273,10 +365,9 @@ std::optional<QColor> ImageBox::averageColor() const {
         return QColor(0, 0, 0, 0);
     }
     const double pixels = static_cast<double>(small.width()) * small.height();
-    return QColor::fromRgbF(static_cast<float>(red / alpha / 255.0),
-                            static_cast<float>(green / alpha / 255.0),
-                            static_cast<float>(blue / alpha / 255.0),
-                            static_cast<float>(alpha / pixels));
+    return QColor::fromRgbF(
+        static_cast<float>(red / alpha / 255.0), static_cast<float>(green / alpha / 255.0),
+        static_cast<float>(blue / alpha / 255.0), static_cast<float>(alpha / pixels));
 }
 
 bool ImageBox::load(const QByteArray& bytes) {

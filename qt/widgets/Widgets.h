@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QColor>
+#include <QLabel>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
@@ -96,6 +97,30 @@ class VANTO_QT_EXPORT BarButton final : public QPushButton {
   private:
     QColor enabled_;
     QColor disabled_;
+};
+
+/// A text of the screen (a caption, a field's problem) that wraps at word boundaries and breaks
+/// only a word wider than a whole line, so that nothing of it is ever cut. It is never narrower
+/// than its widest word, up to the widest word kept whole (the line of the narrowest window).
+class VANTO_QT_EXPORT WrappedLabel final : public QLabel {
+    Q_OBJECT
+
+  public:
+    explicit WrappedLabel(QWidget* parent = nullptr);
+    void setWidestUnbroken(int width);
+    /// The lines the text is drawn in, `width` wide.
+    QStringList lines(int width) const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    int widestUnbroken_ = QWIDGETSIZE_MAX;
 };
 
 /// An image, named (a resource of the binding, such as the library's logo "logoQuenta") or
