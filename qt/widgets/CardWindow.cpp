@@ -150,6 +150,9 @@ void fitToContent(QWidget& window, QScrollArea& scroll, QBoxLayout& bar, QBoxLay
     for (auto* label : window.findChildren<WrappedLabel*>()) {
         label->setWidestUnbroken(kSmallestWindow.width() - beside - formMargins);
     }
+    for (auto* button : window.findChildren<BarButton*>()) {
+        button->setWidestUnbroken(kSmallestWindow.width() - beside - across(bar.contentsMargins()));
+    }
     const auto arrange = [&](QBoxLayout& row, int around) {
         const bool sideBySide = leastSideBySide(row) + around + beside <= window.width();
         row.setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);

@@ -55,6 +55,16 @@ void wrap(Wrapped& wrapped, const QString& text, const QFont& font, int width,
     wrapped.layout.endLayout();
 }
 
+// The width of the widest word of `text`.
+int widestWord(const QFontMetrics& metrics, const QString& text) {
+    int widest = 0;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    }
+    return widest;
+}
+
 // Where the binding's named images live: an SVG drawing, or else a PNG picture.
 std::optional<QByteArray> namedImage(const std::string& name) {
     for (const char* suffix : {".svg", ".png"}) {
@@ -198,15 +208,18 @@ QSize BarButton::sizeHint() const {
     return {title.width() + 2 * kTitleMarginX, title.height() + 2 * kTitleMarginY};
 }
 
-// As narrow as its longest word.
+// As narrow as its longest word, up to the widest it keeps a word whole.
 QSize BarButton::minimumSizeHint() const {
-    const QFontMetrics metrics = fontMetrics();
-    int widest = 0;
-    for (const QString& word :
-         text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
-        widest = std::max(widest, metrics.horizontalAdvance(word));
+    const int width =
+        std::min(widestWord(fontMetrics(), text()) + 2 * kTitleMarginX, widestUnbroken_);
+    return {width, fontMetrics().height() + 2 * kTitleMarginY};
+}
+
+void BarButton::setWidestUnbroken(int width) {
+    if (width != widestUnbroken_) {
+        widestUnbroken_ = width;
+        updateGeometry();
     }
-    return {widest + 2 * kTitleMarginX, metrics.height() + 2 * kTitleMarginY};
 }
 
 bool BarButton::hasHeightForWidth() const {
@@ -215,9 +228,14 @@ bool BarButton::hasHeightForWidth() const {
 
 int BarButton::heightForWidth(int width) const {
     const int titleWidth = std::max(1, width - 2 * kTitleMarginX);
-    const QRect needed =
-        fontMetrics().boundingRect(QRect(0, 0, titleWidth, 1 << 20), kTitleFlags, text());
-    return needed.height() + 2 * kTitleMarginY;
+    if (widestWord(fontMetrics(), text()) <= titleWidth) {
+        const QRect needed =
+            fontMetrics().boundingRect(QRect(0, 0, titleWidth, 1 << 20), kTitleFlags, text());
+        return needed.height() + 2 * kTitleMarginY;
+    }
+    Wrapped title;
+    wrap(title, text(), font(), titleWidth, Qt::AlignHCenter);
+    return static_cast<int>(std::ceil(title.height)) + 2 * kTitleMarginY;
 }
 
 void BarButton::paintEvent(QPaintEvent*) {
@@ -238,8 +256,28 @@ void BarButton::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 8, 8);
     }
     painter.setPen(title);
-    painter.setFont(font());
-    painter.drawText(titleArea(), kTitleFlags, text());
+    const QRect area = titleArea();
+    if (widestWord(fontMetrics(), text()) <= area.width()) {
+        painter.setFont(font());
+        painter.drawText(area, kTitleFlags, text());
+        return;
+    }
+    // A word wider than the button is broken over lines.
+    Wrapped lines;
+    wrap(lines, text(), font(), area.width(), Qt::AlignHCenter);
+    lines.layout.draw(&painter,
+                      QPointF(area.left(), area.top() + (area.height() - lines.height) / 2));
+}
+
+QStringList wrappedLines(const QString& text, const QFont& font, int width) {
+    Wrapped wrapped;
+    wrap(wrapped, text, font, width, Qt::AlignLeft);
+    QStringList lines;
+    for (int index = 0; index < wrapped.layout.lineCount(); ++index) {
+        const QTextLine line = wrapped.layout.lineAt(index);
+        lines.append(text.mid(line.textStart(), line.textLength()));
+    }
+    return lines;
 }
 
 WrappedLabel::WrappedLabel(QWidget* parent) : QLabel(parent) {
@@ -254,30 +292,15 @@ void WrappedLabel::setWidestUnbroken(int width) {
     }
 }
 
-QStringList WrappedLabel::lines(int width) const {
-    Wrapped wrapped;
-    wrap(wrapped, text(), font(), width, alignment());
-    QStringList lines;
-    for (int index = 0; index < wrapped.layout.lineCount(); ++index) {
-        const QTextLine line = wrapped.layout.lineAt(index);
-        lines.append(text().mid(line.textStart(), line.textLength()));
-    }
-    return lines;
-}
-
 QSize WrappedLabel::sizeHint() const {
     const int width = QLabel::sizeHint().width();
     return {width, heightForWidth(width)};
 }
 
 QSize WrappedLabel::minimumSizeHint() const {
-    int widest = 0;
-    for (const QString& word :
-         text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
-        widest = std::max(widest, fontMetrics().horizontalAdvance(word));
-    }
     const QMargins margins = contentsMargins();
-    const int width = std::min(widest, widestUnbroken_) + margins.left() + margins.right();
+    const int width = std::min(widestWord(fontMetrics(), text()), widestUnbroken_) +
+                      margins.left() + margins.right();
     return {width, heightForWidth(width)};
 }
 
