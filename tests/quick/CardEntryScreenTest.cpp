@@ -257,7 +257,7 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
     const auto large = platform::ui::Font::systemFont(30, platform::ui::FontWeight::semibold);
     const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
     auto look = std::make_shared<VantInAppUIConfig>();
-    look->setCancelButtonText(thrice(model.cancelButton().title))
+    look->setCancelButtonText(thrice(model.cancelButton().title) + " Volveralatiendasinpagar")
         .setContinueButtonText(thrice("Pagar 12.345,67 € ahora"))
         .setNumberCardLabel(
             PaymentUILabel::create(thrice(model.appearance().numberCaption.text), ink, large))
