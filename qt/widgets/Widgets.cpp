@@ -31,12 +31,14 @@ constexpr int kTitleFlags = Qt::AlignCenter | Qt::TextWordWrap;
 // The size an image is averaged at: enough to weigh every part of it.
 constexpr int kAverageSide = 16;
 
-// `text` laid out in lines `width` wide: at word boundaries, and inside a word only where the
-// word is wider than a whole line. Each line's text range, the layout drawing them.
+// A text laid out in lines, and the height they take.
 struct Wrapped {
     QTextLayout layout;
     qreal height = 0;
 };
+
+// `text` laid out in lines `width` wide: at word boundaries, and inside a word only where the
+// word is wider than a whole line.
 void wrap(Wrapped& wrapped, const QString& text, const QFont& font, int width,
           Qt::Alignment alignment) {
     QTextOption option(alignment & Qt::AlignHorizontal_Mask);
