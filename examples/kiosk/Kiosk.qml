@@ -59,6 +59,33 @@ Rectangle {
             policy: orderStage.interactive ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
         }
 
+        // What has the focus (the field being typed into) lies wholly above the on-screen
+        // keyboard: scrolled to when it takes the focus, and again when the keyboard rising
+        // leaves the stage less room.
+        function revealFocused() {
+            const focused = root.Window.activeFocusItem;
+            let inside = focused;
+            while (inside && inside !== orderColumn) {
+                inside = inside.parent;
+            }
+            if (!visible || !inside) {
+                return;
+            }
+            const top = focused.mapToItem(contentItem, 0, 0).y - 16;
+            const bottom = top + focused.height + 32;
+            if (bottom > contentY + height) {
+                contentY = Math.min(bottom - height, Math.max(0, contentHeight - height));
+            }
+            if (top < contentY) {
+                contentY = Math.max(0, top);
+            }
+        }
+        onHeightChanged: revealFocused()
+        Connections {
+            target: root.Window
+            function onActiveFocusItemChanged() { orderStage.revealFocused(); }
+        }
+
         ColumnLayout {
             id: orderColumn
             x: 32

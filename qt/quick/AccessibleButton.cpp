@@ -11,17 +11,21 @@ QAccessibleInterface* AccessibleButton::factory(const QString& className, QObjec
     // Asked first with the button's own class, before Qt Quick's reading of any item is.
     auto* item = qobject_cast<QQuickItem*>(object);
     if (!item || className != QLatin1String(item->metaObject()->className()) ||
-        !item->property("readsAsDrawn").toBool()) {
+        item->inherits("QQuickTextInput") || !item->property("readsAsDrawn").toBool()) {
         return nullptr;
     }
-    // Assistive technologies hear of each change of the enabled state.
+    announcesEnabledChanges(item);
+    return new AccessibleButton(item);
+}
+
+// Assistive technologies hear of each change of the enabled state.
+void AccessibleButton::announcesEnabledChanges(QQuickItem* item) {
     QObject::connect(item, &QQuickItem::enabledChanged, item, [item] {
         QAccessible::State changed;
         changed.disabled = true;
         QAccessibleStateChangeEvent event(item, changed);
         QAccessible::updateAccessibility(&event);
     });
-    return new AccessibleButton(item);
 }
 
 QQuickItem* AccessibleButton::item() const {
@@ -35,8 +39,12 @@ QWindow* AccessibleButton::window() const {
 // The nearest item above that assistive technologies know, or the window at the top, as Qt
 // Quick's own reading goes up.
 QAccessibleInterface* AccessibleButton::parent() const {
-    QQuickWindow* shownIn = item()->window();
-    for (QQuickItem* above = item()->parentItem(); above; above = above->parentItem()) {
+    return parentOf(item());
+}
+
+QAccessibleInterface* AccessibleButton::parentOf(const QQuickItem* item) {
+    QQuickWindow* shownIn = item->window();
+    for (QQuickItem* above = item->parentItem(); above; above = above->parentItem()) {
         if (shownIn && above == shownIn->contentItem()) {
             break;
         }
@@ -65,9 +73,12 @@ QString AccessibleButton::text(QAccessible::Text kind) const {
 }
 
 QRect AccessibleButton::rect() const {
-    const QQuickItem* button = item();
-    const QRectF inScene = button->mapRectToScene(QRectF(0, 0, button->width(), button->height()));
-    const QWindow* shownIn = button->window();
+    return placeOf(item());
+}
+
+QRect AccessibleButton::placeOf(const QQuickItem* item) {
+    const QRectF inScene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    const QWindow* shownIn = item->window();
     const QPoint topLeft = inScene.topLeft().toPoint();
     return {shownIn ? shownIn->mapToGlobal(topLeft) : topLeft, inScene.size().toSize()};
 }

@@ -32,6 +32,12 @@ class AccessibleButton final : public QAccessibleObject, public QAccessibleActio
     void doAction(const QString& actionName) override;
     QStringList keyBindingsForAction(const QString& actionName) const override;
 
+    /// For the screens' other controls read as drawn: the nearest reading above `item`, where
+    /// it is on screen, and an announcement of each change of its enabled state.
+    static QAccessibleInterface* parentOf(const QQuickItem* item);
+    static QRect placeOf(const QQuickItem* item);
+    static void announcesEnabledChanges(QQuickItem* item);
+
   private:
     QQuickItem* item() const;
 };

@@ -70,6 +70,8 @@ ColumnLayout {
             activeFocusOnTab: true
             selectByMouse: false
             persistentSelection: false
+            /// Read by assistive technologies as drawn, disabled included (AccessibleField).
+            readonly property bool readsAsDrawn: true
             inputMethodHints: Qt.ImhDigitsOnly | Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
                               | Qt.ImhNoAutoUppercase | Qt.ImhNoEditMenu | Qt.ImhNoTextHandles
             Accessible.name: captionText.text

@@ -4,6 +4,7 @@
 #include <QtWebEngineQuick>
 
 #include "AccessibleButton.h"
+#include "AccessibleField.h"
 
 #include "base/MainQueueOnQt.h"
 #include "base/ScreenTexts.h"
@@ -35,7 +36,8 @@ QuickBinding::QuickBinding() : d_(std::make_unique<Private>()) {
     static const bool registered =
         (qInitResources_qmake_Vanto(), qInitResources_vanto_quick_raw_qml_0(),
          qInitResources_qmlcache_vanto_quick(), qml_register_types_Vanto(),
-         QAccessible::installFactory(&detail::AccessibleButton::factory), true);
+         QAccessible::installFactory(&detail::AccessibleButton::factory),
+         QAccessible::installFactory(&detail::AccessibleField::factory), true);
     (void)registered;
     d_->mainQueue = qt::detail::MainQueueOnQt::install();
 }

@@ -146,6 +146,13 @@ void fitToContent(QWidget& window, QScrollArea& scroll, QBoxLayout& bar, QBoxLay
                   QBoxLayout& pair) {
     const int beside = scroll.verticalScrollBar()->sizeHint().width() + 2 * scroll.frameWidth();
     const int formMargins = across(form.contentsMargins());
+    // A word wider than a line of the narrowest window is broken, not kept whole past its edge.
+    for (auto* label : window.findChildren<WrappedLabel*>()) {
+        label->setWidestUnbroken(kSmallestWindow.width() - beside - formMargins);
+    }
+    for (auto* button : window.findChildren<BarButton*>()) {
+        button->setWidestUnbroken(kSmallestWindow.width() - beside - across(bar.contentsMargins()));
+    }
     const auto arrange = [&](QBoxLayout& row, int around) {
         const bool sideBySide = leastSideBySide(row) + around + beside <= window.width();
         row.setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
@@ -164,10 +171,7 @@ void fitToContent(QWidget& window, QScrollArea& scroll, QBoxLayout& bar, QBoxLay
 }
 
 QLabel* caption() {
-    auto* label = new QLabel();
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::PlainText);
-    return label;
+    return new WrappedLabel();
 }
 
 // The caption right above its field: side by side, where one caption wraps onto more lines than

@@ -1,5 +1,7 @@
 #include "Widgets.h"
 
+#include <cmath>
+
 #include <QCloseEvent>
 #include <QFile>
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "base/QtValues.h"
@@ -27,6 +30,42 @@ constexpr int kTitleFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
 // The size an image is averaged at: enough to weigh every part of it.
 constexpr int kAverageSide = 16;
+
+// A text laid out in lines, and the height they take.
+struct Wrapped {
+    QTextLayout layout;
+    qreal height = 0;
+};
+
+// `text` laid out in lines `width` wide: at word boundaries, and inside a word only where the
+// word is wider than a whole line.
+void wrap(Wrapped& wrapped, const QString& text, const QFont& font, int width,
+          Qt::Alignment alignment) {
+    QTextOption option(alignment & Qt::AlignHorizontal_Mask);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    wrapped.layout.setText(text);
+    wrapped.layout.setFont(font);
+    wrapped.layout.setTextOption(option);
+    wrapped.layout.beginLayout();
+    const qreal leading = QFontMetricsF(font).leading();
+    for (QTextLine line = wrapped.layout.createLine(); line.isValid();
+         line = wrapped.layout.createLine()) {
+        line.setLineWidth(std::max(1, width));
+        line.setPosition(QPointF(0, wrapped.height));
+        wrapped.height += line.height() + leading;
+    }
+    wrapped.layout.endLayout();
+}
+
+// The width of the widest word of `text`.
+int widestWord(const QFontMetrics& metrics, const QString& text) {
+    int widest = 0;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    }
+    return widest;
+}
 
 // Where the binding's named images live: an SVG drawing, or else a PNG picture.
 std::optional<QByteArray> namedImage(const std::string& name) {
@@ -171,15 +210,18 @@ QSize BarButton::sizeHint() const {
     return {title.width() + 2 * kTitleMarginX, title.height() + 2 * kTitleMarginY};
 }
 
-// As narrow as its longest word.
+// As narrow as its longest word, up to the widest it keeps a word whole.
 QSize BarButton::minimumSizeHint() const {
-    const QFontMetrics metrics = fontMetrics();
-    int widest = 0;
-    for (const QString& word : text().split(QRegularExpression(QStringLiteral("\\s+")),
-                                            Qt::SkipEmptyParts)) {
-        widest = std::max(widest, metrics.horizontalAdvance(word));
+    const int width =
+        std::min(widestWord(fontMetrics(), text()) + 2 * kTitleMarginX, widestUnbroken_);
+    return {width, fontMetrics().height() + 2 * kTitleMarginY};
+}
+
+void BarButton::setWidestUnbroken(int width) {
+    if (width != widestUnbroken_) {
+        widestUnbroken_ = width;
+        updateGeometry();
     }
-    return {widest + 2 * kTitleMarginX, metrics.height() + 2 * kTitleMarginY};
 }
 
 bool BarButton::hasHeightForWidth() const {
@@ -188,9 +230,14 @@ bool BarButton::hasHeightForWidth() const {
 
 int BarButton::heightForWidth(int width) const {
     const int titleWidth = std::max(1, width - 2 * kTitleMarginX);
-    const QRect needed =
-        fontMetrics().boundingRect(QRect(0, 0, titleWidth, 1 << 20), kTitleFlags, text());
-    return needed.height() + 2 * kTitleMarginY;
+    if (widestWord(fontMetrics(), text()) <= titleWidth) {
+        const QRect needed =
+            fontMetrics().boundingRect(QRect(0, 0, titleWidth, 1 << 20), kTitleFlags, text());
+        return needed.height() + 2 * kTitleMarginY;
+    }
+    Wrapped title;
+    wrap(title, text(), font(), titleWidth, Qt::AlignHCenter);
+    return static_cast<int>(std::ceil(title.height)) + 2 * kTitleMarginY;
 }
 
 void BarButton::paintEvent(QPaintEvent*) {
@@ -211,8 +258,78 @@ void BarButton::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 8, 8);
     }
     painter.setPen(title);
-    painter.setFont(font());
-    painter.drawText(titleArea(), kTitleFlags, text());
+    const QRect area = titleArea();
+    if (widestWord(fontMetrics(), text()) <= area.width()) {
+        painter.setFont(font());
+        painter.drawText(area, kTitleFlags, text());
+        return;
+    }
+    // A word wider than the button is broken over lines.
+    Wrapped lines;
+    wrap(lines, text(), font(), area.width(), Qt::AlignHCenter);
+    lines.layout.draw(&painter,
+                      QPointF(area.left(), area.top() + (area.height() - lines.height) / 2));
+}
+
+QStringList wrappedLines(const QString& text, const QFont& font, int width) {
+    Wrapped wrapped;
+    wrap(wrapped, text, font, width, Qt::AlignLeft);
+    QStringList lines;
+    for (int index = 0; index < wrapped.layout.lineCount(); ++index) {
+        const QTextLine line = wrapped.layout.lineAt(index);
+        lines.append(text.mid(line.textStart(), line.textLength()));
+    }
+    return lines;
+}
+
+WrappedLabel::WrappedLabel(QWidget* parent) : QLabel(parent) {
+    setWordWrap(true);
+    setTextFormat(Qt::PlainText);
+}
+
+void WrappedLabel::setWidestUnbroken(int width) {
+    if (width != widestUnbroken_) {
+        widestUnbroken_ = width;
+        updateGeometry();
+    }
+}
+
+QSize WrappedLabel::sizeHint() const {
+    const int width = QLabel::sizeHint().width();
+    return {width, heightForWidth(width)};
+}
+
+QSize WrappedLabel::minimumSizeHint() const {
+    const QMargins margins = contentsMargins();
+    const int width = std::min(widestWord(fontMetrics(), text()), widestUnbroken_) +
+                      margins.left() + margins.right();
+    return {width, heightForWidth(width)};
+}
+
+bool WrappedLabel::hasHeightForWidth() const {
+    return true;
+}
+
+int WrappedLabel::heightForWidth(int width) const {
+    const QMargins margins = contentsMargins();
+    Wrapped wrapped;
+    wrap(wrapped, text(), font(), width - margins.left() - margins.right(), alignment());
+    return static_cast<int>(std::ceil(wrapped.height)) + margins.top() + margins.bottom();
+}
+
+void WrappedLabel::paintEvent(QPaintEvent*) {
+    const QRect area = contentsRect();
+    Wrapped wrapped;
+    wrap(wrapped, text(), font(), area.width(), alignment());
+    qreal top = area.top();
+    if (alignment() & Qt::AlignBottom) {
+        top = area.bottom() + 1 - wrapped.height;
+    } else if (alignment() & Qt::AlignVCenter) {
+        top = area.top() + (area.height() - wrapped.height) / 2;
+    }
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    wrapped.layout.draw(&painter, QPointF(area.left(), top));
 }
 
 ImageBox::ImageBox(Fit fit, QWidget* parent) : QWidget(parent), fit_(fit) {
@@ -273,10 +390,9 @@ std::optional<QColor> ImageBox::averageColor() const {
         return QColor(0, 0, 0, 0);
     }
     const double pixels = static_cast<double>(small.width()) * small.height();
-    return QColor::fromRgbF(static_cast<float>(red / alpha / 255.0),
-                            static_cast<float>(green / alpha / 255.0),
-                            static_cast<float>(blue / alpha / 255.0),
-                            static_cast<float>(alpha / pixels));
+    return QColor::fromRgbF(
+        static_cast<float>(red / alpha / 255.0), static_cast<float>(green / alpha / 255.0),
+        static_cast<float>(blue / alpha / 255.0), static_cast<float>(alpha / pixels));
 }
 
 bool ImageBox::load(const QByteArray& bytes) {

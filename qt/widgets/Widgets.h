@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QColor>
+#include <QLabel>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
@@ -71,10 +72,14 @@ class VANTO_QT_EXPORT BusyIndicator final : public QWidget {
     int angle_ = 0;
 };
 
+/// `text` in `font` in the lines `width` wide the screens draw it in: wrapped at word
+/// boundaries, and inside a word only where the word is wider than a whole line.
+VANTO_QT_EXPORT QStringList wrappedLines(const QString& text, const QFont& font, int width);
+
 /// A button of a screen's top bar: a flat title in the colours it is given, which wraps onto
 /// more lines rather than lose a letter when the bar is narrow (its narrowest is its longest
-/// word), and a ring of two pixels in the title's colour while it has the keyboard focus. Return
-/// and Enter press it, as Space does.
+/// word, or the widest it keeps a word whole), and a ring of two pixels in the title's colour while
+/// it has the keyboard focus. Return and Enter press it, as Space does.
 class VANTO_QT_EXPORT BarButton final : public QPushButton {
     Q_OBJECT
 
@@ -84,6 +89,9 @@ class VANTO_QT_EXPORT BarButton final : public QPushButton {
     void setColors(const QColor& enabled, const QColor& disabled);
     /// The rectangle of the button the title is drawn in, word-wrapped.
     QRect titleArea() const;
+
+    /// The widest the button keeps a word of its title whole: a wider one is broken.
+    void setWidestUnbroken(int width);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -96,6 +104,29 @@ class VANTO_QT_EXPORT BarButton final : public QPushButton {
   private:
     QColor enabled_;
     QColor disabled_;
+    int widestUnbroken_ = QWIDGETSIZE_MAX;
+};
+
+/// A text of the screen (a caption, a field's problem) that wraps at word boundaries and breaks
+/// only a word wider than a whole line, so that nothing of it is ever cut. It is never narrower
+/// than its widest word, up to the widest word kept whole (the line of the narrowest window).
+class VANTO_QT_EXPORT WrappedLabel final : public QLabel {
+    Q_OBJECT
+
+  public:
+    explicit WrappedLabel(QWidget* parent = nullptr);
+    void setWidestUnbroken(int width);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    int widestUnbroken_ = QWIDGETSIZE_MAX;
 };
 
 /// An image, named (a resource of the binding, such as the library's logo "logoQuenta") or

@@ -11,6 +11,7 @@
 #include <QInputMethodEvent>
 #include <QLocale>
 #include <QTest>
+#include <QTextOption>
 
 #include "QuickTest.h"
 #include "vanto/config/VantInAppUIConfig.h"
@@ -36,7 +37,8 @@ std::string thrice(const std::string& text) {
 }
 
 // Every text item drawn under `item` that shows less than its whole text: elided, cut by its
-// own size, running out of the window's width, or with a word broken across lines.
+// own size, running out of the window's width, or wrapped so as to break a word that fits a line
+// (only a word wider than a line may be broken, over lines).
 void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
     if (!item->isVisible()) {
         return;
@@ -46,15 +48,12 @@ void collectCut(const QQuickItem* item, qreal windowWidth, QStringList& cut) {
         const qreal contentWidth = item->property("contentWidth").toReal();
         const qreal contentHeight = item->property("contentHeight").toReal();
         const qreal right = item->mapToScene(QPointF(item->width(), 0)).x();
-        const QFontMetricsF metrics(item->property("font").value<QFont>());
-        qreal widestWord = 0;
-        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            widestWord = std::max(widestWord, metrics.horizontalAdvance(word));
-        }
+        const bool breaksAnyWord =
+            item->property("wrapMode").toInt() == QTextOption::WrapAnywhere &&
+            item->property("lineCount").toInt() > 1;
         if (!text.isEmpty() &&
             (item->property("truncated").toBool() || contentWidth > item->width() + 0.5 ||
-             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5 ||
-             widestWord > item->width() + 0.5)) {
+             contentHeight > item->height() + 0.5 || right > windowWidth + 0.5 || breaksAnyWord)) {
             cut.append(text);
         }
     }
@@ -258,7 +257,7 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
     const auto large = platform::ui::Font::systemFont(30, platform::ui::FontWeight::semibold);
     const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
     auto look = std::make_shared<VantInAppUIConfig>();
-    look->setCancelButtonText(thrice(model.cancelButton().title))
+    look->setCancelButtonText(thrice(model.cancelButton().title) + " Volveralatiendasinpagar")
         .setContinueButtonText(thrice("Pagar 12.345,67 € ahora"))
         .setNumberCardLabel(
             PaymentUILabel::create(thrice(model.appearance().numberCaption.text), ink, large))
@@ -269,7 +268,8 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
         .setInfoPaymentLabel(
             PaymentUILabel::create(thrice(model.appearance().infoCaption.text.empty()
                                               ? std::string("Pago seguro con tarjeta")
-                                              : model.appearance().infoCaption.text),
+                                              : model.appearance().infoCaption.text) +
+                                       " Pagoseguroconautenticacióndelemisor",
                                    ink, large));
     // The application's font too: the bar's titles and the problems follow it.
     struct LargeFont {

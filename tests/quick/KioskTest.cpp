@@ -145,12 +145,16 @@ TEST_F(ExampleKiosk, FillsItsScreenWithoutAWindowManager) {
     EXPECT_EQ(view.rootObject()->size(), view.size());
 }
 
+// Typed on the keyboard that rises under each field, a card pays (the gateway drops the
+// connection: in doubt); the note of its review then lies wholly above the keyboard.
 TEST_F(ExampleKioskKeyboard, ACardTypedOnTheOnScreenKeyboardPays) {
     ASSERT_EQ(qgetenv("QT_IM_MODULE"), QByteArrayLiteral("qtvirtualkeyboard"));
+    gateway().setFault("KIOSCO0001", sandbox::Fault::closeConnection());
     const QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     auto journal =
         PaymentJournal::open(folder.filePath(QStringLiteral("kiosco.sqlite")).toStdString());
+    PaymentJournal::install(journal);
     kiosk::Kiosk sale(journal);
     auto shown = show("import QtQuick\nimport \"qrc:/kiosk\"\nKiosk {}\n",
                       {{QStringLiteral("kiosk"), QVariant::fromValue<QObject*>(&sale)}}, 800, 480);
@@ -189,7 +193,25 @@ TEST_F(ExampleKioskKeyboard, ACardTypedOnTheOnScreenKeyboardPays) {
     ASSERT_TRUE(testing::waitUntil(
         &sale, &kiosk::Kiosk::changed, [&] { return sale.stage() == QLatin1String("result"); },
         testing::kPageBound));
-    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago aceptado"));
+    EXPECT_EQ(sale.verdict(), QStringLiteral("Pago en duda"));
+    QSignalSpy drawn(&window, &QQuickWindow::frameSwapped);
+    tap(window, item("newSaleButton"));
+    QQuickItem* note = item("reviewNote");
+    ASSERT_TRUE(note && note->isVisible());
+    // Tapped where it is drawn.
+    ASSERT_TRUE(drawn.wait(testing::kStepBound));
+    tap(window, note);
+    ASSERT_TRUE(testing::waitForProperty(keyboard, "active",
+                                         [&] { return keyboard->property("active").toBool(); }));
+    EXPECT_TRUE(note->hasActiveFocus());
+    // Scrolled into view once laid out with the keyboard up.
+    const auto aboveKeyboard = [&] {
+        const QRectF place = note->mapRectToScene(QRectF(0, 0, note->width(), note->height()));
+        return place.top() >= 0 && place.bottom() <= keyboard->mapToScene(QPointF(0, 0)).y();
+    };
+    EXPECT_TRUE(testing::waitForProperty(item("orderStage"), "contentY", aboveKeyboard))
+        << "the note being typed is under the keyboard";
+    PaymentJournal::install(nullptr);
 }
 
 }  // namespace

@@ -626,6 +626,22 @@ class SandboxScreenTest : public ::testing::Test {
         }
     }
 
+    /// Assistive technologies read each control of the screen as enabled or not as it is drawn.
+    template <typename Shown>
+    static void everyControlReadsAsItLooks(Shown& shown) {
+        const auto readsAsItLooks = [&shown](auto* control) {
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(control);
+            ASSERT_TRUE(read) << "not there for assistive technologies";
+            EXPECT_EQ(read->state().disabled, !shown.enabled(control))
+                << read->text(QAccessible::Name).toStdString();
+        };
+        readsAsItLooks(shown.number);
+        readsAsItLooks(shown.expiry);
+        readsAsItLooks(shown.cvv);
+        readsAsItLooks(shown.proceed);
+        readsAsItLooks(shown.cancel);
+    }
+
     /// The keyboard starts on the card number, and Tab goes round the three fields, continue and
     /// cancel, each a control that shows and has a name; assistive technologies read every
     /// control as enabled or not as it is drawn (continue disabled until the card is valid).
@@ -635,23 +651,13 @@ class SandboxScreenTest : public ::testing::Test {
         ASSERT_TRUE(shown.complete());
         ASSERT_TRUE(shown.fadedIn());
         EXPECT_EQ(shown.focusedControl(), shown.number) << "the keyboard starts elsewhere";
-        const auto readsAsItLooks = [&shown](auto* control) {
-            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(control);
-            ASSERT_TRUE(read) << "not there for assistive technologies";
-            EXPECT_EQ(read->state().disabled, !shown.enabled(control))
-                << read->text(QAccessible::Name).toStdString();
-        };
         for (const bool valid : {false, true}) {
             SCOPED_TRACE(valid ? "valid" : "empty");
             if (valid) {
                 typeValidCard(shown, cardOf(sandbox::kAcceptedCard));
             }
             EXPECT_EQ(shown.enabled(shown.proceed), valid);
-            readsAsItLooks(shown.number);
-            readsAsItLooks(shown.expiry);
-            readsAsItLooks(shown.cvv);
-            readsAsItLooks(shown.proceed);
-            readsAsItLooks(shown.cancel);
+            everyControlReadsAsItLooks(shown);
         }
         shown.focus(shown.number);
         const std::vector<QObject*> round = {shown.expiry, shown.cvv, shown.proceed, shown.cancel,
@@ -752,7 +758,8 @@ class SandboxScreenTest : public ::testing::Test {
         }
     }
 
-    /// While the payment is on its way the screen is busy and cannot be left: its activity
+    /// While the payment is on its way the screen is busy and cannot be left (its fields and
+    /// buttons disabled, and read so by assistive technologies): its activity
     /// indicator covers no field or caption, and stops when the screen closes on the outcome; let
     /// go of meanwhile, the screen reports that the cardholder may have paid, and nothing after.
     template <typename Screen>
@@ -781,7 +788,9 @@ class SandboxScreenTest : public ::testing::Test {
             shown.leave();
             shown.tap(shown.cancel);
             EXPECT_FALSE(shown.closed()) << "left in the middle of a payment";
-            EXPECT_FALSE(shown.enabled(shown.proceed) || shown.enabled(shown.cancel));
+            EXPECT_FALSE(shown.enabled(shown.proceed) || shown.enabled(shown.cancel) ||
+                         shown.enabled(shown.number) || shown.enabled(shown.cvv));
+            everyControlReadsAsItLooks(shown);
             EXPECT_EQ(shown.reports->count(), 0u);
             if (letGoOf) {
                 shown.screen.reset();

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
+#include <QTextBoundaryFinder>
 
 #include "UiTest.h"
 #include "base/Contrast.h"
@@ -59,17 +60,30 @@ double drawnContrast(QWidget& widget, const QColor& behind) {
     return most;
 }
 
-// Whether `text`, word-wrapped in `metrics`, fits `area` whole: its longest word across, all its
-// lines down.
-bool fitsWrapped(const QFontMetrics& metrics, const QString& text, const QRect& area) {
-    int widest = 0;
-    for (const QString& word :
-         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
-        widest = std::max(widest, metrics.horizontalAdvance(word));
+// Whether `text` in `font` shows whole in `area`, in the lines the screens draw it in: each line
+// within its width, all of them within its height, and no line starting inside a word that fits
+// a line (only a wider one is broken over lines).
+bool showsWhole(const QString& text, const QFont& font, const QRect& area) {
+    const QStringList lines = qt::detail::wrappedLines(text, font, area.width());
+    const QFontMetricsF metrics(font);
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    qsizetype start = 0;
+    for (const QString& line : lines) {
+        breaks.setPosition(start);
+        if (start > 0 && !breaks.isAtBoundary()) {
+            const qsizetype from = breaks.toPreviousBoundary();
+            breaks.setPosition(start);
+            const QString word = text.mid(from, breaks.toNextBoundary() - from).trimmed();
+            if (metrics.horizontalAdvance(word) <= area.width()) {
+                return false;
+            }
+        }
+        if (metrics.horizontalAdvance(line.trimmed()) > area.width()) {
+            return false;
+        }
+        start += line.size();
     }
-    const QRect needed =
-        metrics.boundingRect(QRect(0, 0, area.width(), 1 << 20), Qt::TextWordWrap, text);
-    return widest <= area.width() && needed.height() <= area.height();
+    return static_cast<qreal>(lines.size()) * metrics.lineSpacing() <= area.height() + 1;
 }
 
 // An image as the bytes of a PNG file.
@@ -411,9 +425,9 @@ TEST_F(CardScreen, OnADarkBackgroundTheTextsStayReadableAndTheCodeShowsMasked) {
 }
 
 // Every text of the appearance three times as long as its default, in a 30 px font, in a
-// kiosk's window of 800 by 480 and a phone's of 320 by 480: the window grows no larger, each
-// caption and bar title shows whole, wrapped where it must be, and each field and button scrolls
-// whole into view.
+// kiosk's window of 800 by 480 and a phone's of 320 by 480, a word wider than the phone: the
+// window grows no larger, each caption and bar title shows whole, wrapped where it must be (only
+// a word wider than a line broken), and each field and button scrolls whole into view.
 TEST_F(CardScreen, NothingTheMerchantSetsIsCutOnSmallScreens) {
     const auto thrice = [](const std::string& text) { return text + " " + text + " " + text; };
     const QFont applicationFont = QApplication::font();
@@ -432,10 +446,11 @@ TEST_F(CardScreen, NothingTheMerchantSetsIsCutOnSmallScreens) {
         .setExpireDateLabel(
             captionLike(defaults.expireDateLabel(), thrice("Fecha de caducidad (MM/AA)")))
         .setCVVLabel(captionLike(defaults.cvvLabel(), thrice("Código de seguridad (CVV2)")))
-        .setInfoPaymentLabel(
-            captionLike(defaults.infoPaymentLabel(), thrice(defaults.infoPaymentLabel()->text())))
+        .setInfoPaymentLabel(captionLike(
+            defaults.infoPaymentLabel(),
+            thrice(defaults.infoPaymentLabel()->text()) + " Pagoseguroconautenticacióndelemisor"))
         .setContinueButtonText(thrice("Pagar 1.234,56 € ahora"))
-        .setCancelButtonText(thrice(defaults.cancelButtonText()));
+        .setCancelButtonText(thrice(defaults.cancelButtonText()) + " Volveralatiendasinpagar");
     auto shown = show("UI-C0018", "REQUIRED", 1234.56, look);
     QApplication::setFont(applicationFont);
     ASSERT_TRUE(shown.complete());
@@ -461,12 +476,13 @@ TEST_F(CardScreen, NothingTheMerchantSetsIsCutOnSmallScreens) {
                 continue;
             }
             SCOPED_TRACE(label->text().toStdString());
-            EXPECT_TRUE(fitsWrapped(label->fontMetrics(), label->text(), label->contentsRect()));
+            EXPECT_TRUE(qobject_cast<const qt::detail::WrappedLabel*>(label));
+            EXPECT_TRUE(showsWhole(label->text(), label->font(), label->contentsRect()));
             EXPECT_TRUE(insideAcross(*label));
         }
         for (const auto* button : shown.window->findChildren<qt::detail::BarButton*>()) {
             SCOPED_TRACE(button->text().toStdString());
-            EXPECT_TRUE(fitsWrapped(button->fontMetrics(), button->text(), button->titleArea()));
+            EXPECT_TRUE(showsWhole(button->text(), button->font(), button->titleArea()));
         }
         for (QWidget* control : std::initializer_list<QWidget*>{
                  shown.number, shown.expiry, shown.cvv, shown.proceed, shown.cancel}) {
