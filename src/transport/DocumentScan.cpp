@@ -5,122 +5,16 @@
 namespace vanto::detail {
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool isWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-int hexValue(char c) {
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    const char lower = static_cast<char>(c | 0x20);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
-// The four hexadecimal digits at `at`, or -1.
+// The four hexadecimal digits of a \u escape at `at`, or -1.
 int hex4(std::string_view text, std::size_t at) {
-    if (at > text.size() || text.size() - at < 4) {
-        return -1;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + 4; ++i) {
-        const int digit = hexValue(text[i]);
-        if (digit < 0) {
-            return -1;
-        }
-        value = value * 16 + digit;
-    }
-    return value;
-}
-
-template <typename Emit>
-void emitUtf8(std::uint32_t code, Emit&& emit) {
-    if (code < 0x80) {
-        emit(static_cast<char>(code));
-    } else if (code < 0x800) {
-        emit(static_cast<char>(0xC0 | (code >> 6)));
-        emit(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        emit(static_cast<char>(0xE0 | (code >> 12)));
-        emit(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        emit(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        emit(static_cast<char>(0xF0 | (code >> 18)));
-        emit(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        emit(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        emit(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
-char unescaped(char escape) {
-    switch (escape) {
-        case 'b':
-            return '\b';
-        case 'f':
-            return '\f';
-        case 'n':
-            return '\n';
-        case 'r':
-            return '\r';
-        case 't':
-            return '\t';
-        default:
-            return escape;  // " \ and /
-    }
+    return static_cast<int>(hexDigits(text, at, text.size(), 4));
 }
 
 }  // namespace
-
-void decodeJsonString(std::string_view raw, platform::SecretText& out,
-                      std::vector<std::uint32_t>* starts) {
-    // A decoded text is never longer than its escaped form, so the text never grows while written.
-    out.reserve(out.size() + raw.size());
-    if (starts != nullptr) {
-        starts->reserve(raw.size() + 1);
-    }
-    std::size_t from = 0;
-    const auto emit = [&](char c) {
-        out.append(std::string_view(&c, 1));
-        if (starts != nullptr) {
-            starts->push_back(static_cast<std::uint32_t>(from));
-        }
-    };
-    for (std::size_t at = 0; at < raw.size();) {
-        from = at;
-        if (raw[at] != '\\') {
-            // A run of plain bytes at once.
-            const std::size_t end = std::min(raw.find('\\', at), raw.size());
-            out.append(raw.substr(at, end - at));
-            for (; starts != nullptr && from < end; ++from) {
-                starts->push_back(static_cast<std::uint32_t>(from));
-            }
-            at = end;
-            continue;
-        }
-        if (raw[at + 1] != 'u') {
-            emit(unescaped(raw[at + 1]));
-            at += 2;
-            continue;
-        }
-        auto code = static_cast<std::uint32_t>(hex4(raw, at + 2));
-        at += 6;
-        if (code >= 0xD800 && code < 0xDC00 && raw.substr(at, 2) == "\\u") {
-            const int low = hex4(raw, at + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + static_cast<std::uint32_t>(low - 0xDC00);
-                at += 6;
-            }
-        }
-        emitUtf8(code, emit);
-    }
-    if (starts != nullptr) {
-        starts->push_back(static_cast<std::uint32_t>(raw.size()));
-    }
-}
 
 bool holdsJson(std::string_view raw) {
     bool leading = true;
@@ -130,7 +24,7 @@ bool holdsJson(std::string_view raw) {
         if (c == '\\') {
             // The contents were checked: every escape is whole.
             const char escape = raw[at + 1];
-            const int code = escape == 'u' ? hex4(raw, at + 2) : unescaped(escape);
+            const int code = escape == 'u' ? hex4(raw, at + 2) : unescapedJson(escape);
             c = code < 0x80 ? static_cast<char>(code) : '\0';
             width = escape == 'u' ? 6 : 2;
         }
@@ -253,7 +147,7 @@ bool DocumentScan::memberName() {
         platform::SecretText decoded;
         std::string_view name = text_.substr(contents.begin, contents.size());
         if (escaped) {
-            decodeJsonString(name, decoded, nullptr);
+            decodeSpelling(name, Spelling::json, decoded);
             name = decoded.view();
         }
         card_ = cardMemberNamed(name);
@@ -372,7 +266,7 @@ void DocumentScan::noteString(Span contents, bool escaped) {
         platform::SecretText decoded;
         std::string_view value = raw;
         if (escaped) {
-            decodeJsonString(raw, decoded, nullptr);
+            decodeSpelling(raw, Spelling::json, decoded);
             value = decoded.view();
         }
         if (!value.empty()) {

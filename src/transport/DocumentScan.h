@@ -12,12 +12,6 @@
 // Reading JSON with the byte positions of what it holds, for the trace masking.
 namespace vanto::detail {
 
-/// Decodes the contents of a JSON string that DocumentScan has checked. With `starts`, notes for
-/// each decoded byte where the character or escape that wrote it starts in `raw`, and the end of
-/// `raw` last. A lone surrogate is kept in its three-byte form: only names and structure matter.
-void decodeJsonString(std::string_view raw, platform::SecretText& out,
-                      std::vector<std::uint32_t>* starts);
-
 /// Whether the contents of a JSON string, once decoded, may carry JSON: they start (after
 /// whitespace) with a quotation mark, hold what opens an object or an array anywhere (an echo of
 /// a request after a prefix, say), or hold percent escapes or HTML character references.

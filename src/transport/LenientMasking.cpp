@@ -21,10 +21,6 @@ constexpr std::size_t kLongestTag = 256;
 constexpr std::size_t kReadingPerByte = 16;
 constexpr std::size_t kReadingExtra = 64 * 1024;
 
-constexpr char lowered(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool isNameCharacter(char c) {
     const char lower = lowered(c);
     return (lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
