@@ -144,13 +144,8 @@ bool DocumentScan::memberName() {
         return false;
     }
     if (!insideCard()) {
-        platform::SecretText decoded;
-        std::string_view name = text_.substr(contents.begin, contents.size());
-        if (escaped) {
-            decodeSpelling(name, Spelling::json, decoded);
-            name = decoded.view();
-        }
-        card_ = cardMemberNamed(name);
+        platform::SecretText buffer;
+        card_ = cardMemberNamed(decoded(contents, escaped, buffer));
         encoded_ = card_ == CardField::encoded;
         if (encoded_) {
             card_.reset();
@@ -250,41 +245,36 @@ void DocumentScan::close() {
     open_.pop_back();
     if (closed.card) {
         const std::string_view value = text_.substr(closed.begin, at_ - closed.begin);
-        cardValues.push_back({{closed.begin, at_}, maskedAsJsonText(value, *closed.card, level_)});
-        if (*closed.card == CardField::number) {
-            noteCardNumber(value);
-        }
+        noteCard({closed.begin, at_}, value, *closed.card,
+                 maskedAsJsonText(value, *closed.card, level_));
     }
+}
+
+std::string_view DocumentScan::decoded(Span contents, bool escaped,
+                                       platform::SecretText& buffer) const {
+    const std::string_view raw = text_.substr(contents.begin, contents.size());
+    if (!escaped) {
+        return raw;
+    }
+    decodeSpelling(raw, Spelling::json, buffer);
+    return buffer.view();
 }
 
 void DocumentScan::noteString(Span contents, bool escaped) {
     if (insideCard()) {
         return;
     }
-    const std::string_view raw = text_.substr(contents.begin, contents.size());
     if (card_) {
-        platform::SecretText decoded;
-        std::string_view value = raw;
-        if (escaped) {
-            decodeSpelling(raw, Spelling::json, decoded);
-            value = decoded.view();
-        }
-        if (!value.empty()) {
-            cardValues.push_back({contents, maskedCardValue(value, *card_)});
-        }
-        if (*card_ == CardField::number) {
-            noteCardNumber(value);
-        }
+        platform::SecretText buffer;
+        const std::string_view value = decoded(contents, escaped, buffer);
+        noteCard(contents, value, *card_, maskedCardValue(value, *card_));
         return;
     }
     if (encoded_) {
         encodedTexts.push_back(contents);
     }
-    if (holdsJson(raw)) {
-        nestedTexts.push_back(contents);
-    } else {
-        texts.push_back(contents);
-    }
+    auto& into = holdsJson(text_.substr(contents.begin, contents.size())) ? nestedTexts : texts;
+    into.push_back(contents);
 }
 
 void DocumentScan::noteOther(Span token, bool isNumber) {
@@ -293,17 +283,19 @@ void DocumentScan::noteOther(Span token, bool isNumber) {
     }
     const std::string_view value = text_.substr(token.begin, token.size());
     if (card_) {
-        cardValues.push_back({token, maskedAsJsonText(value, *card_, level_)});
-        if (*card_ == CardField::number) {
-            noteCardNumber(value);
-        }
+        noteCard(token, value, *card_, maskedAsJsonText(value, *card_, level_));
     } else if (isNumber) {
         numbers.push_back(token);
     }
 }
 
-void DocumentScan::noteCardNumber(std::string_view value) {
-    platform::SecretText digits = cardNumberDigits(value);
+void DocumentScan::noteCard(Span span, std::string_view value, CardField field,
+                            std::string masked) {
+    if (!masked.empty()) {
+        cardValues.push_back({span, std::move(masked)});
+    }
+    platform::SecretText digits =
+        field == CardField::number ? cardNumberDigits(value) : platform::SecretText();
     if (!digits.empty()) {
         cardNumbers.push_back(std::move(digits));
     }

@@ -74,7 +74,10 @@ class DocumentScan {
     void close();
     void noteString(Span contents, bool escaped);
     void noteOther(Span token, bool isNumber);
-    void noteCardNumber(std::string_view value);
+    // A card member's value at `span` and what masks it (nothing when empty).
+    void noteCard(Span span, std::string_view value, CardField field, std::string masked);
+    // The contents of a string, decoded into `buffer` when they hold escapes.
+    std::string_view decoded(Span contents, bool escaped, platform::SecretText& buffer) const;
     bool readToEnd();
 
     std::string_view text_;
