@@ -155,9 +155,7 @@ class CardDataMasker {
     void readNested(const Layer& layer, Span contents, detail::Spelling decoding);
     Layer* nestedLayer(const Layer& layer, Span contents, detail::Spelling decoding);
     void addText(const Layer& layer, Span span);
-    void maskLeniently(const Layer& layer, Span span);
-    void maskAfterNames(const Layer& layer, Span span);
-    void takeLenient(const Layer& layer, detail::LenientFindings& found);
+    void maskLeniently(const Layer& layer, Span span, bool namesOnly = false);
     void maskEncodedResults();
     std::optional<std::string> maskedResult(const Encoded& value, Span inBody);
     void maskCardNumbersInTexts();
@@ -224,7 +222,7 @@ void CardDataMasker::take(const Layer& layer, detail::DocumentScan& scan, bool n
     for (const Span span : scan.texts) {
         addText(layer, span);
         if (!namesMasked) {
-            maskAfterNames(layer, span);
+            maskLeniently(layer, span, true);
         }
     }
     for (const Span span : scan.numbers) {
@@ -294,20 +292,11 @@ void CardDataMasker::addText(const Layer& layer, Span span) {
     }
 }
 
-void CardDataMasker::maskLeniently(const Layer& layer, Span span) {
+// A text of a document may quote a request in another spelling (a form, XML, HTML-escaped JSON):
+// the values after names are masked there; elsewhere every long digit run too.
+void CardDataMasker::maskLeniently(const Layer& layer, Span span, bool namesOnly) {
     detail::LenientFindings found;
-    detail::maskLeniently(layer.text, span, found);
-    takeLenient(layer, found);
-}
-
-// A text of a document may quote a request in another spelling (a form, XML, HTML-escaped JSON).
-void CardDataMasker::maskAfterNames(const Layer& layer, Span span) {
-    detail::LenientFindings found;
-    detail::maskValuesAfterNames(layer.text, span, found);
-    takeLenient(layer, found);
-}
-
-void CardDataMasker::takeLenient(const Layer& layer, detail::LenientFindings& found) {
+    (namesOnly ? detail::maskValuesAfterNames : detail::maskLeniently)(layer.text, span, found);
     for (auto& [at, text] : found.replacements) {
         replace(layer, at, std::move(text));
     }
