@@ -56,6 +56,13 @@ int hexValue(char c) {
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
+// What the one-letter JSON escape "\\<escape>" stands for.
+char unescapedJson(char escape) {
+    constexpr std::string_view kEscapes = "b\bf\fn\nr\rt\t";
+    const std::size_t found = kEscapes.find(escape);
+    return found != std::string_view::npos && found % 2 == 0 ? kEscapes[found + 1] : escape;
+}
+
 // The character of code `code` as Character::c: itself in ASCII, '\0' beyond.
 char asciiOrNul(long code) {
     return code >= 0 && code < 0x80 ? static_cast<char>(code) : '\0';
@@ -243,10 +250,11 @@ long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size
     return next == at + count ? value : -1;
 }
 
-char unescapedJson(char escape) {
-    constexpr std::string_view kEscapes = "b\bf\fn\nr\rt\t";
-    const std::size_t found = kEscapes.find(escape);
-    return found != std::string_view::npos && found % 2 == 0 ? kEscapes[found + 1] : escape;
+std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at) {
+    if (raw[at + 1] == 'u') {
+        return {hexDigits(raw, at + 2, raw.size(), 4), at + 6};
+    }
+    return {unescapedJson(raw[at + 1]), at + 2};
 }
 
 std::span<const CardMember> cardMembers() {
@@ -337,9 +345,7 @@ void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretTex
         long code = static_cast<unsigned char>(raw[at]);
         std::size_t next = at + 1;
         if (spelling == Spelling::json && raw[at] == '\\') {
-            const bool u = raw[at + 1] == 'u';
-            code = u ? hexDigits(raw, at + 2, raw.size(), 4) : unescapedJson(raw[at + 1]);
-            next = at + (u ? 6 : 2);
+            std::tie(code, next) = jsonEscape(raw, at);
         } else if (spelling == Spelling::percent && raw[at] == '%' &&
                    hexDigits(raw, at + 1, raw.size(), 2) >= 0) {
             code = hexDigits(raw, at + 1, raw.size(), 2);

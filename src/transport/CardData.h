@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "vanto/platform/SecretText.h"
@@ -26,8 +27,9 @@ constexpr char lowered(char c) {
 /// The value of the `count` hexadecimal digits at `at`, not reading past `end`; -1 when fewer.
 long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count);
 
-/// What the one-letter JSON escape "\\<escape>" stands for.
-char unescapedJson(char escape);
+/// The code of the character that the escape at `at` of checked JSON string contents stands
+/// for, and where the escape ends.
+std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at);
 
 enum class CardField {
     number,   // a card number: asterisks and its last four digits

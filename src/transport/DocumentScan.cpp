@@ -1,6 +1,6 @@
 #include "transport/DocumentScan.h"
 
-#include <algorithm>
+#include <tuple>
 
 namespace vanto::detail {
 namespace {
@@ -9,30 +9,23 @@ bool isWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The four hexadecimal digits of a \u escape at `at`, or -1.
-int hex4(std::string_view text, std::size_t at) {
-    return static_cast<int>(hexDigits(text, at, text.size(), 4));
-}
-
 }  // namespace
 
 bool holdsJson(std::string_view raw) {
     bool leading = true;
     for (std::size_t at = 0; at < raw.size();) {
         char c = raw[at];
-        std::size_t width = 1;
+        std::size_t next = at + 1;
         if (c == '\\') {
-            // The contents were checked: every escape is whole.
-            const char escape = raw[at + 1];
-            const int code = escape == 'u' ? hex4(raw, at + 2) : unescapedJson(escape);
+            long code = 0;
+            std::tie(code, next) = jsonEscape(raw, at);
             c = code < 0x80 ? static_cast<char>(code) : '\0';
-            width = escape == 'u' ? 6 : 2;
         }
         if (c == '{' || c == '[' || (leading && c == '"')) {
             return true;
         }
         leading = leading && isWhitespace(c);
-        at += width;
+        at = next;
     }
     // JSON may be percent-encoded or HTML-escaped too.
     return holdsSpelling(raw, Spelling::percent) || holdsSpelling(raw, Spelling::html);
@@ -181,7 +174,7 @@ bool DocumentScan::string(Span& contents, bool& escaped) {
         escaped = true;
         const char escape = at_ + 1 < text_.size() ? text_[at_ + 1] : '\0';
         if (escape == 'u') {
-            if (hex4(text_, at_ + 2) < 0) {
+            if (hexDigits(text_, at_ + 2, text_.size(), 4) < 0) {
                 return false;
             }
             at_ += 6;
