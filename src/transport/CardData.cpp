@@ -356,11 +356,12 @@ void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretTex
             }
         }
         // A percent escape writes one byte; other escapes of a character outside ASCII read as
-        // one byte outside ASCII, which is neither structure, a name nor a digit.
+        // U+0080, which is neither structure, a name nor a digit, and keeps the text UTF-8.
         const bool wide = next > at + 1 && spelling != Spelling::percent && code >= 0x80;
-        const char c = wide ? '\x80' : static_cast<char>(code);
-        out.append(std::string_view(&c, 1));
-        if (starts != nullptr) {
+        const char byte = static_cast<char>(code);
+        const std::string_view c = wide ? std::string_view("\xC2\x80") : std::string_view(&byte, 1);
+        out.append(c);
+        for (std::size_t i = 0; starts != nullptr && i < c.size(); ++i) {
             starts->push_back(static_cast<std::uint32_t>(at));
         }
         at = next;

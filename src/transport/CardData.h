@@ -121,7 +121,7 @@ bool holdsSpelling(std::string_view text, Spelling spelling);
 
 /// `raw` with one level of `spelling`'s escapes decoded into `out`, and in `starts` (if given) for
 /// each decoded byte where the escape that wrote it starts, with the end of `raw` last. An escape
-/// of a character outside ASCII reads as the byte 0x80: only names, digits and structure matter.
+/// of a character outside ASCII reads as U+0080: only names, digits and structure matter.
 /// JSON contents must have been checked: every escape is whole.
 void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretText& out,
                     std::vector<std::uint32_t>* starts = nullptr);

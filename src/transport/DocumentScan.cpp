@@ -1,6 +1,9 @@
 #include "transport/DocumentScan.h"
 
+#include <algorithm>
 #include <tuple>
+
+#include <nlohmann/json.hpp>
 
 namespace vanto::detail {
 namespace {
@@ -37,202 +40,114 @@ void DocumentScan::skipWhitespace() {
     }
 }
 
-bool DocumentScan::run() {
-    // A byte order mark may open a JSON text, and parsers take it in.
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (text_.substr(at_).starts_with(kByteOrderMark)) {
-        at_ += kByteOrderMark.size();
-    }
-    skipWhitespace();
-    if (!readToEnd()) {
+// The syntax is checked by the JSON library's parser (the one the answers are read with), which
+// also says where it failed; the scan below then only finds where things stand.
+bool DocumentScan::syntaxHolds(bool whole) {
+    struct Check : nlohmann::detail::json_sax_acceptor<nlohmann::json> {
+        std::size_t failedAt = 0;
+        bool parse_error(std::size_t position, const std::string&,
+                         const nlohmann::detail::exception&) {
+            failedAt = position;
+            return false;
+        }
+    } check;
+    const std::string_view rest = text_.substr(at_);
+    // The parser takes a zero byte for the end of its input: a text holding one is not JSON.
+    if (const std::size_t zero = rest.find('\0'); whole && zero != std::string_view::npos) {
+        at_ += zero;
         return false;
     }
+    if (nlohmann::json::sax_parse(rest.begin(), rest.end(), &check,
+                                  nlohmann::json::input_format_t::json, whole)) {
+        return true;
+    }
+    at_ = std::min(at_ + check.failedAt, text_.size());
+    return false;
+}
+
+bool DocumentScan::run() {
+    if (!syntaxHolds(true)) {
+        return false;
+    }
+    // A byte order mark may open a JSON text, and parsers take it in.
+    if (text_.substr(at_).starts_with("\xEF\xBB\xBF")) {
+        at_ += 3;
+    }
+    scanValue();
     skipWhitespace();
     return at_ == text_.size();
 }
 
 bool DocumentScan::runValue() {
-    return (peek() == '{' || peek() == '[') && readToEnd();
-}
-
-// Reads one value whole.
-bool DocumentScan::readToEnd() {
-    // Whether the last value read is complete (a scalar, or a container now closed).
-    bool complete = false;
-    while (!complete || !open_.empty()) {
-        bool more = false;
-        if (complete ? !afterValue(more) : !value(complete)) {
-            return false;
-        }
-        complete = complete && !more;
-    }
-    return true;
-}
-
-// Reads a value, or opens a container and reads up to its first value; `complete` tells which.
-bool DocumentScan::value(bool& complete) {
-    const std::size_t begin = at_;
-    const char c = peek();
-    if (c == '{' || c == '[') {
-        open_.push_back({c == '{', card_, begin, insideCard()});
-        card_.reset();
-        encoded_ = false;
-        ++at_;
-        skipWhitespace();
-        if (peek() == (c == '{' ? '}' : ']')) {
-            ++at_;
-            close();
-            complete = true;
-            return true;
-        }
-        complete = false;
-        return c == '[' || memberName();
-    }
-    if (c == '"') {
-        Span contents;
-        bool escaped = false;
-        if (!string(contents, escaped)) {
-            return false;
-        }
-        noteString(contents, escaped);
-    } else if (c == '-' || isDigit(c)) {
-        if (!number()) {
-            return false;
-        }
-        noteOther({begin, at_}, true);
-    } else {
-        if (!literal()) {
-            return false;
-        }
-        noteOther({begin, at_}, false);
-    }
-    card_.reset();
-    encoded_ = false;
-    complete = true;
-    return true;
-}
-
-// After a value inside a container: the container's end, or (`more`) a next member or item.
-bool DocumentScan::afterValue(bool& more) {
-    skipWhitespace();
-    const bool object = open_.back().object;
-    if (peek() == ',') {
-        ++at_;
-        skipWhitespace();
-        more = true;
-        return !object || memberName();
-    }
-    if (peek() == (object ? '}' : ']')) {
-        ++at_;
-        close();
-        return true;
-    }
-    return false;
-}
-
-bool DocumentScan::memberName() {
-    Span contents;
-    bool escaped = false;
-    if (peek() != '"' || !string(contents, escaped)) {
+    const bool opens = at_ < text_.size() && (text_[at_] == '{' || text_[at_] == '[');
+    if (!opens || !syntaxHolds(false)) {
         return false;
     }
-    if (!insideCard()) {
-        platform::SecretText buffer;
-        card_ = cardMemberNamed(decoded(contents, escaped, buffer));
-        encoded_ = card_ == CardField::encoded;
-        if (encoded_) {
-            card_.reset();
-        }
-        if (!card_) {
-            names.push_back(contents);
-        }
-    }
-    skipWhitespace();
-    if (peek() != ':') {
-        return false;
-    }
-    ++at_;
-    skipWhitespace();
+    scanValue();
     return true;
 }
 
-bool DocumentScan::string(Span& contents, bool& escaped) {
-    contents.begin = ++at_;
-    while (at_ < text_.size()) {
+// Notes what one value, known to be JSON, holds.
+void DocumentScan::scanValue() {
+    bool nameNext = false;
+    do {
+        skipWhitespace();
+        if (at_ >= text_.size()) {
+            return;
+        }
         const char c = text_[at_];
-        if (c == '"') {
-            contents.end = at_++;
-            return true;
-        }
-        if (static_cast<unsigned char>(c) < 0x20) {
-            return false;
-        }
-        if (c != '\\') {
+        const std::size_t begin = at_;
+        if (c == '{' || c == '[' || c == ',' || c == ':') {
+            if (c == '{' || c == '[') {
+                open_.push_back({c == '{', card_, begin, insideCard()});
+                card_.reset();
+                encoded_ = false;
+            }
             ++at_;
+            nameNext = c == '{' || (c == ',' && !open_.empty() && open_.back().object);
             continue;
         }
-        escaped = true;
-        const char escape = at_ + 1 < text_.size() ? text_[at_ + 1] : '\0';
-        if (escape == 'u') {
-            if (hexDigits(text_, at_ + 2, text_.size(), 4) < 0) {
-                return false;
+        if (c == '}' || c == ']') {
+            ++at_;
+            close();
+        } else if (c == '"') {
+            bool escaped = false;
+            ++at_;
+            while (at_ < text_.size() && text_[at_] != '"') {
+                escaped = escaped || text_[at_] == '\\';
+                at_ += text_[at_] == '\\' ? 2 : 1;
             }
-            at_ += 6;
-        } else if (escape != '\0' &&
-                   std::string_view("\"\\/bfnrt").find(escape) != std::string_view::npos) {
-            at_ += 2;
+            const Span contents{begin + 1, std::min(at_++, text_.size())};
+            if (nameNext) {
+                memberName(contents, escaped);
+                nameNext = false;
+                continue;
+            }
+            noteString(contents, escaped);
         } else {
-            return false;
+            at_ = std::min(text_.find_first_of(",:[]{}\" \t\n\r", at_), text_.size());
+            noteOther({begin, at_}, c == '-' || isDigit(c));
         }
-    }
-    return false;
+        card_.reset();
+        encoded_ = false;
+    } while (!open_.empty());
 }
 
-bool DocumentScan::number() {
-    const auto digits = [this] {
-        const std::size_t first = at_;
-        while (isDigit(peek())) {
-            ++at_;
-        }
-        return at_ > first;
-    };
-    if (peek() == '-') {
-        ++at_;
+void DocumentScan::memberName(Span contents, bool escaped) {
+    if (insideCard()) {
+        return;
     }
-    if (peek() == '0') {
-        ++at_;
-    } else if (!digits()) {
-        return false;
+    platform::SecretText buffer;
+    card_ = cardMemberNamed(decoded(contents, escaped, buffer));
+    encoded_ = card_ == CardField::encoded;
+    if (encoded_) {
+        card_.reset();
     }
-    if (peek() == '.') {
-        ++at_;
-        if (!digits()) {
-            return false;
-        }
+    if (!card_) {
+        names.push_back(contents);
     }
-    if (peek() == 'e' || peek() == 'E') {
-        ++at_;
-        if (peek() == '+' || peek() == '-') {
-            ++at_;
-        }
-        if (!digits()) {
-            return false;
-        }
-    }
-    return true;
 }
 
-bool DocumentScan::literal() {
-    for (const std::string_view word : {"true", "false", "null"}) {
-        if (text_.substr(at_, word.size()) == word) {
-            at_ += word.size();
-            return true;
-        }
-    }
-    return false;
-}
-
-// Closes the innermost container; one that was a card member's value is masked whole.
 void DocumentScan::close() {
     const Container closed = open_.back();
     open_.pop_back();

@@ -62,15 +62,10 @@ class DocumentScan {
     bool insideCard() const {
         return !open_.empty() && (open_.back().insideCard || open_.back().card.has_value());
     }
-    char peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
     void skipWhitespace();
-
-    bool value(bool& complete);
-    bool afterValue(bool& more);
-    bool memberName();
-    bool string(Span& contents, bool& escaped);
-    bool number();
-    bool literal();
+    bool syntaxHolds(bool whole);
+    void scanValue();
+    void memberName(Span contents, bool escaped);
     void close();
     void noteString(Span contents, bool escaped);
     void noteOther(Span token, bool isNumber);
@@ -78,7 +73,6 @@ class DocumentScan {
     void noteCard(Span span, std::string_view value, CardField field, std::string masked);
     // The contents of a string, decoded into `buffer` when they hold escapes.
     std::string_view decoded(Span contents, bool escaped, platform::SecretText& buffer) const;
-    bool readToEnd();
 
     std::string_view text_;
     unsigned level_;
