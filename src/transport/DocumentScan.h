@@ -17,10 +17,11 @@ namespace vanto::detail {
 /// a request after a prefix, say), or hold percent escapes or HTML character references.
 bool holdsJson(std::string_view raw);
 
-/// Reads one text as a JSON document (RFC 8259; UTF-8 is not checked) and notes where card data
-/// stand in it, the texts and numbers in which a card number might be repeated, and the member
-/// texts that carry JSON of their own. Containers are tracked on a stack of their own, so no depth
-/// of nesting is too deep to read. `level` is how many times the text was carried as a text.
+/// Reads one text as a JSON document (as nlohmann's parser takes it: RFC 8259, UTF-8, no zero
+/// byte) and notes where card data stand in it, the texts and numbers in which a card number might
+/// be repeated, and the member texts that carry JSON of their own. Neither the parser nor the scan
+/// recurses, so no depth of nesting is too deep to read. `level` is how many times the text was
+/// carried as a text.
 class DocumentScan {
   public:
     /// Reads `text` from `from`.
