@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <iterator>
+#include <tuple>
 #include <utility>
 
 namespace vanto::detail {
@@ -28,14 +29,6 @@ constexpr std::size_t kShortestCardNumber = 12;
 // The fewest and most digits of a card number that the Luhn check looks for.
 constexpr std::size_t kShortestLuhnNumber = 13;
 constexpr std::size_t kLongestCardNumber = 19;
-
-constexpr char lowered(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 bool isSeparator(char c) {
     return c == ' ' || c == '-' || c == '+';
@@ -63,6 +56,13 @@ int hexValue(char c) {
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
+// What the one-letter JSON escape "\\<escape>" stands for.
+char unescapedJson(char escape) {
+    constexpr std::string_view kEscapes = "b\bf\fn\nr\rt\t";
+    const std::size_t found = kEscapes.find(escape);
+    return found != std::string_view::npos && found % 2 == 0 ? kEscapes[found + 1] : escape;
+}
+
 // The character of code `code` as Character::c: itself in ASCII, '\0' beyond.
 char asciiOrNul(long code) {
     return code >= 0 && code < 0x80 ? static_cast<char>(code) : '\0';
@@ -83,26 +83,16 @@ std::pair<long, std::size_t> numberAt(std::string_view text, std::size_t at, std
     return {next > at ? value : -1, next};
 }
 
-// The two hexadecimal digits at `at`, or -1.
-int hexPair(std::string_view text, std::size_t at, std::size_t end) {
-    if (end < at + 2) {
-        return -1;
-    }
-    const int high = hexValue(text[at]);
-    const int low = hexValue(text[at + 1]);
-    return high < 0 || low < 0 ? -1 : high * 16 + low;
-}
-
 // A percent escape at `at` (which holds "%"): "%25" followed by two hexadecimal digits is a
 // percent sign escaped once more, read through.
 std::optional<Character> percentEscape(std::string_view text, std::size_t at, std::size_t end) {
-    int byte = hexPair(text, at + 1, end);
+    long byte = hexDigits(text, at + 1, end, 2);
     if (byte < 0) {
         return std::nullopt;
     }
     std::size_t next = at + 3;
-    while (byte == '%' && hexPair(text, next, end) >= 0) {
-        byte = hexPair(text, next, end);
+    while (byte == '%' && hexDigits(text, next, end, 2) >= 0) {
+        byte = hexDigits(text, next, end, 2);
         next += 2;
     }
     return Character{asciiOrNul(byte), next, 0};
@@ -158,17 +148,12 @@ Character backslashEscape(std::string_view text, std::size_t at, std::size_t end
         return {'\\', end, 0};
     }
     const char c = text[next];
-    if (c == 'u' && end - next > 4) {
-        const auto [code, after] = numberAt(text, next + 1, end, 16, 4);
-        if (after == next + 5) {
-            // The escape's own backslash is doubled at every level it is carried through.
-            return {asciiOrNul(code), after, static_cast<unsigned>(std::bit_width(backslashes))};
-        }
+    if (const long code = c == 'u' ? hexDigits(text, next + 1, end, 4) : -1; code >= 0) {
+        // The escape's own backslash is doubled at every level it is carried through.
+        return {asciiOrNul(code), next + 5, static_cast<unsigned>(std::bit_width(backslashes))};
     }
-    constexpr std::string_view kEscapes = "b\bf\fn\nr\rt\t";
-    const std::size_t escape = kEscapes.find(c);
-    if (escape != std::string_view::npos && escape % 2 == 0) {
-        return {kEscapes[escape + 1], next + 1, 0};
+    if (const char escaped = unescapedJson(c); escaped != c) {
+        return {escaped, next + 1, 0};
     }
     // A quotation mark carried through n levels is written after 2^n - 1 backslashes.
     const auto level = static_cast<unsigned>(std::bit_width(backslashes + 1) - 1);
@@ -260,6 +245,18 @@ std::vector<DigitRun> digitRuns(Span within, Next&& next) {
 
 }  // namespace
 
+long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count) {
+    const auto [value, next] = numberAt(text, at, end, 16, count);
+    return next == at + count ? value : -1;
+}
+
+std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at) {
+    if (raw[at + 1] == 'u') {
+        return {hexDigits(raw, at + 2, raw.size(), 4), at + 6};
+    }
+    return {unescapedJson(raw[at + 1]), at + 2};
+}
+
 std::span<const CardMember> cardMembers() {
     return kCardMembers;
 }
@@ -338,26 +335,40 @@ bool holdsSpelling(std::string_view text, Spelling spelling) {
 }
 
 void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretText& out,
-                    std::vector<std::uint32_t>& starts) {
-    out.reserve(raw.size());
-    starts.reserve(raw.size() + 1);
+                    std::vector<std::uint32_t>* starts) {
+    // A decoded text is never longer than its escaped form, so the text never grows while written.
+    out.reserve(out.size() + raw.size());
+    if (starts != nullptr) {
+        starts->reserve(raw.size() + 1);
+    }
     for (std::size_t at = 0; at < raw.size();) {
-        char c = raw[at];
+        long code = static_cast<unsigned char>(raw[at]);
         std::size_t next = at + 1;
-        if (spelling == Spelling::percent && c == '%' && hexPair(raw, at + 1, raw.size()) >= 0) {
-            c = static_cast<char>(hexPair(raw, at + 1, raw.size()));
+        if (spelling == Spelling::json && raw[at] == '\\') {
+            std::tie(code, next) = jsonEscape(raw, at);
+        } else if (spelling == Spelling::percent && raw[at] == '%' &&
+                   hexDigits(raw, at + 1, raw.size(), 2) >= 0) {
+            code = hexDigits(raw, at + 1, raw.size(), 2);
             next = at + 3;
-        } else if (spelling == Spelling::html && c == '&') {
+        } else if (spelling == Spelling::html && raw[at] == '&') {
             if (const auto body = referenceBody(raw, at + 1, raw.size())) {
-                c = body->first < 0x80 ? static_cast<char>(body->first) : '?';
-                next = body->second;
+                std::tie(code, next) = *body;
             }
         }
-        out.append(std::string_view(&c, 1));
-        starts.push_back(static_cast<std::uint32_t>(at));
+        // A percent escape writes one byte; other escapes of a character outside ASCII read as
+        // U+0080, which is neither structure, a name nor a digit, and keeps the text UTF-8.
+        const bool wide = next > at + 1 && spelling != Spelling::percent && code >= 0x80;
+        const char byte = static_cast<char>(code);
+        const std::string_view c = wide ? std::string_view("\xC2\x80") : std::string_view(&byte, 1);
+        out.append(c);
+        for (std::size_t i = 0; starts != nullptr && i < c.size(); ++i) {
+            starts->push_back(static_cast<std::uint32_t>(at));
+        }
         at = next;
     }
-    starts.push_back(static_cast<std::uint32_t>(raw.size()));
+    if (starts != nullptr) {
+        starts->push_back(static_cast<std::uint32_t>(raw.size()));
+    }
 }
 
 std::vector<DigitRun> longDigitRuns(std::string_view text, Span within) {

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "vanto/platform/SecretText.h"
@@ -14,6 +15,21 @@
 // a text is read whatever escaping it went through, which runs of digits may be a card number,
 // and the lenient scan for text that does not parse.
 namespace vanto::detail {
+
+constexpr bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+constexpr char lowered(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+/// The value of the `count` hexadecimal digits at `at`, not reading past `end`; -1 when fewer.
+long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count);
+
+/// The code of the character that the escape at `at` of checked JSON string contents stands
+/// for, and where the escape ends.
+std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at);
 
 enum class CardField {
     number,   // a card number: asterisks and its last four digits
@@ -96,20 +112,19 @@ inline Character readCharacter(std::string_view text, std::size_t at, std::size_
 /// What the characters of `within` stand for, one byte each.
 platform::SecretText readCharacters(std::string_view text, Span within);
 
-/// A spelling of a whole text other than JSON's own escapes.
-enum class Spelling {
-    percent,  // percent escapes, as in a form or an address
-    html,     // HTML character references
-};
+/// A spelling a text may be carried in: the contents of a JSON string, or a whole text with
+/// percent escapes or HTML character references.
+enum class Spelling { json, percent, html };
 
-/// Whether `text` holds an escape of `spelling`.
+/// Whether `text` holds an escape of `spelling` (percent or html).
 bool holdsSpelling(std::string_view text, Spelling spelling);
 
-/// `raw` with one level of `spelling`'s escapes decoded into `out`, and in `starts` for each
-/// decoded byte where the escape that wrote it starts, with the end of `raw` last. A reference to
-/// a character outside ASCII is read as "?": only names, digits and structure matter.
+/// `raw` with one level of `spelling`'s escapes decoded into `out`, and in `starts` (if given) for
+/// each decoded byte where the escape that wrote it starts, with the end of `raw` last. An escape
+/// of a character outside ASCII reads as U+0080: only names, digits and structure matter.
+/// JSON contents must have been checked: every escape is whole.
 void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretText& out,
-                    std::vector<std::uint32_t>& starts);
+                    std::vector<std::uint32_t>* starts = nullptr);
 
 /// A run of digits in which single spaces, dashes or plus signs (spaces of a form) may stand
 /// between digits, the way cardholders type card numbers.

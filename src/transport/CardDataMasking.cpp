@@ -45,13 +45,6 @@ constexpr std::size_t kMostCardNumbersCompared = 32;
 // Payment results carried inside payment results more deeply than this are masked whole.
 constexpr unsigned kDeepestEncodedResult = 4;
 
-// How a nested layer is decoded from its parent.
-enum class Decoding {
-    json,  // the contents of a JSON string
-    percent,
-    html,
-};
-
 // A text searched for card data: the body itself, the decoded contents of a JSON string that
 // may carry JSON, or a text that does not parse read once more as its percent or HTML escapes
 // decode, inside the body or inside another layer.
@@ -159,12 +152,10 @@ class CardDataMasker {
     void read(const Layer& layer);
     void take(const Layer& layer, detail::DocumentScan& scan, bool namesMasked);
     void readEmbedded(const Layer& layer);
-    void readNested(const Layer& layer, Span contents, Decoding decoding);
-    Layer* nestedLayer(const Layer& layer, Span contents, Decoding decoding);
+    void readNested(const Layer& layer, Span contents, detail::Spelling decoding);
+    Layer* nestedLayer(const Layer& layer, Span contents, detail::Spelling decoding);
     void addText(const Layer& layer, Span span);
-    void maskLeniently(const Layer& layer, Span span);
-    void maskAfterNames(const Layer& layer, Span span);
-    void takeLenient(const Layer& layer, detail::LenientFindings& found);
+    void maskLeniently(const Layer& layer, Span span, bool namesOnly = false);
     void maskEncodedResults();
     std::optional<std::string> maskedResult(const Encoded& value, Span inBody);
     void maskCardNumbersInTexts();
@@ -212,10 +203,10 @@ void CardDataMasker::read(const Layer& layer) {
     readEmbedded(layer);
     const Span whole{0, layer.text.size()};
     if (detail::holdsSpelling(layer.text, detail::Spelling::percent)) {
-        readNested(layer, whole, Decoding::percent);
+        readNested(layer, whole, detail::Spelling::percent);
     }
     if (detail::holdsSpelling(layer.text, detail::Spelling::html)) {
-        readNested(layer, whole, Decoding::html);
+        readNested(layer, whole, detail::Spelling::html);
     }
 }
 
@@ -231,7 +222,7 @@ void CardDataMasker::take(const Layer& layer, detail::DocumentScan& scan, bool n
     for (const Span span : scan.texts) {
         addText(layer, span);
         if (!namesMasked) {
-            maskAfterNames(layer, span);
+            maskLeniently(layer, span, true);
         }
     }
     for (const Span span : scan.numbers) {
@@ -242,7 +233,7 @@ void CardDataMasker::take(const Layer& layer, detail::DocumentScan& scan, bool n
     }
     std::move(scan.cardNumbers.begin(), scan.cardNumbers.end(), std::back_inserter(cardNumbers_));
     for (const Span contents : scan.nestedTexts) {
-        readNested(layer, contents, Decoding::json);
+        readNested(layer, contents, detail::Spelling::json);
     }
 }
 
@@ -261,15 +252,15 @@ void CardDataMasker::readEmbedded(const Layer& layer) {
     }
 }
 
-void CardDataMasker::readNested(const Layer& layer, Span contents, Decoding decoding) {
+void CardDataMasker::readNested(const Layer& layer, Span contents, detail::Spelling decoding) {
     // (Other layers than JSON's were masked leniently already.)
-    if (nestedLayer(layer, contents, decoding) == nullptr && decoding == Decoding::json) {
+    if (nestedLayer(layer, contents, decoding) == nullptr && decoding == detail::Spelling::json) {
         maskLeniently(layer, contents);
     }
 }
 
 // A layer of `contents` decoded, or none past the depth or the budget of decoding.
-Layer* CardDataMasker::nestedLayer(const Layer& layer, Span contents, Decoding decoding) {
+Layer* CardDataMasker::nestedLayer(const Layer& layer, Span contents, detail::Spelling decoding) {
     const std::size_t budget = kDecodedBytesPerByte * body_.size() + kDecodedBytesExtra;
     // (Positions in a nested text are kept in 32 bits.)
     if (layer.level + 1 > kDeepestNestedText || decodedBytes_ + contents.size() > budget ||
@@ -281,15 +272,9 @@ Layer* CardDataMasker::nestedLayer(const Layer& layer, Span contents, Decoding d
     nested.offset = contents.begin;
     nested.parent = &layer;
     nested.level = layer.level + 1;
-    nested.plain = layer.plain || decoding != Decoding::json;
+    nested.plain = layer.plain || decoding != detail::Spelling::json;
     const std::string_view raw = layer.text.substr(contents.begin, contents.size());
-    if (decoding == Decoding::json) {
-        detail::decodeJsonString(raw, nested.decoded, &nested.starts);
-    } else {
-        detail::decodeSpelling(
-            raw, decoding == Decoding::percent ? detail::Spelling::percent : detail::Spelling::html,
-            nested.decoded, nested.starts);
-    }
+    detail::decodeSpelling(raw, decoding, nested.decoded, &nested.starts);
     nested.text = nested.decoded.view();
     return &nested;
 }
@@ -301,26 +286,17 @@ void CardDataMasker::addText(const Layer& layer, Span span) {
     if (layer.text.substr(span.begin, span.size()).find('\\') == std::string_view::npos) {
         return;
     }
-    if (Layer* decoded = nestedLayer(layer, span, Decoding::json)) {
+    if (Layer* decoded = nestedLayer(layer, span, detail::Spelling::json)) {
         decoded->textOnly = true;
         texts_.push_back({decoded, {0, decoded->text.size()}, false});
     }
 }
 
-void CardDataMasker::maskLeniently(const Layer& layer, Span span) {
+// A text of a document may quote a request in another spelling (a form, XML, HTML-escaped JSON):
+// the values after names are masked there; elsewhere every long digit run too.
+void CardDataMasker::maskLeniently(const Layer& layer, Span span, bool namesOnly) {
     detail::LenientFindings found;
-    detail::maskLeniently(layer.text, span, found);
-    takeLenient(layer, found);
-}
-
-// A text of a document may quote a request in another spelling (a form, XML, HTML-escaped JSON).
-void CardDataMasker::maskAfterNames(const Layer& layer, Span span) {
-    detail::LenientFindings found;
-    detail::maskValuesAfterNames(layer.text, span, found);
-    takeLenient(layer, found);
-}
-
-void CardDataMasker::takeLenient(const Layer& layer, detail::LenientFindings& found) {
+    (namesOnly ? detail::maskValuesAfterNames : detail::maskLeniently)(layer.text, span, found);
     for (auto& [at, text] : found.replacements) {
         replace(layer, at, std::move(text));
     }

@@ -1,144 +1,34 @@
 #include "transport/DocumentScan.h"
 
 #include <algorithm>
+#include <tuple>
+
+#include <nlohmann/json.hpp>
 
 namespace vanto::detail {
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 bool isWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-int hexValue(char c) {
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    const char lower = static_cast<char>(c | 0x20);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
-// The four hexadecimal digits at `at`, or -1.
-int hex4(std::string_view text, std::size_t at) {
-    if (at > text.size() || text.size() - at < 4) {
-        return -1;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + 4; ++i) {
-        const int digit = hexValue(text[i]);
-        if (digit < 0) {
-            return -1;
-        }
-        value = value * 16 + digit;
-    }
-    return value;
-}
-
-template <typename Emit>
-void emitUtf8(std::uint32_t code, Emit&& emit) {
-    if (code < 0x80) {
-        emit(static_cast<char>(code));
-    } else if (code < 0x800) {
-        emit(static_cast<char>(0xC0 | (code >> 6)));
-        emit(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        emit(static_cast<char>(0xE0 | (code >> 12)));
-        emit(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        emit(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        emit(static_cast<char>(0xF0 | (code >> 18)));
-        emit(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        emit(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        emit(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
-char unescaped(char escape) {
-    switch (escape) {
-        case 'b':
-            return '\b';
-        case 'f':
-            return '\f';
-        case 'n':
-            return '\n';
-        case 'r':
-            return '\r';
-        case 't':
-            return '\t';
-        default:
-            return escape;  // " \ and /
-    }
-}
-
 }  // namespace
-
-void decodeJsonString(std::string_view raw, platform::SecretText& out,
-                      std::vector<std::uint32_t>* starts) {
-    // A decoded text is never longer than its escaped form, so the text never grows while written.
-    out.reserve(out.size() + raw.size());
-    if (starts != nullptr) {
-        starts->reserve(raw.size() + 1);
-    }
-    std::size_t from = 0;
-    const auto emit = [&](char c) {
-        out.append(std::string_view(&c, 1));
-        if (starts != nullptr) {
-            starts->push_back(static_cast<std::uint32_t>(from));
-        }
-    };
-    for (std::size_t at = 0; at < raw.size();) {
-        from = at;
-        if (raw[at] != '\\') {
-            // A run of plain bytes at once.
-            const std::size_t end = std::min(raw.find('\\', at), raw.size());
-            out.append(raw.substr(at, end - at));
-            for (; starts != nullptr && from < end; ++from) {
-                starts->push_back(static_cast<std::uint32_t>(from));
-            }
-            at = end;
-            continue;
-        }
-        if (raw[at + 1] != 'u') {
-            emit(unescaped(raw[at + 1]));
-            at += 2;
-            continue;
-        }
-        auto code = static_cast<std::uint32_t>(hex4(raw, at + 2));
-        at += 6;
-        if (code >= 0xD800 && code < 0xDC00 && raw.substr(at, 2) == "\\u") {
-            const int low = hex4(raw, at + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + static_cast<std::uint32_t>(low - 0xDC00);
-                at += 6;
-            }
-        }
-        emitUtf8(code, emit);
-    }
-    if (starts != nullptr) {
-        starts->push_back(static_cast<std::uint32_t>(raw.size()));
-    }
-}
 
 bool holdsJson(std::string_view raw) {
     bool leading = true;
     for (std::size_t at = 0; at < raw.size();) {
         char c = raw[at];
-        std::size_t width = 1;
+        std::size_t next = at + 1;
         if (c == '\\') {
-            // The contents were checked: every escape is whole.
-            const char escape = raw[at + 1];
-            const int code = escape == 'u' ? hex4(raw, at + 2) : unescaped(escape);
+            long code = 0;
+            std::tie(code, next) = jsonEscape(raw, at);
             c = code < 0x80 ? static_cast<char>(code) : '\0';
-            width = escape == 'u' ? 6 : 2;
         }
         if (c == '{' || c == '[' || (leading && c == '"')) {
             return true;
         }
         leading = leading && isWhitespace(c);
-        at += width;
+        at = next;
     }
     // JSON may be percent-encoded or HTML-escaped too.
     return holdsSpelling(raw, Spelling::percent) || holdsSpelling(raw, Spelling::html);
@@ -150,247 +40,149 @@ void DocumentScan::skipWhitespace() {
     }
 }
 
-bool DocumentScan::run() {
-    // A byte order mark may open a JSON text, and parsers take it in.
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (text_.substr(at_).starts_with(kByteOrderMark)) {
-        at_ += kByteOrderMark.size();
-    }
-    skipWhitespace();
-    if (!readToEnd()) {
+// The syntax is checked by the JSON library's parser (the one the answers are read with), which
+// also says where it failed; the scan below then only finds where things stand.
+bool DocumentScan::syntaxHolds(bool whole) {
+    struct Check : nlohmann::detail::json_sax_acceptor<nlohmann::json> {
+        std::size_t failedAt = 0;
+        bool parse_error(std::size_t position, const std::string&,
+                         const nlohmann::detail::exception&) {
+            failedAt = position;
+            return false;
+        }
+    } check;
+    const std::string_view rest = text_.substr(at_);
+    // The parser takes a zero byte for the end of its input: a text holding one is not JSON.
+    if (const std::size_t zero = rest.find('\0'); whole && zero != std::string_view::npos) {
+        at_ += zero;
         return false;
     }
+    if (nlohmann::json::sax_parse(rest.begin(), rest.end(), &check,
+                                  nlohmann::json::input_format_t::json, whole)) {
+        return true;
+    }
+    at_ = std::min(at_ + check.failedAt, text_.size());
+    return false;
+}
+
+bool DocumentScan::run() {
+    if (!syntaxHolds(true)) {
+        return false;
+    }
+    // A byte order mark may open a JSON text, and parsers take it in.
+    if (text_.substr(at_).starts_with("\xEF\xBB\xBF")) {
+        at_ += 3;
+    }
+    scanValue();
     skipWhitespace();
     return at_ == text_.size();
 }
 
 bool DocumentScan::runValue() {
-    return (peek() == '{' || peek() == '[') && readToEnd();
-}
-
-// Reads one value whole.
-bool DocumentScan::readToEnd() {
-    // Whether the last value read is complete (a scalar, or a container now closed).
-    bool complete = false;
-    while (!complete || !open_.empty()) {
-        bool more = false;
-        if (complete ? !afterValue(more) : !value(complete)) {
-            return false;
-        }
-        complete = complete && !more;
-    }
-    return true;
-}
-
-// Reads a value, or opens a container and reads up to its first value; `complete` tells which.
-bool DocumentScan::value(bool& complete) {
-    const std::size_t begin = at_;
-    const char c = peek();
-    if (c == '{' || c == '[') {
-        open_.push_back({c == '{', card_, begin, insideCard()});
-        card_.reset();
-        encoded_ = false;
-        ++at_;
-        skipWhitespace();
-        if (peek() == (c == '{' ? '}' : ']')) {
-            ++at_;
-            close();
-            complete = true;
-            return true;
-        }
-        complete = false;
-        return c == '[' || memberName();
-    }
-    if (c == '"') {
-        Span contents;
-        bool escaped = false;
-        if (!string(contents, escaped)) {
-            return false;
-        }
-        noteString(contents, escaped);
-    } else if (c == '-' || isDigit(c)) {
-        if (!number()) {
-            return false;
-        }
-        noteOther({begin, at_}, true);
-    } else {
-        if (!literal()) {
-            return false;
-        }
-        noteOther({begin, at_}, false);
-    }
-    card_.reset();
-    encoded_ = false;
-    complete = true;
-    return true;
-}
-
-// After a value inside a container: the container's end, or (`more`) a next member or item.
-bool DocumentScan::afterValue(bool& more) {
-    skipWhitespace();
-    const bool object = open_.back().object;
-    if (peek() == ',') {
-        ++at_;
-        skipWhitespace();
-        more = true;
-        return !object || memberName();
-    }
-    if (peek() == (object ? '}' : ']')) {
-        ++at_;
-        close();
-        return true;
-    }
-    return false;
-}
-
-bool DocumentScan::memberName() {
-    Span contents;
-    bool escaped = false;
-    if (peek() != '"' || !string(contents, escaped)) {
+    const bool opens = at_ < text_.size() && (text_[at_] == '{' || text_[at_] == '[');
+    if (!opens || !syntaxHolds(false)) {
         return false;
     }
-    if (!insideCard()) {
-        platform::SecretText decoded;
-        std::string_view name = text_.substr(contents.begin, contents.size());
-        if (escaped) {
-            decodeJsonString(name, decoded, nullptr);
-            name = decoded.view();
-        }
-        card_ = cardMemberNamed(name);
-        encoded_ = card_ == CardField::encoded;
-        if (encoded_) {
-            card_.reset();
-        }
-        if (!card_) {
-            names.push_back(contents);
-        }
-    }
-    skipWhitespace();
-    if (peek() != ':') {
-        return false;
-    }
-    ++at_;
-    skipWhitespace();
+    scanValue();
     return true;
 }
 
-bool DocumentScan::string(Span& contents, bool& escaped) {
-    contents.begin = ++at_;
-    while (at_ < text_.size()) {
+// Notes what one value, known to be JSON, holds.
+void DocumentScan::scanValue() {
+    bool nameNext = false;
+    do {
+        skipWhitespace();
+        if (at_ >= text_.size()) {
+            return;
+        }
         const char c = text_[at_];
-        if (c == '"') {
-            contents.end = at_++;
-            return true;
-        }
-        if (static_cast<unsigned char>(c) < 0x20) {
-            return false;
-        }
-        if (c != '\\') {
+        const std::size_t begin = at_;
+        if (c == '{' || c == '[' || c == ',' || c == ':') {
+            if (c == '{' || c == '[') {
+                open_.push_back({c == '{', card_, begin, insideCard()});
+                card_.reset();
+                encoded_ = false;
+            }
             ++at_;
+            nameNext = c == '{' || (c == ',' && !open_.empty() && open_.back().object);
             continue;
         }
-        escaped = true;
-        const char escape = at_ + 1 < text_.size() ? text_[at_ + 1] : '\0';
-        if (escape == 'u') {
-            if (hex4(text_, at_ + 2) < 0) {
-                return false;
+        if (c == '}' || c == ']') {
+            ++at_;
+            close();
+        } else if (c == '"') {
+            bool escaped = false;
+            ++at_;
+            while (at_ < text_.size() && text_[at_] != '"') {
+                escaped = escaped || text_[at_] == '\\';
+                at_ += text_[at_] == '\\' ? 2 : 1;
             }
-            at_ += 6;
-        } else if (escape != '\0' &&
-                   std::string_view("\"\\/bfnrt").find(escape) != std::string_view::npos) {
-            at_ += 2;
+            const Span contents{begin + 1, std::min(at_++, text_.size())};
+            if (nameNext) {
+                memberName(contents, escaped);
+                nameNext = false;
+                continue;
+            }
+            noteString(contents, escaped);
         } else {
-            return false;
+            at_ = std::min(text_.find_first_of(",:[]{}\" \t\n\r", at_), text_.size());
+            noteOther({begin, at_}, c == '-' || isDigit(c));
         }
-    }
-    return false;
+        card_.reset();
+        encoded_ = false;
+    } while (!open_.empty());
 }
 
-bool DocumentScan::number() {
-    const auto digits = [this] {
-        const std::size_t first = at_;
-        while (isDigit(peek())) {
-            ++at_;
-        }
-        return at_ > first;
-    };
-    if (peek() == '-') {
-        ++at_;
+void DocumentScan::memberName(Span contents, bool escaped) {
+    if (insideCard()) {
+        return;
     }
-    if (peek() == '0') {
-        ++at_;
-    } else if (!digits()) {
-        return false;
+    platform::SecretText buffer;
+    card_ = cardMemberNamed(decoded(contents, escaped, buffer));
+    encoded_ = card_ == CardField::encoded;
+    if (encoded_) {
+        card_.reset();
     }
-    if (peek() == '.') {
-        ++at_;
-        if (!digits()) {
-            return false;
-        }
+    if (!card_) {
+        names.push_back(contents);
     }
-    if (peek() == 'e' || peek() == 'E') {
-        ++at_;
-        if (peek() == '+' || peek() == '-') {
-            ++at_;
-        }
-        if (!digits()) {
-            return false;
-        }
-    }
-    return true;
 }
 
-bool DocumentScan::literal() {
-    for (const std::string_view word : {"true", "false", "null"}) {
-        if (text_.substr(at_, word.size()) == word) {
-            at_ += word.size();
-            return true;
-        }
-    }
-    return false;
-}
-
-// Closes the innermost container; one that was a card member's value is masked whole.
 void DocumentScan::close() {
     const Container closed = open_.back();
     open_.pop_back();
     if (closed.card) {
         const std::string_view value = text_.substr(closed.begin, at_ - closed.begin);
-        cardValues.push_back({{closed.begin, at_}, maskedAsJsonText(value, *closed.card, level_)});
-        if (*closed.card == CardField::number) {
-            noteCardNumber(value);
-        }
+        noteCard({closed.begin, at_}, value, *closed.card,
+                 maskedAsJsonText(value, *closed.card, level_));
     }
+}
+
+std::string_view DocumentScan::decoded(Span contents, bool escaped,
+                                       platform::SecretText& buffer) const {
+    const std::string_view raw = text_.substr(contents.begin, contents.size());
+    if (!escaped) {
+        return raw;
+    }
+    decodeSpelling(raw, Spelling::json, buffer);
+    return buffer.view();
 }
 
 void DocumentScan::noteString(Span contents, bool escaped) {
     if (insideCard()) {
         return;
     }
-    const std::string_view raw = text_.substr(contents.begin, contents.size());
     if (card_) {
-        platform::SecretText decoded;
-        std::string_view value = raw;
-        if (escaped) {
-            decodeJsonString(raw, decoded, nullptr);
-            value = decoded.view();
-        }
-        if (!value.empty()) {
-            cardValues.push_back({contents, maskedCardValue(value, *card_)});
-        }
-        if (*card_ == CardField::number) {
-            noteCardNumber(value);
-        }
+        platform::SecretText buffer;
+        const std::string_view value = decoded(contents, escaped, buffer);
+        noteCard(contents, value, *card_, maskedCardValue(value, *card_));
         return;
     }
     if (encoded_) {
         encodedTexts.push_back(contents);
     }
-    if (holdsJson(raw)) {
-        nestedTexts.push_back(contents);
-    } else {
-        texts.push_back(contents);
-    }
+    auto& into = holdsJson(text_.substr(contents.begin, contents.size())) ? nestedTexts : texts;
+    into.push_back(contents);
 }
 
 void DocumentScan::noteOther(Span token, bool isNumber) {
@@ -399,17 +191,19 @@ void DocumentScan::noteOther(Span token, bool isNumber) {
     }
     const std::string_view value = text_.substr(token.begin, token.size());
     if (card_) {
-        cardValues.push_back({token, maskedAsJsonText(value, *card_, level_)});
-        if (*card_ == CardField::number) {
-            noteCardNumber(value);
-        }
+        noteCard(token, value, *card_, maskedAsJsonText(value, *card_, level_));
     } else if (isNumber) {
         numbers.push_back(token);
     }
 }
 
-void DocumentScan::noteCardNumber(std::string_view value) {
-    platform::SecretText digits = cardNumberDigits(value);
+void DocumentScan::noteCard(Span span, std::string_view value, CardField field,
+                            std::string masked) {
+    if (!masked.empty()) {
+        cardValues.push_back({span, std::move(masked)});
+    }
+    platform::SecretText digits =
+        field == CardField::number ? cardNumberDigits(value) : platform::SecretText();
     if (!digits.empty()) {
         cardNumbers.push_back(std::move(digits));
     }

@@ -12,21 +12,16 @@
 // Reading JSON with the byte positions of what it holds, for the trace masking.
 namespace vanto::detail {
 
-/// Decodes the contents of a JSON string that DocumentScan has checked. With `starts`, notes for
-/// each decoded byte where the character or escape that wrote it starts in `raw`, and the end of
-/// `raw` last. A lone surrogate is kept in its three-byte form: only names and structure matter.
-void decodeJsonString(std::string_view raw, platform::SecretText& out,
-                      std::vector<std::uint32_t>* starts);
-
 /// Whether the contents of a JSON string, once decoded, may carry JSON: they start (after
 /// whitespace) with a quotation mark, hold what opens an object or an array anywhere (an echo of
 /// a request after a prefix, say), or hold percent escapes or HTML character references.
 bool holdsJson(std::string_view raw);
 
-/// Reads one text as a JSON document (RFC 8259; UTF-8 is not checked) and notes where card data
-/// stand in it, the texts and numbers in which a card number might be repeated, and the member
-/// texts that carry JSON of their own. Containers are tracked on a stack of their own, so no depth
-/// of nesting is too deep to read. `level` is how many times the text was carried as a text.
+/// Reads one text as a JSON document (as nlohmann's parser takes it: RFC 8259, UTF-8, no zero
+/// byte) and notes where card data stand in it, the texts and numbers in which a card number might
+/// be repeated, and the member texts that carry JSON of their own. Neither the parser nor the scan
+/// recurses, so no depth of nesting is too deep to read. `level` is how many times the text was
+/// carried as a text.
 class DocumentScan {
   public:
     /// Reads `text` from `from`.
@@ -68,20 +63,17 @@ class DocumentScan {
     bool insideCard() const {
         return !open_.empty() && (open_.back().insideCard || open_.back().card.has_value());
     }
-    char peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
     void skipWhitespace();
-
-    bool value(bool& complete);
-    bool afterValue(bool& more);
-    bool memberName();
-    bool string(Span& contents, bool& escaped);
-    bool number();
-    bool literal();
+    bool syntaxHolds(bool whole);
+    void scanValue();
+    void memberName(Span contents, bool escaped);
     void close();
     void noteString(Span contents, bool escaped);
     void noteOther(Span token, bool isNumber);
-    void noteCardNumber(std::string_view value);
-    bool readToEnd();
+    // A card member's value at `span` and what masks it (nothing when empty).
+    void noteCard(Span span, std::string_view value, CardField field, std::string masked);
+    // The contents of a string, decoded into `buffer` when they hold escapes.
+    std::string_view decoded(Span contents, bool escaped, platform::SecretText& buffer) const;
 
     std::string_view text_;
     unsigned level_;

@@ -21,10 +21,6 @@ constexpr std::size_t kLongestTag = 256;
 constexpr std::size_t kReadingPerByte = 16;
 constexpr std::size_t kReadingExtra = 64 * 1024;
 
-constexpr char lowered(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool isNameCharacter(char c) {
     const char lower = lowered(c);
     return (lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
@@ -54,40 +50,40 @@ std::size_t spelledName(std::string_view text, std::size_t at, std::size_t end,
     return at;
 }
 
+// The first offset from `at` whose character `keep` (given it and its offset) refuses, or `end`.
+template <typename Keep>
+std::size_t skipWhile(std::string_view text, std::size_t at, std::size_t end, Keep&& keep) {
+    for (Character read; at < end && keep(read = readCharacter(text, at, end), at);) {
+        at = read.end;
+    }
+    return at;
+}
+
+bool isWhitespace(const Character& read, std::size_t) {
+    return read.isWhitespace();
+}
+
 // Whether a member's name starts at `at`: a quoted name, or a bare one, followed by whitespace
 // and a colon or an equals sign.
 bool memberNameAt(std::string_view text, std::size_t at, std::size_t end) {
     const Character first = readCharacter(text, at, end);
-    std::size_t next = first.end;
-    std::size_t length = 0;
-    if (first.isQuote()) {
-        Character read;
-        while (next < end && !(read = readCharacter(text, next, end)).isQuote()) {
-            next = read.end;
-            if (++length > kLongestName) {
-                return false;
-            }
-        }
-        if (next >= end) {
-            return false;
-        }
-        next = read.end;
-    } else if (isNameCharacter(first.c) && !(first.c >= '0' && first.c <= '9')) {
-        Character read;
-        while (next < end && isNameCharacter((read = readCharacter(text, next, end)).c)) {
-            next = read.end;
-            if (++length > kLongestName) {
-                return false;
-            }
-        }
-    } else {
+    if (!first.isQuote() && (!isNameCharacter(first.c) || isDigit(first.c))) {
         return false;
     }
-    Character read;
-    while (next < end && (read = readCharacter(text, next, end)).isWhitespace()) {
-        next = read.end;
+    std::size_t length = 0;
+    bool tooLong = false;
+    std::size_t next = skipWhile(text, first.end, end, [&](const Character& read, std::size_t) {
+        const bool inName = first.isQuote() ? !read.isQuote() : isNameCharacter(read.c);
+        tooLong = inName && ++length > kLongestName;
+        return inName && !tooLong;
+    });
+    if (tooLong || (first.isQuote() && next >= end)) {
+        return false;
     }
-    return next < end && (read.c == ':' || read.c == '=');
+    next = skipWhile(text, first.isQuote() ? readCharacter(text, next, end).end : next, end,
+                     isWhitespace);
+    const char separator = next < end ? readCharacter(text, next, end).c : '\0';
+    return separator == ':' || separator == '=';
 }
 
 // Whether `read`, starting at `at`, is written as itself at its level of JSON, not as a percent
@@ -102,16 +98,10 @@ bool isPlain(std::string_view text, const Character& read, std::size_t at) {
 // is part of its text.
 Span stringValue(std::string_view text, std::size_t at, std::size_t end, const Character& open,
                  bool openedPlainly) {
-    std::size_t stop = at;
-    while (stop < end) {
-        const Character read = readCharacter(text, stop, end);
-        if (read.isQuote() && (!openedPlainly || isPlain(text, read, stop)) &&
-            (read.level < open.level || (read.c == open.c && read.level <= open.level))) {
-            break;
-        }
-        stop = read.end;
-    }
-    return {at, stop};
+    return {at, skipWhile(text, at, end, [&](const Character& read, std::size_t from) {
+                return !read.isQuote() || (openedPlainly && !isPlain(text, read, from)) ||
+                       (read.level >= open.level && (read.c != open.c || read.level > open.level));
+            })};
 }
 
 // An object or array value starting at `at`, up to its closing bracket; brackets inside strings
@@ -161,15 +151,9 @@ bool endsBareValue(std::string_view text, const Character& read, std::size_t at,
 
 // A value without quotation marks: up to whatever ends a value in JSON, a form or XML.
 Span bareValue(std::string_view text, std::size_t at, std::size_t end, Separator separator) {
-    std::size_t stop = at;
-    while (stop < end) {
-        const Character read = readCharacter(text, stop, end);
-        if (endsBareValue(text, read, stop, separator)) {
-            break;
-        }
-        stop = read.end;
-    }
-    return {at, stop};
+    return {at, skipWhile(text, at, end, [&](const Character& read, std::size_t from) {
+                return !endsBareValue(text, read, from, separator);
+            })};
 }
 
 // Whether the name starting at `at` is an XML element's, after "<" (or "&lt;", "%3C").
@@ -197,13 +181,13 @@ struct FoundValue {
 std::optional<std::pair<std::size_t, Separator>> separatorAfter(std::string_view text,
                                                                 std::size_t at, std::size_t end,
                                                                 bool tag) {
-    Character read;
-    while (at < end && ((read = readCharacter(text, at, end)).isQuote() || read.isWhitespace())) {
-        at = read.end;
-    }
+    at = skipWhile(text, at, end, [](const Character& read, std::size_t) {
+        return read.isQuote() || read.isWhitespace();
+    });
     if (at >= end) {
         return std::nullopt;
     }
+    Character read = readCharacter(text, at, end);
     if (read.c == ':' || read.c == '=') {
         return std::pair{read.end, read.c == ':' ? Separator::colon : Separator::equals};
     }
@@ -220,16 +204,11 @@ std::optional<std::pair<std::size_t, Separator>> separatorAfter(std::string_view
 // Where the values after a card member's first value end: at the next member's name, or for a
 // form or XML, at the next field or tag (written plainly, as the value's own end is).
 std::size_t regionEnd(std::string_view text, std::size_t at, std::size_t end, Separator separator) {
-    while (at < end) {
-        const Character read = readCharacter(text, at, end);
+    return skipWhile(text, at, end, [&](const Character& read, std::size_t from) {
         const bool nextField = separator != Separator::colon && (read.c == '&' || read.c == '<') &&
-                               isPlain(text, read, at);
-        if (nextField || memberNameAt(text, at, end)) {
-            return at;
-        }
-        at = read.end;
-    }
-    return end;
+                               isPlain(text, read, from);
+        return !nextField && !memberNameAt(text, from, end);
+    });
 }
 
 std::optional<FoundValue> valueAfterName(std::string_view text, Span within, std::size_t nameStart,
@@ -243,17 +222,17 @@ std::optional<FoundValue> valueAfterName(std::string_view text, Span within, std
         return std::nullopt;
     }
     // Whitespace before the value, which in a form is written plainly.
-    std::size_t at = separator->first;
-    Character read;
-    while (separator->second != Separator::element && at < end &&
-           (read = readCharacter(text, at, end)).isWhitespace() &&
-           (separator->second == Separator::colon || isPlain(text, read, at))) {
-        at = read.end;
-    }
+    const std::size_t at =
+        separator->second == Separator::element
+            ? separator->first
+            : skipWhile(text, separator->first, end, [&](const Character& read, std::size_t from) {
+                  return read.isWhitespace() &&
+                         (separator->second == Separator::colon || isPlain(text, read, from));
+              });
     if (at >= end) {
         return std::nullopt;
     }
-    read = readCharacter(text, at, end);
+    const Character read = readCharacter(text, at, end);
     FoundValue found;
     found.separator = separator->second;
     // A form's value is quoted only by a plain quotation mark: an escaped one is part of it.
