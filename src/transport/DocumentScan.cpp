@@ -40,6 +40,36 @@ void DocumentScan::skipWhitespace() {
     }
 }
 
+namespace {
+
+// The text the JSON parser is given: `text` with every digit but 0 read as 1. The parser keeps its
+// tokens and its error text in buffers that are freed without being wiped, so they must never hold
+// the text's own digits; a number's syntax only tells 0 from the other digits, so the verdict and
+// where it fails are the text's. A \u escape keeps its hex digits (a surrogate stays one), except
+// one that stands for a digit, which becomes the escape of 0 or 1 in the same way.
+platform::SecretText digitsHidden(std::string_view text) {
+    platform::SecretText hidden;
+    char* out = hidden.extend(text.size());
+    const auto hide = [](char c) { return c >= '1' && c <= '9' ? '1' : c; };
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] == '\\' && at + 1 < text.size()) {
+            const std::size_t length =
+                text[at + 1] == 'u' ? std::min<std::size_t>(6, text.size() - at) : 2;
+            std::copy_n(text.data() + at, length, out + at);
+            if (length == 6 && text.substr(at + 2, 3) == "003") {
+                out[at + 5] = hide(text[at + 5]);
+            }
+            at += length;
+        } else {
+            out[at] = hide(text[at]);
+            ++at;
+        }
+    }
+    return hidden;
+}
+
+}  // namespace
+
 // The syntax is checked by the JSON library's parser (the one the answers are read with), which
 // also says where it failed; the scan below then only finds where things stand.
 bool DocumentScan::syntaxHolds(bool whole) {
@@ -57,7 +87,8 @@ bool DocumentScan::syntaxHolds(bool whole) {
         at_ += zero;
         return false;
     }
-    if (nlohmann::json::sax_parse(rest.begin(), rest.end(), &check,
+    const platform::SecretText hidden = digitsHidden(rest);
+    if (nlohmann::json::sax_parse(hidden.view().begin(), hidden.view().end(), &check,
                                   nlohmann::json::input_format_t::json, whole)) {
         return true;
     }
