@@ -10,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -85,37 +86,40 @@ int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
     return now - transfer->lastActivity > transfer->idleLimit ? 1 : 0;
 }
 
-// The certificates the system trusts, read once for the process from OpenSSL's built-in locations.
-// Reading the system's bundle costs tens of milliseconds, far more than a TLS handshake, so it is
-// not done again for every transfer.
-X509_STORE* systemTrust() {
-    static X509_STORE* const store = [] {
-        X509_STORE* loaded = X509_STORE_new();
-        if (loaded != nullptr) {
-            X509_STORE_load_file(loaded, X509_get_default_cert_file());
-            X509_STORE_load_path(loaded, X509_get_default_cert_dir());
+// Whether the system's certificate directory names its certificates by their subjects' hashes
+// (as update-ca-certificates and c_rehash do): a lookup there reads only the few certificates a
+// chain needs, where reading the system's bundle parses every one of them, which costs tens of
+// milliseconds, more than the whole of a payment's exchange on a local network.
+bool hashedDirectory(const std::filesystem::path& directory) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() >= 10 && name[8] == '.' &&
+            std::all_of(name.begin(), name.begin() + 8,
+                        [](unsigned char c) { return std::isxdigit(c) != 0; }) &&
+            std::all_of(name.begin() + 9, name.end(),
+                        [](unsigned char c) { return std::isdigit(c) != 0; })) {
+            return true;
         }
-        return loaded;
-    }();
-    return store;
+    }
+    return false;
 }
 
 // The store a session verifies servers with: the system's certificates and the application's
-// extra trust anchors. Null when an anchor is not a PEM certificate, so that nothing is trusted
-// by mistake and every transfer fails verification.
+// extra trust anchors. The system's are looked up in its hashed directory where there is one, and
+// read from its bundle otherwise. Null when an anchor is not a PEM certificate, so that nothing is
+// trusted by mistake and every transfer fails verification.
 std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& anchors) {
     std::shared_ptr<X509_STORE> store(X509_STORE_new(), &X509_STORE_free);
-    X509_STORE* system = systemTrust();
-    if (!store || system == nullptr) {
+    if (!store) {
         return nullptr;
     }
-    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(system);
-    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
-        if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i))) {
-            X509_STORE_add_cert(store.get(), certificate);
-        }
+    const char* directory = X509_get_default_cert_dir();
+    if (!hashedDirectory(directory)) {
+        X509_STORE_load_file(store.get(), X509_get_default_cert_file());
     }
-    X509_STORE_load_path(store.get(), X509_get_default_cert_dir());
+    X509_STORE_load_path(store.get(), directory);
     for (const auto& pem : anchors) {
         BIO* input = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
         bool any = false;
@@ -137,8 +141,8 @@ std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& ancho
 }
 
 // The trust store for a set of anchors, built once for the process and shared by every session
-// that gives the same anchors: building one copies the system's certificates, which costs more
-// than a whole exchange on a local network.
+// that gives the same anchors: without a hashed directory, building one reads the system's bundle,
+// which costs more than a whole exchange on a local network.
 std::shared_ptr<X509_STORE> sharedTrustStore(const std::vector<std::string>& anchors) {
     struct Stores : internal::StatePart {
         std::mutex mutex;
