@@ -5,46 +5,39 @@
 
 namespace vanto::quick::detail {
 
-AccessibleButton::AccessibleButton(QQuickItem* button) : QAccessibleObject(button) {}
+AccessibleItem::AccessibleItem(QQuickItem* item) : QAccessibleObject(item) {}
 
-QAccessibleInterface* AccessibleButton::factory(const QString& className, QObject* object) {
-    // Asked first with the button's own class, before Qt Quick's reading of any item is.
+QQuickItem* AccessibleItem::marked(const QString& className, QObject* object, bool textInput) {
+    // Asked first with the item's own class, before Qt Quick's reading of any item is.
     auto* item = qobject_cast<QQuickItem*>(object);
     if (!item || className != QLatin1String(item->metaObject()->className()) ||
-        item->inherits("QQuickTextInput") || !item->property("readsAsDrawn").toBool()) {
+        item->inherits("QQuickTextInput") != textInput ||
+        !item->property("readsAsDrawn").toBool()) {
         return nullptr;
     }
-    announcesEnabledChanges(item);
-    return new AccessibleButton(item);
-}
-
-// Assistive technologies hear of each change of the enabled state.
-void AccessibleButton::announcesEnabledChanges(QQuickItem* item) {
+    // Assistive technologies hear of each change of the enabled state.
     QObject::connect(item, &QQuickItem::enabledChanged, item, [item] {
         QAccessible::State changed;
         changed.disabled = true;
         QAccessibleStateChangeEvent event(item, changed);
         QAccessible::updateAccessibility(&event);
     });
+    return item;
 }
 
-QQuickItem* AccessibleButton::item() const {
+QQuickItem* AccessibleItem::item() const {
     return static_cast<QQuickItem*>(object());
 }
 
-QWindow* AccessibleButton::window() const {
+QWindow* AccessibleItem::window() const {
     return item()->window();
 }
 
 // The nearest item above that assistive technologies know, or the window at the top, as Qt
 // Quick's own reading goes up.
-QAccessibleInterface* AccessibleButton::parent() const {
-    return parentOf(item());
-}
-
-QAccessibleInterface* AccessibleButton::parentOf(const QQuickItem* item) {
-    QQuickWindow* shownIn = item->window();
-    for (QQuickItem* above = item->parentItem(); above; above = above->parentItem()) {
+QAccessibleInterface* AccessibleItem::parent() const {
+    QQuickWindow* shownIn = item()->window();
+    for (QQuickItem* above = item()->parentItem(); above; above = above->parentItem()) {
         if (shownIn && above == shownIn->contentItem()) {
             break;
         }
@@ -55,32 +48,47 @@ QAccessibleInterface* AccessibleButton::parentOf(const QQuickItem* item) {
     return shownIn ? QAccessible::queryAccessibleInterface(shownIn) : nullptr;
 }
 
-// The title is the button's name: nothing inside it is read on its own.
-QAccessibleInterface* AccessibleButton::child(int) const {
+// A control is read whole: nothing inside it is read on its own.
+QAccessibleInterface* AccessibleItem::child(int) const {
     return nullptr;
 }
 
-int AccessibleButton::childCount() const {
+int AccessibleItem::childCount() const {
     return 0;
 }
 
-int AccessibleButton::indexOfChild(const QAccessibleInterface*) const {
+int AccessibleItem::indexOfChild(const QAccessibleInterface*) const {
     return -1;
 }
 
-QString AccessibleButton::text(QAccessible::Text kind) const {
-    return kind == QAccessible::Name ? item()->property("text").toString() : QString();
-}
-
-QRect AccessibleButton::rect() const {
-    return placeOf(item());
-}
-
-QRect AccessibleButton::placeOf(const QQuickItem* item) {
-    const QRectF inScene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-    const QWindow* shownIn = item->window();
+QRect AccessibleItem::rect() const {
+    const QRectF inScene = item()->mapRectToScene(QRectF(0, 0, item()->width(), item()->height()));
+    const QWindow* shownIn = item()->window();
     const QPoint topLeft = inScene.topLeft().toPoint();
     return {shownIn ? shownIn->mapToGlobal(topLeft) : topLeft, inScene.size().toSize()};
+}
+
+QAccessible::State AccessibleItem::drawnState() const {
+    const QQuickItem* control = item();
+    QAccessible::State state;
+    state.invisible = !control->isVisible() || qFuzzyIsNull(control->opacity()) ||
+                      !control->window() || !control->window()->isVisible();
+    state.disabled = !control->isEnabled();
+    state.focusable = control->activeFocusOnTab();
+    state.focused = control->hasActiveFocus();
+    return state;
+}
+
+AccessibleButton::AccessibleButton(QQuickItem* button) : AccessibleItem(button) {}
+
+QAccessibleInterface* AccessibleButton::factory(const QString& className, QObject* object) {
+    QQuickItem* button = marked(className, object, false);
+    return button ? new AccessibleButton(button) : nullptr;
+}
+
+// The title is the button's name.
+QString AccessibleButton::text(QAccessible::Text kind) const {
+    return kind == QAccessible::Name ? item()->property("text").toString() : QString();
 }
 
 QAccessible::Role AccessibleButton::role() const {
@@ -88,14 +96,8 @@ QAccessible::Role AccessibleButton::role() const {
 }
 
 QAccessible::State AccessibleButton::state() const {
-    const QQuickItem* button = item();
-    QAccessible::State state;
-    state.invisible = !button->isVisible() || qFuzzyIsNull(button->opacity()) ||
-                      !button->window() || !button->window()->isVisible();
-    state.disabled = !button->isEnabled();
-    state.focusable = button->activeFocusOnTab();
-    state.focused = button->hasActiveFocus();
-    state.pressed = button->property("down").toBool();
+    QAccessible::State state = drawnState();
+    state.pressed = item()->property("down").toBool();
     return state;
 }
 

@@ -1,52 +1,20 @@
 #include "AccessibleField.h"
 
-#include "AccessibleButton.h"
-
 #include <QQuickItem>
 #include <QQuickWindow>
 
 namespace vanto::quick::detail {
 
-AccessibleField::AccessibleField(QQuickItem* input) : QAccessibleObject(input) {}
+AccessibleField::AccessibleField(QQuickItem* input) : AccessibleItem(input) {}
 
 QAccessibleInterface* AccessibleField::factory(const QString& className, QObject* object) {
-    // Asked first with the field's own class, before Qt Quick's reading of any item is.
-    auto* item = qobject_cast<QQuickItem*>(object);
-    if (!item || className != QLatin1String(item->metaObject()->className()) ||
-        !item->inherits("QQuickTextInput") || !item->property("readsAsDrawn").toBool()) {
-        return nullptr;
-    }
-    AccessibleButton::announcesEnabledChanges(item);
-    return new AccessibleField(item);
-}
-
-QQuickItem* AccessibleField::item() const {
-    return static_cast<QQuickItem*>(object());
+    QQuickItem* input = marked(className, object, true);
+    return input ? new AccessibleField(input) : nullptr;
 }
 
 // The text as the field draws it: masked where the field masks it.
 QString AccessibleField::shown() const {
     return item()->property("displayText").toString();
-}
-
-QWindow* AccessibleField::window() const {
-    return item()->window();
-}
-
-QAccessibleInterface* AccessibleField::parent() const {
-    return AccessibleButton::parentOf(item());
-}
-
-QAccessibleInterface* AccessibleField::child(int) const {
-    return nullptr;
-}
-
-int AccessibleField::childCount() const {
-    return 0;
-}
-
-int AccessibleField::indexOfChild(const QAccessibleInterface*) const {
-    return -1;
 }
 
 // The name and the description are what the QML gives the field as Accessible.name and
@@ -69,22 +37,13 @@ QString AccessibleField::text(QAccessible::Text kind) const {
     return {};
 }
 
-QRect AccessibleField::rect() const {
-    return AccessibleButton::placeOf(item());
-}
-
 QAccessible::Role AccessibleField::role() const {
     return QAccessible::EditableText;
 }
 
 QAccessible::State AccessibleField::state() const {
     const QQuickItem* input = item();
-    QAccessible::State state;
-    state.invisible = !input->isVisible() || qFuzzyIsNull(input->opacity()) || !input->window() ||
-                      !input->window()->isVisible();
-    state.disabled = !input->isEnabled();
-    state.focusable = input->activeFocusOnTab();
-    state.focused = input->hasActiveFocus();
+    QAccessible::State state = drawnState();
     state.editable = true;
     state.readOnly = input->property("readOnly").toBool();
     state.passwordEdit = input->property("echoMode").toInt() != 0;

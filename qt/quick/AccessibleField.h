@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QAccessibleObject>
-
-class QQuickItem;
+#include "AccessibleButton.h"
 
 namespace vanto::quick::detail {
 
@@ -11,7 +9,7 @@ namespace vanto::quick::detail {
 /// description, the text as it shows (masked where it is drawn masked), and its state as it is
 /// drawn, disabled included, which Qt Quick's own reading of an item leaves out. Nothing in it
 /// can be selected through it, as from the keyboard. The factory is installed with the binding.
-class AccessibleField final : public QAccessibleObject,
+class AccessibleField final : public AccessibleItem,
                               public QAccessibleTextInterface,
                               public QAccessibleActionInterface {
   public:
@@ -20,13 +18,7 @@ class AccessibleField final : public QAccessibleObject,
     /// The factory for QAccessible::installFactory: an AccessibleField for a marked field.
     static QAccessibleInterface* factory(const QString& className, QObject* object);
 
-    QWindow* window() const override;
-    QAccessibleInterface* parent() const override;
-    QAccessibleInterface* child(int index) const override;
-    int childCount() const override;
-    int indexOfChild(const QAccessibleInterface* child) const override;
     QString text(QAccessible::Text kind) const override;
-    QRect rect() const override;
     QAccessible::Role role() const override;
     QAccessible::State state() const override;
     void* interface_cast(QAccessible::InterfaceType type) override;
@@ -50,7 +42,6 @@ class AccessibleField final : public QAccessibleObject,
     QStringList keyBindingsForAction(const QString& actionName) const override;
 
   private:
-    QQuickItem* item() const;
     QString shown() const;
     QRectF caretPlace(int position) const;
 };
