@@ -7,7 +7,7 @@
 
 namespace vanto::qt::detail {
 
-MainQueueOnQt::MainQueueOnQt() : context_(new QObject()) {}
+MainQueueOnQt::MainQueueOnQt() : context_(std::make_unique<QObject>()) {}
 
 MainQueueOnQt::~MainQueueOnQt() {
     uninstall();
@@ -38,8 +38,7 @@ void MainQueueOnQt::uninstall() {
         const std::lock_guard lock(mutex_);
         installed_ = false;
         left.swap(waiting_);
-        delete context_;  // drops the runs posted and not yet made
-        context_ = nullptr;
+        context_.reset();  // drops the runs posted and not yet made
     }
     for (auto& work : left) {
         platform::MainQueue::async(std::move(work));
@@ -56,7 +55,7 @@ void MainQueueOnQt::submit(std::function<void()> work) {
     waiting_.push_back(std::move(work));
     // Posting is safe from any thread while the context lives, which the lock guarantees.
     QMetaObject::invokeMethod(
-        context_,
+        context_.get(),
         [self = weak_from_this()] {
             if (auto queue = self.lock()) {
                 queue->runNext();

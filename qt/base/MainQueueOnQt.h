@@ -34,7 +34,7 @@ class VANTO_QT_BASE_EXPORT MainQueueOnQt : public std::enable_shared_from_this<M
     std::mutex mutex_;
     std::deque<std::function<void()>> waiting_;
     // The object the runs are posted to; lives on the Qt thread while the queue is in place.
-    QObject* context_;
+    std::unique_ptr<QObject> context_;
     bool installed_ = false;
 };
 

@@ -438,17 +438,20 @@ JournalStore::~JournalStore() {
     close();
 }
 
+void JournalStore::CloseConnection::operator()(sqlite3* db) const noexcept {
+    sqlite3_close_v2(db);
+}
+
 void JournalStore::close() {
     cache_.clear();
     wholeChecked_ = false;
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
+    db_.reset();
 }
 
 JournalStore::Statement& JournalStore::cached(std::string_view sql) {
     auto& statement = cache_[sql.data()];
     if (!statement || statement->prepared() != SQLITE_OK) {
-        statement = std::make_unique<Statement>(db_, sql);
+        statement = std::make_unique<Statement>(db_.get(), sql);
     } else {
         statement->reset();
     }
@@ -460,7 +463,7 @@ Expected<Recorded> JournalStore::run(std::string_view sql, std::string_view doin
     const int code = statement.prepared() == SQLITE_OK ? statement.step() : statement.prepared();
     statement.reset();
     if (code != SQLITE_DONE && code != SQLITE_ROW) {
-        return failure(code == SQLITE_OK ? sqlite3_extended_errcode(db_) : code, doing);
+        return failure(code == SQLITE_OK ? sqlite3_extended_errcode(db_.get()) : code, doing);
     }
     return Recorded{};
 }
@@ -471,13 +474,14 @@ void JournalStore::rollBack() {
 
 platform::PlatformError JournalStore::failure(int code, std::string_view doing,
                                               std::optional<JournalProblem::Kind> kind) {
-    lastProblem_ = kind.value_or(problemOf(code, db_ != nullptr ? sqlite3_system_errno(db_) : 0));
+    lastProblem_ =
+        kind.value_or(problemOf(code, db_ != nullptr ? sqlite3_system_errno(db_.get()) : 0));
     std::string detail(doing);
     if (code != SQLITE_OK) {
         detail += ": SQLite " + std::to_string(code);
         if (db_ != nullptr) {
             detail += " ";
-            detail += sqlite3_errmsg(db_);
+            detail += sqlite3_errmsg(db_.get());
         }
     }
     return platform::PlatformError{platform::PlatformError::Kind::other, sentenceFor(lastProblem_),
@@ -486,7 +490,7 @@ platform::PlatformError JournalStore::failure(int code, std::string_view doing,
 
 Expected<Recorded> JournalStore::execute(std::string_view sql, std::string_view doing) {
     const std::string text(sql);
-    const int code = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
+    const int code = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) {
         return failure(code, doing);
     }
@@ -519,13 +523,15 @@ Expected<Recorded> JournalStore::open() {
             flags |= SQLITE_OPEN_URI;
         }
     }
-    const int code = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+    sqlite3* opened = nullptr;
+    const int code = sqlite3_open_v2(name.c_str(), &opened, flags, nullptr);
+    db_.reset(opened);  // a handle comes back even when opening fails, for its message
     if (code != SQLITE_OK) {
         auto error = failure(code, "opening the file");
         close();
         return error;
     }
-    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_extended_result_codes(db_.get(), 1);
     // A journal in memory is made afresh, whatever the mode.
     auto ready = settings_.mode == JournalOpenMode::readOnly && !inMemory ? setUpToRead() : setUp();
     if (!ready) {
@@ -597,30 +603,30 @@ Expected<std::int64_t> JournalStore::backUpTo(const std::string& target) {
                                                         : JournalProblem::Kind::cannotOpen);
     }
     ::close(descriptor);
-    sqlite3* copy = nullptr;
-    int code =
-        sqlite3_open_v2(made.c_str(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3* opened = nullptr;
+    int code = sqlite3_open_v2(made.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                               nullptr);
+    Connection copy(opened);
     if (code == SQLITE_OK) {
-        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db_, "main");
-        code = backup == nullptr ? sqlite3_errcode(copy) : sqlite3_backup_step(backup, -1);
+        sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", db_.get(), "main");
+        code = backup == nullptr ? sqlite3_errcode(copy.get()) : sqlite3_backup_step(backup, -1);
         const int finished = sqlite3_backup_finish(backup);
         code = code == SQLITE_DONE ? finished : code;
     }
     // One file, without a log of its own, whatever the journal's mode.
     if (code == SQLITE_OK) {
-        code = sqlite3_exec(copy, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+        code = sqlite3_exec(copy.get(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
     }
     std::int64_t payments = 0;
     if (code == SQLITE_OK) {
-        sqlite3_stmt* count = nullptr;
-        code = sqlite3_prepare_v2(copy, "SELECT count(*) FROM payments", -1, &count, nullptr);
-        if (code == SQLITE_OK && sqlite3_step(count) == SQLITE_ROW) {
-            payments = sqlite3_column_int64(count, 0);
+        Statement count(copy.get(), "SELECT count(*) FROM payments");
+        code = count.prepared();
+        if (code == SQLITE_OK && count.step() == SQLITE_ROW) {
+            payments = count.number(0);
         }
-        sqlite3_finalize(count);
     }
-    const int system = copy != nullptr ? sqlite3_system_errno(copy) : 0;
-    sqlite3_close_v2(copy);
+    const int system = copy != nullptr ? sqlite3_system_errno(copy.get()) : 0;
+    copy.reset();
     const int linked = code == SQLITE_OK ? ::link(made.c_str(), target.c_str()) : 0;
     const int why = errno;
     ::unlink(made.c_str());
@@ -639,21 +645,22 @@ Expected<std::int64_t> JournalStore::backUpTo(const std::string& target) {
 }
 
 Expected<Recorded> JournalStore::writeLayout(const std::string& file) {
-    sqlite3* fresh = nullptr;
-    int code =
-        sqlite3_open_v2(file.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3* opened = nullptr;
+    int code = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                               nullptr);
+    Connection fresh(opened);
     std::string detail = "creating the file";
     if (code == SQLITE_OK) {
-        sqlite3_extended_result_codes(fresh, 1);
+        sqlite3_extended_result_codes(fresh.get(), 1);
         const std::string script = "BEGIN IMMEDIATE;\n" + currentLayout() + "COMMIT;\n";
-        code = sqlite3_exec(fresh, script.c_str(), nullptr, nullptr, nullptr);
+        code = sqlite3_exec(fresh.get(), script.c_str(), nullptr, nullptr, nullptr);
     }
     if (code != SQLITE_OK) {
         detail += ": SQLite " + std::to_string(code) + " " +
-                  (fresh != nullptr ? sqlite3_errmsg(fresh) : sqlite3_errstr(code));
+                  (fresh != nullptr ? sqlite3_errmsg(fresh.get()) : sqlite3_errstr(code));
     }
-    const int system = fresh != nullptr ? sqlite3_system_errno(fresh) : 0;
-    sqlite3_close_v2(fresh);
+    const int system = fresh != nullptr ? sqlite3_system_errno(fresh.get()) : 0;
+    fresh.reset();
     if (code != SQLITE_OK) {
         return failure(SQLITE_OK, detail, problemOf(code, system));
     }
@@ -661,9 +668,9 @@ Expected<Recorded> JournalStore::writeLayout(const std::string& file) {
 }
 
 Expected<std::string> JournalStore::pragma(std::string_view sql, std::string_view doing) {
-    Statement statement(db_, sql);
+    Statement statement(db_.get(), sql);
     if (statement.prepared() != SQLITE_OK || statement.step() != SQLITE_ROW) {
-        return failure(sqlite3_extended_errcode(db_), doing);
+        return failure(sqlite3_extended_errcode(db_.get()), doing);
     }
     return statement.text(0);
 }
@@ -687,7 +694,7 @@ Expected<std::int64_t> JournalStore::checkedVersion() {
             "(SELECT max(rowid) FROM steps) IS NULL",
             "checking the file");
         if (!newest) {
-            return failure(sqlite3_extended_errcode(db_), "checking the file",
+            return failure(sqlite3_extended_errcode(db_.get()), "checking the file",
                            JournalProblem::Kind::corrupt);
         }
     }
@@ -700,7 +707,7 @@ Expected<Recorded> JournalStore::checkWhole() {
     }
     const auto check = pragma("PRAGMA quick_check", "checking the file");
     if (!check || check.value() != "ok") {
-        return failure(sqlite3_extended_errcode(db_), "checking the file",
+        return failure(sqlite3_extended_errcode(db_.get()), "checking the file",
                        JournalProblem::Kind::corrupt);
     }
     wholeChecked_ = true;
@@ -708,7 +715,7 @@ Expected<Recorded> JournalStore::checkWhole() {
 }
 
 Expected<Recorded> JournalStore::setUpToRead() {
-    sqlite3_busy_timeout(db_, static_cast<int>(settings_.busyWait.count()));
+    sqlite3_busy_timeout(db_.get(), static_cast<int>(settings_.busyWait.count()));
     const auto found = checkedVersion();
     if (!found) {
         return found.error();
@@ -727,8 +734,8 @@ Expected<Recorded> JournalStore::setUpToRead() {
 }
 
 Expected<Recorded> JournalStore::setUp() {
-    sqlite3_busy_timeout(db_, static_cast<int>(settings_.busyWait.count()));
-    if (sqlite3_db_readonly(db_, "main") == 1) {
+    sqlite3_busy_timeout(db_.get(), static_cast<int>(settings_.busyWait.count()));
+    if (sqlite3_db_readonly(db_.get(), "main") == 1) {
         return failure(SQLITE_READONLY, "opening the file");
     }
     const auto checked = checkedVersion();
@@ -751,7 +758,7 @@ Expected<Recorded> JournalStore::setUp() {
     }
     // In place of SQLite's own checkpoints, which would fold the log back into the file in the
     // middle of a payment: checkpointIfDue() does it once a payment has ended.
-    sqlite3_wal_hook(db_, &JournalStore::logged, this);
+    sqlite3_wal_hook(db_.get(), &JournalStore::logged, this);
     if (settings_.largestSize) {
         const auto pageSize = pragma("PRAGMA page_size", "reading the page size");
         if (!pageSize) {
@@ -863,11 +870,11 @@ Expected<JournalStore::Inserted> JournalStore::insert(const NewPayment& payment,
     insertion.bind(10, paymentStepName(steps.empty() ? PaymentStep::prepared : steps.front().step));
     insertion.bind(11, writer);
     if (insertion.prepared() != SQLITE_OK || insertion.step() != SQLITE_DONE) {
-        auto error = failure(sqlite3_extended_errcode(db_), "recording a payment");
+        auto error = failure(sqlite3_extended_errcode(db_.get()), "recording a payment");
         rollBack();
         return error;
     }
-    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    const std::int64_t id = sqlite3_last_insert_rowid(db_.get());
     for (const auto& step : steps) {
         if (auto written = writeStep(id, step); !written) {
             rollBack();
@@ -919,7 +926,7 @@ void JournalStore::checkpointIfDue() {
     int copied = 0;
     // Passive: it copies what no reader still needs and waits for nobody; what is left is copied
     // when the next payment ends.
-    if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &copied) ==
+    if (sqlite3_wal_checkpoint_v2(db_.get(), "main", SQLITE_CHECKPOINT_PASSIVE, &logged, &copied) ==
             SQLITE_OK &&
         logged == copied) {
         logPages_ = 0;
@@ -941,7 +948,7 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
     insertion.bind(3, timestamp(step.at.value_or(std::chrono::system_clock::now())));
     insertion.bind(4, step.detail);
     if (insertion.prepared() != SQLITE_OK || insertion.step() != SQLITE_DONE) {
-        return failure(sqlite3_extended_errcode(db_), "recording a step");
+        return failure(sqlite3_extended_errcode(db_.get()), "recording a step");
     }
     auto& update = cached(kUpdatePayment);
     update.bind(1, id);
@@ -957,7 +964,7 @@ Expected<Recorded> JournalStore::writeStep(std::int64_t id, const StepWrite& ste
     update.bind(8, step.cardLastFour);
     update.bind(9, std::int64_t{step.step == PaymentStep::closedWithoutOutcome ? 1 : 0});
     if (update.prepared() != SQLITE_OK || update.step() != SQLITE_DONE) {
-        return failure(sqlite3_extended_errcode(db_), "recording a step");
+        return failure(sqlite3_extended_errcode(db_.get()), "recording a step");
     }
     return Recorded{};
 }
@@ -1070,7 +1077,7 @@ Expected<std::vector<StoredPayment>> JournalStore::readWithin(std::optional<std:
     rows.reset();
     steps.reset();
     if (code != SQLITE_DONE) {
-        return failure(sqlite3_extended_errcode(db_), "reading the journal");
+        return failure(sqlite3_extended_errcode(db_.get()), "reading the journal");
     }
     return payments;
 }
@@ -1085,7 +1092,7 @@ Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
     // journal keeps no card data, so the note is stored masked, as an outcome's text is.
     const std::string masked = maskCardData(note);
     for (const auto id : ids) {
-        Statement update(db_, kReview);
+        Statement update(db_.get(), kReview);
         update.bind(1, id);
         update.bind(2, at);
         update.bind(3, masked);
@@ -1099,7 +1106,7 @@ Expected<Recorded> JournalStore::review(const std::vector<std::int64_t>& ids,
             done = event.prepared() == SQLITE_OK && event.step() == SQLITE_DONE;
         }
         if (!done) {
-            auto error = failure(sqlite3_extended_errcode(db_), "recording a review");
+            auto error = failure(sqlite3_extended_errcode(db_.get()), "recording a review");
             rollBack();
             return error;
         }
@@ -1155,7 +1162,7 @@ Expected<std::vector<JournalEvent>> JournalStore::eventsOnce(std::int64_t since,
     }
     rows.reset();
     if (code != SQLITE_DONE) {
-        auto error = failure(sqlite3_extended_errcode(db_), "reading the journal's events");
+        auto error = failure(sqlite3_extended_errcode(db_.get()), "reading the journal's events");
         rollBack();
         return error;
     }
@@ -1205,7 +1212,7 @@ Expected<std::vector<JournalEvent>> JournalStore::rowlessReviews(std::int64_t si
     }
     rows.reset();
     if (code != SQLITE_DONE) {
-        return failure(sqlite3_extended_errcode(db_), "reading the journal's events");
+        return failure(sqlite3_extended_errcode(db_.get()), "reading the journal's events");
     }
     return reviews;
 }
@@ -1236,14 +1243,14 @@ Expected<std::int64_t> JournalStore::prune(const Pick& pick) {
     }
     newest.reset();
     if (code != SQLITE_DONE) {
-        return undo(failure(sqlite3_extended_errcode(db_), "pruning the journal"));
+        return undo(failure(sqlite3_extended_errcode(db_.get()), "pruning the journal"));
     }
     for (const auto id : ids) {
         for (const auto sql : {kDeleteSteps, kDeletePayment}) {
             auto& deletion = cached(sql);
             deletion.bind(1, id);
             if (deletion.prepared() != SQLITE_OK || deletion.step() != SQLITE_DONE) {
-                return undo(failure(sqlite3_extended_errcode(db_), "pruning the journal"));
+                return undo(failure(sqlite3_extended_errcode(db_.get()), "pruning the journal"));
             }
         }
     }

@@ -193,9 +193,15 @@ class JournalStore {
     static int logged(void* store, sqlite3* db, const char* schema, int pages);
     void close();
 
+    // Closes a connection; one whose statements are not all finalised yet closes once they are.
+    struct CloseConnection {
+        void operator()(sqlite3* db) const noexcept;
+    };
+    using Connection = std::unique_ptr<sqlite3, CloseConnection>;
+
     std::string path_;
     JournalSettings settings_;
-    sqlite3* db_ = nullptr;
+    Connection db_;
     std::map<const char*, std::unique_ptr<Statement>> cache_;
     JournalProblem::Kind lastProblem_ = JournalProblem::Kind::other;
     // The pages in the write-ahead log after the last commit.

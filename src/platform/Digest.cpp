@@ -13,28 +13,27 @@ const EVP_MD* sha256Algorithm() {
 
 }  // namespace
 
-Sha256Digest::Sha256Digest() : context_(EVP_MD_CTX_new()), ok_(false) {
-    auto* context = static_cast<EVP_MD_CTX*>(context_);
-    const EVP_MD* algorithm = sha256Algorithm();
-    ok_ = context != nullptr && algorithm != nullptr &&
-          EVP_DigestInit_ex2(context, algorithm, nullptr) == 1;
+void Sha256Digest::ContextRelease::operator()(EVP_MD_CTX* context) const noexcept {
+    EVP_MD_CTX_free(context);
 }
 
-Sha256Digest::~Sha256Digest() {
-    // Freeing the context also cleanses its state, which may hold part of a message.
-    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(context_));
+Sha256Digest::Sha256Digest() : context_(EVP_MD_CTX_new()), ok_(false) {
+    const EVP_MD* algorithm = sha256Algorithm();
+    ok_ = context_ != nullptr && algorithm != nullptr &&
+          EVP_DigestInit_ex2(context_.get(), algorithm, nullptr) == 1;
 }
+
+Sha256Digest::~Sha256Digest() = default;
 
 bool Sha256Digest::update(std::string_view piece) {
-    ok_ = ok_ &&
-          EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(context_), piece.data(), piece.size()) == 1;
+    ok_ = ok_ && EVP_DigestUpdate(context_.get(), piece.data(), piece.size()) == 1;
     return ok_;
 }
 
 bool Sha256Digest::finish(Value& out) {
     unsigned int length = 0;
-    ok_ = ok_ && EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(context_), out.data(), &length) == 1 &&
-          length == out.size();
+    ok_ =
+        ok_ && EVP_DigestFinal_ex(context_.get(), out.data(), &length) == 1 && length == out.size();
     return ok_;
 }
 

@@ -2,9 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "vanto/Export.h"
+
+// OpenSSL's digest context (EVP_MD_CTX), named here without its headers.
+struct evp_md_ctx_st;
 
 namespace vanto::platform {
 
@@ -24,7 +28,12 @@ class VANTO_EXPORT Sha256Digest {
     bool finish(Value& out);
 
   private:
-    void* context_;
+    // Frees the context, which also cleanses its state: it may hold part of a message.
+    struct ContextRelease {
+        void operator()(evp_md_ctx_st* context) const noexcept;
+    };
+
+    std::unique_ptr<evp_md_ctx_st, ContextRelease> context_;
     bool ok_;
 };
 

@@ -34,9 +34,11 @@ class ThreadPark : public internal::StatePart {
         std::unique_lock lock(mutex_);
         if (parked_.empty()) {
             lock.unlock();
-            auto* seat = new Seat();
-            seat->job = state;
-            std::thread([this, seat] { run(seat); }).detach();
+            std::thread([this, job = state]() mutable {
+                Seat seat;
+                seat.job = std::move(job);
+                run(seat);
+            }).detach();
             return;
         }
         Seat* seat = parked_.back();
@@ -50,6 +52,8 @@ class ThreadPark : public internal::StatePart {
     }
 
   private:
+    // A thread's place in the park, kept on its own stack: the park lists it only while the thread
+    // waits for a queue there.
     struct Seat {
         std::mutex mutex;
         std::condition_variable wake;
@@ -78,23 +82,21 @@ class ThreadPark : public internal::StatePart {
         }
     }
 
-    void run(Seat* seat) {
+    void run(Seat& seat) {
         for (;;) {
             std::shared_ptr<DispatchQueue::State> job;
             {
-                std::unique_lock lock(seat->mutex);
-                seat->wake.wait(lock, [&] { return seat->job != nullptr; });
-                job = std::move(seat->job);
+                std::unique_lock lock(seat.mutex);
+                seat.wake.wait(lock, [&] { return seat.job != nullptr; });
+                job = std::move(seat.job);
             }
             drain(*job);
             job.reset();
-            std::unique_lock lock(mutex_);
+            const std::lock_guard lock(mutex_);
             if (parked_.size() >= kMostParked) {
-                lock.unlock();
-                delete seat;
                 return;
             }
-            parked_.push_back(seat);
+            parked_.push_back(&seat);
         }
     }
 

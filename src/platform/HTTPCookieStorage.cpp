@@ -13,6 +13,7 @@
 
 #include "platform/CookieMatch.h"
 #include "platform/CurlGlobal.h"
+#include "platform/Owned.h"
 #include "platform/StatePart.h"
 
 namespace vanto::platform {
@@ -148,28 +149,34 @@ struct ParsedURL {
     std::string path;
 };
 
+using CurlText = Owned<char, curl_free>;
+
+// A part of a parsed URL, as libcurl hands it out; null when the URL has no such part.
+CurlText urlPart(CURLU* handle, CURLUPart which) {
+    char* part = nullptr;
+    const CURLUcode code = curl_url_get(handle, which, &part, 0);
+    CurlText owned(part);
+    if (code != CURLUE_OK) {
+        owned.reset();
+    }
+    return owned;
+}
+
 std::optional<ParsedURL> parseURL(std::string_view url) {
-    CURLU* handle = curl_url();
-    if (handle == nullptr) {
+    const Owned<CURLU, curl_url_cleanup> handle(curl_url());
+    const std::string text(url);
+    if (handle == nullptr ||
+        curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
         return std::nullopt;
     }
-    std::optional<ParsedURL> parsed;
-    const std::string text(url);
-    if (curl_url_set(handle, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK) {
-        char* scheme = nullptr;
-        char* host = nullptr;
-        char* path = nullptr;
-        if (curl_url_get(handle, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-            curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-            curl_url_get(handle, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
-            parsed = ParsedURL{lower(scheme), lower(host), path[0] == '\0' ? "/" : path};
-        }
-        curl_free(scheme);
-        curl_free(host);
-        curl_free(path);
+    const auto scheme = urlPart(handle.get(), CURLUPART_SCHEME);
+    const auto host = urlPart(handle.get(), CURLUPART_HOST);
+    const auto path = urlPart(handle.get(), CURLUPART_PATH);
+    if (!scheme || !host || !path) {
+        return std::nullopt;
     }
-    curl_url_cleanup(handle);
-    return parsed;
+    return ParsedURL{lower(scheme.get()), lower(host.get()),
+                     path.get()[0] == '\0' ? "/" : path.get()};
 }
 
 bool applies(const HTTPCookie& cookie, const ParsedURL& url) {
@@ -220,41 +227,37 @@ HeaderFields requestHeaderFieldsWithCookies(const std::vector<HTTPCookie>& cooki
 // in libcurl's own cookie-list form. One mutex serialises the use of the handle.
 struct HTTPCookieStorage::Jar {
     std::mutex handleMutex;
-    CURL* handle = nullptr;
+    Owned<CURL, curl_easy_cleanup> handle;
 
     std::vector<HTTPCookie> all() {
         std::vector<HTTPCookie> cookies;
-        curl_slist* list = nullptr;
+        curl_slist* got = nullptr;
         const std::lock_guard guard(handleMutex);
         if (handle == nullptr ||
-            curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list) != CURLE_OK) {
+            curl_easy_getinfo(handle.get(), CURLINFO_COOKIELIST, &got) != CURLE_OK) {
             return cookies;
         }
-        for (const curl_slist* item = list; item != nullptr; item = item->next) {
+        const Owned<curl_slist, curl_slist_free_all> list(got);
+        for (const curl_slist* item = list.get(); item != nullptr; item = item->next) {
             if (auto cookie = parseNetscapeLine(item->data); cookie && !expired(*cookie)) {
                 cookies.push_back(std::move(*cookie));
             }
         }
-        curl_slist_free_all(list);
         return cookies;
     }
 };
 
 HTTPCookieStorage::HTTPCookieStorage() : jar_(std::make_unique<Jar>()) {
     ensureCurlGlobalInit();
-    jar_->handle = curl_easy_init();
+    jar_->handle.reset(curl_easy_init());
     if (jar_->handle == nullptr) {
         return;
     }
     // An empty file name switches the cookie engine on without reading any file.
-    curl_easy_setopt(jar_->handle, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(jar_->handle.get(), CURLOPT_COOKIEFILE, "");
 }
 
-HTTPCookieStorage::~HTTPCookieStorage() {
-    if (jar_->handle != nullptr) {
-        curl_easy_cleanup(jar_->handle);
-    }
-}
+HTTPCookieStorage::~HTTPCookieStorage() = default;
 
 namespace {
 
@@ -276,7 +279,7 @@ void HTTPCookieStorage::takeIn(const std::vector<std::string>& netscapeLines) {
         return;
     }
     for (const auto& line : netscapeLines) {
-        curl_easy_setopt(jar_->handle, CURLOPT_COOKIELIST, line.c_str());
+        curl_easy_setopt(jar_->handle.get(), CURLOPT_COOKIELIST, line.c_str());
     }
 }
 
@@ -308,7 +311,7 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookies() const {
 void HTTPCookieStorage::removeAll() {
     const std::lock_guard guard(jar_->handleMutex);
     if (jar_->handle != nullptr) {
-        curl_easy_setopt(jar_->handle, CURLOPT_COOKIELIST, "ALL");
+        curl_easy_setopt(jar_->handle.get(), CURLOPT_COOKIELIST, "ALL");
     }
 }
 

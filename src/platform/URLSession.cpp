@@ -17,6 +17,7 @@
 #include "platform/CurlGlobal.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Lifetime.h"
+#include "platform/Owned.h"
 #include "platform/StatePart.h"
 #include "vanto/platform/SecureWipe.h"
 
@@ -121,18 +122,17 @@ std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& ancho
     }
     X509_STORE_load_path(store.get(), directory);
     for (const auto& pem : anchors) {
-        BIO* input = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+        const Owned<BIO, BIO_free> input(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
         bool any = false;
         while (input != nullptr) {
-            X509* certificate = PEM_read_bio_X509(input, nullptr, nullptr, nullptr);
+            const Owned<X509, X509_free> certificate(
+                PEM_read_bio_X509(input.get(), nullptr, nullptr, nullptr));
             if (certificate == nullptr) {
                 break;
             }
-            X509_STORE_add_cert(store.get(), certificate);
-            X509_free(certificate);
+            X509_STORE_add_cert(store.get(), certificate.get());
             any = true;
         }
-        BIO_free(input);
         if (!any) {
             return nullptr;
         }
@@ -166,22 +166,17 @@ class TlsSessions {
   public:
     TlsSessions() : share_(curl_share_init()) {
         if (share_ != nullptr) {
-            curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &lock);
-            curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &unlock);
-            curl_share_setopt(share_, CURLSHOPT_USERDATA, static_cast<void*>(this));
-            curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-        }
-    }
-    ~TlsSessions() {
-        if (share_ != nullptr) {
-            curl_share_cleanup(share_);
+            curl_share_setopt(share_.get(), CURLSHOPT_LOCKFUNC, &lock);
+            curl_share_setopt(share_.get(), CURLSHOPT_UNLOCKFUNC, &unlock);
+            curl_share_setopt(share_.get(), CURLSHOPT_USERDATA, static_cast<void*>(this));
+            curl_share_setopt(share_.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
         }
     }
     TlsSessions(const TlsSessions&) = delete;
     TlsSessions& operator=(const TlsSessions&) = delete;
 
     // Null when libcurl could not make one: every transfer then makes a full handshake.
-    CURLSH* share() const { return share_; }
+    CURLSH* share() const { return share_.get(); }
 
   private:
     static std::mutex& mutexOf(void* user, curl_lock_data data) {
@@ -193,8 +188,10 @@ class TlsSessions {
     }
     static void unlock(CURL*, curl_lock_data data, void* user) { mutexOf(user, data).unlock(); }
 
-    CURLSH* share_;
+    // The mutexes come first: libcurl may take them while it cleans the share up, so they must
+    // outlive it.
     std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes_;
+    Owned<CURLSH, curl_share_cleanup> share_;
 };
 
 // What a session's transfers trust, and the TLS sessions they share.
@@ -234,12 +231,12 @@ CURLcode onSslContext(CURL*, void* context, void* user) {
 
 std::vector<std::string> cookieLines(CURL* handle) {
     std::vector<std::string> lines;
-    curl_slist* list = nullptr;
-    if (curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list) == CURLE_OK) {
-        for (const curl_slist* item = list; item != nullptr; item = item->next) {
+    curl_slist* got = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &got) == CURLE_OK) {
+        const Owned<curl_slist, curl_slist_free_all> list(got);
+        for (const curl_slist* item = list.get(); item != nullptr; item = item->next) {
             lines.emplace_back(item->data);
         }
-        curl_slist_free_all(list);
     }
     return lines;
 }
@@ -324,8 +321,8 @@ struct Outcome {
     std::optional<PlatformError> error;
 };
 
-using Handle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
-using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+using Handle = Owned<CURL, curl_easy_cleanup>;
+using HeaderList = Owned<curl_slist, curl_slist_free_all>;
 
 // Sets the options of one transfer; the first option libcurl refuses is kept, and the transfer is
 // then not made.
@@ -432,8 +429,8 @@ Outcome perform(const URLRequest& request, const URLSessionConfiguration& config
     transfer.idleLimit =
         idleLimit(configuration.timeoutIntervalForRequest.value_or(request.timeoutInterval));
     char errorText[CURL_ERROR_SIZE] = {};
-    HeaderList headers(nullptr, &curl_slist_free_all);
-    const Handle handle(curl_easy_init(), &curl_easy_cleanup);
+    HeaderList headers;
+    const Handle handle(curl_easy_init());
     if (!handle) {
         outcome.error = failure(CURLE_FAILED_INIT, nullptr);
         return outcome;
