@@ -64,6 +64,8 @@ void PaymentWebView::contextMenuEvent(QContextMenuEvent* event) {
         delete menu;
         return;
     }
+    // The menu goes when it closes, not with the view: a view open for long would keep them all.
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
 
