@@ -172,46 +172,31 @@ consteval MessageLayout<Texts, kTexts, kFixedSize> makeLayout(
     return layout;
 }
 
-// Where an escaped text goes: counted, to size the buffers, then copied into them, whose room
-// the count has made.
-struct ByteCount {
-    std::size_t size = 0;
-    void append(std::string_view piece) { size += piece.size(); }
-};
-
-struct Cursor {
-    char* at;
-    void append(std::string_view piece) {
-        std::memcpy(at, piece.data(), piece.size());
-        at += piece.size();
-    }
-};
-
-// The sizes of the texts of a message, escaped once and twice; none when one is not well-formed
-// UTF-8.
-struct EscapedSizes {
-    std::size_t once = 0;
-    std::size_t twice = 0;
+// The sizes of a message's texts, escaped once and twice, and which of them need no escaping.
+struct TextSizes {
+    EscapedSizes escaped;
+    std::uint64_t plain = 0;  // bit i: text i goes as it is
 };
 
 template <typename Texts, std::size_t kTexts>
-std::optional<EscapedSizes> escapedSizes(
+std::optional<TextSizes> measureTexts(
     const Texts& texts, const std::array<std::string_view Texts::*, kTexts>& members) {
-    EscapedSizes sizes;
-    for (const auto member : members) {
-        const std::string_view value = texts.*member;
+    static_assert(kTexts <= 64, "one bit a text");
+    TextSizes sizes;
+    for (std::size_t i = 0; i < kTexts; ++i) {
+        const std::string_view value = texts.*members[i];
         if (isPlainJsonText(value)) {
-            sizes.once += value.size();
-            sizes.twice += value.size();
+            sizes.plain |= std::uint64_t{1} << i;
+            sizes.escaped.once += value.size();
+            sizes.escaped.twice += value.size();
             continue;
         }
-        ByteCount once;
-        ByteCount twice;
-        if (!appendEscaped(value, once, &twice)) {
+        const auto escaped = escapedSizes(value);
+        if (!escaped) {
             return std::nullopt;
         }
-        sizes.once += once.size;
-        sizes.twice += twice.size;
+        sizes.escaped.once += escaped->once;
+        sizes.escaped.twice += escaped->twice;
     }
     return sizes;
 }
@@ -226,30 +211,31 @@ inline char* extendBy(std::string& buffer, std::size_t size) {
     return buffer.data() + start;
 }
 
-// Copies fixed piece `kPiece` of `kLayout`, of a size known here, and the text after it.
+// Copies fixed piece `kPiece` of `kLayout`, of a size known here, and the text after it, into
+// room that has been made for them.
 template <const auto& kLayout, std::size_t kPiece, typename Texts>
-void writePieceAndText(const Texts& texts, Cursor& text, Cursor& nested) {
+void writePieceAndText(const Texts& texts, std::uint64_t plain, char*& text, char*& nested) {
     constexpr std::string_view piece = kLayout.piece(kPiece);
     constexpr std::string_view nestedPiece = kLayout.nestedPiece(kPiece);
-    std::memcpy(text.at, piece.data(), piece.size());
-    text.at += piece.size();
-    std::memcpy(nested.at, nestedPiece.data(), nestedPiece.size());
-    nested.at += nestedPiece.size();
+    std::memcpy(text, piece.data(), piece.size());
+    text += piece.size();
+    std::memcpy(nested, nestedPiece.data(), nestedPiece.size());
+    nested += nestedPiece.size();
     if constexpr (kPiece < kLayout.texts.size()) {
         const std::string_view value = texts.*kLayout.texts[kPiece];
-        if (isPlainJsonText(value)) {
-            text.append(value);
-            nested.append(value);
+        if ((plain >> kPiece & 1) != 0) {
+            copyBytes(text, value.data(), value.size());
+            copyBytes(nested, value.data(), value.size());
         } else {
-            appendEscaped(value, text, &nested);
+            writeEscaped(value, text, nested);
         }
     }
 }
 
 template <const auto& kLayout, typename Texts, std::size_t... kPieces>
-void writePieces(const Texts& texts, Cursor& text, Cursor& nested,
+void writePieces(const Texts& texts, std::uint64_t plain, char* text, char* nested,
                  std::index_sequence<kPieces...>) {
-    (writePieceAndText<kLayout, kPieces>(texts, text, nested), ...);
+    (writePieceAndText<kLayout, kPieces>(texts, plain, text, nested), ...);
 }
 
 /// Appends the message `kLayout` makes of `texts` to `text`, and the same message escaped as the
@@ -258,17 +244,17 @@ void writePieces(const Texts& texts, Cursor& text, Cursor& nested,
 /// a text is not well-formed UTF-8 (false).
 template <const auto& kLayout, typename Buffer, typename Texts>
 bool writeMessage(const Texts& texts, Buffer& text, Buffer& nested, std::size_t nestedTail) {
-    const auto sizes = escapedSizes(texts, kLayout.texts);
+    const auto sizes = measureTexts(texts, kLayout.texts);
     if (!sizes) {
         return false;
     }
-    const std::size_t textSize = kLayout.pieces.size() + sizes->once;
-    const std::size_t nestedSize = kLayout.nestedSize() + sizes->twice;
+    const std::size_t textSize = kLayout.pieces.size() + sizes->escaped.once;
+    const std::size_t nestedSize = kLayout.nestedSize() + sizes->escaped.twice;
     text.reserve(text.size() + textSize);
     nested.reserve(nested.size() + nestedSize + nestedTail);
-    Cursor textAt{extendBy(text, textSize)};
-    Cursor nestedAt{extendBy(nested, nestedSize)};
-    writePieces<kLayout>(texts, textAt, nestedAt,
+    char* const textAt = extendBy(text, textSize);
+    char* const nestedAt = extendBy(nested, nestedSize);
+    writePieces<kLayout>(texts, sizes->plain, textAt, nestedAt,
                          std::make_index_sequence<kLayout.texts.size() + 1>());
     return true;
 }
