@@ -5,17 +5,19 @@
 
 #include "encoding/RequestMessages.h"
 #include "platform/Digest.h"
+#include "vanto/config/CodeTables.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/IAClientServiceSSM.h"
-#include "vanto/encoding/JsonWriter.h"
 #include "vanto/encoding/Sha256.h"
 #include "vanto/text/CardText.h"
 
 namespace vanto {
 namespace {
 
-// Room for a message of typical size without growing the writer's buffer.
-constexpr std::size_t kExpectedMessageSize = 1024;
+constexpr std::string_view kEnvelopeStart = R"({"mensaje":")";
+constexpr std::string_view kSignatureStart = R"(","firma":")";
+constexpr std::string_view kEnvelopeEnd = R"("})";
+constexpr std::size_t kSignatureDigits = 2 * std::tuple_size_v<platform::Sha256Digest::Value>;
 
 // The signature: SHA-256 over the message text followed by the signing credential, as 64
 // lowercase hexadecimal digits. The two are fed to the digest in turn rather than joined, so no
@@ -30,26 +32,35 @@ std::optional<platform::Sha256Digest::Value> sign(std::string_view message,
     return value;
 }
 
-// Writes the message, signs it and leaves the request envelope in the writer's nested copy; false
-// when it cannot. The writer keeps the envelope's "mensaje" text (the message escaped as a JSON
-// string) as it writes the message, so the envelope only needs the signature appended.
-template <typename Message>
-bool writeEnvelope(const Message& message, JsonWriter& writer) {
-    writer.keepNestedCopy(R"({"mensaje":")");
-    message.writeJson(writer);
-    if (!writer.ok()) {
+std::string_view viewOf(const std::string& text) {
+    return text;
+}
+
+std::string_view viewOf(const platform::SecretText& text) {
+    return text.view();
+}
+
+// Writes the message and, into `envelope`, the request envelope around it, escaped as a JSON
+// text, with the signature; false when it cannot. Message and envelope are written side by side
+// in one pass over the texts, into buffers sized for them.
+template <typename Texts, typename Buffer>
+bool writeEnvelope(const Texts& texts, Buffer& envelope) {
+    Buffer message;
+    envelope.append(kEnvelopeStart);
+    constexpr std::size_t kTail = kSignatureStart.size() + kSignatureDigits + kEnvelopeEnd.size();
+    if (!detail::writeMessage(texts, message, envelope, kTail)) {
         return false;
     }
-    const auto digest = sign(writer.text(), VantoConfiguration::shared().appLicense());
+    const auto digest = sign(viewOf(message), VantoConfiguration::shared().appLicense());
     if (!digest) {
         std::puts("The request could not be signed: the SHA-256 digest failed.");
         return false;
     }
-    char firma[2 * std::tuple_size_v<platform::Sha256Digest::Value>];
+    char firma[kSignatureDigits];
     writeHex(*digest, firma);
-    writer.appendToNestedCopy(R"(","firma":")");
-    writer.appendToNestedCopy(std::string_view(firma, sizeof firma));
-    writer.appendToNestedCopy(R"("})");
+    envelope.append(kSignatureStart);
+    envelope.append(std::string_view(firma, sizeof firma));
+    envelope.append(kEnvelopeEnd);
     return true;
 }
 
@@ -61,19 +72,35 @@ platform::SecretText Encode::encodeStringDirectPayment(
     std::string_view directPayment, std::string_view transactionType,
     std::string_view productDescription) {
     const auto& configuration = VantoConfiguration::shared();
-    const objetoPeticionJSONDTO message(
-        IAClientServiceSSM::getVerSDK(), IAClientServiceSSM::getAppBundle(),
-        IAVantVirtualPetitionJSON(
-            configuration.appFuc(), configuration.appTerminal(), std::string(orden),
-            std::string(amount), configuration.appCurrency(), platform::SecretText(pan),
-            platform::SecretText(cvv2), platform::SecretText(expiryDate), std::string(identifier),
-            configuration.appMerchantURL(), std::string(productDescription),
-            configuration.appMerchantData(), std::string(transactionType),
-            std::string(directPayment), configuration.appMerchantConsumerLanguage(),
-            configuration.appMerchantGroup()),
-        IAClientServiceSSM::getOperativeSystem());
-    JsonWriter writer(kExpectedMessageSize, JsonWriter::Sensitive::yes);
-    return writeEnvelope(message, writer) ? writer.takeNestedSecret() : platform::SecretText();
+    const std::string version = IAClientServiceSSM::getVerSDK();
+    const std::string bundle = IAClientServiceSSM::getAppBundle();
+    const std::string operatingSystem = IAClientServiceSSM::getOperativeSystem();
+    const detail::DirectPaymentTexts texts{
+        .version = version,
+        .bundle = bundle,
+        .merchantCode = configuration.appFuc(),
+        .terminal = configuration.appTerminal(),
+        .order = orden,
+        .amount = amount,
+        .currency = configuration.appCurrency(),
+        .pan = pan,
+        .cvv2 = cvv2,
+        .expiryDate = expiryDate,
+        .identifier = identifier,
+        .merchantURL = configuration.appMerchantURL(),
+        .productDescription = productDescription,
+        .merchantData = configuration.appMerchantData(),
+        .transactionType = transactionType,
+        .directPayment = directPayment,
+        .consumerLanguage = configuration.appMerchantConsumerLanguage(),
+        .group = configuration.appMerchantGroup(),
+        .operatingSystem = operatingSystem,
+    };
+    platform::SecretText envelope;
+    if (!writeEnvelope(texts, envelope)) {
+        return platform::SecretText();
+    }
+    return envelope;
 }
 
 std::string Encode::encodeStringWebViewPayment(std::string_view orderNumber,
@@ -82,7 +109,7 @@ std::string Encode::encodeStringWebViewPayment(std::string_view orderNumber,
                                                std::string_view transactionType,
                                                std::string_view productDescription) {
     // An amount without a representation in hundredths is refused before anything is changed.
-    auto amountHundredths = amountText(amount);
+    const auto amountHundredths = amountText(amount);
     if (!amountHundredths) {
         return "";
     }
@@ -93,21 +120,39 @@ std::string Encode::encodeStringWebViewPayment(std::string_view orderNumber,
     if (configuration.appURLKO().empty()) {
         configuration.setAppURLKO("REDIR_URL_KO");
     }
-    const pedirURLDTO message(
-        IAClientServiceSSM::getAppBundle(), configuration.appFuc(),
-        IAClientServiceSSM::getOperativeSystem(), configuration.appTerminal(),
-        IAClientServiceSSM::getVerSDK(),
-        parametrosPeticionDTO(
-            std::string(orderNumber), std::move(*amountHundredths), std::string(productDescription),
-            std::string(identifier), std::string(transactionType), std::string(directPayment),
-            configuration.appURLKO(), configuration.appURLOK(), configuration.appTerminal(),
-            configuration.appFuc(), configuration.appCurrency(), configuration.appMerchantURL(),
-            configuration.appMerchantData(), configuration.appMerchantGroup(),
-            getValue(configuration.appMerchantPayMethods()), configuration.appMerchantName(),
-            configuration.appMerchantTitular(), configuration.appMerchantConsumerLanguage(),
-            "PZel_IOS", configuration.appMerchantDescription()));
-    JsonWriter writer(kExpectedMessageSize);
-    return writeEnvelope(message, writer) ? writer.takeNestedCopy() : "";
+    const std::string version = IAClientServiceSSM::getVerSDK();
+    const std::string bundle = IAClientServiceSSM::getAppBundle();
+    const std::string operatingSystem = IAClientServiceSSM::getOperativeSystem();
+    const std::string payMethods = getValue(configuration.appMerchantPayMethods());
+    const detail::WebPaymentTexts texts{
+        .bundle = bundle,
+        .merchantCode = configuration.appFuc(),
+        .operatingSystem = operatingSystem,
+        .terminal = configuration.appTerminal(),
+        .version = version,
+        .order = orderNumber,
+        .amount = *amountHundredths,
+        .productDescription = productDescription,
+        .identifier = identifier,
+        .transactionType = transactionType,
+        .directPayment = directPayment,
+        .urlKO = configuration.appURLKO(),
+        .urlOK = configuration.appURLOK(),
+        .currency = configuration.appCurrency(),
+        .merchantURL = configuration.appMerchantURL(),
+        .merchantData = configuration.appMerchantData(),
+        .group = configuration.appMerchantGroup(),
+        .payMethods = payMethods,
+        .merchantName = configuration.appMerchantName(),
+        .titular = configuration.appMerchantTitular(),
+        .consumerLanguage = configuration.appMerchantConsumerLanguage(),
+        .merchantDescriptor = configuration.appMerchantDescription(),
+    };
+    std::string envelope;
+    if (!writeEnvelope(texts, envelope)) {
+        return "";
+    }
+    return envelope;
 }
 
 }  // namespace vanto

@@ -1,5 +1,8 @@
 #include "vanto/encoding/Sha256.h"
 
+#include <array>
+#include <cstring>
+
 #include "platform/Digest.h"
 
 namespace vanto {
@@ -32,8 +35,28 @@ std::string hexEncodedString(std::span<const std::uint8_t> bytes, HexEncodingOpt
     return hex;
 }
 
+namespace {
+
+// Each byte's two lowercase digits, looked up rather than worked out: every request's signature
+// is written with them.
+constexpr std::array<std::array<char, 2>, 256> makeLowerHexPairs() {
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::array<std::array<char, 2>, 256> pairs{};
+    for (std::size_t byte = 0; byte < pairs.size(); ++byte) {
+        pairs[byte] = {kDigits[byte >> 4], kDigits[byte & 0x0F]};
+    }
+    return pairs;
+}
+
+constexpr std::array<std::array<char, 2>, 256> kLowerHexPairs = makeLowerHexPairs();
+
+}  // namespace
+
 void writeHex(std::span<const std::uint8_t> bytes, char* out) {
-    writeDigits(bytes, "0123456789abcdef", out);
+    for (const std::uint8_t byte : bytes) {
+        std::memcpy(out, kLowerHexPairs[byte].data(), 2);
+        out += 2;
+    }
 }
 
 }  // namespace vanto

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/encoding/Encode.h"
+#include "vanto/encoding/IAClientServiceSSM.h"
 #include "vanto/encoding/Sha256.h"
 
 namespace vanto {
@@ -82,16 +83,91 @@ TEST_F(EncodeTest, WebRequestRepairsEmptyReturnAddressesAndKeepsSetOnes) {
               std::string::npos);
 }
 
-TEST_F(EncodeTest, WebRequestSendsPaymentMethodLetterAndOptionalTexts) {
+// Every text reaches its member as it was given, in the order the members are written, whatever
+// it needs escaped: each argument and configuration text is its own name followed by quotation
+// marks, a backslash, a solidus, controls and characters outside ASCII.
+TEST_F(EncodeTest, EveryTextReachesItsMemberWhateverItNeedsEscaped) {
+    using nlohmann::ordered_json;
+    const auto awkward = [](const std::string& name) {
+        return name + "\"\\/\x01\t\"\xC3\xB1\xE2\x82\xAC";
+    };
     auto& configuration = VantoConfiguration::shared();
+    IAClientServiceSSM::setVerSDK(awkward("version"));
+    IAClientServiceSSM::setAppBundle(awkward("bundle"));
+    configuration.setAppFuc(awkward("fuc"));
+    configuration.setAppTerminal(awkward("terminal"));
+    configuration.setAppCurrency(awkward("currency"));
+    configuration.setAppMerchantURL(awkward("url"));
+    configuration.setAppMerchantData(awkward("data"));
+    configuration.setAppMerchantConsumerLanguage(awkward("language"));
+    configuration.setAppMerchantGroup(awkward("group"));
+    configuration.setAppURLKO(awkward("ko"));
+    configuration.setAppURLOK(awkward("ok"));
+    configuration.setAppMerchantName(awkward("name"));
+    configuration.setAppMerchantTitular(awkward("titular"));
+    configuration.setAppMerchantDescription(awkward("descriptor"));
     ASSERT_TRUE(configuration.setAppMerchantPayMethods(5));
-    configuration.setAppMerchantName("Librería");
-    configuration.setAppMerchantDescription("Tienda");
-    const json parameters = json::parse(split(sampleWebOrder()).first).at("parametros");
-    EXPECT_EQ(parameters.at("Ds_Merchant_PayMethods"), "z");
-    EXPECT_EQ(parameters.at("Ds_Merchant_MerchantName"), "Librería");
-    EXPECT_EQ(parameters.at("Ds_merchant_MerchantDescriptor"), "Tienda");
-    EXPECT_EQ(parameters.size(), 20u);
+
+    const auto [direct, directFirma] = split(std::string(
+        Encode::encodeStringDirectPayment(awkward("pan"), awkward("cvv2"), awkward("expiry"),
+                                          awkward("amount"), awkward("order"), awkward("id"),
+                                          awkward("direct"), awkward("type"), awkward("product"))
+            .view()));
+    EXPECT_EQ(directFirma, sha256(direct));
+    const ordered_json directMessage = {{"version", awkward("version")},
+                                        {"bundle", awkward("bundle")},
+                                        {"datosPeticion",
+                                         {{"DS_MERCHANT_MODULE", "PZel_iOS"},
+                                          {"DS_MERCHANT_MERCHANTCODE", awkward("fuc")},
+                                          {"DS_MERCHANT_TERMINAL", awkward("terminal")},
+                                          {"DS_MERCHANT_ORDER", awkward("order")},
+                                          {"DS_MERCHANT_AMOUNT", awkward("amount")},
+                                          {"DS_MERCHANT_CURRENCY", awkward("currency")},
+                                          {"DS_MERCHANT_PAN", awkward("pan")},
+                                          {"DS_MERCHANT_CVV2", awkward("cvv2")},
+                                          {"DS_MERCHANT_EXPIRYDATE", awkward("expiry")},
+                                          {"DS_MERCHANT_IDENTIFIER", awkward("id")},
+                                          {"DS_MERCHANT_MERCHANTURL", awkward("url")},
+                                          {"DS_MERCHANT_PRODUCTDESCRIPTION", awkward("product")},
+                                          {"DS_MERCHANT_MERCHANTDATA", awkward("data")},
+                                          {"DS_MERCHANT_TRANSACTIONTYPE", awkward("type")},
+                                          {"DS_MERCHANT_DIRECTPAYMENT", awkward("direct")},
+                                          {"DS_MERCHANT_CONSUMERLANGUAGE", awkward("language")},
+                                          {"DS_MERCHANT_GROUP", awkward("group")}}},
+                                        {"so", "ios"}};
+    EXPECT_EQ(ordered_json::parse(direct), directMessage);
+
+    const auto [web, webFirma] = split(
+        Encode::encodeStringWebViewPayment(awkward("order"), awkward("id"), 19.99,
+                                           awkward("direct"), awkward("type"), awkward("product")));
+    EXPECT_EQ(webFirma, sha256(web));
+    const ordered_json webMessage = {{"bundle", awkward("bundle")},
+                                     {"fuc", awkward("fuc")},
+                                     {"so", "ios"},
+                                     {"terminal", awkward("terminal")},
+                                     {"version", awkward("version")},
+                                     {"parametros",
+                                      {{"Ds_Merchant_Order", awkward("order")},
+                                       {"Ds_Merchant_Amount", "1999"},
+                                       {"Ds_Merchant_ProductDescription", awkward("product")},
+                                       {"Ds_Merchant_Identifier", awkward("id")},
+                                       {"Ds_Merchant_TransactionType", awkward("type")},
+                                       {"Ds_Merchant_DirectPayment", awkward("direct")},
+                                       {"Ds_Merchant_UrlKO", awkward("ko")},
+                                       {"Ds_Merchant_UrlOK", awkward("ok")},
+                                       {"Ds_Merchant_Terminal", awkward("terminal")},
+                                       {"Ds_Merchant_MerchantCode", awkward("fuc")},
+                                       {"Ds_Merchant_Currency", awkward("currency")},
+                                       {"Ds_Merchant_MerchantURL", awkward("url")},
+                                       {"Ds_Merchant_MerchantData", awkward("data")},
+                                       {"Ds_Merchant_Group", awkward("group")},
+                                       {"Ds_Merchant_PayMethods", "z"},
+                                       {"Ds_Merchant_MerchantName", awkward("name")},
+                                       {"Ds_Merchant_Titular", awkward("titular")},
+                                       {"Ds_Merchant_ConsumerLanguage", awkward("language")},
+                                       {"Ds_Merchant_Module", "PZel_IOS"},
+                                       {"Ds_merchant_MerchantDescriptor", awkward("descriptor")}}}};
+    EXPECT_EQ(ordered_json::parse(web), webMessage);
 }
 
 // The web request sends the amount of each amount row as the amount helper writes it, and
