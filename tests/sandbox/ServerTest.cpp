@@ -16,13 +16,14 @@
 
 #include "Certificate.h"
 #include "SandboxTestSupport.h"
+#include "TestRows.h"
 
 namespace vanto::sandbox::testing {
 namespace {
 
 using ServerTest = SandboxTest;
 
-TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
+TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRecordsThemAsSent) {
     const std::string pem = gateway_->certificatePem();
     const auto statuses = [&](const std::string& request) {
         std::vector<std::string> found;
@@ -52,11 +53,28 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
                                     {"Content-Type", kFormType},
                                     {"Content-Length", std::to_string(body.size())}}));
     EXPECT_EQ(recorded.header("content-type"), kFormType);
+}
 
-    EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
-    EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
-              std::vector<std::string>{"431"});
-    EXPECT_EQ(gateway_->requests().size(), 2u) << "malformed requests reach no service";
+TEST_F(ServerTest, FramesEveryRequestOneWayOrRefusesIt) {
+    const auto answer = [this](const std::string& request) {
+        return rawExchange(gateway_->port(), gateway_->certificatePem(), request)
+            .value_or("no answer");
+    };
+    std::size_t served = 0;
+    for (const auto& row : vanto::testing::readTestRows("sandbox-framing.txt")) {
+        const std::string received = answer(*row.at(1));
+        EXPECT_EQ(received.substr(0, 12), "HTTP/1.1 " + *row.at(0)) << *row.at(1);
+        EXPECT_TRUE(row.size() < 3 || received.find(*row[2]) != std::string::npos) << received;
+        served += *row[0] == "400" || *row[0] == "501" ? 0 : 1;
+    }
+    // A head, from its request line to the blank line that ends it, may be 64 KiB long.
+    const auto head = [](std::size_t size) {
+        const std::string start = "GET /nowhere HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX: ";
+        return start + std::string(size - start.size() - 4, 'a') + "\r\n\r\n";
+    };
+    EXPECT_EQ(answer(head(64 * 1024)).substr(0, 12), "HTTP/1.1 404");
+    EXPECT_EQ(answer(head(64 * 1024 + 1)).substr(0, 12), "HTTP/1.1 431");
+    EXPECT_EQ(gateway_->requests().size(), served + 1) << "refused requests reach no service";
 }
 
 /// Whether the server still holds the connection open: reading what it sent so far ends in a
