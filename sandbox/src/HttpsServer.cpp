@@ -212,8 +212,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
 
     void onHead(beast::error_code error, std::size_t headBytes) {
-        if (error == http::error::header_limit ||
-            (!error && headBytes > settings().maxHeadBytes)) {
+        if (error == http::error::header_limit || (!error && headBytes > settings().maxHeadBytes)) {
             answerMalformed(431);
             return;
         }

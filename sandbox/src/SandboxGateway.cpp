@@ -39,6 +39,8 @@ constexpr std::string_view kPaymentPagePath = "/zel/realizarPago";
 constexpr std::string_view kRecordedPath = "/sandbox/recorded";
 // How long stop() waits for the console lines of the last requests to be written.
 constexpr auto kConsoleFlushLimit = std::chrono::seconds(1);
+// How long stop() waits for the recording file to take the lines still queued.
+constexpr auto kRecordFileCloseLimit = std::chrono::seconds(1);
 
 bool isLoopback(const std::string& host) {
     if (host == "localhost") {
@@ -241,7 +243,6 @@ struct SandboxGateway::Impl : detail::HttpService {
     Options options;
     detail::GatewayState state;
     detail::RecordFile recordFile;
-    bool recordFileOpen = false;
     // Requests on a connection that resumed a TLS session, since the start or the last clear.
     std::atomic<std::size_t> resumedTls = 0;
     std::optional<detail::ServerCredentials> credentials;
@@ -274,11 +275,9 @@ bool SandboxGateway::start() {
     if (!impl.ensureCredentials()) {
         return false;
     }
-    if (!impl.options.recordFile.empty() && !impl.recordFileOpen) {
-        impl.recordFileOpen = impl.recordFile.open(impl.options.recordFile, impl.error);
-        if (!impl.recordFileOpen) {
-            return false;
-        }
+    if (!impl.options.recordFile.empty() &&
+        !impl.recordFile.open(impl.options.recordFile, impl.error)) {
+        return false;
     }
     detail::HttpsServerSettings settings;
     settings.threads = std::max<std::size_t>(impl.options.threads, 1);
@@ -303,6 +302,7 @@ void SandboxGateway::stop() {
     impl.server->stop();
     impl.server.reset();
     impl.boundPort = 0;
+    impl.recordFile.close(kRecordFileCloseLimit);
     if (impl.options.logRequests) {
         detail::ConsoleLog::shared().write(detail::ConsoleLog::Stream::output,
                                            "sandbox: stopped; answers still held were not sent");
@@ -314,6 +314,8 @@ void SandboxGateway::stop() {
                 " requests could not be written to the recording file " +
                 detail::printable(impl.recordFile.path()));
     }
+    detail::ConsoleLog::shared().flush(kConsoleFlushLimit);
+    detail::ConsoleLog::shared().reportLost();
     detail::ConsoleLog::shared().flush(kConsoleFlushLimit);
 }
 
