@@ -9,12 +9,14 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <regex>
 
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 
 #include "Certificate.h"
+#include "GatewayState.h"
 #include "SandboxTestSupport.h"
 #include "TestRows.h"
 
@@ -183,6 +185,59 @@ TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequest
     ASSERT_TRUE(listed);
     EXPECT_EQ(nlohmann::json::parse(listed->body).size(), 1u);
     EXPECT_EQ(listed->get_header_value("Sandbox-Records-Dropped"), "7");
+}
+
+std::chrono::steady_clock::time_point stateClock;
+
+TEST(SandboxState, KeepsTheNewestEntriesOfEachKindAndForgetsThemWithAge) {
+    using namespace std::chrono_literals;
+    detail::GatewayState state(
+        {10, 1 << 20},
+        {.entries = 3, .sessionAge = 30min, .keptAge = 24h, .now = [] { return stateClock; }});
+    const Merchant merchant = SandboxGateway::defaultMerchant();
+    int orders = 0;
+    struct Kind {
+        std::function<std::string()> add;
+        std::function<bool(const std::string&)> holds;
+        bool keptADay;
+    };
+    const std::vector<Kind> kinds = {
+        {[&] { return state.issueSessionCookie(); },
+         [&](const std::string& key) { return state.issuedSessionCookie(key); }, false},
+        {[&] { return state.issuePageCookie(); },
+         [&](const std::string& key) { return state.issuedPageCookie(key); }, false},
+        {[&] {
+             return state.openPage({merchant, {}, "cookie", std::nullopt, std::nullopt});
+         },
+         [&](const std::string& key) { return state.openedPage(key).has_value(); }, false},
+        {[&] {
+             return state.storeCard({merchant.merchantCode, "****", "2912", {}});
+         },
+         [&](const std::string& key) {
+             return state.storedCard(merchant.merchantCode, key).has_value();
+         },
+         true},
+        {[&] {
+             const std::string order = "ORDER" + std::to_string(++orders);
+             state.noteDecidedOrder(merchant, order, {});
+             return order;
+         },
+         [&](const std::string& key) { return state.decidedOrder(merchant, key).has_value(); },
+         true}};
+    for (const Kind& kind : kinds) {
+        stateClock = {};
+        std::vector<std::string> keys;
+        for (int i = 0; i < 4; ++i, stateClock += 1min) {
+            keys.push_back(kind.add());
+        }
+        EXPECT_EQ(std::count_if(keys.begin(), keys.end(), kind.holds), 3) << "one past the cap";
+        EXPECT_FALSE(kind.holds(keys[0])) << "the oldest goes first";
+        stateClock += 28min;  // the second is 31 minutes old, the last 29
+        EXPECT_EQ(kind.holds(keys[1]), kind.keptADay);
+        EXPECT_TRUE(kind.holds(keys[3]));
+        stateClock += 24h;
+        EXPECT_FALSE(kind.holds(keys[3]));
+    }
 }
 
 TEST(SandboxLifecycle, StopsServingAndARestartKeepsTheCertificate) {
