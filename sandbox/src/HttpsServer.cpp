@@ -354,9 +354,33 @@ class Connection : public std::enable_shared_from_this<Connection> {
                 return;
             case HttpResponse::Delivery::complete:
                 answer_.emplace(wireAnswer(response_, request_.method == "HEAD", closing_));
+                if (response_.stream && request_.method != "HEAD") {
+                    answer_->erase(http::field::content_length);
+                    answer_->chunked(true);
+                    headOnly_.emplace(*answer_);
+                    http::async_write_header(stream_, *headOnly_,
+                                             next(&Connection::writeNextPiece));
+                    return;
+                }
                 http::async_write(stream_, *answer_, next(&Connection::onSent));
                 return;
         }
+    }
+
+    /// One piece of a body made as it goes out, as a chunk; the last chunk once there is none.
+    void writeNextPiece(beast::error_code error) {
+        if (error) {
+            onSent(error);
+            return;
+        }
+        socketStream().expires_after(settings().writeTimeout);
+        if (response_.stream(piece_)) {
+            chunk_.emplace(http::make_chunk(asio::const_buffer(piece_.data(), piece_.size())));
+            asio::async_write(stream_, *chunk_, next(&Connection::writeNextPiece));
+            return;
+        }
+        lastChunk_.emplace(http::make_chunk_last());
+        asio::async_write(stream_, *lastChunk_, next(&Connection::onSent));
     }
 
     void onHeadOnlySent(beast::error_code) {
@@ -395,6 +419,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::optional<http::response<http::empty_body>> interim_;
     std::optional<http::response<http::string_body>> answer_;
     std::optional<http::response_serializer<http::string_body>> headOnly_;
+    std::string piece_;
+    std::optional<http::chunk_body<asio::const_buffer>> chunk_;
+    std::optional<http::chunk_last<http::chunk_crlf>> lastChunk_;
     HttpRequest request_;
     HttpResponse response_;
     std::size_t served_ = 0;
