@@ -1,7 +1,10 @@
 #include "ConsoleLog.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -18,7 +21,15 @@ ConsoleLog& ConsoleLog::shared() {
     static ConsoleLog* const log = [] {
         auto* created = new ConsoleLog();  // never destroyed, see the class comment
         for (Channel* channel : {&created->output_, &created->error_}) {
-            std::thread([created, channel] { created->run(*channel); }).detach();
+            std::thread([created, channel] {
+                // A closed console makes a write fail with EPIPE; the signal that comes with it
+                // stays pending on this thread, which never takes it, whatever the process does
+                // with SIGPIPE.
+                sigset_t all;
+                sigfillset(&all);
+                pthread_sigmask(SIG_BLOCK, &all, nullptr);
+                created->run(*channel);
+            }).detach();
         }
         return created;
     }();
@@ -56,24 +67,40 @@ void ConsoleLog::run(Channel& channel) {
         }
         channel.writing = true;
         lock.unlock();
-        writeAll(channel.fd, text);
+        const bool written = writeAll(channel.fd, text);
         lock.lock();
+        channel.lost +=
+            written ? 0 : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
         channel.writing = false;
         drained_.notify_all();
     }
 }
 
-void ConsoleLog::writeAll(int fd, std::string_view text) {
+void ConsoleLog::reportLost() {
+    {
+        std::lock_guard lock(mutex_);
+        if (output_.lost == 0) {
+            return;
+        }
+        error_.lines.push_back("sandbox: " + std::to_string(output_.lost) +
+                               " lines could not be written to standard output: it is closed\n");
+        output_.lost = 0;
+    }
+    queued_.notify_all();
+}
+
+bool ConsoleLog::writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t written = ::write(fd, text.data(), text.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
-            return;  // a closed console: nothing more can be said there
+            return false;  // a closed console: nothing more can be said there
         }
         text.remove_prefix(static_cast<std::size_t>(written));
     }
+    return true;
 }
 
 std::string printable(std::string_view text) {

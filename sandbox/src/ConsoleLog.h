@@ -29,6 +29,9 @@ class ConsoleLog {
     void write(Stream stream, std::string line);
     /// Waits until the queued lines are written, for at most `timeout`; false when time ran out.
     bool flush(std::chrono::milliseconds timeout);
+    /// Says on standard error how many lines standard output has lost since the last call
+    /// because it was closed (its reader had gone), if any.
+    void reportLost();
 
   private:
     struct Channel {
@@ -36,19 +39,22 @@ class ConsoleLog {
         std::deque<std::string> lines;
         bool writing = false;
         std::size_t dropped = 0;
+        /// Lines whose write failed: the stream is closed.
+        std::size_t lost = 0;
 
         bool idle() const { return lines.empty() && !writing; }
     };
 
     ConsoleLog() = default;
     void run(Channel& channel);
-    static void writeAll(int fd, std::string_view text);
+    /// False when the stream takes no more.
+    static bool writeAll(int fd, std::string_view text);
 
     std::mutex mutex_;
     std::condition_variable queued_;
     std::condition_variable drained_;
-    Channel output_{STDOUT_FILENO, {}, false, 0};
-    Channel error_{STDERR_FILENO, {}, false, 0};
+    Channel output_{STDOUT_FILENO, {}, false, 0, 0};
+    Channel error_{STDERR_FILENO, {}, false, 0, 0};
 };
 
 /// `text` as it may go on a console: every byte outside printable ASCII, and the backslash,

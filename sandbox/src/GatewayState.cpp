@@ -7,9 +7,6 @@ namespace vanto::sandbox::detail {
 
 namespace {
 
-// A payment page left open longer than this is forgotten.
-constexpr std::chrono::minutes kPageLifetime{30};
-
 std::size_t sizeOf(const RecordedRequest& request) {
     std::size_t size = request.method.size() + request.path.size() + request.body.size();
     for (const auto& [name, value] : request.headers) {
@@ -20,7 +17,14 @@ std::size_t sizeOf(const RecordedRequest& request) {
 
 }  // namespace
 
-GatewayState::GatewayState(RecordingLimits limits) : limits_(limits) {
+GatewayState::GatewayState(RecordingLimits limits, StateLimits kept)
+    : limits_(limits),
+      kept_(kept),
+      sessionCookies_(kept.entries, kept.sessionAge),
+      pageCookies_(kept.entries, kept.sessionAge),
+      storedCards_(kept.entries, kept.keptAge),
+      openPages_(kept.entries, kept.sessionAge),
+      decidedOrders_(kept.entries, kept.keptAge) {
     addMerchant(SandboxGateway::defaultMerchant());
 }
 
@@ -70,78 +74,69 @@ std::optional<Fault> GatewayState::faultForOrder(const std::string& orderNumber)
 std::string GatewayState::issueSessionCookie() {
     std::string value = randomHex(16);
     std::lock_guard lock(mutex_);
-    sessionCookies_.insert(value);
+    sessionCookies_.add(value, {}, kept_.now());
     return value;
 }
 
 bool GatewayState::issuedSessionCookie(const std::string& value) const {
     std::lock_guard lock(mutex_);
-    return sessionCookies_.contains(value);
+    return sessionCookies_.find(value, kept_.now()) != nullptr;
 }
 
 std::string GatewayState::issuePageCookie() {
     std::string value = randomHex(16);
     std::lock_guard lock(mutex_);
-    pageCookies_.insert(value);
+    pageCookies_.add(value, {}, kept_.now());
     return value;
 }
 
 bool GatewayState::issuedPageCookie(const std::string& value) const {
     std::lock_guard lock(mutex_);
-    return pageCookies_.contains(value);
+    return pageCookies_.find(value, kept_.now()) != nullptr;
 }
 
 std::string GatewayState::storeCard(StoredCard card) {
     std::string reference = randomHex(20);
     std::lock_guard lock(mutex_);
-    storedCards_.emplace(reference, std::move(card));
+    storedCards_.add(reference, std::move(card), kept_.now());
     return reference;
 }
 
 std::optional<StoredCard> GatewayState::storedCard(const std::string& merchantCode,
                                                    const std::string& reference) const {
     std::lock_guard lock(mutex_);
-    const auto found = storedCards_.find(reference);
-    if (found == storedCards_.end() || found->second.merchantCode != merchantCode) {
+    const StoredCard* found = storedCards_.find(reference, kept_.now());
+    if (found == nullptr || found->merchantCode != merchantCode) {
         return std::nullopt;
     }
-    return found->second;
+    return *found;
 }
 
 std::string GatewayState::openPage(PageOrder order) {
     std::string id = randomHex(16);
     std::lock_guard lock(mutex_);
-    std::erase_if(openPages_, [now = order.opened](const auto& entry) {
-        return now - entry.second.opened > kPageLifetime;
-    });
-    openPages_.emplace(id, std::move(order));
+    openPages_.add(id, std::move(order), kept_.now());
     return id;
 }
 
 std::optional<PageOrder> GatewayState::openedPage(const std::string& id) const {
     std::lock_guard lock(mutex_);
-    const auto found = openPages_.find(id);
-    if (found == openPages_.end() ||
-        std::chrono::steady_clock::now() - found->second.opened > kPageLifetime) {
-        return std::nullopt;
-    }
-    return found->second;
+    const PageOrder* found = openPages_.find(id, kept_.now());
+    return found == nullptr ? std::nullopt : std::optional<PageOrder>(*found);
 }
 
 void GatewayState::awaitAuthentication(const std::string& id,
                                        PendingAuthentication authentication) {
     std::lock_guard lock(mutex_);
-    const auto found = openPages_.find(id);
-    if (found != openPages_.end()) {
-        found->second.authentication = std::move(authentication);
+    if (PageOrder* found = openPages_.find(id, kept_.now())) {
+        found->authentication = std::move(authentication);
     }
 }
 
 void GatewayState::settlePage(const std::string& id, std::string location) {
     std::lock_guard lock(mutex_);
-    const auto found = openPages_.find(id);
-    if (found != openPages_.end()) {
-        found->second.decidedLocation = std::move(location);
+    if (PageOrder* found = openPages_.find(id, kept_.now())) {
+        found->decidedLocation = std::move(location);
     }
 }
 
@@ -152,16 +147,16 @@ std::unique_lock<std::mutex> GatewayState::lockPageDecisions() {
 void GatewayState::noteDecidedOrder(const Merchant& merchant, const std::string& orderNumber,
                                     DecidedOrder decided) {
     std::lock_guard lock(mutex_);
-    decidedOrders_.try_emplace({merchant.merchantCode, merchant.terminal, orderNumber},
-                               std::move(decided));
+    decidedOrders_.add({merchant.merchantCode, merchant.terminal, orderNumber}, std::move(decided),
+                       kept_.now());
 }
 
 std::optional<DecidedOrder> GatewayState::decidedOrder(const Merchant& merchant,
                                                        const std::string& orderNumber) const {
     std::lock_guard lock(mutex_);
-    const auto found = decidedOrders_.find({merchant.merchantCode, merchant.terminal, orderNumber});
-    return found == decidedOrders_.end() ? std::nullopt
-                                         : std::optional<DecidedOrder>(found->second);
+    const DecidedOrder* found =
+        decidedOrders_.find({merchant.merchantCode, merchant.terminal, orderNumber}, kept_.now());
+    return found == nullptr ? std::nullopt : std::optional<DecidedOrder>(*found);
 }
 
 void GatewayState::notePayment(DecidedPayment payment) {

@@ -7,7 +7,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -16,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Cards.h"
+#include "ExpiringTable.h"
 #include "vanto/sandbox/SandboxGateway.h"
 
 namespace vanto::sandbox::detail {
@@ -40,7 +40,6 @@ struct PageOrder {
     Merchant merchant;
     /// The decoded Ds_MerchantParameters, keys in the order they came.
     nlohmann::ordered_json parameters;
-    std::chrono::steady_clock::time_point opened;
     /// The page cookie under which the card form was served; the form's posts must carry it.
     std::string cookie;
     std::optional<PendingAuthentication> authentication;
@@ -63,11 +62,23 @@ struct RecordingLimits {
     std::size_t bytes;
 };
 
+/// How many entries of each kind the state keeps (session and page cookies, card references,
+/// open pages, decided orders), and for how long: the oldest go first.
+struct StateLimits {
+    std::size_t entries = 10000;
+    /// Cookies and open payment pages.
+    std::chrono::steady_clock::duration sessionAge = std::chrono::minutes(30);
+    /// Card references and decided orders.
+    std::chrono::steady_clock::duration keptAge = std::chrono::hours(24);
+    /// The clock the ages are read on.
+    std::chrono::steady_clock::time_point (*now)() = std::chrono::steady_clock::now;
+};
+
 /// Everything the handlers share: merchants, faults, issued cookies, card references, open
 /// payment pages, decided payments and the recording. Every member function takes the one lock.
 class GatewayState {
   public:
-    explicit GatewayState(RecordingLimits limits);
+    explicit GatewayState(RecordingLimits limits, StateLimits kept = {});
 
     void addMerchant(Merchant merchant);
     std::optional<Merchant> merchant(const std::string& code, const std::string& terminal) const;
@@ -124,19 +135,23 @@ class GatewayState {
 
   private:
     RecordingLimits limits_;
+    StateLimits kept_;
     mutable std::mutex mutex_;
     std::mutex pageDecisions_;
     mutable std::condition_variable recordedChanged_;
     std::map<std::pair<std::string, std::string>, Merchant> merchants_;
     std::map<std::string, Fault> faults_;
     std::optional<Fault> faultForAll_;
-    std::set<std::string> sessionCookies_;
-    std::set<std::string> pageCookies_;
-    std::map<std::string, StoredCard> storedCards_;
-    std::map<std::string, PageOrder> openPages_;
+    struct Nothing {};
+    // Mutable: a look-up drops what has expired.
+    mutable ExpiringTable<std::string, Nothing> sessionCookies_;
+    mutable ExpiringTable<std::string, Nothing> pageCookies_;
+    mutable ExpiringTable<std::string, StoredCard> storedCards_;
+    mutable ExpiringTable<std::string, PageOrder> openPages_;
     std::deque<DecidedPayment> payments_;
     /// By merchant code, terminal and order number.
-    std::map<std::tuple<std::string, std::string, std::string>, DecidedOrder> decidedOrders_;
+    mutable ExpiringTable<std::tuple<std::string, std::string, std::string>, DecidedOrder>
+        decidedOrders_;
     std::deque<std::shared_ptr<const RecordedRequest>> recorded_;
     std::size_t recordedBytes_ = 0;
     std::size_t droppedRecorded_ = 0;

@@ -29,6 +29,8 @@ using tcp = asio::ip::tcp;
 // dropped up to this size, so that the connection does not close with unread bytes, which would
 // reset it under the answer.
 constexpr std::uint64_t kMostDroppedBodyBytes = 64 * 1024 * 1024;
+// Bytes read at a time while blank lines before a request are skipped.
+constexpr std::size_t kBlankLineReadBytes = 4096;
 // How long a closing connection waits for the client's TLS close_notify.
 constexpr auto kShutdownTimeout = std::chrono::seconds(2);
 // How long the acceptor pauses when the system refuses a new socket (out of descriptors).
@@ -77,6 +79,29 @@ std::string oneLine(std::string value) {
     std::replace_if(
         value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return value;
+}
+
+/// 400 for a body whose length the head gives twice or not at all, 501 for a transfer coding
+/// the server does not know, 0 for a body it can frame. A request whose framing is in doubt is
+/// refused rather than framed one way by the server and another by whatever relayed it.
+int framingRefusal(const http::request_header<>& head) {
+    const auto codings = head.equal_range(http::field::transfer_encoding);
+    if (codings.first == codings.second) {
+        return 0;
+    }
+    if (head.count(http::field::content_length) > 0 || head.version() < 11) {
+        return 400;
+    }
+    std::size_t chunked = 0;
+    for (auto field = codings.first; field != codings.second; ++field) {
+        for (const auto coding : http::token_list(field->value())) {
+            if (!beast::iequals(coding, "chunked")) {
+                return 501;
+            }
+            ++chunked;
+        }
+    }
+    return chunked == 1 ? 0 : 400;
 }
 
 /// The answer as it goes on the wire, taking the response's body; for a HEAD request without it.
@@ -144,23 +169,55 @@ class Connection : public std::enable_shared_from_this<Connection> {
         request_ = HttpRequest();
         request_.resumedTls = SSL_session_reused(stream_.native_handle()) == 1;
         response_ = HttpResponse();
-        // Blank lines before a request are allowed (some clients end a body with one more).
+        blankBytes_ = 0;
+        socketStream().expires_after(served_ == 0 ? settings().headTimeout
+                                                  : settings().keepAliveTimeout);
+        skipBlankLines({});
+    }
+
+    /// Blank lines before a request are skipped, however they arrive (some clients end a body
+    /// with one more), up to the length of a head.
+    void skipBlankLines(beast::error_code error) {
+        if (error) {
+            return;  // the client closed or went quiet between requests
+        }
         while (buffer_.size() > 0 && (*static_cast<const char*>(buffer_.data().data()) == '\r' ||
                                       *static_cast<const char*>(buffer_.data().data()) == '\n')) {
             buffer_.consume(1);
+            ++blankBytes_;
+        }
+        if (blankBytes_ > settings().maxHeadBytes) {
+            answerMalformed(431);
+            return;
+        }
+        if (buffer_.size() == 0) {
+            stream_.async_read_some(
+                buffer_.prepare(kBlankLineReadBytes),
+                [self = shared_from_this()](beast::error_code failure, std::size_t size) {
+                    self->buffer_.commit(size);
+                    self->skipBlankLines(failure);
+                });
+            return;
         }
         head_.emplace();
+        // The parser's own limit leaves out the request line; the whole head is judged below.
         head_->header_limit(static_cast<std::uint32_t>(settings().maxHeadBytes));
         // The body's size is judged once the head is read, by the parser that reads the body.
         head_->body_limit(boost::none);
-        socketStream().expires_after(served_ == 0 ? settings().headTimeout
-                                                  : settings().keepAliveTimeout);
-        http::async_read_header(stream_, buffer_, *head_, next(&Connection::onHead));
+        http::async_read_header(
+            stream_, buffer_, *head_,
+            [self = shared_from_this()](beast::error_code failure, std::size_t size) {
+                self->onHead(failure, size);
+            });
     }
 
-    void onHead(beast::error_code error) {
-        if (error == http::error::header_limit || isSyntaxError(error)) {
-            answerMalformed(error == http::error::header_limit ? 431 : 400);
+    void onHead(beast::error_code error, std::size_t headBytes) {
+        if (error == http::error::header_limit || (!error && headBytes > settings().maxHeadBytes)) {
+            answerMalformed(431);
+            return;
+        }
+        if (isSyntaxError(error)) {
+            answerMalformed(400);
             return;
         }
         const auto& head = head_->get();
@@ -170,6 +227,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
                 answerMalformed(400);
             }
             return;  // the client closed, broke off or went quiet: nothing to answer
+        }
+        if (const int refusal = framingRefusal(head)) {
+            answerMalformed(refusal);
+            return;
         }
         request_.method = head.method_string();
         const std::size_t question = std::min(target.find('?'), target.size());
@@ -201,8 +262,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
             return;
         }
         request_.bodyTooLarge = keep;
-        if (expectsContinue) {
-            // The client waits for a word before sending a body the sandbox will not keep.
+        if (expectsContinue || (length && *length > kMostDroppedBodyBytes)) {
+            // The client waits for a word before sending a body the sandbox will not keep, or
+            // the body is too large even to be dropped: it is answered unread.
             closing_ = true;
             respond();
             return;
@@ -242,7 +304,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     void answerMalformed(int status) {
         response_.status = status;
-        response_.setContent("Petición HTTP incorrecta\n", "text/plain; charset=utf-8");
+        response_.setContent(status == 501 ? "Codificación de transferencia no admitida\n"
+                                           : "Petición HTTP incorrecta\n",
+                             "text/plain; charset=utf-8");
         closing_ = true;
         deliver();
     }
@@ -290,9 +354,33 @@ class Connection : public std::enable_shared_from_this<Connection> {
                 return;
             case HttpResponse::Delivery::complete:
                 answer_.emplace(wireAnswer(response_, request_.method == "HEAD", closing_));
+                if (response_.stream && request_.method != "HEAD") {
+                    answer_->erase(http::field::content_length);
+                    answer_->chunked(true);
+                    headOnly_.emplace(*answer_);
+                    http::async_write_header(stream_, *headOnly_,
+                                             next(&Connection::writeNextPiece));
+                    return;
+                }
                 http::async_write(stream_, *answer_, next(&Connection::onSent));
                 return;
         }
+    }
+
+    /// One piece of a body made as it goes out, as a chunk; the last chunk once there is none.
+    void writeNextPiece(beast::error_code error) {
+        if (error) {
+            onSent(error);
+            return;
+        }
+        socketStream().expires_after(settings().writeTimeout);
+        if (response_.stream(piece_)) {
+            chunk_.emplace(http::make_chunk(asio::const_buffer(piece_.data(), piece_.size())));
+            asio::async_write(stream_, *chunk_, next(&Connection::writeNextPiece));
+            return;
+        }
+        lastChunk_.emplace(http::make_chunk_last());
+        asio::async_write(stream_, *lastChunk_, next(&Connection::onSent));
     }
 
     void onHeadOnlySent(beast::error_code) {
@@ -331,9 +419,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::optional<http::response<http::empty_body>> interim_;
     std::optional<http::response<http::string_body>> answer_;
     std::optional<http::response_serializer<http::string_body>> headOnly_;
+    std::string piece_;
+    std::optional<http::chunk_body<asio::const_buffer>> chunk_;
+    std::optional<http::chunk_last<http::chunk_crlf>> lastChunk_;
     HttpRequest request_;
     HttpResponse response_;
     std::size_t served_ = 0;
+    std::size_t blankBytes_ = 0;
     bool closing_ = false;
 };
 

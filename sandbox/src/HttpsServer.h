@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +55,10 @@ struct HttpResponse {
     /// closes the connection, "Connection: close".
     HeaderFields headers;
     std::string body;
+    /// When set, the body is made piece by piece as it goes out (chunked) instead of `body`:
+    /// each call puts the next piece in `piece`, false once there is none. An answer of any
+    /// length then takes the memory of one piece.
+    std::function<bool(std::string& piece)> stream;
     Delivery delivery = Delivery::complete;
     /// Close the connection once the answer is out.
     bool closeConnection = false;

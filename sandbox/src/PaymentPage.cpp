@@ -362,8 +362,7 @@ void servePaymentPage(Exchange& exchange) {
         exchange.pageCookie ? *exchange.pageCookie : exchange.state.issuePageCookie();
     exchange.response.addHeader("Set-Cookie", std::string(SandboxGateway::kPageCookieName) + "=" +
                                                   cookie + "; Path=/; Secure; HttpOnly");
-    PageOrder order{*merchant, *parameters,  std::chrono::steady_clock::now(),
-                    cookie,    std::nullopt, std::nullopt};
+    PageOrder order{*merchant, *parameters, cookie, std::nullopt, std::nullopt};
     const std::string pageId = exchange.state.openPage(order);
     answerCardPage(exchange, cardFormPage(formView(exchange, order, pageId), kCardFormPath));
 }

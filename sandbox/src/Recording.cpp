@@ -1,6 +1,9 @@
 #include "Recording.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +20,11 @@ namespace vanto::sandbox::detail {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// Lines waiting for the recording file; more are counted as unwritten.
+constexpr std::size_t kMostQueuedRecordBytes = 16 * 1024 * 1024;
+// How long the writer waits for room in a full FIFO before it looks whether it is closing.
+constexpr int kRoomWaitMilliseconds = 100;
 
 enum class CardField { number, secret };
 
@@ -84,40 +92,121 @@ nlohmann::ordered_json recordedJson(const RecordedRequest& request) {
 }
 
 RecordFile::~RecordFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
+    close(std::chrono::milliseconds(0));
 }
 
 bool RecordFile::open(const std::string& path, std::string& error) {
-    std::lock_guard lock(mutex_);
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        error = "cannot open the recording file " + path + ": " + std::strerror(errno);
+    close(std::chrono::milliseconds(0));
+    // O_NONBLOCK: opening a FIFO for writing would otherwise wait for a reader, start-up and
+    // SIGTERM with it; once open, the writer waits for room by poll(), within the close's limit.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        error = "cannot open the recording file " + path + ": " +
+                (errno == ENXIO ? std::string("it is a FIFO that no process reads")
+                                : std::string(std::strerror(errno)));
         return false;
     }
+    std::lock_guard lock(mutex_);
+    fd_ = fd;
     path_ = path;
+    closing_ = false;
+    writer_ = std::thread([this] { run(); });
     return true;
 }
 
 void RecordFile::append(const RecordedRequest& request) {
-    const std::string line = compactJson(recordedJson(request)) + "\n";
+    std::string line = compactJson(recordedJson(request)) + "\n";
+    {
+        std::lock_guard lock(mutex_);
+        if (fd_ < 0 || closing_) {
+            return;
+        }
+        if (queuedBytes_ + line.size() > kMostQueuedRecordBytes) {
+            ++unwritten_;
+            reportFailure(EAGAIN);
+            return;
+        }
+        queuedBytes_ += line.size();
+        lines_.push_back(std::move(line));
+    }
+    changed_.notify_all();
+}
+
+void RecordFile::close(std::chrono::milliseconds limit) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!writer_.joinable()) {
+            return;
+        }
+        closing_ = true;
+        closeBy_ = std::chrono::steady_clock::now() + limit;
+    }
+    changed_.notify_all();
+    writer_.join();
     std::lock_guard lock(mutex_);
-    if (fd_ < 0) {
-        return;
+    unwritten_ += lines_.size();
+    lines_.clear();
+    queuedBytes_ = 0;
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void RecordFile::run() {
+    // A reader that has gone makes a write fail with EPIPE; the signal that comes with it stays
+    // pending on this thread, which never takes it, whatever the process does with SIGPIPE.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return closing_ || !lines_.empty(); });
+        if (lines_.empty() || (closing_ && std::chrono::steady_clock::now() >= closeBy_)) {
+            return;
+        }
+        const std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        queuedBytes_ -= line.size();
+        lock.unlock();
+        const bool written = writeLine(line);
+        lock.lock();
+        unwritten_ += written ? 0 : 1;
     }
-    // O_APPEND puts each write at the end: a line written in one piece is never interleaved.
-    const ssize_t written = ::write(fd_, line.data(), line.size());
-    if (written == static_cast<ssize_t>(line.size())) {
-        return;
+}
+
+bool RecordFile::writeLine(std::string_view line) {
+    while (!line.empty()) {
+        const ssize_t written = ::write(fd_, line.data(), line.size());
+        if (written > 0) {
+            line.remove_prefix(static_cast<std::size_t>(written));
+            continue;
+        }
+        const int failure = written < 0 ? errno : ENOSPC;
+        if (failure == EINTR) {
+            continue;
+        }
+        std::unique_lock lock(mutex_);
+        if (failure != EAGAIN || (closing_ && std::chrono::steady_clock::now() >= closeBy_)) {
+            reportFailure(failure);
+            return false;
+        }
+        lock.unlock();
+        // The FIFO is full: wait for its reader, a little at a time so that a close is seen.
+        pollfd room{fd_, POLLOUT, 0};
+        ::poll(&room, 1, kRoomWaitMilliseconds);
     }
-    const int failure = written < 0 ? errno : ENOSPC;
-    ++unwritten_;
+    return true;
+}
+
+void RecordFile::reportFailure(int failure) {
     if (reported_.insert(failure).second) {
         ConsoleLog::shared().write(
             ConsoleLog::Stream::error,
             "sandbox: a request could not be written to the recording file " + printable(path_) +
-                ": " + std::strerror(failure) + " (further failures like it are only counted)");
+                ": " +
+                (failure == EAGAIN ? std::string("its reader does not keep up")
+                                   : std::string(std::strerror(failure))) +
+                " (further failures like it are only counted)");
     }
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -25,25 +29,44 @@ std::string maskedBody(std::string_view body);
 /// fields' names.
 nlohmann::ordered_json recordedJson(const RecordedRequest& request);
 
-/// A file to which every request is appended as one line of recordedJson. A line that cannot be
-/// written is counted, and each kind of failure is reported once on standard error.
+/// A file to which every request is appended as one line of recordedJson, by a thread of its
+/// own, so that serving never waits for the file: a FIFO nobody empties, a reader that has gone or
+/// a full disk costs lines, never an answer. A line that cannot be written is counted, and each
+/// kind of failure is reported once on standard error.
 class RecordFile {
   public:
     RecordFile() = default;
+    /// Closes the file if it is open.
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    /// Opens `path` for appending; false, with `error` set, when it cannot.
+    /// Opens `path` for appending without waiting: a FIFO that no process reads is refused, not
+    /// waited for. False, with `error` set, when it cannot be opened.
     bool open(const std::string& path, std::string& error);
-    /// Appends the request in one write, so that a reader outside sees it at once.
+    /// Queues the request's line; never waits. Nothing happens while the file is closed.
     void append(const RecordedRequest& request);
-    /// How many requests could not be written.
+    /// Writes what is queued for at most `limit`, counts the rest as unwritten and closes the
+    /// file. Idempotent.
+    void close(std::chrono::milliseconds limit);
+    /// How many requests could not be written, since the first open.
     std::size_t unwritten() const;
     const std::string& path() const { return path_; }
 
   private:
+    void run();
+    /// Writes the line whole, waiting for room while the file takes none; false when it failed
+    /// or the close's time ran out.
+    bool writeLine(std::string_view line);
+    void reportFailure(int failure);
+
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::string> lines_;
+    std::size_t queuedBytes_ = 0;
+    bool closing_ = false;
+    std::chrono::steady_clock::time_point closeBy_;
+    std::thread writer_;
     int fd_ = -1;
     std::string path_;
     std::set<int> reported_;

@@ -37,8 +37,12 @@ constexpr std::string_view kDirectPaymentPath = "/zel/virtualControllerV2/pagoVi
 constexpr std::string_view kSignaturePath = "/zel/virtualControllerV2/generaFirmaPagoVirtual";
 constexpr std::string_view kPaymentPagePath = "/zel/realizarPago";
 constexpr std::string_view kRecordedPath = "/sandbox/recorded";
+// Bytes of records put in one piece of the answer to GET /sandbox/recorded.
+constexpr std::size_t kRecordedPieceBytes = 64 * 1024;
 // How long stop() waits for the console lines of the last requests to be written.
 constexpr auto kConsoleFlushLimit = std::chrono::seconds(1);
+// How long stop() waits for the recording file to take the lines still queued.
+constexpr auto kRecordFileCloseLimit = std::chrono::seconds(1);
 
 bool isLoopback(const std::string& host) {
     if (host == "localhost") {
@@ -172,19 +176,31 @@ struct SandboxGateway::Impl : detail::HttpService {
         route(request)(exchange);
     }
 
-    /// The kept requests as a JSON array, written one record at a time from the shared records;
-    /// header fields say how many were dropped from memory and how many the record file lost.
+    /// The kept requests as a JSON array, made a few records at a time as the answer goes out,
+    /// from the shared records: memory per reader stays one piece; header fields say how many
+    /// were dropped from memory and how many the record file lost.
     void answerRecorded(HttpResponse& response) const {
-        std::string list = "[";
-        for (const auto& request : state.recordedShared()) {
-            list +=
-                (list.size() > 1 ? "," : "") + detail::compactJson(detail::recordedJson(*request));
-        }
-        list += "]";
         response.status = 200;
-        response.setContent(std::move(list), "application/json");
+        response.setHeader("Content-Type", "application/json");
         response.setHeader("Sandbox-Records-Dropped", std::to_string(state.droppedRecorded()));
         response.setHeader("Sandbox-Records-Unwritten", std::to_string(recordFile.unwritten()));
+        response.stream = [records = state.recordedShared(),
+                           next = std::size_t{0}](std::string& piece) mutable {
+            if (next > records.size()) {
+                return false;
+            }
+            piece = next == 0 ? "[" : "";
+            while (next < records.size() && piece.size() < kRecordedPieceBytes) {
+                piece += (next > 0 ? "," : "") +
+                         detail::compactJson(detail::recordedJson(*records[next]));
+                ++next;
+            }
+            if (next == records.size()) {
+                piece += "]";
+                ++next;
+            }
+            return true;
+        };
     }
 
     void answered(const HttpRequest& request, const HttpResponse& response) override {
@@ -241,7 +257,6 @@ struct SandboxGateway::Impl : detail::HttpService {
     Options options;
     detail::GatewayState state;
     detail::RecordFile recordFile;
-    bool recordFileOpen = false;
     // Requests on a connection that resumed a TLS session, since the start or the last clear.
     std::atomic<std::size_t> resumedTls = 0;
     std::optional<detail::ServerCredentials> credentials;
@@ -274,11 +289,9 @@ bool SandboxGateway::start() {
     if (!impl.ensureCredentials()) {
         return false;
     }
-    if (!impl.options.recordFile.empty() && !impl.recordFileOpen) {
-        impl.recordFileOpen = impl.recordFile.open(impl.options.recordFile, impl.error);
-        if (!impl.recordFileOpen) {
-            return false;
-        }
+    if (!impl.options.recordFile.empty() &&
+        !impl.recordFile.open(impl.options.recordFile, impl.error)) {
+        return false;
     }
     detail::HttpsServerSettings settings;
     settings.threads = std::max<std::size_t>(impl.options.threads, 1);
@@ -303,6 +316,7 @@ void SandboxGateway::stop() {
     impl.server->stop();
     impl.server.reset();
     impl.boundPort = 0;
+    impl.recordFile.close(kRecordFileCloseLimit);
     if (impl.options.logRequests) {
         detail::ConsoleLog::shared().write(detail::ConsoleLog::Stream::output,
                                            "sandbox: stopped; answers still held were not sent");
@@ -314,6 +328,8 @@ void SandboxGateway::stop() {
                 " requests could not be written to the recording file " +
                 detail::printable(impl.recordFile.path()));
     }
+    detail::ConsoleLog::shared().flush(kConsoleFlushLimit);
+    detail::ConsoleLog::shared().reportLost();
     detail::ConsoleLog::shared().flush(kConsoleFlushLimit);
 }
 

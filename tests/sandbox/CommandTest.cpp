@@ -4,7 +4,9 @@
 
 #ifdef VANTO_CLI_PATH
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -108,6 +110,44 @@ TEST(SandboxCommand, ItsConsoleNeverHoldsItUpAndShowsNoControlByteNorCardNumber)
     reason.write.reset();
     EXPECT_EQ(unopenable.exitCode(10s), 1);
     EXPECT_NE(unopenable.output().find("/nonexistent-directory/record"), std::string::npos);
+}
+
+TEST(SandboxCommand, AClosedConsoleOrRecordFileCostsLinesNeverAnAnswer) {
+    const std::string fifo = temporaryPath("record.fifo");
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO that nobody reads ends the start at once, where opening it would wait for a reader.
+    Pipe reason;
+    ChildProcess unread(VANTO_CLI_PATH, {"sandbox", "--record", fifo},
+                        {.streams = {-1, -1, reason.write.get()}, .watched = reason.read.get()});
+    reason.write.reset();
+    EXPECT_EQ(unread.exitCode(10s), 1);
+    EXPECT_NE(unread.output().find("a FIFO that no process reads"), std::string::npos);
+
+    vanto::testing::Fd reader(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    // Through exec the sandbox would inherit this process's ignored SIGPIPE: it must ignore it
+    // itself.
+    std::signal(SIGPIPE, SIG_DFL);
+    Sandbox sandbox(VANTO_CLI_PATH, temporaryPath("closed-cert.pem"), {"--record", fifo});
+    std::signal(SIGPIPE, SIG_IGN);
+    sandbox.out.read.reset();  // as `vanto sandbox | head -n 1` does once it has its line
+    auto client = trustingClient("127.0.0.1", sandbox.port(), sandbox.certificate());
+    client->set_read_timeout(10);
+    // Each record is larger than the FIFO holds; nobody reads it, then its reader goes.
+    const std::string form(256 * 1024, 'x');
+    for (int i = 0; i < 6; ++i) {
+        if (i == 3) {
+            reader.reset();
+        }
+        ASSERT_TRUE(client->Post(kCardFormPath, form, kFormType)) << "request " << i;
+    }
+    EXPECT_TRUE(sandbox.stop());
+    const std::string said = sandbox.child->output();
+    EXPECT_NE(said.find("recording file " + fifo + ": Broken pipe"), std::string::npos) << said;
+    EXPECT_NE(said.find("6 requests could not be written"), std::string::npos) << said;
+    EXPECT_TRUE(
+        std::regex_search(said, std::regex("\\d+ lines could not be written to standard output")))
+        << said;
 }
 
 }  // namespace

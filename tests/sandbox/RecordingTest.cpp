@@ -60,6 +60,7 @@ TEST_F(OutsideRecordingTest, FileAndEndpointHoldEveryRequestWithCardDataMasked) 
     const httplib::Result listed = client_->Get("/sandbox/recorded");
     ASSERT_TRUE(listed);
     EXPECT_EQ(listed->status, 200);
+    EXPECT_EQ(listed->get_header_value("Transfer-Encoding"), "chunked") << "made as it goes out";
     EXPECT_EQ(gateway_->requests().size(), 7u) << "reading the recording is not recorded";
     const nlohmann::json endpoint = nlohmann::json::parse(listed->body, nullptr, false);
     ASSERT_TRUE(endpoint.is_array());

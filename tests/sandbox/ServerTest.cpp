@@ -9,20 +9,23 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <regex>
 
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 
 #include "Certificate.h"
+#include "GatewayState.h"
 #include "SandboxTestSupport.h"
+#include "TestRows.h"
 
 namespace vanto::sandbox::testing {
 namespace {
 
 using ServerTest = SandboxTest;
 
-TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
+TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRecordsThemAsSent) {
     const std::string pem = gateway_->certificatePem();
     const auto statuses = [&](const std::string& request) {
         std::vector<std::string> found;
@@ -52,11 +55,28 @@ TEST_F(ServerTest, AnswersPipelinedRequestsInOrderAndRefusesMalformedOnes) {
                                     {"Content-Type", kFormType},
                                     {"Content-Length", std::to_string(body.size())}}));
     EXPECT_EQ(recorded.header("content-type"), kFormType);
+}
 
-    EXPECT_EQ(statuses("GARBAGE\r\n\r\n"), std::vector<std::string>{"400"});
-    EXPECT_EQ(statuses("GET / HTTP/1.1\r\nX: " + std::string(70000, 'a') + "\r\n\r\n"),
-              std::vector<std::string>{"431"});
-    EXPECT_EQ(gateway_->requests().size(), 2u) << "malformed requests reach no service";
+TEST_F(ServerTest, FramesEveryRequestOneWayOrRefusesIt) {
+    const auto answer = [this](const std::string& request) {
+        return rawExchange(gateway_->port(), gateway_->certificatePem(), request)
+            .value_or("no answer");
+    };
+    std::size_t served = 0;
+    for (const auto& row : vanto::testing::readTestRows("sandbox-framing.txt")) {
+        const std::string received = answer(*row.at(1));
+        EXPECT_EQ(received.substr(0, 12), "HTTP/1.1 " + *row.at(0)) << *row.at(1);
+        EXPECT_TRUE(row.size() < 3 || received.find(*row[2]) != std::string::npos) << received;
+        served += *row[0] == "400" || *row[0] == "501" ? 0 : 1;
+    }
+    // A head, from its request line to the blank line that ends it, may be 64 KiB long.
+    const auto head = [](std::size_t size) {
+        const std::string start = "GET /nowhere HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX: ";
+        return start + std::string(size - start.size() - 4, 'a') + "\r\n\r\n";
+    };
+    EXPECT_EQ(answer(head(64 * 1024)).substr(0, 12), "HTTP/1.1 404");
+    EXPECT_EQ(answer(head(64 * 1024 + 1)).substr(0, 12), "HTTP/1.1 431");
+    EXPECT_EQ(gateway_->requests().size(), served + 1) << "refused requests reach no service";
 }
 
 /// Whether the server still holds the connection open: reading what it sent so far ends in a
@@ -165,6 +185,59 @@ TEST_F(SmallSandboxTest, DropsUnknownAddressesBodiesAndKeepsOnlyTheNewestRequest
     ASSERT_TRUE(listed);
     EXPECT_EQ(nlohmann::json::parse(listed->body).size(), 1u);
     EXPECT_EQ(listed->get_header_value("Sandbox-Records-Dropped"), "7");
+}
+
+std::chrono::steady_clock::time_point stateClock;
+
+TEST(SandboxState, KeepsTheNewestEntriesOfEachKindAndForgetsThemWithAge) {
+    using namespace std::chrono_literals;
+    detail::GatewayState state(
+        {10, 1 << 20},
+        {.entries = 3, .sessionAge = 30min, .keptAge = 24h, .now = [] { return stateClock; }});
+    const Merchant merchant = SandboxGateway::defaultMerchant();
+    int orders = 0;
+    struct Kind {
+        std::function<std::string()> add;
+        std::function<bool(const std::string&)> holds;
+        bool keptADay;
+    };
+    const std::vector<Kind> kinds = {
+        {[&] { return state.issueSessionCookie(); },
+         [&](const std::string& key) { return state.issuedSessionCookie(key); }, false},
+        {[&] { return state.issuePageCookie(); },
+         [&](const std::string& key) { return state.issuedPageCookie(key); }, false},
+        {[&] {
+             return state.openPage({merchant, {}, "cookie", std::nullopt, std::nullopt});
+         },
+         [&](const std::string& key) { return state.openedPage(key).has_value(); }, false},
+        {[&] {
+             return state.storeCard({merchant.merchantCode, "****", "2912", {}});
+         },
+         [&](const std::string& key) {
+             return state.storedCard(merchant.merchantCode, key).has_value();
+         },
+         true},
+        {[&] {
+             const std::string order = "ORDER" + std::to_string(++orders);
+             state.noteDecidedOrder(merchant, order, {});
+             return order;
+         },
+         [&](const std::string& key) { return state.decidedOrder(merchant, key).has_value(); },
+         true}};
+    for (const Kind& kind : kinds) {
+        stateClock = {};
+        std::vector<std::string> keys;
+        for (int i = 0; i < 4; ++i, stateClock += 1min) {
+            keys.push_back(kind.add());
+        }
+        EXPECT_EQ(std::count_if(keys.begin(), keys.end(), kind.holds), 3) << "one past the cap";
+        EXPECT_FALSE(kind.holds(keys[0])) << "the oldest goes first";
+        stateClock += 28min;  // the second is 31 minutes old, the last 29
+        EXPECT_EQ(kind.holds(keys[1]), kind.keptADay);
+        EXPECT_TRUE(kind.holds(keys[3]));
+        stateClock += 24h;
+        EXPECT_FALSE(kind.holds(keys[3]));
+    }
 }
 
 TEST(SandboxLifecycle, StopsServingAndARestartKeepsTheCertificate) {
