@@ -57,16 +57,12 @@ inline Member fieldNamed(std::string_view name) {
         {"caducidad", {Field::hidden, 3}},
         {"cvv", {Field::hidden, 3}},
     };
-    std::string lower(name);
-    for (char& c : lower) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    for (const auto& [member, field] : kMembers) {
-        if (lower == member) {
-            return field;
-        }
-    }
-    return {};
+    const auto found = std::find_if(std::begin(kMembers), std::end(kMembers), [&](const auto& m) {
+        return std::equal(
+            name.begin(), name.end(), m.first.begin(), m.first.end(),
+            [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a | 0x20 : a) == b; });
+    });
+    return found == std::end(kMembers) ? Member{} : found->second;
 }
 
 inline std::size_t digitCount(std::string_view text) {

@@ -82,17 +82,12 @@ Span inBody(const Layer* layer, Span span) {
     return {layer->offset + span.begin, layer->offset + span.end};
 }
 
+// The value of a Base64 digit in either alphabet, or -1.
 int base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    return c == '+' || c == '-' ? 62 : c == '/' || c == '_' ? 63 : -1;
+    constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::size_t value = kAlphabet.find(c == '-' ? '+' : c == '_' ? '/' : c);
+    return value == std::string_view::npos ? -1 : static_cast<int>(value);
 }
 
 // The bytes of Base64 text in either alphabet, with or without padding; whatever is outside the

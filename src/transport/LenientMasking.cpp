@@ -6,7 +6,6 @@
 // After such a name every value is masked up to the next member's name, whether or not the first
 // value was closed where it should have been. Where the reading is unsure, it masks more.
 #include <algorithm>
-#include <array>
 
 #include "transport/CardData.h"
 
@@ -321,20 +320,6 @@ void maskFoundValue(std::string_view text, const FoundValue& value, CardField fi
     maskValueCharacters(text, {value.first.end, value.regionEnd}, found.replacements);
 }
 
-// The first letters of the card members' names, in either case.
-const std::array<bool, 256>& nameStarts() {
-    static const std::array<bool, 256> starts = [] {
-        std::array<bool, 256> table{};
-        for (const auto& member : cardMembers()) {
-            const char first = lowered(member.name[0]);
-            table[static_cast<unsigned char>(first)] = true;
-            table[static_cast<unsigned char>(first - 'a' + 'A')] = true;
-        }
-        return table;
-    }();
-    return starts;
-}
-
 // Whether the text at `at` continues a word (a letter before it that no escape ends), where an
 // ordinary word is not a name.
 bool continuesWord(std::string_view text, std::size_t begin, std::size_t at) {
@@ -344,14 +329,15 @@ bool continuesWord(std::string_view text, std::size_t begin, std::size_t at) {
     return ((before >= 'a' && before <= 'z') || before == '_') && !escaped;
 }
 
-// Whether a card member's name may start at `at`: with its first letter, or with an escape.
+// Whether a card member's name may start at `at`: with a letter, or with an escape.
 bool mayStartName(std::string_view text, std::size_t begin, std::size_t at) {
     const char c = text[at];
     if (c == '\\') {
         // A run of backslashes is read from its start only, which keeps the scan linear.
         return at == begin || text[at - 1] != '\\';
     }
-    return c == '%' || c == '&' || nameStarts()[static_cast<unsigned char>(c)];
+    const char lower = lowered(c);
+    return c == '%' || c == '&' || (lower >= 'a' && lower <= 'z');
 }
 
 }  // namespace
