@@ -85,6 +85,12 @@ std::pair<long, std::size_t> numberAt(std::string_view text, std::size_t at, std
     return {next > at ? value : -1, next};
 }
 
+// The value of the `count` hexadecimal digits at `at`, not reading past `end`; -1 when fewer.
+long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count) {
+    const auto [value, next] = numberAt(text, at, end, 16, count);
+    return next == at + count ? value : -1;
+}
+
 // A percent escape at `at` (which holds "%"): "%25" followed by two hexadecimal digits is a
 // percent sign escaped once more, read through.
 std::optional<Character> percentEscape(std::string_view text, std::size_t at, std::size_t end) {
@@ -246,11 +252,6 @@ std::vector<DigitRun> digitRuns(Span within, Next&& next) {
 }
 
 }  // namespace
-
-long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count) {
-    const auto [value, next] = numberAt(text, at, end, 16, count);
-    return next == at + count ? value : -1;
-}
 
 std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at) {
     if (raw[at + 1] == 'u') {

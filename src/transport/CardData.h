@@ -24,9 +24,6 @@ constexpr char lowered(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-/// The value of the `count` hexadecimal digits at `at`, not reading past `end`; -1 when fewer.
-long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count);
-
 /// The code of the character that the escape at `at` of checked JSON string contents stands
 /// for, and where the escape ends.
 std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at);
