@@ -4,14 +4,16 @@
 // texts made of it (by the masking's fuzzer, and by its test on the seeds and examples):
 // - the input as a trace's body. JSON (after the form key of the requests): the masked text
 //   still parses, every card member, also in JSON carried as a text (whole, or after a prefix),
-//   holds a masked value, and no text or number holds a card number of the input or one that
+//   holds a masked value (under a card form's name, one with the datum's digits), and no text
+//   or number holds a card number of the input or one that
 //   passes the Luhn check. Not JSON: no run of digits that could be a card number is left;
 // - either way no escape is cut (a percent escape, a \u escape, a character reference);
 // - the input echoed in a gateway's error text after a prefix: as JSON above;
 // - the input as the Base64 payment result of a return address: what the traced address carries
 //   decodes to the input masked as above;
-// - pieces of the input (one a line) as the sandbox page's card form: the card fields show as
-//   masked. (The accepted payment records print masked under the answer_records fuzzer.)
+// - pieces of the input (one a line) as the sandbox page's card form: the card fields with the
+//   datum's digits show as masked, words as they are. (The accepted payment records print
+//   masked under the answer_records fuzzer.)
 #include <algorithm>
 #include <cstddef>
 #include <optional>
