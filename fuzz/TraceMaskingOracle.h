@@ -4,14 +4,16 @@
 // texts made of it (by the masking's fuzzer, and by its test on the seeds and examples):
 // - the input as a trace's body. JSON (after the form key of the requests): the masked text
 //   still parses, every card member, also in JSON carried as a text (whole, or after a prefix),
-//   holds a masked value, and no text or number holds a card number of the input or one that
+//   holds a masked value (under a card form's name, one with the datum's digits), and no text
+//   or number holds a card number of the input or one that
 //   passes the Luhn check. Not JSON: no run of digits that could be a card number is left;
 // - either way no escape is cut (a percent escape, a \u escape, a character reference);
 // - the input echoed in a gateway's error text after a prefix: as JSON above;
 // - the input as the Base64 payment result of a return address: what the traced address carries
 //   decodes to the input masked as above;
-// - pieces of the input (one a line) as the sandbox page's card form: the card fields show as
-//   masked. (The accepted payment records print masked under the answer_records fuzzer.)
+// - pieces of the input (one a line) as the sandbox page's card form: the card fields with the
+//   datum's digits show as masked, words as they are. (The accepted payment records print
+//   masked under the answer_records fuzzer.)
 #include <algorithm>
 #include <cstddef>
 #include <optional>
@@ -38,37 +40,45 @@ inline constexpr std::size_t kShortestCardNumber = 12;
 
 enum class Field { none, number, hidden };
 
-inline Field fieldNamed(std::string_view name) {
-    static constexpr std::pair<std::string_view, Field> kMembers[] = {
-        {"ds_merchant_pan", Field::number},
-        {"ds_cardnumber", Field::number},
-        {"ds_card_number", Field::number},
-        {"ds_merchant_cvv2", Field::hidden},
-        {"ds_merchant_expirydate", Field::hidden},
-        {"ds_expirydate", Field::hidden},
-        {"numero", Field::number},
-        {"caducidad", Field::hidden},
-        {"cvv", Field::hidden},
+// A card member's field and, for a name that is also an ordinary word (the sandbox form's), the
+// fewest digits its text or scalar value holds to be card data.
+struct Member {
+    Field field = Field::none;
+    std::size_t fewestDigits = 0;
+};
+
+inline Member fieldNamed(std::string_view name) {
+    static constexpr std::pair<std::string_view, Member> kMembers[] = {
+        {"ds_merchant_pan", {Field::number}},
+        {"ds_cardnumber", {Field::number}},
+        {"ds_card_number", {Field::number}},
+        {"ds_merchant_cvv2", {Field::hidden}},
+        {"ds_merchant_expirydate", {Field::hidden}},
+        {"ds_expirydate", {Field::hidden}},
+        {"numero", {Field::number, kShortestCardNumber}},
+        {"caducidad", {Field::hidden, 3}},
+        {"cvv", {Field::hidden, 3}},
     };
-    std::string lower(name);
-    for (char& c : lower) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    for (const auto& [member, field] : kMembers) {
-        if (lower == member) {
-            return field;
-        }
-    }
-    return Field::none;
+    const auto found = std::find_if(std::begin(kMembers), std::end(kMembers), [&](const auto& m) {
+        return std::equal(
+            name.begin(), name.end(), m.first.begin(), m.first.end(),
+            [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a | 0x20 : a) == b; });
+    });
+    return found == std::end(kMembers) ? Member{} : found->second;
+}
+
+inline std::size_t digitCount(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), isDigit));
 }
 
 struct CardValue {
-    Field field;
+    Member member;
     bool isText;
     std::string text;
     // For an object or array: whether every text inside it, names included, is asterisks and
     // nothing else is.
     bool maskedWithin = false;
+    bool container = false;
 };
 
 // What reading a document and the JSON carried in its texts found.
@@ -138,9 +148,9 @@ class CardValueCollector : public nlohmann::json_sax<json> {
         if (skipping_ > 0) {
             return inside(text);
         }
-        if (pending_ != Field::none) {
+        if (pending_.field != Field::none) {
             found({pending_, true, text});
-            pending_ = Field::none;
+            pending_ = {};
         } else {
             into_.texts.push_back(text);
             readCarried(text, level_, echoed_, into_);
@@ -152,7 +162,7 @@ class CardValueCollector : public nlohmann::json_sax<json> {
             inside(name);
         } else {
             pending_ = fieldNamed(name);
-            if (pending_ == Field::none) {
+            if (pending_.field == Field::none) {
                 into_.texts.push_back(name);
             }
         }
@@ -183,9 +193,9 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     bool scalar(std::string text) {
         if (skipping_ > 0) {
             maskedWithin_ = false;
-        } else if (pending_ != Field::none) {
+        } else if (pending_.field != Field::none) {
             found({pending_, false, std::move(text)});
-            pending_ = Field::none;
+            pending_ = {};
         } else if (!text.empty()) {
             into_.texts.push_back(std::move(text));
         }
@@ -194,9 +204,9 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     bool open() {
         if (skipping_ > 0) {
             ++skipping_;
-        } else if (pending_ != Field::none) {
+        } else if (pending_.field != Field::none) {
             containerField_ = pending_;
-            pending_ = Field::none;
+            pending_ = {};
             maskedWithin_ = true;
             skipping_ = 1;
         }
@@ -204,7 +214,7 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     }
     bool close() {
         if (skipping_ > 0 && --skipping_ == 0) {
-            found({containerField_, false, "", maskedWithin_});
+            found({containerField_, false, "", maskedWithin_, true});
         }
         return true;
     }
@@ -212,10 +222,10 @@ class CardValueCollector : public nlohmann::json_sax<json> {
     unsigned level_;
     bool echoed_;
     Reading& into_;
-    Field pending_ = Field::none;
+    Member pending_;
     // Open containers inside a card member's value.
     int skipping_ = 0;
-    Field containerField_ = Field::none;
+    Member containerField_;
     bool maskedWithin_ = false;
 };
 
@@ -245,9 +255,13 @@ inline bool isMasked(Field field, std::string_view text) {
 }
 
 // A masked text; for a request echoed in a text, where the masking keeps the brackets of an
-// object or array it cannot read as JSON, also one whose contents are all masked.
+// object or array it cannot read as JSON, also one whose contents are all masked. A text or
+// scalar under an ordinary word without the digits of card data is no card data.
 inline bool isMasked(const CardValue& value, bool echoed) {
-    return value.isText ? isMasked(value.field, value.text) : echoed && value.maskedWithin;
+    if (!value.container && digitCount(value.text) < value.member.fewestDigits) {
+        return true;
+    }
+    return value.isText ? isMasked(value.member.field, value.text) : echoed && value.maskedWithin;
 }
 
 // The runs of digits of `text`, single spaces, dashes or plus signs allowed between digits, each
@@ -294,7 +308,7 @@ inline void checkTexts(const Reading& before, const Reading& after) {
         for (const CardValue& value : *values) {
             std::string digits;
             std::copy_if(value.text.begin(), value.text.end(), std::back_inserter(digits), isDigit);
-            if (value.field == Field::number && digits.size() >= kShortestCardNumber) {
+            if (value.member.field == Field::number && digits.size() >= kShortestCardNumber) {
                 cardNumbers.push_back(digits);
             }
         }
@@ -388,16 +402,27 @@ inline void checkCardForm(const std::vector<std::string_view>& pieces) {
                 formEncoded((i + 3) % 4 < pieces.size() ? pieces[(i + 3) % 4] : "");
     }
     const std::string masked = vanto::maskCardData(form);
-    // Every field after the first holds card data. A card value that runs on (a string left
-    // open, say) masks the fields after it too, names and "&" included.
+    // Words stay words.
+    const auto isWord = [](std::string_view piece) {
+        return std::all_of(piece.begin(), piece.end(),
+                           [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; });
+    };
+    FUZZ_CHECK(!std::all_of(pieces.begin(), pieces.end(), isWord) || masked == form);
+    // Every field after the first holds card data when its value has the datum's digits. A card
+    // value that runs on (a string left open, say) masks the fields after it too, names and "&"
+    // included.
     const auto fields = vanto::fuzz::split(masked, '&');
     for (std::size_t i = 1; i < fields.size(); ++i) {
         const std::size_t equals = fields[i].find('=');
         const std::string_view name = fields[i].substr(0, equals);
-        const bool named =
-            equals != std::string_view::npos &&
-            std::find(std::begin(kFields), std::end(kFields), name) != std::end(kFields);
-        FUZZ_CHECK(showsNothing(fields[i].substr(named ? equals + 1 : 0), name == "numero"));
+        const auto field = std::find(std::begin(kFields) + 1, std::end(kFields), name);
+        const bool named = equals != std::string_view::npos && field != std::end(kFields);
+        const auto piece = static_cast<std::size_t>(field - std::begin(kFields) - 1);
+        const bool card = !named || (piece < pieces.size() &&
+                                     digitCount(readersView(formEncoded(pieces[piece]))) >=
+                                         fieldNamed(name).fewestDigits);
+        FUZZ_CHECK(!card ||
+                   showsNothing(fields[i].substr(named ? equals + 1 : 0), name == "numero"));
     }
 }
 

@@ -9,6 +9,15 @@
 namespace vanto::detail {
 namespace {
 
+// The fewest digits a card number has. A shorter value is not a whole card number, and its last
+// four digits would be most of it.
+constexpr std::size_t kShortestCardNumber = 12;
+// The fewest and most digits of a card number that the Luhn check looks for.
+constexpr std::size_t kShortestLuhnNumber = 13;
+constexpr std::size_t kLongestCardNumber = 19;
+// A security code has three digits or four, an expiry date three at least ("1/29").
+constexpr std::size_t kShortestHiddenValue = 3;
+
 constexpr CardMember kCardMembers[] = {
     {"DS_MERCHANT_PAN", CardField::number},
     {"Ds_CardNumber", CardField::number},
@@ -16,19 +25,12 @@ constexpr CardMember kCardMembers[] = {
     {"DS_MERCHANT_CVV2", CardField::hidden},
     {"DS_MERCHANT_EXPIRYDATE", CardField::hidden},
     {"Ds_ExpiryDate", CardField::hidden},
-    // The card form of the sandbox's payment page.
-    {"numero", CardField::number},
-    {"caducidad", CardField::hidden},
-    {"cvv", CardField::hidden},
+    // The card form of the sandbox's payment page, whose names are also ordinary words.
+    {"numero", CardField::number, kShortestCardNumber},
+    {"caducidad", CardField::hidden, kShortestHiddenValue},
+    {"cvv", CardField::hidden, kShortestHiddenValue},
     {"Ds_MerchantParameters", CardField::encoded},
 };
-
-// The fewest digits a card number has. A shorter value is not a whole card number, and its last
-// four digits would be most of it.
-constexpr std::size_t kShortestCardNumber = 12;
-// The fewest and most digits of a card number that the Luhn check looks for.
-constexpr std::size_t kShortestLuhnNumber = 13;
-constexpr std::size_t kLongestCardNumber = 19;
 
 bool isSeparator(char c) {
     return c == ' ' || c == '-' || c == '+';
@@ -81,6 +83,12 @@ std::pair<long, std::size_t> numberAt(std::string_view text, std::size_t at, std
         value = std::min(value * base + digit, kPastCodePoints);
     }
     return {next > at ? value : -1, next};
+}
+
+// The value of the `count` hexadecimal digits at `at`, not reading past `end`; -1 when fewer.
+long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count) {
+    const auto [value, next] = numberAt(text, at, end, 16, count);
+    return next == at + count ? value : -1;
 }
 
 // A percent escape at `at` (which holds "%"): "%25" followed by two hexadecimal digits is a
@@ -245,11 +253,6 @@ std::vector<DigitRun> digitRuns(Span within, Next&& next) {
 
 }  // namespace
 
-long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count) {
-    const auto [value, next] = numberAt(text, at, end, 16, count);
-    return next == at + count ? value : -1;
-}
-
 std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at) {
     if (raw[at + 1] == 'u') {
         return {hexDigits(raw, at + 2, raw.size(), 4), at + 6};
@@ -261,13 +264,16 @@ std::span<const CardMember> cardMembers() {
     return kCardMembers;
 }
 
-std::optional<CardField> cardMemberNamed(std::string_view name) {
-    for (const auto& member : kCardMembers) {
-        if (sameIgnoringCase(name, member.name)) {
-            return member.field;
-        }
-    }
-    return std::nullopt;
+const CardMember* cardMemberNamed(std::string_view name) {
+    const auto found =
+        std::find_if(std::begin(kCardMembers), std::end(kCardMembers),
+                     [&](const CardMember& m) { return sameIgnoringCase(name, m.name); });
+    return found == std::end(kCardMembers) ? nullptr : found;
+}
+
+bool holdsCardData(const CardMember& member, std::string_view value) {
+    return static_cast<std::size_t>(std::count_if(value.begin(), value.end(), isDigit)) >=
+           member.fewestDigits;
 }
 
 std::string maskedCardValue(std::string_view value, CardField field) {

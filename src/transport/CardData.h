@@ -24,9 +24,6 @@ constexpr char lowered(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-/// The value of the `count` hexadecimal digits at `at`, not reading past `end`; -1 when fewer.
-long hexDigits(std::string_view text, std::size_t at, std::size_t end, std::size_t count);
-
 /// The code of the character that the escape at `at` of checked JSON string contents stands
 /// for, and where the escape ends.
 std::pair<long, std::size_t> jsonEscape(std::string_view raw, std::size_t at);
@@ -55,15 +52,22 @@ struct Replacement {
 struct CardMember {
     std::string_view name;
     CardField field;
+    // For a name that is also an ordinary word (the sandbox form's fields): the fewest digits a
+    // text value under it holds to be card data rather than a word or a reference.
+    std::size_t fewestDigits = 0;
 };
 
 /// The members that carry card data in the gateway's messages and answers, the fields of the
 /// sandbox page's card form, and the payment result of a return address.
 std::span<const CardMember> cardMembers();
 
-/// The kind of card data a member named `name` carries, if any. Names compare without regard to
-/// case: a writer that changes the case of a name still sends the card data.
-std::optional<CardField> cardMemberNamed(std::string_view name);
+/// The card member named `name`, if any. Names compare without regard to case: a writer that
+/// changes the case of a name still sends the card data.
+const CardMember* cardMemberNamed(std::string_view name);
+
+/// Whether a text or scalar `value` (as read) under `member` is card data: always under the
+/// gateway's own names, and under an ordinary word only with the digits of the datum it names.
+bool holdsCardData(const CardMember& member, std::string_view value);
 
 /// `value` masked as `field`: a card number keeps its last four characters when it has a card
 /// number's length and ends in four digits; everything else becomes asterisks, one per byte.

@@ -82,17 +82,12 @@ Span inBody(const Layer* layer, Span span) {
     return {layer->offset + span.begin, layer->offset + span.end};
 }
 
+// The value of a Base64 digit in either alphabet, or -1.
 int base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    return c == '+' || c == '-' ? 62 : c == '/' || c == '_' ? 63 : -1;
+    constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::size_t value = kAlphabet.find(c == '-' ? '+' : c == '_' ? '/' : c);
+    return value == std::string_view::npos ? -1 : static_cast<int>(value);
 }
 
 // The bytes of Base64 text in either alphabet, with or without padding; whatever is outside the
@@ -152,7 +147,6 @@ class CardDataMasker {
     void read(const Layer& layer);
     void take(const Layer& layer, detail::DocumentScan& scan, bool namesMasked);
     void readEmbedded(const Layer& layer);
-    void readNested(const Layer& layer, Span contents, detail::Spelling decoding);
     Layer* nestedLayer(const Layer& layer, Span contents, detail::Spelling decoding);
     void addText(const Layer& layer, Span span);
     void maskLeniently(const Layer& layer, Span span, bool namesOnly = false);
@@ -201,12 +195,13 @@ void CardDataMasker::read(const Layer& layer) {
     }
     maskLeniently(layer, {0, layer.text.size()});
     readEmbedded(layer);
+    // Read once more with its percent or HTML escapes undone (masked leniently as it is above).
     const Span whole{0, layer.text.size()};
     if (detail::holdsSpelling(layer.text, detail::Spelling::percent)) {
-        readNested(layer, whole, detail::Spelling::percent);
+        nestedLayer(layer, whole, detail::Spelling::percent);
     }
     if (detail::holdsSpelling(layer.text, detail::Spelling::html)) {
-        readNested(layer, whole, detail::Spelling::html);
+        nestedLayer(layer, whole, detail::Spelling::html);
     }
 }
 
@@ -233,7 +228,10 @@ void CardDataMasker::take(const Layer& layer, detail::DocumentScan& scan, bool n
     }
     std::move(scan.cardNumbers.begin(), scan.cardNumbers.end(), std::back_inserter(cardNumbers_));
     for (const Span contents : scan.nestedTexts) {
-        readNested(layer, contents, detail::Spelling::json);
+        // Past the depth or the budget of decoding, a JSON text is masked leniently instead.
+        if (nestedLayer(layer, contents, detail::Spelling::json) == nullptr) {
+            maskLeniently(layer, contents);
+        }
     }
 }
 
@@ -249,13 +247,6 @@ void CardDataMasker::readEmbedded(const Layer& layer) {
         }
         // A document that stops short is not looked into again, which keeps this linear.
         from = layer.text.find_first_of("{[", std::max(from + 1, scan.end()));
-    }
-}
-
-void CardDataMasker::readNested(const Layer& layer, Span contents, detail::Spelling decoding) {
-    // (Other layers than JSON's were masked leniently already.)
-    if (nestedLayer(layer, contents, decoding) == nullptr && decoding == detail::Spelling::json) {
-        maskLeniently(layer, contents);
     }
 }
 

@@ -131,7 +131,7 @@ void DocumentScan::scanValue() {
         if (c == '{' || c == '[' || c == ',' || c == ':') {
             if (c == '{' || c == '[') {
                 open_.push_back({c == '{', card_, begin, insideCard()});
-                card_.reset();
+                card_ = nullptr;
                 encoded_ = false;
             }
             ++at_;
@@ -159,7 +159,7 @@ void DocumentScan::scanValue() {
             at_ = std::min(text_.find_first_of(",:[]{}\" \t\n\r", at_), text_.size());
             noteOther({begin, at_}, c == '-' || isDigit(c));
         }
-        card_.reset();
+        card_ = nullptr;
         encoded_ = false;
     } while (!open_.empty());
 }
@@ -170,9 +170,9 @@ void DocumentScan::memberName(Span contents, bool escaped) {
     }
     platform::SecretText buffer;
     card_ = cardMemberNamed(decoded(contents, escaped, buffer));
-    encoded_ = card_ == CardField::encoded;
+    encoded_ = card_ != nullptr && card_->field == CardField::encoded;
     if (encoded_) {
-        card_.reset();
+        card_ = nullptr;
     }
     if (!card_) {
         names.push_back(contents);
@@ -184,8 +184,8 @@ void DocumentScan::close() {
     open_.pop_back();
     if (closed.card) {
         const std::string_view value = text_.substr(closed.begin, at_ - closed.begin);
-        noteCard({closed.begin, at_}, value, *closed.card,
-                 maskedAsJsonText(value, *closed.card, level_));
+        noteCard({closed.begin, at_}, value, closed.card->field,
+                 maskedAsJsonText(value, closed.card->field, level_));
     }
 }
 
@@ -206,8 +206,10 @@ void DocumentScan::noteString(Span contents, bool escaped) {
     if (card_) {
         platform::SecretText buffer;
         const std::string_view value = decoded(contents, escaped, buffer);
-        noteCard(contents, value, *card_, maskedCardValue(value, *card_));
-        return;
+        if (holdsCardData(*card_, value)) {
+            noteCard(contents, value, card_->field, maskedCardValue(value, card_->field));
+            return;
+        }
     }
     if (encoded_) {
         encodedTexts.push_back(contents);
@@ -221,8 +223,8 @@ void DocumentScan::noteOther(Span token, bool isNumber) {
         return;
     }
     const std::string_view value = text_.substr(token.begin, token.size());
-    if (card_) {
-        noteCard(token, value, *card_, maskedAsJsonText(value, *card_, level_));
+    if (card_ && holdsCardData(*card_, value)) {
+        noteCard(token, value, card_->field, maskedAsJsonText(value, card_->field, level_));
     } else if (isNumber) {
         numbers.push_back(token);
     }

@@ -54,14 +54,14 @@ class DocumentScan {
     struct Container {
         bool object = false;
         // Set when the container is a card member's value: masked whole when it closes.
-        std::optional<CardField> card;
+        const CardMember* card = nullptr;
         std::size_t begin = 0;
         // Set inside a card member's value, where nothing else needs noting.
         bool insideCard = false;
     };
 
     bool insideCard() const {
-        return !open_.empty() && (open_.back().insideCard || open_.back().card.has_value());
+        return !open_.empty() && (open_.back().insideCard || open_.back().card != nullptr);
     }
     void skipWhitespace();
     bool syntaxHolds(bool whole);
@@ -80,7 +80,7 @@ class DocumentScan {
     std::size_t at_ = 0;
     std::vector<Container> open_;
     // The card member whose value is read next, and whether it is a payment result instead.
-    std::optional<CardField> card_;
+    const CardMember* card_ = nullptr;
     bool encoded_ = false;
 };
 

@@ -6,7 +6,6 @@
 // After such a name every value is masked up to the next member's name, whether or not the first
 // value was closed where it should have been. Where the reading is unsure, it masks more.
 #include <algorithm>
-#include <array>
 
 #include "transport/CardData.h"
 
@@ -149,10 +148,16 @@ bool endsBareValue(std::string_view text, const Character& read, std::size_t at,
     return true;
 }
 
-// A value without quotation marks: up to whatever ends a value in JSON, a form or XML.
+// A value without quotation marks: up to whatever ends a value in JSON, a form or XML. After a
+// colon, groups of digits after single spaces are one value ("numero: 4000 0000 0000 1234").
 Span bareValue(std::string_view text, std::size_t at, std::size_t end, Separator separator) {
+    char last = '\0';
     return {at, skipWhile(text, at, end, [&](const Character& read, std::size_t from) {
-                return !endsBareValue(text, read, from, separator);
+                const bool groupFollows = separator == Separator::colon && read.c == ' ' &&
+                                          isDigit(last) && read.end < end &&
+                                          isDigit(readCharacter(text, read.end, end).c);
+                last = read.c;
+                return groupFollows || !endsBareValue(text, read, from, separator);
             })};
 }
 
@@ -292,6 +297,12 @@ void maskValueCharacters(std::string_view text, Span span, std::vector<Replaceme
     flush();
 }
 
+// What a value is judged by: after a colon the first value; in a form or XML the whole field.
+platform::SecretText valueText(std::string_view text, const FoundValue& value) {
+    const bool field = value.separator != Separator::colon;
+    return readCharacters(text, {value.first.begin, field ? value.regionEnd : value.first.end});
+}
+
 void maskFoundValue(std::string_view text, const FoundValue& value, CardField field,
                     LenientFindings& found) {
     const std::string_view first = text.substr(value.first.begin, value.first.size());
@@ -309,28 +320,24 @@ void maskFoundValue(std::string_view text, const FoundValue& value, CardField fi
     maskValueCharacters(text, {value.first.end, value.regionEnd}, found.replacements);
 }
 
-// The first letters of the card members' names, in either case.
-const std::array<bool, 256>& nameStarts() {
-    static const std::array<bool, 256> starts = [] {
-        std::array<bool, 256> table{};
-        for (const auto& member : cardMembers()) {
-            const char first = lowered(member.name[0]);
-            table[static_cast<unsigned char>(first)] = true;
-            table[static_cast<unsigned char>(first - 'a' + 'A')] = true;
-        }
-        return table;
-    }();
-    return starts;
+// Whether the text at `at` continues a word (a letter before it that no escape ends), where an
+// ordinary word is not a name.
+bool continuesWord(std::string_view text, std::size_t begin, std::size_t at) {
+    const char before = at > begin ? lowered(text[at - 1]) : ' ';
+    const bool escaped = (at - begin >= 3 && text[at - 3] == '%') ||
+                         (at - begin >= 6 && text.substr(at - 6, 2) == "\\u");
+    return ((before >= 'a' && before <= 'z') || before == '_') && !escaped;
 }
 
-// Whether a card member's name may start at `at`: with its first letter, or with an escape.
+// Whether a card member's name may start at `at`: with a letter, or with an escape.
 bool mayStartName(std::string_view text, std::size_t begin, std::size_t at) {
     const char c = text[at];
     if (c == '\\') {
         // A run of backslashes is read from its start only, which keeps the scan linear.
         return at == begin || text[at - 1] != '\\';
     }
-    return c == '%' || c == '&' || nameStarts()[static_cast<unsigned char>(c)];
+    const char lower = lowered(c);
+    return c == '%' || c == '&' || (lower >= 'a' && lower <= 'z');
 }
 
 }  // namespace
@@ -351,7 +358,9 @@ void maskValuesAfterNames(std::string_view text, Span within, LenientFindings& f
         }
         for (const auto& member : cardMembers()) {
             const std::size_t nameEnd = spelledName(text, at, within.end, member.name);
-            if (nameEnd == std::string_view::npos) {
+            const bool ordinary = member.fewestDigits > 0;
+            if (nameEnd == std::string_view::npos ||
+                (ordinary && continuesWord(text, within.begin, at))) {
                 continue;
             }
             const auto value = valueAfterName(text, within, at, nameEnd);
@@ -363,8 +372,14 @@ void maskValuesAfterNames(std::string_view text, Span within, LenientFindings& f
                 // A payment result is decoded and masked as a whole; what it is written with
                 // (percent-encoded JSON, say) is still read on.
                 found.encodedValues.push_back(value->first);
-            } else if (value) {
-                maskFoundValue(text, *value, member.field, found);
+            } else if (value && (value->structured ||
+                                 holdsCardData(member, valueText(text, *value).view()))) {
+                FoundValue masked = *value;
+                // Free text goes on after an ordinary word's value: "cvv: 123 es incorrecto".
+                if (ordinary && !masked.structured && masked.separator == Separator::colon) {
+                    masked.regionEnd = masked.first.end;
+                }
+                maskFoundValue(text, masked, member.field, found);
                 // Another card member's name may stand inside the value (or among an element's
                 // attributes before it), and its own values run further: the scan goes on there.
                 at = nameEnd - 1;
