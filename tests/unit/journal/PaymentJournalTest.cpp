@@ -620,23 +620,6 @@ TEST_F(JournalTest, BringsAFileOfTheFirstLayoutUpToDate) {
     EXPECT_EQ(unresolvedOrders(), std::vector<std::string>{"OLD2"});
 }
 
-TEST(RefusalKinds, SayWhatTheRecordAloneCanTell) {
-    JournalEntry inDoubt;
-    inDoubt.standing = PaymentStanding::inDoubt;
-    for (const auto& row : testing::readTestRows("refusal-kinds.txt")) {
-        const auto code = std::stoll(*row.at(0));
-        const std::string& desc = *row.at(1);
-        const std::string& kind = *row.at(2);
-        EXPECT_EQ(refusalKindName(classifyRefusal(code, desc)), kind) << code << " " << desc;
-        // The journal's own refusals sent nothing: an earlier payment of the order in doubt
-        // does not make them so.
-        const bool byTheJournal = kind == "notRecorded" || kind == "duplicateOrder";
-        EXPECT_EQ(refusalKindName(classifyRefusal(code, desc, inDoubt)),
-                  byTheJournal ? kind : "inDoubt")
-            << code;
-    }
-}
-
 // Unresolved payments are read through an index of their own, never the whole journal: whatever
 // a row holds, that reading must agree with judging every payment. Rows the library could not
 // have written are damaged payments that need a review.
