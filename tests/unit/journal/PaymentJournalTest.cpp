@@ -1,18 +1,18 @@
 // The payment journal through the flows that record in it: both presenters with a fake gateway
 // road, the journal's file read back through its own interface and, where the file itself is the
 // point, through SQLite.
+#include <dlfcn.h>
 #include <sqlite3.h>
 
 #include <atomic>
-#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <tuple>
 #include <vector>
 
@@ -46,83 +46,40 @@ namespace {
 using Steps = std::vector<PaymentStep>;
 using enum PaymentStep;
 
-// The journal's waits for the disk, seen from below: while it lives, every database that SQLite
-// opens goes through a file system of its own (a VFS) over the default one, which counts the
-// flushes of write-ahead logs and of database files. Connections opened meanwhile keep counting
-// after it has gone; only the counts stop mattering.
+// The journal's waits for the disk, seen from below: SQLite flushes a file with fdatasync(), which
+// this program defines over the C library's (see the end of this file), and, while a DiskFlushes
+// lives, each flush of a write-ahead log and of a database file is counted by the file's name.
 class DiskFlushes {
   public:
     DiskFlushes() {
-        auto& counting = Counting::shared();
-        counting.logFlushes = 0;
-        counting.fileFlushes = 0;
-        sqlite3_vfs_register(&counting.vfs, 1);
+        logFlushes = 0;
+        fileFlushes = 0;
+        counting = true;
     }
-    ~DiskFlushes() { sqlite3_vfs_register(Counting::shared().real, 1); }
+    ~DiskFlushes() { counting = false; }
     DiskFlushes(const DiskFlushes&) = delete;
     DiskFlushes& operator=(const DiskFlushes&) = delete;
 
     /// Flushes of write-ahead logs: one for each commit that waits for the disk.
-    int ofLog() const { return Counting::shared().logFlushes; }
+    int ofLog() const { return logFlushes; }
     /// Flushes of database files: a checkpoint's, which folds the log back into the file.
-    int ofFile() const { return Counting::shared().fileFlushes; }
+    int ofFile() const { return fileFlushes; }
+
+    static void flushing(int descriptor) {
+        std::error_code failed;
+        const std::string path =
+            counting ? std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(descriptor),
+                                                     failed)
+                           .string()
+                     : "";
+        logFlushes += path.ends_with(".sqlite-wal") ? 1 : 0;
+        fileFlushes += path.ends_with(".sqlite") ? 1 : 0;
+    }
 
   private:
-    // Kept after the default file system's own part of each file: the count its flushes go to,
-    // and its own methods, which the file uses through a copy whose xSync counts first.
-    struct Tail {
-        std::atomic<int>* flushes;
-        const sqlite3_io_methods* own;
-    };
-
-    struct Counting {
-        sqlite3_vfs* real = sqlite3_vfs_find(nullptr);
-        std::size_t tailAt = (static_cast<std::size_t>(real->szOsFile) + 7) / 8 * 8;
-        sqlite3_vfs vfs = counting(*real, tailAt);
-        std::atomic<int> logFlushes{0};
-        std::atomic<int> fileFlushes{0};
-        std::mutex mutex;
-        std::map<const sqlite3_io_methods*, sqlite3_io_methods> counted;
-
-        // Never destroyed: a connection opened through it may outlive any test.
-        static Counting& shared() {
-            static auto* counting = new Counting;
-            return *counting;
-        }
-    };
-
-    static Tail& tailOf(sqlite3_file* file) {
-        return *reinterpret_cast<Tail*>(reinterpret_cast<char*>(file) + Counting::shared().tailAt);
-    }
-
-    static sqlite3_vfs counting(const sqlite3_vfs& real, std::size_t tailAt) {
-        sqlite3_vfs vfs = real;
-        vfs.zName = "vanto-test-disk-flushes";
-        vfs.pNext = nullptr;
-        vfs.szOsFile = static_cast<int>(tailAt + sizeof(Tail));
-        vfs.xOpen = [](sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
-                       int* outFlags) {
-            auto& counting = Counting::shared();
-            const int code = counting.real->xOpen(counting.real, name, file, flags, outFlags);
-            if (file->pMethods != nullptr) {
-                tailOf(file) = {(flags & SQLITE_OPEN_WAL) != 0       ? &counting.logFlushes
-                                : (flags & SQLITE_OPEN_MAIN_DB) != 0 ? &counting.fileFlushes
-                                                                     : nullptr,
-                                file->pMethods};
-                const std::lock_guard lock(counting.mutex);
-                auto [copy, added] = counting.counted.try_emplace(file->pMethods, *file->pMethods);
-                copy->second.xSync = [](sqlite3_file* counted, int syncFlags) {
-                    if (auto* flushes = tailOf(counted).flushes) {
-                        ++*flushes;
-                    }
-                    return tailOf(counted).own->xSync(counted, syncFlags);
-                };
-                file->pMethods = &copy->second;
-            }
-            return code;
-        };
-        return vfs;
-    }
+    static inline std::atomic<bool> counting{false};
+    static inline std::atomic<int> logFlushes{0};
+    static inline std::atomic<int> fileFlushes{0};
 };
 
 // A connection of the test's own to a journal's file.
@@ -676,3 +633,10 @@ TEST(JournalReading, UnresolvedAgreesWithEveryPaymentJudgedAndDamagedRowsAreCall
 
 }  // namespace
 }  // namespace vanto
+
+// Every flush SQLite asks of the system, noted on its way to the C library's own.
+extern "C" [[gnu::visibility("default")]] int fdatasync(int descriptor) {
+    static const auto system = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fdatasync"));
+    vanto::DiskFlushes::flushing(descriptor);
+    return system(descriptor);
+}
