@@ -66,12 +66,12 @@ class DiskFlushes {
     int ofFile() const { return fileFlushes; }
 
     static void flushing(int descriptor) {
-        std::error_code failed;
+        if (!counting) {
+            return;
+        }
+        std::error_code unread;
         const std::string path =
-            counting ? std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(descriptor),
-                                                     failed)
-                           .string()
-                     : "";
+            std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(descriptor), unread);
         logFlushes += path.ends_with(".sqlite-wal") ? 1 : 0;
         fileFlushes += path.ends_with(".sqlite") ? 1 : 0;
     }
