@@ -231,10 +231,22 @@ TEST_F(CardScreen, TheOutcomeTellsTheJournalsStandingAndStepsThatWait) {
     EXPECT_EQ(ended[1].verdict, PaymentVerdict::paid);
     EXPECT_TRUE(ended[1].stepsWaiting);
     EXPECT_EQ(ended[1].standing, PaymentStanding::inDoubt) << "sent, its answer not recorded";
+    EXPECT_EQ(journal->recordWaitingSteps(), 2u) << "answered and delivered wait";
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_EQ(journal->recordWaitingSteps(), 0u);
-    EXPECT_EQ(journal->payment("ORDER1").value()->standing, PaymentStanding::delivered);
+
+    show();  // the order paid: refused, once the steps that waited have landed, in order
+    fillValidCard();
+    model().pressContinue();
+    EXPECT_EQ(delegate->told.back().substr(0, 7), "KO 5553");
+    const auto paid = journal->payment("ORDER1").value();
+    std::vector<PaymentStep> steps;
+    for (const auto& step : paid->steps) {
+        steps.push_back(step.step);
+    }
+    EXPECT_EQ(steps, (std::vector{PaymentStep::prepared, PaymentStep::sent, PaymentStep::answered,
+                                  PaymentStep::delivered}));
+    EXPECT_EQ(paid->standing, PaymentStanding::delivered);
     PaymentJournal::install(nullptr);
 }
 

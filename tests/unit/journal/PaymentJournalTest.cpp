@@ -476,26 +476,6 @@ TEST_F(DirectJournal, WaitsForTheDiskOnlyBeforeTheRequestLeavesAndBeforeTheAnswe
     arriving->calls.clear();
 }
 
-// A step that cannot be recorded once the request left (another process holds the file past the
-// wait) does not stop the outcome: it waits, in order, and lands once the file is free again.
-TEST_F(DirectJournal, AStepThatCannotBeRecordedWaitsInOrderAndLandsLater) {
-    JournalSettings settings;
-    settings.busyWait = std::chrono::milliseconds(20);
-    install(settings);
-    pay("HELD");
-    Sqlite other(path());
-    ASSERT_TRUE(other.run("BEGIN EXCLUSIVE"));
-    answerWith(kAccepted);
-    ASSERT_EQ(view->outcomes.size(), 1u) << "the view is told all the same";
-    EXPECT_EQ(journal->recordWaitingSteps(), 2u) << "answered and delivered wait";
-    EXPECT_EQ(stepsOf(entry("HELD")), (Steps{prepared, PaymentStep::sent}));
-    ASSERT_TRUE(other.run("COMMIT"));
-    pay("NEXT");
-    EXPECT_EQ(journal->recordWaitingSteps(), 0u) << "the next payment recorded them first";
-    EXPECT_EQ(stepsOf(entry("HELD")), (Steps{prepared, PaymentStep::sent, answered, delivered}));
-    EXPECT_EQ(entry("HELD").standing, PaymentStanding::delivered);
-}
-
 // A reader opened on a file without its log reads it as unchanging: once a writer has changed it,
 // it reads it again, through the log, and a reader on a file with its log refuses to record. That
 // a reader never writes, nor creates the log or its index, is the journal command's case.
