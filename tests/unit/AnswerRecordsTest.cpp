@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -39,28 +40,27 @@ Members membersOf(std::string_view json) {
     return members;
 }
 
-// What `json` decoded as `Record` writes; none when it does not decode.
-template <typename Record>
+// What `json` decoded as `Record` writes, made into `Written` first (a result record, with code
+// 0); none when it does not decode.
+template <typename Record, typename Written = Record>
 std::optional<std::string> written(std::string_view json) {
     const auto record = Record::fromJSON(json);
-    return record ? std::optional(record->toJSON()) : std::nullopt;
+    if constexpr (std::is_same_v<Record, Parameters> && !std::is_same_v<Written, Record>) {
+        return record ? std::optional(Written(*record, 0).toJSON()) : std::nullopt;
+    } else {
+        return record ? std::optional(Written(*record).toJSON()) : std::nullopt;
+    }
 }
 
 std::optional<std::string> written(const std::string& record, std::string_view json) {
-    if (record == "DirectAccepted") {
-        const auto answer = DirectPaymentResponse::fromJSON(json);
-        return answer ? std::optional(DirectPaymentResponseOK(*answer).toJSON()) : std::nullopt;
-    }
-    if (record == "WebAccepted") {
-        const auto result = Parameters::fromJSON(json);
-        return result ? std::optional(WebViewPaymentResponseOK(*result, 0).toJSON()) : std::nullopt;
-    }
     const std::pair<std::string_view, std::optional<std::string> (*)(std::string_view)> kinds[] = {
         {"DirectPaymentResponse", written<DirectPaymentResponse>},
+        {"DirectAccepted", written<DirectPaymentResponse, DirectPaymentResponseOK>},
         {"DatosRespuesta", written<DatosRespuesta>},
         {"DirectPaymentResponseOK", written<DirectPaymentResponseOK>},
         {"WebViewPaymentResponse", written<WebViewPaymentResponse>},
         {"Parameters", written<Parameters>},
+        {"WebAccepted", written<Parameters, WebViewPaymentResponseOK>},
         {"datosPeticion", written<datosPeticion>},
         {"WebViewPaymentResponseOK", written<WebViewPaymentResponseOK>},
         {"WebViewPaymentResponseKO", written<WebViewPaymentResponseKO>}};

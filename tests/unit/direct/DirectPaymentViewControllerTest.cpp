@@ -69,23 +69,12 @@ class CardScreen : public testing::ScreenTest<DirectPaymentRequest, setDirectPay
     std::shared_ptr<Binding> binding;
 };
 
-TEST_F(CardScreen, FadesInOnlyOnceOnScreen) {
-    screen = DirectPaymentViewController::create("ORDER1", 1.0, "Libro", TransactionType::normal,
-                                                 "REQUIRED", nullptr);
-    screen->loadViewIfNeeded();
-    EXPECT_EQ(model().fade(), (platform::ui::Fade{0.0, 0.0}));
-    EXPECT_FALSE(model().continueButton().enabled);
-
-    // The texts and looks themselves are the appearance object's defaults, drawn as any other.
+// How the screen fades in, and that Continue starts disabled, are the Qt screens' tests.
+TEST_F(CardScreen, ATapOutsideTheFieldsClosesTheKeyboard) {
+    show();
     EXPECT_FALSE(model().appearance().backgroundImage) << "no background image unless one is set";
-
-    const auto recording = std::make_shared<Binding>();
-    model().setObserver(recording);
-    model().appeared();
-    EXPECT_EQ(model().fade(), (platform::ui::Fade{1.0, 0.4}));
     model().tapOutside();
-    EXPECT_EQ(recording->count(Part::editingEnded), 1u) << "a tap closes the keyboard";
-    EXPECT_FALSE(screen->shouldAutorotate());
+    EXPECT_EQ(binding->count(Part::editingEnded), 1u);
 }
 
 // Colours, captions and titles as drawn are the Qt screens' tests; here, the images and what is
@@ -242,10 +231,22 @@ TEST_F(CardScreen, TheOutcomeTellsTheJournalsStandingAndStepsThatWait) {
     EXPECT_EQ(ended[1].verdict, PaymentVerdict::paid);
     EXPECT_TRUE(ended[1].stepsWaiting);
     EXPECT_EQ(ended[1].standing, PaymentStanding::inDoubt) << "sent, its answer not recorded";
+    EXPECT_EQ(journal->recordWaitingSteps(), 2u) << "answered and delivered wait";
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_EQ(journal->recordWaitingSteps(), 0u);
-    EXPECT_EQ(journal->payment("ORDER1").value()->standing, PaymentStanding::delivered);
+
+    show();  // the order paid: refused, once the steps that waited have landed, in order
+    fillValidCard();
+    model().pressContinue();
+    EXPECT_EQ(delegate->told.back().substr(0, 7), "KO 5553");
+    const auto paid = journal->payment("ORDER1").value();
+    std::vector<PaymentStep> steps;
+    for (const auto& step : paid->steps) {
+        steps.push_back(step.step);
+    }
+    EXPECT_EQ(steps, (std::vector{PaymentStep::prepared, PaymentStep::sent, PaymentStep::answered,
+                                  PaymentStep::delivered}));
+    EXPECT_EQ(paid->standing, PaymentStanding::delivered);
     PaymentJournal::install(nullptr);
 }
 

@@ -1,3 +1,4 @@
+#include <map>
 #include <optional>
 #include <string>
 
@@ -114,60 +115,20 @@ TEST_F(EncodeTest, EveryTextReachesItsMemberWhateverItNeedsEscaped) {
                                           awkward("direct"), awkward("type"), awkward("product"))
             .view()));
     EXPECT_EQ(directFirma, sha256(direct));
-    const ordered_json directMessage = {{"version", awkward("version")},
-                                        {"bundle", awkward("bundle")},
-                                        {"datosPeticion",
-                                         {{"DS_MERCHANT_MODULE", "PZel_iOS"},
-                                          {"DS_MERCHANT_MERCHANTCODE", awkward("fuc")},
-                                          {"DS_MERCHANT_TERMINAL", awkward("terminal")},
-                                          {"DS_MERCHANT_ORDER", awkward("order")},
-                                          {"DS_MERCHANT_AMOUNT", awkward("amount")},
-                                          {"DS_MERCHANT_CURRENCY", awkward("currency")},
-                                          {"DS_MERCHANT_PAN", awkward("pan")},
-                                          {"DS_MERCHANT_CVV2", awkward("cvv2")},
-                                          {"DS_MERCHANT_EXPIRYDATE", awkward("expiry")},
-                                          {"DS_MERCHANT_IDENTIFIER", awkward("id")},
-                                          {"DS_MERCHANT_MERCHANTURL", awkward("url")},
-                                          {"DS_MERCHANT_PRODUCTDESCRIPTION", awkward("product")},
-                                          {"DS_MERCHANT_MERCHANTDATA", awkward("data")},
-                                          {"DS_MERCHANT_TRANSACTIONTYPE", awkward("type")},
-                                          {"DS_MERCHANT_DIRECTPAYMENT", awkward("direct")},
-                                          {"DS_MERCHANT_CONSUMERLANGUAGE", awkward("language")},
-                                          {"DS_MERCHANT_GROUP", awkward("group")}}},
-                                        {"so", "ios"}};
-    EXPECT_EQ(ordered_json::parse(direct), directMessage);
-
     const auto [web, webFirma] = split(
         Encode::encodeStringWebViewPayment(awkward("order"), awkward("id"), 19.99,
                                            awkward("direct"), awkward("type"), awkward("product")));
     EXPECT_EQ(webFirma, sha256(web));
-    const ordered_json webMessage = {{"bundle", awkward("bundle")},
-                                     {"fuc", awkward("fuc")},
-                                     {"so", "ios"},
-                                     {"terminal", awkward("terminal")},
-                                     {"version", awkward("version")},
-                                     {"parametros",
-                                      {{"Ds_Merchant_Order", awkward("order")},
-                                       {"Ds_Merchant_Amount", "1999"},
-                                       {"Ds_Merchant_ProductDescription", awkward("product")},
-                                       {"Ds_Merchant_Identifier", awkward("id")},
-                                       {"Ds_Merchant_TransactionType", awkward("type")},
-                                       {"Ds_Merchant_DirectPayment", awkward("direct")},
-                                       {"Ds_Merchant_UrlKO", awkward("ko")},
-                                       {"Ds_Merchant_UrlOK", awkward("ok")},
-                                       {"Ds_Merchant_Terminal", awkward("terminal")},
-                                       {"Ds_Merchant_MerchantCode", awkward("fuc")},
-                                       {"Ds_Merchant_Currency", awkward("currency")},
-                                       {"Ds_Merchant_MerchantURL", awkward("url")},
-                                       {"Ds_Merchant_MerchantData", awkward("data")},
-                                       {"Ds_Merchant_Group", awkward("group")},
-                                       {"Ds_Merchant_PayMethods", "z"},
-                                       {"Ds_Merchant_MerchantName", awkward("name")},
-                                       {"Ds_Merchant_Titular", awkward("titular")},
-                                       {"Ds_Merchant_ConsumerLanguage", awkward("language")},
-                                       {"Ds_Merchant_Module", "PZel_IOS"},
-                                       {"Ds_merchant_MerchantDescriptor", awkward("descriptor")}}}};
-    EXPECT_EQ(ordered_json::parse(web), webMessage);
+
+    std::map<std::string, ordered_json> expected;
+    for (const auto& row : testing::readTestRows("request-members.txt")) {
+        auto& message = expected[*row.at(0)];
+        auto& object = row.at(1) == "-" ? message : message[*row[1]];
+        const std::string& source = *row.at(3);
+        object[*row.at(2)] = source.starts_with('=') ? source.substr(1) : awkward(source);
+    }
+    EXPECT_EQ(ordered_json::parse(direct), expected["direct"]);
+    EXPECT_EQ(ordered_json::parse(web), expected["web"]);
 }
 
 // The web request sends the amount of each amount row as the amount helper writes it, and

@@ -29,10 +29,14 @@ TEST(PaymentOutcomes, RefusalsGetTheVerdictTheRecordAndTheJournalGive) {
         const std::string& verdict = *row.at(3);
         const auto alone = paymentOutcome(record, "R1", "1999");
         EXPECT_EQ(paymentVerdictName(alone.verdict), verdict) << record.code << " " << record.desc;
-        EXPECT_EQ(alone.refusal, classifyRefusal(record));
+        ASSERT_TRUE(alone.refusal);
+        EXPECT_EQ(refusalKindName(*alone.refusal), kind) << record.code << " " << record.desc;
         EXPECT_FALSE(alone.standing);
 
         const bool byTheJournal = kind == "notRecorded" || kind == "duplicateOrder";
+        EXPECT_EQ(refusalKindName(classifyRefusal(record, inDoubt)),
+                  byTheJournal ? kind : "inDoubt")
+            << record.code;
         const auto unsent = paymentOutcome(record, "R1", "1999", &notSent);
         EXPECT_EQ(paymentVerdictName(unsent.verdict),
                   kind == "transportFailure" ? "failedBeforeSending" : verdict)
