@@ -216,9 +216,9 @@ TEST_F(QuickCardScreen, CardDataNeverLeavesTheFields) {
 
 // Nothing the merchant sets is cut: every text three times as long as the default, in a 30 px
 // font, in a phone's window of 320 by 480 (and, dark, a kiosk's of 800 by 480), wraps or scrolls
-// whole into view; every target stays touch-sized; and colours the merchant chose too close to
-// the background are made readable. For screens in public view the security code shows as dots;
-// and the library's own texts, not the merchant's, follow the language the application chose.
+// whole into view; every target stays touch-sized. For screens in public view the security code
+// shows as dots; and the library's own texts, not the merchant's, follow the language the
+// application chose.
 TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslated) {
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setSecurityCodeMasked(true).setCancelButtonText("Volver a la tienda");
@@ -249,7 +249,7 @@ TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslat
     EXPECT_EQ(texts.value(QStringLiteral("page")), QStringLiteral("Payment page"));
 }
 
-TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadable) {
+TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeInView) {
     const auto defaults = DirectPaymentViewController::create("QK-C0014", 1.0, "Libro",
                                                               TransactionType::normal, "", nullptr);
     defaults->loadViewIfNeeded();
@@ -284,7 +284,7 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
     for (const bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
         if (dark) {
-            // The merchant's dark background, with its captions in its own, too dark, ink.
+            // The merchant's dark background, with its captions in its own dark ink.
             look->setBackgorundViewColor({0.06, 0.09, 0.16, 1.0});
         }
         auto shown =
@@ -322,21 +322,6 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
                 << target->objectName().toStdString() << " out of sight";
             EXPECT_GE(target->height(), 48.0) << target->objectName().toStdString();
             EXPECT_GE(target->width(), 48.0) << target->objectName().toStdString();
-        }
-        // Captions, titles and the focus frame against the background.
-        const QQuickItem* drawing = itemNamed(shown.host.root, QStringLiteral("drawing"));
-        ASSERT_TRUE(drawing);
-        const QColor background = drawing->property("backgroundColor").value<QColor>();
-        for (const char* caption :
-             {"infoCaption", "numberCaption", "expiryCaption", "securityCodeCaption"}) {
-            const QColor shownColor =
-                drawing->property(caption).toMap().value(QStringLiteral("color")).value<QColor>();
-            EXPECT_GE(testing::contrastRatio(shownColor, background), 4.5) << caption;
-        }
-        for (const char* colour : {"barColor", "barDisabledColor", "focusColor"}) {
-            EXPECT_GE(testing::contrastRatio(drawing->property(colour).value<QColor>(), background),
-                      4.5)
-                << colour;
         }
         // The keyboard's place shows: the field with the focus has a frame of its own.
         const auto* frame = shown.cvv->parentItem();
