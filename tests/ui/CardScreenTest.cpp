@@ -192,18 +192,6 @@ class CardScreen : public testing::UiTest {
         shown.cvv = named(shownLook.cvvLabel());
         shown.proceed = titled(shownLook.continueButtonText());
         shown.cancel = titled(shownLook.cancelButtonText());
-        // The object names an application's own UI tests go by find the same controls (those
-        // found by the Spanish texts: a test in English finds its own).
-        for (const auto& [name, control] : std::initializer_list<std::pair<const char*, QWidget*>>{
-                 {"number", shown.number},
-                 {"expiry", shown.expiry},
-                 {"securityCode", shown.cvv},
-                 {"continueButton", shown.proceed},
-                 {"cancelButton", shown.cancel}}) {
-            EXPECT_TRUE(!control ||
-                        shown.window->findChild<QWidget*>(QLatin1String(name)) == control)
-                << name;
-        }
         return shown;
     }
 };
