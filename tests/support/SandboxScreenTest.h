@@ -4,7 +4,6 @@
 // reports a screen's delegate received, and the cases both bindings pass.
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -33,6 +32,7 @@
 #include "CardDataWatch.h"
 #include "OutcomeAgreement.h"
 #include "SignatureRoads.h"
+#include "TestRows.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentRequest.h"
@@ -878,20 +878,10 @@ class SandboxScreenTest : public ::testing::Test {
     /// go of the screen inside the outcome or the notice. Nothing of a screen let go of stays.
     template <typename Page>
     static void eachOtherWayThePageEndsGivesOneReport(const std::string& prefix) {
-        // The order, what is done (the application letting go of the screen "inside" its
-        // report), the report. The sandbox holds the answer of a DELAY back while the screen goes.
-        const std::array<std::string_view, 3> ways[] = {
-            {"-W0020-PAGEFAULT_CLOSE", "alert", "closed 1"},
-            {"-W0021-PAGEFAULT_CUT", "alert", "closed 1"},
-            {"-W0022-PAGEFAULT_404", "escape", "closed 1"},
-            {"-W0023-PAGEFAULT_DELAY_10000", "posting", "closed 1"},
-            {"-W0024", "shown", "closed 0"},
-            {"-W0025", "paid inside", "OK 0"},
-            {"-W0026", "left inside", "closed 0"},
-        };
-        for (const auto& [order, way, told] : ways) {
+        for (const auto& row : readTestRows("page-endings.txt")) {
+            const std::string order = *row.at(0), way = *row.at(1), told = *row.at(2);
             SCOPED_TRACE(order);
-            auto shown = Page::show(prefix + std::string(order));
+            auto shown = Page::show(prefix + order);
             if (way.ends_with("inside")) {
                 shown.reports->onReport = [&shown] { shown.screen.reset(); };
             }
@@ -911,7 +901,7 @@ class SandboxScreenTest : public ::testing::Test {
             shown.screen.reset();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             EXPECT_TRUE(shown.screenGone()) << "the screen's window or view outlived it";
-            EXPECT_EQ(shown.reports->told, std::vector<std::string>{std::string(told)});
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{told});
         }
     }
 
