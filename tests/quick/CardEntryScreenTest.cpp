@@ -5,10 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include <QClipboard>
-#include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QInputMethodEvent>
 #include <QLocale>
 #include <QTest>
 #include <QTextOption>
@@ -23,7 +20,6 @@ namespace vanto {
 namespace {
 
 using testing::cardOf;
-using testing::grouped;
 using testing::itemNamed;
 using testing::press;
 using testing::tap;

@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTest>
 #include <QTextBoundaryFinder>
@@ -33,7 +32,6 @@ namespace {
 using testing::buttonTitled;
 using testing::cardOf;
 using testing::fieldNamed;
-using testing::readByAnotherProgram;
 using testing::typeValidCard;
 
 const QString kCard = cardOf(sandbox::kAcceptedCard);

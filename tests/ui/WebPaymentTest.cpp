@@ -25,7 +25,6 @@ namespace vanto {
 namespace {
 
 using testing::buttonTitled;
-using testing::kPageUserAgent;
 
 // Runs `script` in the page and waits for its value.
 QVariant evaluate(QWebEnginePage& page, const QString& script) {
