@@ -246,27 +246,20 @@ TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslat
 }
 
 TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeInView) {
-    const auto defaults = DirectPaymentViewController::create("QK-C0014", 1.0, "Libro",
-                                                              TransactionType::normal, "", nullptr);
-    defaults->loadViewIfNeeded();
-    const auto& model = *defaults->viewModel();
+    const VantInAppUIConfig defaults;
     const auto large = platform::ui::Font::systemFont(30, platform::ui::FontWeight::semibold);
     const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
+    const auto longCaption = [&](const std::string& text) {
+        return PaymentUILabel::create(thrice(text), ink, large);
+    };
     auto look = std::make_shared<VantInAppUIConfig>();
-    look->setCancelButtonText(thrice(model.cancelButton().title) + " Volveralatiendasinpagar")
+    look->setCancelButtonText(thrice(defaults.cancelButtonText()) + " Volveralatiendasinpagar")
         .setContinueButtonText(thrice("Pagar 12.345,67 € ahora"))
-        .setNumberCardLabel(
-            PaymentUILabel::create(thrice(model.appearance().numberCaption.text), ink, large))
-        .setExpireDateLabel(
-            PaymentUILabel::create(thrice(model.appearance().expiryCaption.text), ink, large))
-        .setCVVLabel(
-            PaymentUILabel::create(thrice(model.appearance().securityCodeCaption.text), ink, large))
+        .setNumberCardLabel(longCaption(defaults.numberCardLabel()->text()))
+        .setExpireDateLabel(longCaption(defaults.expireDateLabel()->text()))
+        .setCVVLabel(longCaption(defaults.cvvLabel()->text()))
         .setInfoPaymentLabel(
-            PaymentUILabel::create(thrice(model.appearance().infoCaption.text.empty()
-                                              ? std::string("Pago seguro con tarjeta")
-                                              : model.appearance().infoCaption.text) +
-                                       " Pagoseguroconautenticacióndelemisor",
-                                   ink, large));
+            longCaption("Pago seguro con tarjeta Pagoseguroconautenticacióndelemisor"));
     // The application's font too: the bar's titles and the problems follow it.
     struct LargeFont {
         QFont before = QGuiApplication::font();
