@@ -15,6 +15,7 @@
 #include "SandboxProcess.h"
 #include "vanto/direct/DirectPaymentResponseDelegate.h"
 #include "vanto/direct/DirectPaymentViewController.h"
+#include "vanto/testing/CardScreenDriver.h"
 #if defined(VANTO_HEAP_QUICK)
 #include <QGuiApplication>
 #include <QQmlComponent>
@@ -60,9 +61,8 @@ const QString kExpiry = QStringLiteral("12%1").arg(kNextYear, 2, 10, QLatin1Char
 #if defined(VANTO_HEAP_QUICK)
 using Application = QGuiApplication;
 using Binding = vanto::quick::QuickBinding;
-using Item = QQuickItem;
 
-// The card-entry screen in a window of its own; its items go by their names.
+// The card-entry screen in a window of its own.
 struct Window {
     std::unique_ptr<vanto::quick::ScreenHandle> handle;
     std::unique_ptr<QQuickWindow> window;
@@ -88,50 +88,32 @@ struct Window {
         return QTest::qWaitForWindowExposed(window.get()) &&
                QTest::qWaitForWindowActive(window.get());
     }
-    // The text inputs are named after their fields, with "Input".
-    Item* item(const QString& name, const char* input = "Input") const {
-        return root->findChild<QQuickItem*>(name + QLatin1String(input));
-    }
-    void key(Item* field, int key) const {
-        field->forceActiveFocus();
-        QTest::keyClick(window.get(), static_cast<Qt::Key>(key));
-    }
-    void tap(const Item* item) const {
-        QTest::mouseClick(
-            window.get(), Qt::LeftButton, {},
-            item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
-    }
 };
 #else
 using Application = QApplication;
 using Binding = vanto::qt::QtBinding;
-using Item = QWidget;
 
 // The card-entry screen's window.
 struct Window {
-    QWidget* window = nullptr;
+    QWidget* root = nullptr;
 
     bool show(const std::shared_ptr<vanto::DirectPaymentViewController>& controller) {
-        window = vanto::qt::present(controller);
-        return window && QTest::qWaitForWindowExposed(window);
+        root = vanto::qt::present(controller);
+        return root && QTest::qWaitForWindowExposed(root);
     }
-    Item* item(const QString& name, const char* = "") const {
-        return window->findChild<QWidget*>(name);
-    }
-    void key(Item* field, int key) const { QTest::keyClick(field, static_cast<Qt::Key>(key)); }
-    void tap(Item* item) const { QTest::mouseClick(item, Qt::LeftButton); }
 };
 #endif
 
-// A card-entry screen on the display, taking what is typed.
+// A card-entry screen on the display, taking what is typed, its controls found and worked as an
+// application's own UI test does.
 struct Screen : Window {
     std::shared_ptr<vanto::DirectPaymentViewController> controller;
     std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
-    Item* number = nullptr;
-    Item* expiry = nullptr;
-    Item* cvv = nullptr;
-    Item* proceed = nullptr;
-    Item* cancel = nullptr;
+    QObject* number = nullptr;
+    QObject* expiry = nullptr;
+    QObject* cvv = nullptr;
+    QObject* proceed = nullptr;
+    QObject* cancel = nullptr;
 
     bool present(const char* order) {
         controller = vanto::DirectPaymentViewController::create(
@@ -140,32 +122,38 @@ struct Screen : Window {
         if (!show(controller)) {
             return false;
         }
-        number = item(QStringLiteral("number"));
-        expiry = item(QStringLiteral("expiry"));
-        cvv = item(QStringLiteral("securityCode"));
-        proceed = item(QStringLiteral("continueButton"), "");
-        cancel = item(QStringLiteral("cancelButton"), "");
+        using vanto::testing::detail::control;
+        number = control(root, QStringLiteral("number"));
+        expiry = control(root, QStringLiteral("expiry"));
+        cvv = control(root, QStringLiteral("securityCode"));
+        proceed = control(root, QStringLiteral("continueButton"));
+        cancel = control(root, QStringLiteral("cancelButton"));
         // The screen takes what is typed once it has appeared.
         const bool shown = number && expiry && cvv && proceed && cancel &&
-                           waitFor([&] { return number->isEnabled(); });
+                           waitFor([&] { return enabled(number); });
         QCoreApplication::processEvents();
         return shown;
+    }
+
+    static bool enabled(const QObject* control) { return control->property("enabled").toBool(); }
+
+    // Each character of `text` typed into `field` as its key, after what it holds.
+    static void type(QObject* field, std::string_view text) {
+        vanto::testing::detail::click(field);
+        vanto::testing::detail::key(field, Qt::Key_End);
+        for (const char character : text) {
+            vanto::testing::detail::key(field, Qt::Key_unknown, character);
+        }
     }
 
     // The card number typed key by key (the test makes no string of it), its last digit taken
     // back and typed again; an expiry and a code.
     void typeCard() const {
-        for (const char digit : std::string_view(kCardNumber)) {
-            key(number, digit);
-        }
-        key(number, Qt::Key_Backspace);
-        key(number, kCardNumber[sizeof kCardNumber - 2]);
-        for (const QChar digit : kExpiry) {
-            key(expiry, digit.toLatin1());
-        }
-        for (const char digit : {'1', '2', '3'}) {
-            key(cvv, digit);
-        }
+        type(number, kCardNumber);
+        vanto::testing::detail::key(number, Qt::Key_Backspace);
+        type(number, std::string_view(kCardNumber).substr(sizeof kCardNumber - 2));
+        type(expiry, kExpiry.toStdString());
+        type(cvv, "123");
     }
 };
 
@@ -192,10 +180,10 @@ int main(int argc, char** argv) {
             return fail("the card-entry screen did not show");
         }
         paid.typeCard();
-        if (!paid.proceed->isEnabled()) {
+        if (!Screen::enabled(paid.proceed)) {
             return fail("the card typed was not taken as valid");
         }
-        paid.tap(paid.proceed);
+        vanto::testing::detail::click(paid.proceed);
         if (!waitFor([&] { return !paid.outcome->told.empty(); }) || paid.outcome->told != "OK") {
             return fail("the payment did not go through");
         }
@@ -205,7 +193,7 @@ int main(int argc, char** argv) {
             return fail("the second card-entry screen did not show");
         }
         cancelled.typeCard();
-        cancelled.tap(cancelled.cancel);
+        vanto::testing::detail::click(cancelled.cancel);
         if (!waitFor([&] { return !cancelled.outcome->told.empty(); })) {
             return fail("the cancel gave no outcome");
         }

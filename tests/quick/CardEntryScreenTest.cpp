@@ -5,10 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include <QClipboard>
-#include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QInputMethodEvent>
 #include <QLocale>
 #include <QTest>
 #include <QTextOption>
@@ -23,7 +20,6 @@ namespace vanto {
 namespace {
 
 using testing::cardOf;
-using testing::grouped;
 using testing::itemNamed;
 using testing::press;
 using testing::tap;
@@ -216,9 +212,9 @@ TEST_F(QuickCardScreen, CardDataNeverLeavesTheFields) {
 
 // Nothing the merchant sets is cut: every text three times as long as the default, in a 30 px
 // font, in a phone's window of 320 by 480 (and, dark, a kiosk's of 800 by 480), wraps or scrolls
-// whole into view; every target stays touch-sized; and colours the merchant chose too close to
-// the background are made readable. For screens in public view the security code shows as dots;
-// and the library's own texts, not the merchant's, follow the language the application chose.
+// whole into view; every target stays touch-sized. For screens in public view the security code
+// shows as dots; and the library's own texts, not the merchant's, follow the language the
+// application chose.
 TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslated) {
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setSecurityCodeMasked(true).setCancelButtonText("Volver a la tienda");
@@ -249,28 +245,21 @@ TEST_F(QuickCardScreen, TheSecurityCodeCanBeMaskedAndTheLibrarysOwnTextsTranslat
     EXPECT_EQ(texts.value(QStringLiteral("page")), QStringLiteral("Payment page"));
 }
 
-TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadable) {
-    const auto defaults = DirectPaymentViewController::create("QK-C0014", 1.0, "Libro",
-                                                              TransactionType::normal, "", nullptr);
-    defaults->loadViewIfNeeded();
-    const auto& model = *defaults->viewModel();
+TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeInView) {
+    const VantInAppUIConfig defaults;
     const auto large = platform::ui::Font::systemFont(30, platform::ui::FontWeight::semibold);
     const platform::ui::Color ink{0.1, 0.1, 0.12, 1.0};
+    const auto longCaption = [&](const std::string& text) {
+        return PaymentUILabel::create(thrice(text), ink, large);
+    };
     auto look = std::make_shared<VantInAppUIConfig>();
-    look->setCancelButtonText(thrice(model.cancelButton().title) + " Volveralatiendasinpagar")
+    look->setCancelButtonText(thrice(defaults.cancelButtonText()) + " Volveralatiendasinpagar")
         .setContinueButtonText(thrice("Pagar 12.345,67 € ahora"))
-        .setNumberCardLabel(
-            PaymentUILabel::create(thrice(model.appearance().numberCaption.text), ink, large))
-        .setExpireDateLabel(
-            PaymentUILabel::create(thrice(model.appearance().expiryCaption.text), ink, large))
-        .setCVVLabel(
-            PaymentUILabel::create(thrice(model.appearance().securityCodeCaption.text), ink, large))
+        .setNumberCardLabel(longCaption(defaults.numberCardLabel()->text()))
+        .setExpireDateLabel(longCaption(defaults.expireDateLabel()->text()))
+        .setCVVLabel(longCaption(defaults.cvvLabel()->text()))
         .setInfoPaymentLabel(
-            PaymentUILabel::create(thrice(model.appearance().infoCaption.text.empty()
-                                              ? std::string("Pago seguro con tarjeta")
-                                              : model.appearance().infoCaption.text) +
-                                       " Pagoseguroconautenticacióndelemisor",
-                                   ink, large));
+            longCaption("Pago seguro con tarjeta Pagoseguroconautenticacióndelemisor"));
     // The application's font too: the bar's titles and the problems follow it.
     struct LargeFont {
         QFont before = QGuiApplication::font();
@@ -284,7 +273,7 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
     for (const bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
         if (dark) {
-            // The merchant's dark background, with its captions in its own, too dark, ink.
+            // The merchant's dark background, with its captions in its own dark ink.
             look->setBackgorundViewColor({0.06, 0.09, 0.16, 1.0});
         }
         auto shown =
@@ -322,21 +311,6 @@ TEST_F(QuickCardScreen, LongTextsALargeFontAndADarkAppearanceStayWholeAndReadabl
                 << target->objectName().toStdString() << " out of sight";
             EXPECT_GE(target->height(), 48.0) << target->objectName().toStdString();
             EXPECT_GE(target->width(), 48.0) << target->objectName().toStdString();
-        }
-        // Captions, titles and the focus frame against the background.
-        const QQuickItem* drawing = itemNamed(shown.host.root, QStringLiteral("drawing"));
-        ASSERT_TRUE(drawing);
-        const QColor background = drawing->property("backgroundColor").value<QColor>();
-        for (const char* caption :
-             {"infoCaption", "numberCaption", "expiryCaption", "securityCodeCaption"}) {
-            const QColor shownColor =
-                drawing->property(caption).toMap().value(QStringLiteral("color")).value<QColor>();
-            EXPECT_GE(testing::contrastRatio(shownColor, background), 4.5) << caption;
-        }
-        for (const char* colour : {"barColor", "barDisabledColor", "focusColor"}) {
-            EXPECT_GE(testing::contrastRatio(drawing->property(colour).value<QColor>(), background),
-                      4.5)
-                << colour;
         }
         // The keyboard's place shows: the field with the focus has a frame of its own.
         const auto* frame = shown.cvv->parentItem();

@@ -15,7 +15,6 @@ namespace vanto {
 namespace {
 
 using testing::itemNamed;
-using testing::kPageUserAgent;
 using testing::press;
 using testing::tap;
 

@@ -4,7 +4,6 @@
 // reports a screen's delegate received, and the cases both bindings pass.
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -33,6 +32,7 @@
 #include "CardDataWatch.h"
 #include "OutcomeAgreement.h"
 #include "SignatureRoads.h"
+#include "TestRows.h"
 #include "vanto/config/VantInAppUIConfig.h"
 #include "vanto/config/VantoConfiguration.h"
 #include "vanto/direct/DirectPaymentRequest.h"
@@ -582,45 +582,32 @@ class SandboxScreenTest : public ::testing::Test {
     /// screen left.
     template <typename Screen>
     static void eachWayTheScreenEndsGivesOneReport(const std::string& prefix) {
-        using Shown = decltype(Screen::show(""));
-        const QString card = cardOf(sandbox::kAcceptedCard);
-        const auto pay = [&](Shown& shown) {
-            typeValidCard(shown, card);
-            shown.tap(shown.proceed);
-        };
-        const std::string cancelled = "KO 78 Operación cancelada por el usuario.";
-        const struct {
-            std::string order;
-            double amount;
-            std::function<void(Shown&)> end;
-            std::string told;
-        } ways[] = {
-            {"-C0005", 19.99, [](Shown& shown) { shown.tap(shown.cancel); }, cancelled},
-            {"-C0006", 19.99, [](Shown& shown) { shown.leave(); }, cancelled},
-            {"-C0007", -0.01, [](Shown&) {},
-             "KO 5548 El importe tiene que ser igual o mayor de 0,00"},
-            {"-C0010-FAULT_CLOSE", 19.99, pay, "KO 5550 Error de conexión."},
-            {"-C0011", 19.99, [](Shown& shown) { shown.screen.reset(); }, "closed 0"},
-            // The application lets go of the screen inside its outcome.
-            {"-C0013", 19.99,
-             [&](Shown& shown) {
-                 shown.reports->onReport = [&shown] { shown.screen.reset(); };
-                 pay(shown);
-             },
-             "OK 0"},
-        };
-        for (const auto& way : ways) {
-            SCOPED_TRACE(way.order);
+        for (const auto& row : readTestRows("screen-endings.txt")) {
+            const std::string order = *row.at(0), way = *row.at(2), told = *row.at(3);
+            const double amount = std::stod(*row.at(1));
+            SCOPED_TRACE(order);
             gateway().clearRequests();
-            auto shown = Screen::show(prefix + way.order, "REQUIRED", way.amount);
+            auto shown = Screen::show(prefix + order, "REQUIRED", amount);
             ASSERT_TRUE(shown.complete());
-            way.end(shown);
+            if (way == "pay inside") {
+                shown.reports->onReport = [&shown] { shown.screen.reset(); };
+            }
+            if (way.starts_with("pay")) {
+                typeValidCard(shown, cardOf(sandbox::kAcceptedCard));
+            }
+            if (way == "cancel" || way.starts_with("pay")) {
+                shown.tap(way == "cancel" ? shown.cancel : shown.proceed);
+            } else if (way == "leave") {
+                shown.leave();
+            } else if (way == "release") {
+                shown.screen.reset();
+            }
             ASSERT_TRUE(shown.reports->waitForReport());
             EXPECT_TRUE(!shown.screen || shown.closed());
             shown.screen.reset();
-            EXPECT_EQ(shown.reports->told, std::vector<std::string>{way.told});
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{told});
             EXPECT_TRUE(shown.gone()) << "the screen outlived its controller";
-            if (way.amount < 0) {
+            if (amount < 0) {
                 EXPECT_TRUE(gateway().requests().empty()) << "nothing went to the gateway";
             }
         }
@@ -775,15 +762,11 @@ class SandboxScreenTest : public ::testing::Test {
             ASSERT_TRUE(road->holding());
             EXPECT_TRUE(shown.busy());
             const QRectF indicator = shown.placeOf(shown.busyIndicator());
-            for (const char* name : {"numberCaption", "expiryCaption", "securityCodeCaption"}) {
-                const QObject* root = shown.root();
+            for (const char* name : {"number", "expiry", "securityCode", "numberCaption",
+                                     "expiryCaption", "securityCodeCaption"}) {
                 EXPECT_FALSE(indicator.intersects(
-                    shown.placeOf(root->findChild<QObject*>(QLatin1String(name)))))
+                    shown.placeOf(detail::control(shown.root(), QLatin1String(name)))))
                     << "the activity indicator covers " << name;
-            }
-            for (const auto* field : {shown.number, shown.expiry, shown.cvv}) {
-                EXPECT_FALSE(indicator.intersects(shown.placeOf(field)))
-                    << "the activity indicator covers a field";
             }
             shown.leave();
             shown.tap(shown.cancel);
@@ -878,20 +861,10 @@ class SandboxScreenTest : public ::testing::Test {
     /// go of the screen inside the outcome or the notice. Nothing of a screen let go of stays.
     template <typename Page>
     static void eachOtherWayThePageEndsGivesOneReport(const std::string& prefix) {
-        // The order, what is done (the application letting go of the screen "inside" its
-        // report), the report. The sandbox holds the answer of a DELAY back while the screen goes.
-        const std::array<std::string_view, 3> ways[] = {
-            {"-W0020-PAGEFAULT_CLOSE", "alert", "closed 1"},
-            {"-W0021-PAGEFAULT_CUT", "alert", "closed 1"},
-            {"-W0022-PAGEFAULT_404", "escape", "closed 1"},
-            {"-W0023-PAGEFAULT_DELAY_10000", "posting", "closed 1"},
-            {"-W0024", "shown", "closed 0"},
-            {"-W0025", "paid inside", "OK 0"},
-            {"-W0026", "left inside", "closed 0"},
-        };
-        for (const auto& [order, way, told] : ways) {
+        for (const auto& row : readTestRows("page-endings.txt")) {
+            const std::string order = *row.at(0), way = *row.at(1), told = *row.at(2);
             SCOPED_TRACE(order);
-            auto shown = Page::show(prefix + std::string(order));
+            auto shown = Page::show(prefix + order);
             if (way.ends_with("inside")) {
                 shown.reports->onReport = [&shown] { shown.screen.reset(); };
             }
@@ -911,7 +884,7 @@ class SandboxScreenTest : public ::testing::Test {
             shown.screen.reset();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             EXPECT_TRUE(shown.screenGone()) << "the screen's window or view outlived it";
-            EXPECT_EQ(shown.reports->told, std::vector<std::string>{std::string(told)});
+            EXPECT_EQ(shown.reports->told, std::vector<std::string>{told});
         }
     }
 

@@ -14,8 +14,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QRegularExpression>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTest>
 #include <QTextBoundaryFinder>
@@ -34,7 +32,6 @@ namespace {
 using testing::buttonTitled;
 using testing::cardOf;
 using testing::fieldNamed;
-using testing::readByAnotherProgram;
 using testing::typeValidCard;
 
 const QString kCard = cardOf(sandbox::kAcceptedCard);
@@ -45,19 +42,6 @@ bool fadesIn(const QWidget* widget) {
     const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(widget->graphicsEffect());
     return effect == nullptr || testing::waitUntil(effect, &QGraphicsEffect::enabledChanged,
                                                    [effect] { return !effect->isEnabled(); });
-}
-
-// The greatest contrast of any pixel of `widget` as drawn with the colour `behind` it: its text's
-// colour, where its text is drawn.
-double drawnContrast(QWidget& widget, const QColor& behind) {
-    const QImage drawn = widget.grab().toImage();
-    double most = 1;
-    for (int y = 0; y < drawn.height(); ++y) {
-        for (int x = 0; x < drawn.width(); ++x) {
-            most = std::max(most, qt::detail::contrastRatio(drawn.pixelColor(x, y), behind));
-        }
-    }
-    return most;
 }
 
 // Whether `text` in `font` shows whole in `area`, in the lines the screens draw it in: each line
@@ -206,18 +190,6 @@ class CardScreen : public testing::UiTest {
         shown.cvv = named(shownLook.cvvLabel());
         shown.proceed = titled(shownLook.continueButtonText());
         shown.cancel = titled(shownLook.cancelButtonText());
-        // The object names an application's own UI tests go by find the same controls (those
-        // found by the Spanish texts: a test in English finds its own).
-        for (const auto& [name, control] : std::initializer_list<std::pair<const char*, QWidget*>>{
-                 {"number", shown.number},
-                 {"expiry", shown.expiry},
-                 {"securityCode", shown.cvv},
-                 {"continueButton", shown.proceed},
-                 {"cancelButton", shown.cancel}}) {
-            EXPECT_TRUE(!control ||
-                        shown.window->findChild<QWidget*>(QLatin1String(name)) == control)
-                << name;
-        }
         return shown;
     }
 };
@@ -387,29 +359,15 @@ TEST_F(CardScreen, TheKeyboardPaysAndCancelsAndShowsWhereItIs) {
               std::vector<std::string>{"KO 78 Operación cancelada por el usuario."});
 }
 
-// A kiosk's screen on a dark background: the bar's titles and the captions, whose colours the
-// merchant did not set, stay readable (4.5:1), and the security code shows masked as it is typed,
-// to the eye and to assistive technologies, while the payment still gets it.
-TEST_F(CardScreen, OnADarkBackgroundTheTextsStayReadableAndTheCodeShowsMasked) {
-    const QColor navy = QColor::fromRgbF(0.06f, 0.09f, 0.24f);
+// For screens in public view the security code shows masked as it is typed, to the eye and to
+// assistive technologies, while the payment still gets it.
+TEST_F(CardScreen, TheSecurityCodeCanShowMaskedAndStillPays) {
     auto look = std::make_shared<VantInAppUIConfig>();
     look->setBackgorundViewColor({0.06, 0.09, 0.24, 1.0}).setSecurityCodeMasked(true);
     auto shown = show("UI-C0017", "REQUIRED", 19.99, look);
     ASSERT_TRUE(shown.complete());
     ASSERT_TRUE(fadesIn(shown.number));
     typeValidCard(shown, kCard);
-    for (QPushButton* button : {shown.cancel, shown.proceed}) {
-        EXPECT_GE(drawnContrast(*button, navy), qt::detail::kReadableContrast)
-            << button->text().toStdString();
-    }
-    for (const QLabel* label : shown.window->findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) {
-            EXPECT_GE(qt::detail::contrastRatio(label->palette().color(QPalette::WindowText), navy),
-                      qt::detail::kReadableContrast)
-                << label->text().toStdString();
-        }
-    }
-
     EXPECT_EQ(shown.cvv->text(), QStringLiteral("123")) << "what the rules and the payment get";
     EXPECT_FALSE(shown.cvv->displayText().contains(QStringLiteral("123"))) << "shown in clear";
     QAccessibleInterface* readBack = QAccessible::queryAccessibleInterface(shown.cvv);
@@ -494,19 +452,6 @@ TEST_F(CardScreen, NothingTheMerchantSetsIsCutOnSmallScreens) {
         }
     }
     saveScreenshot(*shown.window, QStringLiteral("card-screen-long-texts"));
-}
-
-// A title of one word wider than the screen: the window grows no wider than its screen leaves
-// room for.
-TEST_F(CardScreen, TheWindowNeverGrowsPastItsScreen) {
-    auto look = std::make_shared<VantInAppUIConfig>();
-    look->setCancelButtonText(std::string(400, 'W'));
-    auto shown = show("UI-C0020", "REQUIRED", 1.0, look);
-    ASSERT_TRUE(shown.complete());
-    QApplication::processEvents();
-    const int room = shown.window->screen()->availableGeometry().width();
-    EXPECT_LE(shown.window->minimumWidth(), room);
-    EXPECT_LE(shown.window->width(), room);
 }
 
 // In English the library's own texts are translated (the defaults of the appearance, the

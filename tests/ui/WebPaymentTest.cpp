@@ -25,7 +25,6 @@ namespace vanto {
 namespace {
 
 using testing::buttonTitled;
-using testing::kPageUserAgent;
 
 // Runs `script` in the page and waits for its value.
 QVariant evaluate(QWebEnginePage& page, const QString& script) {
@@ -199,8 +198,16 @@ class WebPayment : public testing::UiTest {
     // Escape, closes the screen.
     static void acceptAlert(const Shown& shown, bool byEscape = false) {
         QMessageBox* alert = nullptr;
+        // The one that shows: an alert drawn again replaces the one before, which closes.
         ASSERT_TRUE(shown.changes->waitFor(
-            [&] { return (alert = shown.window->findChild<QMessageBox*>()) != nullptr; },
+            [&] {
+                const auto boxes = shown.window->findChildren<QMessageBox*>();
+                const auto shows =
+                    std::find_if(boxes.begin(), boxes.end(),
+                                 [](const QMessageBox* box) { return box->isVisible(); });
+                alert = shows == boxes.end() ? nullptr : *shows;
+                return alert != nullptr;
+            },
             testing::kPageBound))
             << "no alert";
         EXPECT_EQ(alert->text(), QStringLiteral("ERROR 404"));
