@@ -10,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -140,21 +141,48 @@ std::shared_ptr<X509_STORE> makeTrustStore(const std::vector<std::string>& ancho
     return store;
 }
 
-// The trust store for a set of anchors, built once for the process and shared by every session
-// that gives the same anchors: without a hashed directory, building one reads the system's bundle,
-// which costs more than a whole exchange on a local network.
+// What the process keeps of the trust configurations it has seen: the most recent few, each
+// built once and shared by every session that gives the same configuration. An application that
+// keeps changing its anchors or pins does not grow without end: an older configuration lives on
+// only while a session still uses it, and is built again if it comes back.
+template <typename Key, typename Value>
+class RecentTrust {
+  public:
+    template <typename Make>
+    std::shared_ptr<Value> get(const Key& key, Make make) {
+        const std::lock_guard lock(mutex_);
+        auto& entry = entries_[key];
+        if (!entry.value) {
+            entry.value = make();
+        }
+        entry.used = ++uses_;
+        if (entries_.size() > kKept) {
+            entries_.erase(std::min_element(
+                entries_.begin(), entries_.end(),
+                [](const auto& a, const auto& b) { return a.second.used < b.second.used; }));
+        }
+        return entry.value;
+    }
+
+  private:
+    static constexpr std::size_t kKept = 8;
+    struct Entry {
+        std::shared_ptr<Value> value;
+        std::uint64_t used = 0;
+    };
+    std::mutex mutex_;
+    std::map<Key, Entry> entries_;
+    std::uint64_t uses_ = 0;
+};
+
+// The trust store for a set of anchors: without a hashed directory, building one reads the
+// system's bundle, which costs more than a whole exchange on a local network.
 std::shared_ptr<X509_STORE> sharedTrustStore(const std::vector<std::string>& anchors) {
     struct Stores : internal::StatePart {
-        std::mutex mutex;
-        std::map<std::vector<std::string>, std::shared_ptr<X509_STORE>> byAnchors;
+        RecentTrust<std::vector<std::string>, X509_STORE> byAnchors;
     };
-    auto& stores = internal::processPart<Stores>();
-    const std::lock_guard lock(stores.mutex);
-    auto& store = stores.byAnchors[anchors];
-    if (!store) {
-        store = makeTrustStore(anchors);
-    }
-    return store;
+    return internal::processPart<Stores>().byAnchors.get(anchors,
+                                                         [&] { return makeTrustStore(anchors); });
 }
 
 // The TLS sessions of one trust configuration (its anchors and pinned key), kept for the transfers
@@ -202,20 +230,13 @@ struct Trust {
 
 std::shared_ptr<Trust> sharedTrust(const URLSessionConfiguration& configuration) {
     struct Sessions : internal::StatePart {
-        std::mutex mutex;
-        std::map<std::pair<std::vector<std::string>, std::string>, std::shared_ptr<TlsSessions>>
-            byTrust;
+        RecentTrust<std::pair<std::vector<std::string>, std::string>, TlsSessions> byTrust;
     };
     auto trust = std::make_shared<Trust>();
     trust->store = sharedTrustStore(configuration.additionalTrustAnchors);
-    auto& sessions = internal::processPart<Sessions>();
-    const std::lock_guard lock(sessions.mutex);
-    auto& kept = sessions.byTrust[{configuration.additionalTrustAnchors,
-                                   configuration.pinnedPublicKey.value_or("")}];
-    if (!kept) {
-        kept = std::make_shared<TlsSessions>();
-    }
-    trust->sessions = kept;
+    trust->sessions = internal::processPart<Sessions>().byTrust.get(
+        {configuration.additionalTrustAnchors, configuration.pinnedPublicKey.value_or("")},
+        [] { return std::make_shared<TlsSessions>(); });
     return trust;
 }
 

@@ -37,11 +37,14 @@ class Transport : public sandbox::testing::SandboxTest {
 };
 
 // A direct-payment description with its own idle limit in seconds.
-template <double Seconds>
 class RequestWithTimeout : public DirectPaymentRequest {
   public:
-    using DirectPaymentRequest::DirectPaymentRequest;
-    double timeout() const override { return Seconds; }
+    RequestWithTimeout(double seconds, platform::SecretText body)
+        : DirectPaymentRequest(std::move(body)), seconds_(seconds) {}
+    double timeout() const override { return seconds_; }
+
+  private:
+    double seconds_;
 };
 
 TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
@@ -82,6 +85,31 @@ TEST_F(Transport, PutsTheRequestOnTheWireVerbatimAndCarriesCookiesAcrossCalls) {
     EXPECT_EQ(gateway_->resumedTlsRequests(), 1u) << "a TLS session stays with its host";
 }
 
+// The TLS sessions of the latest trust configurations are kept, not of every one the process saw:
+// an application that keeps changing its anchors stays bounded.
+TEST_F(Transport, KeepsTheTlsSessionsOfTheLatestTrustConfigurationsOnly) {
+    const auto trustedAs = [this](int n) {
+        auto configuration = trusting();
+        configuration.additionalTrustAnchors[0].insert(0,
+                                                       "configuration " + std::to_string(n) + "\n");
+        return configuration;
+    };
+    int order = 20;
+    const auto resumedWith = [&](int n) {
+        const auto before = gateway_->resumedTlsRequests();
+        EXPECT_TRUE(send(payment("T01" + std::to_string(order++)), trustedAs(n)).record);
+        return gateway_->resumedTlsRequests() - before;
+    };
+    EXPECT_EQ(resumedWith(0), 0u);
+    for (int n = 1; n <= 7; ++n) {
+        EXPECT_EQ(resumedWith(n), 0u);
+    }
+    EXPECT_EQ(resumedWith(0), 1u) << "the eighth latest configuration is still kept";
+    EXPECT_EQ(resumedWith(8), 0u);
+    EXPECT_EQ(resumedWith(9), 0u);
+    EXPECT_EQ(resumedWith(1), 0u) << "the oldest configuration is forgotten";
+}
+
 // Each broken reply is asked for by its order number, so that the sandbox's switches are read
 // on the way: a switch the sandbox ignored would be paid normally.
 TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
@@ -120,7 +148,7 @@ TEST_F(Transport, FailsOnEveryStatusOutside200To299AndEveryBrokenReply) {
 TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
     // The server holds its answer past the wait of send(): only the idle limit ends the call.
     gateway_->setFault("T0400", Fault::delayed(100s));
-    const auto silent = send(std::make_shared<RequestWithTimeout<1.0>>(envelope("T0400")));
+    const auto silent = send(std::make_shared<RequestWithTimeout>(1.0, envelope("T0400")));
     ASSERT_TRUE(silent.error && silent.error->platformError());
     EXPECT_EQ(silent.error->kind(), SDKError::Case::nonURLResponse);
     EXPECT_EQ(silent.error->platformError()->kind, platform::PlatformError::Kind::timedOut);
@@ -138,9 +166,9 @@ TEST_F(Transport, TheIdleLimitEndsASilentCallAndAnEndlessOneStillWaits) {
 
     gateway_->setFault("T0401", Fault::delayed(300ms));
     constexpr double kEndless = std::numeric_limits<double>::infinity();
-    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<kEndless>>(envelope("T0401"))).record)
+    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout>(kEndless, envelope("T0401"))).record)
         << "an endless time-out is the longest limit, not none";
-    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout<1e300>>(envelope("T0401"))).record);
+    EXPECT_TRUE(send(std::make_shared<RequestWithTimeout>(1e300, envelope("T0401"))).record);
 }
 
 TEST_F(Transport, ARequestThatCannotBeSentSafelyNeverLeaves) {
