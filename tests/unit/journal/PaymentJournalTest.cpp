@@ -323,9 +323,9 @@ TEST_F(JournalTest, EveryScenarioLeavesItsStepsStandingAndOutcome) {
             };
         }
         for (const auto& [name, error] : failures) {
-            events[name] = [&road, error] {
-                road->arrive(Result<DirectPaymentResponse>::error(error));
-                road->fail(error);
+            events[name] = [&road, failure = error] {
+                road->arrive(Result<DirectPaymentResponse>::error(failure));
+                road->fail(failure);
             };
         }
         for (const auto event : fuzz::split(*row.at(1), ',')) {

@@ -132,7 +132,7 @@ TEST(Queues, DispatchQueueRunsInOrderOnItsOwnThreadEvenAfterItIsDestroyed) {
         DispatchQueue queue("test");
         queue.async([gate = release.get_future().share()] { gate.wait(); });
         for (int i = 0; i < 50; ++i) {
-            queue.async([&order, &ran, &queue, i] {
+            queue.async([&order, &ran, i] {
                 order.push_back(i);
                 ran = std::this_thread::get_id();
             });
