@@ -65,9 +65,10 @@ char unescapedJson(char escape) {
     return found != std::string_view::npos && found % 2 == 0 ? kEscapes[found + 1] : escape;
 }
 
-// The character of code `code` as Character::c: itself in ASCII, '\0' beyond.
+// The character of code `code` as Character::c: itself in ASCII, its digit for a decimal digit
+// of another script, '\0' beyond.
 char asciiOrNul(long code) {
-    return code >= 0 && code < 0x80 ? static_cast<char>(code) : '\0';
+    return code >= 0 && code < 0x80 ? static_cast<char>(code) : otherScriptDigit(code);
 }
 
 // The number written at `at` in base `base` with at most `most` digits, ending before `end`.
@@ -272,8 +273,45 @@ const CardMember* cardMemberNamed(std::string_view name) {
 }
 
 bool holdsCardData(const CardMember& member, std::string_view value) {
-    return static_cast<std::size_t>(std::count_if(value.begin(), value.end(), isDigit)) >=
-           member.fewestDigits;
+    std::size_t digits = 0;
+    for (std::size_t at = 0; at < value.size() && digits < member.fewestDigits;) {
+        const Character read = readCharacter(value, at, value.size());
+        digits += isDigit(read.c) ? 1 : 0;
+        at = read.end;
+    }
+    return digits >= member.fewestDigits;
+}
+
+char otherScriptDigit(long code) {
+    // The zero of each run of ten decimal digits outside ASCII.
+    static constexpr long kZeros[] = {
+        0x0660,  0x06F0,  0x07C0,  0x0966,  0x09E6,  0x0A66,  0x0AE6,  0x0B66,  0x0BE6,  0x0C66,
+        0x0CE6,  0x0D66,  0x0DE6,  0x0E50,  0x0ED0,  0x0F20,  0x1040,  0x1090,  0x17E0,  0x1810,
+        0x1946,  0x19D0,  0x1A80,  0x1A90,  0x1B50,  0x1BB0,  0x1C40,  0x1C50,  0xA620,  0xA8D0,
+        0xA900,  0xA9D0,  0xA9F0,  0xAA50,  0xABF0,  0xFF10,  0x104A0, 0x10D30, 0x11066, 0x110F0,
+        0x11136, 0x111D0, 0x112F0, 0x11450, 0x114D0, 0x11650, 0x116C0, 0x11730, 0x118E0, 0x11950,
+        0x11C50, 0x11D50, 0x11DA0, 0x11F50, 0x16A60, 0x16AC0, 0x16B50, 0x1D7CE, 0x1D7D8, 0x1D7E2,
+        0x1D7EC, 0x1D7F6, 0x1E140, 0x1E2F0, 0x1E4F0, 0x1E950, 0x1FBF0};
+    const long* zero = std::upper_bound(std::begin(kZeros), std::end(kZeros), code);
+    if (zero == std::begin(kZeros) || code - *(zero - 1) > 9) {
+        return '\0';
+    }
+    return static_cast<char>('0' + (code - *(zero - 1)));
+}
+
+Character readWideCharacter(std::string_view text, std::size_t at, std::size_t end) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    long code = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = at + i < end ? static_cast<unsigned char>(text[at + i]) : 0;
+        if ((byte & 0xC0) != 0x80) {
+            return {text[at], at + 1, 0};
+        }
+        code = (code << 6) | (byte & 0x3F);
+    }
+    const char digit = otherScriptDigit(code);
+    return digit != '\0' ? Character{digit, at + length, 0} : Character{text[at], at + 1, 0};
 }
 
 std::string maskedCardValue(std::string_view value, CardField field) {
@@ -362,9 +400,12 @@ void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretTex
             }
         }
         // A percent escape writes one byte; other escapes of a character outside ASCII read as
-        // U+0080, which is neither structure, a name nor a digit, and keeps the text UTF-8.
-        const bool wide = next > at + 1 && spelling != Spelling::percent && code >= 0x80;
-        const char byte = static_cast<char>(code);
+        // its digit when it is one, else as U+0080, which is neither structure, a name nor a
+        // digit, and keeps the text UTF-8.
+        const bool escaped = next > at + 1 && spelling != Spelling::percent && code >= 0x80;
+        const char digit = escaped ? otherScriptDigit(code) : '\0';
+        const bool wide = escaped && digit == '\0';
+        const char byte = digit != '\0' ? digit : static_cast<char>(code);
         const std::string_view c = wide ? std::string_view("\xC2\x80") : std::string_view(&byte, 1);
         out.append(c);
         for (std::size_t i = 0; starts != nullptr && i < c.size(); ++i) {
@@ -378,11 +419,12 @@ void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretTex
 }
 
 std::vector<DigitRun> longDigitRuns(std::string_view text, Span within) {
-    // Every digit read is written with a digit at least, so fewer written digits than a card
-    // number has cannot read as one.
+    // Every digit read is written with a digit or starts a character outside ASCII, so fewer of
+    // those than a card number has digits cannot read as one.
     const auto span = text.substr(within.begin, within.size());
-    if (static_cast<std::size_t>(std::count_if(span.begin(), span.end(), isDigit)) <
-        kShortestCardNumber) {
+    if (static_cast<std::size_t>(std::count_if(span.begin(), span.end(), [](char c) {
+            return isDigit(c) || static_cast<unsigned char>(c) >= 0xC2;
+        })) < kShortestCardNumber) {
         return {};
     }
     return digitRuns(within, [&](std::size_t at) {

@@ -106,11 +106,22 @@ struct Character {
 /// `end`.
 Character readEscapedCharacter(std::string_view text, std::size_t at, std::size_t end);
 
+/// The digit ('0' to '9') that the code point `code` is in a script other than ASCII (fullwidth,
+/// Arabic-Indic, Devanagari...), or '\0': card data are checked with such digits read as ASCII.
+char otherScriptDigit(long code);
+
+/// The character whose UTF-8 sequence starts at `at` (a lead byte): the digit it is when it is a
+/// decimal digit of another script, read whole; else its first byte, as any byte reads.
+Character readWideCharacter(std::string_view text, std::size_t at, std::size_t end);
+
 /// The character whose text starts at `at`, not reading past `end`.
 inline Character readCharacter(std::string_view text, std::size_t at, std::size_t end) {
     const char c = text[at];
-    return c == '\\' || c == '%' || c == '&' ? readEscapedCharacter(text, at, end)
-                                             : Character{c, at + 1, 0};
+    if (c == '\\' || c == '%' || c == '&') {
+        return readEscapedCharacter(text, at, end);
+    }
+    return static_cast<unsigned char>(c) >= 0xC2 ? readWideCharacter(text, at, end)
+                                                 : Character{c, at + 1, 0};
 }
 
 /// What the characters of `within` stand for, one byte each.
@@ -125,7 +136,8 @@ bool holdsSpelling(std::string_view text, Spelling spelling);
 
 /// `raw` with one level of `spelling`'s escapes decoded into `out`, and in `starts` (if given) for
 /// each decoded byte where the escape that wrote it starts, with the end of `raw` last. An escape
-/// of a character outside ASCII reads as U+0080: only names, digits and structure matter.
+/// of a digit of another script reads as its ASCII digit, of any other character outside ASCII as
+/// U+0080: only names, digits and structure matter.
 /// JSON contents must have been checked: every escape is whole.
 void decodeSpelling(std::string_view raw, Spelling spelling, platform::SecretText& out,
                     std::vector<std::uint32_t>* starts = nullptr);
