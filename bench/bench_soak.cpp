@@ -46,6 +46,7 @@
 #include <thread>
 #include <vector>
 
+#include "BareTransfer.h"
 #include "RatioReport.h"
 
 #include "vanto/config/Constants.h"
@@ -57,6 +58,9 @@
 extern char** environ;
 
 namespace {
+
+using vanto::bench::setLibraryTls;
+using vanto::bench::trustStore;
 
 using Clock = std::chrono::steady_clock;
 
@@ -220,26 +224,8 @@ class SandboxProcess {
     std::thread reader_;
 };
 
-// What every connection verifies the sandbox with: a store holding its certificate, built once
-// and given to each connection's TLS context.
+// What every connection verifies the sandbox with: a store holding its certificate.
 X509_STORE* trust = nullptr;
-
-CURLcode giveTrust(CURL*, void* context, void*) {
-    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(context), trust);
-    return CURLE_OK;
-}
-
-bool buildTrust(const std::string& pem) {
-    trust = X509_STORE_new();
-    BIO* input = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-    X509* certificate =
-        input != nullptr ? PEM_read_bio_X509(input, nullptr, nullptr, nullptr) : nullptr;
-    const bool added =
-        trust != nullptr && certificate != nullptr && X509_STORE_add_cert(trust, certificate) == 1;
-    X509_free(certificate);
-    BIO_free(input);
-    return added;
-}
 
 std::size_t keep(char* data, std::size_t size, std::size_t count, void* user) {
     static_cast<std::string*>(user)->append(data, size * count);
@@ -255,14 +241,7 @@ std::size_t count(char*, std::size_t size, std::size_t count, void* user) {
 // a fresh connection each, the TLS sessions shared so that a connection resumes an earlier one's.
 void setUp(CURL* handle, const std::string& url, CURLSH* sessions) {
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_CAINFO, static_cast<const char*>(nullptr));
-    curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
-    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &giveTrust);
-    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+    setLibraryTls(handle, trust);
     curl_easy_setopt(handle, CURLOPT_SHARE, sessions);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, kPaymentTimeoutSeconds);
 }
@@ -401,6 +380,27 @@ Soak runLoad(const SandboxProcess& sandbox, CURLSH* sessions, int clients, long 
     return soak;
 }
 
+// Runs the transfers of `multi` until none is in flight or the time one may take has passed,
+// waking at least every `wakeMs`: `done(handle, ok)` for each that ended (ok: answered with 200)
+// returns how many transfers it added, and `between()` runs after each turn.
+template <typename Done, typename Between>
+void runTransfers(CURLM* multi, int running, int wakeMs, Done&& done, Between&& between) {
+    const auto bound = Clock::now() + std::chrono::seconds(kPaymentTimeoutSeconds);
+    while (running > 0 && Clock::now() < bound) {
+        curl_multi_perform(multi, &running);
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+            long status = 0;
+            curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
+            running +=
+                done(message->easy_handle, message->msg == CURLMSG_DONE &&
+                                               message->data.result == CURLE_OK && status == 200);
+        }
+        between();
+        curl_multi_poll(multi, nullptr, 0, wakeMs, nullptr);
+    }
+}
+
 // Posts `posts` requests of `size` bytes to the direct-payment service, `inFlight` at a time, so
 // that the recording holds large records beside the payments: they are kept and served whole (up
 // to the sandbox's limit on a kept body), though the service refuses them. The number answered.
@@ -430,30 +430,21 @@ int fillRecording(CURLSH* sessions, int posts, std::size_t size, int inFlight) {
         curl_multi_add_handle(multi, handle);
         ++running;
     }
-    const auto bound = Clock::now() + std::chrono::seconds(kPaymentTimeoutSeconds);
     std::vector<CURL*> idle;
-    while (running > 0 && Clock::now() < bound) {
-        curl_multi_perform(multi, &running);
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-            long status = 0;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-            answered +=
-                message->msg == CURLMSG_DONE && message->data.result == CURLE_OK && status == 200
-                    ? 1
-                    : 0;
-            CURL* handle = message->easy_handle;
+    runTransfers(
+        multi, running, 1000,
+        [&](CURL* handle, bool ok) {
+            answered += ok ? 1 : 0;
             curl_multi_remove_handle(multi, handle);
             if (started < posts) {
                 ++started;
                 curl_multi_add_handle(multi, handle);
-                ++running;
-            } else {
-                idle.push_back(handle);
+                return 1;
             }
-        }
-        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
-    }
+            idle.push_back(handle);
+            return 0;
+        },
+        [] {});
     for (CURL* handle : idle) {
         curl_easy_cleanup(handle);
     }
@@ -485,24 +476,15 @@ Reads readRecording(const SandboxProcess& sandbox, CURLSH* sessions, int readers
     }
     Reads reads;
     const bool peakReset = resetPeak(sandbox.pid());
-    const auto bound = Clock::now() + std::chrono::seconds(kPaymentTimeoutSeconds);
-    int running = readers;
     int answered = 0;
-    while (running > 0 && Clock::now() < bound) {
-        curl_multi_perform(multi, &running);
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-            long status = 0;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-            answered +=
-                message->msg == CURLMSG_DONE && message->data.result == CURLE_OK && status == 200
-                    ? 1
-                    : 0;
-        }
-        reads.peakKiB = std::max(reads.peakKiB, statusKiB(sandbox.pid(), "VmRSS:"));
-        // Wakes at least every 10 ms to sample the memory while the reads go on.
-        curl_multi_poll(multi, nullptr, 0, 10, nullptr);
-    }
+    // Wakes at least every 10 ms to sample the memory while the reads go on.
+    runTransfers(
+        multi, readers, 10,
+        [&](CURL*, bool ok) {
+            answered += ok ? 1 : 0;
+            return 0;
+        },
+        [&] { reads.peakKiB = std::max(reads.peakKiB, statusKiB(sandbox.pid(), "VmRSS:")); });
     if (peakReset) {
         reads.peakKiB = std::max(reads.peakKiB, statusKiB(sandbox.pid(), "VmHWM:"));
     }
@@ -575,7 +557,7 @@ int main(int argc, char** argv) {
         pem = text.str();
     }
     std::filesystem::remove_all(folder, error);
-    if (!started || !buildTrust(pem)) {
+    if (!started || (trust = trustStore(pem, false)) == nullptr) {
         std::cerr << "the sandbox did not start: " << problem << "\n";
         return 1;
     }

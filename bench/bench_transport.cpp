@@ -26,6 +26,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BareTransfer.h"
 #include "RatioReport.h"
 
 #include "vanto/config/Constants.h"
@@ -40,6 +41,9 @@
 #include "vanto/transport/Trace.h"
 
 namespace {
+
+using vanto::bench::setLibraryTls;
+using vanto::bench::trustStore;
 
 vanto::sandbox::SandboxGateway* gateway = nullptr;
 
@@ -229,30 +233,8 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
 }
 
 // The trust the floor verifies the sandbox with, as the library's sessions do: the system's
-// certificates and the sandbox's, in one store built once and handed to each connection's TLS
-// context, rather than a bundle libcurl would read again for every transfer.
+// certificates and the sandbox's, in one store built once.
 X509_STORE* floorTrust = nullptr;
-
-CURLcode giveTrust(CURL*, void* context, void*) {
-    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(context), floorTrust);
-    return CURLE_OK;
-}
-
-bool buildFloorTrust(const std::string& pem) {
-    floorTrust = X509_STORE_new();
-    if (floorTrust == nullptr) {
-        return false;
-    }
-    X509_STORE_load_file(floorTrust, X509_get_default_cert_file());
-    X509_STORE_load_path(floorTrust, X509_get_default_cert_dir());
-    BIO* input = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-    X509* certificate =
-        input != nullptr ? PEM_read_bio_X509(input, nullptr, nullptr, nullptr) : nullptr;
-    const bool added = certificate != nullptr && X509_STORE_add_cert(floorTrust, certificate) == 1;
-    X509_free(certificate);
-    BIO_free(input);
-    return added;
-}
 
 // One POST of `body` with libcurl alone, on a fresh connection, with the TLS settings the
 // library's transfers use: https only, the peer and its host name verified against the shared
@@ -262,14 +244,7 @@ bool barePost(const std::string& url, const std::string& body) {
     CURL* handle = curl_easy_init();
     std::string reply;
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_CAINFO, static_cast<const char*>(nullptr));
-    curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
-    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &giveTrust);
-    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+    setLibraryTls(handle, floorTrust);
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_slist* headers =
@@ -334,7 +309,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     gateway = &sandbox;
-    if (!buildFloorTrust(sandbox.certificatePem())) {
+    if ((floorTrust = trustStore(sandbox.certificatePem(), true)) == nullptr) {
         std::cerr << "the sandbox's certificate could not be trusted\n";
         return 1;
     }
