@@ -273,9 +273,12 @@ const CardMember* cardMemberNamed(std::string_view name) {
 }
 
 bool holdsCardData(const CardMember& member, std::string_view value) {
+    // The value is read already: only a digit of another script is read further.
     std::size_t digits = 0;
     for (std::size_t at = 0; at < value.size() && digits < member.fewestDigits;) {
-        const Character read = readCharacter(value, at, value.size());
+        const Character read = static_cast<unsigned char>(value[at]) >= 0xC2
+                                   ? readWideCharacter(value, at, value.size())
+                                   : Character{value[at], at + 1, 0};
         digits += isDigit(read.c) ? 1 : 0;
         at = read.end;
     }
